@@ -1,0 +1,52 @@
+# kld_folder_library(<target> DEPS <libs...>)
+# Builds every .cpp below the current folder into one static library. Include
+# paths are relative to the repository root ("platform/SysUtils.h").
+set(KLD_MIRABO_PARTS "" CACHE INTERNAL "")
+
+function(kld_folder_library target)
+  cmake_parse_arguments(ARG "NOT_IN_MIRABO" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  set(has_cpp FALSE)
+  foreach(s ${sources})
+    if(s MATCHES "\\.cpp$")
+      set(has_cpp TRUE)
+    endif()
+  endforeach()
+  if(has_cpp)
+    add_library(${target} STATIC ${sources})
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+    if(NOT ARG_NOT_IN_MIRABO)
+      set(KLD_MIRABO_PARTS ${KLD_MIRABO_PARTS} ${target} CACHE INTERNAL "")
+    endif()
+  else()
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${target} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# kld_add_tests(<folder-name> LIBS <libs...> [QT])
+# One test executable per source folder; QT gives it a main that makes a
+# QApplication (offscreen) for tests that need an event loop or widgets.
+function(kld_add_tests name)
+  cmake_parse_arguments(ARG "QT" "" "LIBS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.h)
+  if(NOT sources)
+    return()
+  endif()
+  set(target test_${name})
+  add_executable(${target} ${sources})
+  if(ARG_QT)
+    target_link_libraries(${target} PRIVATE kld_test_main_qt)
+  else()
+    target_link_libraries(${target} PRIVATE kld_test_main)
+  endif()
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KLD_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+endfunction()
