@@ -1,0 +1,335 @@
+#include "platform/Messages.h"
+
+#include "platform/SyncObjs.h"
+#include "platform/Threads.h"
+#include "platform/WindowLink.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+
+#include <cctype>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <unistd.h>
+
+namespace {
+
+struct WindowEntry
+{
+    IMessageReceiver* receiver = nullptr;
+    std::string className;
+    uint32_t threadId = 0;
+    QObject* context = nullptr; // lives in the window's thread; target of posted messages
+    std::function<void()> foreground;
+    int busy = 0; // dispatches running now
+    std::unique_ptr<TWindowLinkServer> server;
+};
+
+// Handles of remote windows start here; local ones count from 0x100.
+constexpr HWND RemoteHandleBit = HWND(1) << 62;
+
+std::mutex g_mutex;
+std::condition_variable g_idleCond;
+std::map<HWND, std::shared_ptr<WindowEntry>> g_windows;
+std::map<HWND, std::string> g_remoteWindows; // handle -> class name
+HWND g_nextHandle = 0x100;
+
+bool IsRemote(HWND handle)
+{
+    return (handle & RemoteHandleBit) != 0;
+}
+
+bool SameClassName(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+    {
+        auto fold = [](unsigned char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : char(c); };
+        if (fold(a[i]) != fold(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::shared_ptr<WindowEntry> FindEntry(HWND handle)
+{
+    auto it = g_windows.find(handle);
+    return it == g_windows.end() ? nullptr : it->second;
+}
+
+// Runs the window's WndProc in the calling thread (its own). A window that is
+// gone answers 0.
+LRESULT Deliver(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam)
+{
+    std::shared_ptr<WindowEntry> entry;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        entry = FindEntry(handle);
+        if (!entry)
+            return 0;
+        ++entry->busy;
+    }
+    TMessage message{msg, wParam, lParam, 0};
+    try
+    {
+        entry->receiver->WndProc(message);
+    }
+    catch (...)
+    {
+        ReportCurrentException("WndProc");
+        message.Result = 0;
+    }
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        --entry->busy;
+    }
+    g_idleCond.notify_all();
+    return message.Result;
+}
+
+void RunForeground(HWND handle)
+{
+    std::function<void()> fn;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        auto entry = FindEntry(handle);
+        if (entry)
+            fn = entry->foreground;
+    }
+    if (!fn)
+        return;
+    try
+    {
+        fn();
+    }
+    catch (...)
+    {
+        ReportCurrentException("SetForegroundWindow");
+    }
+}
+
+// Marks a cross-thread SendMessage done when the posted call runs or is
+// discarded unrun (the window's thread dropped it with the window).
+struct SendCompletion
+{
+    std::mutex* mutex;
+    bool* done;
+    ~SendCompletion()
+    {
+        {
+            std::lock_guard<std::mutex> lock(*mutex);
+            *done = true;
+        }
+        MainThread::Wake();
+    }
+};
+
+// Calls fn in the thread of the window (its context object).
+bool PostToWindowThread(HWND handle, std::function<void()> fn)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto entry = FindEntry(handle);
+    if (!entry || !entry->context)
+        return false;
+    // Posted under the lock: DeallocateHWnd deletes the context only after
+    // taking the window out of the map, so the context is alive here.
+    return QMetaObject::invokeMethod(entry->context, std::move(fn), Qt::QueuedConnection);
+}
+
+} // namespace
+
+HWND AllocateHWnd(IMessageReceiver* receiver, const std::string& className)
+{
+    auto entry = std::make_shared<WindowEntry>();
+    entry->receiver = receiver;
+    entry->className = className;
+    entry->threadId = GetCurrentThreadId();
+    entry->context = new QObject();
+    HWND handle;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        handle = g_nextHandle++;
+        g_windows[handle] = entry;
+    }
+    if (!className.empty() && QCoreApplication::instance())
+    {
+        auto server = std::make_unique<TWindowLinkServer>(
+            WindowSocketName(className),
+            [handle](uint32_t msg, WPARAM wParam, LPARAM lParam) { PostMessage(handle, msg, wParam, lParam); },
+            [handle] { RunForeground(handle); });
+        if (server->Listening())
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            entry->server = std::move(server);
+        }
+    }
+    return handle;
+}
+
+void DeallocateHWnd(HWND handle)
+{
+    std::shared_ptr<WindowEntry> entry;
+    {
+        std::unique_lock<std::mutex> lock(g_mutex);
+        entry = FindEntry(handle);
+        if (!entry)
+            return;
+        g_windows.erase(handle);
+        // A WndProc running on another thread finishes before the receiver
+        // may go; one running on this thread is the caller itself.
+        if (entry->threadId != GetCurrentThreadId())
+            g_idleCond.wait(lock, [&] { return entry->busy == 0; });
+    }
+    entry->server.reset();
+    if (entry->context)
+    {
+        if (entry->context->thread() == QThread::currentThread())
+            delete entry->context;
+        else
+            entry->context->deleteLater();
+        entry->context = nullptr;
+    }
+}
+
+void SetWindowForegroundHandler(HWND handle, std::function<void()> handler)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto entry = FindEntry(handle);
+    if (entry)
+        entry->foreground = std::move(handler);
+}
+
+bool IsWindow(HWND handle)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (IsRemote(handle))
+        return g_remoteWindows.count(handle) > 0;
+    return g_windows.count(handle) > 0;
+}
+
+HWND FindWindow(const std::string& className)
+{
+    if (className.empty())
+        return NullHWnd;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        for (const auto& [handle, entry] : g_windows)
+            if (!entry->className.empty() && SameClassName(entry->className, className))
+                return handle;
+    }
+    return FindWindowCrossProcess(className);
+}
+
+HWND FindWindowCrossProcess(const std::string& className)
+{
+    if (className.empty() || !TWindowLink::Probe(WindowSocketName(className)))
+        return NullHWnd;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    for (const auto& [handle, name] : g_remoteWindows)
+        if (name == className)
+            return handle;
+    HWND handle = RemoteHandleBit | g_nextHandle++;
+    g_remoteWindows[handle] = className;
+    return handle;
+}
+
+bool PostMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam)
+{
+    if (IsRemote(handle))
+    {
+        std::string className;
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            auto it = g_remoteWindows.find(handle);
+            if (it == g_remoteWindows.end())
+                return false;
+            className = it->second;
+        }
+        return TWindowLink::SendPost(WindowSocketName(className), msg, wParam, lParam);
+    }
+    return PostToWindowThread(handle, [handle, msg, wParam, lParam] { Deliver(handle, msg, wParam, lParam); });
+}
+
+LRESULT SendMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam)
+{
+    if (IsRemote(handle))
+        return 0;
+    uint32_t owner;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        auto entry = FindEntry(handle);
+        if (!entry)
+            return 0;
+        owner = entry->threadId;
+    }
+    if (owner == GetCurrentThreadId())
+        return Deliver(handle, msg, wParam, lParam);
+    if (owner == MainThread::ThreadId())
+    {
+        // The main thread serves this queue also while it waits, so a worker
+        // can send to a main window that is waiting for that very worker.
+        LRESULT result = 0;
+        MainThread::Synchronize([&] { result = Deliver(handle, msg, wParam, lParam); });
+        return result;
+    }
+    std::mutex doneMutex;
+    bool done = false;
+    auto result = std::make_shared<LRESULT>(0);
+    {
+        auto completion = std::make_shared<SendCompletion>(SendCompletion{&doneMutex, &done});
+        bool posted = PostToWindowThread(handle, [handle, msg, wParam, lParam, result, completion] {
+            *result = Deliver(handle, msg, wParam, lParam);
+        });
+        if (!posted)
+            return 0;
+    }
+    MainThread::WaitUntil(
+        [&] {
+            std::lock_guard<std::mutex> lock(doneMutex);
+            return done;
+        },
+        INFINITE);
+    return *result;
+}
+
+bool PostMessageToProcess(const std::string& className, uint32_t msg, WPARAM wParam, LPARAM lParam)
+{
+    if (className.empty())
+        return false;
+    return TWindowLink::SendPost(WindowSocketName(className), msg, wParam, lParam);
+}
+
+bool SetForegroundWindow(HWND handle)
+{
+    if (IsRemote(handle))
+    {
+        std::string className;
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            auto it = g_remoteWindows.find(handle);
+            if (it == g_remoteWindows.end())
+                return false;
+            className = it->second;
+        }
+        return TWindowLink::SendRaise(WindowSocketName(className));
+    }
+    if (!IsWindow(handle))
+        return false;
+    return PostToWindowThread(handle, [handle] { RunForeground(handle); });
+}
+
+std::string WindowSocketName(const std::string& className)
+{
+    // Only letters, digits and '_' reach the socket name: a class name can
+    // never point the socket into another folder.
+    std::string name = "kld-window-";
+    for (unsigned char c : className)
+        name += (std::isalnum(c) || c == '_') ? char(c) : '_';
+    name += "-" + std::to_string(::getuid());
+    return name;
+}
