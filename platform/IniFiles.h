@@ -1,0 +1,120 @@
+#pragma once
+// INI files: our own reader and writer.
+//
+// - Sections and keys are matched without regard to case (ASCII and Latin-1
+//   letters); the first matching section and the first matching key win.
+// - A line "key=value" has its key trimmed; its value is the text after the
+//   first '=' exactly as it stands (no trimming, unquoting or escapes).
+// - The file keeps its line order, comments, blank lines, unknown sections
+//   and line-break style when written; new keys go after the last entry of
+//   their section, new sections at the end.
+// - A missing or unreadable file reads as empty. Writing a file that cannot
+//   be written raises EIniFileException "Unable to write to <path>".
+// - A section, key or value that would break the file's line structure (a
+//   line break anywhere, ']' in a section, '=' in a key, a key starting with
+//   '[' or ';') is refused with EIniFileException before anything changes.
+// - Booleans are written "TRUE"/"FALSE" and read trimmed in any case; "1",
+//   "0" and other integers are read as well (non-zero is true). Numbers are
+//   locale-free.
+//
+// `TIniFile` writes the file on every Write*, EraseSection and DeleteKey, and
+// re-reads it whenever it changed on disk, so several TIniFile objects on one
+// file (or another program) do not undo each other's writes. `TMemIniFile`
+// reads the file once and writes only on UpdateFile.
+
+#include "platform/Persistent.h"
+
+#include <string>
+#include <vector>
+
+class TStrings;
+
+class TCustomIniFile : public TObject
+{
+public:
+    explicit TCustomIniFile(std::string fileName);
+    ~TCustomIniFile() override;
+    std::string ClassName() const override { return "TCustomIniFile"; }
+
+    const std::string& FileName() const { return m_fileName; }
+
+    std::string ReadString(const std::string& section, const std::string& ident, const std::string& def);
+    void WriteString(const std::string& section, const std::string& ident, const std::string& value);
+    // Decimal, or hexadecimal written "$1F" or "0x1F"; `def` when absent or not a 32-bit integer.
+    int ReadInteger(const std::string& section, const std::string& ident, int def);
+    void WriteInteger(const std::string& section, const std::string& ident, int value);
+    bool ReadBool(const std::string& section, const std::string& ident, bool def);
+    void WriteBool(const std::string& section, const std::string& ident, bool value);
+    // '.' decimal separator; `def` when absent or not a number.
+    double ReadFloat(const std::string& section, const std::string& ident, double def);
+    void WriteFloat(const std::string& section, const std::string& ident, double value);
+    // The value read with the program's date and time format; `def` when absent or unreadable.
+    double ReadDateTime(const std::string& section, const std::string& ident, double def);
+    void WriteDateTime(const std::string& section, const std::string& ident, double value);
+
+    bool SectionExists(const std::string& section);
+    bool ValueExists(const std::string& section, const std::string& ident);
+    // The keys of the section in file order (`strings` is cleared first).
+    void ReadSection(const std::string& section, TStrings& strings);
+    // The section names in file order, each once.
+    void ReadSections(TStrings& strings);
+    // The section's "key=value" lines in file order.
+    void ReadSectionValues(const std::string& section, TStrings& strings);
+    void EraseSection(const std::string& section);
+    void DeleteKey(const std::string& section, const std::string& ident);
+
+    // Writes the file when it has unsaved changes.
+    virtual void UpdateFile();
+
+protected:
+    // TIniFile: reload when the file changed on disk; TMemIniFile: nothing.
+    virtual void BeforeAccess() {}
+    // TIniFile: write the file now; TMemIniFile: remember that it changed.
+    virtual void AfterChange() = 0;
+
+    void LoadFile();
+    void SaveFile();
+    bool FileChangedOnDisk() const;
+
+    bool m_modified = false;
+
+private:
+    void Parse(const std::string& text);
+    std::string Compose() const;
+    int FindSection(const std::string& section) const;               // index into m_lines of the header, -1
+    int FindKey(int sectionLine, const std::string& ident) const;    // index into m_lines, -1
+    int SectionEnd(int sectionLine) const;                           // first line after the section
+    void CheckWritable(const std::string& section, const std::string& ident, const std::string& value) const;
+    void RememberDiskState();
+
+    std::string m_fileName;
+    std::vector<std::string> m_lines; // the file's lines without line breaks
+    std::string m_lineBreak = "\n";
+    bool m_bom = false;
+    // What the file looked like when last read or written.
+    bool m_diskExists = false;
+    long long m_diskSize = -1;
+    long long m_diskMtimeNs = -1;
+    unsigned long long m_diskInode = 0;
+};
+
+class TIniFile : public TCustomIniFile
+{
+public:
+    explicit TIniFile(std::string fileName);
+    std::string ClassName() const override { return "TIniFile"; }
+
+protected:
+    void BeforeAccess() override;
+    void AfterChange() override;
+};
+
+class TMemIniFile : public TCustomIniFile
+{
+public:
+    explicit TMemIniFile(std::string fileName);
+    std::string ClassName() const override { return "TMemIniFile"; }
+
+protected:
+    void AfterChange() override { m_modified = true; }
+};
