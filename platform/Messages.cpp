@@ -281,7 +281,7 @@ LRESULT SendMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam)
     bool done = false;
     auto result = std::make_shared<LRESULT>(0);
     {
-        auto completion = std::make_shared<SendCompletion>(SendCompletion{&doneMutex, &done});
+        auto completion = std::make_shared<SendCompletion>(&doneMutex, &done);
         bool posted = PostToWindowThread(handle, [handle, msg, wParam, lParam, result, completion] {
             *result = Deliver(handle, msg, wParam, lParam);
         });

@@ -275,14 +275,19 @@ TThread::TThread() = default;
 
 TThread::~TThread()
 {
-    if (!m_thread.joinable())
-        return;
-    if (m_thread.get_id() == std::this_thread::get_id())
+    if (m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id())
     {
         // Freed by its own thread (FreeOnTerminate).
         m_thread.detach();
         return;
     }
+    TerminateAndWait();
+}
+
+void TThread::TerminateAndWait()
+{
+    if (!m_thread.joinable() || m_thread.get_id() == std::this_thread::get_id())
+        return;
     Terminate();
     WaitFor();
 }

@@ -65,6 +65,9 @@ inline bool CheckSynchronize() { return MainThread::ProcessPending(); }
 // FreeOnTerminate the object then deletes itself (only heap objects may set
 // it, and nobody may touch them after Start). An exception escaping Execute
 // is kept as FatalException and ends the thread.
+// Destroying a running thread terminates it and waits; a derived class whose
+// Execute uses its own members calls TerminateAndWait in its destructor, so
+// that they outlive the thread.
 class TThread
 {
 public:
@@ -97,6 +100,8 @@ public:
 protected:
     virtual void Execute() = 0;
     void SetReturnValue(int value) { m_returnValue = value; }
+    // Terminates and waits unless not started or called by the thread itself.
+    void TerminateAndWait();
 
 private:
     void Run();
@@ -116,6 +121,7 @@ class TAnonymousThread : public TThread
 {
 public:
     explicit TAnonymousThread(std::function<void()> fn) : m_fn(std::move(fn)) {}
+    ~TAnonymousThread() override { TerminateAndWait(); }
 
 protected:
     void Execute() override { m_fn(); }

@@ -1,0 +1,288 @@
+#include "platform/Messages.h"
+
+#include "platform/SyncObjs.h"
+#include "platform/SysUtils.h"
+#include "platform/Threads.h"
+#include "platform/WindowLink.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QLocalSocket>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// A window that records what it receives and answers msg + wParam.
+class RecordingWindow : public IMessageReceiver
+{
+public:
+    explicit RecordingWindow(const std::string& className = "") { handle = AllocateHWnd(this, className); }
+    ~RecordingWindow() { DeallocateHWnd(handle); }
+
+    void WndProc(TMessage& message) override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        received.push_back(message);
+        threads.push_back(GetCurrentThreadId());
+        if (message.Msg == WM_USER + 99)
+            throw Exception("handler failed");
+        message.Result = LRESULT(message.Msg + message.WParam);
+    }
+    std::size_t Count()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return received.size();
+    }
+
+    HWND handle = NullHWnd;
+    std::mutex mutex;
+    std::vector<TMessage> received;
+    std::vector<uint32_t> threads;
+};
+
+void PumpUntil(const std::function<bool()>& done, int maxMs = 5000)
+{
+    const uint64_t end = GetTickCount64() + uint64_t(maxMs);
+    while (!done() && GetTickCount64() < end)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+} // namespace
+
+TEST(Messages, PostedMessagesArriveInOrderFromTheEventLoop)
+{
+    RecordingWindow window;
+    ASSERT_NE(window.handle, NullHWnd);
+    EXPECT_TRUE(IsWindow(window.handle));
+    EXPECT_TRUE(PostMessage(window.handle, WM_NEWMAIL, 3, 1));
+    EXPECT_TRUE(PostMessage(window.handle, WM_NOTIFICATION, 0, -1));
+    EXPECT_EQ(window.Count(), 0u) << "a posted message waits for the event loop";
+    PumpUntil([&] { return window.Count() == 2; });
+    ASSERT_EQ(window.Count(), 2u);
+    EXPECT_EQ(window.received[0].Msg, WM_NEWMAIL);
+    EXPECT_EQ(window.received[0].WParam, 3u);
+    EXPECT_EQ(window.received[0].LParam, 1);
+    EXPECT_EQ(window.received[1].Msg, WM_NOTIFICATION);
+    EXPECT_EQ(window.received[1].LParam, -1);
+}
+
+TEST(Messages, SendOnTheSameThreadIsADirectCall)
+{
+    RecordingWindow window;
+    EXPECT_EQ(SendMessage(window.handle, 1000, 24, 0), 1024);
+    ASSERT_EQ(window.Count(), 1u);
+    EXPECT_EQ(window.threads[0], GetCurrentThreadId());
+}
+
+TEST(Messages, MessagesForAGoneWindowAreDropped)
+{
+    auto window = std::make_unique<RecordingWindow>();
+    const HWND handle = window->handle;
+    EXPECT_TRUE(PostMessage(handle, WM_AUTOLOGIN, 0, 0));
+    window.reset(); // the receiver is freed with the message still queued
+    EXPECT_FALSE(IsWindow(handle));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(PostMessage(handle, WM_AUTOLOGIN, 0, 0));
+    EXPECT_EQ(SendMessage(handle, WM_AUTOLOGIN, 0, 0), 0);
+    EXPECT_FALSE(PostMessage(NullHWnd, WM_AUTOLOGIN, 0, 0));
+    EXPECT_FALSE(SetForegroundWindow(handle));
+}
+
+TEST(Messages, AnExceptionInWndProcIsReportedAndAnswersZero)
+{
+    std::vector<std::string> errors;
+    SetBoundaryErrorHandler([&](const std::string& where, const std::string& message) {
+        errors.push_back(where + ": " + message);
+    });
+    RecordingWindow window;
+    EXPECT_EQ(SendMessage(window.handle, WM_USER + 99, 1, 0), 0);
+    PostMessage(window.handle, WM_USER + 99, 2, 0);
+    PumpUntil([&] { return window.Count() == 2; });
+    SetBoundaryErrorHandler(nullptr);
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0], "WndProc: Exception: handler failed");
+}
+
+TEST(Messages, SendFromAWorkerWhileTheMainThreadWaitsForIt)
+{
+    RecordingWindow window;
+    std::vector<LRESULT> results;
+    TAnonymousThread worker([&] {
+        for (int i = 0; i < 20; ++i)
+            results.push_back(SendMessage(window.handle, WM_KLDPROGRESS, WPARAM(i), 0));
+    });
+    worker.Start();
+    worker.WaitFor(); // no event loop: the wait serves the sends
+    ASSERT_EQ(results.size(), 20u);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(results[i], LRESULT(WM_KLDPROGRESS + i));
+    ASSERT_EQ(window.Count(), 20u);
+    for (uint32_t id : window.threads)
+        EXPECT_EQ(id, MainThread::ThreadId());
+}
+
+TEST(Messages, SendAndPostToAWindowOfAnotherThread)
+{
+    std::unique_ptr<RecordingWindow> window;
+    TEvent ready;
+    std::atomic<bool> stop{false};
+    uint32_t ownerId = 0;
+    std::thread owner([&] {
+        ownerId = GetCurrentThreadId();
+        QEventLoop loop; // gives this thread its event dispatcher
+        window = std::make_unique<RecordingWindow>();
+        ready.SetEvent();
+        while (!stop)
+            loop.processEvents(QEventLoop::AllEvents, 10);
+        window.reset();
+    });
+    ASSERT_EQ(ready.WaitFor(5000), wrSignaled);
+    EXPECT_EQ(SendMessage(window->handle, 2000, 5, 0), 2005);
+    EXPECT_TRUE(PostMessage(window->handle, 2001, 0, 0));
+    PumpUntil([&] { return window->Count() == 2; });
+    ASSERT_EQ(window->Count(), 2u);
+    EXPECT_EQ(window->threads[0], ownerId);
+    EXPECT_EQ(window->threads[1], ownerId);
+    stop = true;
+    owner.join();
+}
+
+TEST(Messages, FindWindowByClassNameInThisProcess)
+{
+    const std::string className = "TKldTestFind" + std::to_string(::getpid());
+    RecordingWindow unnamed;
+    HWND found = NullHWnd;
+    {
+        RecordingWindow named(className);
+        found = FindWindow(className);
+        EXPECT_EQ(found, named.handle);
+        // Class names compare without regard to case.
+        std::string upper = className;
+        for (char& c : upper)
+            c = char(std::toupper(static_cast<unsigned char>(c)));
+        EXPECT_EQ(FindWindow(upper), named.handle);
+    }
+    EXPECT_EQ(FindWindow(className), NullHWnd) << "gone with its window";
+    EXPECT_EQ(FindWindow("TKldNoSuchWindowClass"), NullHWnd);
+    EXPECT_EQ(FindWindow(""), NullHWnd);
+}
+
+TEST(Messages, SetForegroundWindowRunsTheWindowsHandler)
+{
+    RecordingWindow window;
+    int raised = 0;
+    SetWindowForegroundHandler(window.handle, [&] { ++raised; });
+    EXPECT_TRUE(BringToFront(window.handle));
+    PumpUntil([&] { return raised == 1; });
+    EXPECT_EQ(raised, 1);
+}
+
+TEST(Messages, HandOverFromASecondProcess)
+{
+    const std::string className = "TfrmKldHandOver" + std::to_string(::getpid());
+    RecordingWindow window(className);
+    int raised = 0;
+    SetWindowForegroundHandler(window.handle, [&] { ++raised; });
+
+    QProcess helper;
+    helper.start(KLD_POST_HELPER, {QString::fromStdString(className), QString::number(WM_RESTOREMAINWINDOW),
+                                   QString::number(SC_MAXIMIZE), "0"});
+    ASSERT_TRUE(helper.waitForStarted(5000));
+    PumpUntil([&] { return window.Count() == 1 && helper.state() == QProcess::NotRunning; }, 15000);
+    EXPECT_EQ(helper.exitCode(), 0);
+    ASSERT_EQ(window.Count(), 1u);
+    EXPECT_EQ(window.received[0].Msg, 9912u);
+    EXPECT_EQ(window.received[0].WParam, 61488u);
+    EXPECT_EQ(window.received[0].LParam, 0);
+    EXPECT_EQ(window.threads[0], MainThread::ThreadId());
+    EXPECT_EQ(raised, 1);
+}
+
+TEST(Messages, NoSecondProcessWindowMeansNotFound)
+{
+    QProcess helper;
+    helper.start(KLD_POST_HELPER, {"TKldNobodyListens" + QString::number(::getpid()), "9912", "0", "0"});
+    ASSERT_TRUE(helper.waitForFinished(15000));
+    EXPECT_EQ(helper.exitCode(), 2);
+    EXPECT_FALSE(PostMessageToProcess("TKldNobodyListens", WM_RESTOREMAINWINDOW, 0, 0));
+}
+
+TEST(Messages, SocketNameKeepsOnlySafeCharacters)
+{
+    const std::string name = WindowSocketName("../etc/Tfrm Main");
+    EXPECT_EQ(name, "kld-window-___etc_Tfrm_Main-" + std::to_string(::getuid()));
+}
+
+TEST(WindowLink, FramesRoundTripAndDamagedFramesAreRefused)
+{
+    TWindowLink::Frame frame{TWindowLink::KindPost, 9912, 61488, uint64_t(-5)};
+    const std::string bytes = TWindowLink::EncodeFrame(frame);
+    ASSERT_EQ(bytes.size(), TWindowLink::FrameSize);
+    TWindowLink::Frame back;
+    ASSERT_TRUE(TWindowLink::DecodeFrame(bytes.data(), back));
+    EXPECT_EQ(back.kind, frame.kind);
+    EXPECT_EQ(back.msg, 9912u);
+    EXPECT_EQ(back.wParam, 61488u);
+    EXPECT_EQ(LPARAM(back.lParam), -5);
+
+    struct Case
+    {
+        const char* desc;
+        std::size_t offset;
+        char value;
+    };
+    const Case cases[] = {
+        {"bad magic", 0, 'X'},
+        {"unknown kind", 4, 7},
+        {"reserved bytes set", 12, 1},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.desc);
+        std::string damaged = bytes;
+        damaged[c.offset] = c.value;
+        EXPECT_FALSE(TWindowLink::DecodeFrame(damaged.data(), back));
+    }
+}
+
+TEST(WindowLink, AMalformedFrameClosesTheConnectionWithoutDelivery)
+{
+    const std::string className = "TKldGarbage" + std::to_string(::getpid());
+    RecordingWindow window(className);
+    std::vector<std::string> errors;
+    SetBoundaryErrorHandler([&](const std::string& where, const std::string& message) { errors.push_back(message); });
+    TEvent sent;
+    std::thread client([&] {
+        std::string garbage(TWindowLink::FrameSize, 'Z');
+        QLocalSocket socket;
+        socket.connectToServer(QString::fromStdString(WindowSocketName(className)));
+        if (socket.waitForConnected(3000))
+        {
+            socket.write(garbage.data(), qint64(garbage.size()));
+            socket.waitForBytesWritten(3000);
+            socket.waitForDisconnected(3000);
+        }
+        sent.SetEvent();
+    });
+    PumpUntil([&] { return !errors.empty(); });
+    client.join();
+    SetBoundaryErrorHandler(nullptr);
+    EXPECT_EQ(window.Count(), 0u);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("Malformed"), std::string::npos);
+}
+
+TEST(MessageNumbers, HandOverUsesTheUserBase)
+{
+    EXPECT_EQ(WM_RESTOREMAINWINDOW, 1024u + 8888u);
+    EXPECT_EQ(SC_MAXIMIZE, 61488u);
+    EXPECT_EQ(SC_RESTORE, 61728u);
+    EXPECT_EQ(WM_SYSCOMMAND, 274u);
+    EXPECT_EQ(CM_CANCELMODE, 0xB004u);
+}
