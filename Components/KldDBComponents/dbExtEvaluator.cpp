@@ -1,0 +1,456 @@
+#include "Components/KldDBComponents/dbExtEvaluator.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdint>
+
+using enum TOperationCode;
+
+namespace
+{
+// The platform's math errors, with the run-time library's texts.
+[[noreturn]] void RaiseZeroDivide()
+{
+    throw EZeroDivide("Floating point division by zero");
+}
+
+[[noreturn]] void RaiseInvalidOp()
+{
+    throw EInvalidOp("Invalid floating point operation");
+}
+
+[[noreturn]] void RaiseOverflow()
+{
+    throw EOverflow("Floating point overflow");
+}
+
+[[noreturn]] void RaiseIntOverflow()
+{
+    throw EIntOverflow("Integer overflow");
+}
+
+[[noreturn]] void RaiseTextTooLong(size_t length)
+{
+    throw EOutOfMemory(Format("Text result of %s bytes exceeds the limit of %s bytes", std::to_string(length),
+                              std::to_string(TEvaluator::MaxTextLength)));
+}
+
+void CheckTextLength(size_t length)
+{
+    if (length > TEvaluator::MaxTextLength)
+        RaiseTextTooLong(length);
+}
+
+// A floating-point result must be a finite number.
+double CheckedFloat(double value)
+{
+    if (std::isnan(value))
+        RaiseInvalidOp();
+    if (std::isinf(value))
+        RaiseOverflow();
+    return value;
+}
+
+void CheckFiniteVariant(const Variant& value)
+{
+    TVarType type = value.VarType();
+    if (type == varDouble || type == varSingle || type == varDate)
+        CheckedFloat(value.AsDouble());
+}
+
+bool IsChainOperation(TOperationCode op)
+{
+    switch (op)
+    {
+    case opOr:
+    case opAnd:
+    case opAdd:
+    case opSub:
+    case opMul:
+    case opDiv:
+    case opConcat:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const Variant& EmptyVariant()
+{
+    static const Variant empty;
+    return empty;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Contexts
+
+Variant TExpressionContext::GetItem(void* Context, const std::string& Name) const
+{
+    throw Exception(Format(EvaluatorMessages::UnresolvedIdentifier, Name));
+}
+
+void* TExpressionContext::GetSubContext(void* Context, const std::string& Name,
+                                        TExpressionContextClass& SubContextClass) const
+{
+    throw Exception(Format(EvaluatorMessages::UnresolvedIdentifier, Name));
+}
+
+TExpressionContextClass TExpressionContext::Class()
+{
+    static const TExpressionContext base;
+    return &base;
+}
+
+// ---------------------------------------------------------------------------
+// Evaluator
+
+TEvaluator::TEvaluator(const std::string& Text, void* Context, TExpressionContextClass ContextClass)
+    : TEvaluator(Text, Context, CommonFunctions(), ContextClass)
+{
+}
+
+TEvaluator::TEvaluator(const std::string& Text, void* Context, const TFunctionTable& Functions,
+                       TExpressionContextClass ContextClass)
+    : m_context(Context), m_text(Text), m_functions(&Functions),
+      m_contextClass(ContextClass ? ContextClass : TExpressionContext::Class())
+{
+    if (!m_text.empty())
+    {
+        TExpressionParser parser(m_text, *this);
+        parser.Parse();
+    }
+}
+
+TEvaluator::~TEvaluator() = default;
+
+TExpression* TEvaluator::NewNode()
+{
+    size_t block = m_nodeCount / NodeBlockSize;
+    if (block == m_nodeBlocks.size())
+        m_nodeBlocks.push_back(std::make_unique<TExpression[]>(NodeBlockSize));
+    TExpression* node = &m_nodeBlocks[block][m_nodeCount % NodeBlockSize];
+    ++m_nodeCount;
+    return node;
+}
+
+void TEvaluator::Error(const std::string& Message) const
+{
+    throw Exception(Message);
+}
+
+Variant TEvaluator::Evaluate()
+{
+    return Evaluate(m_root);
+}
+
+Variant TEvaluator::Evaluate(const TExpression* Node)
+{
+    Variant result;
+    EvaluateInto(Node, result);
+    return result;
+}
+
+const Variant& TEvaluator::EvaluateRef(const TExpression* node, Variant& scratch)
+{
+    if (!node)
+        return EmptyVariant();
+    if (node->Operation == opConst)
+        return node->Token.Value;
+    EvaluateInto(node, scratch);
+    return scratch;
+}
+
+void TEvaluator::EvaluateInto(const TExpression* node, Variant& result)
+{
+    if (!node)
+    {
+        result = Variant();
+        return;
+    }
+    switch (node->Operation)
+    {
+    case opOr:
+    case opAnd:
+    case opAdd:
+    case opSub:
+    case opMul:
+    case opDiv:
+    case opConcat:
+        EvaluateChain(node, result);
+        return;
+    case opNot:
+    {
+        Variant scratch;
+        result = Variant(!EvaluateRef(node->Operand1, scratch).AsBoolean());
+        return;
+    }
+    case opMinus:
+    {
+        Variant scratch;
+        result = -EvaluateRef(node->Operand1, scratch);
+        CheckFiniteVariant(result);
+        return;
+    }
+    case opEqual:
+    case opLess:
+    case opMore:
+    case opLessEqual:
+    case opMoreEqual:
+    case opNotEqual:
+    {
+        Variant sa;
+        Variant sb;
+        const Variant& a = EvaluateRef(node->Operand1, sa);
+        const Variant& b = EvaluateRef(node->Operand2, sb);
+        result = Variant(Compare(node->Operation, a, b));
+        return;
+    }
+    case opLike:
+        result = Variant(EvaluateLike(node));
+        return;
+    case opIsNull:
+    case opIsNotNull:
+    {
+        Variant scratch;
+        bool isNull = EvaluateRef(node->Operand1, scratch).IsNull();
+        result = Variant(node->Operation == opIsNull ? isNull : !isNull);
+        return;
+    }
+    case opIdent:
+        result = m_contextClass->GetItem(m_context, node->Text);
+        return;
+    case opConst:
+        result = node->Token.Value;
+        return;
+    case opTrue:
+        result = Variant(true);
+        return;
+    case opFalse:
+        result = Variant(false);
+        return;
+    case opNull:
+        result = Variant::Null();
+        return;
+    case opFunc:
+        result = Variant();
+        if (node->Function)
+            node->Function(*this, *node, result);
+        return;
+    case opDot:
+        result = ContextPath(node);
+        return;
+    case opNone:
+        break;
+    }
+    result = Variant();
+}
+
+// The parser builds runs of left-associative operators (a OR b OR c, a + b +
+// c...) as trees that lean to the left, as deep as the run is long. They are
+// walked down their left edge and folded back up in a loop, so a filter of
+// thousands of OR terms cannot run the stack out.
+void TEvaluator::EvaluateChain(const TExpression* node, Variant& result)
+{
+    constexpr size_t InlineDepth = 32;
+    const TExpression* inlineSpine[InlineDepth];
+    std::vector<const TExpression*> heapSpine;
+    size_t depth = 0;
+
+    const TExpression* bottom = node;
+    while (bottom && IsChainOperation(bottom->Operation))
+    {
+        if (depth < InlineDepth)
+            inlineSpine[depth] = bottom;
+        else
+        {
+            if (heapSpine.empty())
+                heapSpine.assign(inlineSpine, inlineSpine + InlineDepth);
+            heapSpine.push_back(bottom);
+        }
+        ++depth;
+        bottom = bottom->Operand1;
+    }
+    const TExpression* const* spine = heapSpine.empty() ? inlineSpine : heapSpine.data();
+
+    EvaluateInto(bottom, result);
+    for (size_t i = depth; i-- > 0;)
+        ApplyBinary(spine[i], result);
+}
+
+void TEvaluator::ApplyBinary(const TExpression* node, Variant& acc)
+{
+    Variant scratch;
+    switch (node->Operation)
+    {
+    case opOr:
+        if (acc.AsBoolean())
+            acc = Variant(true);
+        else
+            acc = Variant(EvaluateRef(node->Operand2, scratch).AsBoolean());
+        return;
+    case opAnd:
+        if (!acc.AsBoolean())
+            acc = Variant(false);
+        else
+            acc = Variant(EvaluateRef(node->Operand2, scratch).AsBoolean());
+        return;
+    default:
+        break;
+    }
+
+    const Variant& b = EvaluateRef(node->Operand2, scratch);
+    switch (node->Operation)
+    {
+    case opAdd:
+    case opConcat:
+        if (acc.IsStr() && b.IsStr())
+        {
+            std::string joined = acc.AsString();
+            std::string tail = b.AsString();
+            CheckTextLength(joined.size() + tail.size());
+            joined += tail;
+            acc = Variant(std::move(joined));
+            return;
+        }
+        acc = acc + b;
+        break;
+    case opSub:
+        acc = acc - b;
+        break;
+    case opMul:
+        acc = acc * b;
+        break;
+    case opDiv:
+        if (acc.IsNull() || b.IsNull())
+        {
+            acc = Variant::Null();
+            return;
+        }
+        if (b.AsDouble() == 0)
+        {
+            if (acc.AsDouble() == 0)
+                RaiseInvalidOp();
+            RaiseZeroDivide();
+        }
+        acc = acc / b;
+        break;
+    default:
+        acc = Variant();
+        return;
+    }
+    CheckFiniteVariant(acc);
+}
+
+bool TEvaluator::Compare(TOperationCode op, const Variant& a, const Variant& b) const
+{
+    if (a.IsNull() || b.IsNull())
+        return false;
+    switch (op)
+    {
+    case opEqual:
+        return a == b;
+    case opNotEqual:
+        return a != b;
+    case opLess:
+        return a < b;
+    case opMore:
+        return a > b;
+    case opLessEqual:
+        return a <= b;
+    case opMoreEqual:
+        return a >= b;
+    default:
+        return false;
+    }
+}
+
+bool TEvaluator::EvaluateLike(const TExpression* node)
+{
+    Variant patternScratch;
+    const Variant& pattern = EvaluateRef(node->Operand2, patternScratch);
+    Variant valueScratch;
+    const Variant& value = EvaluateRef(node->Operand1, valueScratch);
+    if (pattern.IsNull() || value.IsNull())
+        return false;
+    // A constant pattern is matched from its node's text, without a copy per row.
+    const TExpression* patternNode = node->Operand2;
+    if (patternNode && patternNode->Operation == opConst && pattern.IsStr())
+        return Like(value.AsString(), patternNode->Text);
+    return Like(value.AsString(), pattern.AsString());
+}
+
+// Greedy match that remembers only the last star: when a later part fails,
+// the last star takes one more character and the rest is tried again. This
+// gives the same answers as trying every split at every star, in time linear
+// per star instead of exponential in the number of stars.
+bool TEvaluator::Like(std::string_view Value, std::string_view Pattern)
+{
+    size_t v = 0;
+    size_t p = 0;
+    size_t starP = std::string_view::npos;
+    size_t starV = 0;
+    while (v < Value.size())
+    {
+        if (p < Pattern.size() && Pattern[p] == '*')
+        {
+            starP = ++p;
+            starV = v;
+            continue;
+        }
+        if (p < Pattern.size() && Pattern[p] == '_')
+        {
+            ++p;
+            v += Utf8::CharLen(Value, v);
+            continue;
+        }
+        if (p < Pattern.size() && Pattern[p] == Value[v])
+        {
+            ++p;
+            ++v;
+            continue;
+        }
+        if (starP == std::string_view::npos)
+            return false;
+        p = starP;
+        starV += Utf8::CharLen(Value, starV);
+        v = starV;
+    }
+    while (p < Pattern.size() && Pattern[p] == '*')
+        ++p;
+    return p == Pattern.size();
+}
+
+Variant TEvaluator::ContextPath(const TExpression* Node)
+{
+    if (!Node)
+        return Variant();
+    size_t count = Node->OperandCount();
+    if (count == 0)
+        return Variant();
+    void* context = m_context;
+    TExpressionContextClass contextClass = m_contextClass;
+    for (size_t i = 0; i + 1 < count; ++i)
+    {
+        const TExpression* name = Node->Operand(i);
+        TExpressionContextClass next = contextClass;
+        context = contextClass->GetSubContext(context, name->Text, next);
+        contextClass = next ? next : TExpressionContext::Class();
+    }
+    return contextClass->GetItem(context, Node->Operand(count - 1)->Text);
+}
+
+// ---------------------------------------------------------------------------
+// One-shot evaluation
+
+Variant EvaluateExpression(const std::string& Text)
+{
+    return EvaluateExpression(Text, nullptr, TExpressionContext::Class());
+}
+
+Variant EvaluateExpression(const std::string& Text, void* Context, TExpressionContextClass ContextClass)
+{
+    TEvaluator evaluator(Text, Context, ContextClass);
+    return evaluator.Evaluate();
+}
