@@ -1,0 +1,329 @@
+#pragma once
+// The JSON document model that every server reply is read through.
+//
+// Composition
+// - A `TJSONObject` is an ordered list of (name, value) members in insertion
+//   order; a `TJSONArray` an ordered list of values; a `TJSONValue` one value of
+//   any kind. Each container owns its values and each value owns its object or
+//   array payload: clearing, replacing or destroying a value destroys its
+//   payload. Copies are always deep (`Assign`, `AssignObject`, `AssignArray`,
+//   `SetValues`, `SetAsObject`, `SetAsArray`); nothing is ever shared.
+// - References returned by `GetValues`, `GetPropValue`, `GetValue`,
+//   `GetAsObject` and `GetAsArray` stay valid until that member or element is
+//   removed, replaced or its container destroyed; adding further members or
+//   elements does not move existing ones.
+//
+// Missing members
+// - Reading a member that does not exist never fails: `GetValues` creates it
+//   as a null value at the end of the object and returns it. So an absent
+//   member reads as "", 0 or False, and the object written back out carries it
+//   as a null member. Use `IndexOfName` to test for a member without adding it.
+// - Member names match without regard to case (ASCII and Latin-1 letters of
+//   the UTF-8 text). A reply that repeats a name, in any case, keeps one member
+//   under the first spelling with the last value, in the first one's place.
+//
+// Typed access
+// - Null reads as "", 0 and False. Other content converts by the platform's
+//   variant rules: numeric text to a number, "True"/"False" to a Boolean,
+//   anything else raises the variant conversion error.
+// - `GetAsObject` / `GetAsArray` on any other kind raise "Value is not an
+//   object" / "Value is not an array". Content that JSON has no kind for (a
+//   date stored through `SetAsVariant`) raises "Invalid value type" when its
+//   kind is asked.
+//
+// Text: UTF-8 throughout. A \uXXXX escape decodes to the character in UTF-8
+// (a surrogate pair to one character, a lone surrogate to U+FFFD); the
+// escapes \n and \r decode to CR LF and to a lone LF, the convention of the
+// server's encoder (NembraLib's StrToJSON). Bytes of 128 and above pass
+// through unchanged in both directions.
+//
+// Numbers: a bare run of digits up to 2,147,483,646 is kept as a 32-bit
+// integer, larger ones as 64-bit integers; a run of digits too large for 64
+// bits fails with the conversion error. Any other number (sign, point or
+// exponent) is a double. Reading and writing never depend on the locale: a
+// point is the decimal separator and doubles are written with 15 significant
+// digits, as FloatToStr writes them.
+//
+// Parsing is tolerant in fixed ways the server relies on: bytes 1 to 32
+// separate tokens, a trailing comma before "}" or "]" is accepted, the
+// literals true/false/null match in any case, only the first top-level object
+// of a text is read and what follows it is ignored, a text ending inside a
+// string ends the string. Objects and arrays nest at most `JSONMaxDepth`
+// levels deep. Errors: "Invalid JSON around position: %d; TokenType: %s" (the
+// 1-based position of the next unread byte and the token expected) and
+// "Unexpected token (%s) or end of stream" for a value that cannot start
+// with the token found.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Persistent.h"
+#include "platform/SysUtils.h"
+#include "platform/Variants.h"
+
+class TStream;
+class TJSONObject;
+class TJSONArray;
+
+// For callers that report JSON failures with a class of their own; the parser
+// raises the base Exception.
+KLD_DECLARE_EXCEPTION(TJSONException, Exception);
+
+enum TJSONValueType
+{
+    jvtNULL,
+    jvtObject,
+    jvtArray,
+    jvtString,
+    jvtNumber,
+    jvtBoolean
+};
+
+// Deeper nesting than this fails to parse: a hostile reply must not exhaust
+// the stack.
+constexpr int JSONMaxDepth = 512;
+
+class TJSONValue : public TPersistent
+{
+public:
+    TJSONValue() noexcept {}
+    ~TJSONValue() override;
+    std::string ClassName() const override { return "TJSONValue"; }
+
+    // Destroys an object or array payload; the value becomes null.
+    void Clear();
+    bool GetIsNull() const { return m_kind == Kind::Null; }
+    TJSONValueType GetValueType() const;
+
+    // The readable text: "" for null, "True"/"False", numbers in full (doubles
+    // with 15 significant digits), objects and arrays as their readable text.
+    std::string GetAsString() const;
+    int32_t GetAsInteger() const;
+    int64_t GetAsInt64() const;
+    double GetAsNumber() const;
+    bool GetAsBoolean() const;
+    TJSONObject& GetAsObject() const;
+    TJSONArray& GetAsArray() const;
+    // Null for null; an object or array payload gives its JSON text.
+    Variant GetAsVariant() const;
+
+    void SetAsString(std::string_view value);
+    void SetAsInteger(int32_t value);
+    void SetAsInt64(int64_t value);
+    void SetAsNumber(double value);
+    void SetAsBoolean(bool value);
+    // Empty and Null make the value null; texts, Booleans and numbers are
+    // stored as such; other kinds are kept but have no JSON kind.
+    void SetAsVariant(const Variant& value);
+    // Deep copies; the caller keeps its own. An absent source gives an empty payload.
+    void SetAsObject(const TJSONObject* obj);
+    void SetAsArray(const TJSONArray* arr);
+    // An empty payload of this value's own, for filling.
+    TJSONObject& CreateAsObject();
+    TJSONArray& CreateAsArray();
+
+    // A TJSONValue source is copied deeply; a TJSONObject source becomes this
+    // value's object payload (a deep copy); other classes raise the platform's
+    // EConvertError. An absent source clears.
+    void Assign(const TPersistent& source) override;
+    void Assign(const TPersistent* source);
+
+    std::string ToJSONString() const;
+    void AppendJSONString(std::string& out) const;
+    void AppendReadable(std::string& out) const;
+
+private:
+    friend class TJSONParser;
+    friend class TJSONArray;
+    friend class TJSONObject;
+
+    enum class Kind : uint8_t
+    {
+        Null,
+        Int32,
+        Int64,
+        Double,
+        Boolean,
+        String,
+        Object,
+        Array,
+        Foreign
+    };
+
+    void SetStringNoClear(std::string_view value);
+    void CopyFrom(const TJSONValue& source);
+    void TakeFrom(TJSONValue& source) noexcept;
+    [[noreturn]] void RaiseCast(const char* target) const;
+
+    Kind m_kind = Kind::Null;
+    union
+    {
+        int32_t i32;
+        int64_t i64;
+        double d;
+        bool b;
+        TJSONObject* obj;
+        TJSONArray* arr;
+        Variant* foreign;
+    } m_u{};
+    std::string m_text;
+};
+
+// A list that owns its elements: deleting or replacing one destroys it.
+class TJSONArray : public TObject
+{
+public:
+    TJSONArray();
+    ~TJSONArray() override;
+    std::string ClassName() const override { return "TJSONArray"; }
+
+    int Count() const { return static_cast<int>(m_items.size()); }
+    // An index outside 0 .. Count-1 raises EListError.
+    TJSONValue& GetValue(int index) const;
+    // The array takes the value over and destroys the element it replaces.
+    TJSONValue& SetValue(int index, std::unique_ptr<TJSONValue> value);
+    // Appends a new null element (or the given one) and returns it.
+    TJSONValue& Add();
+    TJSONValue& Add(std::unique_ptr<TJSONValue> value);
+    void Delete(int index);
+    void Clear();
+
+    void AssignArray(const TJSONArray* source);
+
+    std::string ToJSONString() const;
+    std::string GetAsString() const;
+    void AppendJSONString(std::string& out) const;
+    void AppendReadable(std::string& out) const;
+
+private:
+    void CheckIndex(int index) const;
+
+    std::vector<std::unique_ptr<TJSONValue>> m_items;
+};
+
+class TJSONObject : public TPersistent
+{
+public:
+    TJSONObject();
+    // Parses `text` into the new object, timing the parse.
+    explicit TJSONObject(std::string_view text);
+    // Parses what remains of `stream`, timing the parse.
+    explicit TJSONObject(TStream& stream);
+    ~TJSONObject() override;
+    std::string ClassName() const override { return "TJSONObject"; }
+
+    // Clears the object, then parses what remains of `stream` into it. On a
+    // parse error the members read so far stay.
+    void ParseFromStream(TStream& stream);
+
+    // The member called `name`; a missing one is appended as null and returned.
+    TJSONValue& GetValues(std::string_view name);
+    // Deep-copies `value` into the member, creating it when missing.
+    void SetValues(std::string_view name, const TJSONValue& value);
+    int IndexOfName(std::string_view name) const;
+
+    int GetPropCount() const { return static_cast<int>(m_members.size()); }
+    const std::string& GetPropName(int index) const;
+    TJSONValue& GetPropValue(int index) const;
+    void SetPropValue(int index, const TJSONValue& value);
+
+    void Clear();
+    // Clears, then appends a deep copy of every member of source (nothing
+    // more when source is absent).
+    void AssignObject(const TJSONObject* source);
+    // AssignObject for a TJSONObject; other classes raise EConvertError.
+    void Assign(const TPersistent& source) override;
+
+    // Milliseconds the last parse into this object took (0 when built by hand).
+    int64_t ParseTime() const { return m_parseTime; }
+
+    std::string ToJSONString() const;
+    // Readable text: one "name: value" part per member, parts on separate lines.
+    std::string GetAsString() const;
+    void AppendJSONString(std::string& out) const;
+    void AppendReadable(std::string& out) const;
+
+private:
+    friend class TJSONParser;
+
+    struct Member
+    {
+        std::string Name;
+        std::unique_ptr<TJSONValue> Value;
+    };
+
+    void ParseText(std::string_view text);
+    void CheckIndex(int index) const;
+    TJSONValue& AppendMember(std::string_view name);
+    int FindIndexed(std::string_view name) const;
+
+    std::vector<Member> m_members;
+    int64_t m_parseTime = 0;
+
+    // Wide objects get a lookup table so that reading a reply stays linear in
+    // its size; small ones are scanned.
+    struct NameIndex;
+    std::unique_ptr<NameIndex> m_index;
+};
+
+// One-pass tokenizer and parser over a text in memory.
+class TJSONParser
+{
+public:
+    // The text must outlive the parser.
+    explicit TJSONParser(std::string_view text);
+    // Reads the stream whole, from its position to its end.
+    explicit TJSONParser(TStream& stream);
+
+    // Token types: 0 end, one of { } [ ] , : for themselves, 'A' string,
+    // 'T' true, 'F' false, '0' null, 'I' digits only, 'N' other bare text.
+    char TokenType() const { return m_tokenType; }
+    std::string_view TokenText() const { return m_token; }
+    // 1-based index of the next unread byte.
+    int ReadIndex() const { return static_cast<int>(m_pos) + 1; }
+    void NextToken();
+
+    // Reads the first token and then exactly one object; what follows its
+    // closing brace is not read.
+    void ParseTopObject(TJSONObject& obj);
+    // Reads the first token and then one value of any kind.
+    void ParseTopValue(TJSONValue& value);
+
+private:
+    void ParseObject(TJSONObject& obj);
+    void ParseArray(TJSONArray& arr);
+    void ParseValue(TJSONValue& value);
+    void ReadString();
+    void ReadBare();
+    void ReadUnicodeEscape();
+    void Expect(char type);
+    [[noreturn]] void RaiseInvalid(char expected) const;
+    [[noreturn]] void RaiseUnexpected() const;
+    void StoreInteger(TJSONValue& value) const;
+    void StoreNumber(TJSONValue& value) const;
+
+    std::string m_owned;
+    std::string_view m_text;
+    size_t m_pos = 0;
+    char m_tokenType = 0;
+    std::string_view m_token;
+    std::string m_buffer;
+    int m_depth = 0;
+};
+
+namespace NembraJSON
+{
+// The expression builder for string values written by ToJSONString: double
+// quotes become single quotes, line breaks become \n, and placeholders
+// ("%1"), name references ("%Name") and patterns (leading code 3) are written
+// unquoted. Not an escaper: the wire literal is the global StrToJSON of
+// NembraLib, which shares the name and lives outside this namespace.
+std::string StrToJSON(std::string_view s);
+} // namespace NembraJSON
+
+// Parses `s` as one JSON value (typically a quoted, escaped string) and gives
+// its readable text.
+std::string UnencodeJSONStr(std::string_view s);

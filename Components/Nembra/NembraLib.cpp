@@ -1,0 +1,1000 @@
+#include "Components/Nembra/NembraLib.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fnmatch.h>
+#include <link.h>
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <syslog.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <openssl/evp.h>
+
+#include "Components/Nembra/NembraJSON.h"
+#include "base/KldProfiler.h"
+#include "platform/DateUtils.h"
+#include "platform/Guid.h"
+#include "platform/StringList.h"
+#include "platform/Streams.h"
+
+const std::string NembraDateFormat = "yyyy-mm-dd";
+const std::string NembraTimeFormat = "hh:nn:ss";
+const std::string NembraDateTimeFormat = "yyyy-mm-dd hh:nn:ss";
+
+namespace
+{
+constexpr const char* kHexDigits = "0123456789ABCDEF";
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+} // namespace
+
+bool NembraWire::IsBinaryFieldType(int fieldType)
+{
+    switch (fieldType)
+    {
+    case ftBytes:
+    case ftVarBytes:
+    case ftBlob:
+    case ftGraphic:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftTypedBinary:
+    case ftCursor:
+    case ftADT:
+    case ftArray:
+    case ftReference:
+    case ftDataSet:
+    case ftOraBlob:
+    case ftOraClob:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Growable text
+
+void InitBuffer(TStringBuffer& b, int64_t delta)
+{
+    b.Delta = delta > 0 ? delta : 0;
+    b.Used = 0;
+    b.Buffer.assign(static_cast<size_t>(b.Delta), '\0');
+}
+
+void AppendToBuffer(TStringBuffer& b, std::string_view s)
+{
+    const int64_t len = static_cast<int64_t>(s.size());
+    if (b.Used + len > static_cast<int64_t>(b.Buffer.size()))
+        b.Buffer.resize(b.Buffer.size() + static_cast<size_t>(std::max(len, b.Delta)));
+    b.Buffer.replace(static_cast<size_t>(b.Used), s.size(), s);
+    b.Used += len;
+}
+
+std::string DoneBuffer(TStringBuffer& b)
+{
+    b.Buffer.resize(static_cast<size_t>(b.Used));
+    return b.Buffer;
+}
+
+// ---------------------------------------------------------------------------
+// Streams and files
+
+std::string ReadString(TStream& stream, int64_t count)
+{
+    const int64_t remaining = std::max<int64_t>(0, stream.Size() - stream.Position());
+    if (count <= 0 || count > remaining)
+        count = remaining;
+    std::string s(static_cast<size_t>(count), '\0');
+    if (count > 0)
+        stream.ReadBuffer(s.data(), count);
+    return s;
+}
+
+std::string StreamToString(TStream& stream)
+{
+    return ReadString(stream, 0);
+}
+
+void WriteString(TStream& stream, std::string_view s)
+{
+    if (!s.empty())
+        stream.WriteBuffer(s.data(), static_cast<int64_t>(s.size()));
+}
+
+std::string ReadString(const std::string& fileName)
+{
+    TFileStream stream(fileName, fmOpenRead | fmShareDenyWrite);
+    return StreamToString(stream);
+}
+
+void WriteString(const std::string& fileName, std::string_view s)
+{
+    TFileStream stream(fileName, fmCreate);
+    WriteString(stream, s);
+}
+
+void CopyStream(TStream& source, TStream& dest)
+{
+    if (auto* text = dynamic_cast<TStringStream*>(&source))
+    {
+        WriteString(dest, text->DataString());
+        return;
+    }
+    if (auto* memory = dynamic_cast<TMemoryStream*>(&source))
+    {
+        memory->SaveToStream(dest);
+        return;
+    }
+    dest.CopyFrom(source, 0);
+}
+
+void SaveStreamToFile(TStream& stream, const std::string& fileName)
+{
+    TFileStream file(fileName, fmCreate);
+    CopyStream(stream, file);
+}
+
+// ---------------------------------------------------------------------------
+// Text and lists
+
+std::string ConcatStrings(const TStrings& strings, std::string_view separator)
+{
+    std::string out;
+    for (int i = 0; i < strings.Count(); ++i)
+    {
+        if (i > 0)
+            out += separator;
+        out += strings.Get(i);
+    }
+    return out;
+}
+
+std::string ConcatStrings(std::string_view s1, std::string_view s2, std::string_view separator)
+{
+    std::string out(s1);
+    if (!s1.empty() && !s2.empty())
+        out += separator;
+    out += s2;
+    return out;
+}
+
+std::string JoinWithComma(const TStrings& strings, char quoteChar)
+{
+    std::string out;
+    for (int i = 0; i < strings.Count(); ++i)
+    {
+        if (i > 0)
+            out += ',';
+        if (quoteChar == '\0')
+            out += strings.Get(i);
+        else
+            out += AnsiQuotedStr(strings.Get(i), quoteChar);
+    }
+    return out;
+}
+
+void SplitString(std::string_view s, std::string_view separator, std::string& prefix, bool keepAsPrefix,
+                 std::string& postfix)
+{
+    const int p = Pos(separator, s);
+    if (p > 1)
+    {
+        prefix = Trim(s.substr(0, static_cast<size_t>(p - 1)));
+        postfix = Trim(s.substr(static_cast<size_t>(p - 1) + separator.size()));
+        return;
+    }
+    if (keepAsPrefix)
+    {
+        prefix = Trim(s);
+        postfix.clear();
+    }
+    else
+    {
+        prefix.clear();
+        postfix = Trim(s);
+    }
+}
+
+void SplitStringPrefix(std::string_view s, std::string_view separator, std::string& prefix,
+                       std::string& postfix)
+{
+    SplitString(s, separator, prefix, false, postfix);
+}
+
+void SplitStringPostfix(std::string_view s, std::string_view separator, std::string& prefix,
+                        std::string& postfix)
+{
+    SplitString(s, separator, prefix, true, postfix);
+}
+
+std::string PrependString(std::string_view prefix, std::string_view text)
+{
+    const std::string trimmed = Trim(prefix);
+    if (text.size() >= trimmed.size() && AnsiSameText(text.substr(0, trimmed.size()), trimmed))
+        return std::string(text);
+    return std::string(prefix) + std::string(text);
+}
+
+std::string Coalesce(std::string_view a, std::string_view b)
+{
+    return std::string(a.empty() ? b : a);
+}
+
+std::string ValueFromIndex(const TStrings& strings, int index)
+{
+    if (index < 0)
+        return {};
+    const std::string line = strings.Get(index);
+    const size_t eq = line.find('=');
+    return eq == std::string::npos ? line : line.substr(eq + 1);
+}
+
+std::string GetMRUValue(std::string_view value, TStrings& list, bool second)
+{
+    std::string trimmed = Trim(value);
+    if (!trimmed.empty() && list.IndexOf(trimmed) < 0)
+    {
+        // The second place of an empty list is its first.
+        const int at = second ? std::min(1, list.Count()) : 0;
+        list.Insert(at, trimmed);
+    }
+    return trimmed;
+}
+
+std::string TrimHtmlTags(std::string_view s)
+{
+    static const char* const removed[] = {"<head>", "</head>", "<body>", "</body>", "<html>", "</html>",
+                                          "<h1>",   "</h1>",   "<h2>",   "</h2>",   "<p>",    "</p>",
+                                          "<i>",    "</i>",    "<b>",    "</b>"};
+    std::string r(s);
+    for (const char* tag : removed)
+        r = StringReplace(r, tag, "", rfReplaceAll);
+    r = StringReplace(r, "<br>", "\r\n", rfReplaceAll);
+    r = StringReplace(r, "<hr width=\"100%\">", "", rfReplaceAll);
+    return StringReplace(r, "%", "", rfReplaceAll);
+}
+
+std::string ExtractModuleClass(std::string_view s)
+{
+    const size_t dot = s.find('.');
+    if (dot == std::string_view::npos || dot == 0)
+        return {};
+    return std::string(s.substr(0, dot));
+}
+
+Variant VarIfThen(bool condition, const Variant& a, const Variant& b)
+{
+    return condition ? a : b;
+}
+
+void FreeObjects(TStrings& strings)
+{
+    for (int i = 0; i < strings.Count(); ++i)
+    {
+        TObject* object = strings.Objects(i);
+        strings.SetObjects(i, nullptr);
+        delete object;
+    }
+}
+
+void FreeObjectsReverse(TStrings& strings)
+{
+    for (int i = strings.Count() - 1; i >= 0; --i)
+    {
+        TObject* object = strings.Objects(i);
+        strings.SetObjects(i, nullptr);
+        delete object;
+    }
+}
+
+void InitInstanceFromValues(IStoredProperties& obj, const TStrings& strings)
+{
+    for (int i = 0; i < strings.Count(); ++i)
+    {
+        const std::string line = strings.Get(i);
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        const std::string name = line.substr(0, eq);
+        if (name.empty() || name[0] == '$')
+            continue;
+        obj.SetStoredProperty(name, line.substr(eq + 1));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Form encoding
+
+std::string HTTPEncode(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size() * 3);
+    for (const char ch : s)
+    {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+        {
+            out += ch;
+            continue;
+        }
+        switch (c)
+        {
+        case '!':
+        case '$':
+        case '\'':
+        case '(':
+        case ')':
+        case '*':
+        case '-':
+        case '.':
+        case '@':
+        case '_':
+            out += ch;
+            break;
+        case ' ':
+            out += '+';
+            break;
+        default:
+            out += '%';
+            out += kHexDigits[c >> 4];
+            out += kHexDigits[c & 0x0F];
+            break;
+        }
+    }
+    return out;
+}
+
+std::string HTTPDecode(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i)
+    {
+        const char c = s[i];
+        if (c == '+')
+        {
+            out += ' ';
+        }
+        else if (c != '%')
+        {
+            out += c;
+        }
+        else if (i + 1 < s.size() && s[i + 1] == '%')
+        {
+            out += '%';
+            ++i;
+        }
+        else if (i + 2 >= s.size())
+        {
+            // A cut-off escape ends the text.
+            out += ' ';
+            break;
+        }
+        else
+        {
+            const int hi = HexValue(s[i + 1]);
+            const int lo = HexValue(s[i + 2]);
+            out += (hi < 0 || lo < 0) ? ' ' : static_cast<char>(hi * 16 + lo);
+            i += 2;
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Dates and times
+
+namespace
+{
+// The wire formats never follow the user's separators.
+const TFormatSettings& WireSettings()
+{
+    static const TFormatSettings settings = [] {
+        TFormatSettings s;
+        s.DateSeparator = '-';
+        s.TimeSeparator = ':';
+        s.DecimalSeparator = '.';
+        return s;
+    }();
+    return settings;
+}
+} // namespace
+
+std::string DateToJSONStr(TDateTime value)
+{
+    return FormatDateTime(NembraDateFormat, value, WireSettings());
+}
+
+std::string TimeToJSONStr(TDateTime value)
+{
+    return FormatDateTime(NembraTimeFormat, value, WireSettings());
+}
+
+std::string DateTimeToJSONStr(TDateTime value)
+{
+    return FormatDateTime(NembraDateTimeFormat, value, WireSettings());
+}
+
+TDateTime JSONStrToDate(std::string_view s)
+{
+    return NembraStrToDateTime(s, NembraDateFormat, true);
+}
+
+TDateTime JSONStrToTime(std::string_view s)
+{
+    return NembraStrToDateTime(s, NembraTimeFormat, true);
+}
+
+TDateTime JSONStrToDateTime(std::string_view s)
+{
+    return NembraStrToDateTime(s, NembraDateTimeFormat, true);
+}
+
+namespace
+{
+
+// The number at the place of `pattern` in `format`; `found` tells whether the
+// format has the pattern at all. -1 when the characters there (cut at the end
+// of a short text) are no number.
+int ReadPart(std::string_view s, std::string_view format, std::string_view pattern, bool& found)
+{
+    const size_t at = format.find(pattern);
+    found = at != std::string_view::npos;
+    if (!found || at >= s.size())
+        return -1;
+    int32_t value = 0;
+    if (!TryStrToInt(s.substr(at, pattern.size()), value))
+        return -1;
+    return value;
+}
+
+int ReadDatePart(std::string_view s, std::string_view format, std::string_view pattern, const char* name,
+                 bool strict, bool& found)
+{
+    const int value = ReadPart(s, format, pattern, found);
+    if (found && value == -1 && strict)
+        throw Exception(Format("Invalid %s value", name));
+    return value;
+}
+
+} // namespace
+
+TDateTime NembraStrToDateTime(std::string_view s, std::string_view format, bool strict)
+{
+    bool hasYear = false;
+    bool hasMonth = false;
+    bool hasDay = false;
+    const int year = ReadDatePart(s, format, "yyyy", "Year", strict, hasYear);
+    const int month = ReadDatePart(s, format, "mm", "Month", strict, hasMonth);
+    const int day = ReadDatePart(s, format, "dd", "Day", strict, hasDay);
+
+    bool found = false;
+    int hour = ReadPart(s, format, "hh", found);
+    int minute = 0;
+    int second = 0;
+    if (hour < 0)
+    {
+        hour = 0;
+    }
+    else
+    {
+        minute = ReadPart(s, format, "nn", found);
+        if (minute < 0)
+        {
+            minute = 0;
+        }
+        else
+        {
+            second = ReadPart(s, format, "ss", found);
+            if (second < 0)
+                second = 0;
+        }
+    }
+
+    TDateTime result = EncodeTime(hour, minute, second, 0);
+    if (hasYear || hasMonth || hasDay)
+        result += EncodeDate(year, month, day);
+    return result;
+}
+
+TDateTime SecsToDateTime(double secs)
+{
+    return secs / 86400.0;
+}
+
+TDateTime SecondsToDate(double secs)
+{
+    return secs / 86400.0;
+}
+
+int64_t DateTimeToSecs(TDateTime value)
+{
+    return static_cast<int64_t>(value * 86400.0);
+}
+
+// ---------------------------------------------------------------------------
+// JSON texts
+
+std::string StrToJSON(std::string_view s)
+{
+    std::string out;
+    out.reserve(2 * s.size() + 2);
+    out += '"';
+    for (size_t i = 0; i < s.size(); ++i)
+    {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        switch (c)
+        {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\r':
+            if (i + 1 < s.size() && s[i + 1] == '\n')
+            {
+                out += "\\n";
+                ++i;
+            }
+            else
+            {
+                out += "\\u000D";
+            }
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        default:
+            if (c < 32)
+            {
+                out += "\\u00";
+                out += kHexDigits[c >> 4];
+                out += kHexDigits[c & 0x0F];
+            }
+            else
+            {
+                out += static_cast<char>(c);
+            }
+            break;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+std::string BoolToJSON(bool b)
+{
+    return b ? "true" : "false";
+}
+
+std::string StringsToJSON(const TStrings& strings)
+{
+    std::string out = "[";
+    for (int i = 0; i < strings.Count(); ++i)
+    {
+        if (i > 0)
+            out += ',';
+        out += StrToJSON(strings.Get(i));
+    }
+    out += ']';
+    return out;
+}
+
+void JSONToStrings(const TJSONArray& arr, TStrings& strings)
+{
+    strings.Clear();
+    for (int i = 0; i < arr.Count(); ++i)
+        strings.Add(arr.GetValue(i).GetAsString());
+}
+
+void AddField(std::string& s, std::string_view name, std::string_view value)
+{
+    if (!s.empty())
+        s += ',';
+    s += '"';
+    s += name;
+    s += "\":";
+    s += value;
+    s += "\r\n";
+}
+
+std::string GetJSONObj(std::string_view s)
+{
+    return "{" + std::string(s) + "}";
+}
+
+// ---------------------------------------------------------------------------
+// Base64, XOR and identifiers
+
+std::string EncodeBase64(std::string_view s)
+{
+    if (s.empty())
+        return {};
+    std::string out(4 * ((s.size() + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                  reinterpret_cast<const unsigned char*>(s.data()), static_cast<int>(s.size()));
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+
+std::string DecodeBase64(std::string_view s)
+{
+    std::string clean;
+    clean.reserve(s.size() + 3);
+    for (const char c : s)
+    {
+        if (c == '\r' || c == '\n' || c == ' ' || c == '\t')
+            continue;
+        clean += c;
+    }
+    // The decoder rejects a padding character anywhere but at the end, but
+    // not "=" followed by more "=": count it ourselves.
+    size_t pad = 0;
+    while (pad < clean.size() && clean[clean.size() - 1 - pad] == '=')
+        ++pad;
+    if (pad > 2 || (clean.size() - pad) % 4 == 1)
+        throw EConvertError("Invalid Base64 text");
+    while (clean.size() % 4 != 0)
+    {
+        clean += '=';
+        ++pad;
+    }
+    if (clean.empty())
+        return {};
+    std::string out(clean.size() / 4 * 3, '\0');
+    const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                  reinterpret_cast<const unsigned char*>(clean.data()), static_cast<int>(clean.size()));
+    if (n < 0)
+        throw EConvertError("Invalid Base64 text");
+    // The block decoder counts the padding as zero bytes.
+    out.resize(static_cast<size_t>(n) - pad);
+    return out;
+}
+
+std::string XorString(std::string_view key, std::string_view data)
+{
+    std::string out(data);
+    if (key.empty())
+        return out;
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<char>(out[i] ^ key[i % key.size()]);
+    return out;
+}
+
+std::string Encrypt(std::string_view key, std::string_view data)
+{
+    return EncodeBase64(XorString(key, data));
+}
+
+std::string Decrypt(std::string_view key, std::string_view data)
+{
+    return XorString(key, DecodeBase64(data));
+}
+
+std::string CreateGUIDString()
+{
+    const std::string text = GUIDToString(CreateGUID());
+    std::string out;
+    out.reserve(32);
+    for (const char c : text)
+    {
+        if (c != '{' && c != '}' && c != '-')
+            out += c;
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Measures
+
+namespace
+{
+std::atomic<int64_t> g_ticksPerMSec{0};
+
+int64_t ReadTicks()
+{
+    TProfileData data;
+    InitProfile(data);
+    BeginProfile(data);
+    return data.StartTicks;
+}
+
+int64_t MonotonicMSec()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+int64_t NowMSec()
+{
+    const int64_t perMSec = g_ticksPerMSec.load(std::memory_order_relaxed);
+    if (perMSec <= 0)
+        return MonotonicMSec();
+    return ReadTicks() / perMSec;
+}
+
+// Kernel plus user time of a thread of this process, in 100-ns units.
+int64_t ThreadCPUTime(uint32_t threadId)
+{
+    // The kernel's per-thread CPU clock of a thread id: ~tid << 3 | per-thread | sched.
+    const clockid_t clock = static_cast<clockid_t>((~static_cast<clockid_t>(threadId) << 3) | 4 | 2);
+    timespec ts{};
+    if (clock_gettime(clock, &ts) != 0)
+        return 0;
+    return static_cast<int64_t>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100;
+}
+} // namespace
+
+void InitProfiling()
+{
+    const int64_t perSecond = CalcProcFrequency(100);
+    g_ticksPerMSec.store(perSecond / 1000, std::memory_order_relaxed);
+}
+
+int64_t ProfilingTicksPerMSec()
+{
+    return g_ticksPerMSec.load(std::memory_order_relaxed);
+}
+
+void BeginMeasure(int64_t& t)
+{
+    t = NowMSec();
+}
+
+int64_t EndMeasure(int64_t& t)
+{
+    t = NowMSec() - t;
+    return t;
+}
+
+void BeginMeasureCPU(uint32_t threadId, int64_t& t)
+{
+    t = ThreadCPUTime(threadId);
+}
+
+int64_t EndMeasureCPU(uint32_t threadId, int64_t& t)
+{
+    t = std::max<int64_t>(NSecToMSec(ThreadCPUTime(threadId) - t), 10);
+    return t;
+}
+
+int64_t NSecToMSec(int64_t hundredNs)
+{
+    // Rounds half to even, like the run-time library's Round.
+    return static_cast<int64_t>(std::nearbyint(static_cast<double>(hundredNs) / 10000.0));
+}
+
+// ---------------------------------------------------------------------------
+// Files and system
+
+namespace
+{
+constexpr size_t kMaxModuleName = 1023;
+// 100-ns units between 1601-01-01 and 1970-01-01.
+constexpr int64_t kUnixEpochAsFileTime = 116444736000000000LL;
+// Days between 1601-01-01 and 1899-12-30.
+constexpr double kFileTimeDayOffset = 109205.0;
+
+std::string CleanModuleName(std::string name)
+{
+    if (name.size() > kMaxModuleName)
+        name.resize(kMaxModuleName);
+    name = Trim(name);
+    if (name.rfind("\\\\?\\", 0) == 0)
+        name.erase(0, 4);
+    return name;
+}
+
+int64_t StatToFileTime(const struct stat& st)
+{
+    return kUnixEpochAsFileTime + static_cast<int64_t>(st.st_mtim.tv_sec) * 10000000 +
+           st.st_mtim.tv_nsec / 100;
+}
+} // namespace
+
+std::string GetLibFileName(void* module)
+{
+    if (!module)
+        return GetAppFileName();
+    struct link_map* map = nullptr;
+    if (dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_name)
+        return {};
+    if (map->l_name[0] == '\0')
+        return GetAppFileName();
+    return CleanModuleName(map->l_name);
+}
+
+std::string GetAppFileName()
+{
+    std::error_code ec;
+    const auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : CleanModuleName(path.string());
+}
+
+void ForEachFile(const std::string& dir, const std::string& mask, const TForEachFileCallback& callback,
+                 void* data)
+{
+    if (!callback)
+        return;
+    const std::string base = IncludeTrailingPathDelimiter(dir);
+    std::vector<TNembraSearchRec> entries;
+    std::error_code ec;
+    auto add = [&](const std::string& name) {
+        if (fnmatch(mask.c_str(), name.c_str(), 0) != 0)
+            return;
+        TNembraSearchRec rec;
+        rec.Name = name;
+        struct stat st{};
+        if (::stat((base + name).c_str(), &st) == 0)
+        {
+            rec.Directory = S_ISDIR(st.st_mode);
+            rec.Size = rec.Directory ? 0 : static_cast<int64_t>(st.st_size);
+            rec.WriteTime = StatToFileTime(st);
+        }
+        entries.push_back(std::move(rec));
+    };
+    std::filesystem::directory_iterator it(base, ec);
+    if (ec)
+        return;
+    add(".");
+    add("..");
+    for (; it != std::filesystem::directory_iterator(); it.increment(ec))
+    {
+        if (ec)
+            break;
+        add(it->path().filename().string());
+    }
+    for (const auto& rec : entries)
+        callback(base, rec, data);
+}
+
+int64_t GetSearchRecWriteTime(const TNembraSearchRec& rec)
+{
+    return rec.WriteTime;
+}
+
+int64_t GetFileWriteTime(const std::string& path)
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0)
+        return 0;
+    return StatToFileTime(st);
+}
+
+int64_t FileTimeToInt64(const TFileTime& ft)
+{
+    return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+}
+
+TFileTime Int64ToFileTime(int64_t value)
+{
+    TFileTime ft;
+    ft.dwLowDateTime = static_cast<uint32_t>(static_cast<uint64_t>(value) & 0xFFFFFFFFu);
+    ft.dwHighDateTime = static_cast<uint32_t>(static_cast<uint64_t>(value) >> 32);
+    return ft;
+}
+
+TDateTime WindowsFileTimeStampToDateTime(int64_t fileTime)
+{
+    return static_cast<double>(fileTime) / 864000000000.0 - kFileTimeDayOffset;
+}
+
+bool GetFileInfo(const std::string& path, TDateTime& time, int64_t& size)
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    time = WindowsFileTimeStampToDateTime(StatToFileTime(st));
+    size = static_cast<int64_t>(st.st_size);
+    return true;
+}
+
+bool DeleteDirectory(const std::string& path)
+{
+    try
+    {
+        std::error_code ec;
+        if (path.empty() || !std::filesystem::is_directory(std::filesystem::symlink_status(path, ec)))
+            return false;
+        std::filesystem::remove_all(path, ec);
+        return !ec;
+    }
+    catch (...)
+    {
+        return false;
+    }
+}
+
+bool WriteEventLog(const std::string& message, const std::string& server, const std::string& source,
+                   uint16_t category, uint32_t eventId, uint16_t eventType)
+{
+    if (!server.empty() || source.empty())
+        return false;
+    int priority = LOG_INFO;
+    switch (eventType)
+    {
+    case EVENTLOG_ERROR_TYPE:
+        priority = LOG_ERR;
+        break;
+    case EVENTLOG_WARNING_TYPE:
+    case EVENTLOG_AUDIT_FAILURE:
+        priority = LOG_WARNING;
+        break;
+    case EVENTLOG_AUDIT_SUCCESS:
+        priority = LOG_NOTICE;
+        break;
+    default:
+        priority = LOG_INFO;
+        break;
+    }
+    // openlog keeps the identity pointer: it must live until closelog.
+    const std::string ident = source;
+    openlog(ident.c_str(), LOG_PID, LOG_USER);
+    syslog(priority, "[%u/%u] %s", static_cast<unsigned>(category), static_cast<unsigned>(eventId),
+           message.c_str());
+    closelog();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Statistics
+
+void ClearStats(TNembraStats& stats)
+{
+    stats = TNembraStats{};
+}
+
+void ClearDeltaStats(TNembraDeltaStats& delta)
+{
+    delta = TNembraDeltaStats{};
+}
+
+void UpdateDeltaStats(TNembraDeltaStats& delta, const TNembraStats& current, int32_t value)
+{
+    UpdateDeltaStatsAt(delta, current, value, Now());
+}
+
+void UpdateDeltaStatsAt(TNembraDeltaStats& delta, const TNembraStats& current, int32_t value,
+                        TDateTime now)
+{
+    const TNembraStats& prev = delta.Previous;
+    delta.Delta.Counter1 = current.Counter1 - prev.Counter1;
+    delta.Delta.Counter2 = current.Counter2 - prev.Counter2;
+    delta.Delta.Counter3 = current.Counter3 - prev.Counter3;
+    delta.Delta.Counter4 = current.Counter4 - prev.Counter4;
+    delta.Delta.Counter5 = current.Counter5 - prev.Counter5;
+    delta.Delta.Counter6 = current.Counter6 - prev.Counter6;
+    const double elapsedMs = std::round((now - delta.Time) * 86400000.0);
+    delta.Previous = current;
+    delta.Time = now;
+    if (elapsedMs <= 0)
+        delta.Rate = 0;
+    else
+        delta.Rate = static_cast<int32_t>(
+            std::nearbyint(std::min(100.0, 100.0 * static_cast<double>(delta.Delta.Counter2) / elapsedMs)));
+    delta.CallerValue = value;
+}
