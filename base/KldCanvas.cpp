@@ -27,8 +27,7 @@ void TKldCanvas::CreateHandle()
 
 void TKldCanvas::CreateBitmap()
 {
-    if (!m_painter)
-    {
+    if (!m_painter) {
         // Reading the handle makes it, which in turn makes the bitmap.
         CreateHandle();
         return;
@@ -45,16 +44,14 @@ void TKldCanvas::CreateBitmap()
     // The new bitmap is made while the old one still exists, so its memory
     // never lands at the old address and Bits() visibly changes.
     QImage bitmap;
-    if (m_width > 0 && m_height > 0)
-    {
+    if (m_width > 0 && m_height > 0) {
         bitmap = QImage(m_width, m_height, QImage::Format_ARGB32);
         if (!bitmap.isNull())
             bitmap.fill(0);
     }
     m_bitmap = std::move(bitmap);
     BeginPainting();
-    if (wasActive && m_painter->isActive())
-    {
+    if (wasActive && m_painter->isActive()) {
         m_painter->setPen(pen);
         m_painter->setBrush(brush);
         m_painter->setFont(font);

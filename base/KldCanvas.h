@@ -25,7 +25,7 @@
 
 class TKldCanvas
 {
-public:
+  public:
     TKldCanvas(int Width, int Height);
     explicit TKldCanvas(const QPoint& Size);
     ~TKldCanvas();
@@ -59,7 +59,7 @@ public:
     // or size change makes them again.
     void FreeContext();
 
-private:
+  private:
     void BeginPainting();
 
     int m_width;

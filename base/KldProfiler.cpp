@@ -31,8 +31,7 @@ int64_t Calibrate()
     g_overhead = 0;
     TProfileData data;
     InitProfile(data);
-    for (int i = 0; i < Rounds; ++i)
-    {
+    for (int i = 0; i < Rounds; ++i) {
         BeginProfile(data);
         EndProfile(data);
     }

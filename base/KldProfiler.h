@@ -15,7 +15,7 @@ struct TProfileData
 {
     int64_t StartTicks = 0;
     int64_t TotalTicks = 0;
-    int32_t Count = 0;           // completed measurements
+    int32_t Count = 0;            // completed measurements
     const void* Caller = nullptr; // code address from which BeginProfile was called
 };
 

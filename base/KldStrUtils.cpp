@@ -23,8 +23,7 @@ std::string QuoteText(const std::string& text, char quote)
     std::string result;
     result.reserve(text.size() + 2);
     result += quote;
-    for (char c : text)
-    {
+    for (char c : text) {
         result += c;
         if (c == quote)
             result += quote;
@@ -39,12 +38,9 @@ std::string ExtractQuoted(const std::string& text, char quote)
 {
     std::string result;
     std::size_t i = 1;
-    while (i < text.size())
-    {
-        if (text[i] == quote)
-        {
-            if (i + 1 < text.size() && text[i + 1] == quote)
-            {
+    while (i < text.size()) {
+        if (text[i] == quote) {
+            if (i + 1 < text.size() && text[i + 1] == quote) {
                 result += quote;
                 i += 2;
                 continue;
@@ -64,21 +60,15 @@ std::string EscapeStr(const std::string& Text, char Delimiter, char Quote)
     std::string result;
     result.reserve(Text.size());
     bool mustQuote = false;
-    for (char ch : Text)
-    {
+    for (char ch : Text) {
         const auto code = static_cast<unsigned char>(ch);
-        if (ch == '\\')
-        {
+        if (ch == '\\') {
             result += "\\\\";
-        }
-        else if (code < 32)
-        {
+        } else if (code < 32) {
             result += '\\';
             result += HexDigits[code >> 4];
             result += HexDigits[code & 0x0F];
-        }
-        else
-        {
+        } else {
             result += ch;
         }
         if (ch == Delimiter)
@@ -99,17 +89,14 @@ std::string UnEscapeStr(const std::string& Text, char Quote)
     result.reserve(taken.size());
     std::size_t i = 0;
     const std::size_t n = taken.size();
-    while (i < n)
-    {
+    while (i < n) {
         const char c = taken[i];
-        if (c != '\\' || i + 1 == n)
-        {
+        if (c != '\\' || i + 1 == n) {
             result += c;
             ++i;
             continue;
         }
-        if (taken[i + 1] == '\\')
-        {
+        if (taken[i + 1] == '\\') {
             result += '\\';
             i += 2;
             continue;

@@ -55,9 +55,9 @@ TEST(KldCanvas, RowsAreTopDown)
     TKldCanvas canvas(10, 10);
     QPainter& painter = canvas.Painter();
     ASSERT_TRUE(painter.isActive());
-    painter.fillRect(0, 0, 1, 1, QColor(255, 0, 0));   // top left
-    painter.fillRect(9, 9, 1, 1, QColor(0, 0, 255));   // bottom right
-    painter.fillRect(3, 6, 1, 1, QColor(0, 255, 0));   // somewhere inside
+    painter.fillRect(0, 0, 1, 1, QColor(255, 0, 0)); // top left
+    painter.fillRect(9, 9, 1, 1, QColor(0, 0, 255)); // bottom right
+    painter.fillRect(3, 6, 1, 1, QColor(0, 255, 0)); // somewhere inside
     const uint8_t* bits = canvas.Bits();
     ASSERT_NE(bits, nullptr);
 
@@ -136,8 +136,7 @@ TEST(KldCanvas, ZeroSizeHasNoBitmap)
         {"zero height", 10, 0},
         {"negative", -3, 5},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         TKldCanvas canvas(c.Width, c.Height);
         EXPECT_EQ(canvas.Bits(), nullptr);

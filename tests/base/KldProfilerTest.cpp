@@ -34,8 +34,7 @@ TEST(KldProfiler, CountsMeasurementsAndAddsTheirTicks)
 {
     TProfileData data;
     InitProfile(data);
-    for (int i = 0; i < 3; ++i)
-    {
+    for (int i = 0; i < 3; ++i) {
         BeginProfile(data);
         Spin(20000);
         EndProfile(data);
@@ -51,8 +50,7 @@ TEST(KldProfiler, TotalGrowsWithEveryMeasurement)
     TProfileData data;
     InitProfile(data);
     int64_t previous = data.TotalTicks;
-    for (int i = 0; i < 5; ++i)
-    {
+    for (int i = 0; i < 5; ++i) {
         BeginProfile(data);
         Spin(5000);
         EndProfile(data);

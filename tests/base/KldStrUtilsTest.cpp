@@ -32,8 +32,7 @@ TEST(EscapeStr, WritesEscapesAndQuotesOnDelimiter)
         {"only delimiter", ",", "\",\""},
         {"escape and quoting together", "x,\n", "\"x,\\0A\""},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(EscapeStr(c.Input, ',', '"'), c.Expected);
     }
@@ -66,8 +65,7 @@ TEST(UnEscapeStr, UndoesEscapesAndQuoting)
         {"quote not at start stays", "a\"b", "a\"b"},
         {"escapes inside quotes", "\"x,\\0A\"", "x,\n"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(UnEscapeStr(c.Input, '"'), c.Expected);
     }
@@ -90,8 +88,7 @@ TEST(UnEscapeStr, DamagedInputRules)
         {"bad escape then a good one", "\\qq\\41", "?A"},
         {"backslash then backslash at the end", "\\\\", "\\"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(UnEscapeStr(c.Input, '"'), c.Expected);
     }
@@ -117,8 +114,7 @@ TEST(UnEscapeStr, RoundTripsEscapeStr)
         ",\"",
         allBytes,
     };
-    for (const auto& text : texts)
-    {
+    for (const auto& text : texts) {
         SCOPED_TRACE(text);
         EXPECT_EQ(UnEscapeStr(EscapeStr(text, ',', '"'), '"'), text);
     }

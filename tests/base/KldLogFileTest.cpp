@@ -1,0 +1,531 @@
+#include "base/KldLogFile.h"
+
+#include "platform/Threads.h"
+#include "tests/base/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+// Splits a log file into its lines, checking that every line ends in CR LF.
+std::vector<std::string> LinesOf(const std::string& content)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        const std::size_t end = content.find("\r\n", start);
+        if (end == std::string::npos) {
+            ADD_FAILURE() << "unterminated last line: " << content.substr(start);
+            break;
+        }
+        lines.push_back(content.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+// A formatter that writes "level|msg|source|info" and the header "HEADER",
+// and counts its calls.
+struct RecordingFormatter
+{
+    std::atomic<int> calls{0};
+    std::string header = "HEADER";
+
+    TKldFormatLogLine Event()
+    {
+        return [this](TObject* sender, TKldLogLevel level, const std::string& msg, const std::string& source,
+                      const std::string& info, bool isHeader) -> std::string {
+            ++calls;
+            if (isHeader)
+                return header;
+            return std::string(SKldLogLevels[level]) + "|" + msg + "|" + source + "|" + info;
+        };
+    }
+};
+
+class KldLogFileTest : public ::testing::Test
+{
+  protected:
+    TempFolder folder;
+    std::string fileName = folder.File("app.log");
+};
+
+TEST_F(KldLogFileTest, StartsClosedAndDisabled)
+{
+    TKldLogFile log(fileName, 100);
+    EXPECT_FALSE(log.Enabled());
+    EXPECT_EQ(log.FileName(), fileName);
+    EXPECT_EQ(log.MaxSize(), 100);
+    EXPECT_EQ(log.LogLevel(), llInfo);
+    EXPECT_FALSE(static_cast<bool>(log.OnFormatLogLine()));
+    log.Info("dropped");
+    EXPECT_FALSE(TempFolder::Exists(fileName));
+}
+
+TEST_F(KldLogFileTest, MaxSizeIsSignExtended)
+{
+    TKldLogFile log(fileName, -1);
+    EXPECT_EQ(log.MaxSize(), -1);
+}
+
+TEST_F(KldLogFileTest, DefaultLineLayout)
+{
+    TKldLogFile log(fileName, -1);
+    log.SetEnabled(true);
+    log.Info("hello world", "Source", "Extra");
+    const auto lines = LinesOf(TempFolder::Read(fileName));
+    ASSERT_EQ(lines.size(), 1u) << "no header without a formatter";
+    const std::regex layout(
+        R"(\d{4}-\d{2}-\d{2}-\d{2}-\d{2}-\d{2}-\d{3}, (\d+), INFO, hello world, Source, Extra)");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(lines[0], match, layout)) << lines[0];
+    EXPECT_EQ(match[1].str(), std::to_string(GetCurrentThreadId()));
+}
+
+TEST_F(KldLogFileTest, DefaultLineDoesNotQuoteOrEscape)
+{
+    TKldLogFile log(fileName, -1);
+    log.SetEnabled(true);
+    log.Warning("a, \"b\"", "", "");
+    const auto lines = LinesOf(TempFolder::Read(fileName));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(", WARNING, a, \"b\", , "), std::string::npos) << lines[0];
+}
+
+TEST_F(KldLogFileTest, LevelShortcutsWriteTheirLevelNames)
+{
+    TKldLogFile log(fileName, -1);
+    RecordingFormatter formatter;
+    formatter.header = "";
+    log.SetOnFormatLogLine(formatter.Event());
+    log.SetLogLevel(llDebug);
+    log.SetEnabled(true);
+
+    log.Debug("d", "S", "I");
+    log.Info("i");
+    log.Warning("w", "S");
+    log.Error("e", "S", "I");
+    log.Error("c", "S", "I", true);
+    log.Error(Exception("from exception"), "S", "I");
+    log.Error(EConvertError("critical exception"), "S", "", true);
+
+    const std::vector<std::string> expected = {
+        "DEBUG|d|S|I",
+        "INFO|i||",
+        "WARNING|w|S|",
+        "ERROR|e|S|I",
+        "CRITICAL|c|S|I",
+        "ERROR|from exception|S|I",
+        "CRITICAL|critical exception|S|",
+    };
+    EXPECT_EQ(LinesOf(TempFolder::Read(fileName)), expected);
+}
+
+TEST_F(KldLogFileTest, FormatFormsBuildTheMessage)
+{
+    TKldLogFile log(fileName, -1);
+    RecordingFormatter formatter;
+    formatter.header = "";
+    log.SetOnFormatLogLine(formatter.Event());
+    log.SetLogLevel(llDebug);
+    log.SetEnabled(true);
+
+    log.Debug("Host:\"%s\" Port:\"%s\"", {"example.org", "8080"}, "TNembraConnection");
+    log.Info("%d items", {3});
+    const std::string text = "w";
+    log.Warning("%s", {text}, "S", "I");
+    log.Error("code %d", {42}, "S", "I", true);
+
+    const std::vector<std::string> expected = {
+        "DEBUG|Host:\"example.org\" Port:\"8080\"|TNembraConnection|",
+        "INFO|3 items||",
+        "WARNING|w|S|I",
+        "CRITICAL|code 42|S|I",
+    };
+    EXPECT_EQ(LinesOf(TempFolder::Read(fileName)), expected);
+}
+
+TEST_F(KldLogFileTest, LinesBelowTheLevelAreNeitherFormattedNorWritten)
+{
+    struct Case
+    {
+        const char* Desc;
+        TKldLogLevel Level;
+        int ExpectedLines;
+    };
+    const Case cases[] = {
+        {"debug writes all five", llDebug, 5},
+        {"info drops debug", llInfo, 4},
+        {"warning", llWarning, 3},
+        {"error", llError, 2},
+        {"critical only", llCritical, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        const std::string name = folder.File(std::string("level-") + SKldLogLevels[c.Level] + ".log");
+        TKldLogFile log(name, -1);
+        RecordingFormatter formatter;
+        formatter.header = "";
+        log.SetOnFormatLogLine(formatter.Event());
+        log.SetLogLevel(c.Level);
+        log.SetEnabled(true);
+        log.Debug("1");
+        log.Info("2");
+        log.Warning("3");
+        log.Error("4");
+        log.Error("5", "", "", true);
+        EXPECT_EQ(static_cast<int>(LinesOf(TempFolder::Read(name)).size()), c.ExpectedLines);
+        // The header call plus one call per written line.
+        EXPECT_EQ(formatter.calls.load(), c.ExpectedLines + 1);
+    }
+}
+
+TEST_F(KldLogFileTest, DisabledLogDoesNotFormat)
+{
+    TKldLogFile log(fileName, -1);
+    RecordingFormatter formatter;
+    log.SetOnFormatLogLine(formatter.Event());
+    log.Error("x");
+    EXPECT_EQ(formatter.calls.load(), 0);
+    EXPECT_FALSE(TempFolder::Exists(fileName));
+}
+
+TEST_F(KldLogFileTest, NewFileStartsWithTheFormattersHeader)
+{
+    TKldLogFile log(fileName, -1);
+    TKldLogLevel headerLevel = llCritical;
+    bool headerSeen = false;
+    log.SetOnFormatLogLine([&](TObject* sender, TKldLogLevel level, const std::string& msg,
+                               const std::string& source, const std::string& info, bool header) {
+        EXPECT_EQ(sender, &log);
+        if (header) {
+            headerSeen = true;
+            headerLevel = level;
+            EXPECT_EQ(msg + source + info, "");
+            return std::string("TimeStamp, LogLevel, Message");
+        }
+        return "line " + msg;
+    });
+    // The header does not depend on the level.
+    log.SetLogLevel(llError);
+    log.SetEnabled(true);
+    log.Error("one");
+    EXPECT_TRUE(headerSeen);
+    EXPECT_EQ(headerLevel, llDebug);
+    EXPECT_EQ(TempFolder::Read(fileName), "TimeStamp, LogLevel, Message\r\nline one\r\n");
+}
+
+TEST_F(KldLogFileTest, EmptyLinesWriteNothing)
+{
+    TKldLogFile log(fileName, -1);
+    log.SetOnFormatLogLine([](TObject*, TKldLogLevel, const std::string& msg, const std::string&,
+                              const std::string&, bool header) { return header ? std::string() : msg; });
+    log.SetEnabled(true);
+    log.Info("");
+    log.Info("kept");
+    log.InternalWrite("");
+    log.Info("");
+    EXPECT_EQ(TempFolder::Read(fileName), "kept\r\n");
+}
+
+TEST_F(KldLogFileTest, AppendingToAnExistingFileWritesNoHeader)
+{
+    TempFolder::Write(fileName, "old line\r\n");
+    TKldLogFile log(fileName, 1000);
+    RecordingFormatter formatter;
+    log.SetOnFormatLogLine(formatter.Event());
+    log.SetEnabled(true);
+    log.Info("new");
+    EXPECT_EQ(TempFolder::Read(fileName), "old line\r\nINFO|new||\r\n");
+}
+
+TEST_F(KldLogFileTest, RotationAtOpening)
+{
+    struct Case
+    {
+        const char* Desc;
+        int32_t MaxSize;
+        std::size_t ExistingSize;
+        bool Rotates;
+    };
+    const Case cases[] = {
+        {"larger than the limit rotates", 10, 11, true},
+        {"exactly the limit is appended to", 10, 10, false},
+        {"smaller is appended to", 10, 3, false},
+        {"limit 0 never rotates", 0, 5000, false},
+        {"negative limit never rotates", -1, 5000, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        TempFolder caseFolder;
+        const std::string name = caseFolder.File("r.log");
+        const std::string backup = name + ".bak";
+        const std::string existing(c.ExistingSize, 'x');
+        TempFolder::Write(name, existing);
+        TempFolder::Write(backup, "older backup");
+
+        TKldLogFile log(name, c.MaxSize);
+        RecordingFormatter formatter;
+        log.SetOnFormatLogLine(formatter.Event());
+        log.SetEnabled(true);
+        log.Info("next");
+        if (c.Rotates) {
+            EXPECT_EQ(TempFolder::Read(backup), existing);
+            EXPECT_EQ(TempFolder::Read(name), "HEADER\r\nINFO|next||\r\n");
+        } else {
+            EXPECT_EQ(TempFolder::Read(backup), "older backup");
+            EXPECT_EQ(TempFolder::Read(name), existing + "INFO|next||\r\n");
+        }
+    }
+}
+
+TEST_F(KldLogFileTest, SizeIsCheckedOnlyWhenTheFileOpens)
+{
+    TKldLogFile log(fileName, 20);
+    RecordingFormatter formatter;
+    formatter.header = "";
+    log.SetOnFormatLogLine(formatter.Event());
+    log.SetEnabled(true);
+    for (int i = 0; i < 5; ++i)
+        log.Info("0123456789");
+    // Open all along: the file grew past the limit.
+    EXPECT_EQ(LinesOf(TempFolder::Read(fileName)).size(), 5u);
+    EXPECT_FALSE(TempFolder::Exists(fileName + ".bak"));
+
+    // Switching off and on again reopens at the next line and rotates.
+    log.SetEnabled(false);
+    log.SetEnabled(true);
+    EXPECT_FALSE(TempFolder::Exists(fileName + ".bak")) << "switching on opens nothing";
+    log.Info("after");
+    EXPECT_EQ(LinesOf(TempFolder::Read(fileName + ".bak")).size(), 5u);
+    EXPECT_EQ(TempFolder::Read(fileName), "INFO|after||\r\n");
+}
+
+TEST_F(KldLogFileTest, ChangingTheFileName)
+{
+    TKldLogFile log(fileName, -1);
+    RecordingFormatter formatter;
+    log.SetOnFormatLogLine(formatter.Event());
+    log.SetEnabled(true);
+
+    // Same name: nothing happens. A new name while no file is open: nothing
+    // opens until the next line.
+    log.SetFileName(fileName);
+    const std::string second = folder.File("second.log");
+    log.SetFileName(second);
+    EXPECT_EQ(log.FileName(), second);
+    EXPECT_FALSE(TempFolder::Exists(fileName));
+    EXPECT_FALSE(TempFolder::Exists(second));
+    log.Info("a");
+    EXPECT_EQ(TempFolder::Read(second), "HEADER\r\nINFO|a||\r\n");
+
+    // A new name while a file is open: the new file opens at once, with its header.
+    const std::string third = folder.File("third.log");
+    log.SetFileName(third);
+    EXPECT_EQ(TempFolder::Read(third), "HEADER\r\n");
+    log.Info("b");
+    EXPECT_EQ(TempFolder::Read(third), "HEADER\r\nINFO|b||\r\n");
+    EXPECT_EQ(TempFolder::Read(second), "HEADER\r\nINFO|a||\r\n");
+
+    // The comparison is case-sensitive.
+    const std::string upper = folder.File("THIRD.log");
+    log.SetFileName(upper);
+    EXPECT_EQ(TempFolder::Read(upper), "HEADER\r\n");
+}
+
+TEST_F(KldLogFileTest, ManyThreadsWriteWholeLines)
+{
+    TKldLogFile log(fileName, -1);
+    log.SetOnFormatLogLine([](TObject*, TKldLogLevel, const std::string& msg, const std::string& source,
+                              const std::string&,
+                              bool header) { return header ? std::string() : source + ":" + msg; });
+    log.SetEnabled(true);
+    constexpr int Threads = 8;
+    constexpr int LinesPerThread = 150;
+    const std::string payload(200, '#');
+    std::vector<std::thread> threads;
+    for (int t = 0; t < Threads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < LinesPerThread; ++i)
+                log.Info(std::to_string(i) + payload, "T" + std::to_string(t));
+        });
+    for (auto& thread : threads)
+        thread.join();
+
+    const auto lines = LinesOf(TempFolder::Read(fileName));
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(Threads * LinesPerThread));
+    std::map<int, int> nextPerThread;
+    const std::regex layout("T(\\d+):(\\d+)(#+)");
+    for (const auto& line : lines) {
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(line, match, layout)) << line;
+        ASSERT_EQ(match[3].length(), static_cast<long>(payload.size())) << line;
+        const int thread = std::stoi(match[1].str());
+        // Each thread's lines appear whole and in its own order.
+        EXPECT_EQ(std::stoi(match[2].str()), nextPerThread[thread]++);
+    }
+    EXPECT_EQ(nextPerThread.size(), static_cast<std::size_t>(Threads));
+}
+
+TEST_F(KldLogFileTest, SwitchingOffWhileThreadsWriteLosesNoLineHalfWay)
+{
+    TKldLogFile log(fileName, -1);
+    log.SetOnFormatLogLine([](TObject*, TKldLogLevel, const std::string& msg, const std::string&,
+                              const std::string&, bool header) { return header ? std::string() : msg; });
+    log.SetEnabled(true);
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t)
+        writers.emplace_back([&] {
+            while (!stop.load())
+                log.Info("0123456789abcdef");
+        });
+    for (int i = 0; i < 200; ++i) {
+        log.SetEnabled(i % 2 == 1);
+        std::this_thread::yield();
+    }
+    log.SetEnabled(true);
+    stop.store(true);
+    for (auto& writer : writers)
+        writer.join();
+    for (const auto& line : LinesOf(TempFolder::Read(fileName)))
+        ASSERT_EQ(line, "0123456789abcdef");
+}
+
+TEST_F(KldLogFileTest, WriteFailureSwitchesTheLogOffWithoutThrowing)
+{
+    if (!TempFolder::Exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full on this system";
+    TKldLogFile log("/dev/full", -1);
+    log.SetEnabled(true);
+    ::testing::internal::CaptureStderr();
+    EXPECT_NO_THROW(log.Error("cannot be stored"));
+    EXPECT_NO_THROW(log.Error("dropped quietly"));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(log.Enabled());
+    // Said once, naming the file.
+    const std::size_t first = said.find("/dev/full");
+    ASSERT_NE(first, std::string::npos) << said;
+    EXPECT_EQ(said.find("/dev/full", first + 1), std::string::npos) << said;
+}
+
+TEST_F(KldLogFileTest, CreateFailureSwitchesTheLogOff)
+{
+    TKldLogFile log(folder.File("missing-folder/app.log"), -1);
+    log.SetEnabled(true);
+    ::testing::internal::CaptureStderr();
+    EXPECT_NO_THROW(log.Info("x"));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(log.Enabled());
+    EXPECT_NE(said.find("missing-folder"), std::string::npos) << said;
+
+    // Enabled again with a usable name, the log works.
+    log.SetFileName(fileName);
+    log.SetEnabled(true);
+    log.Info("back");
+    EXPECT_NE(TempFolder::Read(fileName).find("back"), std::string::npos);
+}
+
+TEST_F(KldLogFileTest, ExistingFileThatCannotBeOpenedSwitchesOffQuietly)
+{
+    // A folder of that name exists but cannot be opened as a file.
+    const std::string name = folder.File("taken.log");
+    std::filesystem::create_directory(name);
+    TKldLogFile log(name, -1);
+    log.SetEnabled(true);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(log.ReOpenFile());
+    log.Info("x");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_FALSE(log.Enabled());
+}
+
+TEST_F(KldLogFileTest, ReplacingTheFormatterWaitsForLinesBeingFormatted)
+{
+    TKldLogFile log(fileName, -1);
+    std::atomic<bool> inFormatter{false};
+    std::atomic<bool> release{false};
+    log.SetOnFormatLogLine([&](TObject*, TKldLogLevel, const std::string& msg, const std::string&,
+                               const std::string&, bool header) {
+        if (header)
+            return std::string();
+        inFormatter.store(true);
+        while (!release.load())
+            std::this_thread::yield();
+        return "old:" + msg;
+    });
+    log.SetEnabled(true);
+
+    std::thread writer([&] { log.Info("slow"); });
+    while (!inFormatter.load())
+        std::this_thread::yield();
+    std::atomic<bool> replaced{false};
+    std::thread replacer([&] {
+        log.SetOnFormatLogLine(nullptr);
+        replaced.store(true);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(replaced.load()) << "the formatter was replaced while it ran";
+    release.store(true);
+    writer.join();
+    replacer.join();
+    EXPECT_TRUE(replaced.load());
+    EXPECT_EQ(TempFolder::Read(fileName), "old:slow\r\n");
+}
+
+TEST(KldLogFileFunctions, WriteBufToFileReplacesTheFile)
+{
+    TempFolder folder;
+    const std::string name = folder.File("buf.bin");
+    TempFolder::Write(name, "a much longer previous content");
+    const char data[] = {'a', '\0', 'b'};
+    WriteBufToFile(name, data, 3);
+    EXPECT_EQ(TempFolder::Read(name), std::string("a\0b", 3));
+    EXPECT_THROW(WriteBufToFile(folder.File("no/such/file"), data, 3), EStreamError);
+}
+
+TEST(GlobalLog, IsTheProgramPathWithLogAndStartsDisabled)
+{
+    char path[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(Log.FileName(), std::string(path, static_cast<std::size_t>(n)) + ".log");
+    EXPECT_EQ(Log.MaxSize(), -1);
+    EXPECT_FALSE(Log.Enabled());
+}
+
+TEST(GlobalLog, BoundaryErrorsGoToTheLog)
+{
+    TempFolder folder;
+    const std::string original = Log.FileName();
+    Log.SetFileName(folder.File("boundary.log"));
+    Log.SetEnabled(true);
+    ReportBoundaryError("TTimer.OnTimer", "timer handler failed");
+    Log.SetEnabled(false);
+    Log.SetFileName(original);
+    const auto lines = LinesOf(TempFolder::Read(folder.File("boundary.log")));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(", ERROR, timer handler failed, TTimer.OnTimer, "), std::string::npos)
+        << lines[0];
+}
+
+TEST(GlobalLog, BoundaryErrorsGoToStderrWhileTheLogIsOff)
+{
+    ASSERT_FALSE(Log.Enabled());
+    ::testing::internal::CaptureStderr();
+    ReportBoundaryError("worker", "lost nowhere");
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("lost nowhere"), std::string::npos) << said;
+}
+
+} // namespace
