@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "Components/KldDBComponents/dbExtEvaluator.h"
 #include "platform/SysUtils.h"
@@ -17,8 +18,8 @@ struct FilterRecord
 
     std::map<std::string, Variant, NameLess> Values;
     std::map<std::string, FilterRecord, NameLess> Children;
-    // Counts GetItem calls, to show which names an evaluation read.
-    mutable int Reads = 0;
+    // The names read, in order, to show what an evaluation touched.
+    mutable std::vector<std::string> Reads;
 };
 
 class TFilterRecordContext : public TExpressionContext
@@ -27,7 +28,7 @@ public:
     Variant GetItem(void* Context, const std::string& Name) const override
     {
         const auto& record = *static_cast<const FilterRecord*>(Context);
-        ++record.Reads;
+        record.Reads.push_back(Name);
         auto it = record.Values.find(Name);
         if (it == record.Values.end())
             throw EDatabaseError(Format("Field '%s' not found", Name));
