@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/VariantText.h"
+#include "platform/DateUtils.h"
 
 using VariantsDetail::ArrayBox;
 using VariantsDetail::ArrayData;
@@ -32,6 +32,23 @@ ArrayBox::~ArrayBox() = default;
 namespace
 {
 constexpr int64_t kCurrencyScale = 10000;
+
+// Variant texts are locale-free whatever the process-wide settings say.
+const TFormatSettings& NumberSettings()
+{
+    static const TFormatSettings settings;
+    return settings;
+}
+
+bool TryParseInt64(const std::string& text, int64_t& out)
+{
+    return TryStrToInt64(text, out);
+}
+
+bool TryParseDouble(const std::string& text, double& out)
+{
+    return TryStrToFloat(text, out, NumberSettings());
+}
 
 [[noreturn]] void CastError(TVarType from, TVarType to)
 {
@@ -190,10 +207,10 @@ bool TryTextToBoolean(const std::string& text, bool& out)
 // then "True"/"False" as -1 / 0.
 bool TryTextToInt64(const std::string& text, int64_t& out)
 {
-    if (VariantText::TryParseInt64(text, out))
+    if (TryParseInt64(text, out))
         return true;
     double d;
-    if (VariantText::TryParseDouble(text, d))
+    if (TryParseDouble(text, d))
         return RoundToInt64(d, out);
     bool b;
     if (TryTextToBoolean(text, b))
@@ -206,7 +223,7 @@ bool TryTextToInt64(const std::string& text, int64_t& out)
 
 bool TryTextToDouble(const std::string& text, double& out)
 {
-    if (VariantText::TryParseDouble(text, out))
+    if (TryParseDouble(text, out))
         return true;
     bool b;
     if (TryTextToBoolean(text, b))
@@ -526,7 +543,7 @@ bool Variant::AsBoolean() const
         if (TryTextToBoolean(text, b))
             return b;
         double d;
-        if (VariantText::TryParseDouble(text, d))
+        if (TryParseDouble(text, d))
             return d != 0.0;
         CastError(m_type, varBoolean);
     }
@@ -554,11 +571,11 @@ std::string Variant::AsString() const
     case varCurrency:
         return CurrencyText(std::get<int64_t>(m_payload));
     case varSingle:
-        return VariantText::FloatText(std::get<double>(m_payload), 7);
+        return FloatToStrF(std::get<double>(m_payload), ffGeneral, 7, 0, NumberSettings());
     case varDouble:
-        return VariantText::FloatText(std::get<double>(m_payload), 15);
+        return FloatToStr(std::get<double>(m_payload), NumberSettings());
     case varDate:
-        return VariantText::DateTimeText(std::get<double>(m_payload));
+        return DateTimeToStr(std::get<double>(m_payload));
     case varString:
     case varOleStr:
         return std::get<std::string>(m_payload);
@@ -578,9 +595,9 @@ TDateTime Variant::AsDateTime() const
     {
         const std::string& text = std::get<std::string>(m_payload);
         TDateTime out;
-        if (VariantText::TryParseDateTime(text, out))
+        if (TryStrToDateTime(text, out))
             return out;
-        if (VariantText::TryParseDouble(text, out))
+        if (TryParseDouble(text, out))
             return out;
         CastError(m_type, varDate);
     }
@@ -970,7 +987,7 @@ Variant TextAsNumber(const Variant& text)
 {
     const std::string s = text.AsString();
     int64_t i;
-    if (VariantText::TryParseInt64(s, i))
+    if (TryParseInt64(s, i))
         return Variant(i);
     return Variant(text.AsDouble());
 }

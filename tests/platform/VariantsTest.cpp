@@ -1,5 +1,7 @@
 #include "platform/Variants.h"
 
+#include "platform/DateUtils.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -337,6 +339,49 @@ TEST(VariantConversion, VarAsType)
     EXPECT_THROW(VarAsType(Variant::Null(), varInteger), EVariantTypeCastError);
     EXPECT_THROW(VarAsType(Variant(1), 0x0123), EVariantBadVarTypeError);
     EXPECT_THROW(VarAsType(Variant(1e39), varSingle), EVariantOverflowError);
+}
+
+TEST(VariantConversion, NumbersIgnoreTheProcessDecimalSeparator)
+{
+    const char saved = FormatSettings.DecimalSeparator;
+    FormatSettings.DecimalSeparator = ',';
+    const std::string text = Variant(1.5).AsString();
+    const bool parsed = Variant("2.5").AsDouble() == 2.5;
+    const bool commaRefused = [] {
+        try
+        {
+            (void)Variant("2,5").AsDouble();
+            return false;
+        }
+        catch (const EVariantTypeCastError&)
+        {
+            return true;
+        }
+    }();
+    FormatSettings.DecimalSeparator = saved;
+    EXPECT_EQ("1.5", text);
+    EXPECT_TRUE(parsed);
+    EXPECT_TRUE(commaRefused);
+}
+
+TEST(VariantConversion, Dates)
+{
+    const TDateTime day = EncodeDate(2024, 3, 5);
+    const TDateTime moment = EncodeDateTime(2024, 3, 5, 14, 30, 15, 0);
+    // Dates write as DateTimeToStr does, and text reads back by the same formats.
+    EXPECT_EQ(DateTimeToStr(day), Variant::FromDate(day).AsString());
+    EXPECT_EQ(DateTimeToStr(moment), Variant::FromDate(moment).AsString());
+    EXPECT_DOUBLE_EQ(day, Variant(DateTimeToStr(day)).AsDateTime());
+    EXPECT_NEAR(moment, Variant(DateTimeToStr(moment)).AsDateTime(), 1e-8);
+    // A number in text, or a number, is a day count.
+    EXPECT_DOUBLE_EQ(45000.5, Variant("45000.5").AsDateTime());
+    EXPECT_DOUBLE_EQ(12.0, Variant(12).AsDateTime());
+    EXPECT_DOUBLE_EQ(0.0, Variant().AsDateTime());
+    EXPECT_DOUBLE_EQ(day, VarToDateTime(Variant::FromDate(day)));
+    EXPECT_THROW(Variant("not a date").AsDateTime(), EVariantTypeCastError);
+    // A date compared with text takes the text as a date.
+    EXPECT_EQ(vrEqual, VarCompareValue(Variant::FromDate(day), Variant(DateTimeToStr(day))));
+    EXPECT_EQ(vrLessThan, VarCompareValue(Variant::FromDate(day), Variant(DateTimeToStr(moment))));
 }
 
 // ---------------------------------------------------------------------------
