@@ -74,7 +74,9 @@ class TCollection : public TPersistent
 {
 public:
     explicit TCollection(TCollectionItemClass itemClass);
-    ~TCollection() override; // deletes the items
+    // Deletes the items without Notify or Update (the subclass is gone by
+    // then); a subclass that must hear of them calls Clear() in its destructor.
+    ~TCollection() override;
     std::string ClassName() const override { return "TCollection"; }
 
     // The persistent object that owns the collection; null for a plain collection.

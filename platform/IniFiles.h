@@ -24,6 +24,7 @@
 
 #include "platform/Persistent.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,7 @@ public:
     double ReadDateTime(const std::string& section, const std::string& ident, double def);
     void WriteDateTime(const std::string& section, const std::string& ident, double value);
 
+    // True when the section holds at least one key.
     bool SectionExists(const std::string& section);
     bool ValueExists(const std::string& section, const std::string& ident);
     // The keys of the section in file order (`strings` is cleared first).
@@ -73,7 +75,7 @@ protected:
     virtual void AfterChange() = 0;
 
     void LoadFile();
-    void SaveFile();
+    void SaveFile(); // EIniFileException "Unable to write to <path>"
     bool FileChangedOnDisk() const;
 
     bool m_modified = false;
@@ -86,11 +88,15 @@ private:
     int SectionEnd(int sectionLine) const;                           // first line after the section
     void CheckWritable(const std::string& section, const std::string& ident, const std::string& value) const;
     void RememberDiskState();
+    // Runs `edit` on the lines; when it reports a change, AfterChange runs,
+    // and a failed write puts the lines back as they were.
+    void Change(const std::function<bool()>& edit);
 
     std::string m_fileName;
     std::vector<std::string> m_lines; // the file's lines without line breaks
     std::string m_lineBreak = "\n";
     bool m_bom = false;
+    bool m_unreadable = false; // there, but could not be read: never overwritten
     // What the file looked like when last read or written.
     bool m_diskExists = false;
     long long m_diskSize = -1;

@@ -170,10 +170,11 @@ public:
     void Move(int curIndex, int newIndex) override;              // raises on a sorted list
     int IndexOf(const std::string& s) const override;            // binary search when sorted
 
-    // Binary search of a sorted list: true when found; `index` is the first
-    // match, or where `s` would be inserted. On an unsorted list the result is
-    // meaningless, as in the class library.
+    // Binary search of a sorted list: true when found; `index` is a match
+    // (the first one with dupAccept), or where `s` would be inserted. On an
+    // unsorted list the result is meaningless, as in the class library.
     virtual bool Find(const std::string& s, int& index) const;
+    // Both do nothing on a sorted list, which is in its order already.
     virtual void Sort();
     virtual void CustomSort(const TStringListSortCompare& compare);
 
@@ -203,6 +204,8 @@ private:
         TObject* object = nullptr;
     };
     void CheckIndex(int index) const;
+    void SortBy(const TStringListSortCompare& compare);
+    static TStringListSortCompare CompareByText();
 
     std::vector<Item> m_items;
     TDuplicates m_duplicates = dupIgnore;
