@@ -1,0 +1,261 @@
+#include "Components/KldDBComponents/KldDataCompare.h"
+
+#include <cstring>
+#include <memory>
+#include <unicode/ucol.h>
+
+#include "Components/KldDBComponents/KldDataColumn.h"
+#include "Components/KldDBComponents/KldDataRow.h"
+#include "Components/KldDBComponents/KldDataTable.h"
+#include "platform/FMTBcd.h"
+#include "platform/Guid.h"
+#include "platform/SqlTimSt.h"
+
+namespace
+{
+
+struct CollatorCloser
+{
+    void operator()(UCollator* c) const noexcept { ucol_close(c); }
+};
+using CollatorPtr = std::unique_ptr<UCollator, CollatorCloser>;
+
+// One collator per mode, made on first use. Tertiary strength tells case
+// apart; secondary strength ignores case but keeps accents apart.
+CollatorPtr MakeCollator(bool caseInsensitive)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    CollatorPtr c(ucol_open("", &status));
+    if (U_FAILURE(status) || !c)
+        throw Exception(Format("Unable to open the text collator: %s", u_errorName(status)));
+    ucol_setStrength(c.get(), caseInsensitive ? UCOL_SECONDARY : UCOL_TERTIARY);
+    return c;
+}
+
+const UCollator* Collator(bool caseInsensitive)
+{
+    static const CollatorPtr sensitive = MakeCollator(false);
+    static const CollatorPtr insensitive = MakeCollator(true);
+    return caseInsensitive ? insensitive.get() : sensitive.get();
+}
+
+template <class T>
+int CompareNumbers(T a, T b)
+{
+    // An unordered pair (NaN) compares equal.
+    if (a < b)
+        return -1;
+    if (a > b)
+        return 1;
+    return 0;
+}
+
+template <class T>
+T Load(const void* p)
+{
+    T value;
+    std::memcpy(&value, p, sizeof(T));
+    return value;
+}
+
+std::string_view TextOf(const void* slot)
+{
+    return TKldStoredString::View(Load<const TKldStoredString*>(slot));
+}
+
+// The first `length` bytes of `text`, backed off to a character boundary.
+std::string_view CutTo(std::string_view text, size_t length)
+{
+    if (text.size() <= length)
+        return text;
+    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+        --length;
+    return text.substr(0, length);
+}
+
+int CompareText(const void* a, const void* b, TKldCompareOptions options)
+{
+    std::string_view sa = TextOf(a);
+    std::string_view sb = TextOf(b);
+    if (options.Contains(coPartialKey))
+        sb = CutTo(sb, sa.size());
+    return CompareLocaleText(sa, sb, options.Contains(coCaseInsensitive));
+}
+
+int CompareBlobs(const void* a, const void* b, TKldCompareOptions options)
+{
+    if (options.Contains(coDoNotCompareBlobs))
+        return 0;
+    std::string_view sa = TextOf(a);
+    std::string_view sb = TextOf(b);
+    if (sa.size() != sb.size())
+        return sa.size() < sb.size() ? -1 : 1;
+    // Differing blobs of one length are "greater" in both directions: the
+    // comparison only tells equal from different.
+    return sa == sb ? 0 : 1;
+}
+
+int CompareGuids(const void* a, const void* b)
+{
+    std::string ta = GUIDToString(Load<TGUID>(a));
+    std::string tb = GUIDToString(Load<TGUID>(b));
+    for (size_t i = 0; i < ta.size() && i < tb.size(); ++i)
+    {
+        if (ta[i] != tb[i])
+            return static_cast<unsigned char>(ta[i]) - static_cast<unsigned char>(tb[i]);
+    }
+    return 0;
+}
+
+int CompareByType(const void* a, const void* b, TKldDataType dataType, TKldCompareOptions options)
+{
+    switch (dataType)
+    {
+    case cdtSmallInt:
+        return CompareNumbers(Load<int16_t>(a), Load<int16_t>(b));
+    case cdtInteger:
+        return CompareNumbers(Load<int32_t>(a), Load<int32_t>(b));
+    case cdtLargeInt:
+        return CompareNumbers(Load<int64_t>(a), Load<int64_t>(b));
+    case cdtBoolean:
+        return CompareNumbers(Load<int16_t>(a) != 0, Load<int16_t>(b) != 0);
+    case cdtFloat:
+    case cdtDateTime:
+    case cdtDate:
+    case cdtTime:
+        return CompareNumbers(Load<double>(a), Load<double>(b));
+    case cdtString:
+    case cdtMemo:
+    case cdtWideString:
+        return CompareText(a, b, options);
+    case cdtGuid:
+        return CompareGuids(a, b);
+    case cdtBlob:
+        return CompareBlobs(a, b, options);
+    case cdtBCD:
+        return BcdCompare(Load<TBcd>(a), Load<TBcd>(b));
+    case cdtSQLTimeStamp:
+        return CompareNumbers(SQLTimeStampToDateTime(Load<TSQLTimeStamp>(a)),
+                              SQLTimeStampToDateTime(Load<TSQLTimeStamp>(b)));
+    case cdtUnknown:
+    case cdtReference:
+        return 0;
+    }
+    return 0;
+}
+
+} // namespace
+
+int CompareLocaleText(std::string_view a, std::string_view b, bool caseInsensitive)
+{
+    if (a == b)
+        return 0;
+    UErrorCode status = U_ZERO_ERROR;
+    UCollationResult r = ucol_strcollUTF8(Collator(caseInsensitive), a.data(), static_cast<int32_t>(a.size()),
+                                          b.data(), static_cast<int32_t>(b.size()), &status);
+    if (U_FAILURE(status))
+        return a < b ? -1 : 1;
+    return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
+}
+
+int CompareValues(const void* a, const void* b, TKldDataType dataType, TKldCompareOptions options)
+{
+    if (!a || !b)
+    {
+        int result = (!a && !b) ? 0 : (!a ? -1 : 1);
+        return options.Contains(coNullsLast) ? -result : result;
+    }
+    int result = CompareByType(a, b, dataType, options);
+    return options.Contains(coDescending) ? -result : result;
+}
+
+int _CompareRow(const TKldDataRow* row1, const TKldDataRow* row2, const TKldDataColumn* column1,
+                const TKldDataColumn* column2, TKldCompareOptions options)
+{
+    if (!row1 || !row2 || !column1 || !column2 || column1->DataType() != column2->DataType())
+        return 0;
+    return CompareValues(row1->ValuePtr(column1), row2->ValuePtr(column2), column1->DataType(), options);
+}
+
+int _CompareRow(const TKldDataRow* row1, const TKldDataRow* row2, const TKldDataColumn* column,
+                TKldCompareOptions options)
+{
+    return _CompareRow(row1, row2, column, column, options);
+}
+
+int CompareRows(const TKldDataRow* row1, const TKldDataRow* row2, const TKldColumnArray& columns1,
+                TKldCompareOptions options, const TKldColumnArray& columns2)
+{
+    const TKldColumnArray& second = columns2.empty() ? columns1 : columns2;
+    if (row1 == row2 && &columns1 == &second)
+        return 0;
+    size_t count = std::min(columns1.size(), second.size());
+    for (size_t i = 0; i < count; ++i)
+    {
+        int result = _CompareRow(row1, row2, columns1[i], second[i], options);
+        if (result != 0)
+            return result;
+    }
+    return 0;
+}
+
+int CompareRows(const TKldDataRow* row1, const TKldDataRow* row2, const TKldColumnArray& columns,
+                TKldCompareOptions options)
+{
+    return CompareRows(row1, row2, columns, options, columns);
+}
+
+int ForEachRow(TKldDataTable& table, const TKldDataRow* row, const TKldColumnArray& rowColumns,
+               const TKldColumnArray& tableColumns, const TKldRowProc& proc, void* data)
+{
+    int matches = 0;
+    int i = 0;
+    while (i < table.RowCount())
+    {
+        TKldDataRow* r = table.GetRow(i);
+        if (CompareRows(row, r, rowColumns, {}, tableColumns) == 0)
+        {
+            ++matches;
+            bool flag = false;
+            if (proc)
+                proc(r, data, flag);
+            // The procedure may have deleted the row: step past it only when
+            // it still sits at this index.
+            if (i < table.RowCount() && table.GetRow(i) == r)
+                ++i;
+        }
+        else
+        {
+            ++i;
+        }
+    }
+    return matches;
+}
+
+bool _VarIsNull(const Variant& v)
+{
+    if (!VarIsArray(v))
+        return VarIsNull(v) || VarIsEmpty(v);
+    int dims = VarArrayDimCount(v);
+    if (dims == 1)
+    {
+        for (int i = VarArrayLowBound(v, 1); i <= VarArrayHighBound(v, 1); ++i)
+        {
+            if (!_VarIsNull(v[i]))
+                return false;
+        }
+        return true;
+    }
+    if (dims == 2)
+    {
+        for (int i = VarArrayLowBound(v, 1); i <= VarArrayHighBound(v, 1); ++i)
+        {
+            for (int j = VarArrayLowBound(v, 2); j <= VarArrayHighBound(v, 2); ++j)
+            {
+                if (!_VarIsNull(v.GetElement({i, j})))
+                    return false;
+            }
+        }
+    }
+    return true;
+}

@@ -1,0 +1,934 @@
+#include "Components/KldDBComponents/KldDataRow.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "Components/KldDBComponents/KldDataColumn.h"
+#include "Components/KldDBComponents/KldDataContainer.h"
+#include "Components/KldDBComponents/KldDataRelation.h"
+#include "Components/KldDBComponents/KldDataTable.h"
+#include "platform/DateUtils.h"
+#include "platform/FMTBcd.h"
+#include "platform/Guid.h"
+#include "platform/SqlTimSt.h"
+#include "platform/SysUtils.h"
+
+namespace
+{
+
+// Room for one value in slot format (the largest slot is the 34-byte BCD).
+struct alignas(8) SlotValue
+{
+    uint8_t bytes[40] = {};
+};
+
+template <class T>
+T Load(const void* p)
+{
+    T value;
+    std::memcpy(&value, p, sizeof(T));
+    return value;
+}
+
+template <class T>
+void StoreValue(void* p, const T& value)
+{
+    std::memcpy(p, &value, sizeof(T));
+}
+
+// A text value made for a write, released after the row took its own reference.
+class TextRef
+{
+public:
+    explicit TextRef(std::string_view text) : m_value(TKldStoredString::Make(text)) {}
+    ~TextRef() { TKldStoredString::Release(m_value); }
+    TextRef(const TextRef&) = delete;
+    TextRef& operator=(const TextRef&) = delete;
+    const void* Slot() const { return &m_value; }
+
+private:
+    TKldStoredString* m_value;
+};
+
+int16_t ToSmallInt(int64_t value)
+{
+    if (value < std::numeric_limits<int16_t>::min() || value > std::numeric_limits<int16_t>::max())
+        throw EConvertError(Format("Value %d is out of range for a SmallInt column", value));
+    return static_cast<int16_t>(value);
+}
+
+double DatePart(double value)
+{
+    return std::trunc(value);
+}
+
+double TimePart(double value)
+{
+    return std::fabs(value - std::trunc(value));
+}
+
+} // namespace
+
+// --- Allocation ----------------------------------------------------------------
+
+void* TKldDataRow::operator new(size_t size, TKldRowBlock block)
+{
+    return ::operator new(size + block.BufferSize);
+}
+
+void TKldDataRow::operator delete(void* p, TKldRowBlock) noexcept
+{
+    ::operator delete(p);
+}
+
+void TKldDataRow::operator delete(void* p) noexcept
+{
+    ::operator delete(p);
+}
+
+TKldDataRow::TKldDataRow(TKldDataTable* table, uint16_t capacity, uint16_t layout)
+    : m_table(table), m_capacity(capacity), m_layout(layout)
+{
+}
+
+TKldDataRow::~TKldDataRow()
+{
+    if (m_inRollbackList)
+    {
+        if (TKldDataContainer* container = GetDataContainer())
+            container->ForgetRollbackRow(this);
+    }
+    FreeBuffer();
+}
+
+TKldDataContainer* TKldDataRow::GetDataContainer() const
+{
+    return m_table ? m_table->GetDataContainer() : nullptr;
+}
+
+bool TKldDataRow::LayoutCurrent() const noexcept
+{
+    return m_table->Prepared() && m_table->LayoutVersion() == m_layout;
+}
+
+void TKldDataRow::CheckColumn(const TKldDataColumn* column) const
+{
+    // A column of another table, or a row made before the table's columns
+    // changed, would address the wrong slot.
+    KLD_ASSERT("KldData", column->m_layoutTable == m_table && LayoutCurrent());
+}
+
+// --- Buffer --------------------------------------------------------------------
+
+void TKldDataRow::InitBuffer()
+{
+    if (m_hasBuffer)
+        return;
+    KLD_ASSERT("KldData", LayoutCurrent());
+    std::memset(Buffer(), 0, m_capacity);
+    m_hasBuffer = true;
+}
+
+void TKldDataRow::ReleaseTextSlots() noexcept
+{
+    // After a change of the table's layout the slots can no longer be told
+    // apart; their texts are then left alone rather than misread.
+    if (!m_hasBuffer || !LayoutCurrent())
+        return;
+    for (uint32_t offset : m_table->TextSlotOffsets())
+    {
+        uint8_t* slot = Buffer() + offset;
+        TKldStoredString::Release(Load<TKldStoredString*>(slot));
+        StoreValue<TKldStoredString*>(slot, nullptr);
+    }
+}
+
+void TKldDataRow::FreeBuffer() noexcept
+{
+    ReleaseTextSlots();
+    m_hasBuffer = false;
+}
+
+bool TKldDataRow::InternalGetAssigned(const TKldDataColumn* column) const
+{
+    CheckColumn(column);
+    return m_hasBuffer && GetBit(Buffer(), column->ColumnIndex());
+}
+
+void TKldDataRow::InternalSetAssigned(const TKldDataColumn* column, bool value)
+{
+    CheckColumn(column);
+    if (m_hasBuffer)
+        SetBit(Buffer(), column->ColumnIndex(), value);
+}
+
+void* TKldDataRow::InternalGetDataPtr(const TKldDataColumn* column, bool create)
+{
+    CheckColumn(column);
+    if (create)
+        InitBuffer();
+    return m_hasBuffer ? Buffer() + column->m_offset : nullptr;
+}
+
+const void* TKldDataRow::ValuePtr(const TKldDataColumn* column) const noexcept
+{
+    if (!m_hasBuffer || column->m_layoutTable != m_table || !LayoutCurrent() ||
+        !GetBit(Buffer(), column->ColumnIndex()))
+        return nullptr;
+    return Buffer() + column->m_offset;
+}
+
+void TKldDataRow::InternalSetColumnData(const TKldDataColumn* column, const void* value)
+{
+    CheckColumn(column);
+    InitBuffer();
+    uint8_t* slot = Buffer() + column->m_offset;
+    TKldDataType type = column->DataType();
+    if (KldIsTextType(type))
+    {
+        TKldStoredString* old = Load<TKldStoredString*>(slot);
+        TKldStoredString* text = value ? Load<TKldStoredString*>(value) : nullptr;
+        TKldStoredString::AddRef(text);
+        StoreValue(slot, text);
+        TKldStoredString::Release(old);
+    }
+    else if (value && type != cdtReference)
+    {
+        std::memmove(slot, value, static_cast<size_t>(KldSlotSize(type)));
+        if (type == cdtDate)
+            StoreValue(slot, DatePart(Load<double>(slot)));
+        else if (type == cdtTime)
+            StoreValue(slot, TimePart(Load<double>(slot)));
+    }
+    SetBit(Buffer(), column->ColumnIndex(), value != nullptr);
+}
+
+void TKldDataRow::InternalGetColumnData(const TKldDataColumn* column, void* dest) const
+{
+    CheckColumn(column);
+    size_t size = static_cast<size_t>(KldSlotSize(column->DataType()));
+    const void* value = ValuePtr(column);
+    if (!value)
+    {
+        std::memset(dest, 0, size);
+        return;
+    }
+    if (KldIsTextType(column->DataType()))
+    {
+        TKldStoredString* text = Load<TKldStoredString*>(value);
+        TKldStoredString::AddRef(text);
+        StoreValue(dest, text);
+        return;
+    }
+    std::memcpy(dest, value, size);
+}
+
+void TKldDataRow::InternalCopyBuffer(const TKldDataRow& source)
+{
+    if (&source == this || !source.m_hasBuffer)
+        return;
+    KLD_ASSERT("KldData", source.m_table == m_table && source.m_layout == m_layout && LayoutCurrent());
+    // Copying the whole block is the same as copying column by column: the
+    // slots of unassigned columns are never read, and texts are shared.
+    for (uint32_t offset : m_table->TextSlotOffsets())
+        TKldStoredString::AddRef(Load<TKldStoredString*>(source.Buffer() + offset));
+    ReleaseTextSlots();
+    std::memcpy(Buffer(), source.Buffer(), m_capacity);
+    m_hasBuffer = true;
+}
+
+void TKldDataRow::InternalClear()
+{
+    if (!m_hasBuffer)
+        return;
+    ReleaseTextSlots();
+    std::memset(Buffer(), 0, (static_cast<size_t>(m_table->ColumnCount()) + 7) / 8);
+}
+
+// --- Copies --------------------------------------------------------------------
+
+TKldDataRow::Copies& TKldDataRow::EnsureCopies()
+{
+    if (!m_copies)
+        m_copies = std::make_unique<Copies>();
+    return *m_copies;
+}
+
+void TKldDataRow::DropCopiesIfEmpty() noexcept
+{
+    if (m_copies && !m_copies->original && !m_copies->edit && !m_copies->rollback)
+        m_copies.reset();
+}
+
+std::unique_ptr<TKldDataRow> TKldDataRow::MakeCopy() const
+{
+    std::unique_ptr<TKldDataRow> copy(m_table->NewRow());
+    copy->InternalCopyBuffer(*this);
+    return copy;
+}
+
+void TKldDataRow::DropEditCopy() noexcept
+{
+    if (m_copies)
+    {
+        m_copies->edit.reset();
+        DropCopiesIfEmpty();
+    }
+}
+
+// --- State and values ----------------------------------------------------------
+
+int TKldDataRow::GetIndex() const
+{
+    return GetState(drsStored) ? m_table->IndexOfRow(this) : -1;
+}
+
+bool TKldDataRow::GetAssignedValue(const TKldDataColumn* column) const
+{
+    return InternalGetAssigned(column);
+}
+
+void TKldDataRow::SetAssignedValue(const TKldDataColumn* column, bool value)
+{
+    InternalSetAssigned(column, value);
+}
+
+void* TKldDataRow::GetDataPtr(const TKldDataColumn* column, bool forWrite)
+{
+    if (!column)
+        return nullptr;
+    CheckNeedRefresh();
+    if (forWrite && !OriginalRow())
+        SaveOriginalValue();
+    return InternalGetDataPtr(column, forWrite);
+}
+
+bool TKldDataRow::GetColumnData(const TKldDataColumn* column, void* dest)
+{
+    CheckNeedRefresh();
+    InternalGetColumnData(column, dest);
+    return ValuePtr(column) != nullptr;
+}
+
+template <class F>
+void TKldDataRow::InImplicitEdit(F&& body)
+{
+    if (!GetState(drsStored) || GetState(drsEditing))
+    {
+        body();
+        return;
+    }
+    BeginEdit();
+    try
+    {
+        body();
+        EndEdit();
+    }
+    catch (...)
+    {
+        if (GetState(drsEditing))
+            CancelEdit();
+        throw;
+    }
+}
+
+void TKldDataRow::SetColumnData(const TKldDataColumn* column, const void* value)
+{
+    if (!GetState(drsStored) || GetState(drsEditing))
+    {
+        InternalSetColumnData(column, value);
+        return;
+    }
+    CheckNeedRefresh();
+    SaveOriginalValue();
+    bool checkedWrite = column->Checked() ||
+                        (m_table->Validations().Contains(dtvCalcFields) && !column->Calculated());
+    if (checkedWrite)
+    {
+        // Key and required columns are validated like an edit: the implicit
+        // edit keeps the old value when the check fails.
+        InImplicitEdit([&] { InternalSetColumnData(column, value); });
+        return;
+    }
+    InternalSetColumnData(column, value);
+    SetState(drsUpdated, true);
+    m_table->RowChanged(this, const_cast<TKldDataColumn*>(column), cdeRowModified);
+}
+
+void TKldDataRow::CastError(const TKldDataColumn* column, bool assigning) const
+{
+    const char* text = assigning ? "Unable to assign column value as variant. Table: %s; Column: %s"
+                                 : "Unable to cast column value to variant. Table: %s; Column: %s";
+    throw Exception(Format(text, m_table->Name(), column->Name()));
+}
+
+Variant TKldDataRow::GetValue(const TKldDataColumn* column)
+{
+    const void* slot = GetDataPtr(column, false);
+    if (!slot || !InternalGetAssigned(column))
+        return Variant::Null();
+    switch (column->DataType())
+    {
+    case cdtSmallInt:
+        return Variant(Load<int16_t>(slot));
+    case cdtInteger:
+        return Variant(static_cast<int>(Load<int32_t>(slot)));
+    case cdtLargeInt:
+        return Variant(static_cast<long long>(Load<int64_t>(slot)));
+    case cdtBoolean:
+        return Variant(Load<int16_t>(slot) != 0);
+    case cdtFloat:
+        return Variant(Load<double>(slot));
+    case cdtDateTime:
+    case cdtDate:
+    case cdtTime:
+        return Variant::FromDate(Load<double>(slot));
+    case cdtString:
+    case cdtMemo:
+    case cdtBlob:
+        return Variant(std::string(TKldStoredString::View(Load<TKldStoredString*>(slot))));
+    case cdtWideString:
+        return Variant::FromWideString(std::string(TKldStoredString::View(Load<TKldStoredString*>(slot))));
+    case cdtBCD:
+        return Variant(BcdToDouble(Load<TBcd>(slot)));
+    case cdtSQLTimeStamp:
+        return Variant::FromDate(SQLTimeStampToDateTime(Load<TSQLTimeStamp>(slot)));
+    case cdtGuid:
+    case cdtReference:
+    case cdtUnknown:
+        break;
+    }
+    CastError(column, false);
+}
+
+void TKldDataRow::SetValue(const TKldDataColumn* column, const Variant& value)
+{
+    if (VarIsEmpty(value) || VarIsNull(value))
+    {
+        Clear(column);
+        return;
+    }
+    SlotValue slot;
+    switch (column->DataType())
+    {
+    case cdtSmallInt:
+        StoreValue(slot.bytes, ToSmallInt(value.AsInteger()));
+        break;
+    case cdtInteger:
+        StoreValue(slot.bytes, value.AsInteger());
+        break;
+    case cdtLargeInt:
+        StoreValue(slot.bytes, value.AsInt64());
+        break;
+    case cdtBoolean:
+        StoreValue(slot.bytes, static_cast<int16_t>(value.AsBoolean() ? -1 : 0));
+        break;
+    case cdtFloat:
+        StoreValue(slot.bytes, value.AsDouble());
+        break;
+    case cdtDateTime:
+    case cdtDate:
+    case cdtTime:
+        StoreValue(slot.bytes, value.AsDateTime());
+        break;
+    case cdtString:
+    case cdtMemo:
+    case cdtBlob:
+    case cdtWideString: {
+        TextRef text(value.AsString());
+        SetColumnData(column, text.Slot());
+        return;
+    }
+    case cdtBCD:
+        StoreValue(slot.bytes, DoubleToBcd(value.AsDouble()));
+        break;
+    case cdtSQLTimeStamp:
+        StoreValue(slot.bytes, DateTimeToSQLTimeStamp(value.AsDateTime()));
+        break;
+    case cdtGuid:
+    case cdtReference:
+    case cdtUnknown:
+        CastError(column, true);
+    }
+    SetColumnData(column, slot.bytes);
+}
+
+Variant TKldDataRow::GetAsVariant(const std::string& columnName)
+{
+    return GetValue(m_table->Columns().Get(columnName));
+}
+
+void TKldDataRow::SetAsVariant(const std::string& columnName, const Variant& value)
+{
+    SetValue(m_table->Columns().Get(columnName), value);
+}
+
+std::string TKldDataRow::GetAsString(const TKldDataColumn* column)
+{
+    const void* slot = GetDataPtr(column, false);
+    if (!slot || !InternalGetAssigned(column))
+        return std::string();
+    switch (column->DataType())
+    {
+    case cdtUnknown:
+        return "{N\\A}";
+    case cdtBlob:
+        return "{BLOB}";
+    case cdtReference:
+        return "{ROW}";
+    case cdtSmallInt:
+        return IntToStr(Load<int16_t>(slot));
+    case cdtInteger:
+        return IntToStr(Load<int32_t>(slot));
+    case cdtLargeInt:
+        return IntToStr(Load<int64_t>(slot));
+    case cdtBoolean:
+        return Load<int16_t>(slot) != 0 ? "True" : "False";
+    case cdtFloat:
+        return FloatToStr(Load<double>(slot));
+    case cdtDateTime:
+        return DateTimeToStr(Load<double>(slot));
+    case cdtDate:
+        return DateToStr(Load<double>(slot));
+    case cdtTime:
+        return TimeToStr(Load<double>(slot));
+    case cdtString:
+    case cdtMemo:
+    case cdtWideString:
+        return std::string(TKldStoredString::View(Load<TKldStoredString*>(slot)));
+    case cdtGuid:
+        return GUIDToString(Load<TGUID>(slot));
+    case cdtBCD:
+        return BcdToStr(Load<TBcd>(slot));
+    case cdtSQLTimeStamp:
+        return SQLTimeStampToStr("", Load<TSQLTimeStamp>(slot));
+    }
+    return std::string();
+}
+
+void TKldDataRow::SetAsString(const TKldDataColumn* column, const std::string& text)
+{
+    SlotValue slot;
+    switch (column->DataType())
+    {
+    case cdtSmallInt:
+        StoreValue(slot.bytes, ToSmallInt(StrToInt(text)));
+        break;
+    case cdtInteger:
+        StoreValue(slot.bytes, StrToInt(text));
+        break;
+    case cdtLargeInt:
+        StoreValue(slot.bytes, StrToInt64(text));
+        break;
+    case cdtBoolean:
+        StoreValue(slot.bytes, static_cast<int16_t>(StrToBool(text) ? -1 : 0));
+        break;
+    case cdtFloat:
+        StoreValue(slot.bytes, StrToFloat(text));
+        break;
+    case cdtDateTime:
+        StoreValue(slot.bytes, StrToDateTime(text));
+        break;
+    case cdtDate:
+        StoreValue(slot.bytes, StrToDate(text));
+        break;
+    case cdtTime:
+        StoreValue(slot.bytes, StrToTime(text));
+        break;
+    case cdtGuid:
+        StoreValue(slot.bytes, StringToGUID(text));
+        break;
+    case cdtBCD:
+        StoreValue(slot.bytes, StrToBcd(text));
+        break;
+    case cdtSQLTimeStamp:
+        StoreValue(slot.bytes, StrToSQLTimeStamp(text));
+        break;
+    case cdtString:
+    case cdtMemo:
+    case cdtBlob:
+    case cdtWideString: {
+        TextRef value(text);
+        SetColumnData(column, value.Slot());
+        return;
+    }
+    case cdtReference:
+    case cdtUnknown:
+        CastError(column, true);
+    }
+    SetColumnData(column, slot.bytes);
+}
+
+// --- Several values --------------------------------------------------------------
+
+Variant TKldDataRow::GetValues(const TKldColumnArray& columns)
+{
+    if (columns.empty())
+        return Variant();
+    if (columns.size() == 1)
+        return GetValue(columns[0]);
+    std::vector<Variant> values;
+    values.reserve(columns.size());
+    for (const TKldDataColumn* column : columns)
+        values.push_back(GetValue(column));
+    return VarArrayOf(values);
+}
+
+Variant TKldDataRow::GetRowValues()
+{
+    TKldColumnArray columns;
+    m_table->GetColumnList(&columns);
+    return GetValues(columns);
+}
+
+void TKldDataRow::SetValues(const TKldColumnArray& columns, const Variant& values)
+{
+    if (columns.empty())
+        throw Exception("Empty column array cannot be used to assign values to");
+    if (columns.size() == 1)
+    {
+        SetValue(columns[0], VarIsArray(values) ? values[VarArrayLowBound(values, 1)] : values);
+        return;
+    }
+    // Reading past the end of a short array would take values from nowhere.
+    int available = VarIsArray(values) ? VarArrayHighBound(values, 1) - VarArrayLowBound(values, 1) + 1 : 1;
+    if (available < static_cast<int>(columns.size()))
+        throw Exception(Format("Unable to assign %d values to %d columns", available,
+                               static_cast<int>(columns.size())));
+    int low = VarArrayLowBound(values, 1);
+    BeginEdit();
+    try
+    {
+        for (size_t i = 0; i < columns.size(); ++i)
+            SetValue(columns[i], values[low + static_cast<int>(i)]);
+        EndEdit();
+    }
+    catch (...)
+    {
+        if (GetState(drsEditing))
+            CancelEdit();
+        throw;
+    }
+}
+
+void TKldDataRow::SetRowValues(const Variant& values)
+{
+    TKldColumnArray columns;
+    m_table->GetColumnList(&columns);
+    SetValues(columns, values);
+}
+
+// --- Copies between rows ---------------------------------------------------------
+
+void TKldDataRow::AssignColumn(const TKldDataRow* source, const TKldDataColumn* column)
+{
+    AssignColumn(source, column, column);
+}
+
+void TKldDataRow::AssignColumn(const TKldDataRow* source, const TKldDataColumn* sourceColumn,
+                               const TKldDataColumn* column)
+{
+    const void* value = (source && sourceColumn) ? source->ValuePtr(sourceColumn) : nullptr;
+    if (value && sourceColumn->DataType() != column->DataType())
+        throw Exception(Format("Unable to assign column %s to column %s of another type", sourceColumn->Name(),
+                               column->Name()));
+    SetColumnData(column, value);
+}
+
+void TKldDataRow::Assign(const TKldDataRow* source)
+{
+    if (source == this)
+        return;
+    if (!source)
+    {
+        Clear(nullptr);
+        return;
+    }
+    if (source->m_table != m_table)
+        throw Exception("Unable to assign row from a different table.");
+    InImplicitEdit([&] {
+        for (int i = 0; i < m_table->ColumnCount(); ++i)
+            AssignColumn(source, m_table->Column(i));
+    });
+}
+
+void TKldDataRow::Assign(const TKldDataRow* source, const TKldColumnMap& columnMap)
+{
+    if (!source)
+    {
+        Clear(nullptr);
+        return;
+    }
+    auto* from = const_cast<TKldDataRow*>(source);
+    InImplicitEdit([&] {
+        int count = std::min(static_cast<int>(columnMap.size()), from->m_table->ColumnCount());
+        for (int i = 0; i < count; ++i)
+        {
+            if (columnMap[static_cast<size_t>(i)])
+                SetValue(columnMap[static_cast<size_t>(i)], from->GetValue(from->m_table->Column(i)));
+        }
+    });
+}
+
+void TKldDataRow::Clear(const TKldDataColumn* column)
+{
+    if (!m_hasBuffer)
+        return;
+    if (column)
+    {
+        SetColumnData(column, nullptr);
+        return;
+    }
+    InImplicitEdit([&] {
+        for (int i = 0; i < m_table->ColumnCount(); ++i)
+            SetColumnData(m_table->Column(i), nullptr);
+    });
+}
+
+// --- Modification tests ------------------------------------------------------------
+
+bool TKldDataRow::DiffersFrom(const TKldDataRow* other, const TKldColumnArray* columns) const
+{
+    auto differs = [&](const TKldDataColumn* column) {
+        const void* mine = ValuePtr(column);
+        const void* theirs = other ? other->ValuePtr(column) : nullptr;
+        return CompareValues(mine, theirs, column->DataType(), {}) != 0;
+    };
+    if (columns)
+    {
+        for (const TKldDataColumn* column : *columns)
+        {
+            if (differs(column))
+                return true;
+        }
+        return false;
+    }
+    for (int i = 0; i < m_table->ColumnCount(); ++i)
+    {
+        if (differs(m_table->Column(i)))
+            return true;
+    }
+    return false;
+}
+
+// An edit that began on a row without buffer has no edit copy: the row was
+// all NULL then, so any value it holds now is a change.
+bool TKldDataRow::IsModified() const
+{
+    if (TKldDataRow* edit = EditRow())
+        return DiffersFrom(edit, nullptr);
+    return GetState(drsEditing) && DiffersFrom(nullptr, nullptr);
+}
+
+bool TKldDataRow::IsModified(const TKldColumnArray& columns) const
+{
+    if (TKldDataRow* edit = EditRow())
+        return DiffersFrom(edit, &columns);
+    return GetState(drsEditing) && DiffersFrom(nullptr, &columns);
+}
+
+bool TKldDataRow::AssignedValues(const TKldColumnArray& columns) const
+{
+    for (const TKldDataColumn* column : columns)
+    {
+        if (ValuePtr(column))
+            return true;
+    }
+    return false;
+}
+
+// --- Versions and editing ------------------------------------------------------------
+
+Variant TKldDataRow::GetOriginalValue(const TKldDataColumn* column)
+{
+    if (TKldDataRow* original = OriginalRow())
+        return original->GetValue(column);
+    return GetValue(column);
+}
+
+void TKldDataRow::SaveOriginalValue()
+{
+    // A row without buffer gets an empty (all NULL) original copy: without
+    // one, the first value written would read back as the original.
+    if (!OriginalRow() && GetState(drsStored) && !GetState(drsInserted))
+        EnsureCopies().original = MakeCopy();
+    TransactionSave();
+}
+
+void TKldDataRow::CheckNeedRefresh()
+{
+    if (!GetState(drsNeedRefresh))
+        return;
+    InitBuffer();
+    SetState(drsNeedRefresh, false);
+    m_table->RefreshRow(this);
+}
+
+void TKldDataRow::BeginEdit()
+{
+    if (!GetState(drsStored))
+        return;
+    if (GetState(drsEditing))
+        throw Exception("Row is already being edited");
+    CheckNeedRefresh();
+    SaveOriginalValue();
+    if (m_hasBuffer)
+        EnsureCopies().edit = MakeCopy();
+    SetState(drsEditing, true);
+}
+
+void TKldDataRow::CancelEdit()
+{
+    if (!GetState(drsStored))
+        return;
+    if (!GetState(drsEditing))
+        throw Exception("Row is not in editing state");
+    if (TKldDataRow* edit = EditRow())
+    {
+        InternalCopyBuffer(*edit);
+        DropEditCopy();
+    }
+    else
+    {
+        FreeBuffer();
+    }
+    SetState(drsEditing, false);
+    // An update that failed after moving the row to its new key position
+    // leaves it there with the old key: put it back in key order.
+    if (!GetState(drsDeleted) && m_table->GetPKExists())
+        m_table->UpdateRowPos(this);
+}
+
+void TKldDataRow::EndEdit()
+{
+    if (!GetState(drsStored))
+        return;
+    if (!GetState(drsEditing))
+        throw Exception("Row is not in editing state");
+    m_table->ValidateRow(this, KldValidateUpdate);
+    m_table->UpdateRow(this);
+}
+
+void TKldDataRow::AcceptChanges()
+{
+    CheckNeedRefresh();
+    if (m_copies)
+    {
+        m_copies->original.reset();
+        DropCopiesIfEmpty();
+    }
+    SetState(drsInserted, false);
+    SetState(drsUpdated, false);
+    SetState(drsDeleted, false);
+}
+
+void TKldDataRow::RejectChanges()
+{
+    if (TKldDataContainer* container = GetDataContainer(); container && container->InTransaction())
+        throw Exception("Unable to perform this operation within active transaction");
+    if (GetState(drsEditing))
+        CancelEdit();
+    if (GetState(drsInserted))
+    {
+        if (GetState(drsStored))
+            m_table->DeleteRow(this); // destroys this row
+        return;
+    }
+    if (TKldDataRow* original = OriginalRow())
+    {
+        Assign(original);
+        m_copies->original.reset();
+        DropCopiesIfEmpty();
+    }
+    if (GetState(drsDeleted))
+        m_table->UnDeleteRow(this);
+    SetState(drsInserted, false);
+    SetState(drsUpdated, false);
+    SetState(drsDeleted, false);
+    SetState(drsNeedRefresh, false);
+    m_table->RowChanged(this, nullptr, cdeRowModified);
+}
+
+// --- Other operations ----------------------------------------------------------
+
+void TKldDataRow::Delete()
+{
+    if (GetState(drsStored))
+        m_table->Delete(this);
+    else
+        delete this;
+}
+
+TKldDataRow* TKldDataRow::Store()
+{
+    return m_table->Insert(this);
+}
+
+TKldDataRow* TKldDataRow::GetReferencedRow(const TKldDataColumn* column)
+{
+    if (!column || column->DataType() != cdtReference)
+        return nullptr;
+    TKldDataRelation* relation = const_cast<TKldDataColumn*>(column)->GetRelation();
+    if (!relation)
+        return nullptr;
+    relation->Prepare();
+    TKldDataTable* parent = relation->ParentTable();
+    TKldDataRow* found = parent->FindRow(this, relation->ParentColumns(), {}, relation->ChildColumns());
+    return found ? found : parent->NullRow();
+}
+
+// --- Transactions ------------------------------------------------------------------
+
+void TKldDataRow::TransactionSave()
+{
+    TKldDataContainer* container = GetDataContainer();
+    if (!container || !container->InTransaction() || RollbackRow() || GetState(drsDeleted))
+        return;
+    if (GetState(drsStored))
+    {
+        // Made also for a row without buffer, so that rolling back clears the
+        // values written inside the transaction.
+        std::unique_ptr<TKldDataRow> copy = MakeCopy();
+        copy->m_state = m_state;
+        EnsureCopies().rollback = std::move(copy);
+    }
+    if (!m_inRollbackList)
+    {
+        container->AddRollbackRow(this);
+        m_inRollbackList = true;
+    }
+}
+
+void TKldDataRow::TransactionRollback()
+{
+    m_inRollbackList = false;
+    if (TKldDataRow* copy = RollbackRow())
+    {
+        if (copy->m_hasBuffer)
+            InternalCopyBuffer(*copy);
+        else
+            FreeBuffer();
+        if (GetState(drsDeleted))
+            m_table->UnDeleteRow(this);
+        m_state = copy->m_state;
+        if (!m_state.Contains(drsEditing))
+            m_copies->edit.reset();
+        m_copies->rollback.reset();
+        DropCopiesIfEmpty();
+        return;
+    }
+    if (GetState(drsStored))
+        m_table->DeleteRow(this); // inserted inside the transaction: destroys this row
+}
+
+void TKldDataRow::TransactionDiscardRollback() noexcept
+{
+    m_inRollbackList = false;
+    if (m_copies)
+    {
+        m_copies->rollback.reset();
+        DropCopiesIfEmpty();
+    }
+}

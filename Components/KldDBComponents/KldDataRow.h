@@ -1,0 +1,190 @@
+#pragma once
+// TKldDataRow: one row of an engine table. A row holds a value buffer laid out
+// by its table's columns (an assigned bitmap, then one slot per column), a set
+// of state flags, and up to three private copies of its values: the original
+// (before the first change since the last accept), the edit copy (at
+// BeginEdit) and the transaction rollback copy.
+//
+// Port notes: the buffer lives in the same allocation as the row, so a row is
+// made only by its table (NewRow), after the table is prepared. A row "without
+// buffer" has every column NULL; making the buffer zero-fills it. Text slots
+// hold counted references to TKldStoredString, the other slots the value
+// itself (SmallInt and Boolean 16-bit, Integer 32-bit, LargeInt 64-bit, the
+// float and date types as doubles, Guid as TGUID, BCD as TBcd, SQLTimeStamp
+// as TSQLTimeStamp); a Reference slot holds nothing.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Components/KldDBComponents/KldDataCompare.h"
+#include "Components/KldDBComponents/KldDataTypes.h"
+#include "platform/Persistent.h"
+
+class TKldDataColumn;
+class TKldDataContainer;
+class TKldDataTable;
+
+enum TKldDataRowState
+{
+    drsInserted,
+    drsUpdated,
+    drsDeleted,
+    drsStored,
+    drsEditing,
+    drsNeedRefresh,
+    drsBlobsNotFetched
+};
+using TKldDataRowStates = KldSet<TKldDataRowState, uint8_t>;
+
+// Entry i: the column of the receiving table that takes the source table's
+// column i, or nullptr (see TKldDataTable::CreateColumnMap).
+using TKldColumnMap = std::vector<TKldDataColumn*>;
+
+// Size of the buffer that a row is allocated with.
+struct TKldRowBlock
+{
+    size_t BufferSize;
+};
+
+class TKldDataRow final : public TObject
+{
+public:
+    ~TKldDataRow() override;
+    std::string ClassName() const override { return "TKldDataRow"; }
+
+    // Rows live in one block with their buffer; see TKldDataTable::NewRow.
+    static void operator delete(void* p) noexcept;
+
+    TKldDataTable* Table() const noexcept { return m_table; }
+    TKldDataContainer* GetDataContainer() const;
+
+    // --- Low-level buffer access --------------------------------------------
+    bool HasBuffer() const noexcept { return m_hasBuffer; }
+    void InitBuffer();
+    void FreeBuffer() noexcept;
+    int GetBufferSize() const noexcept { return static_cast<int>(m_capacity); }
+    bool InternalGetAssigned(const TKldDataColumn* column) const;
+    void InternalSetAssigned(const TKldDataColumn* column, bool value);
+    // The column's slot; makes the buffer first when `create`; nullptr without buffer.
+    void* InternalGetDataPtr(const TKldDataColumn* column, bool create);
+    // `value` points to a value in slot format, nullptr for NULL.
+    void InternalSetColumnData(const TKldDataColumn* column, const void* value);
+    // Copies the column's slot to `dest` (zeros for NULL); a text value comes
+    // with a reference of its own that the caller releases.
+    void InternalGetColumnData(const TKldDataColumn* column, void* dest) const;
+    void InternalCopyBuffer(const TKldDataRow& source);
+    void InternalClear();
+    // The stored value of `column`, nullptr when NULL; no placeholder refresh.
+    const void* ValuePtr(const TKldDataColumn* column) const noexcept;
+
+    // --- State ---------------------------------------------------------------
+    bool GetState(TKldDataRowState state) const noexcept { return m_state.Contains(state); }
+    void SetState(TKldDataRowState state, bool value) noexcept { m_state.Set(state, value); }
+    TKldDataRowStates State() const noexcept { return m_state; }
+    void SetStates(TKldDataRowStates states) noexcept { m_state = states; }
+    int GetIndex() const;
+
+    // --- Values ----------------------------------------------------------------
+    bool GetAssignedValue(const TKldDataColumn* column) const;
+    void SetAssignedValue(const TKldDataColumn* column, bool value);
+    void* GetDataPtr(const TKldDataColumn* column, bool forWrite);
+    // Slot-format access; GetColumnData answers whether the column has a value.
+    bool GetColumnData(const TKldDataColumn* column, void* dest);
+    void SetColumnData(const TKldDataColumn* column, const void* value);
+
+    Variant GetValue(const TKldDataColumn* column);
+    void SetValue(const TKldDataColumn* column, const Variant& value);
+    Variant GetAsVariant(const std::string& columnName);
+    void SetAsVariant(const std::string& columnName, const Variant& value);
+    std::string GetAsString(const TKldDataColumn* column);
+    void SetAsString(const TKldDataColumn* column, const std::string& text);
+
+    Variant GetValues(const TKldColumnArray& columns);
+    Variant GetRowValues();
+    void SetValues(const TKldColumnArray& columns, const Variant& values);
+    void SetRowValues(const Variant& values);
+
+    void AssignColumn(const TKldDataRow* source, const TKldDataColumn* column);
+    void AssignColumn(const TKldDataRow* source, const TKldDataColumn* sourceColumn, const TKldDataColumn* column);
+    void Assign(const TKldDataRow* source);
+    void Assign(const TKldDataRow* source, const TKldColumnMap& columnMap);
+    // One column NULL, or every column with nullptr.
+    void Clear(const TKldDataColumn* column);
+
+    bool IsModified() const;
+    bool IsModified(const TKldColumnArray& columns) const;
+    bool AssignedValues(const TKldColumnArray& columns) const;
+
+    // --- Versions and editing --------------------------------------------------
+    Variant GetOriginalValue(const TKldDataColumn* column);
+    void SaveOriginalValue();
+    void CheckNeedRefresh();
+    void BeginEdit();
+    void EndEdit();
+    void CancelEdit();
+    void AcceptChanges();
+    void RejectChanges();
+
+    TKldDataRow* OriginalRow() const noexcept { return m_copies ? m_copies->original.get() : nullptr; }
+    TKldDataRow* EditRow() const noexcept { return m_copies ? m_copies->edit.get() : nullptr; }
+    TKldDataRow* RollbackRow() const noexcept { return m_copies ? m_copies->rollback.get() : nullptr; }
+    // Drops the edit copy (the table does so after reporting a completed update).
+    void DropEditCopy() noexcept;
+
+    // Deletes a stored row through its table; destroys a row that is not stored.
+    void Delete();
+    // Inserts the row into its table.
+    TKldDataRow* Store();
+    TKldDataRow* GetReferencedRow(const TKldDataColumn* column);
+
+    // --- Transactions (driven by the container) ------------------------------
+    bool ModifiedByTransaction() const noexcept { return RollbackRow() != nullptr; }
+    void TransactionSave();
+    void TransactionRollback();
+    void TransactionDiscardRollback() noexcept;
+
+private:
+    friend class TKldDataTable;
+
+    struct Copies
+    {
+        std::unique_ptr<TKldDataRow> original;
+        std::unique_ptr<TKldDataRow> edit;
+        std::unique_ptr<TKldDataRow> rollback;
+    };
+
+    static void* operator new(size_t size, TKldRowBlock block);
+    static void operator delete(void* p, TKldRowBlock block) noexcept;
+    TKldDataRow(TKldDataTable* table, uint16_t capacity, uint16_t layout);
+
+    bool LayoutCurrent() const noexcept;
+
+    uint8_t* Buffer() noexcept { return reinterpret_cast<uint8_t*>(this + 1); }
+    const uint8_t* Buffer() const noexcept { return reinterpret_cast<const uint8_t*>(this + 1); }
+    void CheckColumn(const TKldDataColumn* column) const;
+    Copies& EnsureCopies();
+    void DropCopiesIfEmpty() noexcept;
+    std::unique_ptr<TKldDataRow> MakeCopy() const;
+    bool DiffersFrom(const TKldDataRow* other, const TKldColumnArray* columns) const;
+    void WriteSlot(const TKldDataColumn* column, const void* value);
+    void ReleaseTextSlots() noexcept;
+    // Runs `body` inside BeginEdit/EndEdit when the row is stored and not being
+    // edited; a failure cancels the edit and is raised again.
+    template <class F>
+    void InImplicitEdit(F&& body);
+    [[noreturn]] void CastError(const TKldDataColumn* column, bool assigning) const;
+
+    TKldDataTable* m_table;
+    std::unique_ptr<Copies> m_copies;
+    uint16_t m_capacity; // bytes of the buffer that follows the row
+    uint16_t m_layout;   // the table's layout version the buffer was made for
+    TKldDataRowStates m_state;
+    bool m_hasBuffer = false;
+    bool m_inRollbackList = false;
+};
+
+static_assert(sizeof(TKldDataRow) % alignof(std::max_align_t) == 0 || sizeof(TKldDataRow) % 8 == 0,
+              "the buffer after a row must be 8-byte aligned");

@@ -1,0 +1,762 @@
+#include "Components/KldDBComponents/KldDataTable.h"
+
+#include <algorithm>
+
+#include "Components/KldDBComponents/KldDataContainer.h"
+#include "Components/KldDBComponents/KldDataRelation.h"
+#include "platform/SysUtils.h"
+
+TKldDataTable::TKldDataTable() : m_columns(std::make_unique<TKldDataColumns>(this))
+{
+}
+
+TKldDataTable::~TKldDataTable()
+{
+    if (TKldDataContainer* container = GetDataContainer())
+        container->SetActive(false);
+    // Rows release their texts through the prepared layout: they go first.
+    UnPrepare();
+}
+
+TKldDataContainer* TKldDataTable::GetDataContainer() const
+{
+    auto* tables = dynamic_cast<TKldDataTables*>(Collection());
+    return tables ? tables->GetDataContainer() : nullptr;
+}
+
+void TKldDataTable::MakeContainerInactive()
+{
+    if (TKldDataContainer* container = GetDataContainer())
+        container->SetActive(false);
+    else
+        UnPrepare();
+}
+
+bool TKldDataTable::ContainerUpdating() const
+{
+    TKldDataContainer* container = GetDataContainer();
+    return container && container->IsUpdating();
+}
+
+bool TKldDataTable::InTransaction() const
+{
+    TKldDataContainer* container = GetDataContainer();
+    return container && container->InTransaction();
+}
+
+void TKldDataTable::SetName(const std::string& value)
+{
+    if (value == Name())
+        return;
+    std::string trimmed = Trim(value);
+    if (trimmed.empty())
+        throw Exception("Table name should not be empty");
+    if (auto* collection = DataCollection(); collection && !collection->IsUnique(trimmed, this))
+        throw Exception(Format("Duplicate table name: %s", trimmed));
+    MakeContainerInactive();
+    StoreName(trimmed);
+    NotifyEvent(this, cdeTableChanged);
+}
+
+void TKldDataTable::Assign(const TPersistent& source)
+{
+    auto* other = dynamic_cast<const TKldDataTable*>(&source);
+    if (!other)
+    {
+        TKldDataCollectionItem::Assign(source);
+        return;
+    }
+    MakeContainerInactive();
+    if (!AnsiSameText(other->Name(), Name()))
+    {
+        auto* collection = DataCollection();
+        SetName(collection ? collection->GetAutoName(other->Name(), 0) : other->Name());
+    }
+    SetProps(other->Props());
+    SetColumns(other->Columns());
+}
+
+void TKldDataTable::SetColumns(const TKldDataColumns& value)
+{
+    MakeContainerInactive();
+    m_columns->Assign(value);
+}
+
+// --- Rows ----------------------------------------------------------------------
+
+TKldDataRow* TKldDataTable::NewRow()
+{
+    Prepare();
+    return new (TKldRowBlock{m_bufferSize})
+        TKldDataRow(this, static_cast<uint16_t>(m_bufferSize), m_layoutVersion);
+}
+
+TKldDataRow* TKldDataTable::New()
+{
+    TKldDataRow* row = NewRow();
+    if (m_defaultRow && m_defaultRow->HasBuffer())
+        row->InternalCopyBuffer(*m_defaultRow);
+    return row;
+}
+
+TKldDataRow* TKldDataTable::Insert(TKldDataRow* row, int index)
+{
+    std::unique_ptr<TKldDataRow> made;
+    if (!row)
+    {
+        made.reset(New());
+        row = made.get();
+    }
+    KLD_ASSERT("KldData", row->Table() == this && !row->GetState(drsStored));
+    int position = ValidateRow(row, KldValidateInsert);
+    InsertRow(row, position, index);
+    made.release();
+    return row;
+}
+
+void TKldDataTable::InsertRow(TKldDataRow* row, int position, int index)
+{
+    bool deleted = row->GetState(drsDeleted);
+    if (position < 0)
+    {
+        if (deleted)
+            position = PhysicalRowCount();
+        else if (index >= 0)
+            position = std::min(index, RowCount());
+        else
+            position = RowCount();
+    }
+    position = std::min(position, deleted ? PhysicalRowCount() : RowCount());
+    // Registered before it is stored: a row that was not stored when the
+    // transaction saved it is one to remove on rollback.
+    row->TransactionSave();
+    m_rows.Insert(position, row);
+    if (deleted && position >= RowCount())
+        ++m_deletedCount;
+    row->SetState(drsStored, true);
+    if (!IsUpdating())
+    {
+        row->SetState(drsInserted, true);
+        RowChanged(row, nullptr, cdeRowInserted);
+    }
+}
+
+TKldDataRow* TKldDataTable::InsertKey(const Variant& values)
+{
+    if (!GetPKExists())
+    {
+        Prepare();
+        if (!GetPKExists())
+            throw Exception(Format("Primary key is required, but not defined for table \"%s\"", Name()));
+    }
+    std::unique_ptr<TKldDataRow> row(NewRow());
+    row->SetValues(m_pkColumns, values);
+    int position = 0;
+    if (FindRowPos(row.get(), position))
+        return GetRow(position);
+    row->SetState(drsNeedRefresh, true);
+    Insert(row.get());
+    return row.release();
+}
+
+void TKldDataTable::UpdateRow(TKldDataRow* row)
+{
+    row->SetState(drsEditing, false);
+    row->SetState(drsUpdated, true);
+    try
+    {
+        RowChanged(row, nullptr, cdeRowModified);
+    }
+    catch (...)
+    {
+        row->DropEditCopy();
+        throw;
+    }
+    row->DropEditCopy();
+}
+
+void TKldDataTable::Delete(TKldDataRow* row)
+{
+    KLD_ASSERT("KldData", row != nullptr);
+    KLD_ASSERT("KldData", row->Table() == this && row->GetState(drsStored));
+    KLD_ASSERT("KldData", !row->GetState(drsDeleted));
+    row->TransactionSave();
+    ValidateRow(row, KldValidateDelete);
+    int index = IndexOfRow(row);
+    KLD_ASSERT("KldData", index >= 0);
+    m_rows.Move(index, PhysicalRowCount() - 1);
+    ++m_deletedCount;
+    row->SetState(drsDeleted, true);
+    RowChanged(row, nullptr, cdeRowDeleted);
+}
+
+TKldDataRow* TKldDataTable::UnDeleteRow(TKldDataRow* row)
+{
+    if (!row->GetState(drsDeleted))
+        return row;
+    int index = m_rows.IndexOf(row);
+    KLD_ASSERT("KldData", index >= RowCount());
+    m_rows.Move(index, RowCount());
+    --m_deletedCount;
+    row->SetState(drsDeleted, false);
+    if (GetPKExists())
+        UpdateRowPos(row);
+    return row;
+}
+
+void TKldDataTable::DeleteRow(TKldDataRow* row)
+{
+    int index = m_rows.IndexOf(row);
+    if (index < 0)
+        return;
+    if (index >= RowCount())
+        --m_deletedCount;
+    delete m_rows.Extract(index);
+}
+
+bool TKldDataTable::CanDeleteRow(TKldDataRow* row)
+{
+    if (!row || row->GetState(drsDeleted))
+        return false;
+    TKldDataContainer* container = GetDataContainer();
+    return !(container && container->IsDeleteBlocked(row));
+}
+
+void TKldDataTable::MoveRow(int curIndex, int newIndex)
+{
+    if (GetPKExists())
+        throw Exception(Format("Unable to rearrange rows due to primary key defined for table \"%s\".\r\n"
+                               "If primary key is defined the rows must be stored in primary key order and "
+                               "cannot be rearranged manually.",
+                               Name()));
+    for (int index : {curIndex, newIndex})
+    {
+        if (index < 0 || index >= RowCount())
+            throw Exception(Format("Invalid row index: %d", index));
+    }
+    m_rows.Move(curIndex, newIndex);
+}
+
+void TKldDataTable::EmptyTable()
+{
+    BeginUpdate();
+    try
+    {
+        while (RowCount() > 0)
+            GetRow(0)->Delete();
+    }
+    catch (...)
+    {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
+void TKldDataTable::ClearData()
+{
+    m_rows.Clear();
+    m_deletedCount = 0;
+}
+
+void TKldDataTable::Clear()
+{
+    ClearData();
+    NotifyEvent(this, cdeTableDataChanged);
+}
+
+int TKldDataTable::IndexOfRow(const TKldDataRow* row) const
+{
+    int live = RowCount();
+    if (live > 0 && GetRow(live - 1) == row)
+        return live - 1;
+    return m_rows.IndexOf(row);
+}
+
+int TKldDataTable::LiveIndexOf(const TKldDataRow* row) const
+{
+    int index = IndexOfRow(row);
+    return index < RowCount() ? index : -1;
+}
+
+// --- Searching -------------------------------------------------------------------
+
+bool TKldDataTable::FindRowPos(const TKldDataRow* row, int& position) const
+{
+    int low = 0;
+    int high = RowCount() - 1;
+    bool found = false;
+    // Rows that arrive in key order land after the last row: one comparison.
+    if (high >= 0 && CompareRows(GetRow(high), row, m_pkColumns) < 0)
+    {
+        position = high + 1;
+        return false;
+    }
+    while (high >= low)
+    {
+        int middle = low + (high - low) / 2;
+        int result = CompareRows(GetRow(middle), row, m_pkColumns);
+        if (result < 0)
+        {
+            low = middle + 1;
+        }
+        else
+        {
+            high = middle - 1;
+            if (result == 0)
+                found = true;
+        }
+    }
+    position = low;
+    return found;
+}
+
+bool TKldDataTable::UpdateRowPos(TKldDataRow* row)
+{
+    int index = LiveIndexOf(row);
+    if (index < 0)
+        return false;
+    int live = RowCount();
+    int before = index > 0 ? CompareRows(row, GetRow(index - 1), m_pkColumns) : 1;
+    int after = index < live - 1 ? CompareRows(row, GetRow(index + 1), m_pkColumns) : -1;
+    bool found = before == 0 || after == 0;
+    if (before >= 0 && after <= 0)
+        return found;
+    m_rows.Extract(index);
+    try
+    {
+        int position = 0;
+        found = FindRowPos(row, position);
+        m_rows.Insert(position, row);
+    }
+    catch (...)
+    {
+        m_rows.Insert(std::max(RowCount() - 1, 0), row);
+        throw;
+    }
+    return found;
+}
+
+void TKldDataTable::Sort()
+{
+    if (!GetPKExists() || RowCount() < 2)
+        return;
+    std::vector<TKldDataRow*> rows = m_rows.Slice(0, RowCount());
+    KldQuickSort(rows, 0, static_cast<ptrdiff_t>(rows.size()) - 1,
+                 [this](TKldDataRow* a, TKldDataRow* b) { return CompareRows(a, b, m_pkColumns); });
+    m_rows.Reorder(0, rows);
+}
+
+TKldDataRow* TKldDataTable::FindRow(const TKldDataRow* row)
+{
+    if (!GetPKExists())
+        throw Exception(Format("Primary key is required, but not defined for table \"%s\"", Name()));
+    int position = 0;
+    return FindRowPos(row, position) ? GetRow(position) : nullptr;
+}
+
+TKldDataRow* TKldDataTable::FindRow(const TKldDataRow* row, const TKldColumnArray& columns,
+                                    TKldCompareOptions options)
+{
+    return FindRow(row, columns, options, columns);
+}
+
+TKldDataRow* TKldDataTable::FindRow(const TKldDataRow* row, const TKldColumnArray& columns,
+                                    TKldCompareOptions options, const TKldColumnArray& rowColumns)
+{
+    for (int i = 0; i < RowCount(); ++i)
+    {
+        TKldDataRow* candidate = GetRow(i);
+        // The searched row comes first, so that a partial key cuts the
+        // table's value to the length of the searched one.
+        if (CompareRows(row, candidate, rowColumns, options, columns) == 0)
+            return candidate;
+    }
+    return nullptr;
+}
+
+TKldDataRow* TKldDataTable::Locate(const std::string& keyColumns, const Variant& values,
+                                   TKldCompareOptions options)
+{
+    CheckPrepared();
+    TKldColumnArray columns = m_columns->GetColumnArray(keyColumns);
+    std::unique_ptr<TKldDataRow> search(NewRow());
+    search->SetValues(columns, values);
+    return FindRow(search.get(), columns, options);
+}
+
+// --- Structure ---------------------------------------------------------------------
+
+void TKldDataTable::Prepare()
+{
+    if (m_prepared)
+        return;
+    m_prepared = true;
+    try
+    {
+        TKldDataContainer* container = GetDataContainer();
+        int count = ColumnCount();
+        uint32_t size = static_cast<uint32_t>((count + 7) / 8);
+        m_validations.Clear();
+        for (int i = 0; i < count; ++i)
+        {
+            TKldDataColumn* column = Column(i);
+            column->m_attributes.Exclude(caForeignKey);
+            column->m_attributes.Exclude(caReferencedKey);
+            if (column->DataType() == cdtReference)
+            {
+                if (column->RelationName().empty())
+                    throw Exception(Format("Relation name is not assigned to column %s in table %s",
+                                           column->Name(), Name()));
+                if (!container)
+                    throw Exception(Format("Data relation not found: %s", column->RelationName()));
+                TKldDataRelation* relation = container->Relations().Get(column->RelationName());
+                relation->Prepare();
+                if (relation->ChildTable() != this)
+                    throw Exception(Format("Invalid reference definition for column %s in table %s",
+                                           column->Name(), Name()));
+            }
+            if (column->Calculated())
+                m_validations.Include(dtvCalcFields);
+        }
+        if (container)
+        {
+            TKldDataRelations& relations = container->Relations();
+            for (int r = 0; r < relations.Count(); ++r)
+            {
+                TKldDataRelation* relation = relations.Relations(r);
+                if (!relation->GetConstraintActive())
+                    continue;
+                bool child = AnsiSameText(relation->ChildTableName(), Name());
+                bool parent = AnsiSameText(relation->ParentTableName(), Name());
+                if (!child && !parent)
+                    continue;
+                relation->Prepare();
+                if (child)
+                {
+                    m_validations.Include(dtvForeignKeys);
+                    for (TKldDataColumn* c : relation->ChildColumns())
+                        c->m_attributes.Include(caForeignKey);
+                }
+                if (parent)
+                {
+                    m_validations.Include(dtvReferencedKeys);
+                    for (TKldDataColumn* c : relation->ParentColumns())
+                        c->m_attributes.Include(caReferencedKey);
+                }
+            }
+        }
+        m_pkColumns.clear();
+        m_textSlots.clear();
+        for (int i = 0; i < count; ++i)
+        {
+            TKldDataColumn* column = Column(i);
+            TKldDataType type = column->DataType();
+            uint32_t align = static_cast<uint32_t>(KldSlotAlign(type));
+            size = (size + align - 1) / align * align;
+            column->m_columnIndex = i;
+            column->m_offset = size;
+            column->m_layoutTable = this;
+            if (KldIsTextType(type))
+                m_textSlots.push_back(size);
+            size += static_cast<uint32_t>(KldSlotSize(type));
+            // Offsets are 16-bit: a wider row would wrap onto earlier slots.
+            if (size > 0xFFFF)
+                throw Exception(Format("The columns of table %s need more than 65535 bytes per row", Name()));
+            TKldDataColumnAttributes a = column->Attributes();
+            column->m_checked = a.Contains(caRequired) || a.Contains(caPrimaryKey) || a.Contains(caForeignKey) ||
+                                a.Contains(caReferencedKey);
+            if (a.Contains(caRequired))
+                m_validations.Include(dtvRequiredColumns);
+            if (a.Contains(caPrimaryKey))
+            {
+                m_validations.Include(dtvPrimaryKey);
+                m_pkColumns.push_back(column);
+            }
+            if (type == cdtReference)
+                column->m_relation = column->GetRelation();
+        }
+        m_bufferSize = (size + 7) / 8 * 8;
+        ++m_layoutVersion;
+        m_nullRow.reset(NewRow());
+        m_defaultRow.reset(NewRow());
+        for (int i = 0; i < count; ++i)
+        {
+            TKldDataColumn* column = Column(i);
+            if (!column->Required() || m_defaultRow->InternalGetAssigned(column))
+                continue;
+            switch (column->DataType())
+            {
+            case cdtSmallInt:
+            case cdtLargeInt:
+            case cdtInteger:
+            case cdtFloat:
+                m_defaultRow->SetValue(column, Variant(0));
+                break;
+            case cdtBoolean:
+                m_defaultRow->SetValue(column, Variant(false));
+                break;
+            case cdtString:
+            case cdtWideString:
+                m_defaultRow->SetValue(column, Variant(std::string()));
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    catch (...)
+    {
+        UnPrepare();
+        throw;
+    }
+}
+
+void TKldDataTable::UnPrepare()
+{
+    if (!m_prepared)
+        return;
+    m_pkColumns.clear();
+    // Rows go while the layout that their texts sit in is still current.
+    m_rows.Clear();
+    m_deletedCount = 0;
+    m_nullRow.reset();
+    m_defaultRow.reset();
+    for (int i = 0; i < ColumnCount(); ++i)
+        Column(i)->m_relation = nullptr;
+    m_prepared = false;
+}
+
+void TKldDataTable::CheckPrepared() const
+{
+    if (!m_prepared)
+        throw Exception("Unable to perform this operation on inactive data table");
+}
+
+void TKldDataTable::CheckUnPrepared() const
+{
+    if (m_prepared)
+        throw Exception("Unable to perform this operation on an active data table");
+}
+
+bool TKldDataTable::HasPKColumns() const
+{
+    for (int i = 0; i < ColumnCount(); ++i)
+    {
+        if (Column(i)->PrimaryKey())
+            return true;
+    }
+    return false;
+}
+
+bool TKldDataTable::HasOwnerTable() const
+{
+    TKldDataContainer* container = GetDataContainer();
+    if (!container)
+        return false;
+    TKldDataRelations& relations = container->Relations();
+    for (int i = 0; i < relations.Count(); ++i)
+    {
+        if (relations.Relations(i)->OwnRows() && AnsiSameText(relations.Relations(i)->ChildTableName(), Name()))
+            return true;
+    }
+    return false;
+}
+
+// --- Bulk updates, events, changes -------------------------------------------------
+
+void TKldDataTable::BeginUpdate()
+{
+    if (m_updateCount == 0)
+    {
+        if (TKldDataContainer* container = GetDataContainer())
+            container->SetActive(true);
+        else
+            Prepare();
+    }
+    ++m_updateCount;
+}
+
+void TKldDataTable::EndUpdate()
+{
+    KLD_ASSERT("KldData", m_updateCount > 0);
+    if (--m_updateCount == 0)
+        NotifyEvent(this, cdeTableDataChanged);
+}
+
+void TKldDataTable::AcceptChanges()
+{
+    if (InTransaction())
+        throw Exception("Unable to perform this operation within active transaction");
+    for (int i = 0; i < RowCount(); ++i)
+        GetRow(i)->AcceptChanges();
+    while (m_deletedCount > 0)
+    {
+        delete m_rows.Extract(PhysicalRowCount() - 1);
+        --m_deletedCount;
+    }
+}
+
+void TKldDataTable::RejectChanges()
+{
+    if (InTransaction())
+        throw Exception("Unable to perform this operation within active transaction");
+    BeginUpdate();
+    try
+    {
+        int i = 0;
+        while (i < RowCount())
+        {
+            TKldDataRow* row = GetRow(i);
+            row->RejectChanges();
+            // An inserted row disappears: the next row then sits at this index.
+            if (i < RowCount() && GetRow(i) == row)
+                ++i;
+        }
+        while (m_deletedCount > 0)
+        {
+            TKldDataRow* row = GetRow(PhysicalRowCount() - 1);
+            if (row->GetState(drsEditing))
+                row->CancelEdit();
+            row->RejectChanges();
+        }
+    }
+    catch (...)
+    {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
+TKldColumnMap TKldDataTable::CreateColumnMap(const TKldDataTable& other) const
+{
+    TKldColumnMap map;
+    map.reserve(static_cast<size_t>(ColumnCount()));
+    for (int i = 0; i < ColumnCount(); ++i)
+        map.push_back(other.Columns().Find(Column(i)->Name()));
+    return map;
+}
+
+void TKldDataTable::GetColumnList(std::vector<TKldDataColumn*>* list) const
+{
+    if (!list)
+        return;
+    for (int i = 0; i < ColumnCount(); ++i)
+        list->push_back(Column(i));
+}
+
+void TKldDataTable::NotifyEvent(TObject* sender, TKldDataEventType event)
+{
+    if (IsUpdating())
+        return;
+    if (TKldDataContainer* container = GetDataContainer())
+        container->NotifyEvent(sender, event);
+}
+
+void TKldDataTable::RowChanged(TKldDataRow* row, TKldDataColumn* column, TKldDataEventType event)
+{
+    NotifyEvent(row, event);
+}
+
+void TKldDataTable::CalculateFields(TKldDataRow* row)
+{
+    if (TKldDataContainer* container = GetDataContainer())
+        container->DoCalcFields(row);
+}
+
+void TKldDataTable::RefreshRow(TKldDataRow* row)
+{
+    TKldDataContainer* container = GetDataContainer();
+    if (!container)
+        throw Exception("Unable to preform this operation. Data adapter is not assigned");
+    TKldDataAdapter* adapter = container->CheckDataAdapter(nullptr);
+    // The adapter writes the fetched values without validation.
+    TKldDataTableValidations saved = m_validations;
+    m_validations.Clear();
+    try
+    {
+        adapter->RefreshRow(row);
+    }
+    catch (...)
+    {
+        m_validations = saved;
+        throw;
+    }
+    m_validations = saved;
+}
+
+int TKldDataTable::ValidateRow(TKldDataRow* row, int operation)
+{
+    bool hasKey = GetPKExists();
+    if (row->GetState(drsNeedRefresh))
+    {
+        // A placeholder is not checked, but it still belongs at its key position.
+        int position = -1;
+        if (operation == KldValidateInsert && hasKey)
+            FindRowPos(row, position);
+        return operation == KldValidateInsert ? position : 0;
+    }
+    bool insertOrUpdate = operation == KldValidateInsert || operation == KldValidateUpdate;
+    if (m_validations.Contains(dtvCalcFields) && insertOrUpdate)
+        CalculateFields(row);
+
+    int result = 0;
+    bool found = false;
+    if (operation == KldValidateInsert)
+    {
+        result = -1;
+        if (hasKey)
+            found = FindRowPos(row, result);
+    }
+    else if (operation == KldValidateUpdate && hasKey && !row->GetState(drsDeleted) && row->IsModified(m_pkColumns))
+    {
+        found = UpdateRowPos(row);
+    }
+
+    if (ContainerUpdating() || m_validations.Empty())
+        return result;
+    if (m_validations.Contains(dtvPrimaryKey) && found)
+        throw Exception(Format("Primary key violation in table \"%s\"", Name()));
+    if (m_validations.Contains(dtvRequiredColumns) && insertOrUpdate)
+    {
+        for (int i = 0; i < ColumnCount(); ++i)
+        {
+            TKldDataColumn* column = Column(i);
+            if (column->Required() && !row->ValuePtr(column))
+                throw Exception(Format("Column %s is required and must be assigned a value", column->Name()));
+        }
+    }
+    TKldDataContainer* container = GetDataContainer();
+    if (container && m_validations.Contains(dtvForeignKeys) && insertOrUpdate)
+        container->CheckForeignKeys(row);
+    if (container && m_validations.Contains(dtvReferencedKeys) &&
+        (operation == KldValidateUpdate || operation == KldValidateDelete))
+        container->RunReferencedKeyActions(row, operation);
+    return result;
+}
+
+// --- TKldDataTables ------------------------------------------------------------------
+
+TKldDataTables::TKldDataTables(TKldDataContainer* container)
+    : TKldDataCollection(container, CollectionItemClass<TKldDataTable>()), m_container(container)
+{
+}
+
+void TKldDataTables::Update(TCollectionItem* item)
+{
+    if (m_container)
+        m_container->NotifyEvent(m_container, cdeTableListChanged);
+}
+
+void TKldDataTables::Notify(TCollectionItem* item, TCollectionNotification action)
+{
+    if (m_container && (action == cnAdded || action == cnExtracting))
+        m_container->SetActive(false);
+    TKldDataCollection::Notify(item, action);
+}
+
+void TKldDataTables::NotFoundError(const std::string& name) const
+{
+    throw Exception(Format("Table not found: %s", name));
+}

@@ -1,0 +1,178 @@
+#pragma once
+// TKldDataTable and TKldDataTables: named tables of a data container. A table
+// holds typed columns and owns its rows: live rows first, in primary-key order
+// when a key is defined, then the deleted rows at the tail until changes are
+// accepted. It checks required columns, keys and relations when rows are
+// inserted, updated or deleted, and reports row and structure changes to the
+// container.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Components/KldDBComponents/KldDataCollection.h"
+#include "Components/KldDBComponents/KldDataColumn.h"
+#include "Components/KldDBComponents/KldDataEvents.h"
+#include "Components/KldDBComponents/KldDataRow.h"
+#include "Components/KldDBComponents/KldDataRowList.h"
+
+class TKldDataContainer;
+class TKldDataAdapter;
+
+enum TKldDataTableValidation
+{
+    dtvRequiredColumns,
+    dtvPrimaryKey,
+    dtvForeignKeys,
+    dtvReferencedKeys,
+    dtvCalcFields
+};
+using TKldDataTableValidations = KldSet<TKldDataTableValidation, uint8_t>;
+
+// Operations that ValidateRow checks.
+constexpr int KldValidateInsert = 0;
+constexpr int KldValidateUpdate = 1;
+constexpr int KldValidateDelete = 2;
+
+class TKldDataTable : public TKldDataCollectionItem
+{
+public:
+    TKldDataTable();
+    ~TKldDataTable() override;
+    std::string ClassName() const override { return "TKldDataTable"; }
+
+    TKldDataContainer* GetDataContainer() const;
+
+    void SetName(const std::string& value) override;
+    void Assign(const TPersistent& source) override;
+
+    TKldDataColumns& Columns() noexcept { return *m_columns; }
+    const TKldDataColumns& Columns() const noexcept { return *m_columns; }
+    TKldDataColumns& DataColumns() noexcept { return *m_columns; }
+    void SetColumns(const TKldDataColumns& value);
+    int ColumnCount() const { return m_columns->Count(); }
+    TKldDataColumn* Column(int index) const { return m_columns->Columns(index); }
+
+    // --- Rows ------------------------------------------------------------------
+    // A new, unattached row of this table (the table is prepared first).
+    virtual TKldDataRow* NewRow();
+    // NewRow filled with the default row's values.
+    TKldDataRow* New();
+    TKldDataRow* Insert(TKldDataRow* row, int index = -1);
+    void InsertRow(TKldDataRow* row, int position, int index);
+    TKldDataRow* InsertKey(const Variant& values);
+    void UpdateRow(TKldDataRow* row);
+    void Delete(TKldDataRow* row);
+    TKldDataRow* UnDeleteRow(TKldDataRow* row);
+    void DeleteRow(TKldDataRow* row);
+    bool CanDeleteRow(TKldDataRow* row);
+    void MoveRow(int curIndex, int newIndex);
+    void EmptyTable();
+    void Clear();
+    void ClearData();
+
+    TKldDataRow* GetRow(int index) const { return m_rows.Get(index); }
+    TKldDataRow* Rows(int index) const { return m_rows.Get(index); }
+    int RowCount() const noexcept { return m_rows.Count() - m_deletedCount; }
+    int GetRowCount() const noexcept { return RowCount(); }
+    int PhysicalRowCount() const noexcept { return m_rows.Count(); }
+    int GetPhysicalRowCount() const noexcept { return PhysicalRowCount(); }
+    int DeletedCount() const noexcept { return m_deletedCount; }
+    int IndexOfRow(const TKldDataRow* row) const;
+
+    // --- Searching ---------------------------------------------------------------
+    TKldDataRow* FindRow(const TKldDataRow* row);
+    TKldDataRow* FindRow(const TKldDataRow* row, const TKldColumnArray& columns, TKldCompareOptions options);
+    TKldDataRow* FindRow(const TKldDataRow* row, const TKldColumnArray& columns, TKldCompareOptions options,
+                         const TKldColumnArray& rowColumns);
+    TKldDataRow* Locate(const std::string& keyColumns, const Variant& values, TKldCompareOptions options);
+    bool FindRowPos(const TKldDataRow* row, int& position) const;
+    bool UpdateRowPos(TKldDataRow* row);
+    void Sort();
+
+    // --- Structure ---------------------------------------------------------------
+    virtual void Prepare();
+    virtual void UnPrepare();
+    bool Prepared() const noexcept { return m_prepared; }
+    void CheckPrepared() const;
+    void CheckUnPrepared() const;
+    bool GetPKExists() const noexcept { return !m_pkColumns.empty(); }
+    bool HasPKColumns() const;
+    bool HasOwnerTable() const;
+    const TKldColumnArray& PKColumns() const noexcept { return m_pkColumns; }
+    TKldDataTableValidations Validations() const noexcept { return m_validations; }
+    TKldDataRow* NullRow() const noexcept { return m_nullRow.get(); }
+    TKldDataRow* DefaultRow() const noexcept { return m_defaultRow.get(); }
+    int BufferSize() const noexcept { return static_cast<int>(m_bufferSize); }
+    const std::vector<uint32_t>& TextSlotOffsets() const noexcept { return m_textSlots; }
+    // Changes with every Prepare: rows made before belong to an older layout.
+    uint16_t LayoutVersion() const noexcept { return m_layoutVersion; }
+
+    // --- Bulk updates, events, changes --------------------------------------------
+    void BeginUpdate();
+    void EndUpdate();
+    bool IsUpdating() const noexcept { return m_updateCount > 0; }
+    void AcceptChanges();
+    void RejectChanges();
+    TKldColumnMap CreateColumnMap(const TKldDataTable& other) const;
+    void GetColumnList(std::vector<TKldDataColumn*>* list) const;
+
+    void NotifyEvent(TObject* sender, TKldDataEventType event);
+    virtual void RowChanged(TKldDataRow* row, TKldDataColumn* column, TKldDataEventType event);
+    virtual void CalculateFields(TKldDataRow* row);
+    virtual void RefreshRow(TKldDataRow* row);
+    // Checks `row` for an insert, update or delete (KldValidate...) and
+    // answers its key position (0 when nothing else applies).
+    virtual int ValidateRow(TKldDataRow* row, int operation);
+
+    // Memory held by the row list (for reports).
+    size_t RowListBytes() const { return m_rows.ListBytes(); }
+
+private:
+    void MakeContainerInactive();
+    void ReportTableEvent(TKldDataEventType event);
+    bool ContainerUpdating() const;
+    bool InTransaction() const;
+    int LiveIndexOf(const TKldDataRow* row) const;
+
+    bool m_prepared = false;
+    int m_updateCount = 0;
+    TKldRowList m_rows;
+    uint32_t m_bufferSize = 0;
+    int m_deletedCount = 0;
+    std::unique_ptr<TKldDataRow> m_nullRow;
+    std::unique_ptr<TKldDataRow> m_defaultRow;
+    TKldDataTableValidations m_validations;
+    TKldColumnArray m_pkColumns;
+    std::unique_ptr<TKldDataColumns> m_columns;
+    std::vector<uint32_t> m_textSlots; // offsets of the text slots of the prepared layout
+    uint16_t m_layoutVersion = 0;
+};
+
+class TKldDataTables : public TKldDataCollection
+{
+public:
+    explicit TKldDataTables(TKldDataContainer* container);
+    std::string ClassName() const override { return "TKldDataTables"; }
+
+    TKldDataContainer* GetDataContainer() const noexcept { return m_container; }
+    TKldDataTable* Tables(int index) const { return static_cast<TKldDataTable*>(Items(index)); }
+    TKldDataTable* Add() { return static_cast<TKldDataTable*>(TCollection::Add()); }
+    TKldDataTable* Find(const std::string& name) const
+    {
+        return static_cast<TKldDataTable*>(TKldDataCollection::Find(name));
+    }
+    TKldDataTable* Get(const std::string& name) const
+    {
+        return static_cast<TKldDataTable*>(TKldDataCollection::Get(name));
+    }
+
+protected:
+    void Update(TCollectionItem* item) override;
+    void Notify(TCollectionItem* item, TCollectionNotification action) override;
+    [[noreturn]] void NotFoundError(const std::string& name) const override;
+
+private:
+    TKldDataContainer* m_container;
+};
