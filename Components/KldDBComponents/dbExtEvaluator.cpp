@@ -24,11 +24,6 @@ namespace
     throw EOverflow("Floating point overflow");
 }
 
-[[noreturn]] void RaiseIntOverflow()
-{
-    throw EIntOverflow("Integer overflow");
-}
-
 [[noreturn]] void RaiseTextTooLong(size_t length)
 {
     throw EOutOfMemory(Format("Text result of %s bytes exceeds the limit of %s bytes", std::to_string(length),
@@ -56,23 +51,6 @@ void CheckFiniteVariant(const Variant& value)
     TVarType type = value.VarType();
     if (type == varDouble || type == varSingle || type == varDate)
         CheckedFloat(value.AsDouble());
-}
-
-bool IsChainOperation(TOperationCode op)
-{
-    switch (op)
-    {
-    case opOr:
-    case opAnd:
-    case opAdd:
-    case opSub:
-    case opMul:
-    case opDiv:
-    case opConcat:
-        return true;
-    default:
-        return false;
-    }
 }
 
 const Variant& EmptyVariant()
@@ -171,8 +149,6 @@ void TEvaluator::EvaluateInto(const TExpression* node, Variant& result)
     }
     switch (node->Operation)
     {
-    case opOr:
-    case opAnd:
     case opAdd:
     case opSub:
     case opMul:
@@ -180,42 +156,25 @@ void TEvaluator::EvaluateInto(const TExpression* node, Variant& result)
     case opConcat:
         EvaluateChain(node, result);
         return;
+    case opOr:
+    case opAnd:
     case opNot:
-    {
-        Variant scratch;
-        result = Variant(!EvaluateRef(node->Operand1, scratch).AsBoolean());
-        return;
-    }
-    case opMinus:
-    {
-        Variant scratch;
-        result = -EvaluateRef(node->Operand1, scratch);
-        CheckFiniteVariant(result);
-        return;
-    }
     case opEqual:
     case opLess:
     case opMore:
     case opLessEqual:
     case opMoreEqual:
     case opNotEqual:
-    {
-        Variant sa;
-        Variant sb;
-        const Variant& a = EvaluateRef(node->Operand1, sa);
-        const Variant& b = EvaluateRef(node->Operand2, sb);
-        result = Variant(Compare(node->Operation, a, b));
-        return;
-    }
     case opLike:
-        result = Variant(EvaluateLike(node));
-        return;
     case opIsNull:
     case opIsNotNull:
+        result = Variant(EvaluateBoolean(node));
+        return;
+    case opMinus:
     {
         Variant scratch;
-        bool isNull = EvaluateRef(node->Operand1, scratch).IsNull();
-        result = Variant(node->Operation == opIsNull ? isNull : !isNull);
+        result = -EvaluateRef(node->Operand1, scratch);
+        CheckFiniteVariant(result);
         return;
     }
     case opIdent:
@@ -247,59 +206,131 @@ void TEvaluator::EvaluateInto(const TExpression* node, Variant& result)
     result = Variant();
 }
 
+// Conditions and their AND, OR and NOT are worked out as plain Booleans; only
+// the final answer becomes a variant. Any other node is evaluated and taken
+// as a Boolean by the variant rules.
+bool TEvaluator::EvaluateBoolean(const TExpression* node)
+{
+    if (!node)
+        return EmptyVariant().AsBoolean();
+    switch (node->Operation)
+    {
+    case opOr:
+    case opAnd:
+        return EvaluateLogicChain(node);
+    case opNot:
+        return !EvaluateBoolean(node->Operand1);
+    case opEqual:
+    case opLess:
+    case opMore:
+    case opLessEqual:
+    case opMoreEqual:
+    case opNotEqual:
+    {
+        Variant sa;
+        Variant sb;
+        const Variant& a = EvaluateRef(node->Operand1, sa);
+        const Variant& b = EvaluateRef(node->Operand2, sb);
+        return Compare(node->Operation, a, b);
+    }
+    case opLike:
+        return EvaluateLike(node);
+    case opIsNull:
+    case opIsNotNull:
+    {
+        Variant scratch;
+        bool isNull = EvaluateRef(node->Operand1, scratch).IsNull();
+        return node->Operation == opIsNull ? isNull : !isNull;
+    }
+    case opTrue:
+        return true;
+    case opFalse:
+        return false;
+    default:
+    {
+        Variant scratch;
+        return EvaluateRef(node, scratch).AsBoolean();
+    }
+    }
+}
+
 // The parser builds runs of left-associative operators (a OR b OR c, a + b +
 // c...) as trees that lean to the left, as deep as the run is long. They are
 // walked down their left edge and folded back up in a loop, so a filter of
 // thousands of OR terms cannot run the stack out.
+namespace
+{
+bool IsArithmeticChain(TOperationCode op)
+{
+    return op == opAdd || op == opSub || op == opMul || op == opDiv || op == opConcat;
+}
+
+bool IsLogicChain(TOperationCode op)
+{
+    return op == opOr || op == opAnd;
+}
+
+// The left edge of a run: the nodes from `node` down to the first one that
+// `inRun` refuses, which is left in `bottom`. Short runs stay on the stack.
+class Spine
+{
+public:
+    template <class InRun>
+    Spine(const TExpression* node, InRun inRun)
+    {
+        bottom = node;
+        while (bottom && inRun(bottom->Operation))
+        {
+            if (m_count < InlineDepth)
+                m_inline[m_count] = bottom;
+            else
+            {
+                if (m_heap.empty())
+                    m_heap.assign(m_inline, m_inline + InlineDepth);
+                m_heap.push_back(bottom);
+            }
+            ++m_count;
+            bottom = bottom->Operand1;
+        }
+    }
+
+    size_t Count() const noexcept { return m_count; }
+    const TExpression* operator[](size_t i) const noexcept { return m_heap.empty() ? m_inline[i] : m_heap[i]; }
+
+    const TExpression* bottom;
+
+private:
+    static constexpr size_t InlineDepth = 32;
+    const TExpression* m_inline[InlineDepth];
+    std::vector<const TExpression*> m_heap;
+    size_t m_count = 0;
+};
+} // namespace
+
+bool TEvaluator::EvaluateLogicChain(const TExpression* node)
+{
+    Spine spine(node, IsLogicChain);
+    bool acc = EvaluateBoolean(spine.bottom);
+    for (size_t i = spine.Count(); i-- > 0;)
+    {
+        const TExpression* n = spine[i];
+        if (n->Operation == opOr ? !acc : acc)
+            acc = EvaluateBoolean(n->Operand2);
+    }
+    return acc;
+}
+
 void TEvaluator::EvaluateChain(const TExpression* node, Variant& result)
 {
-    constexpr size_t InlineDepth = 32;
-    const TExpression* inlineSpine[InlineDepth];
-    std::vector<const TExpression*> heapSpine;
-    size_t depth = 0;
-
-    const TExpression* bottom = node;
-    while (bottom && IsChainOperation(bottom->Operation))
-    {
-        if (depth < InlineDepth)
-            inlineSpine[depth] = bottom;
-        else
-        {
-            if (heapSpine.empty())
-                heapSpine.assign(inlineSpine, inlineSpine + InlineDepth);
-            heapSpine.push_back(bottom);
-        }
-        ++depth;
-        bottom = bottom->Operand1;
-    }
-    const TExpression* const* spine = heapSpine.empty() ? inlineSpine : heapSpine.data();
-
-    EvaluateInto(bottom, result);
-    for (size_t i = depth; i-- > 0;)
+    Spine spine(node, IsArithmeticChain);
+    EvaluateInto(spine.bottom, result);
+    for (size_t i = spine.Count(); i-- > 0;)
         ApplyBinary(spine[i], result);
 }
 
 void TEvaluator::ApplyBinary(const TExpression* node, Variant& acc)
 {
     Variant scratch;
-    switch (node->Operation)
-    {
-    case opOr:
-        if (acc.AsBoolean())
-            acc = Variant(true);
-        else
-            acc = Variant(EvaluateRef(node->Operand2, scratch).AsBoolean());
-        return;
-    case opAnd:
-        if (!acc.AsBoolean())
-            acc = Variant(false);
-        else
-            acc = Variant(EvaluateRef(node->Operand2, scratch).AsBoolean());
-        return;
-    default:
-        break;
-    }
-
     const Variant& b = EvaluateRef(node->Operand2, scratch);
     switch (node->Operation)
     {

@@ -98,6 +98,8 @@ private:
     // Evaluates a node and answers a reference to its value; constants are
     // answered in place without a copy.
     const Variant& EvaluateRef(const TExpression* node, Variant& scratch);
+    bool EvaluateBoolean(const TExpression* node);
+    bool EvaluateLogicChain(const TExpression* node);
     void EvaluateChain(const TExpression* node, Variant& result);
     void ApplyBinary(const TExpression* node, Variant& acc);
     bool Compare(TOperationCode op, const Variant& a, const Variant& b) const;
