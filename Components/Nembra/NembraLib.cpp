@@ -505,10 +505,10 @@ TDateTime NembraStrToDateTime(std::string_view s, std::string_view format, bool 
         }
     }
 
-    TDateTime result = EncodeTime(hour, minute, second, 0);
-    if (hasYear || hasMonth || hasDay)
-        result += EncodeDate(year, month, day);
-    return result;
+    const TDateTime time = EncodeTime(hour, minute, second, 0);
+    if (!hasYear && !hasMonth && !hasDay)
+        return time;
+    return ComposeDateTime(EncodeDate(year, month, day), time);
 }
 
 TDateTime SecsToDateTime(double secs)
@@ -651,12 +651,12 @@ std::string DecodeBase64(std::string_view s)
             continue;
         clean += c;
     }
-    // The decoder rejects a padding character anywhere but at the end, but
-    // not "=" followed by more "=": count it ourselves.
+    // Padding is only valid at the end, at most two characters of it; the
+    // block decoder does not check that itself.
     size_t pad = 0;
     while (pad < clean.size() && clean[clean.size() - 1 - pad] == '=')
         ++pad;
-    if (pad > 2 || (clean.size() - pad) % 4 == 1)
+    if (pad > 2 || (clean.size() - pad) % 4 == 1 || clean.find('=') < clean.size() - pad)
         throw EConvertError("Invalid Base64 text");
     while (clean.size() % 4 != 0)
     {
