@@ -969,7 +969,7 @@ std::string IntToHex(uint64_t value, int digits)
 {
     std::string s = HexDigits(value);
     if (digits > 0 && size_t(digits) > s.size())
-        s.insert(0, size_t(std::min(digits, 64)) - std::min<size_t>(s.size(), 64), '0');
+        s.insert(0, size_t(digits) - s.size(), '0');
     return s;
 }
 

@@ -28,6 +28,7 @@ FormatArg::FormatArg(const Variant& v) : kind(Kind::String), fromVariant(true)
     default:
         break;
     }
-    // Null has no text: "%s" of a Null variant writes nothing, as VarToStr does.
-    s = VarToStr(v);
+    // The variant's own text conversion: a Null (or an array) has none and
+    // raises, as in the library's Format.
+    s = v.AsString();
 }
