@@ -1,17 +1,16 @@
 #include "base/KldLogFile.h"
 
+#include "platform/DateUtils.h"
+#include "platform/FileUtils.h"
 #include "platform/Streams.h"
 #include "platform/Threads.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <iostream>
 #include <mutex>
 #include <new>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 const char* const SKldLogLevels[5] = {"DEBUG", "INFO", "WARNING", "ERROR", "CRITICAL"};
@@ -19,26 +18,6 @@ const char* const SKldLogLevels[5] = {"DEBUG", "INFO", "WARNING", "ERROR", "CRIT
 namespace {
 
 void RouteBoundaryErrorsToLog();
-
-bool FileExists(const std::string& fileName)
-{
-    struct stat st;
-    return ::stat(fileName.c_str(), &st) == 0;
-}
-
-// The local time now as yyyy-mm-dd-hh-nn-ss-zzz.
-std::string TimeStampNow()
-{
-    timespec ts;
-    clock_gettime(CLOCK_REALTIME, &ts);
-    tm local;
-    localtime_r(&ts.tv_sec, &local);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d-%02d-%02d-%02d-%03d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                  static_cast<int>(ts.tv_nsec / 1000000));
-    return text;
-}
 
 // Writes the whole line to disk. A device that cannot be synchronised (a
 // pipe, /dev/null) is not an error; a disk that cannot store the line is.
@@ -222,7 +201,7 @@ std::string TKldLogFile::DefaultLine(TKldLogLevel level, const std::string& msg,
                                      const std::string& info)
 {
     // Fields are neither quoted nor escaped.
-    std::string line = TimeStampNow();
+    std::string line = FormatDateTime("yyyy-mm-dd-hh-nn-ss-zzz", Now());
     line += ", ";
     line += std::to_string(GetCurrentThreadId());
     line += ", ";
@@ -310,17 +289,6 @@ constinit LogStorage g_logStorage;
 constinit int g_logUsers = 0;
 constinit std::atomic<bool> g_logAlive{false};
 
-// The running program's full path (the program itself, also when this code
-// lives in a library that the program loaded).
-std::string ProgramFileName()
-{
-    char path[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n > 0)
-        return std::string(path, static_cast<std::size_t>(n));
-    return program_invocation_name ? program_invocation_name : "";
-}
-
 // Errors caught at platform boundaries go to the log; while the log is off
 // (or already gone at exit) they go to stderr, so that none is lost.
 void LogBoundaryError(const std::string& where, const std::string& message)
@@ -349,7 +317,7 @@ constinit TKldLogFile& Log = g_logStorage.log;
 KldLogFileDetail::LogLifetime::LogLifetime()
 {
     if (g_logUsers++ == 0) {
-        new (&g_logStorage.log) TKldLogFile(ProgramFileName() + ".log", -1);
+        new (&g_logStorage.log) TKldLogFile(GetModuleFileName() + ".log", -1);
         g_logAlive.store(true);
     }
 }

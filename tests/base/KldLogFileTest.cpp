@@ -13,6 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -438,9 +441,17 @@ TEST_F(KldLogFileTest, CreateFailureSwitchesTheLogOff)
 
 TEST_F(KldLogFileTest, ExistingFileThatCannotBeOpenedSwitchesOffQuietly)
 {
-    // A folder of that name exists but cannot be opened as a file.
+    // A socket in the file system exists but cannot be opened as a file,
+    // whatever the rights of the user running the test.
     const std::string name = folder.File("taken.log");
-    std::filesystem::create_directory(name);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(name.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, name.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
     TKldLogFile log(name, -1);
     log.SetEnabled(true);
     ::testing::internal::CaptureStderr();
@@ -448,6 +459,20 @@ TEST_F(KldLogFileTest, ExistingFileThatCannotBeOpenedSwitchesOffQuietly)
     log.Info("x");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_FALSE(log.Enabled());
+    ::close(sock);
+}
+
+TEST_F(KldLogFileTest, FolderInTheWayOfANewFileSwitchesTheLogOff)
+{
+    const std::string name = folder.File("folder.log");
+    std::filesystem::create_directory(name);
+    TKldLogFile log(name, -1);
+    log.SetEnabled(true);
+    ::testing::internal::CaptureStderr();
+    EXPECT_NO_THROW(log.Info("x"));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(log.Enabled());
+    EXPECT_NE(said.find("folder.log"), std::string::npos) << said;
 }
 
 TEST_F(KldLogFileTest, ReplacingTheFormatterWaitsForLinesBeingFormatted)
