@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-using TDateTime = double;
 
 // A relative path that would leave its base folder.
 KLD_DECLARE_EXCEPTION(EUnsafePath, Exception);

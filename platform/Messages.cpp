@@ -206,9 +206,20 @@ void SetWindowForegroundHandler(HWND handle, std::function<void()> handler)
 
 bool IsWindow(HWND handle)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
     if (IsRemote(handle))
-        return g_remoteWindows.count(handle) > 0;
+    {
+        std::string className;
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            auto it = g_remoteWindows.find(handle);
+            if (it == g_remoteWindows.end())
+                return false;
+            className = it->second;
+        }
+        // The other process may have ended since it was found.
+        return TWindowLink::Probe(WindowSocketName(className));
+    }
+    std::lock_guard<std::mutex> lock(g_mutex);
     return g_windows.count(handle) > 0;
 }
 

@@ -6,12 +6,16 @@
 #include "platform/WindowLink.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QLocalSocket>
 #include <QProcess>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -285,4 +289,51 @@ TEST(MessageNumbers, HandOverUsesTheUserBase)
     EXPECT_EQ(SC_RESTORE, 61728u);
     EXPECT_EQ(WM_SYSCOMMAND, 274u);
     EXPECT_EQ(CM_CANCELMODE, 0xB004u);
+}
+
+TEST(Messages, ARemoteHandleDiesWithItsWindow)
+{
+    const std::string className = "TKldRemoteLife" + std::to_string(::getpid());
+    auto window = std::make_unique<RecordingWindow>(className);
+    // Our own listener stands in for another process's window here.
+    const HWND remote = FindWindowCrossProcess(className);
+    ASSERT_NE(remote, NullHWnd);
+    EXPECT_NE(remote, window->handle);
+    EXPECT_TRUE(IsWindow(remote));
+    EXPECT_EQ(FindWindowCrossProcess(className), remote) << "one handle per remote class";
+    EXPECT_EQ(SendMessage(remote, WM_USER, 0, 0), 0) << "no synchronous sends across processes";
+    EXPECT_TRUE(PostMessage(remote, WM_USER + 5, 1, 2));
+    PumpUntil([&] { return window->Count() == 1; });
+    ASSERT_EQ(window->Count(), 1u);
+    EXPECT_EQ(window->received[0].Msg, WM_USER + 5);
+    window.reset();
+    EXPECT_FALSE(IsWindow(remote));
+    EXPECT_FALSE(PostMessage(remote, WM_USER, 0, 0));
+    EXPECT_EQ(FindWindowCrossProcess(className), NullHWnd);
+}
+
+TEST(Messages, ASocketLeftByACrashedCopyIsTakenOver)
+{
+    const std::string className = "TKldStale" + std::to_string(::getpid());
+    // A socket file nobody listens on, as a crashed copy leaves it.
+    const std::string path = (QDir::tempPath() + "/").toStdString() + WindowSocketName(className);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    ASSERT_LT(path.size(), sizeof(addr.sun_path));
+    std::strcpy(addr.sun_path, path.c_str());
+    ::unlink(path.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    ::close(fd);
+    EXPECT_FALSE(TWindowLink::Probe(WindowSocketName(className)));
+
+    RecordingWindow window(className);
+    // The new listener took over that very path.
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    EXPECT_EQ(::connect(probe, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    ::close(probe);
+    EXPECT_TRUE(PostMessageToProcess(className, WM_RESTOREMAINWINDOW, SC_MAXIMIZE, 0));
+    PumpUntil([&] { return window.Count() == 1; });
+    EXPECT_EQ(window.Count(), 1u);
 }

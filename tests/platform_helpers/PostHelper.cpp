@@ -4,13 +4,13 @@
 // Exit codes: 0 posted, 1 usage, 2 window not found, 3 raise failed, 4 post failed.
 #include "platform/Messages.h"
 
-#include <QCoreApplication>
 #include <cstdlib>
 #include <iostream>
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // No application object: the launcher looks for a running copy before
+    // it creates its own.
     if (argc != 5)
     {
         std::cerr << "usage: kld_post_helper <class name> <msg> <wParam> <lParam>\n";
