@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ostream>
 
 #include "platform/DateUtils.h"
 
@@ -695,7 +696,7 @@ int Variant::ArrayHighBound(int dim) const
 
 // Larger arrays than this are refused instead of exhausting memory on a
 // hostile or corrupted size.
-static constexpr int64_t kMaxArrayElements = int64_t(1) << 28;
+static constexpr int64_t kMaxArrayElements = int64_t(1) << 26;
 
 Variant VarArrayCreate(std::initializer_list<int> bounds, TVarType elemType)
 {
@@ -766,8 +767,23 @@ void VarArrayRedim(Variant& v, int highBound)
     last.High = highBound;
 }
 
+Variant VarArrayGet(const Variant& v, std::initializer_list<int> indices)
+{
+    return v.GetElement(indices);
+}
+
+void VarArrayPut(Variant& v, const Variant& value, std::initializer_list<int> indices)
+{
+    v.SetElement(indices, value);
+}
+
 // ---------------------------------------------------------------------------
 // Type queries
+
+void VarClear(Variant& v)
+{
+    v = Variant();
+}
 
 TVarType VarType(const Variant& v)
 {
@@ -1358,4 +1374,38 @@ Variant VarNot(const Variant& a)
     int64_t x;
     bool small = IntOperand(a, x);
     return IntegerResult(~x, small);
+}
+
+std::ostream& operator<<(std::ostream& out, const Variant& v)
+{
+    out << VarTypeAsText(v.VarType());
+    if (v.IsNull() || v.IsEmpty())
+        return out;
+    if (!v.IsArray())
+    {
+        if (v.IsStr())
+            return out << " '" << v.AsString() << "'";
+        return out << ' ' << v.AsString();
+    }
+    // Elements in storage order (the first index running fastest).
+    out << " [";
+    const int dims = v.ArrayDimCount();
+    const int rows = dims == 2 ? v.ArrayHighBound(2) - v.ArrayLowBound(2) + 1 : 1;
+    bool first = true;
+    for (int r = 0; r < rows; ++r)
+    {
+        for (int i = v.ArrayLowBound(1); i <= v.ArrayHighBound(1); ++i)
+        {
+            out << (first ? "" : ", ");
+            first = false;
+            const Variant e = dims == 2 ? v.GetElement({i, v.ArrayLowBound(2) + r}) : v[i];
+            if (e.IsStr())
+                out << '\'' << e.AsString() << '\'';
+            else if (e.IsNull() || e.IsEmpty() || e.IsArray())
+                out << e;
+            else
+                out << e.AsString();
+        }
+    }
+    return out << ']';
 }

@@ -27,6 +27,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -134,6 +135,8 @@ public:
     Variant(const char* text);       // varString (nullptr gives "")
     Variant(std::string text);       // varString
     Variant(std::string_view text);  // varString
+    // A single character would otherwise become an Integer silently; use text.
+    Variant(char) = delete;
 
     static Variant Null();
     static Variant FromCurrency(int64_t scaledBy10000);
@@ -199,6 +202,9 @@ private:
     Payload m_payload;
 };
 
+// Makes `v` Empty.
+void VarClear(Variant& v);
+
 // Type queries.
 TVarType VarType(const Variant& v);
 bool VarIsNull(const Variant& v);
@@ -236,6 +242,9 @@ int VarArrayLowBound(const Variant& v, int dim);
 int VarArrayHighBound(const Variant& v, int dim);
 // Changes the high bound of the last dimension, keeping the elements that stay.
 void VarArrayRedim(Variant& v, int highBound);
+// Element access with one index per dimension (as the methods of Variant).
+Variant VarArrayGet(const Variant& v, std::initializer_list<int> indices);
+void VarArrayPut(Variant& v, const Variant& value, std::initializer_list<int> indices);
 
 // Comparison.
 TVariantRelationship VarCompareValue(const Variant& a, const Variant& b);
@@ -262,3 +271,7 @@ Variant VarAnd(const Variant& a, const Variant& b);
 Variant VarOr(const Variant& a, const Variant& b);
 Variant VarXor(const Variant& a, const Variant& b);
 Variant VarNot(const Variant& a);
+
+// For logs and test failures: the type name and the text ("Integer 5", "Null",
+// "Array Variant [1, 'a']").
+std::ostream& operator<<(std::ostream& out, const Variant& v);

@@ -7,6 +7,8 @@
 #include <climits>
 #include <cmath>
 #include <functional>
+#include <sstream>
+#include <type_traits>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,46 @@ TEST(Variant, ConstructorsGiveTheLibraryTypeCodes)
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(c.Expected, VarType(c.Value));
     }
+}
+
+// A char would silently become an Integer; the constructor is refused.
+static_assert(!std::is_constructible_v<Variant, char>);
+static_assert(std::is_nothrow_move_constructible_v<Variant>);
+
+TEST(Variant, PrintsTypeAndText)
+{
+    const std::vector<std::pair<Variant, std::string>> cases = {
+        {Variant(5), "Integer 5"},
+        {Variant::Null(), "Null"},
+        {Variant(), "Empty"},
+        {Variant("a b"), "String 'a b'"},
+        {Variant(true), "Boolean True"},
+        {VarArrayOf({1, "a", Variant::Null()}), "Array Variant [1, 'a', Null]"},
+        {VarArrayOf({VarArrayOf({2})}), "Array Variant [Array Variant [2]]"},
+    };
+    for (const auto& [value, text] : cases)
+    {
+        SCOPED_TRACE(text);
+        std::ostringstream out;
+        out << value;
+        EXPECT_EQ(text, out.str());
+    }
+    Variant m = VarArrayCreate({0, 1, 0, 1}, varInteger);
+    VarArrayPut(m, Variant(3), {1, 1});
+    std::ostringstream out;
+    out << m;
+    EXPECT_EQ("Array Integer [0, 0, 0, 3]", out.str());
+    EXPECT_EQ(3, VarArrayGet(m, {1, 1}).AsInteger());
+}
+
+TEST(Variant, ClearMakesEmpty)
+{
+    Variant v = VarArrayOf({1});
+    VarClear(v);
+    EXPECT_TRUE(VarIsEmpty(v));
+    v = Variant::Null();
+    VarClear(v);
+    EXPECT_TRUE(VarIsEmpty(v));
 }
 
 TEST(Variant, TypeQueries)
