@@ -133,11 +133,10 @@ void TKldDataRow::InitBuffer()
 
 void TKldDataRow::ReleaseTextSlots() noexcept
 {
-    // After a change of the table's layout the slots can no longer be told
-    // apart; their texts are then left alone rather than misread.
-    if (!m_hasBuffer || !LayoutCurrent())
+    if (!m_hasBuffer)
         return;
-    for (uint32_t offset : m_table->TextSlotOffsets())
+    // The slots are those of the layout the buffer was made for.
+    for (uint32_t offset : m_table->TextSlotOffsets(m_layout))
     {
         uint8_t* slot = Buffer() + offset;
         TKldStoredString::Release(Load<TKldStoredString*>(slot));

@@ -447,7 +447,7 @@ void TKldDataTable::Prepare()
             }
         }
         m_pkColumns.clear();
-        m_textSlots.clear();
+        Layout layout;
         for (int i = 0; i < count; ++i)
         {
             TKldDataColumn* column = Column(i);
@@ -457,8 +457,9 @@ void TKldDataTable::Prepare()
             column->m_columnIndex = i;
             column->m_offset = size;
             column->m_layoutTable = this;
+            layout.Slots.emplace_back(type, size);
             if (KldIsTextType(type))
-                m_textSlots.push_back(size);
+                layout.TextSlots.push_back(size);
             size += static_cast<uint32_t>(KldSlotSize(type));
             // Offsets are 16-bit: a wider row would wrap onto earlier slots.
             if (size > 0xFFFF)
@@ -477,7 +478,13 @@ void TKldDataTable::Prepare()
                 column->m_relation = column->GetRelation();
         }
         m_bufferSize = (size + 7) / 8 * 8;
-        ++m_layoutVersion;
+        if (layout.Slots != m_layouts[m_layoutVersion].Slots)
+        {
+            if (m_layouts.size() > 0xFFFF)
+                throw Exception(Format("Too many column layouts for table %s", Name()));
+            m_layouts.push_back(std::move(layout));
+            m_layoutVersion = static_cast<uint16_t>(m_layouts.size() - 1);
+        }
         m_nullRow.reset(NewRow());
         m_defaultRow.reset(NewRow());
         for (int i = 0; i < count; ++i)

@@ -105,8 +105,14 @@ public:
     TKldDataRow* NullRow() const noexcept { return m_nullRow.get(); }
     TKldDataRow* DefaultRow() const noexcept { return m_defaultRow.get(); }
     int BufferSize() const noexcept { return static_cast<int>(m_bufferSize); }
-    const std::vector<uint32_t>& TextSlotOffsets() const noexcept { return m_textSlots; }
-    // Changes with every Prepare: rows made before belong to an older layout.
+    const std::vector<uint32_t>& TextSlotOffsets() const noexcept { return TextSlotOffsets(m_layoutVersion); }
+    // Offsets of the text slots in the buffers of layout `version`.
+    const std::vector<uint32_t>& TextSlotOffsets(uint16_t version) const noexcept
+    {
+        return m_layouts[version].TextSlots;
+    }
+    // Changes when a Prepare lays the columns out differently: rows made for
+    // an older layout are refused (and still release their texts).
     uint16_t LayoutVersion() const noexcept { return m_layoutVersion; }
 
     // --- Bulk updates, events, changes --------------------------------------------
@@ -146,7 +152,12 @@ private:
     TKldDataTableValidations m_validations;
     TKldColumnArray m_pkColumns;
     std::unique_ptr<TKldDataColumns> m_columns;
-    std::vector<uint32_t> m_textSlots; // offsets of the text slots of the prepared layout
+    struct Layout
+    {
+        std::vector<std::pair<TKldDataType, uint32_t>> Slots; // type and offset of each column
+        std::vector<uint32_t> TextSlots;
+    };
+    std::vector<Layout> m_layouts = {Layout()}; // every layout rows were made for, by version
     uint16_t m_layoutVersion = 0;
 };
 

@@ -148,13 +148,25 @@ std::string GetParamName(const std::string& name)
         return "Param";
     auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
     auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    std::string result = name;
-    if (!isLetter(result[0]) && result[0] != '_')
-        result.insert(result.begin(), '_');
-    for (char& c : result)
+    std::string result;
+    if (!isLetter(name[0]) && name[0] != '_')
+        result += '_';
+    for (size_t i = 0; i < name.size(); ++i)
     {
-        if (!isLetter(c) && !isDigit(c) && c != '_')
-            c = '_';
+        char c = name[i];
+        if (isLetter(c) || isDigit(c) || c == '_')
+        {
+            result += c;
+            continue;
+        }
+        // One character of the text becomes one "_", also when UTF-8 spends
+        // several bytes on it.
+        result += '_';
+        if (static_cast<unsigned char>(c) >= 0xC0)
+        {
+            while (i + 1 < name.size() && (static_cast<unsigned char>(name[i + 1]) & 0xC0) == 0x80)
+                ++i;
+        }
     }
     return result;
 }
