@@ -12,6 +12,8 @@
 // opened, created or written switches the log off (Enabled false). A file
 // that exists but cannot be opened does so silently; a failure to create or
 // write the file also says so once on stderr. Setting Enabled again retries.
+// (An exception raised by the formatter event is the formatter's own and
+// reaches the caller.)
 
 #include "platform/Persistent.h"
 #include "platform/SyncObjs.h"

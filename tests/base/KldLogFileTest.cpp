@@ -1,7 +1,11 @@
 #include "base/KldLogFile.h"
 
 #include "platform/Threads.h"
+#include "platform/Timers.h"
 #include "tests/base/TempFolder.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
 
 #include <gtest/gtest.h>
 
@@ -542,6 +546,33 @@ TEST(GlobalLog, BoundaryErrorsGoToTheLog)
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find(", ERROR, timer handler failed, TTimer.OnTimer, "), std::string::npos)
         << lines[0];
+}
+
+TEST(GlobalLog, ExceptionsOfTimerHandlersGoToTheLog)
+{
+    TempFolder folder;
+    const std::string name = folder.File("timer.log");
+    const std::string original = Log.FileName();
+    Log.SetFileName(name);
+    Log.SetEnabled(true);
+    {
+        TTimer timer;
+        timer.SetInterval(1);
+        timer.OnTimer = [](TTimer* sender) {
+            sender->SetEnabled(false);
+            throw Exception("timer handler failed");
+        };
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (TempFolder::Read(name).empty() && std::chrono::steady_clock::now() < deadline)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    Log.SetEnabled(false);
+    Log.SetFileName(original);
+    const auto lines = LinesOf(TempFolder::Read(name));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(", ERROR, "), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("timer handler failed"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("TTimer.OnTimer"), std::string::npos) << lines[0];
 }
 
 TEST(GlobalLog, BoundaryErrorsGoToStderrWhileTheLogIsOff)
