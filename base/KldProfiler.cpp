@@ -5,8 +5,6 @@
 
 #if defined(__x86_64__)
 #include <x86intrin.h>
-#else
-#include <time.h>
 #endif
 
 namespace {
@@ -19,9 +17,9 @@ inline int64_t ReadCounter()
 #if defined(__x86_64__)
     return static_cast<int64_t>(__rdtsc());
 #else
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC_RAW, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 #endif
 }
 
