@@ -693,8 +693,10 @@ public:
             return false;
         DateOrder order = GetDateOrder(m_fs.ShortDateFormat);
         int y, m, d;
-        if (ScanChar(m_fs.DateSeparator) && ScanNumber(n3, l3))
+        if (ScanChar(m_fs.DateSeparator))
         {
+            if (!ScanNumber(n3, l3))
+                return false;
             int yearDigits = 0;
             switch (order)
             {
@@ -713,8 +715,6 @@ public:
         }
         else
         {
-            if (m_pos > 0 && m_s[m_pos - 1] == m_fs.DateSeparator)
-                return false; // a separator with no year after it
             y = CurrentYear();
             if (order == DateOrder::DMY)
                 d = n1, m = n2;

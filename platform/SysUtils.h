@@ -105,6 +105,7 @@ struct FormatArg
     FormatArg(unsigned long v) : kind(Kind::UInt), u(v) {}
     FormatArg(unsigned long long v) : kind(Kind::UInt), u(v) {}
     FormatArg(bool v) : kind(Kind::Int), i(v ? 1 : 0) {}
+    FormatArg(char v) : kind(Kind::String), s(1, v) {} // a character is text, as in the library
     FormatArg(double v) : kind(Kind::Float), f(v) {}
     FormatArg(long double v) : kind(Kind::Float), f(v) {}
     FormatArg(const char* v) : kind(Kind::String), s(v ? v : "") {}

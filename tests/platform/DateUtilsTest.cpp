@@ -378,7 +378,7 @@ TEST(StrToDate, ShortDateOrder)
         EXPECT_EQ(StrToDate(c.Input), c.Expected);
     }
     for (const char* bad : {"13/01/2024", "02/30/2024", "2024", "a/b/c", "3/5/", "3/5/2024x", "", "1/1/12345",
-                            "3/5/2024 10:00", "3-5-2024", "0/1/2024"})
+                            "3/5/2024 10:00", "3-5-2024", "0/1/2024", "3/5/ ", "3/5 /"})
     {
         SCOPED_TRACE(bad);
         EXPECT_EQ(ConvertErrorOf([&] { StrToDate(bad); }), std::string("'") + bad + "' is not a valid date");
@@ -390,6 +390,7 @@ TEST(StrToDate, YearDefaultsAndTwoDigitYears)
 {
     int currentYear = YearOf(Now());
     EXPECT_EQ(StrToDate("3/5"), EncodeDate(currentYear, 3, 5));
+    EXPECT_EQ(StrToDateTime("3/5 10:00"), EncodeDateTime(currentYear, 3, 5, 10, 0, 0, 0));
     for (int yy : {0, 25, 49, 50, 75, 99})
     {
         SCOPED_TRACE(yy);
