@@ -1,8 +1,6 @@
 #include "platform/Variants.h"
 
-#include <charconv>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <ostream>
 
@@ -143,8 +141,7 @@ int64_t CurrencyToInt64(int64_t c)
 
 bool DoubleToCurrency(double value, int64_t& out)
 {
-    return RoundToInt64(value * static_cast<double>(kCurrencyScale), out) &&
-           std::fabs(value * static_cast<double>(kCurrencyScale)) < 9.2233720368547e18;
+    return RoundToInt64(value * static_cast<double>(kCurrencyScale), out);
 }
 
 // Fixed text of a currency value: up to 4 decimals, no trailing zeros.
@@ -174,34 +171,13 @@ std::string CurrencyText(int64_t c)
 // "True"/"False" without regard to case.
 bool TryTextToBoolean(const std::string& text, bool& out)
 {
-    auto same = [&](const char* word) {
-        size_t n = std::strlen(word);
-        if (text.size() != n)
-            return false;
-        for (size_t i = 0; i < n; ++i)
-        {
-            char c = text[i];
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 'a' + 'A');
-            char w = word[i];
-            if (w >= 'a' && w <= 'z')
-                w = static_cast<char>(w - 'a' + 'A');
-            if (c != w)
-                return false;
-        }
-        return true;
-    };
-    if (same("True"))
-    {
+    if (SameText(text, "True"))
         out = true;
-        return true;
-    }
-    if (same("False"))
-    {
+    else if (SameText(text, "False"))
         out = false;
-        return true;
-    }
-    return false;
+    else
+        return false;
+    return true;
 }
 
 // Text to an int64: integer text first, then float text rounded half to even,
@@ -409,10 +385,14 @@ int64_t Variant::AsInt64() const
     case varString:
     case varOleStr:
     {
+        const std::string& text = std::get<std::string>(m_payload);
         int64_t out;
-        if (!TryTextToInt64(std::get<std::string>(m_payload), out))
-            CastError(m_type, varInt64);
-        return out;
+        if (TryTextToInt64(text, out))
+            return out;
+        double d;
+        if (TryParseDouble(text, d))
+            ConvertOverflow(m_type, varInt64);
+        CastError(m_type, varInt64);
     }
     default:
         CastError(m_type, varInt64);

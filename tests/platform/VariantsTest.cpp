@@ -230,6 +230,8 @@ TEST(VariantConversion, IntegerRange)
     EXPECT_THROW(Variant(3e9).AsInteger(), EVariantOverflowError);
     EXPECT_THROW(Variant("2147483648").AsInteger(), EVariantOverflowError);
     EXPECT_THROW(Variant(1e19).AsInt64(), EVariantOverflowError);
+    EXPECT_THROW(Variant("1e30").AsInt64(), EVariantOverflowError);
+    EXPECT_THROW(Variant("1e30").AsInteger(), EVariantOverflowError);
     EXPECT_THROW(Variant(std::nan("")).AsInt64(), EVariantOverflowError);
     EXPECT_EQ(INT64_MAX, Variant("9223372036854775807").AsInt64());
     EXPECT_EQ(INT64_MIN, Variant("-9223372036854775808").AsInt64());
