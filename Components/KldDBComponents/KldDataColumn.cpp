@@ -246,7 +246,8 @@ TKldDataColumn* TKldDataColumns::AddColumn(const std::string& name, TKldDataType
         column->SetName(name);
         column->SetDataType(dataType);
         column->m_attributes.Set(caRequired, required);
-        column->SetDataLength(dataLength);
+        if (dataLength >= 0)
+            column->SetDataLength(dataLength);
     }
     catch (...)
     {

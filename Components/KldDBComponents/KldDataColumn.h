@@ -130,7 +130,8 @@ public:
         return static_cast<TKldDataColumn*>(TKldDataCollection::Get(name));
     }
 
-    TKldDataColumn* AddColumn(const std::string& name, TKldDataType dataType, int dataLength = 0,
+    // A negative length keeps the type's default length.
+    TKldDataColumn* AddColumn(const std::string& name, TKldDataType dataType, int dataLength = -1,
                               bool required = false);
     // Clears `list` and appends the column of each ";"-separated name.
     void GetColumnList(std::vector<TKldDataColumn*>& list, const std::string& names) const;

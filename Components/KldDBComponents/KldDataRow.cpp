@@ -762,7 +762,17 @@ void TKldDataRow::CheckNeedRefresh()
         return;
     InitBuffer();
     SetState(drsNeedRefresh, false);
-    m_table->RefreshRow(this);
+    try
+    {
+        m_table->RefreshRow(this);
+    }
+    catch (...)
+    {
+        // Still not fetched: a later read tries again instead of taking the
+        // empty values as the row's own.
+        SetState(drsNeedRefresh, true);
+        throw;
+    }
 }
 
 void TKldDataRow::BeginEdit()
@@ -884,6 +894,10 @@ void TKldDataRow::TransactionSave()
 {
     TKldDataContainer* container = GetDataContainer();
     if (!container || !container->InTransaction() || RollbackRow() || GetState(drsDeleted))
+        return;
+    // Listed without a copy: inserted inside this transaction, so rolling
+    // back removes it whatever happened to it since.
+    if (m_inRollbackList)
         return;
     if (GetState(drsStored))
     {

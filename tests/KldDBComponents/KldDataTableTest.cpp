@@ -1,0 +1,677 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "KldEngineTestSupport.h"
+
+namespace
+{
+
+class KldDataTableTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        log = new KldEventLog(&container);
+        table = container.Tables().Add();
+        table->SetName("People");
+        key = table->Columns().AddColumn("A", cdtString);
+        key->SetPrimaryKey(true);
+        other = table->Columns().AddColumn("B", cdtInteger);
+        container.SetActive(true);
+    }
+
+    TKldDataRow* Add(const std::string& k, int b = 0)
+    {
+        std::unique_ptr<TKldDataRow> row(table->New());
+        row->SetValue(key, k);
+        row->SetValue(other, b);
+        table->Insert(row.get());
+        return row.release();
+    }
+
+    std::string Keys() const
+    {
+        std::string s;
+        for (int i = 0; i < table->PhysicalRowCount(); ++i)
+            s += (s.empty() ? "" : ",") + table->GetRow(i)->GetAsString(key);
+        return s;
+    }
+
+    TKldDataContainer container;
+    KldEventLog* log = nullptr;
+    TKldDataTable* table = nullptr;
+    TKldDataColumn* key = nullptr;
+    TKldDataColumn* other = nullptr;
+};
+
+// A table without key: rows stay where they are put.
+class KldPlainTableTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        table = container.Tables().Add();
+        table->SetName("Plain");
+        value = table->Columns().AddColumn("V", cdtInteger);
+        text = table->Columns().AddColumn("S", cdtString);
+        for (int i = 0; i < 4; ++i)
+        {
+            TKldDataRow* row = table->New();
+            row->SetValue(value, i);
+            row->SetValue(text, std::string(1, char('a' + i)));
+            table->Insert(row);
+        }
+    }
+
+    std::string Values() const
+    {
+        std::string s;
+        for (int i = 0; i < table->RowCount(); ++i)
+            s += table->GetRow(i)->GetAsString(value);
+        return s;
+    }
+
+    TKldDataContainer container;
+    TKldDataTable* table = nullptr;
+    TKldDataColumn* value = nullptr;
+    TKldDataColumn* text = nullptr;
+};
+
+} // namespace
+
+TEST_F(KldDataTableTest, RowsStayInKeyOrder)
+{
+    Add("b");
+    Add("a");
+    Add("c");
+    EXPECT_EQ(Keys(), "a,b,c");
+    ExpectKldError([&] { Add("a"); }, "Primary key violation in table \"People\"");
+    EXPECT_EQ(table->RowCount(), 3);
+
+    // A failed insert leaves the row with its caller.
+    std::unique_ptr<TKldDataRow> rejected(table->New());
+    rejected->SetValue(key, "b");
+    EXPECT_THROW(table->Insert(rejected.get()), Exception);
+    EXPECT_FALSE(rejected->GetState(drsStored));
+
+    container.BeginUpdate();
+    Add("a", 2);
+    container.EndUpdate();
+    EXPECT_EQ(Keys(), "a,a,b,c") << "the container's bulk update skips the checks";
+    EXPECT_EQ(table->GetRow(0)->GetValue(other).AsInteger(), 2) << "a duplicate goes before its equals";
+}
+
+TEST_F(KldDataTableTest, KeySearch)
+{
+    for (const char* k : {"d", "b", "f"})
+        Add(k);
+    struct Case
+    {
+        const char* Desc;
+        const char* Key;
+        bool Found;
+        int Position;
+    };
+    const Case cases[] = {
+        {"before all", "a", false, 0}, {"first", "b", true, 0},   {"between", "c", false, 1},
+        {"middle", "d", true, 1},      {"last", "f", true, 2},    {"after all", "g", false, 3},
+    };
+    std::unique_ptr<TKldDataRow> probe(table->NewRow());
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Desc);
+        probe->SetValue(key, c.Key);
+        int position = -1;
+        EXPECT_EQ(table->FindRowPos(probe.get(), position), c.Found);
+        EXPECT_EQ(position, c.Position);
+        TKldDataRow* found = table->FindRow(probe.get());
+        EXPECT_EQ(found != nullptr, c.Found);
+        if (found)
+            EXPECT_EQ(found->GetAsString(key), c.Key);
+    }
+    probe->SetValue(key, Variant::Null());
+    int position = -1;
+    EXPECT_FALSE(table->FindRowPos(probe.get(), position));
+    EXPECT_EQ(position, 0) << "NULL sorts first";
+
+    container.BeginUpdate();
+    Add("d", 7);
+    Add("d", 8);
+    container.EndUpdate();
+    probe->SetValue(key, "d");
+    EXPECT_TRUE(table->FindRowPos(probe.get(), position));
+    EXPECT_EQ(position, 1) << "equal keys are found at their leftmost place";
+}
+
+TEST_F(KldDataTableTest, DeleteAcceptAndReject)
+{
+    Add("a");
+    TKldDataRow* b = Add("b");
+    Add("c");
+    table->AcceptChanges();
+    log->Events.clear();
+    b->Delete();
+    EXPECT_EQ(log->Count(cdeRowDeleted), 1);
+    EXPECT_EQ(table->RowCount(), 2);
+    EXPECT_EQ(table->PhysicalRowCount(), 3);
+    EXPECT_EQ(Keys(), "a,c,b");
+    EXPECT_EQ(table->IndexOfRow(b), 2);
+    EXPECT_FALSE(table->CanDeleteRow(b));
+
+    table->RejectChanges();
+    EXPECT_EQ(Keys(), "a,b,c") << "restored in key order";
+    EXPECT_FALSE(b->GetState(drsDeleted));
+
+    b->Delete();
+    table->AcceptChanges();
+    EXPECT_EQ(Keys(), "a,c");
+    EXPECT_EQ(table->PhysicalRowCount(), 2);
+
+    table->EmptyTable();
+    EXPECT_EQ(table->RowCount(), 0);
+    EXPECT_EQ(table->PhysicalRowCount(), 2) << "emptied rows wait in the deleted tail";
+    table->AcceptChanges();
+    EXPECT_EQ(table->PhysicalRowCount(), 0);
+}
+
+TEST_F(KldDataTableTest, RejectRemovesInsertsAndRestoresUpdates)
+{
+    Add("a", 1);
+    Add("c", 3);
+    table->AcceptChanges();
+    Add("b", 2);
+    table->GetRow(0)->SetValue(other, 10);
+    TKldDataRow* c = table->GetRow(2);
+    c->Delete();
+    table->RejectChanges();
+    EXPECT_EQ(Keys(), "a,c");
+    EXPECT_EQ(table->GetRow(0)->GetValue(other).AsInteger(), 1);
+    for (int i = 0; i < table->RowCount(); ++i)
+    {
+        EXPECT_FALSE(table->GetRow(i)->GetState(drsUpdated));
+        EXPECT_FALSE(table->GetRow(i)->GetState(drsDeleted));
+    }
+}
+
+TEST_F(KldDataTableTest, BulkUpdateAddsRowsSilently)
+{
+    log->Events.clear();
+    table->BeginUpdate();
+    EXPECT_TRUE(table->IsUpdating());
+    TKldDataRow* row = Add("x");
+    table->EndUpdate();
+    EXPECT_FALSE(row->GetState(drsInserted));
+    EXPECT_TRUE(row->GetState(drsStored));
+    ASSERT_EQ(log->Events.size(), 1u);
+    EXPECT_EQ(log->Events[0].first, table);
+    EXPECT_EQ(log->Events[0].second, cdeTableDataChanged);
+
+    log->Events.clear();
+    row = Add("y");
+    EXPECT_TRUE(row->GetState(drsInserted));
+    ASSERT_EQ(log->Events.size(), 1u);
+    EXPECT_EQ(log->Events[0].first, row);
+    EXPECT_EQ(log->Events[0].second, cdeRowInserted);
+
+    // A table bulk update still refuses duplicate keys.
+    table->BeginUpdate();
+    EXPECT_THROW(Add("x"), Exception);
+    table->EndUpdate();
+}
+
+TEST_F(KldDataTableTest, ContainerBulkUpdateEvents)
+{
+    log->Events.clear();
+    container.BeginUpdate();
+    Add("a");
+    table->Columns().AddColumn("New", cdtInteger); // deactivates
+    container.SetActive(true);
+    container.EndUpdate();
+    std::vector<TKldDataEventType> seen;
+    for (const auto& e : log->Events)
+        seen.push_back(e.second);
+    EXPECT_EQ(seen, (std::vector<TKldDataEventType>{cdeContainerDeactivated, cdeContainerChanged,
+                                                      cdeContainerActivated, cdeContainerDataChanged}));
+    EXPECT_EQ(table->RowCount(), 0) << "the structure change discarded the rows";
+}
+
+TEST_F(KldDataTableTest, RequiredColumns)
+{
+    container.SetActive(false);
+    TKldDataColumn* note = table->Columns().AddColumn("Note", cdtString, -1, true);
+    TKldDataColumn* count = table->Columns().AddColumn("Count", cdtInteger, -1, true);
+    TKldDataColumn* when = table->Columns().AddColumn("When", cdtDateTime, -1, true);
+    container.SetActive(true);
+
+    TKldDataRow* row = table->New();
+    EXPECT_EQ(row->GetAsString(note), "") << "the default row gives the empty text";
+    EXPECT_TRUE(row->GetAssignedValue(note));
+    EXPECT_EQ(row->GetValue(count).AsInteger(), 0);
+    EXPECT_FALSE(row->GetAssignedValue(when)) << "no default for dates";
+    row->SetValue(key, "k");
+    ExpectKldError([&] { table->Insert(row); }, "Column When is required and must be assigned a value");
+    row->SetValue(when, Variant::FromDate(1.0));
+    row->Clear(count);
+    ExpectKldError([&] { table->Insert(row); }, "Column Count is required and must be assigned a value");
+    row->SetValue(count, 1);
+    table->Insert(row);
+    ExpectKldError([&] { row->Clear(note); }, "Column Note is required and must be assigned a value");
+    EXPECT_EQ(row->GetAsString(note), "");
+}
+
+TEST_F(KldDataTableTest, FailedKeyUpdateReturnsToItsPlace)
+{
+    container.SetActive(false);
+    TKldDataColumn* note = table->Columns().AddColumn("Note", cdtString, -1, true);
+    container.SetActive(true);
+    Add("a");
+    Add("b");
+    TKldDataRow* c = Add("c");
+    c->BeginEdit();
+    c->SetValue(key, "0");
+    c->SetValue(note, Variant::Null());
+    EXPECT_THROW(c->EndEdit(), Exception);
+    c->CancelEdit();
+    EXPECT_EQ(Keys(), "a,b,c");
+    EXPECT_EQ(table->GetRow(2), c);
+}
+
+TEST_F(KldDataTableTest, InsertKeyPlaceholders)
+{
+    Add("a");
+    Add("c");
+    TKldDataRow* existing = table->InsertKey(Variant("c"));
+    EXPECT_EQ(existing, table->GetRow(1));
+    TKldDataRow* placeholder = table->InsertKey(Variant("b"));
+    EXPECT_TRUE(placeholder->GetState(drsNeedRefresh));
+    EXPECT_EQ(table->IndexOfRow(placeholder), 1) << "at its key position";
+    EXPECT_EQ(table->GetRow(2), existing);
+    ExpectKldError([&] { placeholder->GetValue(other); },
+                   "Unable to preform this operation. Data adapter is not assigned");
+    EXPECT_TRUE(placeholder->GetState(drsNeedRefresh)) << "still to be fetched";
+
+    struct Adapter : TKldDataAdapter
+    {
+        TKldDataColumn* Column = nullptr;
+        int Calls = 0;
+        void RefreshRow(TKldDataRow* row) override
+        {
+            ++Calls;
+            row->SetValue(Column, 99);
+        }
+    } adapter;
+    adapter.Column = other;
+    container.SetDataAdapter(&adapter);
+    EXPECT_EQ(placeholder->GetValue(other).AsInteger(), 99);
+    EXPECT_EQ(placeholder->GetAsString(key), "b");
+    EXPECT_EQ(placeholder->GetValue(other).AsInteger(), 99);
+    EXPECT_EQ(adapter.Calls, 1);
+    EXPECT_FALSE(placeholder->GetState(drsNeedRefresh));
+    container.SetDataAdapter(nullptr);
+
+    TKldDataTable* plain = container.Tables().Add();
+    plain->SetName("NoKey");
+    plain->Columns().AddColumn("V", cdtInteger);
+    ExpectKldError([&] { plain->InsertKey(Variant(1)); },
+                   "Primary key is required, but not defined for table \"NoKey\"");
+}
+
+TEST_F(KldDataTableTest, StructureRules)
+{
+    ExpectKldError([&] { key->SetName("Renamed"); }, "Unable to perform this operation on an active data table");
+    ExpectKldError([&] { key->SetDataType(cdtInteger); }, "Unable to perform this operation on an active data table");
+    ExpectKldError([&] { key->SetName(" "); }, "Column name should not be empty");
+    ExpectKldError([&] { key->SetName("b"); }, "Duplicate column name: b");
+    ExpectKldError([&] { table->SetName(""); }, "Table name should not be empty");
+    TKldDataTable* second = container.Tables().Add();
+    second->SetName(" Second ");
+    EXPECT_EQ(second->Name(), "Second") << "table names are trimmed";
+    ExpectKldError([&] { second->SetName("PEOPLE"); }, "Duplicate table name: PEOPLE");
+    ExpectKldError([&] { container.Tables().Get("Nope"); }, "Table not found: Nope");
+    ExpectKldError([&] { table->Columns().Get("Nope"); }, "Column Nope not found in table People");
+    ExpectKldError([&] { container.Relations().Get("Nope"); }, "Data relation not found: Nope");
+
+    container.SetActive(false);
+    key->SetName(" A2 ");
+    EXPECT_EQ(key->Name(), " A2 ") << "column names are stored as given";
+    TKldDataColumn* text = table->Columns().AddColumn("Text", cdtString);
+    EXPECT_EQ(text->DataLength(), 20);
+    text->SetDataLength(300);
+    EXPECT_EQ(text->DataLength(), 300);
+    text->SetDataType(cdtBCD);
+    EXPECT_EQ(text->DataLength(), 2);
+    text->SetDataLength(9);
+    EXPECT_EQ(text->DataLength(), 4);
+    text->SetDataType(cdtFloat);
+    text->SetDataLength(3);
+    EXPECT_EQ(text->DataLength(), 8) << "other types report their size";
+    EXPECT_EQ(text->GetDataSize(), 8);
+    text->SetDataTypeName("->Link");
+    EXPECT_EQ(text->DataType(), cdtReference);
+    EXPECT_EQ(text->RelationName(), "Link");
+    EXPECT_EQ(text->DataTypeName(), "->Link");
+    text->SetDataTypeName("memo");
+    EXPECT_EQ(text->DataTypeName(), "Memo");
+    text->SetDataTypeName("");
+    EXPECT_EQ(text->DataType(), cdtUnknown);
+
+    EXPECT_EQ(text->ItemIndex(), 2);
+    text->SetItemIndex(0);
+    EXPECT_EQ(table->Column(0), text);
+    text->SetItemIndex(50);
+    EXPECT_EQ(table->Column(2), text) << "clamped to the collection";
+}
+
+TEST_F(KldDataTableTest, PrepareChecksReferences)
+{
+    container.SetActive(false);
+    TKldDataColumn* ref = table->Columns().AddColumn("Ref", cdtReference);
+    ExpectKldError([&] { container.SetActive(true); },
+                   "Relation name is not assigned to column Ref in table People");
+    EXPECT_FALSE(container.Active());
+    ref->SetRelationName("Missing");
+    ExpectKldError([&] { container.SetActive(true); }, "Data relation not found: Missing");
+    EXPECT_FALSE(table->Prepared());
+}
+
+TEST_F(KldDataTableTest, NameLists)
+{
+    container.SetActive(false);
+    TKldDataColumn* c = table->Columns().AddColumn("C", cdtInteger);
+    TKldDataColumns& cols = table->Columns();
+    struct Case
+    {
+        const char* Desc;
+        const char* Input;
+        TKldColumnArray Expected;
+    };
+    const Case cases[] = {
+        {"plain", "A;B", {key, other}},
+        {"blanks and a separator at the end", "A; B ;", {key, other}},
+        {"case", "b;a", {other, key}},
+        {"empty text", "", {}},
+    };
+    for (const Case& k : cases)
+    {
+        SCOPED_TRACE(k.Desc);
+        EXPECT_EQ(cols.GetColumnArray(k.Input), k.Expected);
+    }
+    ExpectKldError([&] { cols.GetColumnArray("A;;B"); }, "Column  not found in table People");
+    ExpectKldError([&] { cols.GetColumnArray("A,B"); }, "Column A,B not found in table People");
+
+    struct OrderCase
+    {
+        const char* Desc;
+        const char* Input;
+        std::vector<std::pair<TKldDataColumn*, bool>> Expected;
+    };
+    const OrderCase orders[] = {
+        {"comma, descending", "A,-B", {{key, false}, {other, true}}},
+        {"semicolon", "A;-B", {{key, false}, {other, true}}},
+        {"plus", "+A", {{key, false}}},
+        {"empty pieces skipped", "A,,C,", {{key, false}, {c, false}}},
+        {"semicolon wins over comma", " -C ; A", {{c, true}, {key, false}}},
+    };
+    for (const OrderCase& k : orders)
+    {
+        SCOPED_TRACE(k.Desc);
+        TKldOrderByColumns result = cols.GetOrderByColumns(k.Input);
+        ASSERT_EQ(result.size(), k.Expected.size());
+        for (size_t i = 0; i < result.size(); ++i)
+        {
+            EXPECT_EQ(result[i].Column, k.Expected[i].first);
+            EXPECT_EQ(result[i].Descending, k.Expected[i].second);
+        }
+    }
+    ExpectKldError([&] { cols.GetOrderByColumns("- A"); }, "Column  A not found in table People");
+}
+
+TEST_F(KldPlainTableTest, MoveRowAndIndexes)
+{
+    EXPECT_EQ(Values(), "0123");
+    table->MoveRow(0, 3);
+    EXPECT_EQ(Values(), "1230");
+    ExpectKldError([&] { table->MoveRow(4, 0); }, "Invalid row index: 4");
+    ExpectKldError([&] { table->MoveRow(0, -1); }, "Invalid row index: -1");
+    TKldDataRow* row = table->New();
+    row->SetValue(value, 9);
+    table->Insert(row, 1);
+    EXPECT_EQ(Values(), "19230");
+    EXPECT_EQ(row->GetIndex(), 1);
+}
+
+TEST_F(KldDataTableTest, MoveRowRefusedWithAKey)
+{
+    Add("a");
+    Add("b");
+    ExpectKldError([&] { table->MoveRow(0, 1); },
+                   "Unable to rearrange rows due to primary key defined for table \"People\".\r\n"
+                   "If primary key is defined the rows must be stored in primary key order and cannot be "
+                   "rearranged manually.");
+}
+
+TEST_F(KldPlainTableTest, FindAndLocate)
+{
+    ExpectKldError([&] { table->FindRow(table->GetRow(0)); },
+                   "Primary key is required, but not defined for table \"Plain\"");
+    TKldDataRow* row = table->New();
+    row->SetValue(text, "Bcd");
+    table->Insert(row);
+    struct Case
+    {
+        const char* Desc;
+        Variant Values;
+        TKldCompareOptions Options;
+        int ExpectedValue; // -1: no row
+    };
+    const Case cases[] = {
+        {"exact", VarArrayOf({Variant(2), Variant("c")}), {}, 2},
+        {"no match", VarArrayOf({Variant(2), Variant("d")}), {}, -1},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Desc);
+        TKldDataRow* found = table->Locate("V;S", c.Values, c.Options);
+        EXPECT_EQ(found ? found->GetValue(value).AsInteger() : -1, c.ExpectedValue);
+    }
+    EXPECT_EQ(table->Locate("S", Variant("b"), {coPartialKey}), table->GetRow(1));
+    EXPECT_EQ(table->Locate("S", Variant("BC"), {coPartialKey, coCaseInsensitive}), row);
+    EXPECT_EQ(table->Locate("S", Variant("BC"), {coPartialKey}), nullptr);
+    container.SetActive(true);
+    container.SetActive(false);
+    ExpectKldError([&] { table->Locate("S", Variant("a"), {}); },
+                   "Unable to perform this operation on inactive data table");
+}
+
+TEST_F(KldPlainTableTest, ClearAndClearData)
+{
+    auto* log = new KldEventLog(&container);
+    table->Clear();
+    EXPECT_EQ(table->PhysicalRowCount(), 0);
+    EXPECT_EQ(log->Count(cdeTableDataChanged), 1);
+}
+
+TEST_F(KldDataTableTest, AssignTableCopiesColumns)
+{
+    TKldDataTable* copy = container.Tables().Add();
+    copy->SetName("X");
+    copy->Assign(*table);
+    EXPECT_EQ(copy->Name(), "People1") << "an automatic name beside the source";
+    ASSERT_EQ(copy->ColumnCount(), 2);
+    EXPECT_EQ(copy->Column(0)->Name(), "A");
+    EXPECT_TRUE(copy->Column(0)->PrimaryKey());
+    EXPECT_EQ(copy->Column(1)->DataType(), cdtInteger);
+    EXPECT_TRUE(copy->HasPKColumns());
+    EXPECT_FALSE(container.Active());
+}
+
+TEST_F(KldDataTableTest, TransactionsUndoEverything)
+{
+    Add("a", 1);
+    Add("b", 2);
+    table->AcceptChanges();
+    container.StartTransaction();
+    container.StartTransaction();
+    table->GetRow(0)->SetValue(other, 10);
+    table->GetRow(1)->SetValue(key, "0");
+    Add("c", 3);
+    table->GetRow(2)->Delete();
+    container.CommitTransaction();
+    EXPECT_TRUE(container.InTransaction());
+    ExpectKldError([&] { table->AcceptChanges(); }, "Unable to perform this operation within active transaction");
+    container.RollbackTransaction();
+    EXPECT_FALSE(container.InTransaction());
+    EXPECT_EQ(Keys(), "a,b");
+    EXPECT_EQ(table->RowCount(), 2);
+    EXPECT_EQ(table->GetRow(0)->GetValue(other).AsInteger(), 1);
+    EXPECT_FALSE(table->GetRow(0)->GetState(drsUpdated));
+    EXPECT_FALSE(table->GetRow(1)->ModifiedByTransaction());
+
+    container.StartTransaction();
+    table->GetRow(0)->SetValue(other, 5);
+    container.CommitTransaction();
+    EXPECT_FALSE(container.InTransaction());
+    EXPECT_EQ(table->GetRow(0)->GetValue(other).AsInteger(), 5);
+    EXPECT_FALSE(table->GetRow(0)->ModifiedByTransaction());
+}
+
+namespace
+{
+
+// Parent P (key Id) and child C (ParentId) with relation "PC".
+class KldRelationTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        parent = container.Tables().Add();
+        parent->SetName("P");
+        pid = parent->Columns().AddColumn("Id", cdtInteger);
+        pid->SetPrimaryKey(true);
+        child = container.Tables().Add();
+        child->SetName("C");
+        cid = child->Columns().AddColumn("Id", cdtInteger);
+        cid->SetPrimaryKey(true);
+        cparent = child->Columns().AddColumn("ParentId", cdtInteger);
+        relation = container.Relations().Add();
+        relation->SetName("PC");
+        relation->SetParentTableName("P");
+        relation->SetChildTableName("C");
+        relation->SetParentColumnNames("Id");
+        relation->SetChildColumnNames("ParentId");
+    }
+
+    void Fill()
+    {
+        container.SetActive(true);
+        for (int id : {1, 2})
+        {
+            TKldDataRow* row = parent->New();
+            row->SetValue(pid, id);
+            parent->Insert(row);
+        }
+        int n = 0;
+        for (int p : {1, 2, 1})
+        {
+            TKldDataRow* row = child->New();
+            row->SetValue(cid, ++n);
+            row->SetValue(cparent, p);
+            child->Insert(row);
+        }
+    }
+
+    std::string ChildParents()
+    {
+        std::string s;
+        for (int i = 0; i < child->RowCount(); ++i)
+            s += (s.empty() ? "" : ",") + (VarIsNull(child->GetRow(i)->GetValue(cparent))
+                                               ? std::string("null")
+                                               : child->GetRow(i)->GetAsString(cparent));
+        return s;
+    }
+
+    TKldDataContainer container;
+    TKldDataTable *parent, *child;
+    TKldDataColumn *pid, *cid, *cparent;
+    TKldDataRelation* relation;
+};
+
+} // namespace
+
+TEST_F(KldRelationTest, DeleteActions)
+{
+    struct Case
+    {
+        const char* Desc;
+        TKldDataRelationAction Action;
+        std::string Expected;
+    };
+    const Case cases[] = {
+        {"cascade", draCascade, "2"},
+        {"nullify", draNullify, "null,2,null"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Desc);
+        relation->SetDeleteAction(c.Action);
+        container.SetActive(false);
+        Fill();
+        parent->GetRow(0)->Delete();
+        EXPECT_EQ(ChildParents(), c.Expected);
+        EXPECT_EQ(parent->RowCount(), 1);
+    }
+}
+
+TEST_F(KldRelationTest, DeleteRefusedWhileChildrenExist)
+{
+    relation->SetDeleteAction(draError);
+    Fill();
+    EXPECT_FALSE(parent->CanDeleteRow(parent->GetRow(0)));
+    ExpectKldError([&] { parent->GetRow(0)->Delete(); },
+                   "Unable to delete row. It has related rows in table \"C\" (relation \"PC\")");
+    EXPECT_EQ(parent->RowCount(), 2);
+    for (int i = child->RowCount() - 1; i >= 0; --i)
+    {
+        if (child->GetRow(i)->GetValue(cparent).AsInteger() == 1)
+            child->GetRow(i)->Delete();
+    }
+    EXPECT_TRUE(parent->CanDeleteRow(parent->GetRow(0)));
+    parent->GetRow(0)->Delete();
+    EXPECT_EQ(parent->RowCount(), 1);
+}
+
+TEST_F(KldRelationTest, UpdateCascadeAndForeignKeys)
+{
+    relation->SetUpdateAction(draCascade);
+    Fill();
+    EXPECT_TRUE(cparent->Attributes().Contains(caForeignKey));
+    EXPECT_TRUE(pid->Attributes().Contains(caReferencedKey));
+    TKldDataRow* p1 = parent->GetRow(0);
+    p1->BeginEdit();
+    p1->SetValue(pid, 3);
+    p1->EndEdit();
+    EXPECT_EQ(ChildParents(), "3,2,3");
+
+    ExpectKldError([&] { child->GetRow(1)->SetValue(cparent, 42); },
+                   "Related row not found in table \"P\" (relation: \"PC\")");
+    EXPECT_EQ(child->GetRow(1)->GetValue(cparent).AsInteger(), 2);
+
+    // A child row being edited stops the cascade, and nothing changes.
+    child->GetRow(1)->BeginEdit();
+    ExpectKldError([&] { parent->GetRow(0)->SetValue(pid, 1); }, "Row is already being edited");
+    child->GetRow(1)->CancelEdit();
+    EXPECT_EQ(ChildParents(), "3,2,3");
+    EXPECT_EQ(parent->GetRow(1)->GetValue(pid).AsInteger(), 3);
+}
+
+TEST_F(KldRelationTest, FailedCascadeRollsBackTheCallersTransaction)
+{
+    relation->SetDeleteAction(draError);
+    Fill();
+    container.StartTransaction();
+    parent->GetRow(1)->SetValue(pid, 5); // no children hold 2? one does, but the update action is ignored
+    EXPECT_THROW(parent->GetRow(0)->Delete(), Exception);
+    EXPECT_FALSE(container.InTransaction());
+    EXPECT_EQ(parent->GetRow(1)->GetValue(pid).AsInteger(), 2) << "the caller's change is undone too";
+}
