@@ -15,13 +15,17 @@
 //   raises EVariantOverflowError.
 // - Comparison (VarCompareValue and the relational operators): numbers compare
 //   numerically (text against a number is taken as a number), two texts by
-//   their bytes (case-sensitive), dates as numbers, False below True. Null
-//   equals Null and is "not equal" to anything else; the ordering operators
-//   (<, >, <=, >=) answer false whenever either side is Null or Empty, and
-//   operator== / != follow VarCompareValue (so Null == Null is true).
-// - Arithmetic: Null on either side gives Null. Integer results that leave the
-//   32-bit range promote to Int64; Int64 overflow raises. "/" is always float
-//   division. Two texts added are joined.
+//   their bytes (case-sensitive), dates as numbers (text against a date is
+//   read as a date-time), False below True. Null
+//   equals Null, Empty equals Empty, and either is "not equal" to anything
+//   else, so < and > are false next to Null or Empty. operator== / != follow
+//   VarCompareValue (Null == Null is true). Text that is no number against a
+//   number raises EVariantTypeCastError; arrays do not compare.
+// - Arithmetic: Null on either side gives Null; Empty counts as 0 (as "" next
+//   to text). Integer results that leave the 32-bit range promote to Int64;
+//   Int64 and Currency overflow raise. "/" is always float division; "div"
+//   and "mod" work on integers (floats rounded half to even). Two texts added
+//   are joined; text added to a number is taken as a number.
 // - Arrays are 0-based unless created with other bounds, of one or two
 //   dimensions, and copy by value (a copy never shares elements).
 
