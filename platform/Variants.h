@@ -16,11 +16,11 @@
 // - Comparison (VarCompareValue and the relational operators): numbers compare
 //   numerically (text against a number is taken as a number), two texts by
 //   their bytes (case-sensitive), dates as numbers (text against a date is
-//   read as a date-time), False below True. Null
-//   equals Null, Empty equals Empty, and either is "not equal" to anything
-//   else, so < and > are false next to Null or Empty. operator== / != follow
-//   VarCompareValue (Null == Null is true). Text that is no number against a
-//   number raises EVariantTypeCastError; arrays do not compare.
+//   read as a date-time), False below True. Null equals Null, Empty equals
+//   Empty, and either is "not equal" to anything else, so < and > are false
+//   next to Null or Empty. operator== / != follow VarCompareValue (Null == Null
+//   is true). Text that is no number against a number raises
+//   EVariantTypeCastError; arrays do not compare.
 // - Arithmetic: Null on either side gives Null; Empty counts as 0 (as "" next
 //   to text). Integer results that leave the 32-bit range promote to Int64;
 //   Int64 and Currency overflow raise. "/" is always float division; "div"
