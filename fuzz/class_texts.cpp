@@ -18,14 +18,12 @@
 #include "platform/StringList.h"
 #include "platform/SysUtils.h"
 
-namespace
-{
+namespace {
 std::vector<std::string> Split(const std::string& text, char separator)
 {
     std::vector<std::string> parts;
     size_t start = 0;
-    for (;;)
-    {
+    for (;;) {
         const size_t end = text.find(separator, start);
         parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
         if (end == std::string::npos)
@@ -92,15 +90,14 @@ Snapshot Values(TCustomIniFile& ini)
     Snapshot values;
     TStringList sections;
     ini.ReadSections(sections);
-    for (int s = 0; s < sections.Count(); ++s)
-    {
+    for (int s = 0; s < sections.Count(); ++s) {
         TStringList keys;
         ini.ReadSection(sections.Get(s), keys);
-        for (int k = 0; k < keys.Count(); ++k)
-        {
+        for (int k = 0; k < keys.Count(); ++k) {
             // The section and key as the file names them may not be found
             // again by those names (blanks, case twins); only exact lookups count.
-            values[{sections.Get(s), keys.Get(k)}] = ini.ReadString(sections.Get(s), keys.Get(k), "\x01missing");
+            values[{sections.Get(s), keys.Get(k)}] =
+                ini.ReadString(sections.Get(s), keys.Get(k), "\x01missing");
         }
     }
     return values;
@@ -133,8 +130,7 @@ void CheckIni(const std::string& text)
     if (again.ReadString("FuzzSection", "FuzzKey", "") != value)
         std::abort();
     Snapshot after = Values(again);
-    for (const auto& [where, old] : before)
-    {
+    for (const auto& [where, old] : before) {
         if (AnsiSameText(where.first, "FuzzSection") && AnsiSameText(where.second, "FuzzKey"))
             continue;
         auto it = after.find(where);
@@ -149,8 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 3)
         return 0;
     const std::string text(reinterpret_cast<const char*>(data + 3), size - 3);
-    switch (data[0] % 4)
-    {
+    switch (data[0] % 4) {
     case 0:
         CheckDelimited(static_cast<char>(data[1]), static_cast<char>(data[2]), false, text);
         break;

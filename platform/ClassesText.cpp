@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-namespace kld_classes
-{
+namespace kld_classes {
 std::string OsErrorText(int error)
 {
     return std::strerror(error);

@@ -5,25 +5,21 @@
 #include <string>
 #include <vector>
 
-namespace kld_classes
-{
+namespace kld_classes {
 // The system's error text for errno `error`.
 std::string OsErrorText(int error);
 
 // A stable merge sort that stays within the vector whatever `less` answers:
 // user compare functions that are not consistent give some order, never a
 // read out of bounds (which the standard sorts do not promise).
-template <class T, class Less>
-void SafeStableSort(std::vector<T>& items, Less less)
+template <class T, class Less> void SafeStableSort(std::vector<T>& items, Less less)
 {
     const size_t n = items.size();
     if (n < 2)
         return;
     std::vector<T> buffer(n);
-    for (size_t width = 1; width < n; width *= 2)
-    {
-        for (size_t low = 0; low < n; low += 2 * width)
-        {
+    for (size_t width = 1; width < n; width *= 2) {
+        for (size_t low = 0; low < n; low += 2 * width) {
             const size_t mid = std::min(low + width, n);
             const size_t high = std::min(low + 2 * width, n);
             size_t i = low;

@@ -4,8 +4,7 @@
 
 #include <algorithm>
 
-namespace
-{
+namespace {
 [[noreturn]] void IndexError(int index)
 {
     throw EListError("List index out of bounds (" + std::to_string(index) + ")");
@@ -17,15 +16,11 @@ namespace
 
 TCollectionItem::~TCollectionItem()
 {
-    if (m_collection)
-    {
+    if (m_collection) {
         // Nothing may escape a destructor; the item leaves its list regardless.
-        try
-        {
+        try {
             m_collection->RemoveItem(this);
-        }
-        catch (...)
-        {
+        } catch (...) {
             auto& items = m_collection->m_items;
             items.erase(std::remove(items.begin(), items.end(), this), items.end());
             m_collection = nullptr;
@@ -108,12 +103,9 @@ TCollectionItem* TCollection::Add()
     if (!item)
         throw EListError(ClassName() + " item class made no item");
     TCollectionItem* raw = item.release();
-    try
-    {
+    try {
         InsertItem(raw);
-    }
-    catch (...)
-    {
+    } catch (...) {
         // InsertItem owns the item once it is in the list.
         if (raw->m_collection == nullptr)
             delete raw;
@@ -147,13 +139,10 @@ void TCollection::Clear()
     if (m_items.empty())
         return;
     BeginUpdate();
-    try
-    {
+    try {
         while (!m_items.empty())
             Delete(Count() - 1);
-    }
-    catch (...)
-    {
+    } catch (...) {
         EndUpdate();
         throw;
     }
@@ -186,22 +175,18 @@ TCollectionItem* TCollection::FindItemID(int id) const
 void TCollection::Assign(const TPersistent& source)
 {
     const auto* collection = dynamic_cast<const TCollection*>(&source);
-    if (!collection)
-    {
+    if (!collection) {
         TPersistent::Assign(source);
         return;
     }
     if (collection == this)
         return;
     BeginUpdate();
-    try
-    {
+    try {
         Clear();
         for (TCollectionItem* item : collection->m_items)
             Add()->Assign(*item);
-    }
-    catch (...)
-    {
+    } catch (...) {
         EndUpdate();
         throw;
     }

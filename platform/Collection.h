@@ -34,15 +34,14 @@ enum TCollectionNotification
 using TCollectionItemClass = std::function<std::unique_ptr<TCollectionItem>()>;
 
 // The item class of T: `TCollection coll(CollectionItemClass<TMyItem>());`
-template <class T>
-TCollectionItemClass CollectionItemClass()
+template <class T> TCollectionItemClass CollectionItemClass()
 {
     return [] { return std::unique_ptr<TCollectionItem>(std::make_unique<T>()); };
 }
 
 class TCollectionItem : public TPersistent
 {
-public:
+  public:
     TCollectionItem() = default;
     ~TCollectionItem() override; // leaves its collection
     std::string ClassName() const override { return "TCollectionItem"; }
@@ -60,11 +59,11 @@ public:
     virtual std::string DisplayName() const { return ClassName(); }
     virtual void SetDisplayName(const std::string& value) {}
 
-protected:
+  protected:
     // Tells the collection that this item (or, with allItems, every item) changed.
     void Changed(bool allItems);
 
-private:
+  private:
     friend class TCollection;
     TCollection* m_collection = nullptr;
     int m_id = 0;
@@ -72,7 +71,7 @@ private:
 
 class TCollection : public TPersistent
 {
-public:
+  public:
     explicit TCollection(TCollectionItemClass itemClass);
     // Deletes the items without Notify or Update (the subclass is gone by
     // then); a subclass that must hear of them calls Clear() in its destructor.
@@ -101,7 +100,7 @@ public:
     virtual void EndUpdate();
     int UpdateCount() const { return m_updateCount; }
 
-protected:
+  protected:
     // The whole collection changed: Update(nullptr) unless inside an update.
     void Changed();
     // Called after a change of `item` (null: the list or every item).
@@ -110,7 +109,7 @@ protected:
     // Called after an item joined, after Notify(cnAdded).
     virtual void Added(TCollectionItem* item) {}
 
-private:
+  private:
     friend class TCollectionItem;
     void InsertItem(TCollectionItem* item);
     void RemoveItem(TCollectionItem* item);
@@ -125,7 +124,7 @@ private:
 // A collection that knows the persistent object owning it.
 class TOwnedCollection : public TCollection
 {
-public:
+  public:
     TOwnedCollection(TPersistent* owner, TCollectionItemClass itemClass)
         : TCollection(std::move(itemClass)), m_owner(owner)
     {
@@ -133,6 +132,6 @@ public:
     std::string ClassName() const override { return "TOwnedCollection"; }
     TPersistent* Owner() const override { return m_owner; }
 
-private:
+  private:
     TPersistent* m_owner;
 };

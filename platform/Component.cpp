@@ -4,8 +4,7 @@
 
 #include <algorithm>
 
-namespace
-{
+namespace {
 bool IsValidIdent(const std::string& name)
 {
     if (name.empty())
@@ -13,7 +12,8 @@ bool IsValidIdent(const std::string& name)
     auto isAlpha = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
     if (!isAlpha(name[0]))
         return false;
-    return std::all_of(name.begin() + 1, name.end(), [&](char c) { return isAlpha(c) || (c >= '0' && c <= '9'); });
+    return std::all_of(name.begin() + 1, name.end(),
+                       [&](char c) { return isAlpha(c) || (c >= '0' && c <= '9'); });
 }
 
 void Erase(std::vector<TComponent*>& list, TComponent* component)
@@ -34,21 +34,14 @@ TComponent::~TComponent()
 {
     // Nothing may escape a destructor; a notification handler that throws
     // while this component goes cannot stop it from going.
-    try
-    {
+    try {
         Destroying();
+    } catch (...) {
     }
-    catch (...)
-    {
-    }
-    if (m_owner)
-    {
-        try
-        {
+    if (m_owner) {
+        try {
             m_owner->RemoveComponent(this);
-        }
-        catch (...)
-        {
+        } catch (...) {
             Erase(m_owner->m_components, this);
         }
     }
@@ -64,8 +57,7 @@ void TComponent::Destroying()
         component->m_componentState.Include(csDestroying);
     // The link is dropped on both sides before the partner hears of it, so a
     // partner whose Notification does not call the base keeps no stale pointer.
-    while (!m_freeNotifies.empty())
-    {
+    while (!m_freeNotifies.empty()) {
         TComponent* partner = m_freeNotifies.back();
         m_freeNotifies.pop_back();
         partner->RemoveNotification(this);
@@ -152,8 +144,7 @@ void TComponent::RemoveComponent(TComponent* component)
 
 void TComponent::DestroyComponents()
 {
-    while (!m_components.empty())
-    {
+    while (!m_components.empty()) {
         TComponent* component = m_components.back();
         RemoveComponent(component);
         // A Notification override that removed it already leaves it to us all the same.
@@ -168,10 +159,8 @@ void TComponent::FreeNotification(TComponent* component)
     if (!component || component == this)
         return;
     // Components of one owner hear of each other through the owner already.
-    if (m_owner == nullptr || component->m_owner != m_owner)
-    {
-        if (std::find(m_freeNotifies.begin(), m_freeNotifies.end(), component) == m_freeNotifies.end())
-        {
+    if (m_owner == nullptr || component->m_owner != m_owner) {
+        if (std::find(m_freeNotifies.begin(), m_freeNotifies.end(), component) == m_freeNotifies.end()) {
             m_freeNotifies.push_back(component);
             component->FreeNotification(this);
         }

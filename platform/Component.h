@@ -50,7 +50,7 @@ enum TComponentStateFlag
 // A set of TComponentStateFlag values.
 class TComponentState
 {
-public:
+  public:
     TComponentState() = default;
     TComponentState(std::initializer_list<TComponentStateFlag> flags)
     {
@@ -63,14 +63,14 @@ public:
     bool Empty() const { return m_bits == 0; }
     bool operator==(const TComponentState&) const = default;
 
-private:
+  private:
     static uint32_t Bit(TComponentStateFlag flag) { return uint32_t(1) << static_cast<unsigned>(flag); }
     uint32_t m_bits = 0;
 };
 
 class TComponent : public TPersistent
 {
-public:
+  public:
     // With an owner, the owner's InsertComponent runs (a duplicate name is
     // impossible here since the name is still empty).
     explicit TComponent(TComponent* owner = nullptr);
@@ -122,22 +122,22 @@ public:
     void SetComponentStateFlag(TComponentStateFlag flag, bool on);
     virtual void Loaded();
 
-protected:
+  protected:
     // Told about components inserted into or removed from the owner's tree
     // and about free-notification partners that go. The base forgets a partner
     // that goes and passes the notice on to every owned component; overrides
     // call it.
     virtual void Notification(TComponent* component, TOperation operation);
 
-private:
+  private:
     void ValidateRename(TComponent* component, const std::string& curName, const std::string& newName) const;
     void RemoveNotification(TComponent* component);
 
     TComponent* m_owner = nullptr;
     std::string m_name;
     intptr_t m_tag = 0;
-    std::vector<TComponent*> m_components;    // owned
-    std::vector<TComponent*> m_freeNotifies;  // borrowed, kept mutual
+    std::vector<TComponent*> m_components;   // owned
+    std::vector<TComponent*> m_freeNotifies; // borrowed, kept mutual
     TComponentState m_componentState;
     bool m_destroyingDone = false;
 };

@@ -10,8 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 const char* const kUtf8Bom = "\xEF\xBB\xBF";
 
 bool IsBlankLine(const std::string& line)
@@ -55,26 +54,24 @@ bool ReadWholeFile(const std::string& fileName, std::string& text, bool& exists)
     exists = false;
     text.clear();
     const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-    {
+    if (fd < 0) {
         exists = errno != ENOENT && errno != ENOTDIR;
         return false;
     }
     exists = true;
-    struct stat st{};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
+    struct stat st
     {
+    };
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         ::close(fd);
         return false;
     }
     char buffer[16384];
-    for (;;)
-    {
+    for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
-        {
+        if (n < 0) {
             ::close(fd);
             text.clear();
             return false;
@@ -90,8 +87,7 @@ bool ReadWholeFile(const std::string& fileName, std::string& text, bool& exists)
 bool WriteAll(int fd, const std::string& text)
 {
     size_t done = 0;
-    while (done < text.size())
-    {
+    while (done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
@@ -107,17 +103,17 @@ bool WriteAll(int fd, const std::string& text)
 // folders we may not create files in are written in place.
 bool WriteFileSafely(const std::string& fileName, const std::string& text)
 {
-    struct stat linkInfo{};
+    struct stat linkInfo
+    {
+    };
     const bool exists = ::lstat(fileName.c_str(), &linkInfo) == 0;
     const bool isLink = exists && S_ISLNK(linkInfo.st_mode);
     if (exists && S_ISDIR(linkInfo.st_mode))
         return false;
-    if (!isLink)
-    {
+    if (!isLink) {
         std::string tmp = fileName + ".tmpXXXXXX";
         const int fd = ::mkstemp(tmp.data());
-        if (fd >= 0)
-        {
+        if (fd >= 0) {
             const mode_t mode = exists ? (linkInfo.st_mode & 07777) : 0644;
             // The new file keeps the old one's permissions; failing that is no reason to fail the write.
             if (::fchmod(fd, mode) != 0)
@@ -167,8 +163,7 @@ void TCustomIniFile::Parse(const std::string& text)
     if (m_bom)
         pos = 3;
     m_lineBreak = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-    while (pos < text.size())
-    {
+    while (pos < text.size()) {
         size_t end = pos;
         while (end < text.size() && text[end] != '\r' && text[end] != '\n')
             ++end;
@@ -184,8 +179,7 @@ void TCustomIniFile::Parse(const std::string& text)
 std::string TCustomIniFile::Compose() const
 {
     std::string text = m_bom ? kUtf8Bom : "";
-    for (const auto& line : m_lines)
-    {
+    for (const auto& line : m_lines) {
         text += line;
         text += m_lineBreak;
     }
@@ -202,16 +196,21 @@ void TCustomIniFile::SaveFile()
 
 void TCustomIniFile::RememberDiskState()
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     m_diskExists = ::stat(m_fileName.c_str(), &st) == 0;
     m_diskSize = m_diskExists ? static_cast<long long>(st.st_size) : -1;
-    m_diskMtimeNs = m_diskExists ? static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec : -1;
+    m_diskMtimeNs =
+        m_diskExists ? static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec : -1;
     m_diskInode = m_diskExists ? static_cast<unsigned long long>(st.st_ino) : 0;
 }
 
 bool TCustomIniFile::FileChangedOnDisk() const
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     const bool exists = ::stat(m_fileName.c_str(), &st) == 0;
     if (exists != m_diskExists)
         return true;
@@ -273,7 +272,8 @@ void TCustomIniFile::CheckWritable(const std::string& section, const std::string
     else if (key[0] == '[' || key[0] == ';')
         problem = "a key starting with '[' or ';'";
     if (problem)
-        throw EIniFileException("Cannot write [" + section + "] " + ident + " to " + m_fileName + ": " + problem);
+        throw EIniFileException("Cannot write [" + section + "] " + ident + " to " + m_fileName + ": " +
+                                problem);
 }
 
 void TCustomIniFile::Change(const std::function<bool()>& edit)
@@ -282,12 +282,9 @@ void TCustomIniFile::Change(const std::function<bool()>& edit)
     const std::vector<std::string> before = m_lines;
     if (!edit())
         return;
-    try
-    {
+    try {
         AfterChange();
-    }
-    catch (...)
-    {
+    } catch (...) {
         // The file was not written: keep what it holds.
         m_lines = before;
         throw;
@@ -307,20 +304,19 @@ std::string TCustomIniFile::ReadString(const std::string& section, const std::st
     return m_lines[line].substr(m_lines[line].find('=') + 1);
 }
 
-void TCustomIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value)
+void TCustomIniFile::WriteString(const std::string& section, const std::string& ident,
+                                 const std::string& value)
 {
     CheckWritable(section, ident, value);
     Change([&] {
         const int header = FindSection(section);
-        if (header < 0)
-        {
+        if (header < 0) {
             m_lines.push_back("[" + Trim(section) + "]");
             m_lines.push_back(Trim(ident) + "=" + value);
             return true;
         }
         const int line = FindKey(header, ident);
-        if (line >= 0)
-        {
+        if (line >= 0) {
             // The key keeps its spelling and layout; only the value changes.
             std::string& text = m_lines[line];
             text = text.substr(0, text.find('=') + 1) + value;
@@ -407,12 +403,10 @@ void TCustomIniFile::ReadSection(const std::string& section, TStrings& strings)
 {
     BeforeAccess();
     strings.BeginUpdate();
-    try
-    {
+    try {
         strings.Clear();
         const int header = FindSection(section);
-        if (header >= 0)
-        {
+        if (header >= 0) {
             const int end = SectionEnd(header);
             std::string key;
             size_t equals = 0;
@@ -420,9 +414,7 @@ void TCustomIniFile::ReadSection(const std::string& section, TStrings& strings)
                 if (ParseEntry(m_lines[i], key, equals))
                     strings.Add(key);
         }
-    }
-    catch (...)
-    {
+    } catch (...) {
         strings.EndUpdate();
         throw;
     }
@@ -433,27 +425,22 @@ void TCustomIniFile::ReadSections(TStrings& strings)
 {
     BeforeAccess();
     strings.BeginUpdate();
-    try
-    {
+    try {
         strings.Clear();
         std::vector<std::string> seen;
         std::string name;
-        for (const auto& line : m_lines)
-        {
+        for (const auto& line : m_lines) {
             if (!ParseHeader(line, name))
                 continue;
             bool known = false;
             for (const auto& s : seen)
                 known = known || AnsiSameText(s, name);
-            if (!known)
-            {
+            if (!known) {
                 seen.push_back(name);
                 strings.Add(name);
             }
         }
-    }
-    catch (...)
-    {
+    } catch (...) {
         strings.EndUpdate();
         throw;
     }
@@ -464,12 +451,10 @@ void TCustomIniFile::ReadSectionValues(const std::string& section, TStrings& str
 {
     BeforeAccess();
     strings.BeginUpdate();
-    try
-    {
+    try {
         strings.Clear();
         const int header = FindSection(section);
-        if (header >= 0)
-        {
+        if (header >= 0) {
             const int end = SectionEnd(header);
             std::string key;
             size_t equals = 0;
@@ -477,9 +462,7 @@ void TCustomIniFile::ReadSectionValues(const std::string& section, TStrings& str
                 if (ParseEntry(m_lines[i], key, equals))
                     strings.Add(key + "=" + m_lines[i].substr(equals + 1));
         }
-    }
-    catch (...)
-    {
+    } catch (...) {
         strings.EndUpdate();
         throw;
     }
@@ -491,8 +474,7 @@ void TCustomIniFile::EraseSection(const std::string& section)
     Change([&] {
         bool erased = false;
         // Every section of that name goes, so that no older copy shows through.
-        for (int header = FindSection(section); header >= 0; header = FindSection(section))
-        {
+        for (int header = FindSection(section); header >= 0; header = FindSection(section)) {
             m_lines.erase(m_lines.begin() + header, m_lines.begin() + SectionEnd(header));
             erased = true;
         }
@@ -505,8 +487,7 @@ void TCustomIniFile::DeleteKey(const std::string& section, const std::string& id
     Change([&] {
         const int header = FindSection(section);
         bool erased = false;
-        for (int line = FindKey(header, ident); line >= 0; line = FindKey(header, ident))
-        {
+        for (int line = FindKey(header, ident); line >= 0; line = FindKey(header, ident)) {
             m_lines.erase(m_lines.begin() + line);
             erased = true;
         }

@@ -32,7 +32,7 @@ class TStrings;
 
 class TCustomIniFile : public TObject
 {
-public:
+  public:
     explicit TCustomIniFile(std::string fileName);
     ~TCustomIniFile() override;
     std::string ClassName() const override { return "TCustomIniFile"; }
@@ -68,7 +68,7 @@ public:
     // Writes the file when it has unsaved changes.
     virtual void UpdateFile();
 
-protected:
+  protected:
     // TIniFile: reload when the file changed on disk; TMemIniFile: nothing.
     virtual void BeforeAccess() {}
     // TIniFile: write the file now; TMemIniFile: remember that it changed.
@@ -80,12 +80,12 @@ protected:
 
     bool m_modified = false;
 
-private:
+  private:
     void Parse(const std::string& text);
     std::string Compose() const;
-    int FindSection(const std::string& section) const;               // index into m_lines of the header, -1
-    int FindKey(int sectionLine, const std::string& ident) const;    // index into m_lines, -1
-    int SectionEnd(int sectionLine) const;                           // first line after the section
+    int FindSection(const std::string& section) const;            // index into m_lines of the header, -1
+    int FindKey(int sectionLine, const std::string& ident) const; // index into m_lines, -1
+    int SectionEnd(int sectionLine) const;                        // first line after the section
     void CheckWritable(const std::string& section, const std::string& ident, const std::string& value) const;
     void RememberDiskState();
     // Runs `edit` on the lines; when it reports a change, AfterChange runs,
@@ -106,21 +106,21 @@ private:
 
 class TIniFile : public TCustomIniFile
 {
-public:
+  public:
     explicit TIniFile(std::string fileName);
     std::string ClassName() const override { return "TIniFile"; }
 
-protected:
+  protected:
     void BeforeAccess() override;
     void AfterChange() override;
 };
 
 class TMemIniFile : public TCustomIniFile
 {
-public:
+  public:
     explicit TMemIniFile(std::string fileName);
     std::string ClassName() const override { return "TMemIniFile"; }
 
-protected:
+  protected:
     void AfterChange() override { m_modified = true; }
 };

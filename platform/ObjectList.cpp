@@ -147,7 +147,8 @@ void TObjectList::Sort(const std::function<int(TObject* item1, TObject* item2)>&
 {
     if (!compare)
         return;
-    TList::Sort([&](void* a, void* b) { return compare(static_cast<TObject*>(a), static_cast<TObject*>(b)); });
+    TList::Sort(
+        [&](void* a, void* b) { return compare(static_cast<TObject*>(a), static_cast<TObject*>(b)); });
 }
 
 void TObjectList::Notify(void* item, TListNotification action)

@@ -20,7 +20,7 @@ using TListSortCompare = std::function<int(void* item1, void* item2)>;
 
 class TList : public TObject
 {
-public:
+  public:
     TList() = default;
     ~TList() override; // clears through Notify
     std::string ClassName() const override { return "TList"; }
@@ -31,19 +31,19 @@ public:
     int Add(void* item);
     void Insert(int index, void* item);
     void Delete(int index);
-    int Remove(void* item);   // the index it had, -1 when absent
+    int Remove(void* item);    // the index it had, -1 when absent
     void* Extract(void* item); // removes without deleting; null when absent
     int IndexOf(const void* item) const;
-    void Clear();             // last first
+    void Clear(); // last first
     void Exchange(int index1, int index2);
     void Move(int curIndex, int newIndex);
-    void* First() const;      // EListError when empty
-    void* Last() const;       // EListError when empty
-    void Pack();              // drops null entries
+    void* First() const; // EListError when empty
+    void* Last() const;  // EListError when empty
+    void Pack();         // drops null entries
     // Stable sort by `compare`.
     void Sort(const TListSortCompare& compare);
 
-protected:
+  protected:
     // Null pointers are never announced. The destructor's final Clear only
     // reaches the Notify of classes whose destructor has not run yet, so a
     // subclass whose Notify must see it calls Clear() in its own destructor
@@ -51,13 +51,13 @@ protected:
     virtual void Notify(void* item, TListNotification action) {}
     void CheckIndex(int index) const;
 
-private:
+  private:
     std::vector<void*> m_items;
 };
 
 class TObjectList : public TList
 {
-public:
+  public:
     explicit TObjectList(bool ownsObjects = true) : m_ownsObjects(ownsObjects) {}
     ~TObjectList() override;
     std::string ClassName() const override { return "TObjectList"; }
@@ -76,10 +76,10 @@ public:
     bool OwnsObjects() const { return m_ownsObjects; }
     void SetOwnsObjects(bool owns) { m_ownsObjects = owns; }
 
-protected:
+  protected:
     // Deletes the object of lnDeleted when OwnsObjects is set.
     void Notify(void* item, TListNotification action) override;
 
-private:
+  private:
     bool m_ownsObjects;
 };

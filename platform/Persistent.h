@@ -9,7 +9,7 @@
 
 class TObject
 {
-public:
+  public:
     TObject() = default;
     virtual ~TObject() = default;
 
@@ -26,7 +26,7 @@ using TNotifyEvent = std::function<void(TObject* sender)>;
 
 class TPersistent : public TObject
 {
-public:
+  public:
     std::string ClassName() const override { return "TPersistent"; }
 
     // Takes the state of `source`. The default asks the source to assign
@@ -34,7 +34,7 @@ public:
     // EConvertError "Cannot assign a <source class> to a <this class>".
     virtual void Assign(const TPersistent& source);
 
-protected:
+  protected:
     // Copies this object's state into `dest`; the default raises the same
     // EConvertError as Assign.
     virtual void AssignTo(TPersistent& dest) const;

@@ -11,8 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 const char* const kReadError = "Stream read error";
 const char* const kWriteError = "Stream write error";
 
@@ -50,8 +49,7 @@ void TStream::WriteBuffer(const void* buffer, int64_t count)
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count)
 {
-    if (count == 0)
-    {
+    if (count == 0) {
         source.SetPosition(0);
         count = source.Size();
     }
@@ -59,8 +57,7 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count)
         throw EReadError(kReadError);
     const int64_t total = count;
     std::vector<uint8_t> buffer(static_cast<size_t>(std::min(count, kCopyBlock)));
-    while (count > 0)
-    {
+    while (count > 0) {
         const int64_t n = std::min(count, kCopyBlock);
         source.ReadBuffer(buffer.data(), n);
         WriteBuffer(buffer.data(), n);
@@ -90,15 +87,11 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count)
     if (count > std::numeric_limits<int64_t>::max() - m_position)
         return 0;
     const int64_t end = m_position + count;
-    if (end > static_cast<int64_t>(m_data.size()))
-    {
+    if (end > static_cast<int64_t>(m_data.size())) {
         // A position far beyond the end must not take the process down.
-        try
-        {
+        try {
             m_data.resize(static_cast<size_t>(end), 0);
-        }
-        catch (const std::exception&)
-        {
+        } catch (const std::exception&) {
             return 0;
         }
     }
@@ -110,8 +103,7 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count)
 int64_t TMemoryStream::Seek(int64_t offset, int origin)
 {
     int64_t base = 0;
-    switch (origin)
-    {
+    switch (origin) {
     case soFromBeginning:
         break;
     case soFromCurrent:
@@ -134,12 +126,9 @@ void TMemoryStream::SetSize(int64_t newSize)
 {
     if (newSize < 0)
         throw EStreamError("Invalid stream size " + std::to_string(newSize));
-    try
-    {
+    try {
         m_data.resize(static_cast<size_t>(newSize), 0);
-    }
-    catch (const std::exception&)
-    {
+    } catch (const std::exception&) {
         throw EOutOfMemory("Out of memory for a stream of " + std::to_string(newSize) + " bytes");
     }
     if (m_position > newSize)
@@ -187,16 +176,15 @@ void TMemoryStream::SaveToFile(const std::string& fileName) const
 
 TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : m_fileName(fileName)
 {
-    if ((mode & fmCreate) == fmCreate)
-    {
+    if ((mode & fmCreate) == fmCreate) {
         m_handle = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (m_handle < 0)
-            throw EFCreateError("Cannot create file \"" + fileName + "\". " + kld_classes::OsErrorText(errno));
+            throw EFCreateError("Cannot create file \"" + fileName + "\". " +
+                                kld_classes::OsErrorText(errno));
         return;
     }
     int flags = O_RDONLY;
-    switch (mode & 0x0003)
-    {
+    switch (mode & 0x0003) {
     case fmOpenWrite:
         flags = O_WRONLY;
         break;
@@ -208,12 +196,12 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : m_fileNam
     }
     m_handle = ::open(fileName.c_str(), flags | O_CLOEXEC);
     int error = errno;
-    if (m_handle >= 0)
-    {
+    if (m_handle >= 0) {
         // A folder opens for reading on this system but is no file.
-        struct stat st{};
-        if (::fstat(m_handle, &st) == 0 && S_ISDIR(st.st_mode))
+        struct stat st
         {
+        };
+        if (::fstat(m_handle, &st) == 0 && S_ISDIR(st.st_mode)) {
             ::close(m_handle);
             m_handle = -1;
             error = EISDIR;
@@ -233,9 +221,9 @@ int64_t TFileStream::Read(void* buffer, int64_t count)
 {
     int64_t done = 0;
     auto* out = static_cast<uint8_t*>(buffer);
-    while (done < count)
-    {
-        const ssize_t n = ::read(m_handle, out + done, static_cast<size_t>(std::min<int64_t>(count - done, 1 << 30)));
+    while (done < count) {
+        const ssize_t n =
+            ::read(m_handle, out + done, static_cast<size_t>(std::min<int64_t>(count - done, 1 << 30)));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -249,9 +237,9 @@ int64_t TFileStream::Write(const void* buffer, int64_t count)
 {
     int64_t done = 0;
     const auto* in = static_cast<const uint8_t*>(buffer);
-    while (done < count)
-    {
-        const ssize_t n = ::write(m_handle, in + done, static_cast<size_t>(std::min<int64_t>(count - done, 1 << 30)));
+    while (done < count) {
+        const ssize_t n =
+            ::write(m_handle, in + done, static_cast<size_t>(std::min<int64_t>(count - done, 1 << 30)));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -277,7 +265,9 @@ int64_t TFileStream::Seek(int64_t offset, int origin)
 
 int64_t TFileStream::Size()
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstat(m_handle, &st) != 0)
         return 0;
     return static_cast<int64_t>(st.st_size);
@@ -327,10 +317,8 @@ TBytesStream::TBytesStream(const std::vector<uint8_t>& bytes)
 // ---------------------------------------------------------------------------
 // Little-endian values
 
-namespace
-{
-template <class T>
-T ReadLE(TStream& stream)
+namespace {
+template <class T> T ReadLE(TStream& stream)
 {
     uint8_t bytes[sizeof(T)];
     stream.ReadBuffer(bytes, sizeof(T));
@@ -340,22 +328,19 @@ T ReadLE(TStream& stream)
     T value;
     if constexpr (sizeof(T) == 8)
         std::memcpy(&value, &bits, 8);
-    else
-    {
+    else {
         auto narrow = static_cast<std::make_unsigned_t<T>>(bits);
         std::memcpy(&value, &narrow, sizeof(T));
     }
     return value;
 }
 
-template <class T>
-void WriteLE(TStream& stream, T value)
+template <class T> void WriteLE(TStream& stream, T value)
 {
     uint64_t bits = 0;
     if constexpr (sizeof(T) == 8)
         std::memcpy(&bits, &value, 8);
-    else
-    {
+    else {
         std::make_unsigned_t<T> narrow;
         std::memcpy(&narrow, &value, sizeof(T));
         bits = narrow;
@@ -367,17 +352,59 @@ void WriteLE(TStream& stream, T value)
 }
 } // namespace
 
-uint8_t ReadUInt8(TStream& stream) { return ReadLE<uint8_t>(stream); }
-int16_t ReadInt16(TStream& stream) { return ReadLE<int16_t>(stream); }
-uint16_t ReadUInt16(TStream& stream) { return ReadLE<uint16_t>(stream); }
-int32_t ReadInt32(TStream& stream) { return ReadLE<int32_t>(stream); }
-uint32_t ReadUInt32(TStream& stream) { return ReadLE<uint32_t>(stream); }
-int64_t ReadInt64(TStream& stream) { return ReadLE<int64_t>(stream); }
-double ReadDouble(TStream& stream) { return ReadLE<double>(stream); }
-void WriteUInt8(TStream& stream, uint8_t value) { WriteLE(stream, value); }
-void WriteInt16(TStream& stream, int16_t value) { WriteLE(stream, value); }
-void WriteUInt16(TStream& stream, uint16_t value) { WriteLE(stream, value); }
-void WriteInt32(TStream& stream, int32_t value) { WriteLE(stream, value); }
-void WriteUInt32(TStream& stream, uint32_t value) { WriteLE(stream, value); }
-void WriteInt64(TStream& stream, int64_t value) { WriteLE(stream, value); }
-void WriteDouble(TStream& stream, double value) { WriteLE(stream, value); }
+uint8_t ReadUInt8(TStream& stream)
+{
+    return ReadLE<uint8_t>(stream);
+}
+int16_t ReadInt16(TStream& stream)
+{
+    return ReadLE<int16_t>(stream);
+}
+uint16_t ReadUInt16(TStream& stream)
+{
+    return ReadLE<uint16_t>(stream);
+}
+int32_t ReadInt32(TStream& stream)
+{
+    return ReadLE<int32_t>(stream);
+}
+uint32_t ReadUInt32(TStream& stream)
+{
+    return ReadLE<uint32_t>(stream);
+}
+int64_t ReadInt64(TStream& stream)
+{
+    return ReadLE<int64_t>(stream);
+}
+double ReadDouble(TStream& stream)
+{
+    return ReadLE<double>(stream);
+}
+void WriteUInt8(TStream& stream, uint8_t value)
+{
+    WriteLE(stream, value);
+}
+void WriteInt16(TStream& stream, int16_t value)
+{
+    WriteLE(stream, value);
+}
+void WriteUInt16(TStream& stream, uint16_t value)
+{
+    WriteLE(stream, value);
+}
+void WriteInt32(TStream& stream, int32_t value)
+{
+    WriteLE(stream, value);
+}
+void WriteUInt32(TStream& stream, uint32_t value)
+{
+    WriteLE(stream, value);
+}
+void WriteInt64(TStream& stream, int64_t value)
+{
+    WriteLE(stream, value);
+}
+void WriteDouble(TStream& stream, double value)
+{
+    WriteLE(stream, value);
+}

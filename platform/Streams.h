@@ -38,7 +38,7 @@ enum : uint16_t
 
 class TStream : public TObject
 {
-public:
+  public:
     std::string ClassName() const override { return "TStream"; }
 
     // Reads up to `count` bytes at the position; returns the number read (0 at the end).
@@ -67,7 +67,7 @@ public:
 // A stream over a growable block of memory.
 class TMemoryStream : public TStream
 {
-public:
+  public:
     TMemoryStream() = default;
     std::string ClassName() const override { return "TMemoryStream"; }
 
@@ -91,7 +91,7 @@ public:
     void SaveToStream(TStream& stream) const;
     void SaveToFile(const std::string& fileName) const;
 
-protected:
+  protected:
     std::vector<uint8_t> m_data;
     int64_t m_position = 0;
 };
@@ -101,7 +101,7 @@ protected:
 // file \"%s\". %s" with the system's error text.
 class TFileStream : public TStream
 {
-public:
+  public:
     TFileStream(const std::string& fileName, uint16_t mode);
     ~TFileStream() override;
     std::string ClassName() const override { return "TFileStream"; }
@@ -115,7 +115,7 @@ public:
     const std::string& FileName() const { return m_fileName; }
     int Handle() const { return m_handle; }
 
-private:
+  private:
     std::string m_fileName;
     int m_handle = -1;
 };
@@ -123,7 +123,7 @@ private:
 // A memory stream made from and read back as text.
 class TStringStream : public TMemoryStream
 {
-public:
+  public:
     explicit TStringStream(const std::string& text = std::string());
     std::string ClassName() const override { return "TStringStream"; }
 
@@ -136,7 +136,7 @@ public:
 // A memory stream made from and read back as bytes.
 class TBytesStream : public TMemoryStream
 {
-public:
+  public:
     explicit TBytesStream(const std::vector<uint8_t>& bytes = {});
     std::string ClassName() const override { return "TBytesStream"; }
 

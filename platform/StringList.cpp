@@ -8,8 +8,7 @@
 #include <exception>
 #include <numeric>
 
-namespace
-{
+namespace {
 const char* const kIndexError = "List index out of bounds (%d)";
 const char* const kSortedListError = "Operation not allowed on sorted list";
 const char* const kDuplicateString = "String list does not allow duplicates";
@@ -22,31 +21,27 @@ bool IsBlank(char c)
 // Restores the update count even when an event or a subclass throws.
 class UpdateGuard
 {
-public:
+  public:
     explicit UpdateGuard(TStrings& strings) : m_strings(strings), m_uncaught(std::uncaught_exceptions())
     {
         m_strings.BeginUpdate();
     }
     ~UpdateGuard() noexcept(false)
     {
-        if (std::uncaught_exceptions() == m_uncaught)
-        {
+        if (std::uncaught_exceptions() == m_uncaught) {
             m_strings.EndUpdate();
             return;
         }
         // Already unwinding: the first error is the one to report.
-        try
-        {
+        try {
             m_strings.EndUpdate();
-        }
-        catch (...)
-        {
+        } catch (...) {
         }
     }
     UpdateGuard(const UpdateGuard&) = delete;
     UpdateGuard& operator=(const UpdateGuard&) = delete;
 
-private:
+  private:
     TStrings& m_strings;
     int m_uncaught;
 };
@@ -110,8 +105,7 @@ void TStrings::AddStrings(const TStrings& strings)
 
 void TStrings::Assign(const TPersistent& source)
 {
-    if (const auto* strings = dynamic_cast<const TStrings*>(&source))
-    {
+    if (const auto* strings = dynamic_cast<const TStrings*>(&source)) {
         if (strings == this)
             return;
         UpdateGuard guard(*this);
@@ -187,8 +181,7 @@ int TStrings::IndexOf(const std::string& s) const
 int TStrings::IndexOfName(const std::string& name) const
 {
     const int count = Count();
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         const std::string line = Get(i);
         const auto pos = line.find(m_nameValueSeparator);
         if (pos != std::string::npos && CompareStrings(line.substr(0, pos), name) == 0)
@@ -224,8 +217,7 @@ std::string TStrings::Values(const std::string& name) const
 void TStrings::SetValues(const std::string& name, const std::string& value)
 {
     int index = IndexOfName(name);
-    if (value.empty())
-    {
+    if (value.empty()) {
         if (index >= 0)
             Delete(index);
         return;
@@ -246,8 +238,7 @@ std::string TStrings::ValueFromIndex(int index) const
 
 void TStrings::SetValueFromIndex(int index, const std::string& value)
 {
-    if (value.empty())
-    {
+    if (value.empty()) {
         Delete(index);
         return;
     }
@@ -258,8 +249,7 @@ std::string TStrings::Text() const
 {
     std::string result;
     const int count = Count();
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         result += Get(i);
         result += m_lineBreak;
     }
@@ -271,8 +261,7 @@ void TStrings::SetText(const std::string& text)
     UpdateGuard guard(*this);
     Clear();
     size_t pos = 0;
-    while (pos < text.size())
-    {
+    while (pos < text.size()) {
         size_t end = pos;
         while (end < text.size() && text[end] != '\r' && text[end] != '\n')
             ++end;
@@ -291,22 +280,19 @@ std::string TStrings::DelimitedTextWith(char delimiter, char quote, bool strict)
     if (count == 1 && Get(0).empty())
         return std::string(2, quote);
     std::string result;
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         const std::string item = Get(i);
         const bool needsQuotes = std::any_of(item.begin(), item.end(), [&](char c) {
             return c == delimiter || c == quote || c == '\0' || (!strict && IsBlank(c));
         });
         if (i > 0)
             result += delimiter;
-        if (!needsQuotes)
-        {
+        if (!needsQuotes) {
             result += item;
             continue;
         }
         result += quote;
-        for (char c : item)
-        {
+        for (char c : item) {
             if (c == quote)
                 result += quote;
             result += c;
@@ -328,19 +314,14 @@ void TStrings::SetDelimitedTextWith(const std::string& text, char delimiter, cha
                 ++p;
     };
     skipBlanks();
-    while (p < n)
-    {
+    while (p < n) {
         std::string item;
-        if (text[p] == quote)
-        {
+        if (text[p] == quote) {
             // A doubled quote stands for one; a missing closing quote runs to the end.
             ++p;
-            while (p < n)
-            {
-                if (text[p] == quote)
-                {
-                    if (p + 1 < n && text[p + 1] == quote)
-                    {
+            while (p < n) {
+                if (text[p] == quote) {
+                    if (p + 1 < n && text[p + 1] == quote) {
                         item += quote;
                         p += 2;
                         continue;
@@ -350,9 +331,7 @@ void TStrings::SetDelimitedTextWith(const std::string& text, char delimiter, cha
                 }
                 item += text[p++];
             }
-        }
-        else
-        {
+        } else {
             const size_t start = p;
             while (p < n && text[p] != delimiter && (strict || !IsBlank(text[p])))
                 ++p;
@@ -360,8 +339,7 @@ void TStrings::SetDelimitedTextWith(const std::string& text, char delimiter, cha
         }
         Add(item);
         skipBlanks();
-        if (p < n && text[p] == delimiter)
-        {
+        if (p < n && text[p] == delimiter) {
             if (p + 1 == n)
                 Add(std::string());
             ++p;
@@ -422,8 +400,7 @@ void TStrings::LoadFromStream(TStream& stream)
 {
     const int64_t size = stream.Size() - stream.Position();
     std::string text;
-    if (size > 0)
-    {
+    if (size > 0) {
         text.resize(static_cast<size_t>(size));
         text.resize(static_cast<size_t>(stream.Read(text.data(), size)));
     }
@@ -541,8 +518,7 @@ int TStringList::Add(const std::string& s)
 int TStringList::AddObject(const std::string& s, TObject* object)
 {
     int index = Count();
-    if (m_sorted && Find(s, index))
-    {
+    if (m_sorted && Find(s, index)) {
         // dupIgnore keeps the existing line and its object.
         if (m_duplicates == dupIgnore)
             return index;
@@ -606,17 +582,14 @@ bool TStringList::Find(const std::string& s, int& index) const
     bool found = false;
     int low = 0;
     int high = Count() - 1;
-    while (low <= high)
-    {
+    while (low <= high) {
         const int mid = low + (high - low) / 2;
         const int c = CompareStrings(m_items[mid].text, s);
         if (c < 0)
             low = mid + 1;
-        else
-        {
+        else {
             high = mid - 1;
-            if (c == 0)
-            {
+            if (c == 0) {
                 found = true;
                 if (m_duplicates != dupAccept)
                     low = mid;

@@ -47,7 +47,7 @@ using TStringListSortCompare = std::function<int(TStringList& list, int index1, 
 
 class TStrings : public TPersistent
 {
-public:
+  public:
     TStrings() = default;
     ~TStrings() override = default;
     std::string ClassName() const override { return "TStrings"; }
@@ -124,7 +124,7 @@ public:
     virtual void LoadFromStream(TStream& stream);
     virtual void SaveToStream(TStream& stream) const;
 
-protected:
+  protected:
     // Called with true at the outermost BeginUpdate and false at the outermost EndUpdate.
     virtual void SetUpdateState(bool updating) {}
     // Text comparison used by IndexOf, IndexOfName and sorting: without case by default.
@@ -133,7 +133,7 @@ protected:
     [[noreturn]] static void Error(const char* message, int index);
     void AssignTo(TPersistent& dest) const override;
 
-private:
+  private:
     std::string DelimitedTextWith(char delimiter, char quote, bool strict) const;
     void SetDelimitedTextWith(const std::string& text, char delimiter, char quote, bool strict);
 
@@ -149,7 +149,7 @@ private:
 // set, in which case Delete, Clear and the destructor delete them.
 class TStringList : public TStrings
 {
-public:
+  public:
     TStringList() = default;
     explicit TStringList(bool ownsObjects) : m_ownsObjects(ownsObjects) {}
     ~TStringList() override;
@@ -158,17 +158,17 @@ public:
     int Count() const override { return static_cast<int>(m_items.size()); }
     std::string Get(int index) const override;
     TObject* GetObject(int index) const override;
-    void Put(int index, const std::string& s) override;          // raises on a sorted list
+    void Put(int index, const std::string& s) override; // raises on a sorted list
     void PutObject(int index, TObject* object) override;
-    void Insert(int index, const std::string& s) override;       // raises on a sorted list
+    void Insert(int index, const std::string& s) override; // raises on a sorted list
     void InsertObject(int index, const std::string& s, TObject* object) override;
     void Delete(int index) override;
     void Clear() override;
     int Add(const std::string& s) override;
     int AddObject(const std::string& s, TObject* object) override;
     void Exchange(int index1, int index2) override;
-    void Move(int curIndex, int newIndex) override;              // raises on a sorted list
-    int IndexOf(const std::string& s) const override;            // binary search when sorted
+    void Move(int curIndex, int newIndex) override;   // raises on a sorted list
+    int IndexOf(const std::string& s) const override; // binary search when sorted
 
     // Binary search of a sorted list: true when found; `index` is a match
     // (the first one with dupAccept), or where `s` would be inserted. On an
@@ -179,7 +179,7 @@ public:
     virtual void CustomSort(const TStringListSortCompare& compare);
 
     bool Sorted() const { return m_sorted; }
-    void SetSorted(bool sorted);             // switching on sorts the list
+    void SetSorted(bool sorted); // switching on sorts the list
     TDuplicates Duplicates() const { return m_duplicates; }
     void SetDuplicates(TDuplicates duplicates) { m_duplicates = duplicates; }
     bool CaseSensitive() const { return m_caseSensitive; }
@@ -190,14 +190,14 @@ public:
     TNotifyEvent OnChange;   // after a change, or at the outermost EndUpdate
     TNotifyEvent OnChanging; // before a change, or at the outermost BeginUpdate
 
-protected:
+  protected:
     virtual void Changed();
     virtual void Changing();
     void SetUpdateState(bool updating) override;
     int CompareStrings(const std::string& s1, const std::string& s2) const override;
     virtual void InsertItem(int index, const std::string& s, TObject* object);
 
-private:
+  private:
     struct Item
     {
         std::string text;

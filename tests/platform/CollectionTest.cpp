@@ -7,11 +7,10 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 class TNamedItem : public TCollectionItem
 {
-public:
+  public:
     std::string ClassName() const override { return "TNamedItem"; }
     std::string DisplayName() const override { return Name.empty() ? TCollectionItem::DisplayName() : Name; }
 
@@ -22,8 +21,7 @@ public:
     }
     void Assign(const TPersistent& source) override
     {
-        if (const auto* item = dynamic_cast<const TNamedItem*>(&source))
-        {
+        if (const auto* item = dynamic_cast<const TNamedItem*>(&source)) {
             Name = item->Name;
             return;
         }
@@ -36,7 +34,7 @@ public:
 // A collection that records its notices and forwards updates to its owner.
 class TRecordingCollection : public TOwnedCollection
 {
-public:
+  public:
     explicit TRecordingCollection(TPersistent* owner = nullptr)
         : TOwnedCollection(owner, CollectionItemClass<TNamedItem>())
     {
@@ -59,7 +57,7 @@ public:
 
     std::vector<std::string> Log;
 
-protected:
+  protected:
     void Update(TCollectionItem* item) override
     {
         Log.push_back(item ? "update " + static_cast<TNamedItem*>(item)->Name : "update all");
@@ -154,16 +152,12 @@ TEST(Collection, IndexMoveExchangeInsert)
         {"Insert", [&] { coll.Insert(7); }, "List index out of bounds (7)"},
         {"Exchange", [&] { coll.Exchange(0, 5); }, "List index out of bounds (5)"},
     };
-    for (const auto& c : bad)
-    {
+    for (const auto& c : bad) {
         SCOPED_TRACE(c.desc);
-        try
-        {
+        try {
             c.action();
             ADD_FAILURE() << "no EListError";
-        }
-        catch (const EListError& e)
-        {
+        } catch (const EListError& e) {
             EXPECT_EQ(e.Message(), c.message);
         }
     }
@@ -187,13 +181,10 @@ TEST(Collection, AssignCopiesThroughTheItems)
     {
     };
     TCollection plain(CollectionItemClass<TPlainItem>());
-    try
-    {
+    try {
         plain.Assign(source);
         FAIL() << "no EConvertError";
-    }
-    catch (const EConvertError& e)
-    {
+    } catch (const EConvertError& e) {
         EXPECT_EQ(e.Message(), "Cannot assign a TNamedItem to a TCollectionItem");
     }
     EXPECT_EQ(plain.UpdateCount(), 0);

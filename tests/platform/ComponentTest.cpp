@@ -5,14 +5,13 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 using Log = std::vector<std::string>;
 
 // A component that records what it hears and what it is told about its end.
 class TProbe : public TComponent
 {
-public:
+  public:
     TProbe(TComponent* owner, const std::string& name, Log* log) : TComponent(owner), m_log(log)
     {
         SetName(name);
@@ -33,18 +32,17 @@ public:
             partner->FreeNotification(this);
     }
 
-protected:
+  protected:
     void Notification(TComponent* component, TOperation operation) override
     {
         TComponent::Notification(component, operation);
-        if (operation == opRemove && component == Partner)
-        {
+        if (operation == opRemove && component == Partner) {
             Partner = nullptr;
             m_log->push_back(Name() + " lost partner");
         }
     }
 
-private:
+  private:
     Log* m_log;
 };
 } // namespace
@@ -139,16 +137,12 @@ TEST(Component, NamesAreIdentifiersAndUnique)
         {"my edit", "'my edit' is not a valid component name"},
         {"Grüße", "'Grüße' is not a valid component name"},
     };
-    for (const auto& c : bad)
-    {
+    for (const auto& c : bad) {
         SCOPED_TRACE(c.name);
-        try
-        {
+        try {
             b->SetName(c.name);
             ADD_FAILURE() << "no EComponentError";
-        }
-        catch (const EComponentError& e)
-        {
+        } catch (const EComponentError& e) {
             EXPECT_EQ(e.Message(), c.message);
         }
         EXPECT_EQ(b->Name(), "");
@@ -210,7 +204,7 @@ TEST(Component, ComponentsGoingWithTheOwnerAreMarkedAndReleased)
     Log log;
     class TWatcher : public TComponent
     {
-    public:
+      public:
         TWatcher(TComponent* owner, Log* log) : TComponent(owner), m_log(log) {}
         ~TWatcher() override
         {
@@ -218,7 +212,7 @@ TEST(Component, ComponentsGoingWithTheOwnerAreMarkedAndReleased)
             m_log->push_back(Owner() ? "still owned" : "released");
         }
 
-    private:
+      private:
         Log* m_log;
     };
     auto* owner = new TComponent();

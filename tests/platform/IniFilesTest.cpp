@@ -11,13 +11,12 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 using Lines = std::vector<std::string>;
 
 class IniFileTest : public testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         std::string pattern = (std::filesystem::temp_directory_path() / "kld-ini-XXXXXX").string();
@@ -48,15 +47,11 @@ protected:
     std::string m_file;
 };
 
-template <class E>
-std::string MessageOf(const std::function<void()>& action)
+template <class E> std::string MessageOf(const std::function<void()>& action)
 {
-    try
-    {
+    try {
         action();
-    }
-    catch (const E& e)
-    {
+    } catch (const E& e) {
         return e.Message();
     }
     return "(no exception)";
@@ -132,8 +127,7 @@ TEST_F(IniFileTest, ValuesAreRaw)
         {"Empty", ""},
         {"Escapes", "C:\\temp\\n"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.key);
         EXPECT_EQ(ini.ReadString("s", c.key, "default"), c.expected);
     }
@@ -158,9 +152,14 @@ TEST_F(IniFileTest, TypedValues)
         const char* key;
         int expected;
     };
-    for (const IntCase& c : {IntCase{"Int", 42}, {"Neg", -7}, {"Hex", 31}, {"HexC", 16}, {"Text", -1},
-                             {"Huge", -1}, {"Missing", -1}, {"Blank", -1}})
-    {
+    for (const IntCase& c : {IntCase{"Int", 42},
+                             {"Neg", -7},
+                             {"Hex", 31},
+                             {"HexC", 16},
+                             {"Text", -1},
+                             {"Huge", -1},
+                             {"Missing", -1},
+                             {"Blank", -1}}) {
         SCOPED_TRACE(c.key);
         EXPECT_EQ(ini.ReadInteger("N", c.key, -1), c.expected);
     }
@@ -170,10 +169,15 @@ TEST_F(IniFileTest, TypedValues)
         bool def;
         bool expected;
     };
-    for (const BoolCase& c : {BoolCase{"T1", false, true}, {"T2", false, true}, {"T3", false, true},
-                              {"F1", true, false}, {"F2", true, false}, {"Yes", true, true}, {"Yes", false, false},
-                              {"Blank", true, true}, {"Missing", false, false}})
-    {
+    for (const BoolCase& c : {BoolCase{"T1", false, true},
+                              {"T2", false, true},
+                              {"T3", false, true},
+                              {"F1", true, false},
+                              {"F2", true, false},
+                              {"Yes", true, true},
+                              {"Yes", false, false},
+                              {"Blank", true, true},
+                              {"Missing", false, false}}) {
         SCOPED_TRACE(c.key);
         EXPECT_EQ(ini.ReadBool("N", c.key, c.def), c.expected);
     }
@@ -268,8 +272,7 @@ TEST_F(IniFileTest, RefusesTextThatWouldBreakTheFile)
         {"key like a section", "S", "[X]", "v"},
         {"key like a comment", "S", ";k", "v"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.desc);
         EXPECT_THROW(ini.WriteString(c.section, c.key, c.value), EIniFileException);
     }

@@ -4,16 +4,15 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 class TCounted : public TObject
 {
-public:
+  public:
     TCounted(int value, int* deletions) : Value(value), m_deletions(deletions) {}
     ~TCounted() override { ++*m_deletions; }
     int Value;
 
-private:
+  private:
     int* m_deletions;
 };
 
@@ -91,13 +90,10 @@ TEST(ObjectList, SortMoveAndErrors)
     EXPECT_EQ(list.First(), list.Items(0));
     EXPECT_EQ(list.Last(), list.Items(3));
 
-    try
-    {
+    try {
         list.Items(4);
         FAIL() << "no EListError";
-    }
-    catch (const EListError& e)
-    {
+    } catch (const EListError& e) {
         EXPECT_EQ(e.Message(), "List index out of bounds (4)");
     }
     EXPECT_THROW(list.Insert(6, nullptr), EListError);
@@ -110,11 +106,11 @@ TEST(List, NotifyAndPack)
 {
     class TRecordingList : public TList
     {
-    public:
+      public:
         ~TRecordingList() override { Clear(); }
         std::vector<std::pair<void*, TListNotification>> Notices;
 
-    protected:
+      protected:
         void Notify(void* item, TListNotification action) override { Notices.emplace_back(item, action); }
     };
     int x = 0;

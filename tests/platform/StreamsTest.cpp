@@ -9,12 +9,11 @@
 #include <fstream>
 #include <string>
 
-namespace
-{
+namespace {
 // A fresh folder per test, removed afterwards.
 class TempFolder
 {
-public:
+  public:
     TempFolder()
     {
         std::string pattern = (std::filesystem::temp_directory_path() / "kld-streams-XXXXXX").string();
@@ -23,7 +22,7 @@ public:
     ~TempFolder() { std::filesystem::remove_all(m_path); }
     std::string File(const std::string& name) const { return (m_path / name).string(); }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
@@ -33,15 +32,11 @@ std::string ReadFile(const std::string& fileName)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-template <class E>
-std::string MessageOf(const std::function<void()>& action)
+template <class E> std::string MessageOf(const std::function<void()>& action)
 {
-    try
-    {
+    try {
         action();
-    }
-    catch (const E& e)
-    {
+    } catch (const E& e) {
         return e.Message();
     }
     return "(no exception)";
@@ -134,7 +129,8 @@ TEST(MemoryStream, LoadAndSave)
     stream.WriteBuffer("payload\0bytes", 13);
     stream.SetPosition(3);
     stream.SaveToFile(folder.File("out.bin"));
-    EXPECT_EQ(ReadFile(folder.File("out.bin")), std::string("payload\0bytes", 13)) << "saving ignores the position";
+    EXPECT_EQ(ReadFile(folder.File("out.bin")), std::string("payload\0bytes", 13))
+        << "saving ignores the position";
 
     TMemoryStream back;
     back.LoadFromFile(folder.File("out.bin"));

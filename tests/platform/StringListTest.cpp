@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 using Lines = std::vector<std::string>;
 
 Lines LinesOf(const TStrings& list)
@@ -31,11 +30,11 @@ void Fill(TStrings& list, const Lines& lines)
 // An object that reports its deletion.
 class Tracked : public TObject
 {
-public:
+  public:
     explicit Tracked(int* deletions) : m_deletions(deletions) {}
     ~Tracked() override { ++*m_deletions; }
 
-private:
+  private:
     int* m_deletions;
 };
 } // namespace
@@ -63,8 +62,7 @@ TEST(StringListCommaText, Write)
         {"UTF-8 letters need no quotes", {"Müller", "Zoë"}, "Müller,Zoë"},
         {"equals sign needs no quotes", {"URL=http://x/y"}, "URL=http://x/y"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.desc);
         TStringList list;
         Fill(list, c.lines);
@@ -100,8 +98,7 @@ TEST(StringListCommaText, Read)
         {"quoted line breaks are kept", "\"a\r\nb\"", {"a\r\nb"}},
         {"quote inside an unquoted item is kept", "a\"b", {"a\"b"}},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.desc);
         TStringList list;
         list.Add("old line");
@@ -122,8 +119,7 @@ TEST(StringListCommaText, RoundTripKeepsEveryLine)
         {" lead", "trail ", "\t", "x,y"},
         {std::string("nul\0inside", 10), "z"},
     };
-    for (const auto& lines : samples)
-    {
+    for (const auto& lines : samples) {
         SCOPED_TRACE(testing::PrintToString(lines));
         TStringList source;
         Fill(source, lines);
@@ -161,8 +157,7 @@ TEST(StringListDelimitedText, StrictDelimiter)
         {"quoted items still unquote", "\"x,y\",z", {"x,y", "z"}},
         {"trailing delimiter adds an empty item", "a,", {"a", ""}},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.desc);
         TStringList list;
         list.SetStrictDelimiter(true);
@@ -241,8 +236,7 @@ TEST(StringListText, JoinAndSplit)
         {"empty text", "", {}},
         {"LF CR is two breaks", "a\n\rb", {"a", "", "b"}},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.desc);
         list.SetText(c.text);
         EXPECT_EQ(LinesOf(list), c.expected);
@@ -257,13 +251,10 @@ TEST(StringListEditing, IndexErrors)
     TStringList list;
     Fill(list, {"a", "b"});
     auto expectIndexError = [](const std::function<void()>& action, const std::string& message) {
-        try
-        {
+        try {
             action();
             ADD_FAILURE() << "no EListError";
-        }
-        catch (const EListError& e)
-        {
+        } catch (const EListError& e) {
             EXPECT_EQ(e.Message(), message);
         }
     };
@@ -336,18 +327,15 @@ TEST(StringListEditing, AssignFromUnrelatedClassRaises)
 {
     class TOther : public TPersistent
     {
-    public:
+      public:
         std::string ClassName() const override { return "TOther"; }
     };
     TStringList list;
     TOther other;
-    try
-    {
+    try {
         list.Assign(other);
         FAIL() << "no EConvertError";
-    }
-    catch (const EConvertError& e)
-    {
+    } catch (const EConvertError& e) {
         EXPECT_EQ(e.Message(), "Cannot assign a TOther to a TStringList");
     }
 }
@@ -357,7 +345,8 @@ TEST(StringListSorted, FindAndDuplicates)
     TStringList list;
     Fill(list, {"pear", "Apple", "banana", "apple"});
     list.SetSorted(true);
-    EXPECT_EQ(LinesOf(list), (Lines{"Apple", "apple", "banana", "pear"})) << "sorting is stable and without case";
+    EXPECT_EQ(LinesOf(list), (Lines{"Apple", "apple", "banana", "pear"}))
+        << "sorting is stable and without case";
 
     int index = -1;
     EXPECT_TRUE(list.Find("APPLE", index));
@@ -383,13 +372,10 @@ TEST(StringListSorted, FindAndDuplicates)
     EXPECT_EQ(list.Add("cherry"), 3) << "a sorted list inserts in order";
 
     list.SetDuplicates(dupError);
-    try
-    {
+    try {
         list.Add("banana");
         FAIL() << "no EListError";
-    }
-    catch (const EListError& e)
-    {
+    } catch (const EListError& e) {
         EXPECT_EQ(e.Message(), "String list does not allow duplicates");
     }
     EXPECT_EQ(list.Count(), 6);
@@ -405,16 +391,12 @@ TEST(StringListSorted, PositionalEditsRaise)
         {"Put", [&] { list.SetStrings(0, "z"); }},
         {"Move", [&] { list.Move(0, 1); }},
     };
-    for (const auto& [name, edit] : edits)
-    {
+    for (const auto& [name, edit] : edits) {
         SCOPED_TRACE(name);
-        try
-        {
+        try {
             edit();
             ADD_FAILURE() << "no EListError";
-        }
-        catch (const EListError& e)
-        {
+        } catch (const EListError& e) {
             EXPECT_EQ(e.Message(), "Operation not allowed on sorted list");
         }
         EXPECT_EQ(LinesOf(list), (Lines{"a", "b"}));
@@ -439,9 +421,7 @@ TEST(StringListSorted, CustomSortAndLatinLetters)
 {
     TStringList list;
     Fill(list, {"10", "9", "100"});
-    list.CustomSort([](TStringList& l, int i, int j) {
-        return StrToInt(l.Get(i)) - StrToInt(l.Get(j));
-    });
+    list.CustomSort([](TStringList& l, int i, int j) { return StrToInt(l.Get(i)) - StrToInt(l.Get(j)); });
     EXPECT_EQ(LinesOf(list), (Lines{"9", "10", "100"}));
 
     // A compare function that answers at random still leaves every line.
@@ -551,7 +531,8 @@ TEST(StringListFiles, StreamRoundTripAndBom)
     back.LoadFromStream(stream);
     EXPECT_EQ(LinesOf(back), (Lines{"Grüße", "", "zwei"}));
 
-    TStringStream withBom("\xEF\xBB\xBF" "first\nsecond");
+    TStringStream withBom("\xEF\xBB\xBF"
+                          "first\nsecond");
     back.LoadFromStream(withBom);
     EXPECT_EQ(LinesOf(back), (Lines{"first", "second"}));
 }
