@@ -640,7 +640,7 @@ Variant& Variant::operator[](int index)
     return data.Items[ElementOffset(data, &index, 1)];
 }
 
-Variant Variant::GetElement(std::initializer_list<int> indices) const
+const Variant& Variant::GetElement(std::initializer_list<int> indices) const
 {
     const ArrayData& data = ArrayRef();
     return data.Items[ElementOffset(data, indices.begin(), indices.size())];

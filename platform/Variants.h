@@ -180,7 +180,7 @@ public:
     // reference keep the type they are given.
     const Variant& operator[](int index) const;
     Variant& operator[](int index);
-    Variant GetElement(std::initializer_list<int> indices) const;
+    const Variant& GetElement(std::initializer_list<int> indices) const;
     // Converts `value` to the array's element type unless that is varVariant.
     void SetElement(std::initializer_list<int> indices, const Variant& value);
 
