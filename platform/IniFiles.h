@@ -9,7 +9,11 @@
 //   and line-break style when written; new keys go after the last entry of
 //   their section, new sections at the end.
 // - A missing or unreadable file reads as empty. Writing a file that cannot
-//   be written raises EIniFileException "Unable to write to <path>".
+//   be written raises EIniFileException "Unable to write to <path>"; so does
+//   writing over a file that exists but could not be read, which is never
+//   replaced by what little was read of it. A failed write leaves the object
+//   holding what the file holds. Files are replaced through a temporary file
+//   in the same folder, so a failure half-way leaves the old file whole.
 // - A section, key or value that would break the file's line structure (a
 //   line break anywhere, ']' in a section, '=' in a key, a key starting with
 //   '[' or ';') is refused with EIniFileException before anything changes.
@@ -17,7 +21,8 @@
 //   "0" and other integers are read as well (non-zero is true). Numbers are
 //   locale-free.
 //
-// `TIniFile` writes the file on every Write*, EraseSection and DeleteKey, and
+// `TIniFile` writes the file on every Write*, and on every EraseSection and
+// DeleteKey that removes something, and
 // re-reads it whenever it changed on disk, so several TIniFile objects on one
 // file (or another program) do not undo each other's writes. `TMemIniFile`
 // reads the file once and writes only on UpdateFile.
