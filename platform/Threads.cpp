@@ -296,7 +296,18 @@ void TThread::Start()
 {
     if (m_started.exchange(true))
         throw Exception("Cannot call Start on a running or finished thread");
-    m_thread = std::thread([this] { Run(); });
+    // The new thread waits until m_thread is stored: before that it could
+    // neither test whether it is itself (WaitFor, the destructor) nor free
+    // itself without Start writing to a freed object. The gate is shared, so
+    // that unlocking it here never touches this object.
+    auto gate = std::make_shared<std::mutex>();
+    std::unique_lock<std::mutex> hold(*gate);
+    m_thread = std::thread([this, gate] {
+        {
+            std::lock_guard<std::mutex> wait(*gate);
+        }
+        Run();
+    });
 }
 
 void TThread::Run()
