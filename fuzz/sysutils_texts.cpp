@@ -11,16 +11,14 @@
 #include "platform/DateUtils.h"
 #include "platform/SysUtils.h"
 
-namespace
-{
+namespace {
 
 // A width or precision of many digits asks for a text of that size; that is
 // the caller's request, not a fault, so such inputs are not worth a run.
 bool HasLongNumber(const std::string& s)
 {
     int run = 0;
-    for (char c : s)
-    {
+    for (char c : s) {
         run = (c >= '0' && c <= '9') ? run + 1 : 0;
         if (run > 3)
             return true;
@@ -31,17 +29,13 @@ bool HasLongNumber(const std::string& s)
 void CheckReaders(const std::string& text)
 {
     double f = 0;
-    if (TryStrToFloat(text, f))
-    {
+    if (TryStrToFloat(text, f)) {
         // Fifteen digits of the largest doubles round beyond the double range.
         double back = 0;
-        if (!TryStrToFloat(FloatToStr(f), back))
-        {
+        if (!TryStrToFloat(FloatToStr(f), back)) {
             if (std::fabs(f) < 1.7976931348623e308)
                 std::abort();
-        }
-        else if (f != 0 && std::fabs(back - f) > std::fabs(f) * 1e-14)
-        {
+        } else if (f != 0 && std::fabs(back - f) > std::fabs(f) * 1e-14) {
             std::abort();
         }
     }
@@ -49,8 +43,7 @@ void CheckReaders(const std::string& text)
     if (TryStrToInt64(text, i) && StrToInt64(IntToStr(i)) != i)
         std::abort();
     TDateTime dt = 0;
-    if (TryStrToDateTime(text, dt))
-    {
+    if (TryStrToDateTime(text, dt)) {
         TDateTime back = 0;
         // The text shows whole seconds.
         if (!TryStrToDateTime(DateTimeToStr(dt), back) || std::fabs(back - dt) > 1.001 / SecsPerDay)
@@ -64,12 +57,9 @@ void CheckWriters(const std::string& text)
 {
     if (HasLongNumber(text))
         return;
-    try
-    {
+    try {
         (void)FormatList(text, {42, 3.25, "abc", int64_t(-7)});
-    }
-    catch (const EConvertError&)
-    {
+    } catch (const EConvertError&) {
     }
     (void)FormatFloat(text, -1234.5678);
     (void)FormatFloat(text, 0.0);

@@ -4,8 +4,7 @@
 #include <cmath>
 #include <ctime>
 
-namespace
-{
+namespace {
 
 // A moment as a calendar day (days from 1899-12-30) and the milliseconds of
 // that day, the form every conversion goes through.
@@ -34,8 +33,7 @@ TimeStamp ToStamp(TDateTime value)
     TimeStamp ts;
     ts.Day = int64_t(whole);
     ts.MSec = std::llround(std::fabs(value - whole) * MSecsPerDay);
-    if (ts.MSec >= MSecsPerDay)
-    {
+    if (ts.MSec >= MSecsPerDay) {
         ts.MSec -= MSecsPerDay;
         ts.Day += 1;
     }
@@ -129,7 +127,8 @@ bool TryEncodeDate(int year, int month, int day, TDateTime& value)
 
 bool TryEncodeTime(int hour, int min, int sec, int msec, TDateTime& value)
 {
-    if (hour < 0 || hour >= HoursPerDay || min < 0 || min >= 60 || sec < 0 || sec >= 60 || msec < 0 || msec >= 1000)
+    if (hour < 0 || hour >= HoursPerDay || min < 0 || min >= 60 || sec < 0 || sec >= 60 || msec < 0 ||
+        msec >= 1000)
         return false;
     value = double(((hour * 60 + min) * 60 + sec) * 1000 + msec) / MSecsPerDay;
     return true;
@@ -189,7 +188,8 @@ void DecodeTime(TDateTime value, int& hour, int& min, int& sec, int& msec)
     hour = int(ms / 60);
 }
 
-void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour, int& min, int& sec, int& msec)
+void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour, int& min, int& sec,
+                    int& msec)
 {
     DecodeDate(value, year, month, day);
     DecodeTime(value, hour, min, sec, msec);
@@ -384,8 +384,7 @@ TDateTime UnixToDateTime(int64_t seconds)
 // ---------------------------------------------------------------------------
 // FormatDateTime
 
-namespace
-{
+namespace {
 
 char Upper(char c)
 {
@@ -396,8 +395,7 @@ bool StartsWithNoCase(std::string_view s, size_t pos, std::string_view prefix)
 {
     if (s.size() - pos < prefix.size())
         return false;
-    for (size_t k = 0; k < prefix.size(); ++k)
-    {
+    for (size_t k = 0; k < prefix.size(); ++k) {
         if (Upper(s[pos + k]) != Upper(prefix[k]))
             return false;
     }
@@ -414,7 +412,7 @@ std::string Padded(int value, int digits)
 
 class DateTimeWriter
 {
-public:
+  public:
     DateTimeWriter(TDateTime value, const TFormatSettings& fs) : m_fs(fs)
     {
         TimeStamp ts = ToStamp(value);
@@ -433,7 +431,7 @@ public:
         return m_out;
     }
 
-private:
+  private:
     // Nested formats (the short date inside "c"...) are followed two levels
     // deep, so a settings format naming itself cannot recurse without end.
     void AppendNested(std::string_view format, int depth)
@@ -445,11 +443,9 @@ private:
     bool TwelveHourClockAhead(std::string_view format, size_t pos) const
     {
         char quote = 0;
-        for (; pos < format.size(); ++pos)
-        {
+        for (; pos < format.size(); ++pos) {
             char c = format[pos];
-            if (quote)
-            {
+            if (quote) {
                 if (c == quote)
                     quote = 0;
                 continue;
@@ -469,12 +465,10 @@ private:
     {
         char lastToken = ' ';
         size_t pos = 0;
-        while (pos < format.size())
-        {
+        while (pos < format.size()) {
             char c = format[pos];
             char token = Upper(c);
-            if (token >= 'A' && token <= 'Z')
-            {
+            if (token >= 'A' && token <= 'Z') {
                 if (token == 'M' && lastToken == 'H')
                     token = 'N';
                 lastToken = token;
@@ -482,8 +476,7 @@ private:
             size_t count = 1;
             while (pos + count < format.size() && Upper(format[pos + count]) == Upper(c))
                 ++count;
-            switch (token)
-            {
+            switch (token) {
             case 'Y':
                 m_out += count <= 2 ? Padded(m_year % 100, 2) : Padded(m_year, 4);
                 pos += count;
@@ -512,8 +505,7 @@ private:
                 break;
             case 'H': {
                 int hour = m_hour;
-                if (TwelveHourClockAhead(format, pos + count))
-                {
+                if (TwelveHourClockAhead(format, pos + count)) {
                     hour %= 12;
                     if (hour == 0)
                         hour = 12;
@@ -540,8 +532,7 @@ private:
                 break;
             case 'C':
                 AppendNested(m_fs.ShortDateFormat, depth);
-                if (m_hour != 0 || m_min != 0 || m_sec != 0 || m_msec != 0)
-                {
+                if (m_hour != 0 || m_min != 0 || m_sec != 0 || m_msec != 0) {
                     m_out += ' ';
                     AppendNested(m_fs.LongTimeFormat, depth);
                 }
@@ -580,18 +571,15 @@ private:
     size_t AppendAmPm(std::string_view format, size_t pos)
     {
         bool pm = m_hour >= 12;
-        if (StartsWithNoCase(format, pos, "AM/PM"))
-        {
+        if (StartsWithNoCase(format, pos, "AM/PM")) {
             m_out.append(format, pos + (pm ? 3 : 0), 2);
             return pos + 5;
         }
-        if (StartsWithNoCase(format, pos, "A/P"))
-        {
+        if (StartsWithNoCase(format, pos, "A/P")) {
             m_out += format[pos + (pm ? 2 : 0)];
             return pos + 3;
         }
-        if (StartsWithNoCase(format, pos, "AMPM"))
-        {
+        if (StartsWithNoCase(format, pos, "AMPM")) {
             m_out += pm ? m_fs.TimePMString : m_fs.TimeAMString;
             return pos + 4;
         }
@@ -651,17 +639,19 @@ std::string TimeToStr(TDateTime value)
 // ---------------------------------------------------------------------------
 // Reading dates and times
 
-namespace
-{
+namespace {
 
-enum class DateOrder { MDY, DMY, YMD };
+enum class DateOrder
+{
+    MDY,
+    DMY,
+    YMD
+};
 
 DateOrder GetDateOrder(std::string_view shortDateFormat)
 {
-    for (char c : shortDateFormat)
-    {
-        switch (Upper(c))
-        {
+    for (char c : shortDateFormat) {
+        switch (Upper(c)) {
         case 'D':
             return DateOrder::DMY;
         case 'Y':
@@ -677,7 +667,7 @@ DateOrder GetDateOrder(std::string_view shortDateFormat)
 
 class DateScanner
 {
-public:
+  public:
     DateScanner(std::string_view s, const TFormatSettings& fs) : m_s(s), m_fs(fs) {}
 
     bool AtEnd()
@@ -693,13 +683,11 @@ public:
             return false;
         DateOrder order = GetDateOrder(m_fs.ShortDateFormat);
         int y, m, d;
-        if (ScanChar(m_fs.DateSeparator))
-        {
+        if (ScanChar(m_fs.DateSeparator)) {
             if (!ScanNumber(n3, l3))
                 return false;
             int yearDigits = 0;
-            switch (order)
-            {
+            switch (order) {
             case DateOrder::MDY:
                 m = n1, d = n2, y = n3, yearDigits = l3;
                 break;
@@ -712,9 +700,7 @@ public:
             }
             if (yearDigits <= 2)
                 y = ExpandTwoDigitYear(y);
-        }
-        else
-        {
+        } else {
             y = CurrentYear();
             if (order == DateOrder::DMY)
                 d = n1, m = n2;
@@ -730,17 +716,14 @@ public:
         if (!ScanNumber(hour, len))
             return false;
         bool withMinutes = false;
-        if (ScanChar(m_fs.TimeSeparator))
-        {
+        if (ScanChar(m_fs.TimeSeparator)) {
             if (!ScanNumber(min, len))
                 return false;
             withMinutes = true;
-            if (ScanChar(m_fs.TimeSeparator))
-            {
+            if (ScanChar(m_fs.TimeSeparator)) {
                 if (!ScanNumber(sec, len))
                     return false;
-                if (m_pos < m_s.size() && m_s[m_pos] == m_fs.DecimalSeparator)
-                {
+                if (m_pos < m_s.size() && m_s[m_pos] == m_fs.DecimalSeparator) {
                     ++m_pos;
                     if (!ScanFraction(msec))
                         return false;
@@ -755,8 +738,7 @@ public:
             baseHour = 12;
         if (baseHour < 0 && !withMinutes)
             return false;
-        if (baseHour >= 0)
-        {
+        if (baseHour >= 0) {
             if (hour == 0 || hour > 12)
                 return false;
             hour = hour % 12 + baseHour;
@@ -764,7 +746,7 @@ public:
         return TryEncodeTime(hour, min, sec, msec, value);
     }
 
-private:
+  private:
     void SkipBlanks()
     {
         while (m_pos < m_s.size() && m_s[m_pos] == ' ')
@@ -777,8 +759,7 @@ private:
         SkipBlanks();
         value = 0;
         digits = 0;
-        while (m_pos < m_s.size() && m_s[m_pos] >= '0' && m_s[m_pos] <= '9')
-        {
+        while (m_pos < m_s.size() && m_s[m_pos] >= '0' && m_s[m_pos] <= '9') {
             if (digits == 4)
                 return false;
             value = value * 10 + (m_s[m_pos] - '0');
@@ -793,8 +774,7 @@ private:
     {
         int digits = 0;
         msec = 0;
-        while (m_pos < m_s.size() && m_s[m_pos] >= '0' && m_s[m_pos] <= '9')
-        {
+        while (m_pos < m_s.size() && m_s[m_pos] >= '0' && m_s[m_pos] <= '9') {
             if (digits == 3)
                 return false;
             msec = msec * 10 + (m_s[m_pos] - '0');
@@ -811,8 +791,7 @@ private:
     bool ScanChar(char c)
     {
         SkipBlanks();
-        if (m_pos < m_s.size() && m_s[m_pos] == c)
-        {
+        if (m_pos < m_s.size() && m_s[m_pos] == c) {
             ++m_pos;
             return true;
         }
@@ -878,8 +857,7 @@ bool TryStrToDateTime(std::string_view s, TDateTime& value, const TFormatSetting
     TDateTime date = 0;
     if (!scan.ScanDate(date))
         return TryStrToTime(s, value, settings);
-    if (scan.AtEnd())
-    {
+    if (scan.AtEnd()) {
         value = date;
         return true;
     }

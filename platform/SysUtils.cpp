@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstring>
 
-
 TFormatSettings FormatSettings;
 
 // ---------------------------------------------------------------------------
@@ -25,8 +24,7 @@ EAssertionFailed::EAssertionFailed(const std::string& unit, const std::string& c
 // ---------------------------------------------------------------------------
 // Decimal digits of a double
 
-namespace
-{
+namespace {
 
 // value = 0.Digits x 10^Exponent; no digits means zero.
 struct DecimalRec
@@ -53,8 +51,7 @@ DecimalRec FloatToDecimal(double value, int precision, int decimals)
     std::string_view text(buf, res.ptr - buf);
     size_t e = text.find('e');
     std::string digits;
-    for (char c : text.substr(0, e))
-    {
+    for (char c : text.substr(0, e)) {
         if (c != '.')
             digits += c;
     }
@@ -68,20 +65,15 @@ DecimalRec FloatToDecimal(double value, int precision, int decimals)
         return rec;
     bool roundUp = size_t(keep) < digits.size() && digits[keep] >= '5';
     digits.resize(std::min<size_t>(keep, digits.size()));
-    if (roundUp)
-    {
+    if (roundUp) {
         int k = int(digits.size()) - 1;
-        while (k >= 0 && digits[k] == '9')
-        {
+        while (k >= 0 && digits[k] == '9') {
             digits[k] = '0';
             --k;
         }
-        if (k >= 0)
-        {
+        if (k >= 0) {
             ++digits[k];
-        }
-        else
-        {
+        } else {
             digits.insert(digits.begin(), '1');
             digits.pop_back();
             ++exponent;
@@ -124,8 +116,7 @@ std::string GroupThousands(const std::string& digits, char separator)
 {
     std::string out;
     size_t n = digits.size();
-    for (size_t k = 0; k < n; ++k)
-    {
+    for (size_t k = 0; k < n; ++k) {
         if (k > 0 && (n - k) % 3 == 0)
             out += separator;
         out += digits[k];
@@ -155,11 +146,9 @@ std::string GeneralText(double value, int precision, int expDigits, const TForma
         return "0";
     precision = std::clamp(precision, 1, MaxFloatDigits);
     std::string out = rec.Negative ? "-" : "";
-    if (rec.Exponent > precision || rec.Exponent < -3)
-    {
+    if (rec.Exponent > precision || rec.Exponent < -3) {
         out += rec.Digits[0];
-        if (rec.Digits.size() > 1)
-        {
+        if (rec.Digits.size() > 1) {
             out += fs.DecimalSeparator;
             out.append(rec.Digits, 1);
         }
@@ -170,8 +159,7 @@ std::string GeneralText(double value, int precision, int expDigits, const TForma
         out += PaddedNumber(std::labs(e), expDigits);
         return out;
     }
-    if (rec.Exponent <= 0)
-    {
+    if (rec.Exponent <= 0) {
         out += '0';
         out += fs.DecimalSeparator;
         out.append(size_t(-rec.Exponent), '0');
@@ -179,8 +167,7 @@ std::string GeneralText(double value, int precision, int expDigits, const TForma
         return out;
     }
     out += IntegerDigits(rec);
-    if (rec.Digits.size() > size_t(rec.Exponent))
-    {
+    if (rec.Digits.size() > size_t(rec.Exponent)) {
         out += fs.DecimalSeparator;
         out.append(rec.Digits, size_t(rec.Exponent));
     }
@@ -193,8 +180,7 @@ std::string ExponentText(double value, int precision, int expDigits, const TForm
     DecimalRec rec = FloatToDecimal(value, precision, NoDecimalLimit);
     std::string out = rec.Negative ? "-" : "";
     out += DigitAt(rec, 0);
-    if (precision > 1)
-    {
+    if (precision > 1) {
         out += fs.DecimalSeparator;
         for (int k = 1; k < precision; ++k)
             out += DigitAt(rec, k);
@@ -215,8 +201,7 @@ std::string FixedBody(double value, int decimals, bool thousands, const TFormatS
     if (intPart.empty())
         intPart = "0";
     std::string out = thousands ? GroupThousands(intPart, fs.ThousandSeparator) : intPart;
-    if (decimals > 0)
-    {
+    if (decimals > 0) {
         out += fs.DecimalSeparator;
         out += FractionDigits(rec, decimals);
     }
@@ -226,10 +211,8 @@ std::string FixedBody(double value, int decimals, bool thousands, const TFormatS
 std::string CurrencyText(const std::string& body, bool negative, const TFormatSettings& fs)
 {
     const std::string& c = fs.CurrencyString;
-    if (!negative)
-    {
-        switch (fs.CurrencyFormat)
-        {
+    if (!negative) {
+        switch (fs.CurrencyFormat) {
         case 1:
             return body + c;
         case 2:
@@ -240,8 +223,7 @@ std::string CurrencyText(const std::string& body, bool negative, const TFormatSe
             return c + body;
         }
     }
-    switch (fs.NegCurrFormat)
-    {
+    switch (fs.NegCurrFormat) {
     case 1:
         return "-" + c + body;
     case 2:
@@ -285,8 +267,7 @@ std::string FloatToStrF(double value, TFloatFormat format, int precision, int di
     if (!std::isfinite(value))
         return SpecialFloatText(value);
     precision = std::clamp(precision, 1, MaxFloatDigits);
-    switch (format)
-    {
+    switch (format) {
     case ffGeneral:
         return GeneralText(value, precision, std::clamp(digits, 0, 4), settings);
     case ffExponent:
@@ -326,12 +307,18 @@ std::string FloatToStr(double value)
 // ---------------------------------------------------------------------------
 // FormatFloat
 
-namespace
-{
+namespace {
 
 struct PictureToken
 {
-    enum Type { Literal, IntDigit, Point, FracDigit, Exponent } type;
+    enum Type
+    {
+        Literal,
+        IntDigit,
+        Point,
+        FracDigit,
+        Exponent
+    } type;
     std::string text; // literal text, or "E+"/"E-"/"e+"/"e-" for the exponent
     char digit = 0;   // '0' or '#'
 };
@@ -352,19 +339,13 @@ std::vector<std::string> SplitSections(std::string_view format)
 {
     std::vector<std::string> sections(1);
     char quote = 0;
-    for (char c : format)
-    {
-        if (quote)
-        {
+    for (char c : format) {
+        if (quote) {
             if (c == quote)
                 quote = 0;
-        }
-        else if (c == '\'' || c == '"')
-        {
+        } else if (c == '\'' || c == '"') {
             quote = c;
-        }
-        else if (c == ';')
-        {
+        } else if (c == ';') {
             if (sections.size() == 3)
                 break;
             sections.emplace_back();
@@ -385,60 +366,44 @@ Picture ParsePicture(std::string_view section)
         else
             pic.tokens.push_back({PictureToken::Literal, std::string(text), 0});
     };
-    for (size_t k = 0; k < section.size(); ++k)
-    {
+    for (size_t k = 0; k < section.size(); ++k) {
         char c = section[k];
-        if (c == '\'' || c == '"')
-        {
+        if (c == '\'' || c == '"') {
             size_t end = section.find(c, k + 1);
             if (end == std::string_view::npos)
                 end = section.size();
             literal(section.substr(k + 1, end - k - 1));
             k = end;
-        }
-        else if ((c == '0' || c == '#') && !pic.scientific)
-        {
-            if (afterPoint)
-            {
+        } else if ((c == '0' || c == '#') && !pic.scientific) {
+            if (afterPoint) {
                 pic.tokens.push_back({PictureToken::FracDigit, {}, c});
                 ++pic.fracSlots;
                 if (c == '0')
                     pic.lastFracZero = pic.fracSlots;
-            }
-            else
-            {
+            } else {
                 pic.tokens.push_back({PictureToken::IntDigit, {}, c});
                 if (c == '0' && pic.firstIntZero < 0)
                     pic.firstIntZero = pic.intSlots;
                 ++pic.intSlots;
             }
-        }
-        else if (c == '.' && !pic.scientific)
-        {
+        } else if (c == '.' && !pic.scientific) {
             // Only the first point is the decimal point; later ones are dropped.
             if (!afterPoint)
                 pic.tokens.push_back({PictureToken::Point, {}, 0});
             afterPoint = true;
-        }
-        else if (c == ',' && !pic.scientific)
-        {
+        } else if (c == ',' && !pic.scientific) {
             pic.thousands = true;
-        }
-        else if ((c == 'E' || c == 'e') && !pic.scientific && k + 1 < section.size() &&
-                 (section[k + 1] == '+' || section[k + 1] == '-'))
-        {
+        } else if ((c == 'E' || c == 'e') && !pic.scientific && k + 1 < section.size() &&
+                   (section[k + 1] == '+' || section[k + 1] == '-')) {
             pic.scientific = true;
             pic.tokens.push_back({PictureToken::Exponent, std::string(section.substr(k, 2)), 0});
             k += 2;
-            while (k < section.size() && section[k] == '0')
-            {
+            while (k < section.size() && section[k] == '0') {
                 ++pic.expDigits;
                 ++k;
             }
             --k;
-        }
-        else
-        {
+        } else {
             literal(std::string_view(&section[k], 1));
         }
     }
@@ -453,8 +418,7 @@ std::string ApplyPicture(const Picture& pic, double value, const TFormatSettings
     std::string fracStr;
     std::string expStr;
     int minInt = pic.firstIntZero < 0 ? 0 : pic.intSlots - pic.firstIntZero;
-    if (pic.scientific)
-    {
+    if (pic.scientific) {
         int sig = std::max(1, pic.intSlots + pic.fracSlots);
         DecimalRec rec = FloatToDecimal(value, std::min(sig, 15), NoDecimalLimit);
         isZero = rec.Digits.empty();
@@ -466,8 +430,7 @@ std::string ApplyPicture(const Picture& pic, double value, const TFormatSettings
         for (int k = 0; k < pic.fracSlots; ++k)
             fracStr += DigitAt(rec, pic.intSlots + k);
         std::string marker;
-        for (const PictureToken& t : pic.tokens)
-        {
+        for (const PictureToken& t : pic.tokens) {
             if (t.type == PictureToken::Exponent)
                 marker = t.text;
         }
@@ -477,9 +440,7 @@ std::string ApplyPicture(const Picture& pic, double value, const TFormatSettings
         else if (marker[1] == '+')
             expStr += '+';
         expStr += PaddedNumber(std::abs(exp10), pic.expDigits);
-    }
-    else
-    {
+    } else {
         DecimalRec rec = FloatToDecimal(value, 15, pic.fracSlots);
         isZero = rec.Digits.empty();
         intStr = IntegerDigits(rec);
@@ -498,25 +459,18 @@ std::string ApplyPicture(const Picture& pic, double value, const TFormatSettings
     int intSlot = 0;
     size_t fracSlot = 0;
     std::string out;
-    for (const PictureToken& t : pic.tokens)
-    {
-        switch (t.type)
-        {
+    for (const PictureToken& t : pic.tokens) {
+        switch (t.type) {
         case PictureToken::Literal:
             out += t.text;
             break;
         case PictureToken::IntDigit:
-            if (groupAtFirst)
-            {
+            if (groupAtFirst) {
                 if (intSlot == 0)
                     out += grouped;
-            }
-            else if (intSlot == 0 && offset > 0)
-            {
+            } else if (intSlot == 0 && offset > 0) {
                 out.append(intStr, 0, size_t(offset) + 1);
-            }
-            else if (intSlot + offset >= 0)
-            {
+            } else if (intSlot + offset >= 0) {
                 out += intStr[size_t(intSlot + offset)];
             }
             ++intSlot;
@@ -563,8 +517,7 @@ std::string FormatFloat(std::string_view format, double value, const TFormatSett
     std::string out = ApplyPicture(pic, value, settings, isZero);
     if (!HasPlaceholders(pic))
         isZero = FloatToDecimal(value, 15, NoDecimalLimit).Digits.empty();
-    if (isZero && sections.size() > 2 && !sections[2].empty())
-    {
+    if (isZero && sections.size() > 2 && !sections[2].empty()) {
         Picture zeroPic = ParsePicture(sections[2]);
         return ApplyPicture(zeroPic, 0.0, settings, isZero);
     }
@@ -583,14 +536,12 @@ std::string FormatFloat(std::string_view format, double value)
 // ---------------------------------------------------------------------------
 // Format
 
-namespace
-{
+namespace {
 
 size_t Utf8Length(std::string_view s)
 {
     size_t n = 0;
-    for (unsigned char c : s)
-    {
+    for (unsigned char c : s) {
         if ((c & 0xC0) != 0x80)
             ++n;
     }
@@ -601,10 +552,8 @@ size_t Utf8Length(std::string_view s)
 std::string_view Utf8Prefix(std::string_view s, size_t count)
 {
     size_t seen = 0;
-    for (size_t k = 0; k < s.size(); ++k)
-    {
-        if ((static_cast<unsigned char>(s[k]) & 0xC0) != 0x80)
-        {
+    for (size_t k = 0; k < s.size(); ++k) {
+        if ((static_cast<unsigned char>(s[k]) & 0xC0) != 0x80) {
             if (seen == count)
                 return s.substr(0, k);
             ++seen;
@@ -617,8 +566,7 @@ std::string HexDigits(uint64_t value)
 {
     static const char digits[] = "0123456789ABCDEF";
     std::string out;
-    do
-    {
+    do {
         out.insert(out.begin(), digits[value & 0xF]);
         value >>= 4;
     } while (value != 0);
@@ -638,7 +586,7 @@ uint64_t UnsignedOf(const FormatArg& arg)
 
 class FormatWriter
 {
-public:
+  public:
     FormatWriter(std::string_view format, const std::vector<FormatArg>& args, const TFormatSettings& fs)
         : m_format(format), m_args(args), m_fs(fs)
     {
@@ -646,11 +594,9 @@ public:
 
     std::string Run()
     {
-        while (m_pos < m_format.size())
-        {
+        while (m_pos < m_format.size()) {
             size_t next = m_format.find('%', m_pos);
-            if (next == std::string_view::npos)
-            {
+            if (next == std::string_view::npos) {
                 m_out.append(m_format, m_pos);
                 break;
             }
@@ -661,7 +607,7 @@ public:
         return m_out;
     }
 
-private:
+  private:
     [[noreturn]] void Invalid() const
     {
         throw EConvertError("Format '" + std::string(m_format) + "' invalid or incompatible with argument");
@@ -679,20 +625,19 @@ private:
     // A number or '*' (taken from the arguments); -1 when there is none.
     long Number()
     {
-        if (Peek() == '*')
-        {
+        if (Peek() == '*') {
             ++m_pos;
             const FormatArg& arg = NextArg();
             if (arg.kind != FormatArg::Kind::Int && arg.kind != FormatArg::Kind::UInt)
                 Invalid();
-            int64_t v = arg.kind == FormatArg::Kind::Int ? arg.i : int64_t(std::min<uint64_t>(arg.u, INT_MAX));
+            int64_t v =
+                arg.kind == FormatArg::Kind::Int ? arg.i : int64_t(std::min<uint64_t>(arg.u, INT_MAX));
             return long(std::clamp<int64_t>(v, 0, INT_MAX));
         }
         if (Peek() < '0' || Peek() > '9')
             return -1;
         long n = 0;
-        while (Peek() >= '0' && Peek() <= '9')
-        {
+        while (Peek() >= '0' && Peek() <= '9') {
             n = n * 10 + (Peek() - '0');
             if (n > INT_MAX)
                 Invalid();
@@ -703,32 +648,27 @@ private:
 
     void Directive()
     {
-        if (Peek() == '%')
-        {
+        if (Peek() == '%') {
             m_out += '%';
             ++m_pos;
             return;
         }
         bool left = false;
         long width = Number();
-        if (width >= 0 && Peek() == ':')
-        {
+        if (width >= 0 && Peek() == ':') {
             ++m_pos;
             m_argIndex = size_t(width);
             width = -1;
         }
-        if (width < 0)
-        {
-            if (Peek() == '-')
-            {
+        if (width < 0) {
+            if (Peek() == '-') {
                 left = true;
                 ++m_pos;
             }
             width = Number();
         }
         long precision = -1;
-        if (Peek() == '.')
-        {
+        if (Peek() == '.') {
             ++m_pos;
             precision = std::max(0L, Number());
         }
@@ -737,8 +677,7 @@ private:
         char type = char(std::toupper(static_cast<unsigned char>(m_format[m_pos++])));
         std::string text = Convert(type, precision);
         size_t length = Utf8Length(text);
-        if (width > 0 && size_t(width) > length)
-        {
+        if (width > 0 && size_t(width) > length) {
             std::string pad(size_t(width) - length, ' ');
             text = left ? text + pad : pad + text;
         }
@@ -754,16 +693,15 @@ private:
 
     std::string Convert(char type, long precision)
     {
-        switch (type)
-        {
+        switch (type) {
         case 'D': {
             const FormatArg& arg = NextArg();
             if (arg.kind == FormatArg::Kind::UInt)
                 return ZeroPadded(std::to_string(arg.u), precision);
             if (arg.kind != FormatArg::Kind::Int)
                 Invalid();
-            std::string digits = ZeroPadded(std::to_string(arg.i < 0 ? 0 - uint64_t(arg.i) : uint64_t(arg.i)),
-                                            precision);
+            std::string digits =
+                ZeroPadded(std::to_string(arg.i < 0 ? 0 - uint64_t(arg.i) : uint64_t(arg.i)), precision);
             return arg.i < 0 ? "-" + digits : digits;
         }
         case 'U':
@@ -790,8 +728,7 @@ private:
             else
                 Invalid();
             int prec = int(std::min<long>(precision, MaxFloatDigits));
-            switch (type)
-            {
+            switch (type) {
             case 'E':
                 return FloatToStrF(v, ffExponent, prec < 0 ? 15 : prec, 3, m_fs);
             case 'F':
@@ -801,7 +738,8 @@ private:
             case 'N':
                 return FloatToStrF(v, ffNumber, MaxFloatDigits, prec < 0 ? 2 : prec, m_fs);
             default:
-                return FloatToStrF(v, ffCurrency, MaxFloatDigits, prec < 0 ? m_fs.CurrencyDecimals : prec, m_fs);
+                return FloatToStrF(v, ffCurrency, MaxFloatDigits, prec < 0 ? m_fs.CurrencyDecimals : prec,
+                                   m_fs);
             }
         }
         case 'S': {
@@ -834,7 +772,8 @@ private:
 
 } // namespace
 
-std::string FormatList(std::string_view format, const std::vector<FormatArg>& args, const TFormatSettings& settings)
+std::string FormatList(std::string_view format, const std::vector<FormatArg>& args,
+                       const TFormatSettings& settings)
 {
     return FormatWriter(format, args, settings).Run();
 }
@@ -847,8 +786,7 @@ std::string FormatList(std::string_view format, const std::vector<FormatArg>& ar
 // ---------------------------------------------------------------------------
 // Integer and float texts
 
-namespace
-{
+namespace {
 
 // The library's integer reading: blanks, sign, decimal or "$"/"0x"/"x" hex.
 // Decimal values must fit a signed integer of `bits`; hex ones may use the
@@ -859,24 +797,18 @@ bool ParseInteger(std::string_view s, int bits, int64_t& value)
     while (k < s.size() && s[k] == ' ')
         ++k;
     bool negative = false;
-    if (k < s.size() && (s[k] == '+' || s[k] == '-'))
-    {
+    if (k < s.size() && (s[k] == '+' || s[k] == '-')) {
         negative = s[k] == '-';
         ++k;
     }
     bool hex = false;
-    if (k < s.size() && s[k] == '$')
-    {
+    if (k < s.size() && s[k] == '$') {
         hex = true;
         ++k;
-    }
-    else if (k < s.size() && (s[k] == 'x' || s[k] == 'X'))
-    {
+    } else if (k < s.size() && (s[k] == 'x' || s[k] == 'X')) {
         hex = true;
         ++k;
-    }
-    else if (k + 1 < s.size() && s[k] == '0' && (s[k + 1] == 'x' || s[k + 1] == 'X'))
-    {
+    } else if (k + 1 < s.size() && s[k] == '0' && (s[k + 1] == 'x' || s[k + 1] == 'X')) {
         hex = true;
         k += 2;
     }
@@ -886,8 +818,7 @@ bool ParseInteger(std::string_view s, int bits, int64_t& value)
     const uint64_t hexLimit = bits == 32 ? 0xFFFFFFFFull : ~0ull;
     const uint64_t decLimit = bits == 32 ? (negative ? 0x80000000ull : 0x7FFFFFFFull)
                                          : (negative ? 0x8000000000000000ull : 0x7FFFFFFFFFFFFFFFull);
-    for (; k < s.size(); ++k)
-    {
+    for (; k < s.size(); ++k) {
         char c = s[k];
         int d;
         if (c >= '0' && c <= '9')
@@ -904,13 +835,10 @@ bool ParseInteger(std::string_view s, int bits, int64_t& value)
             return false;
         magnitude = magnitude * base + uint64_t(d);
     }
-    if (bits == 32)
-    {
+    if (bits == 32) {
         uint32_t low = uint32_t(magnitude);
         value = int32_t(negative ? 0u - low : low);
-    }
-    else
-    {
+    } else {
         value = int64_t(negative ? 0 - magnitude : magnitude);
     }
     return true;
@@ -998,24 +926,20 @@ bool TryStrToFloat(std::string_view s, double& value, const TFormatSettings& set
         --e;
     std::string text;
     size_t k = b;
-    if (k < e && (s[k] == '+' || s[k] == '-'))
-    {
+    if (k < e && (s[k] == '+' || s[k] == '-')) {
         if (s[k] == '-')
             text += '-';
         ++k;
     }
     size_t mantissaDigits = 0;
-    while (k < e && s[k] >= '0' && s[k] <= '9')
-    {
+    while (k < e && s[k] >= '0' && s[k] <= '9') {
         text += s[k++];
         ++mantissaDigits;
     }
-    if (k < e && s[k] == settings.DecimalSeparator)
-    {
+    if (k < e && s[k] == settings.DecimalSeparator) {
         text += '.';
         ++k;
-        while (k < e && s[k] >= '0' && s[k] <= '9')
-        {
+        while (k < e && s[k] >= '0' && s[k] <= '9') {
             text += s[k++];
             ++mantissaDigits;
         }
@@ -1023,18 +947,15 @@ bool TryStrToFloat(std::string_view s, double& value, const TFormatSettings& set
     if (mantissaDigits == 0)
         return false;
     bool negativeExponent = false;
-    if (k < e && (s[k] == 'e' || s[k] == 'E'))
-    {
+    if (k < e && (s[k] == 'e' || s[k] == 'E')) {
         text += 'e';
         ++k;
-        if (k < e && (s[k] == '+' || s[k] == '-'))
-        {
+        if (k < e && (s[k] == '+' || s[k] == '-')) {
             negativeExponent = s[k] == '-';
             text += s[k++];
         }
         size_t expDigits = 0;
-        while (k < e && s[k] >= '0' && s[k] <= '9')
-        {
+        while (k < e && s[k] >= '0' && s[k] <= '9') {
             text += s[k++];
             ++expDigits;
         }
@@ -1045,16 +966,13 @@ bool TryStrToFloat(std::string_view s, double& value, const TFormatSettings& set
         return false;
     double v = 0;
     auto res = std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::general);
-    if (res.ec == std::errc::result_out_of_range)
-    {
+    if (res.ec == std::errc::result_out_of_range) {
         // Too small for a double reads as zero; too large is no value.
         bool allZero = text.find_first_of("123456789") > text.find('e');
         if (!negativeExponent && !allZero)
             return false;
         v = 0;
-    }
-    else if (res.ec != std::errc() || res.ptr != text.data() + text.size())
-    {
+    } else if (res.ec != std::errc() || res.ptr != text.data() + text.size()) {
         return false;
     }
     value = v;
@@ -1088,18 +1006,15 @@ double StrToFloatDef(std::string_view s, double def)
 bool TryStrToBool(std::string_view s, bool& value)
 {
     double number = 0;
-    if (TryStrToFloat(s, number))
-    {
+    if (TryStrToFloat(s, number)) {
         value = number != 0;
         return true;
     }
-    if (SameText(s, "True"))
-    {
+    if (SameText(s, "True")) {
         value = true;
         return true;
     }
-    if (SameText(s, "False"))
-    {
+    if (SameText(s, "False")) {
         value = false;
         return true;
     }
@@ -1130,8 +1045,7 @@ std::string BoolToStr(bool value, bool useBoolStrs)
 // ---------------------------------------------------------------------------
 // Texts
 
-namespace
-{
+namespace {
 
 unsigned char AsciiUpper(unsigned char c)
 {
@@ -1146,19 +1060,14 @@ unsigned char AsciiLower(unsigned char c)
 // Latin-1 letters in UTF-8 are C3 80..C3 9E (capitals, without C3 97 the
 // multiplication sign) and C3 A0..C3 BE (small, without C3 B7 the division
 // sign); case changes only the second byte, so lengths stay the same.
-template <bool Upper>
-std::string MapLatin1Case(std::string_view s)
+template <bool Upper> std::string MapLatin1Case(std::string_view s)
 {
     std::string out(s);
-    for (size_t k = 0; k < out.size(); ++k)
-    {
+    for (size_t k = 0; k < out.size(); ++k) {
         unsigned char c = static_cast<unsigned char>(out[k]);
-        if (c < 0x80)
-        {
+        if (c < 0x80) {
             out[k] = char(Upper ? AsciiUpper(c) : AsciiLower(c));
-        }
-        else if (c == 0xC3 && k + 1 < out.size())
-        {
+        } else if (c == 0xC3 && k + 1 < out.size()) {
             unsigned char d = static_cast<unsigned char>(out[k + 1]);
             if (Upper && d >= 0xA0 && d <= 0xBE && d != 0xB7)
                 out[k + 1] = char(d - 0x20);
@@ -1175,28 +1084,23 @@ std::string MapLatin1Case(std::string_view s)
 uint32_t NextCodePoint(std::string_view s, size_t& k)
 {
     unsigned char c = static_cast<unsigned char>(s[k]);
-    if (c < 0x80)
-    {
+    if (c < 0x80) {
         ++k;
         return c;
     }
     int extra = c >= 0xF0 && c < 0xF8 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-    if (extra > 0 && k + size_t(extra) < s.size() + 1)
-    {
+    if (extra > 0 && k + size_t(extra) < s.size() + 1) {
         uint32_t cp = c & (0x3F >> extra);
         bool ok = true;
-        for (int j = 1; j <= extra; ++j)
-        {
+        for (int j = 1; j <= extra; ++j) {
             unsigned char d = static_cast<unsigned char>(s[k + size_t(j)]);
-            if ((d & 0xC0) != 0x80)
-            {
+            if ((d & 0xC0) != 0x80) {
                 ok = false;
                 break;
             }
             cp = (cp << 6) | (d & 0x3F);
         }
-        if (ok)
-        {
+        if (ok) {
             k += size_t(extra) + 1;
             return cp;
         }
@@ -1211,8 +1115,7 @@ int AnsiCompare(std::string_view a, std::string_view b, bool ignoreCase)
     std::string fb = ignoreCase ? MapLatin1Case<true>(b) : std::string(b);
     size_t i = 0;
     size_t j = 0;
-    while (i < fa.size() && j < fb.size())
-    {
+    while (i < fa.size() && j < fb.size()) {
         uint32_t ca = NextCodePoint(fa, i);
         uint32_t cb = NextCodePoint(fb, j);
         if (ca != cb)
@@ -1235,9 +1138,9 @@ bool IsBlank(char c)
 int CompareText(std::string_view a, std::string_view b)
 {
     size_t n = std::min(a.size(), b.size());
-    for (size_t k = 0; k < n; ++k)
-    {
-        int d = int(AsciiUpper(static_cast<unsigned char>(a[k]))) - int(AsciiUpper(static_cast<unsigned char>(b[k])));
+    for (size_t k = 0; k < n; ++k) {
+        int d = int(AsciiUpper(static_cast<unsigned char>(a[k]))) -
+                int(AsciiUpper(static_cast<unsigned char>(b[k])));
         if (d != 0)
             return d;
     }
@@ -1252,8 +1155,7 @@ bool SameText(std::string_view a, std::string_view b)
 int CompareStr(std::string_view a, std::string_view b)
 {
     size_t n = std::min(a.size(), b.size());
-    for (size_t k = 0; k < n; ++k)
-    {
+    for (size_t k = 0; k < n; ++k) {
         int d = int(static_cast<unsigned char>(a[k])) - int(static_cast<unsigned char>(b[k]));
         if (d != 0)
             return d;
@@ -1331,8 +1233,7 @@ std::string TrimRight(std::string_view s)
 std::string AnsiQuotedStr(std::string_view s, char quote)
 {
     std::string out(1, quote);
-    for (char c : s)
-    {
+    for (char c : s) {
         out += c;
         if (c == quote)
             out += c;
@@ -1352,12 +1253,9 @@ std::string AnsiExtractQuotedStr(std::string_view& src, char quote)
         return {};
     std::string out;
     size_t k = 1;
-    while (k < src.size())
-    {
-        if (src[k] == quote)
-        {
-            if (k + 1 < src.size() && src[k + 1] == quote)
-            {
+    while (k < src.size()) {
+        if (src[k] == quote) {
+            if (k + 1 < src.size() && src[k + 1] == quote) {
                 out += quote;
                 k += 2;
                 continue;
@@ -1378,7 +1276,8 @@ std::string AnsiDequotedStr(std::string_view s, char quote)
     std::string out = AnsiExtractQuotedStr(rest, quote);
     // Not a quoted text as a whole (no opening quote, or an unterminated or
     // empty quote that is not framed by quotes): give it back unchanged.
-    if ((out.empty() || rest.empty()) && !s.empty() && (s.front() != quote || s.back() != quote || s.size() < 2))
+    if ((out.empty() || rest.empty()) && !s.empty() &&
+        (s.front() != quote || s.back() != quote || s.size() < 2))
         return std::string(s);
     return out;
 }
@@ -1394,8 +1293,7 @@ std::string StringReplace(std::string_view s, std::string_view oldPattern, std::
     std::string pattern = (flags & rfIgnoreCase) ? AnsiUpperCase(oldPattern) : std::string(oldPattern);
     std::string out;
     size_t pos = 0;
-    while (pos <= s.size())
-    {
+    while (pos <= s.size()) {
         size_t found = searchIn.find(pattern, pos);
         if (found == std::string::npos)
             break;
@@ -1442,7 +1340,8 @@ std::string StringOfChar(char c, int count)
     return count > 0 ? std::string(size_t(count), c) : std::string();
 }
 
-std::string WrapText(std::string_view line, std::string_view breakStr, std::string_view breakChars, int maxCol)
+std::string WrapText(std::string_view line, std::string_view breakStr, std::string_view breakChars,
+                     int maxCol)
 {
     auto isBreakChar = [&](char c) { return breakChars.find(c) != std::string_view::npos; };
     auto isSkippable = [&](char c) { return (c == ' ' || c == '\t') && isBreakChar(c); };
@@ -1452,10 +1351,8 @@ std::string WrapText(std::string_view line, std::string_view breakStr, std::stri
     size_t breakPos = std::string_view::npos;
     int col = 0;
     char quote = 0;
-    while (k < line.size())
-    {
-        if (!quote && !breakStr.empty() && line.substr(k, breakStr.size()) == breakStr)
-        {
+    while (k < line.size()) {
+        if (!quote && !breakStr.empty() && line.substr(k, breakStr.size()) == breakStr) {
             // A break already in the text: keep it and start counting afresh.
             k += breakStr.size();
             out.append(line, lineStart, k - lineStart);
@@ -1465,24 +1362,18 @@ std::string WrapText(std::string_view line, std::string_view breakStr, std::stri
             continue;
         }
         char c = line[k];
-        if (quote)
-        {
+        if (quote) {
             if (c == quote)
                 quote = 0;
-        }
-        else if (c == '\'' || c == '"')
-        {
+        } else if (c == '\'' || c == '"') {
             quote = c;
-        }
-        else if (isBreakChar(c))
-        {
+        } else if (isBreakChar(c)) {
             breakPos = k;
         }
         if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
             ++col;
         ++k;
-        if (!quote && col > maxCol && breakPos != std::string_view::npos)
-        {
+        if (!quote && col > maxCol && breakPos != std::string_view::npos) {
             out.append(line, lineStart, breakPos + 1 - lineStart);
             size_t next = breakPos + 1;
             while (next < line.size() && isSkippable(line[next]))

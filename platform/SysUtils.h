@@ -18,7 +18,7 @@
 // class name is available as text for logs and error reports.
 class Exception : public std::exception
 {
-public:
+  public:
     Exception() = default;
     explicit Exception(std::string message) : m_message(std::move(message)) {}
 
@@ -27,17 +27,17 @@ public:
     const char* what() const noexcept override { return m_message.c_str(); }
     virtual std::string ClassName() const { return "Exception"; }
 
-private:
+  private:
     std::string m_message;
 };
 
 // Declares an exception class `Name` derived from `Base` with its own class name.
 #define KLD_DECLARE_EXCEPTION(Name, Base)                                                                    \
-    class Name : public Base                                                                                  \
-    {                                                                                                         \
-    public:                                                                                                   \
-        using Base::Base;                                                                                     \
-        std::string ClassName() const override { return #Name; }                                              \
+    class Name : public Base                                                                                 \
+    {                                                                                                        \
+      public:                                                                                                \
+        using Base::Base;                                                                                    \
+        std::string ClassName() const override { return #Name; }                                             \
     }
 
 KLD_DECLARE_EXCEPTION(EConvertError, Exception);
@@ -67,16 +67,16 @@ KLD_DECLARE_EXCEPTION(EAbort, Exception);
 // names the unit ("Assertion failed in KldData: ...").
 class EAssertionFailed : public Exception
 {
-public:
+  public:
     EAssertionFailed(const std::string& unit, const std::string& condition);
     std::string ClassName() const override { return "EAssertionFailed"; }
 };
 
 // Raises EAssertionFailed naming `unit` when `condition` is false.
 #define KLD_ASSERT(unit, condition)                                                                          \
-    do {                                                                                                      \
-        if (!(condition))                                                                                     \
-            throw EAssertionFailed(unit, #condition);                                                         \
+    do {                                                                                                     \
+        if (!(condition))                                                                                    \
+            throw EAssertionFailed(unit, #condition);                                                        \
     } while (0)
 
 // ---------------------------------------------------------------------------
@@ -89,7 +89,14 @@ class Variant;
 // (as the library's Format does) while "%d" and "%f" see its number.
 struct FormatArg
 {
-    enum class Kind { Int, UInt, Float, String, Pointer };
+    enum class Kind
+    {
+        Int,
+        UInt,
+        Float,
+        String,
+        Pointer
+    };
     Kind kind;
     int64_t i = 0;
     uint64_t u = 0;
@@ -121,8 +128,7 @@ struct FormatArg
 // raises EConvertError ("Format '%s' invalid or incompatible with argument").
 std::string FormatList(std::string_view format, const std::vector<FormatArg>& args);
 
-template <class... Args>
-std::string Format(std::string_view format, const Args&... args)
+template <class... Args> std::string Format(std::string_view format, const Args&... args)
 {
     return FormatList(format, std::vector<FormatArg>{FormatArg(args)...});
 }
@@ -161,7 +167,8 @@ struct TFormatSettings
     std::string LongMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
                                       "July",    "August",   "September", "October", "November", "December"};
     std::string ShortDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    std::string LongDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+    std::string LongDayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                   "Thursday", "Friday", "Saturday"};
     // Two-digit years read as the nearest year within this many years before
     // the current one (0: the current century).
     int TwoDigitYearCenturyWindow = 50;
@@ -178,8 +185,7 @@ std::string FormatList(std::string_view format, const std::vector<FormatArg>& ar
 // ---------------------------------------------------------------------------
 // Numbers and texts
 
-template <std::integral T>
-std::string IntToStr(T value)
+template <std::integral T> std::string IntToStr(T value)
 {
     return std::to_string(value);
 }

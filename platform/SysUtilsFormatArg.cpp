@@ -5,8 +5,7 @@
 
 FormatArg::FormatArg(const Variant& v) : kind(Kind::String), fromVariant(true)
 {
-    switch (v.VarType())
-    {
+    switch (v.VarType()) {
     case varSmallint:
     case varInteger:
     case varShortInt:

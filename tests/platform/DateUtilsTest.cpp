@@ -31,15 +31,11 @@ void ExpectParts(TDateTime value, const Parts& expected)
     EXPECT_EQ(p.MSec, expected.MSec);
 }
 
-template <class Fn>
-std::string ConvertErrorOf(Fn fn)
+template <class Fn> std::string ConvertErrorOf(Fn fn)
 {
-    try
-    {
+    try {
         fn();
-    }
-    catch (const EConvertError& e)
-    {
+    } catch (const EConvertError& e) {
         return e.Message();
     }
     return "";
@@ -57,18 +53,13 @@ TEST(EncodeDate, SerialNumbers)
         double Expected;
     };
     const Case cases[] = {
-        {"day zero", 1899, 12, 30, 0},
-        {"day one", 1899, 12, 31, 1},
-        {"day before zero", 1899, 12, 29, -1},
-        {"1900 is no leap year", 1900, 3, 1, 61},
-        {"millennium", 2000, 1, 1, 36526},
-        {"unix epoch", 1970, 1, 1, 25569},
-        {"leap day", 2024, 2, 29, 45351},
-        {"first day", 1, 1, 1, -693593},
+        {"day zero", 1899, 12, 30, 0},         {"day one", 1899, 12, 31, 1},
+        {"day before zero", 1899, 12, 29, -1}, {"1900 is no leap year", 1900, 3, 1, 61},
+        {"millennium", 2000, 1, 1, 36526},     {"unix epoch", 1970, 1, 1, 25569},
+        {"leap day", 2024, 2, 29, 45351},      {"first day", 1, 1, 1, -693593},
         {"last day", 9999, 12, 31, 2958465},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(EncodeDate(c.Year, c.Month, c.Day), c.Expected);
         int y, m, d;
@@ -87,14 +78,15 @@ TEST(EncodeDate, ImpossibleDatesRaise)
         int Year, Month, Day;
     };
     const Case cases[] = {
-        {"year zero", 0, 1, 1},         {"year 10000", 10000, 1, 1}, {"no leap day", 2023, 2, 29},
-        {"1900 no leap day", 1900, 2, 29}, {"month 13", 2024, 13, 1}, {"month 0", 2024, 0, 1},
-        {"April 31", 2024, 4, 31},       {"day 0", 2024, 1, 0},
+        {"year zero", 0, 1, 1},       {"year 10000", 10000, 1, 1},
+        {"no leap day", 2023, 2, 29}, {"1900 no leap day", 1900, 2, 29},
+        {"month 13", 2024, 13, 1},    {"month 0", 2024, 0, 1},
+        {"April 31", 2024, 4, 31},    {"day 0", 2024, 1, 0},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
-        EXPECT_EQ(ConvertErrorOf([&] { EncodeDate(c.Year, c.Month, c.Day); }), "Invalid argument to date encode");
+        EXPECT_EQ(ConvertErrorOf([&] { EncodeDate(c.Year, c.Month, c.Day); }),
+                  "Invalid argument to date encode");
         TDateTime v = 123;
         EXPECT_FALSE(TryEncodeDate(c.Year, c.Month, c.Day, v));
         EXPECT_EQ(v, 123);
@@ -111,10 +103,10 @@ TEST(EncodeTime, FractionsAndLimits)
         const char* Desc;
         int Hour, Min, Sec, MSec;
     };
-    const Case bad[] = {{"hour 24", 24, 0, 0, 0},   {"minute 60", 0, 60, 0, 0},   {"second 60", 0, 0, 60, 0},
-                        {"msec 1000", 0, 0, 0, 1000}, {"negative hour", -1, 0, 0, 0}, {"negative msec", 0, 0, 0, -1}};
-    for (const Case& c : bad)
-    {
+    const Case bad[] = {{"hour 24", 24, 0, 0, 0},       {"minute 60", 0, 60, 0, 0},
+                        {"second 60", 0, 0, 60, 0},     {"msec 1000", 0, 0, 0, 1000},
+                        {"negative hour", -1, 0, 0, 0}, {"negative msec", 0, 0, 0, -1}};
+    for (const Case& c : bad) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(ConvertErrorOf([&] { EncodeTime(c.Hour, c.Min, c.Sec, c.MSec); }),
                   "Invalid argument to time encode");
@@ -142,10 +134,8 @@ TEST(DecodeDateTime, TimeRoundingUpToMidnightIsTheNextDay)
 
 TEST(DecodeDateTime, EveryMillisecondRoundTrips)
 {
-    for (int day : {-693593, -1, 0, 45351, 2958465})
-    {
-        for (int64_t ms = 0; ms < MSecsPerDay; ms += 997)
-        {
+    for (int day : {-693593, -1, 0, 45351, 2958465}) {
+        for (int64_t ms = 0; ms < MSecsPerDay; ms += 997) {
             int h = int(ms / 3600000), n = int(ms / 60000 % 60), s = int(ms / 1000 % 60), z = int(ms % 1000);
             TDateTime v = ComposeDateTime(day, EncodeTime(h, n, s, z));
             Parts p = Decode(v);
@@ -243,11 +233,11 @@ TEST(DateArithmetic, IncMonthClampsTheDay)
         {"back into February", EncodeDate(2024, 3, 31), -1, EncodeDate(2024, 2, 29)},
         {"over the year end", EncodeDate(2024, 11, 15), 3, EncodeDate(2025, 2, 15)},
         {"back over the year start", EncodeDate(2024, 1, 15), -13, EncodeDate(2022, 12, 15)},
-        {"keeps the time", EncodeDateTime(2024, 1, 31, 8, 30, 0, 0), 1, EncodeDateTime(2024, 2, 29, 8, 30, 0, 0)},
+        {"keeps the time", EncodeDateTime(2024, 1, 31, 8, 30, 0, 0), 1,
+         EncodeDateTime(2024, 2, 29, 8, 30, 0, 0)},
         {"keeps the time before day zero", -1.25, 1, EncodeDateTime(1900, 1, 29, 6, 0, 0, 0)},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_DOUBLE_EQ(IncMonth(c.From, c.Months), c.Expected);
     }
@@ -309,8 +299,7 @@ TEST(FormatDateTime, PatternLetters)
         {"yyyy-mm-dd@hh-nn-ss-zzz", "2024-03-05@14-07-09-045"},
         {"x#", "x#"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Format);
         EXPECT_EQ(FormatDateTime(c.Format, v), c.Expected);
     }
@@ -372,14 +361,12 @@ TEST(StrToDate, ShortDateOrder)
         {"12/29/1899", -1},
         {"02/29/2024", EncodeDate(2024, 2, 29)},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Input);
         EXPECT_EQ(StrToDate(c.Input), c.Expected);
     }
     for (const char* bad : {"13/01/2024", "02/30/2024", "2024", "a/b/c", "3/5/", "3/5/2024x", "", "1/1/12345",
-                            "3/5/2024 10:00", "3-5-2024", "0/1/2024", "3/5/ ", "3/5 /"})
-    {
+                            "3/5/2024 10:00", "3-5-2024", "0/1/2024", "3/5/ ", "3/5 /"}) {
         SCOPED_TRACE(bad);
         EXPECT_EQ(ConvertErrorOf([&] { StrToDate(bad); }), std::string("'") + bad + "' is not a valid date");
         EXPECT_EQ(StrToDateDef(bad, -7), -7);
@@ -391,8 +378,7 @@ TEST(StrToDate, YearDefaultsAndTwoDigitYears)
     int currentYear = YearOf(Now());
     EXPECT_EQ(StrToDate("3/5"), EncodeDate(currentYear, 3, 5));
     EXPECT_EQ(StrToDateTime("3/5 10:00"), EncodeDateTime(currentYear, 3, 5, 10, 0, 0, 0));
-    for (int yy : {0, 25, 49, 50, 75, 99})
-    {
+    for (int yy : {0, 25, 49, 50, 75, 99}) {
         SCOPED_TRACE(yy);
         int year = YearOf(StrToDate("1/1/" + std::to_string(yy)));
         EXPECT_EQ(year % 100, yy);
@@ -428,25 +414,18 @@ TEST(StrToTime, Texts)
         TDateTime Expected;
     };
     const Case cases[] = {
-        {"14:07", EncodeTime(14, 7, 0, 0)},
-        {"14:07:09", EncodeTime(14, 7, 9, 0)},
-        {" 14 : 07 ", EncodeTime(14, 7, 0, 0)},
-        {"2:07 PM", EncodeTime(14, 7, 0, 0)},
-        {"2:07pm", EncodeTime(14, 7, 0, 0)},
-        {"12:00 AM", EncodeTime(0, 0, 0, 0)},
-        {"12:30 pm", EncodeTime(12, 30, 0, 0)},
-        {"10 PM", EncodeTime(22, 0, 0, 0)},
-        {"14:07:09.5", EncodeTime(14, 7, 9, 500)},
-        {"14:07:09.045", EncodeTime(14, 7, 9, 45)},
+        {"14:07", EncodeTime(14, 7, 0, 0)},        {"14:07:09", EncodeTime(14, 7, 9, 0)},
+        {" 14 : 07 ", EncodeTime(14, 7, 0, 0)},    {"2:07 PM", EncodeTime(14, 7, 0, 0)},
+        {"2:07pm", EncodeTime(14, 7, 0, 0)},       {"12:00 AM", EncodeTime(0, 0, 0, 0)},
+        {"12:30 pm", EncodeTime(12, 30, 0, 0)},    {"10 PM", EncodeTime(22, 0, 0, 0)},
+        {"14:07:09.5", EncodeTime(14, 7, 9, 500)}, {"14:07:09.045", EncodeTime(14, 7, 9, 45)},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Input);
         EXPECT_EQ(StrToTime(c.Input), c.Expected);
     }
-    for (const char* bad : {"24:00", "13:00 PM", "0:30 AM", "10", "14:60", "abc", "14:07:09.1234", "14:07x", "",
-                            "14:", "14:07:09."})
-    {
+    for (const char* bad : {"24:00", "13:00 PM", "0:30 AM", "10", "14:60", "abc", "14:07:09.1234", "14:07x",
+                            "", "14:", "14:07:09."}) {
         SCOPED_TRACE(bad);
         EXPECT_EQ(ConvertErrorOf([&] { StrToTime(bad); }), std::string("'") + bad + "' is not a valid time");
     }
@@ -459,8 +438,7 @@ TEST(StrToDateTime, DateTimeOrEither)
     EXPECT_EQ(StrToDateTime("14:07"), EncodeTime(14, 7, 0, 0));
     EXPECT_EQ(StrToDateTime("12/29/1899 06:00"), -1.25);
     EXPECT_EQ(StrToDateTime("3/5/2024 2:07 PM"), EncodeDateTime(2024, 3, 5, 14, 7, 0, 0));
-    for (const char* bad : {"03/05/2024 25:00", "03/05/2024 x", "x", "", "03/05/2024 14:07 junk"})
-    {
+    for (const char* bad : {"03/05/2024 25:00", "03/05/2024 x", "x", "", "03/05/2024 14:07 junk"}) {
         SCOPED_TRACE(bad);
         EXPECT_EQ(ConvertErrorOf([&] { StrToDateTime(bad); }),
                   std::string("'") + bad + "' is not a valid date and time");
@@ -470,11 +448,10 @@ TEST(StrToDateTime, DateTimeOrEither)
 
 TEST(StrToDateTime, RoundTripsDateTimeToStr)
 {
-    for (TDateTime day : {-36522.0, -1.0, 0.0, 1.0, 45351.0, 2958465.0})
-    {
-        for (int seconds : {0, 1, 3599, 43200, 86399})
-        {
-            TDateTime v = ComposeDateTime(day, EncodeTime(seconds / 3600, seconds / 60 % 60, seconds % 60, 0));
+    for (TDateTime day : {-36522.0, -1.0, 0.0, 1.0, 45351.0, 2958465.0}) {
+        for (int seconds : {0, 1, 3599, 43200, 86399}) {
+            TDateTime v =
+                ComposeDateTime(day, EncodeTime(seconds / 3600, seconds / 60 % 60, seconds % 60, 0));
             SCOPED_TRACE(DateTimeToStr(v));
             EXPECT_EQ(StrToDateTime(DateTimeToStr(v)), v);
         }

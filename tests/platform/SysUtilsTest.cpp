@@ -10,15 +10,11 @@
 namespace {
 
 // Runs `fn` and gives the message of the EConvertError it raises ("" when none).
-template <class Fn>
-std::string ConvertErrorOf(Fn fn)
+template <class Fn> std::string ConvertErrorOf(Fn fn)
 {
-    try
-    {
+    try {
         fn();
-    }
-    catch (const EConvertError& e)
-    {
+    } catch (const EConvertError& e) {
         return e.Message();
     }
     return "";
@@ -29,13 +25,10 @@ std::string ConvertErrorOf(Fn fn)
 
 TEST(Exceptions, AbortIsSilentEAbort)
 {
-    try
-    {
+    try {
         Abort();
         FAIL() << "Abort returned";
-    }
-    catch (const Exception& e)
-    {
+    } catch (const Exception& e) {
         EXPECT_EQ(e.ClassName(), "EAbort");
         EXPECT_EQ(e.Message(), "Operation aborted");
         EXPECT_NE(dynamic_cast<const EAbort*>(&e), nullptr);
@@ -45,13 +38,10 @@ TEST(Exceptions, AbortIsSilentEAbort)
 TEST(Exceptions, AssertionNamesUnitAndCondition)
 {
     int rows = 3;
-    try
-    {
+    try {
         KLD_ASSERT("KldData", rows == 4);
         FAIL() << "assertion did not raise";
-    }
-    catch (const EAssertionFailed& e)
-    {
+    } catch (const EAssertionFailed& e) {
         EXPECT_EQ(e.ClassName(), "EAssertionFailed");
         EXPECT_NE(e.Message().find("KldData"), std::string::npos) << e.Message();
         EXPECT_NE(e.Message().find("rows == 4"), std::string::npos) << e.Message();
@@ -122,8 +112,7 @@ TEST(Format, Directives)
         {"float width", "[%8.2f]", {-3.14159}, "[   -3.14]"},
         {"special values", "%f %f", {std::nan(""), -std::numeric_limits<double>::infinity()}, "NAN -INF"},
     };
-    for (const FormatCase& c : cases)
-    {
+    for (const FormatCase& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(FormatList(c.Format, c.Args), c.Expected);
     }
@@ -172,8 +161,7 @@ TEST(Format, Errors)
         {"index beyond the arguments", "%3:s", {"a"}, "No argument for format '%3:s'"},
         {"huge width", "%99999999999d", {1}, "Format '%99999999999d' invalid or incompatible with argument"},
     };
-    for (const ErrorCase& c : cases)
-    {
+    for (const ErrorCase& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(ConvertErrorOf([&] { FormatList(c.Format, c.Args); }), c.Message);
     }
@@ -226,8 +214,7 @@ TEST(FloatToStr, ShortestFifteenDigitText)
         {"infinity", std::numeric_limits<double>::infinity(), "INF"},
         {"negative infinity", -std::numeric_limits<double>::infinity(), "-INF"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(FloatToStr(c.Input), c.Expected);
     }
@@ -264,13 +251,11 @@ TEST(StrToFloat, Texts)
         {"underflow reads as zero", "1e-400", 0.0},
         {"long mantissa", "3.14159265358979323846264338327950288", 3.141592653589793},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_DOUBLE_EQ(StrToFloat(c.Input), c.Expected);
     }
-    for (const char* bad : {"", " ", "1,5", "abc", "1e", "1.5x", "--1", "1e400", "INF", "1 000", ".", "-"})
-    {
+    for (const char* bad : {"", " ", "1,5", "abc", "1e", "1.5x", "--1", "1e400", "INF", "1 000", ".", "-"}) {
         SCOPED_TRACE(bad);
         EXPECT_EQ(ConvertErrorOf([&] { StrToFloat(bad); }),
                   std::string("'") + bad + "' is not a valid floating point value");
@@ -343,8 +328,7 @@ TEST(FormatFloat, Pictures)
         {"three-digit group", "#,##0", 999, "999"},
         {"special value", "0.00", std::nan(""), "NAN"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(FormatFloat(c.Format, c.Input), c.Expected);
     }
@@ -383,16 +367,15 @@ TEST(StrToInt, Texts)
         {"smallest", "-2147483648", INT32_MIN},
         {"leading zeros", "007", 7},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(StrToInt(c.Input), c.Expected);
     }
-    for (const char* bad : {"", " ", "2147483648", "-2147483649", "123 ", "abc", "12a", "$", "0x", "1.5", "- 5",
-                            "\t5", "$100000000", "99999999999999999999999"})
-    {
+    for (const char* bad : {"", " ", "2147483648", "-2147483649", "123 ", "abc", "12a", "$", "0x", "1.5",
+                            "- 5", "\t5", "$100000000", "99999999999999999999999"}) {
         SCOPED_TRACE(bad);
-        EXPECT_EQ(ConvertErrorOf([&] { StrToInt(bad); }), std::string("'") + bad + "' is not a valid integer value");
+        EXPECT_EQ(ConvertErrorOf([&] { StrToInt(bad); }),
+                  std::string("'") + bad + "' is not a valid integer value");
         EXPECT_EQ(StrToIntDef(bad, -7), -7);
     }
 }
@@ -427,10 +410,9 @@ TEST(StrToBool, Texts)
         const char* Input;
         bool Expected;
     };
-    const Case cases[] = {{"True", true}, {"true", true}, {"TRUE", true},  {"False", false}, {"fALSE", false},
-                          {"1", true},    {"0", false},   {"-1", true},    {"2.5", true},    {"0.0", false}};
-    for (const Case& c : cases)
-    {
+    const Case cases[] = {{"True", true}, {"true", true}, {"TRUE", true}, {"False", false}, {"fALSE", false},
+                          {"1", true},    {"0", false},   {"-1", true},   {"2.5", true},    {"0.0", false}};
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Input);
         EXPECT_EQ(StrToBool(c.Input), c.Expected);
     }
@@ -463,7 +445,11 @@ TEST(Text, CompareAndSame)
     EXPECT_FALSE(AnsiSameText("Cafe", "Caf\xC3\xA9"));
     EXPECT_LT(AnsiCompareText("apple", "Banana"), 0);
     EXPECT_GT(AnsiCompareText("\xC3\xA9", "f"), 0);
-    EXPECT_EQ(AnsiCompareText("\xC3\xBC" "ber", "\xC3\x9C" "BER"), 0);
+    EXPECT_EQ(AnsiCompareText("\xC3\xBC"
+                              "ber",
+                              "\xC3\x9C"
+                              "BER"),
+              0);
     EXPECT_LT(AnsiCompareStr("A", "a"), 0);
     EXPECT_GT(AnsiCompareText("ab", "a"), 0);
 }
@@ -479,14 +465,19 @@ TEST(Text, CaseMapping)
     };
     const Case cases[] = {
         {"ASCII", "Hello, World 1", "HELLO, WORLD 1", "hello, world 1"},
-        {"Latin-1 letters", "gr\xC3\xBC\xC3\x9F" "e \xC3\xA0\xC3\x89", "GR\xC3\x9C\xC3\x9F" "E \xC3\x80\xC3\x89",
-         "gr\xC3\xBC\xC3\x9F" "e \xC3\xA0\xC3\xA9"},
-        {"multiplication and division signs stay", "\xC3\x97\xC3\xB7", "\xC3\x97\xC3\xB7", "\xC3\x97\xC3\xB7"},
+        {"Latin-1 letters",
+         "gr\xC3\xBC\xC3\x9F"
+         "e \xC3\xA0\xC3\x89",
+         "GR\xC3\x9C\xC3\x9F"
+         "E \xC3\x80\xC3\x89",
+         "gr\xC3\xBC\xC3\x9F"
+         "e \xC3\xA0\xC3\xA9"},
+        {"multiplication and division signs stay", "\xC3\x97\xC3\xB7", "\xC3\x97\xC3\xB7",
+         "\xC3\x97\xC3\xB7"},
         {"other scripts stay", "\xD0\xB4\xE2\x82\xAC", "\xD0\xB4\xE2\x82\xAC", "\xD0\xB4\xE2\x82\xAC"},
         {"damaged UTF-8 stays", "a\xC3", "A\xC3", "a\xC3"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(AnsiUpperCase(c.Input), c.Upper);
         EXPECT_EQ(AnsiLowerCase(c.Input), c.Lower);
@@ -525,8 +516,7 @@ TEST(Text, Quoting)
         {"lone quote stays", "'", "'"},
         {"empty", "", ""},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(AnsiDequotedStr(c.Input, '\''), c.Expected);
     }
@@ -563,8 +553,7 @@ TEST(Text, StringReplace)
         {"replacement holds the pattern", "ab", "a", "aa", rfReplaceAll, "aab"},
         {"not found", "abc", "z", "y", rfReplaceAll, "abc"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(StringReplace(c.Input, c.Old, c.New, c.Flags), c.Expected);
     }
@@ -601,8 +590,7 @@ TEST(Text, WrapText)
     };
     const Case cases[] = {
         {"short line stays", "hello world", 45, "hello world"},
-        {"break after the last blank", "The quick brown fox jumps", 10,
-         "The quick \r\nbrown fox \r\njumps"},
+        {"break after the last blank", "The quick brown fox jumps", 10, "The quick \r\nbrown fox \r\njumps"},
         {"break after a hyphen", "well-known-fact", 6, "well-\r\nknown-\r\nfact"},
         {"no break character stays long", "abcdefghijkl", 5, "abcdefghijkl"},
         {"long word then a blank", "abcdefghij klm", 5, "abcdefghij \r\nklm"},
@@ -617,8 +605,7 @@ TEST(Text, WrapText)
         {"tab is a break character", "ab\tcd", 3, "ab\t\r\ncd"},
         {"empty", "", 5, ""},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(WrapText(c.Input, c.MaxCol), c.Expected);
     }
@@ -643,8 +630,7 @@ TEST(FileNames, Parts)
         {"dir/", "dir/", "dir", "", "", "dir/.ini"},
         {"file.", "", "", "file.", ".", "file.ini"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Input);
         EXPECT_EQ(ExtractFilePath(c.Input), c.Path);
         EXPECT_EQ(ExtractFileDir(c.Input), c.Dir);
