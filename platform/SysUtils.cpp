@@ -1089,7 +1089,7 @@ uint32_t NextCodePoint(std::string_view s, size_t& k)
         return c;
     }
     int extra = c >= 0xF0 && c < 0xF8 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-    if (extra > 0 && k + size_t(extra) < s.size() + 1) {
+    if (extra > 0 && k + size_t(extra) < s.size()) {
         uint32_t cp = c & (0x3F >> extra);
         bool ok = true;
         for (int j = 1; j <= extra; ++j) {

@@ -452,6 +452,9 @@ TEST(Text, CompareAndSame)
               0);
     EXPECT_LT(AnsiCompareStr("A", "a"), 0);
     EXPECT_GT(AnsiCompareText("ab", "a"), 0);
+    EXPECT_EQ(AnsiCompareText("a\xC3", "A\xC3"), 0) << "a cut sequence compares as its byte";
+    EXPECT_GT(AnsiCompareText("a\xC3", "a"), 0);
+    EXPECT_NE(AnsiCompareText("a\xC3", "a\xC3\xA9"), 0);
 }
 
 TEST(Text, CaseMapping)
