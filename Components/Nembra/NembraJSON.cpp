@@ -1,6 +1,8 @@
 #include "Components/Nembra/NembraJSON.h"
 
 #include <charconv>
+#include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <unordered_map>
 
@@ -60,12 +62,31 @@ void AppendUtf8(std::string& out, uint32_t cp)
     }
 }
 
+// The literals true, false and null in any case. Only ASCII letters can
+// match them, so folding ASCII is enough.
+bool SameLiteral(std::string_view token, std::string_view lowerLiteral)
+{
+    for (size_t i = 0; i < token.size(); ++i)
+    {
+        const char c = token[i];
+        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+        if (lower != lowerLiteral[i])
+            return false;
+    }
+    return true;
+}
+
 bool SameName(std::string_view a, std::string_view b)
 {
     if (a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size()) == 0)
         return true;
     return AnsiSameText(a, b);
 }
+
+using NembraJSONDetail::TextWriter;
+
+void AppendInt(std::string& out, int64_t v);
+void WriteExpression(TextWriter& out, std::string_view s);
 
 // Numbers are read and written with a point whatever the user's settings.
 const TFormatSettings& PointSettings()
@@ -78,9 +99,127 @@ const TFormatSettings& PointSettings()
     return settings;
 }
 
+// FloatToStr's text (15 significant digits, general format) written straight
+// into `out`: the writer formats every double of a reply through here.
+// Writes at most 24 characters at `p` and returns the end.
+char* FormatNumber(char* p, double d)
+{
+    if (d == 0 || !std::isfinite(d))
+    {
+        const std::string text = FloatToStr(d, PointSettings());
+        std::memcpy(p, text.data(), text.size());
+        return p + text.size();
+    }
+    // The shortest text that reads back as d is quick to get; when it has at
+    // most 15 digits it is also what rounding to 15 digits gives, since d is
+    // nearer to it than half a unit of the 15th digit. Longer ones take
+    // FloatToStr's own steps: 18 significant digits, rounded half up to 15.
+    char buf[48];
+    auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(d), std::chars_format::scientific);
+    const char* mark = static_cast<const char*>(std::memchr(buf, 'e', static_cast<size_t>(res.ptr - buf)));
+    const long mantissa = mark ? mark - buf : res.ptr - buf; // "d" or "d.ddd"
+    // Subnormal numbers are too coarse for that argument.
+    if ((mantissa > 1 ? mantissa - 1 : 1) > 15 || std::fabs(d) < DBL_MIN)
+        res = std::to_chars(buf, buf + sizeof buf, std::fabs(d), std::chars_format::scientific, 17);
+    char digits[24];
+    int n = 0;
+    const char* q = buf;
+    for (; q < res.ptr && *q != 'e'; ++q)
+    {
+        if (*q != '.')
+            digits[n++] = *q;
+    }
+    int exp10 = 0;
+    if (q < res.ptr)
+    {
+        ++q;
+        const bool negative = *q == '-';
+        if (*q == '-' || *q == '+')
+            ++q;
+        std::from_chars(q, res.ptr, exp10);
+        if (negative)
+            exp10 = -exp10;
+    }
+    int exponent = exp10 + 1;
+
+    constexpr int kPrecision = 15;
+    const bool roundUp = n > kPrecision && digits[kPrecision] >= '5';
+    n = std::min(n, kPrecision);
+    if (roundUp)
+    {
+        int k = n - 1;
+        while (k >= 0 && digits[k] == '9')
+            digits[k--] = '0';
+        if (k >= 0)
+        {
+            ++digits[k];
+        }
+        else
+        {
+            std::memmove(digits + 1, digits, static_cast<size_t>(n - 1));
+            digits[0] = '1';
+            ++exponent;
+        }
+    }
+    while (n > 0 && digits[n - 1] == '0')
+        --n;
+
+    auto copy = [&p](const char* from, int count) {
+        std::memcpy(p, from, static_cast<size_t>(count));
+        p += count;
+    };
+    if (d < 0)
+        *p++ = '-';
+    if (exponent > kPrecision || exponent < -3)
+    {
+        *p++ = digits[0];
+        if (n > 1)
+        {
+            *p++ = '.';
+            copy(digits + 1, n - 1);
+        }
+        *p++ = 'E';
+        return std::to_chars(p, p + 8, exponent - 1).ptr;
+    }
+    if (exponent <= 0)
+    {
+        *p++ = '0';
+        *p++ = '.';
+        std::memset(p, '0', static_cast<size_t>(-exponent));
+        p += -exponent;
+        copy(digits, n);
+        return p;
+    }
+    if (n <= exponent)
+    {
+        copy(digits, n);
+        std::memset(p, '0', static_cast<size_t>(exponent - n));
+        return p + (exponent - n);
+    }
+    copy(digits, exponent);
+    *p++ = '.';
+    copy(digits + exponent, n - exponent);
+    return p;
+}
+
+void WriteNumber(TextWriter& out, double d)
+{
+    char* start = out.Room(32);
+    out.Commit(static_cast<size_t>(FormatNumber(start, d) - start));
+}
+
+void WriteInt(TextWriter& out, int64_t v)
+{
+    char* start = out.Room(24);
+    out.Commit(static_cast<size_t>(std::to_chars(start, start + 24, v).ptr - start));
+}
+
+
+
 std::string NumberText(double d)
 {
-    return FloatToStr(d, PointSettings());
+    char buf[32];
+    return std::string(buf, FormatNumber(buf, d));
 }
 
 void AppendInt(std::string& out, int64_t v)
@@ -95,12 +234,7 @@ void AppendInt(std::string& out, int64_t v)
 // ---------------------------------------------------------------------------
 // TJSONValue
 
-TJSONValue::~TJSONValue()
-{
-    Clear();
-}
-
-void TJSONValue::Clear()
+void TJSONValue::ClearContent()
 {
     switch (m_kind)
     {
@@ -421,24 +555,33 @@ void TJSONValue::TakeFrom(TJSONValue& source) noexcept
     source.m_u.i64 = 0;
 }
 
-void TJSONValue::Assign(const TPersistent& source)
+void TJSONValue::Assign(const TJSONValue& source)
 {
     if (&source == this)
         return;
-    if (auto* value = dynamic_cast<const TJSONValue*>(&source))
-    {
-        // Copy first: the source may live inside this value's own payload.
-        TJSONValue copy;
-        copy.CopyFrom(*value);
-        TakeFrom(copy);
-        return;
-    }
+    // Copy first: the source may live inside this value's own payload.
+    TJSONValue copy;
+    copy.CopyFrom(source);
+    TakeFrom(copy);
+}
+
+void TJSONValue::Assign(const TJSONValue* source)
+{
+    if (!source)
+        Clear();
+    else
+        Assign(*source);
+}
+
+void TJSONValue::Assign(const TPersistent& source)
+{
     if (auto* obj = dynamic_cast<const TJSONObject*>(&source))
     {
         SetAsObject(obj);
         return;
     }
-    TPersistent::Assign(source);
+    // Nothing else converts into a value: the platform's refusal, naming both classes.
+    throw EConvertError(Format("Cannot assign a %s to a %s", source.ClassName(), "TJSONValue"));
 }
 
 void TJSONValue::Assign(const TPersistent* source)
@@ -452,43 +595,71 @@ void TJSONValue::Assign(const TPersistent* source)
 std::string TJSONValue::ToJSONString() const
 {
     std::string out;
-    AppendJSONString(out);
+    {
+        NembraJSONDetail::TextWriter writer(out, EstimatedSize());
+        WriteJSON(writer);
+    }
     return out;
 }
 
-void TJSONValue::AppendJSONString(std::string& out) const
+size_t TJSONValue::EstimatedSize() const
 {
     switch (m_kind)
     {
     case Kind::Null:
-        out += "NULL";
+        return 4;
+    case Kind::Int32:
+        return 11;
+    case Kind::Int64:
+        return 20;
+    case Kind::Double:
+    case Kind::Foreign:
+        return 22;
+    case Kind::Boolean:
+        return 5;
+    case Kind::String:
+        return m_text.size() + 8;
+    case Kind::Object:
+        return m_u.obj->EstimatedSize();
+    case Kind::Array:
+        return m_u.arr->EstimatedSize();
+    }
+    return 0;
+}
+
+void TJSONValue::WriteJSON(NembraJSONDetail::TextWriter& out) const
+{
+    switch (m_kind)
+    {
+    case Kind::Null:
+        out.Put("NULL");
         break;
     case Kind::Int32:
-        AppendInt(out, m_u.i32);
+        WriteInt(out, m_u.i32);
         break;
     case Kind::Int64:
-        AppendInt(out, m_u.i64);
+        WriteInt(out, m_u.i64);
         break;
     case Kind::Double:
-        out += NumberText(m_u.d);
+        WriteNumber(out, m_u.d);
         break;
     case Kind::Boolean:
-        out += m_u.b ? "true" : "false";
+        out.Put(m_u.b ? std::string_view("true") : std::string_view("false"));
         break;
     case Kind::String:
-        out += NembraJSON::StrToJSON(m_text);
+        WriteExpression(out, m_text);
         break;
     case Kind::Object:
-        m_u.obj->AppendJSONString(out);
+        m_u.obj->WriteJSON(out);
         break;
     case Kind::Array:
-        m_u.arr->AppendJSONString(out);
+        m_u.arr->WriteJSON(out);
         break;
     case Kind::Foreign:
         // Only numbers reach here (other foreign content raises); they are
         // written with a point whatever kind of number they are.
         GetValueType();
-        out += NumberText(m_u.foreign->AsDouble());
+        WriteNumber(out, m_u.foreign->AsDouble());
         break;
     }
 }
@@ -541,36 +712,37 @@ void TJSONArray::CheckIndex(int index) const
 TJSONValue& TJSONArray::GetValue(int index) const
 {
     CheckIndex(index);
-    return *m_items[index];
+    return m_items[static_cast<size_t>(index)];
 }
 
 TJSONValue& TJSONArray::SetValue(int index, std::unique_ptr<TJSONValue> value)
 {
     CheckIndex(index);
-    if (!value)
-        value = std::make_unique<TJSONValue>();
-    m_items[index] = std::move(value);
-    return *m_items[index];
+    TJSONValue& slot = m_items[static_cast<size_t>(index)];
+    if (value)
+        slot.TakeFrom(*value);
+    else
+        slot.Clear();
+    return slot;
 }
 
 TJSONValue& TJSONArray::Add()
 {
-    m_items.push_back(std::make_unique<TJSONValue>());
-    return *m_items.back();
+    return m_items.emplace_back();
 }
 
 TJSONValue& TJSONArray::Add(std::unique_ptr<TJSONValue> value)
 {
-    if (!value)
-        value = std::make_unique<TJSONValue>();
-    m_items.push_back(std::move(value));
-    return *m_items.back();
+    TJSONValue& slot = m_items.emplace_back();
+    if (value)
+        slot.TakeFrom(*value);
+    return slot;
 }
 
 void TJSONArray::Delete(int index)
 {
     CheckIndex(index);
-    m_items.erase(m_items.begin() + index);
+    m_items.erase(static_cast<size_t>(index));
 }
 
 void TJSONArray::Clear()
@@ -583,15 +755,10 @@ void TJSONArray::AssignArray(const TJSONArray* source)
     if (source == this)
         return;
     // Built aside first: the source may be nested inside this array.
-    std::vector<std::unique_ptr<TJSONValue>> items;
+    NembraJSONDetail::JSONSlots<TJSONValue> items;
     if (source)
     {
-        items.reserve(source->m_items.size());
-        for (const auto& item : source->m_items)
-        {
-            items.push_back(std::make_unique<TJSONValue>());
-            items.back()->CopyFrom(*item);
-        }
+        source->m_items.ForEach([&](const TJSONValue& item) { items.emplace_back().CopyFrom(item); });
     }
     m_items.swap(items);
 }
@@ -599,8 +766,18 @@ void TJSONArray::AssignArray(const TJSONArray* source)
 std::string TJSONArray::ToJSONString() const
 {
     std::string out;
-    AppendJSONString(out);
+    {
+        NembraJSONDetail::TextWriter writer(out, EstimatedSize());
+        WriteJSON(writer);
+    }
     return out;
+}
+
+size_t TJSONArray::EstimatedSize() const
+{
+    size_t size = 2;
+    m_items.ForEach([&](const TJSONValue& item) { size += item.EstimatedSize() + 1; });
+    return size;
 }
 
 std::string TJSONArray::GetAsString() const
@@ -610,27 +787,29 @@ std::string TJSONArray::GetAsString() const
     return out;
 }
 
-void TJSONArray::AppendJSONString(std::string& out) const
+void TJSONArray::WriteJSON(NembraJSONDetail::TextWriter& out) const
 {
-    out += '[';
-    for (size_t i = 0; i < m_items.size(); ++i)
-    {
-        if (i > 0)
-            out += ',';
-        m_items[i]->AppendJSONString(out);
-    }
-    out += ']';
+    out.Put('[');
+    bool first = true;
+    m_items.ForEach([&](const TJSONValue& item) {
+        if (!first)
+            out.Put(',');
+        first = false;
+        item.WriteJSON(out);
+    });
+    out.Put(']');
 }
 
 void TJSONArray::AppendReadable(std::string& out) const
 {
     out += '[';
-    for (size_t i = 0; i < m_items.size(); ++i)
-    {
-        if (i > 0)
+    bool first = true;
+    m_items.ForEach([&](const TJSONValue& item) {
+        if (!first)
             out += ", ";
-        m_items[i]->AppendReadable(out);
-    }
+        first = false;
+        item.AppendReadable(out);
+    });
     out += ']';
 }
 
@@ -725,7 +904,8 @@ int TJSONObject::IndexOfName(std::string_view name) const
 
 TJSONValue& TJSONObject::AppendMember(std::string_view name)
 {
-    m_members.push_back(Member{std::string(name), std::make_unique<TJSONValue>()});
+    Member& member = m_members.emplace_back();
+    member.Name.assign(name.data(), name.size());
     const int position = static_cast<int>(m_members.size()) - 1;
     if (m_index)
     {
@@ -738,14 +918,14 @@ TJSONValue& TJSONObject::AppendMember(std::string_view name)
         for (size_t i = 0; i < m_members.size(); ++i)
             m_index->Positions.emplace(AnsiUpperCase(m_members[i].Name), static_cast<int>(i));
     }
-    return *m_members.back().Value;
+    return member.Value;
 }
 
 TJSONValue& TJSONObject::GetValues(std::string_view name)
 {
     const int index = IndexOfName(name);
     if (index >= 0)
-        return *m_members[index].Value;
+        return m_members[static_cast<size_t>(index)].Value;
     return AppendMember(name);
 }
 
@@ -757,19 +937,19 @@ void TJSONObject::SetValues(std::string_view name, const TJSONValue& value)
 const std::string& TJSONObject::GetPropName(int index) const
 {
     CheckIndex(index);
-    return m_members[index].Name;
+    return m_members[static_cast<size_t>(index)].Name;
 }
 
 TJSONValue& TJSONObject::GetPropValue(int index) const
 {
     CheckIndex(index);
-    return *m_members[index].Value;
+    return m_members[static_cast<size_t>(index)].Value;
 }
 
 void TJSONObject::SetPropValue(int index, const TJSONValue& value)
 {
     CheckIndex(index);
-    SetValues(m_members[index].Name, value);
+    m_members[static_cast<size_t>(index)].Value.Assign(value);
 }
 
 void TJSONObject::Clear()
@@ -786,9 +966,11 @@ void TJSONObject::AssignObject(const TJSONObject* source)
     TJSONObject copy;
     if (source)
     {
-        copy.m_members.reserve(source->m_members.size());
-        for (const auto& member : source->m_members)
-            copy.AppendMember(member.Name).CopyFrom(*member.Value);
+        for (size_t i = 0; i < source->m_members.size(); ++i)
+        {
+            const Member& member = source->m_members[i];
+            copy.AppendMember(member.Name).CopyFrom(member.Value);
+        }
     }
     m_members.swap(copy.m_members);
     m_index.swap(copy.m_index);
@@ -805,8 +987,19 @@ void TJSONObject::Assign(const TPersistent& source)
 std::string TJSONObject::ToJSONString() const
 {
     std::string out;
-    AppendJSONString(out);
+    {
+        NembraJSONDetail::TextWriter writer(out, EstimatedSize());
+        WriteJSON(writer);
+    }
     return out;
+}
+
+size_t TJSONObject::EstimatedSize() const
+{
+    size_t size = 2;
+    m_members.ForEach(
+        [&](const Member& member) { size += member.Name.size() + 6 + member.Value.EstimatedSize(); });
+    return size;
 }
 
 std::string TJSONObject::GetAsString() const
@@ -816,23 +1009,23 @@ std::string TJSONObject::GetAsString() const
     return out;
 }
 
-void TJSONObject::AppendJSONString(std::string& out) const
+void TJSONObject::WriteJSON(NembraJSONDetail::TextWriter& out) const
 {
-    out += '{';
-    for (size_t i = 0; i < m_members.size(); ++i)
-    {
-        if (i > 0)
-            out += ",\r\n";
-        out += '"';
-        const std::string& name = m_members[i].Name;
-        if (name.find('"') == std::string::npos)
-            out += name;
+    out.Put('{');
+    bool first = true;
+    m_members.ForEach([&](const Member& member) {
+        if (!first)
+            out.Put(",\r\n");
+        first = false;
+        out.Put('"');
+        if (member.Name.find('"') == std::string::npos)
+            out.Put(member.Name);
         else
-            out += StringReplace(name, "\"", "\"\"", {rfReplaceAll});
-        out += "\":";
-        m_members[i].Value->AppendJSONString(out);
-    }
-    out += '}';
+            out.Put(StringReplace(member.Name, "\"", "\"\"", rfReplaceAll));
+        out.Put("\":");
+        member.Value.WriteJSON(out);
+    });
+    out.Put('}');
 }
 
 void TJSONObject::AppendReadable(std::string& out) const
@@ -845,7 +1038,7 @@ void TJSONObject::AppendReadable(std::string& out) const
         out += m_members[i].Name;
         out += ':';
         text.clear();
-        m_members[i].Value->AppendReadable(text);
+        m_members[i].Value.AppendReadable(text);
         if (text.size() > static_cast<size_t>(kReadableWrapColumn))
             text = WrapText(text, kCRLF, " -\t", kReadableWrapColumn);
         out += text.find('\r') != std::string::npos ? kCRLF : " ";
@@ -929,9 +1122,10 @@ void TJSONParser::ReadString()
     const char* text = m_text.data();
     const size_t start = m_pos;
     // Most strings hold no escape: hand out a view of the text itself.
-    size_t i = start;
-    while (i < size && text[i] != '"' && text[i] != '\\')
-        ++i;
+    const char* quote = static_cast<const char*>(std::memchr(text + start, '"', size - start));
+    const size_t stop = quote ? static_cast<size_t>(quote - text) : size;
+    const char* backslash = static_cast<const char*>(std::memchr(text + start, '\\', stop - start));
+    const size_t i = backslash ? static_cast<size_t>(backslash - text) : stop;
     if (i >= size || text[i] == '"')
     {
         m_token = m_text.substr(start, i - start);
@@ -1064,12 +1258,12 @@ void TJSONParser::ReadBare()
     m_tokenType = 'N';
     if (m_token.size() == 4)
     {
-        if (AnsiSameText(m_token, "true"))
+        if (SameLiteral(m_token, "true"))
             m_tokenType = 'T';
-        else if (AnsiSameText(m_token, "null"))
+        else if (SameLiteral(m_token, "null"))
             m_tokenType = '0';
     }
-    else if (m_token.size() == 5 && AnsiSameText(m_token, "false"))
+    else if (m_token.size() == 5 && SameLiteral(m_token, "false"))
     {
         m_tokenType = 'F';
     }
@@ -1253,6 +1447,31 @@ bool IsAsciiLetter(char c)
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
+} // namespace
+
+namespace
+{
+// The string values of a reply rarely hold anything the expression builder
+// changes; those are quoted as they are.
+void WriteExpression(TextWriter& out, std::string_view s)
+{
+    bool plain = s.empty() || s[0] != '\x03';
+    for (size_t i = 0; plain && i < s.size(); ++i)
+    {
+        const char c = s[i];
+        plain = c != '"' && c != '\r' && c != '\n' && c != '%';
+    }
+    if (!plain)
+    {
+        out.Put(NembraJSON::StrToJSON(s));
+        return;
+    }
+    char* p = out.Room(s.size() + 2);
+    p[0] = '"';
+    std::memcpy(p + 1, s.data(), s.size());
+    p[s.size() + 1] = '"';
+    out.Commit(s.size() + 2);
+}
 } // namespace
 
 std::string NembraJSON::StrToJSON(std::string_view s)

@@ -9,9 +9,9 @@
 //   payload. Copies are always deep (`Assign`, `AssignObject`, `AssignArray`,
 //   `SetValues`, `SetAsObject`, `SetAsArray`); nothing is ever shared.
 // - References returned by `GetValues`, `GetPropValue`, `GetValue`,
-//   `GetAsObject` and `GetAsArray` stay valid until that member or element is
-//   removed, replaced or its container destroyed; adding further members or
-//   elements does not move existing ones.
+//   `GetAsObject` and `GetAsArray` stay valid while members or elements are
+//   added; they end with the container, with `Clear`, and (for an array) when
+//   an earlier element is deleted, which moves the later ones down.
 //
 // Missing members
 // - Reading a member that does not exist never fails: `GetValues` creates it
@@ -54,7 +54,10 @@
 // "Unexpected token (%s) or end of stream" for a value that cannot start
 // with the token found.
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -82,19 +85,172 @@ enum TJSONValueType
     jvtBoolean
 };
 
+namespace NembraJSONDetail
+{
+// Elements in chunks of doubling size: appending never moves an element (so
+// references stay valid), and a reply of many values costs a few dozen
+// allocations instead of one per value. Removing an element moves the later
+// ones down one place. T provides TakeFrom(T&), a move that leaves the
+// source empty.
+template <class T>
+class JSONSlots
+{
+public:
+    JSONSlots() = default;
+    ~JSONSlots() { clear(); }
+    JSONSlots(const JSONSlots&) = delete;
+    JSONSlots& operator=(const JSONSlots&) = delete;
+
+    size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+
+    T& operator[](size_t index) const
+    {
+        const size_t chunk = ChunkOf(index);
+        return m_chunks[chunk][index - ChunkStart(chunk)];
+    }
+
+    T& emplace_back()
+    {
+        if (m_next == m_end)
+        {
+            const size_t chunk = ChunkOf(m_size);
+            if (chunk == m_chunks.size())
+                m_chunks.push_back(static_cast<T*>(::operator new(sizeof(T) * ChunkCapacity(chunk))));
+            m_next = m_chunks[chunk] + (m_size - ChunkStart(chunk));
+            m_end = m_chunks[chunk] + ChunkCapacity(chunk);
+        }
+        T* slot = ::new (static_cast<void*>(m_next)) T();
+        ++m_next;
+        ++m_size;
+        return *slot;
+    }
+
+    // Calls fn(element) for every element in order, chunk by chunk.
+    template <class Fn>
+    void ForEach(Fn&& fn) const
+    {
+        for (size_t c = 0, done = 0; c < m_chunks.size() && done < m_size; ++c)
+        {
+            const size_t n = std::min(ChunkCapacity(c), m_size - done);
+            T* chunk = m_chunks[c];
+            for (size_t i = 0; i < n; ++i)
+                fn(chunk[i]);
+            done += n;
+        }
+    }
+
+    void erase(size_t index)
+    {
+        for (size_t i = index; i + 1 < m_size; ++i)
+            (*this)[i].TakeFrom((*this)[i + 1]);
+        (*this)[m_size - 1].~T();
+        --m_size;
+        // The next append finds its slot again.
+        m_next = m_end = nullptr;
+    }
+
+    void clear() noexcept
+    {
+        ForEach([](T& element) { element.~T(); });
+        for (T* chunk : m_chunks)
+            ::operator delete(chunk);
+        m_chunks.clear();
+        m_size = 0;
+        m_next = m_end = nullptr;
+    }
+
+    void swap(JSONSlots& other) noexcept
+    {
+        m_chunks.swap(other.m_chunks);
+        std::swap(m_size, other.m_size);
+        std::swap(m_next, other.m_next);
+        std::swap(m_end, other.m_end);
+    }
+
+private:
+    // Chunks double from 8 elements up to 2,048, then stay at that size, so
+    // that no chunk is big enough for the allocator to map it afresh each time.
+    static constexpr size_t kFirstChunk = 8;
+    static constexpr size_t kDoublings = 9; // 8 << 8 == 2048
+    static constexpr size_t kLastChunk = kFirstChunk << (kDoublings - 1);
+    static constexpr size_t kDoubledTotal = kFirstChunk * ((size_t(1) << kDoublings) - 1);
+
+    static size_t ChunkOf(size_t index)
+    {
+        if (index < kDoubledTotal)
+            return std::bit_width(index / kFirstChunk + 1) - 1;
+        return kDoublings + (index - kDoubledTotal) / kLastChunk;
+    }
+    static size_t ChunkStart(size_t chunk)
+    {
+        if (chunk < kDoublings)
+            return kFirstChunk * ((size_t(1) << chunk) - 1);
+        return kDoubledTotal + (chunk - kDoublings) * kLastChunk;
+    }
+    static size_t ChunkCapacity(size_t chunk) { return chunk < kDoublings ? kFirstChunk << chunk : kLastChunk; }
+
+    std::vector<T*> m_chunks;
+    size_t m_size = 0;
+    T* m_next = nullptr; // the slot of the next append, in the last used chunk
+    T* m_end = nullptr;
+};
+// The text ToJSONString builds: written through a cursor, grown in large
+// steps, cut to length at the end.
+class TextWriter
+{
+public:
+    explicit TextWriter(std::string& out, size_t expected) : m_out(out), m_used(out.size())
+    {
+        m_out.resize(m_used + expected);
+    }
+    ~TextWriter() { m_out.resize(m_used); }
+    TextWriter(const TextWriter&) = delete;
+    TextWriter& operator=(const TextWriter&) = delete;
+
+    // Room for n more characters; write them and Commit.
+    char* Room(size_t n)
+    {
+        if (m_used + n > m_out.size())
+            m_out.resize(std::max(m_out.size() * 2, m_used + n));
+        return m_out.data() + m_used;
+    }
+    void Commit(size_t n) { m_used += n; }
+    void Put(char c) { *Room(1) = c, Commit(1); }
+    void Put(std::string_view s)
+    {
+        std::memcpy(Room(s.size()), s.data(), s.size());
+        Commit(s.size());
+    }
+
+private:
+    std::string& m_out;
+    size_t m_used;
+};
+} // namespace NembraJSONDetail
+
 // Deeper nesting than this fails to parse: a hostile reply must not exhaust
 // the stack.
 constexpr int JSONMaxDepth = 512;
 
-class TJSONValue : public TPersistent
+// One value of any kind. Values are the bulk of a parsed reply (a fetch of
+// 100,000 rows holds about a million), so they are plain objects without a
+// class identity of their own: 48 bytes, no virtual table. They still take
+// the state of another value or object through Assign.
+class TJSONValue
 {
 public:
     TJSONValue() noexcept {}
-    ~TJSONValue() override;
-    std::string ClassName() const override { return "TJSONValue"; }
+    ~TJSONValue() { Clear(); }
+    TJSONValue(const TJSONValue&) = delete;
+    TJSONValue& operator=(const TJSONValue&) = delete;
 
     // Destroys an object or array payload; the value becomes null.
-    void Clear();
+    void Clear()
+    {
+        if (m_kind != Kind::Null)
+            ClearContent();
+    }
     bool GetIsNull() const { return m_kind == Kind::Null; }
     TJSONValueType GetValueType() const;
 
@@ -125,20 +281,21 @@ public:
     TJSONObject& CreateAsObject();
     TJSONArray& CreateAsArray();
 
-    // A TJSONValue source is copied deeply; a TJSONObject source becomes this
-    // value's object payload (a deep copy); other classes raise the platform's
-    // EConvertError. An absent source clears.
-    void Assign(const TPersistent& source) override;
+    // A deep copy of source. An absent source clears.
+    void Assign(const TJSONValue& source);
+    void Assign(const TJSONValue* source);
+    // A TJSONObject source becomes this value's object payload (a deep copy);
+    // other classes raise the platform's EConvertError. An absent source clears.
+    void Assign(const TPersistent& source);
     void Assign(const TPersistent* source);
 
     std::string ToJSONString() const;
-    void AppendJSONString(std::string& out) const;
-    void AppendReadable(std::string& out) const;
 
 private:
     friend class TJSONParser;
     friend class TJSONArray;
     friend class TJSONObject;
+    friend class NembraJSONDetail::JSONSlots<TJSONValue>;
 
     enum class Kind : uint8_t
     {
@@ -153,7 +310,12 @@ private:
         Foreign
     };
 
+    void ClearContent();
     void SetStringNoClear(std::string_view value);
+    void WriteJSON(NembraJSONDetail::TextWriter& out) const;
+    void AppendReadable(std::string& out) const;
+    // About the length of ToJSONString, for reserving the text in one piece.
+    size_t EstimatedSize() const;
     void CopyFrom(const TJSONValue& source);
     void TakeFrom(TJSONValue& source) noexcept;
     [[noreturn]] void RaiseCast(const char* target) const;
@@ -183,11 +345,13 @@ public:
     int Count() const { return static_cast<int>(m_items.size()); }
     // An index outside 0 .. Count-1 raises EListError.
     TJSONValue& GetValue(int index) const;
-    // The array takes the value over and destroys the element it replaces.
+    // The array takes the value over: its content moves into the slot, whose
+    // old content is destroyed; the slot is returned.
     TJSONValue& SetValue(int index, std::unique_ptr<TJSONValue> value);
-    // Appends a new null element (or the given one) and returns it.
+    // Appends a new null element (or takes the given one over) and returns it.
     TJSONValue& Add();
     TJSONValue& Add(std::unique_ptr<TJSONValue> value);
+    // Destroys the element; the later ones move down one place.
     void Delete(int index);
     void Clear();
 
@@ -195,13 +359,16 @@ public:
 
     std::string ToJSONString() const;
     std::string GetAsString() const;
-    void AppendJSONString(std::string& out) const;
-    void AppendReadable(std::string& out) const;
 
 private:
-    void CheckIndex(int index) const;
+    friend class TJSONValue;
 
-    std::vector<std::unique_ptr<TJSONValue>> m_items;
+    void CheckIndex(int index) const;
+    void WriteJSON(NembraJSONDetail::TextWriter& out) const;
+    void AppendReadable(std::string& out) const;
+    size_t EstimatedSize() const;
+
+    NembraJSONDetail::JSONSlots<TJSONValue> m_items;
 };
 
 class TJSONObject : public TPersistent
@@ -243,24 +410,34 @@ public:
     std::string ToJSONString() const;
     // Readable text: one "name: value" part per member, parts on separate lines.
     std::string GetAsString() const;
-    void AppendJSONString(std::string& out) const;
-    void AppendReadable(std::string& out) const;
 
 private:
     friend class TJSONParser;
+    friend class TJSONValue;
+
+    void WriteJSON(NembraJSONDetail::TextWriter& out) const;
+    void AppendReadable(std::string& out) const;
+    size_t EstimatedSize() const;
 
     struct Member
     {
         std::string Name;
-        std::unique_ptr<TJSONValue> Value;
+        TJSONValue Value;
+
+        void TakeFrom(Member& other) noexcept
+        {
+            Name.swap(other.Name);
+            Value.TakeFrom(other.Value);
+        }
     };
+    friend class NembraJSONDetail::JSONSlots<Member>;
 
     void ParseText(std::string_view text);
     void CheckIndex(int index) const;
     TJSONValue& AppendMember(std::string_view name);
     int FindIndexed(std::string_view name) const;
 
-    std::vector<Member> m_members;
+    NembraJSONDetail::JSONSlots<Member> m_members;
     int64_t m_parseTime = 0;
 
     // Wide objects get a lookup table so that reading a reply stays linear in

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+
 #include "platform/StringList.h"
 #include "platform/Streams.h"
 
@@ -462,7 +465,7 @@ TEST(JSONModel, CopiesAreDeep)
     fromValue.Assign(&fromObject);
     fromObject.Clear();
     EXPECT_EQ(fromValue.GetAsObject().GetPropCount(), 2);
-    fromValue.Assign(static_cast<const TPersistent*>(nullptr));
+    fromValue.Assign(static_cast<const TJSONValue*>(nullptr));
     EXPECT_TRUE(fromValue.GetIsNull());
 
     TJSONObject assigned;
@@ -497,11 +500,12 @@ TEST(JSONModel, ForeignClassesAreRefused)
 {
     TStringList list;
     TJSONValue v;
-    EXPECT_THROW(v.Assign(list), EConvertError);
+    EXPECT_EQ(ErrorOf([&] { v.Assign(list); }), "Cannot assign a TStringList to a TJSONValue");
     TJSONObject obj;
-    EXPECT_THROW(obj.Assign(list), EConvertError);
-    TJSONValue value;
-    EXPECT_THROW(obj.Assign(value), EConvertError);
+    EXPECT_EQ(ErrorOf([&] { obj.Assign(list); }), "Cannot assign a TStringList to a TJSONObject");
+    TJSONObject source(R"({"a":1})");
+    obj.Assign(static_cast<const TPersistent&>(source));
+    EXPECT_EQ(obj.GetValues("a").GetAsInteger(), 1);
 }
 
 TEST(JSONModel, PropertyAccessByPosition)
@@ -527,15 +531,24 @@ TEST(JSONModel, ArrayOwnsItsElements)
     EXPECT_EQ(&arr.GetValue(0), &first);
 
     auto replacement = std::make_unique<TJSONValue>();
-    TJSONValue* raw = replacement.get();
-    raw->SetAsString("r");
-    EXPECT_EQ(&arr.SetValue(0, std::move(replacement)), raw);
-    EXPECT_EQ(arr.GetValue(0).GetAsString(), "r");
+    replacement->CreateAsObject().GetValues("k").SetAsString("r");
+    TJSONValue& slot = arr.SetValue(0, std::move(replacement));
+    EXPECT_EQ(&slot, &first) << "the content moves into the slot";
+    EXPECT_EQ(arr.GetValue(0).GetAsObject().GetValues("k").GetAsString(), "r");
+    arr.SetValue(1, nullptr);
+    EXPECT_TRUE(arr.GetValue(1).GetIsNull());
+    arr.Add(std::make_unique<TJSONValue>()).SetAsInteger(1000);
+    EXPECT_EQ(arr.GetValue(1001).GetAsInteger(), 1000);
 
     arr.Delete(0);
+    EXPECT_EQ(arr.Count(), 1001);
+    EXPECT_TRUE(arr.GetValue(0).GetIsNull()) << "later elements move down";
+    EXPECT_EQ(arr.GetValue(1).GetAsInteger(), 1);
+    EXPECT_EQ(arr.GetValue(1000).GetAsInteger(), 1000);
+    arr.Delete(1000);
     EXPECT_EQ(arr.Count(), 1000);
-    EXPECT_EQ(arr.GetValue(0).GetAsInteger(), 0);
     EXPECT_EQ(ErrorOf([&] { arr.GetValue(1000); }), "List index out of bounds (1000)");
+    EXPECT_EQ(arr.GetValue(999).GetAsInteger(), 999);
     EXPECT_THROW(arr.GetValue(-1), EListError);
     EXPECT_THROW(arr.Delete(1000), EListError);
     arr.Clear();
@@ -634,6 +647,37 @@ TEST(JSONWriter, NumbersAsFloatToStrWritesThem)
     TJSONValue third;
     third.SetAsNumber(1.0 / 3.0);
     EXPECT_EQ(third.ToJSONString(), "0.333333333333333");
+    TJSONValue carry;
+    carry.SetAsNumber(9.9999999999999999e22);
+    EXPECT_EQ(carry.ToJSONString(), "1E23") << "rounding carries into the exponent";
+}
+
+TEST(JSONWriter, NumbersMatchFloatToStrOverAWideSample)
+{
+    // Random mantissas over many magnitudes, integers, and values on the
+    // rounding edge of the 15th digit.
+    std::mt19937_64 random(20241210);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-25, 25);
+    std::vector<double> values;
+    for (int i = 0; i < 20000; ++i)
+        values.push_back((i % 2 ? -1 : 1) * mantissa(random) * std::pow(10.0, exponent(random)));
+    for (int i = 0; i < 2000; ++i)
+        values.push_back(static_cast<double>(random() % 100000000000000000ULL));
+    for (int i = 0; i < 2000; ++i)
+        values.push_back(static_cast<double>(random() % 1000000000000000ULL) / 1e15 + 5e-16);
+    for (double d : {1e-4, 9.99999999999999e-5, 0.001, 1e15, 999999999999999.0, 999999999999999.5, 1e-300,
+                     1.7976931348623157e308, 5e-324, 123.456, 0.30000000000000004})
+        values.push_back(d);
+    int mismatches = 0;
+    for (double d : values)
+    {
+        TJSONValue v;
+        v.SetAsNumber(d);
+        if (v.ToJSONString() != FloatToStr(d) && ++mismatches < 10)
+            ADD_FAILURE() << Format("%.17g: %s, FloatToStr %s", d, v.ToJSONString(), FloatToStr(d));
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(JSONWriter, WrittenTextParsesBack)
