@@ -18,15 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
 
     // A joined path never leaves its base.
-    try
-    {
+    try {
         const std::string joined = SafeJoinPath("/base", text);
         if (joined.rfind("/base/", 0) != 0 || joined.find("/../") != std::string::npos ||
             (joined.size() >= 3 && joined.compare(joined.size() - 3, 3, "/..") == 0))
             std::abort();
-    }
-    catch (const EUnsafePath&)
-    {
+    } catch (const EUnsafePath&) {
     }
 
     // Name and mask split at the first NUL; the matcher must stay bounded.
@@ -36,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     else
         MatchesMask(text, text);
 
-    if (size >= TWindowLink::FrameSize)
-    {
+    if (size >= TWindowLink::FrameSize) {
         TWindowLink::Frame frame;
         if (TWindowLink::DecodeFrame(text.data(), frame) &&
             TWindowLink::EncodeFrame(frame) != text.substr(0, TWindowLink::FrameSize))

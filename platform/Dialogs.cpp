@@ -20,19 +20,29 @@ std::vector<TMsgDlgBtn> TMsgDlgButtons::Buttons() const
 
 int ModalResultOf(TMsgDlgBtn button)
 {
-    switch (button)
-    {
-    case mbYes: return mrYes;
-    case mbNo: return mrNo;
-    case mbOK: return mrOk;
-    case mbCancel: return mrCancel;
-    case mbAbort: return mrAbort;
-    case mbRetry: return mrRetry;
-    case mbIgnore: return mrIgnore;
-    case mbAll: return mrAll;
-    case mbNoToAll: return mrNoToAll;
-    case mbYesToAll: return mrYesToAll;
-    case mbHelp: return mrNone;
+    switch (button) {
+    case mbYes:
+        return mrYes;
+    case mbNo:
+        return mrNo;
+    case mbOK:
+        return mrOk;
+    case mbCancel:
+        return mrCancel;
+    case mbAbort:
+        return mrAbort;
+    case mbRetry:
+        return mrRetry;
+    case mbIgnore:
+        return mrIgnore;
+    case mbAll:
+        return mrAll;
+    case mbNoToAll:
+        return mrNoToAll;
+    case mbYesToAll:
+        return mrYesToAll;
+    case mbHelp:
+        return mrNone;
     }
     return mrNone;
 }
@@ -58,13 +68,17 @@ TMsgDlgBtn DefaultButtonOf(const TMsgDlgButtons& buttons)
 
 std::string DialogCaptionOf(TMsgDlgType type)
 {
-    switch (type)
-    {
-    case mtWarning: return "Warning";
-    case mtError: return "Error";
-    case mtInformation: return "Information";
-    case mtConfirmation: return "Confirm";
-    case mtCustom: break;
+    switch (type) {
+    case mtWarning:
+        return "Warning";
+    case mtError:
+        return "Error";
+    case mtInformation:
+        return "Information";
+    case mtConfirmation:
+        return "Confirm";
+    case mtCustom:
+        break;
     }
     return QCoreApplication::instance() ? QCoreApplication::applicationName().toStdString() : std::string();
 }
@@ -73,19 +87,29 @@ namespace {
 
 const char* ButtonCaption(TMsgDlgBtn button)
 {
-    switch (button)
-    {
-    case mbYes: return "&Yes";
-    case mbNo: return "&No";
-    case mbOK: return "OK";
-    case mbCancel: return "Cancel";
-    case mbAbort: return "&Abort";
-    case mbRetry: return "&Retry";
-    case mbIgnore: return "&Ignore";
-    case mbAll: return "&All";
-    case mbNoToAll: return "N&o to All";
-    case mbYesToAll: return "Yes to &All";
-    case mbHelp: return "&Help";
+    switch (button) {
+    case mbYes:
+        return "&Yes";
+    case mbNo:
+        return "&No";
+    case mbOK:
+        return "OK";
+    case mbCancel:
+        return "Cancel";
+    case mbAbort:
+        return "&Abort";
+    case mbRetry:
+        return "&Retry";
+    case mbIgnore:
+        return "&Ignore";
+    case mbAll:
+        return "&All";
+    case mbNoToAll:
+        return "N&o to All";
+    case mbYesToAll:
+        return "Yes to &All";
+    case mbHelp:
+        return "&Help";
     }
     return "";
 }
@@ -98,7 +122,7 @@ TMsgDlgButtons EffectiveButtons(const TMsgDlgButtons& buttons)
 
 class TQtDialogs : public IDialogService
 {
-public:
+  public:
     int MessageDlg(const std::string& text, TMsgDlgType type, const TMsgDlgButtons& buttons,
                    int helpCtx) override
     {
@@ -110,23 +134,31 @@ public:
 
     void ShowMessage(const std::string& text) override { MessageDlg(text, mtCustom, {mbOK}, 0); }
 
-private:
+  private:
     static int Show(const std::string& text, TMsgDlgType type, const TMsgDlgButtons& buttons)
     {
         QMessageBox box(QApplication::activeWindow());
         box.setWindowTitle(QString::fromStdString(DialogCaptionOf(type)));
         box.setText(QString::fromStdString(text));
-        switch (type)
-        {
-        case mtWarning: box.setIcon(QMessageBox::Warning); break;
-        case mtError: box.setIcon(QMessageBox::Critical); break;
-        case mtInformation: box.setIcon(QMessageBox::Information); break;
-        case mtConfirmation: box.setIcon(QMessageBox::Question); break;
-        case mtCustom: box.setIcon(QMessageBox::NoIcon); break;
+        switch (type) {
+        case mtWarning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case mtError:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case mtInformation:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case mtConfirmation:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case mtCustom:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
         }
         std::map<QAbstractButton*, TMsgDlgBtn> byButton;
-        for (TMsgDlgBtn b : buttons.Buttons())
-        {
+        for (TMsgDlgBtn b : buttons.Buttons()) {
             QPushButton* button = box.addButton(QString::fromUtf8(ButtonCaption(b)), QMessageBox::ActionRole);
             byButton[button] = b;
             if (b == DefaultButtonOf(buttons))
@@ -144,7 +176,7 @@ private:
 
 class THeadlessDialogs : public IDialogService
 {
-public:
+  public:
     int MessageDlg(const std::string& text, TMsgDlgType type, const TMsgDlgButtons& buttons,
                    int helpCtx) override
     {

@@ -43,7 +43,7 @@ enum TMsgDlgBtn
 // A set of buttons: MessageDlg(text, mtConfirmation, {mbYes, mbNo}, 0).
 class TMsgDlgButtons
 {
-public:
+  public:
     TMsgDlgButtons() = default;
     TMsgDlgButtons(std::initializer_list<TMsgDlgBtn> buttons)
     {
@@ -56,7 +56,7 @@ public:
     std::vector<TMsgDlgBtn> Buttons() const;
     bool operator==(const TMsgDlgButtons& other) const { return m_bits == other.m_bits; }
 
-private:
+  private:
     static unsigned Bit(TMsgDlgBtn b) { return 1u << unsigned(b); }
     unsigned m_bits = 0;
 };
@@ -92,7 +92,7 @@ std::string DialogCaptionOf(TMsgDlgType type);
 
 class IDialogService
 {
-public:
+  public:
     virtual ~IDialogService() = default;
     virtual int MessageDlg(const std::string& text, TMsgDlgType type, const TMsgDlgButtons& buttons,
                            int helpCtx) = 0;
@@ -113,7 +113,7 @@ KLD_DECLARE_EXCEPTION(EScriptedDialog, Exception);
 // buttons, raises EScriptedDialog so that an unexpected dialog fails the test.
 class TScriptedDialogs : public IDialogService
 {
-public:
+  public:
     struct Call
     {
         std::string Text;
@@ -132,7 +132,7 @@ public:
     std::vector<std::string> Texts() const;
     std::size_t PendingAnswers() const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::deque<int> m_answers;
     std::vector<Call> m_calls;

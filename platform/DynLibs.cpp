@@ -21,15 +21,13 @@ std::string DlError(const std::string& fallback)
 
 HMODULE LoadLibrary(const std::string& absolutePath)
 {
-    if (absolutePath.empty() || absolutePath[0] != '/')
-    {
+    if (absolutePath.empty() || absolutePath[0] != '/') {
         t_lastError = "Not an absolute library path: \"" + absolutePath + "\"";
         return nullptr;
     }
     ::dlerror();
     HMODULE module = ::dlopen(absolutePath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module)
-    {
+    if (!module) {
         t_lastError = "Cannot load \"" + absolutePath + "\": " + DlError("unknown error");
         return nullptr;
     }
@@ -39,15 +37,13 @@ HMODULE LoadLibrary(const std::string& absolutePath)
 
 void* GetProcAddress(HMODULE module, const std::string& name)
 {
-    if (!module)
-    {
+    if (!module) {
         t_lastError = "No library to look up \"" + name + "\" in";
         return nullptr;
     }
     ::dlerror();
     void* address = ::dlsym(module, name.c_str());
-    if (!address)
-    {
+    if (!address) {
         t_lastError = "Export \"" + name + "\" not found: " + DlError("null symbol");
         return nullptr;
     }
@@ -57,14 +53,12 @@ void* GetProcAddress(HMODULE module, const std::string& name)
 
 bool FreeLibrary(HMODULE module)
 {
-    if (!module)
-    {
+    if (!module) {
         t_lastError = "No library to free";
         return false;
     }
     ::dlerror();
-    if (::dlclose(module) != 0)
-    {
+    if (::dlclose(module) != 0) {
         t_lastError = DlError("dlclose failed");
         return false;
     }
@@ -88,7 +82,9 @@ std::vector<std::string> GetLoadedModules()
             auto* list = static_cast<std::vector<std::string>*>(data);
             if (!info->dlpi_name || info->dlpi_name[0] != '/')
                 return 0; // the program (empty name) or the vDSO
-            struct stat st{};
+            struct stat st
+            {
+            };
             if (::stat(info->dlpi_name, &st) != 0 || !S_ISREG(st.st_mode))
                 return 0;
             if (std::find(list->begin(), list->end(), info->dlpi_name) == list->end())

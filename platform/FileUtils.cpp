@@ -36,21 +36,18 @@ uint32_t NextCodePoint(const std::string& s, std::size_t& i)
     auto cont = [&](std::size_t k) {
         return i + k < s.size() && (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
     };
-    if (b0 >= 0xC2 && b0 <= 0xDF && cont(1))
-    {
+    if (b0 >= 0xC2 && b0 <= 0xDF && cont(1)) {
         uint32_t cp = ((b0 & 0x1Fu) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3Fu);
         i += 2;
         return cp;
     }
-    if (b0 >= 0xE0 && b0 <= 0xEF && cont(1) && cont(2))
-    {
+    if (b0 >= 0xE0 && b0 <= 0xEF && cont(1) && cont(2)) {
         uint32_t cp = ((b0 & 0x0Fu) << 12) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 6) |
                       (static_cast<unsigned char>(s[i + 2]) & 0x3Fu);
         i += 3;
         return cp;
     }
-    if (b0 >= 0xF0 && b0 <= 0xF4 && cont(1) && cont(2) && cont(3))
-    {
+    if (b0 >= 0xF0 && b0 <= 0xF4 && cont(1) && cont(2) && cont(3)) {
         uint32_t cp = ((b0 & 0x07u) << 18) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 12) |
                       ((static_cast<unsigned char>(s[i + 2]) & 0x3Fu) << 6) |
                       (static_cast<unsigned char>(s[i + 3]) & 0x3Fu);
@@ -86,24 +83,17 @@ bool WildMatch(const std::vector<uint32_t>& name, const std::vector<uint32_t>& m
     // and never recursive, so a hostile mask cannot exhaust the stack.
     std::size_t n = 0, m = 0;
     std::size_t starMask = std::string::npos, starName = 0;
-    while (n < name.size())
-    {
-        if (m < mask.size() && (mask[m] == '?' || (mask[m] != '*' && mask[m] == name[n])))
-        {
+    while (n < name.size()) {
+        if (m < mask.size() && (mask[m] == '?' || (mask[m] != '*' && mask[m] == name[n]))) {
             ++n;
             ++m;
-        }
-        else if (m < mask.size() && mask[m] == '*')
-        {
+        } else if (m < mask.size() && mask[m] == '*') {
             starMask = m++;
             starName = n;
-        }
-        else if (starMask != std::string::npos)
-        {
+        } else if (starMask != std::string::npos) {
             m = starMask + 1;
             n = ++starName;
-        }
-        else
+        } else
             return false;
     }
     while (m < mask.size() && mask[m] == '*')
@@ -113,7 +103,9 @@ bool WildMatch(const std::vector<uint32_t>& name, const std::vector<uint32_t>& m
 
 bool CopyContent(const std::string& source, const std::string& dest, bool failIfExists)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (!StatOf(source, st) || !S_ISREG(st.st_mode))
         return false;
     std::error_code ec;
@@ -131,13 +123,17 @@ bool CopyContent(const std::string& source, const std::string& dest, bool failIf
 
 bool FileExists(const std::string& fileName)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return StatOf(fileName, st) && !S_ISDIR(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& dir)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return StatOf(dir, st) && S_ISDIR(st.st_mode);
 }
 
@@ -154,7 +150,9 @@ bool ForceDirectories(const std::string& dir)
 
 int64_t FileAgeFileTime(const std::string& fileName)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (!StatOf(fileName, st))
         return -1;
     return (int64_t(st.st_mtim.tv_sec) + EpochDifference) * 10000000LL + int64_t(st.st_mtim.tv_nsec) / 100;
@@ -162,7 +160,9 @@ int64_t FileAgeFileTime(const std::string& fileName)
 
 bool FileAge(const std::string& fileName, TDateTime& dateTime)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (!StatOf(fileName, st))
         return false;
     const time_t seconds = st.st_mtim.tv_sec;
@@ -175,7 +175,9 @@ bool FileAge(const std::string& fileName, TDateTime& dateTime)
 
 int64_t FileSize(const std::string& fileName)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (!StatOf(fileName, st))
         return -1;
     return int64_t(st.st_size);
@@ -192,13 +194,11 @@ bool RenameFile(const std::string& oldName, const std::string& newName)
     // Another file system: copy beside the target first, then move it into
     // place, so that a failed copy never leaves a half target behind.
     const std::string partial = newName + ".partial";
-    if (!CopyContent(oldName, partial, false))
-    {
+    if (!CopyContent(oldName, partial, false)) {
         ::unlink(partial.c_str());
         return false;
     }
-    if (::rename(partial.c_str(), newName.c_str()) != 0)
-    {
+    if (::rename(partial.c_str(), newName.c_str()) != 0) {
         ::unlink(partial.c_str());
         return false;
     }
@@ -229,7 +229,9 @@ bool RemoveDir(const std::string& dir)
 
 bool DeleteDirectoryTree(const std::string& dir)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (dir.empty() || ::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return false;
     std::error_code ec;
@@ -246,8 +248,7 @@ bool MatchesMask(const std::string& name, const std::string& mask)
     // "name.*" also takes "name" itself: a name without extension has an
     // empty one.
     if (foldedMask.size() >= 2 && foldedMask[foldedMask.size() - 1] == '*' &&
-        foldedMask[foldedMask.size() - 2] == '.' && name.find('.') == std::string::npos)
-    {
+        foldedMask[foldedMask.size() - 2] == '.' && name.find('.') == std::string::npos) {
         const std::vector<uint32_t> stem(foldedMask.begin(), foldedMask.end() - 2);
         return WildMatch(foldedName, stem);
     }
@@ -263,8 +264,7 @@ std::vector<std::string> FindFiles(const std::string& dir, const std::string& ma
     std::string folder = dir.empty() ? "." : dir;
     if (folder.back() != '/')
         folder += '/';
-    while (dirent* entry = ::readdir(d))
-    {
+    while (dirent* entry = ::readdir(d)) {
         const std::string name = entry->d_name;
         if (name == "." || name == "..")
             continue;
@@ -369,8 +369,7 @@ std::string SafeJoinPath(const std::string& base, const std::string& relative)
     auto flush = [&] {
         if (part == "..")
             throw EUnsafePath("Path leaves its folder: " + relative);
-        if (!part.empty() && part != ".")
-        {
+        if (!part.empty() && part != ".") {
             if (!first)
                 joined += '/';
             joined += part;
@@ -378,8 +377,7 @@ std::string SafeJoinPath(const std::string& base, const std::string& relative)
         }
         part.clear();
     };
-    for (char c : relative)
-    {
+    for (char c : relative) {
         if (c == '/' || c == '\\')
             flush();
         else

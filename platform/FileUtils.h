@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
-
 // A relative path that would leave its base folder.
 KLD_DECLARE_EXCEPTION(EUnsafePath, Exception);
 
-bool FileExists(const std::string& fileName);      // exists and is not a folder
+bool FileExists(const std::string& fileName); // exists and is not a folder
 bool DirectoryExists(const std::string& dir);
 // Creates the folder and every missing parent. An empty path raises EOSError.
 bool ForceDirectories(const std::string& dir);
@@ -33,7 +32,7 @@ bool RenameFile(const std::string& oldName, const std::string& newName);
 // an existing target is left alone and the answer is false.
 bool CopyFile(const std::string& source, const std::string& dest, bool failIfExists);
 bool DeleteFile(const std::string& fileName);
-bool RemoveDir(const std::string& dir);          // an empty folder only
+bool RemoveDir(const std::string& dir); // an empty folder only
 // Removes the folder with everything below it; links are removed, never
 // followed. False when the folder does not exist or something stays.
 bool DeleteDirectoryTree(const std::string& dir);

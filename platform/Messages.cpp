@@ -47,8 +47,7 @@ bool SameClassName(const std::string& a, const std::string& b)
 {
     if (a.size() != b.size())
         return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
+    for (std::size_t i = 0; i < a.size(); ++i) {
         auto fold = [](unsigned char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : char(c); };
         if (fold(a[i]) != fold(b[i]))
             return false;
@@ -75,12 +74,9 @@ LRESULT Deliver(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam)
         ++entry->busy;
     }
     TMessage message{msg, wParam, lParam, 0};
-    try
-    {
+    try {
         entry->receiver->WndProc(message);
-    }
-    catch (...)
-    {
+    } catch (...) {
         ReportCurrentException("WndProc");
         message.Result = 0;
     }
@@ -103,12 +99,9 @@ void RunForeground(HWND handle)
     }
     if (!fn)
         return;
-    try
-    {
+    try {
         fn();
-    }
-    catch (...)
-    {
+    } catch (...) {
         ReportCurrentException("SetForegroundWindow");
     }
 }
@@ -156,14 +149,14 @@ HWND AllocateHWnd(IMessageReceiver* receiver, const std::string& className)
         handle = g_nextHandle++;
         g_windows[handle] = entry;
     }
-    if (!className.empty() && QCoreApplication::instance())
-    {
+    if (!className.empty() && QCoreApplication::instance()) {
         auto server = std::make_unique<TWindowLinkServer>(
             WindowSocketName(className),
-            [handle](uint32_t msg, WPARAM wParam, LPARAM lParam) { PostMessage(handle, msg, wParam, lParam); },
+            [handle](uint32_t msg, WPARAM wParam, LPARAM lParam) {
+                PostMessage(handle, msg, wParam, lParam);
+            },
             [handle] { RunForeground(handle); });
-        if (server->Listening())
-        {
+        if (server->Listening()) {
             std::lock_guard<std::mutex> lock(g_mutex);
             entry->server = std::move(server);
         }
@@ -186,8 +179,7 @@ void DeallocateHWnd(HWND handle)
             g_idleCond.wait(lock, [&] { return entry->busy == 0; });
     }
     entry->server.reset();
-    if (entry->context)
-    {
+    if (entry->context) {
         if (entry->context->thread() == QThread::currentThread())
             delete entry->context;
         else
@@ -206,8 +198,7 @@ void SetWindowForegroundHandler(HWND handle, std::function<void()> handler)
 
 bool IsWindow(HWND handle)
 {
-    if (IsRemote(handle))
-    {
+    if (IsRemote(handle)) {
         std::string className;
         {
             std::lock_guard<std::mutex> lock(g_mutex);
@@ -251,8 +242,7 @@ HWND FindWindowCrossProcess(const std::string& className)
 
 bool PostMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam)
 {
-    if (IsRemote(handle))
-    {
+    if (IsRemote(handle)) {
         std::string className;
         {
             std::lock_guard<std::mutex> lock(g_mutex);
@@ -263,7 +253,8 @@ bool PostMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam)
         }
         return TWindowLink::SendPost(WindowSocketName(className), msg, wParam, lParam);
     }
-    return PostToWindowThread(handle, [handle, msg, wParam, lParam] { Deliver(handle, msg, wParam, lParam); });
+    return PostToWindowThread(handle,
+                              [handle, msg, wParam, lParam] { Deliver(handle, msg, wParam, lParam); });
 }
 
 LRESULT SendMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam)
@@ -280,8 +271,7 @@ LRESULT SendMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam)
     }
     if (owner == GetCurrentThreadId())
         return Deliver(handle, msg, wParam, lParam);
-    if (owner == MainThread::ThreadId())
-    {
+    if (owner == MainThread::ThreadId()) {
         // The main thread serves this queue also while it waits, so a worker
         // can send to a main window that is waiting for that very worker.
         LRESULT result = 0;
@@ -317,8 +307,7 @@ bool PostMessageToProcess(const std::string& className, uint32_t msg, WPARAM wPa
 
 bool SetForegroundWindow(HWND handle)
 {
-    if (IsRemote(handle))
-    {
+    if (IsRemote(handle)) {
         std::string className;
         {
             std::lock_guard<std::mutex> lock(g_mutex);

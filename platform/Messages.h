@@ -42,10 +42,10 @@ struct TMessage
 // An object that receives window messages.
 class IMessageReceiver
 {
-public:
+  public:
     virtual void WndProc(TMessage& message) = 0;
 
-protected:
+  protected:
     ~IMessageReceiver() = default;
 };
 
@@ -74,7 +74,10 @@ bool PostMessageToProcess(const std::string& className, uint32_t msg, WPARAM wPa
 // Calls the window's foreground handler (in its thread; in its process for a
 // remote window). Answers false when the window does not exist.
 bool SetForegroundWindow(HWND handle);
-inline bool BringToFront(HWND handle) { return SetForegroundWindow(handle); }
+inline bool BringToFront(HWND handle)
+{
+    return SetForegroundWindow(handle);
+}
 // The socket name a top-level window of class `className` listens on.
 std::string WindowSocketName(const std::string& className);
 

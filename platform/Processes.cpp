@@ -25,13 +25,10 @@ std::vector<std::string> SplitCommandLine(const std::string& text)
     bool quoted = false;
     std::size_t i = 0;
     const std::size_t n = text.size();
-    while (i < n)
-    {
+    while (i < n) {
         const char c = text[i];
-        if (!quoted && (c == ' ' || c == '\t'))
-        {
-            if (inArg)
-            {
+        if (!quoted && (c == ' ' || c == '\t')) {
+            if (inArg) {
                 args.push_back(current);
                 current.clear();
                 inArg = false;
@@ -40,32 +37,25 @@ std::vector<std::string> SplitCommandLine(const std::string& text)
             continue;
         }
         inArg = true;
-        if (c == '\\')
-        {
+        if (c == '\\') {
             std::size_t count = 0;
-            while (i < n && text[i] == '\\')
-            {
+            while (i < n && text[i] == '\\') {
                 ++count;
                 ++i;
             }
-            if (i < n && text[i] == '"')
-            {
+            if (i < n && text[i] == '"') {
                 current.append(count / 2, '\\');
-                if (count % 2 == 1)
-                {
+                if (count % 2 == 1) {
                     current += '"';
                     ++i;
                 }
                 // An even count leaves the quote to the next round.
-            }
-            else
+            } else
                 current.append(count, '\\');
             continue;
         }
-        if (c == '"')
-        {
-            if (quoted && i + 1 < n && text[i + 1] == '"')
-            {
+        if (c == '"') {
+            if (quoted && i + 1 < n && text[i + 1] == '"') {
                 current += '"';
                 i += 2;
                 continue;
@@ -88,21 +78,16 @@ std::string QuoteArgument(const std::string& arg)
         return arg;
     std::string out = "\"";
     std::size_t backslashes = 0;
-    for (char c : arg)
-    {
-        if (c == '\\')
-        {
+    for (char c : arg) {
+        if (c == '\\') {
             ++backslashes;
             continue;
         }
-        if (c == '"')
-        {
+        if (c == '"') {
             // Each backslash before a quote doubles, and the quote is escaped.
             out.append(backslashes * 2 + 1, '\\');
             out += '"';
-        }
-        else
-        {
+        } else {
             out.append(backslashes, '\\');
             out += c;
         }
@@ -117,8 +102,7 @@ std::string QuoteArgument(const std::string& arg)
 std::string JoinCommandLine(const std::vector<std::string>& args)
 {
     std::string out;
-    for (std::size_t i = 0; i < args.size(); ++i)
-    {
+    for (std::size_t i = 0; i < args.size(); ++i) {
         if (i > 0)
             out += ' ';
         out += QuoteArgument(args[i]);
@@ -132,8 +116,7 @@ std::vector<std::string> GetCommandLineArgs()
     const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<std::string> args;
     std::size_t start = 0;
-    while (start < raw.size())
-    {
+    while (start < raw.size()) {
         std::size_t end = raw.find('\0', start);
         if (end == std::string::npos)
             end = raw.size();
@@ -168,11 +151,9 @@ bool SameTextAscii(const std::string& a, const std::string& b, bool ignoreCase)
 {
     if (a.size() != b.size())
         return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
+    for (std::size_t i = 0; i < a.size(); ++i) {
         char x = a[i], y = b[i];
-        if (ignoreCase)
-        {
+        if (ignoreCase) {
             if (x >= 'a' && x <= 'z')
                 x = char(x - 32);
             if (y >= 'a' && y <= 'z')
@@ -186,11 +167,10 @@ bool SameTextAscii(const std::string& a, const std::string& b, bool ignoreCase)
 
 } // namespace
 
-bool FindCmdLineSwitch(const std::vector<std::string>& args, const std::string& name, const std::string& chars,
-                       bool ignoreCase)
+bool FindCmdLineSwitch(const std::vector<std::string>& args, const std::string& name,
+                       const std::string& chars, bool ignoreCase)
 {
-    for (std::size_t i = 1; i < args.size(); ++i)
-    {
+    for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg.empty() || chars.find(arg[0]) == std::string::npos)
             continue;
@@ -226,8 +206,7 @@ void ReapInBackground(pid_t pid)
 {
     std::thread([pid] {
         int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR)
-        {
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
     }).detach();
 }
@@ -235,8 +214,7 @@ void ReapInBackground(pid_t pid)
 pid_t Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& dir,
             bool newSession)
 {
-    if (program.empty())
-    {
+    if (program.empty()) {
         t_lastError = "No program given";
         return -1;
     }
@@ -268,8 +246,7 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& args, co
     const int rc = ::posix_spawnp(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
-    if (rc != 0)
-    {
+    if (rc != 0) {
         t_lastError = "Cannot start \"" + program + "\"" + (dir.empty() ? "" : " in \"" + dir + "\"") + ": " +
                       std::strerror(rc);
         return -1;
@@ -285,11 +262,11 @@ bool IsAddress(const std::string& text)
     const std::size_t colon = text.find(':');
     if (colon == std::string::npos || colon < 2)
         return false;
-    for (std::size_t i = 0; i < colon; ++i)
-    {
+    for (std::size_t i = 0; i < colon; ++i) {
         const char c = text[i];
-        const bool ok = std::isalpha(static_cast<unsigned char>(c)) ||
-                        (i > 0 && (std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.'));
+        const bool ok =
+            std::isalpha(static_cast<unsigned char>(c)) ||
+            (i > 0 && (std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.'));
         if (!ok)
             return false;
     }
@@ -298,7 +275,9 @@ bool IsAddress(const std::string& text)
 
 bool IsProgramFile(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
@@ -319,14 +298,12 @@ bool TProcess::Reap(bool block)
     do
         rc = ::waitpid(m_pid, &status, block ? 0 : WNOHANG);
     while (rc < 0 && errno == EINTR);
-    if (rc == m_pid)
-    {
+    if (rc == m_pid) {
         m_ended = true;
         m_exitCode = ExitCodeOf(status);
         return true;
     }
-    if (rc < 0)
-    {
+    if (rc < 0) {
         // Not our child any more (collected elsewhere): it has ended.
         m_ended = true;
         return true;
@@ -344,8 +321,7 @@ bool TProcess::WaitFor(uint32_t timeoutMs)
     if (timeoutMs == 0xFFFFFFFFu)
         return Reap(true);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;)
-    {
+    for (;;) {
         if (Reap(false))
             return true;
         if (std::chrono::steady_clock::now() >= deadline)
@@ -381,8 +357,7 @@ bool RunAndWait(const std::string& program, const std::vector<std::string>& args
     auto process = StartProcess(program, args, dir);
     if (!process)
         return false;
-    if (!process->WaitFor(timeoutMs))
-    {
+    if (!process->WaitFor(timeoutMs)) {
         t_lastError = "\"" + program + "\" did not end within " + std::to_string(timeoutMs) + " ms";
         return false;
     }

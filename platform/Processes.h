@@ -40,7 +40,7 @@ bool FindCmdLineSwitch(const std::vector<std::string>& args, const std::string& 
 // background, so no zombie stays).
 class TProcess
 {
-public:
+  public:
     explicit TProcess(pid_t pid) : m_pid(pid) {}
     ~TProcess();
     TProcess(const TProcess&) = delete;
@@ -53,7 +53,7 @@ public:
     // The exit code once ended (128 + signal number when killed), else -1.
     int ExitCode() const { return m_exitCode; }
 
-private:
+  private:
     bool Reap(bool block);
 
     pid_t m_pid;

@@ -4,8 +4,7 @@
 
 bool TCriticalSection::TryEnterFor(uint32_t ms)
 {
-    if (ms == INFINITE)
-    {
+    if (ms == INFINITE) {
         Enter();
         return true;
     }

@@ -14,7 +14,7 @@ constexpr uint32_t INFINITE = 0xFFFFFFFFu;
 // A lock that the owning thread may enter again (each Enter needs its Leave).
 class TCriticalSection
 {
-public:
+  public:
     TCriticalSection() = default;
     TCriticalSection(const TCriticalSection&) = delete;
     TCriticalSection& operator=(const TCriticalSection&) = delete;
@@ -27,20 +27,20 @@ public:
     // Waits at most `ms` milliseconds for the lock; INFINITE waits for ever.
     bool TryEnterFor(uint32_t ms);
 
-private:
+  private:
     std::recursive_timed_mutex m_mutex;
 };
 
 // Holds a critical section for the lifetime of the guard.
 class TCriticalSectionGuard
 {
-public:
+  public:
     explicit TCriticalSectionGuard(TCriticalSection& cs) : m_cs(cs) { m_cs.Enter(); }
     ~TCriticalSectionGuard() { m_cs.Leave(); }
     TCriticalSectionGuard(const TCriticalSectionGuard&) = delete;
     TCriticalSectionGuard& operator=(const TCriticalSectionGuard&) = delete;
 
-private:
+  private:
     TCriticalSection& m_cs;
 };
 
@@ -59,7 +59,7 @@ enum TWaitResult
 // main thread can wait for a worker that hands work to it.
 class TEvent
 {
-public:
+  public:
     explicit TEvent(bool manualReset = true, bool initialState = false);
     TEvent(const TEvent&) = delete;
     TEvent& operator=(const TEvent&) = delete;
@@ -69,7 +69,7 @@ public:
     TWaitResult WaitFor(uint32_t timeoutMs = INFINITE);
     bool IsSet() const;
 
-private:
+  private:
     bool TryConsume(); // true when signalled; clears an auto-reset event
 
     mutable std::mutex m_mutex;
@@ -81,10 +81,9 @@ private:
 // A list whose access is serialised by a lock. LockList answers the list
 // with the lock held until UnlockList; the guard `Locked` does both.
 // Add ignores duplicates, as the handler lists that use it expect.
-template <class T = void*>
-class TThreadList
+template <class T = void*> class TThreadList
 {
-public:
+  public:
     TThreadList() = default;
     TThreadList(const TThreadList&) = delete;
     TThreadList& operator=(const TThreadList&) = delete;
@@ -108,8 +107,7 @@ public:
     {
         TCriticalSectionGuard guard(m_lock);
         for (auto it = m_items.begin(); it != m_items.end(); ++it)
-            if (*it == item)
-            {
+            if (*it == item) {
                 m_items.erase(it);
                 return;
             }
@@ -128,7 +126,7 @@ public:
     // Holds the list's lock while in scope.
     class Locked
     {
-    public:
+      public:
         explicit Locked(TThreadList& list) : m_list(list), m_items(list.LockList()) {}
         ~Locked() { m_list.UnlockList(); }
         Locked(const Locked&) = delete;
@@ -136,12 +134,12 @@ public:
         std::vector<T>& operator*() { return m_items; }
         std::vector<T>* operator->() { return &m_items; }
 
-    private:
+      private:
         TThreadList& m_list;
         std::vector<T>& m_items;
     };
 
-private:
+  private:
     TCriticalSection m_lock;
     std::vector<T> m_items;
 };

@@ -1,7 +1,7 @@
 #include "platform/Threads.h"
 
-#include "platform/SysUtils.h"
 #include "platform/SyncObjs.h"
+#include "platform/SysUtils.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -38,15 +38,11 @@ void ReportBoundaryError(const std::string& where, const std::string& message)
         std::lock_guard<std::mutex> lock(g_handlerMutex);
         handler = g_handler;
     }
-    if (handler)
-    {
-        try
-        {
+    if (handler) {
+        try {
             handler(where, message);
             return;
-        }
-        catch (...)
-        {
+        } catch (...) {
             // A failing handler must not turn a reported error into a crash;
             // fall back to stderr.
         }
@@ -57,20 +53,13 @@ void ReportBoundaryError(const std::string& where, const std::string& message)
 void ReportCurrentException(const std::string& where)
 {
     std::string message;
-    try
-    {
+    try {
         throw;
-    }
-    catch (const Exception& e)
-    {
+    } catch (const Exception& e) {
         message = e.ClassName() + ": " + e.Message();
-    }
-    catch (const std::exception& e)
-    {
+    } catch (const std::exception& e) {
         message = std::string("std::exception: ") + e.what();
-    }
-    catch (...)
-    {
+    } catch (...) {
         message = "unknown exception";
     }
     ReportBoundaryError(where, message);
@@ -164,8 +153,7 @@ void Synchronize(std::function<void()> fn)
 {
     if (!fn)
         return;
-    if (IsMainThread())
-    {
+    if (IsMainThread()) {
         fn();
         return;
     }
@@ -195,8 +183,7 @@ bool ProcessPending()
     // Only what is queued now: a call that queues again runs next time, so
     // this never loops for ever.
     bool ran = false;
-    for (; count > 0; --count)
-    {
+    for (; count > 0; --count) {
         PendingCall call;
         {
             std::lock_guard<std::mutex> lock(g_queueMutex);
@@ -207,19 +194,15 @@ bool ProcessPending()
         }
         ran = true;
         std::exception_ptr error;
-        try
-        {
+        try {
             call.fn();
-        }
-        catch (...)
-        {
+        } catch (...) {
             if (call.sync)
                 error = std::current_exception();
             else
                 ReportCurrentException("MainThread::Queue");
         }
-        if (call.sync)
-        {
+        if (call.sync) {
             {
                 std::lock_guard<std::mutex> lock(g_queueMutex);
                 call.sync->error = error;
@@ -237,8 +220,7 @@ bool WaitUntil(const std::function<bool()>& pred, uint32_t timeoutMs)
     const bool infinite = timeoutMs == INFINITE;
     const auto deadline = Clock::now() + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
     const bool serve = IsMainThread();
-    for (;;)
-    {
+    for (;;) {
         if (serve)
             ProcessPending();
         std::unique_lock<std::mutex> lock(g_queueMutex);
@@ -275,8 +257,7 @@ TThread::TThread() = default;
 
 TThread::~TThread()
 {
-    if (m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id())
-    {
+    if (m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id()) {
         // Freed by its own thread (FreeOnTerminate).
         m_thread.detach();
         return;
@@ -313,32 +294,24 @@ void TThread::Start()
 void TThread::Run()
 {
     m_threadId = GetCurrentThreadId();
-    try
-    {
+    try {
         if (!m_terminated)
             Execute();
-    }
-    catch (...)
-    {
+    } catch (...) {
         m_fatalException = std::current_exception();
     }
-    if (OnTerminate)
-    {
-        try
-        {
+    if (OnTerminate) {
+        try {
             MainThread::Synchronize([this] {
                 if (OnTerminate)
                     OnTerminate(this);
             });
-        }
-        catch (...)
-        {
+        } catch (...) {
             ReportCurrentException("TThread.OnTerminate");
         }
     }
     const bool freeSelf = m_freeOnTerminate;
-    if (freeSelf)
-    {
+    if (freeSelf) {
         delete this;
         return;
     }
@@ -362,20 +335,13 @@ std::string TThread::FatalExceptionMessage() const
 {
     if (!m_fatalException)
         return "";
-    try
-    {
+    try {
         std::rethrow_exception(m_fatalException);
-    }
-    catch (const Exception& e)
-    {
+    } catch (const Exception& e) {
         return e.Message();
-    }
-    catch (const std::exception& e)
-    {
+    } catch (const std::exception& e) {
         return e.what();
-    }
-    catch (...)
-    {
+    } catch (...) {
         return "unknown exception";
     }
 }

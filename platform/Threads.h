@@ -57,7 +57,10 @@ void Wake();
 } // namespace MainThread
 
 // The run-time library's spelling of MainThread::ProcessPending.
-inline bool CheckSynchronize() { return MainThread::ProcessPending(); }
+inline bool CheckSynchronize()
+{
+    return MainThread::ProcessPending();
+}
 
 // A worker thread. Derive and override Execute; call Start to run it (the
 // thread never starts from the constructor, where the derived part is not
@@ -70,7 +73,7 @@ inline bool CheckSynchronize() { return MainThread::ProcessPending(); }
 // that they outlive the thread.
 class TThread
 {
-public:
+  public:
     TThread();
     virtual ~TThread();
     TThread(const TThread&) = delete;
@@ -97,13 +100,13 @@ public:
     static void Synchronize(std::function<void()> fn) { MainThread::Synchronize(std::move(fn)); }
     static void Queue(std::function<void()> fn) { MainThread::Queue(std::move(fn)); }
 
-protected:
+  protected:
     virtual void Execute() = 0;
     void SetReturnValue(int value) { m_returnValue = value; }
     // Terminates and waits unless not started or called by the thread itself.
     void TerminateAndWait();
 
-private:
+  private:
     void Run();
 
     std::thread m_thread;
@@ -119,13 +122,13 @@ private:
 // A thread running a function, for work that needs no class of its own.
 class TAnonymousThread : public TThread
 {
-public:
+  public:
     explicit TAnonymousThread(std::function<void()> fn) : m_fn(std::move(fn)) {}
     ~TAnonymousThread() override { TerminateAndWait(); }
 
-protected:
+  protected:
     void Execute() override { m_fn(); }
 
-private:
+  private:
     std::function<void()> m_fn;
 };

@@ -48,12 +48,9 @@ void TTimer::Fire()
 {
     if (!OnTimer)
         return;
-    try
-    {
+    try {
         OnTimer(this);
-    }
-    catch (...)
-    {
+    } catch (...) {
         ReportCurrentException("TTimer.OnTimer");
     }
 }

@@ -13,7 +13,7 @@ class QTimer;
 
 class TTimer
 {
-public:
+  public:
     TTimer();
     ~TTimer();
     TTimer(const TTimer&) = delete;
@@ -28,7 +28,7 @@ public:
 
     std::function<void(TTimer* sender)> OnTimer;
 
-private:
+  private:
     void UpdateTimer();
     void Fire();
 

@@ -104,10 +104,9 @@ TWindowLinkServer::TWindowLinkServer(const std::string& socketName, PostHandler 
     QLocalServer::removeServer(name);
     auto server = std::make_unique<QLocalServer>();
     server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(name))
-    {
-        ReportBoundaryError("WindowLink", "Cannot listen on " + socketName + ": " +
-                                              server->errorString().toStdString());
+    if (!server->listen(name)) {
+        ReportBoundaryError("WindowLink",
+                            "Cannot listen on " + socketName + ": " + server->errorString().toStdString());
         return;
     }
     QObject::connect(server.get(), &QLocalServer::newConnection, server.get(), [this] { AcceptPending(); });
@@ -127,30 +126,24 @@ bool TWindowLinkServer::Listening() const
 
 void TWindowLinkServer::AcceptPending()
 {
-    while (QLocalSocket* socket = m_server->nextPendingConnection())
-    {
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
             // Whole frames only; a partial frame waits for its rest.
-            while (socket->bytesAvailable() >= qint64(TWindowLink::FrameSize))
-            {
+            while (socket->bytesAvailable() >= qint64(TWindowLink::FrameSize)) {
                 const QByteArray bytes = socket->read(qint64(TWindowLink::FrameSize));
                 TWindowLink::Frame frame;
-                if (!TWindowLink::DecodeFrame(bytes.constData(), frame))
-                {
+                if (!TWindowLink::DecodeFrame(bytes.constData(), frame)) {
                     ReportBoundaryError("WindowLink", "Malformed window message frame; connection closed");
                     socket->abort();
                     return;
                 }
-                try
-                {
+                try {
                     if (frame.kind == TWindowLink::KindPost && m_onPost)
                         m_onPost(frame.msg, frame.wParam, frame.lParam);
                     else if (frame.kind == TWindowLink::KindRaise && m_onRaise)
                         m_onRaise();
-                }
-                catch (...)
-                {
+                } catch (...) {
                     ReportCurrentException("WindowLink");
                 }
             }

@@ -44,7 +44,7 @@ bool SendRaise(const std::string& socketName);
 // When another live process already listens on the name this one does not.
 class TWindowLinkServer
 {
-public:
+  public:
     using PostHandler = std::function<void(uint32_t msg, uint64_t wParam, uint64_t lParam)>;
     using RaiseHandler = std::function<void()>;
 
@@ -55,7 +55,7 @@ public:
 
     bool Listening() const;
 
-private:
+  private:
     void AcceptPending();
 
     std::unique_ptr<QLocalServer> m_server;

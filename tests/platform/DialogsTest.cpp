@@ -11,7 +11,7 @@ namespace {
 // Installs a scripted service for one test and restores the previous one.
 class ScriptedDialogsTest : public testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         auto scripted = std::make_unique<TScriptedDialogs>();
@@ -22,7 +22,7 @@ protected:
 
     TScriptedDialogs* m_dialogs = nullptr;
 
-private:
+  private:
     std::unique_ptr<IDialogService> m_previous;
 };
 
@@ -42,7 +42,8 @@ TEST_F(ScriptedDialogsTest, AnswersFromTheQueueAndRecordsTheBoxes)
     EXPECT_TRUE(calls[0].Buttons == (TMsgDlgButtons{mbYes, mbNo}));
     EXPECT_EQ(calls[1].HelpCtx, 7);
     EXPECT_TRUE(calls[2].IsShowMessage);
-    EXPECT_EQ(m_dialogs->Texts(), (std::vector<std::string>{"End the other session?", "Save changes?", "Done."}));
+    EXPECT_EQ(m_dialogs->Texts(),
+              (std::vector<std::string>{"End the other session?", "Save changes?", "Done."}));
     EXPECT_EQ(m_dialogs->PendingAnswers(), 0u);
 }
 
@@ -72,11 +73,10 @@ TEST(MessageDlgRules, ButtonsResultsAndCaptions)
         int result;
     };
     const Case cases[] = {
-        {mbYes, 6},   {mbNo, 7},    {mbOK, 1},       {mbCancel, 2},   {mbAbort, 3}, {mbRetry, 4},
-        {mbIgnore, 5}, {mbAll, 8},  {mbNoToAll, 9},  {mbYesToAll, 10}, {mbHelp, 0},
+        {mbYes, 6},    {mbNo, 7},  {mbOK, 1},      {mbCancel, 2},    {mbAbort, 3}, {mbRetry, 4},
+        {mbIgnore, 5}, {mbAll, 8}, {mbNoToAll, 9}, {mbYesToAll, 10}, {mbHelp, 0},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(int(c.button));
         EXPECT_EQ(ModalResultOf(c.button), c.result);
     }

@@ -57,8 +57,7 @@ TEST(DynLibs, FailuresSayWhy)
         {"missing file", "/nonexistent/libnothing.so", "/nonexistent/libnothing.so"},
         {"not a library", "/etc/hostname", "/etc/hostname"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.desc);
         EXPECT_EQ(LoadLibrary(c.path), nullptr);
         EXPECT_NE(GetLastLibraryError().find(c.inError), std::string::npos) << GetLastLibraryError();
@@ -72,8 +71,7 @@ TEST(DynLibs, ModuleListStartsWithTheProgramAndHoldsOnlyFiles)
     const auto modules = GetLoadedModules();
     ASSERT_GE(modules.size(), 2u);
     EXPECT_EQ(modules[0], GetModuleFileName());
-    for (const std::string& name : modules)
-    {
+    for (const std::string& name : modules) {
         SCOPED_TRACE(name);
         EXPECT_EQ(name[0], '/');
         EXPECT_TRUE(FileExists(name));

@@ -4,9 +4,9 @@
 
 #include <fcntl.h>
 #include <fstream>
-#include <zlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -24,7 +24,7 @@ void WriteFile(const std::string& path, const std::string& content)
 // A fresh folder under the temporary folder, removed afterwards.
 class FileUtilsTest : public testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         m_dir = GetTempPath() + "kld_files_" + std::to_string(::getpid()) + "_" +
@@ -58,11 +58,21 @@ TEST(MatchesMask, Wildcards)
         {"a", "?", true},
         {"ab", "?", false},
         {"report.txt", "*.*", true},
-        {"README", "*.*", true},  // no dot: the empty extension
+        {"README", "*.*", true}, // no dot: the empty extension
         {"README", "READ*.*", true},
         {"README", "*.txt", false},
-        {"ov4-2026-12-10.log", "ov4-" "????" "-??" "-??.log", true},
-        {"ov4-2026-1-10.log", "ov4-" "????" "-??" "-??.log", false},
+        {"ov4-2026-12-10.log",
+         "ov4-"
+         "????"
+         "-??"
+         "-??.log",
+         true},
+        {"ov4-2026-1-10.log",
+         "ov4-"
+         "????"
+         "-??"
+         "-??.log",
+         false},
         {"ÄRGER.txt", "ärger.*", true}, // Latin-1 letters fold
         {"Ängel", "?ngel", true},       // '?' is one character, not one byte
         {"abcabcabd", "*abc*abd", true},
@@ -70,8 +80,7 @@ TEST(MatchesMask, Wildcards)
         {"plain", "plain", true},
         {"plain", "plainer", false},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " ~ " + c.mask);
         EXPECT_EQ(MatchesMask(c.name, c.mask), c.expected);
     }
@@ -95,8 +104,7 @@ TEST(SafeJoinPath, JoinsInsideTheBase)
         {"dots inside a name", "/cache", "a..b/..c", "/cache/a..b/..c"},
         {"empty relative", "/cache", "", "/cache/"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.desc);
         EXPECT_EQ(SafeJoinPath(c.base, c.relative), c.expected);
     }
@@ -105,11 +113,11 @@ TEST(SafeJoinPath, JoinsInsideTheBase)
 TEST(SafeJoinPath, RefusesWhatLeavesTheBase)
 {
     const std::string refused[] = {
-        "/etc/passwd", "\\windows\\system32", "..", "../x", "a/../../x", "a\\..\\..\\x", "dir/..",
-        "C:\\boot.ini", "c:x", std::string("a\0b", 3),
+        "/etc/passwd", "\\windows\\system32",  "..",     "../x",
+        "a/../../x",   "a\\..\\..\\x",         "dir/..", "C:\\boot.ini",
+        "c:x",         std::string("a\0b", 3),
     };
-    for (const std::string& relative : refused)
-    {
+    for (const std::string& relative : refused) {
         SCOPED_TRACE(relative);
         EXPECT_THROW(SafeJoinPath("/cache", relative), EUnsafePath);
     }

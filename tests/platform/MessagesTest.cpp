@@ -25,7 +25,7 @@ namespace {
 // A window that records what it receives and answers msg + wParam.
 class RecordingWindow : public IMessageReceiver
 {
-public:
+  public:
     explicit RecordingWindow(const std::string& className = "") { handle = AllocateHWnd(this, className); }
     ~RecordingWindow() { DeallocateHWnd(handle); }
 
@@ -246,8 +246,7 @@ TEST(WindowLink, FramesRoundTripAndDamagedFramesAreRefused)
         {"unknown kind", 4, 7},
         {"reserved bytes set", 12, 1},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.desc);
         std::string damaged = bytes;
         damaged[c.offset] = c.value;
@@ -260,14 +259,14 @@ TEST(WindowLink, AMalformedFrameClosesTheConnectionWithoutDelivery)
     const std::string className = "TKldGarbage" + std::to_string(::getpid());
     RecordingWindow window(className);
     std::vector<std::string> errors;
-    SetBoundaryErrorHandler([&](const std::string& where, const std::string& message) { errors.push_back(message); });
+    SetBoundaryErrorHandler(
+        [&](const std::string& where, const std::string& message) { errors.push_back(message); });
     TEvent sent;
     std::thread client([&] {
         std::string garbage(TWindowLink::FrameSize, 'Z');
         QLocalSocket socket;
         socket.connectToServer(QString::fromStdString(WindowSocketName(className)));
-        if (socket.waitForConnected(3000))
-        {
+        if (socket.waitForConnected(3000)) {
             socket.write(garbage.data(), qint64(garbage.size()));
             socket.waitForBytesWritten(3000);
             socket.waitForDisconnected(3000);

@@ -44,11 +44,11 @@ TEST(CommandLine, SplitFollowsTheWindowsRules)
         {"unterminated quote runs to the end", "\"a b", {"a b"}},
         {"trailing backslash", "a\\", {"a\\"}},
         {"update helper arguments",
-         "\"/opt/tlw/\" \"/opt/tlw/update/tlwsetup\" \"/opt/tlw/backup/ov4backup.zip\" \"/opt/tlw/Tallowin\" \"\"",
+         "\"/opt/tlw/\" \"/opt/tlw/update/tlwsetup\" \"/opt/tlw/backup/ov4backup.zip\" \"/opt/tlw/Tallowin\" "
+         "\"\"",
          {"/opt/tlw/", "/opt/tlw/update/tlwsetup", "/opt/tlw/backup/ov4backup.zip", "/opt/tlw/Tallowin", ""}},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.desc);
         EXPECT_EQ(SplitCommandLine(c.input), c.expected);
     }
@@ -71,8 +71,7 @@ TEST(CommandLine, QuoteOnlyWhatNeedsIt)
         {"backslash before quote", "a\\\"b", "\"a\\\\\\\"b\""},
         {"trailing backslash in quoted", "a b\\", "\"a b\\\\\""},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.desc);
         EXPECT_EQ(QuoteArgument(c.input), c.expected);
     }
@@ -86,8 +85,7 @@ TEST(CommandLine, JoinAndSplitRoundTrip)
         {"\"", "\"\"", "\\", "\\\\"},
         {"ünïcödé päth", "-INSTANCES"},
     };
-    for (const Args& args : lists)
-    {
+    for (const Args& args : lists) {
         const std::string line = JoinCommandLine(args);
         SCOPED_TRACE(line);
         EXPECT_EQ(SplitCommandLine(line), args);
@@ -110,13 +108,12 @@ TEST(CommandLine, ThisProcessAndSwitches)
         bool expected;
     };
     const Case cases[] = {
-        {"DEBUG", true},        {"debug", true},        {"INSTANCES", true},
-        {"FORCE_IE", false}, // no switch character
-        {"SKIP_UPDATE", false}, // the whole word must match
-        {"prog", false},        // the program is not a switch
+        {"DEBUG", true},        {"debug", true},
+        {"INSTANCES", true},    {"FORCE_IE", false}, // no switch character
+        {"SKIP_UPDATE", false},                      // the whole word must match
+        {"prog", false},                             // the program is not a switch
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(FindCmdLineSwitch(line, c.name), c.expected);
     }
@@ -137,7 +134,8 @@ TEST(Processes, RunsInTheGivenFolderWithTheArgumentsUnchanged)
     const std::string dir = GetTempPath() + "kld_proc_" + std::to_string(::getpid());
     ASSERT_TRUE(ForceDirectories(dir));
     int exitCode = -1;
-    ASSERT_TRUE(RunAndWait("/bin/sh", {"-c", "pwd > out.txt; printf '%s|' \"$@\" >> out.txt", "sh", "a b", "", "c\"d"},
+    ASSERT_TRUE(RunAndWait("/bin/sh",
+                           {"-c", "pwd > out.txt; printf '%s|' \"$@\" >> out.txt", "sh", "a b", "", "c\"d"},
                            dir, 10000, &exitCode));
     EXPECT_EQ(exitCode, 0);
     char real[4096];

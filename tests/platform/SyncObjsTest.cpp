@@ -46,8 +46,7 @@ TEST(TCriticalSection, GuardSerialisesWriters)
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t)
         threads.emplace_back([&] {
-            for (int i = 0; i < 5000; ++i)
-            {
+            for (int i = 0; i < 5000; ++i) {
                 TCriticalSectionGuard guard(cs);
                 ++total;
             }
@@ -79,8 +78,7 @@ TEST(TEvent, AutoResetLetsOneWaiterThroughPerSet)
             if (event.WaitFor(3000) == wrSignaled)
                 ++passed;
         });
-    for (int round = 1; round <= 3; ++round)
-    {
+    for (int round = 1; round <= 3; ++round) {
         event.SetEvent();
         while (passed.load() < round)
             Sleep(1);

@@ -15,7 +15,7 @@ namespace {
 // Collects boundary errors for the life of the fixture.
 class BoundaryErrors
 {
-public:
+  public:
     BoundaryErrors()
     {
         SetBoundaryErrorHandler([this](const std::string& where, const std::string& message) {
@@ -30,7 +30,7 @@ public:
         return m_lines;
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::vector<std::string> m_lines;
 };
@@ -38,17 +38,14 @@ private:
 // Hands `rounds` calls to the main thread and counts those that ran there.
 class SyncWorker : public TThread
 {
-public:
+  public:
     SyncWorker(int rounds, std::atomic<int>& onMain, int& plainCounter)
         : m_rounds(rounds), m_onMain(onMain), m_plainCounter(plainCounter)
     {
     }
-    ~SyncWorker() override
-    {
-        TerminateAndWait();
-    }
+    ~SyncWorker() override { TerminateAndWait(); }
 
-protected:
+  protected:
     void Execute() override
     {
         for (int i = 0; i < m_rounds; ++i)
@@ -59,7 +56,7 @@ protected:
             });
     }
 
-private:
+  private:
     int m_rounds;
     std::atomic<int>& m_onMain;
     int& m_plainCounter;
@@ -67,24 +64,20 @@ private:
 
 class RaisingThread : public TThread
 {
-protected:
+  protected:
     void Execute() override { throw EConvertError("bad number"); }
 };
 
 class CountingThread : public TThread
 {
-public:
-    ~CountingThread() override
-    {
-        TerminateAndWait();
-    }
+  public:
+    ~CountingThread() override { TerminateAndWait(); }
     std::atomic<int> loops{0};
 
-protected:
+  protected:
     void Execute() override
     {
-        while (!Terminated())
-        {
+        while (!Terminated()) {
             ++loops;
             Sleep(1);
         }
@@ -94,14 +87,14 @@ protected:
 
 class SelfFreeingThread : public TThread
 {
-public:
+  public:
     explicit SelfFreeingThread(TEvent& destroyed) : m_destroyed(destroyed) {}
     ~SelfFreeingThread() override { m_destroyed.SetEvent(); }
 
-protected:
+  protected:
     void Execute() override {}
 
-private:
+  private:
     TEvent& m_destroyed;
 };
 
@@ -154,12 +147,9 @@ TEST(MainThread, SynchronizeRaisesTheErrorInTheCaller)
 {
     std::string caught;
     TAnonymousThread worker([&] {
-        try
-        {
+        try {
             MainThread::Synchronize([] { throw EConvertError("'x' is not a valid integer value"); });
-        }
-        catch (const EConvertError& e)
-        {
+        } catch (const EConvertError& e) {
             caught = e.Message();
         }
     });
@@ -248,12 +238,9 @@ TEST(TThread, StartTwiceAndWaitForItselfAreErrors)
     std::string selfWait;
     TAnonymousThread* self = nullptr;
     TAnonymousThread thread([&] {
-        try
-        {
+        try {
             self->WaitFor();
-        }
-        catch (const Exception& e)
-        {
+        } catch (const Exception& e) {
             selfWait = e.Message();
         }
     });

@@ -11,8 +11,7 @@ int main(int argc, char** argv)
 {
     // No application object: the launcher looks for a running copy before
     // it creates its own.
-    if (argc != 5)
-    {
+    if (argc != 5) {
         std::cerr << "usage: kld_post_helper <class name> <msg> <wParam> <lParam>\n";
         return 1;
     }
