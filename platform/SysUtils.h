@@ -125,7 +125,9 @@ struct FormatArg
 // The run-time library's Format: %s %d %u %x %X %e %f %g %n %m %p %%, with
 // index ("%1:s"), '-' alignment, width and precision ('*' takes an argument).
 // %x writes upper-case hex digits. A mismatched argument or a bad directive
-// raises EConvertError ("Format '%s' invalid or incompatible with argument").
+// raises EConvertError ("Format '%s' invalid or incompatible with argument"),
+// a missing argument EConvertError ("No argument for format '%s'"). The float
+// directives take integer arguments too; %d refuses floats.
 std::string FormatList(std::string_view format, const std::vector<FormatArg>& args);
 
 template <class... Args> std::string Format(std::string_view format, const Args&... args)
