@@ -100,7 +100,7 @@ TKldDataRow::~TKldDataRow()
         if (TKldDataContainer* container = GetDataContainer())
             container->ForgetRollbackRow(this);
     }
-    FreeBuffer();
+    ReleaseTextSlots();
 }
 
 TKldDataContainer* TKldDataRow::GetDataContainer() const
@@ -144,8 +144,17 @@ void TKldDataRow::ReleaseTextSlots() noexcept
     }
 }
 
+void TKldDataRow::NoteKeyWrite(const TKldDataColumn* column) noexcept
+{
+    if (GetState(drsStored) && m_table->KeyHintsInUse() && (!column || column == m_table->PKColumns().front()))
+        m_table->InvalidateKeyHints();
+}
+
 void TKldDataRow::FreeBuffer() noexcept
 {
+    if (!m_hasBuffer)
+        return;
+    NoteKeyWrite(nullptr);
     ReleaseTextSlots();
     m_hasBuffer = false;
 }
@@ -160,14 +169,21 @@ void TKldDataRow::InternalSetAssigned(const TKldDataColumn* column, bool value)
 {
     CheckColumn(column);
     if (m_hasBuffer)
+    {
+        NoteKeyWrite(column);
         SetBit(Buffer(), column->ColumnIndex(), value);
+    }
 }
 
 void* TKldDataRow::InternalGetDataPtr(const TKldDataColumn* column, bool create)
 {
     CheckColumn(column);
     if (create)
+    {
+        // The caller may write the slot directly.
+        NoteKeyWrite(column);
         InitBuffer();
+    }
     return m_hasBuffer ? Buffer() + column->m_offset : nullptr;
 }
 
@@ -182,6 +198,7 @@ const void* TKldDataRow::ValuePtr(const TKldDataColumn* column) const noexcept
 void TKldDataRow::InternalSetColumnData(const TKldDataColumn* column, const void* value)
 {
     CheckColumn(column);
+    NoteKeyWrite(column);
     InitBuffer();
     uint8_t* slot = Buffer() + column->m_offset;
     TKldDataType type = column->DataType();
@@ -229,6 +246,7 @@ void TKldDataRow::InternalCopyBuffer(const TKldDataRow& source)
     if (&source == this || !source.m_hasBuffer)
         return;
     KLD_ASSERT("KldData", source.m_table == m_table && source.m_layout == m_layout && LayoutCurrent());
+    NoteKeyWrite(nullptr);
     // Copying the whole block is the same as copying column by column: the
     // slots of unassigned columns are never read, and texts are shared.
     for (uint32_t offset : m_table->TextSlotOffsets())
@@ -242,6 +260,7 @@ void TKldDataRow::InternalClear()
 {
     if (!m_hasBuffer)
         return;
+    NoteKeyWrite(nullptr);
     ReleaseTextSlots();
     std::memset(Buffer(), 0, (static_cast<size_t>(m_table->ColumnCount()) + 7) / 8);
 }

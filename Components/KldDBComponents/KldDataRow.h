@@ -171,6 +171,8 @@ private:
     bool DiffersFrom(const TKldDataRow* other, const TKldColumnArray* columns) const;
     void WriteSlot(const TKldDataColumn* column, const void* value);
     void ReleaseTextSlots() noexcept;
+    // Tells the table that a key value of this stored row may change.
+    void NoteKeyWrite(const TKldDataColumn* column) noexcept;
     // Runs `body` inside BeginEdit/EndEdit when the row is stored and not being
     // edited; a failure cancels the edit and is raised again.
     template <class F>

@@ -3,8 +3,13 @@
 // chunks of at most ChunkCapacity pointers with the start index of each chunk,
 // so that inserting in the middle of a million rows moves a few kilobytes
 // instead of the whole list, and reading by index stays logarithmic.
+//
+// With hints on, every entry also carries a 64-bit key hint beside the row
+// pointer, which a keyed table uses to search its rows without touching them.
+// The list only stores the hints; the table decides what they mean.
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 class TKldDataRow;
@@ -22,8 +27,8 @@ public:
     int Count() const noexcept { return static_cast<int>(m_count); }
     TKldDataRow* Get(int index) const;
     // Inserts before `index` (0..Count); the list takes ownership.
-    void Insert(int index, TKldDataRow* row);
-    void Append(TKldDataRow* row) { Insert(Count(), row); }
+    void Insert(int index, TKldDataRow* row, int64_t hint = 0);
+    void Append(TKldDataRow* row, int64_t hint = 0) { Insert(Count(), row, hint); }
     // Takes the row at `index` out of the list and hands it back to the caller.
     TKldDataRow* Extract(int index);
     void Move(int curIndex, int newIndex);
@@ -32,19 +37,37 @@ public:
     // Destroys every row.
     void Clear();
     // Replaces the rows in [first, first + rows.size()) with `rows` in order
-    // (the same rows, rearranged).
+    // (the same rows, rearranged); their hints are then to be set again.
     void Reorder(int first, const std::vector<TKldDataRow*>& rows);
     std::vector<TKldDataRow*> Slice(int first, int count) const;
+
+    // --- Hints -------------------------------------------------------------------
+    // Switching hints on or off drops the stored ones (the list must be empty).
+    void SetHintsEnabled(bool enabled);
+    bool HintsEnabled() const noexcept { return m_hints; }
+    int64_t Hint(int index) const;
+    void SetHint(int index, int64_t hint);
+    // The first index in [0, count) whose hint is not below `hint`, the hints
+    // of that range being in ascending order.
+    int LowerBoundHint(int64_t hint, int count) const;
 
     // Bytes held by the list itself (for memory reports).
     size_t ListBytes() const;
 
 private:
+    struct Chunk
+    {
+        std::vector<TKldDataRow*> Rows;
+        std::vector<int64_t> Hints; // empty unless hints are on
+    };
+
     size_t ChunkOf(size_t index) const;
     void ShiftStarts(size_t fromChunk, ptrdiff_t delta);
+    Chunk NewChunk() const;
 
-    std::vector<std::vector<TKldDataRow*>> m_chunks;
+    std::vector<Chunk> m_chunks;
     std::vector<size_t> m_starts; // index of the first row of each chunk
     size_t m_count = 0;
+    bool m_hints = false;
     mutable size_t m_lastChunk = 0; // look-up hint for runs of nearby indexes
 };

@@ -1,6 +1,8 @@
 #include "Components/KldDBComponents/KldDataTable.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 
 #include "Components/KldDBComponents/KldDataContainer.h"
 #include "Components/KldDBComponents/KldDataRelation.h"
@@ -130,7 +132,7 @@ void TKldDataTable::InsertRow(TKldDataRow* row, int position, int index)
     // Registered before it is stored: a row that was not stored when the
     // transaction saved it is one to remove on rollback.
     row->TransactionSave();
-    m_rows.Insert(position, row);
+    m_rows.Insert(position, row, KeyHint(row));
     if (deleted && position >= RowCount())
         ++m_deletedCount;
     row->SetState(drsStored, true);
@@ -281,8 +283,81 @@ int TKldDataTable::LiveIndexOf(const TKldDataRow* row) const
 
 // --- Searching -------------------------------------------------------------------
 
+int64_t TKldDataTable::KeyHint(const TKldDataRow* row) const
+{
+    if (!m_rows.HintsEnabled())
+        return 0;
+    const void* value = row->ValuePtr(m_pkColumns[0]);
+    if (!value)
+        return std::numeric_limits<int64_t>::min(); // NULL sorts first
+    switch (m_pkColumns[0]->DataType())
+    {
+    case cdtSmallInt: {
+        int16_t v;
+        std::memcpy(&v, value, sizeof(v));
+        return v;
+    }
+    case cdtInteger: {
+        int32_t v;
+        std::memcpy(&v, value, sizeof(v));
+        return v;
+    }
+    default: {
+        int64_t v;
+        std::memcpy(&v, value, sizeof(v));
+        return v;
+    }
+    }
+}
+
+void TKldDataTable::RebuildKeyHints()
+{
+    if (!m_rows.HintsEnabled())
+        return;
+    for (int i = 0; i < m_rows.Count(); ++i)
+        m_rows.SetHint(i, KeyHint(m_rows.Get(i)));
+    m_hintsValid = true;
+    m_slowSearches = 0;
+}
+
+bool TKldDataTable::UseKeyHints() const
+{
+    if (!m_rows.HintsEnabled())
+        return false;
+    if (m_hintsValid)
+        return true;
+    // After a key was written in place the hints are rebuilt once searches
+    // come in numbers, so that a run of key edits does not rebuild each time.
+    if (++m_slowSearches < 32)
+        return false;
+    const_cast<TKldDataTable*>(this)->RebuildKeyHints();
+    return true;
+}
+
 bool TKldDataTable::FindRowPos(const TKldDataRow* row, int& position) const
 {
+    if (UseKeyHints())
+    {
+        // Hints order like the key (NULL and the smallest LargeInt share the
+        // lowest hint); rows with an equal hint are compared in full.
+        int64_t hint = KeyHint(row);
+        int count = RowCount();
+        int index = m_rows.LowerBoundHint(hint, count);
+        bool found = false;
+        while (index < count && m_rows.Hint(index) == hint)
+        {
+            int result = CompareRows(GetRow(index), row, m_pkColumns);
+            if (result < 0)
+            {
+                ++index;
+                continue;
+            }
+            found = result == 0;
+            break;
+        }
+        position = index;
+        return found;
+    }
     int low = 0;
     int high = RowCount() - 1;
     bool found = false;
@@ -327,11 +402,11 @@ bool TKldDataTable::UpdateRowPos(TKldDataRow* row)
     {
         int position = 0;
         found = FindRowPos(row, position);
-        m_rows.Insert(position, row);
+        m_rows.Insert(position, row, KeyHint(row));
     }
     catch (...)
     {
-        m_rows.Insert(std::max(RowCount() - 1, 0), row);
+        m_rows.Insert(std::max(RowCount() - 1, 0), row, KeyHint(row));
         throw;
     }
     return found;
@@ -345,6 +420,7 @@ void TKldDataTable::Sort()
     KldQuickSort(rows, 0, static_cast<ptrdiff_t>(rows.size()) - 1,
                  [this](TKldDataRow* a, TKldDataRow* b) { return CompareRows(a, b, m_pkColumns); });
     m_rows.Reorder(0, rows);
+    RebuildKeyHints();
 }
 
 TKldDataRow* TKldDataTable::FindRow(const TKldDataRow* row)
@@ -478,6 +554,14 @@ void TKldDataTable::Prepare()
                 column->m_relation = column->GetRelation();
         }
         m_bufferSize = (size + 7) / 8 * 8;
+        // A single integer key is searched through hints kept in the row list.
+        bool integerKey = m_pkColumns.size() == 1 &&
+                          (m_pkColumns[0]->DataType() == cdtSmallInt || m_pkColumns[0]->DataType() == cdtInteger ||
+                           m_pkColumns[0]->DataType() == cdtLargeInt);
+        m_rows.Clear();
+        m_rows.SetHintsEnabled(integerKey);
+        m_hintsValid = true;
+        m_slowSearches = 0;
         if (layout.Slots != m_layouts[m_layoutVersion].Slots)
         {
             if (m_layouts.size() > 0xFFFF)

@@ -132,6 +132,11 @@ public:
     // answers its key position (0 when nothing else applies).
     virtual int ValidateRow(TKldDataRow* row, int operation);
 
+    // A stored row's key value may have changed in place: key searches stop
+    // trusting the hints kept in the row list until they are rebuilt.
+    void InvalidateKeyHints() noexcept { m_hintsValid = false; }
+    bool KeyHintsInUse() const noexcept { return m_rows.HintsEnabled(); }
+
     // Memory held by the row list (for reports).
     size_t RowListBytes() const { return m_rows.ListBytes(); }
 
@@ -141,6 +146,9 @@ private:
     bool ContainerUpdating() const;
     bool InTransaction() const;
     int LiveIndexOf(const TKldDataRow* row) const;
+    int64_t KeyHint(const TKldDataRow* row) const;
+    void RebuildKeyHints();
+    bool UseKeyHints() const;
 
     bool m_prepared = false;
     int m_updateCount = 0;
@@ -159,6 +167,8 @@ private:
     };
     std::vector<Layout> m_layouts = {Layout()}; // every layout rows were made for, by version
     uint16_t m_layoutVersion = 0;
+    bool m_hintsValid = true;
+    mutable int m_slowSearches = 0;
 };
 
 class TKldDataTables : public TKldDataCollection

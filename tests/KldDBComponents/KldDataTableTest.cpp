@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
+#include <random>
+#include <set>
 
 #include "KldEngineTestSupport.h"
 
@@ -674,4 +677,135 @@ TEST_F(KldRelationTest, FailedCascadeRollsBackTheCallersTransaction)
     EXPECT_THROW(parent->GetRow(0)->Delete(), Exception);
     EXPECT_FALSE(container.InTransaction());
     EXPECT_EQ(parent->GetRow(1)->GetValue(pid).AsInteger(), 2) << "the caller's change is undone too";
+}
+
+namespace
+{
+
+// A keyed table checked against a plain model after every step: the key
+// search must give the same answers whatever the key search uses inside.
+class KldKeySearchTest : public ::testing::TestWithParam<TKldDataType>
+{
+protected:
+    void SetUp() override
+    {
+        table = container.Tables().Add();
+        table->SetName("K");
+        key = table->Columns().AddColumn("Key", GetParam());
+        key->SetPrimaryKey(true);
+        container.SetActive(true);
+    }
+
+    void ExpectConsistent(const std::set<int64_t>& model, bool withNull)
+    {
+        ASSERT_EQ(table->RowCount(), static_cast<int>(model.size()) + (withNull ? 1 : 0));
+        auto it = model.begin();
+        for (int i = withNull ? 1 : 0; i < table->RowCount(); ++i, ++it)
+            ASSERT_EQ(table->GetRow(i)->GetValue(key).AsInt64(), *it) << "row " << i;
+        std::unique_ptr<TKldDataRow> probe(table->NewRow());
+        for (int64_t k = -3; k < 60; ++k)
+        {
+            probe->SetValue(key, Variant(static_cast<long long>(k)));
+            TKldDataRow* found = table->FindRow(probe.get());
+            ASSERT_EQ(found != nullptr, model.count(k) == 1) << "key " << k;
+            if (found)
+                ASSERT_EQ(found->GetValue(key).AsInt64(), k);
+        }
+        probe->SetValue(key, Variant::Null());
+        ASSERT_EQ(table->FindRow(probe.get()) != nullptr, withNull);
+    }
+
+    TKldDataContainer container;
+    TKldDataTable* table = nullptr;
+    TKldDataColumn* key = nullptr;
+};
+
+} // namespace
+
+TEST_P(KldKeySearchTest, SearchFollowsEveryChange)
+{
+    std::mt19937 random(11);
+    std::set<int64_t> model;
+    bool withNull = false;
+    for (int step = 0; step < 400; ++step)
+    {
+        SCOPED_TRACE(step);
+        int action = static_cast<int>(random() % 5);
+        int64_t k = static_cast<int64_t>(random() % 50);
+        if (action <= 1 && !model.count(k))
+        {
+            TKldDataRow* row = table->New();
+            row->SetValue(key, Variant(static_cast<long long>(k)));
+            table->Insert(row);
+            model.insert(k);
+        }
+        else if (action == 2 && !model.empty())
+        {
+            // A key written in place moves the row.
+            int64_t to = static_cast<int64_t>(random() % 50);
+            int index = withNull ? 1 : 0;
+            index += static_cast<int>(random() % model.size());
+            TKldDataRow* row = table->GetRow(index);
+            int64_t from = row->GetValue(key).AsInt64();
+            if (!model.count(to))
+            {
+                row->SetValue(key, Variant(static_cast<long long>(to)));
+                model.erase(from);
+                model.insert(to);
+            }
+            else if (to != from)
+            {
+                EXPECT_THROW(row->SetValue(key, Variant(static_cast<long long>(to))), Exception);
+            }
+        }
+        else if (action == 3 && !model.empty())
+        {
+            TKldDataRow* row = table->GetRow(table->RowCount() - 1);
+            int64_t from = row->GetValue(key).AsInt64();
+            if (!VarIsNull(row->GetValue(key)))
+            {
+                row->Delete();
+                model.erase(from);
+            }
+        }
+        else if (action == 4 && !withNull && step % 7 == 0)
+        {
+            TKldDataRow* row = table->NewRow();
+            table->Insert(row);
+            withNull = true;
+        }
+        ExpectConsistent(model, withNull);
+        if (HasFatalFailure())
+            return;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(KeyTypes, KldKeySearchTest,
+                         ::testing::Values(cdtInteger, cdtLargeInt, cdtSmallInt, cdtFloat),
+                         [](const ::testing::TestParamInfo<TKldDataType>& info) {
+                             return std::string(DataTypeNames[info.param]);
+                         });
+
+TEST(KldKeySearch, SmallestLargeIntAndNullShareNothing)
+{
+    TKldDataContainer container;
+    TKldDataTable* table = container.Tables().Add();
+    table->SetName("L");
+    TKldDataColumn* key = table->Columns().AddColumn("Key", cdtLargeInt);
+    key->SetPrimaryKey(true);
+    const long long lowest = std::numeric_limits<long long>::min();
+    TKldDataRow* low = table->New();
+    low->SetValue(key, Variant(lowest));
+    table->Insert(low);
+    TKldDataRow* none = table->Insert(table->NewRow());
+    EXPECT_EQ(table->GetRow(0), none) << "NULL before the smallest value";
+    std::unique_ptr<TKldDataRow> probe(table->NewRow());
+    probe->SetValue(key, Variant(lowest));
+    EXPECT_EQ(table->FindRow(probe.get()), low);
+    probe->SetValue(key, Variant::Null());
+    EXPECT_EQ(table->FindRow(probe.get()), none);
+    TKldDataRow* dup = table->New();
+    dup->SetValue(key, Variant(lowest));
+    EXPECT_THROW(table->Insert(dup), Exception);
+    delete dup;
 }
