@@ -13,8 +13,7 @@
 #include "platform/SqlTimSt.h"
 #include "platform/Variants.h"
 
-namespace
-{
+namespace {
 void Check(bool condition)
 {
     if (!condition)
@@ -37,15 +36,11 @@ void BcdRecord(const uint8_t* data, size_t size)
         return;
     TBcd bcd;
     std::memcpy(&bcd, data, sizeof bcd);
-    if (!IsValidBcd(bcd))
-    {
-        try
-        {
+    if (!IsValidBcd(bcd)) {
+        try {
             BcdToStr(bcd);
             Check(false);
-        }
-        catch (const EBcdException&)
-        {
+        } catch (const EBcdException&) {
         }
         return;
     }
@@ -84,42 +79,27 @@ void TimeStampRecord(const uint8_t* data, size_t size)
 void VariantText(const std::string& text)
 {
     const Variant v(text);
-    try
-    {
+    try {
         (void)v.AsInt64();
+    } catch (const EVariantError&) {
     }
-    catch (const EVariantError&)
-    {
-    }
-    try
-    {
+    try {
         double d = v.AsDouble();
         (void)Variant(d).AsString();
+    } catch (const EVariantError&) {
     }
-    catch (const EVariantError&)
-    {
-    }
-    try
-    {
+    try {
         (void)v.AsBoolean();
+    } catch (const EVariantError&) {
     }
-    catch (const EVariantError&)
-    {
-    }
-    try
-    {
+    try {
         (void)v.AsDateTime();
+    } catch (const EVariantError&) {
     }
-    catch (const EVariantError&)
-    {
-    }
-    try
-    {
+    try {
         (void)VarCompareValue(v, Variant(1));
         (void)(v + Variant(1));
-    }
-    catch (const EVariantError&)
-    {
+    } catch (const EVariantError&) {
     }
 }
 } // namespace

@@ -1,16 +1,15 @@
 #include "platform/FMTBcd.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <algorithm>
 #include <cstring>
 
 #include "platform/Variants.h"
 
 const TBcd NullBcd{};
 
-namespace
-{
+namespace {
 constexpr uint8_t kSignBit = 0x80;
 constexpr uint8_t kSpecialBit = 0x40;
 constexpr uint8_t kPlacesMask = 0x3F;
@@ -44,8 +43,7 @@ void StripLeadingZeros(Decimal& d)
 
 void StripTrailingZeros(Decimal& d)
 {
-    while (d.Places > 0 && !d.Digits.empty() && d.Digits.back() == '0')
-    {
+    while (d.Places > 0 && !d.Digits.empty() && d.Digits.back() == '0') {
         d.Digits.pop_back();
         --d.Places;
     }
@@ -56,8 +54,7 @@ void StripTrailingZeros(Decimal& d)
 // Changes the number of places, rounding half away from zero when digits go.
 void RoundPlaces(Decimal& d, int places)
 {
-    if (places >= d.Places)
-    {
+    if (places >= d.Places) {
         d.Digits.append(static_cast<size_t>(places - d.Places), '0');
         d.Places = places;
         return;
@@ -68,8 +65,7 @@ void RoundPlaces(Decimal& d, int places)
     bool up = d.Digits[d.Digits.size() - drop] >= '5';
     d.Digits.resize(d.Digits.size() - drop);
     d.Places = places;
-    if (up)
-    {
+    if (up) {
         size_t i = d.Digits.size();
         while (i > 0 && d.Digits[i - 1] == '9')
             d.Digits[--i] = '0';
@@ -92,8 +88,7 @@ bool Unpack(const TBcd& bcd, Decimal& d)
     d.Negative = (bcd.SignSpecialPlaces & kSignBit) != 0;
     d.Places = places;
     d.Digits.clear();
-    for (int i = 0; i < bcd.Precision; ++i)
-    {
+    for (int i = 0; i < bcd.Precision; ++i) {
         uint8_t byte = bcd.Fraction[i / 2];
         int digit = (i % 2 == 0) ? (byte >> 4) : (byte & 0x0F);
         if (digit > 9)
@@ -126,8 +121,7 @@ bool Pack(Decimal d, TBcd& bcd)
     out.SignSpecialPlaces = static_cast<uint8_t>(d.Places);
     if (d.Negative && !IsZero(d))
         out.SignSpecialPlaces |= kSignBit;
-    for (size_t i = 0; i < d.Digits.size(); ++i)
-    {
+    for (size_t i = 0; i < d.Digits.size(); ++i) {
         uint8_t digit = static_cast<uint8_t>(d.Digits[i] - '0');
         out.Fraction[i / 2] |= static_cast<uint8_t>(i % 2 == 0 ? digit << 4 : digit);
     }
@@ -157,17 +151,14 @@ bool ParseDecimal(const std::string& text, Decimal& d)
         d.Negative = text[i++] == '-';
     bool point = false;
     size_t digitCount = 0;
-    for (; i < e; ++i)
-    {
+    for (; i < e; ++i) {
         char c = text[i];
-        if (c >= '0' && c <= '9')
-        {
+        if (c >= '0' && c <= '9') {
             d.Digits += c;
             ++digitCount;
             if (point)
                 ++d.Places;
-        }
-        else if (c == '.' && !point)
+        } else if (c == '.' && !point)
             point = true;
         else
             return false;
@@ -189,8 +180,7 @@ std::string Text(Decimal d)
     text.append(d.Digits, 0, intLen);
     if (intLen == 0)
         text += '0';
-    if (d.Places > 0)
-    {
+    if (d.Places > 0) {
         text += '.';
         text.append(d.Digits, intLen, std::string::npos);
     }
@@ -201,7 +191,8 @@ Decimal FromInt64(int64_t value)
 {
     Decimal d;
     d.Negative = value < 0;
-    uint64_t magnitude = d.Negative ? uint64_t(0) - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    uint64_t magnitude =
+        d.Negative ? uint64_t(0) - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
     d.Digits = std::to_string(magnitude);
     return d;
 }
@@ -228,8 +219,7 @@ int CompareMagnitude(const Decimal& a, const Decimal& b)
     if (ia.size() != ib.size())
         return ia.size() < ib.size() ? -1 : 1;
     int c = ia.compare(ib);
-    if (c == 0)
-    {
+    if (c == 0) {
         std::string fa = FractionDigits(a);
         std::string fb = FractionDigits(b);
         size_t n = std::max(fa.size(), fb.size());
@@ -286,8 +276,7 @@ void DoubleToBcd(double value, TBcd& bcd)
     if (!std::isfinite(value))
         throw EBcdException("Invalid BCD value");
     Decimal d;
-    if (value == 0.0)
-    {
+    if (value == 0.0) {
         d.Digits = "0";
         bcd = PackOrThrow(d);
         return;
@@ -339,8 +328,7 @@ int64_t BcdToInt64(const TBcd& bcd)
     Decimal d = UnpackOrThrow(bcd);
     std::string intDigits = d.Digits.substr(0, d.Digits.size() - static_cast<size_t>(d.Places));
     unsigned __int128 magnitude = 0;
-    for (char c : intDigits)
-    {
+    for (char c : intDigits) {
         magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
         if (magnitude > (static_cast<unsigned __int128>(1) << 63))
             throw EBcdOverflowException("BCD overflow");
@@ -379,14 +367,11 @@ bool BCDToCurr(const TBcd& bcd, int64_t& currency)
     unsigned __int128 magnitude = 0;
     for (char c : d.Digits)
         magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
-    if (d.Negative)
-    {
+    if (d.Negative) {
         if (magnitude > (static_cast<unsigned __int128>(1) << 63))
             return false;
         currency = static_cast<int64_t>(0 - static_cast<uint64_t>(magnitude));
-    }
-    else
-    {
+    } else {
         if (magnitude > static_cast<unsigned __int128>(INT64_MAX))
             return false;
         currency = static_cast<int64_t>(magnitude);
@@ -425,8 +410,7 @@ bool NormalizeBcd(const TBcd& in, TBcd& out, int precision, int places)
     result.SignSpecialPlaces = static_cast<uint8_t>(places);
     if (d.Negative && !IsZero(d))
         result.SignSpecialPlaces |= kSignBit;
-    for (size_t i = 0; i < d.Digits.size(); ++i)
-    {
+    for (size_t i = 0; i < d.Digits.size(); ++i) {
         uint8_t digit = static_cast<uint8_t>(d.Digits[i] - '0');
         result.Fraction[i / 2] |= static_cast<uint8_t>(i % 2 == 0 ? digit << 4 : digit);
     }
@@ -441,13 +425,11 @@ Variant VarFMTBcdCreate(const TBcd& bcd)
 
 TBcd VarToBcd(const Variant& value)
 {
-    switch (value.VarType())
-    {
+    switch (value.VarType()) {
     case varString:
     case varOleStr:
         return StrToBcd(value.AsString());
-    case varCurrency:
-    {
+    case varCurrency: {
         TBcd bcd;
         CurrToBCD(value.AsCurrency(), bcd);
         return bcd;

@@ -6,8 +6,7 @@
 
 const TGUID GUID_NULL{};
 
-namespace
-{
+namespace {
 constexpr char kHex[] = "0123456789ABCDEF";
 
 void AppendHex(std::string& out, uint64_t value, int digits)
@@ -31,8 +30,7 @@ int HexValue(char c)
 bool ReadHex(const std::string& text, size_t pos, int digits, uint64_t& value)
 {
     value = 0;
-    for (int i = 0; i < digits; ++i)
-    {
+    for (int i = 0; i < digits; ++i) {
         int v = HexValue(text[pos + static_cast<size_t>(i)]);
         if (v < 0)
             return false;
@@ -79,8 +77,7 @@ bool TryStringToGUID(const std::string& text, TGUID& guid)
         return false;
     result.D3 = static_cast<uint16_t>(v);
     static const size_t kD4Positions[8] = {20, 22, 25, 27, 29, 31, 33, 35};
-    for (int i = 0; i < 8; ++i)
-    {
+    for (int i = 0; i < 8; ++i) {
         if (!ReadHex(text, kD4Positions[i], 2, v))
             return false;
         result.D4[i] = static_cast<uint8_t>(v);
@@ -104,7 +101,7 @@ TGUID CreateGUID()
         throw EOSError("No random bytes available to create a GUID");
     TGUID guid;
     std::memcpy(&guid, bytes, sizeof guid);
-    guid.D3 = static_cast<uint16_t>((guid.D3 & 0x0FFF) | 0x4000); // version 4
+    guid.D3 = static_cast<uint16_t>((guid.D3 & 0x0FFF) | 0x4000);  // version 4
     guid.D4[0] = static_cast<uint8_t>((guid.D4[0] & 0x3F) | 0x80); // RFC 4122 variant
     return guid;
 }

@@ -7,8 +7,7 @@
 
 const TSQLTimeStamp NullSQLTimeStamp{};
 
-namespace
-{
+namespace {
 [[noreturn]] void InvalidTimeStamp()
 {
     throw EConvertError("Invalid SQL date/time values");
@@ -22,8 +21,7 @@ bool IsSQLTimeStampBlank(const TSQLTimeStamp& ts)
 
 bool TrySQLTimeStampToDateTime(const TSQLTimeStamp& ts, TDateTime& value)
 {
-    if (IsSQLTimeStampBlank(ts))
-    {
+    if (IsSQLTimeStampBlank(ts)) {
         value = 0;
         return true;
     }
@@ -74,12 +72,9 @@ bool TryStrToSQLTimeStamp(const std::string& text, TSQLTimeStamp& ts)
     TDateTime value;
     if (!TryStrToDateTime(text, value))
         return false;
-    try
-    {
+    try {
         ts = DateTimeToSQLTimeStamp(value);
-    }
-    catch (const EConvertError&)
-    {
+    } catch (const EConvertError&) {
         return false;
     }
     return true;
@@ -105,8 +100,8 @@ TSQLTimeStamp VarToSQLTimeStamp(const Variant& value)
 
 bool operator==(const TSQLTimeStamp& a, const TSQLTimeStamp& b)
 {
-    return a.Year == b.Year && a.Month == b.Month && a.Day == b.Day && a.Hour == b.Hour && a.Minute == b.Minute &&
-           a.Second == b.Second && a.Fractions == b.Fractions;
+    return a.Year == b.Year && a.Month == b.Month && a.Day == b.Day && a.Hour == b.Hour &&
+           a.Minute == b.Minute && a.Second == b.Second && a.Fractions == b.Fractions;
 }
 
 bool operator!=(const TSQLTimeStamp& a, const TSQLTimeStamp& b)

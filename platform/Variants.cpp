@@ -12,8 +12,7 @@ using VariantsDetail::ArrayData;
 // ---------------------------------------------------------------------------
 // Array holder
 
-namespace VariantsDetail
-{
+namespace VariantsDetail {
 ArrayBox::ArrayBox() : m_data(std::make_unique<ArrayData>()) {}
 ArrayBox::ArrayBox(std::unique_ptr<ArrayData> data) : m_data(std::move(data)) {}
 ArrayBox::ArrayBox(const ArrayBox& other) : m_data(std::make_unique<ArrayData>(*other.m_data)) {}
@@ -28,8 +27,7 @@ ArrayBox& ArrayBox::operator=(ArrayBox&& other) noexcept = default;
 ArrayBox::~ArrayBox() = default;
 } // namespace VariantsDetail
 
-namespace
-{
+namespace {
 constexpr int64_t kCurrencyScale = 10000;
 
 // Variant texts are locale-free whatever the process-wide settings say.
@@ -51,8 +49,8 @@ bool TryParseDouble(const std::string& text, double& out)
 
 [[noreturn]] void CastError(TVarType from, TVarType to)
 {
-    throw EVariantTypeCastError("Could not convert variant of type (" + VarTypeAsText(from) + ") into type (" +
-                                VarTypeAsText(to) + ")");
+    throw EVariantTypeCastError("Could not convert variant of type (" + VarTypeAsText(from) +
+                                ") into type (" + VarTypeAsText(to) + ")");
 }
 
 [[noreturn]] void ConvertOverflow(TVarType from, TVarType to)
@@ -88,8 +86,7 @@ bool TryParseDouble(const std::string& text, double& out)
 
 bool IsIntegerType(TVarType t)
 {
-    switch (t)
-    {
+    switch (t) {
     case varSmallint:
     case varInteger:
     case varShortInt:
@@ -115,8 +112,7 @@ bool RoundToInt64(double value, int64_t& out)
     if (!std::isfinite(value))
         return false;
     double r = std::nearbyint(value);
-    if (r - value == 0.5 || value - r == 0.5)
-    {
+    if (r - value == 0.5 || value - r == 0.5) {
         // nearbyint follows the current rounding mode; force ties to even.
         double lower = std::floor(value);
         r = std::fmod(lower, 2.0) == 0.0 ? lower : lower + 1.0;
@@ -151,11 +147,9 @@ std::string CurrencyText(int64_t c)
     uint64_t magnitude = negative ? uint64_t(0) - static_cast<uint64_t>(c) : static_cast<uint64_t>(c);
     std::string text = std::to_string(magnitude / kCurrencyScale);
     uint64_t frac = magnitude % kCurrencyScale;
-    if (frac != 0)
-    {
+    if (frac != 0) {
         char digits[5];
-        for (int i = 3; i >= 0; --i)
-        {
+        for (int i = 3; i >= 0; --i) {
             digits[i] = static_cast<char>('0' + frac % 10);
             frac /= 10;
         }
@@ -190,8 +184,7 @@ bool TryTextToInt64(const std::string& text, int64_t& out)
     if (TryParseDouble(text, d))
         return RoundToInt64(d, out);
     bool b;
-    if (TryTextToBoolean(text, b))
-    {
+    if (TryTextToBoolean(text, b)) {
         out = b ? -1 : 0;
         return true;
     }
@@ -203,8 +196,7 @@ bool TryTextToDouble(const std::string& text, double& out)
     if (TryParseDouble(text, out))
         return true;
     bool b;
-    if (TryTextToBoolean(text, b))
-    {
+    if (TryTextToBoolean(text, b)) {
         out = b ? -1.0 : 0.0;
         return true;
     }
@@ -213,8 +205,7 @@ bool TryTextToDouble(const std::string& text, double& out)
 
 Variant ZeroOf(TVarType type)
 {
-    switch (type)
-    {
+    switch (type) {
     case varSmallint:
         return Variant(int16_t(0));
     case varInteger:
@@ -250,8 +241,7 @@ Variant ZeroOf(TVarType type)
 
 bool IsValidElementType(TVarType type)
 {
-    switch (type)
-    {
+    switch (type) {
     case varSmallint:
     case varInteger:
     case varSingle:
@@ -357,8 +347,7 @@ bool Variant::IsFloat() const noexcept
 
 int64_t Variant::AsInt64() const
 {
-    switch (m_type)
-    {
+    switch (m_type) {
     case varEmpty:
         return 0;
     case varSmallint:
@@ -375,16 +364,14 @@ int64_t Variant::AsInt64() const
         return CurrencyToInt64(std::get<int64_t>(m_payload));
     case varSingle:
     case varDouble:
-    case varDate:
-    {
+    case varDate: {
         int64_t out;
         if (!RoundToInt64(std::get<double>(m_payload), out))
             ConvertOverflow(m_type, varInt64);
         return out;
     }
     case varString:
-    case varOleStr:
-    {
+    case varOleStr: {
         const std::string& text = std::get<std::string>(m_payload);
         int64_t out;
         if (TryTextToInt64(text, out))
@@ -402,16 +389,11 @@ int64_t Variant::AsInt64() const
 int32_t Variant::AsInteger() const
 {
     int64_t value;
-    try
-    {
+    try {
         value = AsInt64();
-    }
-    catch (const EVariantTypeCastError&)
-    {
+    } catch (const EVariantTypeCastError&) {
         CastError(m_type, varInteger);
-    }
-    catch (const EVariantOverflowError&)
-    {
+    } catch (const EVariantOverflowError&) {
         ConvertOverflow(m_type, varInteger);
     }
     if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
@@ -421,8 +403,7 @@ int32_t Variant::AsInteger() const
 
 double Variant::AsDouble() const
 {
-    switch (m_type)
-    {
+    switch (m_type) {
     case varEmpty:
         return 0.0;
     case varSmallint:
@@ -442,8 +423,7 @@ double Variant::AsDouble() const
     case varDate:
         return std::get<double>(m_payload);
     case varString:
-    case varOleStr:
-    {
+    case varOleStr: {
         double out;
         if (!TryTextToDouble(std::get<std::string>(m_payload), out))
             CastError(m_type, varDouble);
@@ -456,8 +436,7 @@ double Variant::AsDouble() const
 
 int64_t Variant::AsCurrency() const
 {
-    switch (m_type)
-    {
+    switch (m_type) {
     case varEmpty:
         return 0;
     case varCurrency:
@@ -469,23 +448,18 @@ int64_t Variant::AsCurrency() const
     case varWord:
     case varLongWord:
     case varInt64:
-    case varBoolean:
-    {
+    case varBoolean: {
         int64_t v = AsInt64();
         int64_t out;
         if (__builtin_mul_overflow(v, kCurrencyScale, &out))
             ConvertOverflow(m_type, varCurrency);
         return out;
     }
-    default:
-    {
+    default: {
         double d;
-        try
-        {
+        try {
             d = AsDouble();
-        }
-        catch (const EVariantTypeCastError&)
-        {
+        } catch (const EVariantTypeCastError&) {
             CastError(m_type, varCurrency);
         }
         int64_t out;
@@ -498,8 +472,7 @@ int64_t Variant::AsCurrency() const
 
 bool Variant::AsBoolean() const
 {
-    switch (m_type)
-    {
+    switch (m_type) {
     case varEmpty:
         return false;
     case varSmallint:
@@ -517,8 +490,7 @@ bool Variant::AsBoolean() const
     case varDate:
         return std::get<double>(m_payload) != 0.0;
     case varString:
-    case varOleStr:
-    {
+    case varOleStr: {
         const std::string& text = std::get<std::string>(m_payload);
         bool b;
         if (TryTextToBoolean(text, b))
@@ -535,8 +507,7 @@ bool Variant::AsBoolean() const
 
 std::string Variant::AsString() const
 {
-    switch (m_type)
-    {
+    switch (m_type) {
     case varEmpty:
         return std::string();
     case varSmallint:
@@ -567,13 +538,11 @@ std::string Variant::AsString() const
 
 TDateTime Variant::AsDateTime() const
 {
-    switch (m_type)
-    {
+    switch (m_type) {
     case varDate:
         return std::get<double>(m_payload);
     case varString:
-    case varOleStr:
-    {
+    case varOleStr: {
         const std::string& text = std::get<std::string>(m_payload);
         TDateTime out;
         if (TryStrToDateTime(text, out))
@@ -583,12 +552,9 @@ TDateTime Variant::AsDateTime() const
         CastError(m_type, varDate);
     }
     default:
-        try
-        {
+        try {
             return AsDouble();
-        }
-        catch (const EVariantTypeCastError&)
-        {
+        } catch (const EVariantTypeCastError&) {
             CastError(m_type, varDate);
         }
     }
@@ -617,8 +583,7 @@ size_t Variant::ElementOffset(const ArrayData& data, const int* indices, size_t 
         BadIndex();
     size_t offset = 0;
     size_t stride = 1;
-    for (size_t d = 0; d < count; ++d)
-    {
+    for (size_t d = 0; d < count; ++d) {
         const TVarArrayBound& b = data.Bounds[d];
         if (indices[d] < b.Low || indices[d] > b.High)
             BadIndex();
@@ -685,8 +650,7 @@ Variant VarArrayCreate(std::initializer_list<int> bounds, TVarType elemType)
     auto data = std::make_unique<ArrayData>();
     data->ElemType = elemType;
     int64_t count = 1;
-    for (auto it = bounds.begin(); it != bounds.end(); it += 2)
-    {
+    for (auto it = bounds.begin(); it != bounds.end(); it += 2) {
         TVarArrayBound b{it[0], it[1]};
         int64_t n = int64_t(b.High) - int64_t(b.Low) + 1;
         if (n < 0)
@@ -825,18 +789,17 @@ bool VarIsType(const Variant& v, std::initializer_list<TVarType> types)
 
 std::string VarTypeAsText(TVarType type)
 {
-    static const char* const kNames[] = {"Empty",    "Null",    "Smallint", "Integer", "Single",  "Double",
-                                         "Currency", "Date",    "OleStr",   "Dispatch", "Error",  "Boolean",
-                                         "Variant",  "Unknown", "Decimal",  "$000F",   "ShortInt", "Byte",
-                                         "Word",     "LongWord", "Int64"};
+    static const char* const kNames[] = {
+        "Empty",   "Null",   "Smallint", "Integer", "Single",  "Double",   "Currency",
+        "Date",    "OleStr", "Dispatch", "Error",   "Boolean", "Variant",  "Unknown",
+        "Decimal", "$000F",  "ShortInt", "Byte",    "Word",    "LongWord", "Int64"};
     TVarType base = type & varTypeMask;
     std::string name;
     if (base < sizeof(kNames) / sizeof(kNames[0]))
         name = kNames[base];
     else if (base == varString)
         name = "String";
-    else
-    {
+    else {
         static const char hex[] = "0123456789ABCDEF";
         name = "$";
         for (int shift = 12; shift >= 0; shift -= 4)
@@ -881,24 +844,18 @@ Variant VarAsType(const Variant& v, TVarType type)
         CastError(v.VarType(), type);
     auto ranged = [&](int64_t low, int64_t high) {
         int64_t value;
-        try
-        {
+        try {
             value = v.AsInt64();
-        }
-        catch (const EVariantTypeCastError&)
-        {
+        } catch (const EVariantTypeCastError&) {
             CastError(v.VarType(), type);
-        }
-        catch (const EVariantOverflowError&)
-        {
+        } catch (const EVariantOverflowError&) {
             ConvertOverflow(v.VarType(), type);
         }
         if (value < low || value > high)
             ConvertOverflow(v.VarType(), type);
         return value;
     };
-    switch (type)
-    {
+    switch (type) {
     case varSmallint:
         return Variant(static_cast<int16_t>(ranged(INT16_MIN, INT16_MAX)));
     case varInteger:
@@ -913,8 +870,7 @@ Variant VarAsType(const Variant& v, TVarType type)
         return Variant::FromLongWord(static_cast<uint32_t>(ranged(0, UINT32_MAX)));
     case varInt64:
         return Variant(ranged(INT64_MIN, INT64_MAX));
-    case varSingle:
-    {
+    case varSingle: {
         double d = v.AsDouble();
         if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max())
             ConvertOverflow(v.VarType(), type);
@@ -940,10 +896,8 @@ Variant VarAsType(const Variant& v, TVarType type)
 // ---------------------------------------------------------------------------
 // Comparison
 
-namespace
-{
-template <class T>
-TVariantRelationship Relate(const T& a, const T& b)
+namespace {
+template <class T> TVariantRelationship Relate(const T& a, const T& b)
 {
     if (a < b)
         return vrLessThan;
@@ -968,10 +922,11 @@ TVariantRelationship CompareNumbers(const Variant& a, const Variant& b)
     bool bExact = IsIntegral(b) || b.VarType() == varCurrency;
     if (IsIntegral(a) && IsIntegral(b))
         return Relate(a.AsInt64(), b.AsInt64());
-    if (aExact && bExact)
-    {
-        __int128 x = a.VarType() == varCurrency ? __int128(a.AsCurrency()) : __int128(a.AsInt64()) * kCurrencyScale;
-        __int128 y = b.VarType() == varCurrency ? __int128(b.AsCurrency()) : __int128(b.AsInt64()) * kCurrencyScale;
+    if (aExact && bExact) {
+        __int128 x =
+            a.VarType() == varCurrency ? __int128(a.AsCurrency()) : __int128(a.AsInt64()) * kCurrencyScale;
+        __int128 y =
+            b.VarType() == varCurrency ? __int128(b.AsCurrency()) : __int128(b.AsInt64()) * kCurrencyScale;
         return Relate(x, y);
     }
     return Relate(a.AsDouble(), b.AsDouble());
@@ -1001,8 +956,7 @@ TVariantRelationship VarCompareValue(const Variant& a, const Variant& b)
         return vrNotEqual;
     if (a.IsArray() || b.IsArray())
         InvalidOp();
-    if (a.IsStr() && b.IsStr())
-    {
+    if (a.IsStr() && b.IsStr()) {
         int c = a.AsString().compare(b.AsString());
         return c < 0 ? vrLessThan : (c > 0 ? vrGreaterThan : vrEqual);
     }
@@ -1023,12 +977,9 @@ TVariantRelationship VarCompareValue(const Variant& a, const Variant& b)
 
 bool VarSameValue(const Variant& a, const Variant& b)
 {
-    try
-    {
+    try {
         return VarCompareValue(a, b) == vrEqual;
-    }
-    catch (const EVariantError&)
-    {
+    } catch (const EVariantError&) {
         return false;
     }
 }
@@ -1068,8 +1019,7 @@ bool operator>=(const Variant& a, const Variant& b)
 // ---------------------------------------------------------------------------
 // Arithmetic
 
-namespace
-{
+namespace {
 enum class NumKind
 {
     Int32,
@@ -1083,8 +1033,7 @@ enum class NumKind
 // Double, Boolean as the Integer -1 / 0, Empty as the Integer 0.
 NumKind KindOf(const Variant& v)
 {
-    switch (v.VarType())
-    {
+    switch (v.VarType()) {
     case varEmpty:
     case varSmallint:
     case varInteger:
@@ -1132,8 +1081,7 @@ Variant Arith(const Variant& a, const Variant& b, ArithOp op)
         InvalidOp();
     if (a.IsEmpty() && b.IsEmpty())
         return Variant();
-    if (op == ArithOp::Add && (a.IsStr() || a.IsEmpty()) && (b.IsStr() || b.IsEmpty()))
-    {
+    if (op == ArithOp::Add && (a.IsStr() || a.IsEmpty()) && (b.IsStr() || b.IsEmpty())) {
         std::string joined = a.AsString() + b.AsString();
         if (a.VarType() == varOleStr || b.VarType() == varOleStr)
             return Variant::FromWideString(std::move(joined));
@@ -1141,8 +1089,7 @@ Variant Arith(const Variant& a, const Variant& b, ArithOp op)
     }
     NumKind ka = KindOf(a);
     NumKind kb = KindOf(b);
-    if (ka == NumKind::Double || kb == NumKind::Double || ka == NumKind::Date || kb == NumKind::Date)
-    {
+    if (ka == NumKind::Double || kb == NumKind::Double || ka == NumKind::Date || kb == NumKind::Date) {
         double x = a.AsDouble();
         double y = b.AsDouble();
         double r = op == ArithOp::Add ? x + y : (op == ArithOp::Sub ? x - y : x * y);
@@ -1151,14 +1098,14 @@ Variant Arith(const Variant& a, const Variant& b, ArithOp op)
                           (op == ArithOp::Sub && ka == NumKind::Date && kb != NumKind::Date);
         return dateResult ? Variant::FromDate(r) : Variant(r);
     }
-    if (ka == NumKind::Currency || kb == NumKind::Currency)
-    {
+    if (ka == NumKind::Currency || kb == NumKind::Currency) {
         __int128 r;
-        if (op == ArithOp::Mul)
-        {
+        if (op == ArithOp::Mul) {
             // Scaled product: one scale too many, rounded half to even.
-            __int128 x = ka == NumKind::Currency ? __int128(a.AsCurrency()) : __int128(a.AsInt64()) * kCurrencyScale;
-            __int128 y = kb == NumKind::Currency ? __int128(b.AsCurrency()) : __int128(b.AsInt64()) * kCurrencyScale;
+            __int128 x =
+                ka == NumKind::Currency ? __int128(a.AsCurrency()) : __int128(a.AsInt64()) * kCurrencyScale;
+            __int128 y =
+                kb == NumKind::Currency ? __int128(b.AsCurrency()) : __int128(b.AsInt64()) * kCurrencyScale;
             __int128 p = x * y;
             __int128 q = p / kCurrencyScale;
             __int128 rem = p % kCurrencyScale;
@@ -1166,9 +1113,7 @@ Variant Arith(const Variant& a, const Variant& b, ArithOp op)
             if (absRem > kCurrencyScale / 2 || (absRem == kCurrencyScale / 2 && (q % 2) != 0))
                 q += rem < 0 ? -1 : 1;
             r = q;
-        }
-        else
-        {
+        } else {
             __int128 x = a.AsCurrency();
             __int128 y = b.AsCurrency();
             r = op == ArithOp::Add ? x + y : x - y;
@@ -1217,8 +1162,7 @@ Variant Logic(const Variant& a, const Variant& b, LogicOp op)
 {
     if (a.IsNull() || b.IsNull())
         return Variant::Null();
-    if (IsLogical(a) && IsLogical(b) && (a.VarType() == varBoolean || b.VarType() == varBoolean))
-    {
+    if (IsLogical(a) && IsLogical(b) && (a.VarType() == varBoolean || b.VarType() == varBoolean)) {
         bool x = a.AsBoolean();
         bool y = b.AsBoolean();
         return Variant(op == LogicOp::And ? (x && y) : op == LogicOp::Or ? (x || y) : (x != y));
@@ -1255,8 +1199,7 @@ Variant operator/(const Variant& a, const Variant& b)
         InvalidOp();
     double x = a.AsDouble();
     double y = b.AsDouble();
-    if (y == 0.0)
-    {
+    if (y == 0.0) {
         if (x == 0.0 || std::isnan(x))
             throw EInvalidOp("Invalid floating point operation");
         throw EZeroDivide("Floating point division by zero");
@@ -1266,8 +1209,7 @@ Variant operator/(const Variant& a, const Variant& b)
 
 Variant operator-(const Variant& a)
 {
-    switch (a.VarType())
-    {
+    switch (a.VarType()) {
     case varNull:
     case varEmpty:
         return a;
@@ -1279,15 +1221,13 @@ Variant operator-(const Variant& a)
         return Variant(-a.AsDouble());
     case varDate:
         return Variant::FromDate(-a.AsDouble());
-    case varCurrency:
-    {
+    case varCurrency: {
         int64_t c = a.AsCurrency();
         if (c == INT64_MIN)
             ArithmeticOverflow();
         return Variant::FromCurrency(-c);
     }
-    default:
-    {
+    default: {
         int64_t x;
         bool small = IntOperand(a, x);
         if (x == INT64_MIN)
@@ -1361,8 +1301,7 @@ std::ostream& operator<<(std::ostream& out, const Variant& v)
     out << VarTypeAsText(v.VarType());
     if (v.IsNull() || v.IsEmpty())
         return out;
-    if (!v.IsArray())
-    {
+    if (!v.IsArray()) {
         if (v.IsStr())
             return out << " '" << v.AsString() << "'";
         return out << ' ' << v.AsString();
@@ -1372,10 +1311,8 @@ std::ostream& operator<<(std::ostream& out, const Variant& v)
     const int dims = v.ArrayDimCount();
     const int rows = dims == 2 ? v.ArrayHighBound(2) - v.ArrayLowBound(2) + 1 : 1;
     bool first = true;
-    for (int r = 0; r < rows; ++r)
-    {
-        for (int i = v.ArrayLowBound(1); i <= v.ArrayHighBound(1); ++i)
-        {
+    for (int r = 0; r < rows; ++r) {
+        for (int i = v.ArrayLowBound(1); i <= v.ArrayHighBound(1); ++i) {
             out << (first ? "" : ", ");
             first = false;
             const Variant e = dims == 2 ? v.GetElement({i, v.ArrayLowBound(2) + r}) : v[i];

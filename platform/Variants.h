@@ -94,8 +94,7 @@ struct TVarArrayBound
     int High = -1;
 };
 
-namespace VariantsDetail
-{
+namespace VariantsDetail {
 // Elements of an array variant, stored with the first index running fastest
 // (so growing the last dimension keeps every element in place).
 struct ArrayData
@@ -108,7 +107,7 @@ struct ArrayData
 // Deep-copying holder: a copied variant never shares its array.
 class ArrayBox
 {
-public:
+  public:
     ArrayBox();
     explicit ArrayBox(std::unique_ptr<ArrayData> data);
     ArrayBox(const ArrayBox& other);
@@ -120,25 +119,25 @@ public:
     ArrayData& Data() { return *m_data; }
     const ArrayData& Data() const { return *m_data; }
 
-private:
+  private:
     std::unique_ptr<ArrayData> m_data;
 };
 } // namespace VariantsDetail
 
 class Variant
 {
-public:
+  public:
     // Empty.
     Variant() noexcept = default;
     Variant(bool value);
-    Variant(int16_t value);          // varSmallint
-    Variant(int value);              // varInteger
-    Variant(long value);             // varInt64
-    Variant(long long value);        // varInt64
-    Variant(double value);           // varDouble
-    Variant(const char* text);       // varString (nullptr gives "")
-    Variant(std::string text);       // varString
-    Variant(std::string_view text);  // varString
+    Variant(int16_t value);         // varSmallint
+    Variant(int value);             // varInteger
+    Variant(long value);            // varInt64
+    Variant(long long value);       // varInt64
+    Variant(double value);          // varDouble
+    Variant(const char* text);      // varString (nullptr gives "")
+    Variant(std::string text);      // varString
+    Variant(std::string_view text); // varString
     // A single character would otherwise become an Integer silently; use text.
     Variant(char) = delete;
 
@@ -188,7 +187,7 @@ public:
     int ArrayLowBound(int dim) const;  // dim is 1-based
     int ArrayHighBound(int dim) const; // dim is 1-based
 
-private:
+  private:
     friend Variant VarArrayCreate(std::initializer_list<int> bounds, TVarType elemType);
     friend Variant VarArrayOf(std::initializer_list<Variant> values);
     friend Variant VarArrayOf(const std::vector<Variant>& values);

@@ -9,8 +9,7 @@
 
 #include "platform/Variants.h"
 
-namespace
-{
+namespace {
 struct TextCase
 {
     const char* Desc;
@@ -31,10 +30,10 @@ TEST(FMTBcd, TextRoundTrip)
         {"trailing point", "5.", "5"},
         {"64 digits", std::string(64, '9'), std::string(64, '9')},
         {"63 places", "0." + std::string(62, '0') + "1", "0." + std::string(62, '0') + "1"},
-        {"leading zeros do not count as digits", std::string(10, '0') + std::string(64, '1'), std::string(64, '1')},
+        {"leading zeros do not count as digits", std::string(10, '0') + std::string(64, '1'),
+         std::string(64, '1')},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         TBcd bcd;
         ASSERT_TRUE(TryStrToBcd(c.Input, bcd));
@@ -71,24 +70,30 @@ TEST(FMTBcd, RecordLayout)
 
 TEST(FMTBcd, MalformedText)
 {
-    const std::vector<std::string> inputs = {"",  "abc", "1.2.3", "1e5", "1,5", "--1", "+",
-                                             ".", "1 2", "0x10", "١", std::string(65, '1'),
+    const std::vector<std::string> inputs = {"",
+                                             "abc",
+                                             "1.2.3",
+                                             "1e5",
+                                             "1,5",
+                                             "--1",
+                                             "+",
+                                             ".",
+                                             "1 2",
+                                             "0x10",
+                                             "١",
+                                             std::string(65, '1'),
                                              "0." + std::string(64, '1')};
-    for (const auto& input : inputs)
-    {
+    for (const auto& input : inputs) {
         SCOPED_TRACE(input);
         TBcd bcd = StrToBcd("7");
         EXPECT_FALSE(TryStrToBcd(input, bcd));
         EXPECT_EQ("7", BcdToStr(bcd)); // a failed parse leaves the record alone
         EXPECT_THROW(StrToBcd(input), EBcdException);
     }
-    try
-    {
+    try {
         StrToBcd("abc");
         FAIL() << "no exception";
-    }
-    catch (const EBcdException& e)
-    {
+    } catch (const EBcdException& e) {
         EXPECT_EQ("'abc' is not a valid BCD value", e.Message());
     }
 }
@@ -108,8 +113,7 @@ TEST(FMTBcd, DamagedRecordsAreRefused)
         {"digit nibble above 9", 2, 0, 0x1A},
         {"special flag", 2, 0x40, 0x12},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         TBcd bcd;
         bcd.Precision = c.Precision;
@@ -140,8 +144,7 @@ TEST(FMTBcd, Doubles)
         {1e-70, "0"}, // below the 63 places the record holds
         {123456789012345678.0, "123456789012346000"},
     };
-    for (const auto& [value, text] : cases)
-    {
+    for (const auto& [value, text] : cases) {
         SCOPED_TRACE(text);
         TBcd bcd = DoubleToBcd(value);
         EXPECT_EQ(text, BcdToStr(bcd));
@@ -176,12 +179,11 @@ struct CompareCase
 TEST(FMTBcd, Compare)
 {
     const std::vector<CompareCase> cases = {
-        {"1.50", "1.5", 0},      {"-0", "0", 0},          {"2", "10", -1},        {"-2", "-10", 1},
-        {"0.05", "0.5", -1},     {"123.4", "123.39", 1},  {"-1", "0.5", -1},      {"0.5", "-1", 1},
-        {"007", "7.000", 0},     {"0.001", "0", 1},       {"-0.001", "0", -1},    {"99.9", "100", -1},
+        {"1.50", "1.5", 0},  {"-0", "0", 0},         {"2", "10", -1},     {"-2", "-10", 1},
+        {"0.05", "0.5", -1}, {"123.4", "123.39", 1}, {"-1", "0.5", -1},   {"0.5", "-1", 1},
+        {"007", "7.000", 0}, {"0.001", "0", 1},      {"-0.001", "0", -1}, {"99.9", "100", -1},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.A) + " vs " + c.B);
         EXPECT_EQ(c.Expected, BcdCompare(StrToBcd(c.A), StrToBcd(c.B)));
         EXPECT_EQ(-c.Expected, BcdCompare(StrToBcd(c.B), StrToBcd(c.A)));
@@ -198,15 +200,10 @@ TEST(FMTBcd, Currency)
         std::string Expected;
     };
     const std::vector<Case> cases = {
-        {15000, 4, "1.5"},
-        {25000, 0, "3"}, // half away from zero
-        {-25000, 0, "-3"},
-        {12345, 2, "1.23"},
-        {1, 4, "0.0001"},
-        {INT64_MIN, 4, "-922337203685477.5808"},
+        {15000, 4, "1.5"}, {25000, 0, "3"}, // half away from zero
+        {-25000, 0, "-3"}, {12345, 2, "1.23"}, {1, 4, "0.0001"}, {INT64_MIN, 4, "-922337203685477.5808"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Expected);
         TBcd bcd;
         ASSERT_TRUE(CurrToBCD(c.Currency, bcd, 32, c.Decimals));

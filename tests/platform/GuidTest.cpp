@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 TGUID Sample()
 {
     TGUID g;
@@ -61,19 +60,15 @@ TEST(Guid, MalformedText)
         {"trailing blank", "{031E3CEE-C3C0-4218-B081-E907AC04C447} "},
         {"32 digits without braces", "031E3CEEC3C04218B081E907AC04C447"},
     };
-    for (const auto& [desc, text] : cases)
-    {
+    for (const auto& [desc, text] : cases) {
         SCOPED_TRACE(desc);
         TGUID g = Sample();
         EXPECT_FALSE(TryStringToGUID(text, g));
         EXPECT_EQ(Sample(), g); // untouched on failure
-        try
-        {
+        try {
             StringToGUID(text);
             ADD_FAILURE() << "no exception";
-        }
-        catch (const EConvertError& e)
-        {
+        } catch (const EConvertError& e) {
             EXPECT_EQ("'" + text + "' is not a valid GUID value", e.Message());
         }
     }
@@ -82,8 +77,7 @@ TEST(Guid, MalformedText)
 TEST(Guid, CreateGivesDistinctVersion4Values)
 {
     std::set<std::string> seen;
-    for (int i = 0; i < 100; ++i)
-    {
+    for (int i = 0; i < 100; ++i) {
         TGUID g = CreateGUID();
         EXPECT_EQ(0x4000, g.D3 & 0xF000);
         EXPECT_EQ(0x80, g.D4[0] & 0xC0);

@@ -10,8 +10,7 @@
 #include "platform/DateUtils.h"
 #include "platform/Variants.h"
 
-namespace
-{
+namespace {
 TSQLTimeStamp Stamp(int y, int mo, int d, int h, int mi, int s, unsigned f)
 {
     TSQLTimeStamp ts;
@@ -50,8 +49,7 @@ TEST(SQLTimeStamp, DateTimeRoundTrip)
         {"first day", Stamp(1, 1, 1, 0, 0, 0, 0), EncodeDate(1, 1, 1)},
         {"last moment", Stamp(9999, 12, 31, 23, 59, 59, 999), EncodeDateTime(9999, 12, 31, 23, 59, 59, 999)},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_DOUBLE_EQ(c.Value, SQLTimeStampToDateTime(c.Stamp));
         EXPECT_EQ(c.Stamp, DateTimeToSQLTimeStamp(c.Value));
@@ -77,25 +75,20 @@ TEST(SQLTimeStamp, ImpossibleFieldsRaise)
         {"negative year", Stamp(-5, 1, 1, 0, 0, 0, 0)},
         {"only fractions set", Stamp(0, 0, 0, 0, 0, 0, 1)},
     };
-    for (const auto& [desc, ts] : cases)
-    {
+    for (const auto& [desc, ts] : cases) {
         SCOPED_TRACE(desc);
         TDateTime value = 7;
         EXPECT_FALSE(TrySQLTimeStampToDateTime(ts, value));
         EXPECT_EQ(7, value);
-        try
-        {
+        try {
             SQLTimeStampToDateTime(ts);
             ADD_FAILURE() << "no exception";
-        }
-        catch (const EConvertError& e)
-        {
+        } catch (const EConvertError& e) {
             EXPECT_EQ("Invalid SQL date/time values", e.Message());
         }
         EXPECT_THROW(VarSQLTimeStampCreate(ts), EConvertError);
     }
-    for (double bad : {-700000.0, 3e6, std::nan(""), double(INFINITY)})
-    {
+    for (double bad : {-700000.0, 3e6, std::nan(""), double(INFINITY)}) {
         SCOPED_TRACE(bad);
         EXPECT_THROW(DateTimeToSQLTimeStamp(bad), EConvertError);
     }
@@ -112,19 +105,15 @@ TEST(SQLTimeStamp, Text)
     EXPECT_EQ(Stamp(2024, 3, 5, 14, 30, 15, 0), parsed);
     EXPECT_EQ(Stamp(2024, 3, 5, 0, 0, 0, 0), StrToSQLTimeStamp(DateToStr(EncodeDate(2024, 3, 5))));
 
-    for (const char* bad : {"", "hello", "13/45/2024", "03/05/2024 25:00"})
-    {
+    for (const char* bad : {"", "hello", "13/45/2024", "03/05/2024 25:00"}) {
         SCOPED_TRACE(bad);
         TSQLTimeStamp keep = ts;
         EXPECT_FALSE(TryStrToSQLTimeStamp(bad, keep));
         EXPECT_EQ(ts, keep);
-        try
-        {
+        try {
             StrToSQLTimeStamp(bad);
             ADD_FAILURE() << "no exception";
-        }
-        catch (const EConvertError& e)
-        {
+        } catch (const EConvertError& e) {
             EXPECT_EQ("Could not parse SQL TimeStamp string", e.Message());
         }
     }

@@ -8,12 +8,11 @@
 #include <cmath>
 #include <functional>
 #include <sstream>
-#include <type_traits>
 #include <string>
+#include <type_traits>
 #include <vector>
 
-namespace
-{
+namespace {
 struct TypeCase
 {
     const char* Desc;
@@ -45,8 +44,7 @@ TEST(Variant, ConstructorsGiveTheLibraryTypeCodes)
         {"single", Variant::FromSingle(1.5f), varSingle},
         {"array", VarArrayOf({1, 2}), varArray | varVariant},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(c.Expected, VarType(c.Value));
     }
@@ -67,8 +65,7 @@ TEST(Variant, PrintsTypeAndText)
         {VarArrayOf({1, "a", Variant::Null()}), "Array Variant [1, 'a', Null]"},
         {VarArrayOf({VarArrayOf({2})}), "Array Variant [Array Variant [2]]"},
     };
-    for (const auto& [value, text] : cases)
-    {
+    for (const auto& [value, text] : cases) {
         SCOPED_TRACE(text);
         std::ostringstream out;
         out << value;
@@ -117,16 +114,15 @@ TEST(Variant, TypeQueries)
 TEST(Variant, TypeNames)
 {
     const std::vector<std::pair<TVarType, const char*>> cases = {
-        {varEmpty, "Empty"},       {varNull, "Null"},         {varSmallint, "Smallint"},
-        {varInteger, "Integer"},   {varSingle, "Single"},     {varDouble, "Double"},
-        {varCurrency, "Currency"}, {varDate, "Date"},         {varOleStr, "OleStr"},
-        {varBoolean, "Boolean"},   {varVariant, "Variant"},   {varShortInt, "ShortInt"},
-        {varByte, "Byte"},         {varWord, "Word"},         {varLongWord, "LongWord"},
-        {varInt64, "Int64"},       {varString, "String"},     {varArray | varVariant, "Array Variant"},
+        {varEmpty, "Empty"},       {varNull, "Null"},       {varSmallint, "Smallint"},
+        {varInteger, "Integer"},   {varSingle, "Single"},   {varDouble, "Double"},
+        {varCurrency, "Currency"}, {varDate, "Date"},       {varOleStr, "OleStr"},
+        {varBoolean, "Boolean"},   {varVariant, "Variant"}, {varShortInt, "ShortInt"},
+        {varByte, "Byte"},         {varWord, "Word"},       {varLongWord, "LongWord"},
+        {varInt64, "Int64"},       {varString, "String"},   {varArray | varVariant, "Array Variant"},
         {0x0123, "$0123"},
     };
-    for (const auto& [type, name] : cases)
-    {
+    for (const auto& [type, name] : cases) {
         SCOPED_TRACE(name);
         EXPECT_EQ(name, VarTypeAsText(type));
     }
@@ -164,8 +160,7 @@ TEST(VariantConversion, ToText)
         {"wide text unchanged", Variant::FromWideString("ß"), "ß"},
         {"byte", Variant::FromByte(255), "255"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(c.Expected, c.Value.AsString());
         EXPECT_EQ(c.Expected, VarToStr(c.Value));
@@ -214,8 +209,7 @@ TEST(VariantConversion, ToInteger)
         {"date", Variant::FromDate(45000.75), 45001},
         {"word", Variant::FromWord(65535), 65535},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(c.Expected, c.Value.AsInt64());
         EXPECT_EQ(c.Expected, c.Value.AsInteger());
@@ -235,13 +229,10 @@ TEST(VariantConversion, IntegerRange)
     EXPECT_THROW(Variant(std::nan("")).AsInt64(), EVariantOverflowError);
     EXPECT_EQ(INT64_MAX, Variant("9223372036854775807").AsInt64());
     EXPECT_EQ(INT64_MIN, Variant("-9223372036854775808").AsInt64());
-    try
-    {
+    try {
         Variant(3e9).AsInteger();
         FAIL() << "no exception";
-    }
-    catch (const EVariantOverflowError& e)
-    {
+    } catch (const EVariantOverflowError& e) {
         EXPECT_EQ("Overflow while converting variant of type (Double) into type (Integer)", e.Message());
     }
 }
@@ -268,8 +259,7 @@ TEST(VariantConversion, ToDouble)
         {"date", Variant::FromDate(2.25), 2.25},
         {"single", Variant::FromSingle(0.5f), 0.5},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_DOUBLE_EQ(c.Expected, c.Value.AsDouble());
     }
@@ -310,8 +300,7 @@ TEST(VariantConversion, ToBoolean)
         {"text number", Variant("-1"), true},
         {"currency", Variant::FromCurrency(1), true},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(c.Expected, c.Value.AsBoolean());
     }
@@ -350,16 +339,12 @@ TEST(VariantConversion, FailuresRaiseWithTheLibraryTexts)
         {"text with thousands separator", [] { (void)Variant("1,5").AsDouble(); },
          "Could not convert variant of type (String) into type (Double)"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
-        try
-        {
+        try {
             c.Action();
             ADD_FAILURE() << "no exception";
-        }
-        catch (const EVariantTypeCastError& e)
-        {
+        } catch (const EVariantTypeCastError& e) {
             EXPECT_EQ(c.Message, e.Message());
             EXPECT_EQ("EVariantTypeCastError", e.ClassName());
         }
@@ -392,13 +377,10 @@ TEST(VariantConversion, NumbersIgnoreTheProcessDecimalSeparator)
     const std::string text = Variant(1.5).AsString();
     const bool parsed = Variant("2.5").AsDouble() == 2.5;
     const bool commaRefused = [] {
-        try
-        {
+        try {
             (void)Variant("2,5").AsDouble();
             return false;
-        }
-        catch (const EVariantTypeCastError&)
-        {
+        } catch (const EVariantTypeCastError&) {
             return true;
         }
     }();
@@ -468,8 +450,7 @@ TEST(VariantCompare, Relationships)
         {"date vs number", Variant::FromDate(2.0), Variant(2), vrEqual},
         {"NaN", Variant(std::nan("")), Variant(1.0), vrNotEqual},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(c.Expected, VarCompareValue(c.A, c.B));
     }
@@ -532,12 +513,13 @@ TEST(VariantArithmetic, ResultsAndTypes)
         {"Empty + number", Variant() + Variant(4), varInteger, "4"},
         {"Empty + Empty", Variant() + Variant(), varEmpty, ""},
         {"Boolean counts -1", Variant(true) + Variant(1), varInteger, "0"},
-        {"currency + currency", Variant::FromCurrency(15000) + Variant::FromCurrency(2500), varCurrency, "1.75"},
+        {"currency + currency", Variant::FromCurrency(15000) + Variant::FromCurrency(2500), varCurrency,
+         "1.75"},
         {"currency * int", Variant::FromCurrency(15000) * Variant(3), varCurrency, "4.5"},
-        {"currency * currency rounds half to even (down)", Variant::FromCurrency(5) * Variant::FromCurrency(5000),
-         varCurrency, "0.0002"},
-        {"currency * currency rounds half to even (up)", Variant::FromCurrency(15) * Variant::FromCurrency(5000),
-         varCurrency, "0.0008"},
+        {"currency * currency rounds half to even (down)",
+         Variant::FromCurrency(5) * Variant::FromCurrency(5000), varCurrency, "0.0002"},
+        {"currency * currency rounds half to even (up)",
+         Variant::FromCurrency(15) * Variant::FromCurrency(5000), varCurrency, "0.0008"},
         {"currency * currency", Variant::FromCurrency(25000) * Variant::FromCurrency(25000), varCurrency,
          "6.25"},
         {"currency + double", Variant::FromCurrency(10000) + Variant(0.5), varDouble, "1.5"},
@@ -564,12 +546,10 @@ TEST(VariantArithmetic, ResultsAndTypes)
         {"not text Boolean", VarNot(Variant("TRUE")), varBoolean, "False"},
         {"not integer", VarNot(Variant(0)), varInteger, "-1"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(c.ExpectedType, VarType(c.Result)) << VarTypeAsText(VarType(c.Result));
-        if (c.ExpectedType != varDate)
-        {
+        if (c.ExpectedType != varDate) {
             EXPECT_EQ(c.ExpectedText, c.Result.AsString());
         }
     }
@@ -591,8 +571,7 @@ TEST(VariantArithmetic, NullPropagates)
         {"negate Null", -Variant::Null()},
         {"Null joins", Variant::Null() + Variant("a")},
     };
-    for (const auto& [desc, result] : cases)
-    {
+    for (const auto& [desc, result] : cases) {
         SCOPED_TRACE(desc);
         EXPECT_TRUE(VarIsNull(result));
     }
@@ -608,23 +587,17 @@ TEST(VariantArithmetic, Failures)
     EXPECT_EQ(0, VarMod(Variant(int64_t(INT64_MIN)), Variant(-1)).AsInt64());
     EXPECT_THROW(Variant("abc") + Variant(1), EVariantTypeCastError);
     EXPECT_THROW(VarArrayOf({1}) + Variant(1), EVariantInvalidOpError);
-    try
-    {
+    try {
         (void)(Variant(1) / Variant(0));
         FAIL() << "no exception";
-    }
-    catch (const EZeroDivide& e)
-    {
+    } catch (const EZeroDivide& e) {
         EXPECT_EQ("Floating point division by zero", e.Message());
     }
     EXPECT_THROW(Variant(0.0) / Variant(0), EInvalidOp);
-    try
-    {
+    try {
         (void)VarIntDiv(Variant(1), Variant(0));
         FAIL() << "no exception";
-    }
-    catch (const EDivByZero& e)
-    {
+    } catch (const EDivByZero& e) {
         EXPECT_EQ("Division by zero", e.Message());
     }
     EXPECT_THROW(VarMod(Variant(1), Variant("0")), EDivByZero);
