@@ -10,11 +10,16 @@
 #include <QThread>
 
 #include <cctype>
+#include <cerrno>
 #include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sys/timerfd.h>
+#include <thread>
+#include <time.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -134,6 +139,44 @@ bool PostToWindowThread(HWND handle, std::function<void()> fn)
     return QMetaObject::invokeMethod(entry->context, std::move(fn), Qt::QueuedConnection);
 }
 
+// Broadcasts WM_TIMECHANGE whenever the system clock is set. A real-time
+// timer armed far ahead with cancel-on-set wakes up with ECANCELED on every
+// such change. Runs for the life of the process once started.
+void WatchClockChanges()
+{
+    const int fd = ::timerfd_create(CLOCK_REALTIME, TFD_CLOEXEC);
+    if (fd < 0) {
+        ReportBoundaryError("Messages", "No watch on the system clock: timerfd_create failed");
+        return;
+    }
+    auto arm = [fd] {
+        itimerspec spec{};
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        spec.it_value.tv_sec = now.tv_sec + 10LL * 365 * 86400;
+        return ::timerfd_settime(fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) == 0;
+    };
+    if (!arm()) {
+        ::close(fd);
+        ReportBoundaryError("Messages", "No watch on the system clock: timerfd_settime failed");
+        return;
+    }
+    std::thread([fd, arm] {
+        for (;;) {
+            uint64_t expirations = 0;
+            const ssize_t n = ::read(fd, &expirations, sizeof(expirations));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno == ECANCELED)
+                BroadcastTopLevelMessage(WM_TIMECHANGE, 0, 0);
+            else if (n < 0)
+                return;
+            if (!arm())
+                return;
+        }
+    }).detach();
+}
+
 } // namespace
 
 HWND AllocateHWnd(IMessageReceiver* receiver, const std::string& className)
@@ -148,6 +191,10 @@ HWND AllocateHWnd(IMessageReceiver* receiver, const std::string& className)
         std::lock_guard<std::mutex> lock(g_mutex);
         handle = g_nextHandle++;
         g_windows[handle] = entry;
+    }
+    if (!className.empty()) {
+        static std::once_flag clockWatch;
+        std::call_once(clockWatch, WatchClockChanges);
     }
     if (!className.empty() && QCoreApplication::instance()) {
         auto server = std::make_unique<TWindowLinkServer>(
@@ -194,6 +241,22 @@ void SetWindowForegroundHandler(HWND handle, std::function<void()> handler)
     auto entry = FindEntry(handle);
     if (entry)
         entry->foreground = std::move(handler);
+}
+
+int BroadcastTopLevelMessage(uint32_t msg, WPARAM wParam, LPARAM lParam)
+{
+    std::vector<HWND> targets;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        for (const auto& [handle, entry] : g_windows)
+            if (!entry->className.empty())
+                targets.push_back(handle);
+    }
+    int posted = 0;
+    for (HWND handle : targets)
+        if (PostMessage(handle, msg, wParam, lParam))
+            ++posted;
+    return posted;
 }
 
 bool IsWindow(HWND handle)

@@ -60,6 +60,11 @@ HWND AllocateHWnd(IMessageReceiver* receiver, const std::string& className = "")
 void DeallocateHWnd(HWND handle);
 // The routine that raises the window (SetForegroundWindow, a remote raise).
 void SetWindowForegroundHandler(HWND handle, std::function<void()> handler);
+// Posts a message to every top-level window (registered with a class name)
+// of this process; answers how many were posted to. The system uses it for
+// WM_TIMECHANGE: once a top-level window exists, a change of the system
+// clock is broadcast that way.
+int BroadcastTopLevelMessage(uint32_t msg, WPARAM wParam, LPARAM lParam);
 
 bool IsWindow(HWND handle);
 // Finds a top-level window by class name: a window of this process first,

@@ -336,3 +336,18 @@ TEST(Messages, ASocketLeftByACrashedCopyIsTakenOver)
     PumpUntil([&] { return window.Count() == 1; });
     EXPECT_EQ(window.Count(), 1u);
 }
+
+TEST(Messages, BroadcastReachesTopLevelWindowsOnly)
+{
+    const std::string className = "TKldBroadcast" + std::to_string(::getpid());
+    RecordingWindow topLevel(className);
+    RecordingWindow child;
+    QCoreApplication::processEvents(); // nothing else pending for these two
+    const int posted = BroadcastTopLevelMessage(WM_TIMECHANGE, 0, 0);
+    EXPECT_GE(posted, 1);
+    PumpUntil([&] { return topLevel.Count() >= 1; });
+    ASSERT_EQ(topLevel.Count(), 1u);
+    EXPECT_EQ(topLevel.received[0].Msg, WM_TIMECHANGE);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(child.Count(), 0u);
+}
