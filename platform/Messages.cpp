@@ -8,9 +8,12 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
+#include <QTimer>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <condition_variable>
 #include <map>
 #include <memory>
@@ -32,7 +35,11 @@ struct WindowEntry
     std::function<void()> foreground;
     int busy = 0; // dispatches running now
     std::unique_ptr<TWindowLinkServer> server;
+    std::map<uintptr_t, QTimer*> timers; // children of context
 };
+
+// The shortest timer period, as window timers have.
+constexpr uint32_t UserTimerMinimum = 10;
 
 // Handles of remote windows start here; local ones count from 0x100.
 constexpr HWND RemoteHandleBit = HWND(1) << 62;
@@ -233,6 +240,40 @@ void DeallocateHWnd(HWND handle)
             entry->context->deleteLater();
         entry->context = nullptr;
     }
+}
+
+bool SetTimer(HWND handle, uintptr_t timerId, uint32_t elapseMs)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto entry = FindEntry(handle);
+    if (!entry || !entry->context || entry->threadId != GetCurrentThreadId())
+        return false;
+    QTimer*& timer = entry->timers[timerId];
+    if (!timer) {
+        timer = new QTimer(entry->context);
+        QObject::connect(timer, &QTimer::timeout, entry->context,
+                         [handle, timerId] { Deliver(handle, WM_TIMER, timerId, 0); });
+    }
+    timer->start(int(std::clamp<uint32_t>(elapseMs, UserTimerMinimum, INT_MAX)));
+    return true;
+}
+
+bool KillTimer(HWND handle, uintptr_t timerId)
+{
+    QTimer* timer = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        auto entry = FindEntry(handle);
+        if (!entry || entry->threadId != GetCurrentThreadId())
+            return false;
+        auto it = entry->timers.find(timerId);
+        if (it == entry->timers.end())
+            return false;
+        timer = it->second;
+        entry->timers.erase(it);
+    }
+    delete timer;
+    return true;
 }
 
 void SetWindowForegroundHandler(HWND handle, std::function<void()> handler)

@@ -60,6 +60,14 @@ HWND AllocateHWnd(IMessageReceiver* receiver, const std::string& className = "")
 void DeallocateHWnd(HWND handle);
 // The routine that raises the window (SetForegroundWindow, a remote raise).
 void SetWindowForegroundHandler(HWND handle, std::function<void()> handler);
+// A window timer: WM_TIMER (wParam = timerId) reaches the window every
+// `elapseMs` ms (at least 10) from its thread's event loop. Setting an id
+// again re-arms it. Only the window's own thread may set or kill its timers;
+// they end with the window. Both answer false for a wrong window or thread,
+// KillTimer also for an unknown id.
+bool SetTimer(HWND handle, uintptr_t timerId, uint32_t elapseMs);
+bool KillTimer(HWND handle, uintptr_t timerId);
+
 // Posts a message to every top-level window (registered with a class name)
 // of this process; answers how many were posted to. The system uses it for
 // WM_TIMECHANGE: once a top-level window exists, a change of the system

@@ -351,3 +351,35 @@ TEST(Messages, BroadcastReachesTopLevelWindowsOnly)
     QCoreApplication::processEvents();
     EXPECT_EQ(child.Count(), 0u);
 }
+
+TEST(Messages, WindowTimersDeliverWmTimerUntilKilled)
+{
+    RecordingWindow window;
+    EXPECT_FALSE(KillTimer(window.handle, 1)) << "no timer yet";
+    ASSERT_TRUE(SetTimer(window.handle, 1, 0)); // 0 means the shortest period
+    PumpUntil([&] { return window.Count() >= 2; });
+    ASSERT_GE(window.Count(), 2u);
+    EXPECT_EQ(window.received[0].Msg, WM_TIMER);
+    EXPECT_EQ(window.received[0].WParam, 1u);
+    EXPECT_TRUE(KillTimer(window.handle, 1));
+    const std::size_t seen = window.Count();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 30);
+    EXPECT_EQ(window.Count(), seen);
+    EXPECT_FALSE(SetTimer(NullHWnd, 1, 10));
+
+    // Only the window's own thread may arm it.
+    bool fromWorker = true;
+    std::thread worker([&] { fromWorker = SetTimer(window.handle, 2, 10); });
+    worker.join();
+    EXPECT_FALSE(fromWorker);
+}
+
+TEST(Messages, WindowTimersEndWithTheWindow)
+{
+    auto window = std::make_unique<RecordingWindow>();
+    const HWND handle = window->handle;
+    ASSERT_TRUE(SetTimer(handle, 7, 10));
+    window.reset();
+    EXPECT_FALSE(KillTimer(handle, 7));
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 30); // a dead window's timer must not fire
+}
