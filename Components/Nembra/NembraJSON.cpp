@@ -1335,9 +1335,10 @@ void TJSONParser::ParseArray(TJSONArray& arr)
 
 void TJSONParser::StoreInteger(TJSONValue& value) const
 {
-    // Digits only; at most 19 digits fit in 64 bits.
+    // Digits only (leading zeros allowed); stops at the first digit that
+    // would leave the 64-bit range.
     uint64_t v = 0;
-    bool overflow = m_token.size() > 20;
+    bool overflow = false;
     for (size_t i = 0; i < m_token.size() && !overflow; ++i)
     {
         const uint64_t d = static_cast<uint64_t>(m_token[i] - '0');

@@ -122,6 +122,7 @@ TEST(JSONParser, NumberKinds)
         {"int max goes 64-bit", "2147483647", varInt64, 2147483647.0},
         {"big integer", "9007199254740993", varInt64, 9007199254740992.0},
         {"int64 max", "9223372036854775807", varInt64, 9223372036854775807.0},
+        {"leading zeros", "0000000000000000000000042", varInteger, 42},
         {"minus five", "-5", varDouble, -5},
         {"one and a half", "1.5", varDouble, 1.5},
         {"exponent", "1e3", varDouble, 1000},
