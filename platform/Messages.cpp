@@ -118,17 +118,25 @@ void RunForeground(HWND handle)
     }
 }
 
-// Marks a cross-thread SendMessage done when the posted call runs or is
-// discarded unrun (the window's thread dropped it with the window).
+// The answer of a SendMessage to a window of another thread, shared by the
+// sender and the posted call so that neither outlives it.
+struct SendState
+{
+    std::mutex mutex;
+    bool done = false;
+    LRESULT result = 0;
+};
+
+// Marks the send done when the posted call runs or is discarded unrun (the
+// window's thread dropped it with the window).
 struct SendCompletion
 {
-    std::mutex* mutex;
-    bool* done;
+    std::shared_ptr<SendState> state;
     ~SendCompletion()
     {
         {
-            std::lock_guard<std::mutex> lock(*mutex);
-            *done = true;
+            std::lock_guard<std::mutex> lock(state->mutex);
+            state->done = true;
         }
         MainThread::Wake();
     }
@@ -382,24 +390,25 @@ LRESULT SendMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam)
         MainThread::Synchronize([&] { result = Deliver(handle, msg, wParam, lParam); });
         return result;
     }
-    std::mutex doneMutex;
-    bool done = false;
-    auto result = std::make_shared<LRESULT>(0);
+    auto state = std::make_shared<SendState>();
     {
-        auto completion = std::make_shared<SendCompletion>(&doneMutex, &done);
-        bool posted = PostToWindowThread(handle, [handle, msg, wParam, lParam, result, completion] {
-            *result = Deliver(handle, msg, wParam, lParam);
+        auto completion = std::make_shared<SendCompletion>(state);
+        bool posted = PostToWindowThread(handle, [handle, msg, wParam, lParam, completion] {
+            const LRESULT result = Deliver(handle, msg, wParam, lParam);
+            std::lock_guard<std::mutex> lock(completion->state->mutex);
+            completion->state->result = result;
         });
         if (!posted)
             return 0;
     }
     MainThread::WaitUntil(
         [&] {
-            std::lock_guard<std::mutex> lock(doneMutex);
-            return done;
+            std::lock_guard<std::mutex> lock(state->mutex);
+            return state->done;
         },
         INFINITE);
-    return *result;
+    std::lock_guard<std::mutex> lock(state->mutex);
+    return state->result;
 }
 
 bool PostMessageToProcess(const std::string& className, uint32_t msg, WPARAM wParam, LPARAM lParam)
