@@ -240,14 +240,20 @@ void DeallocateHWnd(HWND handle)
         if (entry->threadId != GetCurrentThreadId())
             g_idleCond.wait(lock, [&] { return entry->busy == 0; });
     }
-    entry->server.reset();
-    if (entry->context) {
-        if (entry->context->thread() == QThread::currentThread())
-            delete entry->context;
-        else
-            entry->context->deleteLater();
+    if (entry->context && entry->context->thread() != QThread::currentThread()) {
+        // The listener and the context belong to the window's thread: they
+        // go there, the listener first (posted calls run in order).
+        std::shared_ptr<TWindowLinkServer> server(std::move(entry->server));
+        if (server)
+            QMetaObject::invokeMethod(
+                entry->context, [server = std::move(server)] {}, Qt::QueuedConnection);
+        entry->context->deleteLater();
         entry->context = nullptr;
+        return;
     }
+    entry->server.reset();
+    delete entry->context;
+    entry->context = nullptr;
 }
 
 bool SetTimer(HWND handle, uintptr_t timerId, uint32_t elapseMs)

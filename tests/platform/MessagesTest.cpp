@@ -383,3 +383,37 @@ TEST(Messages, WindowTimersEndWithTheWindow)
     EXPECT_FALSE(KillTimer(handle, 7));
     QCoreApplication::processEvents(QEventLoop::AllEvents, 30); // a dead window's timer must not fire
 }
+
+TEST(Messages, AWindowOfAnotherThreadCanBeUnregisteredFromHere)
+{
+    const std::string className = "TKldOtherThread" + std::to_string(::getpid());
+    std::size_t received = 99;
+    HWND handle = NullHWnd;
+    TEvent ready;
+    std::atomic<bool> stop{false};
+    std::thread owner([&] {
+        QEventLoop loop;
+        auto* w = new RecordingWindow(className);
+        handle = w->handle;
+        ready.SetEvent();
+        while (!stop)
+            loop.processEvents(QEventLoop::AllEvents, 10);
+        loop.processEvents(QEventLoop::AllEvents); // runs the deferred clean-up
+        w->handle = NullHWnd;                      // already unregistered
+        received = w->Count();
+        delete w;
+    });
+    ASSERT_EQ(ready.WaitFor(5000), wrSignaled);
+    EXPECT_EQ(FindWindow(className), handle);
+    DeallocateHWnd(handle);
+    EXPECT_FALSE(IsWindow(handle));
+    EXPECT_FALSE(PostMessage(handle, WM_USER, 0, 0));
+    // The listener closes in its own thread shortly after.
+    const uint64_t end = GetTickCount64() + 5000;
+    while (FindWindowCrossProcess(className) != NullHWnd && GetTickCount64() < end)
+        Sleep(5);
+    EXPECT_EQ(FindWindowCrossProcess(className), NullHWnd);
+    stop = true;
+    owner.join();
+    EXPECT_EQ(received, 0u);
+}
