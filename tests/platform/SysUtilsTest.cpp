@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 namespace {
 
@@ -217,6 +218,28 @@ TEST(FloatToStr, ShortestFifteenDigitText)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(FloatToStr(c.Input), c.Expected);
+    }
+}
+
+TEST(FloatToStr, ReadsBackWithinFifteenDigits)
+{
+    std::mt19937_64 random(20261210);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    for (int k = 0; k < 20000; ++k) {
+        double v = mantissa(random) * std::pow(10.0, exponent(random)) * (k % 2 ? -1 : 1);
+        std::string text = FloatToStr(v);
+        SCOPED_TRACE(text);
+        double back = StrToFloat(text);
+        ASSERT_LE(std::fabs(back - v), std::fabs(v) * 5e-15);
+        size_t digits = 0;
+        for (char c : text.substr(0, text.find('E')))
+            digits += c >= '0' && c <= '9';
+        ASSERT_LE(digits, 15u + (text.find("0.") != std::string::npos ? 4u : 0u));
+        // Fixed decimals agree between Format and a picture of the same size
+        // while the digits fit the picture's fifteen.
+        if (std::fabs(v) < 1e12)
+            ASSERT_EQ(Format("%.2f", v), FormatFloat("0.00", v));
     }
 }
 
