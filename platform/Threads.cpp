@@ -108,6 +108,7 @@ std::condition_variable g_mainCond; // wakes main-thread waits
 std::condition_variable g_doneCond; // wakes threads waiting in Synchronize
 std::deque<PendingCall> g_queue;
 std::atomic<bool> g_drainPosted{false};
+uint64_t g_wakeCount = 0; // moved on by every Wake(); under g_queueMutex
 
 // Asks the Qt event loop of the main thread to drain the queue; several
 // hand-offs share one posted event.
@@ -223,20 +224,28 @@ bool WaitUntil(const std::function<bool()>& pred, uint32_t timeoutMs)
     for (;;) {
         if (serve)
             ProcessPending();
-        std::unique_lock<std::mutex> lock(g_queueMutex);
-        // pred runs under the queue lock: whoever makes it true calls Wake()
-        // afterwards, which needs this lock, so no wake-up is lost.
+        uint64_t seen;
+        {
+            std::lock_guard<std::mutex> lock(g_queueMutex);
+            seen = g_wakeCount;
+        }
+        // pred runs without the queue lock, so it may take locks of its own
+        // under which other threads hand work over. Whoever makes it true
+        // calls Wake() afterwards, which moves the count on: a change after
+        // `seen` ends the sleep below at once, so no wake-up is lost.
         if (pred())
             return true;
+        std::unique_lock<std::mutex> lock(g_queueMutex);
         if (serve && !g_queue.empty())
             continue;
         if (!infinite && Clock::now() >= deadline)
             return false;
-        // The slice only bounds the cost of a missed Wake by foreign code.
+        // The slice only bounds the cost of a Wake that foreign code forgot.
         auto until = Clock::now() + std::chrono::milliseconds(200);
         if (!infinite && deadline < until)
             until = deadline;
-        g_mainCond.wait_until(lock, until);
+        g_mainCond.wait_until(lock, until,
+                              [&] { return g_wakeCount != seen || (serve && !g_queue.empty()); });
     }
 }
 
@@ -244,6 +253,7 @@ void Wake()
 {
     {
         std::lock_guard<std::mutex> lock(g_queueMutex);
+        ++g_wakeCount;
     }
     g_mainCond.notify_all();
 }

@@ -48,7 +48,8 @@ void Queue(std::function<void()> fn);
 bool ProcessPending();
 
 // Main-thread waits: serves the hand-off queue until pred() is true or the
-// time-out (ms, INFINITE = none) passes. Answers pred()'s last value. Whatever
+// time-out (ms, INFINITE = none) passes. Answers pred()'s last value. pred
+// runs with none of the queue's locks held, so it may take its own. Whatever
 // makes pred() true must call Wake() afterwards so the wait notices it at once.
 bool WaitUntil(const std::function<bool()>& pred, uint32_t timeoutMs);
 // Tells a waiting main thread to test its condition again.

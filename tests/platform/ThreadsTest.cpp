@@ -272,3 +272,32 @@ TEST(BoundaryErrors, DefaultGoesToStderrAndAFailingHandlerFallsBack)
     EXPECT_NE(text.find("[Unit] first"), std::string::npos);
     EXPECT_NE(text.find("[Unit] second"), std::string::npos);
 }
+
+TEST(MainThread, WaitConditionMayTakeALockUnderWhichWorkIsHandedOver)
+{
+    std::mutex lock;
+    bool ready = false;
+    bool queuedRan = false;
+    TEvent holding;
+    TAnonymousThread worker([&] {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            holding.SetEvent();
+            Sleep(50); // lets the main thread block on the lock inside its condition
+            MainThread::Queue([&] { queuedRan = true; });
+            ready = true;
+        }
+        MainThread::Wake();
+    });
+    worker.Start();
+    ASSERT_EQ(holding.WaitFor(5000), wrSignaled);
+    EXPECT_TRUE(MainThread::WaitUntil(
+        [&] {
+            std::lock_guard<std::mutex> guard(lock);
+            return ready;
+        },
+        INFINITE));
+    worker.WaitFor();
+    MainThread::ProcessPending();
+    EXPECT_TRUE(queuedRan);
+}
