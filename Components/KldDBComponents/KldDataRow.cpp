@@ -100,6 +100,11 @@ TKldDataRow::~TKldDataRow()
         if (TKldDataContainer* container = GetDataContainer())
             container->ForgetRollbackRow(this);
     }
+    if (m_hasCopies)
+    {
+        m_hasCopies = false;
+        m_table->DropRowCopies(this);
+    }
     ReleaseTextSlots();
 }
 
@@ -267,17 +272,26 @@ void TKldDataRow::InternalClear()
 
 // --- Copies --------------------------------------------------------------------
 
+TKldDataRow::Copies* TKldDataRow::CopiesPtr() const noexcept
+{
+    return m_hasCopies ? m_table->RowCopies(this) : nullptr;
+}
+
 TKldDataRow::Copies& TKldDataRow::EnsureCopies()
 {
-    if (!m_copies)
-        m_copies = std::make_unique<Copies>();
-    return *m_copies;
+    Copies& copies = m_table->EnsureRowCopies(this);
+    m_hasCopies = true;
+    return copies;
 }
 
 void TKldDataRow::DropCopiesIfEmpty() noexcept
 {
-    if (m_copies && !m_copies->original && !m_copies->edit && !m_copies->rollback)
-        m_copies.reset();
+    Copies* copies = CopiesPtr();
+    if (copies && !copies->original && !copies->edit && !copies->rollback)
+    {
+        m_hasCopies = false;
+        m_table->DropRowCopies(this);
+    }
 }
 
 std::unique_ptr<TKldDataRow> TKldDataRow::MakeCopy() const
@@ -289,9 +303,9 @@ std::unique_ptr<TKldDataRow> TKldDataRow::MakeCopy() const
 
 void TKldDataRow::DropEditCopy() noexcept
 {
-    if (m_copies)
+    if (Copies* copies = CopiesPtr())
     {
-        m_copies->edit.reset();
+        copies->edit.reset();
         DropCopiesIfEmpty();
     }
 }
@@ -842,9 +856,9 @@ void TKldDataRow::EndEdit()
 void TKldDataRow::AcceptChanges()
 {
     CheckNeedRefresh();
-    if (m_copies)
+    if (Copies* copies = CopiesPtr())
     {
-        m_copies->original.reset();
+        copies->original.reset();
         DropCopiesIfEmpty();
     }
     SetState(drsInserted, false);
@@ -867,7 +881,7 @@ void TKldDataRow::RejectChanges()
     if (TKldDataRow* original = OriginalRow())
     {
         Assign(original);
-        m_copies->original.reset();
+        CopiesPtr()->original.reset();
         DropCopiesIfEmpty();
     }
     if (GetState(drsDeleted))
@@ -945,9 +959,10 @@ void TKldDataRow::TransactionRollback()
         if (GetState(drsDeleted))
             m_table->UnDeleteRow(this);
         m_state = copy->m_state;
+        Copies* copies = CopiesPtr();
         if (!m_state.Contains(drsEditing))
-            m_copies->edit.reset();
-        m_copies->rollback.reset();
+            copies->edit.reset();
+        copies->rollback.reset();
         DropCopiesIfEmpty();
         return;
     }
@@ -958,9 +973,9 @@ void TKldDataRow::TransactionRollback()
 void TKldDataRow::TransactionDiscardRollback() noexcept
 {
     m_inRollbackList = false;
-    if (m_copies)
+    if (Copies* copies = CopiesPtr())
     {
-        m_copies->rollback.reset();
+        copies->rollback.reset();
         DropCopiesIfEmpty();
     }
 }

@@ -128,9 +128,9 @@ public:
     void AcceptChanges();
     void RejectChanges();
 
-    TKldDataRow* OriginalRow() const noexcept { return m_copies ? m_copies->original.get() : nullptr; }
-    TKldDataRow* EditRow() const noexcept { return m_copies ? m_copies->edit.get() : nullptr; }
-    TKldDataRow* RollbackRow() const noexcept { return m_copies ? m_copies->rollback.get() : nullptr; }
+    TKldDataRow* OriginalRow() const noexcept { return m_hasCopies ? CopiesPtr()->original.get() : nullptr; }
+    TKldDataRow* EditRow() const noexcept { return m_hasCopies ? CopiesPtr()->edit.get() : nullptr; }
+    TKldDataRow* RollbackRow() const noexcept { return m_hasCopies ? CopiesPtr()->rollback.get() : nullptr; }
     // Drops the edit copy (the table does so after reporting a completed update).
     void DropEditCopy() noexcept;
 
@@ -146,15 +146,17 @@ public:
     void TransactionRollback();
     void TransactionDiscardRollback() noexcept;
 
-private:
-    friend class TKldDataTable;
-
+    // The private copies of a row. Few rows have any, so the table keeps them
+    // for its rows instead of every row carrying a pointer.
     struct Copies
     {
         std::unique_ptr<TKldDataRow> original;
         std::unique_ptr<TKldDataRow> edit;
         std::unique_ptr<TKldDataRow> rollback;
     };
+
+private:
+    friend class TKldDataTable;
 
     static void* operator new(size_t size, TKldRowBlock block);
     static void operator delete(void* p, TKldRowBlock block) noexcept;
@@ -165,6 +167,7 @@ private:
     uint8_t* Buffer() noexcept { return reinterpret_cast<uint8_t*>(this + 1); }
     const uint8_t* Buffer() const noexcept { return reinterpret_cast<const uint8_t*>(this + 1); }
     void CheckColumn(const TKldDataColumn* column) const;
+    Copies* CopiesPtr() const noexcept;
     Copies& EnsureCopies();
     void DropCopiesIfEmpty() noexcept;
     std::unique_ptr<TKldDataRow> MakeCopy() const;
@@ -180,12 +183,12 @@ private:
     [[noreturn]] void CastError(const TKldDataColumn* column, bool assigning) const;
 
     TKldDataTable* m_table;
-    std::unique_ptr<Copies> m_copies;
     uint16_t m_capacity; // bytes of the buffer that follows the row
     uint16_t m_layout;   // the table's layout version the buffer was made for
     TKldDataRowStates m_state;
     bool m_hasBuffer = false;
     bool m_inRollbackList = false;
+    bool m_hasCopies = false; // the table holds copies of this row
 };
 
 static_assert(sizeof(TKldDataRow) % alignof(std::max_align_t) == 0 || sizeof(TKldDataRow) % 8 == 0,

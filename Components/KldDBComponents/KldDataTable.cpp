@@ -281,6 +281,27 @@ int TKldDataTable::LiveIndexOf(const TKldDataRow* row) const
     return index < RowCount() ? index : -1;
 }
 
+TKldDataRow::Copies* TKldDataTable::RowCopies(const TKldDataRow* row) const
+{
+    auto it = m_rowCopies.find(row);
+    return it == m_rowCopies.end() ? nullptr : it->second.get();
+}
+
+TKldDataRow::Copies& TKldDataTable::EnsureRowCopies(const TKldDataRow* row)
+{
+    auto& copies = m_rowCopies[row];
+    if (!copies)
+        copies = std::make_unique<TKldDataRow::Copies>();
+    return *copies;
+}
+
+void TKldDataTable::DropRowCopies(const TKldDataRow* row) noexcept
+{
+    // Taken out of the map before the copies go, since destroying them
+    // reaches back into this table.
+    auto node = m_rowCopies.extract(row);
+}
+
 // --- Searching -------------------------------------------------------------------
 
 int64_t TKldDataTable::KeyHint(const TKldDataRow* row) const

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Components/KldDBComponents/KldDataCollection.h"
@@ -137,6 +138,11 @@ public:
     void InvalidateKeyHints() noexcept { m_hintsValid = false; }
     bool KeyHintsInUse() const noexcept { return m_rows.HintsEnabled(); }
 
+    // The private copies of rows (see TKldDataRow::Copies).
+    TKldDataRow::Copies* RowCopies(const TKldDataRow* row) const;
+    TKldDataRow::Copies& EnsureRowCopies(const TKldDataRow* row);
+    void DropRowCopies(const TKldDataRow* row) noexcept;
+
     // Memory held by the row list (for reports).
     size_t RowListBytes() const { return m_rows.ListBytes(); }
 
@@ -167,6 +173,7 @@ private:
     };
     std::vector<Layout> m_layouts = {Layout()}; // every layout rows were made for, by version
     uint16_t m_layoutVersion = 0;
+    std::unordered_map<const TKldDataRow*, std::unique_ptr<TKldDataRow::Copies>> m_rowCopies;
     bool m_hintsValid = true;
     mutable int m_slowSearches = 0;
 };

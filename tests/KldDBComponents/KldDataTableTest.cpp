@@ -809,3 +809,64 @@ TEST(KldKeySearch, SmallestLargeIntAndNullShareNothing)
     EXPECT_THROW(table->Insert(dup), Exception);
     delete dup;
 }
+
+TEST_F(KldRelationTest, ReferencedRowsAndOwners)
+{
+    TKldDataColumn* ref = child->Columns().AddColumn("Parent", cdtReference);
+    ref->SetRelationName("PC");
+    EXPECT_FALSE(child->HasOwnerTable());
+    relation->SetOwnRows(true);
+    EXPECT_TRUE(child->HasOwnerTable());
+    EXPECT_FALSE(parent->HasOwnerTable());
+    Fill();
+    TKldDataRow* c1 = child->GetRow(0);
+    TKldDataRow* referenced = c1->GetReferencedRow(ref);
+    ASSERT_NE(referenced, nullptr);
+    EXPECT_EQ(referenced->GetValue(pid).AsInteger(), 1);
+    EXPECT_EQ(c1->GetAsString(ref), "") << "a reference slot holds nothing";
+    EXPECT_EQ(c1->GetReferencedRow(cparent), nullptr) << "not a reference column";
+    c1->SetValue(cparent, Variant::Null());
+    EXPECT_EQ(c1->GetReferencedRow(ref), parent->NullRow());
+    EXPECT_EQ(ref->DataTypeName(), "->PC");
+    EXPECT_TRUE(relation->GetIdentifying());
+}
+
+TEST_F(KldRelationTest, ForEachRowVisitsMatchingRowsAndMayDeleteThem)
+{
+    Fill();
+    std::unique_ptr<TKldDataRow> key(parent->NewRow());
+    key->SetValue(pid, 1);
+    int visited = 0;
+    int matches = ForEachRow(
+        *child, key.get(), {pid}, {cparent},
+        [&](TKldDataRow* row, void* data, bool& flag) {
+            EXPECT_FALSE(flag);
+            EXPECT_EQ(data, &visited);
+            ++visited;
+            row->Delete();
+        },
+        &visited);
+    EXPECT_EQ(matches, 2);
+    EXPECT_EQ(visited, 2);
+    EXPECT_EQ(ChildParents(), "2");
+    key->SetValue(pid, 7);
+    EXPECT_EQ(ForEachRow(*child, key.get(), {pid}, {cparent}, nullptr, nullptr), 0);
+}
+
+TEST_F(KldDataTableTest, StructureEvents)
+{
+    log->Events.clear();
+    table->SetName("Persons");
+    ASSERT_FALSE(log->Events.empty());
+    EXPECT_EQ(log->Events.back().first, table);
+    EXPECT_EQ(log->Events.back().second, cdeTableChanged);
+    EXPECT_FALSE(container.Active()) << "a rename deactivates the container";
+    container.SetActive(true);
+    log->Events.clear();
+    other->SetRequired(true);
+    ASSERT_EQ(log->Events.size(), 1u);
+    EXPECT_EQ(log->Events[0].first, other);
+    EXPECT_EQ(log->Events[0].second, cdeColumnListChanged);
+    EXPECT_TRUE(table->Prepared()) << "attributes may change on a prepared table";
+    EXPECT_FALSE(table->Validations().Contains(dtvRequiredColumns)) << "they take effect at the next Prepare";
+}
