@@ -248,7 +248,9 @@ void TJSONValue::ClearContent()
         delete m_u.foreign;
         break;
     case Kind::String:
-        m_text.clear();
+        if (m_textLen == kHeapText)
+            delete[] m_u.text;
+        m_textLen = 0;
         break;
     default:
         break;
@@ -396,7 +398,7 @@ Variant TJSONValue::GetAsVariant() const
     case Kind::Boolean:
         return Variant(m_u.b);
     case Kind::String:
-        return Variant(m_text);
+        return Variant(std::string(Text()));
     case Kind::Object:
         return Variant(m_u.obj->ToJSONString());
     case Kind::Array:
@@ -409,7 +411,21 @@ Variant TJSONValue::GetAsVariant() const
 
 void TJSONValue::SetStringNoClear(std::string_view value)
 {
-    m_text.assign(value.data(), value.size());
+    // The value is null here: nothing of it is in use.
+    const size_t length = value.size();
+    if (length <= kInlineText)
+    {
+        std::memcpy(reinterpret_cast<char*>(this), value.data(), length);
+        m_textLen = static_cast<uint8_t>(length);
+    }
+    else
+    {
+        char* block = new char[length];
+        std::memcpy(block, value.data(), length);
+        m_u.text = block;
+        std::memcpy(m_inline, &length, sizeof length);
+        m_textLen = kHeapText;
+    }
     m_kind = Kind::String;
 }
 
@@ -535,7 +551,7 @@ void TJSONValue::CopyFrom(const TJSONValue& source)
         SetAsVariant(*source.m_u.foreign);
         break;
     case Kind::String:
-        SetAsString(source.m_text);
+        SetAsString(source.Text());
         break;
     default:
         Clear();
@@ -548,10 +564,12 @@ void TJSONValue::CopyFrom(const TJSONValue& source)
 void TJSONValue::TakeFrom(TJSONValue& source) noexcept
 {
     Clear();
-    m_kind = source.m_kind;
     m_u = source.m_u;
-    m_text = std::move(source.m_text);
+    std::memcpy(m_inline, source.m_inline, sizeof m_inline);
+    m_textLen = source.m_textLen;
+    m_kind = source.m_kind;
     source.m_kind = Kind::Null;
+    source.m_textLen = 0;
     source.m_u.i64 = 0;
 }
 
@@ -618,7 +636,7 @@ size_t TJSONValue::EstimatedSize() const
     case Kind::Boolean:
         return 5;
     case Kind::String:
-        return m_text.size() + 8;
+        return Text().size() + 8;
     case Kind::Object:
         return m_u.obj->EstimatedSize();
     case Kind::Array:
@@ -647,7 +665,7 @@ void TJSONValue::WriteJSON(NembraJSONDetail::TextWriter& out) const
         out.Put(m_u.b ? std::string_view("true") : std::string_view("false"));
         break;
     case Kind::String:
-        WriteExpression(out, m_text);
+        WriteExpression(out, Text());
         break;
     case Kind::Object:
         m_u.obj->WriteJSON(out);
@@ -683,7 +701,7 @@ void TJSONValue::AppendReadable(std::string& out) const
         out += m_u.b ? "True" : "False";
         break;
     case Kind::String:
-        out += m_text;
+        out += Text();
         break;
     case Kind::Object:
         m_u.obj->AppendReadable(out);
@@ -1122,10 +1140,18 @@ void TJSONParser::ReadString()
     const char* text = m_text.data();
     const size_t start = m_pos;
     // Most strings hold no escape: hand out a view of the text itself.
-    const char* quote = static_cast<const char*>(std::memchr(text + start, '"', size - start));
-    const size_t stop = quote ? static_cast<size_t>(quote - text) : size;
-    const char* backslash = static_cast<const char*>(std::memchr(text + start, '\\', stop - start));
-    const size_t i = backslash ? static_cast<size_t>(backslash - text) : stop;
+    // Short strings are scanned directly; long ones with memchr.
+    size_t i = start;
+    const size_t shortEnd = std::min(size, start + 32);
+    while (i < shortEnd && text[i] != '"' && text[i] != '\\')
+        ++i;
+    if (i == shortEnd && i < size)
+    {
+        const char* quote = static_cast<const char*>(std::memchr(text + i, '"', size - i));
+        const size_t stop = quote ? static_cast<size_t>(quote - text) : size;
+        const char* backslash = static_cast<const char*>(std::memchr(text + i, '\\', stop - i));
+        i = backslash ? static_cast<size_t>(backslash - text) : stop;
+    }
     if (i >= size || text[i] == '"')
     {
         m_token = m_text.substr(start, i - start);
@@ -1239,20 +1265,36 @@ void TJSONParser::ReadBare()
     const char* text = m_text.data();
     const size_t start = m_pos;
     size_t i = start;
-    bool digits = true;
+    // A digits-only token is also read as a number on the way; it stops
+    // counting at the first digit that would leave the 64-bit range.
+    uint64_t value = 0;
+    bool overflow = false;
+    while (i < size)
+    {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (!IsDigit(c))
+            break;
+        if (!overflow && (__builtin_mul_overflow(value, 10u, &value) ||
+                          __builtin_add_overflow(value, static_cast<uint64_t>(c - '0'), &value) ||
+                          value > static_cast<uint64_t>(INT64_MAX)))
+            overflow = true;
+        ++i;
+    }
+    const size_t digitsEnd = i;
     while (i < size)
     {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c <= 32 || c == ',' || c == ']' || c == '}')
             break;
-        digits = digits && IsDigit(c);
         ++i;
     }
     m_pos = i;
     m_token = m_text.substr(start, i - start);
-    if (digits)
+    if (digitsEnd == i && i > start)
     {
         m_tokenType = 'I';
+        m_digitsValue = value;
+        m_digitsOverflow = overflow;
         return;
     }
     m_tokenType = 'N';
@@ -1335,24 +1377,12 @@ void TJSONParser::ParseArray(TJSONArray& arr)
 
 void TJSONParser::StoreInteger(TJSONValue& value) const
 {
-    // Digits only (leading zeros allowed); stops at the first digit that
-    // would leave the 64-bit range.
-    uint64_t v = 0;
-    bool overflow = false;
-    for (size_t i = 0; i < m_token.size() && !overflow; ++i)
-    {
-        const uint64_t d = static_cast<uint64_t>(m_token[i] - '0');
-        if (v > (static_cast<uint64_t>(INT64_MAX) - d) / 10)
-            overflow = true;
-        else
-            v = v * 10 + d;
-    }
-    if (overflow)
+    if (m_digitsOverflow)
         throw EConvertError(Format("'%s' is not a valid integer value", std::string(m_token)));
-    if (v <= 2147483646u)
-        value.SetAsInteger(static_cast<int32_t>(v));
+    if (m_digitsValue <= 2147483646u)
+        value.SetAsInteger(static_cast<int32_t>(m_digitsValue));
     else
-        value.SetAsInt64(static_cast<int64_t>(v));
+        value.SetAsInt64(static_cast<int64_t>(m_digitsValue));
 }
 
 void TJSONParser::StoreNumber(TJSONValue& value) const

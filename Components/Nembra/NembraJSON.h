@@ -235,7 +235,7 @@ constexpr int JSONMaxDepth = 512;
 
 // One value of any kind. Values are the bulk of a parsed reply (a fetch of
 // 100,000 rows holds about a million), so they are plain objects without a
-// class identity of their own: 48 bytes, no virtual table. They still take
+// class identity of their own: 32 bytes, no virtual table. They still take
 // the state of another value or object through Assign.
 class TJSONValue
 {
@@ -248,8 +248,10 @@ public:
     // Destroys an object or array payload; the value becomes null.
     void Clear()
     {
-        if (m_kind != Kind::Null)
+        if (m_kind >= Kind::Object || (m_kind == Kind::String && m_textLen == kHeapText))
             ClearContent();
+        else
+            m_kind = Kind::Null, m_textLen = 0;
     }
     bool GetIsNull() const { return m_kind == Kind::Null; }
     TJSONValueType GetValueType() const;
@@ -320,7 +322,22 @@ private:
     void TakeFrom(TJSONValue& source) noexcept;
     [[noreturn]] void RaiseCast(const char* target) const;
 
-    Kind m_kind = Kind::Null;
+    // A text of up to kInlineText bytes is kept in the value itself, over
+    // m_u and m_inline (most texts of a reply: names, codes, dates); a longer
+    // one in a block of its own, whose pointer is m_u.text and whose length
+    // starts m_inline.
+    static constexpr size_t kInlineText = 30;
+    static constexpr uint8_t kHeapText = 0xFF;
+
+    std::string_view Text() const
+    {
+        if (m_textLen != kHeapText)
+            return {reinterpret_cast<const char*>(this), m_textLen};
+        size_t length;
+        std::memcpy(&length, m_inline, sizeof length);
+        return {m_u.text, length};
+    }
+
     union
     {
         int32_t i32;
@@ -330,9 +347,14 @@ private:
         TJSONObject* obj;
         TJSONArray* arr;
         Variant* foreign;
+        char* text;
     } m_u{};
-    std::string m_text;
+    char m_inline[kInlineText - sizeof(m_u)]{};
+    uint8_t m_textLen = 0; // inline text length, or kHeapText
+    Kind m_kind = Kind::Null;
 };
+
+static_assert(sizeof(TJSONValue) == 32, "a value is meant to fill half a cache line");
 
 // A list that owns its elements: deleting or replacing one destroys it.
 class TJSONArray : public TObject
@@ -489,6 +511,9 @@ private:
     std::string_view m_token;
     std::string m_buffer;
     int m_depth = 0;
+    // The value of the last digits-only token, read while scanning it.
+    uint64_t m_digitsValue = 0;
+    bool m_digitsOverflow = false;
 };
 
 namespace NembraJSON

@@ -556,6 +556,53 @@ TEST(JSONModel, ArrayOwnsItsElements)
     EXPECT_EQ(arr.Count(), 0);
 }
 
+TEST(JSONModel, TextsOfEveryLengthSurviveCopiesAndMoves)
+{
+    // Short texts are kept inside the value, long ones apart: both must come
+    // through copying, moving between slots and replacing unchanged.
+    std::vector<std::string> texts;
+    for (size_t n : {0, 1, 7, 8, 22, 29, 30, 31, 32, 100, 5000})
+    {
+        std::string t;
+        for (size_t i = 0; i < n; ++i)
+            t += static_cast<char>('a' + i % 26);
+        if (n > 2)
+            t[n / 2] = '\0';
+        texts.push_back(t);
+    }
+    TJSONArray arr;
+    for (const auto& t : texts)
+        arr.Add().SetAsString(t);
+    TJSONValue holder;
+    holder.SetAsArray(&arr);
+    const TJSONArray& copy = holder.GetAsArray();
+    for (size_t i = 0; i < texts.size(); ++i)
+    {
+        SCOPED_TRACE(texts[i].size());
+        EXPECT_EQ(copy.GetValue(static_cast<int>(i)).GetAsString(), texts[i]);
+        EXPECT_EQ(VarToStr(copy.GetValue(static_cast<int>(i)).GetAsVariant()), texts[i]);
+    }
+    arr.Delete(0); // every later text moves down a slot
+    for (size_t i = 1; i < texts.size(); ++i)
+        EXPECT_EQ(arr.GetValue(static_cast<int>(i - 1)).GetAsString(), texts[i]);
+    auto moved = std::make_unique<TJSONValue>();
+    moved->SetAsString(texts.back());
+    arr.SetValue(0, std::move(moved));
+    EXPECT_EQ(arr.GetValue(0).GetAsString(), texts.back());
+    arr.GetValue(1).Assign(arr.GetValue(0));
+    EXPECT_EQ(arr.GetValue(1).GetAsString(), texts.back());
+    arr.GetValue(0).SetAsInteger(5);
+    EXPECT_EQ(arr.GetValue(0).GetAsInteger(), 5);
+    arr.GetValue(1).SetAsString("short");
+    EXPECT_EQ(arr.GetValue(1).ToJSONString(), "\"short\"");
+
+    TJSONObject obj;
+    obj.GetValues(std::string(40, 'n')).SetAsString(texts.back());
+    TJSONObject other;
+    other.AssignObject(&obj);
+    EXPECT_EQ(other.GetValues(std::string(40, 'N')).GetAsString(), texts.back());
+}
+
 // ---------------------------------------------------------------------------
 
 TEST(JSONWriter, WritesTheModelsOwnText)
