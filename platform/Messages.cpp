@@ -15,9 +15,11 @@
 #include <cerrno>
 #include <climits>
 #include <condition_variable>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
 #include <sys/timerfd.h>
 #include <thread>
 #include <time.h>
@@ -211,7 +213,7 @@ HWND AllocateHWnd(IMessageReceiver* receiver, const std::string& className)
         static std::once_flag clockWatch;
         std::call_once(clockWatch, WatchClockChanges);
     }
-    if (!className.empty() && QCoreApplication::instance()) {
+    if (!className.empty() && QCoreApplication::instance() && !WindowSocketName(className).empty()) {
         auto server = std::make_unique<TWindowLinkServer>(
             WindowSocketName(className),
             [handle](uint32_t msg, WPARAM wParam, LPARAM lParam) {
@@ -442,11 +444,46 @@ bool SetForegroundWindow(HWND handle)
     return PostToWindowThread(handle, [handle] { RunForeground(handle); });
 }
 
+namespace {
+
+// A folder only this user can reach: another user must neither plant a
+// listener that a second copy would hand over to, nor block the name.
+bool IsPrivateFolder(const std::string& dir)
+{
+    struct stat st
+    {
+    };
+    return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+std::string SocketFolder()
+{
+    static const std::string folder = [] {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        if (runtime && *runtime == '/' && IsPrivateFolder(runtime))
+            return std::string(runtime);
+        const std::string dir = "/tmp/kld-" + std::to_string(::getuid());
+        ::mkdir(dir.c_str(), 0700);
+        if (IsPrivateFolder(dir))
+            return dir;
+        ReportBoundaryError("Messages", "No private folder for window sockets; windows of other processes "
+                                        "cannot be found");
+        return std::string();
+    }();
+    return folder;
+}
+
+} // namespace
+
 std::string WindowSocketName(const std::string& className)
 {
+    const std::string folder = SocketFolder();
+    if (folder.empty())
+        return "";
     // Only letters, digits and '_' reach the socket name: a class name can
     // never point the socket into another folder.
-    std::string name = "kld-window-";
+    std::string name = folder + "/kld-window-";
     for (unsigned char c : className)
         name += (std::isalnum(c) || c == '_') ? char(c) : '_';
     name += "-" + std::to_string(::getuid());

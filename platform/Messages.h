@@ -13,7 +13,9 @@
 // A top-level window registered with a class name can be found with
 // FindWindow. It also listens on a local socket named from the class name and
 // the user id, so that another process of the same user finds it and posts it
-// messages or raises it (the launcher's hand-over to a running copy). Such a
+// messages or raises it (the launcher's hand-over to a running copy). The
+// socket lives in a folder only this user can enter ($XDG_RUNTIME_DIR, else
+// /tmp/kld-<uid>), and both ends check that the peer runs as this user. Such a
 // remote window gets a handle of its own in this process; PostMessage,
 // SetForegroundWindow and IsWindow work on it. SendMessage to a remote window
 // is not supported and answers 0.
@@ -91,7 +93,8 @@ inline bool BringToFront(HWND handle)
 {
     return SetForegroundWindow(handle);
 }
-// The socket name a top-level window of class `className` listens on.
+// The socket path a top-level window of class `className` listens on; ''
+// when no private folder is available (then nothing listens).
 std::string WindowSocketName(const std::string& className);
 
 // ---------------------------------------------------------------------------

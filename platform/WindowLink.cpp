@@ -7,6 +7,8 @@
 #include <QLocalSocket>
 
 #include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,11 +29,33 @@ uint64_t GetLE(const char* data, int bytes)
     return value;
 }
 
+// True when the process at the other end runs as this user.
+bool PeerIsThisUser(const QLocalSocket& socket)
+{
+    ucred credentials{};
+    socklen_t length = sizeof(credentials);
+    const int fd = int(socket.socketDescriptor());
+    return fd >= 0 && ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0 &&
+           credentials.uid == ::getuid();
+}
+
+bool Connect(QLocalSocket& socket, const std::string& socketName)
+{
+    if (socketName.empty())
+        return false;
+    socket.connectToServer(QString::fromStdString(socketName));
+    if (!socket.waitForConnected(ConnectTimeoutMs))
+        return false;
+    if (PeerIsThisUser(socket))
+        return true;
+    socket.abort();
+    return false;
+}
+
 bool SendFrame(const std::string& socketName, const TWindowLink::Frame& frame)
 {
     QLocalSocket socket;
-    socket.connectToServer(QString::fromStdString(socketName));
-    if (!socket.waitForConnected(ConnectTimeoutMs))
+    if (!Connect(socket, socketName))
         return false;
     const std::string bytes = TWindowLink::EncodeFrame(frame);
     if (socket.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
@@ -74,8 +98,7 @@ bool DecodeFrame(const char* data, Frame& frame)
 bool Probe(const std::string& socketName)
 {
     QLocalSocket socket;
-    socket.connectToServer(QString::fromStdString(socketName));
-    if (!socket.waitForConnected(ConnectTimeoutMs))
+    if (!Connect(socket, socketName))
         return false;
     socket.disconnectFromServer();
     return true;
@@ -127,6 +150,12 @@ bool TWindowLinkServer::Listening() const
 void TWindowLinkServer::AcceptPending()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        if (!PeerIsThisUser(*socket)) {
+            ReportBoundaryError("WindowLink", "Connection from another user refused");
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
             // Whole frames only; a partial frame waits for its rest.

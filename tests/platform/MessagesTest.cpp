@@ -6,7 +6,6 @@
 #include "platform/WindowLink.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QEventLoop>
 #include <QLocalSocket>
 #include <QProcess>
@@ -15,6 +14,7 @@
 #include <atomic>
 #include <cstring>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -220,7 +220,18 @@ TEST(Messages, NoSecondProcessWindowMeansNotFound)
 TEST(Messages, SocketNameKeepsOnlySafeCharacters)
 {
     const std::string name = WindowSocketName("../etc/Tfrm Main");
-    EXPECT_EQ(name, "kld-window-___etc_Tfrm_Main-" + std::to_string(::getuid()));
+    const std::string base = "kld-window-___etc_Tfrm_Main-" + std::to_string(::getuid());
+    ASSERT_GT(name.size(), base.size());
+    EXPECT_EQ(name.substr(name.size() - base.size() - 1), "/" + base);
+    // The folder is this user's alone.
+    const std::string folder = name.substr(0, name.size() - base.size() - 1);
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_uid, ::getuid());
+    EXPECT_EQ(st.st_mode & 077, 0u);
 }
 
 TEST(WindowLink, FramesRoundTripAndDamagedFramesAreRefused)
@@ -315,7 +326,7 @@ TEST(Messages, ASocketLeftByACrashedCopyIsTakenOver)
 {
     const std::string className = "TKldStale" + std::to_string(::getpid());
     // A socket file nobody listens on, as a crashed copy leaves it.
-    const std::string path = (QDir::tempPath() + "/").toStdString() + WindowSocketName(className);
+    const std::string path = WindowSocketName(className);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(fd, 0);
     sockaddr_un addr{};
