@@ -198,7 +198,8 @@ TEST(Messages, HandOverFromASecondProcess)
     helper.start(KLD_POST_HELPER, {QString::fromStdString(className), QString::number(WM_RESTOREMAINWINDOW),
                                    QString::number(SC_MAXIMIZE), "0"});
     ASSERT_TRUE(helper.waitForStarted(5000));
-    PumpUntil([&] { return window.Count() == 1 && helper.state() == QProcess::NotRunning; }, 15000);
+    PumpUntil([&] { return window.Count() == 1 && raised == 1 && helper.state() == QProcess::NotRunning; },
+              15000);
     EXPECT_EQ(helper.exitCode(), 0);
     ASSERT_EQ(window.Count(), 1u);
     EXPECT_EQ(window.received[0].Msg, 9912u);
