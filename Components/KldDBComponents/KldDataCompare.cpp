@@ -1,5 +1,6 @@
 #include "Components/KldDBComponents/KldDataCompare.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <unicode/ucol.h>
@@ -186,13 +187,13 @@ int _CompareRow(const TKldDataRow* row1, const TKldDataRow* row2, const TKldData
 int CompareRows(const TKldDataRow* row1, const TKldDataRow* row2, const TKldColumnArray& columns1,
                 TKldCompareOptions options, const TKldColumnArray& columns2)
 {
-    const TKldColumnArray& second = columns2.empty() ? columns1 : columns2;
-    if (row1 == row2 && &columns1 == &second)
+    if (row1 == row2 && &columns1 == &columns2)
         return 0;
-    size_t count = std::min(columns1.size(), second.size());
+    // Only whole pairs are compared: a longer array's extra columns have no partner.
+    size_t count = std::min(columns1.size(), columns2.size());
     for (size_t i = 0; i < count; ++i)
     {
-        int result = _CompareRow(row1, row2, columns1[i], second[i], options);
+        int result = _CompareRow(row1, row2, columns1[i], columns2[i], options);
         if (result != 0)
             return result;
     }

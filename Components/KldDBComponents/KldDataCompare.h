@@ -32,8 +32,8 @@ int _CompareRow(const TKldDataRow* row1, const TKldDataRow* row2, const TKldData
 int _CompareRow(const TKldDataRow* row1, const TKldDataRow* row2, const TKldDataColumn* column,
                 TKldCompareOptions options);
 
-// Column pair by column pair; the first non-zero result. `columns2` empty means
-// the same columns for both rows.
+// Column pair by column pair (columns1[i] of row1 against columns2[i] of
+// row2); the first non-zero result.
 int CompareRows(const TKldDataRow* row1, const TKldDataRow* row2, const TKldColumnArray& columns1,
                 TKldCompareOptions options, const TKldColumnArray& columns2);
 int CompareRows(const TKldDataRow* row1, const TKldDataRow* row2, const TKldColumnArray& columns,

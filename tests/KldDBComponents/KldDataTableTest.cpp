@@ -334,6 +334,14 @@ TEST_F(KldDataTableTest, StructureRules)
     ExpectKldError([&] { container.Tables().Get("Nope"); }, "Table not found: Nope");
     ExpectKldError([&] { table->Columns().Get("Nope"); }, "Column Nope not found in table People");
     ExpectKldError([&] { container.Relations().Get("Nope"); }, "Data relation not found: Nope");
+    TStringList names;
+    names.Add("stale");
+    container.Tables().GetNames(names);
+    EXPECT_EQ(names.CommaText(), "People,Second");
+    EXPECT_EQ(container.Tables().IndexOf(second), 1);
+    EXPECT_TRUE(container.Tables().IsUnique("people", table));
+    EXPECT_FALSE(container.Tables().IsUnique("people", second));
+    EXPECT_EQ(container.Tables().GetAutoName("People", 0), "People1");
 
     container.SetActive(false);
     key->SetName(" A2 ");
