@@ -878,3 +878,33 @@ TEST_F(KldDataTableTest, StructureEvents)
     EXPECT_TRUE(table->Prepared()) << "attributes may change on a prepared table";
     EXPECT_FALSE(table->Validations().Contains(dtvRequiredColumns)) << "they take effect at the next Prepare";
 }
+
+TEST(KldKeySearch, IntegerDuplicatesFromABulkLoadGoBeforeTheirEquals)
+{
+    TKldDataContainer container;
+    TKldDataTable* table = container.Tables().Add();
+    table->SetName("D");
+    TKldDataColumn* key = table->Columns().AddColumn("Key", cdtInteger);
+    key->SetPrimaryKey(true);
+    TKldDataColumn* tag = table->Columns().AddColumn("Tag", cdtString);
+    container.BeginUpdate();
+    for (auto [k, t] : {std::pair{5, "first"}, std::pair{3, "three"}, std::pair{5, "second"}, std::pair{7, "seven"}})
+    {
+        TKldDataRow* row = table->New();
+        row->SetValue(key, k);
+        row->SetValue(tag, t);
+        table->Insert(row);
+    }
+    container.EndUpdate();
+    std::string tags;
+    for (int i = 0; i < table->RowCount(); ++i)
+        tags += table->GetRow(i)->GetAsString(tag) + " ";
+    EXPECT_EQ(tags, "three second first seven ");
+    std::unique_ptr<TKldDataRow> probe(table->NewRow());
+    probe->SetValue(key, 5);
+    EXPECT_EQ(table->FindRow(probe.get()), table->GetRow(1));
+    TKldDataRow* extra = table->New();
+    extra->SetValue(key, 5);
+    ExpectKldError([&] { table->Insert(extra); }, "Primary key violation in table \"D\"");
+    delete extra;
+}
