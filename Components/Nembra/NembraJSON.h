@@ -50,9 +50,16 @@
 // of a text is read and what follows it is ignored, a text ending inside a
 // string ends the string. Objects and arrays nest at most `JSONMaxDepth`
 // levels deep. Errors: "Invalid JSON around position: %d; TokenType: %s" (the
-// 1-based position of the next unread byte and the token expected) and
-// "Unexpected token (%s) or end of stream" for a value that cannot start
-// with the token found.
+// 1-based position of the next unread byte and the token expected; for too
+// deep nesting the opening token found) and "Unexpected token (%s) or end of
+// stream" for a value that cannot start with the token found ("()" at the end
+// of the text). A failed parse leaves the members read before the error.
+//
+// Writing: `ToJSONString` gives the model's own JSON-like text, for logs and
+// scripts rather than the wire: null is written NULL, members are separated
+// by ",\r\n", and string values go through the expression builder
+// `NembraJSON::StrToJSON`, so they are not escaped. Requests are encoded by
+// NembraLib instead. `GetAsString` gives a readable text for messages.
 
 #include <algorithm>
 #include <bit>

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
-#include <fnmatch.h>
 #include <link.h>
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -17,6 +16,7 @@
 #include "Components/Nembra/NembraJSON.h"
 #include "base/KldProfiler.h"
 #include "platform/DateUtils.h"
+#include "platform/FileUtils.h"
 #include "platform/Guid.h"
 #include "platform/StringList.h"
 #include "platform/Streams.h"
@@ -41,7 +41,7 @@ int HexValue(char c)
 }
 } // namespace
 
-bool NembraWire::IsBinaryFieldType(int fieldType)
+bool IsBinaryFieldType(TFieldType fieldType)
 {
     switch (fieldType)
     {
@@ -816,7 +816,7 @@ int64_t StatToFileTime(const struct stat& st)
 }
 } // namespace
 
-std::string GetLibFileName(void* module)
+std::string GetLibFileName(HMODULE module)
 {
     if (!module)
         return GetAppFileName();
@@ -830,9 +830,7 @@ std::string GetLibFileName(void* module)
 
 std::string GetAppFileName()
 {
-    std::error_code ec;
-    const auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : CleanModuleName(path.string());
+    return CleanModuleName(GetModuleFileName());
 }
 
 void ForEachFile(const std::string& dir, const std::string& mask, const TForEachFileCallback& callback,
@@ -844,7 +842,7 @@ void ForEachFile(const std::string& dir, const std::string& mask, const TForEach
     std::vector<TNembraSearchRec> entries;
     std::error_code ec;
     auto add = [&](const std::string& name) {
-        if (fnmatch(mask.c_str(), name.c_str(), 0) != 0)
+        if (!MatchesMask(name, mask))
             return;
         TNembraSearchRec rec;
         rec.Name = name;
@@ -879,10 +877,7 @@ int64_t GetSearchRecWriteTime(const TNembraSearchRec& rec)
 
 int64_t GetFileWriteTime(const std::string& path)
 {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0)
-        return 0;
-    return StatToFileTime(st);
+    return std::max<int64_t>(0, FileAgeFileTime(path));
 }
 
 int64_t FileTimeToInt64(const TFileTime& ft)
@@ -905,11 +900,14 @@ TDateTime WindowsFileTimeStampToDateTime(int64_t fileTime)
 
 bool GetFileInfo(const std::string& path, TDateTime& time, int64_t& size)
 {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+    if (!FileExists(path))
         return false;
-    time = WindowsFileTimeStampToDateTime(StatToFileTime(st));
-    size = static_cast<int64_t>(st.st_size);
+    const int64_t written = FileAgeFileTime(path);
+    const int64_t bytes = FileSize(path);
+    if (written < 0 || bytes < 0)
+        return false;
+    time = WindowsFileTimeStampToDateTime(written);
+    size = bytes;
     return true;
 }
 
@@ -917,11 +915,11 @@ bool DeleteDirectory(const std::string& path)
 {
     try
     {
+        // A link is not followed: only a folder itself is deleted.
         std::error_code ec;
-        if (path.empty() || !std::filesystem::is_directory(std::filesystem::symlink_status(path, ec)))
+        if (path.empty() || std::filesystem::is_symlink(path, ec) || !DirectoryExists(path))
             return false;
-        std::filesystem::remove_all(path, ec);
-        return !ec;
+        return DeleteDirectoryTree(path);
     }
     catch (...)
     {

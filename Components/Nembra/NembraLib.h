@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/DBTypes.h"
+#include "platform/DynLibs.h"
 #include "platform/SysUtils.h"
 #include "platform/Variants.h"
 
@@ -26,65 +28,12 @@ extern const std::string NembraDateFormat;     // "yyyy-mm-dd"
 extern const std::string NembraTimeFormat;     // "hh:nn:ss"
 extern const std::string NembraDateTimeFormat; // "yyyy-mm-dd hh:nn:ss"
 
-// Ordinals that travel as "DataType" and "ParamType" members and in dataset
-// snapshots: those of the data-access library's field and parameter types.
-namespace NembraWire
-{
-enum FieldTypeOrdinal : int
-{
-    ftUnknown,
-    ftString,
-    ftSmallint,
-    ftInteger,
-    ftWord,
-    ftBoolean,
-    ftFloat,
-    ftCurrency,
-    ftBCD,
-    ftDate,
-    ftTime,
-    ftDateTime,
-    ftBytes,
-    ftVarBytes,
-    ftAutoInc,
-    ftBlob,
-    ftMemo,
-    ftGraphic,
-    ftFmtMemo,
-    ftParadoxOle,
-    ftDBaseOle,
-    ftTypedBinary,
-    ftCursor,
-    ftFixedChar,
-    ftWideString,
-    ftLargeint,
-    ftADT,
-    ftArray,
-    ftReference,
-    ftDataSet,
-    ftOraBlob,
-    ftOraClob,
-    ftVariant,
-    ftInterface,
-    ftIDispatch,
-    ftGuid,
-    ftTimeStamp,
-    ftFMTBcd
-};
-constexpr int FieldTypeCount = ftFMTBcd + 1;
-
-enum ParamTypeOrdinal : int
-{
-    ptUnknown,
-    ptInput,
-    ptOutput,
-    ptInputOutput,
-    ptResult
-};
+// "DataType" and "ParamType" members on the wire and in dataset snapshots
+// carry the ordinals of the data-access library's TFieldType (ftUnknown 0 ..
+// ftFMTBcd 37) and TParamType (ptUnknown 0 .. ptResult 4).
 
 // Field types whose values travel as Base64 text in double quotes.
-bool IsBinaryFieldType(int fieldType);
-} // namespace NembraWire
+bool IsBinaryFieldType(TFieldType fieldType);
 
 // ---------------------------------------------------------------------------
 // Growable text
@@ -264,7 +213,7 @@ int64_t NSecToMSec(int64_t hundredNs);
 // The module's file name (at most 1,023 characters), trimmed, without a
 // leading long-path prefix. `module` is a handle of a loaded library (null:
 // the program).
-std::string GetLibFileName(void* module);
+std::string GetLibFileName(HMODULE module);
 std::string GetAppFileName();
 
 // One directory entry, as ForEachFile hands it over.
@@ -277,8 +226,9 @@ struct TNembraSearchRec
 };
 using TForEachFileCallback =
     std::function<void(const std::string& dir, const TNembraSearchRec& entry, void* data)>;
-// Calls callback for every entry of dir (any kind, "." and ".." included)
-// whose name matches mask (wildcards * and ?).
+// Calls callback for every entry of dir (any kind, "." and ".." included,
+// as the system's own directory search gives them) whose name matches mask
+// (MatchesMask: * and ?, letters without regard to case).
 void ForEachFile(const std::string& dir, const std::string& mask, const TForEachFileCallback& callback,
                  void* data);
 

@@ -723,6 +723,13 @@ TEST(NembraFiles, ForEachFile)
     EXPECT_EQ(names, (std::vector<std::string>{"a.txt:1", "b.txt:2", "sub.txt/"}));
 
     names.clear();
+    ForEachFile(dir.Path(), "?.TXT", [&](const std::string&, const TNembraSearchRec& rec, void*) {
+        names.push_back(rec.Name);
+    }, nullptr);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.txt"})) << "masks match without case";
+
+    names.clear();
     ForEachFile(dir.Path(), "*", [&](const std::string&, const TNembraSearchRec& rec, void*) {
         names.push_back(rec.Name);
     }, nullptr);
@@ -750,6 +757,12 @@ TEST(NembraFiles, DeleteDirectory)
     EXPECT_FALSE(DeleteDirectory(dir.Path("file"))) << "not a folder";
     EXPECT_TRUE(std::filesystem::exists(dir.Path("file")));
     EXPECT_FALSE(DeleteDirectory(""));
+
+    std::filesystem::create_directories(dir.Path("kept/inner"));
+    WriteFile(dir.Path("kept/inner/f.txt"), "keep");
+    std::filesystem::create_directory_symlink(dir.Path("kept"), dir.Path("link"));
+    EXPECT_FALSE(DeleteDirectory(dir.Path("link"))) << "a link is not followed";
+    EXPECT_TRUE(std::filesystem::exists(dir.Path("kept/inner/f.txt")));
 }
 
 TEST(NembraFiles, ModuleNames)
@@ -817,23 +830,16 @@ TEST(NembraStats, Deltas)
     EXPECT_NEAR(delta.Time, Now(), 1.0 / 86400.0);
 }
 
-TEST(NembraWireTypes, Ordinals)
+TEST(NembraWireTypes, BinaryFieldTypes)
 {
-    using namespace NembraWire;
-    EXPECT_EQ(ftString, 1);
-    EXPECT_EQ(ftBlob, 15);
-    EXPECT_EQ(ftWideString, 24);
-    EXPECT_EQ(ftLargeint, 25);
-    EXPECT_EQ(ftGuid, 35);
-    EXPECT_EQ(ftFMTBcd, 37);
-    EXPECT_EQ(FieldTypeCount, 38);
-    EXPECT_EQ(ptInputOutput, 3);
-    EXPECT_EQ(ptResult, 4);
     int binary = 0;
     for (int t = 0; t < FieldTypeCount; ++t)
-        binary += IsBinaryFieldType(t) ? 1 : 0;
+        binary += IsBinaryFieldType(static_cast<TFieldType>(t)) ? 1 : 0;
     EXPECT_EQ(binary, 14);
-    EXPECT_TRUE(IsBinaryFieldType(ftOraClob));
-    EXPECT_FALSE(IsBinaryFieldType(ftMemo));
+    for (TFieldType t : {ftBytes, ftVarBytes, ftBlob, ftGraphic, ftParadoxOle, ftDBaseOle, ftTypedBinary, ftCursor,
+                         ftADT, ftArray, ftReference, ftDataSet, ftOraBlob, ftOraClob})
+        EXPECT_TRUE(IsBinaryFieldType(t)) << FieldTypeName(t);
+    EXPECT_FALSE(IsBinaryFieldType(ftMemo)) << "memo types travel as text";
     EXPECT_FALSE(IsBinaryFieldType(ftFmtMemo));
+    EXPECT_FALSE(IsBinaryFieldType(ftString));
 }
