@@ -574,7 +574,7 @@ void TKldDataTable::Prepare()
             if (type == cdtReference)
                 column->m_relation = column->GetRelation();
         }
-        m_bufferSize = (size + 7) / 8 * 8;
+        m_bufferSize = size;
         // A single integer key is searched through hints kept in the row list.
         bool integerKey = m_pkColumns.size() == 1 &&
                           (m_pkColumns[0]->DataType() == cdtSmallInt || m_pkColumns[0]->DataType() == cdtInteger ||

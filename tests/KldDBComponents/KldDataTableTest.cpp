@@ -908,3 +908,24 @@ TEST(KldKeySearch, IntegerDuplicatesFromABulkLoadGoBeforeTheirEquals)
     ExpectKldError([&] { table->Insert(extra); }, "Primary key violation in table \"D\"");
     delete extra;
 }
+
+TEST(KldTableLayout, RowsWiderThanTheOffsetRangeAreRefused)
+{
+    TKldDataContainer container;
+    TKldDataTable* table = container.Tables().Add();
+    table->SetName("Wide");
+    // 1920 BCD slots of 34 bytes after a 240-byte bitmap: 65520 bytes.
+    for (int i = 0; i < 1920; ++i)
+        table->Columns().AddColumn("C" + std::to_string(i), cdtBCD);
+    ASSERT_NO_THROW(container.SetActive(true));
+    EXPECT_EQ(table->BufferSize(), 65520);
+    TKldDataRow* row = table->New();
+    row->SetAsString(table->Column(1919), "1.5");
+    table->Insert(row);
+    EXPECT_EQ(table->GetRow(0)->GetAsString(table->Column(1919)), "1.5");
+    table->Columns().AddColumn("OneMore", cdtBCD);
+    ExpectKldError([&] { container.SetActive(true); },
+                   "The columns of table Wide need more than 65535 bytes per row");
+    EXPECT_FALSE(container.Active());
+    EXPECT_FALSE(table->Prepared());
+}
