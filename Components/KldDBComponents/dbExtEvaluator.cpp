@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 using enum TOperationCode;
 
@@ -412,31 +413,67 @@ bool TEvaluator::EvaluateLike(const TExpression* node)
     return Like(value.AsString(), pattern.AsString());
 }
 
+namespace
+{
+// A pattern of literal parts and stars only: the first part must start the
+// value, the last must end it, and each part between goes at its leftmost
+// place after the one before (leftmost leaves the most room for the rest).
+// Each part is found by the C library's two-way search, so the whole match is
+// linear in the value and the pattern.
+bool LikeStarsOnly(std::string_view value, std::string_view pattern)
+{
+    size_t firstStar = pattern.find('*');
+    if (firstStar == std::string_view::npos)
+        return value == pattern;
+    size_t lastStar = pattern.rfind('*');
+    std::string_view head = pattern.substr(0, firstStar);
+    std::string_view tail = pattern.substr(lastStar + 1);
+    if (value.size() < head.size() + tail.size() || value.substr(0, head.size()) != head ||
+        value.substr(value.size() - tail.size()) != tail)
+        return false;
+    size_t at = head.size();
+    size_t end = value.size() - tail.size();
+    for (size_t i = firstStar + 1; i < lastStar;)
+    {
+        size_t next = pattern.find('*', i);
+        std::string_view part = pattern.substr(i, next - i);
+        if (!part.empty())
+        {
+            const void* hit = memmem(value.data() + at, end - at, part.data(), part.size());
+            if (!hit)
+                return false;
+            at = static_cast<size_t>(static_cast<const char*>(hit) - value.data()) + part.size();
+        }
+        i = next + 1;
+    }
+    return true;
+}
+
 // Greedy match that remembers only the last star: when a later part fails,
 // the last star takes one more character and the rest is tried again. This
-// gives the same answers as trying every split at every star, in time linear
-// per star instead of exponential in the number of stars.
-bool TEvaluator::Like(std::string_view Value, std::string_view Pattern)
+// gives the same answers as trying every split at every star, without the
+// exponential cost of doing so.
+bool LikeWithUnderscores(std::string_view value, std::string_view pattern)
 {
     size_t v = 0;
     size_t p = 0;
     size_t starP = std::string_view::npos;
     size_t starV = 0;
-    while (v < Value.size())
+    while (v < value.size())
     {
-        if (p < Pattern.size() && Pattern[p] == '*')
+        if (p < pattern.size() && pattern[p] == '*')
         {
             starP = ++p;
             starV = v;
             continue;
         }
-        if (p < Pattern.size() && Pattern[p] == '_')
+        if (p < pattern.size() && pattern[p] == '_')
         {
             ++p;
-            v += Utf8::CharLen(Value, v);
+            v += Utf8::CharLen(value, v);
             continue;
         }
-        if (p < Pattern.size() && Pattern[p] == Value[v])
+        if (p < pattern.size() && pattern[p] == value[v])
         {
             ++p;
             ++v;
@@ -445,12 +482,22 @@ bool TEvaluator::Like(std::string_view Value, std::string_view Pattern)
         if (starP == std::string_view::npos)
             return false;
         p = starP;
-        starV += Utf8::CharLen(Value, starV);
+        starV += Utf8::CharLen(value, starV);
         v = starV;
     }
-    while (p < Pattern.size() && Pattern[p] == '*')
+    while (p < pattern.size() && pattern[p] == '*')
         ++p;
-    return p == Pattern.size();
+    return p == pattern.size();
+}
+} // namespace
+
+// "_" matches one character (code point), so only patterns that hold one need
+// the character-stepping match; literal parts compare as bytes.
+bool TEvaluator::Like(std::string_view Value, std::string_view Pattern)
+{
+    if (Pattern.find('_') == std::string_view::npos)
+        return LikeStarsOnly(Value, Pattern);
+    return LikeWithUnderscores(Value, Pattern);
 }
 
 Variant TEvaluator::ContextPath(const TExpression* Node)

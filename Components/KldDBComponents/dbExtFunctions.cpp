@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <random>
 
 #include "Components/KldDBComponents/dbExtEvaluator.h"
@@ -76,6 +77,18 @@ void CheckTextLength(size_t length)
     if (length > TEvaluator::MaxTextLength)
         throw EOutOfMemory(Format("Text result of %s bytes exceeds the limit of %s bytes", std::to_string(length),
                                   std::to_string(TEvaluator::MaxTextLength)));
+}
+
+// Byte offset of the first `part` in `text` at or after `from`, or npos. The
+// C library's memmem is linear in both lengths (two-way search), so texts of
+// many megabytes made by REPEAT cannot stall a filter the way a plain search
+// (or a searcher with quadratic set-up) would.
+size_t Find(const std::string& text, const std::string& part, size_t from)
+{
+    if (from > text.size())
+        return std::string::npos;
+    const void* hit = memmem(text.data() + from, text.size() - from, part.data(), part.size());
+    return hit ? static_cast<size_t>(static_cast<const char*>(hit) - text.data()) : std::string::npos;
 }
 
 // Up to `count` characters from the 0-based character `start`, clamped to the text.
@@ -183,7 +196,7 @@ void FnPos(TEvaluator& e, const TExpression& node, Variant& result)
 {
     std::string part = TextArg(e, node, 0);
     std::string text = TextArg(e, node, 1);
-    size_t at = part.empty() ? std::string::npos : text.find(part);
+    size_t at = part.empty() ? std::string::npos : Find(text, part, 0);
     if (at == std::string::npos)
         result = Variant(0);
     else
@@ -202,14 +215,14 @@ void FnReplace(TEvaluator& e, const TExpression& node, Variant& result)
         return;
     }
     size_t hits = 0;
-    for (size_t at = text.find(oldPart); at != std::string::npos; at = text.find(oldPart, at + oldPart.size()))
+    for (size_t at = Find(text, oldPart, 0); at != std::string::npos; at = Find(text, oldPart, at + oldPart.size()))
         ++hits;
     if (newPart.size() > oldPart.size())
         CheckTextLength(text.size() + hits * (newPart.size() - oldPart.size()));
     std::string out;
     out.reserve(text.size());
     size_t from = 0;
-    for (size_t at = text.find(oldPart); at != std::string::npos; at = text.find(oldPart, from))
+    for (size_t at = Find(text, oldPart, 0); at != std::string::npos; at = Find(text, oldPart, from))
     {
         out.append(text, from, at - from);
         out += newPart;

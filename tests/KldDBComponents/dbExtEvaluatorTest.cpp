@@ -245,6 +245,18 @@ TEST(FilterEvaluator, Like)
         {"\xC3\xA9" "a", "_a", true},
         {"\xC3\xA9", "__", false},
         {"x\xC3\xA9y", "*\xC3\xA9_", true},
+        {"a", "a*a", false},
+        {"aa", "a*a", true},
+        {"abcabd", "*abd", true},
+        {"abcabd", "a*b*d", true},
+        {"abcabd", "a*c*c*", false},
+        {"xaby", "*a*b*", true},
+        {"xbay", "*a*b*", false},
+        {"ab", "a*_*b", false},
+        {"axb", "a*_*b", true},
+        {"abc", "_*", true},
+        {"abc", "*_", true},
+        {"", "*_", false},
     };
     for (const Case& c : cases)
     {
@@ -252,16 +264,76 @@ TEST(FilterEvaluator, Like)
         EXPECT_EQ(TEvaluator::Like(c.Value, c.Pattern), c.Expected);
     }
 
-    // A pattern that makes plain backtracking try every split of the value.
+    // Patterns that make plain backtracking try every split of the value.
     std::string value(20000, 'a');
     EXPECT_FALSE(TEvaluator::Like(value, "*a*a*a*a*a*a*a*a*a*a*a*a*b"));
     EXPECT_TRUE(TEvaluator::Like(value + "b", "*a*a*a*a*a*a*a*a*a*a*a*a*b"));
+    EXPECT_FALSE(TEvaluator::Like(value, "*a*a*a*a*a*a*a*a*a*a*a*_*b"));
+    // Long near-misses: a character-by-character restart at each place would
+    // compare millions of characters at millions of places.
+    std::string longValue(8000000, 'a');
+    std::string longPart = std::string(4000000, 'a') + "b";
+    EXPECT_FALSE(TEvaluator::Like(longValue, "*" + longPart + "*"));
+    EXPECT_FALSE(TEvaluator::Like(longValue, "*" + longPart));
+    EXPECT_TRUE(TEvaluator::Like(longValue + "b", "*" + longPart + "*"));
 
     RunValueCases({
         {"field LIKE", "s LIKE 'Sm*'", Variant(true)},
         {"numbers are matched as text", "a LIKE '1'", Variant(true)},
         {"LIKE in lower case", "s like 'S_ith'", Variant(true)},
     });
+}
+
+namespace
+{
+// The matching rule stated plainly, with full backtracking at every star.
+bool ReferenceLike(std::string_view value, std::string_view pattern)
+{
+    if (pattern.empty())
+        return value.empty();
+    if (pattern[0] == '*')
+    {
+        if (pattern.size() == 1)
+            return true;
+        // The rest is tried against the rest of the value (also when that is
+        // empty), then against it shortened one character at a time.
+        size_t at = 0;
+        do
+        {
+            if (ReferenceLike(value.substr(at), pattern.substr(1)))
+                return true;
+            at += Utf8::CharLen(value, at);
+        } while (at < value.size());
+        return false;
+    }
+    if (value.empty())
+        return false;
+    if (pattern[0] == '_')
+        return ReferenceLike(value.substr(Utf8::CharLen(value, 0)), pattern.substr(1));
+    return pattern[0] == value[0] && ReferenceLike(value.substr(1), pattern.substr(1));
+}
+} // namespace
+
+TEST(FilterEvaluator, LikeAgreesWithFullBacktracking)
+{
+    const std::vector<std::string> valueChars = {"a", "b", "\xC3\xA9"};
+    const std::vector<std::string> patternChars = {"a", "b", "\xC3\xA9", "*", "_"};
+    unsigned seed = 12345;
+    auto next = [&seed](size_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<size_t>((seed >> 16) % n);
+    };
+    for (int round = 0; round < 20000; ++round)
+    {
+        std::string value;
+        std::string pattern;
+        for (size_t i = next(7); i > 0; --i)
+            value += valueChars[next(valueChars.size())];
+        for (size_t i = next(6); i > 0; --i)
+            pattern += patternChars[next(patternChars.size())];
+        ASSERT_EQ(TEvaluator::Like(value, pattern), ReferenceLike(value, pattern))
+            << "'" << value << "' LIKE '" << pattern << "'";
+    }
 }
 
 TEST(FilterEvaluator, NamesAndContexts)
@@ -406,6 +478,10 @@ TEST(FilterFunctions, Text)
         {"concat adds by variant rules", "CONCAT('1', 2)", Variant("3")},
         {"concat of a number", "CONCAT(12)", Variant("12")},
         {"concat of nothing", "CONCAT()", Variant("")},
+        // A plain search would compare millions of characters at each of millions of places.
+        {"pos of a long near-miss", "POS(REPEAT('a', 4000000) || 'b', REPEAT('a', 8000000))", Variant(0)},
+        {"replace of a long near-miss",
+         "LENGTH(REPLACE(REPEAT('a', 4000000) || 'b', 'x', REPEAT('a', 8000000)))", Variant(8000000)},
     });
     RunErrorCases({
         {"text of Null", "UPPER(n)", "EVariantTypeCastError", ""},
