@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (UnencodeJSONStr(StrToJSON(text)) != text)
         __builtin_trap();
 
-    static const std::string formats[] = {NembraDateFormat, NembraTimeFormat, NembraDateTimeFormat,
-                                          "dd/mm/yyyy hh:nn", "ss"};
+    static const std::string_view formats[] = {NembraDateFormat, NembraTimeFormat, NembraDateTimeFormat,
+                                               "dd/mm/yyyy hh:nn", "ss"};
     for (const auto& format : formats)
     {
         for (bool strict : {true, false})

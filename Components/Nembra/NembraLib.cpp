@@ -21,10 +21,6 @@
 #include "platform/StringList.h"
 #include "platform/Streams.h"
 
-const std::string NembraDateFormat = "yyyy-mm-dd";
-const std::string NembraTimeFormat = "hh:nn:ss";
-const std::string NembraDateTimeFormat = "yyyy-mm-dd hh:nn:ss";
-
 namespace
 {
 constexpr const char* kHexDigits = "0123456789ABCDEF";

@@ -24,9 +24,9 @@ class TObject;
 // ---------------------------------------------------------------------------
 // Wire formats of dates and times
 
-extern const std::string NembraDateFormat;     // "yyyy-mm-dd"
-extern const std::string NembraTimeFormat;     // "hh:nn:ss"
-extern const std::string NembraDateTimeFormat; // "yyyy-mm-dd hh:nn:ss"
+inline constexpr std::string_view NembraDateFormat = "yyyy-mm-dd";
+inline constexpr std::string_view NembraTimeFormat = "hh:nn:ss";
+inline constexpr std::string_view NembraDateTimeFormat = "yyyy-mm-dd hh:nn:ss";
 
 // "DataType" and "ParamType" members on the wire and in dataset snapshots
 // carry the ordinals of the data-access library's TFieldType (ftUnknown 0 ..

@@ -240,7 +240,7 @@ TEST(NembraDates, Parse)
     {
         const char* Desc;
         std::string Input;
-        std::string Format;
+        std::string_view Format;
         bool Strict;
         TDateTime Expected;
     } cases[] = {
@@ -273,7 +273,7 @@ TEST(NembraDates, ParseErrors)
     {
         const char* Desc;
         std::string Input;
-        std::string Format;
+        std::string_view Format;
         bool Strict;
         const char* Error; // nullptr: the platform's encoding error
     } cases[] = {
