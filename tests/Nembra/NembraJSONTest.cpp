@@ -90,6 +90,9 @@ TEST(JSONParser, WideObjectsKeepLookupWithoutCase)
     EXPECT_EQ(obj.IndexOfName("nAmE7"), 7);
     obj.GetValues("Extra");
     EXPECT_EQ(obj.IndexOfName("EXTRA"), 200);
+    obj.GetValues("\xC3\x89mile").SetAsInteger(7); // Émile
+    EXPECT_EQ(obj.GetValues("\xC3\xA9MILE").GetAsInteger(), 7) << "Latin-1 letters fold in the lookup table too";
+    EXPECT_EQ(obj.GetPropCount(), 202);
 
     TJSONObject copy;
     copy.AssignObject(&obj);
