@@ -805,32 +805,66 @@ void TDataSet::SetFields(const std::vector<Variant>& values)
 
 void TDataSet::InsertRecord(const std::vector<Variant>& values)
 {
-    Insert();
-    try
-    {
-        SetFields(values);
-        Post();
-    }
-    catch (...)
-    {
-        Cancel();
-        throw;
-    }
+    DoInsertAppendRecord(values, false);
 }
 
 void TDataSet::AppendRecord(const std::vector<Variant>& values)
 {
-    Append();
+    DoInsertAppendRecord(values, true);
+}
+
+void TDataSet::InternalAddRecord(TRecordBuffer, bool)
+{
+    InternalPost();
+}
+
+void TDataSet::DoInsertAppendRecord(const std::vector<Variant>& values, bool append)
+{
+    BeginInsertAppend();
+    if (!append)
+        UpdateCursorPos();
+    const TBookmarkStr oldCurrent = append ? TBookmarkStr() : GetBookmark();
+    DisableControls();
     try
     {
+        // The spare buffer becomes the active one, as for Insert.
+        MoveBuffer(m_recordCount, m_activeRecord);
+        TRecordBuffer buffer = ActiveBuffer();
+        InitRecord(buffer);
+        if (append || m_recordCount == 0)
+            SetBookmarkFlag(buffer, append ? bfEOF : bfBOF);
+        else if (!oldCurrent.empty())
+            SetBookmarkData(buffer, oldCurrent.data());
+        if (m_recordCount < m_bufferCount)
+            ++m_recordCount;
+        SetState(dsInsert);
         SetFields(values);
-        Post();
+        CursorPosChanged();
+        SetCurrentRecord(m_activeRecord);
+        InternalAddRecord(buffer, append);
+        SetState(dsBrowse);
+        Resync({});
     }
     catch (...)
     {
-        Cancel();
+        SetState(dsBrowse);
+        CursorPosChanged();
+        try
+        {
+            if (!oldCurrent.empty())
+                InternalGotoBookmark(oldCurrent.data());
+            else
+                InternalFirst();
+            Resync({});
+        }
+        catch (...)
+        {
+            ClearBuffers();
+        }
+        EnableControls();
         throw;
     }
+    EnableControls();
 }
 
 void TDataSet::ClearFields()

@@ -103,7 +103,11 @@ class TDataSet : public TComponent
     void UpdateRecord();
     void Refresh();
     void Resync(TResyncMode mode);
-    // Insert/Append, then the values in field order (Empty skips a field), then Post.
+    // Adds a record with the values in field order (Empty skips a field) in
+    // one step: a buffer is prepared in dsInsert state without OnNewRecord or
+    // notices to controls, filled, and given to InternalAddRecord; the
+    // dataset is then back in browse state on the new record. A failure
+    // leaves it in browse state where it was.
     void InsertRecord(const std::vector<Variant>& values);
     void AppendRecord(const std::vector<Variant>& values);
     void SetFields(const std::vector<Variant>& values);
@@ -219,6 +223,10 @@ class TDataSet : public TComponent
     // Edits. InternalPost of the base checks the required fields; overrides call it first.
     virtual void InternalPost();
     virtual void InternalDelete() = 0;
+    // Stores the record prepared in `buffer` (the active buffer, in dsInsert
+    // state) by InsertRecord/AppendRecord, before the cursor's record or at
+    // the end. The default posts it as an insert (InternalPost).
+    virtual void InternalAddRecord(TRecordBuffer buffer, bool append);
     virtual void InternalCancel() {}
     virtual void InternalEdit() {}
     virtual void InternalInsert() {}
@@ -305,6 +313,7 @@ class TDataSet : public TComponent
     int GetNextRecords();
     int GetPriorRecords();
     void BeginInsertAppend();
+    void DoInsertAppendRecord(const std::vector<Variant>& values, bool append);
     void EndInsertAppend();
     void CalculateFields(TRecordBuffer buffer);
     void FieldListChanged();

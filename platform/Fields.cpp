@@ -223,6 +223,9 @@ bool TField::GetData(void* buffer)
 {
     if (m_dataSet == nullptr)
         DatabaseErrorFmt(DBConsts::SDataSetMissing, {DisplayName()});
+    // A closed dataset has no record: every field reads as Null.
+    if (m_dataSet->State() == dsInactive)
+        return false;
     return m_dataSet->GetFieldData(this, buffer);
 }
 

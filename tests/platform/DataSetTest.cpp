@@ -174,10 +174,33 @@ TEST_F(DataSetTest, InsertGoesBeforeTheCurrentRecordAppendAtTheEnd)
     EXPECT_EQ(newRecords, 2);
     EXPECT_EQ(Names(), "Ann,New,Bob,Cid,Dee,Eve,Last,");
 
-    ds.AppendRecord({Variant(12), Variant("Rec"), Variant()});
-    ds.Last();
-    EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "Rec");
-    EXPECT_DOUBLE_EQ(ds.FieldByName("AMOUNT")->AsFloat(), 99) << "Empty skips a field";
+}
+
+TEST_F(DataSetTest, InsertRecordAndAppendRecordAddInOneStep)
+{
+    int newRecords = 0;
+    int inserts = 0;
+    ds.OnNewRecord = [&](TDataSet*) { ++newRecords; };
+    ds.BeforeInsert = [&](TDataSet*) { ++inserts; };
+    ds.Open();
+    ds.Next();
+    ds.InsertRecord({Variant(10), Variant("Ins")});
+    EXPECT_EQ(ds.State(), dsBrowse);
+    EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "Ins");
+    ds.AppendRecord({Variant(12), Variant(), Variant(1.5)});
+    EXPECT_EQ(ds.State(), dsBrowse);
+    EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 12);
+    EXPECT_TRUE(ds.FieldByName("NAME")->IsNull()) << "Empty skips a field";
+    EXPECT_EQ(newRecords, 0) << "the values come from the caller alone";
+    EXPECT_EQ(inserts, 2);
+    EXPECT_EQ(Names(), "Ann,Ins,Bob,Cid,Dee,Eve,,");
+
+    ds.First();
+    ds.MoveBy(2);
+    EXPECT_EQ(Message([&] { ds.InsertRecord({Variant(), Variant("NoId")}); }), "Field 'ID' must have a value");
+    EXPECT_EQ(ds.State(), dsBrowse);
+    EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "Bob") << "a failed add stays where it was";
+    EXPECT_EQ(ds.Rows().size(), 7u);
 }
 
 TEST_F(DataSetTest, CancelledInsertLeavesNothing)
