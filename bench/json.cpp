@@ -13,8 +13,7 @@
 
 #include "Components/Nembra/NembraJSON.h"
 
-namespace
-{
+namespace {
 
 constexpr int kRows = 100000;
 
@@ -29,36 +28,32 @@ const std::string& FetchReply()
             const char* Name;
             int Type;
         };
-        const Column columns[] = {{"COUNTER", 3},   {"RESIDENT_ID", 3}, {"AMOUNT", 6}, {"RATE", 6},
-                                  {"FIRST_NAME", 1}, {"WARD_CODE", 1},  {"BORN", 11}, {"CHECKED_AT", 11},
-                                  {"NOTE", 1}};
+        const Column columns[] = {{"COUNTER", 3}, {"RESIDENT_ID", 3}, {"AMOUNT", 6},
+                                  {"RATE", 6},    {"FIRST_NAME", 1},  {"WARD_CODE", 1},
+                                  {"BORN", 11},   {"CHECKED_AT", 11}, {"NOTE", 1}};
         std::string s = "{\"fields\":[";
         bool first = true;
-        for (const auto& c : columns)
-        {
+        for (const auto& c : columns) {
             if (!first)
                 s += ',';
             first = false;
             s += "{\"Name\":\"";
             s += c.Name;
-            s += "\",\"DataType\":" + std::to_string(c.Type) + ",\"Size\":" + std::to_string(c.Type == 1 ? 40 : 0) +
-                 "}";
+            s += "\",\"DataType\":" + std::to_string(c.Type) +
+                 ",\"Size\":" + std::to_string(c.Type == 1 ? 40 : 0) + "}";
         }
         s += "],\r\n\"data\":{";
         char buf[64];
-        for (size_t ci = 0; ci < std::size(columns); ++ci)
-        {
+        for (size_t ci = 0; ci < std::size(columns); ++ci) {
             if (ci > 0)
                 s += ",\r\n";
             s += '"';
             s += columns[ci].Name;
             s += "\":[";
-            for (int r = 0; r < kRows; ++r)
-            {
+            for (int r = 0; r < kRows; ++r) {
                 if (r > 0)
                     s += ',';
-                switch (ci)
-                {
+                switch (ci) {
                 case 0:
                     s += std::to_string(r + 1);
                     break;
@@ -83,18 +78,16 @@ const std::string& FetchReply()
                     s += buf;
                     break;
                 case 6:
-                    std::snprintf(buf, sizeof buf, "\"%04d-%02d-%02d\"", 1920 + r % 80, 1 + r % 12, 1 + r % 28);
+                    std::snprintf(buf, sizeof buf, "\"%04d-%02d-%02d\"", 1920 + r % 80, 1 + r % 12,
+                                  1 + r % 28);
                     s += buf;
                     break;
                 case 7:
-                    if (r % 5 == 0)
-                    {
+                    if (r % 5 == 0) {
                         s += "null";
-                    }
-                    else
-                    {
-                        std::snprintf(buf, sizeof buf, "\"2024-%02d-%02d %02d:%02d:%02d\"", 1 + r % 12, 1 + r % 28,
-                                      r % 24, r % 60, (r * 7) % 60);
+                    } else {
+                        std::snprintf(buf, sizeof buf, "\"2024-%02d-%02d %02d:%02d:%02d\"", 1 + r % 12,
+                                      1 + r % 28, r % 24, r % 60, (r * 7) % 60);
                         s += buf;
                     }
                     break;
@@ -114,8 +107,7 @@ const std::string& FetchReply()
 void BM_ParseNembra(benchmark::State& state)
 {
     const std::string& text = FetchReply();
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         TJSONObject obj(text);
         benchmark::DoNotOptimize(obj.GetPropCount());
     }
@@ -125,8 +117,7 @@ void BM_ParseNembra(benchmark::State& state)
 void BM_ParseRapidJSON(benchmark::State& state)
 {
     const std::string& text = FetchReply();
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         rapidjson::Document doc;
         doc.Parse(text.c_str(), text.size());
         if (doc.HasParseError())
@@ -140,8 +131,7 @@ void BM_WriteNembra(benchmark::State& state)
 {
     const TJSONObject obj(FetchReply());
     size_t size = 0;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         std::string out = obj.ToJSONString();
         size = out.size();
         benchmark::DoNotOptimize(out.data());
@@ -154,8 +144,7 @@ void BM_WriteRapidJSON(benchmark::State& state)
     rapidjson::Document doc;
     doc.Parse(FetchReply().c_str(), FetchReply().size());
     size_t size = 0;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         rapidjson::StringBuffer buffer;
         rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
         doc.Accept(writer);

@@ -12,8 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    try
-    {
+    try {
         TJSONObject obj(text);
         const std::string written = obj.ToJSONString();
         const std::string readable = obj.GetAsString();
@@ -21,21 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         copy.AssignObject(&obj);
         if (copy.ToJSONString() != written)
             __builtin_trap();
-        for (int i = 0; i < obj.GetPropCount(); ++i)
-        {
+        for (int i = 0; i < obj.GetPropCount(); ++i) {
             if (obj.IndexOfName(obj.GetPropName(i)) != i)
                 __builtin_trap();
         }
+    } catch (const Exception&) {
     }
-    catch (const Exception&)
-    {
-    }
-    try
-    {
+    try {
         UnencodeJSONStr(text);
-    }
-    catch (const Exception&)
-    {
+    } catch (const Exception&) {
     }
     return 0;
 }

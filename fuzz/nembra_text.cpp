@@ -23,26 +23,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     static const std::string_view formats[] = {NembraDateFormat, NembraTimeFormat, NembraDateTimeFormat,
                                                "dd/mm/yyyy hh:nn", "ss"};
-    for (const auto& format : formats)
-    {
-        for (bool strict : {true, false})
-        {
-            try
-            {
+    for (const auto& format : formats) {
+        for (bool strict : {true, false}) {
+            try {
                 NembraStrToDateTime(text, format, strict);
-            }
-            catch (const Exception&)
-            {
+            } catch (const Exception&) {
             }
         }
     }
     // The text as its own format, against a fixed date text.
-    try
-    {
+    try {
         NembraStrToDateTime("2024-02-29 23:59:59", text, true);
-    }
-    catch (const Exception&)
-    {
+    } catch (const Exception&) {
     }
     return 0;
 }

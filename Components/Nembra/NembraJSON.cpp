@@ -1,7 +1,7 @@
 #include "Components/Nembra/NembraJSON.h"
 
-#include <charconv>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <unordered_map>
@@ -9,8 +9,7 @@
 #include "Components/Nembra/NembraLib.h"
 #include "platform/Streams.h"
 
-namespace
-{
+namespace {
 
 constexpr const char* kCRLF = "\r\n";
 constexpr int kReadableWrapColumn = 130;
@@ -38,23 +37,16 @@ int HexDigit(unsigned char c)
 
 void AppendUtf8(std::string& out, uint32_t cp)
 {
-    if (cp < 0x80)
-    {
+    if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
-    }
-    else if (cp < 0x800)
-    {
+    } else if (cp < 0x800) {
         out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-    else if (cp < 0x10000)
-    {
+    } else if (cp < 0x10000) {
         out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
         out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-    else
-    {
+    } else {
         out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
         out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
@@ -66,8 +58,7 @@ void AppendUtf8(std::string& out, uint32_t cp)
 // match them, so folding ASCII is enough.
 bool SameLiteral(std::string_view token, std::string_view lowerLiteral)
 {
-    for (size_t i = 0; i < token.size(); ++i)
-    {
+    for (size_t i = 0; i < token.size(); ++i) {
         const char c = token[i];
         const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
         if (lower != lowerLiteral[i])
@@ -104,8 +95,7 @@ const TFormatSettings& PointSettings()
 // Writes at most 24 characters at `p` and returns the end.
 char* FormatNumber(char* p, double d)
 {
-    if (d == 0 || !std::isfinite(d))
-    {
+    if (d == 0 || !std::isfinite(d)) {
         const std::string text = FloatToStr(d, PointSettings());
         std::memcpy(p, text.data(), text.size());
         return p + text.size();
@@ -124,14 +114,12 @@ char* FormatNumber(char* p, double d)
     char digits[24];
     int n = 0;
     const char* q = buf;
-    for (; q < res.ptr && *q != 'e'; ++q)
-    {
+    for (; q < res.ptr && *q != 'e'; ++q) {
         if (*q != '.')
             digits[n++] = *q;
     }
     int exp10 = 0;
-    if (q < res.ptr)
-    {
+    if (q < res.ptr) {
         ++q;
         const bool negative = *q == '-';
         if (*q == '-' || *q == '+')
@@ -145,17 +133,13 @@ char* FormatNumber(char* p, double d)
     constexpr int kPrecision = 15;
     const bool roundUp = n > kPrecision && digits[kPrecision] >= '5';
     n = std::min(n, kPrecision);
-    if (roundUp)
-    {
+    if (roundUp) {
         int k = n - 1;
         while (k >= 0 && digits[k] == '9')
             digits[k--] = '0';
-        if (k >= 0)
-        {
+        if (k >= 0) {
             ++digits[k];
-        }
-        else
-        {
+        } else {
             std::memmove(digits + 1, digits, static_cast<size_t>(n - 1));
             digits[0] = '1';
             ++exponent;
@@ -170,19 +154,16 @@ char* FormatNumber(char* p, double d)
     };
     if (d < 0)
         *p++ = '-';
-    if (exponent > kPrecision || exponent < -3)
-    {
+    if (exponent > kPrecision || exponent < -3) {
         *p++ = digits[0];
-        if (n > 1)
-        {
+        if (n > 1) {
             *p++ = '.';
             copy(digits + 1, n - 1);
         }
         *p++ = 'E';
         return std::to_chars(p, p + 8, exponent - 1).ptr;
     }
-    if (exponent <= 0)
-    {
+    if (exponent <= 0) {
         *p++ = '0';
         *p++ = '.';
         std::memset(p, '0', static_cast<size_t>(-exponent));
@@ -190,8 +171,7 @@ char* FormatNumber(char* p, double d)
         copy(digits, n);
         return p;
     }
-    if (n <= exponent)
-    {
+    if (n <= exponent) {
         copy(digits, n);
         std::memset(p, '0', static_cast<size_t>(exponent - n));
         return p + (exponent - n);
@@ -214,8 +194,6 @@ void WriteInt(TextWriter& out, int64_t v)
     out.Commit(static_cast<size_t>(std::to_chars(start, start + 24, v).ptr - start));
 }
 
-
-
 std::string NumberText(double d)
 {
     char buf[32];
@@ -236,8 +214,7 @@ void AppendInt(std::string& out, int64_t v)
 
 void TJSONValue::ClearContent()
 {
-    switch (m_kind)
-    {
+    switch (m_kind) {
     case Kind::Object:
         delete m_u.obj;
         break;
@@ -261,8 +238,7 @@ void TJSONValue::ClearContent()
 
 TJSONValueType TJSONValue::GetValueType() const
 {
-    switch (m_kind)
-    {
+    switch (m_kind) {
     case Kind::Null:
         return jvtNULL;
     case Kind::Object:
@@ -301,8 +277,7 @@ std::string TJSONValue::GetAsString() const
 
 int32_t TJSONValue::GetAsInteger() const
 {
-    switch (m_kind)
-    {
+    switch (m_kind) {
     case Kind::Null:
         return 0;
     case Kind::Int32:
@@ -317,8 +292,7 @@ int32_t TJSONValue::GetAsInteger() const
 
 int64_t TJSONValue::GetAsInt64() const
 {
-    switch (m_kind)
-    {
+    switch (m_kind) {
     case Kind::Null:
         return 0;
     case Kind::Int32:
@@ -335,8 +309,7 @@ int64_t TJSONValue::GetAsInt64() const
 
 double TJSONValue::GetAsNumber() const
 {
-    switch (m_kind)
-    {
+    switch (m_kind) {
     case Kind::Null:
         return 0;
     case Kind::Int32:
@@ -355,8 +328,7 @@ double TJSONValue::GetAsNumber() const
 
 bool TJSONValue::GetAsBoolean() const
 {
-    switch (m_kind)
-    {
+    switch (m_kind) {
     case Kind::Null:
         return false;
     case Kind::Boolean:
@@ -385,8 +357,7 @@ TJSONArray& TJSONValue::GetAsArray() const
 
 Variant TJSONValue::GetAsVariant() const
 {
-    switch (m_kind)
-    {
+    switch (m_kind) {
     case Kind::Null:
         return Variant::Null();
     case Kind::Int32:
@@ -413,13 +384,10 @@ void TJSONValue::SetStringNoClear(std::string_view value)
 {
     // The value is null here: nothing of it is in use.
     const size_t length = value.size();
-    if (length <= kInlineText)
-    {
+    if (length <= kInlineText) {
         std::memcpy(reinterpret_cast<char*>(this), value.data(), length);
         m_textLen = static_cast<uint8_t>(length);
-    }
-    else
-    {
+    } else {
         char* block = new char[length];
         std::memcpy(block, value.data(), length);
         m_u.text = block;
@@ -465,8 +433,7 @@ void TJSONValue::SetAsBoolean(bool value)
 
 void TJSONValue::SetAsVariant(const Variant& value)
 {
-    switch (VarType(value))
-    {
+    switch (VarType(value)) {
     case varEmpty:
     case varNull:
         Clear();
@@ -539,8 +506,7 @@ TJSONArray& TJSONValue::CreateAsArray()
 
 void TJSONValue::CopyFrom(const TJSONValue& source)
 {
-    switch (source.m_kind)
-    {
+    switch (source.m_kind) {
     case Kind::Object:
         SetAsObject(source.m_u.obj);
         break;
@@ -593,8 +559,7 @@ void TJSONValue::Assign(const TJSONValue* source)
 
 void TJSONValue::Assign(const TPersistent& source)
 {
-    if (auto* obj = dynamic_cast<const TJSONObject*>(&source))
-    {
+    if (auto* obj = dynamic_cast<const TJSONObject*>(&source)) {
         SetAsObject(obj);
         return;
     }
@@ -622,8 +587,7 @@ std::string TJSONValue::ToJSONString() const
 
 size_t TJSONValue::EstimatedSize() const
 {
-    switch (m_kind)
-    {
+    switch (m_kind) {
     case Kind::Null:
         return 4;
     case Kind::Int32:
@@ -647,8 +611,7 @@ size_t TJSONValue::EstimatedSize() const
 
 void TJSONValue::WriteJSON(NembraJSONDetail::TextWriter& out) const
 {
-    switch (m_kind)
-    {
+    switch (m_kind) {
     case Kind::Null:
         out.Put("NULL");
         break;
@@ -684,8 +647,7 @@ void TJSONValue::WriteJSON(NembraJSONDetail::TextWriter& out) const
 
 void TJSONValue::AppendReadable(std::string& out) const
 {
-    switch (m_kind)
-    {
+    switch (m_kind) {
     case Kind::Null:
         break;
     case Kind::Int32:
@@ -774,8 +736,7 @@ void TJSONArray::AssignArray(const TJSONArray* source)
         return;
     // Built aside first: the source may be nested inside this array.
     NembraJSONDetail::JSONSlots<TJSONValue> items;
-    if (source)
-    {
+    if (source) {
         source->m_items.ForEach([&](const TJSONValue& item) { items.emplace_back().CopyFrom(item); });
     }
     m_items.swap(items);
@@ -840,8 +801,7 @@ struct TJSONObject::NameIndex
     std::unordered_map<std::string, int> Positions;
 };
 
-namespace
-{
+namespace {
 constexpr size_t kIndexFrom = 24;
 }
 
@@ -865,12 +825,9 @@ void TJSONObject::ParseText(std::string_view text)
     BeginMeasure(started);
     m_parseTime = 0;
     TJSONParser parser(text);
-    try
-    {
+    try {
         parser.ParseTopObject(*this);
-    }
-    catch (...)
-    {
+    } catch (...) {
         m_parseTime = EndMeasure(started);
         throw;
     }
@@ -884,12 +841,9 @@ void TJSONObject::ParseFromStream(TStream& stream)
     BeginMeasure(started);
     m_parseTime = 0;
     TJSONParser parser(stream);
-    try
-    {
+    try {
         parser.ParseTopObject(*this);
-    }
-    catch (...)
-    {
+    } catch (...) {
         m_parseTime = EndMeasure(started);
         throw;
     }
@@ -912,8 +866,7 @@ int TJSONObject::IndexOfName(std::string_view name) const
 {
     if (m_index)
         return FindIndexed(name);
-    for (size_t i = 0; i < m_members.size(); ++i)
-    {
+    for (size_t i = 0; i < m_members.size(); ++i) {
         if (SameName(m_members[i].Name, name))
             return static_cast<int>(i);
     }
@@ -925,12 +878,9 @@ TJSONValue& TJSONObject::AppendMember(std::string_view name)
     Member& member = m_members.emplace_back();
     member.Name.assign(name.data(), name.size());
     const int position = static_cast<int>(m_members.size()) - 1;
-    if (m_index)
-    {
+    if (m_index) {
         m_index->Positions.emplace(AnsiUpperCase(name), position);
-    }
-    else if (m_members.size() >= kIndexFrom)
-    {
+    } else if (m_members.size() >= kIndexFrom) {
         m_index = std::make_unique<NameIndex>();
         m_index->Positions.reserve(m_members.size() * 2);
         for (size_t i = 0; i < m_members.size(); ++i)
@@ -982,10 +932,8 @@ void TJSONObject::AssignObject(const TJSONObject* source)
         return;
     // Built aside first: the source may be nested inside this object.
     TJSONObject copy;
-    if (source)
-    {
-        for (size_t i = 0; i < source->m_members.size(); ++i)
-        {
+    if (source) {
+        for (size_t i = 0; i < source->m_members.size(); ++i) {
             const Member& member = source->m_members[i];
             copy.AppendMember(member.Name).CopyFrom(member.Value);
         }
@@ -1049,8 +997,7 @@ void TJSONObject::WriteJSON(NembraJSONDetail::TextWriter& out) const
 void TJSONObject::AppendReadable(std::string& out) const
 {
     std::string text;
-    for (size_t i = 0; i < m_members.size(); ++i)
-    {
+    for (size_t i = 0; i < m_members.size(); ++i) {
         if (i > 0)
             out += kCRLF;
         out += m_members[i].Name;
@@ -1072,8 +1019,7 @@ TJSONParser::TJSONParser(std::string_view text) : m_text(text) {}
 TJSONParser::TJSONParser(TStream& stream)
 {
     const int64_t remaining = stream.Size() - stream.Position();
-    if (remaining > 0)
-    {
+    if (remaining > 0) {
         m_owned.resize(static_cast<size_t>(remaining));
         stream.ReadBuffer(m_owned.data(), remaining);
     }
@@ -1082,8 +1028,8 @@ TJSONParser::TJSONParser(TStream& stream)
 
 void TJSONParser::RaiseInvalid(char expected) const
 {
-    throw Exception(Format("Invalid JSON around position: %d; TokenType: %s", ReadIndex(),
-                           std::string(1, expected)));
+    throw Exception(
+        Format("Invalid JSON around position: %d; TokenType: %s", ReadIndex(), std::string(1, expected)));
 }
 
 void TJSONParser::RaiseUnexpected() const
@@ -1097,22 +1043,19 @@ void TJSONParser::NextToken()
 {
     const size_t size = m_text.size();
     const char* text = m_text.data();
-    while (m_pos < size)
-    {
+    while (m_pos < size) {
         const unsigned char c = static_cast<unsigned char>(text[m_pos]);
         if (c == 0 || c > 32)
             break;
         ++m_pos;
     }
-    if (m_pos >= size || text[m_pos] == 0)
-    {
+    if (m_pos >= size || text[m_pos] == 0) {
         m_tokenType = 0;
         m_token = {};
         return;
     }
     const char c = text[m_pos];
-    switch (c)
-    {
+    switch (c) {
     case '{':
     case '}':
     case '[':
@@ -1145,36 +1088,31 @@ void TJSONParser::ReadString()
     const size_t shortEnd = std::min(size, start + 32);
     while (i < shortEnd && text[i] != '"' && text[i] != '\\')
         ++i;
-    if (i == shortEnd && i < size)
-    {
+    if (i == shortEnd && i < size) {
         const char* quote = static_cast<const char*>(std::memchr(text + i, '"', size - i));
         const size_t stop = quote ? static_cast<size_t>(quote - text) : size;
         const char* backslash = static_cast<const char*>(std::memchr(text + i, '\\', stop - i));
         i = backslash ? static_cast<size_t>(backslash - text) : stop;
     }
-    if (i >= size || text[i] == '"')
-    {
+    if (i >= size || text[i] == '"') {
         m_token = m_text.substr(start, i - start);
         m_pos = i < size ? i + 1 : size;
         return;
     }
     m_buffer.assign(text + start, i - start);
     m_pos = i;
-    while (m_pos < size)
-    {
+    while (m_pos < size) {
         const char c = text[m_pos++];
         if (c == '"')
             break;
-        if (c != '\\')
-        {
+        if (c != '\\') {
             m_buffer.push_back(c);
             continue;
         }
         if (m_pos >= size)
             break;
         const char e = text[m_pos++];
-        switch (e)
-        {
+        switch (e) {
         case 'b':
             m_buffer.push_back('\b');
             break;
@@ -1206,15 +1144,13 @@ void TJSONParser::ReadUnicodeEscape()
     // Reads the four characters after "\u" (m_pos is on the first). With fewer
     // than four left the text ends inside the string: nothing is produced.
     auto readQuad = [this](uint32_t& cp) -> bool {
-        if (m_text.size() - m_pos < 4)
-        {
+        if (m_text.size() - m_pos < 4) {
             m_pos = m_text.size();
             return false;
         }
         cp = 0;
         bool hex = true;
-        for (int k = 0; k < 4; ++k)
-        {
+        for (int k = 0; k < 4; ++k) {
             const int d = HexDigit(static_cast<unsigned char>(m_text[m_pos + k]));
             if (d < 0)
                 hex = false;
@@ -1228,32 +1164,26 @@ void TJSONParser::ReadUnicodeEscape()
     uint32_t cp = 0;
     if (!readQuad(cp))
         return;
-    if (cp >= 0xD800 && cp <= 0xDBFF)
-    {
+    if (cp >= 0xD800 && cp <= 0xDBFF) {
         // A high surrogate pairs with a directly following low one.
         const size_t size = m_text.size();
-        if (m_pos + 6 <= size && m_text[m_pos] == '\\' && m_text[m_pos + 1] == 'u')
-        {
+        if (m_pos + 6 <= size && m_text[m_pos] == '\\' && m_text[m_pos + 1] == 'u') {
             uint32_t low = 0;
             bool hex = true;
-            for (int k = 0; k < 4; ++k)
-            {
+            for (int k = 0; k < 4; ++k) {
                 const int d = HexDigit(static_cast<unsigned char>(m_text[m_pos + 2 + k]));
                 if (d < 0)
                     hex = false;
                 low = low * 16 + static_cast<uint32_t>(d < 0 ? 0 : d);
             }
-            if (hex && low >= 0xDC00 && low <= 0xDFFF)
-            {
+            if (hex && low >= 0xDC00 && low <= 0xDFFF) {
                 m_pos += 6;
                 AppendUtf8(m_buffer, 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00));
                 return;
             }
         }
         cp = 0xFFFD;
-    }
-    else if (cp >= 0xDC00 && cp <= 0xDFFF)
-    {
+    } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
         cp = 0xFFFD;
     }
     AppendUtf8(m_buffer, cp);
@@ -1269,8 +1199,7 @@ void TJSONParser::ReadBare()
     // counting at the first digit that would leave the 64-bit range.
     uint64_t value = 0;
     bool overflow = false;
-    while (i < size)
-    {
+    while (i < size) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (!IsDigit(c))
             break;
@@ -1281,8 +1210,7 @@ void TJSONParser::ReadBare()
         ++i;
     }
     const size_t digitsEnd = i;
-    while (i < size)
-    {
+    while (i < size) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c <= 32 || c == ',' || c == ']' || c == '}')
             break;
@@ -1290,23 +1218,19 @@ void TJSONParser::ReadBare()
     }
     m_pos = i;
     m_token = m_text.substr(start, i - start);
-    if (digitsEnd == i && i > start)
-    {
+    if (digitsEnd == i && i > start) {
         m_tokenType = 'I';
         m_digitsValue = value;
         m_digitsOverflow = overflow;
         return;
     }
     m_tokenType = 'N';
-    if (m_token.size() == 4)
-    {
+    if (m_token.size() == 4) {
         if (SameLiteral(m_token, "true"))
             m_tokenType = 'T';
         else if (SameLiteral(m_token, "null"))
             m_tokenType = '0';
-    }
-    else if (m_token.size() == 5 && SameLiteral(m_token, "false"))
-    {
+    } else if (m_token.size() == 5 && SameLiteral(m_token, "false")) {
         m_tokenType = 'F';
     }
 }
@@ -1338,8 +1262,7 @@ void TJSONParser::ParseObject(TJSONObject& obj)
     if (++m_depth > JSONMaxDepth)
         RaiseInvalid('{');
     NextToken();
-    while (m_tokenType == 'A')
-    {
+    while (m_tokenType == 'A') {
         // GetValues copies the name before the next token reuses the buffer.
         TJSONValue& target = obj.GetValues(m_token);
         NextToken();
@@ -1361,8 +1284,7 @@ void TJSONParser::ParseArray(TJSONArray& arr)
     if (++m_depth > JSONMaxDepth)
         RaiseInvalid('[');
     NextToken();
-    while (m_tokenType != ']')
-    {
+    while (m_tokenType != ']') {
         ParseValue(arr.Add());
         if (m_tokenType != ',')
             break;
@@ -1389,15 +1311,14 @@ void TJSONParser::StoreNumber(TJSONValue& value) const
 {
     const char* first = m_token.data();
     const char* last = first + m_token.size();
-    const bool plain = !m_token.empty() && (IsDigit(static_cast<unsigned char>(m_token[0])) ||
-                                            (m_token[0] == '-' && m_token.size() > 1 &&
-                                             IsDigit(static_cast<unsigned char>(m_token[1]))));
-    if (plain)
-    {
+    const bool plain =
+        !m_token.empty() &&
+        (IsDigit(static_cast<unsigned char>(m_token[0])) ||
+         (m_token[0] == '-' && m_token.size() > 1 && IsDigit(static_cast<unsigned char>(m_token[1]))));
+    if (plain) {
         double d = 0;
         auto res = std::from_chars(first, last, d, std::chars_format::general);
-        if (res.ec == std::errc() && res.ptr == last)
-        {
+        if (res.ec == std::errc() && res.ptr == last) {
             value.SetAsNumber(d);
             return;
         }
@@ -1408,8 +1329,7 @@ void TJSONParser::StoreNumber(TJSONValue& value) const
 
 void TJSONParser::ParseValue(TJSONValue& value)
 {
-    switch (m_tokenType)
-    {
+    switch (m_tokenType) {
     case '0':
         value.Clear();
         break;
@@ -1444,13 +1364,11 @@ void TJSONParser::ParseValue(TJSONValue& value)
 // ---------------------------------------------------------------------------
 // Unit routines
 
-namespace
-{
+namespace {
 
 bool IsPlaceholderDelimiter(char c)
 {
-    switch (c)
-    {
+    switch (c) {
     case ' ':
     case '"':
     case '\'':
@@ -1480,20 +1398,17 @@ bool IsAsciiLetter(char c)
 
 } // namespace
 
-namespace
-{
+namespace {
 // The string values of a reply rarely hold anything the expression builder
 // changes; those are quoted as they are.
 void WriteExpression(TextWriter& out, std::string_view s)
 {
     bool plain = s.empty() || s[0] != '\x03';
-    for (size_t i = 0; plain && i < s.size(); ++i)
-    {
+    for (size_t i = 0; plain && i < s.size(); ++i) {
         const char c = s[i];
         plain = c != '"' && c != '\r' && c != '\n' && c != '%';
     }
-    if (!plain)
-    {
+    if (!plain) {
         out.Put(NembraJSON::StrToJSON(s));
         return;
     }
@@ -1509,31 +1424,22 @@ std::string NembraJSON::StrToJSON(std::string_view s)
 {
     std::string r;
     r.reserve(s.size() + 2);
-    for (size_t i = 0; i < s.size(); ++i)
-    {
+    for (size_t i = 0; i < s.size(); ++i) {
         const char c = s[i];
-        if (c == '"')
-        {
+        if (c == '"') {
             r += '\'';
-        }
-        else if (c == '\r')
-        {
+        } else if (c == '\r') {
             if (i + 1 < s.size() && s[i + 1] == '\n')
                 ++i;
             r += "\\n";
-        }
-        else if (c == '\n')
-        {
+        } else if (c == '\n') {
             r += "\\n";
-        }
-        else
-        {
+        } else {
             r += c;
         }
     }
 
-    if (!r.empty() && r[0] == '\x03')
-    {
+    if (!r.empty() && r[0] == '\x03') {
         // A pattern: written as /pattern/.
         r.erase(0, 1);
         if (r.empty() || r[0] != '/')
@@ -1543,19 +1449,16 @@ std::string NembraJSON::StrToJSON(std::string_view s)
 
     const size_t p = r.find('%');
     if (r.find(';') == std::string::npos && p != std::string::npos && p + 1 < r.size() &&
-        IsDigit(static_cast<unsigned char>(r[p + 1])))
-    {
+        IsDigit(static_cast<unsigned char>(r[p + 1]))) {
         // A placeholder: the text around it becomes quoted parts joined by "+".
         size_t e = p + 2;
         while (e < r.size() && !IsPlaceholderDelimiter(r[e]))
             ++e;
-        if (e < r.size())
-        {
+        if (e < r.size()) {
             r.insert(e, "+\"");
             r += '"';
         }
-        if (p != 0)
-        {
+        if (p != 0) {
             r.insert(p, "\"+");
             r.insert(0, "\"");
         }

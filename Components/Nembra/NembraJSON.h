@@ -92,17 +92,15 @@ enum TJSONValueType
     jvtBoolean
 };
 
-namespace NembraJSONDetail
-{
+namespace NembraJSONDetail {
 // Elements in chunks of doubling size: appending never moves an element (so
 // references stay valid), and a reply of many values costs a few dozen
 // allocations instead of one per value. Removing an element moves the later
 // ones down one place. T provides TakeFrom(T&), a move that leaves the
 // source empty.
-template <class T>
-class JSONSlots
+template <class T> class JSONSlots
 {
-public:
+  public:
     JSONSlots() = default;
     ~JSONSlots() { clear(); }
     JSONSlots(const JSONSlots&) = delete;
@@ -119,8 +117,7 @@ public:
 
     T& emplace_back()
     {
-        if (m_next == m_end)
-        {
+        if (m_next == m_end) {
             const size_t chunk = ChunkOf(m_size);
             if (chunk == m_chunks.size())
                 m_chunks.push_back(static_cast<T*>(::operator new(sizeof(T) * ChunkCapacity(chunk))));
@@ -134,11 +131,9 @@ public:
     }
 
     // Calls fn(element) for every element in order, chunk by chunk.
-    template <class Fn>
-    void ForEach(Fn&& fn) const
+    template <class Fn> void ForEach(Fn&& fn) const
     {
-        for (size_t c = 0, done = 0; c < m_chunks.size() && done < m_size; ++c)
-        {
+        for (size_t c = 0, done = 0; c < m_chunks.size() && done < m_size; ++c) {
             const size_t n = std::min(ChunkCapacity(c), m_size - done);
             T* chunk = m_chunks[c];
             for (size_t i = 0; i < n; ++i)
@@ -175,7 +170,7 @@ public:
         std::swap(m_end, other.m_end);
     }
 
-private:
+  private:
     // Chunks double from 8 elements up to 2,048, then stay at that size, so
     // that no chunk is big enough for the allocator to map it afresh each time.
     static constexpr size_t kFirstChunk = 8;
@@ -195,7 +190,10 @@ private:
             return kFirstChunk * ((size_t(1) << chunk) - 1);
         return kDoubledTotal + (chunk - kDoublings) * kLastChunk;
     }
-    static size_t ChunkCapacity(size_t chunk) { return chunk < kDoublings ? kFirstChunk << chunk : kLastChunk; }
+    static size_t ChunkCapacity(size_t chunk)
+    {
+        return chunk < kDoublings ? kFirstChunk << chunk : kLastChunk;
+    }
 
     std::vector<T*> m_chunks;
     size_t m_size = 0;
@@ -206,7 +204,7 @@ private:
 // steps, cut to length at the end.
 class TextWriter
 {
-public:
+  public:
     explicit TextWriter(std::string& out, size_t expected) : m_out(out), m_used(out.size())
     {
         m_out.resize(m_used + expected);
@@ -230,7 +228,7 @@ public:
         Commit(s.size());
     }
 
-private:
+  private:
     std::string& m_out;
     size_t m_used;
 };
@@ -246,7 +244,7 @@ constexpr int JSONMaxDepth = 512;
 // the state of another value or object through Assign.
 class TJSONValue
 {
-public:
+  public:
     TJSONValue() noexcept {}
     ~TJSONValue() { Clear(); }
     TJSONValue(const TJSONValue&) = delete;
@@ -300,7 +298,7 @@ public:
 
     std::string ToJSONString() const;
 
-private:
+  private:
     friend class TJSONParser;
     friend class TJSONArray;
     friend class TJSONObject;
@@ -345,8 +343,7 @@ private:
         return {m_u.text, length};
     }
 
-    union
-    {
+    union {
         int32_t i32;
         int64_t i64;
         double d;
@@ -366,7 +363,7 @@ static_assert(sizeof(TJSONValue) == 32, "a value is meant to fill half a cache l
 // A list that owns its elements: deleting or replacing one destroys it.
 class TJSONArray : public TObject
 {
-public:
+  public:
     TJSONArray();
     ~TJSONArray() override;
     std::string ClassName() const override { return "TJSONArray"; }
@@ -389,7 +386,7 @@ public:
     std::string ToJSONString() const;
     std::string GetAsString() const;
 
-private:
+  private:
     friend class TJSONValue;
 
     void CheckIndex(int index) const;
@@ -402,7 +399,7 @@ private:
 
 class TJSONObject : public TPersistent
 {
-public:
+  public:
     TJSONObject();
     // Parses `text` into the new object, timing the parse.
     explicit TJSONObject(std::string_view text);
@@ -440,7 +437,7 @@ public:
     // Readable text: one "name: value" part per member, parts on separate lines.
     std::string GetAsString() const;
 
-private:
+  private:
     friend class TJSONParser;
     friend class TJSONValue;
 
@@ -478,7 +475,7 @@ private:
 // One-pass tokenizer and parser over a text in memory.
 class TJSONParser
 {
-public:
+  public:
     // The text must outlive the parser.
     explicit TJSONParser(std::string_view text);
     // Reads the stream whole, from its position to its end.
@@ -498,7 +495,7 @@ public:
     // Reads the first token and then one value of any kind.
     void ParseTopValue(TJSONValue& value);
 
-private:
+  private:
     void ParseObject(TJSONObject& obj);
     void ParseArray(TJSONArray& arr);
     void ParseValue(TJSONValue& value);
@@ -523,8 +520,7 @@ private:
     bool m_digitsOverflow = false;
 };
 
-namespace NembraJSON
-{
+namespace NembraJSON {
 // The expression builder for string values written by ToJSONString: double
 // quotes become single quotes, line breaks become \n, and placeholders
 // ("%1"), name references ("%Name") and patterns (leading code 3) are written

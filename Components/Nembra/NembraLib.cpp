@@ -3,9 +3,9 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <dlfcn.h>
 #include <filesystem>
 #include <link.h>
-#include <dlfcn.h>
 #include <sys/stat.h>
 #include <syslog.h>
 #include <time.h>
@@ -18,11 +18,10 @@
 #include "platform/DateUtils.h"
 #include "platform/FileUtils.h"
 #include "platform/Guid.h"
-#include "platform/StringList.h"
 #include "platform/Streams.h"
+#include "platform/StringList.h"
 
-namespace
-{
+namespace {
 constexpr const char* kHexDigits = "0123456789ABCDEF";
 
 int HexValue(char c)
@@ -39,8 +38,7 @@ int HexValue(char c)
 
 bool IsBinaryFieldType(TFieldType fieldType)
 {
-    switch (fieldType)
-    {
+    switch (fieldType) {
     case ftBytes:
     case ftVarBytes:
     case ftBlob:
@@ -125,13 +123,11 @@ void WriteString(const std::string& fileName, std::string_view s)
 
 void CopyStream(TStream& source, TStream& dest)
 {
-    if (auto* text = dynamic_cast<TStringStream*>(&source))
-    {
+    if (auto* text = dynamic_cast<TStringStream*>(&source)) {
         WriteString(dest, text->DataString());
         return;
     }
-    if (auto* memory = dynamic_cast<TMemoryStream*>(&source))
-    {
+    if (auto* memory = dynamic_cast<TMemoryStream*>(&source)) {
         memory->SaveToStream(dest);
         return;
     }
@@ -150,8 +146,7 @@ void SaveStreamToFile(TStream& stream, const std::string& fileName)
 std::string ConcatStrings(const TStrings& strings, std::string_view separator)
 {
     std::string out;
-    for (int i = 0; i < strings.Count(); ++i)
-    {
+    for (int i = 0; i < strings.Count(); ++i) {
         if (i > 0)
             out += separator;
         out += strings.Get(i);
@@ -171,8 +166,7 @@ std::string ConcatStrings(std::string_view s1, std::string_view s2, std::string_
 std::string JoinWithComma(const TStrings& strings, char quoteChar)
 {
     std::string out;
-    for (int i = 0; i < strings.Count(); ++i)
-    {
+    for (int i = 0; i < strings.Count(); ++i) {
         if (i > 0)
             out += ',';
         if (quoteChar == '\0')
@@ -187,19 +181,15 @@ void SplitString(std::string_view s, std::string_view separator, std::string& pr
                  std::string& postfix)
 {
     const int p = Pos(separator, s);
-    if (p > 1)
-    {
+    if (p > 1) {
         prefix = Trim(s.substr(0, static_cast<size_t>(p - 1)));
         postfix = Trim(s.substr(static_cast<size_t>(p - 1) + separator.size()));
         return;
     }
-    if (keepAsPrefix)
-    {
+    if (keepAsPrefix) {
         prefix = Trim(s);
         postfix.clear();
-    }
-    else
-    {
+    } else {
         prefix.clear();
         postfix = Trim(s);
     }
@@ -242,8 +232,7 @@ std::string ValueFromIndex(const TStrings& strings, int index)
 std::string GetMRUValue(std::string_view value, TStrings& list, bool second)
 {
     std::string trimmed = Trim(value);
-    if (!trimmed.empty() && list.IndexOf(trimmed) < 0)
-    {
+    if (!trimmed.empty() && list.IndexOf(trimmed) < 0) {
         // The second place of an empty list is its first.
         const int at = second ? std::min(1, list.Count()) : 0;
         list.Insert(at, trimmed);
@@ -279,8 +268,7 @@ Variant VarIfThen(bool condition, const Variant& a, const Variant& b)
 
 void FreeObjects(TStrings& strings)
 {
-    for (int i = 0; i < strings.Count(); ++i)
-    {
+    for (int i = 0; i < strings.Count(); ++i) {
         TObject* object = strings.Objects(i);
         strings.SetObjects(i, nullptr);
         delete object;
@@ -289,8 +277,7 @@ void FreeObjects(TStrings& strings)
 
 void FreeObjectsReverse(TStrings& strings)
 {
-    for (int i = strings.Count() - 1; i >= 0; --i)
-    {
+    for (int i = strings.Count() - 1; i >= 0; --i) {
         TObject* object = strings.Objects(i);
         strings.SetObjects(i, nullptr);
         delete object;
@@ -299,8 +286,7 @@ void FreeObjectsReverse(TStrings& strings)
 
 void InitInstanceFromValues(IStoredProperties& obj, const TStrings& strings)
 {
-    for (int i = 0; i < strings.Count(); ++i)
-    {
+    for (int i = 0; i < strings.Count(); ++i) {
         const std::string line = strings.Get(i);
         const size_t eq = line.find('=');
         if (eq == std::string::npos)
@@ -319,16 +305,13 @@ std::string HTTPEncode(std::string_view s)
 {
     std::string out;
     out.reserve(s.size() * 3);
-    for (const char ch : s)
-    {
+    for (const char ch : s) {
         const unsigned char c = static_cast<unsigned char>(ch);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
-        {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
             out += ch;
             continue;
         }
-        switch (c)
-        {
+        switch (c) {
         case '!':
         case '$':
         case '\'':
@@ -358,30 +341,20 @@ std::string HTTPDecode(std::string_view s)
 {
     std::string out;
     out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i)
-    {
+    for (size_t i = 0; i < s.size(); ++i) {
         const char c = s[i];
-        if (c == '+')
-        {
+        if (c == '+') {
             out += ' ';
-        }
-        else if (c != '%')
-        {
+        } else if (c != '%') {
             out += c;
-        }
-        else if (i + 1 < s.size() && s[i + 1] == '%')
-        {
+        } else if (i + 1 < s.size() && s[i + 1] == '%') {
             out += '%';
             ++i;
-        }
-        else if (i + 2 >= s.size())
-        {
+        } else if (i + 2 >= s.size()) {
             // A cut-off escape ends the text.
             out += ' ';
             break;
-        }
-        else
-        {
+        } else {
             const int hi = HexValue(s[i + 1]);
             const int lo = HexValue(s[i + 2]);
             out += (hi < 0 || lo < 0) ? ' ' : static_cast<char>(hi * 16 + lo);
@@ -394,8 +367,7 @@ std::string HTTPDecode(std::string_view s)
 // ---------------------------------------------------------------------------
 // Dates and times
 
-namespace
-{
+namespace {
 // The wire formats never follow the user's separators.
 const TFormatSettings& WireSettings()
 {
@@ -440,8 +412,7 @@ TDateTime JSONStrToDateTime(std::string_view s)
     return NembraStrToDateTime(s, NembraDateTimeFormat, true);
 }
 
-namespace
-{
+namespace {
 
 // The number at the place of `pattern` in `format`; `found` tells whether the
 // format has the pattern at all. -1 when the characters there (cut at the end
@@ -482,19 +453,13 @@ TDateTime NembraStrToDateTime(std::string_view s, std::string_view format, bool 
     int hour = ReadPart(s, format, "hh", found);
     int minute = 0;
     int second = 0;
-    if (hour < 0)
-    {
+    if (hour < 0) {
         hour = 0;
-    }
-    else
-    {
+    } else {
         minute = ReadPart(s, format, "nn", found);
-        if (minute < 0)
-        {
+        if (minute < 0) {
             minute = 0;
-        }
-        else
-        {
+        } else {
             second = ReadPart(s, format, "ss", found);
             if (second < 0)
                 second = 0;
@@ -530,11 +495,9 @@ std::string StrToJSON(std::string_view s)
     std::string out;
     out.reserve(2 * s.size() + 2);
     out += '"';
-    for (size_t i = 0; i < s.size(); ++i)
-    {
+    for (size_t i = 0; i < s.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
-        switch (c)
-        {
+        switch (c) {
         case '\\':
             out += "\\\\";
             break;
@@ -542,13 +505,10 @@ std::string StrToJSON(std::string_view s)
             out += "\\\"";
             break;
         case '\r':
-            if (i + 1 < s.size() && s[i + 1] == '\n')
-            {
+            if (i + 1 < s.size() && s[i + 1] == '\n') {
                 out += "\\n";
                 ++i;
-            }
-            else
-            {
+            } else {
                 out += "\\u000D";
             }
             break;
@@ -565,14 +525,11 @@ std::string StrToJSON(std::string_view s)
             out += "\\b";
             break;
         default:
-            if (c < 32)
-            {
+            if (c < 32) {
                 out += "\\u00";
                 out += kHexDigits[c >> 4];
                 out += kHexDigits[c & 0x0F];
-            }
-            else
-            {
+            } else {
                 out += static_cast<char>(c);
             }
             break;
@@ -590,8 +547,7 @@ std::string BoolToJSON(bool b)
 std::string StringsToJSON(const TStrings& strings)
 {
     std::string out = "[";
-    for (int i = 0; i < strings.Count(); ++i)
-    {
+    for (int i = 0; i < strings.Count(); ++i) {
         if (i > 0)
             out += ',';
         out += StrToJSON(strings.Get(i));
@@ -631,8 +587,9 @@ std::string EncodeBase64(std::string_view s)
     if (s.empty())
         return {};
     std::string out(4 * ((s.size() + 2) / 3) + 1, '\0');
-    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                                  reinterpret_cast<const unsigned char*>(s.data()), static_cast<int>(s.size()));
+    const int n =
+        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                        reinterpret_cast<const unsigned char*>(s.data()), static_cast<int>(s.size()));
     out.resize(static_cast<size_t>(n));
     return out;
 }
@@ -641,8 +598,7 @@ std::string DecodeBase64(std::string_view s)
 {
     std::string clean;
     clean.reserve(s.size() + 3);
-    for (const char c : s)
-    {
+    for (const char c : s) {
         if (c == '\r' || c == '\n' || c == ' ' || c == '\t')
             continue;
         clean += c;
@@ -654,16 +610,16 @@ std::string DecodeBase64(std::string_view s)
         ++pad;
     if (pad > 2 || (clean.size() - pad) % 4 == 1 || clean.find('=') < clean.size() - pad)
         throw EConvertError("Invalid Base64 text");
-    while (clean.size() % 4 != 0)
-    {
+    while (clean.size() % 4 != 0) {
         clean += '=';
         ++pad;
     }
     if (clean.empty())
         return {};
     std::string out(clean.size() / 4 * 3, '\0');
-    const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                                  reinterpret_cast<const unsigned char*>(clean.data()), static_cast<int>(clean.size()));
+    const int n =
+        EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                        reinterpret_cast<const unsigned char*>(clean.data()), static_cast<int>(clean.size()));
     if (n < 0)
         throw EConvertError("Invalid Base64 text");
     // The block decoder counts the padding as zero bytes.
@@ -696,8 +652,7 @@ std::string CreateGUIDString()
     const std::string text = GUIDToString(CreateGUID());
     std::string out;
     out.reserve(32);
-    for (const char c : text)
-    {
+    for (const char c : text) {
         if (c != '{' && c != '}' && c != '-')
             out += c;
     }
@@ -707,8 +662,7 @@ std::string CreateGUIDString()
 // ---------------------------------------------------------------------------
 // Measures
 
-namespace
-{
+namespace {
 std::atomic<int64_t> g_ticksPerMSec{0};
 
 int64_t ReadTicks()
@@ -787,8 +741,7 @@ int64_t NSecToMSec(int64_t hundredNs)
 // ---------------------------------------------------------------------------
 // Files and system
 
-namespace
-{
+namespace {
 constexpr size_t kMaxModuleName = 1023;
 // 100-ns units between 1601-01-01 and 1970-01-01.
 constexpr int64_t kUnixEpochAsFileTime = 116444736000000000LL;
@@ -842,9 +795,10 @@ void ForEachFile(const std::string& dir, const std::string& mask, const TForEach
             return;
         TNembraSearchRec rec;
         rec.Name = name;
-        struct stat st{};
-        if (::stat((base + name).c_str(), &st) == 0)
+        struct stat st
         {
+        };
+        if (::stat((base + name).c_str(), &st) == 0) {
             rec.Directory = S_ISDIR(st.st_mode);
             rec.Size = rec.Directory ? 0 : static_cast<int64_t>(st.st_size);
             rec.WriteTime = StatToFileTime(st);
@@ -856,8 +810,7 @@ void ForEachFile(const std::string& dir, const std::string& mask, const TForEach
         return;
     add(".");
     add("..");
-    for (; it != std::filesystem::directory_iterator(); it.increment(ec))
-    {
+    for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
         if (ec)
             break;
         add(it->path().filename().string());
@@ -909,16 +862,13 @@ bool GetFileInfo(const std::string& path, TDateTime& time, int64_t& size)
 
 bool DeleteDirectory(const std::string& path)
 {
-    try
-    {
+    try {
         // A link is not followed: only a folder itself is deleted.
         std::error_code ec;
         if (path.empty() || std::filesystem::is_symlink(path, ec) || !DirectoryExists(path))
             return false;
         return DeleteDirectoryTree(path);
-    }
-    catch (...)
-    {
+    } catch (...) {
         return false;
     }
 }
@@ -929,8 +879,7 @@ bool WriteEventLog(const std::string& message, const std::string& server, const 
     if (!server.empty() || source.empty())
         return false;
     int priority = LOG_INFO;
-    switch (eventType)
-    {
+    switch (eventType) {
     case EVENTLOG_ERROR_TYPE:
         priority = LOG_ERR;
         break;
@@ -972,8 +921,7 @@ void UpdateDeltaStats(TNembraDeltaStats& delta, const TNembraStats& current, int
     UpdateDeltaStatsAt(delta, current, value, Now());
 }
 
-void UpdateDeltaStatsAt(TNembraDeltaStats& delta, const TNembraStats& current, int32_t value,
-                        TDateTime now)
+void UpdateDeltaStatsAt(TNembraDeltaStats& delta, const TNembraStats& current, int32_t value, TDateTime now)
 {
     const TNembraStats& prev = delta.Previous;
     delta.Delta.Counter1 = current.Counter1 - prev.Counter1;

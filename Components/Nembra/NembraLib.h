@@ -113,7 +113,7 @@ void FreeObjectsReverse(TStrings& strings);
 // An object whose stored properties can be set by name from text.
 class IStoredProperties
 {
-public:
+  public:
     virtual ~IStoredProperties() = default;
     // Sets the property; false when the object has no stored property of that name.
     virtual bool SetStoredProperty(const std::string& name, const std::string& value) = 0;
@@ -278,11 +278,11 @@ struct TNembraStats
 
 struct TNembraDeltaStats
 {
-    TNembraStats Delta;     // differences since the previous update
-    int32_t Rate = 0;       // percent, at most 100
+    TNembraStats Delta; // differences since the previous update
+    int32_t Rate = 0;   // percent, at most 100
     int32_t CallerValue = 0;
-    TNembraStats Previous;  // counters at the previous update
-    TDateTime Time = 0;     // when the previous update was
+    TNembraStats Previous; // counters at the previous update
+    TDateTime Time = 0;    // when the previous update was
 };
 
 void ClearStats(TNembraStats& stats);
@@ -292,5 +292,4 @@ void ClearDeltaStats(TNembraDeltaStats& delta);
 // rounded (0 when no time passed).
 void UpdateDeltaStats(TNembraDeltaStats& delta, const TNembraStats& current, int32_t value);
 // The same with an explicit "now", for callers that keep their own clock.
-void UpdateDeltaStatsAt(TNembraDeltaStats& delta, const TNembraStats& current, int32_t value,
-                        TDateTime now);
+void UpdateDeltaStatsAt(TNembraDeltaStats& delta, const TNembraStats& current, int32_t value, TDateTime now);

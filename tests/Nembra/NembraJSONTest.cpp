@@ -5,22 +5,17 @@
 #include <cmath>
 #include <random>
 
-#include "platform/StringList.h"
 #include "platform/Streams.h"
+#include "platform/StringList.h"
 
-namespace
-{
+namespace {
 
 // The message of the exception `fn` raises, or "" when it raises none.
-template <class Fn>
-std::string ErrorOf(Fn&& fn)
+template <class Fn> std::string ErrorOf(Fn&& fn)
 {
-    try
-    {
+    try {
         fn();
-    }
-    catch (const Exception& e)
-    {
+    } catch (const Exception& e) {
         return e.Message();
     }
     return {};
@@ -29,8 +24,7 @@ std::string ErrorOf(Fn&& fn)
 std::string Escaped(const std::string& s)
 {
     std::string out;
-    for (unsigned char c : s)
-    {
+    for (unsigned char c : s) {
         if (c < 32 || c >= 127)
             out += Format("<%d>", static_cast<int>(c));
         else
@@ -91,7 +85,8 @@ TEST(JSONParser, WideObjectsKeepLookupWithoutCase)
     obj.GetValues("Extra");
     EXPECT_EQ(obj.IndexOfName("EXTRA"), 200);
     obj.GetValues("\xC3\x89mile").SetAsInteger(7); // Émile
-    EXPECT_EQ(obj.GetValues("\xC3\xA9MILE").GetAsInteger(), 7) << "Latin-1 letters fold in the lookup table too";
+    EXPECT_EQ(obj.GetValues("\xC3\xA9MILE").GetAsInteger(), 7)
+        << "Latin-1 letters fold in the lookup table too";
     EXPECT_EQ(obj.GetPropCount(), 202);
 
     TJSONObject copy;
@@ -133,8 +128,7 @@ TEST(JSONParser, NumberKinds)
         {"negative exponent", "25e-1", varDouble, 2.5},
         {"leading plus", "+7", varDouble, 7},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         TJSONObject obj(std::string("{\"v\":") + c.Input + "}");
         const TJSONValue& v = obj.GetValues("v");
@@ -161,16 +155,12 @@ TEST(JSONParser, NumbersOutOfRangeOrMalformedFail)
         {"two points", "1.2.3", "'1.2.3' is not a valid floating point value"},
         {"lone minus", "-", "'-' is not a valid floating point value"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
-        try
-        {
+        try {
             TJSONObject obj(std::string("{\"v\":") + c.Input + "}");
             ADD_FAILURE() << "no error";
-        }
-        catch (const EConvertError& e)
-        {
+        } catch (const EConvertError& e) {
             EXPECT_EQ(e.Message(), c.Error);
         }
     }
@@ -220,14 +210,15 @@ TEST(JSONParser, StringEscapes)
         {"euro sign, upper-case hex", R"("\u20AC")", "\xE2\x82\xAC"},
         {"ascii", R"("\u0041")", "A"},
         {"surrogate pair is one character", R"("\ud83d\ude00")", "\xF0\x9F\x98\x80"},
-        {"lone high surrogate", R"("\ud83dx")", "\xEF\xBF\xBD" "x"},
+        {"lone high surrogate", R"("\ud83dx")",
+         "\xEF\xBF\xBD"
+         "x"},
         {"lone low surrogate", R"("\ude00")", "\xEF\xBF\xBD"},
         {"non-hex digits give code 0", R"("\uzz12|")", std::string("\0|", 2)},
         {"UTF-8 passes unchanged", "\"\xC3\xA9\xE2\x82\xAC\"", "\xC3\xA9\xE2\x82\xAC"},
         {"raw control bytes kept", "\"a\tb\x01\"", "a\tb\x01"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         TJSONObject obj(std::string("{\"v\":") + c.Input + "}");
         EXPECT_EQ(Escaped(obj.GetValues("v").GetAsString()), Escaped(c.Expected));
@@ -255,8 +246,7 @@ TEST(JSONParser, TextEndingEarly)
         {"right after \\u", "\"abc\\u", "abc"},
         {"inside a surrogate pair", "\"x\\ud83d\\ude0", "x\xEF\xBF\xBD"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(Escaped(UnencodeJSONStr(c.Input)), Escaped(c.Expected));
     }
@@ -299,8 +289,7 @@ TEST(JSONParser, ErrorTexts)
         {"value missing at the end", "{\"a\":", "Unexpected token () or end of stream"},
         {"array missing at the end", "{\"a\":[1,", "Unexpected token () or end of stream"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(ErrorOf([&] { TJSONObject obj(c.Input); }), c.Error);
     }
@@ -400,7 +389,8 @@ TEST(JSONModel, WrongKindErrors)
 
 TEST(JSONModel, TypedAccessFollowsVariantRules)
 {
-    TJSONObject obj(R"({"num":"12","real":"2.5","yes":"True","no":"false","t":true,"f":false,"i":7,"d":2.5})");
+    TJSONObject obj(
+        R"({"num":"12","real":"2.5","yes":"True","no":"false","t":true,"f":false,"i":7,"d":2.5})");
     EXPECT_EQ(obj.GetValues("num").GetAsInteger(), 12);
     EXPECT_EQ(obj.GetValues("num").GetAsInt64(), 12);
     EXPECT_DOUBLE_EQ(obj.GetValues("real").GetAsNumber(), 2.5);
@@ -564,8 +554,7 @@ TEST(JSONModel, TextsOfEveryLengthSurviveCopiesAndMoves)
     // Short texts are kept inside the value, long ones apart: both must come
     // through copying, moving between slots and replacing unchanged.
     std::vector<std::string> texts;
-    for (size_t n : {0, 1, 7, 8, 22, 29, 30, 31, 32, 100, 5000})
-    {
+    for (size_t n : {0, 1, 7, 8, 22, 29, 30, 31, 32, 100, 5000}) {
         std::string t;
         for (size_t i = 0; i < n; ++i)
             t += static_cast<char>('a' + i % 26);
@@ -579,8 +568,7 @@ TEST(JSONModel, TextsOfEveryLengthSurviveCopiesAndMoves)
     TJSONValue holder;
     holder.SetAsArray(&arr);
     const TJSONArray& copy = holder.GetAsArray();
-    for (size_t i = 0; i < texts.size(); ++i)
-    {
+    for (size_t i = 0; i < texts.size(); ++i) {
         SCOPED_TRACE(texts[i].size());
         EXPECT_EQ(copy.GetValue(static_cast<int>(i)).GetAsString(), texts[i]);
         EXPECT_EQ(VarToStr(copy.GetValue(static_cast<int>(i)).GetAsVariant()), texts[i]);
@@ -642,8 +630,7 @@ TEST(JSONWriter, StringValuesGoThroughTheExpressionBuilder)
         {"percent and a name is a bare name", "%Name", "Name"},
         {"line breaks become backslash-n", "a\r\nb\rc\nd", "\"a\\nb\\nc\\nd\""},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         TJSONValue v;
         v.SetAsString(c.Value);
@@ -672,13 +659,15 @@ TEST(JSONWriter, ExpressionBuilder)
         {"reference by name", "%Field", "Field"},
         {"percent and a digit-led name", "%1abc", "%1abc"},
         {"percent and a non-letter", "%_x", "\"%_x\""},
-        {"pattern", "\x03" "abc", "/abc/"},
+        {"pattern",
+         "\x03"
+         "abc",
+         "/abc/"},
         {"pattern already slashed", "\x03/ab+c/i", "/ab+c/i"},
         {"empty pattern", "\x03", "//"},
         {"quotes then placeholder", "\"%1\"", "\"'\"+%1+\"'\""},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(NembraJSON::StrToJSON(c.Input), c.Expected);
     }
@@ -686,9 +675,9 @@ TEST(JSONWriter, ExpressionBuilder)
 
 TEST(JSONWriter, NumbersAsFloatToStrWritesThem)
 {
-    const double values[] = {0.0, 1.0, -2.5, 0.1 + 0.2, 1.0 / 3.0, 123456789012345.0, 1e15, 1.5e-5, 1e-4, -1e300};
-    for (double d : values)
-    {
+    const double values[] = {0.0,  1.0,    -2.5, 0.1 + 0.2, 1.0 / 3.0, 123456789012345.0,
+                             1e15, 1.5e-5, 1e-4, -1e300};
+    for (double d : values) {
         SCOPED_TRACE(d);
         TJSONValue v;
         v.SetAsNumber(d);
@@ -721,8 +710,7 @@ TEST(JSONWriter, NumbersMatchFloatToStrOverAWideSample)
                      1.7976931348623157e308, 5e-324, 123.456, 0.30000000000000004})
         values.push_back(d);
     int mismatches = 0;
-    for (double d : values)
-    {
+    for (double d : values) {
         TJSONValue v;
         v.SetAsNumber(d);
         if (v.ToJSONString() != FloatToStr(d) && ++mismatches < 10)
@@ -747,7 +735,8 @@ TEST(JSONReadable, Texts)
 {
     TJSONObject obj(R"({"name":"Ann","list":[1,"b",true,null],"ok":false,"none":null,"o":{"k":1,"l":2}})");
     EXPECT_EQ(obj.GetValues("list").GetAsString(), "[1, b, True, ]");
-    EXPECT_EQ(obj.GetAsString(), "name: Ann\r\nlist: [1, b, True, ]\r\nok: False\r\nnone: \r\no:\r\nk: 1\r\nl: 2");
+    EXPECT_EQ(obj.GetAsString(),
+              "name: Ann\r\nlist: [1, b, True, ]\r\nok: False\r\nnone: \r\no:\r\nk: 1\r\nl: 2");
     EXPECT_EQ(TJSONObject().GetAsString(), "");
 }
 

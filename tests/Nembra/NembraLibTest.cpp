@@ -4,30 +4,25 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cmath>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "Components/Nembra/NembraJSON.h"
 #include "platform/DateUtils.h"
-#include "platform/StringList.h"
 #include "platform/Streams.h"
+#include "platform/StringList.h"
 #include "platform/Threads.h"
 
-namespace
-{
+namespace {
 
-template <class Fn>
-std::string ErrorOf(Fn&& fn)
+template <class Fn> std::string ErrorOf(Fn&& fn)
 {
-    try
-    {
+    try {
         fn();
-    }
-    catch (const Exception& e)
-    {
+    } catch (const Exception& e) {
         return e.Message();
     }
     return {};
@@ -36,8 +31,7 @@ std::string ErrorOf(Fn&& fn)
 std::string Visible(const std::string& s)
 {
     std::string out;
-    for (unsigned char c : s)
-    {
+    for (unsigned char c : s) {
         if (c < 32 || c >= 127)
             out += Format("<%d>", static_cast<int>(c));
         else
@@ -49,7 +43,7 @@ std::string Visible(const std::string& s)
 // A folder of its own under the system's temporary folder, removed afterwards.
 class TempDir
 {
-public:
+  public:
     TempDir()
     {
         auto base = std::filesystem::temp_directory_path();
@@ -63,7 +57,7 @@ public:
     }
     std::string Path(const std::string& name = {}) const { return (m_path / name).string(); }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
@@ -96,8 +90,7 @@ TEST(NembraStrToJSON, Escapes)
         {"UTF-8 unchanged", "\xC3\xA9\xE2\x82\xAC", "\"\xC3\xA9\xE2\x82\xAC\""},
         {"slash and DEL unchanged", "/\x7F", "\"/\x7F\""},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(Visible(StrToJSON(c.Input)), Visible(c.Expected));
     }
@@ -111,8 +104,7 @@ TEST(NembraStrToJSON, ParserGivesTheTextBack)
     const std::string texts[] = {
         "plain", "line\r\nbreak", "lone\nfeed", "lone\rreturn", "mixed\r\n\n\r\r\n", "q\"uo\\te", all,
     };
-    for (const auto& text : texts)
-    {
+    for (const auto& text : texts) {
         SCOPED_TRACE(Visible(text));
         EXPECT_EQ(Visible(UnencodeJSONStr(StrToJSON(text))), Visible(text));
         TJSONObject obj("{\"v\":" + StrToJSON(text) + "}");
@@ -168,8 +160,7 @@ TEST(NembraHTTP, Encode)
         {"control bytes", std::string("\0\r\n", 3), "%00%0D%0A"},
         {"UTF-8 bytes", "\xC3\xA9", "%C3%A9"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(HTTPEncode(c.Input), c.Expected);
     }
@@ -194,8 +185,7 @@ TEST(NembraHTTP, Decode)
         {"plain", "x", "x"},
         {"empty", "", ""},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(Visible(HTTPDecode(c.Input)), Visible(c.Expected));
     }
@@ -256,10 +246,10 @@ TEST(NembraDates, Parse)
         {"trailing text ignored", "2024-01-05T10", NembraDateFormat, true, EncodeDate(2024, 1, 5)},
         {"separators are not looked at", "2024x01y05", NembraDateFormat, true, EncodeDate(2024, 1, 5)},
         {"own format", "05/01/2024", "dd/mm/yyyy", true, EncodeDate(2024, 1, 5)},
-        {"before 1899 the time still counts forward", "1899-12-29 06:00:00", NembraDateTimeFormat, true, -1.25},
+        {"before 1899 the time still counts forward", "1899-12-29 06:00:00", NembraDateTimeFormat, true,
+         -1.25},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_DOUBLE_EQ(NembraStrToDateTime(c.Input, c.Format, c.Strict), c.Expected);
     }
@@ -289,20 +279,14 @@ TEST(NembraDates, ParseErrors)
         {"not strict: no number reaches the encoder", "24-02-2024", NembraDateFormat, false, nullptr},
         {"not strict: short text", "20", NembraDateFormat, false, nullptr},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
-        try
-        {
+        try {
             NembraStrToDateTime(c.Input, c.Format, c.Strict);
             ADD_FAILURE() << "no error";
-        }
-        catch (const EConvertError& e)
-        {
+        } catch (const EConvertError& e) {
             EXPECT_EQ(c.Error, nullptr) << e.Message();
-        }
-        catch (const Exception& e)
-        {
+        } catch (const Exception& e) {
             ASSERT_NE(c.Error, nullptr) << e.Message();
             EXPECT_EQ(e.Message(), c.Error);
         }
@@ -327,11 +311,16 @@ TEST(NembraBase64, KnownVectors)
         const char* Plain;
         const char* Encoded;
     } cases[] = {
-        {"", ""},           {"f", "Zg=="},         {"fo", "Zm8="},           {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {"\xFF\xFE", "//4="},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {"\xFF\xFE", "//4="},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Plain);
         EXPECT_EQ(EncodeBase64(c.Plain), c.Encoded);
         EXPECT_EQ(DecodeBase64(c.Encoded), c.Plain);
@@ -350,8 +339,7 @@ TEST(NembraBase64, LenientAndStrictDecoding)
     EXPECT_EQ(DecodeBase64("Zm9v\r\nYmFy"), "foobar") << "line breaks";
     EXPECT_EQ(DecodeBase64(" Zm8= "), "fo");
     const char* bad[] = {"Z", "Zm9v!", "Zm9v!A==", "Zg===", "Z=g=", "Zm9vY", "=Zg=", "===="};
-    for (const char* b : bad)
-    {
+    for (const char* b : bad) {
         SCOPED_TRACE(b);
         EXPECT_EQ(ErrorOf([&] { DecodeBase64(b); }), "Invalid Base64 text");
     }
@@ -539,8 +527,7 @@ TEST(NembraText, Split)
         {"no separator, to prefix", " alone ", true, "alone", ""},
         {"no separator, to postfix", " alone ", false, "", "alone"},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         std::string prefix = "old";
         std::string postfix = "old";
@@ -604,22 +591,21 @@ TEST(NembraText, MostRecentlyUsed)
     EXPECT_EQ(list.Count(), 3);
 }
 
-namespace
-{
+namespace {
 class Counted : public TObject
 {
-public:
+  public:
     explicit Counted(std::vector<int>& log, int id) : m_log(log), m_id(id) {}
     ~Counted() override { m_log.push_back(m_id); }
 
-private:
+  private:
     std::vector<int>& m_log;
     int m_id;
 };
 
 class Recorder : public IStoredProperties
 {
-public:
+  public:
     bool SetStoredProperty(const std::string& name, const std::string& value) override
     {
         Seen.push_back(name + "->" + value);
@@ -711,35 +697,36 @@ TEST(NembraFiles, ForEachFile)
 
     std::vector<std::string> names;
     int marker = 0;
-    ForEachFile(dir.Path(), "*.txt",
-                [&](const std::string& base, const TNembraSearchRec& rec, void* data) {
-                    EXPECT_EQ(base, IncludeTrailingPathDelimiter(dir.Path()));
-                    EXPECT_EQ(data, &marker);
-                    EXPECT_GT(GetSearchRecWriteTime(rec), 0);
-                    names.push_back(rec.Name + (rec.Directory ? "/" : ":" + std::to_string(rec.Size)));
-                },
-                &marker);
+    ForEachFile(
+        dir.Path(), "*.txt",
+        [&](const std::string& base, const TNembraSearchRec& rec, void* data) {
+            EXPECT_EQ(base, IncludeTrailingPathDelimiter(dir.Path()));
+            EXPECT_EQ(data, &marker);
+            EXPECT_GT(GetSearchRecWriteTime(rec), 0);
+            names.push_back(rec.Name + (rec.Directory ? "/" : ":" + std::to_string(rec.Size)));
+        },
+        &marker);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"a.txt:1", "b.txt:2", "sub.txt/"}));
 
     names.clear();
-    ForEachFile(dir.Path(), "?.TXT", [&](const std::string&, const TNembraSearchRec& rec, void*) {
-        names.push_back(rec.Name);
-    }, nullptr);
+    ForEachFile(
+        dir.Path(), "?.TXT",
+        [&](const std::string&, const TNembraSearchRec& rec, void*) { names.push_back(rec.Name); }, nullptr);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.txt"})) << "masks match without case";
 
     names.clear();
-    ForEachFile(dir.Path(), "*", [&](const std::string&, const TNembraSearchRec& rec, void*) {
-        names.push_back(rec.Name);
-    }, nullptr);
+    ForEachFile(
+        dir.Path(), "*",
+        [&](const std::string&, const TNembraSearchRec& rec, void*) { names.push_back(rec.Name); }, nullptr);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{".", "..", "a.txt", "b.txt", "c.log", "sub.txt"}));
 
     names.clear();
-    ForEachFile(dir.Path("missing"), "*", [&](const std::string&, const TNembraSearchRec& rec, void*) {
-        names.push_back(rec.Name);
-    }, nullptr);
+    ForEachFile(
+        dir.Path("missing"), "*",
+        [&](const std::string&, const TNembraSearchRec& rec, void*) { names.push_back(rec.Name); }, nullptr);
     EXPECT_TRUE(names.empty());
 }
 
@@ -836,8 +823,8 @@ TEST(NembraWireTypes, BinaryFieldTypes)
     for (int t = 0; t < FieldTypeCount; ++t)
         binary += IsBinaryFieldType(static_cast<TFieldType>(t)) ? 1 : 0;
     EXPECT_EQ(binary, 14);
-    for (TFieldType t : {ftBytes, ftVarBytes, ftBlob, ftGraphic, ftParadoxOle, ftDBaseOle, ftTypedBinary, ftCursor,
-                         ftADT, ftArray, ftReference, ftDataSet, ftOraBlob, ftOraClob})
+    for (TFieldType t : {ftBytes, ftVarBytes, ftBlob, ftGraphic, ftParadoxOle, ftDBaseOle, ftTypedBinary,
+                         ftCursor, ftADT, ftArray, ftReference, ftDataSet, ftOraBlob, ftOraClob})
         EXPECT_TRUE(IsBinaryFieldType(t)) << FieldTypeName(t);
     EXPECT_FALSE(IsBinaryFieldType(ftMemo)) << "memo types travel as text";
     EXPECT_FALSE(IsBinaryFieldType(ftFmtMemo));
