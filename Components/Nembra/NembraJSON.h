@@ -401,7 +401,8 @@ class TJSONObject : public TPersistent
 {
   public:
     TJSONObject();
-    // Parses `text` into the new object, timing the parse.
+    // Parses `text` into the new object, timing the parse. A parse error
+    // leaves the constructor; ParseFromStream keeps what was read before it.
     explicit TJSONObject(std::string_view text);
     // Parses what remains of `stream`, timing the parse.
     explicit TJSONObject(TStream& stream);
