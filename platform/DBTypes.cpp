@@ -4,14 +4,13 @@
 
 #include "platform/Component.h"
 
-namespace
-{
+namespace {
 const std::array<std::string, FieldTypeCount> FieldTypeNames = {
-    "Unknown",  "String",     "SmallInt",  "Integer",    "Word",     "Boolean",    "Float",       "Currency",
-    "BCD",      "Date",       "Time",      "DateTime",   "Bytes",    "VarBytes",   "AutoInc",     "Blob",
-    "Memo",     "Graphic",    "FmtMemo",   "ParadoxOle", "DBaseOle", "TypedBinary", "Cursor",     "FixedChar",
-    "WideString", "LargeInt", "ADT",       "Array",      "Reference", "DataSet",   "OraBlob",     "OraClob",
-    "Variant",  "Interface",  "IDispatch", "Guid",       "TimeStamp", "FMTBcd"};
+    "Unknown",    "String",    "SmallInt",  "Integer",    "Word",      "Boolean",     "Float",   "Currency",
+    "BCD",        "Date",      "Time",      "DateTime",   "Bytes",     "VarBytes",    "AutoInc", "Blob",
+    "Memo",       "Graphic",   "FmtMemo",   "ParadoxOle", "DBaseOle",  "TypedBinary", "Cursor",  "FixedChar",
+    "WideString", "LargeInt",  "ADT",       "Array",      "Reference", "DataSet",     "OraBlob", "OraClob",
+    "Variant",    "Interface", "IDispatch", "Guid",       "TimeStamp", "FMTBcd"};
 } // namespace
 
 const std::string& FieldTypeName(TFieldType type)
@@ -31,8 +30,7 @@ TFieldType FieldTypeFromOrdinal(int ordinal)
 
 bool IsBlobFieldType(TFieldType type)
 {
-    switch (type)
-    {
+    switch (type) {
     case ftBlob:
     case ftMemo:
     case ftGraphic:
@@ -60,7 +58,8 @@ void DatabaseError(const std::string& message, const TComponent* component)
     throw EDatabaseError(message);
 }
 
-void DatabaseErrorFmt(const std::string& format, const std::vector<FormatArg>& args, const TComponent* component)
+void DatabaseErrorFmt(const std::string& format, const std::vector<FormatArg>& args,
+                      const TComponent* component)
 {
     DatabaseError(FormatList(format, args), component);
 }
@@ -69,8 +68,7 @@ std::vector<std::string> SplitFieldNames(const std::string& names)
 {
     std::vector<std::string> result;
     size_t start = 0;
-    while (start <= names.size())
-    {
+    while (start <= names.size()) {
         size_t end = names.find(';', start);
         if (end == std::string::npos)
             end = names.size();

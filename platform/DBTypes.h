@@ -232,8 +232,7 @@ using TBookmarkStr = std::string;
 using TRecordBuffer = uint8_t*;
 
 // Database error texts.
-namespace DBConsts
-{
+namespace DBConsts {
 inline constexpr const char* SFieldNotFound = "Field '%s' not found";
 inline constexpr const char* SFieldRequired = "Field '%s' must have a value";
 inline constexpr const char* SNotEditing = "Dataset not in edit or insert mode";
@@ -251,7 +250,8 @@ inline constexpr const char* SFieldAccessError = "Cannot access field '%s' as ty
 inline constexpr const char* SInvalidIntegerValue = "'%s' is not a valid integer value for field '%s'";
 inline constexpr const char* SInvalidFloatValue = "'%s' is not a valid floating point value for field '%s'";
 inline constexpr const char* SInvalidBoolValue = "'%s' is not a valid boolean value for field '%s'";
-inline constexpr const char* SFieldRangeError = "%s is not a valid value for field '%s'. The allowed range is %s to %s";
+inline constexpr const char* SFieldRangeError =
+    "%s is not a valid value for field '%s'. The allowed range is %s to %s";
 inline constexpr const char* SUnknownFieldType = "Field '%s' is of an unknown type";
 inline constexpr const char* SLookupInfoError = "Lookup information for field '%s' is incomplete";
 inline constexpr const char* SParameterNotFound = "Parameter '%s' not found";

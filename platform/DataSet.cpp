@@ -6,8 +6,7 @@
 #include "platform/DataSource.h"
 #include "platform/StringList.h"
 
-namespace
-{
+namespace {
 // Restores a state changed with SetTempState, also when an error passes.
 class TempStateGuard
 {
@@ -38,8 +37,7 @@ bool ValuesMatch(const Variant& fieldValue, const Variant& key, TLocateOptions o
         return VarIsNull(fieldValue) || VarIsEmpty(fieldValue);
     if (VarIsNull(fieldValue) || VarIsEmpty(fieldValue))
         return false;
-    if (options.Contains(loCaseInsensitive) || options.Contains(loPartialKey))
-    {
+    if (options.Contains(loCaseInsensitive) || options.Contains(loPartialKey)) {
         std::string a = VarToStr(fieldValue);
         std::string b = VarToStr(key);
         if (options.Contains(loPartialKey) && a.size() > b.size())
@@ -50,17 +48,14 @@ bool ValuesMatch(const Variant& fieldValue, const Variant& key, TLocateOptions o
 }
 } // namespace
 
-TDataSet::TDataSet(TComponent* owner) : TComponent(owner), m_fieldDefs(std::make_unique<TFieldDefs>(this))
-{
-}
+TDataSet::TDataSet(TComponent* owner) : TComponent(owner), m_fieldDefs(std::make_unique<TFieldDefs>(this)) {}
 
 TDataSet::~TDataSet()
 {
     // The descendant has closed (its destructor must); anything still open
     // here can only be released without the protocol.
     m_state = dsInactive;
-    while (!m_dataSources.empty())
-    {
+    while (!m_dataSources.empty()) {
         TDataSource* ds = m_dataSources.back();
         m_dataSources.pop_back();
         ds->m_dataSet = nullptr;
@@ -97,24 +92,18 @@ void TDataSet::SetActive(bool value)
 {
     if (Active() == value)
         return;
-    if (value)
-    {
+    if (value) {
         Fire(BeforeOpen, this);
-        try
-        {
+        try {
             OpenCursor(false);
-        }
-        catch (...)
-        {
+        } catch (...) {
             if (m_state != dsOpening)
                 OpenCursorComplete();
             throw;
         }
         if (m_state != dsOpening)
             OpenCursorComplete();
-    }
-    else
-    {
+    } else {
         const bool destroying = ComponentState().Contains(csDestroying);
         if (!destroying)
             Fire(BeforeClose, this);
@@ -144,15 +133,12 @@ void TDataSet::DoInternalOpen()
 
 void TDataSet::OpenCursorComplete()
 {
-    if (m_internalOpenComplete)
-    {
+    if (m_internalOpenComplete) {
         SetState(dsBrowse);
         Fire(AfterOpen, this);
         if (!IsEmpty())
             DoAfterScroll();
-    }
-    else
-    {
+    } else {
         SetState(dsInactive);
         CloseCursor();
     }
@@ -191,8 +177,7 @@ void TDataSet::SetBufListSize(int value)
 {
     // One spare buffer beyond the ring, for reading ahead.
     const size_t wanted = value > 0 ? static_cast<size_t>(value) + 1 : 0;
-    while (m_buffers.size() > wanted)
-    {
+    while (m_buffers.size() > wanted) {
         TRecordBuffer buffer = m_buffers.back();
         m_buffers.pop_back();
         FreeRecordBuffer(buffer);
@@ -205,8 +190,7 @@ void TDataSet::SetBufferCount(int value)
 {
     if (m_bufferCount == value)
         return;
-    if (m_bufferCount > value && m_recordCount > 0)
-    {
+    if (m_bufferCount > value && m_recordCount > 0) {
         // Keep the active record in the smaller ring.
         int delta = std::max(0, m_activeRecord - value + 1);
         for (int i = 0; i < value; ++i)
@@ -220,8 +204,7 @@ void TDataSet::SetBufferCount(int value)
     }
     SetBufListSize(value);
     m_bufferCount = value;
-    if (!ComponentState().Contains(csDestroying))
-    {
+    if (!ComponentState().Contains(csDestroying)) {
         GetNextRecords();
         const int added = GetPriorRecords();
         for (TDataSource* ds : m_dataSources)
@@ -248,7 +231,8 @@ void TDataSet::MoveBuffer(int curIndex, int newIndex)
         return;
     TRecordBuffer buffer = m_buffers[static_cast<size_t>(curIndex)];
     if (curIndex < newIndex)
-        std::move(m_buffers.begin() + curIndex + 1, m_buffers.begin() + newIndex + 1, m_buffers.begin() + curIndex);
+        std::move(m_buffers.begin() + curIndex + 1, m_buffers.begin() + newIndex + 1,
+                  m_buffers.begin() + curIndex);
     else
         std::move_backward(m_buffers.begin() + newIndex, m_buffers.begin() + curIndex,
                            m_buffers.begin() + curIndex + 1);
@@ -278,8 +262,7 @@ void TDataSet::SetCurrentRecord(int index)
     if (m_currentRecord == index)
         return;
     TRecordBuffer buffer = m_buffers[static_cast<size_t>(index)];
-    switch (GetBookmarkFlag(buffer))
-    {
+    switch (GetBookmarkFlag(buffer)) {
     case bfCurrent:
     case bfInserted:
         InternalSetToRecord(buffer);
@@ -303,17 +286,16 @@ void TDataSet::UpdateCursorPos()
 bool TDataSet::GetNextRecord()
 {
     TGetMode mode = gmNext;
-    if (m_recordCount > 0)
-    {
+    if (m_recordCount > 0) {
         SetCurrentRecord(m_recordCount - 1);
         // A record being inserted at the end is not yet in the cursor: the
         // record after it is the cursor's current one.
-        if (m_state == dsInsert && m_currentRecord == m_activeRecord && GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
+        if (m_state == dsInsert && m_currentRecord == m_activeRecord &&
+            GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
             mode = gmCurrent;
     }
     const bool ok = GetRecord(m_buffers[static_cast<size_t>(m_recordCount)], mode, true) == grOK;
-    if (ok)
-    {
+    if (ok) {
         if (m_recordCount == 0)
             ActivateBuffers();
         else if (m_recordCount < m_bufferCount)
@@ -321,8 +303,7 @@ bool TDataSet::GetNextRecord()
         else
             MoveBuffer(0, m_recordCount);
         m_currentRecord = m_recordCount - 1;
-    }
-    else
+    } else
         CursorPosChanged();
     return ok;
 }
@@ -332,22 +313,18 @@ bool TDataSet::GetPriorRecord()
     if (m_recordCount > 0)
         SetCurrentRecord(0);
     const bool ok = GetRecord(m_buffers[static_cast<size_t>(m_recordCount)], gmPrior, true) == grOK;
-    if (ok)
-    {
+    if (ok) {
         if (m_recordCount == 0)
             ActivateBuffers();
-        else
-        {
+        else {
             MoveBuffer(m_recordCount, 0);
-            if (m_recordCount < m_bufferCount)
-            {
+            if (m_recordCount < m_bufferCount) {
                 ++m_recordCount;
                 ++m_activeRecord;
             }
         }
         m_currentRecord = 0;
-    }
-    else
+    } else
         CursorPosChanged();
     return ok;
 }
@@ -386,14 +363,11 @@ void TDataSet::First()
     CheckBrowseMode();
     DoBeforeScroll();
     ClearBuffers();
-    try
-    {
+    try {
         InternalFirst();
         GetNextRecord();
         GetNextRecords();
-    }
-    catch (...)
-    {
+    } catch (...) {
         m_bof = true;
         DataEvent(deDataSetChange, 0);
         throw;
@@ -408,14 +382,11 @@ void TDataSet::Last()
     CheckBrowseMode();
     DoBeforeScroll();
     ClearBuffers();
-    try
-    {
+    try {
         InternalLast();
         GetPriorRecord();
         GetPriorRecords();
-    }
-    catch (...)
-    {
+    } catch (...) {
         m_eof = true;
         DataEvent(deDataSetChange, 0);
         throw;
@@ -430,8 +401,7 @@ int TDataSet::MoveBy(int distance)
     CheckBrowseMode();
     int result = 0;
     DoBeforeScroll();
-    if ((distance > 0 && !m_eof) || (distance < 0 && !m_bof))
-    {
+    if ((distance > 0 && !m_eof) || (distance < 0 && !m_bof)) {
         m_bof = false;
         m_eof = false;
         const int oldRecordCount = m_recordCount;
@@ -442,19 +412,15 @@ int TDataSet::MoveBy(int distance)
             else
                 DataEvent(deDataSetScroll, scrollDistance);
         };
-        try
-        {
-            while (distance > 0)
-            {
+        try {
+            while (distance > 0) {
                 if (m_activeRecord < m_recordCount - 1)
                     ++m_activeRecord;
-                else
-                {
+                else {
                     const int shift = m_recordCount < m_bufferCount ? 0 : 1;
                     if (GetNextRecord())
                         scrollDistance -= shift;
-                    else
-                    {
+                    else {
                         m_eof = true;
                         break;
                     }
@@ -462,17 +428,14 @@ int TDataSet::MoveBy(int distance)
                 --distance;
                 ++result;
             }
-            while (distance < 0)
-            {
+            while (distance < 0) {
                 if (m_activeRecord > 0)
                     --m_activeRecord;
-                else
-                {
+                else {
                     const int shift = m_recordCount < m_bufferCount ? 0 : 1;
                     if (GetPriorRecord())
                         scrollDistance += shift;
-                    else
-                    {
+                    else {
                         m_bof = true;
                         break;
                     }
@@ -480,9 +443,7 @@ int TDataSet::MoveBy(int distance)
                 ++distance;
                 --result;
             }
-        }
-        catch (...)
-        {
+        } catch (...) {
             notify();
             throw;
         }
@@ -495,15 +456,12 @@ int TDataSet::MoveBy(int distance)
 void TDataSet::Resync(TResyncMode mode)
 {
     TRecordBuffer spare = m_buffers[static_cast<size_t>(m_recordCount)];
-    if (mode.Contains(rmExact))
-    {
+    if (mode.Contains(rmExact)) {
         CursorPosChanged();
         if (GetRecord(spare, gmCurrent, true) != grOK)
             DatabaseError(DBConsts::SRecordNotFound, this);
-    }
-    else if (GetRecord(spare, gmCurrent, false) != grOK && GetRecord(spare, gmNext, false) != grOK &&
-             GetRecord(spare, gmPrior, false) != grOK)
-    {
+    } else if (GetRecord(spare, gmCurrent, false) != grOK && GetRecord(spare, gmNext, false) != grOK &&
+               GetRecord(spare, gmPrior, false) != grOK) {
         ClearBuffers();
         DataEvent(deDataSetChange, 0);
         return;
@@ -511,15 +469,12 @@ void TDataSet::Resync(TResyncMode mode)
     int count = mode.Contains(rmCenter) ? (m_bufferCount - 1) / 2 : m_activeRecord;
     MoveBuffer(m_recordCount, 0);
     ActivateBuffers();
-    try
-    {
+    try {
         while (count > 0 && GetPriorRecord())
             --count;
         GetNextRecords();
         GetPriorRecords();
-    }
-    catch (...)
-    {
+    } catch (...) {
         DataEvent(deDataSetChange, 0);
         throw;
     }
@@ -531,12 +486,9 @@ void TDataSet::Refresh()
     Fire(BeforeRefresh, this);
     CheckBrowseMode();
     UpdateCursorPos();
-    try
-    {
+    try {
         InternalRefresh();
-    }
-    catch (...)
-    {
+    } catch (...) {
         Resync({});
         throw;
     }
@@ -603,8 +555,7 @@ void TDataSet::CheckBrowseMode()
 {
     CheckActive();
     DataEvent(deCheckBrowseMode, 0);
-    switch (m_state)
-    {
+    switch (m_state) {
     case dsEdit:
     case dsInsert:
         UpdateRecord();
@@ -632,8 +583,7 @@ void TDataSet::Edit()
 {
     if (m_state == dsEdit || m_state == dsInsert)
         return;
-    if (m_recordCount == 0)
-    {
+    if (m_recordCount == 0) {
         Insert();
         return;
     }
@@ -658,12 +608,9 @@ void TDataSet::BeginInsertAppend()
 void TDataSet::EndInsertAppend()
 {
     SetState(dsInsert);
-    try
-    {
+    try {
         DoOnNewRecord();
-    }
-    catch (...)
-    {
+    } catch (...) {
         UpdateCursorPos();
         SetState(dsBrowse);
         Resync({});
@@ -740,10 +687,8 @@ void TDataSet::InternalPost()
 
 void TDataSet::CheckRequiredFields()
 {
-    for (TField* field : m_fields)
-    {
-        if (field->Required() && !field->ReadOnly() && field->FieldKind() == fkData && field->IsNull())
-        {
+    for (TField* field : m_fields) {
+        if (field->Required() && !field->ReadOnly() && field->FieldKind() == fkData && field->IsNull()) {
             field->FocusControl();
             DatabaseErrorFmt(DBConsts::SFieldRequired, {field->DisplayName()});
         }
@@ -771,8 +716,7 @@ void TDataSet::Cancel()
 void TDataSet::Delete()
 {
     CheckActive();
-    if (m_state == dsInsert || m_state == dsSetKey)
-    {
+    if (m_state == dsInsert || m_state == dsSetKey) {
         Cancel();
         return;
     }
@@ -789,15 +733,12 @@ void TDataSet::Delete()
     DoAfterScroll();
 }
 
-void TDataSet::InternalHandleException()
-{
-}
+void TDataSet::InternalHandleException() {}
 
 void TDataSet::SetFields(const std::vector<Variant>& values)
 {
     const int count = std::min(static_cast<int>(values.size()), FieldCount());
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         if (!VarIsEmpty(values[static_cast<size_t>(i)]))
             m_fields.Fields(i)->SetAsVariant(values[static_cast<size_t>(i)]);
     }
@@ -825,8 +766,7 @@ void TDataSet::DoInsertAppendRecord(const std::vector<Variant>& values, bool app
         UpdateCursorPos();
     const TBookmarkStr oldCurrent = append ? TBookmarkStr() : GetBookmark();
     DisableControls();
-    try
-    {
+    try {
         // The spare buffer becomes the active one, as for Insert.
         MoveBuffer(m_recordCount, m_activeRecord);
         TRecordBuffer buffer = ActiveBuffer();
@@ -844,21 +784,16 @@ void TDataSet::DoInsertAppendRecord(const std::vector<Variant>& values, bool app
         InternalAddRecord(buffer, append);
         SetState(dsBrowse);
         Resync({});
-    }
-    catch (...)
-    {
+    } catch (...) {
         SetState(dsBrowse);
         CursorPosChanged();
-        try
-        {
+        try {
             if (!oldCurrent.empty())
                 InternalGotoBookmark(oldCurrent.data());
             else
                 InternalFirst();
             Resync({});
-        }
-        catch (...)
-        {
+        } catch (...) {
             ClearBuffers();
         }
         EnableControls();
@@ -910,8 +845,7 @@ Variant TDataSet::GetStateFieldValue(TDataSetState state, TField* field)
 
 void TDataSet::DisableControls()
 {
-    if (m_disableCount == 0)
-    {
+    if (m_disableCount == 0) {
         m_disableState = m_state;
         m_enableEvent = deDataSetChange;
     }
@@ -922,8 +856,7 @@ void TDataSet::EnableControls()
 {
     if (m_disableCount == 0)
         return;
-    if (--m_disableCount == 0)
-    {
+    if (--m_disableCount == 0) {
         if (m_disableState != m_state)
             DataEvent(deUpdateState, 0);
         if (m_disableState != dsInactive && m_state != dsInactive)
@@ -933,10 +866,8 @@ void TDataSet::EnableControls()
 
 void TDataSet::DataEvent(TDataEvent event, intptr_t info)
 {
-    switch (event)
-    {
-    case deFieldChange:
-    {
+    switch (event) {
+    case deFieldChange: {
         // Values written while calculating, filtering or reading other
         // versions are no change of the record.
         if (m_state != dsEdit && m_state != dsInsert && m_state != dsSetKey && m_state != dsBrowse)
@@ -955,14 +886,12 @@ void TDataSet::DataEvent(TDataEvent event, intptr_t info)
     default:
         break;
     }
-    if (m_disableCount == 0)
-    {
+    if (m_disableCount == 0) {
         // A copy: handlers may add or remove data sources.
         const std::vector<TDataSource*> sources = m_dataSources;
         for (TDataSource* ds : sources)
             ds->DataEvent(event, info);
-    }
-    else if ((event == deUpdateState && m_state == dsInactive) || event == deLayoutChange)
+    } else if ((event == deUpdateState && m_state == dsInactive) || event == deLayoutChange)
         m_enableEvent = deLayoutChange;
 }
 
@@ -974,7 +903,8 @@ void TDataSet::AddDataSource(TDataSource* dataSource)
 
 void TDataSet::RemoveDataSource(TDataSource* dataSource)
 {
-    m_dataSources.erase(std::remove(m_dataSources.begin(), m_dataSources.end(), dataSource), m_dataSources.end());
+    m_dataSources.erase(std::remove(m_dataSources.begin(), m_dataSources.end(), dataSource),
+                        m_dataSources.end());
     UpdateBufferCount();
 }
 
@@ -1017,8 +947,7 @@ Variant TDataSet::FieldValues(const std::string& fieldNames)
 void TDataSet::SetFieldValues(const std::string& fieldNames, const Variant& value)
 {
     const std::vector<TField*> fields = GetFieldList(fieldNames);
-    if (fields.size() == 1)
-    {
+    if (fields.size() == 1) {
         fields[0]->SetAsVariant(value);
         return;
     }
@@ -1028,8 +957,7 @@ void TDataSet::SetFieldValues(const std::string& fieldNames, const Variant& valu
 
 void TDataSet::CreateFields()
 {
-    for (int i = 0; i < m_fieldDefs->Count(); ++i)
-    {
+    for (int i = 0; i < m_fieldDefs->Count(); ++i) {
         TFieldDef* def = m_fieldDefs->Items(i);
         if (def->DataType() != ftUnknown && !def->Attributes().Contains(faHiddenCol))
             def->CreateField(this);
@@ -1043,8 +971,7 @@ void TDataSet::DestroyFields()
     for (TField* field : m_fields)
         if (field->Owner() == this)
             owned.push_back(field);
-    for (TField* field : owned)
-    {
+    for (TField* field : owned) {
         field->m_dataSet = nullptr;
         m_fields.Remove(field);
         delete field;
@@ -1054,29 +981,26 @@ void TDataSet::DestroyFields()
 void TDataSet::BindFields(bool binding)
 {
     m_hasCalcFields = false;
-    for (TField* field : m_fields)
-    {
-        if (binding)
-        {
-            if (field->FieldKind() == fkCalculated || field->FieldKind() == fkLookup)
-            {
+    for (TField* field : m_fields) {
+        if (binding) {
+            if (field->FieldKind() == fkCalculated || field->FieldKind() == fkLookup) {
                 field->m_fieldNo = -1;
                 m_hasCalcFields = true;
-            }
-            else
-            {
+            } else {
                 TFieldDef* def = m_fieldDefs->FindDef(field->FieldName());
                 if (def == nullptr)
                     DatabaseErrorFmt(DBConsts::SFieldNotFound, {field->FieldName()}, this);
                 const TFieldType expected = def->DataType();
                 const TFieldType actual = field->DataType();
-                const bool compatible = expected == actual || (expected == ftFixedChar && actual == ftString) ||
+                const bool compatible = expected == actual ||
+                                        (expected == ftFixedChar && actual == ftString) ||
                                         (expected == ftString && actual == ftFixedChar) ||
                                         (expected == ftAutoInc && actual == ftInteger) ||
                                         (expected == ftFmtMemo && actual == ftMemo);
                 if (!compatible)
                     DatabaseErrorFmt(DBConsts::SFieldTypeMismatch,
-                                     {field->DisplayName(), FieldTypeName(actual), FieldTypeName(expected)}, this);
+                                     {field->DisplayName(), FieldTypeName(actual), FieldTypeName(expected)},
+                                     this);
                 field->m_fieldNo = def->FieldNo();
                 if (field->FieldKind() == fkInternalCalc)
                     m_hasCalcFields = true;
@@ -1101,12 +1025,9 @@ void TDataSet::GetCalcFields(TRecordBuffer buffer)
         return;
     const TDataSetState saved = m_state;
     m_state = dsCalcFields;
-    try
-    {
+    try {
         CalculateFields(buffer);
-    }
-    catch (...)
-    {
+    } catch (...) {
         m_state = saved;
         throw;
     }
@@ -1178,16 +1099,13 @@ bool TDataSet::FindRecord(bool restart, bool goForward)
     const TBookmark start = GetBookmark();
     DisableControls();
     bool found = false;
-    try
-    {
+    try {
         if (restart)
             goForward ? First() : Last();
         else
             goForward ? Next() : Prior();
-        while (!(goForward ? m_eof : m_bof) && !IsEmpty())
-        {
-            if (DoFilterRecord())
-            {
+        while (!(goForward ? m_eof : m_bof) && !IsEmpty()) {
+            if (DoFilterRecord()) {
                 found = true;
                 break;
             }
@@ -1195,9 +1113,7 @@ bool TDataSet::FindRecord(bool restart, bool goForward)
         }
         if (!found && !start.empty())
             GotoBookmark(start);
-    }
-    catch (...)
-    {
+    } catch (...) {
         EnableControls();
         throw;
     }
@@ -1214,10 +1130,9 @@ bool TDataSet::ScanFor(const std::string& keyFields, const Variant& keyValues, T
     if (fields.empty() || IsEmpty())
         return false;
     auto matches = [&] {
-        for (size_t i = 0; i < fields.size(); ++i)
-        {
-            const Variant key = fields.size() == 1 && !VarIsArray(keyValues) ? keyValues
-                                                                             : keyValues[static_cast<int>(i)];
+        for (size_t i = 0; i < fields.size(); ++i) {
+            const Variant key =
+                fields.size() == 1 && !VarIsArray(keyValues) ? keyValues : keyValues[static_cast<int>(i)];
             if (!ValuesMatch(fields[i]->GetAsVariant(), key, options))
                 return false;
         }
@@ -1226,13 +1141,10 @@ bool TDataSet::ScanFor(const std::string& keyFields, const Variant& keyValues, T
     const TBookmark start = GetBookmark();
     bool found = false;
     DisableControls();
-    try
-    {
+    try {
         First();
-        while (!m_eof)
-        {
-            if (matches())
-            {
+        while (!m_eof) {
+            if (matches()) {
                 found = true;
                 if (onFound)
                     onFound();
@@ -1242,9 +1154,7 @@ bool TDataSet::ScanFor(const std::string& keyFields, const Variant& keyValues, T
         }
         if ((!found || !moveThere) && !start.empty())
             GotoBookmark(start);
-    }
-    catch (...)
-    {
+    } catch (...) {
         EnableControls();
         throw;
     }
@@ -1257,7 +1167,8 @@ bool TDataSet::Locate(const std::string& keyFields, const Variant& keyValues, TL
     return ScanFor(keyFields, keyValues, options, true, nullptr);
 }
 
-Variant TDataSet::Lookup(const std::string& keyFields, const Variant& keyValues, const std::string& resultFields)
+Variant TDataSet::Lookup(const std::string& keyFields, const Variant& keyValues,
+                         const std::string& resultFields)
 {
     Variant result = Variant::Null();
     ScanFor(keyFields, keyValues, {}, false, [&] { result = FieldValues(resultFields); });
@@ -1269,8 +1180,7 @@ Variant TDataSet::Lookup(const std::string& keyFields, const Variant& keyValues,
 
 std::unique_ptr<TBlobStream> TDataSet::CreateBlobStream(TField* field, TBlobStreamMode mode)
 {
-    if (mode != bmRead)
-    {
+    if (mode != bmRead) {
         if (!(m_state == dsEdit || m_state == dsInsert || m_state == dsSetKey || m_state == dsCalcFields ||
               m_state == dsNewValue || m_state == dsInternalCalc || m_state == dsBrowse))
             DatabaseError(DBConsts::SNotEditing, this);

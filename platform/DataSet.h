@@ -161,7 +161,8 @@ class TDataSet : public TComponent
     virtual bool Locate(const std::string& keyFields, const Variant& keyValues, TLocateOptions options);
     // The ResultFields values of the first matching record (Null when none);
     // the position does not change.
-    virtual Variant Lookup(const std::string& keyFields, const Variant& keyValues, const std::string& resultFields);
+    virtual Variant Lookup(const std::string& keyFields, const Variant& keyValues,
+                           const std::string& resultFields);
 
     // --- Blobs
     // The default stream exchanges the whole value as one std::string with
@@ -322,8 +323,8 @@ class TDataSet : public TComponent
     static void Fire(const TDataSetNotifyEvent& event, TDataSet* self);
     // Scans from the first record for a match; restores the position when
     // `moveThere` is false or nothing matched.
-    bool ScanFor(const std::string& keyFields, const Variant& keyValues, TLocateOptions options, bool moveThere,
-                 const std::function<void()>& onFound);
+    bool ScanFor(const std::string& keyFields, const Variant& keyValues, TLocateOptions options,
+                 bool moveThere, const std::function<void()>& onFound);
 
     TFields m_fields{this};
     std::unique_ptr<TFieldDefs> m_fieldDefs;

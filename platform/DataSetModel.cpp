@@ -34,7 +34,8 @@ class TDataSetModel::Link : public TDataLink
     TDataSetModel& m_model;
 };
 
-TDataSetModel::TDataSetModel(QObject* parent) : QAbstractTableModel(parent), m_link(std::make_unique<Link>(*this))
+TDataSetModel::TDataSetModel(QObject* parent)
+    : QAbstractTableModel(parent), m_link(std::make_unique<Link>(*this))
 {
 }
 
@@ -82,13 +83,10 @@ void TDataSetModel::Rebuild()
     beginResetModel();
     ReadColumns();
     TDataSet* ds = DataSet();
-    if (ds == nullptr)
-    {
+    if (ds == nullptr) {
         m_rows.clear();
         m_atEnd = true;
-    }
-    else if (ds->State() == dsBrowse)
-    {
+    } else if (ds->State() == dsBrowse) {
         // Read again as many rows as the view had, so that it keeps its place.
         const size_t wanted = std::max<size_t>(m_rows.size(), FetchBlock);
         m_rows.clear();
@@ -109,21 +107,17 @@ std::vector<TDataSetModel::RowData> TDataSetModel::ReadRows(int count)
     m_reading = true;
     const TBookmark saved = ds->GetBookmark();
     ds->DisableControls();
-    try
-    {
+    try {
         if (m_rows.empty())
             ds->First();
-        else
-        {
+        else {
             ds->GotoBookmark(m_rows.back().Bookmark);
             ds->Next();
         }
-        while (!ds->Eof() && !ds->IsEmpty() && static_cast<int>(rows.size()) < count)
-        {
+        while (!ds->Eof() && !ds->IsEmpty() && static_cast<int>(rows.size()) < count) {
             RowData row;
             row.Bookmark = ds->GetBookmark();
-            for (TField* field : m_columns)
-            {
+            for (TField* field : m_columns) {
                 row.Display.push_back(QString::fromStdString(field->DisplayText()));
                 row.Edit.push_back(QString::fromStdString(field->Text()));
             }
@@ -133,9 +127,7 @@ std::vector<TDataSetModel::RowData> TDataSetModel::ReadRows(int count)
         m_atEnd = ds->Eof() || ds->IsEmpty();
         if (!saved.empty())
             ds->GotoBookmark(saved);
-    }
-    catch (const std::exception&)
-    {
+    } catch (const std::exception&) {
         // The rows read so far stay; reading more is not tried again.
         m_atEnd = true;
     }
@@ -167,25 +159,20 @@ void TDataSetModel::fetchMore(const QModelIndex& parent)
 void TDataSetModel::UpdateCurrentRow()
 {
     int row = -1;
-    if (TDataSet* ds = DataSet())
-    {
+    if (TDataSet* ds = DataSet()) {
         if (ds->State() == dsInsert)
             row = static_cast<int>(m_rows.size());
-        else
-        {
+        else {
             const TBookmark current = ds->GetBookmark();
-            for (size_t i = 0; i < m_rows.size() && !current.empty(); ++i)
-            {
-                if (ds->CompareBookmarks(m_rows[i].Bookmark, current) == 0)
-                {
+            for (size_t i = 0; i < m_rows.size() && !current.empty(); ++i) {
+                if (ds->CompareBookmarks(m_rows[i].Bookmark, current) == 0) {
                     row = static_cast<int>(i);
                     break;
                 }
             }
         }
     }
-    if (row != m_currentRow)
-    {
+    if (row != m_currentRow) {
         m_currentRow = row;
         emit currentRowChanged(row);
     }
@@ -226,22 +213,19 @@ QVariant TDataSetModel::data(const QModelIndex& index, int role) const
     const int column = index.column();
     if (column < 0 || column >= static_cast<int>(m_columns.size()))
         return {};
-    if (LiveRow(row))
-    {
-        try
-        {
+    if (LiveRow(row)) {
+        try {
             TField* field = m_columns[static_cast<size_t>(column)];
             return QString::fromStdString(role == Qt::DisplayRole ? field->DisplayText() : field->Text());
-        }
-        catch (const std::exception&)
-        {
+        } catch (const std::exception&) {
             return {};
         }
     }
     if (row < 0 || row >= static_cast<int>(m_rows.size()))
         return {};
     const RowData& data = m_rows[static_cast<size_t>(row)];
-    return role == Qt::DisplayRole ? data.Display[static_cast<size_t>(column)] : data.Edit[static_cast<size_t>(column)];
+    return role == Qt::DisplayRole ? data.Display[static_cast<size_t>(column)]
+                                   : data.Edit[static_cast<size_t>(column)];
 }
 
 QVariant TDataSetModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -259,13 +243,10 @@ Qt::ItemFlags TDataSetModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags result = QAbstractTableModel::flags(index);
     TField* field = ColumnField(index.column());
-    try
-    {
+    try {
         if (field != nullptr && field->CanModify())
             result |= Qt::ItemIsEditable;
-    }
-    catch (const std::exception&)
-    {
+    } catch (const std::exception&) {
     }
     return result;
 }
@@ -279,8 +260,7 @@ bool TDataSetModel::SetCurrentRow(int row)
         return true;
     if (row < 0 || row >= static_cast<int>(m_rows.size()))
         return false;
-    try
-    {
+    try {
         // Ending an edit may change the rows (and so the model) ...
         ds->CheckBrowseMode();
         if (row >= static_cast<int>(m_rows.size()))
@@ -289,9 +269,7 @@ bool TDataSetModel::SetCurrentRow(int row)
         m_reading = true;
         ds->GotoBookmark(m_rows[static_cast<size_t>(row)].Bookmark);
         m_reading = false;
-    }
-    catch (const std::exception&)
-    {
+    } catch (const std::exception&) {
         m_reading = false;
         return false;
     }
@@ -307,16 +285,13 @@ bool TDataSetModel::setData(const QModelIndex& index, const QVariant& value, int
     TDataSet* ds = DataSet();
     if (field == nullptr || ds == nullptr)
         return false;
-    try
-    {
+    try {
         if (!LiveRow(index.row()) && !SetCurrentRow(index.row()))
             return false;
         if (ds->State() == dsBrowse)
             ds->Edit();
         field->SetText(value.toString().toStdString());
-    }
-    catch (const std::exception&)
-    {
+    } catch (const std::exception&) {
         return false;
     }
     return true;

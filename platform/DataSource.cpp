@@ -7,23 +7,19 @@
 // ---------------------------------------------------------------------------
 // TDataSource
 
-TDataSource::TDataSource(TComponent* owner) : TComponent(owner)
-{
-}
+TDataSource::TDataSource(TComponent* owner) : TComponent(owner) {}
 
 TDataSource::~TDataSource()
 {
     // Links outlive their data source only as unbound links.
-    while (!m_dataLinks.empty())
-    {
+    while (!m_dataLinks.empty()) {
         TDataLink* link = m_dataLinks.back();
         m_dataLinks.pop_back();
         link->m_dataSource = nullptr;
         link->SetEditing(false);
         link->SetActive(false);
     }
-    if (m_dataSet != nullptr)
-    {
+    if (m_dataSet != nullptr) {
         m_dataSet->RemoveDataSource(this);
         m_dataSet = nullptr;
     }
@@ -60,8 +56,7 @@ bool TDataSource::IsLinkedTo(TDataSet* dataSet) const
     // Walks the chain of masters so that a dataset can never (indirectly)
     // follow itself.
     int guard = 0;
-    while (dataSet != nullptr && guard++ < 1000)
-    {
+    while (dataSet != nullptr && guard++ < 1000) {
         TDataSource* source = dataSet->GetDataSource();
         if (source == nullptr)
             return false;
@@ -87,8 +82,7 @@ void TDataSource::SetState(TDataSetState value)
     const TDataSetState prior = m_state;
     m_state = value;
     NotifyDataLinks(deUpdateState, 0);
-    if (!ComponentState().Contains(csDestroying))
-    {
+    if (!ComponentState().Contains(csDestroying)) {
         if (OnStateChange)
             OnStateChange(this);
         if (prior == dsInactive && OnDataChange)
@@ -113,16 +107,14 @@ void TDataSource::NotifyDataLinks(TDataEvent event, intptr_t info)
 
 void TDataSource::DataEvent(TDataEvent event, intptr_t info)
 {
-    if (event == deUpdateState)
-    {
+    if (event == deUpdateState) {
         UpdateState();
         return;
     }
     if (m_state == dsInactive)
         return;
     NotifyDataLinks(event, info);
-    switch (event)
-    {
+    switch (event) {
     case deFieldChange:
         if (OnDataChange)
             OnDataChange(this, reinterpret_cast<TField*>(info));
@@ -166,8 +158,7 @@ void TDataSource::RemoveDataLink(TDataLink* link)
 
 TDataLink::~TDataLink()
 {
-    if (m_dataSource != nullptr)
-    {
+    if (m_dataSource != nullptr) {
         TDataSource* source = m_dataSource;
         source->m_dataLinks.erase(std::remove(source->m_dataLinks.begin(), source->m_dataLinks.end(), this),
                                   source->m_dataLinks.end());
@@ -208,8 +199,7 @@ void TDataLink::SetBufferCount(int value)
     if (m_bufferCount == value)
         return;
     m_bufferCount = value;
-    if (m_active)
-    {
+    if (m_active) {
         UpdateRange();
         DataSet()->UpdateBufferCount();
         UpdateRange();
@@ -253,12 +243,9 @@ bool TDataLink::Edit()
 void TDataLink::UpdateRecord()
 {
     m_updating = true;
-    try
-    {
+    try {
         UpdateData();
-    }
-    catch (...)
-    {
+    } catch (...) {
         m_updating = false;
         throw;
     }
@@ -301,8 +288,7 @@ void TDataLink::SetEditing(bool value)
 
 void TDataLink::UpdateState()
 {
-    if (m_dataSource == nullptr)
-    {
+    if (m_dataSource == nullptr) {
         SetEditing(false);
         SetActive(false);
         return;
@@ -314,15 +300,13 @@ void TDataLink::UpdateState()
 
 void TDataLink::DataEvent(TDataEvent event, intptr_t info)
 {
-    if (event == deUpdateState)
-    {
+    if (event == deUpdateState) {
         UpdateState();
         return;
     }
     if (!m_active)
         return;
-    switch (event)
-    {
+    switch (event) {
     case deFieldChange:
     case deRecordChange:
         if (!m_updating)
@@ -330,11 +314,9 @@ void TDataLink::DataEvent(TDataEvent event, intptr_t info)
         break;
     case deDataSetChange:
     case deDataSetScroll:
-    case deLayoutChange:
-    {
+    case deLayoutChange: {
         int count = 0;
-        if (m_dataSource->State() != dsSetKey)
-        {
+        if (m_dataSource->State() != dsSetKey) {
             // Keep the active record inside this link's window.
             const int active = DataSet()->m_activeRecord;
             const int first = m_firstRecord + static_cast<int>(event == deDataSetScroll ? info : 0);
@@ -392,12 +374,10 @@ bool TFieldDataLink::Edit()
 
 void TFieldDataLink::UpdateField()
 {
-    if (Active() && !m_fieldName.empty())
-    {
+    if (Active() && !m_fieldName.empty()) {
         m_field = nullptr;
         SetField(DataSet()->FieldByName(m_fieldName));
-    }
-    else
+    } else
         SetField(nullptr);
 }
 
@@ -439,8 +419,7 @@ void TFieldDataLink::LayoutChanged()
 
 void TFieldDataLink::RecordChanged(TField* field)
 {
-    if (field == nullptr || field == m_field)
-    {
+    if (field == nullptr || field == m_field) {
         if (OnDataChange)
             OnDataChange(this);
         m_modified = false;
@@ -472,14 +451,11 @@ void TMasterDataLink::ActiveChanged()
     m_fields.clear();
     if (Active())
         m_fields = DataSet()->GetFieldList(m_fieldNames);
-    if (m_detail->Active() && !m_detail->ComponentState().Contains(csDestroying))
-    {
-        if (Active() && !m_fields.empty())
-        {
+    if (m_detail->Active() && !m_detail->ComponentState().Contains(csDestroying)) {
+        if (Active() && !m_fields.empty()) {
             if (OnMasterChange)
                 OnMasterChange(this);
-        }
-        else if (OnMasterDisable)
+        } else if (OnMasterDisable)
             OnMasterDisable(this);
     }
 }
@@ -493,6 +469,7 @@ void TMasterDataLink::CheckBrowseMode()
 void TMasterDataLink::RecordChanged(TField* field)
 {
     if (DataSource()->State() != dsSetKey && m_detail->Active() && !m_fields.empty() &&
-        (field == nullptr || std::find(m_fields.begin(), m_fields.end(), field) != m_fields.end()) && OnMasterChange)
+        (field == nullptr || std::find(m_fields.begin(), m_fields.end(), field) != m_fields.end()) &&
+        OnMasterChange)
         OnMasterChange(this);
 }

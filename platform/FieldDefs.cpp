@@ -15,8 +15,7 @@ void TFieldDef::SetName(const std::string& value)
 {
     if (m_name == value)
         return;
-    if (TFieldDefs* defs = FieldDefs())
-    {
+    if (TFieldDefs* defs = FieldDefs()) {
         TFieldDef* other = defs->FindDef(value);
         if (other != nullptr && other != this)
             DatabaseErrorFmt(DBConsts::SDuplicateFieldName, {value}, defs->DataSet());
@@ -69,8 +68,7 @@ int TFieldDef::FieldNo() const
 void TFieldDef::Assign(const TPersistent& source)
 {
     const auto* def = dynamic_cast<const TFieldDef*>(&source);
-    if (def == nullptr)
-    {
+    if (def == nullptr) {
         TCollectionItem::Assign(source);
         return;
     }
@@ -91,8 +89,7 @@ TField* TFieldDef::CreateField(TComponent* owner)
         DatabaseErrorFmt(DBConsts::SUnknownFieldType, {m_name});
     field->SetFieldName(m_name);
     // Text and byte fields take the definition's size; decimals their places.
-    switch (m_dataType)
-    {
+    switch (m_dataType) {
     case ftString:
     case ftFixedChar:
     case ftWideString:
@@ -137,16 +134,13 @@ TFieldDef* TFieldDefs::Add(const std::string& name, TFieldType dataType, int siz
         DatabaseErrorFmt(DBConsts::SDuplicateFieldName, {name}, m_dataSet);
     BeginUpdate();
     TFieldDef* def = nullptr;
-    try
-    {
+    try {
         def = AddFieldDef();
         def->SetName(name);
         def->SetDataType(dataType);
         def->SetSize(size);
         def->SetRequired(required);
-    }
-    catch (...)
-    {
+    } catch (...) {
         EndUpdate();
         throw;
     }
@@ -178,8 +172,7 @@ TFieldDef* TFieldDefs::Find(const std::string& name) const
 
 void TFieldDefs::Update()
 {
-    if (!m_updated && m_dataSet != nullptr)
-    {
+    if (!m_updated && m_dataSet != nullptr) {
         m_dataSet->InitFieldDefs();
         m_updated = true;
     }

@@ -78,7 +78,7 @@ class TFieldDefs : public TOwnedCollection
     TFieldDef* Add(const std::string& name, TFieldType dataType, int size = 0, bool required = false);
     // -1 when absent (names compared without regard to case).
     int IndexOf(const std::string& name) const;
-    TFieldDef* Find(const std::string& name) const; // raises "Field '%s' not found"
+    TFieldDef* Find(const std::string& name) const;    // raises "Field '%s' not found"
     TFieldDef* FindDef(const std::string& name) const; // null when absent
 
     // Whether the definitions reflect the dataset's cursor; cleared by changes.

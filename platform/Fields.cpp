@@ -8,8 +8,7 @@
 #include "platform/DateUtils.h"
 #include "platform/StringList.h"
 
-namespace
-{
+namespace {
 // The first `count` UTF-8 characters of `text`.
 std::string CutToCharacters(const std::string& text, int count)
 {
@@ -17,10 +16,13 @@ std::string CutToCharacters(const std::string& text, int count)
         return text;
     size_t pos = 0;
     int chars = 0;
-    while (pos < text.size() && chars < count)
-    {
+    while (pos < text.size() && chars < count) {
         const auto lead = static_cast<unsigned char>(text[pos]);
-        size_t len = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 1;
+        size_t len = lead < 0x80           ? 1
+                     : (lead >> 5) == 0x6  ? 2
+                     : (lead >> 4) == 0xE  ? 3
+                     : (lead >> 3) == 0x1E ? 4
+                                           : 1;
         pos = std::min(text.size(), pos + len);
         ++chars;
     }
@@ -36,22 +38,16 @@ std::string IntText(int64_t value)
 // ===========================================================================
 // TField
 
-TField::TField(TComponent* owner) : TComponent(owner)
-{
-}
+TField::TField(TComponent* owner) : TComponent(owner) {}
 
 TField::~TField()
 {
-    if (m_dataSet != nullptr)
-    {
+    if (m_dataSet != nullptr) {
         // An open dataset cannot lose a field; destructors cannot fail, so a
         // failing close is dropped here.
-        try
-        {
+        try {
             m_dataSet->Close();
-        }
-        catch (...)
-        {
+        } catch (...) {
         }
         m_dataSet->m_fields.Remove(this);
         m_dataSet = nullptr;
@@ -70,20 +66,17 @@ void TField::SetDataSet(TDataSet* dataSet)
         return;
     if (m_dataSet != nullptr)
         m_dataSet->CheckInactive();
-    if (dataSet != nullptr)
-    {
+    if (dataSet != nullptr) {
         dataSet->CheckInactive();
         if (!m_fieldName.empty() && dataSet->FindField(m_fieldName) != nullptr)
             DatabaseErrorFmt(DBConsts::SDuplicateFieldName, {m_fieldName}, dataSet);
     }
-    if (m_dataSet != nullptr)
-    {
+    if (m_dataSet != nullptr) {
         m_dataSet->m_fields.Remove(this);
         m_dataSet->FieldListChanged();
     }
     m_dataSet = dataSet;
-    if (m_dataSet != nullptr)
-    {
+    if (m_dataSet != nullptr) {
         m_dataSet->m_fields.Add(this);
         m_dataSet->FieldListChanged();
     }
@@ -91,8 +84,7 @@ void TField::SetDataSet(TDataSet* dataSet)
 
 void TField::SetFieldName(const std::string& value)
 {
-    if (m_dataSet != nullptr)
-    {
+    if (m_dataSet != nullptr) {
         m_dataSet->CheckInactive();
         TField* other = m_dataSet->FindField(value);
         if (other != nullptr && other != this)
@@ -180,8 +172,7 @@ void TField::PropertyChanged(bool layoutAffected)
 
 void TField::Bind(bool binding)
 {
-    if (binding && m_fieldKind == fkLookup)
-    {
+    if (binding && m_fieldKind == fkLookup) {
         if (m_lookupDataSet == nullptr || m_keyFields.empty() || m_lookupKeyFields.empty() ||
             m_lookupResultField.empty())
             DatabaseErrorFmt(DBConsts::SLookupInfoError, {DisplayName()}, m_dataSet);
@@ -192,8 +183,7 @@ void TField::Bind(bool binding)
 void TField::CalcLookupValue()
 {
     Variant value = Variant::Null();
-    if (m_lookupDataSet != nullptr && m_lookupDataSet->Active())
-    {
+    if (m_lookupDataSet != nullptr && m_lookupDataSet->Active()) {
         const Variant keys = m_dataSet->FieldValues(m_keyFields);
         bool anyNull = VarIsNull(keys);
         if (VarIsArray(keys))
@@ -234,8 +224,8 @@ void TField::SetData(const void* buffer)
     if (m_dataSet == nullptr)
         DatabaseErrorFmt(DBConsts::SDataSetMissing, {DisplayName()});
     const TDataSetState state = m_dataSet->State();
-    if (m_readOnly && state != dsSetKey && state != dsFilter && state != dsCalcFields && state != dsInternalCalc &&
-        state != dsNewValue)
+    if (m_readOnly && state != dsSetKey && state != dsFilter && state != dsCalcFields &&
+        state != dsInternalCalc && state != dsNewValue)
         DatabaseErrorFmt(DBConsts::SFieldReadOnly, {DisplayName()}, m_dataSet);
     if (OnValidate && state != dsCalcFields && state != dsInternalCalc)
         OnValidate(this);
@@ -248,8 +238,7 @@ bool TField::IsNull()
         return true;
     // A blob value is a string in the exchange format; other types are at
     // most 34 bytes (TBcd), a Variant or a string.
-    switch (m_dataType)
-    {
+    switch (m_dataType) {
     case ftString:
     case ftFixedChar:
     case ftWideString:
@@ -263,18 +252,15 @@ bool TField::IsNull()
     case ftDBaseOle:
     case ftTypedBinary:
     case ftOraBlob:
-    case ftOraClob:
-    {
+    case ftOraClob: {
         std::string value;
         return !GetData(&value);
     }
-    case ftVariant:
-    {
+    case ftVariant: {
         Variant value;
         return !GetData(&value);
     }
-    default:
-    {
+    default: {
         alignas(16) uint8_t scratch[64] = {};
         return !GetData(scratch);
     }
@@ -342,8 +328,7 @@ bool TField::CanModify()
 
 void TField::Assign(const TPersistent& source)
 {
-    if (const auto* field = dynamic_cast<const TField*>(&source))
-    {
+    if (const auto* field = dynamic_cast<const TField*>(&source)) {
         SetAsVariant(const_cast<TField*>(field)->GetAsVariant());
         return;
     }
@@ -573,8 +558,7 @@ std::string TGuidField::GetAsString()
 
 void TGuidField::SetAsStringImpl(const std::string& value)
 {
-    if (value.empty())
-    {
+    if (value.empty()) {
         Clear();
         return;
     }
@@ -604,24 +588,20 @@ TIntegerField::TIntegerField(TComponent* owner) : TNumericField(owner)
 
 bool TIntegerField::GetValue(int32_t& value)
 {
-    switch (DataType())
-    {
-    case ftSmallint:
-    {
+    switch (DataType()) {
+    case ftSmallint: {
         int16_t v = 0;
         const bool ok = GetData(&v);
         value = v;
         return ok;
     }
-    case ftWord:
-    {
+    case ftWord: {
         uint16_t v = 0;
         const bool ok = GetData(&v);
         value = v;
         return ok;
     }
-    default:
-    {
+    default: {
         int32_t v = 0;
         const bool ok = GetData(&v);
         value = v;
@@ -634,8 +614,7 @@ void TIntegerField::CheckRange(int64_t value)
 {
     int64_t min = m_minValue;
     int64_t max = m_maxValue;
-    if (min == 0 && max == 0)
-    {
+    if (min == 0 && max == 0) {
         min = m_minRange;
         max = m_maxRange;
     }
@@ -664,8 +643,7 @@ std::string TIntegerField::GetAsString()
 
 void TIntegerField::SetAsStringImpl(const std::string& value)
 {
-    if (value.empty())
-    {
+    if (value.empty()) {
         Clear();
         return;
     }
@@ -695,22 +673,18 @@ int64_t TIntegerField::GetAsLargeInt()
 void TIntegerField::SetAsLargeIntImpl(int64_t value)
 {
     CheckRange(value);
-    switch (DataType())
-    {
-    case ftSmallint:
-    {
+    switch (DataType()) {
+    case ftSmallint: {
         const auto v = static_cast<int16_t>(value);
         SetData(&v);
         break;
     }
-    case ftWord:
-    {
+    case ftWord: {
         const auto v = static_cast<uint16_t>(value);
         SetData(&v);
         break;
     }
-    default:
-    {
+    default: {
         const auto v = static_cast<int32_t>(value);
         SetData(&v);
         break;
@@ -790,8 +764,7 @@ std::string TLargeintField::GetAsString()
 
 void TLargeintField::SetAsStringImpl(const std::string& value)
 {
-    if (value.empty())
-    {
+    if (value.empty()) {
         Clear();
         return;
     }
@@ -885,8 +858,7 @@ std::string TFloatField::GetAsString()
 
 void TFloatField::SetAsStringImpl(const std::string& value)
 {
-    if (value.empty())
-    {
+    if (value.empty()) {
         Clear();
         return;
     }
@@ -997,8 +969,7 @@ std::string TBooleanField::GetAsString()
 
 void TBooleanField::SetAsStringImpl(const std::string& value)
 {
-    if (value.empty())
-    {
+    if (value.empty()) {
         Clear();
         return;
     }
@@ -1070,13 +1041,11 @@ std::string TDateTimeField::GetAsString()
 
 void TDateTimeField::SetAsStringImpl(const std::string& value)
 {
-    if (value.empty())
-    {
+    if (value.empty()) {
         Clear();
         return;
     }
-    switch (DataType())
-    {
+    switch (DataType()) {
     case ftDate:
         SetAsDateTimeImpl(StrToDate(value));
         break;
@@ -1131,8 +1100,7 @@ std::string TDateTimeField::GetText(bool displayText)
         return {};
     if (displayText && !m_displayFormat.empty())
         return FormatDateTime(m_displayFormat, value);
-    switch (DataType())
-    {
+    switch (DataType()) {
     case ftDate:
         return DateToStr(value);
     case ftTime:
@@ -1183,8 +1151,7 @@ std::string TSQLTimeStampField::GetAsString()
 
 void TSQLTimeStampField::SetAsStringImpl(const std::string& value)
 {
-    if (value.empty())
-    {
+    if (value.empty()) {
         Clear();
         return;
     }
@@ -1270,8 +1237,7 @@ std::string TBCDField::GetAsString()
 
 void TBCDField::SetAsStringImpl(const std::string& value)
 {
-    if (value.empty())
-    {
+    if (value.empty()) {
         Clear();
         return;
     }
@@ -1338,8 +1304,7 @@ void TBCDField::SetAsBCDImpl(const TBcd& value)
     // the decimal type does; a value whose integer part does not fit the
     // precision is refused rather than cut.
     TBcd stored = value;
-    if (Size() > 0 && BcdScale(value) > Size())
-    {
+    if (Size() > 0 && BcdScale(value) > Size()) {
         const int precision = m_precision > 0 ? m_precision : MaxFMTBcdFractionSize;
         if (!NormalizeBcd(value, stored, precision, Size()))
             RangeError(BcdToStr(value), "-", "+");
@@ -1593,12 +1558,10 @@ void TVariantField::SetAsDateTimeImpl(TDateTime value)
 
 std::unique_ptr<TField> NewFieldOfType(TFieldType type, TComponent* owner)
 {
-    switch (type)
-    {
+    switch (type) {
     case ftString:
         return std::make_unique<TStringField>(owner);
-    case ftFixedChar:
-    {
+    case ftFixedChar: {
         auto field = std::make_unique<TStringField>(owner);
         field->SetFixedChar(true);
         return field;
@@ -1639,8 +1602,7 @@ std::unique_ptr<TField> NewFieldOfType(TFieldType type, TComponent* owner)
         return std::make_unique<TVarBytesField>(owner);
     case ftMemo:
     case ftFmtMemo:
-    case ftOraClob:
-    {
+    case ftOraClob: {
         auto field = std::make_unique<TMemoField>(owner);
         field->SetDataType(type);
         return field;
@@ -1651,8 +1613,7 @@ std::unique_ptr<TField> NewFieldOfType(TFieldType type, TComponent* owner)
     case ftParadoxOle:
     case ftDBaseOle:
     case ftTypedBinary:
-    case ftOraBlob:
-    {
+    case ftOraBlob: {
         auto field = std::make_unique<TBlobField>(owner);
         field->SetDataType(type);
         return field;
@@ -1751,12 +1712,9 @@ TBlobStream::TBlobStream(TField* field, TBlobStreamMode mode)
 
 TBlobStream::~TBlobStream()
 {
-    try
-    {
+    try {
         Flush();
-    }
-    catch (...)
-    {
+    } catch (...) {
         // See the class comment: callers that must know call Flush first.
     }
 }

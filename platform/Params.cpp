@@ -9,8 +9,7 @@
 
 TFieldType VarTypeToDataType(TVarType varType)
 {
-    switch (varType & varTypeMask)
-    {
+    switch (varType & varTypeMask) {
     case varSmallint:
     case varShortInt:
     case varByte:
@@ -70,8 +69,7 @@ void TParam::Clear()
 void TParam::Assign(const TPersistent& source)
 {
     const auto* param = dynamic_cast<const TParam*>(&source);
-    if (param == nullptr)
-    {
+    if (param == nullptr) {
         TCollectionItem::Assign(source);
         return;
     }
@@ -101,9 +99,7 @@ void TParam::AssignFieldValue(TField* field, const Variant& value)
 // ---------------------------------------------------------------------------
 // TParams
 
-TParams::TParams(TPersistent* owner) : TOwnedCollection(owner, CollectionItemClass<TParam>())
-{
-}
+TParams::TParams(TPersistent* owner) : TOwnedCollection(owner, CollectionItemClass<TParam>()) {}
 
 TParam* TParams::CreateParam(TFieldType fieldType, const std::string& name, TParamType paramType)
 {
@@ -138,11 +134,9 @@ void TParams::RemoveParam(TParam* param)
 
 void TParams::AssignValues(const TParams& source)
 {
-    for (int i = 0; i < source.Count(); ++i)
-    {
+    for (int i = 0; i < source.Count(); ++i) {
         TParam* from = source.Items(i);
-        if (TParam* to = FindParam(from->Name()))
-        {
+        if (TParam* to = FindParam(from->Name())) {
             to->SetDataType(from->DataType());
             to->SetValue(from->Value());
             to->SetBound(from->Bound());
@@ -154,8 +148,7 @@ bool TParams::IsEqual(const TParams& other) const
 {
     if (Count() != other.Count())
         return false;
-    for (int i = 0; i < Count(); ++i)
-    {
+    for (int i = 0; i < Count(); ++i) {
         const TParam* a = Items(i);
         const TParam* b = other.Items(i);
         if (a->Name() != b->Name() || a->DataType() != b->DataType() || a->ParamType() != b->ParamType() ||
@@ -179,8 +172,7 @@ Variant TParams::ParamValues(const std::string& names) const
 void TParams::SetParamValues(const std::string& names, const Variant& values)
 {
     const std::vector<std::string> list = SplitFieldNames(names);
-    if (list.size() == 1)
-    {
+    if (list.size() == 1) {
         ParamByName(list[0])->SetValue(values);
         return;
     }
@@ -191,13 +183,13 @@ void TParams::SetParamValues(const std::string& names, const Variant& values)
 // ---------------------------------------------------------------------------
 // The ":Name" parser
 
-namespace
-{
+namespace {
 bool IsNameChar(char c)
 {
     const auto u = static_cast<unsigned char>(c);
     // Letters, digits, '_' and every byte of a UTF-8 sequence.
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u >= 0x80;
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' ||
+           u >= 0x80;
 }
 
 bool IsQuote(char c)
@@ -213,20 +205,15 @@ std::string Parse(const std::string& sql, const std::function<void(const std::st
     out.reserve(sql.size());
     size_t i = 0;
     const size_t n = sql.size();
-    while (i < n)
-    {
+    while (i < n) {
         const char c = sql[i];
-        if (IsQuote(c))
-        {
+        if (IsQuote(c)) {
             // A literal or quoted identifier runs to its closing quote (a
             // doubled quote stays inside); an unterminated one to the end.
             const size_t start = i++;
-            while (i < n)
-            {
-                if (sql[i] == c)
-                {
-                    if (i + 1 < n && sql[i + 1] == c)
-                    {
+            while (i < n) {
+                if (sql[i] == c) {
+                    if (i + 1 < n && sql[i + 1] == c) {
                         i += 2;
                         continue;
                     }
@@ -238,19 +225,15 @@ std::string Parse(const std::string& sql, const std::function<void(const std::st
             out.append(sql, start, i - start);
             continue;
         }
-        if (c == ':')
-        {
-            if (i + 1 < n && sql[i + 1] == ':')
-            {
+        if (c == ':') {
+            if (i + 1 < n && sql[i + 1] == ':') {
                 out += ':';
                 i += 2;
                 continue;
             }
-            if (i + 1 < n && sql[i + 1] == '"')
-            {
+            if (i + 1 < n && sql[i + 1] == '"') {
                 const size_t close = sql.find('"', i + 2);
-                if (close != std::string::npos && close > i + 2)
-                {
+                if (close != std::string::npos && close > i + 2) {
                     onParam(sql.substr(i + 2, close - i - 2));
                     out += '?';
                     i = close + 1;
@@ -260,8 +243,7 @@ std::string Parse(const std::string& sql, const std::function<void(const std::st
             size_t end = i + 1;
             while (end < n && IsNameChar(sql[end]))
                 ++end;
-            if (end > i + 1)
-            {
+            if (end > i + 1) {
                 onParam(sql.substr(i + 1, end - i - 1));
                 out += '?';
                 i = end;
@@ -292,16 +274,13 @@ std::string TParams::ParseSQL(const std::string& sql, bool doCreate)
     if (!doCreate)
         return Parse(sql, [](const std::string&) {});
     BeginUpdate();
-    try
-    {
+    try {
         Clear();
         // One parameter per name: a name used twice is one value, and a list
         // sent on as an object must not hold the same key twice.
         for (const std::string& name : ParseSQLParamNames(sql))
             AddParameter()->SetName(name);
-    }
-    catch (...)
-    {
+    } catch (...) {
         EndUpdate();
         throw;
     }

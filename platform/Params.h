@@ -73,7 +73,10 @@ class TParam : public TCollectionItem
     void SetAsDate(TDateTime value) { SetTyped(ftDate, Variant::FromDate(value)); }
     void SetAsTime(TDateTime value) { SetTyped(ftTime, Variant::FromDate(value)); }
     TSQLTimeStamp AsSQLTimeStamp() const { return IsNull() ? NullSQLTimeStamp : VarToSQLTimeStamp(m_value); }
-    void SetAsSQLTimeStamp(const TSQLTimeStamp& value) { SetTyped(ftTimeStamp, VarSQLTimeStampCreate(value)); }
+    void SetAsSQLTimeStamp(const TSQLTimeStamp& value)
+    {
+        SetTyped(ftTimeStamp, VarSQLTimeStampCreate(value));
+    }
 
     // Takes name, types, sizes and value of another parameter.
     void Assign(const TPersistent& source) override;

@@ -9,8 +9,7 @@
 #include "VectorDataSet.h"
 #include "platform/DataSetModel.h"
 
-namespace
-{
+namespace {
 class DataSetModelTest : public ::testing::Test
 {
   protected:

@@ -9,8 +9,7 @@
 
 #include "VectorDataSet.h"
 
-namespace
-{
+namespace {
 class DataSetTest : public ::testing::Test
 {
   protected:
@@ -27,8 +26,7 @@ class DataSetTest : public ::testing::Test
     {
         std::string out;
         ds.First();
-        while (!ds.Eof())
-        {
+        while (!ds.Eof()) {
             out += ds.FieldByName("NAME")->AsString() + ",";
             ds.Next();
         }
@@ -37,12 +35,9 @@ class DataSetTest : public ::testing::Test
 
     std::string Message(const std::function<void()>& action)
     {
-        try
-        {
+        try {
             action();
-        }
-        catch (const EDatabaseError& e)
-        {
+        } catch (const EDatabaseError& e) {
             return e.Message();
         }
         return "(no error)";
@@ -173,7 +168,6 @@ TEST_F(DataSetTest, InsertGoesBeforeTheCurrentRecordAppendAtTheEnd)
     ds.Post();
     EXPECT_EQ(newRecords, 2);
     EXPECT_EQ(Names(), "Ann,New,Bob,Cid,Dee,Eve,Last,");
-
 }
 
 TEST_F(DataSetTest, InsertRecordAndAppendRecordAddInOneStep)
@@ -197,7 +191,10 @@ TEST_F(DataSetTest, InsertRecordAndAppendRecordAddInOneStep)
 
     ds.First();
     ds.MoveBy(2);
-    EXPECT_EQ(Message([&] { ds.InsertRecord({Variant(), Variant("NoId")}); }), "Field 'ID' must have a value");
+    EXPECT_EQ(Message([&] {
+                  ds.InsertRecord({Variant(), Variant("NoId")});
+              }),
+              "Field 'ID' must have a value");
     EXPECT_EQ(ds.State(), dsBrowse);
     EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "Bob") << "a failed add stays where it was";
     EXPECT_EQ(ds.Rows().size(), 7u);
@@ -231,7 +228,8 @@ TEST_F(DataSetTest, ReadOnlyFieldsAndDatasets)
 {
     ds.Open();
     ds.FieldByName("NAME")->SetReadOnly(true);
-    EXPECT_EQ(Message([&] { ds.FieldByName("NAME")->SetAsString("x"); }), "People: Field 'NAME' cannot be modified");
+    EXPECT_EQ(Message([&] { ds.FieldByName("NAME")->SetAsString("x"); }),
+              "People: Field 'NAME' cannot be modified");
     EXPECT_EQ(ds.State(), dsBrowse);
     ds.SetReadOnlyDataSet(true);
     EXPECT_EQ(Message([&] { ds.Edit(); }), "People: Cannot modify a read-only dataset");
@@ -270,8 +268,8 @@ TEST_F(DataSetTest, EventOrderOfAnEditCycle)
     ds.FieldByName("NAME")->SetAsString("A");
     ds.Next();
     ds.Close();
-    const std::vector<std::string> expected = {"BeforeOpen", "AfterOpen",   "AfterScroll", "BeforeEdit",
-                                               "AfterEdit",  "BeforePost",  "AfterPost",   "BeforeScroll",
+    const std::vector<std::string> expected = {"BeforeOpen",  "AfterOpen",   "AfterScroll", "BeforeEdit",
+                                               "AfterEdit",   "BeforePost",  "AfterPost",   "BeforeScroll",
                                                "AfterScroll", "BeforeClose", "AfterClose"};
     EXPECT_EQ(log, expected);
 }
@@ -346,7 +344,8 @@ TEST_F(DataSetTest, PersistentFieldOfTheWrongTypeIsRefusedAtOpen)
     auto* name = new TIntegerField(&ds);
     name->SetFieldName("NAME");
     name->SetDataSet(&ds);
-    EXPECT_EQ(Message([&] { ds.Open(); }), "People: Type mismatch for field 'NAME', expecting: Integer actual: String");
+    EXPECT_EQ(Message([&] { ds.Open(); }),
+              "People: Type mismatch for field 'NAME', expecting: Integer actual: String");
     EXPECT_FALSE(ds.Active());
 }
 
@@ -360,9 +359,9 @@ TEST_F(DataSetTest, LookupFieldsReadTheirLookupDataset)
     cities.Open();
     cities.Last();
 
-    for (const char* n : {"ID", "NAME"})
-    {
-        TField* f = n == std::string("ID") ? static_cast<TField*>(new TIntegerField(&ds)) : new TStringField(&ds);
+    for (const char* n : {"ID", "NAME"}) {
+        TField* f =
+            n == std::string("ID") ? static_cast<TField*>(new TIntegerField(&ds)) : new TStringField(&ds);
         f->SetFieldName(n);
         f->SetDataSet(&ds);
     }
@@ -445,8 +444,7 @@ TEST_F(DataSetTest, LocateAndLookup)
         {"partial and case", "NAME", Variant("a"), {loPartialKey, loCaseInsensitive}, true, "Ann"},
         {"null key", "NAME", Variant::Null(), {}, false, "Ann"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(ds.Locate(c.Fields, c.Keys, c.Options), c.Found);
         EXPECT_EQ(ds.FieldByName("NAME")->AsString(), c.Name);
@@ -489,7 +487,8 @@ TEST_F(DataSetTest, FieldsCannotJoinOrLeaveAnOpenDataset)
     ds.Open();
     auto* extra = new TStringField(&ds);
     extra->SetFieldName("EXTRA");
-    EXPECT_EQ(Message([&] { extra->SetDataSet(&ds); }), "People: Cannot perform this operation on an open dataset");
+    EXPECT_EQ(Message([&] { extra->SetDataSet(&ds); }),
+              "People: Cannot perform this operation on an open dataset");
     ds.Close();
     auto* dup = new TStringField(&ds);
     dup->SetFieldName("X");

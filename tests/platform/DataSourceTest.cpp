@@ -8,8 +8,7 @@
 
 #include "VectorDataSet.h"
 
-namespace
-{
+namespace {
 // Writes every notice it hears into a shared log.
 class TRecordingLink : public TDataLink
 {
@@ -69,7 +68,8 @@ TEST_F(DataSourceTest, NoticesOfAnOpenEditPostClose)
     EXPECT_EQ(Take(), std::vector<std::string>({"CheckBrowseMode", "DataSetScrolled(1)"}));
 
     ds.Edit();
-    EXPECT_EQ(Take(), std::vector<std::string>({"CheckBrowseMode", "EditingChanged(on)", "RecordChanged(nil)"}));
+    EXPECT_EQ(Take(),
+              std::vector<std::string>({"CheckBrowseMode", "EditingChanged(on)", "RecordChanged(nil)"}));
 
     ds.FieldByName("NAME")->SetAsString("X");
     EXPECT_EQ(Take(), std::vector<std::string>({"RecordChanged(NAME)"}));
@@ -92,13 +92,16 @@ TEST_F(DataSourceTest, LinksHearNoticesLastAddedFirstAndGridsAfterSingleLinks)
     grid.SetDataSource(&src);
     last.SetDataSource(&src);
     std::vector<std::string> order;
-    src.OnDataChange = [&](TObject*, TField* f) { log.push_back(std::string("OnDataChange:") + (f ? "field" : "nil")); };
+    src.OnDataChange = [&](TObject*, TField* f) {
+        log.push_back(std::string("OnDataChange:") + (f ? "field" : "nil"));
+    };
     ds.Open();
     Take();
     ds.Last();
-    EXPECT_EQ(Take(), std::vector<std::string>({"last:CheckBrowseMode", "first:CheckBrowseMode", "CheckBrowseMode",
-                                                "grid:CheckBrowseMode", "last:DataSetChanged", "first:DataSetChanged",
-                                                "DataSetChanged", "grid:DataSetChanged", "OnDataChange:nil"}));
+    EXPECT_EQ(Take(),
+              std::vector<std::string>({"last:CheckBrowseMode", "first:CheckBrowseMode", "CheckBrowseMode",
+                                        "grid:CheckBrowseMode", "last:DataSetChanged", "first:DataSetChanged",
+                                        "DataSetChanged", "grid:DataSetChanged", "OnDataChange:nil"}));
     EXPECT_EQ(ds.BufferCount(), 3) << "the ring is as large as the largest link";
 }
 
@@ -171,8 +174,7 @@ TEST_F(DataSourceTest, GridLinkKeepsTheActiveRecordInItsWindow)
     // Painting rows: each row of the window becomes active for a moment.
     std::vector<int> ids;
     const int saved = grid.ActiveRecord();
-    for (int row = 0; row < grid.RecordCount(); ++row)
-    {
+    for (int row = 0; row < grid.RecordCount(); ++row) {
         grid.SetActiveRecord(row);
         ids.push_back(ds.FieldByName("ID")->AsInteger());
     }
@@ -191,7 +193,9 @@ TEST_F(DataSourceTest, FieldDataLinkShowsAndWritesItsField)
         events.push_back("data");
         shown = l->Field() != nullptr ? l->Field()->AsString() : "(none)";
     };
-    fieldLink.OnEditingChange = [&](TFieldDataLink* l) { events.push_back(l->Editing() ? "editing" : "browsing"); };
+    fieldLink.OnEditingChange = [&](TFieldDataLink* l) {
+        events.push_back(l->Editing() ? "editing" : "browsing");
+    };
     fieldLink.OnUpdateData = [&](TFieldDataLink* l) {
         events.push_back("update");
         l->Field()->SetAsString(typed);
@@ -228,13 +232,10 @@ TEST_F(DataSourceTest, FieldDataLinkWithoutItsFieldRaises)
     TFieldDataLink fieldLink;
     fieldLink.SetDataSource(&src);
     ds.Open();
-    try
-    {
+    try {
         fieldLink.SetFieldName("MISSING");
         FAIL() << "no error";
-    }
-    catch (const EDatabaseError& e)
-    {
+    } catch (const EDatabaseError& e) {
         EXPECT_EQ(std::string(e.Message()), "Field 'MISSING' not found");
     }
     EXPECT_EQ(fieldLink.Field(), nullptr);
@@ -262,8 +263,8 @@ TEST_F(DataSourceTest, MasterLinkFollowsTheMaster)
     ds.Close();
     // Naming the fields while the master is closed already tells the open
     // detail that it has no master.
-    EXPECT_EQ(events, std::vector<std::string>({"disable", "change:1", "change:2", "change:2", "change:22", "change:2",
-                                                "disable"}));
+    EXPECT_EQ(events, std::vector<std::string>({"disable", "change:1", "change:2", "change:2", "change:22",
+                                                "change:2", "disable"}));
 }
 
 TEST_F(DataSourceTest, CircularLinksAreRefused)
@@ -278,13 +279,10 @@ TEST_F(DataSourceTest, CircularLinksAreRefused)
     src.SetName("DataSource1");
     TDataSource loop;
     loop.SetName("Loop");
-    try
-    {
+    try {
         src.SetDataSet(&detail);
         FAIL() << "no error";
-    }
-    catch (const EDatabaseError& e)
-    {
+    } catch (const EDatabaseError& e) {
         EXPECT_EQ(std::string(e.Message()), "DataSource1: Circular datalinks are not allowed");
     }
     EXPECT_EQ(src.DataSet(), &ds);

@@ -8,16 +8,12 @@
 #include "VectorDataSet.h"
 #include "platform/DateUtils.h"
 
-namespace
-{
+namespace {
 std::string ErrorOf(const std::function<void()>& action)
 {
-    try
-    {
+    try {
         action();
-    }
-    catch (const Exception& e)
-    {
+    } catch (const Exception& e) {
         return e.Message();
     }
     return "(no error)";
@@ -62,16 +58,15 @@ class FieldsTest : public ::testing::Test
 TEST_F(FieldsTest, DefaultFieldClassesByType)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"S", "TStringField"},      {"W", "TWideStringField"}, {"SI", "TSmallintField"},
-        {"I", "TIntegerField"},     {"WO", "TWordField"},      {"L", "TLargeintField"},
-        {"B", "TBooleanField"},     {"F", "TFloatField"},      {"C", "TCurrencyField"},
-        {"BCD", "TBCDField"},       {"D", "TDateField"},       {"T", "TTimeField"},
-        {"DT", "TDateTimeField"},   {"TS", "TSQLTimeStampField"}, {"G", "TGuidField"},
-        {"M", "TMemoField"},        {"BL", "TBlobField"},      {"V", "TVariantField"},
+        {"S", "TStringField"},    {"W", "TWideStringField"},    {"SI", "TSmallintField"},
+        {"I", "TIntegerField"},   {"WO", "TWordField"},         {"L", "TLargeintField"},
+        {"B", "TBooleanField"},   {"F", "TFloatField"},         {"C", "TCurrencyField"},
+        {"BCD", "TBCDField"},     {"D", "TDateField"},          {"T", "TTimeField"},
+        {"DT", "TDateTimeField"}, {"TS", "TSQLTimeStampField"}, {"G", "TGuidField"},
+        {"M", "TMemoField"},      {"BL", "TBlobField"},         {"V", "TVariantField"},
         {"BY", "TBytesField"},
     };
-    for (const auto& [name, cls] : cases)
-    {
+    for (const auto& [name, cls] : cases) {
         SCOPED_TRACE(name);
         EXPECT_EQ(F(name)->ClassName(), cls);
         EXPECT_EQ(F(name)->DataType(), ds.FieldDefs().Find(name)->DataType());
@@ -100,21 +95,20 @@ TEST_F(FieldsTest, TextsOfValues)
         std::string Text;
     };
     const Case cases[] = {
-        {"S", "abcde"},      // cut to the size
+        {"S", "abcde"},             // cut to the size
         {"W", "\xC3\xA9t\xC3\xA9"}, // characters, not bytes
         {"SI", "-7"},
         {"L", "9000000000"},
         {"B", "True"},
         {"F", "2.5"},
-        {"BCD", "12.35"},    // rounded to its two places
+        {"BCD", "12.35"}, // rounded to its two places
         {"D", "02/29/2024"},
         {"T", "07:30:15"},
         {"DT", "02/29/2024 07:30:00"},
         {"G", "{01234567-89AB-CDEF-0123-456789ABCDEF}"},
-        {"I", ""},           // null
+        {"I", ""}, // null
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Field);
         EXPECT_EQ(F(c.Field)->AsString(), c.Text);
     }
@@ -167,9 +161,12 @@ TEST_F(FieldsTest, ConversionErrorsNameTheField)
         std::string Message;
     };
     const Case cases[] = {
-        {"integer text", [&] { F("I")->SetAsString("12x"); }, "'12x' is not a valid integer value for field 'I'"},
-        {"float text", [&] { F("F")->SetAsString("1,5"); }, "'1,5' is not a valid floating point value for field 'F'"},
-        {"boolean text", [&] { F("B")->SetAsString("maybe"); }, "'maybe' is not a valid boolean value for field 'B'"},
+        {"integer text", [&] { F("I")->SetAsString("12x"); },
+         "'12x' is not a valid integer value for field 'I'"},
+        {"float text", [&] { F("F")->SetAsString("1,5"); },
+         "'1,5' is not a valid floating point value for field 'F'"},
+        {"boolean text", [&] { F("B")->SetAsString("maybe"); },
+         "'maybe' is not a valid boolean value for field 'B'"},
         {"smallint range", [&] { F("SI")->SetAsInteger(40000); },
          "40000 is not a valid value for field 'SI'. The allowed range is -32768 to 32767"},
         {"word range", [&] { F("WO")->SetAsInteger(-1); },
@@ -178,8 +175,7 @@ TEST_F(FieldsTest, ConversionErrorsNameTheField)
         {"boolean as date", [&] { F("B")->SetAsDateTime(1); }, "Cannot access field 'B' as type DateTime"},
         {"bad guid", [&] { F("G")->SetAsString("{nope}"); }, "'{nope}' is not a valid GUID value"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(ErrorOf(c.Action), c.Message);
     }
@@ -242,7 +238,8 @@ TEST_F(FieldsTest, BlobFieldsGoThroughStreams)
     EXPECT_EQ(blob->AsString(), bytes + "!") << "a changed stream writes back when it goes";
     {
         auto stream = ds.CreateBlobStream(blob, bmRead);
-        EXPECT_EQ(ErrorOf([&] { stream->WriteBuffer("x", 1); }), "Unable to write into a read-only blob stream");
+        EXPECT_EQ(ErrorOf([&] { stream->WriteBuffer("x", 1); }),
+                  "Unable to write into a read-only blob stream");
     }
     ds.Post();
     // Writing from browse state starts an edit, which a read-only dataset refuses.
@@ -321,17 +318,16 @@ TEST(FieldDefs, CreatedFieldsTakeTheDefinition)
 TEST(FieldTypes, OrdinalsAndNames)
 {
     const std::pair<TFieldType, int> ordinals[] = {
-        {ftUnknown, 0},   {ftString, 1},     {ftSmallint, 2},   {ftInteger, 3},   {ftWord, 4},
-        {ftBoolean, 5},   {ftFloat, 6},      {ftCurrency, 7},   {ftBCD, 8},       {ftDate, 9},
-        {ftTime, 10},     {ftDateTime, 11},  {ftBytes, 12},     {ftVarBytes, 13}, {ftAutoInc, 14},
-        {ftBlob, 15},     {ftMemo, 16},      {ftGraphic, 17},   {ftFmtMemo, 18},  {ftParadoxOle, 19},
+        {ftUnknown, 0},   {ftString, 1},       {ftSmallint, 2}, {ftInteger, 3},    {ftWord, 4},
+        {ftBoolean, 5},   {ftFloat, 6},        {ftCurrency, 7}, {ftBCD, 8},        {ftDate, 9},
+        {ftTime, 10},     {ftDateTime, 11},    {ftBytes, 12},   {ftVarBytes, 13},  {ftAutoInc, 14},
+        {ftBlob, 15},     {ftMemo, 16},        {ftGraphic, 17}, {ftFmtMemo, 18},   {ftParadoxOle, 19},
         {ftDBaseOle, 20}, {ftTypedBinary, 21}, {ftCursor, 22},  {ftFixedChar, 23}, {ftWideString, 24},
-        {ftLargeint, 25}, {ftADT, 26},       {ftArray, 27},     {ftReference, 28}, {ftDataSet, 29},
-        {ftOraBlob, 30},  {ftOraClob, 31},   {ftVariant, 32},   {ftInterface, 33}, {ftIDispatch, 34},
-        {ftGuid, 35},     {ftTimeStamp, 36}, {ftFMTBcd, 37},
+        {ftLargeint, 25}, {ftADT, 26},         {ftArray, 27},   {ftReference, 28}, {ftDataSet, 29},
+        {ftOraBlob, 30},  {ftOraClob, 31},     {ftVariant, 32}, {ftInterface, 33}, {ftIDispatch, 34},
+        {ftGuid, 35},     {ftTimeStamp, 36},   {ftFMTBcd, 37},
     };
-    for (const auto& [type, ordinal] : ordinals)
-    {
+    for (const auto& [type, ordinal] : ordinals) {
         EXPECT_EQ(static_cast<int>(type), ordinal);
         EXPECT_EQ(FieldTypeFromOrdinal(ordinal), type);
     }

@@ -17,10 +17,17 @@ TEST(ParamsParseSQL, NamesAndText)
         std::string Text;
     };
     const Case cases[] = {
-        {"plain", "select * from T where A = :A and B=:b_2", {"A", "b_2"}, "select * from T where A = ? and B=?"},
-        {"in quotes", "where A = ':X' and B = \":Y\" and C = `:Z` and D = :D", {"D"},
+        {"plain",
+         "select * from T where A = :A and B=:b_2",
+         {"A", "b_2"},
+         "select * from T where A = ? and B=?"},
+        {"in quotes",
+         "where A = ':X' and B = \":Y\" and C = `:Z` and D = :D",
+         {"D"},
          "where A = ':X' and B = \":Y\" and C = `:Z` and D = ?"},
-        {"doubled quote inside a literal", "where A = 'it''s :no' and B = :B", {"B"},
+        {"doubled quote inside a literal",
+         "where A = 'it''s :no' and B = :B",
+         {"B"},
          "where A = 'it''s :no' and B = ?"},
         {"double colon", "select A::text, :P from T", {"P"}, "select A:text, ? from T"},
         {"repeated name", "where A = :V or B = :v", {"V"}, "where A = ? or B = ?"},
@@ -31,8 +38,7 @@ TEST(ParamsParseSQL, NamesAndText)
         {"utf-8 name", "where A = :\xC3\xA9t\xC3\xA9", {"\xC3\xA9t\xC3\xA9"}, "where A = ?"},
         {"trailing colon", "x = :", {}, "x = :"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(ParseSQLParamNames(c.Sql), c.Names);
         TParams params;
@@ -72,8 +78,7 @@ TEST(Params, TypedSettersChooseTheDataType)
         {"blob", [&] { p->SetAsBlob(std::string("\x01\x02", 2)); }, ftBlob, std::string("\x01\x02", 2)},
         {"bcd", [&] { p->SetAsBCD(StrToBcd("12.5")); }, ftBCD, "12.5"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         c.Set();
         EXPECT_EQ(p->DataType(), c.Type);
@@ -114,13 +119,10 @@ TEST(Params, FindingAssigningAndComparing)
     a.CreateParam(ftString, "Name", ptInputOutput)->SetAsString("x");
     EXPECT_EQ(a.ParamByName("ID"), a[0]);
     EXPECT_EQ(a.FindParam("nope"), nullptr);
-    try
-    {
+    try {
         a.ParamByName("nope");
         FAIL() << "no error";
-    }
-    catch (const EDatabaseError& e)
-    {
+    } catch (const EDatabaseError& e) {
         EXPECT_EQ(std::string(e.Message()), "Parameter 'nope' not found");
     }
     const Variant both = a.ParamValues("Id;Name");

@@ -71,12 +71,9 @@ class TVectorDataSet : public TDataSet
         m_filterRecord = &probe;
         const TDataSetState saved = SetTempState(dsFilter);
         bool accept = true;
-        try
-        {
+        try {
             accept = DoFilterRecord();
-        }
-        catch (...)
-        {
+        } catch (...) {
             RestoreState(saved);
             m_filterRecord = nullptr;
             throw;
@@ -99,30 +96,23 @@ class TVectorDataSet : public TDataSet
     {
         ++GetRecordCalls;
         const int count = static_cast<int>(m_rows.size());
-        if (mode == gmCurrent)
-        {
+        if (mode == gmCurrent) {
             if (m_cursor < 0 || m_cursor >= count || !Accepts(static_cast<size_t>(m_cursor)))
                 return grError;
-        }
-        else if (mode == gmNext)
-        {
+        } else if (mode == gmNext) {
             int i = m_cursor + 1;
             while (i < count && !Accepts(static_cast<size_t>(i)))
                 ++i;
-            if (i >= count)
-            {
+            if (i >= count) {
                 m_cursor = count;
                 return grEOF;
             }
             m_cursor = i;
-        }
-        else
-        {
+        } else {
             int i = std::min(m_cursor, count) - 1;
             while (i >= 0 && !Accepts(static_cast<size_t>(i)))
                 --i;
-            if (i < 0)
-            {
+            if (i < 0) {
                 m_cursor = -1;
                 return grBOF;
             }
@@ -141,8 +131,14 @@ class TVectorDataSet : public TDataSet
         return -1;
     }
 
-    void GetBookmarkData(TRecordBuffer buffer, void* data) override { std::memcpy(data, &Rec(buffer)->Id, 4); }
-    void SetBookmarkData(TRecordBuffer buffer, const void* data) override { std::memcpy(&Rec(buffer)->Id, data, 4); }
+    void GetBookmarkData(TRecordBuffer buffer, void* data) override
+    {
+        std::memcpy(data, &Rec(buffer)->Id, 4);
+    }
+    void SetBookmarkData(TRecordBuffer buffer, const void* data) override
+    {
+        std::memcpy(&Rec(buffer)->Id, data, 4);
+    }
     TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) override { return Rec(buffer)->Flag; }
     void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag value) override { Rec(buffer)->Flag = value; }
     void InternalGotoBookmark(const void* bookmark) override
@@ -184,8 +180,7 @@ class TVectorDataSet : public TDataSet
     {
         TDataSet::InternalPost();
         Record* rec = Rec(ActiveBuffer());
-        if (State() == dsEdit)
-        {
+        if (State() == dsEdit) {
             m_rows[static_cast<size_t>(IndexOfId(rec->Id))].Values = rec->Values;
             return;
         }
@@ -207,8 +202,7 @@ class TVectorDataSet : public TDataSet
 
     Record* ReadRecord()
     {
-        switch (State())
-        {
+        switch (State()) {
         case dsCalcFields:
             return Rec(CalcBuffer());
         case dsFilter:
@@ -228,16 +222,13 @@ class TVectorDataSet : public TDataSet
     bool GetFieldData(TField* field, void* buffer) override
     {
         Variant value = Variant::Null();
-        if (State() == dsOldValue)
-        {
+        if (State() == dsOldValue) {
             Record* rec = IsEmpty() ? nullptr : Rec(ActiveBuffer());
             const int index = rec != nullptr ? IndexOfId(rec->Id) : -1;
             if (rec == nullptr || rec->Flag != bfCurrent || index < 0 || field->FieldKind() != fkData)
                 return false;
             value = m_rows[static_cast<size_t>(index)].Values[static_cast<size_t>(field->FieldNo() - 1)];
-        }
-        else
-        {
+        } else {
             Record* rec = ReadRecord();
             if (rec == nullptr)
                 return false;
@@ -288,10 +279,8 @@ class TVectorDataSet : public TDataSet
     {
         CheckBrowseMode();
         int number = 0;
-        for (size_t i = 0; i < m_rows.size(); ++i)
-        {
-            if (Accepts(i) && ++number == value)
-            {
+        for (size_t i = 0; i < m_rows.size(); ++i) {
+            if (Accepts(i) && ++number == value) {
                 DoBeforeScroll();
                 m_cursor = static_cast<int>(i);
                 Resync({rmCenter});
@@ -312,8 +301,7 @@ class TVectorDataSet : public TDataSet
 
     static void ToBuffer(TFieldType type, const Variant& v, void* buffer)
     {
-        switch (type)
-        {
+        switch (type) {
         case ftSmallint:
             *static_cast<int16_t*>(buffer) = static_cast<int16_t>(v.AsInteger());
             break;
@@ -358,8 +346,7 @@ class TVectorDataSet : public TDataSet
 
     static Variant FromBuffer(TFieldType type, const void* buffer)
     {
-        switch (type)
-        {
+        switch (type) {
         case ftSmallint:
             return Variant(static_cast<int>(*static_cast<const int16_t*>(buffer)));
         case ftWord:
