@@ -1,0 +1,68 @@
+#include "Components/Controller/OrvaneBrowser4.h"
+
+#include "platform/FileUtils.h"
+#include "platform/SysUtils.h"
+
+#include <QCoreApplication>
+#include <QShowEvent>
+
+namespace {
+TovnVersionInfo s_programVersion;
+}
+
+const TovnVersionInfo& ProgramVersionInfo()
+{
+    return s_programVersion;
+}
+
+TfrmOrvaneBrowser4::TfrmOrvaneBrowser4(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName("frmOrvaneBrowser4");
+    resize(1094, 660);
+    s_programVersion = ovnVersionInfo(GetModuleFileName());
+    setWindowTitle(QCoreApplication::applicationName());
+    m_programPath = ovnGetProgramPath();
+    m_iniFileName = ovnGetDataPath() + ChangeFileExt(ExtractFileName(GetModuleFileName()), ".ini");
+    m_handle = AllocateHWnd(this, MainWindowClassName);
+    SetWindowForegroundHandler(m_handle, [this] { RestoreMainWindow(); });
+}
+
+TfrmOrvaneBrowser4::~TfrmOrvaneBrowser4()
+{
+    DeallocateHWnd(m_handle);
+}
+
+void TfrmOrvaneBrowser4::WndProc(TMessage& message)
+{
+    switch (message.Msg) {
+    case WM_RESTOREMAINWINDOW:
+        RestoreMainWindow();
+        break;
+    default:
+        break;
+    }
+}
+
+void TfrmOrvaneBrowser4::RestoreMainWindow()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TfrmOrvaneBrowser4::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TfrmOrvaneBrowser4::FormShow()
+{
+    // Shown again after the screen lock: nothing else to do.
+    if (m_locked)
+        return;
+    // The update helper waits for this file to go as the sign that the
+    // updated client runs; its absence is fine.
+    ovnDeleteFile(m_programPath + UpdateMarkerFileName);
+}

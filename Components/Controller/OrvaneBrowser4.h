@@ -1,0 +1,66 @@
+#pragma once
+// The client's main window. Its top-level window is registered under the
+// class name "TfrmOrvaneBrowser4", the key by which a second start of the
+// launcher finds the running copy and hands over to it (message 9912: back to
+// the normal state and to the front).
+//
+// This is the window's shell: registration, title, the hand-over message, the
+// session state flags and the start-up deletion of the update marker. Menus,
+// toolbars, sign-in and the module views are added to it by their own units.
+
+#include "Components/Controller/ovnUtils.h"
+#include "platform/Messages.h"
+
+#include <QMainWindow>
+#include <string>
+
+constexpr const char* MainWindowClassName = "TfrmOrvaneBrowser4";
+// The marker the update step leaves in the program folder; a client that
+// starts after an update deletes it to tell the update helper it runs.
+constexpr const char* UpdateMarkerFileName = "$update$";
+
+class TfrmOrvaneBrowser4 : public QMainWindow, public IMessageReceiver
+{
+    Q_OBJECT
+
+  public:
+    explicit TfrmOrvaneBrowser4(QWidget* parent = nullptr);
+    ~TfrmOrvaneBrowser4() override;
+
+    HWND Handle() const { return m_handle; }
+    // Folder of the program file, with a trailing delimiter.
+    const std::string& ProgramPath() const { return m_programPath; }
+    // Where the settings file lives (beside the program, or the per-user
+    // folder when the program folder cannot be written).
+    const std::string& IniFileName() const { return m_iniFileName; }
+
+    // Session state; both start cleared and change only through sign-in
+    // and log-off.
+    bool Logged() const { return m_logged; }
+    bool DBLogged() const { return m_dbLogged; }
+    // The alias of the data database signed in to; '' before.
+    const std::string& DataAlias() const { return m_dataAlias; }
+
+    void WndProc(TMessage& message) override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    // Message 9912: back to the normal window state and to the front.
+    void RestoreMainWindow();
+    // First-show steps that exist so far.
+    void FormShow();
+
+    HWND m_handle = NullHWnd;
+    std::string m_programPath;
+    std::string m_iniFileName;
+    bool m_logged = false;
+    bool m_dbLogged = false;
+    bool m_locked = false;
+    std::string m_dataAlias;
+};
+
+// The version record of the program file, read when the main window is
+// created (the sign-in sends its product version).
+const TovnVersionInfo& ProgramVersionInfo();

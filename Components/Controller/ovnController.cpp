@@ -1,0 +1,253 @@
+#include "Components/Controller/ovnController.h"
+
+#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/ovnUtils.h"
+#include "base/KldStrUtils.h"
+#include "platform/FileUtils.h"
+
+TovnController* Controller = nullptr;
+int32_t AppBrand = 0;
+std::string DefaultSetupFile;
+std::string DefaultUpdateURL;
+std::string DefaultConnectionURL;
+bool RestartBrowserOnClose = false;
+
+namespace {
+TfrmOrvaneBrowser4* s_mainForm = nullptr;
+}
+
+TBrandDefaults BrandDefaults(int32_t Brand)
+{
+    if (Brand == 0)
+        return {"orvane4setup.exe", "http://localhost:8081", "https://localhost:8444"};
+    return {"tlwsetup.exe", "http://localhost:8080", "https://localhost:8443"};
+}
+
+TfrmOrvaneBrowser4* ApplicationMainForm()
+{
+    return s_mainForm;
+}
+
+void FreeApplicationMainForm()
+{
+    delete s_mainForm;
+    s_mainForm = nullptr;
+}
+
+TSecurityRecord DecodeSecurityByte(uint8_t Value)
+{
+    TSecurityRecord r;
+    if (Value == 0)
+        return r;
+    r.Level = static_cast<TSecurityFlag>(Value >> 6);
+    r.A1 = (Value & 32) != 0;
+    r.A2 = (Value & 16) != 0;
+    r.A3 = (Value & 8) != 0;
+    r.A4 = (Value & 4) != 0;
+    r.A5 = (Value & 2) != 0;
+    r.A6 = (Value & 1) != 0;
+    return r;
+}
+
+// ---------------------------------------------------------------------------
+// TovnInfoList
+
+std::string TovnInfoList::InfoKey(const std::string& Name)
+{
+    return Trim(Name).empty() ? std::string("<default>") : Name;
+}
+
+TovnInfoObj* TovnInfoList::FindInfo(const std::string& Name) const
+{
+    const std::string key = InfoKey(Name);
+    for (int i = 0; i < Count(); ++i)
+        if (AnsiSameText(GetInfo(i)->Name, key))
+            return GetInfo(i);
+    return nullptr;
+}
+
+TovnInfoObj* TovnInfoList::AddInfo(const std::string& Name, const std::string& Text, int32_t ImageIndex)
+{
+    const std::string key = InfoKey(Name);
+    TovnInfoObj* item = FindInfo(Name);
+    if (!item) {
+        if (!Text.empty()) {
+            item = new TovnInfoObj(key, Text, ImageIndex);
+            Add(item);
+        }
+    } else if (Text.empty() && !Trim(Name).empty()) {
+        Remove(item);
+        item = nullptr;
+    }
+    if (item) {
+        item->Text = Text;
+        if (ImageIndex < 0)
+            item->ImageIndex = OnGetImageForKey ? OnGetImageForKey(key) : ImageIndex;
+        else
+            item->ImageIndex = ImageIndex;
+    }
+    Changed();
+    return item;
+}
+
+void TovnInfoList::EndUpdate()
+{
+    --m_updateCount;
+    Changed();
+}
+
+void TovnInfoList::Changed()
+{
+    if (m_updateCount == 0 && OnGetWindow)
+        PostMessage(OnGetWindow(), WM_INFOBARCHANGED, 0, 0);
+}
+
+// ---------------------------------------------------------------------------
+// TovnController
+
+TovnController::TovnController(TComponent* AOwner) : TComponent(AOwner)
+{
+    Controller = this;
+    // The log writes the controller's eight columns into the daily file.
+    Log.SetOnFormatLogLine([this](TObject* sender, TKldLogLevel level, const std::string& msg,
+                                  const std::string& source, const std::string& info, bool header) {
+        return DoFormatLogLine(sender, level, msg, source, info, header);
+    });
+    Log.SetFileName(MakeLogFileName(Date(), true));
+    Log.SetLogLevel(llDebug);
+    Log.SetEnabled(true);
+
+    const TBrandDefaults brand = BrandDefaults(AppBrand);
+    DefaultSetupFile = brand.SetupFile;
+    DefaultUpdateURL = brand.UpdateURL;
+    DefaultConnectionURL = brand.ConnectionURL;
+
+    m_user = std::make_unique<TAdminUser>();
+    // The preferences and the system preferences, the connection list (its
+    // default server := DefaultConnectionURL) come here.
+    m_infoList = std::make_unique<TovnInfoList>();
+    m_infoList->OnGetWindow = [this] { return m_browser ? m_browser->Handle() : NullHWnd; };
+    // The resource cache and the notification client (keep-alive on, key
+    // token name "id") come here.
+
+    // The window's own construction runs now; Params, Vars and Version do not
+    // exist yet at that moment.
+    m_browser = new TfrmOrvaneBrowser4();
+    if (!s_mainForm)
+        s_mainForm = m_browser;
+
+    m_params = std::make_unique<TParams>();
+    m_vars = std::make_unique<TVars>(m_params.get());
+    UpdateVersion();
+    Log.Debug("Application started. Controller version %s created successfully.", {m_version}, "BROWSER");
+}
+
+TovnController::~TovnController()
+{
+    if (m_active)
+        Close();
+    if (m_browser != s_mainForm)
+        delete m_browser;
+    m_browser = nullptr;
+    m_vars.reset();
+    m_params.reset();
+    m_infoList.reset();
+    m_user.reset();
+    Log.Debug("Application terminated. Controller destroyed successfully.", "BROWSER");
+    Log.SetOnFormatLogLine(nullptr);
+    if (Controller == this)
+        Controller = nullptr;
+}
+
+void TovnController::UpdateVersion()
+{
+    TDateTime fileDate = 0;
+    const std::string library = GetModuleFileNameOfAddress(reinterpret_cast<const void*>(&Controller));
+    FileAge(library, fileDate);
+    m_version = FormatDateTime("yyyy-mm-dd-hh-nn", fileDate);
+}
+
+void TovnController::SetActive(bool Value)
+{
+    if (Value)
+        Open();
+    else
+        Close();
+}
+
+void TovnController::Open()
+{
+    if (m_active)
+        return;
+    m_active = true;
+    if (OnOpen)
+        OnOpen(this);
+}
+
+void TovnController::Close()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    if (OnClose)
+        OnClose(this);
+}
+
+bool TovnController::GetConnected() const
+{
+    return m_browser && m_browser->Logged();
+}
+
+bool TovnController::GetDBConnected() const
+{
+    return GetConnected() && m_browser->DBLogged();
+}
+
+void TovnController::CheckLogged() const
+{
+    if (!GetConnected())
+        throw EovnController("Not logged");
+}
+
+void TovnController::CheckDBLogged() const
+{
+    if (!GetDBConnected())
+        throw EovnController("Not logged to DB");
+}
+
+TSecurityRecord TovnController::GetSecurity(int SecurityIndex) const
+{
+    // The system user has every right, whatever the bytes say.
+    if (m_user->UserType == "SYS")
+        return {sfFull, true, true, true, true, true, true};
+    const TMemoryStream& bytes = m_user->Security();
+    if (SecurityIndex < 0 || SecurityIndex >= bytes.Size())
+        return {};
+    return DecodeSecurityByte(bytes.Memory()[SecurityIndex]);
+}
+
+std::string TovnController::MakeLogFileName(TDateTime Date, bool ForceDir) const
+{
+    const std::string folder = ovnGetDataPath() + "log/";
+    if (ForceDir)
+        ovnMakePath(folder);
+    return folder + "ov4-" + FormatDateTime("yyyy-mm-dd", Date) + ".log";
+}
+
+std::string TovnController::GetAlias() const
+{
+    return m_browser ? m_browser->DataAlias() : std::string();
+}
+
+std::string TovnController::DoFormatLogLine(TObject* Sender, TKldLogLevel ALogLevel, const std::string& Msg,
+                                            const std::string& Source, const std::string& Info,
+                                            bool Header) const
+{
+    if (Header)
+        return "TimeStamp, LogLevel, Source, Message, Info, UserID, UserType, Database";
+    const std::string userId = m_user ? m_user->ID : std::string();
+    const std::string userType = m_user ? m_user->UserType : std::string();
+    return Format("%s, %s, %s, %s, %s, %s, %s, %s", FormatDateTime("yyyy-mm-dd@hh-nn-ss-zzz", Now()),
+                  SKldLogLevels[ALogLevel], Source, EscapeStr(Msg, ',', '"'), EscapeStr(Info, ',', '"'),
+                  userId, userType, GetAlias());
+}

@@ -1,0 +1,179 @@
+#pragma once
+// The one application controller, its globals and the controller's log line.
+//
+// The launcher sets AppBrand, creates the controller (which stores itself in
+// Controller), calls Open and runs the message loop; after the loop it frees
+// the controller and then the application's main form, and restarts the
+// program when RestartBrowserOnClose is set.
+//
+// The constructor binds the shared log to the daily file, picks the brand
+// defaults, creates the user record, the main window, the module variables
+// and reads its version. The preferences, the connection list, the resource
+// cache and the notification client join the construction with their units,
+// each at its place in the order (see TovnController::TovnController).
+
+#include "Components/Controller/GVars.h"
+#include "Components/Controller/ovnAdmin.h"
+#include "base/KldLogFile.h"
+#include "platform/Component.h"
+#include "platform/DateUtils.h"
+#include "platform/Messages.h"
+#include "platform/ObjectList.h"
+#include "platform/Params.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class TfrmOrvaneBrowser4;
+class TovnController;
+
+KLD_DECLARE_EXCEPTION(EovnController, Exception);
+
+// Exported globals of the controller library.
+extern TovnController* Controller;
+extern int32_t AppBrand; // 0 the maker's brand, any other value the product's
+extern std::string DefaultSetupFile;
+extern std::string DefaultUpdateURL;
+extern std::string DefaultConnectionURL;
+extern bool RestartBrowserOnClose;
+
+// Setup file and endpoints of a brand. The endpoints are configuration: base
+// addresses without a trailing path on this machine (brand 0: update
+// http://localhost:8081, application https://localhost:8444; other brands:
+// update http://localhost:8080, application https://localhost:8443); the
+// connection list in the settings file names the real servers.
+struct TBrandDefaults
+{
+    std::string SetupFile;
+    std::string UpdateURL;
+    std::string ConnectionURL;
+};
+TBrandDefaults BrandDefaults(int32_t Brand);
+
+// The application's main form: the first main window created becomes it, and
+// the application (the launcher) frees it after the controller.
+TfrmOrvaneBrowser4* ApplicationMainForm();
+void FreeApplicationMainForm();
+
+enum TSecurityFlag : uint8_t
+{
+    sfNo,
+    sfView,
+    sfModify,
+    sfFull
+};
+
+#pragma pack(push, 1)
+struct TSecurityRecord
+{
+    TSecurityFlag Level = sfNo;
+    bool A1 = false;
+    bool A2 = false;
+    bool A3 = false;
+    bool A4 = false;
+    bool A5 = false;
+    bool A6 = false;
+    bool operator==(const TSecurityRecord&) const = default;
+};
+#pragma pack(pop)
+static_assert(sizeof(TSecurityRecord) == 7);
+
+// The rights record a rights byte stands for (0 is no access).
+TSecurityRecord DecodeSecurityByte(uint8_t Value);
+
+// One item of the main window's info bar.
+class TovnInfoObj : public TObject
+{
+  public:
+    TovnInfoObj(const std::string& Name, const std::string& Text, int32_t ImageIndex)
+        : Name(Name), Text(Text), ImageIndex(ImageIndex)
+    {
+    }
+    std::string ClassName() const override { return "TovnInfoObj"; }
+    void Assign(const TovnInfoObj&) {}
+
+    std::string Name;
+    std::string Text;
+    int32_t ImageIndex;
+};
+
+// The info-bar items; owns them. Every change ends with Changed, which posts
+// 4026 to the main window while no update is open.
+class TovnInfoList : public TObjectList
+{
+  public:
+    TovnInfoList() : TObjectList(true) {}
+    std::string ClassName() const override { return "TovnInfoList"; }
+
+    TovnInfoObj* GetInfo(int Index) const { return static_cast<TovnInfoObj*>(Items(Index)); }
+    // The key is Name, or "<default>" for a blank name; case is ignored.
+    TovnInfoObj* FindInfo(const std::string& Name) const;
+    // Adds, updates or (empty text, named item) removes an item; the default
+    // item stays with an empty text. A negative ImageIndex asks
+    // OnGetImageForKey for the key's picture (left negative without it).
+    TovnInfoObj* AddInfo(const std::string& Name, const std::string& Text, int32_t ImageIndex);
+    void BeginUpdate() { ++m_updateCount; }
+    void EndUpdate();
+    void Changed();
+    int UpdateCount() const { return m_updateCount; }
+
+    std::function<int32_t(const std::string& Key)> OnGetImageForKey;
+    // Where Changed posts; the controller sets it to its main window's.
+    std::function<HWND()> OnGetWindow;
+
+  private:
+    static std::string InfoKey(const std::string& Name);
+    int m_updateCount = 0;
+};
+
+class TovnController : public TComponent
+{
+  public:
+    explicit TovnController(TComponent* AOwner = nullptr);
+    ~TovnController() override;
+    std::string ClassName() const override { return "TovnController"; }
+
+    bool Active() const { return m_active; }
+    void SetActive(bool Value);
+    void Open();
+    void Close();
+    TNotifyEvent OnOpen;
+    TNotifyEvent OnClose;
+
+    TAdminUser& User() const { return *m_user; }
+    TfrmOrvaneBrowser4* Browser() const { return m_browser; }
+    TParams& Params() const { return *m_params; }
+    TVars& Vars() const { return *m_vars; }
+    TovnInfoList& InfoList() const { return *m_infoList; }
+    const std::string& Version() const { return m_version; }
+
+    // Raise EovnController "Not logged" / "Not logged to DB" unless the main
+    // window is signed in (to a database).
+    void CheckLogged() const;
+    void CheckDBLogged() const;
+    bool GetConnected() const;
+    bool GetDBConnected() const;
+
+    TSecurityRecord GetSecurity(int SecurityIndex) const;
+
+    // Daily log file "ov4-yyyy-mm-dd.log" in the folder "log" of the data
+    // folder; with ForceDir the folder is made first.
+    std::string MakeLogFileName(TDateTime Date, bool ForceDir) const;
+    // The eight-column log line (or, with Header, the column names).
+    std::string DoFormatLogLine(TObject* Sender, TKldLogLevel ALogLevel, const std::string& Msg,
+                                const std::string& Source, const std::string& Info, bool Header) const;
+    // Alias of the current data database; '' without a window or database.
+    std::string GetAlias() const;
+
+  private:
+    void UpdateVersion();
+
+    bool m_active = false;
+    std::unique_ptr<TAdminUser> m_user;
+    std::unique_ptr<TovnInfoList> m_infoList;
+    TfrmOrvaneBrowser4* m_browser = nullptr; // owned here unless it is the main form
+    std::unique_ptr<TParams> m_params;
+    std::unique_ptr<TVars> m_vars;
+    std::string m_version;
+};

@@ -1,0 +1,3 @@
+#include "Components/Nembra/NembraDebugMode.h"
+
+bool NembraClientDebugMode = false;

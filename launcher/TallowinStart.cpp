@@ -1,0 +1,115 @@
+#include "launcher/TallowinStart.h"
+
+#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/ovnController.h"
+#include "Components/Controller/ovnSigning.h"
+#include "Components/Nembra/NembraDebugMode.h"
+#include "base/KldLogFile.h"
+#include "platform/DynLibs.h"
+#include "platform/Messages.h"
+#include "platform/Processes.h"
+#include "platform/Threads.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdlib>
+#include <iostream>
+
+namespace {
+
+constexpr WPARAM HandOverWParam = 61488;
+
+// Grabs the main window into `fileName` once it has been painted, then
+// closes it, which ends the message loop.
+void ScheduleScreenshot(const std::string& fileName)
+{
+    QTimer::singleShot(1500, [fileName] {
+        TfrmOrvaneBrowser4* form = ApplicationMainForm();
+        if (!form)
+            return;
+        if (!form->grab().save(QString::fromStdString(fileName), "PNG"))
+            std::cerr << "Tallowin: cannot save the screenshot to " << fileName << "\n";
+        form->close();
+    });
+}
+
+} // namespace
+
+TLauncherSwitches ParseLauncherSwitches(const std::vector<std::string>& args)
+{
+    TLauncherSwitches s;
+    s.Debug = FindCmdLineSwitch(args, "DEBUG", "-/", true);
+    s.Instances = FindCmdLineSwitch(args, "INSTANCES", "-/", true);
+    return s;
+}
+
+bool CheckModules(const std::vector<std::string>& modules)
+{
+    try {
+        for (const std::string& name : modules) {
+            if (name.empty())
+                continue;
+            ovnVerifyModule(name, false);
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool HandOverToRunningCopy()
+{
+    const HWND running = FindWindow(MainWindowClassName);
+    if (running == NullHWnd)
+        return false;
+    SetForegroundWindow(running);
+    PostMessage(running, WM_RESTOREMAINWINDOW, HandOverWParam, 0);
+    return true;
+}
+
+int RunTallowin(int argc, char** argv)
+{
+    const std::vector<std::string> args = GetCommandLineArgs();
+    const std::string programPath = ParamStr(0);
+    const std::string commandLine = GetCommandLine();
+
+    // A module whose trailer disagrees ends the program silently: nothing
+    // exists yet that could report it.
+    if (!CheckModules(GetLoadedModules()))
+        return 0;
+
+    const TLauncherSwitches switches = ParseLauncherSwitches(args);
+    NembraClientDebugMode = switches.Debug;
+    if (!switches.Instances && HandOverToRunningCopy())
+        return 0;
+
+    AppBrand = 1;
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName("Tallowin");
+
+    int exitCode = 0;
+    new TovnController(nullptr);
+    try {
+        Controller->Open();
+        if (TfrmOrvaneBrowser4* form = ApplicationMainForm())
+            form->show();
+        if (const char* shot = std::getenv(ScreenshotEnvVar); shot && *shot)
+            ScheduleScreenshot(shot);
+        app.exec();
+    } catch (...) {
+        ReportCurrentException("Tallowin");
+        exitCode = 1;
+    }
+    delete Controller;
+    Controller = nullptr;
+    FreeApplicationMainForm();
+    if (exitCode != 0)
+        return exitCode;
+
+    // The kept command line still starts with the program path, which the
+    // new copy receives as its first (unread) positional argument.
+    if (RestartBrowserOnClose)
+        ShellOpen(programPath, commandLine);
+    return 0;
+}

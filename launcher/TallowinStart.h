@@ -1,0 +1,32 @@
+#pragma once
+// The launcher's start-up: module check, switches, hand-over to a running
+// copy, controller life and restart. Tallowin.cpp only calls RunTallowin.
+
+#include <string>
+#include <vector>
+
+struct TLauncherSwitches
+{
+    bool Debug = false;     // "DEBUG": the server client's debug mode
+    bool Instances = false; // "INSTANCES": no search for a running copy
+};
+
+// Switches begin with "-" or "/" and are compared without regard to case;
+// args[0] is the program and is not read.
+TLauncherSwitches ParseLauncherSwitches(const std::vector<std::string>& args);
+
+// Verifies every module's trailer (unsigned modules pass). False at the first
+// failure of any kind.
+bool CheckModules(const std::vector<std::string>& modules);
+
+// Looks for a running copy's main window; when there is one, brings it to the
+// front, posts it 9912 (wParam 61488, lParam 0) and answers true.
+bool HandOverToRunningCopy();
+
+// The whole start-up; the process's exit code.
+int RunTallowin(int argc, char** argv);
+
+// With this environment variable set to a file name, the program saves a PNG
+// of its main window shortly after the start and closes it (demo runs
+// without a screen).
+constexpr const char* ScreenshotEnvVar = "TALLOWIN_SCREENSHOT";
