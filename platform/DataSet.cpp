@@ -199,7 +199,7 @@ void TDataSet::SetBufferCount(int value)
         if (m_currentRecord != -1)
             m_currentRecord -= delta;
         m_recordCount = std::min(m_recordCount - delta, value);
-        if (m_currentRecord >= value)
+        if (m_currentRecord < 0 || m_currentRecord >= value)
             m_currentRecord = -1;
     }
     SetBufListSize(value);
@@ -455,6 +455,7 @@ int TDataSet::MoveBy(int distance)
 
 void TDataSet::Resync(TResyncMode mode)
 {
+    CheckActive();
     TRecordBuffer spare = m_buffers[static_cast<size_t>(m_recordCount)];
     if (mode.Contains(rmExact)) {
         CursorPosChanged();

@@ -233,8 +233,10 @@ class TDataSet : public TComponent
     virtual void InternalInsert() {}
     virtual void InternalRefresh() {}
     virtual void InternalHandleException();
-    // Field values in the exchange format of Fields.h; false when Null.
-    // SetFieldData must end with DataEvent(deFieldChange, field).
+    // Field values in the exchange format of Fields.h; false when Null. A
+    // null buffer in GetFieldData only asks whether there is a value; in
+    // SetFieldData it makes the value Null. SetFieldData must end with
+    // DataEvent(deFieldChange, field).
     virtual bool GetFieldData(TField* field, void* buffer) = 0;
     virtual void SetFieldData(TField* field, const void* buffer) = 0;
     // Calculated fields: clear their storage in `buffer`.

@@ -236,35 +236,8 @@ bool TField::IsNull()
 {
     if (m_dataSet == nullptr || m_dataSet->State() == dsInactive)
         return true;
-    // A blob value is a string in the exchange format; other types are at
-    // most 34 bytes (TBcd), a Variant or a string.
-    switch (m_dataType) {
-    case ftString:
-    case ftFixedChar:
-    case ftWideString:
-    case ftBytes:
-    case ftVarBytes:
-    case ftBlob:
-    case ftMemo:
-    case ftGraphic:
-    case ftFmtMemo:
-    case ftParadoxOle:
-    case ftDBaseOle:
-    case ftTypedBinary:
-    case ftOraBlob:
-    case ftOraClob: {
-        std::string value;
-        return !GetData(&value);
-    }
-    case ftVariant: {
-        Variant value;
-        return !GetData(&value);
-    }
-    default: {
-        alignas(16) uint8_t scratch[64] = {};
-        return !GetData(scratch);
-    }
-    }
+    // No target: the dataset only answers whether there is a value.
+    return !GetData(nullptr);
 }
 
 void TField::Clear()

@@ -152,7 +152,8 @@ class TField : public TComponent
     bool CanModify();
 
     // Raw access in the exchange format (see the top of this file). GetData
-    // answers whether the field holds a value; SetData with null clears it.
+    // answers whether the field holds a value (a null buffer only asks);
+    // SetData with null clears it.
     bool GetData(void* buffer);
     void SetData(const void* buffer);
 

@@ -183,6 +183,29 @@ TEST_F(DataSourceTest, GridLinkKeepsTheActiveRecordInItsWindow)
     EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 4);
 }
 
+TEST_F(DataSourceTest, ShrinkingTheRingKeepsTheActiveRecord)
+{
+    TRecordingLink grid(log, "grid");
+    grid.SetBufferCount(5);
+    grid.SetDataSource(&src);
+    ds.Open();
+    ds.MoveBy(4);
+    EXPECT_EQ(grid.ActiveRecord(), 4);
+    grid.SetBufferCount(2);
+    EXPECT_EQ(ds.BufferCount(), 2);
+    EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 5);
+    EXPECT_EQ(grid.RecordCount(), 2);
+    EXPECT_EQ(grid.ActiveRecord(), 1);
+    ds.Next();
+    EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 6);
+    ds.Prior();
+    ds.Prior();
+    EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 4);
+    grid.SetDataSource(nullptr);
+    EXPECT_EQ(ds.BufferCount(), 1);
+    EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 4);
+}
+
 TEST_F(DataSourceTest, FieldDataLinkShowsAndWritesItsField)
 {
     TFieldDataLink fieldLink;
