@@ -1,5 +1,7 @@
 #include "platform/Processes.h"
 
+#include "platform/FileUtils.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -133,6 +135,11 @@ std::string GetCommandLine()
 
 std::string ParamStr(int index)
 {
+    if (index == 0) {
+        const std::string program = GetModuleFileName();
+        if (!program.empty())
+            return program;
+    }
     const auto args = GetCommandLineArgs();
     if (index < 0 || std::size_t(index) >= args.size())
         return "";

@@ -26,7 +26,8 @@ std::string JoinCommandLine(const std::vector<std::string>& args);
 // (/proc/self/cmdline), and the same joined by the rules above.
 std::vector<std::string> GetCommandLineArgs();
 std::string GetCommandLine();
-// Argument i (0 = the program as started); '' past the end.
+// Argument i; '' past the end. ParamStr(0) is the full path of the program
+// file, as the run-time library gives it, whatever folder is current now.
 std::string ParamStr(int index);
 int ParamCount();
 // True when an argument (after the program) is one of `chars` followed by

@@ -97,7 +97,8 @@ TEST(CommandLine, ThisProcessAndSwitches)
     const Args args = GetCommandLineArgs();
     ASSERT_FALSE(args.empty());
     EXPECT_EQ(ParamCount(), int(args.size()) - 1);
-    EXPECT_EQ(ParamStr(0), args[0]);
+    EXPECT_EQ(ParamStr(0), GetModuleFileName()) << "the full path, not argv[0] as typed";
+    EXPECT_EQ(ParamStr(1), args.size() > 1 ? args[1] : "");
     EXPECT_EQ(ParamStr(ParamCount() + 1), "");
     EXPECT_EQ(SplitCommandLine(GetCommandLine()), args);
 
