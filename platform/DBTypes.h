@@ -259,6 +259,7 @@ inline constexpr const char* SFieldIndexError = "Field index out of range";
 inline constexpr const char* SNotABlobField = "Field '%s' is not a blob field";
 inline constexpr const char* SBlobReadOnly = "Unable to write into a read-only blob stream";
 inline constexpr const char* SInvalidFieldTypeOrdinal = "Invalid field type ordinal: %d";
+inline constexpr const char* SBcdOverflow = "BCD overflow: %s does not fit field '%s' (%d digits, %d places)";
 } // namespace DBConsts
 
 // Raises EDatabaseError with `message`, prefixed "Name: " when `component`

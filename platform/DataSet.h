@@ -294,6 +294,8 @@ class TDataSet : public TComponent
     Variant GetStateFieldValue(TDataSetState state, TField* field);
     // Calls OnFilterRecord (accept stays true without a handler).
     bool DoFilterRecord();
+    // For FindRecord overrides: the answer Found() gives.
+    void SetFound(bool value) { m_found = value; }
     void DoBeforeScroll();
     void DoAfterScroll();
 

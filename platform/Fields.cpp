@@ -1273,14 +1273,14 @@ TBcd TBCDField::GetAsBCD()
 
 void TBCDField::SetAsBCDImpl(const TBcd& value)
 {
-    // Keep the declared places (Size) when the value has more, rounding as
-    // the decimal type does; a value whose integer part does not fit the
-    // precision is refused rather than cut.
+    // With a declared precision the value is written with Size places and
+    // must fit the digits (refused rather than cut); without one, only more
+    // places than Size are rounded away, as the decimal type does.
     TBcd stored = value;
-    if (Size() > 0 && BcdScale(value) > Size()) {
+    if (m_precision > 0 || (Size() > 0 && BcdScale(value) > Size())) {
         const int precision = m_precision > 0 ? m_precision : MaxFMTBcdFractionSize;
         if (!NormalizeBcd(value, stored, precision, Size()))
-            RangeError(BcdToStr(value), "-", "+");
+            DatabaseErrorFmt(DBConsts::SBcdOverflow, {BcdToStr(value), DisplayName(), precision, Size()});
     }
     SetData(&stored);
 }

@@ -174,12 +174,17 @@ TEST_F(FieldsTest, ConversionErrorsNameTheField)
         {"date as boolean", [&] { F("D")->AsBoolean(); }, "Cannot access field 'D' as type Boolean"},
         {"boolean as date", [&] { F("B")->SetAsDateTime(1); }, "Cannot access field 'B' as type DateTime"},
         {"bad guid", [&] { F("G")->SetAsString("{nope}"); }, "'{nope}' is not a valid GUID value"},
+        {"decimal too large", [&] { F("BCD")->SetAsString("123456789.5"); },
+         "BCD overflow: 123456789.5 does not fit field 'BCD' (10 digits, 2 places)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         EXPECT_EQ(ErrorOf(c.Action), c.Message);
     }
     EXPECT_TRUE(F("SI")->IsNull()) << "a refused value changes nothing";
+    EXPECT_TRUE(F("BCD")->IsNull());
+    F("BCD")->SetAsString("12345678.994");
+    EXPECT_EQ(F("BCD")->AsString(), "12345678.99") << "eight digits before the point still fit";
     auto* i = static_cast<TIntegerField*>(F("I"));
     i->SetMinValue(1);
     i->SetMaxValue(10);
