@@ -97,8 +97,13 @@ void TDataSet::SetActive(bool value)
         try {
             OpenCursor(false);
         } catch (...) {
-            if (m_state != dsOpening)
-                OpenCursorComplete();
+            // The open's own error is the one to report, not a failure of
+            // the clean-up after it.
+            try {
+                if (m_state != dsOpening)
+                    OpenCursorComplete();
+            } catch (...) {
+            }
             throw;
         }
         if (m_state != dsOpening)
