@@ -1,0 +1,322 @@
+#include "Components/Controller/ovnController.h"
+#include "Components/Controller/OrvaneBrowser4.h"
+#include "PrivateRuntimeDir.h"
+#include "TempFolder.h"
+#include "base/KldLogFile.h"
+#include "platform/StringList.h"
+
+#include <QApplication>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+std::string ReadText(const std::string& fileName)
+{
+    std::ifstream in(fileName, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Lines of a log file without their CR LF.
+std::vector<std::string> LogLines(const std::string& fileName)
+{
+    std::vector<std::string> lines;
+    std::stringstream s(ReadText(fileName));
+    for (std::string line; std::getline(s, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Each test gets its own data folder and controller; the log goes back to
+// its default state afterwards.
+class ControllerTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        ovnSetDataPath(m_dir.Path());
+        AppBrand = 1;
+        m_controller = new TovnController(nullptr);
+    }
+    void TearDown() override
+    {
+        delete m_controller;
+        FreeApplicationMainForm();
+        Log.SetEnabled(false);
+        ovnSetDataPath("");
+        AppBrand = 0;
+    }
+    std::string TodayLog() const
+    {
+        return m_dir.Path() + "log/ov4-" + FormatDateTime("yyyy-mm-dd", Date()) + ".log";
+    }
+
+    TTempFolder m_dir;
+    TovnController* m_controller = nullptr;
+};
+
+} // namespace
+
+TEST_F(ControllerTest, ConstructionBindsLogAndStoresItself)
+{
+    EXPECT_EQ(m_controller, Controller);
+    EXPECT_FALSE(m_controller->Active());
+    EXPECT_EQ("tlwsetup.exe", DefaultSetupFile);
+    EXPECT_EQ(BrandDefaults(1).UpdateURL, DefaultUpdateURL);
+    EXPECT_EQ(BrandDefaults(1).ConnectionURL, DefaultConnectionURL);
+    ASSERT_NE(nullptr, m_controller->Browser());
+    EXPECT_EQ(m_controller->Browser(), ApplicationMainForm());
+    EXPECT_EQ(0, m_controller->Params().Count());
+    EXPECT_EQ(16u, m_controller->Version().size()); // yyyy-mm-dd-hh-nn
+
+    EXPECT_EQ(TodayLog(), Log.FileName());
+    EXPECT_EQ(llDebug, Log.LogLevel());
+    const std::vector<std::string> lines = LogLines(TodayLog());
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ("TimeStamp, LogLevel, Source, Message, Info, UserID, UserType, Database", lines[0]);
+    EXPECT_NE(std::string::npos, lines[1].find(", DEBUG, BROWSER, Application started. Controller version " +
+                                               m_controller->Version() + " created successfully., , , , "));
+}
+
+TEST_F(ControllerTest, DestructionLogsAndUnbinds)
+{
+    delete m_controller;
+    m_controller = nullptr;
+    EXPECT_EQ(nullptr, Controller);
+    std::vector<std::string> lines = LogLines(TodayLog());
+    ASSERT_EQ(3u, lines.size());
+    EXPECT_NE(std::string::npos,
+              lines[2].find(", DEBUG, BROWSER, Application terminated. Controller destroyed "
+                            "successfully., , , , "));
+    // Later lines use the log's default layout again.
+    Log.Debug("after", "TEST");
+    lines = LogLines(TodayLog());
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_EQ(std::string::npos, lines[3].find(", , , "));
+    EXPECT_NE(std::string::npos, lines[3].find("after"));
+}
+
+TEST_F(ControllerTest, BrandZeroDefaults)
+{
+    const TBrandDefaults zero = BrandDefaults(0);
+    EXPECT_EQ("orvane4setup.exe", zero.SetupFile);
+    EXPECT_EQ("tlwsetup.exe", BrandDefaults(7).SetupFile);
+    for (const TBrandDefaults& b : {zero, BrandDefaults(1)}) {
+        EXPECT_EQ(0u, b.UpdateURL.rfind("http://", 0));
+        EXPECT_EQ(0u, b.ConnectionURL.rfind("https://", 0));
+        EXPECT_NE('/', b.ConnectionURL.back());
+    }
+}
+
+TEST_F(ControllerTest, LogFileName)
+{
+    const TDateTime day = EncodeDate(2024, 3, 5);
+    EXPECT_EQ(m_dir.Path() + "log/ov4-2024-03-05.log", m_controller->MakeLogFileName(day, false));
+    ovnSetDataPath(m_dir.Path() + "other");
+    EXPECT_EQ(m_dir.Path() + "other/log/ov4-2024-03-05.log", m_controller->MakeLogFileName(day, false));
+    EXPECT_FALSE(DirectoryExists(m_dir.Path() + "other/log"));
+    m_controller->MakeLogFileName(day, true);
+    EXPECT_TRUE(DirectoryExists(m_dir.Path() + "other/log"));
+}
+
+TEST_F(ControllerTest, LogLineColumns)
+{
+    struct Case
+    {
+        const char* Desc;
+        std::string Msg, Info;
+        const char* Expected; // the line after the time stamp
+    };
+    const Case cases[] = {
+        {"plain", "hello", "", ", INFO, SRC, hello, , , , "},
+        {"comma quotes the field", "a,b", "x", ", INFO, SRC, \"a,b\", x, , , "},
+        {"line break and backslash", "one\r\ntwo\\", "i,\"j\"",
+         ", INFO, SRC, one\\0D\\0Atwo\\\\, \"i,\"\"j\"\"\", , , "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        const std::string line = m_controller->DoFormatLogLine(&Log, llInfo, c.Msg, "SRC", c.Info, false);
+        ASSERT_GE(line.size(), 23u);
+        EXPECT_EQ(c.Expected, line.substr(23));
+        // yyyy-mm-dd@hh-nn-ss-zzz
+        EXPECT_EQ('@', line[10]);
+        EXPECT_EQ('-', line[19]);
+    }
+    m_controller->User().ID = "jdoe";
+    m_controller->User().UserType = "USR";
+    EXPECT_EQ(", CRITICAL, S, m, , jdoe, USR, ",
+              m_controller->DoFormatLogLine(&Log, llCritical, "m", "S", "", false).substr(23));
+    EXPECT_EQ("TimeStamp, LogLevel, Source, Message, Info, UserID, UserType, Database",
+              m_controller->DoFormatLogLine(&Log, llInfo, "", "", "", true));
+}
+
+TEST_F(ControllerTest, OpenCloseAndActive)
+{
+    int opened = 0, closed = 0;
+    m_controller->OnOpen = [&](TObject* sender) {
+        EXPECT_EQ(m_controller, sender);
+        ++opened;
+    };
+    m_controller->OnClose = [&](TObject*) { ++closed; };
+    m_controller->Open();
+    m_controller->Open();
+    EXPECT_TRUE(m_controller->Active());
+    EXPECT_EQ(1, opened);
+    m_controller->SetActive(false);
+    m_controller->Close();
+    EXPECT_FALSE(m_controller->Active());
+    EXPECT_EQ(1, closed);
+    m_controller->SetActive(true);
+    EXPECT_EQ(2, opened);
+    // The destructor closes a controller that is still active.
+    delete m_controller;
+    m_controller = nullptr;
+    EXPECT_EQ(2, closed);
+}
+
+TEST_F(ControllerTest, SessionChecks)
+{
+    EXPECT_FALSE(m_controller->GetConnected());
+    EXPECT_FALSE(m_controller->GetDBConnected());
+    try {
+        m_controller->CheckLogged();
+        ADD_FAILURE();
+    } catch (const EovnController& e) {
+        EXPECT_EQ("Not logged", e.Message());
+    }
+    try {
+        m_controller->CheckDBLogged();
+        ADD_FAILURE();
+    } catch (const EovnController& e) {
+        EXPECT_EQ("Not logged to DB", e.Message());
+    }
+}
+
+TEST_F(ControllerTest, GetSecurityByIndex)
+{
+    TAdminUser& user = m_controller->User();
+    const uint8_t bytes[] = {0, 127, 192};
+    user.Security().WriteBuffer(bytes, 3);
+    const TSecurityRecord none{};
+    const TSecurityRecord all{sfFull, true, true, true, true, true, true};
+    EXPECT_EQ(none, m_controller->GetSecurity(0));
+    EXPECT_EQ((TSecurityRecord{sfView, true, true, true, true, true, true}), m_controller->GetSecurity(1));
+    EXPECT_EQ((TSecurityRecord{sfFull, false, false, false, false, false, false}),
+              m_controller->GetSecurity(2));
+    EXPECT_EQ(none, m_controller->GetSecurity(3));
+    EXPECT_EQ(none, m_controller->GetSecurity(-1));
+    user.UserType = "sys"; // case matters
+    EXPECT_EQ(none, m_controller->GetSecurity(0));
+    user.UserType = "SYS";
+    EXPECT_EQ(all, m_controller->GetSecurity(-1));
+    EXPECT_EQ(all, m_controller->GetSecurity(0));
+    EXPECT_EQ(all, m_controller->GetSecurity(1000));
+}
+
+namespace {
+// Counts 4026 notices posted to a window.
+class TInfoReceiver : public IMessageReceiver
+{
+  public:
+    TInfoReceiver() : Handle(AllocateHWnd(this)) {}
+    ~TInfoReceiver() { DeallocateHWnd(Handle); }
+    void WndProc(TMessage& m) override
+    {
+        if (m.Msg == WM_INFOBARCHANGED)
+            ++Count;
+    }
+    HWND Handle;
+    int Count = 0;
+};
+} // namespace
+
+TEST(TovnInfoList, AddFindRemove)
+{
+    TInfoReceiver window;
+    TovnInfoList list;
+    list.OnGetWindow = [&] { return window.Handle; };
+    list.OnGetImageForKey = [](const std::string& key) { return key == "FACILITY" ? 9 : 4; };
+
+    EXPECT_EQ(nullptr, list.AddInfo("FACILITY", "", 1)); // nothing to remove, nothing added
+    TovnInfoObj* def = list.AddInfo("  ", "Welcome", -1);
+    ASSERT_NE(nullptr, def);
+    EXPECT_EQ("<default>", def->Name);
+    EXPECT_EQ(4, def->ImageIndex);
+    TovnInfoObj* fac = list.AddInfo("FACILITY", "North", -1);
+    ASSERT_NE(nullptr, fac);
+    EXPECT_EQ(9, fac->ImageIndex);
+    EXPECT_EQ(fac, list.FindInfo("facility"));
+    EXPECT_EQ(def, list.FindInfo(""));
+    EXPECT_EQ(fac, list.AddInfo("Facility", "South", 2));
+    EXPECT_EQ("South", fac->Text);
+    EXPECT_EQ(2, fac->ImageIndex);
+
+    // The default item stays with an empty text; a named one goes.
+    EXPECT_EQ(def, list.AddInfo("", "", 3));
+    EXPECT_EQ("", def->Text);
+    EXPECT_EQ(nullptr, list.AddInfo("FACILITY", "", 0));
+    EXPECT_EQ(nullptr, list.FindInfo("FACILITY"));
+    EXPECT_EQ(1, list.Count());
+
+    QApplication::processEvents();
+    EXPECT_EQ(6, window.Count); // one notice per AddInfo
+}
+
+TEST(TovnInfoList, UpdatesPostOnce)
+{
+    TInfoReceiver window;
+    TovnInfoList list;
+    list.OnGetWindow = [&] { return window.Handle; };
+    list.BeginUpdate();
+    list.AddInfo("A", "1", 0);
+    list.AddInfo("B", "2", 0);
+    list.BeginUpdate();
+    list.EndUpdate();
+    QApplication::processEvents();
+    EXPECT_EQ(0, window.Count);
+    list.EndUpdate();
+    QApplication::processEvents();
+    EXPECT_EQ(1, window.Count);
+    EXPECT_EQ("B", list.GetInfo(1)->Name);
+}
+
+TEST_F(ControllerTest, MainWindowShell)
+{
+    TfrmOrvaneBrowser4* window = m_controller->Browser();
+    EXPECT_EQ(window->Handle(), FindWindow(MainWindowClassName));
+    EXPECT_EQ(QCoreApplication::applicationName(), window->windowTitle());
+    EXPECT_FALSE(window->Logged());
+    EXPECT_FALSE(window->DBLogged());
+
+    // The update marker beside the program goes at the first show.
+    const std::string marker = window->ProgramPath() + UpdateMarkerFileName;
+    ovnCreateFile(marker);
+    window->show();
+    EXPECT_FALSE(FileExists(marker));
+
+    // 9912 brings a minimised window back to the normal state.
+    window->showMinimized();
+    QApplication::processEvents();
+    PostMessage(window->Handle(), WM_RESTOREMAINWINDOW, 61488, 0);
+    QApplication::processEvents();
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(ControllerTest, SecondWindowIsNotTheMainForm)
+{
+    TovnController* first = m_controller;
+    auto second = std::make_unique<TovnController>(nullptr);
+    EXPECT_EQ(second.get(), Controller);
+    EXPECT_NE(second->Browser(), ApplicationMainForm());
+    EXPECT_EQ(first->Browser(), ApplicationMainForm());
+    second.reset(); // frees its own window, leaves the main form
+    EXPECT_NE(nullptr, ApplicationMainForm());
+    Controller = first;
+}

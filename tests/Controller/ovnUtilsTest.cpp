@@ -1,0 +1,391 @@
+#include "Components/Controller/ovnUtils.h"
+#include "TempFolder.h"
+#include "platform/Streams.h"
+#include "platform/StringList.h"
+
+#include <cstring>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sys/mman.h>
+#include <thread>
+#include <unistd.h>
+#include <zlib.h>
+
+namespace {
+
+// A memory stream holding `bytes`, positioned at its end.
+std::unique_ptr<TMemoryStream> StreamOf(const std::vector<uint8_t>& bytes)
+{
+    auto s = std::make_unique<TMemoryStream>();
+    if (!bytes.empty())
+        s->WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    return s;
+}
+
+std::vector<uint8_t> BytesOf(const TMemoryStream& s)
+{
+    return std::vector<uint8_t>(s.Memory(), s.Memory() + s.Size());
+}
+
+std::vector<uint8_t> Pattern(size_t n)
+{
+    std::vector<uint8_t> v(n);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = static_cast<uint8_t>((i * 31) % 251);
+    return v;
+}
+
+uint32_t MarkerOf(const TMemoryStream& s)
+{
+    uint32_t m = 0;
+    std::memcpy(&m, s.Memory(), 4);
+    return m;
+}
+
+} // namespace
+
+TEST(ovnUtils, CompressMarksBySize)
+{
+    struct Case
+    {
+        const char* Desc;
+        size_t Input;
+        uint32_t ExpectedMarker;
+    };
+    const Case cases[] = {
+        {"empty", 0, ovnRawMarker},
+        {"2048 bytes stay raw", 2048, ovnRawMarker},
+        {"2049 bytes are compressed", 2049, ovnZlibMarker},
+        {"large", 100000, ovnZlibMarker},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        const std::vector<uint8_t> input = Pattern(c.Input);
+        auto source = StreamOf(input);
+        TMemoryStream packed;
+        ovnCompress(*source, packed);
+        ASSERT_GE(packed.Size(), 4);
+        EXPECT_EQ(c.ExpectedMarker, MarkerOf(packed));
+        if (c.ExpectedMarker == ovnRawMarker)
+            EXPECT_EQ(int64_t(c.Input + 4), packed.Size());
+        else {
+            // The payload is a plain zlib stream.
+            std::vector<uint8_t> out(c.Input);
+            uLongf outSize = out.size();
+            EXPECT_EQ(Z_OK, uncompress(out.data(), &outSize, packed.Memory() + 4, packed.Size() - 4));
+            EXPECT_EQ(input, out);
+        }
+        TMemoryStream unpacked;
+        ovnDecompress(packed, unpacked);
+        EXPECT_EQ(0, unpacked.Position());
+        EXPECT_EQ(input, BytesOf(unpacked));
+    }
+}
+
+TEST(ovnUtils, CompressWritesAtDestPosition)
+{
+    auto source = StreamOf({1, 2, 3});
+    auto dest = StreamOf({9, 9});
+    ovnCompress(*source, *dest);
+    EXPECT_EQ(std::vector<uint8_t>({9, 9, 0x0D, 0x0C, 0x0B, 0x0A, 1, 2, 3}), BytesOf(*dest));
+    EXPECT_EQ(9, dest->Position());
+}
+
+TEST(ovnUtils, DecompressOfOtherMarkerCopiesTheRest)
+{
+    auto source = StreamOf({'a', 'b', 'c', 'd', 5, 6, 7});
+    TMemoryStream dest;
+    ovnDecompress(*source, dest);
+    EXPECT_EQ(std::vector<uint8_t>({5, 6, 7}), BytesOf(dest));
+}
+
+TEST(ovnUtils, DecompressRefusesShortOrDamagedInput)
+{
+    TMemoryStream good;
+    {
+        auto source = StreamOf(Pattern(5000));
+        ovnCompress(*source, good);
+    }
+    std::vector<uint8_t> cut = BytesOf(good);
+    cut.resize(cut.size() / 2);
+    std::vector<uint8_t> damaged = BytesOf(good);
+    for (size_t i = 6; i < 40; ++i)
+        damaged[i] ^= 0x5A;
+    struct Case
+    {
+        const char* Desc;
+        std::vector<uint8_t> Input;
+    };
+    const Case cases[] = {
+        {"empty", {}},
+        {"three bytes", {0xD0, 0xC0, 0xB0}},
+        {"marker without data", {0xD0, 0xC0, 0xB0, 0xA0}},
+        {"cut stream", cut},
+        {"damaged stream", damaged},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        auto source = StreamOf(c.Input);
+        auto dest = StreamOf({42});
+        EXPECT_THROW(ovnDecompress(*source, *dest), EovnCompress);
+        EXPECT_EQ(std::vector<uint8_t>({42}), BytesOf(*dest));
+    }
+}
+
+TEST(ovnUtils, CriticalSectionTimesOut)
+{
+    TovnCriticalSection lock("cache");
+    EXPECT_EQ(60000, lock.TimeOut());
+    lock.SetTimeOut(30);
+    TEvent held, done;
+    std::thread owner([&] {
+        lock.Enter();
+        held.SetEvent();
+        done.WaitFor();
+        lock.Leave();
+    });
+    held.WaitFor();
+    try {
+        lock.Acquire();
+        ADD_FAILURE() << "Acquire should time out";
+        lock.Leave();
+    } catch (const EovnCriticalSection& e) {
+        EXPECT_EQ("Lock \"cache\" timed out: 30 ms", e.Message());
+    }
+    done.SetEvent();
+    owner.join();
+    lock.Acquire(); // free again
+    lock.Leave();
+}
+
+TEST(ovnUtils, PathsAndNames)
+{
+    EXPECT_EQ("", ovnFixPath("  "));
+    EXPECT_EQ("/tmp/x/", ovnFixPath(" /tmp/x "));
+    EXPECT_EQ("/tmp/x/", ovnFixPath("/tmp/x/"));
+    EXPECT_EQ('/', ovnGetTempPath().back());
+    EXPECT_EQ(ovnGetTempPath(), ovnGetTempPath());
+    EXPECT_EQ("L64", ovnOS());
+    EXPECT_EQ("ab   ", ovnLJustify("ab", 5));
+    EXPECT_EQ("   ab", ovnRJustify("ab", 5));
+    EXPECT_EQ("abcdef", ovnLJustify("abcdef", 3));
+    EXPECT_EQ("abcdef", ovnRJustify("abcdef", 3));
+    EXPECT_FALSE(ovnGetComputerName().empty());
+}
+
+TEST(ovnUtils, UniqueNamesAndFolders)
+{
+    TTempFolder dir;
+    const std::string report = dir / "report.txt";
+    EXPECT_EQ(report, ovnMakeUniqueFileName(report));
+    ovnCreateFile(report);
+    EXPECT_EQ(dir / "report1.txt", ovnMakeUniqueFileName(report));
+    ovnCreateFile(dir / "report1.txt");
+    EXPECT_EQ(dir / "report2.txt", ovnMakeUniqueFileName(report));
+
+    const std::string sub = dir / "cache";
+    EXPECT_EQ(sub + "/", ovnMakeUniqueDir(sub));
+    ASSERT_TRUE(ovnMakePath(sub));
+    EXPECT_EQ(sub + "1/", ovnMakeUniqueDir(sub));
+}
+
+TEST(ovnUtils, MakePathCreatesEveryLevel)
+{
+    TTempFolder dir;
+    const std::string deep = dir / "a/b/c/";
+    EXPECT_TRUE(ovnMakePath(deep));
+    EXPECT_TRUE(ovnDirectoryExists(dir / "a/b/c"));
+    EXPECT_TRUE(ovnMakePath(deep)); // exists
+    EXPECT_THROW(ovnMakePath(""), EInOutError);
+    ovnCreateFile(dir / "file");
+    EXPECT_FALSE(ovnMakePath(dir / "file/below")); // a file is in the way
+}
+
+TEST(ovnUtils, RenameDeleteAndCopyDelete)
+{
+    TTempFolder dir;
+    const std::string a = dir / "a.dat", b = dir / "b.dat";
+    WriteBytes(a, {1});
+    WriteBytes(b, {2});
+    ovnRenameDeleteFile(a, b);
+    EXPECT_FALSE(ovnFileExists(a));
+    EXPECT_EQ(std::vector<uint8_t>({1}), ReadBytes(b));
+    EXPECT_FALSE(ovnFileExists(dir / "b1.dat")); // the old file went
+
+    // A file renamed onto itself, by the same or another path, stays.
+    ovnRenameDeleteFile(b, b);
+    ovnRenameDeleteFile(b, dir.Path() + "./b.dat");
+    EXPECT_EQ(std::vector<uint8_t>({1}), ReadBytes(b));
+
+    WriteBytes(a, {3, 4});
+    ovnCopyDeleteFile(a, b);
+    EXPECT_EQ(std::vector<uint8_t>({3, 4}), ReadBytes(b));
+    EXPECT_TRUE(ovnFileExists(a));
+    ovnCopyDeleteFile(b, b);
+    EXPECT_EQ(std::vector<uint8_t>({3, 4}), ReadBytes(b));
+
+    ovnDeleteFile(a);
+    EXPECT_FALSE(ovnFileExists(a));
+    ovnDeleteFile(a); // absent: nothing
+}
+
+TEST(ovnUtils, CopyFileHonoursOverwrite)
+{
+    TTempFolder dir;
+    WriteBytes(dir / "s", {1, 2});
+    WriteBytes(dir / "d", {9});
+    EXPECT_TRUE(ovnCopyFile(dir / "s", dir / "d", false));
+    EXPECT_EQ(std::vector<uint8_t>({9}), ReadBytes(dir / "d"));
+    EXPECT_TRUE(ovnCopyFile(dir / "s", dir / "d", true));
+    EXPECT_EQ(std::vector<uint8_t>({1, 2}), ReadBytes(dir / "d"));
+    EXPECT_THROW(ovnCopyFile(dir / "missing", dir / "d2", true), EInOutError);
+}
+
+TEST(ovnUtils, DirectoriesAndFileLists)
+{
+    TTempFolder dir;
+    ASSERT_TRUE(ovnMakePath(dir / "src/sub"));
+    WriteBytes(dir / "src/one.txt", {1});
+    WriteBytes(dir / "src/two.dat", {2});
+    TStringList names;
+    EXPECT_FALSE(ovnGetFilesList(dir / "src/*", nullptr, 0));
+    EXPECT_TRUE(ovnGetFilesList(dir / "src/*", &names, 0));
+    EXPECT_EQ("one.txt,two.dat", names.CommaText());
+    names.Clear();
+    EXPECT_TRUE(ovnGetFilesList(dir / "src/*", &names, faDirectory));
+    EXPECT_EQ(3, names.Count());
+
+    ASSERT_TRUE(ovnMakePath(dir / "dst"));
+    EXPECT_TRUE(ovnCopyDirectory(dir / "src", dir / "dst", true));
+    EXPECT_TRUE(ovnFileExists(dir / "dst/one.txt"));
+    EXPECT_TRUE(ovnFileExists(dir / "dst/two.dat"));
+    EXPECT_FALSE(ovnDirectoryExists(dir / "dst/sub"));
+
+    EXPECT_TRUE(ovnDeleteDirectory(dir / "dst"));
+    EXPECT_FALSE(ovnDirectoryExists(dir / "dst"));
+    EXPECT_FALSE(ovnDeleteDirectory(dir / "dst"));
+    // Files go, the folder with a sub-folder stays.
+    EXPECT_FALSE(ovnDeleteDirectory(dir / "src"));
+    EXPECT_FALSE(ovnFileExists(dir / "src/one.txt"));
+    EXPECT_TRUE(ovnDirectoryExists(dir / "src/sub"));
+}
+
+TEST(ovnUtils, CertificateNames)
+{
+    TTempFolder dir;
+    const auto record = [](const std::string& text, size_t at = 0) {
+        std::vector<uint8_t> r(ovnCertificateRecordSize, 0);
+        r[at] = static_cast<uint8_t>(text.size());
+        std::memcpy(r.data() + at + 1, text.data(), text.size());
+        return r;
+    };
+    std::vector<uint8_t> header = record(ovnCertificateWord);
+    header[528] = '-';
+    const std::vector<uint8_t> tail = record(ovnCertificateHeader, 592);
+    for (size_t i = 592; i < ovnCertificateRecordSize; ++i)
+        if (tail[i])
+            header[i] = tail[i];
+    std::vector<uint8_t> file = header;
+    for (const char* name : {"Alpha Care", "Beta House"}) {
+        const std::vector<uint8_t> r = record(name);
+        file.insert(file.end(), r.begin(), r.end());
+    }
+    WriteBytes(dir / "certs.dat", file);
+    TStringList names;
+    names.Add("old");
+    ovnGetCertificateNames(dir / "certs.dat", &names);
+    EXPECT_EQ("\"Alpha Care\",\"Beta House\"", names.CommaText());
+
+    EXPECT_THROW(ovnGetCertificateNames(dir / "none.dat", &names), EInOutError);
+    EXPECT_EQ(0, names.Count());
+    std::vector<uint8_t> bad = file;
+    bad[528] = '+';
+    WriteBytes(dir / "bad.dat", bad);
+    try {
+        ovnGetCertificateNames(dir / "bad.dat", &names);
+        ADD_FAILURE() << "a damaged header must raise";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ("Certificate file is corrupted", e.Message());
+    }
+    std::vector<uint8_t> cut = file;
+    cut.resize(cut.size() - 10);
+    WriteBytes(dir / "cut.dat", cut);
+    EXPECT_THROW(ovnGetCertificateNames(dir / "cut.dat", &names), EInOutError);
+    ovnGetCertificateNames(dir / "certs.dat", nullptr); // no list: nothing
+}
+
+TEST(ovnUtils, VersionInfoOfOwnAndOtherFiles)
+{
+    TTempFolder dir;
+    WriteBytes(dir / "Tallowin", {1});
+    WriteBytes(dir / "other.so", {1});
+    const TovnVersionInfo own = ovnVersionInfo(dir / "Tallowin");
+    EXPECT_EQ("Tallowin", own.ProductName);
+    EXPECT_EQ("Tallowin", own.OriginalFilename);
+    EXPECT_FALSE(own.FileVersion.empty());
+    EXPECT_GT(own.FileDate, 0);
+    const TovnVersionInfo other = ovnVersionInfo(dir / "other.so");
+    EXPECT_EQ("", other.ProductName);
+    EXPECT_EQ("", other.FileVersion);
+    EXPECT_NEAR(Now(), other.FileDate, 1.0 / 24);
+    EXPECT_EQ(0, ovnVersionInfo(dir / "missing").FileDate);
+}
+
+TEST(ovnUtils, CPUPercentRoundsHalfToEven)
+{
+    struct Case
+    {
+        const char* Desc;
+        uint64_t Delta;
+        int Cpus, Seconds;
+        uint8_t Expected;
+    };
+    const Case cases[] = {
+        {"idle", 0, 4, 1, 0},
+        {"one full processor of four", 10000000, 4, 1, 25},
+        {"half rounds to even down", 2500000, 2, 5, 2}, // 2.5 %
+        {"half rounds to even up", 3500000, 2, 5, 4},   // 3.5 %
+        {"two seconds", 10000000, 1, 2, 50},
+        {"no processors", 10000000, 0, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        EXPECT_EQ(c.Expected, ovnCPUPercent(c.Delta, c.Cpus, c.Seconds));
+    }
+}
+
+TEST(ovnUtils, ReadablePointers)
+{
+    const char text[] = "readable";
+    EXPECT_FALSE(ovnIsBadReadPtr(text, sizeof text));
+    EXPECT_FALSE(ovnIsBadReadPtr(nullptr, 0));
+    EXPECT_TRUE(ovnIsBadReadPtr(nullptr, 1));
+    const long page = sysconf(_SC_PAGESIZE);
+    void* guard = mmap(nullptr, page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(MAP_FAILED, guard);
+    EXPECT_TRUE(ovnIsBadReadPtr(guard, 16));
+    munmap(guard, page);
+}
+
+TEST(ovnUtils, AffinityIsKeptWithinTheSystemMask)
+{
+    const uint32_t before = ovnGetProcessAffinity();
+    ASSERT_NE(0u, before);
+    // An empty mask is refused and the affinity stays.
+    EXPECT_EQ(before, ovnSetProcessAffinity(0));
+    const uint32_t lowest = before & (~before + 1);
+    EXPECT_EQ(lowest, ovnSetProcessAffinity(lowest));
+    EXPECT_EQ(before, ovnSetProcessAffinity(before));
+}
+
+TEST(ovnUtils, LibrariesLoadByAbsolutePath)
+{
+    EXPECT_EQ(nullptr, ovnLoadLibrary("libz.so.1"));
+    EXPECT_EQ(nullptr, ovnLoadLibrary("/nonexistent/libnone.so"));
+    HMODULE z = ovnLoadLibrary("/lib/x86_64-linux-gnu/libz.so.1");
+    ASSERT_NE(nullptr, z);
+    EXPECT_NE(nullptr, ovnGetProcAddress(z, "inflate"));
+    EXPECT_EQ(nullptr, ovnGetProcAddress(z, "no_such_export"));
+    ovnFreeLibrary(z);
+}

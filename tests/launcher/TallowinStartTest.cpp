@@ -1,0 +1,222 @@
+#include "launcher/TallowinStart.h"
+#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/ovnSigning.h"
+#include "PrivateRuntimeDir.h"
+#include "TempFolder.h"
+#include "platform/Messages.h"
+#include "platform/Processes.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <thread>
+
+#ifndef KLD_TALLOWIN
+#error "the launcher tests need the path of the built program (KLD_TALLOWIN)"
+#endif
+
+namespace {
+
+// Runs the program with the environment of a test run; kills it when it does
+// not end within `limitMs` (a hang is a failure, not a wait).
+int RunProgram(const std::string& program, const std::vector<std::string>& args,
+               const std::vector<std::pair<std::string, std::string>>& env = {}, uint32_t limitMs = 60000)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    for (const auto& [name, value] : env)
+        setenv(name.c_str(), value.c_str(), 1);
+    std::unique_ptr<TProcess> process = StartProcess(program, args);
+    for (const auto& [name, value] : env)
+        unsetenv(name.c_str());
+    if (!process) {
+        ADD_FAILURE() << "cannot start " << program << ": " << LastProcessError();
+        return -1;
+    }
+    // Keep this process's windows answering while the program runs.
+    QElapsedTimer clock;
+    clock.start();
+    while (!process->WaitFor(20)) {
+        QApplication::processEvents();
+        if (clock.elapsed() > limitMs) {
+            ::kill(process->Pid(), SIGKILL);
+            process->WaitFor(INFINITE);
+            ADD_FAILURE() << program << " did not end";
+            return -1;
+        }
+    }
+    return process->ExitCode();
+}
+
+// A stand-in for a running copy's main window in this process.
+class TRunningCopy : public IMessageReceiver
+{
+  public:
+    TRunningCopy()
+    {
+        Handle = AllocateHWnd(this, MainWindowClassName);
+        SetWindowForegroundHandler(Handle, [this] { ++Raised; });
+    }
+    ~TRunningCopy() { DeallocateHWnd(Handle); }
+    void WndProc(TMessage& m) override { Messages.push_back(m); }
+
+    HWND Handle;
+    int Raised = 0;
+    std::vector<TMessage> Messages;
+};
+
+void WaitForEvents(const std::function<bool()>& done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 10000) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+// The built program and its library, copied into a folder of their own.
+struct TProgramCopy
+{
+    TTempFolder Dir;
+    std::string Program;
+    std::string Library;
+    TProgramCopy()
+    {
+        Program = Dir / "Tallowin";
+        Library = Dir / "libMirabo.so";
+        EXPECT_TRUE(CopyFile(KLD_TALLOWIN, Program, false));
+        EXPECT_TRUE(CopyFile(KLD_MIRABO, Library, false));
+    }
+};
+
+// Changes one character of a text the library holds, so the library still
+// loads but its body no longer matches its trailer.
+void AlterLibraryBody(const std::string& library)
+{
+    std::vector<uint8_t> bytes = ReadBytes(library);
+    const std::string text = "Application terminated. Controller destroyed successfully.";
+    auto at = std::search(bytes.begin(), bytes.end(), text.begin(), text.end());
+    ASSERT_NE(bytes.end(), at);
+    *at = 'a';
+    WriteBytes(library, bytes);
+}
+
+} // namespace
+
+TEST(Launcher, SwitchParsing)
+{
+    struct Case
+    {
+        const char* Desc;
+        std::vector<std::string> Input;
+        bool Debug, Instances;
+    };
+    const Case cases[] = {
+        {"none", {"Tallowin"}, false, false},
+        {"dash upper", {"Tallowin", "-DEBUG"}, true, false},
+        {"slash lower", {"Tallowin", "/debug"}, true, false},
+        {"mixed case", {"Tallowin", "-DeBuG"}, true, false},
+        {"without switch character", {"Tallowin", "DEBUG", "INSTANCES"}, false, false},
+        {"double dash", {"Tallowin", "--DEBUG"}, false, false},
+        {"longer word", {"Tallowin", "/DEBUGGER"}, false, false},
+        {"program name is not read", {"/DEBUG"}, false, false},
+        {"both among others", {"Tallowin", "file.txt", "/Instances", "-debug", "/SKIP_UPDATE"}, true, true},
+        {"instances only", {"Tallowin", "-INSTANCES"}, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        const TLauncherSwitches s = ParseLauncherSwitches(c.Input);
+        EXPECT_EQ(c.Debug, s.Debug);
+        EXPECT_EQ(c.Instances, s.Instances);
+    }
+}
+
+TEST(Launcher, ModuleCheck)
+{
+    TTempFolder dir;
+    const std::string good = dir / "good.so", bad = dir / "bad.so", unsigned_ = dir / "plain.so";
+    ASSERT_TRUE(CopyFile(KLD_MIRABO, good, false));
+    ASSERT_TRUE(CopyFile(KLD_MIRABO, bad, false));
+    AlterLibraryBody(bad);
+    // An unsigned library of the system: the zlib library this test loads.
+    ASSERT_TRUE(CopyFile("/lib/x86_64-linux-gnu/libz.so.1", unsigned_, false));
+
+    EXPECT_TRUE(CheckModules({}));
+    EXPECT_TRUE(CheckModules({good, unsigned_, ""}));
+    EXPECT_FALSE(CheckModules({good, bad, unsigned_}));
+    EXPECT_FALSE(CheckModules({good, dir / "missing.so"}));
+    EXPECT_FALSE(CheckModules({dir.Path()}));
+    // The built modules carry their trailer.
+    uint32_t size, sum;
+    TovnModuleSignature sig;
+    EXPECT_TRUE(ovnQueryModule(KLD_TALLOWIN, size, sum, sig));
+    EXPECT_TRUE(ovnQueryModule(KLD_MIRABO, size, sum, sig));
+}
+
+TEST(Launcher, SecondStartHandsOverToTheRunningCopy)
+{
+    TRunningCopy running;
+    TProgramCopy copy;
+    const std::string shot = copy.Dir / "shot.png";
+    // The screenshot switch makes a wrongly started client end by itself.
+    EXPECT_EQ(0, RunProgram(copy.Program, {"/DEBUG"}, {{ScreenshotEnvVar, shot}}));
+    WaitForEvents([&] { return !running.Messages.empty() && running.Raised > 0; });
+    ASSERT_EQ(1u, running.Messages.size());
+    EXPECT_EQ(WM_RESTOREMAINWINDOW, running.Messages[0].Msg);
+    EXPECT_EQ(61488u, running.Messages[0].WParam);
+    EXPECT_EQ(0, running.Messages[0].LParam);
+    EXPECT_EQ(1, running.Raised);
+    EXPECT_FALSE(FileExists(shot));
+    EXPECT_FALSE(DirectoryExists(copy.Dir / "log")); // no controller was made
+}
+
+TEST(Launcher, InstancesStartsAnIndependentWindow)
+{
+    TRunningCopy running;
+    TProgramCopy copy;
+    const std::string shot = copy.Dir / "shot.png";
+    EXPECT_EQ(0, RunProgram(copy.Program, {"-instances"}, {{ScreenshotEnvVar, shot}}));
+    QApplication::processEvents();
+    EXPECT_TRUE(running.Messages.empty());
+    EXPECT_TRUE(FileExists(shot));
+    EXPECT_GT(FileSize(shot), 0);
+    const std::string log = copy.Dir / ("log/ov4-" + FormatDateTime("yyyy-mm-dd", Date()) + ".log");
+    EXPECT_TRUE(FileExists(log));
+}
+
+TEST(Launcher, AlteredSignedLibraryEndsSilently)
+{
+    // A running copy is there too: the module check comes before the hand-over.
+    TRunningCopy running;
+    TProgramCopy copy;
+    AlterLibraryBody(copy.Library);
+    const std::string shot = copy.Dir / "shot.png";
+    for (const char* switches : {"/INSTANCES", ""}) {
+        SCOPED_TRACE(switches);
+        std::vector<std::string> args;
+        if (*switches)
+            args.push_back(switches);
+        EXPECT_EQ(0, RunProgram(copy.Program, args, {{ScreenshotEnvVar, shot}}));
+        QApplication::processEvents();
+        EXPECT_FALSE(FileExists(shot));
+        EXPECT_FALSE(DirectoryExists(copy.Dir / "log"));
+        EXPECT_TRUE(running.Messages.empty());
+    }
+}
+
+TEST(Launcher, AlteredUnsignedLibraryStarts)
+{
+    // Without trailer a library is not checked: the start goes on.
+    TProgramCopy copy;
+    std::vector<uint8_t> bytes = ReadBytes(copy.Library);
+    bytes.resize(bytes.size() - 48);
+    WriteBytes(copy.Library, bytes);
+    AlterLibraryBody(copy.Library);
+    const std::string shot = copy.Dir / "shot.png";
+    EXPECT_EQ(0, RunProgram(copy.Program, {"/INSTANCES"}, {{ScreenshotEnvVar, shot}}));
+    EXPECT_TRUE(FileExists(shot));
+}
