@@ -1,6 +1,6 @@
 #pragma once
-// The in-memory table engine: containers, tables, columns, rows and relations,
-// with the value comparison routines they share.
+// The in-memory table engine: containers, tables, columns, rows, relations,
+// row-set cursors and persistence, with the value comparison routines they share.
 
 #include "Components/KldDBComponents/KldDataCollection.h"
 #include "Components/KldDBComponents/KldDataColumn.h"
@@ -9,6 +9,8 @@
 #include "Components/KldDBComponents/KldDataEvents.h"
 #include "Components/KldDBComponents/KldDataRelation.h"
 #include "Components/KldDBComponents/KldDataRow.h"
+#include "Components/KldDBComponents/KldDataRowSet.h"
+#include "Components/KldDBComponents/KldDataStream.h"
 #include "Components/KldDBComponents/KldDataTable.h"
 #include "Components/KldDBComponents/KldDataTypes.h"
 #include "Components/KldDBComponents/KldParameters.h"

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "Components/KldDBComponents/KldDataRowSet.h"
+#include "platform/StringList.h"
 #include "platform/SysUtils.h"
 
 // --- TKldDataContainerDesigner ---------------------------------------------------
@@ -45,12 +47,17 @@ TKldDataContainer::~TKldDataContainer()
     }
     SetDataAdapter(nullptr);
     Destroying();
+    CloseCursors();
+    // Nothing is worth saving any more.
+    m_storeDataInDfm = false;
+    m_persistentData = false;
     m_rollbackRows.clear();
     m_transactionDepth = 0;
     SetActive(false);
     m_relations.reset();
     m_tables.reset();
     m_params.reset();
+    m_savedData.reset();
 }
 
 void TKldDataContainer::SetActive(bool value)
@@ -78,6 +85,20 @@ void TKldDataContainer::Prepare()
         UnPrepare();
         throw;
     }
+    if (m_savedData && !m_loading)
+    {
+        std::unique_ptr<TMemoryStream> saved = std::move(m_savedData);
+        try
+        {
+            saved->SetPosition(0);
+            InternalLoad(*saved, true);
+        }
+        catch (const Exception&)
+        {
+            // Rows that no longer fit the structure are given up.
+        }
+    }
+    m_savedData.reset();
     NotifyEvent(this, cdeContainerActivated);
 }
 
@@ -85,6 +106,12 @@ void TKldDataContainer::UnPrepare()
 {
     if (!m_active)
         return;
+    if (!m_loading && (m_storeDataInDfm || m_persistentData) && HoldsLiveRows())
+    {
+        auto saved = std::make_unique<TMemoryStream>();
+        SaveToStream(*saved, false, true);
+        m_savedData = std::move(saved);
+    }
     m_active = false;
     NotifyEvent(this, cdeContainerDeactivated);
     // Rows go with their tables: nothing is left to roll back.
@@ -120,6 +147,176 @@ void TKldDataContainer::NotifyEvent(TObject* sender, TKldDataEventType event)
     }
     if (m_designer)
         m_designer->NotifyEvent(sender, event);
+    // A cursor may close itself (and leave the list) while it is told.
+    size_t i = 0;
+    while (i < m_cursors.size())
+    {
+        TKldRowSet* cursor = m_cursors[i];
+        cursor->DoNotify(sender, event);
+        if (i < m_cursors.size() && m_cursors[i] == cursor)
+            ++i;
+    }
+}
+
+bool TKldDataContainer::HoldsLiveRows() const
+{
+    for (int i = 0; i < m_tables->Count(); ++i)
+    {
+        TKldDataTable* table = m_tables->Tables(i);
+        if (table->Prepared() && table->RowCount() > 0)
+            return true;
+    }
+    return false;
+}
+
+// --- Clearing -------------------------------------------------------------------------------
+
+namespace
+{
+
+// Runs `body` inside the container's bulk update, ending it also on failure.
+template <class F>
+void InBulkUpdate(TKldDataContainer& container, F&& body)
+{
+    container.BeginUpdate();
+    try
+    {
+        body();
+    }
+    catch (...)
+    {
+        container.EndUpdate();
+        throw;
+    }
+    container.EndUpdate();
+}
+
+} // namespace
+
+void TKldDataContainer::Clear()
+{
+    InBulkUpdate(*this, [&] {
+        ClearData();
+        m_savedData.reset();
+    });
+}
+
+void TKldDataContainer::ClearData()
+{
+    if (!m_active)
+        return;
+    for (int i = 0; i < m_tables->Count(); ++i)
+        m_tables->Tables(i)->ClearData();
+}
+
+void TKldDataContainer::ClearStructure()
+{
+    InBulkUpdate(*this, [&] {
+        SetActive(false);
+        m_relations->Clear();
+        m_tables->Clear();
+    });
+}
+
+void TKldDataContainer::EmptyTables()
+{
+    InBulkUpdate(*this, [&] {
+        for (int i = 0; i < m_tables->Count(); ++i)
+            m_tables->Tables(i)->EmptyTable();
+    });
+}
+
+void TKldDataContainer::CleanupRelations()
+{
+    int i = 0;
+    while (i < m_relations->Count())
+    {
+        TKldDataRelation* relation = m_relations->Relations(i);
+        if (!m_tables->Find(relation->ParentTableName()) || !m_tables->Find(relation->ChildTableName()))
+        {
+            SetActive(false);
+            delete relation;
+        }
+        else
+        {
+            ++i;
+        }
+    }
+}
+
+void TKldDataContainer::Assign(const TPersistent& source)
+{
+    auto* other = dynamic_cast<const TKldDataContainer*>(&source);
+    if (!other)
+    {
+        TComponent::Assign(source);
+        return;
+    }
+    if (other == this)
+        return;
+    bool wasLoading = m_loading;
+    m_loading = true;
+    try
+    {
+        Clear();
+        SetActive(false);
+        ClearStructure();
+        m_tables->Assign(*other->m_tables);
+        m_relations->Assign(*other->m_relations);
+        m_persistentData = other->m_persistentData;
+        m_storeDataInDfm = other->m_storeDataInDfm;
+        m_params->Assign(*other->m_params);
+    }
+    catch (...)
+    {
+        m_loading = wasLoading;
+        throw;
+    }
+    m_loading = wasLoading;
+}
+
+void TKldDataContainer::Assign(TStream& source)
+{
+    LoadFromStream(source);
+}
+
+// --- Cursors -----------------------------------------------------------------------------------
+
+void TKldDataContainer::CloseCursors()
+{
+    while (!m_cursors.empty())
+    {
+        TKldRowSet* cursor = m_cursors.back();
+        cursor->SetActive(false);
+        // A cursor that failed to leave is dropped all the same.
+        if (!m_cursors.empty() && m_cursors.back() == cursor)
+            m_cursors.pop_back();
+    }
+}
+
+void TKldDataContainer::AddCursor(TKldRowSet* cursor)
+{
+    if (std::find(m_cursors.begin(), m_cursors.end(), cursor) == m_cursors.end())
+        m_cursors.push_back(cursor);
+}
+
+void TKldDataContainer::RemoveCursor(TKldRowSet* cursor) noexcept
+{
+    auto it = std::find(m_cursors.begin(), m_cursors.end(), cursor);
+    if (it != m_cursors.end())
+        m_cursors.erase(it);
+}
+
+// --- Parameters -----------------------------------------------------------------------------
+
+Variant TKldDataContainer::GetParam(const std::string& name) const
+{
+    return m_params->Get(name)->Value;
+}
+
+void TKldDataContainer::SetParam(const std::string& name, const Variant& value)
+{
+    m_params->Get(name)->Value = value;
 }
 
 void TKldDataContainer::BeginUpdate()
@@ -261,6 +458,60 @@ TKldDataAdapter* TKldDataContainer::CheckDataAdapter(TKldDataAdapter* adapter) c
     return m_dataAdapter;
 }
 
+void TKldDataContainer::Fill(TKldDataAdapter* adapter)
+{
+    TKldDataAdapter* used = CheckDataAdapter(adapter);
+    InBulkUpdate(*this, [&] { used->Fill(this); });
+}
+
+void TKldDataContainer::Refresh(TKldDataAdapter* adapter)
+{
+    TKldDataAdapter* used = CheckDataAdapter(adapter);
+    InBulkUpdate(*this, [&] { used->Refresh(this); });
+}
+
+void TKldDataContainer::Update(TKldDataAdapter* adapter)
+{
+    TKldDataAdapter* used = CheckDataAdapter(adapter);
+    try
+    {
+        DoBeforeUpdate();
+        used->Update(this);
+        DoAfterUpdate();
+    }
+    catch (...)
+    {
+        DoOnUpdateFailed();
+        throw;
+    }
+}
+
+void TKldDataContainer::DoBeforeUpdate()
+{
+    if (OnBeforeUpdate)
+        OnBeforeUpdate(this);
+}
+
+void TKldDataContainer::DoAfterUpdate()
+{
+    if (OnAfterUpdate)
+        OnAfterUpdate(this);
+}
+
+void TKldDataContainer::DoOnUpdateFailed()
+{
+    if (OnUpdateFailed)
+        OnUpdateFailed(this);
+}
+
+void TKldDataAdapter::Refresh(TKldDataContainer* container)
+{
+    InBulkUpdate(*container, [&] {
+        container->Clear();
+        Fill(container);
+    });
+}
+
 void TKldDataContainer::DoCalcFields(TKldDataRow* row)
 {
     if (OnCalcFields)
@@ -352,7 +603,7 @@ std::vector<TKldDataRow*> RelatedChildren(TKldDataRelation* relation, const TKld
 
 } // namespace
 
-void TKldDataContainer::CheckForeignKeys(TKldDataRow* row)
+void TKldDataContainer::CheckForeignKeys(TKldDataRow* row, int operation)
 {
     for (int i = 0; i < m_relations->Count(); ++i)
     {
@@ -360,7 +611,11 @@ void TKldDataContainer::CheckForeignKeys(TKldDataRow* row)
         if (!relation->Prepared() || relation->ChildTable() != row->Table())
             continue;
         const TKldColumnArray& childColumns = relation->ChildColumns();
-        if (!row->IsModified(childColumns) || !row->AssignedValues(childColumns))
+        // A new row has no edit copy to compare with: its key is checked
+        // whenever it holds a value.
+        if (operation != KldValidateInsert && !row->IsModified(childColumns))
+            continue;
+        if (!row->AssignedValues(childColumns))
             continue;
         if (!relation->ParentTable()->FindRow(row, relation->ParentColumns(), {}, childColumns))
             throw Exception(Format("Related row not found in table \"%s\" (relation: \"%s\")",
@@ -370,9 +625,18 @@ void TKldDataContainer::CheckForeignKeys(TKldDataRow* row)
 
 void TKldDataContainer::RunReferencedKeyActions(TKldDataRow* row, int operation)
 {
+    struct DepthGuard
+    {
+        int& Depth;
+        explicit DepthGuard(int& depth) : Depth(depth) { ++Depth; }
+        ~DepthGuard() { --Depth; }
+    } guard(m_actionDepth);
     StartTransaction();
     try
     {
+        if (m_actionDepth > KldMaxRelationActionDepth)
+            throw Exception(Format("Relation actions nested deeper than %d levels in table \"%s\"",
+                                   KldMaxRelationActionDepth, row->Table()->Name()));
         if (TKldDataRelation* blocking = BlockingRelation(*m_relations, row, operation))
         {
             const char* text = operation == KldValidateUpdate
@@ -415,4 +679,123 @@ void TKldDataContainer::RunReferencedKeyActions(TKldDataRow* row, int operation)
 bool TKldDataContainer::IsDeleteBlocked(TKldDataRow* row)
 {
     return BlockingRelation(*m_relations, row, KldValidateDelete) != nullptr;
+}
+
+// --- Schema container and state dump ----------------------------------------------------
+
+void InitSchemaContainer(TKldDataContainer* container)
+{
+    KLD_ASSERT("KldData", container != nullptr);
+    auto addColumn = [](TKldDataTable* table, const char* name, TKldDataType type) {
+        table->Columns().AddColumn(name, type, type == cdtString ? 255 : -1, true);
+    };
+    container->BeginUpdate();
+    try
+    {
+        container->ClearStructure();
+        TKldDataTable* tables = container->Tables().Add();
+        tables->SetName("Tables");
+        addColumn(tables, "Name", cdtString);
+
+        TKldDataTable* columns = container->Tables().Add();
+        columns->SetName("Columns");
+        addColumn(columns, "Name", cdtString);
+        addColumn(columns, "TableName", cdtString);
+        addColumn(columns, "ColumnType", cdtInteger);
+        addColumn(columns, "DataLength", cdtInteger);
+        addColumn(columns, "Required", cdtBoolean);
+
+        TKldDataTable* relations = container->Tables().Add();
+        relations->SetName("Relations");
+        for (const char* name : {"Name", "ChildTableName", "ChildColumnNames", "ParentTableName", "ParentColumnNames"})
+            addColumn(relations, name, cdtString);
+        addColumn(relations, "OwnRows", cdtInteger);
+
+        TKldDataRelation* relation = container->Relations().Add();
+        relation->SetName("Table_Columns");
+        relation->SetParentTableName("Tables");
+        relation->SetChildTableName("Columns");
+        relation->SetParentColumnNames("Name");
+        relation->SetChildColumnNames("TableName");
+        relation->SetOwnRows(true);
+        relation->SetDeleteAction(draIgnore);
+        relation->SetUpdateAction(draIgnore);
+    }
+    catch (...)
+    {
+        container->EndUpdate();
+        container->SetActive(true);
+        throw;
+    }
+    container->EndUpdate();
+    container->SetActive(true);
+}
+
+namespace
+{
+
+std::string QuotedValues(TKldDataRow* row, bool nullMarks)
+{
+    TKldDataTable* table = row->Table();
+    std::string line;
+    for (int i = 0; i < table->ColumnCount(); ++i)
+    {
+        TKldDataColumn* column = table->Column(i);
+        if (i > 0)
+            line += ", ";
+        if (nullMarks && !row->ValuePtr(column))
+            line += "{NULL}";
+        else
+            line += AnsiQuotedStr(row->GetAsString(column), '"');
+    }
+    return line;
+}
+
+} // namespace
+
+void DumpContainerState(TKldDataContainer* container, TStrings& lines)
+{
+    KLD_ASSERT("KldData", container != nullptr);
+    for (int t = 0; t < container->Tables().Count(); ++t)
+    {
+        TKldDataTable* table = container->Tables().Tables(t);
+        lines.Add(Format("<table name=\"%s\" PhysicalRowCount=%d RowCount=%d>", table->Name(),
+                         table->PhysicalRowCount(), table->RowCount()));
+        for (int r = 0; r < table->PhysicalRowCount(); ++r)
+        {
+            TKldDataRow* row = table->GetRow(r);
+            // Reading a placeholder's values would fetch them: the dump shows
+            // what the row holds.
+            bool needRefresh = row->GetState(drsNeedRefresh);
+            row->SetState(drsNeedRefresh, false);
+            std::string head = "<row";
+            if (needRefresh)
+                head += " need_refresh";
+            if (row->GetState(drsDeleted))
+                head += " deleted";
+            if (row->GetState(drsInserted))
+                head += " inserted";
+            if (row->GetState(drsUpdated))
+                head += " updated";
+            if (row->GetState(drsEditing))
+                head += " editing";
+            lines.Add(head + ">");
+            try
+            {
+                lines.Add("  " + QuotedValues(row, true));
+                if (row->GetState(drsUpdated))
+                    lines.Add("  ORIG:" + QuotedValues(row->OriginalRow() ? row->OriginalRow() : row, false));
+                if (TKldDataRow* rollback = row->RollbackRow())
+                    lines.Add("  ROLLBACK:" + QuotedValues(rollback, false));
+            }
+            catch (...)
+            {
+                row->SetState(drsNeedRefresh, needRefresh);
+                throw;
+            }
+            row->SetState(drsNeedRefresh, needRefresh);
+            lines.Add("</row>");
+        }
+        lines.Add("</table>");
+    }
 }

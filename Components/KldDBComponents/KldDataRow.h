@@ -43,6 +43,18 @@ using TKldDataRowStates = KldSet<TKldDataRowState, uint8_t>;
 // column i, or nullptr (see TKldDataTable::CreateColumnMap).
 using TKldColumnMap = std::vector<TKldDataColumn*>;
 
+class TKldWriter;
+class TKldReader;
+
+// One entry of the column map of a table read from a stream: the matching
+// column (nullptr when missing or of another type) and the stored data type.
+struct TKldColumnMapInfo
+{
+    TKldDataColumn* Column = nullptr;
+    TKldDataType DataType = cdtUnknown;
+};
+using TKldColumnMapInfos = std::vector<TKldColumnMapInfo>;
+
 // Size of the buffer that a row is allocated with.
 struct TKldRowBlock
 {
@@ -139,6 +151,12 @@ public:
     // Inserts the row into its table.
     TKldDataRow* Store();
     TKldDataRow* GetReferencedRow(const TKldDataColumn* column);
+
+    // --- Persistence -----------------------------------------------------------
+    // Writes the values (not the states nor the copies).
+    void WriteData(TKldWriter& writer) const;
+    // Reads the values of one stored row, entry by entry of `columnMap`.
+    void ReadData(TKldReader& reader, const TKldColumnMapInfos& columnMap);
 
     // --- Transactions (driven by the container) ------------------------------
     bool ModifiedByTransaction() const noexcept { return RollbackRow() != nullptr; }

@@ -777,12 +777,55 @@ void TKldDataTable::CalculateFields(TKldDataRow* row)
         container->DoCalcFields(row);
 }
 
+TKldDataAdapter* TKldDataTable::FindAdapter(TKldDataAdapter* adapter) const
+{
+    if (TKldDataContainer* container = GetDataContainer())
+        return container->CheckDataAdapter(adapter);
+    if (!adapter)
+        throw Exception("Unable to preform this operation. Data adapter is not assigned");
+    return adapter;
+}
+
+void TKldDataTable::Fill(TKldDataAdapter* adapter)
+{
+    TKldDataAdapter* used = FindAdapter(adapter);
+    BeginUpdate();
+    try
+    {
+        used->Fill(this, nullptr);
+    }
+    catch (...)
+    {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
+void TKldDataTable::Refresh(TKldDataAdapter* adapter)
+{
+    TKldDataAdapter* used = FindAdapter(adapter);
+    BeginUpdate();
+    try
+    {
+        used->Refresh(this);
+    }
+    catch (...)
+    {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
+void TKldDataTable::Update(TKldDataAdapter* adapter)
+{
+    FindAdapter(adapter)->Update(this, nullptr);
+}
+
 void TKldDataTable::RefreshRow(TKldDataRow* row)
 {
-    TKldDataContainer* container = GetDataContainer();
-    if (!container)
-        throw Exception("Unable to preform this operation. Data adapter is not assigned");
-    TKldDataAdapter* adapter = container->CheckDataAdapter(nullptr);
+    TKldDataAdapter* adapter = FindAdapter(nullptr);
     // The adapter writes the fetched values without validation.
     TKldDataTableValidations saved = m_validations;
     m_validations.Clear();
@@ -841,7 +884,7 @@ int TKldDataTable::ValidateRow(TKldDataRow* row, int operation)
     }
     TKldDataContainer* container = GetDataContainer();
     if (container && m_validations.Contains(dtvForeignKeys) && insertOrUpdate)
-        container->CheckForeignKeys(row);
+        container->CheckForeignKeys(row, operation);
     if (container && m_validations.Contains(dtvReferencedKeys) &&
         (operation == KldValidateUpdate || operation == KldValidateDelete))
         container->RunReferencedKeyActions(row, operation);

@@ -125,6 +125,18 @@ public:
     TKldColumnMap CreateColumnMap(const TKldDataTable& other) const;
     void GetColumnList(std::vector<TKldDataColumn*>* list) const;
 
+    // --- Adapter ---------------------------------------------------------------------
+    // Fill and Refresh run inside the table's bulk update. Without `adapter`
+    // the container's adapter is used.
+    void Fill(TKldDataAdapter* adapter = nullptr);
+    void Refresh(TKldDataAdapter* adapter = nullptr);
+    void Update(TKldDataAdapter* adapter = nullptr);
+
+    // --- Persistence -------------------------------------------------------------------
+    void WriteData(TKldWriter& writer);
+    // Reads rows into the table, inside its bulk update (see KldDataPersistence.cpp).
+    void ReadData(TKldReader& reader);
+
     void NotifyEvent(TObject* sender, TKldDataEventType event);
     virtual void RowChanged(TKldDataRow* row, TKldDataColumn* column, TKldDataEventType event);
     virtual void CalculateFields(TKldDataRow* row);
@@ -148,6 +160,7 @@ public:
 
 private:
     void MakeContainerInactive();
+    TKldDataAdapter* FindAdapter(TKldDataAdapter* adapter) const;
     void ReportTableEvent(TKldDataEventType event);
     bool ContainerUpdating() const;
     bool InTransaction() const;

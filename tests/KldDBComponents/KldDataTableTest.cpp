@@ -294,7 +294,7 @@ TEST_F(KldDataTableTest, InsertKeyPlaceholders)
                    "Unable to preform this operation. Data adapter is not assigned");
     EXPECT_TRUE(placeholder->GetState(drsNeedRefresh)) << "still to be fetched";
 
-    struct Adapter : TKldDataAdapter
+    struct Adapter : KldRecordingAdapter
     {
         TKldDataColumn* Column = nullptr;
         int Calls = 0;

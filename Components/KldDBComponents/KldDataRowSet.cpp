@@ -1,0 +1,644 @@
+#include "Components/KldDBComponents/KldDataRowSet.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "Components/KldDBComponents/KldDataContainer.h"
+#include "Components/KldDBComponents/KldDataRelation.h"
+#include "Components/KldDBComponents/KldDataRow.h"
+#include "Components/KldDBComponents/KldDataTable.h"
+#include "platform/SysUtils.h"
+
+namespace
+{
+
+bool SameKeyValues(const Variant& a, const Variant& b)
+{
+    bool aNull = a.IsNull() || a.IsEmpty();
+    bool bNull = b.IsNull() || b.IsEmpty();
+    if (aNull || bNull)
+        return aNull && bNull;
+    if (a.IsArray() != b.IsArray())
+        return false;
+    if (a.IsArray())
+    {
+        if (a.ArrayLowBound(1) != b.ArrayLowBound(1) || a.ArrayHighBound(1) != b.ArrayHighBound(1))
+            return false;
+        for (int i = a.ArrayLowBound(1); i <= a.ArrayHighBound(1); ++i)
+        {
+            if (!SameKeyValues(a[i], b[i]))
+                return false;
+        }
+        return true;
+    }
+    try
+    {
+        return a.VarType() == b.VarType() && a == b;
+    }
+    catch (const Exception&)
+    {
+        return false;
+    }
+}
+
+// Element `index` of an array of values, or the value itself for one column.
+Variant ValueFor(const Variant& values, int index)
+{
+    if (!values.IsArray())
+        return values;
+    int at = values.ArrayLowBound(1) + index;
+    return at <= values.ArrayHighBound(1) ? values[at] : Variant::Null();
+}
+
+// A row of `table` that is never stored, with `values` in `columns`.
+std::unique_ptr<TKldDataRow> SearchRow(TKldDataTable* table, const TKldColumnArray& columns, const Variant& values)
+{
+    std::unique_ptr<TKldDataRow> row(table->NewRow());
+    for (size_t i = 0; i < columns.size(); ++i)
+        row->SetValue(columns[i], ValueFor(values, static_cast<int>(i)));
+    return row;
+}
+
+} // namespace
+
+TKldRowSet::TKldRowSet(TKldDataTable* table, TKldDataRelation* relation)
+    : m_table(table), m_keyValues(Variant::Null()), m_relation(relation)
+{
+    if (relation)
+    {
+        if (table)
+            SetKeyColumns(relation->ChildColumnNames());
+        else
+            m_keyColumnNames = relation->ChildColumnNames();
+    }
+}
+
+TKldRowSet::~TKldRowSet()
+{
+    try
+    {
+        SetActive(false);
+    }
+    catch (...)
+    {
+        // Closing raises nothing of its own; a destructor cannot pass it on.
+    }
+}
+
+void TKldRowSet::SetDataTable(TKldDataTable* value)
+{
+    if (value == m_table)
+        return;
+    SetActive(false);
+    m_table = value;
+}
+
+void TKldRowSet::SetRelation(TKldDataRelation* value)
+{
+    if (value == m_relation)
+        return;
+    SetActive(false);
+    m_relation = value;
+}
+
+TKldDataContainer* TKldRowSet::GetDataContainer() const
+{
+    return m_table ? m_table->GetDataContainer() : nullptr;
+}
+
+TKldDataColumn* TKldRowSet::GetColumn(int index) const
+{
+    CheckTable();
+    return m_table->Column(index);
+}
+
+void TKldRowSet::CheckTable() const
+{
+    if (!m_table || !m_table->Prepared())
+        throw Exception("Error opening data table");
+}
+
+void TKldRowSet::CheckRelation() const
+{
+    if (!m_relation || !m_relation->Prepared() || m_relation->ChildTable() != m_table)
+        throw Exception("Invalid relation assigned");
+}
+
+// --- Opening and closing ----------------------------------------------------------------
+
+void TKldRowSet::SetActive(bool value)
+{
+    if (value == m_active)
+        return;
+    if (!value)
+    {
+        ClearList();
+        if (TKldDataContainer* container = GetDataContainer())
+            container->RemoveCursor(this);
+        m_active = false;
+        DoNotify(this, cdeCursorClosed);
+        m_table = nullptr;
+        m_relation = nullptr;
+        m_keyColumns.clear();
+        m_keyColumnNames.clear();
+        m_keyCount = 0;
+        m_sortColumns.clear();
+        m_sortOptions.clear();
+        m_sortCount = 0;
+        return;
+    }
+    if (!m_table)
+        throw Exception("Data table not assigned");
+    TKldDataContainer* container = GetDataContainer();
+    if (container)
+        container->SetActive(true);
+    else
+        m_table->Prepare();
+    if (container)
+        container->NotifyEvent(this, cdeCursorBeforeOpen);
+    if (m_relation)
+    {
+        CheckRelation();
+        SetKeyColumns(m_relation->ChildColumnNames());
+    }
+    else if (!m_keyColumnNames.empty())
+    {
+        m_keyColumns = m_table->Columns().GetColumnArray(m_keyColumnNames);
+        m_keyCount = static_cast<int>(m_keyColumns.size());
+    }
+    UpdateSorting();
+    if (container)
+        container->AddCursor(this);
+    m_active = true;
+    try
+    {
+        BuildList();
+    }
+    catch (...)
+    {
+        ClearList();
+        if (container)
+            container->RemoveCursor(this);
+        m_active = false;
+        throw;
+    }
+}
+
+// --- Rows -------------------------------------------------------------------------------------
+
+TKldDataRow* TKldRowSet::GetRow(int index) const
+{
+    if (!m_table)
+        return nullptr;
+    if (NativeAccess())
+        return index >= 0 && index < m_table->RowCount() ? m_table->GetRow(index) : nullptr;
+    if (index < 0 || index >= m_rangeCount)
+        return nullptr;
+    return m_list[static_cast<size_t>(m_rangeStart + index)];
+}
+
+int TKldRowSet::GetRowCount() const
+{
+    if (!m_table)
+        return 0;
+    return NativeAccess() ? m_table->RowCount() : m_rangeCount;
+}
+
+int TKldRowSet::IndexOfRow(const TKldDataRow* row) const
+{
+    if (!row || !m_table)
+        return -1;
+    if (NativeAccess())
+        return m_table->IndexOfRow(row);
+    int index = ListIndexOf(row);
+    return index < 0 ? -1 : index - m_rangeStart;
+}
+
+int TKldRowSet::ListIndexOf(const TKldDataRow* row) const
+{
+    if (IsSorted() && !m_list.empty())
+    {
+        // Equal rows sit together: search by the row's values, then by its
+        // values before the current edit.
+        for (const TKldDataRow* probe : {row, static_cast<const TKldDataRow*>(row->EditRow())})
+        {
+            if (!probe || !probe->HasBuffer())
+                continue;
+            int size = static_cast<int>(m_list.size());
+            for (int i = LowerBound(probe, 0, size); i < size; ++i)
+            {
+                if (m_list[static_cast<size_t>(i)] == row)
+                    return i;
+                if (DoCompareRows(probe, m_list[static_cast<size_t>(i)]) != 0)
+                    break;
+            }
+        }
+    }
+    auto it = std::find(m_list.begin(), m_list.end(), row);
+    return it == m_list.end() ? -1 : static_cast<int>(it - m_list.begin());
+}
+
+void TKldRowSet::SetFiltered(bool value)
+{
+    if (value == m_filtered)
+        return;
+    m_filtered = value;
+    if (m_active)
+        BuildList();
+}
+
+bool TKldRowSet::DoFilterRow(TKldDataRow* row)
+{
+    if (!IsFiltered())
+        return true;
+    bool accept = true;
+    OnFilterRow(row, accept);
+    return accept;
+}
+
+int TKldRowSet::DoCompareRows(const TKldDataRow* a, const TKldDataRow* b) const
+{
+    for (int i = 0; i < m_sortCount; ++i)
+    {
+        int result = _CompareRow(a, b, m_sortColumns[static_cast<size_t>(i)], m_sortOptions[static_cast<size_t>(i)]);
+        if (result != 0)
+            return result;
+    }
+    return 0;
+}
+
+// --- The list ---------------------------------------------------------------------------------
+
+void TKldRowSet::ClearList()
+{
+    m_list.clear();
+    m_rangeStart = 0;
+    m_rangeCount = 0;
+}
+
+void TKldRowSet::BuildList()
+{
+    ClearList();
+    CheckTable();
+    if (NativeAccess() || m_table->RowCount() == 0)
+        return;
+    int count = m_table->RowCount();
+    m_list.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+    {
+        TKldDataRow* row = m_table->GetRow(i);
+        if (DoFilterRow(row))
+            m_list.push_back(row);
+    }
+    m_rangeStart = 0;
+    m_rangeCount = static_cast<int>(m_list.size());
+    if (IsSorted())
+        SortList();
+    UpdateRange();
+}
+
+void TKldRowSet::SortList()
+{
+    if (m_list.size() > 1)
+        QuickSort(0, static_cast<int>(m_list.size()) - 1);
+}
+
+void TKldRowSet::QuickSort(int left, int right)
+{
+    // Partitions around the middle row; the smaller side recurses, the larger
+    // one loops, so the stack stays shallow whatever the data.
+    while (left < right)
+    {
+        int i = left;
+        int j = right;
+        const TKldDataRow* pivot = m_list[static_cast<size_t>((left + right) / 2)];
+        do
+        {
+            while (DoCompareRows(m_list[static_cast<size_t>(i)], pivot) < 0)
+                ++i;
+            while (DoCompareRows(m_list[static_cast<size_t>(j)], pivot) > 0)
+                --j;
+            if (i <= j)
+            {
+                std::swap(m_list[static_cast<size_t>(i)], m_list[static_cast<size_t>(j)]);
+                ++i;
+                --j;
+            }
+        } while (i <= j);
+        if (j - left < right - i)
+        {
+            if (left < j)
+                QuickSort(left, j);
+            left = i;
+        }
+        else
+        {
+            if (i < right)
+                QuickSort(i, right);
+            right = j;
+        }
+    }
+}
+
+bool TKldRowSet::UpdateSorting()
+{
+    m_sortColumns.clear();
+    m_sortOptions.clear();
+    for (TKldDataColumn* column : m_keyColumns)
+    {
+        m_sortColumns.push_back(column);
+        m_sortOptions.push_back({});
+    }
+    for (const TKldOrderByColumn& pair : m_orderBy)
+    {
+        m_sortColumns.push_back(pair.Column);
+        TKldCompareOptions options;
+        if (pair.Descending)
+            options.Include(coDescending);
+        m_sortOptions.push_back(options);
+    }
+    m_sortCount = static_cast<int>(m_sortColumns.size());
+    return true;
+}
+
+int TKldRowSet::LowerBound(const TKldDataRow* row, int first, int last) const
+{
+    while (first < last)
+    {
+        int middle = first + (last - first) / 2;
+        if (DoCompareRows(m_list[static_cast<size_t>(middle)], row) < 0)
+            first = middle + 1;
+        else
+            last = middle;
+    }
+    return first;
+}
+
+bool TKldRowSet::FindRowPos(const TKldDataRow* row, int& position) const
+{
+    KLD_ASSERT("KldData", m_sortCount > 0);
+    int first = LowerBound(row, m_rangeStart, m_rangeStart + m_rangeCount);
+    position = first - m_rangeStart;
+    return first < m_rangeStart + m_rangeCount && DoCompareRows(m_list[static_cast<size_t>(first)], row) == 0;
+}
+
+void TKldRowSet::UpdateRange()
+{
+    m_rangeStart = 0;
+    m_rangeCount = static_cast<int>(m_list.size());
+    if (m_keyCount == 0 || m_list.empty())
+        return;
+    std::unique_ptr<TKldDataRow> key = SearchRow(m_table, m_keyColumns, m_keyValues);
+    int fullCount = m_sortCount;
+    m_sortCount = m_keyCount;
+    try
+    {
+        int position = 0;
+        if (FindRowPos(key.get(), position))
+        {
+            int end = position + 1;
+            int size = static_cast<int>(m_list.size());
+            while (end < size && DoCompareRows(key.get(), m_list[static_cast<size_t>(end)]) == 0)
+                ++end;
+            m_rangeStart = position;
+            m_rangeCount = end - position;
+        }
+        else
+        {
+            m_rangeStart = 0;
+            m_rangeCount = 0;
+        }
+    }
+    catch (...)
+    {
+        m_sortCount = fullCount;
+        throw;
+    }
+    m_sortCount = fullCount;
+}
+
+// --- Master key and order -----------------------------------------------------------------------
+
+bool TKldRowSet::SetKeyColumns(const std::string& names)
+{
+    if (names == m_keyColumnNames)
+        return false;
+    TKldColumnArray columns;
+    if (!names.empty())
+    {
+        if (!m_table)
+            throw Exception("Error opening data table");
+        columns = m_table->Columns().GetColumnArray(names);
+    }
+    m_keyColumnNames = names;
+    m_keyColumns = std::move(columns);
+    m_keyCount = static_cast<int>(m_keyColumns.size());
+    UpdateSorting();
+    return true;
+}
+
+bool TKldRowSet::SetKeyValue(const Variant& values)
+{
+    m_masterRow = nullptr;
+    if (SameKeyValues(values, m_keyValues))
+        return false;
+    m_keyValues = values;
+    return true;
+}
+
+bool TKldRowSet::SetMasterKey(const std::string& keyColumns, const Variant& values)
+{
+    CheckTable();
+    if (SetKeyColumns(keyColumns))
+    {
+        SetKeyValue(values);
+        if (m_active)
+            BuildList();
+        return true;
+    }
+    if (!SetKeyValue(values))
+        return false;
+    if (m_active && !NativeAccess())
+        UpdateRange();
+    return true;
+}
+
+bool TKldRowSet::SetMasterKey(const Variant& values)
+{
+    return SetMasterKey(m_keyColumnNames, values);
+}
+
+void TKldRowSet::SetMasterRow(TKldDataRow* row)
+{
+    CheckRelation();
+    const TKldColumnArray& parentColumns = m_relation->ParentColumns();
+    Variant values;
+    if (row)
+    {
+        KLD_ASSERT("KldData", row->Table() == m_relation->ParentTable());
+        values = row->GetValues(parentColumns);
+    }
+    else
+    {
+        values = m_relation->ParentTable()->NullRow()->GetValues(parentColumns);
+    }
+    SetMasterKey(m_keyColumnNames, values);
+    m_masterRow = row;
+}
+
+void TKldRowSet::SetOrderByColumns(const TKldOrderByColumns& pairs)
+{
+    m_sorting = false;
+    try
+    {
+        ClearList();
+        m_orderBy = pairs;
+        UpdateSorting();
+        if (m_active)
+            BuildList();
+    }
+    catch (...)
+    {
+        m_sorting = true;
+        throw;
+    }
+    m_sorting = true;
+}
+
+void TKldRowSet::ResetSorting()
+{
+    SetOrderByColumns({});
+}
+
+void TKldRowSet::Refresh()
+{
+    if (m_active)
+        BuildList();
+}
+
+// --- Keeping the list current -------------------------------------------------------------------
+
+void TKldRowSet::CheckRow(TKldDataRow* row, TKldDataEventType event)
+{
+    if (!row || NativeAccess() || !m_sorting)
+        return;
+    if (event != cdeRowInserted && event != cdeRowModified && event != cdeRowDeleted)
+        return;
+    m_rangeStart = 0;
+    m_rangeCount = static_cast<int>(m_list.size());
+    try
+    {
+        int position = event == cdeRowInserted ? -1 : ListIndexOf(row);
+        if (event != cdeRowDeleted && DoFilterRow(row))
+        {
+            int size = static_cast<int>(m_list.size());
+            if (event == cdeRowInserted)
+            {
+                int at = IsSorted() ? LowerBound(row, 0, size) : size;
+                m_list.insert(m_list.begin() + at, row);
+            }
+            else if (IsSorted() && position >= 0 && size > 1 && row->IsModified(m_sortColumns))
+            {
+                m_list.erase(m_list.begin() + position);
+                int at = LowerBound(row, 0, size - 1);
+                m_list.insert(m_list.begin() + at, row);
+            }
+        }
+        else if (position >= 0)
+        {
+            m_list.erase(m_list.begin() + position);
+        }
+    }
+    catch (...)
+    {
+        UpdateRange();
+        throw;
+    }
+    UpdateRange();
+}
+
+void TKldRowSet::DoNotify(TObject* sender, TKldDataEventType event)
+{
+    if (!sender)
+        return;
+    switch (event)
+    {
+    case cdeContainerDeactivated:
+        // The rows are about to go: the list must not keep pointers to them.
+        ClearList();
+        break;
+    case cdeContainerDataChanged:
+    case cdeTableDataChanged:
+        if (event == cdeTableDataChanged && sender != m_table)
+            return;
+        if (m_active)
+        {
+            if (m_table && m_table->Prepared())
+                BuildList();
+            else
+                ClearList();
+        }
+        break;
+    case cdeRowInserted:
+    case cdeRowModified:
+    case cdeRowDeleted:
+    {
+        auto* row = dynamic_cast<TKldDataRow*>(sender);
+        if (!row || row->Table() != m_table)
+            return;
+        CheckRow(row, event);
+        break;
+    }
+    default:
+        return;
+    }
+    if (OnNotify)
+        OnNotify(sender, event);
+}
+
+// --- Searching ----------------------------------------------------------------------------------
+
+TKldDataRow* TKldRowSet::Locate(const std::string& keyColumns, const Variant& values, TKldCompareOptions options)
+{
+    if (!m_active || GetRowCount() == 0)
+        return nullptr;
+    TKldColumnArray columns = m_table->Columns().GetColumnArray(keyColumns);
+    std::unique_ptr<TKldDataRow> key = SearchRow(m_table, columns, values);
+    int count = GetRowCount();
+    for (int i = 0; i < count; ++i)
+    {
+        TKldDataRow* row = GetRow(i);
+        if (CompareRows(key.get(), row, columns, options) == 0)
+            return row;
+    }
+    return nullptr;
+}
+
+TKldDataRow* TKldRowSet::FindNext(bool restart, bool forward, int current)
+{
+    if (!OnFilterRow)
+        return nullptr;
+    int count = GetRowCount();
+    int first, last, step;
+    if (forward)
+    {
+        first = restart ? 0 : current + 1;
+        last = count;
+        step = 1;
+    }
+    else
+    {
+        first = restart ? count - 1 : current - 1;
+        last = -1;
+        step = -1;
+    }
+    for (int i = first; i != last && i >= 0 && i < count; i += step)
+    {
+        TKldDataRow* row = GetRow(i);
+        bool accept = true;
+        OnFilterRow(row, accept);
+        if (accept)
+            return row;
+    }
+    return nullptr;
+}
