@@ -200,6 +200,40 @@ TEST_F(DataSetTest, InsertRecordAndAppendRecordAddInOneStep)
     EXPECT_EQ(ds.Rows().size(), 7u);
 }
 
+TEST_F(DataSetTest, RefreshRereadsTheBufferedRecords)
+{
+    std::vector<std::string> log;
+    ds.BeforeRefresh = [&](TDataSet*) { log.push_back("before"); };
+    ds.AfterRefresh = [&](TDataSet*) { log.push_back("after:" + ds.FieldByName("NAME")->AsString()); };
+    ds.Open();
+    ds.Next();
+    ds.ChangeRow(1, 1, Variant("Robert"));
+    EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "Bob") << "the buffer keeps what it read";
+    ds.Refresh();
+    EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "Robert");
+    EXPECT_EQ(log, std::vector<std::string>({"before", "after:Robert"}));
+
+    ds.Edit();
+    ds.FieldByName("NAME")->SetAsString("Rob");
+    ds.Refresh();
+    EXPECT_EQ(ds.State(), dsBrowse) << "a pending edit is posted first";
+    EXPECT_EQ(ds.Rows()[1].Values[1].AsString(), "Rob");
+}
+
+TEST_F(DataSetTest, OldValuesOfNewAndEditedRecords)
+{
+    ds.Open();
+    ds.Edit();
+    ds.FieldByName("AMOUNT")->SetAsFloat(1);
+    EXPECT_DOUBLE_EQ(ds.FieldByName("AMOUNT")->OldValue().AsDouble(), 10);
+    EXPECT_DOUBLE_EQ(ds.FieldByName("AMOUNT")->AsFloat(), 1);
+    EXPECT_EQ(ds.State(), dsEdit) << "reading an old value leaves the state alone";
+    ds.Cancel();
+    ds.Insert();
+    EXPECT_TRUE(VarIsNull(ds.FieldByName("AMOUNT")->OldValue()));
+    ds.Cancel();
+}
+
 TEST_F(DataSetTest, CancelledInsertLeavesNothing)
 {
     ds.Open();

@@ -27,6 +27,11 @@ class TVectorDataSet : public TDataSet
     // Rows by field-definition position; usable while closed too.
     void AddRow(std::vector<Variant> values) { m_rows.push_back({m_nextId++, std::move(values)}); }
     const std::vector<Row>& Rows() const { return m_rows; }
+    // Changes a stored value behind the dataset's back (as another user would).
+    void ChangeRow(size_t index, size_t column, const Variant& value)
+    {
+        m_rows[index].Values[column] = value;
+    }
     void SetReadOnlyDataSet(bool value) { m_readOnly = value; }
     // Counts GetRecord calls (to see that moving inside the ring reads nothing).
     int GetRecordCalls = 0;
