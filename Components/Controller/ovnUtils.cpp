@@ -204,11 +204,15 @@ std::string ovnGetProgramPath()
 std::string ovnGetDataPath()
 {
     std::lock_guard guard(s_pathLock);
-    if (s_dataPath.empty()) {
-        const std::string programPath = ovnGetProgramPath();
-        s_dataPath = CanWriteFolder(programPath) ? programPath : UserConfigFolder();
-    }
+    if (s_dataPath.empty())
+        s_dataPath = ovnChooseDataPath(ovnGetProgramPath());
     return s_dataPath;
+}
+
+std::string ovnChooseDataPath(const std::string& ProgramPath)
+{
+    const std::string path = ovnFixPath(ProgramPath);
+    return !path.empty() && CanWriteFolder(path) ? path : UserConfigFolder();
 }
 
 void ovnSetDataPath(const std::string& Path)

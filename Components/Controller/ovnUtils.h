@@ -90,6 +90,8 @@ std::string ovnGetProgramPath();
 // back to it.
 std::string ovnGetDataPath();
 void ovnSetDataPath(const std::string& Path);
+// The choice ovnGetDataPath makes for a program in ProgramPath.
+std::string ovnChooseDataPath(const std::string& ProgramPath);
 
 // FileName when free, else report1.txt, report2.txt, ... (the first free).
 std::string ovnMakeUniqueFileName(const std::string& FileName);

@@ -389,3 +389,25 @@ TEST(ovnUtils, LibrariesLoadByAbsolutePath)
     EXPECT_EQ(nullptr, ovnGetProcAddress(z, "no_such_export"));
     ovnFreeLibrary(z);
 }
+
+TEST(ovnUtils, DataFolderBesideTheProgramOrPerUser)
+{
+    TTempFolder dir;
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    EXPECT_EQ(dir.Path(), ovnChooseDataPath(dir.Path()));
+    EXPECT_EQ(dir.Path(), ovnChooseDataPath(dir.Path().substr(0, dir.Path().size() - 1)));
+    // A folder that cannot be written (here: one that does not exist).
+    EXPECT_EQ(dir / "config/Tallowin/", ovnChooseDataPath(dir / "gone/bin"));
+    EXPECT_EQ(dir / "config/Tallowin/", ovnChooseDataPath(""));
+    if (old)
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+
+    ovnSetDataPath(dir / "data");
+    EXPECT_EQ(dir / "data/", ovnGetDataPath());
+    ovnSetDataPath("");
+    EXPECT_EQ(ovnChooseDataPath(ovnGetProgramPath()), ovnGetDataPath());
+}
