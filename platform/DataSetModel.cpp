@@ -13,7 +13,11 @@ class TDataSetModel::Link : public TDataLink
     void ActiveChanged() override { Rebuild(); }
     void DataSetChanged() override { Rebuild(); }
     void LayoutChanged() override { Rebuild(); }
-    void EditingChanged() override { Rebuild(); }
+    void EditingChanged() override
+    {
+        if (!m_model.m_reading)
+            m_model.EditingChanged();
+    }
     void DataSetScrolled(int) override
     {
         if (!m_model.m_reading)
@@ -94,6 +98,7 @@ void TDataSetModel::Rebuild()
         m_rows = ReadRows(static_cast<int>(wanted));
     }
     // While a record is edited the rows read stay; the active one is live.
+    m_insertRowShown = ds != nullptr && ds->State() == dsInsert;
     endResetModel();
     UpdateCurrentRow();
 }
@@ -156,11 +161,32 @@ void TDataSetModel::fetchMore(const QModelIndex& parent)
     UpdateCurrentRow();
 }
 
+void TDataSetModel::EditingChanged()
+{
+    // Only an insert changes the rows: it adds the extra last row, and its
+    // end (a post or cancel) takes it away before the rows are read again.
+    TDataSet* ds = DataSet();
+    const bool inserting = ds != nullptr && ds->State() == dsInsert;
+    const int last = static_cast<int>(m_rows.size());
+    if (inserting && !m_insertRowShown) {
+        beginInsertRows(QModelIndex(), last, last);
+        m_insertRowShown = true;
+        endInsertRows();
+    } else if (!inserting && m_insertRowShown) {
+        beginRemoveRows(QModelIndex(), last, last);
+        m_insertRowShown = false;
+        endRemoveRows();
+    }
+    UpdateCurrentRow();
+    if (m_currentRow >= 0 && !m_columns.empty())
+        emit dataChanged(index(m_currentRow, 0), index(m_currentRow, static_cast<int>(m_columns.size()) - 1));
+}
+
 void TDataSetModel::UpdateCurrentRow()
 {
     int row = -1;
     if (TDataSet* ds = DataSet()) {
-        if (ds->State() == dsInsert)
+        if (m_insertRowShown)
             row = static_cast<int>(m_rows.size());
         else {
             const TBookmark current = ds->GetBookmark();
@@ -195,9 +221,7 @@ int TDataSetModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid())
         return 0;
-    TDataSet* ds = DataSet();
-    const bool inserting = ds != nullptr && ds->State() == dsInsert;
-    return static_cast<int>(m_rows.size()) + (inserting ? 1 : 0);
+    return static_cast<int>(m_rows.size()) + (m_insertRowShown ? 1 : 0);
 }
 
 int TDataSetModel::columnCount(const QModelIndex& parent) const

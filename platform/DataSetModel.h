@@ -81,11 +81,13 @@ class TDataSetModel : public QAbstractTableModel
     void ReadColumns();
     void UpdateCurrentRow();
     void ActiveRecordChanged(TField* field);
+    void EditingChanged();
 
     std::unique_ptr<Link> m_link;
     std::vector<TField*> m_columns;
     std::vector<RowData> m_rows;
     bool m_atEnd = true;
     bool m_reading = false;
+    bool m_insertRowShown = false;
     int m_currentRow = -1;
 };

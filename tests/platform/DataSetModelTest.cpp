@@ -100,6 +100,29 @@ TEST_F(DataSetModelTest, EditingThroughTheModel)
     EXPECT_FALSE(model.flags(name) & Qt::ItemIsEditable);
 }
 
+TEST_F(DataSetModelTest, EditsDoNotResetTheModelButInsertsAddARow)
+{
+    ds.Open();
+    int resets = 0;
+    std::vector<std::pair<int, int>> inserted;
+    std::vector<std::pair<int, int>> removed;
+    QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { ++resets; });
+    QObject::connect(&model, &QAbstractItemModel::rowsInserted,
+                     [&](const QModelIndex&, int first, int last) { inserted.emplace_back(first, last); });
+    QObject::connect(&model, &QAbstractItemModel::rowsRemoved,
+                     [&](const QModelIndex&, int first, int last) { removed.emplace_back(first, last); });
+    ds.Edit();
+    ds.FieldByName("NAME")->SetAsString("E");
+    EXPECT_EQ(resets, 0) << "a view keeps its place while a record is edited";
+    ds.Cancel();
+    ds.Append();
+    EXPECT_EQ(inserted, (std::vector<std::pair<int, int>>{{100, 100}}));
+    EXPECT_EQ(model.rowCount(), 101);
+    ds.Cancel();
+    EXPECT_EQ(removed, (std::vector<std::pair<int, int>>{{100, 100}}));
+    EXPECT_EQ(model.rowCount(), 100);
+}
+
 TEST_F(DataSetModelTest, InsertShowsAnExtraRowAndLayoutChangesShowInColumns)
 {
     ds.Open();
