@@ -17,15 +17,17 @@ TFieldType VarTypeToDataType(TVarType varType)
     case varWord:
         return ftWord;
     case varInteger:
-    case varLongWord:
         return ftInteger;
+    case varLongWord:
+        return ftLargeint; // beyond the Integer range
     case varInt64:
         return ftLargeint;
     case varSingle:
     case varDouble:
         return ftFloat;
     case varCurrency:
-        return ftCurrency;
+        // Currency values travel as BCD parameters, as the server expects.
+        return ftBCD;
     case varDate:
         return ftDateTime;
     case varBoolean:
@@ -51,7 +53,7 @@ void TParam::SetValue(const Variant& value)
     if (m_dataType == ftUnknown && !VarIsNull(value) && !VarIsEmpty(value))
         m_dataType = VarTypeToDataType(VarType(value));
     m_value = value;
-    m_bound = true;
+    m_bound = !VarIsEmpty(value);
 }
 
 void TParam::SetTyped(TFieldType type, const Variant& value)

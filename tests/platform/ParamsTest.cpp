@@ -110,6 +110,11 @@ TEST(Params, ValueKeepsAChosenTypeAndPicksOneOtherwise)
     EXPECT_EQ(VarTypeToDataType(varOleStr), ftWideString);
     EXPECT_EQ(VarTypeToDataType(varDate), ftDateTime);
     EXPECT_EQ(VarTypeToDataType(varBoolean), ftBoolean);
+    EXPECT_EQ(VarTypeToDataType(varCurrency), ftBCD);
+    EXPECT_EQ(VarTypeToDataType(varString), ftString);
+    TParam* cleared = params.CreateParam(ftInteger, "C", ptInput);
+    cleared->SetValue(Variant());
+    EXPECT_FALSE(cleared->Bound()) << "an Empty value binds nothing";
 }
 
 TEST(Params, FindingAssigningAndComparing)
