@@ -7,14 +7,15 @@
 //
 // The record buffers: BufferCount buffers (at least 1; the largest buffer
 // count any data link asks for) plus one spare, allocated by the descendant
-// (AllocRecordBuffer) and filled by GetRecord. RecordCount() of the ring (the
-// protected BufferedCount) records are valid; ActiveRecord is the buffer whose
-// record the fields show. The cursor of the descendant is kept on the buffer
-// CurrentRecord; moving it to another buffer goes through InternalSetToRecord
-// (or InternalFirst/InternalLast for the BOF/EOF flags).
+// (AllocRecordBuffer) and filled by GetRecord. BufferedCount() buffers hold
+// valid records; ActiveRecord() is the buffer whose record the fields show.
+// The cursor of the descendant is kept on the buffer CurrentRecord; moving it
+// to another buffer goes through InternalSetToRecord (or InternalFirst /
+// InternalLast for the BOF/EOF flags).
 //
 // Editing: Edit/Insert/Append put the dataset into dsEdit/dsInsert; Post
-// checks required fields and calls InternalPost; Cancel calls InternalCancel.
+// puts the cursor on the active buffer and calls InternalPost (whose base
+// checks required fields); Cancel calls InternalCancel.
 // Every navigation first ends an edit (CheckBrowseMode: posts when modified,
 // else cancels). Errors keep the dataset in the state it was in.
 //
