@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -72,7 +73,7 @@ void WaitForEvents(const std::function<bool()>& done)
 {
     QElapsedTimer clock;
     clock.start();
-    while (!done() && clock.elapsed() < 10000) {
+    while (!done() && clock.elapsed() < 60000) {
         QApplication::processEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -219,4 +220,47 @@ TEST(Launcher, AlteredUnsignedLibraryStarts)
     const std::string shot = copy.Dir / "shot.png";
     EXPECT_EQ(0, RunProgram(copy.Program, {"/INSTANCES"}, {{ScreenshotEnvVar, shot}}));
     EXPECT_TRUE(FileExists(shot));
+}
+
+namespace {
+
+std::vector<std::string> ReadLines(const std::string& fileName)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(fileName);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+TEST(Launcher, RestartKeepsTheCommandLine)
+{
+    TProgramCopy copy;
+    const std::string probeDir = copy.Dir / "probe";
+    ASSERT_TRUE(ForceDirectories(probeDir));
+    const std::vector<std::pair<std::string, std::string>> env = {
+        {"LD_PRELOAD", KLD_RESTART_PROBE},
+        {"KLD_RESTART_PROBE_DIR", probeDir},
+        {ScreenshotEnvVar, copy.Dir / "shot.png"},
+        // The probe comes before the sanitizer runtime in sanitizer builds.
+        {"ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0"},
+    };
+    EXPECT_EQ(0, RunProgram(copy.Program, {"/INSTANCES", "-debug", "with blank"}, env));
+
+    // The restarted copy runs detached; it ends by itself like the first.
+    const auto doneCount = [&] { return FindFiles(probeDir, "*.done").size(); };
+    WaitForEvents([&] { return doneCount() >= 2; });
+    ASSERT_EQ(2u, doneCount());
+    std::vector<std::vector<std::string>> runs;
+    for (const std::string& name : FindFiles(probeDir, "run-*.txt"))
+        runs.push_back(ReadLines(probeDir + "/" + name));
+    ASSERT_EQ(2u, runs.size());
+    std::sort(runs.begin(), runs.end(), [](const auto& a, const auto& b) { return a.size() < b.size(); });
+    const std::vector<std::string> first = {copy.Program, "/INSTANCES", "-debug", "with blank"};
+    const std::vector<std::string> second = {copy.Program, copy.Program, "/INSTANCES", "-debug",
+                                             "with blank"};
+    EXPECT_EQ(first, runs[0]);
+    EXPECT_EQ(second, runs[1]);
 }
