@@ -64,9 +64,11 @@ std::unique_ptr<TKldDataRow> SearchRow(TKldDataTable* table, const TKldColumnArr
 TKldRowSet::TKldRowSet(TKldDataTable* table, TKldDataRelation* relation)
     : m_table(table), m_keyValues(Variant::Null()), m_relation(relation)
 {
+    // The columns are looked up when the table has them; a relation that does
+    // not fit the table is refused on opening.
     if (relation)
     {
-        if (table)
+        if (table && table->Columns().Find(relation->ChildColumnNames()))
             SetKeyColumns(relation->ChildColumnNames());
         else
             m_keyColumnNames = relation->ChildColumnNames();
@@ -159,6 +161,7 @@ void TKldRowSet::SetActive(bool value)
     if (m_relation)
     {
         CheckRelation();
+        m_keyColumnNames.clear(); // looked up again: the relation may have changed
         SetKeyColumns(m_relation->ChildColumnNames());
     }
     else if (!m_keyColumnNames.empty())
