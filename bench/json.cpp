@@ -28,9 +28,9 @@ const std::string& FetchReply()
             const char* Name;
             int Type;
         };
-        const Column columns[] = {{"COUNTER", 3}, {"RESIDENT_ID", 3}, {"AMOUNT", 6},
-                                  {"RATE", 6},    {"FIRST_NAME", 1},  {"WARD_CODE", 1},
-                                  {"BORN", 11},   {"CHECKED_AT", 11}, {"NOTE", 1}};
+        const Column columns[] = {{"COUNTER", 3},    {"RESIDENT_ID", 3}, {"AMOUNT", 6}, {"RATE", 6},
+                                  {"FIRST_NAME", 1}, {"WARD_CODE", 1},   {"BORN", 11},  {"CHECKED_AT", 11},
+                                  {"NOTE", 1},       {"ROOM", 1},        {"WEIGHT", 6}};
         std::string s = "{\"fields\":[";
         bool first = true;
         for (const auto& c : columns) {
@@ -91,8 +91,16 @@ const std::string& FetchReply()
                         s += buf;
                     }
                     break;
-                default:
+                case 8:
                     s += r % 3 == 0 ? "\"needs help with meals\"" : "null";
+                    break;
+                case 9:
+                    std::snprintf(buf, sizeof buf, "\"R-%d%02d\"", 1 + r % 4, r % 37);
+                    s += buf;
+                    break;
+                default:
+                    std::snprintf(buf, sizeof buf, "%.1f", 45.0 + (r % 600) / 10.0);
+                    s += buf;
                     break;
                 }
             }
@@ -112,6 +120,7 @@ void BM_ParseNembra(benchmark::State& state)
         benchmark::DoNotOptimize(obj.GetPropCount());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+    state.counters["reply_MB"] = static_cast<double>(text.size()) / 1e6;
 }
 
 void BM_ParseRapidJSON(benchmark::State& state)
