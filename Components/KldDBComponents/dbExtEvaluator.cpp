@@ -126,9 +126,39 @@ Variant TEvaluator::Evaluate()
 
 Variant TEvaluator::Evaluate(const TExpression* Node)
 {
-    Variant result;
-    EvaluateInto(Node, result);
-    return result;
+    return Value(Node);
+}
+
+Variant TEvaluator::Value(const TExpression* node)
+{
+    if (!node)
+        return Variant();
+    switch (node->Operation)
+    {
+    case opIdent:
+        return m_contextClass->GetItem(m_context, node->Text);
+    case opConst:
+        return node->Token.Value;
+    case opOr:
+    case opAnd:
+    case opNot:
+    case opEqual:
+    case opLess:
+    case opMore:
+    case opLessEqual:
+    case opMoreEqual:
+    case opNotEqual:
+    case opLike:
+    case opIsNull:
+    case opIsNotNull:
+        return Variant(EvaluateBoolean(node));
+    default:
+    {
+        Variant result;
+        EvaluateInto(node, result);
+        return result;
+    }
+    }
 }
 
 const Variant& TEvaluator::EvaluateRef(const TExpression* node, Variant& scratch)
@@ -227,20 +257,13 @@ bool TEvaluator::EvaluateBoolean(const TExpression* node)
     case opLessEqual:
     case opMoreEqual:
     case opNotEqual:
-    {
-        Variant sa;
-        Variant sb;
-        const Variant& a = EvaluateRef(node->Operand1, sa);
-        const Variant& b = EvaluateRef(node->Operand2, sb);
-        return Compare(node->Operation, a, b);
-    }
+        return EvaluateComparison(node);
     case opLike:
         return EvaluateLike(node);
     case opIsNull:
     case opIsNotNull:
     {
-        Variant scratch;
-        bool isNull = EvaluateRef(node->Operand1, scratch).IsNull();
+        bool isNull = Value(node->Operand1).IsNull();
         return node->Operation == opIsNull ? isNull : !isNull;
     }
     case opTrue:
@@ -248,10 +271,7 @@ bool TEvaluator::EvaluateBoolean(const TExpression* node)
     case opFalse:
         return false;
     default:
-    {
-        Variant scratch;
-        return EvaluateRef(node, scratch).AsBoolean();
-    }
+        return Value(node).AsBoolean();
     }
 }
 
@@ -375,41 +395,110 @@ void TEvaluator::ApplyBinary(const TExpression* node, Variant& acc)
     CheckFiniteVariant(acc);
 }
 
-bool TEvaluator::Compare(TOperationCode op, const Variant& a, const Variant& b) const
+namespace
 {
-    if (a.IsNull() || b.IsNull())
-        return false;
-    switch (op)
+bool IsIntegerType(TVarType type)
+{
+    switch (type)
     {
-    case opEqual:
-        return a == b;
-    case opNotEqual:
-        return a != b;
-    case opLess:
-        return a < b;
-    case opMore:
-        return a > b;
-    case opLessEqual:
-        return a <= b;
-    case opMoreEqual:
-        return a >= b;
+    case varSmallint:
+    case varInteger:
+    case varShortInt:
+    case varByte:
+    case varWord:
+    case varLongWord:
+    case varInt64:
+        return true;
     default:
         return false;
     }
 }
 
+bool Relate(TOperationCode op, int sign)
+{
+    switch (op)
+    {
+    case opEqual:
+        return sign == 0;
+    case opNotEqual:
+        return sign != 0;
+    case opLess:
+        return sign < 0;
+    case opMore:
+        return sign > 0;
+    case opLessEqual:
+        return sign <= 0;
+    case opMoreEqual:
+        return sign >= 0;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+// A constant side is compared in place, and a text constant through its
+// node's text, so that a row costs no copy of it.
+bool TEvaluator::EvaluateComparison(const TExpression* node)
+{
+    const TExpression* left = node->Operand1;
+    const TExpression* right = node->Operand2;
+    if (right && right->Operation == opConst)
+    {
+        const Variant a = Value(left);
+        if (a.IsStr() && right->Token.Value.IsStr())
+            return Relate(node->Operation, a.AsString().compare(right->Text));
+        return Compare(node->Operation, a, right->Token.Value);
+    }
+    if (left && left->Operation == opConst)
+    {
+        const Variant b = Value(right);
+        return Compare(node->Operation, left->Token.Value, b);
+    }
+    const Variant a = Value(left);
+    const Variant b = Value(right);
+    return Compare(node->Operation, a, b);
+}
+
+// Null on either side makes every comparison False. Two integers compare as
+// the variant rules compare them, without the general conversion path.
+bool TEvaluator::Compare(TOperationCode op, const Variant& a, const Variant& b)
+{
+    if (a.IsNull() || b.IsNull())
+        return false;
+    if (IsIntegerType(a.VarType()) && IsIntegerType(b.VarType()))
+    {
+        int64_t x = a.AsInt64();
+        int64_t y = b.AsInt64();
+        return Relate(op, x < y ? -1 : x > y ? 1 : 0);
+    }
+    switch (VarCompareValue(a, b))
+    {
+    case vrEqual:
+        return Relate(op, 0);
+    case vrLessThan:
+        return Relate(op, -1);
+    case vrGreaterThan:
+        return Relate(op, 1);
+    case vrNotEqual:
+        return op == opNotEqual;
+    }
+    return false;
+}
+
 bool TEvaluator::EvaluateLike(const TExpression* node)
 {
-    Variant patternScratch;
-    const Variant& pattern = EvaluateRef(node->Operand2, patternScratch);
-    Variant valueScratch;
-    const Variant& value = EvaluateRef(node->Operand1, valueScratch);
+    // The pattern is evaluated before the value; a constant pattern is
+    // matched from its node's text, without a copy per row.
+    const TExpression* patternNode = node->Operand2;
+    if (patternNode && patternNode->Operation == opConst && patternNode->Token.Value.IsStr())
+    {
+        const Variant value = Value(node->Operand1);
+        return !value.IsNull() && Like(value.AsString(), patternNode->Text);
+    }
+    const Variant pattern = Value(patternNode);
+    const Variant value = Value(node->Operand1);
     if (pattern.IsNull() || value.IsNull())
         return false;
-    // A constant pattern is matched from its node's text, without a copy per row.
-    const TExpression* patternNode = node->Operand2;
-    if (patternNode && patternNode->Operation == opConst && pattern.IsStr())
-        return Like(value.AsString(), patternNode->Text);
     return Like(value.AsString(), pattern.AsString());
 }
 

@@ -94,7 +94,10 @@ public:
 private:
     static constexpr size_t NodeBlockSize = 64;
 
+    // The value of a node built straight into the caller's variant.
+    Variant Value(const TExpression* node);
     void EvaluateInto(const TExpression* node, Variant& result);
+    bool EvaluateComparison(const TExpression* node);
     // Evaluates a node and answers a reference to its value; constants are
     // answered in place without a copy.
     const Variant& EvaluateRef(const TExpression* node, Variant& scratch);
@@ -102,7 +105,7 @@ private:
     bool EvaluateLogicChain(const TExpression* node);
     void EvaluateChain(const TExpression* node, Variant& result);
     void ApplyBinary(const TExpression* node, Variant& acc);
-    bool Compare(TOperationCode op, const Variant& a, const Variant& b) const;
+    static bool Compare(TOperationCode op, const Variant& a, const Variant& b);
     bool EvaluateLike(const TExpression* node);
 
     TExpression* m_root = nullptr;
