@@ -55,6 +55,32 @@ TEST(JSONParser, ReadsEveryKindOfValue)
     EXPECT_EQ(obj.GetPropCount(), 6) << "reading existing members adds none";
 }
 
+TEST(JSONParser, Tokens)
+{
+    // A colon, "{" and "[" do not end a bare token; bytes 1 to 32 separate tokens.
+    const std::string text = "\x01{\"a\":[x:y{z,12\t-3\r\nTRUE fAlse NULL \"s\\\"t\"]}";
+    TJSONParser parser(text);
+    struct Token
+    {
+        char Type;
+        std::string Text;
+    };
+    const Token expected[] = {{'{', "{"},    {'A', "a"},    {':', ":"},  {'[', "["},    {'N', "x:y{z"},
+                              {',', ","},    {'I', "12"},   {'N', "-3"}, {'T', "TRUE"}, {'F', "fAlse"},
+                              {'0', "NULL"}, {'A', "s\"t"}, {']', "]"},  {'}', "}"}};
+    for (const auto& e : expected) {
+        parser.NextToken();
+        SCOPED_TRACE(e.Text);
+        EXPECT_EQ(parser.TokenType(), e.Type);
+        EXPECT_EQ(parser.TokenText(), e.Text);
+    }
+    parser.NextToken();
+    EXPECT_EQ(parser.TokenType(), 0);
+    EXPECT_EQ(parser.ReadIndex(), static_cast<int>(text.size()) + 1);
+    parser.NextToken();
+    EXPECT_EQ(parser.TokenType(), 0) << "the end stays the end";
+}
+
 TEST(JSONParser, RepeatedNamesMergeWithoutCase)
 {
     TJSONObject obj(R"({"a":1,"A":2})");
