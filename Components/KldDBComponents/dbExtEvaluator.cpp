@@ -5,47 +5,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "Components/KldDBComponents/dbExtEvaluatorErrors.h"
+
 using enum TOperationCode;
 
 namespace
 {
-// The platform's math errors, with the run-time library's texts.
-[[noreturn]] void RaiseZeroDivide()
-{
-    throw EZeroDivide("Floating point division by zero");
-}
-
-[[noreturn]] void RaiseInvalidOp()
-{
-    throw EInvalidOp("Invalid floating point operation");
-}
-
-[[noreturn]] void RaiseOverflow()
-{
-    throw EOverflow("Floating point overflow");
-}
-
-[[noreturn]] void RaiseTextTooLong(size_t length)
-{
-    throw EOutOfMemory(Format("Text result of %s bytes exceeds the limit of %s bytes", std::to_string(length),
-                              std::to_string(TEvaluator::MaxTextLength)));
-}
-
-void CheckTextLength(size_t length)
-{
-    if (length > TEvaluator::MaxTextLength)
-        RaiseTextTooLong(length);
-}
-
-// A floating-point result must be a finite number.
-double CheckedFloat(double value)
-{
-    if (std::isnan(value))
-        RaiseInvalidOp();
-    if (std::isinf(value))
-        RaiseOverflow();
-    return value;
-}
+using namespace EvaluatorErrors;
 
 void CheckFiniteVariant(const Variant& value)
 {
@@ -59,7 +25,6 @@ const Variant& EmptyVariant()
     static const Variant empty;
     return empty;
 }
-
 } // namespace
 
 // ---------------------------------------------------------------------------

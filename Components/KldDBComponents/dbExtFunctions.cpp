@@ -13,9 +13,12 @@
 #include <random>
 
 #include "Components/KldDBComponents/dbExtEvaluator.h"
+#include "Components/KldDBComponents/dbExtEvaluatorErrors.h"
 
 namespace
 {
+using namespace EvaluatorErrors;
+
 constexpr double Pi = 3.1415926535897932385;
 
 Variant Arg(TEvaluator& e, const TExpression& node, size_t index)
@@ -38,29 +41,10 @@ int32_t IntegerArg(TEvaluator& e, const TExpression& node, size_t index)
     return Arg(e, node, index).AsInteger();
 }
 
-[[noreturn]] void RaiseZeroDivide()
-{
-    throw EZeroDivide("Floating point division by zero");
-}
-
-[[noreturn]] void RaiseInvalidOp()
-{
-    throw EInvalidOp("Invalid floating point operation");
-}
-
-[[noreturn]] void RaiseIntOverflow()
-{
-    throw EIntOverflow("Integer overflow");
-}
-
 // A floating-point result must be a finite number.
 Variant Number(double value)
 {
-    if (std::isnan(value))
-        RaiseInvalidOp();
-    if (std::isinf(value))
-        throw EOverflow("Floating point overflow");
-    return Variant(value);
+    return Variant(CheckedFloat(value));
 }
 
 Variant Integer32(double value)
@@ -70,13 +54,6 @@ Variant Integer32(double value)
     if (!(value >= static_cast<double>(INT32_MIN) && value <= static_cast<double>(INT32_MAX)))
         RaiseIntOverflow();
     return Variant(static_cast<int32_t>(value));
-}
-
-void CheckTextLength(size_t length)
-{
-    if (length > TEvaluator::MaxTextLength)
-        throw EOutOfMemory(Format("Text result of %s bytes exceeds the limit of %s bytes", std::to_string(length),
-                                  std::to_string(TEvaluator::MaxTextLength)));
 }
 
 // Byte offset of the first `part` in `text` at or after `from`, or npos. The
