@@ -137,14 +137,14 @@ void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest)
             throw EovnCompress("Decompression failed");
         z.next_in = const_cast<Bytef*>(rest);
         z.avail_in = static_cast<uInt>(restSize);
-        uint8_t piece[8192];
+        uint8_t chunk[8192];
         int rc = Z_OK;
         while (rc == Z_OK) {
-            z.next_out = piece;
-            z.avail_out = sizeof piece;
+            z.next_out = chunk;
+            z.avail_out = sizeof chunk;
             rc = inflate(&z, Z_NO_FLUSH);
             if (rc == Z_OK || rc == Z_STREAM_END)
-                out.insert(out.end(), piece, piece + (sizeof piece - z.avail_out));
+                out.insert(out.end(), chunk, chunk + (sizeof chunk - z.avail_out));
             if (rc == Z_BUF_ERROR && z.avail_in == 0)
                 break; // input ended before the stream did
         }
