@@ -823,15 +823,8 @@ void TJSONObject::ParseText(std::string_view text)
 {
     int64_t started = 0;
     BeginMeasure(started);
-    m_parseTime = 0;
     TJSONParser parser(text);
-    try {
-        parser.ParseTopObject(*this);
-    } catch (...) {
-        m_parseTime = EndMeasure(started);
-        throw;
-    }
-    m_parseTime = EndMeasure(started);
+    ParseTimed(parser, started);
 }
 
 void TJSONObject::ParseFromStream(TStream& stream)
@@ -839,8 +832,13 @@ void TJSONObject::ParseFromStream(TStream& stream)
     Clear();
     int64_t started = 0;
     BeginMeasure(started);
-    m_parseTime = 0;
     TJSONParser parser(stream);
+    ParseTimed(parser, started);
+}
+
+void TJSONObject::ParseTimed(TJSONParser& parser, int64_t started)
+{
+    // The time is kept for a failed parse too: the members read so far stay.
     try {
         parser.ParseTopObject(*this);
     } catch (...) {

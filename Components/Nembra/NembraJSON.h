@@ -77,6 +77,7 @@
 class TStream;
 class TJSONObject;
 class TJSONArray;
+class TJSONParser;
 
 // For callers that report JSON failures with a class of their own; the parser
 // raises the base Exception.
@@ -460,6 +461,7 @@ class TJSONObject : public TPersistent
     friend class NembraJSONDetail::JSONSlots<Member>;
 
     void ParseText(std::string_view text);
+    void ParseTimed(TJSONParser& parser, int64_t started);
     void CheckIndex(int index) const;
     TJSONValue& AppendMember(std::string_view name);
     int FindIndexed(std::string_view name) const;
