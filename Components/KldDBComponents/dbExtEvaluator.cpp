@@ -328,7 +328,8 @@ void TEvaluator::ApplyBinary(const TExpression* node, Variant& acc)
             std::string tail = b.AsString();
             CheckTextLength(joined.size() + tail.size());
             joined += tail;
-            acc = Variant(std::move(joined));
+            bool wide = acc.VarType() == varOleStr || b.VarType() == varOleStr;
+            acc = wide ? Variant::FromWideString(std::move(joined)) : Variant(std::move(joined));
             return;
         }
         acc = acc + b;

@@ -23,6 +23,7 @@ FilterRecord SampleRow()
     r.Values["e"] = Variant();
     r.Values["d"] = Variant(2.5);
     r.Values["big"] = Variant(static_cast<long long>(-5));
+    r.Values["w"] = Variant::FromWideString("wide");
     r.Values["Order Date"] = Variant("2024");
     r.Children["t"].Values["x"] = Variant(10);
     r.Children["t"].Children["u"].Values["y"] = Variant("deep");
@@ -103,6 +104,7 @@ TEST(FilterEvaluator, Operators)
         {"integer sum", "1 + 2", Variant(3)},
         {"texts join under +", "'ab' + 'cd'", Variant("abcd")},
         {"texts join under ||", "s || '!'", Variant("Smith!")},
+        {"a wide text keeps its type when joined", "w + '!'", Variant::FromWideString("wide!")},
         {"difference", "7 - 10", Variant(-3)},
         {"product", "3 * 4", Variant(12)},
         {"division is real", "7 / 2", Variant(3.5)},
