@@ -423,14 +423,9 @@ TToken TLexer::ReadWord(const Cursor& start) const
     c.offset = end;
     std::string word = m_text.substr(start.offset, end - start.offset);
     std::string upper = AsciiUpper(word);
-    if (const int* code = m_keywords->Find(upper))
-    {
-        TToken t = MakeToken(tKeyword, start, c);
-        t.Code = *code;
-        t.Value = Variant(std::move(word));
-        return t;
-    }
-    TToken t = MakeToken(tIdentifier, start, c);
+    const int* code = m_keywords->Find(upper);
+    TToken t = MakeToken(code ? tKeyword : tIdentifier, start, c);
+    t.Code = code ? *code : 0;
     t.Value = Variant(Has(UpperedIdent) ? std::move(upper) : std::move(word));
     return t;
 }

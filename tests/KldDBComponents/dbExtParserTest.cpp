@@ -264,7 +264,7 @@ TEST(FilterLexer, OptionsShapeTheValues)
         {"unterminated string keeps its opening quote", "'x", QuotedString, {"String:'x@1", "End:@3"}},
         {"names keep their delimiters", "[a b] \"c\"", QuotedIdent | OmitBlank, {"Ident:[a b]@1", "Ident:\"c\"@7", "End:@10"}},
         {"names in upper case", "abc [d\xC3\xA9]", UpperedIdent | OmitBlank, {"Ident:ABC@1", "Ident:D\xC3\x89@5", "End:@9"}},
-        {"keywords are not changed by UpperedIdent", "and", UpperedIdent, {"Keyword:and@1#2", "End:@4"}},
+        {"words read as keywords are upper-cased too", "and", UpperedIdent, {"Keyword:AND@1#2", "End:@4"}},
     };
     for (const Case& c : cases)
     {
