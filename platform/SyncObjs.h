@@ -2,14 +2,13 @@
 // Locks and events shared between threads: a recursive critical section with
 // a timed acquire, a manual- or auto-reset event and a locked list.
 
+#include "platform/Threads.h" // INFINITE
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <vector>
-
-// Waits given in milliseconds; INFINITE waits without limit.
-constexpr uint32_t INFINITE = 0xFFFFFFFFu;
 
 // A lock that the owning thread may enter again (each Enter needs its Leave).
 class TCriticalSection

@@ -25,6 +25,9 @@ void SetBoundaryErrorHandler(TBoundaryErrorHandler handler);
 void ReportCurrentException(const std::string& where);
 void ReportBoundaryError(const std::string& where, const std::string& message);
 
+// Waits given in milliseconds; INFINITE waits without limit.
+constexpr uint32_t INFINITE = 0xFFFFFFFFu;
+
 // The kernel's thread id of the calling thread (gettid).
 uint32_t GetCurrentThreadId();
 // Milliseconds from a monotonic clock; 64 bits, so it never wraps.
