@@ -133,6 +133,7 @@ struct SendState
 // window's thread dropped it with the window).
 struct SendCompletion
 {
+    explicit SendCompletion(std::shared_ptr<SendState> s) : state(std::move(s)) {}
     std::shared_ptr<SendState> state;
     ~SendCompletion()
     {
