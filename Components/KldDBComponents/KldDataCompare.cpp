@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <unicode/ucol.h>
+#include <unicode/ustring.h>
 
 #include "Components/KldDBComponents/KldDataColumn.h"
 #include "Components/KldDBComponents/KldDataRow.h"
@@ -146,6 +147,118 @@ int CompareByType(const void* a, const void* b, TKldDataType dataType, TKldCompa
 }
 
 } // namespace
+
+void AppendLocaleSortKey(std::string_view text, bool caseInsensitive, std::vector<uint8_t>& key)
+{
+    // Ill-formed UTF-8 becomes U+FFFD, as the collation of UTF-8 texts reads it.
+    thread_local std::u16string wide;
+    wide.resize(text.size() + 1);
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(wide.data(), static_cast<int32_t>(wide.size()), &length, text.data(),
+                         static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+    if (U_FAILURE(status))
+        throw Exception(Format("Unable to collate text: %s", u_errorName(status)));
+    const UCollator* collator = Collator(caseInsensitive);
+    size_t at = key.size();
+    size_t room = static_cast<size_t>(length) * 4 + 16;
+    key.resize(at + room);
+    int32_t needed = ucol_getSortKey(collator, reinterpret_cast<const UChar*>(wide.data()), length, key.data() + at,
+                                     static_cast<int32_t>(room));
+    if (static_cast<size_t>(needed) > room)
+    {
+        key.resize(at + static_cast<size_t>(needed));
+        ucol_getSortKey(collator, reinterpret_cast<const UChar*>(wide.data()), length, key.data() + at, needed);
+    }
+    key.resize(at + (needed > 0 ? static_cast<size_t>(needed) - 1 : 0));
+}
+
+namespace
+{
+
+// Case-sensitive collation weights of the 128 ASCII characters: the rank of
+// each character's primary weight (0 for a character the collator ignores)
+// and its rank among the characters of that primary weight.
+struct AsciiWeights
+{
+    uint8_t Primary[128] = {};
+    uint8_t Tertiary[128] = {};
+
+    AsciiWeights()
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        CollatorPtr primary(ucol_open("", &status));
+        if (U_FAILURE(status) || !primary)
+            throw Exception(Format("Unable to open the text collator: %s", u_errorName(status)));
+        ucol_setStrength(primary.get(), UCOL_PRIMARY);
+        const UCollator* full = Collator(false);
+        std::vector<UChar> chars;
+        for (UChar c = 0; c < 128; ++c)
+        {
+            UChar none = 0;
+            if (ucol_strcoll(full, &c, 1, &none, 0) != UCOL_EQUAL)
+                chars.push_back(c);
+        }
+        std::stable_sort(chars.begin(), chars.end(),
+                         [&](UChar a, UChar b) { return ucol_strcoll(full, &a, 1, &b, 1) == UCOL_LESS; });
+        uint8_t primaryRank = 1;
+        uint8_t tertiaryRank = 0;
+        for (size_t i = 0; i < chars.size(); ++i)
+        {
+            if (i > 0)
+            {
+                UChar previous = chars[i - 1];
+                if (ucol_strcoll(primary.get(), &previous, 1, &chars[i], 1) != UCOL_EQUAL)
+                {
+                    ++primaryRank;
+                    tertiaryRank = 0;
+                }
+                else if (ucol_strcoll(full, &previous, 1, &chars[i], 1) != UCOL_EQUAL)
+                {
+                    ++tertiaryRank;
+                }
+            }
+            Primary[chars[i]] = static_cast<uint8_t>(primaryRank + 1); // above the separator
+            Tertiary[chars[i]] = static_cast<uint8_t>(tertiaryRank + 1);
+        }
+    }
+};
+
+const AsciiWeights& Ascii()
+{
+    static const AsciiWeights weights;
+    return weights;
+}
+
+} // namespace
+
+bool AppendAsciiSortKey(std::string_view text, std::vector<uint8_t>& key)
+{
+    for (char c : text)
+    {
+        if (static_cast<unsigned char>(c) >= 128)
+            return false;
+    }
+    const AsciiWeights& w = Ascii();
+    size_t at = key.size();
+    key.resize(at + 2 * text.size() + 1);
+    uint8_t* primary = key.data() + at;
+    for (char c : text)
+    {
+        if (uint8_t p = w.Primary[static_cast<unsigned char>(c)])
+            *primary++ = p;
+    }
+    *primary++ = 1;
+    uint8_t* tertiary = primary;
+    for (char c : text)
+    {
+        auto u = static_cast<unsigned char>(c);
+        if (w.Primary[u])
+            *tertiary++ = w.Tertiary[u];
+    }
+    key.resize(static_cast<size_t>(tertiary - key.data()));
+    return true;
+}
 
 int CompareLocaleText(std::string_view a, std::string_view b, bool caseInsensitive)
 {

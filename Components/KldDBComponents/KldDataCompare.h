@@ -24,6 +24,15 @@ int CompareValues(const void* a, const void* b, TKldDataType dataType, TKldCompa
 
 // Locale-aware comparison of two UTF-8 texts, -1, 0 or +1.
 int CompareLocaleText(std::string_view a, std::string_view b, bool caseInsensitive);
+// Appends the collation key of `text` (without its terminating zero) to
+// `key`: two keys compared byte by byte, a shorter prefix first, order their
+// texts as CompareLocaleText does. Sorting many rows compares keys instead of
+// collating the same texts again and again.
+void AppendLocaleSortKey(std::string_view text, bool caseInsensitive, std::vector<uint8_t>& key);
+// The same for a text of ASCII characters only, built from per-character
+// weights taken from the collator once; answers False, appending nothing,
+// for a text with other characters. Keys of the two kinds do not compare.
+bool AppendAsciiSortKey(std::string_view text, std::vector<uint8_t>& key);
 
 // 0 when either row is nil or the columns' types differ; otherwise the order
 // of row1's value in column1 and row2's value in column2.

@@ -1,6 +1,7 @@
 #include "Components/KldDBComponents/KldDataRowSet.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "Components/KldDBComponents/KldDataContainer.h"
@@ -300,30 +301,28 @@ void TKldRowSet::BuildList()
     UpdateRange();
 }
 
-void TKldRowSet::SortList()
+namespace
 {
-    if (m_list.size() > 1)
-        QuickSort(0, static_cast<int>(m_list.size()) - 1);
-}
 
-void TKldRowSet::QuickSort(int left, int right)
+// Quicksort partitioning around the middle element; the smaller side
+// recurses, the larger one loops, so the stack stays shallow whatever the data.
+template <class T, class Compare>
+void QuickSortRange(std::vector<T>& items, int left, int right, const Compare& compare)
 {
-    // Partitions around the middle row; the smaller side recurses, the larger
-    // one loops, so the stack stays shallow whatever the data.
     while (left < right)
     {
         int i = left;
         int j = right;
-        const TKldDataRow* pivot = m_list[static_cast<size_t>((left + right) / 2)];
+        T pivot = items[static_cast<size_t>((left + right) / 2)];
         do
         {
-            while (DoCompareRows(m_list[static_cast<size_t>(i)], pivot) < 0)
+            while (compare(items[static_cast<size_t>(i)], pivot) < 0)
                 ++i;
-            while (DoCompareRows(m_list[static_cast<size_t>(j)], pivot) > 0)
+            while (compare(items[static_cast<size_t>(j)], pivot) > 0)
                 --j;
             if (i <= j)
             {
-                std::swap(m_list[static_cast<size_t>(i)], m_list[static_cast<size_t>(j)]);
+                std::swap(items[static_cast<size_t>(i)], items[static_cast<size_t>(j)]);
                 ++i;
                 --j;
             }
@@ -331,16 +330,178 @@ void TKldRowSet::QuickSort(int left, int right)
         if (j - left < right - i)
         {
             if (left < j)
-                QuickSort(left, j);
+                QuickSortRange(items, left, j, compare);
             left = i;
         }
         else
         {
             if (i < right)
-                QuickSort(i, right);
+                QuickSortRange(items, i, right, compare);
             right = j;
         }
     }
+}
+
+bool CollatedText(TKldDataType type)
+{
+    return type == cdtString || type == cdtMemo || type == cdtWideString;
+}
+
+// The collation keys of one text sort column for every listed row.
+struct TextKeys
+{
+    static constexpr uint32_t Null = UINT32_MAX;
+    std::vector<uint8_t> Pool;
+    std::vector<size_t> Start;
+    std::vector<uint32_t> Length; // Null for a NULL value
+
+    std::string_view Key(uint32_t index) const
+    {
+        return {reinterpret_cast<const char*>(Pool.data() + Start[index]), Length[index]};
+    }
+};
+
+} // namespace
+
+void TKldRowSet::SortList()
+{
+    if (m_list.size() < 2)
+        return;
+    int last = static_cast<int>(m_list.size()) - 1;
+    bool collates = false;
+    for (int c = 0; c < m_sortCount; ++c)
+        collates = collates || (m_sortColumns[static_cast<size_t>(c)] &&
+                                CollatedText(m_sortColumns[static_cast<size_t>(c)]->DataType()));
+    if (!collates || m_list.size() < 64)
+    {
+        QuickSortRange(m_list, 0, last,
+                       [this](const TKldDataRow* a, const TKldDataRow* b) { return DoCompareRows(a, b); });
+        return;
+    }
+    // Texts are collated once into keys; the order is the one DoCompareRows gives.
+    size_t count = m_list.size();
+    std::vector<TextKeys> keys(static_cast<size_t>(m_sortCount));
+    for (int c = 0; c < m_sortCount; ++c)
+    {
+        const TKldDataColumn* column = m_sortColumns[static_cast<size_t>(c)];
+        if (!column || !CollatedText(column->DataType()))
+            continue;
+        TextKeys& k = keys[static_cast<size_t>(c)];
+        // ASCII texts take the cheap keys; one other text and the column
+        // takes the collator's keys throughout.
+        for (bool ascii : {true, false})
+        {
+            k.Pool.clear();
+            k.Pool.reserve(count * 32);
+            k.Start.assign(count, 0);
+            k.Length.assign(count, 0);
+            bool complete = true;
+            for (size_t i = 0; i < count && complete; ++i)
+            {
+                const void* slot = m_list[i]->ValuePtr(column);
+                k.Start[i] = k.Pool.size();
+                if (!slot)
+                {
+                    k.Length[i] = TextKeys::Null;
+                    continue;
+                }
+                TKldStoredString* stored;
+                std::memcpy(&stored, slot, sizeof stored);
+                std::string_view text = TKldStoredString::View(stored);
+                if (ascii)
+                    complete = AppendAsciiSortKey(text, k.Pool);
+                else
+                    AppendLocaleSortKey(text, false, k.Pool);
+                k.Length[i] = static_cast<uint32_t>(k.Pool.size() - k.Start[i]);
+            }
+            if (complete)
+                break;
+        }
+    }
+    // Rows are sorted as entries holding the first 16 key bytes of the first
+    // sort column, so that most comparisons read no further than the entry.
+    struct Entry
+    {
+        uint64_t Prefix[2];
+        uint32_t Index;
+    };
+    const TextKeys& first = keys[0];
+    bool firstKeyed = !first.Length.empty();
+    auto bigEndian = [](const uint8_t* p, size_t n) {
+        uint64_t v = 0;
+        for (size_t i = 0; i < 8; ++i)
+            v = (v << 8) | (i < n ? p[i] : 0);
+        return v;
+    };
+    std::vector<Entry> entries(count);
+    for (size_t i = 0; i < count; ++i)
+    {
+        Entry& e = entries[i];
+        e.Index = static_cast<uint32_t>(i);
+        e.Prefix[0] = e.Prefix[1] = 0;
+        if (firstKeyed && first.Length[i] != TextKeys::Null)
+        {
+            const uint8_t* p = first.Pool.data() + first.Start[i];
+            size_t n = first.Length[i];
+            e.Prefix[0] = bigEndian(p, n);
+            e.Prefix[1] = n > 8 ? bigEndian(p + 8, n - 8) : 0;
+        }
+    }
+    auto compareColumn = [&](int c, uint32_t a, uint32_t b) {
+        const TKldDataColumn* column = m_sortColumns[static_cast<size_t>(c)];
+        TKldCompareOptions options = m_sortOptions[static_cast<size_t>(c)];
+        const TextKeys& k = keys[static_cast<size_t>(c)];
+        if (k.Length.empty())
+            return _CompareRow(m_list[a], m_list[b], column, options);
+        bool aNull = k.Length[a] == TextKeys::Null;
+        bool bNull = k.Length[b] == TextKeys::Null;
+        int result;
+        if (aNull || bNull)
+        {
+            result = aNull && bNull ? 0 : (aNull ? -1 : 1);
+            return options.Contains(coNullsLast) ? -result : result;
+        }
+        int order = k.Key(a).compare(k.Key(b));
+        result = order < 0 ? -1 : (order > 0 ? 1 : 0);
+        return options.Contains(coDescending) ? -result : result;
+    };
+    auto compare = [&](const Entry& a, const Entry& b) {
+        int c = 0;
+        if (firstKeyed)
+        {
+            bool aNull = first.Length[a.Index] == TextKeys::Null;
+            bool bNull = first.Length[b.Index] == TextKeys::Null;
+            int result = 0;
+            if (!aNull && !bNull && (a.Prefix[0] != b.Prefix[0] || a.Prefix[1] != b.Prefix[1]))
+            {
+                bool less = a.Prefix[0] != b.Prefix[0] ? a.Prefix[0] < b.Prefix[0] : a.Prefix[1] < b.Prefix[1];
+                result = less ? -1 : 1;
+                if (m_sortOptions[0].Contains(coDescending))
+                    result = -result;
+            }
+            else if (aNull || bNull || (first.Length[a.Index] > 16 && first.Length[b.Index] > 16))
+            {
+                // Keys hold no zero byte: equal prefixes with a key of at most
+                // 16 bytes mean equal keys.
+                result = compareColumn(0, a.Index, b.Index);
+            }
+            if (result != 0)
+                return result;
+            c = 1;
+        }
+        for (; c < m_sortCount; ++c)
+        {
+            int result = compareColumn(c, a.Index, b.Index);
+            if (result != 0)
+                return result;
+        }
+        return 0;
+    };
+    QuickSortRange(entries, 0, last, compare);
+    std::vector<TKldDataRow*> sorted(count);
+    for (size_t i = 0; i < count; ++i)
+        sorted[i] = m_list[entries[i].Index];
+    m_list = std::move(sorted);
 }
 
 bool TKldRowSet::UpdateSorting()

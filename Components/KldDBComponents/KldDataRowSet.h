@@ -98,7 +98,6 @@ private:
     int ListIndexOf(const TKldDataRow* row) const;
     // Leftmost position among the listed rows [first, last) not smaller than `row`.
     int LowerBound(const TKldDataRow* row, int first, int last) const;
-    void QuickSort(int left, int right);
     void SortList();
 
     TKldDataTable* m_table = nullptr;
