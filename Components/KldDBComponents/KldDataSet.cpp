@@ -277,16 +277,16 @@ private:
 
 TKldBlobStream::TKldBlobStream(TField* field, TBlobStreamMode mode) : TBlobStream(field, mode)
 {
-    if (mode == bmWrite)
-        return;
     // The row's blob values may still be on the server: fetch them, then
-    // load the value again.
+    // load the value again. A write stream fetches them too, so that a later
+    // read does not fetch the server's value over the one written here.
     auto* dataSet = dynamic_cast<TKldDataSet*>(DataSet());
     TKldDataRow* row = dataSet ? dataSet->GetDataRow() : nullptr;
     if (row && row->GetState(drsBlobsNotFetched))
     {
         dataSet->FetchRowBlobs(row);
-        LoadValue();
+        if (mode != bmWrite)
+            LoadValue();
     }
 }
 

@@ -31,9 +31,10 @@
 class TEvaluator;
 class TKldDataSet;
 
-// The stream of one blob value of a TKldDataSet. The value is loaded at
-// creation (after the dataset has fetched the row's blobs when the row has
-// drsBlobsNotFetched); write modes keep changes until Commit (or Flush)
+// The stream of one blob value of a TKldDataSet. At creation the dataset
+// first fetches the row's blobs when the row has drsBlobsNotFetched (in every
+// mode, so that a later read cannot fetch over a value written here); read
+// modes then load the value. Write modes keep changes until Commit (or Flush)
 // writes the whole content back as the field's value. Destroying a modified
 // stream commits too, but a failure there cannot reach the caller: it is
 // logged, and code that must know commits first.

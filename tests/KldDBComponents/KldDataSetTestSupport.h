@@ -91,7 +91,7 @@ protected:
             table->Columns().AddColumn("NAME", cdtString, 30);
             table->Columns().AddColumn("PICTURE", cdtBlob);
         }
-        Append(InitialRows);
+        AppendRows(InitialRows);
         return true;
     }
     void CloseRemoteCursor() override { ++CloseCalls; }
@@ -103,14 +103,14 @@ protected:
             if (m_block >= Blocks.size())
                 return 0;
             int n = Blocks[m_block++];
-            Append(n);
+            AppendRows(n);
             return n;
         }
         ++FetchAllCalls;
         int n = 0;
         while (m_block < Blocks.size())
             n += Blocks[m_block++];
-        Append(n);
+        AppendRows(n);
         return n;
     }
     void FetchRowBlobs(TKldDataRow* row) override
@@ -132,7 +132,7 @@ private:
         return Answer;
     }
 
-    void Append(int count)
+    void AppendRows(int count)
     {
         TKldDataTable* table = GetDataTable();
         SetDataChangeSuppressed(true);
