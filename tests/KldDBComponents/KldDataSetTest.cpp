@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "KldDataSetTestSupport.h"
+#include "KldEngineTestSupport.h"
 
 namespace
 {
@@ -508,6 +509,100 @@ TEST(KldDataSetPrivate, PersistentFieldsMakeTheDefinitionsAndAReadOnlyColumn)
     EXPECT_EQ(ds.GetDataTable()->ColumnCount(), 2);
     EXPECT_TRUE(ds.GetDataTable()->Column(0)->ReadOnly());
     EXPECT_EQ(ds.GetDataTable()->Column(1)->DataLength(), 15);
+}
+
+} // namespace
+
+namespace
+{
+
+TEST(KldDataSetPrivate, AStructureChangeOfThePrivateTableClosesTheDataSetSafely)
+{
+    TKldDataSet ds;
+    ds.FieldDefs().Add("NAME", ftString, 10);
+    ds.Open();
+    ds.AppendRecord({"x"});
+    // The container deactivates while it notifies its cursors: the dataset
+    // closes from inside that notice without pulling the container away.
+    ds.GetDataTable()->Columns().AddColumn("MORE", cdtInteger);
+    EXPECT_FALSE(ds.Active());
+    ds.Open();
+    EXPECT_EQ(ds.RecordCount(), 0);
+    EXPECT_EQ(ds.GetDataTable()->ColumnCount(), 1) << "the definitions make the columns again";
+}
+
+TEST(KldDataSetFill, AnEmptyTableIsFilledThroughTheAdapterWhenAsked)
+{
+    PeopleTable people;
+    KldRecordingAdapter adapter;
+    people.Container.SetDataAdapter(&adapter);
+    adapter.Action = [&](const std::string&) { people.Add(1, "Filled"); };
+    TKldDataSet ds;
+    ds.SetDataContainer(&people.Container);
+    ds.SetDataTableName("People");
+    ds.Open();
+    EXPECT_TRUE(adapter.Calls.empty()) << "off by default";
+    ds.Close();
+    ds.SetAutoFillDataTable(true);
+    ds.Open();
+    EXPECT_EQ(adapter.Calls, (std::vector<std::string>{"Fill(table People)"}));
+    EXPECT_EQ(Column(ds, "NAME"), (std::vector<std::string>{"Filled"}));
+    ds.Close();
+    ds.Open();
+    EXPECT_EQ(adapter.Calls.size(), 1u) << "a table with rows is not filled again";
+    people.Container.SetDataAdapter(nullptr);
+}
+
+TEST(KldDataSetReferences, TheActiveRowAnswersItsReferencedRow)
+{
+    TKldDataContainer container;
+    TKldDataTable* owners = container.Tables().Add();
+    owners->SetName("Owners");
+    owners->Columns().AddColumn("ID", cdtInteger)->SetPrimaryKey(true);
+    owners->Columns().AddColumn("NAME", cdtString, 10);
+    TKldDataTable* pets = container.Tables().Add();
+    pets->SetName("Pets");
+    pets->Columns().AddColumn("OWNER", cdtInteger);
+    TKldDataColumn* ref = pets->Columns().AddColumn("OWNERREF", cdtReference);
+    ref->SetRelationName("Owner_Pets");
+    TKldDataRelation* relation = container.Relations().Add();
+    relation->SetName("Owner_Pets");
+    relation->SetParentTableName("Owners");
+    relation->SetChildTableName("Pets");
+    relation->SetParentColumnNames("ID");
+    relation->SetChildColumnNames("OWNER");
+    container.SetActive(true);
+    TKldDataRow* owner = owners->New();
+    owner->SetAsVariant("ID", 4);
+    owner->SetAsVariant("NAME", "Ann");
+    owners->Insert(owner);
+
+    TKldDataSet ds;
+    ds.SetDataContainer(&container);
+    ds.SetDataTableName("Pets");
+    ds.Open();
+    EXPECT_EQ(ds.GetReferencedRow(ref), owners->NullRow()) << "no record: the null row stands in";
+    ds.AppendRecord({4});
+    EXPECT_EQ(ds.GetReferencedRow(ref), owner);
+}
+
+TEST(KldDataSetOrder, ChangingTheOrderKeepsTheActiveRow)
+{
+    PeopleTable people;
+    people.Add(1, "C");
+    people.Add(2, "A");
+    people.Add(3, "B");
+    TKldDataSet ds;
+    ds.SetDataContainer(&people.Container);
+    ds.SetDataTableName("People");
+    ds.Open();
+    ds.Last();
+    ds.SetOrderBy("NAME");
+    EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 3);
+    EXPECT_EQ(ds.RecNo(), 2);
+    EXPECT_THROW(ds.SetOrderBy("NOSUCH"), Exception);
+    EXPECT_EQ(ds.OrderBy(), "NAME") << "an order naming no column is refused";
+    EXPECT_EQ(Column(ds, "ID"), (std::vector<std::string>{"2", "3", "1"}));
 }
 
 } // namespace
