@@ -424,6 +424,7 @@ void TKldRowSet::SortList()
     {
         uint64_t Prefix[2];
         uint32_t Index;
+        uint32_t Length; // of the first column's key; TextKeys::Null for NULL
     };
     const TextKeys& first = keys[0];
     bool firstKeyed = !first.Length.empty();
@@ -438,6 +439,7 @@ void TKldRowSet::SortList()
     {
         Entry& e = entries[i];
         e.Index = static_cast<uint32_t>(i);
+        e.Length = firstKeyed ? first.Length[i] : 0;
         e.Prefix[0] = e.Prefix[1] = 0;
         if (firstKeyed && first.Length[i] != TextKeys::Null)
         {
@@ -466,11 +468,13 @@ void TKldRowSet::SortList()
         return options.Contains(coDescending) ? -result : result;
     };
     auto compare = [&](const Entry& a, const Entry& b) {
+        if (a.Index == b.Index)
+            return 0; // the pivot against itself
         int c = 0;
         if (firstKeyed)
         {
-            bool aNull = first.Length[a.Index] == TextKeys::Null;
-            bool bNull = first.Length[b.Index] == TextKeys::Null;
+            bool aNull = a.Length == TextKeys::Null;
+            bool bNull = b.Length == TextKeys::Null;
             int result = 0;
             if (!aNull && !bNull && (a.Prefix[0] != b.Prefix[0] || a.Prefix[1] != b.Prefix[1]))
             {
@@ -479,7 +483,7 @@ void TKldRowSet::SortList()
                 if (m_sortOptions[0].Contains(coDescending))
                     result = -result;
             }
-            else if (aNull || bNull || (first.Length[a.Index] > 16 && first.Length[b.Index] > 16))
+            else if (aNull || bNull || (a.Length > 16 && b.Length > 16))
             {
                 // Keys hold no zero byte: equal prefixes with a key of at most
                 // 16 bytes mean equal keys.
