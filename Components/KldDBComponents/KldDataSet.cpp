@@ -1490,8 +1490,9 @@ void TKldDataSet::SetFilteredImpl(bool value)
     CheckBrowseMode();
     if (value != Filtered())
     {
-        TDataSet::SetFilteredImpl(value);
+        // A filter text that does not parse fails before anything changed.
         RebuildEvaluator();
+        TDataSet::SetFilteredImpl(value);
         m_rowSet->SetFiltered(value);
     }
     First();
