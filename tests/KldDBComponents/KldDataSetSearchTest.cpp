@@ -58,6 +58,18 @@ TEST_F(PeopleDataSet, AFilterTextThatDoesNotParseKeepsTheOldFilter)
     EXPECT_EQ(Column(Ds, "ID"), (std::vector<std::string>{"2"}));
 }
 
+TEST_F(PeopleDataSet, SwitchingOnAFilterThatDoesNotParseChangesNothing)
+{
+    Ds.Open();
+    Ds.SetFilter("ID = = 3");
+    EXPECT_THROW(Ds.SetFiltered(true), Exception);
+    EXPECT_FALSE(Ds.Filtered());
+    EXPECT_EQ(Ds.RecordCount(), 4);
+    Ds.SetFilter("ID = 3");
+    Ds.SetFiltered(true);
+    EXPECT_EQ(Column(Ds, "ID"), (std::vector<std::string>{"3"}));
+}
+
 TEST_F(PeopleDataSet, AFilterHandlerWinsOverTheExpressionAndRowsFollowChanges)
 {
     Ds.SetFilter("ID = 1");
