@@ -394,6 +394,8 @@ void TKldDataContainer::RollbackTransaction()
 {
     if (m_transactionDepth == 0)
         return;
+    // Rows come back and go without events; the tables take the rows they
+    // destroy out of the cursors' lists.
     std::vector<TKldDataRow*> rows = std::move(m_rollbackRows);
     m_rollbackRows.clear();
     m_transactionDepth = 0;

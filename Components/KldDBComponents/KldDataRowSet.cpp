@@ -678,6 +678,22 @@ void TKldRowSet::ResetSorting()
     SetOrderByColumns({});
 }
 
+void TKldRowSet::ForgetRow(const TKldDataRow* row)
+{
+    if (!row)
+    {
+        ClearList();
+        return;
+    }
+    if (m_list.empty())
+        return;
+    int index = ListIndexOf(row);
+    if (index < 0)
+        return;
+    m_list.erase(m_list.begin() + index);
+    UpdateRange();
+}
+
 void TKldRowSet::Refresh()
 {
     if (m_active)

@@ -76,6 +76,9 @@ public:
     bool FindRowPos(const TKldDataRow* row, int& position) const;
 
     void Refresh();
+    // Takes a row that its table destroys without an event out of the list
+    // (every row for nullptr), so that the list never holds a destroyed row.
+    void ForgetRow(const TKldDataRow* row);
     void DoNotify(TObject* sender, TKldDataEventType event);
     bool DoFilterRow(TKldDataRow* row);
     int DoCompareRows(const TKldDataRow* a, const TKldDataRow* b) const;

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "Components/KldDBComponents/KldDataContainer.h"
+#include "Components/KldDBComponents/KldDataRowSet.h"
 #include "Components/KldDBComponents/KldDataRelation.h"
 #include "platform/SysUtils.h"
 
@@ -206,11 +207,26 @@ TKldDataRow* TKldDataTable::UnDeleteRow(TKldDataRow* row)
     return row;
 }
 
+void TKldDataTable::ForgetRowsInCursors(const TKldDataRow* row)
+{
+    TKldDataContainer* container = GetDataContainer();
+    if (!container)
+        return;
+    for (int i = 0; i < container->CursorCount(); ++i)
+    {
+        TKldRowSet* cursor = container->Cursor(i);
+        if (cursor->DataTable() == this)
+            cursor->ForgetRow(row);
+    }
+}
+
 void TKldDataTable::DeleteRow(TKldDataRow* row)
 {
     int index = m_rows.IndexOf(row);
     if (index < 0)
         return;
+    // Row sets must not keep a row that goes without an event.
+    ForgetRowsInCursors(row);
     if (index >= RowCount())
         --m_deletedCount;
     delete m_rows.Extract(index);
@@ -257,6 +273,7 @@ void TKldDataTable::EmptyTable()
 
 void TKldDataTable::ClearData()
 {
+    ForgetRowsInCursors(nullptr);
     m_rows.Clear();
     m_deletedCount = 0;
 }

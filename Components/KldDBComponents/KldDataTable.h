@@ -160,6 +160,9 @@ public:
 
 private:
     void MakeContainerInactive();
+    // Takes `row` (every row for nullptr) out of the lists of the row sets
+    // open on this table.
+    void ForgetRowsInCursors(const TKldDataRow* row);
     TKldDataAdapter* FindAdapter(TKldDataAdapter* adapter) const;
     void ReportTableEvent(TKldDataEventType event);
     bool ContainerUpdating() const;

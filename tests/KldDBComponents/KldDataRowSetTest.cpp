@@ -442,3 +442,67 @@ TEST_F(KldRowSetTest, SortingByCollatorKeysKeepsTheRowOrder)
         EXPECT_FALSE(rows.GetRow(0)->GetAssignedValue(name)) << "NULL first either way";
     }
 }
+
+TEST_F(KldRowSetTest, RowsDestroyedWithoutEventsLeaveTheList)
+{
+    Add(1, 0, "b");
+    table->AcceptChanges();
+    TKldRowSet rows(table, nullptr);
+    rows.SetOrderByColumns(By(name));
+    rows.SetActive(true);
+
+    // Rejecting an insert destroys the row.
+    TKldDataRow* inserted = Add(2, 0, "a");
+    EXPECT_EQ(Ids(rows), "2,1");
+    inserted->RejectChanges();
+    EXPECT_EQ(Ids(rows), "1");
+
+    // A rollback reports nothing: the rows inserted in the transaction leave
+    // the list as they are destroyed, the deleted ones come back with the
+    // next rebuild.
+    std::vector<TKldDataEventType> told;
+    rows.OnNotify = [&](TObject*, TKldDataEventType event) { told.push_back(event); };
+    container.StartTransaction();
+    Add(3, 0, "c");
+    table->GetRow(0)->Delete(); // Id 1
+    EXPECT_EQ(Ids(rows), "3");
+    container.RollbackTransaction();
+    EXPECT_EQ(Ids(rows), "");
+    EXPECT_EQ(told, (std::vector<TKldDataEventType>{cdeRowInserted, cdeRowDeleted}));
+    rows.Refresh();
+    EXPECT_EQ(Ids(rows), "1");
+
+    // ClearData reports nothing, and the list is empty with the table.
+    container.ClearData();
+    EXPECT_EQ(rows.GetRowCount(), 0);
+}
+
+TEST(KldRelationDepth, SelfReferencingUpdateCascadeStopsAtTheEditedRow)
+{
+    // The parent row is itself a row of the child table and is being edited
+    // while its update cascades: the engine refuses, and nothing changes.
+    TKldDataContainer container;
+    TKldDataTable* table = container.Tables().Add();
+    table->SetName("Node");
+    table->Columns().AddColumn("Id", cdtInteger)->SetPrimaryKey(true);
+    table->Columns().AddColumn("ParentId", cdtInteger);
+    TKldDataRelation* relation = container.Relations().Add();
+    relation->SetName("Node_Parent");
+    relation->SetParentTableName("Node");
+    relation->SetChildTableName("Node");
+    relation->SetParentColumnNames("Id");
+    relation->SetChildColumnNames("ParentId");
+    relation->SetUpdateAction(draCascade);
+    container.SetActive(true);
+    TKldDataRow* root = table->New();
+    root->SetValue(table->Column(0), 1);
+    table->Insert(root);
+    TKldDataRow* leaf = table->New();
+    leaf->SetValue(table->Column(0), 2);
+    leaf->SetValue(table->Column(1), 1);
+    table->Insert(leaf);
+    ExpectKldError([&] { root->SetValue(table->Column(0), 5); }, "Row is already being edited");
+    EXPECT_EQ(root->GetValue(table->Column(0)).AsInteger(), 1);
+    EXPECT_EQ(leaf->GetValue(table->Column(1)).AsInteger(), 1);
+    EXPECT_FALSE(container.InTransaction());
+}
