@@ -14,8 +14,7 @@
 
 #include "Components/KldDBComponents/KldDataSet.h"
 
-namespace
-{
+namespace {
 
 constexpr int Rows = 1000000;
 
@@ -36,8 +35,7 @@ struct Residents
         container.SetActive(true);
         table->BeginUpdate();
         char text[32];
-        for (int key = 0; key < Rows; ++key)
-        {
+        for (int key = 0; key < Rows; ++key) {
             std::unique_ptr<TKldDataRow> row(table->New());
             std::snprintf(text, sizeof(text), "Resident %07d", key);
             row->SetValue(id, key);
@@ -79,12 +77,10 @@ void BM_TableDirectWalk(benchmark::State& state)
     Residents& r = Data();
     Totals totals;
     std::string name;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         totals = Totals();
         int count = r.table->RowCount();
-        for (int i = 0; i < count; ++i)
-        {
+        for (int i = 0; i < count; ++i) {
             TKldDataRow* row = r.table->GetRow(i);
             int32_t id = 0;
             double amount = 0, stamp = 0;
@@ -119,12 +115,10 @@ void BM_DataSetWalk(benchmark::State& state)
     TField* amount = ds.FieldByName("Amount");
     TField* stamp = ds.FieldByName("Stamp");
     Totals totals;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         totals = Totals();
         ds.First();
-        while (!ds.Eof())
-        {
+        while (!ds.Eof()) {
             totals.Ids += id->AsInteger();
             totals.NameBytes += name->AsString().size();
             totals.Amounts += amount->AsFloat();
@@ -147,8 +141,7 @@ void BM_DataSetFilter(benchmark::State& state)
     ds.SetFilter("Amount >= 1000 AND Name LIKE 'Resident 00*'");
     ds.Open();
     int matches = 0;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         ds.SetFiltered(true);
         matches = ds.RecordCount();
         state.PauseTiming();

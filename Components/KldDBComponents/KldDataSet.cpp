@@ -10,8 +10,7 @@
 #include "platform/Streams.h"
 #include "platform/SysUtils.h"
 
-namespace
-{
+namespace {
 
 constexpr int IndexOffset = 0;
 constexpr int RowOffset = 4;
@@ -20,7 +19,8 @@ constexpr int BookmarkBytes = FlagOffset + 1;
 
 constexpr const char* STableNotFound = "Table not found: %s";
 constexpr const char* SCircularDataLink = "Circular DataLink";
-constexpr const char* SCalcFieldOutside = "Unable to assign calculated field (%s) outside of OnCalcField event handler";
+constexpr const char* SCalcFieldOutside =
+    "Unable to assign calculated field (%s) outside of OnCalcField event handler";
 constexpr const char* SNoTargetFields = "No fields defined in the target dataset";
 constexpr const char* SVariantNotTable =
     "Data to load must be a two-dimensional array of fields by name, type, size and records";
@@ -32,8 +32,7 @@ constexpr const char* SVariantFieldType = "Field '%s' of the data to load has a 
 // Field types whose values travel as one std::string.
 bool IsTextExchange(TFieldType type)
 {
-    switch (type)
-    {
+    switch (type) {
     case ftString:
     case ftFixedChar:
     case ftWideString:
@@ -58,8 +57,7 @@ bool IsDoubleColumn(TKldDataType type)
 // Bytes of a field type's exchange format (text types excluded).
 int ExchangeSize(TFieldType type)
 {
-    switch (type)
-    {
+    switch (type) {
     case ftSmallint:
     case ftWord:
     case ftBoolean:
@@ -91,8 +89,7 @@ int ExchangeSize(TFieldType type)
 int SlotSizeFor(TFieldType type, bool& textSlot)
 {
     textSlot = false;
-    switch (type)
-    {
+    switch (type) {
     case ftString:
     case ftFixedChar:
     case ftWideString:
@@ -112,8 +109,7 @@ std::string_view CutUtf8(std::string_view text, int chars)
     if (chars <= 0 || text.size() <= static_cast<size_t>(chars))
         return text;
     size_t i = 0;
-    for (int n = 0; n < chars && i < text.size(); ++n)
-    {
+    for (int n = 0; n < chars && i < text.size(); ++n) {
         ++i;
         while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
             ++i;
@@ -133,8 +129,7 @@ void ZeroTarget(TFieldType type, void* buffer)
 
 void VariantToBuffer(TFieldType type, const Variant& v, void* buffer)
 {
-    switch (type)
-    {
+    switch (type) {
     case ftSmallint:
         *static_cast<int16_t*>(buffer) = static_cast<int16_t>(v.AsInteger());
         break;
@@ -181,8 +176,7 @@ void VariantToBuffer(TFieldType type, const Variant& v, void* buffer)
 
 Variant BufferToVariant(TFieldType type, const void* buffer)
 {
-    switch (type)
-    {
+    switch (type) {
     case ftSmallint:
         return Variant(static_cast<int>(*static_cast<const int16_t*>(buffer)));
     case ftWord:
@@ -230,14 +224,14 @@ void StoreText(void* slot, TKldStoredString* text)
 // A text made for one column write, released when the write is done.
 class TextValue
 {
-public:
+  public:
     explicit TextValue(std::string_view text) : m_text(TKldStoredString::Make(text)) {}
     ~TextValue() { TKldStoredString::Release(m_text); }
     TextValue(const TextValue&) = delete;
     TextValue& operator=(const TextValue&) = delete;
     const void* Slot() const { return &m_text; }
 
-private:
+  private:
     TKldStoredString* m_text;
 };
 
@@ -247,12 +241,9 @@ bool SameValue(const Variant& a, const Variant& b)
     bool bNull = b.IsNull() || b.IsEmpty();
     if (aNull || bNull)
         return aNull == bNull;
-    try
-    {
+    try {
         return VarSameValue(a, b);
-    }
-    catch (const Exception&)
-    {
+    } catch (const Exception&) {
         return false;
     }
 }
@@ -260,13 +251,13 @@ bool SameValue(const Variant& a, const Variant& b)
 // Counts the dataset's engine notices in progress.
 class NotifyScope
 {
-public:
+  public:
     explicit NotifyScope(int& depth) : m_depth(depth) { ++m_depth; }
     ~NotifyScope() { --m_depth; }
     NotifyScope(const NotifyScope&) = delete;
     NotifyScope& operator=(const NotifyScope&) = delete;
 
-private:
+  private:
     int& m_depth;
 };
 
@@ -282,8 +273,7 @@ TKldBlobStream::TKldBlobStream(TField* field, TBlobStreamMode mode) : TBlobStrea
     // read does not fetch the server's value over the one written here.
     auto* dataSet = dynamic_cast<TKldDataSet*>(DataSet());
     TKldDataRow* row = dataSet ? dataSet->GetDataRow() : nullptr;
-    if (row && row->GetState(drsBlobsNotFetched))
-    {
+    if (row && row->GetState(drsBlobsNotFetched)) {
         dataSet->FetchRowBlobs(row);
         if (mode != bmWrite)
             LoadValue();
@@ -292,16 +282,12 @@ TKldBlobStream::TKldBlobStream(TField* field, TBlobStreamMode mode) : TBlobStrea
 
 TKldBlobStream::~TKldBlobStream()
 {
-    try
-    {
+    try {
         Commit();
-    }
-    catch (const Exception& e)
-    {
-        Log.Error("Blob value of field %s not written: %s", {Field()->FieldName(), e.Message()}, "KldDataSet");
-    }
-    catch (...)
-    {
+    } catch (const Exception& e) {
+        Log.Error("Blob value of field %s not written: %s", {Field()->FieldName(), e.Message()},
+                  "KldDataSet");
+    } catch (...) {
         Log.Error("Blob value of field %s not written", {Field()->FieldName()}, "KldDataSet");
     }
     // The base must not try the write a second time.
@@ -323,8 +309,7 @@ void TKldBlobStream::Commit()
 
 TFieldType TKldDataSet::FieldTypeForColumn(TKldDataType type)
 {
-    switch (type)
-    {
+    switch (type) {
     case cdtSmallInt:
         return ftSmallint;
     case cdtLargeInt:
@@ -364,8 +349,7 @@ TFieldType TKldDataSet::FieldTypeForColumn(TKldDataType type)
 
 TKldDataType TKldDataSet::ColumnTypeForField(TFieldType type)
 {
-    switch (type)
-    {
+    switch (type) {
     case ftSmallint:
         return cdtSmallInt;
     case ftLargeint:
@@ -423,8 +407,7 @@ TKldDataType TKldDataSet::ColumnTypeForField(TFieldType type)
 
 int TKldDataSet::FieldDefSize(TFieldType type, int length)
 {
-    switch (type)
-    {
+    switch (type) {
     case ftString:
     case ftFixedChar:
     case ftWideString:
@@ -448,8 +431,7 @@ int TKldDataSet::FieldDefSize(TFieldType type, int length)
 // Construction
 
 TKldDataSet::TKldDataSet(TComponent* owner)
-    : TDataSet(owner),
-      m_rowSet(std::make_unique<TKldRowSet>(nullptr, nullptr)),
+    : TDataSet(owner), m_rowSet(std::make_unique<TKldRowSet>(nullptr, nullptr)),
       m_masterLink(std::make_unique<TMasterDataLink>(this))
 {
     m_masterLink->OnMasterChange = [this](TMasterDataLink*) { MasterChanged(); };
@@ -458,16 +440,11 @@ TKldDataSet::TKldDataSet(TComponent* owner)
 
 TKldDataSet::~TKldDataSet()
 {
-    try
-    {
+    try {
         Close();
-    }
-    catch (const Exception& e)
-    {
+    } catch (const Exception& e) {
         Log.Error(e, "KldDataSet");
-    }
-    catch (...)
-    {
+    } catch (...) {
         Log.Error("Closing a dataset failed", "KldDataSet");
     }
     m_masterLink.reset();
@@ -490,8 +467,7 @@ void TKldDataSet::SetDataContainer(TKldDataContainer* value)
 void TKldDataSet::Notification(TComponent* component, TOperation operation)
 {
     TDataSet::Notification(component, operation);
-    if (operation == opRemove && component == m_dataContainer && m_dataContainer)
-    {
+    if (operation == opRemove && component == m_dataContainer && m_dataContainer) {
         Close();
         m_dataContainer = nullptr;
     }
@@ -565,8 +541,7 @@ void TKldDataSet::FreeRecordBuffer(TRecordBuffer& buffer)
 
 void TKldDataSet::ReleaseSlots(TRecordBuffer buffer)
 {
-    for (const TKldFieldInfo& info : m_fieldInfos)
-    {
+    for (const TKldFieldInfo& info : m_fieldInfos) {
         if (!info.TextSlot)
             continue;
         TKldStoredString::Release(LoadText(buffer + info.Offset));
@@ -588,14 +563,12 @@ void TKldDataSet::ClearCalcFields(TRecordBuffer buffer)
 {
     // Only calculated values go: data fields without a column keep theirs
     // while the record is being edited.
-    for (const TKldFieldInfo& info : m_fieldInfos)
-    {
+    for (const TKldFieldInfo& info : m_fieldInfos) {
         TFieldKind kind = info.Field->FieldKind();
         if (info.Column || (kind != fkCalculated && kind != fkLookup))
             continue;
         SetBit(buffer + m_bitmapOffset, info.Bit, false);
-        if (info.TextSlot)
-        {
+        if (info.TextSlot) {
             TKldStoredString::Release(LoadText(buffer + info.Offset));
             StoreText(buffer + info.Offset, nullptr);
         }
@@ -618,8 +591,7 @@ void TKldDataSet::BuildFieldInfos()
     m_bitmapOffset = BookmarkBytes;
     m_slotsOffset = m_bitmapOffset + (count + 7) / 8;
     int offset = m_slotsOffset;
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         TField* field = Fields()[i];
         TKldFieldInfo info;
         info.Field = field;
@@ -630,31 +602,25 @@ void TKldDataSet::BuildFieldInfos()
         TKldDataColumn* column = nullptr;
         if (kind == fkData || kind == fkInternalCalc)
             column = m_table->Columns().Find(field->FieldName());
-        if (column)
-        {
+        if (column) {
             info.Column = column;
             TKldDataType ct = column->DataType();
             if (KldIsTextType(ct) && IsTextExchange(type))
                 info.Exchange = exText;
             else if ((type == ftSmallint && ct == cdtSmallInt) || (type == ftBoolean && ct == cdtBoolean) ||
                      ((type == ftInteger || type == ftAutoInc) && ct == cdtInteger) ||
-                     (type == ftLargeint && ct == cdtLargeInt) || (IsDoubleField(type) && IsDoubleColumn(ct)) ||
+                     (type == ftLargeint && ct == cdtLargeInt) ||
+                     (IsDoubleField(type) && IsDoubleColumn(ct)) ||
                      ((type == ftBCD || type == ftFMTBcd) && ct == cdtBCD) ||
-                     (type == ftTimeStamp && ct == cdtSQLTimeStamp) || (type == ftGuid && ct == cdtGuid))
-            {
+                     (type == ftTimeStamp && ct == cdtSQLTimeStamp) || (type == ftGuid && ct == cdtGuid)) {
                 info.Exchange = exCopy;
                 info.CopySize = ExchangeSize(type);
-            }
-            else
-            {
+            } else {
                 info.Exchange = exVariant;
             }
-        }
-        else
-        {
+        } else {
             info.SlotSize = SlotSizeFor(type, info.TextSlot);
-            if (info.SlotSize > 0)
-            {
+            if (info.SlotSize > 0) {
                 info.Offset = offset;
                 offset += info.SlotSize;
             }
@@ -666,8 +632,7 @@ void TKldDataSet::BuildFieldInfos()
 
 const TKldDataSet::TKldFieldInfo* TKldDataSet::FindInfo(const TField* field) const
 {
-    for (const TKldFieldInfo& info : m_fieldInfos)
-    {
+    for (const TKldFieldInfo& info : m_fieldInfos) {
         if (info.Field == field)
             return &info;
     }
@@ -689,8 +654,7 @@ void TKldDataSet::InternalOpen()
 {
     m_retiredContainer.reset();
     TKldDataContainer* container = m_dataContainer;
-    if (!container)
-    {
+    if (!container) {
         CreatePrivateContainer();
         container = m_privateContainer.get();
     }
@@ -706,8 +670,7 @@ void TKldDataSet::InternalOpen()
     m_rowSet->OnFilterRow = [this](TKldDataRow* row, bool& accept) { FilterRow(row, accept); };
     m_rowSet->SetFiltered(Filtered());
     RebuildEvaluator();
-    if (!m_detailFields.empty())
-    {
+    if (!m_detailFields.empty()) {
         m_rowSet->SetMasterKey(m_detailFields, Variant::Null());
         if (m_masterLink->Active() && !m_masterLink->Fields().empty())
             m_rowSet->SetMasterKey(m_detailFields, MasterValues());
@@ -743,8 +706,7 @@ void TKldDataSet::InternalClose()
     m_rowSet->OnFilterRow = nullptr;
     m_rowSet->SetActive(false);
     m_rowSet->SetDataTable(nullptr);
-    if (m_privateContainer)
-    {
+    if (m_privateContainer) {
         if (m_notifyDepth > 0)
             m_retiredContainer = std::move(m_privateContainer);
         else
@@ -779,8 +741,7 @@ void TKldDataSet::InternalInitFieldDefs()
     if (TKldDataContainer* container = table->GetDataContainer())
         container->SetActive(true);
     FieldDefs().Clear();
-    for (int i = 0; i < table->ColumnCount(); ++i)
-    {
+    for (int i = 0; i < table->ColumnCount(); ++i) {
         TKldDataColumn* column = table->Column(i);
         TFieldType type = FieldTypeForColumn(column->DataType());
         if (type == ftUnknown)
@@ -802,8 +763,7 @@ void TKldDataSet::CreateFieldDefsFromFields()
     if (FieldCount() == 0)
         return;
     FieldDefs().Clear();
-    for (TField* field : Fields())
-    {
+    for (TField* field : Fields()) {
         TFieldKind kind = field->FieldKind();
         if (kind != fkData && kind != fkInternalCalc)
             continue;
@@ -826,10 +786,10 @@ void TKldDataSet::CreateInternalDataColumns()
         return;
     TKldDataColumns& columns = m_table->Columns();
     columns.Clear();
-    for (int i = 0; i < FieldDefs().Count(); ++i)
-    {
+    for (int i = 0; i < FieldDefs().Count(); ++i) {
         TFieldDef* def = FieldDefs()[i];
-        TKldDataColumn* column = columns.AddColumn(def->Name(), ColumnTypeForField(def->DataType()), def->Size());
+        TKldDataColumn* column =
+            columns.AddColumn(def->Name(), ColumnTypeForField(def->DataType()), def->Size());
         column->SetReadOnly(def->Attributes().Contains(faReadonly));
     }
 }
@@ -838,8 +798,7 @@ void TKldDataSet::UpdateDisplayLabels()
 {
     if (!m_table)
         return;
-    for (TField* field : Fields())
-    {
+    for (TField* field : Fields()) {
         if (field->DisplayLabel() != field->FieldName())
             continue;
         TKldDataColumn* column = m_table->Columns().Find(field->FieldName());
@@ -860,8 +819,7 @@ void TKldDataSet::SetOrderBy(const std::string& value)
 {
     if (value == m_orderBy)
         return;
-    if (!Active())
-    {
+    if (!Active()) {
         m_orderBy = value;
         return;
     }
@@ -869,12 +827,9 @@ void TKldDataSet::SetOrderBy(const std::string& value)
     TKldDataRow* current = GetDataRow();
     std::string old = m_orderBy;
     m_orderBy = value;
-    try
-    {
+    try {
         ApplyOrderBy();
-    }
-    catch (...)
-    {
+    } catch (...) {
         m_orderBy = old;
         ApplyOrderBy();
         throw;
@@ -892,13 +847,11 @@ int TKldDataSet::RowPosition(const TKldDataRow* row) const
         return -1;
     int count = m_rowSet->GetRowCount();
     // Only pointers are compared: the row may be gone from the table.
-    if (!m_rowSet->IsSorted())
-    {
+    if (!m_rowSet->IsSorted()) {
         int index = m_rowSet->IndexOfRow(row);
         return index < count ? index : -1;
     }
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         if (m_rowSet->GetRow(i) == row)
             return i;
     }
@@ -911,8 +864,7 @@ TGetResult TKldDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCh
     TGetResult result = grOK;
     if (count == 0)
         return grEOF;
-    switch (mode)
-    {
+    switch (mode) {
     case gmCurrent:
         if (m_currentIndex < 0 || m_currentIndex >= count)
             result = grError;
@@ -920,7 +872,8 @@ TGetResult TKldDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCh
     case gmNext:
         if (m_currentIndex < count - 1)
             ++m_currentIndex;
-        else if (m_currentIndex == count - 1 && FetchRows(0) > 0 && m_currentIndex < m_rowSet->GetRowCount() - 1)
+        else if (m_currentIndex == count - 1 && FetchRows(0) > 0 &&
+                 m_currentIndex < m_rowSet->GetRowCount() - 1)
             ++m_currentIndex;
         else
             result = grEOF;
@@ -932,21 +885,16 @@ TGetResult TKldDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCh
             m_currentIndex = std::min(m_currentIndex, count) - 1;
         break;
     }
-    if (result == grOK)
-    {
+    if (result == grOK) {
         TKldDataRow* row = m_rowSet->GetRow(m_currentIndex);
-        if (!row || row->GetState(drsDeleted))
-        {
+        if (!row || row->GetState(drsDeleted)) {
             result = grError;
-        }
-        else
-        {
+        } else {
             FillBuffer(buffer, m_currentIndex, row);
             GetCalcFields(buffer);
         }
     }
-    if (result == grError)
-    {
+    if (result == grError) {
         if (doCheck)
             DatabaseError(DBConsts::SRecordNotFound, this);
         m_currentIndex = -1;
@@ -1076,8 +1024,7 @@ bool TKldDataSet::BookmarkValid(const TBookmark& bookmark)
 
 TRecordBuffer TKldDataSet::RecordForState()
 {
-    switch (State())
-    {
+    switch (State()) {
     case dsBrowse:
     case dsBlockRead:
     case dsEdit:
@@ -1103,8 +1050,7 @@ bool TKldDataSet::ReadColumn(const TKldFieldInfo& info, TKldDataRow* row, void* 
         return false;
     if (!buffer)
         return true;
-    switch (info.Exchange)
-    {
+    switch (info.Exchange) {
     case exCopy:
         std::memcpy(buffer, value, static_cast<size_t>(info.CopySize));
         break;
@@ -1117,8 +1063,7 @@ bool TKldDataSet::ReadColumn(const TKldFieldInfo& info, TKldDataRow* row, void* 
     }
     case exVariant:
         VariantToBuffer(info.Field->DataType(), row->GetValue(info.Column), buffer);
-        if (info.CutText)
-        {
+        if (info.CutText) {
             auto* text = static_cast<std::string*>(buffer);
             text->resize(CutUtf8(*text, info.Field->Size()).size());
         }
@@ -1129,13 +1074,11 @@ bool TKldDataSet::ReadColumn(const TKldFieldInfo& info, TKldDataRow* row, void* 
 
 void TKldDataSet::WriteColumn(const TKldFieldInfo& info, TKldDataRow* row, const void* buffer)
 {
-    if (!buffer)
-    {
+    if (!buffer) {
         row->SetColumnData(info.Column, nullptr);
         return;
     }
-    switch (info.Exchange)
-    {
+    switch (info.Exchange) {
     case exCopy:
         row->SetColumnData(info.Column, buffer);
         break;
@@ -1156,7 +1099,8 @@ bool TKldDataSet::ReadOldValue(const TKldFieldInfo& info, void* buffer)
         return false;
     TRecordBuffer record = ActiveBuffer();
     TKldDataRow* row = BufRow(record);
-    if (!row || GetBookmarkFlag(record) == bfInserted || row == m_pendingRow.get() || row->GetState(drsInserted))
+    if (!row || GetBookmarkFlag(record) == bfInserted || row == m_pendingRow.get() ||
+        row->GetState(drsInserted))
         return false;
     TKldDataRow* original = row->OriginalRow();
     return ReadColumn(info, original ? original : row, buffer);
@@ -1172,13 +1116,11 @@ bool TKldDataSet::GetFieldData(TField* field, void* buffer)
     TRecordBuffer record = RecordForState();
     if (!record)
         return false;
-    if (info->Column)
-    {
+    if (info->Column) {
         TKldDataRow* row = BufRow(record);
         return row && ReadColumn(*info, row, buffer);
     }
-    if (info->Offset < 0 || !GetBit(record + m_bitmapOffset, info->Bit))
-    {
+    if (info->Offset < 0 || !GetBit(record + m_bitmapOffset, info->Bit)) {
         if (buffer)
             ZeroTarget(field->DataType(), buffer);
         return false;
@@ -1186,15 +1128,12 @@ bool TKldDataSet::GetFieldData(TField* field, void* buffer)
     if (!buffer)
         return true;
     const uint8_t* slot = record + info->Offset;
-    if (info->TextSlot)
-    {
+    if (info->TextSlot) {
         std::string_view text = TKldStoredString::View(LoadText(slot));
         if (info->CutText)
             text = CutUtf8(text, field->Size());
         static_cast<std::string*>(buffer)->assign(text.data(), text.size());
-    }
-    else
-    {
+    } else {
         std::memcpy(buffer, slot, static_cast<size_t>(info->SlotSize));
     }
     return true;
@@ -1205,8 +1144,7 @@ void TKldDataSet::SetFieldData(TField* field, const void* buffer)
     if (State() == dsBrowse)
         Edit();
     TDataSetState state = State();
-    switch (state)
-    {
+    switch (state) {
     case dsEdit:
     case dsInsert:
     case dsSetKey:
@@ -1224,29 +1162,22 @@ void TKldDataSet::SetFieldData(TField* field, const void* buffer)
     TRecordBuffer record = RecordForState();
     if (!record)
         DatabaseError(DBConsts::SNotEditing, this);
-    if (info->Column)
-    {
+    if (info->Column) {
         TKldDataRow* row = BufRow(record);
         if (!row)
             DatabaseError(DBConsts::SNotEditing, this);
         WriteColumn(*info, row, buffer);
-    }
-    else
-    {
+    } else {
         if (field->FieldKind() == fkCalculated && state != dsCalcFields)
             DatabaseErrorFmt(SCalcFieldOutside, {field->FieldName()}, this);
-        if (info->Offset >= 0)
-        {
+        if (info->Offset >= 0) {
             uint8_t* slot = record + info->Offset;
-            if (info->TextSlot)
-            {
+            if (info->TextSlot) {
                 TKldStoredString* text =
                     buffer ? TKldStoredString::Make(*static_cast<const std::string*>(buffer)) : nullptr;
                 TKldStoredString::Release(LoadText(slot));
                 StoreText(slot, text);
-            }
-            else if (buffer)
-            {
+            } else if (buffer) {
                 std::memcpy(slot, buffer, static_cast<size_t>(info->SlotSize));
             }
             SetBit(record + m_bitmapOffset, info->Bit, buffer != nullptr);
@@ -1260,8 +1191,7 @@ void TKldDataSet::SetFieldData(TField* field, const void* buffer)
 
 void TKldDataSet::PresetRequiredFields()
 {
-    for (TField* field : Fields())
-    {
+    for (TField* field : Fields()) {
         if (field->FieldKind() != fkData || !field->Required() || !field->IsNull())
             continue;
         TFieldType type = field->DataType();
@@ -1275,8 +1205,7 @@ void TKldDataSet::PresetRequiredFields()
 void TKldDataSet::DoOnNewRecord()
 {
     PresetRequiredFields();
-    if (m_masterLink->Active() && !m_masterLink->Fields().empty() && !m_detailFields.empty())
-    {
+    if (m_masterLink->Active() && !m_masterLink->Fields().empty() && !m_detailFields.empty()) {
         std::vector<TField*> detail = GetFieldList(m_detailFields);
         const std::vector<TField*>& master = m_masterLink->Fields();
         for (size_t i = 0; i < detail.size() && i < master.size(); ++i)
@@ -1298,8 +1227,7 @@ void TKldDataSet::InternalPost()
     if (state != dsEdit && state != dsInsert)
         DatabaseError(DBConsts::SNotEditing, this);
     TRecordBuffer record = ActiveBuffer();
-    if (state == dsInsert)
-    {
+    if (state == dsInsert) {
         TKldDataRow* row = m_pendingRow.get();
         KLD_ASSERT("KldDataSet", row && BufRow(record) == row);
         int position = m_table->ValidateRow(row, KldValidateInsert);
@@ -1322,14 +1250,11 @@ void TKldDataSet::InternalPost()
     if (ownTransaction)
         container->StartTransaction();
     bool accepted = false;
-    try
-    {
+    try {
         m_table->ValidateRow(row, KldValidateUpdate);
         accepted = row->GetState(drsInserted) ? InsertRow(row) : UpdateRow(row);
         m_table->UpdateRow(row);
-    }
-    catch (...)
-    {
+    } catch (...) {
         if (ownTransaction && container->InTransaction())
             container->RollbackTransaction();
         throw;
@@ -1363,16 +1288,13 @@ void TKldDataSet::InternalDelete()
     if (!row)
         return;
     m_deleting = true;
-    try
-    {
+    try {
         DeleteRow(row);
         // A pending edit of the row goes with it.
         if (row->GetState(drsEditing))
             row->CancelEdit();
         m_table->Delete(row);
-    }
-    catch (...)
-    {
+    } catch (...) {
         m_deleting = false;
         throw;
     }
@@ -1394,25 +1316,21 @@ void TKldDataSet::CancelPending()
 void TKldDataSet::RowSetNotify(TObject* sender, TKldDataEventType event)
 {
     NotifyScope scope(m_notifyDepth);
-    switch (event)
-    {
+    switch (event) {
     case cdeContainerDeactivated:
         Close();
         break;
     case cdeContainerDataChanged:
     case cdeTableDataChanged:
-        if (!m_suppressDataChange && Active())
-        {
+        if (!m_suppressDataChange && Active()) {
             CancelPending();
             Refresh();
         }
         break;
     case cdeRowDeleted:
-        if (!m_deleting && Active())
-        {
+        if (!m_deleting && Active()) {
             CancelPending();
-            if (!IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
-            {
+            if (!IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfCurrent) {
                 int position = RowPosition(BufRow(ActiveBuffer()));
                 if (position >= 0)
                     m_currentIndex = position;
@@ -1432,7 +1350,8 @@ void TKldDataSet::RebuildEvaluator()
 {
     m_evaluator.reset();
     if (!Filter().empty() && !OnFilterRecord)
-        m_evaluator = std::make_unique<TEvaluator>(Filter(), static_cast<TDataSet*>(this), TDataSetContext::Class());
+        m_evaluator =
+            std::make_unique<TEvaluator>(Filter(), static_cast<TDataSet*>(this), TDataSetContext::Class());
 }
 
 void TKldDataSet::FilterRow(TKldDataRow* row, bool& accept)
@@ -1445,16 +1364,13 @@ void TKldDataSet::FilterRow(TKldDataRow* row, bool& accept)
     m_tempBuffer = m_filterBuffer;
     FillBuffer(m_filterBuffer, -1, live ? row : nullptr);
     TDataSetState saved = SetTempState(dsFilter);
-    try
-    {
+    try {
         GetCalcFields(m_filterBuffer);
         if (OnFilterRecord)
             OnFilterRecord(this, accept);
         else
             accept = m_evaluator->Evaluate().AsBoolean();
-    }
-    catch (...)
-    {
+    } catch (...) {
         // A filter that fails on a row shows the row.
     }
     RestoreState(saved);
@@ -1465,15 +1381,15 @@ void TKldDataSet::SetFilterText(const std::string& value)
 {
     if (value == Filter())
         return;
-    if (!Active() || !Filtered())
-    {
+    if (!Active() || !Filtered()) {
         TDataSet::SetFilterText(value);
         return;
     }
     // The new text is parsed before it replaces the old one.
     std::unique_ptr<TEvaluator> evaluator;
     if (!value.empty() && !OnFilterRecord)
-        evaluator = std::make_unique<TEvaluator>(value, static_cast<TDataSet*>(this), TDataSetContext::Class());
+        evaluator =
+            std::make_unique<TEvaluator>(value, static_cast<TDataSet*>(this), TDataSetContext::Class());
     TDataSet::SetFilterText(value);
     m_evaluator = std::move(evaluator);
     Refresh();
@@ -1482,14 +1398,12 @@ void TKldDataSet::SetFilterText(const std::string& value)
 
 void TKldDataSet::SetFilteredImpl(bool value)
 {
-    if (!Active())
-    {
+    if (!Active()) {
         TDataSet::SetFilteredImpl(value);
         return;
     }
     CheckBrowseMode();
-    if (value != Filtered())
-    {
+    if (value != Filtered()) {
         // A filter text that does not parse fails before anything changed.
         RebuildEvaluator();
         TDataSet::SetFilteredImpl(value);
@@ -1501,8 +1415,7 @@ void TKldDataSet::SetFilteredImpl(bool value)
 bool TKldDataSet::FindRecord(bool restart, bool goForward)
 {
     CheckBrowseMode();
-    if (!OnFilterRecord)
-    {
+    if (!OnFilterRecord) {
         SetFound(true);
         return true;
     }
@@ -1538,7 +1451,8 @@ bool TKldDataSet::Locate(const std::string& keyFields, const Variant& keyValues,
     return row != nullptr;
 }
 
-Variant TKldDataSet::Lookup(const std::string& keyFields, const Variant& keyValues, const std::string& resultFields)
+Variant TKldDataSet::Lookup(const std::string& keyFields, const Variant& keyValues,
+                            const std::string& resultFields)
 {
     CheckActive();
     TKldDataRow* row = m_ignoreFilteringForLookup ? m_table->Locate(keyFields, keyValues, {})
@@ -1550,13 +1464,10 @@ Variant TKldDataSet::Lookup(const std::string& keyFields, const Variant& keyValu
     FillBuffer(m_lookupBuffer, -1, row);
     TDataSetState saved = SetTempState(dsFilter);
     Variant result;
-    try
-    {
+    try {
         GetCalcFields(m_lookupBuffer);
         result = FieldValues(resultFields);
-    }
-    catch (...)
-    {
+    } catch (...) {
         RestoreState(saved);
         m_tempBuffer = savedBuffer;
         throw;
@@ -1577,8 +1488,7 @@ TDataSource* TKldDataSet::MasterSource() const
 void TKldDataSet::SetMasterSource(TDataSource* value)
 {
     int guard = 0;
-    for (TDataSet* dataSet = value ? value->DataSet() : nullptr; dataSet && guard < 1000; ++guard)
-    {
+    for (TDataSet* dataSet = value ? value->DataSet() : nullptr; dataSet && guard < 1000; ++guard) {
         if (dataSet == this)
             DatabaseError(SCircularDataLink, this);
         TDataSource* source = dataSet->GetDataSource();
@@ -1606,13 +1516,10 @@ void TKldDataSet::SetDetailFields(const std::string& value)
     if (!Active())
         return;
     CheckBrowseMode();
-    if (m_detailFields.empty())
-    {
+    if (m_detailFields.empty()) {
         if (m_rowSet->SetMasterKey("", Variant::Null()))
             First();
-    }
-    else
-    {
+    } else {
         SyncMaster();
     }
 }
@@ -1657,8 +1564,7 @@ void TKldDataSet::GetDetailLinkFields(std::vector<TField*>& masterFields, std::v
     masterFields.clear();
     detailFields.clear();
     TDataSource* source = MasterSource();
-    if (source && source->DataSet())
-    {
+    if (source && source->DataSet()) {
         for (TField* field : source->DataSet()->Fields())
             masterFields.push_back(field);
     }
@@ -1673,8 +1579,7 @@ bool TKldDataSet::IsRecordModified()
 {
     if (!Active() || Bof() || Eof())
         return false;
-    for (TField* field : Fields())
-    {
+    for (TField* field : Fields()) {
         if (field->FieldKind() == fkData && !SameValue(field->OldValue(), field->Value()))
             return true;
     }
@@ -1687,8 +1592,7 @@ bool TKldDataSet::IsDataModified()
         return false;
     if (m_table->DeletedCount() > 0 || IsRecordModified())
         return true;
-    for (int i = 0; i < m_table->RowCount(); ++i)
-    {
+    for (int i = 0; i < m_table->RowCount(); ++i) {
         TKldDataRow* row = m_table->GetRow(i);
         if (row->GetState(drsInserted) || row->GetState(drsUpdated))
             return true;
@@ -1701,8 +1605,7 @@ bool TKldDataSet::IsDataModified()
 
 std::unique_ptr<TBlobStream> TKldDataSet::CreateBlobStream(TField* field, TBlobStreamMode mode)
 {
-    if (mode != bmRead)
-    {
+    if (mode != bmRead) {
         TDataSetState state = State();
         if (!(state == dsEdit || state == dsInsert || state == dsSetKey || state == dsCalcFields ||
               state == dsNewValue || state == dsInternalCalc || state == dsBrowse))
@@ -1746,14 +1649,11 @@ void TKldDataSet::LoadFromStream(TStream& stream)
     }
     stream.SetPosition(start);
     m_table->BeginUpdate();
-    try
-    {
+    try {
         m_table->Clear();
         TKldReader reader(stream);
         m_table->ReadData(reader);
-    }
-    catch (...)
-    {
+    } catch (...) {
         m_table->EndUpdate();
         throw;
     }
@@ -1783,8 +1683,7 @@ void TKldDataSet::LoadFromVariant(const Variant& data, bool replaceStructure)
         int Size;
     };
     std::vector<Definition> definitions;
-    for (int i = firstField; i <= lastField; ++i)
-    {
+    for (int i = firstField; i <= lastField; ++i) {
         const Variant& name = data.GetElement({i, 0});
         const Variant& type = data.GetElement({i, 1});
         const Variant& size = data.GetElement({i, 2});
@@ -1793,8 +1692,7 @@ void TKldDataSet::LoadFromVariant(const Variant& data, bool replaceStructure)
         if (!VarIsNumeric(type) || !VarIsNumeric(size))
             DatabaseError(SVariantNoHeader, this);
         Definition definition{name.AsString(), FieldTypeFromOrdinal(type.AsInteger()), size.AsInteger()};
-        for (const Definition& other : definitions)
-        {
+        for (const Definition& other : definitions) {
             if (SameText(other.Name, definition.Name))
                 DatabaseErrorFmt(SVariantDuplicate, {definition.Name}, this);
         }
@@ -1803,8 +1701,7 @@ void TKldDataSet::LoadFromVariant(const Variant& data, bool replaceStructure)
         definitions.push_back(std::move(definition));
     }
 
-    if (replaceStructure)
-    {
+    if (replaceStructure) {
         Close();
         FieldDefs().Clear();
         for (const Definition& definition : definitions)
@@ -1812,48 +1709,38 @@ void TKldDataSet::LoadFromVariant(const Variant& data, bool replaceStructure)
     }
     Open();
     m_table->BeginUpdate();
-    try
-    {
+    try {
         m_table->Clear();
-    }
-    catch (...)
-    {
+    } catch (...) {
         m_table->EndUpdate();
         throw;
     }
     m_table->EndUpdate();
 
     DisableControls();
-    try
-    {
+    try {
         First();
-        for (int record = 3; record <= lastRecord; ++record)
-        {
+        for (int record = 3; record <= lastRecord; ++record) {
             Append();
-            try
-            {
-                for (size_t i = 0; i < definitions.size(); ++i)
-                {
+            try {
+                for (size_t i = 0; i < definitions.size(); ++i) {
                     TField* field = nullptr;
                     if (replaceStructure)
-                        field = i < static_cast<size_t>(FieldCount()) ? Fields()[static_cast<int>(i)] : nullptr;
+                        field =
+                            i < static_cast<size_t>(FieldCount()) ? Fields()[static_cast<int>(i)] : nullptr;
                     else
                         field = FindField(definitions[i].Name);
                     if (field)
                         field->SetValue(data.GetElement({firstField + static_cast<int>(i), record}));
                 }
                 Post();
-            }
-            catch (...)
-            {
+            } catch (...) {
                 Cancel();
                 throw;
             }
         }
         First();
-    }
-    catch (...)
-    {
+    } catch (...) {
         EnableControls();
         throw;
     }
@@ -1875,34 +1762,26 @@ void TKldDataSet::CopyFrom(TDataSet* source, bool copyStructure)
     source->DisableControls();
     DisableControls();
     auto restore = [&] {
-        try
-        {
+        try {
             if (!sourceMark.empty())
                 source->GotoBookmark(sourceMark);
             if (!ownMark.empty())
                 GotoBookmark(ownMark);
-        }
-        catch (...)
-        {
+        } catch (...) {
             // The copy's own outcome is what the caller hears of.
         }
         source->EnableControls();
         EnableControls();
     };
-    try
-    {
+    try {
         source->First();
         std::vector<TField*> map;
         bool mapped = false;
-        while (!source->Eof())
-        {
+        while (!source->Eof()) {
             Append();
-            try
-            {
-                if (!mapped)
-                {
-                    for (TField* field : Fields())
-                    {
+            try {
+                if (!mapped) {
+                    for (TField* field : Fields()) {
                         TField* from = source->FindField(field->FieldName());
                         bool data = field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc;
                         bool sourceData =
@@ -1911,23 +1790,18 @@ void TKldDataSet::CopyFrom(TDataSet* source, bool copyStructure)
                     }
                     mapped = true;
                 }
-                for (size_t i = 0; i < map.size(); ++i)
-                {
+                for (size_t i = 0; i < map.size(); ++i) {
                     if (map[i])
                         Fields()[static_cast<int>(i)]->SetValue(map[i]->Value());
                 }
                 Post();
-            }
-            catch (...)
-            {
+            } catch (...) {
                 Cancel();
                 throw;
             }
             source->Next();
         }
-    }
-    catch (...)
-    {
+    } catch (...) {
         restore();
         throw;
     }

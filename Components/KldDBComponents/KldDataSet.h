@@ -40,7 +40,7 @@ class TKldDataSet;
 // logged, and code that must know commits first.
 class TKldBlobStream : public TBlobStream
 {
-public:
+  public:
     TKldBlobStream(TField* field, TBlobStreamMode mode);
     ~TKldBlobStream() override;
     std::string ClassName() const override { return "TKldBlobStream"; }
@@ -53,7 +53,7 @@ public:
 
 class TKldDataSet : public TDataSet
 {
-public:
+  public:
     explicit TKldDataSet(TComponent* owner = nullptr);
     ~TKldDataSet() override;
     std::string ClassName() const override { return "TKldDataSet"; }
@@ -99,7 +99,8 @@ public:
 
     // --- Searching ---------------------------------------------------------------------
     bool Locate(const std::string& keyFields, const Variant& keyValues, TLocateOptions options) override;
-    Variant Lookup(const std::string& keyFields, const Variant& keyValues, const std::string& resultFields) override;
+    Variant Lookup(const std::string& keyFields, const Variant& keyValues,
+                   const std::string& resultFields) override;
     TKldDataRow* LocateObject(const std::string& keyFields, const Variant& keyValues, TLocateOptions options);
     bool FindRecord(bool restart, bool goForward) override;
 
@@ -139,7 +140,7 @@ public:
     // The definition size of a field type with a given length.
     static int FieldDefSize(TFieldType type, int length);
 
-protected:
+  protected:
     // ===== The remote hooks, with the answers of a local dataset =====
     // Called while opening, after the table is found and before the row set
     // is attached. True: the columns are made and the first rows loaded.
@@ -205,7 +206,7 @@ protected:
     void DoOnNewRecord() override;
     void Notification(TComponent* component, TOperation operation) override;
 
-private:
+  private:
     friend class TKldBlobStream;
 
     // How a field's exchange format meets its column's slot.
@@ -221,8 +222,8 @@ private:
         TKldDataColumn* Column = nullptr; // null: the value lives in the record buffer
         TKldExchange Exchange = exVariant;
         int CopySize = 0;
-        int Bit = 0;         // bit in the buffer's bitmap (fields without column)
-        int Offset = -1;     // slot offset (fields without column; -1: no slot)
+        int Bit = 0;     // bit in the buffer's bitmap (fields without column)
+        int Offset = -1; // slot offset (fields without column; -1: no slot)
         int SlotSize = 0;
         bool TextSlot = false;
         bool CutText = false; // ftString: cut to the field's size

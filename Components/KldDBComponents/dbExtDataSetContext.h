@@ -9,7 +9,7 @@
 
 class TDataSetContext : public TExpressionContext
 {
-public:
+  public:
     // `Context` is the TDataSet. An unknown name raises the dataset's
     // "Field '%s' not found" error; dotted names are not resolved (the base
     // class raises for their first name).

@@ -8,8 +8,7 @@
 
 #include "KldDataSetTestSupport.h"
 
-namespace
-{
+namespace {
 
 TEST(KldDataSetRemote, RowsAreFetchedBlockByBlockAsTheCursorPassesTheLastOne)
 {
@@ -97,8 +96,7 @@ TEST(KldDataSetRemote, AnInsertHookThatRaisesLeavesTheTableAndTheInsertState)
 
 TEST(KldDataSetRemote, AHookAnsweringTrueMakesThePostedRowAcceptItsChanges)
 {
-    for (bool answer : {true, false})
-    {
+    for (bool answer : {true, false}) {
         SCOPED_TRACE(answer ? "True" : "False");
         TFakeRemoteDataSet ds;
         ds.InitialRows = 1;
@@ -243,7 +241,8 @@ TEST_F(BlobFixture, ReadingFetchesTheRowBlobsFirst)
     ExpectKldErrorText([&] { stream->Write("x", 1); }, "Unable to write into a read-only blob stream");
     stream.reset();
     Ds.CreateBlobStream(picture, bmRead).reset();
-    EXPECT_EQ(std::count(Ds.Calls.begin(), Ds.Calls.end(), "FetchRowBlobs"), 1) << "fetched rows are not fetched again";
+    EXPECT_EQ(std::count(Ds.Calls.begin(), Ds.Calls.end(), "FetchRowBlobs"), 1)
+        << "fetched rows are not fetched again";
 }
 
 TEST_F(BlobFixture, AWriteStreamStartsEmptyAndCommitsOnRequest)

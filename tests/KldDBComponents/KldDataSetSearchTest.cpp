@@ -6,8 +6,7 @@
 #include "Components/KldDBComponents/dbExtDataSetContext.h"
 #include "KldDataSetTestSupport.h"
 
-namespace
-{
+namespace {
 
 struct PeopleDataSet : ::testing::Test
 {
@@ -73,7 +72,9 @@ TEST_F(PeopleDataSet, SwitchingOnAFilterThatDoesNotParseChangesNothing)
 TEST_F(PeopleDataSet, AFilterHandlerWinsOverTheExpressionAndRowsFollowChanges)
 {
     Ds.SetFilter("ID = 1");
-    Ds.OnFilterRecord = [](TDataSet* ds, bool& accept) { accept = ds->FieldByName("AMOUNT")->AsFloat() >= 30; };
+    Ds.OnFilterRecord = [](TDataSet* ds, bool& accept) {
+        accept = ds->FieldByName("AMOUNT")->AsFloat() >= 30;
+    };
     Ds.SetFiltered(true);
     Ds.Open();
     EXPECT_EQ(Column(Ds, "ID"), (std::vector<std::string>{"3", "4"}));
@@ -121,7 +122,8 @@ TEST(KldDataSetContext, NamesAreFieldValuesAndDottedNamesAreRefused)
     ds.Open();
     EXPECT_EQ(EvaluateExpression("NAME + '!'", &ds, TDataSetContext::Class()).AsString(), "Grey!");
     EXPECT_EQ(EvaluateExpression("id * 2", &ds, TDataSetContext::Class()).AsInteger(), 14);
-    ExpectKldErrorText([&] { EvaluateExpression("MISSING", &ds, TDataSetContext::Class()); }, "Field 'MISSING' not found");
+    ExpectKldErrorText([&] { EvaluateExpression("MISSING", &ds, TDataSetContext::Class()); },
+                       "Field 'MISSING' not found");
     ExpectKldErrorText([&] { EvaluateExpression("People.NAME", &ds, TDataSetContext::Class()); },
                        "Unable to resolve identifier: \"People\"");
 }
@@ -146,8 +148,7 @@ TEST_F(PeopleDataSet, LocateWithOptions)
         {"partial and case-insensitive", Variant("bro"), {loPartialKey, loCaseInsensitive}, 4},
         {"missing", Variant("Nobody"), {}, 0},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         Ds.First();
         EXPECT_EQ(Ds.Locate("NAME", c.Key, c.Options), c.Expected != 0);
@@ -195,14 +196,12 @@ struct MasterDetail : ::testing::Test
         pets->Columns().AddColumn("OWNER", cdtInteger);
         pets->Columns().AddColumn("NAME", cdtString, 10);
         Container.SetActive(true);
-        for (int id : {1, 2})
-        {
+        for (int id : {1, 2}) {
             TKldDataRow* row = owners->New();
             row->SetAsVariant("ID", id);
             owners->Insert(row);
         }
-        for (auto [owner, name] : {std::pair{1, "Rex"}, {2, "Tom"}, {1, "Fido"}})
-        {
+        for (auto [owner, name] : {std::pair{1, "Rex"}, {2, "Tom"}, {1, "Fido"}}) {
             TKldDataRow* row = pets->New();
             row->SetAsVariant("OWNER", owner);
             row->SetAsVariant("NAME", name);
@@ -291,8 +290,7 @@ TEST_F(PeopleDataSet, ATruncatedStreamFailsAndKeepsTheRows)
 {
     TMemoryStream stream;
     Ds.SaveToStream(stream);
-    for (int64_t cut : {int64_t(1), stream.Size() / 2, stream.Size() - 1})
-    {
+    for (int64_t cut : {int64_t(1), stream.Size() / 2, stream.Size() - 1}) {
         SCOPED_TRACE(cut);
         TMemoryStream truncated;
         truncated.Write(stream.Memory(), cut);
@@ -396,8 +394,7 @@ TEST(KldDataSetVariant, MalformedDataRaiseAndLeaveTheDataSetAlone)
         {"duplicate name", duplicate, "names the field 'id' twice"},
         {"type given as text", typeAsText, "must hold the name, type and size"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         TKldDataSet ds;
         ds.FieldDefs().Add("KEEP", ftString, 5);

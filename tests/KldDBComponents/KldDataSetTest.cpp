@@ -7,8 +7,7 @@
 #include "KldDataSetTestSupport.h"
 #include "KldEngineTestSupport.h"
 
-namespace
-{
+namespace {
 
 struct DataSetOverPeople : ::testing::Test
 {
@@ -42,8 +41,7 @@ TEST_F(DataSetOverPeople, OpeningMakesOneFieldPerColumnWithTheMappedTypeAndSize)
         {"AMOUNT", ftFloat, 0, false},
         {"BORN", ftDate, 0, false},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         TFieldDef* def = Ds.FieldDefs().Find(c.Name);
         EXPECT_EQ(def->DataType(), c.Type);
@@ -58,13 +56,10 @@ TEST_F(DataSetOverPeople, OpeningMakesOneFieldPerColumnWithTheMappedTypeAndSize)
 TEST_F(DataSetOverPeople, TableNotFoundNamesTheTable)
 {
     Ds.SetDataTableName("Nobody");
-    try
-    {
+    try {
         Ds.Open();
         FAIL() << "opened without a table";
-    }
-    catch (const EDatabaseError& e)
-    {
+    } catch (const EDatabaseError& e) {
         EXPECT_NE(e.Message().find("Table not found: Nobody"), std::string::npos) << e.Message();
     }
     EXPECT_FALSE(Ds.Active());
@@ -261,7 +256,8 @@ TEST_F(DataSetOverPeople, TextFieldsAreCutToTheirSizeWithoutSplittingACharacter)
     name.SetSize(5);
     ds.Open();
     ds.Last();
-    EXPECT_EQ(name.AsString(), "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC") << "a multi-byte text within the size is whole";
+    EXPECT_EQ(name.AsString(), "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC")
+        << "a multi-byte text within the size is whole";
     ds.Close();
     name.SetDataSet(nullptr);
 }
@@ -272,8 +268,7 @@ TEST_F(DataSetOverPeople, CalculatedFieldsAreWrittenOnlyWhileCalculating)
     calc->SetFieldName("GREETING");
     calc->SetSize(40);
     calc->SetFieldKind(fkCalculated);
-    for (const char* name : {"ID", "NAME"})
-    {
+    for (const char* name : {"ID", "NAME"}) {
         TField* field = name[0] == 'I' ? static_cast<TField*>(new TIntegerField(&Ds)) : new TStringField(&Ds);
         field->SetFieldName(name);
         if (name[0] == 'N')
@@ -289,14 +284,12 @@ TEST_F(DataSetOverPeople, CalculatedFieldsAreWrittenOnlyWhileCalculating)
     Ds.Next();
     EXPECT_EQ(calc->AsString(), "Hello Jones");
     Ds.Edit();
-    try
-    {
+    try {
         calc->SetAsString("x");
         FAIL() << "a calculated field took a value outside the calculation";
-    }
-    catch (const EDatabaseError& e)
-    {
-        EXPECT_NE(e.Message().find("Unable to assign calculated field (GREETING) outside of OnCalcField event handler"),
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(e.Message().find(
+                      "Unable to assign calculated field (GREETING) outside of OnCalcField event handler"),
                   std::string::npos)
             << e.Message();
     }
@@ -441,8 +434,7 @@ TEST(KldDataSetPrivate, EveryFieldTypeWithAColumnTypeKeepsItsValue)
         {ftBytes, 3, cdtBlob, Variant(std::string("\x01\x02\x03", 3))},
         {ftVarBytes, 8, cdtBlob, Variant(std::string("\x05\x06", 2))},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(FieldTypeName(c.Type));
         TKldDataSet ds;
         ds.FieldDefs().Add("V", c.Type, c.Size);
@@ -464,14 +456,25 @@ TEST(KldDataSetPrivate, TheTypeMapsBetweenColumnsAndFields)
         TFieldType Field;
     };
     const Case cases[] = {
-        {cdtSmallInt, ftSmallint}, {cdtLargeInt, ftLargeint}, {cdtBoolean, ftBoolean}, {cdtInteger, ftInteger},
-        {cdtFloat, ftFloat},       {cdtDateTime, ftDateTime}, {cdtDate, ftDate},       {cdtTime, ftTime},
-        {cdtString, ftString},     {cdtWideString, ftWideString}, {cdtGuid, ftGuid},   {cdtMemo, ftMemo},
-        {cdtBlob, ftBlob},         {cdtBCD, ftBCD},           {cdtSQLTimeStamp, ftTimeStamp},
-        {cdtUnknown, ftUnknown},   {cdtReference, ftUnknown},
+        {cdtSmallInt, ftSmallint},
+        {cdtLargeInt, ftLargeint},
+        {cdtBoolean, ftBoolean},
+        {cdtInteger, ftInteger},
+        {cdtFloat, ftFloat},
+        {cdtDateTime, ftDateTime},
+        {cdtDate, ftDate},
+        {cdtTime, ftTime},
+        {cdtString, ftString},
+        {cdtWideString, ftWideString},
+        {cdtGuid, ftGuid},
+        {cdtMemo, ftMemo},
+        {cdtBlob, ftBlob},
+        {cdtBCD, ftBCD},
+        {cdtSQLTimeStamp, ftTimeStamp},
+        {cdtUnknown, ftUnknown},
+        {cdtReference, ftUnknown},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(DataTypeNames[c.Column]);
         EXPECT_EQ(TKldDataSet::FieldTypeForColumn(c.Column), c.Field);
         if (c.Field != ftUnknown)
@@ -513,8 +516,7 @@ TEST(KldDataSetPrivate, PersistentFieldsMakeTheDefinitionsAndAReadOnlyColumn)
 
 } // namespace
 
-namespace
-{
+namespace {
 
 TEST(KldDataSetPrivate, AStructureChangeOfThePrivateTableClosesTheDataSetSafely)
 {

@@ -51,8 +51,7 @@ inline std::vector<std::string> Column(TDataSet& ds, const std::string& field)
 {
     std::vector<std::string> values;
     ds.First();
-    while (!ds.Eof())
-    {
+    while (!ds.Eof()) {
         values.push_back(ds.FieldByName(field)->AsString());
         ds.Next();
     }
@@ -64,7 +63,7 @@ inline std::vector<std::string> Column(TDataSet& ds, const std::string& field)
 // the change hooks answer, count or throw as set.
 class TFakeRemoteDataSet : public TKldDataSet
 {
-public:
+  public:
     using TKldDataSet::TKldDataSet;
     ~TFakeRemoteDataSet() override { Close(); }
 
@@ -80,13 +79,12 @@ public:
 
     using TKldDataSet::FetchRowBlobs;
 
-protected:
+  protected:
     bool OpenRemoteCursor() override
     {
         Calls.push_back("OpenRemoteCursor");
         TKldDataTable* table = GetDataTable();
-        if (table->ColumnCount() == 0)
-        {
+        if (table->ColumnCount() == 0) {
             table->Columns().AddColumn("ID", cdtInteger, -1, true);
             table->Columns().AddColumn("NAME", cdtString, 30);
             table->Columns().AddColumn("PICTURE", cdtBlob);
@@ -97,8 +95,7 @@ protected:
     void CloseRemoteCursor() override { ++CloseCalls; }
     int FetchRows(int count) override
     {
-        if (count == 0)
-        {
+        if (count == 0) {
             ++FetchBlockCalls;
             if (m_block >= Blocks.size())
                 return 0;
@@ -123,7 +120,7 @@ protected:
     bool InsertRow(TKldDataRow* row) override { return Hook("InsertRow", row); }
     bool UpdateRow(TKldDataRow* row) override { return Hook("UpdateRow", row); }
 
-private:
+  private:
     bool Hook(const std::string& name, TKldDataRow* row)
     {
         Calls.push_back(name + " " + row->GetAsVariant("NAME").AsString());
@@ -137,8 +134,7 @@ private:
         TKldDataTable* table = GetDataTable();
         SetDataChangeSuppressed(true);
         table->BeginUpdate();
-        for (int i = 0; i < count; ++i)
-        {
+        for (int i = 0; i < count; ++i) {
             TKldDataRow* row = table->New();
             row->SetAsVariant("ID", m_nextId);
             row->SetAsVariant("NAME", "Row " + std::to_string(m_nextId));
@@ -157,7 +153,7 @@ private:
 // "active", "editing", "layout".
 class TDataSetNoticeLink : public TDataLink
 {
-public:
+  public:
     std::vector<std::string> Notices;
     int Count(const std::string& notice) const
     {
@@ -167,7 +163,7 @@ public:
         return n;
     }
 
-protected:
+  protected:
     void ActiveChanged() override { Notices.push_back("active"); }
     void DataSetChanged() override { Notices.push_back("changed"); }
     void DataSetScrolled(int) override { Notices.push_back("scrolled"); }
@@ -179,13 +175,10 @@ protected:
 // Runs `body` and expects an Exception whose message contains `text`.
 inline void ExpectKldErrorText(const std::function<void()>& body, const std::string& text)
 {
-    try
-    {
+    try {
         body();
         ADD_FAILURE() << "expected the error: " << text;
-    }
-    catch (const Exception& e)
-    {
+    } catch (const Exception& e) {
         EXPECT_NE(e.Message().find(text), std::string::npos) << e.Message();
     }
 }
