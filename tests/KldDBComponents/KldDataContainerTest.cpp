@@ -488,3 +488,44 @@ TEST(KldRelationDepth, CycleOfCascadingDeletesStops)
     table->GetRow(0)->Delete();
     EXPECT_EQ(table->RowCount(), 0);
 }
+
+TEST_F(KldContainerTest, EventOrderOfCascadesAndRollbacks)
+{
+    container.SetActive(false);
+    relation->SetDeleteAction(draCascade);
+    relation->SetUpdateAction(draNullify);
+    container.SetActive(true);
+    TKldDataRow* p1 = AddParent(1);
+    AddParent(2);
+    TKldDataRow* c10 = AddChild(10, 1);
+    TKldDataRow* c11 = AddChild(11, 2);
+    TKldDataRow* c12 = AddChild(12, 1);
+    log->Events.clear();
+
+    // The children go first, in table order, then the parent.
+    p1->Delete();
+    ASSERT_EQ(log->Events.size(), 3u);
+    EXPECT_EQ(log->Events[0], (std::pair<TObject*, TKldDataEventType>{c10, cdeRowDeleted}));
+    EXPECT_EQ(log->Events[1], (std::pair<TObject*, TKldDataEventType>{c12, cdeRowDeleted}));
+    EXPECT_EQ(log->Events[2], (std::pair<TObject*, TKldDataEventType>{p1, cdeRowDeleted}));
+
+    // A nullified child is reported before its parent's update.
+    log->Events.clear();
+    TKldDataRow* p2 = parent->GetRow(0);
+    p2->SetValue(parent->Column(0), 3);
+    ASSERT_EQ(log->Events.size(), 2u);
+    EXPECT_EQ(log->Events[0], (std::pair<TObject*, TKldDataEventType>{c11, cdeRowModified}));
+    EXPECT_EQ(log->Events[1], (std::pair<TObject*, TKldDataEventType>{p2, cdeRowModified}));
+    EXPECT_FALSE(c11->GetAssignedValue(child->Column(1)));
+
+    // A rollback puts everything back and reports nothing.
+    container.StartTransaction();
+    AddParent(4);
+    p2->Delete();
+    log->Events.clear();
+    container.RollbackTransaction();
+    EXPECT_TRUE(log->Events.empty());
+    EXPECT_EQ(parent->RowCount(), 1);
+    EXPECT_EQ(parent->GetRow(0), p2);
+    EXPECT_EQ(p2->GetValue(parent->Column(0)).AsInteger(), 3);
+}
