@@ -380,6 +380,12 @@ bool TKldDataTable::FindRowPos(const TKldDataRow* row, int& position) const
         // lowest hint); rows with an equal hint are compared in full.
         int64_t hint = KeyHint(row);
         int count = RowCount();
+        // Rows that arrive in key order land after the last row.
+        if (count > 0 && m_rows.Hint(count - 1) < hint)
+        {
+            position = count;
+            return false;
+        }
         int index = m_rows.LowerBoundHint(hint, count);
         bool found = false;
         while (index < count && m_rows.Hint(index) == hint)
