@@ -1724,6 +1724,13 @@ void TBlobStream::Flush()
     if (m_mode == bmRead || !m_modified)
         return;
     const std::string value(reinterpret_cast<const char*>(Memory()), static_cast<size_t>(Size()));
+    // Cleared before the write so that a notice re-entering the stream sees it
+    // flushed; a refused write keeps the content pending for another try.
     m_modified = false;
-    m_field->SetData(&value);
+    try {
+        m_field->SetData(&value);
+    } catch (...) {
+        m_modified = true;
+        throw;
+    }
 }

@@ -256,6 +256,25 @@ TEST_F(FieldsTest, BlobFieldsGoThroughStreams)
     EXPECT_EQ(ds.CreateBlobStream(F("M"), bmRead)->Size(), 18);
 }
 
+TEST_F(FieldsTest, RefusedBlobWriteStaysPending)
+{
+    auto* memo = F("M");
+    memo->SetAsString("old");
+    bool refuse = true;
+    memo->OnValidate = [&](TField*) {
+        if (refuse)
+            throw EDatabaseError("refused");
+    };
+    auto stream = ds.CreateBlobStream(memo, bmWrite);
+    stream->WriteBuffer("new", 3);
+    EXPECT_EQ(ErrorOf([&] { stream->Flush(); }), "refused");
+    EXPECT_EQ(memo->AsString(), "old");
+    refuse = false;
+    stream->Flush();
+    EXPECT_EQ(memo->AsString(), "new") << "the refused content is written on the next try";
+    memo->OnValidate = nullptr;
+}
+
 TEST_F(FieldsTest, FixedBytesKeepTheirSize)
 {
     F("BY")->SetAsString("ab");
