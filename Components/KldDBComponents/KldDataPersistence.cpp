@@ -503,48 +503,6 @@ bool SchemaHasTable(const ContainerSchema& schema, const std::string& name)
                        [&](const TableSchema& t) { return AnsiSameText(Trim(t.Name), name); });
 }
 
-const TableSchema* SchemaTable(const ContainerSchema& schema, const std::string& name)
-{
-    for (const TableSchema& t : schema.Tables)
-    {
-        if (AnsiSameText(Trim(t.Name), name))
-            return &t;
-    }
-    return nullptr;
-}
-
-// The relations of a structure read from a stream must prepare: their tables
-// and columns exist and the two column lists are of one length.
-void CheckSchemaRelations(const ContainerSchema& schema)
-{
-    auto columnCount = [&](const std::string& tableName, const std::string& names) {
-        const TableSchema* table = SchemaTable(schema, tableName);
-        if (!table)
-            throw EReadError(Format("Table not found: %s", tableName));
-        int count = 0;
-        std::string rest = names;
-        while (!rest.empty())
-        {
-            size_t cut = rest.find(';');
-            std::string name = Trim(rest.substr(0, cut));
-            rest = cut == std::string::npos ? std::string() : rest.substr(cut + 1);
-            if (name.empty())
-                continue;
-            bool found = std::any_of(table->Columns.begin(), table->Columns.end(),
-                                     [&](const ColumnSchema& c) { return AnsiSameText(Trim(c.Name), name); });
-            if (!found)
-                throw EReadError(Format("Column %s not found in table %s", name, tableName));
-            ++count;
-        }
-        return count;
-    };
-    for (const RelationSchema& r : schema.Relations)
-    {
-        if (columnCount(r.ParentTableName, r.ParentColumnNames) != columnCount(r.ChildTableName, r.ChildColumnNames))
-            throw EReadError(Format("Invalid relation definition: %s", r.Name));
-    }
-}
-
 } // namespace
 
 // --- Row ---------------------------------------------------------------------------------------
@@ -775,8 +733,15 @@ void TKldDataContainer::LoadFromStream(TStream& stream)
             hasData = true;
         }
         reader.ReadListEnd();
-        if (withStructure && (hasData || m_active))
-            CheckSchemaRelations(schema);
+        if (withStructure)
+        {
+            // The structure is built and activated on a container of its own
+            // first: what cannot be built or prepared fails here.
+            TKldDataContainer probe;
+            ApplySchema(schema, probe);
+            if (hasData || m_active)
+                probe.SetActive(true);
+        }
     }
     stream.SetPosition(start);
     InternalLoad(stream, false);

@@ -612,6 +612,23 @@ TEST(KldDataStream, HostileValuesAreRefused)
              .Raw({0, 0, 1, 0})
              .b,
          "Table not found: Nowhere"},
+        {"reference column without its relation",
+         Expect()
+             .Raw({9, 14, 1})
+             .Name("Columns")
+             .Raw({14, 1})
+             .Name("DataType")
+             .Ident("cdtReference")
+             .Name("Name")
+             .Str("Ref")
+             .Name("RelationName")
+             .Str("Missing")
+             .Raw({0, 0})
+             .Name("Name")
+             .Str("U")
+             .Raw({0, 0, 14, 0, 1, 0})
+             .b,
+         "Data relation not found: Missing"},
     };
     for (const Case& c : cases)
     {
