@@ -20,23 +20,36 @@
 
 namespace {
 
-std::mutex g_handlerMutex;
-TBoundaryErrorHandler g_handler;
+// Made on first use, so that static objects of other files may install or use
+// the handler while they are built.
+struct BoundaryHandlerSlot
+{
+    std::mutex mutex;
+    TBoundaryErrorHandler handler;
+};
+
+BoundaryHandlerSlot& HandlerSlot()
+{
+    static BoundaryHandlerSlot slot;
+    return slot;
+}
 
 } // namespace
 
 void SetBoundaryErrorHandler(TBoundaryErrorHandler handler)
 {
-    std::lock_guard<std::mutex> lock(g_handlerMutex);
-    g_handler = std::move(handler);
+    BoundaryHandlerSlot& slot = HandlerSlot();
+    std::lock_guard<std::mutex> lock(slot.mutex);
+    slot.handler = std::move(handler);
 }
 
 void ReportBoundaryError(const std::string& where, const std::string& message)
 {
     TBoundaryErrorHandler handler;
     {
-        std::lock_guard<std::mutex> lock(g_handlerMutex);
-        handler = g_handler;
+        BoundaryHandlerSlot& slot = HandlerSlot();
+        std::lock_guard<std::mutex> lock(slot.mutex);
+        handler = slot.handler;
     }
     if (handler) {
         try {
