@@ -1,11 +1,21 @@
 #include "Components/KldDBComponents/KldDataRelation.h"
 
 #include "Components/KldDBComponents/KldDataContainer.h"
+#include "Components/KldDBComponents/KldDataRowSet.h"
 #include "Components/KldDBComponents/KldDataTable.h"
 #include "platform/SysUtils.h"
 
 TKldDataRelation::~TKldDataRelation()
 {
+    // Row sets keyed by this relation close: they must not keep it.
+    if (TKldDataContainer* container = GetDataContainer())
+    {
+        for (int i = container->CursorCount() - 1; i >= 0; --i)
+        {
+            if (i < container->CursorCount() && container->Cursor(i)->Relation() == this)
+                container->Cursor(i)->SetActive(false);
+        }
+    }
     MakeContainerInactive();
 }
 

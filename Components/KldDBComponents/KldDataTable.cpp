@@ -16,7 +16,15 @@ TKldDataTable::TKldDataTable() : m_columns(std::make_unique<TKldDataColumns>(thi
 TKldDataTable::~TKldDataTable()
 {
     if (TKldDataContainer* container = GetDataContainer())
+    {
+        // Row sets over this table close: they must not keep it.
+        for (int i = container->CursorCount() - 1; i >= 0; --i)
+        {
+            if (i < container->CursorCount() && container->Cursor(i)->DataTable() == this)
+                container->Cursor(i)->SetActive(false);
+        }
         container->SetActive(false);
+    }
     // Rows release their texts through the prepared layout: they go first.
     UnPrepare();
 }

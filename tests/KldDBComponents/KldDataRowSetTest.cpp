@@ -506,3 +506,34 @@ TEST(KldRelationDepth, SelfReferencingUpdateCascadeStopsAtTheEditedRow)
     EXPECT_EQ(leaf->GetValue(table->Column(1)).AsInteger(), 1);
     EXPECT_FALSE(container.InTransaction());
 }
+
+TEST_F(KldRowSetTest, DestroyingItsTableOrRelationClosesTheRowSet)
+{
+    Add(1, 0, "a");
+    TKldRowSet rows(table, nullptr);
+    rows.SetOrderByColumns(By(name));
+    rows.SetActive(true);
+    TKldDataTable* other = container.Tables().Add();
+    other->SetName("Other");
+    other->Columns().AddColumn("Code", cdtInteger);
+    TKldDataRelation* relation = container.Relations().Add();
+    relation->SetName("Other_People");
+    relation->SetParentTableName("Other");
+    relation->SetChildTableName("People");
+    relation->SetParentColumnNames("Code");
+    relation->SetChildColumnNames("ParentId");
+    TKldRowSet children(table, relation);
+    children.SetActive(true);
+    rows.SetActive(true);
+    EXPECT_EQ(container.CursorCount(), 2);
+
+    container.BeginUpdate();
+    delete relation;
+    EXPECT_FALSE(children.Active());
+    EXPECT_TRUE(rows.Active());
+    delete table;
+    EXPECT_FALSE(rows.Active());
+    EXPECT_EQ(rows.DataTable(), nullptr);
+    container.EndUpdate(); // the data-changed report finds no row set over a gone table
+    EXPECT_EQ(container.CursorCount(), 0);
+}
