@@ -1,8 +1,11 @@
 #pragma once
 // TKldDataContainer: the component that owns a set of engine tables and the
 // relations between them. It activates and deactivates the whole structure at
-// once, broadcasts change events, runs bulk updates and nested transactions,
-// and hands row refreshes to an optional data adapter.
+// once, broadcasts change events to its designer and to the row sets open on
+// it, runs bulk updates and nested transactions, keeps its rows across
+// structure changes when asked (PersistentData), writes and reads itself as a
+// stream, and hands fill, refresh, update and row refresh requests to an
+// optional data adapter.
 //
 // The relation actions (foreign-key check, blocking test, cascade and
 // nullify) run through CheckForeignKeys, RunReferencedKeyActions and
