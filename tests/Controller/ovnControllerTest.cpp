@@ -1,7 +1,7 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/OrvaneBrowser4.h"
-#include "PrivateRuntimeDir.h"
-#include "TempFolder.h"
+#include "support/PrivateRuntimeDir.h"
+#include "support/TempFolder.h"
 #include "base/KldLogFile.h"
 #include "platform/StringList.h"
 

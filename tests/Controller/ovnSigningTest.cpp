@@ -1,5 +1,5 @@
 #include "Components/Controller/ovnSigning.h"
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include <cstring>
 #include <elf.h>

@@ -1,5 +1,5 @@
 #include "Components/Controller/ovnUtils.h"
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 #include "platform/Streams.h"
 #include "platform/StringList.h"
 

@@ -1,8 +1,8 @@
 #include "launcher/TallowinStart.h"
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnSigning.h"
-#include "PrivateRuntimeDir.h"
-#include "TempFolder.h"
+#include "support/PrivateRuntimeDir.h"
+#include "support/TempFolder.h"
 #include "platform/Messages.h"
 #include "platform/Processes.h"
 

@@ -14,7 +14,7 @@ class TTempFolder
   public:
     TTempFolder()
     {
-        std::string pattern = GetTempPath() + "kld-ctl-XXXXXX";
+        std::string pattern = GetTempPath() + "kld-test-XXXXXX";
         if (char* made = mkdtemp(pattern.data()))
             m_path = std::string(made) + "/";
     }
