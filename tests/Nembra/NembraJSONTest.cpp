@@ -7,33 +7,8 @@
 
 #include "platform/Streams.h"
 #include "platform/StringList.h"
-
-namespace {
-
-// The message of the exception `fn` raises, or "" when it raises none.
-template <class Fn> std::string ErrorOf(Fn&& fn)
-{
-    try {
-        fn();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return {};
-}
-
-std::string Escaped(const std::string& s)
-{
-    std::string out;
-    for (unsigned char c : s) {
-        if (c < 32 || c >= 127)
-            out += Format("<%d>", static_cast<int>(c));
-        else
-            out += static_cast<char>(c);
-    }
-    return out;
-}
-
-} // namespace
+#include "support/ErrorOf.h"
+#include "support/Visible.h"
 
 TEST(JSONParser, ReadsEveryKindOfValue)
 {
@@ -247,7 +222,7 @@ TEST(JSONParser, StringEscapes)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
         TJSONObject obj(std::string("{\"v\":") + c.Input + "}");
-        EXPECT_EQ(Escaped(obj.GetValues("v").GetAsString()), Escaped(c.Expected));
+        EXPECT_EQ(Visible(obj.GetValues("v").GetAsString()), Visible(c.Expected));
     }
 }
 
@@ -274,7 +249,7 @@ TEST(JSONParser, TextEndingEarly)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
-        EXPECT_EQ(Escaped(UnencodeJSONStr(c.Input)), Escaped(c.Expected));
+        EXPECT_EQ(Visible(UnencodeJSONStr(c.Input)), Visible(c.Expected));
     }
     // Inside an object the cut-off string still leaves the object unclosed.
     EXPECT_EQ(ErrorOf([] { TJSONObject obj("{\"a\":\"abc"); }),

@@ -15,30 +15,10 @@
 #include "platform/Streams.h"
 #include "platform/StringList.h"
 #include "platform/Threads.h"
+#include "support/ErrorOf.h"
+#include "support/Visible.h"
 
 namespace {
-
-template <class Fn> std::string ErrorOf(Fn&& fn)
-{
-    try {
-        fn();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return {};
-}
-
-std::string Visible(const std::string& s)
-{
-    std::string out;
-    for (unsigned char c : s) {
-        if (c < 32 || c >= 127)
-            out += Format("<%d>", static_cast<int>(c));
-        else
-            out += static_cast<char>(c);
-    }
-    return out;
-}
 
 // A folder of its own under the system's temporary folder, removed afterwards.
 class TempDir
