@@ -13,11 +13,6 @@
 namespace {
 const char* const kUtf8Bom = "\xEF\xBB\xBF";
 
-bool IsBlankLine(const std::string& line)
-{
-    return Trim(line).empty();
-}
-
 // "[Name]" -> Name; false for other lines. A header without ']' names the rest of the line.
 bool ParseHeader(const std::string& line, std::string& name)
 {
