@@ -396,6 +396,11 @@ bool TCustomIniFile::ValueExists(const std::string& section, const std::string& 
 
 void TCustomIniFile::ReadSection(const std::string& section, TStrings& strings)
 {
+    ReadEntries(section, strings, false);
+}
+
+void TCustomIniFile::ReadEntries(const std::string& section, TStrings& strings, bool withValues)
+{
     BeforeAccess();
     strings.BeginUpdate();
     try {
@@ -407,7 +412,7 @@ void TCustomIniFile::ReadSection(const std::string& section, TStrings& strings)
             size_t equals = 0;
             for (int i = header + 1; i < end; ++i)
                 if (ParseEntry(m_lines[i], key, equals))
-                    strings.Add(key);
+                    strings.Add(withValues ? key + "=" + m_lines[i].substr(equals + 1) : key);
         }
     } catch (...) {
         strings.EndUpdate();
@@ -444,24 +449,7 @@ void TCustomIniFile::ReadSections(TStrings& strings)
 
 void TCustomIniFile::ReadSectionValues(const std::string& section, TStrings& strings)
 {
-    BeforeAccess();
-    strings.BeginUpdate();
-    try {
-        strings.Clear();
-        const int header = FindSection(section);
-        if (header >= 0) {
-            const int end = SectionEnd(header);
-            std::string key;
-            size_t equals = 0;
-            for (int i = header + 1; i < end; ++i)
-                if (ParseEntry(m_lines[i], key, equals))
-                    strings.Add(key + "=" + m_lines[i].substr(equals + 1));
-        }
-    } catch (...) {
-        strings.EndUpdate();
-        throw;
-    }
-    strings.EndUpdate();
+    ReadEntries(section, strings, true);
 }
 
 void TCustomIniFile::EraseSection(const std::string& section)

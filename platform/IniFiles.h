@@ -91,6 +91,8 @@ class TCustomIniFile : public TObject
     int FindSection(const std::string& section) const;            // index into m_lines of the header, -1
     int FindKey(int sectionLine, const std::string& ident) const; // index into m_lines, -1
     int SectionEnd(int sectionLine) const;                        // first line after the section
+    // The section's keys, or its "key=value" lines, in file order (`strings` is cleared first).
+    void ReadEntries(const std::string& section, TStrings& strings, bool withValues);
     void CheckWritable(const std::string& section, const std::string& ident, const std::string& value) const;
     void RememberDiskState();
     // Runs `edit` on the lines; when it reports a change, AfterChange runs,
