@@ -1,22 +1,10 @@
 #include "base/KldStrUtils.h"
 
+#include "platform/SysUtils.h"
+
 #include <algorithm>
 
 namespace {
-
-constexpr char HexDigits[] = "0123456789ABCDEF";
-
-// The value of one hex digit, or -1.
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 std::string QuoteText(const std::string& text, char quote)
 {
@@ -66,8 +54,8 @@ std::string EscapeStr(const std::string& Text, char Delimiter, char Quote)
             result += "\\\\";
         } else if (code < 32) {
             result += '\\';
-            result += HexDigits[code >> 4];
-            result += HexDigits[code & 0x0F];
+            result += HexDigitChar(code >> 4);
+            result += HexDigitChar(code);
         } else {
             result += ch;
         }
@@ -101,8 +89,8 @@ std::string UnEscapeStr(const std::string& Text, char Quote)
             i += 2;
             continue;
         }
-        const int high = HexValue(taken[i + 1]);
-        const int low = i + 2 < n ? HexValue(taken[i + 2]) : -1;
+        const int high = HexDigitValue(taken[i + 1]);
+        const int low = i + 2 < n ? HexDigitValue(taken[i + 2]) : -1;
         if (high >= 0 && low >= 0)
             result += static_cast<char>((high << 4) | low);
         else

@@ -386,17 +386,12 @@ TDateTime UnixToDateTime(int64_t seconds)
 
 namespace {
 
-char Upper(char c)
-{
-    return c >= 'a' && c <= 'z' ? char(c - 32) : c;
-}
-
 bool StartsWithNoCase(std::string_view s, size_t pos, std::string_view prefix)
 {
     if (s.size() - pos < prefix.size())
         return false;
     for (size_t k = 0; k < prefix.size(); ++k) {
-        if (Upper(s[pos + k]) != Upper(prefix[k]))
+        if (UpCase(s[pos + k]) != UpCase(prefix[k]))
             return false;
     }
     return true;
@@ -467,14 +462,14 @@ class DateTimeWriter
         size_t pos = 0;
         while (pos < format.size()) {
             char c = format[pos];
-            char token = Upper(c);
+            char token = UpCase(c);
             if (token >= 'A' && token <= 'Z') {
                 if (token == 'M' && lastToken == 'H')
                     token = 'N';
                 lastToken = token;
             }
             size_t count = 1;
-            while (pos + count < format.size() && Upper(format[pos + count]) == Upper(c))
+            while (pos + count < format.size() && UpCase(format[pos + count]) == UpCase(c))
                 ++count;
             switch (token) {
             case 'Y':
@@ -651,7 +646,7 @@ enum class DateOrder
 DateOrder GetDateOrder(std::string_view shortDateFormat)
 {
     for (char c : shortDateFormat) {
-        switch (Upper(c)) {
+        switch (UpCase(c)) {
         case 'D':
             return DateOrder::DMY;
         case 'Y':

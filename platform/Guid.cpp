@@ -7,23 +7,10 @@
 const TGUID GUID_NULL{};
 
 namespace {
-constexpr char kHex[] = "0123456789ABCDEF";
-
 void AppendHex(std::string& out, uint64_t value, int digits)
 {
     for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-        out += kHex[(value >> shift) & 0xF];
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+        out += HexDigitChar(unsigned(value >> shift));
 }
 
 // Reads `digits` hex digits at `pos`; false on a non-hex character.
@@ -31,7 +18,7 @@ bool ReadHex(const std::string& text, size_t pos, int digits, uint64_t& value)
 {
     value = 0;
     for (int i = 0; i < digits; ++i) {
-        int v = HexValue(text[pos + static_cast<size_t>(i)]);
+        int v = HexDigitValue(text[pos + static_cast<size_t>(i)]);
         if (v < 0)
             return false;
         value = value << 4 | static_cast<uint64_t>(v);

@@ -564,10 +564,9 @@ std::string_view Utf8Prefix(std::string_view s, size_t count)
 
 std::string HexDigits(uint64_t value)
 {
-    static const char digits[] = "0123456789ABCDEF";
     std::string out;
     do {
-        out.insert(out.begin(), digits[value & 0xF]);
+        out.insert(out.begin(), HexDigitChar(unsigned(value & 0xF)));
         value >>= 4;
     } while (value != 0);
     return out;
@@ -820,14 +819,8 @@ bool ParseInteger(std::string_view s, int bits, int64_t& value)
                                          : (negative ? 0x8000000000000000ull : 0x7FFFFFFFFFFFFFFFull);
     for (; k < s.size(); ++k) {
         char c = s[k];
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (hex && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (hex && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
+        const int d = HexDigitValue(c);
+        if (d < 0 || (!hex && d > 9))
             return false;
         uint64_t base = hex ? 16 : 10;
         uint64_t limit = hex ? hexLimit : decLimit;
@@ -891,6 +884,22 @@ int64_t StrToInt64Def(std::string_view s, int64_t def)
 {
     int64_t v = 0;
     return TryStrToInt64(s, v) ? v : def;
+}
+
+char HexDigitChar(unsigned value)
+{
+    return "0123456789ABCDEF"[value & 0xF];
+}
+
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
 }
 
 std::string IntToHex(uint64_t value, int digits)
@@ -1047,16 +1056,6 @@ std::string BoolToStr(bool value, bool useBoolStrs)
 
 namespace {
 
-unsigned char AsciiUpper(unsigned char c)
-{
-    return c >= 'a' && c <= 'z' ? c - 32 : c;
-}
-
-unsigned char AsciiLower(unsigned char c)
-{
-    return c >= 'A' && c <= 'Z' ? c + 32 : c;
-}
-
 // Latin-1 letters in UTF-8 are C3 80..C3 9E (capitals, without C3 97 the
 // multiplication sign) and C3 A0..C3 BE (small, without C3 B7 the division
 // sign); case changes only the second byte, so lengths stay the same.
@@ -1066,7 +1065,7 @@ template <bool Upper> std::string MapLatin1Case(std::string_view s)
     for (size_t k = 0; k < out.size(); ++k) {
         unsigned char c = static_cast<unsigned char>(out[k]);
         if (c < 0x80) {
-            out[k] = char(Upper ? AsciiUpper(c) : AsciiLower(c));
+            out[k] = Upper ? UpCase(char(c)) : LoCase(char(c));
         } else if (c == 0xC3 && k + 1 < out.size()) {
             unsigned char d = static_cast<unsigned char>(out[k + 1]);
             if (Upper && d >= 0xA0 && d <= 0xBE && d != 0xB7)
@@ -1139,8 +1138,7 @@ int CompareText(std::string_view a, std::string_view b)
 {
     size_t n = std::min(a.size(), b.size());
     for (size_t k = 0; k < n; ++k) {
-        int d = int(AsciiUpper(static_cast<unsigned char>(a[k]))) -
-                int(AsciiUpper(static_cast<unsigned char>(b[k])));
+        int d = int(static_cast<unsigned char>(UpCase(a[k]))) - int(static_cast<unsigned char>(UpCase(b[k])));
         if (d != 0)
             return d;
     }
@@ -1163,11 +1161,21 @@ int CompareStr(std::string_view a, std::string_view b)
     return int(std::clamp<long>(long(a.size()) - long(b.size()), INT_MIN, INT_MAX));
 }
 
+char UpCase(char c)
+{
+    return c >= 'a' && c <= 'z' ? char(c - 32) : c;
+}
+
+char LoCase(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+}
+
 std::string UpperCase(std::string_view s)
 {
     std::string out(s);
     for (char& c : out)
-        c = char(AsciiUpper(static_cast<unsigned char>(c)));
+        c = UpCase(c);
     return out;
 }
 
@@ -1175,7 +1183,7 @@ std::string LowerCase(std::string_view s)
 {
     std::string out(s);
     for (char& c : out)
-        c = char(AsciiLower(static_cast<unsigned char>(c)));
+        c = LoCase(c);
     return out;
 }
 

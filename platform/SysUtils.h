@@ -198,6 +198,10 @@ std::string IntToHex(int32_t value, int digits = 0);
 std::string IntToHex(uint32_t value, int digits = 0);
 std::string IntToHex(int64_t value, int digits = 0);
 std::string IntToHex(uint64_t value, int digits = 0);
+// One hex digit: the upper-case digit of the low four bits of `value`, and
+// the value of a digit of either case (-1 for any other character).
+char HexDigitChar(unsigned value);
+int HexDigitValue(char c);
 
 // Integer texts: leading blanks, a sign, decimal digits or hex after "$", "0x"
 // or "x". Trailing characters, an empty text or a value out of range raise
@@ -267,6 +271,8 @@ bool SameText(std::string_view a, std::string_view b);
 int CompareStr(std::string_view a, std::string_view b);
 
 // ASCII only.
+char UpCase(char c);
+char LoCase(char c);
 std::string UpperCase(std::string_view s);
 std::string LowerCase(std::string_view s);
 // ASCII and Latin-1 letters of UTF-8 text; every other byte stays as it is.

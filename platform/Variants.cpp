@@ -799,12 +799,8 @@ std::string VarTypeAsText(TVarType type)
         name = kNames[base];
     else if (base == varString)
         name = "String";
-    else {
-        static const char hex[] = "0123456789ABCDEF";
-        name = "$";
-        for (int shift = 12; shift >= 0; shift -= 4)
-            name += hex[(base >> shift) & 0xF];
-    }
+    else
+        name = "$" + IntToHex(uint32_t(base), 4);
     if (type & varArray)
         name = "Array " + name;
     return name;

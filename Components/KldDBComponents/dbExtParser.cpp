@@ -125,17 +125,6 @@ bool StartsWith(std::string_view text, size_t offset, std::string_view what)
     return !what.empty() && offset <= text.size() && text.substr(offset, what.size()) == what;
 }
 
-std::string AsciiUpper(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-    {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
-
 // Turns a literal with 1 to 4 fractional digits into a currency value, exactly.
 Variant CurrencyFromText(const std::string& text)
 {
@@ -422,7 +411,7 @@ TToken TLexer::ReadWord(const Cursor& start) const
     c.pos += static_cast<int>(end - start.offset);
     c.offset = end;
     std::string word = m_text.substr(start.offset, end - start.offset);
-    std::string upper = AsciiUpper(word);
+    std::string upper = UpperCase(word);
     const int* code = m_keywords->Find(upper);
     TToken t = MakeToken(code ? tKeyword : tIdentifier, start, c);
     t.Code = code ? *code : 0;

@@ -24,17 +24,6 @@ bool IsDigit(unsigned char c)
     return c >= '0' && c <= '9';
 }
 
-int HexDigit(unsigned char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 void AppendUtf8(std::string& out, uint32_t cp)
 {
     if (cp < 0x80) {
@@ -52,19 +41,6 @@ void AppendUtf8(std::string& out, uint32_t cp)
         out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
-}
-
-// The literals true, false and null in any case. Only ASCII letters can
-// match them, so folding ASCII is enough.
-bool SameLiteral(std::string_view token, std::string_view lowerLiteral)
-{
-    for (size_t i = 0; i < token.size(); ++i) {
-        const char c = token[i];
-        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-        if (lower != lowerLiteral[i])
-            return false;
-    }
-    return true;
 }
 
 bool SameName(std::string_view a, std::string_view b)
@@ -1149,7 +1125,7 @@ void TJSONParser::ReadUnicodeEscape()
         cp = 0;
         bool hex = true;
         for (int k = 0; k < 4; ++k) {
-            const int d = HexDigit(static_cast<unsigned char>(m_text[m_pos + k]));
+            const int d = HexDigitValue(m_text[m_pos + k]);
             if (d < 0)
                 hex = false;
             cp = cp * 16 + static_cast<uint32_t>(d < 0 ? 0 : d);
@@ -1169,7 +1145,7 @@ void TJSONParser::ReadUnicodeEscape()
             uint32_t low = 0;
             bool hex = true;
             for (int k = 0; k < 4; ++k) {
-                const int d = HexDigit(static_cast<unsigned char>(m_text[m_pos + 2 + k]));
+                const int d = HexDigitValue(m_text[m_pos + 2 + k]);
                 if (d < 0)
                     hex = false;
                 low = low * 16 + static_cast<uint32_t>(d < 0 ? 0 : d);
@@ -1223,12 +1199,14 @@ void TJSONParser::ReadBare()
         return;
     }
     m_tokenType = 'N';
+    // The literals true, false and null in any case: only ASCII letters can
+    // match them, so folding ASCII is enough.
     if (m_token.size() == 4) {
-        if (SameLiteral(m_token, "true"))
+        if (SameText(m_token, "true"))
             m_tokenType = 'T';
-        else if (SameLiteral(m_token, "null"))
+        else if (SameText(m_token, "null"))
             m_tokenType = '0';
-    } else if (m_token.size() == 5 && SameLiteral(m_token, "false")) {
+    } else if (m_token.size() == 5 && SameText(m_token, "false")) {
         m_tokenType = 'F';
     }
 }

@@ -21,44 +21,6 @@
 #include "platform/Streams.h"
 #include "platform/StringList.h"
 
-namespace {
-constexpr const char* kHexDigits = "0123456789ABCDEF";
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-} // namespace
-
-bool IsBinaryFieldType(TFieldType fieldType)
-{
-    switch (fieldType) {
-    case ftBytes:
-    case ftVarBytes:
-    case ftBlob:
-    case ftGraphic:
-    case ftParadoxOle:
-    case ftDBaseOle:
-    case ftTypedBinary:
-    case ftCursor:
-    case ftADT:
-    case ftArray:
-    case ftReference:
-    case ftDataSet:
-    case ftOraBlob:
-    case ftOraClob:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Growable text
 
@@ -329,8 +291,8 @@ std::string HTTPEncode(std::string_view s)
             break;
         default:
             out += '%';
-            out += kHexDigits[c >> 4];
-            out += kHexDigits[c & 0x0F];
+            out += HexDigitChar(c >> 4);
+            out += HexDigitChar(c);
             break;
         }
     }
@@ -355,8 +317,8 @@ std::string HTTPDecode(std::string_view s)
             out += ' ';
             break;
         } else {
-            const int hi = HexValue(s[i + 1]);
-            const int lo = HexValue(s[i + 2]);
+            const int hi = HexDigitValue(s[i + 1]);
+            const int lo = HexDigitValue(s[i + 2]);
             out += (hi < 0 || lo < 0) ? ' ' : static_cast<char>(hi * 16 + lo);
             i += 2;
         }
@@ -527,8 +489,8 @@ std::string StrToJSON(std::string_view s)
         default:
             if (c < 32) {
                 out += "\\u00";
-                out += kHexDigits[c >> 4];
-                out += kHexDigits[c & 0x0F];
+                out += HexDigitChar(c >> 4);
+                out += HexDigitChar(c);
             } else {
                 out += static_cast<char>(c);
             }
