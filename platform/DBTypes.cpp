@@ -46,6 +46,29 @@ bool IsBlobFieldType(TFieldType type)
     }
 }
 
+bool IsBinaryFieldType(TFieldType fieldType)
+{
+    switch (fieldType) {
+    case ftBytes:
+    case ftVarBytes:
+    case ftBlob:
+    case ftGraphic:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftTypedBinary:
+    case ftCursor:
+    case ftADT:
+    case ftArray:
+    case ftReference:
+    case ftDataSet:
+    case ftOraBlob:
+    case ftOraClob:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool IsEditMode(TDataSetState state)
 {
     return state == dsEdit || state == dsInsert || state == dsSetKey;

@@ -64,6 +64,10 @@ const std::string& FieldTypeName(TFieldType type);
 TFieldType FieldTypeFromOrdinal(int ordinal);
 // Blob types: their values are read and written through blob streams.
 bool IsBlobFieldType(TFieldType type);
+// Types whose values are bytes rather than text or numbers (memos are text):
+// the table engine keeps them in blob columns and the wire carries them as
+// Base64 text.
+bool IsBinaryFieldType(TFieldType fieldType);
 
 enum TDataSetState
 {

@@ -349,6 +349,8 @@ TFieldType TKldDataSet::FieldTypeForColumn(TKldDataType type)
 
 TKldDataType TKldDataSet::ColumnTypeForField(TFieldType type)
 {
+    if (IsBinaryFieldType(type))
+        return cdtBlob;
     switch (type) {
     case ftSmallint:
         return cdtSmallInt;
@@ -380,21 +382,6 @@ TKldDataType TKldDataSet::ColumnTypeForField(TFieldType type)
     case ftMemo:
     case ftFmtMemo:
         return cdtMemo;
-    case ftBlob:
-    case ftGraphic:
-    case ftParadoxOle:
-    case ftDBaseOle:
-    case ftTypedBinary:
-    case ftCursor:
-    case ftADT:
-    case ftArray:
-    case ftReference:
-    case ftDataSet:
-    case ftOraBlob:
-    case ftOraClob:
-    case ftBytes:
-    case ftVarBytes:
-        return cdtBlob;
     case ftBCD:
     case ftFMTBcd:
         return cdtBCD;

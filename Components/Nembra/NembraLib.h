@@ -30,10 +30,8 @@ inline constexpr std::string_view NembraDateTimeFormat = "yyyy-mm-dd hh:nn:ss";
 
 // "DataType" and "ParamType" members on the wire and in dataset snapshots
 // carry the ordinals of the data-access library's TFieldType (ftUnknown 0 ..
-// ftFMTBcd 37) and TParamType (ptUnknown 0 .. ptResult 4).
-
-// Field types whose values travel as Base64 text in double quotes.
-bool IsBinaryFieldType(TFieldType fieldType);
+// ftFMTBcd 37) and TParamType (ptUnknown 0 .. ptResult 4). Values of the
+// binary field types (IsBinaryFieldType) travel as Base64 text in double quotes.
 
 // ---------------------------------------------------------------------------
 // Growable text
