@@ -84,22 +84,6 @@ bool TryParseDouble(const std::string& text, double& out)
     throw EVariantArrayCreateError("Error creating variant or safe array");
 }
 
-bool IsIntegerType(TVarType t)
-{
-    switch (t) {
-    case varSmallint:
-    case varInteger:
-    case varShortInt:
-    case varByte:
-    case varWord:
-    case varLongWord:
-    case varInt64:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool IsFloatType(TVarType t)
 {
     return t == varSingle || t == varDouble || t == varCurrency;
@@ -334,7 +318,7 @@ Variant Variant::FromSingle(float value)
 
 bool Variant::IsOrdinal() const noexcept
 {
-    return IsIntegerType(m_type) || m_type == varBoolean;
+    return VarTypeIsInteger(m_type) || m_type == varBoolean;
 }
 
 bool Variant::IsFloat() const noexcept
@@ -774,6 +758,22 @@ bool VarIsStr(const Variant& v)
     return v.IsStr();
 }
 
+bool VarTypeIsInteger(TVarType t)
+{
+    switch (t) {
+    case varSmallint:
+    case varInteger:
+    case varShortInt:
+    case varByte:
+    case varWord:
+    case varLongWord:
+    case varInt64:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool VarIsType(const Variant& v, TVarType type)
 {
     return v.VarType() == type;
@@ -907,7 +907,7 @@ template <class T> TVariantRelationship Relate(const T& a, const T& b)
 // An integral value (integers and Boolean) as int64, exactly.
 bool IsIntegral(const Variant& v)
 {
-    return IsIntegerType(v.VarType()) || v.VarType() == varBoolean;
+    return VarTypeIsInteger(v.VarType()) || v.VarType() == varBoolean;
 }
 
 // Compares two numeric (non-text) values without losing precision where both

@@ -218,6 +218,8 @@ bool VarIsNumeric(const Variant& v);
 bool VarIsOrdinal(const Variant& v);
 bool VarIsFloat(const Variant& v);
 bool VarIsStr(const Variant& v);
+// The integer type codes, SmallInt to Int64 (Boolean, though ordinal, is none).
+bool VarTypeIsInteger(TVarType type);
 // True when the type of `v` is `type` (compared with the array flag).
 bool VarIsType(const Variant& v, TVarType type);
 bool VarIsType(const Variant& v, std::initializer_list<TVarType> types);

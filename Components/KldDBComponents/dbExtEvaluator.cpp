@@ -363,23 +363,6 @@ void TEvaluator::ApplyBinary(const TExpression* node, Variant& acc)
 
 namespace
 {
-bool IsIntegerType(TVarType type)
-{
-    switch (type)
-    {
-    case varSmallint:
-    case varInteger:
-    case varShortInt:
-    case varByte:
-    case varWord:
-    case varLongWord:
-    case varInt64:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool Relate(TOperationCode op, int sign)
 {
     switch (op)
@@ -431,7 +414,7 @@ bool TEvaluator::Compare(TOperationCode op, const Variant& a, const Variant& b)
 {
     if (a.IsNull() || b.IsNull())
         return false;
-    if (IsIntegerType(a.VarType()) && IsIntegerType(b.VarType()))
+    if (VarTypeIsInteger(a.VarType()) && VarTypeIsInteger(b.VarType()))
     {
         int64_t x = a.AsInt64();
         int64_t y = b.AsInt64();
