@@ -33,6 +33,20 @@ std::string IntText(int64_t value)
 {
     return std::to_string(value);
 }
+
+// An integer field's text: empty clears the field, anything else must read
+// as an integer.
+void SetIntegerText(TField& field, const std::string& value)
+{
+    if (value.empty()) {
+        field.Clear();
+        return;
+    }
+    int64_t number = 0;
+    if (!TryStrToInt64(value, number))
+        DatabaseErrorFmt(DBConsts::SInvalidIntegerValue, {value, field.DisplayName()});
+    field.SetAsLargeInt(number);
+}
 } // namespace
 
 // ===========================================================================
@@ -616,14 +630,7 @@ std::string TIntegerField::GetAsString()
 
 void TIntegerField::SetAsStringImpl(const std::string& value)
 {
-    if (value.empty()) {
-        Clear();
-        return;
-    }
-    int64_t number = 0;
-    if (!TryStrToInt64(value, number))
-        DatabaseErrorFmt(DBConsts::SInvalidIntegerValue, {value, DisplayName()});
-    SetAsLargeIntImpl(number);
+    SetIntegerText(*this, value);
 }
 
 int32_t TIntegerField::GetAsInteger()
@@ -737,14 +744,7 @@ std::string TLargeintField::GetAsString()
 
 void TLargeintField::SetAsStringImpl(const std::string& value)
 {
-    if (value.empty()) {
-        Clear();
-        return;
-    }
-    int64_t number = 0;
-    if (!TryStrToInt64(value, number))
-        DatabaseErrorFmt(DBConsts::SInvalidIntegerValue, {value, DisplayName()});
-    SetAsLargeIntImpl(number);
+    SetIntegerText(*this, value);
 }
 
 int32_t TLargeintField::GetAsInteger()
