@@ -96,34 +96,9 @@ Variant TEvaluator::Evaluate(const TExpression* Node)
 
 Variant TEvaluator::Value(const TExpression* node)
 {
-    if (!node)
-        return Variant();
-    switch (node->Operation)
-    {
-    case opIdent:
-        return m_contextClass->GetItem(m_context, node->Text);
-    case opConst:
-        return node->Token.Value;
-    case opOr:
-    case opAnd:
-    case opNot:
-    case opEqual:
-    case opLess:
-    case opMore:
-    case opLessEqual:
-    case opMoreEqual:
-    case opNotEqual:
-    case opLike:
-    case opIsNull:
-    case opIsNotNull:
-        return Variant(EvaluateBoolean(node));
-    default:
-    {
-        Variant result;
-        EvaluateInto(node, result);
-        return result;
-    }
-    }
+    Variant result;
+    EvaluateInto(node, result);
+    return result;
 }
 
 const Variant& TEvaluator::EvaluateRef(const TExpression* node, Variant& scratch)
