@@ -1,4 +1,5 @@
 #include "Components/Controller/ovnSigning.h"
+#include "support/ErrorOf.h"
 #include "support/TempFolder.h"
 
 #include <cstring>
@@ -40,16 +41,6 @@ std::vector<uint8_t> PeStub(uint32_t newHeader = 64, size_t size = 64 + 248 + 10
     if (uint64_t(newHeader) + 4 <= size)
         std::memcpy(f.data() + newHeader, "PE\0\0", 4);
     return f;
-}
-
-std::string ErrorOf(const std::function<void()>& fn)
-{
-    try {
-        fn();
-    } catch (const EovnSigning& e) {
-        return e.Message();
-    }
-    return "";
 }
 
 void Append(std::vector<uint8_t>& a, std::initializer_list<uint8_t> bytes)
@@ -115,7 +106,7 @@ TEST(ovnSigning, ImageTestTable)
         SCOPED_TRACE(c.Desc);
         const std::string name = dir / ("f" + std::to_string(n++));
         WriteBytes(name, c.Input);
-        const std::string error = ErrorOf([&] { ovnVerifyOSModule(name); });
+        const std::string error = ErrorOf<EovnSigning>([&] { ovnVerifyOSModule(name); });
         if (*c.Expected)
             EXPECT_EQ(std::string(c.Expected) + name, error);
         else
@@ -127,10 +118,10 @@ TEST(ovnSigning, MissingFilesAndFolders)
 {
     TTempFolder dir;
     const std::string missing = dir / "none.so";
-    EXPECT_EQ("Module file does not exist: " + missing, ErrorOf([&] { ovnVerifyModule(missing, false); }));
+    EXPECT_EQ("Module file does not exist: " + missing, ErrorOf<EovnSigning>([&] { ovnVerifyModule(missing, false); }));
     EXPECT_EQ("Module file does not exist: " + dir.Path(),
-              ErrorOf([&] { ovnVerifyModule(dir.Path(), false); }));
-    EXPECT_EQ("Couldn't open: " + missing, ErrorOf([&] { ovnVerifyOSModule(missing); }));
+              ErrorOf<EovnSigning>([&] { ovnVerifyModule(dir.Path(), false); }));
+    EXPECT_EQ("Couldn't open: " + missing, ErrorOf<EovnSigning>([&] { ovnVerifyOSModule(missing); }));
 }
 
 TEST(ovnSigning, SignAndVerifyTable)
@@ -180,14 +171,14 @@ TEST(ovnSigning, SignAndVerifyTable)
         if (!c.ExpectSigned) {
             EXPECT_EQ(file.size(), size);
             EXPECT_EQ(0u, sig.Magic1);
-            EXPECT_EQ("", ErrorOf([&] { ovnVerifyModule(name, false); }));
-            EXPECT_EQ("Module \"" + name + "\" is not signed", ErrorOf([&] { ovnVerifyModule(name, true); }));
+            EXPECT_EQ("", ErrorOf<EovnSigning>([&] { ovnVerifyModule(name, false); }));
+            EXPECT_EQ("Module \"" + name + "\" is not signed", ErrorOf<EovnSigning>([&] { ovnVerifyModule(name, true); }));
             continue;
         }
         EXPECT_EQ(file.size() - Trailer, size);
         const std::string expected = *c.Expected ? "Module \"" + name + "\"" + c.Expected : "";
-        EXPECT_EQ(expected, ErrorOf([&] { ovnVerifyModule(name, false); }));
-        EXPECT_EQ(expected, ErrorOf([&] { ovnVerifyModule(name, true); }));
+        EXPECT_EQ(expected, ErrorOf<EovnSigning>([&] { ovnVerifyModule(name, false); }));
+        EXPECT_EQ(expected, ErrorOf<EovnSigning>([&] { ovnVerifyModule(name, true); }));
     }
 }
 
@@ -248,7 +239,7 @@ TEST(ovnSigning, SigningACorruptedFileWritesNothing)
     file[80] ^= 0x10;
     WriteBytes(name, file);
     EXPECT_EQ("Module \"" + name + "\" is corrupted: CSUM mismatch",
-              ErrorOf([&] { ovnSignModule(name, 0); }));
+              ErrorOf<EovnSigning>([&] { ovnSignModule(name, 0); }));
     EXPECT_EQ(file, ReadBytes(name));
 }
 
@@ -271,6 +262,6 @@ TEST(ovnSigning, NonImagesCannotBeSigned)
     TTempFolder dir;
     const std::string name = dir / "notes.txt";
     WriteBytes(name, std::vector<uint8_t>(100, 'x'));
-    EXPECT_EQ("Wrong file format: " + name, ErrorOf([&] { ovnSignModule(name, 0); }));
+    EXPECT_EQ("Wrong file format: " + name, ErrorOf<EovnSigning>([&] { ovnSignModule(name, 0); }));
     EXPECT_EQ(100u, ReadBytes(name).size());
 }

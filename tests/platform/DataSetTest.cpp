@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "VectorDataSet.h"
+#include "support/ErrorOf.h"
 
 namespace {
 class DataSetTest : public ::testing::Test
@@ -31,16 +32,6 @@ class DataSetTest : public ::testing::Test
             ds.Next();
         }
         return out;
-    }
-
-    std::string Message(const std::function<void()>& action)
-    {
-        try {
-            action();
-        } catch (const EDatabaseError& e) {
-            return e.Message();
-        }
-        return "(no error)";
     }
 
     TVectorDataSet ds;
@@ -98,16 +89,16 @@ TEST_F(DataSetTest, EmptyDatasetIsAtBothEnds)
     EXPECT_TRUE(empty.IsEmpty());
     EXPECT_TRUE(empty.FieldByName("NAME")->IsNull());
     EXPECT_EQ(empty.MoveBy(1), 0);
-    EXPECT_EQ(Message([&] { empty.Delete(); }), "Cannot perform this operation on an empty dataset");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { empty.Delete(); }), "Cannot perform this operation on an empty dataset");
 }
 
 TEST_F(DataSetTest, ErrorsOfClosedDatasetsAndMissingFields)
 {
-    EXPECT_EQ(Message([&] { ds.First(); }), "People: Cannot perform this operation on a closed dataset");
-    EXPECT_EQ(Message([&] { ds.Edit(); }), "People: Cannot perform this operation on a closed dataset");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { ds.First(); }), "People: Cannot perform this operation on a closed dataset");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { ds.Edit(); }), "People: Cannot perform this operation on a closed dataset");
     ds.Open();
-    EXPECT_EQ(Message([&] { ds.FieldByName("NOPE"); }), "People: Field 'NOPE' not found");
-    EXPECT_EQ(Message([&] { ds.Post(); }), "People: Dataset not in edit or insert mode");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { ds.FieldByName("NOPE"); }), "People: Field 'NOPE' not found");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { ds.Post(); }), "People: Dataset not in edit or insert mode");
     EXPECT_EQ(ds.FindField("NOPE"), nullptr);
 }
 
@@ -191,7 +182,7 @@ TEST_F(DataSetTest, InsertRecordAndAppendRecordAddInOneStep)
 
     ds.First();
     ds.MoveBy(2);
-    EXPECT_EQ(Message([&] {
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] {
                   ds.InsertRecord({Variant(), Variant("NoId")});
               }),
               "Field 'ID' must have a value");
@@ -251,7 +242,7 @@ TEST_F(DataSetTest, RequiredFieldKeepsTheInsertOpen)
     ds.Open();
     ds.Append();
     ds.FieldByName("NAME")->SetAsString("NoId");
-    EXPECT_EQ(Message([&] { ds.Post(); }), "Field 'ID' must have a value");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { ds.Post(); }), "Field 'ID' must have a value");
     EXPECT_EQ(ds.State(), dsInsert);
     ds.FieldByName("ID")->SetAsInteger(6);
     ds.Post();
@@ -262,12 +253,12 @@ TEST_F(DataSetTest, ReadOnlyFieldsAndDatasets)
 {
     ds.Open();
     ds.FieldByName("NAME")->SetReadOnly(true);
-    EXPECT_EQ(Message([&] { ds.FieldByName("NAME")->SetAsString("x"); }),
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { ds.FieldByName("NAME")->SetAsString("x"); }),
               "People: Field 'NAME' cannot be modified");
     EXPECT_EQ(ds.State(), dsBrowse);
     ds.SetReadOnlyDataSet(true);
-    EXPECT_EQ(Message([&] { ds.Edit(); }), "People: Cannot modify a read-only dataset");
-    EXPECT_EQ(Message([&] { ds.Append(); }), "People: Cannot modify a read-only dataset");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { ds.Edit(); }), "People: Cannot modify a read-only dataset");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { ds.Append(); }), "People: Cannot modify a read-only dataset");
     EXPECT_FALSE(ds.FieldByName("ID")->CanModify());
 }
 
@@ -327,8 +318,8 @@ TEST_F(DataSetTest, BookmarksReturnToTheirRecord)
 
     ds.GotoBookmark(mark);
     ds.Delete();
-    EXPECT_EQ(Message([&] { ds.GotoBookmark(mark); }), "People: Record not found");
-    EXPECT_EQ(Message([&] { ds.GotoBookmark("xy"); }), "People: Record not found") << "foreign bookmark size";
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { ds.GotoBookmark(mark); }), "People: Record not found");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { ds.GotoBookmark("xy"); }), "People: Record not found") << "foreign bookmark size";
     ds.GotoBookmark({});
     EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "Eve") << "an empty bookmark does nothing";
 
@@ -378,7 +369,7 @@ TEST_F(DataSetTest, PersistentFieldOfTheWrongTypeIsRefusedAtOpen)
     auto* name = new TIntegerField(&ds);
     name->SetFieldName("NAME");
     name->SetDataSet(&ds);
-    EXPECT_EQ(Message([&] { ds.Open(); }),
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { ds.Open(); }),
               "People: Type mismatch for field 'NAME', expecting: Integer actual: String");
     EXPECT_FALSE(ds.Active());
 }
@@ -417,7 +408,7 @@ TEST_F(DataSetTest, LookupFieldsReadTheirLookupDataset)
     ds.Close();
 
     city->SetLookupResultField("");
-    EXPECT_EQ(Message([&] { ds.Open(); }), "People: Lookup information for field 'CITY' is incomplete");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { ds.Open(); }), "People: Lookup information for field 'CITY' is incomplete");
 }
 
 TEST_F(DataSetTest, FilteredDatasetShowsAcceptedRecordsOnly)
@@ -521,7 +512,7 @@ TEST_F(DataSetTest, FieldsCannotJoinOrLeaveAnOpenDataset)
     ds.Open();
     auto* extra = new TStringField(&ds);
     extra->SetFieldName("EXTRA");
-    EXPECT_EQ(Message([&] { extra->SetDataSet(&ds); }),
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { extra->SetDataSet(&ds); }),
               "People: Cannot perform this operation on an open dataset");
     ds.Close();
     auto* dup = new TStringField(&ds);
@@ -529,5 +520,5 @@ TEST_F(DataSetTest, FieldsCannotJoinOrLeaveAnOpenDataset)
     dup->SetDataSet(&ds);
     auto* dup2 = new TStringField(&ds);
     dup2->SetFieldName("x");
-    EXPECT_EQ(Message([&] { dup2->SetDataSet(&ds); }), "People: Duplicate field name 'x'");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { dup2->SetDataSet(&ds); }), "People: Duplicate field name 'x'");
 }

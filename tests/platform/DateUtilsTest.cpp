@@ -1,4 +1,5 @@
 #include "platform/DateUtils.h"
+#include "support/ErrorOf.h"
 
 #include <gtest/gtest.h>
 
@@ -29,16 +30,6 @@ void ExpectParts(TDateTime value, const Parts& expected)
     EXPECT_EQ(p.Min, expected.Min);
     EXPECT_EQ(p.Sec, expected.Sec);
     EXPECT_EQ(p.MSec, expected.MSec);
-}
-
-template <class Fn> std::string ConvertErrorOf(Fn fn)
-{
-    try {
-        fn();
-    } catch (const EConvertError& e) {
-        return e.Message();
-    }
-    return "";
 }
 
 // ---------------------------------------------------------------------------
@@ -85,7 +76,7 @@ TEST(EncodeDate, ImpossibleDatesRaise)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
-        EXPECT_EQ(ConvertErrorOf([&] { EncodeDate(c.Year, c.Month, c.Day); }),
+        EXPECT_EQ(ErrorOf<EConvertError>([&] { EncodeDate(c.Year, c.Month, c.Day); }),
                   "Invalid argument to date encode");
         TDateTime v = 123;
         EXPECT_FALSE(TryEncodeDate(c.Year, c.Month, c.Day, v));
@@ -108,7 +99,7 @@ TEST(EncodeTime, FractionsAndLimits)
                         {"negative hour", -1, 0, 0, 0}, {"negative msec", 0, 0, 0, -1}};
     for (const Case& c : bad) {
         SCOPED_TRACE(c.Desc);
-        EXPECT_EQ(ConvertErrorOf([&] { EncodeTime(c.Hour, c.Min, c.Sec, c.MSec); }),
+        EXPECT_EQ(ErrorOf<EConvertError>([&] { EncodeTime(c.Hour, c.Min, c.Sec, c.MSec); }),
                   "Invalid argument to time encode");
     }
 }
@@ -149,7 +140,7 @@ TEST(DecodeDateTime, EveryMillisecondRoundTrips)
 TEST(DecodeDateTime, ValuesBeyondAnyDateRaise)
 {
     int y, m, d;
-    EXPECT_EQ(ConvertErrorOf([&] { DecodeDate(std::nan(""), y, m, d); }), "Invalid argument to date decode");
+    EXPECT_EQ(ErrorOf<EConvertError>([&] { DecodeDate(std::nan(""), y, m, d); }), "Invalid argument to date decode");
     EXPECT_THROW(DecodeDate(1e300, y, m, d), EConvertError);
     EXPECT_THROW(FormatDateTime("yyyy", HUGE_VAL), EConvertError);
 }
@@ -368,7 +359,7 @@ TEST(StrToDate, ShortDateOrder)
     for (const char* bad : {"13/01/2024", "02/30/2024", "2024", "a/b/c", "3/5/", "3/5/2024x", "", "1/1/12345",
                             "3/5/2024 10:00", "3-5-2024", "0/1/2024", "3/5/ ", "3/5 /"}) {
         SCOPED_TRACE(bad);
-        EXPECT_EQ(ConvertErrorOf([&] { StrToDate(bad); }), std::string("'") + bad + "' is not a valid date");
+        EXPECT_EQ(ErrorOf<EConvertError>([&] { StrToDate(bad); }), std::string("'") + bad + "' is not a valid date");
         EXPECT_EQ(StrToDateDef(bad, -7), -7);
     }
 }
@@ -427,7 +418,7 @@ TEST(StrToTime, Texts)
     for (const char* bad : {"24:00", "13:00 PM", "0:30 AM", "10", "14:60", "abc", "14:07:09.1234", "14:07x",
                             "", "14:", "14:07:09."}) {
         SCOPED_TRACE(bad);
-        EXPECT_EQ(ConvertErrorOf([&] { StrToTime(bad); }), std::string("'") + bad + "' is not a valid time");
+        EXPECT_EQ(ErrorOf<EConvertError>([&] { StrToTime(bad); }), std::string("'") + bad + "' is not a valid time");
     }
 }
 
@@ -440,7 +431,7 @@ TEST(StrToDateTime, DateTimeOrEither)
     EXPECT_EQ(StrToDateTime("3/5/2024 2:07 PM"), EncodeDateTime(2024, 3, 5, 14, 7, 0, 0));
     for (const char* bad : {"03/05/2024 25:00", "03/05/2024 x", "x", "", "03/05/2024 14:07 junk"}) {
         SCOPED_TRACE(bad);
-        EXPECT_EQ(ConvertErrorOf([&] { StrToDateTime(bad); }),
+        EXPECT_EQ(ErrorOf<EConvertError>([&] { StrToDateTime(bad); }),
                   std::string("'") + bad + "' is not a valid date and time");
         EXPECT_EQ(StrToDateTimeDef(bad, 5), 5);
     }

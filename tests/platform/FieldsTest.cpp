@@ -7,17 +7,9 @@
 
 #include "VectorDataSet.h"
 #include "platform/DateUtils.h"
+#include "support/ErrorOf.h"
 
 namespace {
-std::string ErrorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
 
 // One open dataset in insert state with one field of each type under test.
 class FieldsTest : public ::testing::Test

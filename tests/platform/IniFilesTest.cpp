@@ -3,6 +3,7 @@
 #include "platform/DateUtils.h"
 #include "platform/StringList.h"
 #include "platform/SysUtils.h"
+#include "support/ErrorOf.h"
 
 #include <gtest/gtest.h>
 
@@ -47,15 +48,6 @@ class IniFileTest : public testing::Test
     std::string m_file;
 };
 
-template <class E> std::string MessageOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return "(no exception)";
-}
 } // namespace
 
 TEST_F(IniFileTest, MissingFileReadsAsEmptyAndIsCreatedOnWrite)
@@ -241,7 +233,7 @@ TEST_F(IniFileTest, WriteFailureRaisesWithThePath)
 {
     const std::string unwritable = (m_folder / "no" / "such" / "folder.ini").string();
     TIniFile ini(unwritable);
-    EXPECT_EQ(MessageOf<EIniFileException>([&] { ini.WriteString("S", "k", "v"); }),
+    EXPECT_EQ(ErrorOf<EIniFileException>([&] { ini.WriteString("S", "k", "v"); }),
               "Unable to write to " + unwritable);
     EXPECT_EQ(ini.ReadString("S", "k", "none"), "none") << "the failed write is not pretended";
 
@@ -249,7 +241,7 @@ TEST_F(IniFileTest, WriteFailureRaisesWithThePath)
     std::filesystem::create_directory(m_folder / "dir.ini");
     const std::string folderPath = (m_folder / "dir.ini").string();
     TIniFile onFolder(folderPath);
-    EXPECT_EQ(MessageOf<EIniFileException>([&] { onFolder.WriteString("S", "k", "v"); }),
+    EXPECT_EQ(ErrorOf<EIniFileException>([&] { onFolder.WriteString("S", "k", "v"); }),
               "Unable to write to " + folderPath);
     EXPECT_TRUE(std::filesystem::is_directory(folderPath));
 }
@@ -313,5 +305,5 @@ TEST_F(IniFileTest, MemIniFileWritesOnlyOnUpdateFile)
     const std::string unwritable = (m_folder / "missing" / "x.ini").string();
     TMemIniFile lost(unwritable);
     lost.WriteString("S", "k", "v");
-    EXPECT_EQ(MessageOf<EIniFileException>([&] { lost.UpdateFile(); }), "Unable to write to " + unwritable);
+    EXPECT_EQ(ErrorOf<EIniFileException>([&] { lost.UpdateFile(); }), "Unable to write to " + unwritable);
 }

@@ -1,6 +1,7 @@
 #include "platform/Streams.h"
 
 #include "platform/SysUtils.h"
+#include "support/ErrorOf.h"
 
 #include <gtest/gtest.h>
 
@@ -32,15 +33,6 @@ std::string ReadFile(const std::string& fileName)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-template <class E> std::string MessageOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return "(no exception)";
-}
 } // namespace
 
 TEST(MemoryStream, ReadsStopAtTheEnd)
@@ -57,7 +49,7 @@ TEST(MemoryStream, ReadsStopAtTheEnd)
     EXPECT_EQ(stream.Read(buffer, 8), 0);
 
     stream.SetPosition(2);
-    EXPECT_EQ(MessageOf<EReadError>([&] { stream.ReadBuffer(buffer, 5); }), "Stream read error");
+    EXPECT_EQ(ErrorOf<EReadError>([&] { stream.ReadBuffer(buffer, 5); }), "Stream read error");
 
     stream.Seek(-3, soFromEnd);
     EXPECT_EQ(stream.Position(), 3);
@@ -66,7 +58,7 @@ TEST(MemoryStream, ReadsStopAtTheEnd)
 
     stream.SetPosition(-5);
     EXPECT_EQ(stream.Read(buffer, 1), 0) << "a negative position reads nothing";
-    EXPECT_EQ(MessageOf<EWriteError>([&] { stream.WriteBuffer("x", 1); }), "Stream write error");
+    EXPECT_EQ(ErrorOf<EWriteError>([&] { stream.WriteBuffer("x", 1); }), "Stream write error");
     EXPECT_EQ(stream.Size(), 6);
 }
 
@@ -183,7 +175,7 @@ TEST(LittleEndian, RoundTripAndLayout)
     EXPECT_THROW(ReadUInt8(stream), EReadError);
 
     TStringStream shortStream("\x01\x02");
-    EXPECT_EQ(MessageOf<EReadError>([&] { ReadInt32(shortStream); }), "Stream read error");
+    EXPECT_EQ(ErrorOf<EReadError>([&] { ReadInt32(shortStream); }), "Stream read error");
 }
 
 TEST(FileStream, CreateWriteReopenRead)
@@ -223,15 +215,15 @@ TEST(FileStream, OpenFailuresNameTheFileAndTheReason)
 {
     TempFolder folder;
     const std::string missing = folder.File("missing.txt");
-    EXPECT_EQ(MessageOf<EFOpenError>([&] { TFileStream s(missing, fmOpenRead); }),
+    EXPECT_EQ(ErrorOf<EFOpenError>([&] { TFileStream s(missing, fmOpenRead); }),
               "Cannot open file \"" + missing + "\". No such file or directory");
 
     const std::string inMissingFolder = folder.File("no/such/folder.txt");
-    EXPECT_EQ(MessageOf<EFCreateError>([&] { TFileStream s(inMissingFolder, fmCreate); }),
+    EXPECT_EQ(ErrorOf<EFCreateError>([&] { TFileStream s(inMissingFolder, fmCreate); }),
               "Cannot create file \"" + inMissingFolder + "\". No such file or directory");
 
     std::filesystem::create_directory(folder.File("sub"));
-    EXPECT_EQ(MessageOf<EFOpenError>([&] { TFileStream s(folder.File("sub"), fmOpenRead); }),
+    EXPECT_EQ(ErrorOf<EFOpenError>([&] { TFileStream s(folder.File("sub"), fmOpenRead); }),
               "Cannot open file \"" + folder.File("sub") + "\". Is a directory");
 
     // Both kinds are stream errors, so callers can catch them together.

@@ -1,6 +1,7 @@
 #include "platform/SysUtils.h"
 
 #include "platform/Variants.h"
+#include "support/ErrorOf.h"
 
 #include <gtest/gtest.h>
 
@@ -9,17 +10,6 @@
 #include <random>
 
 namespace {
-
-// Runs `fn` and gives the message of the EConvertError it raises ("" when none).
-template <class Fn> std::string ConvertErrorOf(Fn fn)
-{
-    try {
-        fn();
-    } catch (const EConvertError& e) {
-        return e.Message();
-    }
-    return "";
-}
 
 // ---------------------------------------------------------------------------
 // Exceptions
@@ -164,7 +154,7 @@ TEST(Format, Errors)
     };
     for (const ErrorCase& c : cases) {
         SCOPED_TRACE(c.Desc);
-        EXPECT_EQ(ConvertErrorOf([&] { FormatList(c.Format, c.Args); }), c.Message);
+        EXPECT_EQ(ErrorOf<EConvertError>([&] { FormatList(c.Format, c.Args); }), c.Message);
     }
 }
 
@@ -280,7 +270,7 @@ TEST(StrToFloat, Texts)
     }
     for (const char* bad : {"", " ", "1,5", "abc", "1e", "1.5x", "--1", "1e400", "INF", "1 000", ".", "-"}) {
         SCOPED_TRACE(bad);
-        EXPECT_EQ(ConvertErrorOf([&] { StrToFloat(bad); }),
+        EXPECT_EQ(ErrorOf<EConvertError>([&] { StrToFloat(bad); }),
                   std::string("'") + bad + "' is not a valid floating point value");
         double v = 7;
         EXPECT_FALSE(TryStrToFloat(bad, v));
@@ -397,7 +387,7 @@ TEST(StrToInt, Texts)
     for (const char* bad : {"", " ", "2147483648", "-2147483649", "123 ", "abc", "12a", "$", "0x", "1.5",
                             "- 5", "\t5", "$100000000", "99999999999999999999999"}) {
         SCOPED_TRACE(bad);
-        EXPECT_EQ(ConvertErrorOf([&] { StrToInt(bad); }),
+        EXPECT_EQ(ErrorOf<EConvertError>([&] { StrToInt(bad); }),
                   std::string("'") + bad + "' is not a valid integer value");
         EXPECT_EQ(StrToIntDef(bad, -7), -7);
     }
@@ -439,7 +429,7 @@ TEST(StrToBool, Texts)
         SCOPED_TRACE(c.Input);
         EXPECT_EQ(StrToBool(c.Input), c.Expected);
     }
-    EXPECT_EQ(ConvertErrorOf([] { StrToBool("yes"); }), "'yes' is not a valid boolean value");
+    EXPECT_EQ(ErrorOf<EConvertError>([] { StrToBool("yes"); }), "'yes' is not a valid boolean value");
     EXPECT_THROW(StrToBool(""), EConvertError);
     EXPECT_TRUE(StrToBoolDef("maybe", true));
     EXPECT_EQ(BoolToStr(true), "-1");
