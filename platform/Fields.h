@@ -669,6 +669,11 @@ class TVariantField : public TField
 // ftReference, ftDataSet, ftInterface, ftIDispatch).
 std::unique_ptr<TField> NewFieldOfType(TFieldType type, TComponent* owner);
 
+// A value in the exchange buffer of a field type (see the table above) and
+// back, for datasets that keep their values as variants.
+void VariantToFieldBuffer(TFieldType type, const Variant& value, void* buffer);
+Variant FieldBufferToVariant(TFieldType type, const void* buffer);
+
 // The list of a dataset's fields, in their order. It does not own them.
 class TFields
 {

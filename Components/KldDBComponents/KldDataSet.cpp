@@ -127,88 +127,6 @@ void ZeroTarget(TFieldType type, void* buffer)
         std::memset(buffer, 0, static_cast<size_t>(ExchangeSize(type)));
 }
 
-void VariantToBuffer(TFieldType type, const Variant& v, void* buffer)
-{
-    switch (type) {
-    case ftSmallint:
-        *static_cast<int16_t*>(buffer) = static_cast<int16_t>(v.AsInteger());
-        break;
-    case ftWord:
-        *static_cast<uint16_t*>(buffer) = static_cast<uint16_t>(v.AsInteger());
-        break;
-    case ftBoolean:
-        *static_cast<int16_t*>(buffer) = v.AsBoolean() ? -1 : 0;
-        break;
-    case ftInteger:
-    case ftAutoInc:
-        *static_cast<int32_t*>(buffer) = v.AsInteger();
-        break;
-    case ftLargeint:
-        *static_cast<int64_t*>(buffer) = v.AsInt64();
-        break;
-    case ftFloat:
-    case ftCurrency:
-        *static_cast<double*>(buffer) = v.AsDouble();
-        break;
-    case ftDate:
-    case ftTime:
-    case ftDateTime:
-        *static_cast<double*>(buffer) = v.AsDateTime();
-        break;
-    case ftBCD:
-    case ftFMTBcd:
-        *static_cast<TBcd*>(buffer) = VarToBcd(v);
-        break;
-    case ftTimeStamp:
-        *static_cast<TSQLTimeStamp*>(buffer) = VarToSQLTimeStamp(v);
-        break;
-    case ftGuid:
-        *static_cast<TGUID*>(buffer) = StringToGUID(v.AsString());
-        break;
-    case ftVariant:
-        *static_cast<Variant*>(buffer) = v;
-        break;
-    default:
-        *static_cast<std::string*>(buffer) = VarToStr(v);
-        break;
-    }
-}
-
-Variant BufferToVariant(TFieldType type, const void* buffer)
-{
-    switch (type) {
-    case ftSmallint:
-        return Variant(static_cast<int>(*static_cast<const int16_t*>(buffer)));
-    case ftWord:
-        return Variant(static_cast<int>(*static_cast<const uint16_t*>(buffer)));
-    case ftBoolean:
-        return Variant(*static_cast<const int16_t*>(buffer) != 0);
-    case ftInteger:
-    case ftAutoInc:
-        return Variant(static_cast<int>(*static_cast<const int32_t*>(buffer)));
-    case ftLargeint:
-        return Variant(static_cast<long long>(*static_cast<const int64_t*>(buffer)));
-    case ftFloat:
-    case ftCurrency:
-        return Variant(*static_cast<const double*>(buffer));
-    case ftDate:
-    case ftTime:
-    case ftDateTime:
-        return Variant::FromDate(*static_cast<const double*>(buffer));
-    case ftBCD:
-    case ftFMTBcd:
-        return Variant(BcdToStr(*static_cast<const TBcd*>(buffer)));
-    case ftTimeStamp:
-        return VarSQLTimeStampCreate(*static_cast<const TSQLTimeStamp*>(buffer));
-    case ftGuid:
-        return Variant(GUIDToString(*static_cast<const TGUID*>(buffer)));
-    case ftVariant:
-        return *static_cast<const Variant*>(buffer);
-    default:
-        return Variant(*static_cast<const std::string*>(buffer));
-    }
-}
-
 TKldStoredString* LoadText(const void* slot)
 {
     TKldStoredString* text;
@@ -1049,7 +967,7 @@ bool TKldDataSet::ReadColumn(const TKldFieldInfo& info, TKldDataRow* row, void* 
         break;
     }
     case exVariant:
-        VariantToBuffer(info.Field->DataType(), row->GetValue(info.Column), buffer);
+        VariantToFieldBuffer(info.Field->DataType(), row->GetValue(info.Column), buffer);
         if (info.CutText) {
             auto* text = static_cast<std::string*>(buffer);
             text->resize(CutUtf8(*text, info.Field->Size()).size());
@@ -1075,7 +993,7 @@ void TKldDataSet::WriteColumn(const TKldFieldInfo& info, TKldDataRow* row, const
         break;
     }
     case exVariant:
-        row->SetValue(info.Column, BufferToVariant(info.Field->DataType(), buffer));
+        row->SetValue(info.Column, FieldBufferToVariant(info.Field->DataType(), buffer));
         break;
     }
 }

@@ -242,7 +242,7 @@ class TVectorDataSet : public TDataSet
         if (VarIsNull(value))
             return false;
         if (buffer != nullptr)
-            ToBuffer(field->DataType(), value, buffer);
+            VariantToFieldBuffer(field->DataType(), value, buffer);
         return true;
     }
 
@@ -257,7 +257,7 @@ class TVectorDataSet : public TDataSet
         if (calc != (state == dsCalcFields))
             DatabaseError(DBConsts::SNotEditing, this);
         Record* rec = state == dsCalcFields ? Rec(CalcBuffer()) : Rec(ActiveBuffer());
-        Slot(rec, field) = buffer == nullptr ? Variant::Null() : FromBuffer(field->DataType(), buffer);
+        Slot(rec, field) = buffer == nullptr ? Variant::Null() : FieldBufferToVariant(field->DataType(), buffer);
         DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
     }
 
@@ -302,86 +302,6 @@ class TVectorDataSet : public TDataSet
         TDataSet::SetFilteredImpl(value);
         if (Active())
             First();
-    }
-
-    static void ToBuffer(TFieldType type, const Variant& v, void* buffer)
-    {
-        switch (type) {
-        case ftSmallint:
-            *static_cast<int16_t*>(buffer) = static_cast<int16_t>(v.AsInteger());
-            break;
-        case ftWord:
-            *static_cast<uint16_t*>(buffer) = static_cast<uint16_t>(v.AsInteger());
-            break;
-        case ftBoolean:
-            *static_cast<int16_t*>(buffer) = v.AsBoolean() ? -1 : 0;
-            break;
-        case ftInteger:
-        case ftAutoInc:
-            *static_cast<int32_t*>(buffer) = v.AsInteger();
-            break;
-        case ftLargeint:
-            *static_cast<int64_t*>(buffer) = v.AsInt64();
-            break;
-        case ftFloat:
-        case ftCurrency:
-        case ftDate:
-        case ftTime:
-        case ftDateTime:
-            *static_cast<double*>(buffer) = v.AsDouble();
-            break;
-        case ftBCD:
-        case ftFMTBcd:
-            *static_cast<TBcd*>(buffer) = VarToBcd(v);
-            break;
-        case ftTimeStamp:
-            *static_cast<TSQLTimeStamp*>(buffer) = VarToSQLTimeStamp(v);
-            break;
-        case ftGuid:
-            *static_cast<TGUID*>(buffer) = StringToGUID(v.AsString());
-            break;
-        case ftVariant:
-            *static_cast<Variant*>(buffer) = v;
-            break;
-        default:
-            *static_cast<std::string*>(buffer) = VarToStr(v);
-            break;
-        }
-    }
-
-    static Variant FromBuffer(TFieldType type, const void* buffer)
-    {
-        switch (type) {
-        case ftSmallint:
-            return Variant(static_cast<int>(*static_cast<const int16_t*>(buffer)));
-        case ftWord:
-            return Variant(static_cast<int>(*static_cast<const uint16_t*>(buffer)));
-        case ftBoolean:
-            return Variant(*static_cast<const int16_t*>(buffer) != 0);
-        case ftInteger:
-        case ftAutoInc:
-            return Variant(static_cast<int>(*static_cast<const int32_t*>(buffer)));
-        case ftLargeint:
-            return Variant(static_cast<long long>(*static_cast<const int64_t*>(buffer)));
-        case ftFloat:
-        case ftCurrency:
-            return Variant(*static_cast<const double*>(buffer));
-        case ftDate:
-        case ftTime:
-        case ftDateTime:
-            return Variant::FromDate(*static_cast<const double*>(buffer));
-        case ftBCD:
-        case ftFMTBcd:
-            return Variant(BcdToStr(*static_cast<const TBcd*>(buffer)));
-        case ftTimeStamp:
-            return VarSQLTimeStampCreate(*static_cast<const TSQLTimeStamp*>(buffer));
-        case ftGuid:
-            return Variant(GUIDToString(*static_cast<const TGUID*>(buffer)));
-        case ftVariant:
-            return *static_cast<const Variant*>(buffer);
-        default:
-            return Variant(*static_cast<const std::string*>(buffer));
-        }
     }
 
   private:
