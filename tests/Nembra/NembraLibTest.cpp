@@ -16,37 +16,8 @@
 #include "platform/StringList.h"
 #include "platform/Threads.h"
 #include "support/ErrorOf.h"
+#include "support/TempFolder.h"
 #include "support/Visible.h"
-
-namespace {
-
-// A folder of its own under the system's temporary folder, removed afterwards.
-class TempDir
-{
-  public:
-    TempDir()
-    {
-        auto base = std::filesystem::temp_directory_path();
-        m_path = base / ("nembralib-" + CreateGUIDString());
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string Path(const std::string& name = {}) const { return (m_path / name).string(); }
-
-  private:
-    std::filesystem::path m_path;
-};
-
-void WriteFile(const std::string& path, const std::string& content)
-{
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // Wire JSON literal
@@ -451,22 +422,22 @@ TEST(NembraStreams, ReadWriteCopy)
     fromText.SetPosition(0);
     EXPECT_EQ(StreamToString(fromText), "text stream");
 
-    TempDir dir;
-    WriteString(dir.Path("a.txt"), std::string("bytes\0more", 10));
-    EXPECT_EQ(ReadString(dir.Path("a.txt")), std::string("bytes\0more", 10));
-    WriteString(dir.Path("a.txt"), "short");
-    EXPECT_EQ(ReadString(dir.Path("a.txt")), "short") << "replaced";
+    TTempFolder dir;
+    WriteString(dir / "a.txt", std::string("bytes\0more", 10));
+    EXPECT_EQ(ReadString(dir / "a.txt"), std::string("bytes\0more", 10));
+    WriteString(dir / "a.txt", "short");
+    EXPECT_EQ(ReadString(dir / "a.txt"), "short") << "replaced";
     {
-        TFileStream file(dir.Path("a.txt"), fmOpenRead);
+        TFileStream file(dir / "a.txt", fmOpenRead);
         file.SetPosition(2);
         TMemoryStream fromFile;
         CopyStream(file, fromFile);
         fromFile.SetPosition(0);
         EXPECT_EQ(StreamToString(fromFile), "short") << "any other stream is copied from its start";
     }
-    SaveStreamToFile(dest, dir.Path("b.txt"));
-    EXPECT_EQ(ReadString(dir.Path("b.txt")), "hello world");
-    EXPECT_THROW(ReadString(dir.Path("missing.txt")), EFOpenError);
+    SaveStreamToFile(dest, dir / "b.txt");
+    EXPECT_EQ(ReadString(dir / "b.txt"), "hello world");
+    EXPECT_THROW(ReadString(dir / "missing.txt"), EFOpenError);
 }
 
 // ---------------------------------------------------------------------------
@@ -647,14 +618,14 @@ TEST(NembraFiles, FileTimes)
     EXPECT_EQ(ft.dwHighDateTime, 0x01234567u);
     EXPECT_EQ(FileTimeToInt64(ft), value);
 
-    TempDir dir;
-    const std::string file = dir.Path("f.bin");
-    WriteFile(file, "12345");
+    TTempFolder dir;
+    const std::string file = dir / "f.bin";
+    WriteText(file, "12345");
     const auto mtime = std::filesystem::file_time_type::clock::now() - std::chrono::hours(48);
     std::filesystem::last_write_time(file, mtime);
     const int64_t written = GetFileWriteTime(file);
     EXPECT_GT(written, 116444736000000000LL);
-    EXPECT_EQ(GetFileWriteTime(dir.Path("missing")), 0);
+    EXPECT_EQ(GetFileWriteTime(dir / "missing"), 0);
 
     TDateTime when = 0;
     int64_t size = 0;
@@ -664,16 +635,16 @@ TEST(NembraFiles, FileTimes)
     EXPECT_NEAR(when, EncodeDate(1970, 1, 1) + static_cast<double>(std::time(nullptr) - 48 * 3600) / 86400.0,
                 0.01);
     EXPECT_FALSE(GetFileInfo(dir.Path(), when, size)) << "a directory is no file";
-    EXPECT_FALSE(GetFileInfo(dir.Path("missing"), when, size));
+    EXPECT_FALSE(GetFileInfo(dir / "missing", when, size));
 }
 
 TEST(NembraFiles, ForEachFile)
 {
-    TempDir dir;
-    WriteFile(dir.Path("a.txt"), "a");
-    WriteFile(dir.Path("b.txt"), "bb");
-    WriteFile(dir.Path("c.log"), "c");
-    std::filesystem::create_directory(dir.Path("sub.txt"));
+    TTempFolder dir;
+    WriteText(dir / "a.txt", "a");
+    WriteText(dir / "b.txt", "bb");
+    WriteText(dir / "c.log", "c");
+    std::filesystem::create_directory(dir / "sub.txt");
 
     std::vector<std::string> names;
     int marker = 0;
@@ -705,31 +676,31 @@ TEST(NembraFiles, ForEachFile)
 
     names.clear();
     ForEachFile(
-        dir.Path("missing"), "*",
+        dir / "missing", "*",
         [&](const std::string&, const TNembraSearchRec& rec, void*) { names.push_back(rec.Name); }, nullptr);
     EXPECT_TRUE(names.empty());
 }
 
 TEST(NembraFiles, DeleteDirectory)
 {
-    TempDir dir;
-    const std::string target = dir.Path("tree");
+    TTempFolder dir;
+    const std::string target = dir / "tree";
     std::filesystem::create_directories(target + "/a/b");
-    WriteFile(target + "/a/b/f.txt", "x");
-    WriteFile(target + "/g.txt", "y");
+    WriteText(target + "/a/b/f.txt", "x");
+    WriteText(target + "/g.txt", "y");
     EXPECT_TRUE(DeleteDirectory(target));
     EXPECT_FALSE(std::filesystem::exists(target));
     EXPECT_FALSE(DeleteDirectory(target)) << "already gone";
-    WriteFile(dir.Path("file"), "z");
-    EXPECT_FALSE(DeleteDirectory(dir.Path("file"))) << "not a folder";
-    EXPECT_TRUE(std::filesystem::exists(dir.Path("file")));
+    WriteText(dir / "file", "z");
+    EXPECT_FALSE(DeleteDirectory(dir / "file")) << "not a folder";
+    EXPECT_TRUE(std::filesystem::exists(dir / "file"));
     EXPECT_FALSE(DeleteDirectory(""));
 
-    std::filesystem::create_directories(dir.Path("kept/inner"));
-    WriteFile(dir.Path("kept/inner/f.txt"), "keep");
-    std::filesystem::create_directory_symlink(dir.Path("kept"), dir.Path("link"));
-    EXPECT_FALSE(DeleteDirectory(dir.Path("link"))) << "a link is not followed";
-    EXPECT_TRUE(std::filesystem::exists(dir.Path("kept/inner/f.txt")));
+    std::filesystem::create_directories(dir / "kept/inner");
+    WriteText(dir / "kept/inner/f.txt", "keep");
+    std::filesystem::create_directory_symlink(dir / "kept", dir / "link");
+    EXPECT_FALSE(DeleteDirectory(dir / "link")) << "a link is not followed";
+    EXPECT_TRUE(std::filesystem::exists(dir / "kept/inner/f.txt"));
 }
 
 TEST(NembraFiles, ModuleNames)

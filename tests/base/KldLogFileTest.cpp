@@ -2,7 +2,7 @@
 
 #include "platform/Threads.h"
 #include "platform/Timers.h"
-#include "tests/base/TempFolder.h"
+#include "support/TempFolder.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -63,8 +64,8 @@ struct RecordingFormatter
 class KldLogFileTest : public ::testing::Test
 {
   protected:
-    TempFolder folder;
-    std::string fileName = folder.File("app.log");
+    TTempFolder folder;
+    std::string fileName = folder / "app.log";
 };
 
 TEST_F(KldLogFileTest, StartsClosedAndDisabled)
@@ -76,7 +77,7 @@ TEST_F(KldLogFileTest, StartsClosedAndDisabled)
     EXPECT_EQ(log.LogLevel(), llInfo);
     EXPECT_FALSE(static_cast<bool>(log.OnFormatLogLine()));
     log.Info("dropped");
-    EXPECT_FALSE(TempFolder::Exists(fileName));
+    EXPECT_FALSE(std::filesystem::exists(fileName));
 }
 
 TEST_F(KldLogFileTest, MaxSizeIsSignExtended)
@@ -90,7 +91,7 @@ TEST_F(KldLogFileTest, DefaultLineLayout)
     TKldLogFile log(fileName, -1);
     log.SetEnabled(true);
     log.Info("hello world", "Source", "Extra");
-    const auto lines = LinesOf(TempFolder::Read(fileName));
+    const auto lines = LinesOf(ReadText(fileName));
     ASSERT_EQ(lines.size(), 1u) << "no header without a formatter";
     const std::regex layout(
         R"(\d{4}-\d{2}-\d{2}-\d{2}-\d{2}-\d{2}-\d{3}, (\d+), INFO, hello world, Source, Extra)");
@@ -104,7 +105,7 @@ TEST_F(KldLogFileTest, DefaultLineDoesNotQuoteOrEscape)
     TKldLogFile log(fileName, -1);
     log.SetEnabled(true);
     log.Warning("a, \"b\"", "", "");
-    const auto lines = LinesOf(TempFolder::Read(fileName));
+    const auto lines = LinesOf(ReadText(fileName));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find(", WARNING, a, \"b\", , "), std::string::npos) << lines[0];
 }
@@ -135,7 +136,7 @@ TEST_F(KldLogFileTest, LevelShortcutsWriteTheirLevelNames)
         "ERROR|from exception|S|I",
         "CRITICAL|critical exception|S|",
     };
-    EXPECT_EQ(LinesOf(TempFolder::Read(fileName)), expected);
+    EXPECT_EQ(LinesOf(ReadText(fileName)), expected);
 }
 
 TEST_F(KldLogFileTest, FormatFormsBuildTheMessage)
@@ -159,7 +160,7 @@ TEST_F(KldLogFileTest, FormatFormsBuildTheMessage)
         "WARNING|w|S|I",
         "CRITICAL|code 42|S|I",
     };
-    EXPECT_EQ(LinesOf(TempFolder::Read(fileName)), expected);
+    EXPECT_EQ(LinesOf(ReadText(fileName)), expected);
 }
 
 TEST_F(KldLogFileTest, LinesBelowTheLevelAreNeitherFormattedNorWritten)
@@ -179,7 +180,7 @@ TEST_F(KldLogFileTest, LinesBelowTheLevelAreNeitherFormattedNorWritten)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
-        const std::string name = folder.File(std::string("level-") + SKldLogLevels[c.Level] + ".log");
+        const std::string name = folder / (std::string("level-") + SKldLogLevels[c.Level] + ".log");
         TKldLogFile log(name, -1);
         RecordingFormatter formatter;
         formatter.header = "";
@@ -191,7 +192,7 @@ TEST_F(KldLogFileTest, LinesBelowTheLevelAreNeitherFormattedNorWritten)
         log.Warning("3");
         log.Error("4");
         log.Error("5", "", "", true);
-        EXPECT_EQ(static_cast<int>(LinesOf(TempFolder::Read(name)).size()), c.ExpectedLines);
+        EXPECT_EQ(static_cast<int>(LinesOf(ReadText(name)).size()), c.ExpectedLines);
         // The header call plus one call per written line.
         EXPECT_EQ(formatter.calls.load(), c.ExpectedLines + 1);
     }
@@ -204,7 +205,7 @@ TEST_F(KldLogFileTest, DisabledLogDoesNotFormat)
     log.SetOnFormatLogLine(formatter.Event());
     log.Error("x");
     EXPECT_EQ(formatter.calls.load(), 0);
-    EXPECT_FALSE(TempFolder::Exists(fileName));
+    EXPECT_FALSE(std::filesystem::exists(fileName));
 }
 
 TEST_F(KldLogFileTest, NewFileStartsWithTheFormattersHeader)
@@ -229,7 +230,7 @@ TEST_F(KldLogFileTest, NewFileStartsWithTheFormattersHeader)
     log.Error("one");
     EXPECT_TRUE(headerSeen);
     EXPECT_EQ(headerLevel, llDebug);
-    EXPECT_EQ(TempFolder::Read(fileName), "TimeStamp, LogLevel, Message\r\nline one\r\n");
+    EXPECT_EQ(ReadText(fileName), "TimeStamp, LogLevel, Message\r\nline one\r\n");
 }
 
 TEST_F(KldLogFileTest, EmptyLinesWriteNothing)
@@ -242,18 +243,18 @@ TEST_F(KldLogFileTest, EmptyLinesWriteNothing)
     log.Info("kept");
     log.InternalWrite("");
     log.Info("");
-    EXPECT_EQ(TempFolder::Read(fileName), "kept\r\n");
+    EXPECT_EQ(ReadText(fileName), "kept\r\n");
 }
 
 TEST_F(KldLogFileTest, AppendingToAnExistingFileWritesNoHeader)
 {
-    TempFolder::Write(fileName, "old line\r\n");
+    WriteText(fileName, "old line\r\n");
     TKldLogFile log(fileName, 1000);
     RecordingFormatter formatter;
     log.SetOnFormatLogLine(formatter.Event());
     log.SetEnabled(true);
     log.Info("new");
-    EXPECT_EQ(TempFolder::Read(fileName), "old line\r\nINFO|new||\r\n");
+    EXPECT_EQ(ReadText(fileName), "old line\r\nINFO|new||\r\n");
 }
 
 TEST_F(KldLogFileTest, RotationAtOpening)
@@ -274,12 +275,12 @@ TEST_F(KldLogFileTest, RotationAtOpening)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Desc);
-        TempFolder caseFolder;
-        const std::string name = caseFolder.File("r.log");
+        TTempFolder caseFolder;
+        const std::string name = caseFolder / "r.log";
         const std::string backup = name + ".bak";
         const std::string existing(c.ExistingSize, 'x');
-        TempFolder::Write(name, existing);
-        TempFolder::Write(backup, "older backup");
+        WriteText(name, existing);
+        WriteText(backup, "older backup");
 
         TKldLogFile log(name, c.MaxSize);
         RecordingFormatter formatter;
@@ -287,11 +288,11 @@ TEST_F(KldLogFileTest, RotationAtOpening)
         log.SetEnabled(true);
         log.Info("next");
         if (c.Rotates) {
-            EXPECT_EQ(TempFolder::Read(backup), existing);
-            EXPECT_EQ(TempFolder::Read(name), "HEADER\r\nINFO|next||\r\n");
+            EXPECT_EQ(ReadText(backup), existing);
+            EXPECT_EQ(ReadText(name), "HEADER\r\nINFO|next||\r\n");
         } else {
-            EXPECT_EQ(TempFolder::Read(backup), "older backup");
-            EXPECT_EQ(TempFolder::Read(name), existing + "INFO|next||\r\n");
+            EXPECT_EQ(ReadText(backup), "older backup");
+            EXPECT_EQ(ReadText(name), existing + "INFO|next||\r\n");
         }
     }
 }
@@ -306,16 +307,16 @@ TEST_F(KldLogFileTest, SizeIsCheckedOnlyWhenTheFileOpens)
     for (int i = 0; i < 5; ++i)
         log.Info("0123456789");
     // Open all along: the file grew past the limit.
-    EXPECT_EQ(LinesOf(TempFolder::Read(fileName)).size(), 5u);
-    EXPECT_FALSE(TempFolder::Exists(fileName + ".bak"));
+    EXPECT_EQ(LinesOf(ReadText(fileName)).size(), 5u);
+    EXPECT_FALSE(std::filesystem::exists(fileName + ".bak"));
 
     // Switching off and on again reopens at the next line and rotates.
     log.SetEnabled(false);
     log.SetEnabled(true);
-    EXPECT_FALSE(TempFolder::Exists(fileName + ".bak")) << "switching on opens nothing";
+    EXPECT_FALSE(std::filesystem::exists(fileName + ".bak")) << "switching on opens nothing";
     log.Info("after");
-    EXPECT_EQ(LinesOf(TempFolder::Read(fileName + ".bak")).size(), 5u);
-    EXPECT_EQ(TempFolder::Read(fileName), "INFO|after||\r\n");
+    EXPECT_EQ(LinesOf(ReadText(fileName + ".bak")).size(), 5u);
+    EXPECT_EQ(ReadText(fileName), "INFO|after||\r\n");
 }
 
 TEST_F(KldLogFileTest, ChangingTheFileName)
@@ -328,26 +329,26 @@ TEST_F(KldLogFileTest, ChangingTheFileName)
     // Same name: nothing happens. A new name while no file is open: nothing
     // opens until the next line.
     log.SetFileName(fileName);
-    const std::string second = folder.File("second.log");
+    const std::string second = folder / "second.log";
     log.SetFileName(second);
     EXPECT_EQ(log.FileName(), second);
-    EXPECT_FALSE(TempFolder::Exists(fileName));
-    EXPECT_FALSE(TempFolder::Exists(second));
+    EXPECT_FALSE(std::filesystem::exists(fileName));
+    EXPECT_FALSE(std::filesystem::exists(second));
     log.Info("a");
-    EXPECT_EQ(TempFolder::Read(second), "HEADER\r\nINFO|a||\r\n");
+    EXPECT_EQ(ReadText(second), "HEADER\r\nINFO|a||\r\n");
 
     // A new name while a file is open: the new file opens at once, with its header.
-    const std::string third = folder.File("third.log");
+    const std::string third = folder / "third.log";
     log.SetFileName(third);
-    EXPECT_EQ(TempFolder::Read(third), "HEADER\r\n");
+    EXPECT_EQ(ReadText(third), "HEADER\r\n");
     log.Info("b");
-    EXPECT_EQ(TempFolder::Read(third), "HEADER\r\nINFO|b||\r\n");
-    EXPECT_EQ(TempFolder::Read(second), "HEADER\r\nINFO|a||\r\n");
+    EXPECT_EQ(ReadText(third), "HEADER\r\nINFO|b||\r\n");
+    EXPECT_EQ(ReadText(second), "HEADER\r\nINFO|a||\r\n");
 
     // The comparison is case-sensitive.
-    const std::string upper = folder.File("THIRD.log");
+    const std::string upper = folder / "THIRD.log";
     log.SetFileName(upper);
-    EXPECT_EQ(TempFolder::Read(upper), "HEADER\r\n");
+    EXPECT_EQ(ReadText(upper), "HEADER\r\n");
 }
 
 TEST_F(KldLogFileTest, ManyThreadsWriteWholeLines)
@@ -369,7 +370,7 @@ TEST_F(KldLogFileTest, ManyThreadsWriteWholeLines)
     for (auto& thread : threads)
         thread.join();
 
-    const auto lines = LinesOf(TempFolder::Read(fileName));
+    const auto lines = LinesOf(ReadText(fileName));
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(Threads * LinesPerThread));
     std::map<int, int> nextPerThread;
     const std::regex layout("T(\\d+):(\\d+)(#+)");
@@ -405,13 +406,13 @@ TEST_F(KldLogFileTest, SwitchingOffWhileThreadsWriteLosesNoLineHalfWay)
     stop.store(true);
     for (auto& writer : writers)
         writer.join();
-    for (const auto& line : LinesOf(TempFolder::Read(fileName)))
+    for (const auto& line : LinesOf(ReadText(fileName)))
         ASSERT_EQ(line, "0123456789abcdef");
 }
 
 TEST_F(KldLogFileTest, WriteFailureSwitchesTheLogOffWithoutThrowing)
 {
-    if (!TempFolder::Exists("/dev/full"))
+    if (!FileExists("/dev/full"))
         GTEST_SKIP() << "no /dev/full on this system";
     TKldLogFile log("/dev/full", -1);
     log.SetEnabled(true);
@@ -428,7 +429,7 @@ TEST_F(KldLogFileTest, WriteFailureSwitchesTheLogOffWithoutThrowing)
 
 TEST_F(KldLogFileTest, CreateFailureSwitchesTheLogOff)
 {
-    TKldLogFile log(folder.File("missing-folder/app.log"), -1);
+    TKldLogFile log(folder / "missing-folder/app.log", -1);
     log.SetEnabled(true);
     ::testing::internal::CaptureStderr();
     EXPECT_NO_THROW(log.Info("x"));
@@ -440,14 +441,14 @@ TEST_F(KldLogFileTest, CreateFailureSwitchesTheLogOff)
     log.SetFileName(fileName);
     log.SetEnabled(true);
     log.Info("back");
-    EXPECT_NE(TempFolder::Read(fileName).find("back"), std::string::npos);
+    EXPECT_NE(ReadText(fileName).find("back"), std::string::npos);
 }
 
 TEST_F(KldLogFileTest, ExistingFileThatCannotBeOpenedSwitchesOffQuietly)
 {
     // A socket in the file system exists but cannot be opened as a file,
     // whatever the rights of the user running the test.
-    const std::string name = folder.File("taken.log");
+    const std::string name = folder / "taken.log";
     const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(sock, 0);
     sockaddr_un address{};
@@ -468,7 +469,7 @@ TEST_F(KldLogFileTest, ExistingFileThatCannotBeOpenedSwitchesOffQuietly)
 
 TEST_F(KldLogFileTest, FolderInTheWayOfANewFileSwitchesTheLogOff)
 {
-    const std::string name = folder.File("folder.log");
+    const std::string name = folder / "folder.log";
     std::filesystem::create_directory(name);
     TKldLogFile log(name, -1);
     log.SetEnabled(true);
@@ -509,18 +510,18 @@ TEST_F(KldLogFileTest, ReplacingTheFormatterWaitsForLinesBeingFormatted)
     writer.join();
     replacer.join();
     EXPECT_TRUE(replaced.load());
-    EXPECT_EQ(TempFolder::Read(fileName), "old:slow\r\n");
+    EXPECT_EQ(ReadText(fileName), "old:slow\r\n");
 }
 
 TEST(KldLogFileFunctions, WriteBufToFileReplacesTheFile)
 {
-    TempFolder folder;
-    const std::string name = folder.File("buf.bin");
-    TempFolder::Write(name, "a much longer previous content");
+    TTempFolder folder;
+    const std::string name = folder / "buf.bin";
+    WriteText(name, "a much longer previous content");
     const char data[] = {'a', '\0', 'b'};
     WriteBufToFile(name, data, 3);
-    EXPECT_EQ(TempFolder::Read(name), std::string("a\0b", 3));
-    EXPECT_THROW(WriteBufToFile(folder.File("no/such/file"), data, 3), EStreamError);
+    EXPECT_EQ(ReadText(name), std::string("a\0b", 3));
+    EXPECT_THROW(WriteBufToFile(folder / "no/such/file", data, 3), EStreamError);
 }
 
 TEST(GlobalLog, IsTheProgramPathWithLogAndStartsDisabled)
@@ -535,14 +536,14 @@ TEST(GlobalLog, IsTheProgramPathWithLogAndStartsDisabled)
 
 TEST(GlobalLog, BoundaryErrorsGoToTheLog)
 {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string original = Log.FileName();
-    Log.SetFileName(folder.File("boundary.log"));
+    Log.SetFileName(folder / "boundary.log");
     Log.SetEnabled(true);
     ReportBoundaryError("TTimer.OnTimer", "timer handler failed");
     Log.SetEnabled(false);
     Log.SetFileName(original);
-    const auto lines = LinesOf(TempFolder::Read(folder.File("boundary.log")));
+    const auto lines = LinesOf(ReadText(folder / "boundary.log"));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find(", ERROR, timer handler failed, TTimer.OnTimer, "), std::string::npos)
         << lines[0];
@@ -550,8 +551,8 @@ TEST(GlobalLog, BoundaryErrorsGoToTheLog)
 
 TEST(GlobalLog, ExceptionsOfTimerHandlersGoToTheLog)
 {
-    TempFolder folder;
-    const std::string name = folder.File("timer.log");
+    TTempFolder folder;
+    const std::string name = folder / "timer.log";
     const std::string original = Log.FileName();
     Log.SetFileName(name);
     Log.SetEnabled(true);
@@ -563,12 +564,12 @@ TEST(GlobalLog, ExceptionsOfTimerHandlersGoToTheLog)
             throw Exception("timer handler failed");
         };
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (TempFolder::Read(name).empty() && std::chrono::steady_clock::now() < deadline)
+        while (ReadText(name).empty() && std::chrono::steady_clock::now() < deadline)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     Log.SetEnabled(false);
     Log.SetFileName(original);
-    const auto lines = LinesOf(TempFolder::Read(name));
+    const auto lines = LinesOf(ReadText(name));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find(", ERROR, "), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find("timer handler failed"), std::string::npos) << lines[0];

@@ -2,6 +2,7 @@
 
 #include "platform/SysUtils.h"
 #include "support/ErrorOf.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,31 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-namespace {
-// A fresh folder per test, removed afterwards.
-class TempFolder
-{
-  public:
-    TempFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kld-streams-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() { std::filesystem::remove_all(m_path); }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-
-  private:
-    std::filesystem::path m_path;
-};
-
-std::string ReadFile(const std::string& fileName)
-{
-    std::ifstream in(fileName, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-} // namespace
 
 TEST(MemoryStream, ReadsStopAtTheEnd)
 {
@@ -116,16 +92,16 @@ TEST(MemoryStream, CopyFrom)
 
 TEST(MemoryStream, LoadAndSave)
 {
-    TempFolder folder;
+    TTempFolder folder;
     TMemoryStream stream;
     stream.WriteBuffer("payload\0bytes", 13);
     stream.SetPosition(3);
-    stream.SaveToFile(folder.File("out.bin"));
-    EXPECT_EQ(ReadFile(folder.File("out.bin")), std::string("payload\0bytes", 13))
+    stream.SaveToFile(folder / "out.bin");
+    EXPECT_EQ(ReadText(folder / "out.bin"), std::string("payload\0bytes", 13))
         << "saving ignores the position";
 
     TMemoryStream back;
-    back.LoadFromFile(folder.File("out.bin"));
+    back.LoadFromFile(folder / "out.bin");
     EXPECT_EQ(back.Size(), 13);
     EXPECT_EQ(back.Position(), 0);
 
@@ -180,8 +156,8 @@ TEST(LittleEndian, RoundTripAndLayout)
 
 TEST(FileStream, CreateWriteReopenRead)
 {
-    TempFolder folder;
-    const std::string name = folder.File("data.bin");
+    TTempFolder folder;
+    const std::string name = folder / "data.bin";
     {
         TFileStream out(name, fmCreate);
         out.WriteBuffer("0123456789", 10);
@@ -190,7 +166,7 @@ TEST(FileStream, CreateWriteReopenRead)
         EXPECT_EQ(out.Position(), 6);
         EXPECT_EQ(out.FileName(), name);
     }
-    EXPECT_EQ(ReadFile(name), "012345");
+    EXPECT_EQ(ReadText(name), "012345");
     {
         TFileStream in(name, fmOpenRead | fmShareDenyNone);
         char buffer[10] = {};
@@ -204,7 +180,7 @@ TEST(FileStream, CreateWriteReopenRead)
         rw.Seek(8, soFromBeginning);
         rw.WriteBuffer("!", 1);
     }
-    EXPECT_EQ(ReadFile(name), std::string("012345\0\0!", 9));
+    EXPECT_EQ(ReadText(name), std::string("012345\0\0!", 9));
     {
         TFileStream again(name, fmCreate | fmShareExclusive);
         EXPECT_EQ(again.Size(), 0) << "fmCreate truncates";
@@ -213,18 +189,18 @@ TEST(FileStream, CreateWriteReopenRead)
 
 TEST(FileStream, OpenFailuresNameTheFileAndTheReason)
 {
-    TempFolder folder;
-    const std::string missing = folder.File("missing.txt");
+    TTempFolder folder;
+    const std::string missing = folder / "missing.txt";
     EXPECT_EQ(ErrorOf<EFOpenError>([&] { TFileStream s(missing, fmOpenRead); }),
               "Cannot open file \"" + missing + "\". No such file or directory");
 
-    const std::string inMissingFolder = folder.File("no/such/folder.txt");
+    const std::string inMissingFolder = folder / "no/such/folder.txt";
     EXPECT_EQ(ErrorOf<EFCreateError>([&] { TFileStream s(inMissingFolder, fmCreate); }),
               "Cannot create file \"" + inMissingFolder + "\". No such file or directory");
 
-    std::filesystem::create_directory(folder.File("sub"));
-    EXPECT_EQ(ErrorOf<EFOpenError>([&] { TFileStream s(folder.File("sub"), fmOpenRead); }),
-              "Cannot open file \"" + folder.File("sub") + "\". Is a directory");
+    std::filesystem::create_directory(folder / "sub");
+    EXPECT_EQ(ErrorOf<EFOpenError>([&] { TFileStream s(folder / "sub", fmOpenRead); }),
+              "Cannot open file \"" + folder / "sub" + "\". Is a directory");
 
     // Both kinds are stream errors, so callers can catch them together.
     EXPECT_THROW(TFileStream(missing, fmOpenReadWrite), EStreamError);

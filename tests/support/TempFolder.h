@@ -1,11 +1,14 @@
 #pragma once
-// A temporary folder removed with everything in it at the end of a test.
+// A temporary folder removed with everything in it at the end of a test, and
+// whole-file reads and writes for the files a test puts there.
 
 #include "platform/FileUtils.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,17 +18,16 @@ class TTempFolder
     TTempFolder()
     {
         std::string pattern = GetTempPath() + "kld-test-XXXXXX";
-        if (char* made = mkdtemp(pattern.data()))
-            m_path = std::string(made) + "/";
+        char* made = mkdtemp(pattern.data());
+        if (made == nullptr)
+            throw std::runtime_error("cannot make a temporary folder from " + pattern);
+        m_path = std::string(made) + "/";
     }
-    ~TTempFolder()
-    {
-        if (!m_path.empty())
-            DeleteDirectoryTree(m_path);
-    }
+    ~TTempFolder() { DeleteDirectoryTree(m_path); }
     TTempFolder(const TTempFolder&) = delete;
     TTempFolder& operator=(const TTempFolder&) = delete;
 
+    // The folder, with a trailing '/'.
     const std::string& Path() const { return m_path; }
     std::string operator/(const std::string& name) const { return m_path + name; }
 
@@ -43,4 +45,17 @@ inline std::vector<uint8_t> ReadBytes(const std::string& fileName)
 {
     std::ifstream in(fileName, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteText(const std::string& fileName, const std::string& content)
+{
+    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+// The file's bytes; "" when it cannot be read.
+inline std::string ReadText(const std::string& fileName)
+{
+    std::ifstream in(fileName, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
