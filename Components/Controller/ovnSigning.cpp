@@ -88,6 +88,21 @@ bool IsWindowsImage(const TFileView& view)
     return ReadLE32(view.Bytes() + offset) == 0x00004550u;
 }
 
+// Where the program headers of an ELF file with header `Ehdr` lie; false when
+// the file is shorter than the header.
+template <class Ehdr>
+bool ReadProgramHeaderTable(const TFileView& view, uint64_t& phoff, uint64_t& phentsize, uint64_t& phnum)
+{
+    if (view.Size() < sizeof(Ehdr))
+        return false;
+    Ehdr h;
+    std::memcpy(&h, view.Bytes(), sizeof h);
+    phoff = h.e_phoff;
+    phentsize = h.e_phentsize;
+    phnum = h.e_phnum;
+    return true;
+}
+
 // An ELF image of this process's class whose program headers lie inside the
 // file.
 bool IsOwnElfImage(const TFileView& view)
@@ -100,24 +115,9 @@ bool IsOwnElfImage(const TFileView& view)
     if (p[EI_CLASS] != ownClass || p[EI_DATA] != ELFDATA2LSB)
         return false;
     uint64_t phoff = 0, phentsize = 0, phnum = 0;
-    if (ownClass == ELFCLASS64) {
-        if (size < sizeof(Elf64_Ehdr))
-            return false;
-        Elf64_Ehdr h;
-        std::memcpy(&h, p, sizeof h);
-        phoff = h.e_phoff;
-        phentsize = h.e_phentsize;
-        phnum = h.e_phnum;
-    } else {
-        if (size < sizeof(Elf32_Ehdr))
-            return false;
-        Elf32_Ehdr h;
-        std::memcpy(&h, p, sizeof h);
-        phoff = h.e_phoff;
-        phentsize = h.e_phentsize;
-        phnum = h.e_phnum;
-    }
-    if (phnum == 0 || phentsize == 0)
+    const bool whole = ownClass == ELFCLASS64 ? ReadProgramHeaderTable<Elf64_Ehdr>(view, phoff, phentsize, phnum)
+                                              : ReadProgramHeaderTable<Elf32_Ehdr>(view, phoff, phentsize, phnum);
+    if (!whole || phnum == 0 || phentsize == 0)
         return false;
     // phentsize and phnum are 16-bit, so the product cannot overflow; the
     // offset is compared first so that the sum cannot wrap.
