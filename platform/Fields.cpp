@@ -487,7 +487,7 @@ bool TStringField::GetAsBoolean()
     const std::string text = GetAsString();
     if (text.empty())
         return false;
-    const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    const char c = UpCase(text[0]);
     return c == 'T' || c == 'Y';
 }
 void TStringField::SetAsBooleanImpl(bool value)

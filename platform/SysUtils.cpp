@@ -673,7 +673,7 @@ class FormatWriter
         }
         if (m_pos >= m_format.size())
             Invalid();
-        char type = char(std::toupper(static_cast<unsigned char>(m_format[m_pos++])));
+        char type = UpCase(m_format[m_pos++]);
         std::string text = Convert(type, precision);
         size_t length = Utf8Length(text);
         if (width > 0 && size_t(width) > length) {
