@@ -1,9 +1,24 @@
 #include "Components/KldDBComponents/KldDataRowList.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <type_traits>
 
 #include "Components/KldDBComponents/KldDataRow.h"
 #include "platform/SysUtils.h"
+
+namespace
+{
+
+// Moves the entries of `from` after the first `keep` to the empty `to`.
+template <class V>
+void MoveTail(V& from, V& to, size_t keep)
+{
+    to.assign(from.begin() + static_cast<ptrdiff_t>(keep), from.end());
+    from.resize(keep);
+}
+
+} // namespace
 
 TKldRowList::~TKldRowList()
 {
@@ -15,7 +30,7 @@ TKldRowList::Chunk TKldRowList::NewChunk() const
     Chunk chunk;
     chunk.Rows.reserve(ChunkCapacity);
     if (m_hints)
-        chunk.Hints.reserve(ChunkCapacity);
+        WithHints(chunk, [](auto& hints) { hints.reserve(ChunkCapacity); });
     return chunk;
 }
 
@@ -46,6 +61,7 @@ TKldDataRow* TKldRowList::Get(int index) const
 void TKldRowList::Insert(int index, TKldDataRow* row, int64_t hint)
 {
     KLD_ASSERT("KldData", index >= 0 && static_cast<size_t>(index) <= m_count);
+    KLD_ASSERT("KldData", !m_narrow || (hint >= INT32_MIN && hint <= INT32_MAX));
     size_t pos = static_cast<size_t>(index);
     if (m_chunks.empty())
     {
@@ -67,12 +83,13 @@ void TKldRowList::Insert(int index, TKldDataRow* row, int64_t hint)
             size_t half = m_chunks[c].Rows.size() / 2;
             Chunk upper = NewChunk();
             auto& lower = m_chunks[c];
-            upper.Rows.assign(lower.Rows.begin() + static_cast<ptrdiff_t>(half), lower.Rows.end());
-            lower.Rows.resize(half);
+            MoveTail(lower.Rows, upper.Rows, half);
             if (m_hints)
             {
-                upper.Hints.assign(lower.Hints.begin() + static_cast<ptrdiff_t>(half), lower.Hints.end());
-                lower.Hints.resize(half);
+                if (m_narrow)
+                    MoveTail(lower.NarrowHints, upper.NarrowHints, half);
+                else
+                    MoveTail(lower.Hints, upper.Hints, half);
             }
             size_t upperStart = m_starts[c] + half;
             m_chunks.insert(m_chunks.begin() + static_cast<ptrdiff_t>(c) + 1, std::move(upper));
@@ -85,7 +102,12 @@ void TKldRowList::Insert(int index, TKldDataRow* row, int64_t hint)
     size_t offset = pos - m_starts[c];
     chunk.Rows.insert(chunk.Rows.begin() + static_cast<ptrdiff_t>(offset), row);
     if (m_hints)
-        chunk.Hints.insert(chunk.Hints.begin() + static_cast<ptrdiff_t>(offset), hint);
+    {
+        WithHints(chunk, [offset, hint](auto& hints) {
+            using T = typename std::decay_t<decltype(hints)>::value_type;
+            hints.insert(hints.begin() + static_cast<ptrdiff_t>(offset), static_cast<T>(hint));
+        });
+    }
     ShiftStarts(c + 1, 1);
     ++m_count;
 }
@@ -100,7 +122,7 @@ TKldDataRow* TKldRowList::Extract(int index)
     TKldDataRow* row = chunk.Rows[offset];
     chunk.Rows.erase(chunk.Rows.begin() + static_cast<ptrdiff_t>(offset));
     if (m_hints)
-        chunk.Hints.erase(chunk.Hints.begin() + static_cast<ptrdiff_t>(offset));
+        WithHints(chunk, [offset](auto& hints) { hints.erase(hints.begin() + static_cast<ptrdiff_t>(offset)); });
     ShiftStarts(c + 1, -1);
     --m_count;
     if (chunk.Rows.empty())
@@ -166,10 +188,11 @@ void TKldRowList::Reorder(int first, const std::vector<TKldDataRow*>& rows)
     }
 }
 
-void TKldRowList::SetHintsEnabled(bool enabled)
+void TKldRowList::SetHintsEnabled(bool enabled, bool narrow)
 {
     KLD_ASSERT("KldData", m_count == 0);
     m_hints = enabled;
+    m_narrow = enabled && narrow;
     m_chunks.clear();
     m_starts.clear();
 }
@@ -178,14 +201,20 @@ int64_t TKldRowList::Hint(int index) const
 {
     KLD_ASSERT("KldData", m_hints && index >= 0 && static_cast<size_t>(index) < m_count);
     size_t c = ChunkOf(static_cast<size_t>(index));
-    return m_chunks[c].Hints[static_cast<size_t>(index) - m_starts[c]];
+    size_t offset = static_cast<size_t>(index) - m_starts[c];
+    return WithHints(m_chunks[c], [offset](const auto& hints) { return static_cast<int64_t>(hints[offset]); });
 }
 
 void TKldRowList::SetHint(int index, int64_t hint)
 {
     KLD_ASSERT("KldData", m_hints && index >= 0 && static_cast<size_t>(index) < m_count);
     size_t c = ChunkOf(static_cast<size_t>(index));
-    m_chunks[c].Hints[static_cast<size_t>(index) - m_starts[c]] = hint;
+    KLD_ASSERT("KldData", !m_narrow || (hint >= INT32_MIN && hint <= INT32_MAX));
+    size_t offset = static_cast<size_t>(index) - m_starts[c];
+    WithHints(m_chunks[c], [offset, hint](auto& hints) {
+        using T = typename std::decay_t<decltype(hints)>::value_type;
+        hints[offset] = static_cast<T>(hint);
+    });
 }
 
 int TKldRowList::LowerBoundHint(int64_t hint, int count) const
@@ -196,26 +225,37 @@ int TKldRowList::LowerBoundHint(int64_t hint, int count) const
     // The last chunk that starts below `count` and whose first hint is below
     // `hint` holds the answer, or the answer is its end.
     size_t lastChunk = ChunkOf(static_cast<size_t>(count - 1));
+    // A narrow list holds no hint outside the 32-bit range: one below it is
+    // below every hint, one above it above every hint.
+    if (m_narrow && hint < INT32_MIN)
+        hint = INT32_MIN;
+    if (m_narrow && hint > INT32_MAX)
+        return count;
     size_t lo = 0;
     size_t hi = lastChunk + 1; // chunks [lo, hi) are candidates
     while (hi - lo > 1)
     {
         size_t mid = lo + (hi - lo) / 2;
-        if (m_chunks[mid].Hints.front() < hint)
+        if (WithHints(m_chunks[mid], [](const auto& hints) { return static_cast<int64_t>(hints.front()); }) < hint)
             lo = mid;
         else
             hi = mid;
     }
-    const Chunk& chunk = m_chunks[lo];
-    size_t limit = std::min(chunk.Hints.size(), static_cast<size_t>(count) - m_starts[lo]);
-    auto it = std::lower_bound(chunk.Hints.begin(), chunk.Hints.begin() + static_cast<ptrdiff_t>(limit), hint);
-    return static_cast<int>(m_starts[lo] + static_cast<size_t>(it - chunk.Hints.begin()));
+    size_t start = m_starts[lo];
+    size_t offset = WithHints(m_chunks[lo], [&](const auto& hints) {
+        using T = typename std::decay_t<decltype(hints)>::value_type;
+        size_t limit = std::min(hints.size(), static_cast<size_t>(count) - start);
+        auto it = std::lower_bound(hints.begin(), hints.begin() + static_cast<ptrdiff_t>(limit), static_cast<T>(hint));
+        return static_cast<size_t>(it - hints.begin());
+    });
+    return static_cast<int>(start + offset);
 }
 
 size_t TKldRowList::ListBytes() const
 {
     size_t bytes = m_chunks.capacity() * sizeof(Chunk) + m_starts.capacity() * sizeof(size_t);
     for (const auto& chunk : m_chunks)
-        bytes += chunk.Rows.capacity() * sizeof(TKldDataRow*) + chunk.Hints.capacity() * sizeof(int64_t);
+        bytes += chunk.Rows.capacity() * sizeof(TKldDataRow*) + chunk.Hints.capacity() * sizeof(int64_t) +
+                 chunk.NarrowHints.capacity() * sizeof(int32_t);
     return bytes;
 }

@@ -4,9 +4,11 @@
 // so that inserting in the middle of a million rows moves a few kilobytes
 // instead of the whole list, and reading by index stays logarithmic.
 //
-// With hints on, every entry also carries a 64-bit key hint beside the row
-// pointer, which a keyed table uses to search its rows without touching them.
-// The list only stores the hints; the table decides what they mean.
+// With hints on, every entry also carries a key hint beside the row pointer,
+// which a keyed table uses to search its rows without touching them. Hints
+// are 64-bit, or 32-bit when the table says its hints fit (a SmallInt or
+// Integer key), which saves four bytes a row. The list only stores the hints;
+// the table decides what they mean.
 
 #include <cstddef>
 #include <cstdint>
@@ -43,8 +45,10 @@ public:
 
     // --- Hints -------------------------------------------------------------------
     // Switching hints on or off drops the stored ones (the list must be empty).
-    void SetHintsEnabled(bool enabled);
+    // Narrow hints hold 32-bit values only; the caller keeps them in range.
+    void SetHintsEnabled(bool enabled, bool narrow = false);
     bool HintsEnabled() const noexcept { return m_hints; }
+    bool NarrowHints() const noexcept { return m_narrow; }
     int64_t Hint(int index) const;
     void SetHint(int index, int64_t hint);
     // The first index in [0, count) whose hint is not below `hint`, the hints
@@ -58,8 +62,16 @@ private:
     struct Chunk
     {
         std::vector<TKldDataRow*> Rows;
-        std::vector<int64_t> Hints; // empty unless hints are on
+        std::vector<int64_t> Hints;       // wide hints; empty unless on and wide
+        std::vector<int32_t> NarrowHints; // narrow hints; empty unless on and narrow
     };
+
+    // Calls `f` with the hint vector in use of `chunk` (hints must be on).
+    template <class C, class F>
+    decltype(auto) WithHints(C& chunk, F&& f) const
+    {
+        return m_narrow ? f(chunk.NarrowHints) : f(chunk.Hints);
+    }
 
     size_t ChunkOf(size_t index) const;
     void ShiftStarts(size_t fromChunk, ptrdiff_t delta);
@@ -69,5 +81,6 @@ private:
     std::vector<size_t> m_starts; // index of the first row of each chunk
     size_t m_count = 0;
     bool m_hints = false;
+    bool m_narrow = false;
     mutable size_t m_lastChunk = 0; // look-up hint for runs of nearby indexes
 };

@@ -334,8 +334,9 @@ int64_t TKldDataTable::KeyHint(const TKldDataRow* row) const
     if (!m_rows.HintsEnabled())
         return 0;
     const void* value = row->ValuePtr(m_pkColumns[0]);
+    // NULL sorts first; narrow hints hold it as the smallest 32-bit value.
     if (!value)
-        return std::numeric_limits<int64_t>::min(); // NULL sorts first
+        return m_rows.NarrowHints() ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int64_t>::min();
     switch (m_pkColumns[0]->DataType())
     {
     case cdtSmallInt: {
@@ -384,7 +385,7 @@ bool TKldDataTable::FindRowPos(const TKldDataRow* row, int& position) const
 {
     if (UseKeyHints())
     {
-        // Hints order like the key (NULL and the smallest LargeInt share the
+        // Hints order like the key (NULL and the smallest key value share the
         // lowest hint); rows with an equal hint are compared in full.
         int64_t hint = KeyHint(row);
         int count = RowCount();
@@ -606,12 +607,12 @@ void TKldDataTable::Prepare()
                 column->m_relation = column->GetRelation();
         }
         m_bufferSize = size;
-        // A single integer key is searched through hints kept in the row list.
-        bool integerKey = m_pkColumns.size() == 1 &&
-                          (m_pkColumns[0]->DataType() == cdtSmallInt || m_pkColumns[0]->DataType() == cdtInteger ||
-                           m_pkColumns[0]->DataType() == cdtLargeInt);
+        // A single integer key is searched through hints kept in the row list,
+        // 32-bit ones for a key that fits.
+        TKldDataType keyType = m_pkColumns.size() == 1 ? m_pkColumns[0]->DataType() : cdtUnknown;
+        bool narrowKey = keyType == cdtSmallInt || keyType == cdtInteger;
         m_rows.Clear();
-        m_rows.SetHintsEnabled(integerKey);
+        m_rows.SetHintsEnabled(narrowKey || keyType == cdtLargeInt, narrowKey);
         m_hintsValid = true;
         m_slowSearches = 0;
         if (layout.Slots != m_layouts[m_layoutVersion].Slots)

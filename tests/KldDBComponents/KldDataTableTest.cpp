@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <random>
 #include <set>
+#include <vector>
 
 #include "KldEngineTestSupport.h"
 
@@ -816,6 +819,86 @@ TEST(KldKeySearch, SmallestLargeIntAndNullShareNothing)
     dup->SetValue(key, Variant(lowest));
     EXPECT_THROW(table->Insert(dup), Exception);
     delete dup;
+}
+
+// Integer and SmallInt keys keep 32-bit hints, where NULL shares the lowest
+// hint with the smallest Integer; the full comparison still tells them apart.
+TEST(KldKeySearch, SmallestNarrowKeyAndNullShareNothing)
+{
+    for (TKldDataType type : {cdtInteger, cdtSmallInt})
+    {
+        SCOPED_TRACE(DataTypeNames[type]);
+        TKldDataContainer container;
+        TKldDataTable* table = container.Tables().Add();
+        table->SetName("N");
+        TKldDataColumn* key = table->Columns().AddColumn("Key", type);
+        key->SetPrimaryKey(true);
+        const int lowest = type == cdtInteger ? std::numeric_limits<int32_t>::min() : -32768;
+        const int highest = type == cdtInteger ? std::numeric_limits<int32_t>::max() : 32767;
+        TKldDataRow* high = table->New();
+        high->SetValue(key, Variant(highest));
+        table->Insert(high);
+        TKldDataRow* low = table->New();
+        low->SetValue(key, Variant(lowest));
+        table->Insert(low);
+        TKldDataRow* none = table->Insert(table->NewRow());
+        ASSERT_EQ(table->RowCount(), 3);
+        EXPECT_EQ(table->GetRow(0), none) << "NULL before the smallest value";
+        EXPECT_EQ(table->GetRow(1), low);
+        EXPECT_EQ(table->GetRow(2), high);
+        std::unique_ptr<TKldDataRow> probe(table->NewRow());
+        probe->SetValue(key, Variant(lowest));
+        EXPECT_EQ(table->FindRow(probe.get()), low);
+        probe->SetValue(key, Variant(highest));
+        EXPECT_EQ(table->FindRow(probe.get()), high);
+        probe->SetValue(key, Variant::Null());
+        EXPECT_EQ(table->FindRow(probe.get()), none);
+        probe->SetValue(key, Variant(0));
+        EXPECT_EQ(table->FindRow(probe.get()), nullptr);
+        TKldDataRow* dup = table->New();
+        dup->SetValue(key, Variant(lowest));
+        EXPECT_THROW(table->Insert(dup), Exception);
+        delete dup;
+    }
+}
+
+// Enough rows in random order that the row list splits its chunks (and their
+// hints) many times over; order and look-ups must come out as with few rows.
+TEST(KldKeySearch, ManyRowsInRandomOrder)
+{
+    for (TKldDataType type : {cdtInteger, cdtLargeInt})
+    {
+        SCOPED_TRACE(DataTypeNames[type]);
+        TKldDataContainer container;
+        TKldDataTable* table = container.Tables().Add();
+        table->SetName("M");
+        TKldDataColumn* key = table->Columns().AddColumn("Key", type);
+        key->SetPrimaryKey(true);
+        constexpr int Rows = 5000;
+        std::vector<int> keys(Rows);
+        for (int i = 0; i < Rows; ++i)
+            keys[static_cast<size_t>(i)] = i * 3 - 7000;
+        std::shuffle(keys.begin(), keys.end(), std::mt19937(5));
+        for (int k : keys)
+        {
+            TKldDataRow* row = table->New();
+            row->SetValue(key, Variant(k));
+            table->Insert(row);
+        }
+        ASSERT_EQ(table->RowCount(), Rows);
+        for (int i = 0; i < Rows; ++i)
+            ASSERT_EQ(table->GetRow(i)->GetValue(key).AsInteger(), i * 3 - 7000) << "row " << i;
+        std::unique_ptr<TKldDataRow> probe(table->NewRow());
+        for (int k = -7003; k < Rows * 3 - 7000; k += 2)
+        {
+            probe->SetValue(key, Variant(k));
+            TKldDataRow* found = table->FindRow(probe.get());
+            bool stored = k >= -7000 && (k + 7000) % 3 == 0;
+            ASSERT_EQ(found != nullptr, stored) << "key " << k;
+            if (found)
+                ASSERT_EQ(found->GetValue(key).AsInteger(), k);
+        }
+    }
 }
 
 TEST_F(KldRelationTest, ReferencedRowsAndOwners)
