@@ -377,13 +377,14 @@ TDateTime JSONStrToDateTime(std::string_view s)
 namespace {
 
 // The number at the place of `pattern` in `format`; `found` tells whether the
-// format has the pattern at all. -1 when the characters there (cut at the end
-// of a short text) are no number.
+// format has the pattern at all. -1 when the characters there are no number,
+// also when the text ends before all of them: "2024-02-3" is a cut-off day,
+// not the 3rd.
 int ReadPart(std::string_view s, std::string_view format, std::string_view pattern, bool& found)
 {
     const size_t at = format.find(pattern);
     found = at != std::string_view::npos;
-    if (!found || at >= s.size())
+    if (!found || s.size() < at + pattern.size())
         return -1;
     int32_t value = 0;
     if (!TryStrToInt(s.substr(at, pattern.size()), value))
@@ -626,6 +627,10 @@ std::string CreateGUIDString()
 
 namespace {
 std::atomic<int64_t> g_ticksPerMSec{0};
+// Milliseconds that put the tick clock on the monotonic clock's scale at the
+// moment of calibration, so a measure begun before InitProfiling (or before
+// a new calibration) and ended after it still reads true.
+std::atomic<int64_t> g_tickOffsetMSec{0};
 
 int64_t ReadTicks()
 {
@@ -643,10 +648,10 @@ int64_t MonotonicMSec()
 
 int64_t NowMSec()
 {
-    const int64_t perMSec = g_ticksPerMSec.load(std::memory_order_relaxed);
+    const int64_t perMSec = g_ticksPerMSec.load(std::memory_order_acquire);
     if (perMSec <= 0)
         return MonotonicMSec();
-    return ReadTicks() / perMSec;
+    return ReadTicks() / perMSec + g_tickOffsetMSec.load(std::memory_order_relaxed);
 }
 
 // Kernel plus user time of a thread of this process, in 100-ns units.
@@ -663,8 +668,11 @@ int64_t ThreadCPUTime(uint32_t threadId)
 
 void InitProfiling()
 {
-    const int64_t perSecond = CalcProcFrequency(100);
-    g_ticksPerMSec.store(perSecond / 1000, std::memory_order_relaxed);
+    const int64_t perMSec = CalcProcFrequency(100) / 1000;
+    if (perMSec <= 0)
+        return;
+    g_tickOffsetMSec.store(MonotonicMSec() - ReadTicks() / perMSec, std::memory_order_relaxed);
+    g_ticksPerMSec.store(perMSec, std::memory_order_release);
 }
 
 int64_t ProfilingTicksPerMSec()

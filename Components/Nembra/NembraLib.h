@@ -190,7 +190,9 @@ std::string CreateGUIDString();
 // Measures
 
 // Calibrates the cycle counter over 100 ms. Until it has run, the measures
-// use the monotonic clock, so they are never divided by zero.
+// use the monotonic clock, so they are never divided by zero; the calibrated
+// clock starts on the monotonic clock's scale, so a measure that spans a
+// calibration stays true.
 void InitProfiling();
 // Ticks per millisecond of the calibration (0 before InitProfiling).
 int64_t ProfilingTicksPerMSec();

@@ -190,6 +190,8 @@ TEST(NembraDates, Parse)
         {"date only is midnight", "2024-01-05", NembraDateTimeFormat, true, EncodeDate(2024, 1, 5)},
         {"seconds missing", "2024-01-05 13:45", NembraDateTimeFormat, true,
          EncodeDateTime(2024, 1, 5, 13, 45, 0, 0)},
+        {"minutes cut off count as missing", "2024-01-05 13:4", NembraDateTimeFormat, true,
+         EncodeDateTime(2024, 1, 5, 13, 0, 0, 0)},
         {"minutes not numeric", "2024-01-05 13:xx:30", NembraDateTimeFormat, true,
          EncodeDateTime(2024, 1, 5, 13, 0, 0, 0)},
         {"hour not numeric", "2024-01-05 ab:45:30", NembraDateTimeFormat, true, EncodeDate(2024, 1, 5)},
@@ -223,6 +225,8 @@ TEST(NembraDates, ParseErrors)
         {"day holds no number", "2024-01-xx", NembraDateFormat, true, "Invalid Day value"},
         {"text ends before the month", "2024", NembraDateFormat, true, "Invalid Month value"},
         {"text ends inside the day", "2024-01-", NembraDateFormat, true, "Invalid Day value"},
+        {"text ends after one digit of the day", "2024-02-3", NembraDateFormat, true, "Invalid Day value"},
+        {"text ends after one digit of the month", "2024-1", NembraDateFormat, true, "Invalid Month value"},
         {"empty text", "", NembraDateTimeFormat, true, "Invalid Year value"},
         {"impossible day", "2024-02-30", NembraDateFormat, true, nullptr},
         {"impossible month", "2024-13-01", NembraDateFormat, true, nullptr},
@@ -342,6 +346,19 @@ TEST(NembraMeasures, WorkBeforeAndAfterCalibration)
     // The calibration sleeps too; on a busy machine it may overshoot, which
     // makes the calibrated measure read short. Only its order is checked.
     EXPECT_GE(EndMeasure(t), 10);
+}
+
+TEST(NembraMeasures, AMeasureAcrossACalibrationStaysTrue)
+{
+    // Begun on the clock in use now, ended on the one of a new calibration
+    // (which itself sleeps 100 ms).
+    int64_t t = 0;
+    BeginMeasure(t);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    InitProfiling();
+    const int64_t elapsed = EndMeasure(t);
+    EXPECT_GE(elapsed, 120);
+    EXPECT_LT(elapsed, 5000) << "the two clocks were not put on one scale";
 }
 
 TEST(NembraMeasures, CPUTimeOfAThread)
