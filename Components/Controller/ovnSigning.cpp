@@ -221,12 +221,17 @@ uint32_t ovnCheckSum(const uint8_t* Data, uint64_t Size)
 
 void ovnVerifyOSModule(const std::string& FileName)
 {
-    TFileHandle file(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without blocking: opening a named pipe for reading would wait for a
+    // writer. Only regular files are images; a folder or a device cannot be
+    // opened as one.
+    TFileHandle file(::open(FileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!file.Valid())
         RaiseSigning("Couldn't open: " + FileName);
     struct stat st;
+    if (::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        RaiseSigning("Couldn't open: " + FileName);
     // An empty file cannot be mapped at all.
-    if (::fstat(file.Get(), &st) != 0 || st.st_size <= 0)
+    if (st.st_size <= 0)
         RaiseSigning("FileMapping failed for: " + FileName);
     const auto size = static_cast<size_t>(st.st_size);
     TFileView view(::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file.Get(), 0), size);

@@ -6,6 +6,7 @@
 #include <elf.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -122,6 +123,11 @@ TEST(ovnSigning, MissingFilesAndFolders)
     EXPECT_EQ("Module file does not exist: " + dir.Path(),
               ErrorOf<EovnSigning>([&] { ovnVerifyModule(dir.Path(), false); }));
     EXPECT_EQ("Couldn't open: " + missing, ErrorOf<EovnSigning>([&] { ovnVerifyOSModule(missing); }));
+    // Only regular files are images; a named pipe must not wait for a writer.
+    EXPECT_EQ("Couldn't open: " + dir.Path(), ErrorOf<EovnSigning>([&] { ovnVerifyOSModule(dir.Path()); }));
+    const std::string pipe = dir / "pipe";
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    EXPECT_EQ("Couldn't open: " + pipe, ErrorOf<EovnSigning>([&] { ovnVerifyOSModule(pipe); }));
 }
 
 TEST(ovnSigning, SignAndVerifyTable)
