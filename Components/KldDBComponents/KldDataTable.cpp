@@ -734,9 +734,15 @@ void TKldDataTable::AcceptChanges()
         throw Exception("Unable to perform this operation within active transaction");
     for (int i = 0; i < RowCount(); ++i)
         GetRow(i)->AcceptChanges();
+    // Inside a bulk update row sets have not heard of the deletions yet and
+    // may still list these rows: they must let go of them first.
+    bool cursorsMayListThem = IsUpdating() || ContainerUpdating();
     while (m_deletedCount > 0)
     {
-        delete m_rows.Extract(PhysicalRowCount() - 1);
+        int last = PhysicalRowCount() - 1;
+        if (cursorsMayListThem)
+            ForgetRowsInCursors(GetRow(last));
+        delete m_rows.Extract(last);
         --m_deletedCount;
     }
 }

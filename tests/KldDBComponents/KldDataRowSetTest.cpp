@@ -477,6 +477,32 @@ TEST_F(KldRowSetTest, RowsDestroyedWithoutEventsLeaveTheList)
     EXPECT_EQ(rows.GetRowCount(), 0);
 }
 
+TEST_F(KldRowSetTest, AcceptedDeletionsInsideABulkUpdateLeaveTheList)
+{
+    for (bool ofTheTable : {false, true})
+    {
+        SCOPED_TRACE(ofTheTable ? "the table's bulk update" : "the container's bulk update");
+        table->ClearData();
+        Add(1, 0, "b");
+        Add(2, 0, "a");
+        table->AcceptChanges();
+        TKldRowSet rows(table, nullptr);
+        rows.SetOrderByColumns(By(name));
+        rows.SetActive(true);
+        ASSERT_EQ(Ids(rows), "2,1");
+
+        // Inside the bulk update the row set hears nothing of the deletion,
+        // and accepting it destroys the row.
+        ofTheTable ? table->BeginUpdate() : container.BeginUpdate();
+        table->GetRow(0)->Delete(); // Id 1
+        table->AcceptChanges();
+        EXPECT_EQ(table->PhysicalRowCount(), 1);
+        EXPECT_EQ(Ids(rows), "2");
+        ofTheTable ? table->EndUpdate() : container.EndUpdate();
+        EXPECT_EQ(Ids(rows), "2");
+    }
+}
+
 TEST(KldRelationDepth, SelfReferencingUpdateCascadeStopsAtTheEditedRow)
 {
     // The parent row is itself a row of the child table and is being edited
