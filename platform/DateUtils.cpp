@@ -1,5 +1,6 @@
 #include "platform/DateUtils.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -518,7 +519,7 @@ class DateTimeWriter
                 pos += count;
                 break;
             case 'Z':
-                m_out += Padded(m_msec, count >= 3 ? 3 : 1);
+                m_out += Padded(m_msec, int(std::min<size_t>(count, 3)));
                 pos += count;
                 break;
             case 'T':

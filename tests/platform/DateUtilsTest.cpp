@@ -306,6 +306,25 @@ TEST(FormatDateTime, ClockEdgesAndOldDates)
     EXPECT_EQ(FormatDateTime("yyyy yy", EncodeDate(5, 1, 1)), "0005 05");
 }
 
+TEST(FormatDateTime, MillisecondsPadToTheLetterCount)
+{
+    struct Case
+    {
+        const char* Format;
+        int MSec;
+        const char* Expected;
+    };
+    const Case cases[] = {
+        {"z", 5, "5"},     {"zz", 5, "05"},    {"zzz", 5, "005"},  {"zzzz", 5, "005"},
+        {"z", 45, "45"},   {"zz", 45, "45"},   {"zzz", 45, "045"}, {"zz", 123, "123"},
+        {"ss.zz", 70, "09.70"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.Format) + " " + std::to_string(c.MSec));
+        EXPECT_EQ(FormatDateTime(c.Format, EncodeTime(14, 7, 9, c.MSec)), c.Expected);
+    }
+}
+
 TEST(FormatDateTime, FollowsSettings)
 {
     TFormatSettings fs;
