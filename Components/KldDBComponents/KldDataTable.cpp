@@ -661,6 +661,9 @@ void TKldDataTable::UnPrepare()
     if (!m_prepared)
         return;
     m_pkColumns.clear();
+    // A deactivation held back by a bulk update tells the row sets nothing:
+    // they must not keep the rows that go now.
+    ForgetRowsInCursors(nullptr);
     // Rows go while the layout that their texts sit in is still current.
     m_rows.Clear();
     m_deletedCount = 0;

@@ -477,6 +477,24 @@ TEST_F(KldRowSetTest, RowsDestroyedWithoutEventsLeaveTheList)
     EXPECT_EQ(rows.GetRowCount(), 0);
 }
 
+TEST_F(KldRowSetTest, ASecondDeactivationInsideABulkUpdateEmptiesTheList)
+{
+    TKldRowSet rows(table, nullptr);
+    rows.SetOrderByColumns(By(name));
+    rows.SetActive(true);
+    container.BeginUpdate();
+    container.SetActive(false); // told: the list is emptied
+    container.SetActive(true);
+    Add(1, 0, "a");
+    rows.Refresh();
+    ASSERT_EQ(Ids(rows), "1");
+    // This deactivation is held back, but the rows go all the same.
+    container.SetActive(false);
+    EXPECT_EQ(rows.GetRowCount(), 0);
+    container.EndUpdate();
+    EXPECT_EQ(rows.GetRowCount(), 0);
+}
+
 TEST_F(KldRowSetTest, AcceptedDeletionsInsideABulkUpdateLeaveTheList)
 {
     for (bool ofTheTable : {false, true})
