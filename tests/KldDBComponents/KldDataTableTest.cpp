@@ -679,6 +679,43 @@ TEST_F(KldRelationTest, UpdateCascadeAndForeignKeys)
     EXPECT_EQ(parent->GetRow(1)->GetValue(pid).AsInteger(), 3);
 }
 
+TEST_F(KldRelationTest, AnEditedChildStopsCascadingDeletes)
+{
+    const TKldDataRelationAction actions[] = {draCascade, draNullify};
+    for (TKldDataRelationAction action : actions)
+    {
+        SCOPED_TRACE(action == draCascade ? "cascade" : "nullify");
+        relation->SetDeleteAction(action);
+        container.SetActive(false);
+        Fill();
+        // The edited row is not even related to the deleted parent.
+        child->GetRow(1)->BeginEdit();
+        ExpectKldError([&] { parent->GetRow(0)->Delete(); }, "Row is already being edited");
+        child->GetRow(1)->CancelEdit();
+        EXPECT_EQ(parent->RowCount(), 2);
+        EXPECT_EQ(child->RowCount(), 3);
+        EXPECT_EQ(ChildParents(), "1,2,1");
+    }
+}
+
+TEST_F(KldRelationTest, UpdateCascadeOnlyForKeyChanges)
+{
+    TKldDataColumn* text = parent->Columns().AddColumn("Text", cdtString);
+    relation->SetUpdateAction(draCascade);
+    Fill();
+    // Another column of the parent changes: no child is visited, so an
+    // edited child row is no obstacle.
+    child->GetRow(0)->BeginEdit();
+    TKldDataRow* p1 = parent->GetRow(0);
+    p1->BeginEdit();
+    p1->SetValue(text, "changed");
+    p1->EndEdit();
+    child->GetRow(0)->CancelEdit();
+    EXPECT_EQ(ChildParents(), "1,2,1");
+    EXPECT_EQ(child->GetRow(0)->GetState(drsUpdated), false);
+    EXPECT_EQ(child->GetRow(2)->GetState(drsUpdated), false);
+}
+
 TEST_F(KldRelationTest, FailedCascadeRollsBackTheCallersTransaction)
 {
     relation->SetDeleteAction(draError);
