@@ -1381,7 +1381,9 @@ std::string WrapText(std::string_view line, std::string_view breakStr, std::stri
         if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
             ++col;
         ++k;
-        if (!quote && col > maxCol && breakPos != std::string_view::npos) {
+        // A break character that opens the line is no break point: breaking
+        // there would leave it alone on a line of its own.
+        if (!quote && col > maxCol && breakPos != std::string_view::npos && breakPos > lineStart) {
             out.append(line, lineStart, breakPos + 1 - lineStart);
             size_t next = breakPos + 1;
             while (next < line.size() && isSkippable(line[next]))

@@ -619,6 +619,8 @@ TEST(Text, WrapText)
         {"characters, not bytes", "\xC3\xA9\xC3\xA9\xC3\xA9 \xC3\xA9\xC3\xA9\xC3\xA9", 4,
          "\xC3\xA9\xC3\xA9\xC3\xA9 \r\n\xC3\xA9\xC3\xA9\xC3\xA9"},
         {"tab is a break character", "ab\tcd", 3, "ab\t\r\ncd"},
+        {"a hyphen opening the text is no break point", "-abcdefgh", 5, "-abcdefgh"},
+        {"nor one opening a line after a break", "ab\r\n-cdefgh ij", 5, "ab\r\n-cdefgh \r\nij"},
         {"empty", "", 5, ""},
     };
     for (const Case& c : cases) {
