@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <dlfcn.h>
 #include <link.h>
+#include <climits>
+#include <cstdlib>
+#include <sys/auxv.h>
 #include <sys/stat.h>
 
 namespace {
@@ -15,6 +18,34 @@ std::string DlError(const std::string& fallback)
 {
     const char* text = ::dlerror();
     return text ? std::string(text) : fallback;
+}
+
+// The kernel's virtual library has no file behind it.
+bool IsVirtualSharedObject(const dl_phdr_info* info)
+{
+    const unsigned long vdso = ::getauxval(AT_SYSINFO_EHDR);
+    if (vdso != 0 && info->dlpi_addr == vdso)
+        return true;
+    const std::string name = info->dlpi_name;
+    return name.rfind("linux-vdso", 0) == 0 || name.rfind("linux-gate", 0) == 0;
+}
+
+// The full name of a regular file, or "" when the name is no such file.
+std::string AbsoluteFileName(const char* name)
+{
+    char resolved[PATH_MAX];
+    std::string path = name;
+    if (path[0] != '/') {
+        if (::realpath(name, resolved) == nullptr)
+            return "";
+        path = resolved;
+    }
+    struct stat st
+    {
+    };
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return "";
+    return path;
 }
 
 } // namespace
@@ -80,15 +111,18 @@ std::vector<std::string> GetLoadedModules()
     ::dl_iterate_phdr(
         [](dl_phdr_info* info, size_t, void* data) {
             auto* list = static_cast<std::vector<std::string>*>(data);
-            if (!info->dlpi_name || info->dlpi_name[0] != '/')
-                return 0; // the program (empty name) or the vDSO
-            struct stat st
-            {
-            };
-            if (::stat(info->dlpi_name, &st) != 0 || !S_ISREG(st.st_mode))
+            if (!info->dlpi_name || info->dlpi_name[0] == '\0')
+                return 0; // the program itself, listed above
+            if (IsVirtualSharedObject(info))
                 return 0;
-            if (std::find(list->begin(), list->end(), info->dlpi_name) == list->end())
-                list->push_back(info->dlpi_name);
+            // A library found through a relative search path is named
+            // relative to the working folder at load time; it must be listed
+            // (and so checked) like any other.
+            const std::string path = AbsoluteFileName(info->dlpi_name);
+            if (path.empty())
+                return 0;
+            if (std::find(list->begin(), list->end(), path) == list->end())
+                list->push_back(path);
             return 0;
         },
         &modules);

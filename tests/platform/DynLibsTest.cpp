@@ -1,11 +1,14 @@
 #include "platform/DynLibs.h"
 
 #include "platform/FileUtils.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <dlfcn.h>
+#include <unistd.h>
 #include <zlib.h>
 
 namespace {
@@ -79,4 +82,28 @@ TEST(DynLibs, ModuleListStartsWithTheProgramAndHoldsOnlyFiles)
         EXPECT_EQ(std::count(modules.begin(), modules.end(), name), 1);
     }
     EXPECT_FALSE(LoadedZlibPath().empty());
+}
+
+TEST(DynLibs, ModuleListHoldsLibrariesLoadedByARelativeName)
+{
+    // A library found through a relative search path ("./lib.so") must be
+    // listed by its full name, so that the start-up check reaches it.
+    TTempFolder folder;
+    const std::string zlib = LoadedZlibPath();
+    ASSERT_FALSE(zlib.empty());
+    ASSERT_TRUE(CopyFile(zlib, folder / "libkldrelative.so", false));
+
+    char previous[PATH_MAX];
+    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(::chdir(folder.Path().c_str()), 0);
+    void* handle = ::dlopen("./libkldrelative.so", RTLD_NOW | RTLD_LOCAL);
+    const std::string loadError = handle ? "" : ::dlerror();
+    const auto modules = GetLoadedModules();
+    ASSERT_EQ(::chdir(previous), 0);
+    ASSERT_NE(handle, nullptr) << loadError;
+
+    char resolved[PATH_MAX];
+    ASSERT_NE(::realpath((folder / "libkldrelative.so").c_str(), resolved), nullptr);
+    EXPECT_NE(std::find(modules.begin(), modules.end(), std::string(resolved)), modules.end());
+    ::dlclose(handle);
 }
