@@ -62,6 +62,9 @@ TMsgDlgBtn DefaultButtonOf(const TMsgDlgButtons& buttons)
         return mbOK;
     if (buttons.Contains(mbYes))
         return mbYes;
+    // Enter in an Abort/Retry/Ignore box retries; it must not abort.
+    if (buttons.Contains(mbRetry))
+        return mbRetry;
     const auto all = buttons.Buttons();
     return all.empty() ? mbOK : all.front();
 }

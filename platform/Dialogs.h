@@ -84,7 +84,7 @@ constexpr int mrYesToAll = 10;
 int ModalResultOf(TMsgDlgBtn button);
 // The button that Escape or closing the box answers: Cancel, else No, else OK.
 TMsgDlgBtn CancelButtonOf(const TMsgDlgButtons& buttons);
-// The button that starts focused: OK, else Yes, else the first.
+// The button that starts focused: OK, else Yes, else Retry, else the first.
 TMsgDlgBtn DefaultButtonOf(const TMsgDlgButtons& buttons);
 // The box's caption for a type ("Warning", "Error", "Information",
 // "Confirm"; the application's name for mtCustom).

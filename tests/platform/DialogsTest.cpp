@@ -85,7 +85,9 @@ TEST(MessageDlgRules, ButtonsResultsAndCaptions)
     EXPECT_EQ(CancelButtonOf({mbOK}), mbOK);
     EXPECT_EQ(DefaultButtonOf(mbOKCancel), mbOK);
     EXPECT_EQ(DefaultButtonOf(mbYesNoCancel), mbYes);
-    EXPECT_EQ(DefaultButtonOf(mbAbortRetryIgnore), mbAbort);
+    EXPECT_EQ(DefaultButtonOf(mbAbortRetryIgnore), mbRetry);
+    EXPECT_EQ(DefaultButtonOf({mbRetry, mbCancel}), mbRetry);
+    EXPECT_EQ(DefaultButtonOf(mbAbortIgnore), mbAbort);
     EXPECT_EQ(DialogCaptionOf(mtConfirmation), "Confirm");
     EXPECT_EQ(DialogCaptionOf(mtError), "Error");
     EXPECT_EQ((TMsgDlgButtons{mbCancel, mbYes}.Buttons()), (std::vector<TMsgDlgBtn>{mbYes, mbCancel}));
