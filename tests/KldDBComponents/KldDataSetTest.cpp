@@ -93,6 +93,50 @@ TEST_F(DataSetOverPeople, DatesTravelAsTheEngineDoublesUnchanged)
     EXPECT_DOUBLE_EQ(People.Table->GetRow(0)->GetAsVariant("BORN").AsDateTime(), born + 1);
 }
 
+// Fractions finer than a millisecond would be lost by a native date-time
+// format: they must come back bit for bit in both directions.
+TEST(KldDataSetDates, DateTimeAndDateTimeColumnsKeepTheirDoublesExactly)
+{
+    struct Case
+    {
+        const char* Desc;
+        TKldDataType Column;
+        TFieldType Field;
+        double Stored;
+        double Written;
+    };
+    const Case cases[] = {
+        {"date", cdtDate, ftDate, 40000.0, 40001.0},
+        {"time", cdtTime, ftTime, 0.1234567891234, 0.9876543219876},
+        {"date-time", cdtDateTime, ftDateTime, 40000.1234567891234, -693593.5000000001},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        TKldDataContainer container;
+        TKldDataTable* table = container.Tables().Add();
+        table->SetName("T");
+        table->Columns().AddColumn("V", c.Column);
+        table->BeginUpdate();
+        TKldDataRow* row = table->New();
+        row->SetAsVariant("V", Variant::FromDate(c.Stored));
+        table->Insert(row);
+        table->EndUpdate();
+
+        TKldDataSet ds;
+        ds.SetDataContainer(&container);
+        ds.SetDataTableName("T");
+        ds.Open();
+        TField* field = ds.FieldByName("V");
+        ASSERT_EQ(field->DataType(), c.Field);
+        EXPECT_EQ(field->AsDateTime(), c.Stored);
+        ds.Edit();
+        field->SetAsDateTime(c.Written);
+        ds.Post();
+        EXPECT_EQ(table->GetRow(0)->GetAsVariant("V").AsDouble(), c.Written);
+        EXPECT_EQ(field->AsDateTime(), c.Written);
+    }
+}
+
 TEST_F(DataSetOverPeople, BookmarksReturnToTheirRowAfterRowsMoved)
 {
     Ds.Open();
