@@ -448,6 +448,10 @@ void ReadColumnValue(TKldReader& reader, TKldDataType type, void* slot)
     {
         TBcd value;
         reader.Read(&value, sizeof value);
+        // A malformed record would fail every later comparison or reading,
+        // half-way through the load when it is a key.
+        if (!IsValidBcd(value))
+            TKldReader::InvalidValue();
         if (slot)
             Put(slot, value);
         break;
@@ -456,6 +460,8 @@ void ReadColumnValue(TKldReader& reader, TKldDataType type, void* slot)
     {
         TSQLTimeStamp value;
         reader.Read(&value, sizeof value);
+        if (TDateTime unused = 0; !TrySQLTimeStampToDateTime(value, unused))
+            TKldReader::InvalidValue();
         if (slot)
             Put(slot, value);
         break;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -8,8 +9,10 @@
 #include <vector>
 
 #include "KldEngineTestSupport.h"
+#include "platform/FMTBcd.h"
 #include "platform/FileUtils.h"
 #include "platform/Guid.h"
+#include "platform/SqlTimSt.h"
 #include "platform/StringList.h"
 
 namespace
@@ -652,6 +655,71 @@ TEST(KldDataStream, HostileValuesAreRefused)
         catch (const Exception& e)
         {
             EXPECT_EQ(e.Message(), c.Expected);
+        }
+        EXPECT_EQ(Dump(container), before);
+    }
+}
+
+TEST(KldDataStream, MalformedDecimalAndTimeStampRecordsAreRefused)
+{
+    // A key column of the type holds 1 and 2; the stored record of 2 is spoiled.
+    struct Case
+    {
+        const char* Desc;
+        TKldDataType Type;
+        Variant First;
+        Variant Second;
+        Bytes SecondRecord;
+        size_t SpoiledAt; // the byte set to 0xFF
+    };
+    TBcd two = DoubleToBcd(2.0);
+    TSQLTimeStamp day = DateTimeToSQLTimeStamp(40001.0);
+    auto bytesOf = [](const void* p, size_t size) {
+        auto* b = static_cast<const uint8_t*>(p);
+        return Bytes(b, b + size);
+    };
+    const Case cases[] = {
+        {"decimal with more digits than it has room for", cdtBCD, Variant(1.0), Variant(2.0),
+         bytesOf(&two, sizeof two), 0},
+        {"decimal digit above 9", cdtBCD, Variant(1.0), Variant(2.0), bytesOf(&two, sizeof two), 2},
+        {"time stamp in month 255", cdtSQLTimeStamp, Variant::FromDate(40000.0), Variant::FromDate(40001.0),
+         bytesOf(&day, sizeof day), 2},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Desc);
+        TKldDataContainer container;
+        TKldDataTable* table = container.Tables().Add();
+        table->SetName("T");
+        table->Columns().AddColumn("K", c.Type)->SetPrimaryKey(true);
+        container.SetActive(true);
+        for (const Variant& value : {c.First, c.Second})
+        {
+            TKldDataRow* row = table->New();
+            row->SetValue(table->Column(0), value);
+            table->Insert(row);
+        }
+        TMemoryStream saved;
+        container.SaveToStream(saved, true, true);
+        Bytes bytes = StreamBytes(saved);
+        auto at = std::search(bytes.begin(), bytes.end(), c.SecondRecord.begin(), c.SecondRecord.end());
+        ASSERT_NE(at, bytes.end());
+        at[static_cast<long>(c.SpoiledAt)] = 0xFF;
+
+        const std::string before = Dump(container);
+        auto stream = StreamOf(bytes);
+        try
+        {
+            container.LoadFromStream(*stream);
+            ADD_FAILURE() << "loaded";
+        }
+        catch (const EAssertionFailed& e)
+        {
+            ADD_FAILURE() << "assertion: " << e.Message();
+        }
+        catch (const Exception& e)
+        {
+            EXPECT_EQ(e.Message(), "Invalid property value");
         }
         EXPECT_EQ(Dump(container), before);
     }
