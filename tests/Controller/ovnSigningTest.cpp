@@ -44,11 +44,6 @@ std::vector<uint8_t> PeStub(uint32_t newHeader = 64, size_t size = 64 + 248 + 10
     return f;
 }
 
-void Append(std::vector<uint8_t>& a, std::initializer_list<uint8_t> bytes)
-{
-    a.insert(a.end(), bytes);
-}
-
 } // namespace
 
 TEST(ovnSigning, CheckSumAddsCompleteWordsOnly)

@@ -521,8 +521,9 @@ TEST(KldDataSetPrivate, TheTypeMapsBetweenColumnsAndFields)
     for (const Case& c : cases) {
         SCOPED_TRACE(DataTypeNames[c.Column]);
         EXPECT_EQ(TKldDataSet::FieldTypeForColumn(c.Column), c.Field);
-        if (c.Field != ftUnknown)
+        if (c.Field != ftUnknown) {
             EXPECT_EQ(TKldDataSet::ColumnTypeForField(c.Field), c.Column);
+        }
     }
     EXPECT_EQ(TKldDataSet::ColumnTypeForField(ftCurrency), cdtFloat);
     EXPECT_EQ(TKldDataSet::ColumnTypeForField(ftFmtMemo), cdtMemo);

@@ -23,7 +23,7 @@
 namespace {
 
 // A window that records what it receives and answers msg + wParam.
-class RecordingWindow : public IMessageReceiver
+class RecordingWindow final : public IMessageReceiver
 {
   public:
     explicit RecordingWindow(const std::string& className = "") { handle = AllocateHWnd(this, className); }

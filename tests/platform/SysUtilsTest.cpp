@@ -228,8 +228,9 @@ TEST(FloatToStr, ReadsBackWithinFifteenDigits)
         ASSERT_LE(digits, 15u + (text.find("0.") != std::string::npos ? 4u : 0u));
         // Fixed decimals agree between Format and a picture of the same size
         // while the digits fit the picture's fifteen.
-        if (std::fabs(v) < 1e12)
+        if (std::fabs(v) < 1e12) {
             ASSERT_EQ(Format("%.2f", v), FormatFloat("0.00", v));
+        }
     }
 }
 
