@@ -4,7 +4,9 @@
 
 #include "Components/KldDBComponents/KldDataContainer.h"
 #include "Components/KldDBComponents/KldDataRelation.h"
+#include "Components/KldDBComponents/KldDataRowSet.h"
 #include "Components/KldDBComponents/KldDataTable.h"
+#include "base/KldLogFile.h"
 #include "platform/SysUtils.h"
 
 int KldSlotSize(TKldDataType dataType)
@@ -66,6 +68,39 @@ std::vector<std::string> SplitNames(const std::string& names, char separator)
 } // namespace
 
 // --- TKldDataColumn ------------------------------------------------------------
+
+TKldDataColumn::~TKldDataColumn()
+{
+    // The rows are laid out by the columns: they go (or are saved for the
+    // next activation) while this column is still whole, not when the
+    // collection hears of the removal half-way through its destruction.
+    TKldDataTable* table = GetDataTable();
+    if (!table)
+        return;
+    try
+    {
+        if (TKldDataContainer* container = table->GetDataContainer())
+        {
+            // Open row sets over the table must not sort or range by it.
+            for (int i = container->CursorCount() - 1; i >= 0; --i)
+            {
+                if (i < container->CursorCount() && container->Cursor(i)->DataTable() == table)
+                    container->Cursor(i)->ForgetColumn(this);
+            }
+            container->SetActive(false);
+        }
+        else
+        {
+            table->UnPrepare();
+        }
+    }
+    catch (const Exception& e)
+    {
+        // Rows kept for the next activation could not be saved: they are lost
+        // like those of a container without persistent data.
+        Log.Error(e, "KldData");
+    }
+}
 
 TKldDataTable* TKldDataColumn::GetDataTable() const
 {

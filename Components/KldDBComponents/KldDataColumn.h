@@ -46,6 +46,7 @@ class TKldDataColumn : public TKldDataCollectionItem
 {
 public:
     TKldDataColumn() = default;
+    ~TKldDataColumn() override;
     std::string ClassName() const override { return "TKldDataColumn"; }
 
     TKldDataTable* GetDataTable() const;

@@ -170,6 +170,16 @@ void TKldRowSet::SetActive(bool value)
         m_keyColumns = m_table->Columns().GetColumnArray(m_keyColumnNames);
         m_keyCount = static_cast<int>(m_keyColumns.size());
     }
+    // Pairs kept while the row set was closed may name columns that have gone
+    // since, or columns of another table.
+    DropOrderByColumns([&](const TKldDataColumn* c) {
+        for (int i = 0; i < m_table->ColumnCount(); ++i)
+        {
+            if (m_table->Column(i) == c)
+                return false;
+        }
+        return true;
+    });
     UpdateSorting();
     if (container)
         container->AddCursor(this);
@@ -692,6 +702,24 @@ void TKldRowSet::ForgetRow(const TKldDataRow* row)
         return;
     m_list.erase(m_list.begin() + index);
     UpdateRange();
+}
+
+void TKldRowSet::ForgetColumn(const TKldDataColumn* column)
+{
+    if (std::find(m_keyColumns.begin(), m_keyColumns.end(), column) != m_keyColumns.end())
+        SetActive(false);
+    DropOrderByColumns([&](const TKldDataColumn* c) { return c == column; });
+}
+
+template <class Gone>
+void TKldRowSet::DropOrderByColumns(Gone&& gone)
+{
+    auto end = std::remove_if(m_orderBy.begin(), m_orderBy.end(),
+                              [&](const TKldOrderByColumn& pair) { return gone(pair.Column); });
+    if (end == m_orderBy.end())
+        return;
+    m_orderBy.erase(end, m_orderBy.end());
+    UpdateSorting();
 }
 
 void TKldRowSet::Refresh()

@@ -79,6 +79,9 @@ public:
     // Takes a row that its table destroys without an event out of the list
     // (every row for nullptr), so that the list never holds a destroyed row.
     void ForgetRow(const TKldDataRow* row);
+    // Called while `column` is being destroyed: an order-by pair naming it is
+    // dropped, and a row set keyed by it closes.
+    void ForgetColumn(const TKldDataColumn* column);
     void DoNotify(TObject* sender, TKldDataEventType event);
     bool DoFilterRow(TKldDataRow* row);
     int DoCompareRows(const TKldDataRow* a, const TKldDataRow* b) const;
@@ -102,6 +105,10 @@ private:
     // Leftmost position among the listed rows [first, last) not smaller than `row`.
     int LowerBound(const TKldDataRow* row, int first, int last) const;
     void SortList();
+    // Drops the order-by pairs whose column `gone` names (it is only compared,
+    // never read) and sets the sort columns again when any went.
+    template <class Gone>
+    void DropOrderByColumns(Gone&& gone);
 
     TKldDataTable* m_table = nullptr;
     std::vector<TKldDataRow*> m_list;

@@ -397,6 +397,23 @@ TEST_F(KldContainerTest, PersistentDataKeepsRowsAcrossStructureChanges)
     }
 }
 
+TEST_F(KldContainerTest, PersistentDataKeepsRowsWhenAColumnIsRemoved)
+{
+    container.SetActive(true);
+    container.SetPersistentData(true);
+    TKldDataColumn* extra = parent->Columns().AddColumn("Extra", cdtString);
+    container.SetActive(true);
+    AddParent(1, "one");
+    parent->GetRow(0)->SetValue(extra, "gone");
+    delete parent->Columns().Find("Name");
+    EXPECT_FALSE(container.Active());
+    container.SetActive(true);
+    ASSERT_EQ(parent->ColumnCount(), 2);
+    ASSERT_EQ(parent->RowCount(), 1);
+    EXPECT_EQ(parent->GetRow(0)->GetAsString(parent->Column(0)), "1");
+    EXPECT_EQ(parent->GetRow(0)->GetAsString(extra), "gone");
+}
+
 TEST_F(KldContainerTest, PersistentDataSurvivesARemovedTable)
 {
     container.SetPersistentData(true);

@@ -477,6 +477,43 @@ TEST_F(KldRowSetTest, RowsDestroyedWithoutEventsLeaveTheList)
     EXPECT_EQ(rows.GetRowCount(), 0);
 }
 
+TEST_F(KldRowSetTest, RemovedColumnsAreNotUsedBySortsOrRanges)
+{
+    Add(2, 0, "b");
+    Add(1, 0, "a");
+    TKldRowSet open(table, nullptr);
+    open.SetOrderByColumns({{name, false}, {id, true}});
+    open.SetActive(true);
+    TKldRowSet closed(table, nullptr);
+    closed.SetOrderByColumns(By(name));
+    TKldRowSet keyed(table, nullptr);
+    keyed.SetActive(true);
+    keyed.SetMasterKey("ParentId;Name", VarArrayOf({0, "a"}));
+    ASSERT_EQ(Ids(open), "1,2");
+    ASSERT_EQ(Ids(keyed), "1");
+
+    delete name;
+    name = nullptr;
+    EXPECT_TRUE(open.Active());
+    ASSERT_EQ(open.GetOrderByColumnCount(), 1);
+    EXPECT_EQ(open.GetOrderByColumns(0).Column, id);
+    EXPECT_FALSE(keyed.Active()) << "a row set keyed by the column closes";
+
+    container.SetActive(true);
+    for (int key : {1, 2, 3})
+    {
+        TKldDataRow* row = table->New();
+        row->SetValue(id, key);
+        table->Insert(row); // the open row set places each row by the remaining pair
+    }
+    EXPECT_EQ(Ids(open), "3,2,1");
+    closed.SetDataTable(table);
+    closed.SetActive(true);
+    EXPECT_EQ(closed.GetOrderByColumnCount(), 0);
+    EXPECT_TRUE(closed.NativeAccess());
+    EXPECT_EQ(Ids(closed), "1,2,3");
+}
+
 TEST_F(KldRowSetTest, ASecondDeactivationInsideABulkUpdateEmptiesTheList)
 {
     TKldRowSet rows(table, nullptr);
