@@ -207,12 +207,15 @@ void TKldDataColumn::SetAttribute(TKldDataColumnAttribute attribute, bool value)
 
 TKldDataRelation* TKldDataColumn::GetRelation()
 {
-    if (!m_relation)
-    {
-        if (TKldDataContainer* container = GetDataContainer())
-            m_relation = container->Relations().Find(m_relationName);
-    }
-    return m_relation;
+    if (m_relation)
+        return m_relation;
+    TKldDataContainer* container = GetDataContainer();
+    TKldDataRelation* relation = container ? container->Relations().Find(m_relationName) : nullptr;
+    // Only a prepared table forgets the cache (when it is unprepared, which
+    // removing a relation causes); an unprepared one must not keep it.
+    if (TKldDataTable* table = GetDataTable(); table && table->Prepared())
+        m_relation = relation;
+    return relation;
 }
 
 void TKldDataColumn::Assign(const TPersistent& source)

@@ -959,6 +959,18 @@ TEST_F(KldRelationTest, ReferencedRowsAndOwners)
     EXPECT_TRUE(relation->GetIdentifying());
 }
 
+TEST_F(KldRelationTest, ARemovedRelationIsNotKeptByAReferenceColumn)
+{
+    TKldDataColumn* ref = child->Columns().AddColumn("Parent", cdtReference);
+    ref->SetRelationName("PC");
+    ASSERT_FALSE(container.Active());
+    EXPECT_EQ(ref->GetRelation(), relation);
+    delete relation;
+    relation = nullptr;
+    EXPECT_EQ(ref->GetRelation(), nullptr);
+    ExpectKldError([&] { container.SetActive(true); }, "Data relation not found: PC");
+}
+
 TEST_F(KldRelationTest, ForEachRowVisitsMatchingRowsAndMayDeleteThem)
 {
     Fill();
