@@ -133,8 +133,9 @@ TEST_F(KldDataTableTest, KeySearch)
         EXPECT_EQ(position, c.Position);
         TKldDataRow* found = table->FindRow(probe.get());
         EXPECT_EQ(found != nullptr, c.Found);
-        if (found)
+        if (found) {
             EXPECT_EQ(found->GetAsString(key), c.Key);
+        }
     }
     probe->SetValue(key, Variant::Null());
     int position = -1;
@@ -756,8 +757,9 @@ protected:
             probe->SetValue(key, Variant(static_cast<long long>(k)));
             TKldDataRow* found = table->FindRow(probe.get());
             ASSERT_EQ(found != nullptr, model.count(k) == 1) << "key " << k;
-            if (found)
+            if (found) {
                 ASSERT_EQ(found->GetValue(key).AsInt64(), k);
+            }
         }
         probe->SetValue(key, Variant::Null());
         ASSERT_EQ(table->FindRow(probe.get()) != nullptr, withNull);
@@ -932,8 +934,9 @@ TEST(KldKeySearch, ManyRowsInRandomOrder)
             TKldDataRow* found = table->FindRow(probe.get());
             bool stored = k >= -7000 && (k + 7000) % 3 == 0;
             ASSERT_EQ(found != nullptr, stored) << "key " << k;
-            if (found)
+            if (found) {
                 ASSERT_EQ(found->GetValue(key).AsInteger(), k);
+            }
         }
     }
 }
