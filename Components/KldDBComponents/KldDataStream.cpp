@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <unicode/ustring.h>
+#include <unicode/utypes.h>
 
 // --- Extended floats -------------------------------------------------------------------
 
@@ -74,95 +76,39 @@ double ExtendedToDouble(const uint8_t in[10]) noexcept
 
 // --- UTF-8 and UTF-16 ------------------------------------------------------------------
 
+// ICU does the conversion; ill-formed input becomes U+FFFD, one for each
+// maximal ill-formed part, so that a damaged text still loads.
 std::u16string Utf8ToUtf16(std::string_view text)
 {
-    std::u16string out;
-    out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size())
-    {
-        auto c = static_cast<uint8_t>(text[i]);
-        uint32_t code = 0xFFFD;
-        size_t length = 1;
-        if (c < 0x80)
-        {
-            code = c;
-        }
-        else
-        {
-            int extra = c >= 0xF0 && c < 0xF5 ? 3 : c >= 0xE0 ? (c < 0xF0 ? 2 : -1) : c >= 0xC2 ? 1 : -1;
-            if (extra > 0 && i + static_cast<size_t>(extra) < text.size())
-            {
-                uint32_t value = c & (0x3F >> extra);
-                bool ok = true;
-                for (int k = 1; k <= extra && ok; ++k)
-                {
-                    auto next = static_cast<uint8_t>(text[i + static_cast<size_t>(k)]);
-                    ok = (next & 0xC0) == 0x80;
-                    value = (value << 6) | (next & 0x3F);
-                }
-                uint32_t minimum = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
-                if (ok && value >= minimum && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF))
-                {
-                    code = value;
-                    length = static_cast<size_t>(extra) + 1;
-                }
-            }
-        }
-        if (code >= 0x10000)
-        {
-            code -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-        }
-        else
-        {
-            out.push_back(static_cast<char16_t>(code));
-        }
-        i += length;
-    }
+    if (text.empty())
+        return {};
+    if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+        throw Exception("Text too long to convert");
+    std::u16string out(text.size(), u'\0');
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length, text.data(),
+                         static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+    if (U_FAILURE(status))
+        throw Exception(Format("Unable to convert text: %s", u_errorName(status)));
+    out.resize(static_cast<size_t>(length));
     return out;
 }
 
 std::string Utf16ToUtf8(std::u16string_view text)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i)
-    {
-        uint32_t code = text[i];
-        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-        {
-            code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        else if (code >= 0xD800 && code <= 0xDFFF)
-        {
-            code = 0xFFFD; // a lone surrogate
-        }
-        if (code < 0x80)
-        {
-            out.push_back(static_cast<char>(code));
-        }
-        else if (code < 0x800)
-        {
-            out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        }
-        else if (code < 0x10000)
-        {
-            out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        }
-        else
-        {
-            out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        }
-    }
+    if (text.empty())
+        return {};
+    if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max() / 3))
+        throw Exception("Text too long to convert");
+    std::string out(text.size() * 3, '\0');
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length, text.data(),
+                       static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+    if (U_FAILURE(status))
+        throw Exception(Format("Unable to convert text: %s", u_errorName(status)));
+    out.resize(static_cast<size_t>(length));
     return out;
 }
 

@@ -262,7 +262,9 @@ TEST(KldDataStream, MalformedTextBecomesReplacementCharacters)
 {
     EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("a\xFF" "b")), "a\xEF\xBF\xBD" "b");
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD") << "lone surrogate";
-    EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), std::u16string(u"\xFFFD\xFFFD")) << "cut sequence";
+    EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), std::u16string(u"\xFFFD")) << "a cut sequence is one part";
+    EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), std::u16string(u"\xFFFD\xFFFD")) << "an overlong form is two";
+    EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("\xF0\x9F\x98\x80")), "\xF0\x9F\x98\x80") << "a pair round-trips";
 }
 
 TEST(KldDataStream, ReaderRefusesBadInput)
