@@ -50,9 +50,11 @@ std::vector<int> Shuffled(int count, unsigned seed)
     return keys;
 }
 
+// Heap bytes in use, blocks that the allocator maps on their own included.
 size_t HeapInUse()
 {
-    return mallinfo2().uordblks;
+    struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
 }
 
 // --- Engine ---------------------------------------------------------------------

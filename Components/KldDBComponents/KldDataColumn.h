@@ -36,7 +36,7 @@ using TKldOrderByColumns = std::vector<TKldOrderByColumn>;
 // Bytes a value of the type takes in this port's row buffer, and its alignment.
 int KldSlotSize(TKldDataType dataType);
 int KldSlotAlign(TKldDataType dataType);
-// True for the types whose slot holds a TKldStoredString reference.
+// True for the types kept in a row's text area (see TKldTextArea).
 inline bool KldIsTextType(TKldDataType t)
 {
     return t == cdtString || t == cdtWideString || t == cdtMemo || t == cdtBlob;
@@ -103,7 +103,9 @@ private:
 
     TKldDataType m_dataType = cdtUnknown;
     uint16_t m_dataLength = 0;
-    uint32_t m_offset = 0;
+    uint32_t m_offset = 0;     // the fixed slot; the text area for a text column
+    uint32_t m_bitsOffset = 0; // the assigned bitmap
+    int m_textIndex = -1;      // entry in the text area, -1 for other types
     int m_columnIndex = -1;
     TKldDataColumnAttributes m_attributes;
     std::string m_relationName;

@@ -62,7 +62,7 @@ T Load(const void* p)
 
 std::string_view TextOf(const void* slot)
 {
-    return TKldStoredString::View(Load<const TKldStoredString*>(slot));
+    return KldTextView(slot);
 }
 
 // The first `length` bytes of `text`, backed off to a character boundary.

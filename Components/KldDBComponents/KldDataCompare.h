@@ -18,7 +18,7 @@ using TKldColumnArray = std::vector<TKldDataColumn*>;
 using TKldCompareOptionsArray = std::vector<TKldCompareOptions>;
 
 // Orders two stored values of one type. `a` and `b` point to values in slot
-// format (for the text types: a TKldStoredString* slot); nullptr is NULL.
+// format (for the text types: a text value, see KldTextView); nullptr is NULL.
 // NULL sorts first (last with coNullsLast) whatever coDescending says.
 int CompareValues(const void* a, const void* b, TKldDataType dataType, TKldCompareOptions options);
 

@@ -371,7 +371,8 @@ T Get(const void* slot)
 }
 
 // Reads one stored value of `type`. With a slot, the value lands there in slot
-// format (a text slot gets a new reference); without, it is read and dropped.
+// format, a text in the std::string that `slot` points to; without, it is read
+// and dropped.
 void ReadColumnValue(TKldReader& reader, TKldDataType type, void* slot)
 {
     switch (type)
@@ -437,11 +438,7 @@ void ReadColumnValue(TKldReader& reader, TKldDataType type, void* slot)
         }
         std::string text = type == cdtWideString ? reader.ReadWideString() : reader.ReadString();
         if (slot)
-        {
-            TKldStoredString* old = Get<TKldStoredString*>(slot);
-            Put(slot, text.empty() ? nullptr : TKldStoredString::Make(text));
-            TKldStoredString::Release(old);
-        }
+            static_cast<std::string*>(slot)->swap(text);
         break;
     }
     case cdtBCD:
@@ -518,9 +515,9 @@ void TKldDataRow::WriteData(TKldWriter& writer) const
     writer.WriteBoolean(m_hasBuffer);
     if (!m_hasBuffer)
         return;
-    for (int i = 0; i < m_table->ColumnCount(); ++i)
+    for (int i = 0; i < Table()->ColumnCount(); ++i)
     {
-        const TKldDataColumn* column = m_table->Column(i);
+        const TKldDataColumn* column = Table()->Column(i);
         const void* slot = ValuePtr(column);
         writer.WriteBoolean(slot != nullptr);
         if (!slot)
@@ -550,10 +547,10 @@ void TKldDataRow::WriteData(TKldWriter& writer) const
         case cdtString:
         case cdtMemo:
         case cdtBlob:
-            writer.WriteString(TKldStoredString::View(Get<TKldStoredString*>(slot)));
+            writer.WriteString(KldTextView(slot));
             break;
         case cdtWideString:
-            writer.WriteWideString(TKldStoredString::View(Get<TKldStoredString*>(slot)));
+            writer.WriteWideString(KldTextView(slot));
             break;
         case cdtBCD:
             writer.Write(slot, sizeof(TBcd));
@@ -583,17 +580,20 @@ void TKldDataRow::ReadData(TKldReader& reader, const TKldColumnMapInfos& columnM
                 ReadColumnValue(reader, entry.DataType, nullptr);
             continue;
         }
-        // The slot is written in place: the row is new and not stored, and a
-        // text slot's earlier reference (a column stored twice) is released.
+        if (KldIsTextType(entry.DataType))
+        {
+            // A column stored twice keeps the later text.
+            std::string text;
+            if (assigned)
+                ReadColumnValue(reader, entry.DataType, &text);
+            TKldTextValue value(text);
+            InternalSetColumnData(entry.Column, assigned ? value.Value() : nullptr);
+            continue;
+        }
+        // Other slots are written in place: the row is new and not stored.
         void* slot = InternalGetDataPtr(entry.Column, true);
         if (assigned)
             ReadColumnValue(reader, entry.DataType, slot);
-        else if (KldIsTextType(entry.DataType))
-        {
-            TKldStoredString* old = Get<TKldStoredString*>(slot);
-            Put<TKldStoredString*>(slot, nullptr);
-            TKldStoredString::Release(old);
-        }
         InternalSetAssigned(entry.Column, assigned);
     }
 }

@@ -8,6 +8,7 @@
 #include "Components/KldDBComponents/KldDataColumn.h"
 #include "Components/KldDBComponents/KldDataContainer.h"
 #include "Components/KldDBComponents/KldDataRelation.h"
+#include "Components/KldDBComponents/KldDataRowPool.h"
 #include "Components/KldDBComponents/KldDataTable.h"
 #include "platform/DateUtils.h"
 #include "platform/FMTBcd.h"
@@ -38,20 +39,6 @@ void StoreValue(void* p, const T& value)
     std::memcpy(p, &value, sizeof(T));
 }
 
-// A text value made for a write, released after the row took its own reference.
-class TextRef
-{
-public:
-    explicit TextRef(std::string_view text) : m_value(TKldStoredString::Make(text)) {}
-    ~TextRef() { TKldStoredString::Release(m_value); }
-    TextRef(const TextRef&) = delete;
-    TextRef& operator=(const TextRef&) = delete;
-    const void* Slot() const { return &m_value; }
-
-private:
-    TKldStoredString* m_value;
-};
-
 int16_t ToSmallInt(int64_t value)
 {
     if (value < std::numeric_limits<int16_t>::min() || value > std::numeric_limits<int16_t>::max())
@@ -75,21 +62,24 @@ double TimePart(double value)
 
 void* TKldDataRow::operator new(size_t size, TKldRowBlock block)
 {
-    return ::operator new(size + block.BufferSize);
+    return block.Pool->Allocate(size + block.BufferSize);
 }
 
-void TKldDataRow::operator delete(void* p, TKldRowBlock) noexcept
+void TKldDataRow::operator delete(void* p, TKldRowBlock block) noexcept
 {
-    ::operator delete(p);
+    block.Pool->Free(p, sizeof(TKldDataRow) + block.BufferSize);
 }
 
-void TKldDataRow::operator delete(void* p) noexcept
+void TKldDataRow::operator delete(TKldDataRow* row, std::destroying_delete_t) noexcept
 {
-    ::operator delete(p);
+    TKldRowPool& pool = row->Table()->RowPool();
+    size_t bytes = sizeof(TKldDataRow) + row->m_capacity;
+    row->~TKldDataRow();
+    pool.Free(row, bytes);
 }
 
-TKldDataRow::TKldDataRow(TKldDataTable* table, uint16_t capacity, uint16_t layout)
-    : m_table(table), m_capacity(capacity), m_layout(layout)
+TKldDataRow::TKldDataRow(uint16_t tableId, uint16_t capacity, uint16_t layout)
+    : m_tableId(tableId), m_capacity(capacity), m_layout(layout)
 {
 }
 
@@ -103,29 +93,43 @@ TKldDataRow::~TKldDataRow()
     if (m_hasCopies)
     {
         m_hasCopies = false;
-        m_table->DropRowCopies(this);
+        Table()->DropRowCopies(this);
     }
     ReleaseTextSlots();
 }
 
 TKldDataContainer* TKldDataRow::GetDataContainer() const
 {
-    return m_table ? m_table->GetDataContainer() : nullptr;
+    TKldDataTable* table = Table();
+    return table ? table->GetDataContainer() : nullptr;
 }
 
 bool TKldDataRow::LayoutCurrent() const noexcept
 {
-    return m_table->Prepared() && m_table->LayoutVersion() == m_layout;
+    TKldDataTable* table = Table();
+    return table->Prepared() && table->LayoutVersion() == m_layout;
 }
 
 void TKldDataRow::CheckColumn(const TKldDataColumn* column) const
 {
     // A column of another table, or a row made before the table's columns
     // changed, would address the wrong slot.
-    KLD_ASSERT("KldData", column->m_layoutTable == m_table && LayoutCurrent());
+    KLD_ASSERT("KldData", column->m_layoutTable == Table() && LayoutCurrent());
 }
 
 // --- Buffer --------------------------------------------------------------------
+
+TKldTextArea TKldDataRow::TextArea() const noexcept
+{
+    const TKldRowLayout& layout = Table()->RowLayout(m_layout);
+    return TKldTextArea(const_cast<uint8_t*>(Buffer()) + layout.TextOffset, m_capacity - layout.TextOffset,
+                        layout.TextCount);
+}
+
+size_t TKldDataRow::TextNeed() const noexcept
+{
+    return m_hasBuffer ? TextArea().Needed() : 0;
+}
 
 void TKldDataRow::InitBuffer()
 {
@@ -138,21 +142,16 @@ void TKldDataRow::InitBuffer()
 
 void TKldDataRow::ReleaseTextSlots() noexcept
 {
-    if (!m_hasBuffer)
-        return;
-    // The slots are those of the layout the buffer was made for.
-    for (uint32_t offset : m_table->TextSlotOffsets(m_layout))
-    {
-        uint8_t* slot = Buffer() + offset;
-        TKldStoredString::Release(Load<TKldStoredString*>(slot));
-        StoreValue<TKldStoredString*>(slot, nullptr);
-    }
+    // The area is that of the layout the buffer was made for.
+    if (m_hasBuffer)
+        TextArea().Reset();
 }
 
 void TKldDataRow::NoteKeyWrite(const TKldDataColumn* column) noexcept
 {
-    if (GetState(drsStored) && m_table->KeyHintsInUse() && (!column || column == m_table->PKColumns().front()))
-        m_table->InvalidateKeyHints();
+    TKldDataTable* table = Table();
+    if (GetState(drsStored) && table->KeyHintsInUse() && (!column || column == table->PKColumns().front()))
+        table->InvalidateKeyHints();
 }
 
 void TKldDataRow::FreeBuffer() noexcept
@@ -167,7 +166,7 @@ void TKldDataRow::FreeBuffer() noexcept
 bool TKldDataRow::InternalGetAssigned(const TKldDataColumn* column) const
 {
     CheckColumn(column);
-    return m_hasBuffer && GetBit(Buffer(), column->ColumnIndex());
+    return m_hasBuffer && GetBit(Buffer() + column->m_bitsOffset, column->ColumnIndex());
 }
 
 void TKldDataRow::InternalSetAssigned(const TKldDataColumn* column, bool value)
@@ -176,27 +175,36 @@ void TKldDataRow::InternalSetAssigned(const TKldDataColumn* column, bool value)
     if (m_hasBuffer)
     {
         NoteKeyWrite(column);
-        SetBit(Buffer(), column->ColumnIndex(), value);
+        SetBit(Buffer() + column->m_bitsOffset, column->ColumnIndex(), value);
     }
 }
 
 void* TKldDataRow::InternalGetDataPtr(const TKldDataColumn* column, bool create)
 {
     CheckColumn(column);
+    // Texts move inside the text area as they change: they are written only
+    // through InternalSetColumnData.
+    KLD_ASSERT("KldData", !create || !KldIsTextType(column->DataType()));
     if (create)
     {
         // The caller may write the slot directly.
         NoteKeyWrite(column);
         InitBuffer();
     }
-    return m_hasBuffer ? Buffer() + column->m_offset : nullptr;
+    if (!m_hasBuffer)
+        return nullptr;
+    if (KldIsTextType(column->DataType()))
+        return const_cast<void*>(TextArea().Value(column->m_textIndex));
+    return Buffer() + column->m_offset;
 }
 
 const void* TKldDataRow::ValuePtr(const TKldDataColumn* column) const noexcept
 {
-    if (!m_hasBuffer || column->m_layoutTable != m_table || !LayoutCurrent() ||
-        !GetBit(Buffer(), column->ColumnIndex()))
+    if (!m_hasBuffer || column->m_layoutTable != Table() || !LayoutCurrent() ||
+        !GetBit(Buffer() + column->m_bitsOffset, column->ColumnIndex()))
         return nullptr;
+    if (column->m_textIndex >= 0)
+        return TextArea().Value(column->m_textIndex);
     return Buffer() + column->m_offset;
 }
 
@@ -205,25 +213,22 @@ void TKldDataRow::InternalSetColumnData(const TKldDataColumn* column, const void
     CheckColumn(column);
     NoteKeyWrite(column);
     InitBuffer();
-    uint8_t* slot = Buffer() + column->m_offset;
     TKldDataType type = column->DataType();
     if (KldIsTextType(type))
     {
-        TKldStoredString* old = Load<TKldStoredString*>(slot);
-        TKldStoredString* text = value ? Load<TKldStoredString*>(value) : nullptr;
-        TKldStoredString::AddRef(text);
-        StoreValue(slot, text);
-        TKldStoredString::Release(old);
+        // An unassigned text keeps no bytes in the area.
+        TextArea().Write(column->m_textIndex, value ? KldTextView(value) : std::string_view());
     }
     else if (value && type != cdtReference)
     {
+        uint8_t* slot = Buffer() + column->m_offset;
         std::memmove(slot, value, static_cast<size_t>(KldSlotSize(type)));
         if (type == cdtDate)
             StoreValue(slot, DatePart(Load<double>(slot)));
         else if (type == cdtTime)
             StoreValue(slot, TimePart(Load<double>(slot)));
     }
-    SetBit(Buffer(), column->ColumnIndex(), value != nullptr);
+    SetBit(Buffer() + column->m_bitsOffset, column->ColumnIndex(), value != nullptr);
 }
 
 void TKldDataRow::InternalGetColumnData(const TKldDataColumn* column, void* dest) const
@@ -238,9 +243,7 @@ void TKldDataRow::InternalGetColumnData(const TKldDataColumn* column, void* dest
     }
     if (KldIsTextType(column->DataType()))
     {
-        TKldStoredString* text = Load<TKldStoredString*>(value);
-        TKldStoredString::AddRef(text);
-        StoreValue(dest, text);
+        StoreValue(dest, TKldStoredString::Make(KldTextView(value)));
         return;
     }
     std::memcpy(dest, value, size);
@@ -250,15 +253,18 @@ void TKldDataRow::InternalCopyBuffer(const TKldDataRow& source)
 {
     if (&source == this || !source.m_hasBuffer)
         return;
-    KLD_ASSERT("KldData", source.m_table == m_table && source.m_layout == m_layout && LayoutCurrent());
+    KLD_ASSERT("KldData", source.Table() == Table() && source.m_layout == m_layout && LayoutCurrent());
     NoteKeyWrite(nullptr);
-    // Copying the whole block is the same as copying column by column: the
-    // slots of unassigned columns are never read, and texts are shared.
-    for (uint32_t offset : m_table->TextSlotOffsets())
-        TKldStoredString::AddRef(Load<TKldStoredString*>(source.Buffer() + offset));
-    ReleaseTextSlots();
-    std::memcpy(Buffer(), source.Buffer(), m_capacity);
-    m_hasBuffer = true;
+    // Copying the fixed part whole is the same as copying column by column:
+    // the slots of unassigned columns are never read.
+    uint32_t fixed = Table()->RowLayout(m_layout).TextOffset;
+    if (!m_hasBuffer)
+    {
+        std::memset(Buffer(), 0, m_capacity);
+        m_hasBuffer = true;
+    }
+    TextArea().CopyFrom(source.TextArea());
+    std::memcpy(Buffer(), source.Buffer(), fixed);
 }
 
 void TKldDataRow::InternalClear()
@@ -267,19 +273,20 @@ void TKldDataRow::InternalClear()
         return;
     NoteKeyWrite(nullptr);
     ReleaseTextSlots();
-    std::memset(Buffer(), 0, (static_cast<size_t>(m_table->ColumnCount()) + 7) / 8);
+    const TKldRowLayout& layout = Table()->RowLayout(m_layout);
+    std::memset(Buffer() + layout.BitsOffset, 0, (static_cast<size_t>(layout.Slots.size()) + 7) / 8);
 }
 
 // --- Copies --------------------------------------------------------------------
 
 TKldDataRow::Copies* TKldDataRow::CopiesPtr() const noexcept
 {
-    return m_hasCopies ? m_table->RowCopies(this) : nullptr;
+    return m_hasCopies ? Table()->RowCopies(this) : nullptr;
 }
 
 TKldDataRow::Copies& TKldDataRow::EnsureCopies()
 {
-    Copies& copies = m_table->EnsureRowCopies(this);
+    Copies& copies = Table()->EnsureRowCopies(this);
     m_hasCopies = true;
     return copies;
 }
@@ -290,13 +297,13 @@ void TKldDataRow::DropCopiesIfEmpty() noexcept
     if (copies && !copies->original && !copies->edit && !copies->rollback)
     {
         m_hasCopies = false;
-        m_table->DropRowCopies(this);
+        Table()->DropRowCopies(this);
     }
 }
 
 std::unique_ptr<TKldDataRow> TKldDataRow::MakeCopy() const
 {
-    std::unique_ptr<TKldDataRow> copy(m_table->NewRow());
+    std::unique_ptr<TKldDataRow> copy(Table()->NewRowWithTextRoom(m_hasBuffer ? TextArea().Used() : 0));
     copy->InternalCopyBuffer(*this);
     return copy;
 }
@@ -314,7 +321,7 @@ void TKldDataRow::DropEditCopy() noexcept
 
 int TKldDataRow::GetIndex() const
 {
-    return GetState(drsStored) ? m_table->IndexOfRow(this) : -1;
+    return GetState(drsStored) ? Table()->IndexOfRow(this) : -1;
 }
 
 bool TKldDataRow::GetAssignedValue(const TKldDataColumn* column) const
@@ -376,7 +383,7 @@ void TKldDataRow::SetColumnData(const TKldDataColumn* column, const void* value)
     CheckNeedRefresh();
     SaveOriginalValue();
     bool checkedWrite = column->Checked() ||
-                        (m_table->Validations().Contains(dtvCalcFields) && !column->Calculated());
+                        (Table()->Validations().Contains(dtvCalcFields) && !column->Calculated());
     if (checkedWrite)
     {
         // Key and required columns are validated like an edit: the implicit
@@ -386,14 +393,14 @@ void TKldDataRow::SetColumnData(const TKldDataColumn* column, const void* value)
     }
     InternalSetColumnData(column, value);
     SetState(drsUpdated, true);
-    m_table->RowChanged(this, const_cast<TKldDataColumn*>(column), cdeRowModified);
+    Table()->RowChanged(this, const_cast<TKldDataColumn*>(column), cdeRowModified);
 }
 
 void TKldDataRow::CastError(const TKldDataColumn* column, bool assigning) const
 {
     const char* text = assigning ? "Unable to assign column value as variant. Table: %s; Column: %s"
                                  : "Unable to cast column value to variant. Table: %s; Column: %s";
-    throw Exception(Format(text, m_table->Name(), column->Name()));
+    throw Exception(Format(text, Table()->Name(), column->Name()));
 }
 
 Variant TKldDataRow::GetValue(const TKldDataColumn* column)
@@ -420,9 +427,9 @@ Variant TKldDataRow::GetValue(const TKldDataColumn* column)
     case cdtString:
     case cdtMemo:
     case cdtBlob:
-        return Variant(std::string(TKldStoredString::View(Load<TKldStoredString*>(slot))));
+        return Variant(std::string(KldTextView(slot)));
     case cdtWideString:
-        return Variant::FromWideString(std::string(TKldStoredString::View(Load<TKldStoredString*>(slot))));
+        return Variant::FromWideString(std::string(KldTextView(slot)));
     case cdtBCD:
         return Variant(BcdToDouble(Load<TBcd>(slot)));
     case cdtSQLTimeStamp:
@@ -469,8 +476,8 @@ void TKldDataRow::SetValue(const TKldDataColumn* column, const Variant& value)
     case cdtMemo:
     case cdtBlob:
     case cdtWideString: {
-        TextRef text(value.AsString());
-        SetColumnData(column, text.Slot());
+        TKldTextValue text(value.AsString());
+        SetColumnData(column, text.Value());
         return;
     }
     case cdtBCD:
@@ -489,12 +496,12 @@ void TKldDataRow::SetValue(const TKldDataColumn* column, const Variant& value)
 
 Variant TKldDataRow::GetAsVariant(const std::string& columnName)
 {
-    return GetValue(m_table->Columns().Get(columnName));
+    return GetValue(Table()->Columns().Get(columnName));
 }
 
 void TKldDataRow::SetAsVariant(const std::string& columnName, const Variant& value)
 {
-    SetValue(m_table->Columns().Get(columnName), value);
+    SetValue(Table()->Columns().Get(columnName), value);
 }
 
 std::string TKldDataRow::GetAsString(const TKldDataColumn* column)
@@ -529,7 +536,7 @@ std::string TKldDataRow::GetAsString(const TKldDataColumn* column)
     case cdtString:
     case cdtMemo:
     case cdtWideString:
-        return std::string(TKldStoredString::View(Load<TKldStoredString*>(slot)));
+        return std::string(KldTextView(slot));
     case cdtGuid:
         return GUIDToString(Load<TGUID>(slot));
     case cdtBCD:
@@ -582,8 +589,8 @@ void TKldDataRow::SetAsString(const TKldDataColumn* column, const std::string& t
     case cdtMemo:
     case cdtBlob:
     case cdtWideString: {
-        TextRef value(text);
-        SetColumnData(column, value.Slot());
+        TKldTextValue value(text);
+        SetColumnData(column, value.Value());
         return;
     }
     case cdtReference:
@@ -611,7 +618,7 @@ Variant TKldDataRow::GetValues(const TKldColumnArray& columns)
 Variant TKldDataRow::GetRowValues()
 {
     TKldColumnArray columns;
-    m_table->GetColumnList(&columns);
+    Table()->GetColumnList(&columns);
     return GetValues(columns);
 }
 
@@ -648,7 +655,7 @@ void TKldDataRow::SetValues(const TKldColumnArray& columns, const Variant& value
 void TKldDataRow::SetRowValues(const Variant& values)
 {
     TKldColumnArray columns;
-    m_table->GetColumnList(&columns);
+    Table()->GetColumnList(&columns);
     SetValues(columns, values);
 }
 
@@ -678,11 +685,11 @@ void TKldDataRow::Assign(const TKldDataRow* source)
         Clear(nullptr);
         return;
     }
-    if (source->m_table != m_table)
+    if (source->Table() != Table())
         throw Exception("Unable to assign row from a different table.");
     InImplicitEdit([&] {
-        for (int i = 0; i < m_table->ColumnCount(); ++i)
-            AssignColumn(source, m_table->Column(i));
+        for (int i = 0; i < Table()->ColumnCount(); ++i)
+            AssignColumn(source, Table()->Column(i));
     });
 }
 
@@ -695,11 +702,11 @@ void TKldDataRow::Assign(const TKldDataRow* source, const TKldColumnMap& columnM
     }
     auto* from = const_cast<TKldDataRow*>(source);
     InImplicitEdit([&] {
-        int count = std::min(static_cast<int>(columnMap.size()), from->m_table->ColumnCount());
+        int count = std::min(static_cast<int>(columnMap.size()), from->Table()->ColumnCount());
         for (int i = 0; i < count; ++i)
         {
             if (columnMap[static_cast<size_t>(i)])
-                SetValue(columnMap[static_cast<size_t>(i)], from->GetValue(from->m_table->Column(i)));
+                SetValue(columnMap[static_cast<size_t>(i)], from->GetValue(from->Table()->Column(i)));
         }
     });
 }
@@ -714,8 +721,8 @@ void TKldDataRow::Clear(const TKldDataColumn* column)
         return;
     }
     InImplicitEdit([&] {
-        for (int i = 0; i < m_table->ColumnCount(); ++i)
-            SetColumnData(m_table->Column(i), nullptr);
+        for (int i = 0; i < Table()->ColumnCount(); ++i)
+            SetColumnData(Table()->Column(i), nullptr);
     });
 }
 
@@ -737,9 +744,9 @@ bool TKldDataRow::DiffersFrom(const TKldDataRow* other, const TKldColumnArray* c
         }
         return false;
     }
-    for (int i = 0; i < m_table->ColumnCount(); ++i)
+    for (int i = 0; i < Table()->ColumnCount(); ++i)
     {
-        if (differs(m_table->Column(i)))
+        if (differs(Table()->Column(i)))
             return true;
     }
     return false;
@@ -797,7 +804,7 @@ void TKldDataRow::CheckNeedRefresh()
     SetState(drsNeedRefresh, false);
     try
     {
-        m_table->RefreshRow(this);
+        Table()->RefreshRow(this);
     }
     catch (...)
     {
@@ -839,8 +846,8 @@ void TKldDataRow::CancelEdit()
     SetState(drsEditing, false);
     // An update that failed after moving the row to its new key position
     // leaves it there with the old key: put it back in key order.
-    if (!GetState(drsDeleted) && m_table->GetPKExists())
-        m_table->UpdateRowPos(this);
+    if (!GetState(drsDeleted) && Table()->GetPKExists())
+        Table()->UpdateRowPos(this);
 }
 
 void TKldDataRow::EndEdit()
@@ -849,8 +856,8 @@ void TKldDataRow::EndEdit()
         return;
     if (!GetState(drsEditing))
         throw Exception("Row is not in editing state");
-    m_table->ValidateRow(this, KldValidateUpdate);
-    m_table->UpdateRow(this);
+    Table()->ValidateRow(this, KldValidateUpdate);
+    Table()->UpdateRow(this);
 }
 
 void TKldDataRow::AcceptChanges()
@@ -875,7 +882,7 @@ void TKldDataRow::RejectChanges()
     if (GetState(drsInserted))
     {
         if (GetState(drsStored))
-            m_table->DeleteRow(this); // destroys this row
+            Table()->DeleteRow(this); // destroys this row
         return;
     }
     if (TKldDataRow* original = OriginalRow())
@@ -885,12 +892,12 @@ void TKldDataRow::RejectChanges()
         DropCopiesIfEmpty();
     }
     if (GetState(drsDeleted))
-        m_table->UnDeleteRow(this);
+        Table()->UnDeleteRow(this);
     SetState(drsInserted, false);
     SetState(drsUpdated, false);
     SetState(drsDeleted, false);
     SetState(drsNeedRefresh, false);
-    m_table->RowChanged(this, nullptr, cdeRowModified);
+    Table()->RowChanged(this, nullptr, cdeRowModified);
 }
 
 // --- Other operations ----------------------------------------------------------
@@ -898,14 +905,14 @@ void TKldDataRow::RejectChanges()
 void TKldDataRow::Delete()
 {
     if (GetState(drsStored))
-        m_table->Delete(this);
+        Table()->Delete(this);
     else
         delete this;
 }
 
 TKldDataRow* TKldDataRow::Store()
 {
-    return m_table->Insert(this);
+    return Table()->Insert(this);
 }
 
 TKldDataRow* TKldDataRow::GetReferencedRow(const TKldDataColumn* column)
@@ -957,7 +964,7 @@ void TKldDataRow::TransactionRollback()
         else
             FreeBuffer();
         if (GetState(drsDeleted))
-            m_table->UnDeleteRow(this);
+            Table()->UnDeleteRow(this);
         m_state = copy->m_state;
         Copies* copies = CopiesPtr();
         if (!m_state.Contains(drsEditing))
@@ -967,7 +974,7 @@ void TKldDataRow::TransactionRollback()
         return;
     }
     if (GetState(drsStored))
-        m_table->DeleteRow(this); // inserted inside the transaction: destroys this row
+        Table()->DeleteRow(this); // inserted inside the transaction: destroys this row
 }
 
 void TKldDataRow::TransactionDiscardRollback() noexcept

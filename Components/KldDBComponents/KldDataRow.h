@@ -5,21 +5,31 @@
 // (before the first change since the last accept), the edit copy (at
 // BeginEdit) and the transaction rollback copy.
 //
-// Port notes: the buffer lives in the same allocation as the row, so a row is
-// made only by its table (NewRow), after the table is prepared. A row "without
-// buffer" has every column NULL; making the buffer zero-fills it. Text slots
-// hold counted references to TKldStoredString, the other slots the value
-// itself (SmallInt and Boolean 16-bit, Integer 32-bit, LargeInt 64-bit, the
-// float and date types as doubles, Guid as TGUID, BCD as TBcd, SQLTimeStamp
-// as TSQLTimeStamp); a Reference slot holds nothing.
+// Port notes: the buffer lives in the same block as the row, taken from its
+// table's row pool, so a row is made only by its table (NewRow), after the
+// table is prepared. A row "without buffer" has every column NULL; making the
+// buffer zero-fills it.
+//
+// Buffer layout (TKldRowLayout): the fixed slots, widest alignment first so
+// that no padding is needed (SmallInt and Boolean 16-bit, Integer 32-bit,
+// LargeInt 64-bit, the float and date types as doubles, Guid as TGUID, BCD
+// as TBcd, SQLTimeStamp as TSQLTimeStamp; a Reference slot holds nothing),
+// then the assigned bitmap, then the text area (TKldTextArea) with the
+// String, WideString, Memo and Blob values. The area's room is chosen when
+// the row is made, from what the table's stored rows needed; a text that
+// does not fit is kept outside the row. A row names its table by the table's
+// number, so the whole header is 16 bytes.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "Components/KldDBComponents/KldDataCompare.h"
+#include "Components/KldDBComponents/KldDataTableIds.h"
+#include "Components/KldDBComponents/KldDataTextArea.h"
 #include "Components/KldDBComponents/KldDataTypes.h"
 #include "platform/Persistent.h"
 
@@ -43,6 +53,22 @@ using TKldDataRowStates = KldSet<TKldDataRowState, uint8_t>;
 // column i, or nullptr (see TKldDataTable::CreateColumnMap).
 using TKldColumnMap = std::vector<TKldDataColumn*>;
 
+// Where a row buffer keeps what (see the port notes above).
+struct TKldRowLayout
+{
+    struct Slot
+    {
+        TKldDataType Type;
+        uint32_t Offset;
+        int TextIndex; // entry in the text area, -1 for other types
+        bool operator==(const Slot&) const = default;
+    };
+    std::vector<Slot> Slots; // by column
+    uint32_t BitsOffset = 0;
+    uint32_t TextOffset = 0; // the fixed part's size
+    int TextCount = 0;
+};
+
 class TKldWriter;
 class TKldReader;
 
@@ -55,9 +81,12 @@ struct TKldColumnMapInfo
 };
 using TKldColumnMapInfos = std::vector<TKldColumnMapInfo>;
 
-// Size of the buffer that a row is allocated with.
+class TKldRowPool;
+
+// Where a row is allocated, and the size of the buffer that follows it.
 struct TKldRowBlock
 {
+    TKldRowPool* Pool;
     size_t BufferSize;
 };
 
@@ -67,10 +96,11 @@ public:
     ~TKldDataRow() override;
     std::string ClassName() const override { return "TKldDataRow"; }
 
-    // Rows live in one block with their buffer; see TKldDataTable::NewRow.
-    static void operator delete(void* p) noexcept;
+    // Rows live in one pool block with their buffer; see TKldDataTable::NewRow.
+    // The block's pool is found through the table before the row is destroyed.
+    static void operator delete(TKldDataRow* row, std::destroying_delete_t) noexcept;
 
-    TKldDataTable* Table() const noexcept { return m_table; }
+    TKldDataTable* Table() const noexcept { return KldTableIds::Table(m_tableId); }
     TKldDataContainer* GetDataContainer() const;
 
     // --- Low-level buffer access --------------------------------------------
@@ -82,14 +112,18 @@ public:
     void InternalSetAssigned(const TKldDataColumn* column, bool value);
     // The column's slot; makes the buffer first when `create`; nullptr without buffer.
     void* InternalGetDataPtr(const TKldDataColumn* column, bool create);
-    // `value` points to a value in slot format, nullptr for NULL.
+    // `value` points to a value in slot format (a text value for the text
+    // types, see KldTextView), nullptr for NULL.
     void InternalSetColumnData(const TKldDataColumn* column, const void* value);
-    // Copies the column's slot to `dest` (zeros for NULL); a text value comes
-    // with a reference of its own that the caller releases.
+    // Copies the column's slot to `dest` (zeros for NULL); a text comes as a
+    // TKldStoredString pointer with a reference of its own that the caller
+    // releases.
     void InternalGetColumnData(const TKldDataColumn* column, void* dest) const;
     void InternalCopyBuffer(const TKldDataRow& source);
     void InternalClear();
     // The stored value of `column`, nullptr when NULL; no placeholder refresh.
+    // A text column gives its text value (KldTextView), valid until the row's
+    // texts change.
     const void* ValuePtr(const TKldDataColumn* column) const noexcept;
 
     // --- State ---------------------------------------------------------------
@@ -104,6 +138,8 @@ public:
     void SetAssignedValue(const TKldDataColumn* column, bool value);
     void* GetDataPtr(const TKldDataColumn* column, bool forWrite);
     // Slot-format access; GetColumnData answers whether the column has a value.
+    // GetDataPtr gives text values for reading only: texts are written through
+    // SetColumnData or SetValue.
     bool GetColumnData(const TKldDataColumn* column, void* dest);
     void SetColumnData(const TKldDataColumn* column, const void* value);
 
@@ -178,9 +214,13 @@ private:
 
     static void* operator new(size_t size, TKldRowBlock block);
     static void operator delete(void* p, TKldRowBlock block) noexcept;
-    TKldDataRow(TKldDataTable* table, uint16_t capacity, uint16_t layout);
+    TKldDataRow(uint16_t tableId, uint16_t capacity, uint16_t layout);
 
     bool LayoutCurrent() const noexcept;
+    // The text area of this row's layout (the row must have a buffer).
+    TKldTextArea TextArea() const noexcept;
+    // Bytes this row's texts would take inline (for the table's reserve).
+    size_t TextNeed() const noexcept;
 
     uint8_t* Buffer() noexcept { return reinterpret_cast<uint8_t*>(this + 1); }
     const uint8_t* Buffer() const noexcept { return reinterpret_cast<const uint8_t*>(this + 1); }
@@ -200,14 +240,13 @@ private:
     void InImplicitEdit(F&& body);
     [[noreturn]] void CastError(const TKldDataColumn* column, bool assigning) const;
 
-    TKldDataTable* m_table;
+    uint16_t m_tableId;
     uint16_t m_capacity; // bytes of the buffer that follows the row
     uint16_t m_layout;   // the table's layout version the buffer was made for
     TKldDataRowStates m_state;
-    bool m_hasBuffer = false;
-    bool m_inRollbackList = false;
-    bool m_hasCopies = false; // the table holds copies of this row
+    bool m_hasBuffer : 1 = false;
+    bool m_inRollbackList : 1 = false;
+    bool m_hasCopies : 1 = false; // the table holds copies of this row
 };
 
-static_assert(sizeof(TKldDataRow) % alignof(std::max_align_t) == 0 || sizeof(TKldDataRow) % 8 == 0,
-              "the buffer after a row must be 8-byte aligned");
+static_assert(sizeof(TKldDataRow) == 16, "a row header is its vtable pointer and eight bytes");

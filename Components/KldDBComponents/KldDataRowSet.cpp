@@ -415,9 +415,7 @@ void TKldRowSet::SortList()
                     k.Length[i] = TextKeys::Null;
                     continue;
                 }
-                TKldStoredString* stored;
-                std::memcpy(&stored, slot, sizeof stored);
-                std::string_view text = TKldStoredString::View(stored);
+                std::string_view text = KldTextView(slot);
                 if (ascii)
                     complete = AppendAsciiSortKey(text, k.Pool);
                 else

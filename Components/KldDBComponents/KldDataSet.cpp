@@ -139,20 +139,6 @@ void StoreText(void* slot, TKldStoredString* text)
     std::memcpy(slot, &text, sizeof(text));
 }
 
-// A text made for one column write, released when the write is done.
-class TextValue
-{
-  public:
-    explicit TextValue(std::string_view text) : m_text(TKldStoredString::Make(text)) {}
-    ~TextValue() { TKldStoredString::Release(m_text); }
-    TextValue(const TextValue&) = delete;
-    TextValue& operator=(const TextValue&) = delete;
-    const void* Slot() const { return &m_text; }
-
-  private:
-    TKldStoredString* m_text;
-};
-
 bool SameValue(const Variant& a, const Variant& b)
 {
     bool aNull = a.IsNull() || a.IsEmpty();
@@ -960,7 +946,7 @@ bool TKldDataSet::ReadColumn(const TKldFieldInfo& info, TKldDataRow* row, void* 
         std::memcpy(buffer, value, static_cast<size_t>(info.CopySize));
         break;
     case exText: {
-        std::string_view text = TKldStoredString::View(LoadText(value));
+        std::string_view text = KldTextView(value);
         if (info.CutText)
             text = CutUtf8(text, info.Field->Size());
         static_cast<std::string*>(buffer)->assign(text.data(), text.size());
@@ -988,8 +974,8 @@ void TKldDataSet::WriteColumn(const TKldFieldInfo& info, TKldDataRow* row, const
         row->SetColumnData(info.Column, buffer);
         break;
     case exText: {
-        TextValue text(*static_cast<const std::string*>(buffer));
-        row->SetColumnData(info.Column, text.Slot());
+        TKldTextValue text(*static_cast<const std::string*>(buffer));
+        row->SetColumnData(info.Column, text.Value());
         break;
     }
     case exVariant:

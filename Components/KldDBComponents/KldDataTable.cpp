@@ -97,9 +97,32 @@ void TKldDataTable::SetColumns(const TKldDataColumns& value)
 
 TKldDataRow* TKldDataTable::NewRow()
 {
+    return NewRowWithTextRoom(0);
+}
+
+TKldDataRow* TKldDataTable::NewRowWithTextRoom(size_t textBytes)
+{
     Prepare();
-    return new (TKldRowBlock{m_bufferSize})
-        TKldDataRow(this, static_cast<uint16_t>(m_bufferSize), m_layoutVersion);
+    size_t room = std::max(textBytes, m_textReserve);
+    size_t capacity = std::min<size_t>(m_bufferSize + room, 0xFFFF);
+    return new (TKldRowBlock{&m_pool, capacity})
+        TKldDataRow(m_id.Value, static_cast<uint16_t>(capacity), m_layoutVersion);
+}
+
+// The room new rows get for their texts follows what stored rows needed:
+// at once up to a larger need, slowly down to a smaller one, so that rows of
+// varying text lengths seldom keep a text outside.
+void TKldDataTable::NoteTextNeed(const TKldDataRow* row) noexcept
+{
+    const TKldRowLayout& layout = RowLayout();
+    if (layout.TextCount == 0 || !row->HasBuffer())
+        return;
+    constexpr size_t MostReserve = 4096;
+    size_t least = TKldTextArea::MinimumCapacity(layout.TextCount);
+    size_t need = row->TextNeed();
+    size_t reserve = need >= m_textReserve ? need : m_textReserve - (m_textReserve - need + 15) / 16;
+    reserve = std::min(reserve, std::min<size_t>(MostReserve, 0xFFFF - m_bufferSize));
+    m_textReserve = std::max(reserve, least);
 }
 
 TKldDataRow* TKldDataTable::New()
@@ -142,6 +165,7 @@ void TKldDataTable::InsertRow(TKldDataRow* row, int position, int index)
     // transaction saved it is one to remove on rollback.
     row->TransactionSave();
     m_rows.Insert(position, row, KeyHint(row));
+    NoteTextNeed(row);
     if (deleted && position >= RowCount())
         ++m_deletedCount;
     row->SetState(drsStored, true);
@@ -516,6 +540,41 @@ TKldDataRow* TKldDataTable::Locate(const std::string& keyColumns, const Variant&
 
 // --- Structure ---------------------------------------------------------------------
 
+// Fixed slots go widest alignment first, so that none needs padding (every
+// slot size is a multiple of its alignment); the bitmap and the text area
+// follow them.
+TKldRowLayout TKldDataTable::LayOut(int count) const
+{
+    TKldRowLayout layout;
+    layout.Slots.assign(static_cast<size_t>(count), TKldRowLayout::Slot{cdtUnknown, 0, -1});
+    uint32_t size = 0;
+    for (int align : {8, 4, 2, 1})
+    {
+        for (int i = 0; i < count; ++i)
+        {
+            TKldDataType type = Column(i)->DataType();
+            if (KldIsTextType(type) || KldSlotAlign(type) != align)
+                continue;
+            size = (size + static_cast<uint32_t>(align) - 1) / static_cast<uint32_t>(align) * static_cast<uint32_t>(align);
+            layout.Slots[static_cast<size_t>(i)] = {type, size, -1};
+            size += static_cast<uint32_t>(KldSlotSize(type));
+        }
+    }
+    layout.BitsOffset = size;
+    size += static_cast<uint32_t>((count + 7) / 8);
+    layout.TextOffset = size;
+    for (int i = 0; i < count; ++i)
+    {
+        TKldDataType type = Column(i)->DataType();
+        if (KldIsTextType(type))
+            layout.Slots[static_cast<size_t>(i)] = {type, size, layout.TextCount++};
+    }
+    // Buffer sizes and offsets are 16-bit: a wider row would wrap onto earlier slots.
+    if (size + TKldTextArea::MinimumCapacity(layout.TextCount) > 0xFFFF)
+        throw Exception(Format("The columns of table %s need more than 65535 bytes per row", Name()));
+    return layout;
+}
+
 void TKldDataTable::Prepare()
 {
     if (m_prepared)
@@ -525,7 +584,6 @@ void TKldDataTable::Prepare()
     {
         TKldDataContainer* container = GetDataContainer();
         int count = ColumnCount();
-        uint32_t size = static_cast<uint32_t>((count + 7) / 8);
         m_validations.Clear();
         for (int i = 0; i < count; ++i)
         {
@@ -576,23 +634,16 @@ void TKldDataTable::Prepare()
             }
         }
         m_pkColumns.clear();
-        Layout layout;
+        TKldRowLayout layout = LayOut(count);
         for (int i = 0; i < count; ++i)
         {
             TKldDataColumn* column = Column(i);
             TKldDataType type = column->DataType();
-            uint32_t align = static_cast<uint32_t>(KldSlotAlign(type));
-            size = (size + align - 1) / align * align;
             column->m_columnIndex = i;
-            column->m_offset = size;
+            column->m_offset = layout.Slots[static_cast<size_t>(i)].Offset;
+            column->m_textIndex = layout.Slots[static_cast<size_t>(i)].TextIndex;
+            column->m_bitsOffset = layout.BitsOffset;
             column->m_layoutTable = this;
-            layout.Slots.emplace_back(type, size);
-            if (KldIsTextType(type))
-                layout.TextSlots.push_back(size);
-            size += static_cast<uint32_t>(KldSlotSize(type));
-            // Offsets are 16-bit: a wider row would wrap onto earlier slots.
-            if (size > 0xFFFF)
-                throw Exception(Format("The columns of table %s need more than 65535 bytes per row", Name()));
             TKldDataColumnAttributes a = column->Attributes();
             column->m_checked = a.Contains(caRequired) || a.Contains(caPrimaryKey) || a.Contains(caForeignKey) ||
                                 a.Contains(caReferencedKey);
@@ -606,6 +657,8 @@ void TKldDataTable::Prepare()
             if (type == cdtReference)
                 column->m_relation = column->GetRelation();
         }
+        uint32_t size = layout.TextOffset;
+        m_textReserve = TKldTextArea::MinimumCapacity(layout.TextCount);
         m_bufferSize = size;
         // A single integer key is searched through hints kept in the row list,
         // 32-bit ones for a key that fits.
@@ -615,7 +668,7 @@ void TKldDataTable::Prepare()
         m_rows.SetHintsEnabled(narrowKey || keyType == cdtLargeInt, narrowKey);
         m_hintsValid = true;
         m_slowSearches = 0;
-        if (layout.Slots != m_layouts[m_layoutVersion].Slots)
+        if (!(layout.Slots == m_layouts[m_layoutVersion].Slots))
         {
             if (m_layouts.size() > 0xFFFF)
                 throw Exception(Format("Too many column layouts for table %s", Name()));

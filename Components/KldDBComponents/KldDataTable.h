@@ -17,6 +17,8 @@
 #include "Components/KldDBComponents/KldDataEvents.h"
 #include "Components/KldDBComponents/KldDataRow.h"
 #include "Components/KldDBComponents/KldDataRowList.h"
+#include "Components/KldDBComponents/KldDataRowPool.h"
+#include "Components/KldDBComponents/KldDataTableIds.h"
 
 class TKldDataContainer;
 class TKldDataAdapter;
@@ -58,6 +60,8 @@ public:
     // --- Rows ------------------------------------------------------------------
     // A new, unattached row of this table (the table is prepared first).
     virtual TKldDataRow* NewRow();
+    // A new row with room for at least `textBytes` of inline texts.
+    TKldDataRow* NewRowWithTextRoom(size_t textBytes);
     // NewRow filled with the default row's values.
     TKldDataRow* New();
     TKldDataRow* Insert(TKldDataRow* row, int index = -1);
@@ -105,13 +109,16 @@ public:
     TKldDataTableValidations Validations() const noexcept { return m_validations; }
     TKldDataRow* NullRow() const noexcept { return m_nullRow.get(); }
     TKldDataRow* DefaultRow() const noexcept { return m_defaultRow.get(); }
+    // Bytes of the fixed part of a row buffer (slots and assigned bitmap);
+    // the texts follow it.
     int BufferSize() const noexcept { return static_cast<int>(m_bufferSize); }
-    const std::vector<uint32_t>& TextSlotOffsets() const noexcept { return TextSlotOffsets(m_layoutVersion); }
-    // Offsets of the text slots in the buffers of layout `version`.
-    const std::vector<uint32_t>& TextSlotOffsets(uint16_t version) const noexcept
-    {
-        return m_layouts[version].TextSlots;
-    }
+    const TKldRowLayout& RowLayout() const noexcept { return m_layouts[m_layoutVersion]; }
+    // The layout that rows of layout `version` were made with.
+    const TKldRowLayout& RowLayout(uint16_t version) const noexcept { return m_layouts[version]; }
+    // Bytes that new rows get for their texts (learnt from the rows stored).
+    size_t TextReserve() const noexcept { return m_textReserve; }
+    uint16_t Id() const noexcept { return m_id.Value; }
+    TKldRowPool& RowPool() noexcept { return m_pool; }
     // Changes when a Prepare lays the columns out differently: rows made for
     // an older layout are refused (and still release their texts).
     uint16_t LayoutVersion() const noexcept { return m_layoutVersion; }
@@ -172,6 +179,24 @@ private:
     void RebuildKeyHints();
     bool UseKeyHints() const;
 
+    // Taken first and given back last: rows find their table by this number
+    // until the last of them has gone.
+    struct IdHolder
+    {
+        uint16_t Value;
+        explicit IdHolder(TKldDataTable* table) : Value(KldTableIds::Take(table)) {}
+        IdHolder(const IdHolder&) = delete;
+        IdHolder& operator=(const IdHolder&) = delete;
+        ~IdHolder() { KldTableIds::Give(Value); }
+    };
+    IdHolder m_id{this};
+    // Holds the rows' memory: it goes after every row.
+    TKldRowPool m_pool;
+    size_t m_textReserve = 0;
+
+    void NoteTextNeed(const TKldDataRow* row) noexcept;
+    TKldRowLayout LayOut(int count) const;
+
     bool m_prepared = false;
     int m_updateCount = 0;
     TKldRowList m_rows;
@@ -182,12 +207,7 @@ private:
     TKldDataTableValidations m_validations;
     TKldColumnArray m_pkColumns;
     std::unique_ptr<TKldDataColumns> m_columns;
-    struct Layout
-    {
-        std::vector<std::pair<TKldDataType, uint32_t>> Slots; // type and offset of each column
-        std::vector<uint32_t> TextSlots;
-    };
-    std::vector<Layout> m_layouts = {Layout()}; // every layout rows were made for, by version
+    std::vector<TKldRowLayout> m_layouts = {TKldRowLayout()}; // every layout rows were made for, by version
     uint16_t m_layoutVersion = 0;
     std::unordered_map<const TKldDataRow*, std::unique_ptr<TKldDataRow::Copies>> m_rowCopies;
     bool m_hintsValid = true;

@@ -1,6 +1,7 @@
 #include "Components/KldDBComponents/KldDataTypes.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -44,15 +45,65 @@ bool GetBit(const uint8_t* bits, int index)
     return (bits[index / 8] & (1u << (index % 8))) != 0;
 }
 
+std::string_view KldTextView(const void* value) noexcept
+{
+    auto* p = static_cast<const uint8_t*>(value);
+    uint64_t n = 0;
+    for (int shift = 0;; shift += 7)
+    {
+        uint8_t byte = *p++;
+        n |= uint64_t(byte & 0x7F) << shift;
+        if (!(byte & 0x80))
+            break;
+    }
+    return std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(n >> 1));
+}
+
+size_t KldTextValueSize(std::string_view text) noexcept
+{
+    uint64_t n = uint64_t(text.size()) << 1;
+    size_t bytes = 1;
+    while (n >= 0x80)
+    {
+        n >>= 7;
+        ++bytes;
+    }
+    return bytes + text.size();
+}
+
+void KldWriteTextValue(uint8_t* dest, std::string_view text) noexcept
+{
+    uint64_t n = uint64_t(text.size()) << 1;
+    while (n >= 0x80)
+    {
+        *dest++ = static_cast<uint8_t>(n | 0x80);
+        n >>= 7;
+    }
+    *dest++ = static_cast<uint8_t>(n);
+    if (!text.empty())
+        std::memcpy(dest, text.data(), text.size());
+}
+
+const void* KldEmptyTextValue() noexcept
+{
+    static const uint8_t empty = 0;
+    return &empty;
+}
+
+TKldTextValue::TKldTextValue(std::string_view text) : m_bytes(KldTextValueSize(text), '\0')
+{
+    KldWriteTextValue(reinterpret_cast<uint8_t*>(m_bytes.data()), text);
+}
+
 TKldStoredString* TKldStoredString::Make(std::string_view text)
 {
     if (text.empty())
         return nullptr;
     if (text.size() > std::numeric_limits<uint32_t>::max())
         throw Exception(Format("Text of %u bytes is too long for a column value", text.size()));
-    void* block = ::operator new(sizeof(TKldStoredString) + text.size());
-    auto* s = new (block) TKldStoredString(static_cast<uint32_t>(text.size()));
-    std::memcpy(const_cast<char*>(s->Data()), text.data(), text.size());
+    void* block = ::operator new(sizeof(TKldStoredString) + KldTextValueSize(text));
+    auto* s = new (block) TKldStoredString();
+    KldWriteTextValue(reinterpret_cast<uint8_t*>(s + 1), text);
     return s;
 }
 

@@ -85,9 +85,32 @@ enum TKldCommandType
 void SetBit(uint8_t* bits, int index, bool value);
 bool GetBit(const uint8_t* bits, int index);
 
-// The value of a String, WideString, Memo or Blob slot: an immutable byte
-// string shared by counted references, so copying a row's values (original,
-// edit and rollback copies) copies no text. A null pointer is the empty text.
+// A text value (String, WideString, Memo, Blob) as rows, comparisons and
+// column writes see it: twice its length as an unsigned LEB128 number, then
+// its bytes. Rows keep texts inline in this form; an odd number never starts
+// a text value (a row uses 1 to mark a text it keeps outside its buffer).
+std::string_view KldTextView(const void* value) noexcept;
+// Bytes the value form of `text` takes.
+size_t KldTextValueSize(std::string_view text) noexcept;
+// Writes the value form of `text` to `dest` (KldTextValueSize bytes).
+void KldWriteTextValue(uint8_t* dest, std::string_view text) noexcept;
+// The value form of the empty text.
+const void* KldEmptyTextValue() noexcept;
+
+// A text in value form, made for one write or comparison.
+class TKldTextValue
+{
+public:
+    explicit TKldTextValue(std::string_view text);
+    const void* Value() const noexcept { return m_bytes.data(); }
+
+private:
+    std::string m_bytes;
+};
+
+// A text value kept outside a row: immutable and shared by counted
+// references, so copying a row's values (original, edit and rollback copies)
+// copies no long text. A null pointer is the empty text.
 class TKldStoredString
 {
 public:
@@ -98,18 +121,18 @@ public:
             s->m_refs.fetch_add(1, std::memory_order_relaxed);
     }
     static void Release(TKldStoredString* s) noexcept;
-    static std::string_view View(const TKldStoredString* s) noexcept
+    // The text in value form.
+    static const void* Value(const TKldStoredString* s) noexcept
     {
-        return s ? std::string_view(s->Data(), s->m_length) : std::string_view();
+        return s ? static_cast<const void*>(s + 1) : KldEmptyTextValue();
     }
+    static std::string_view View(const TKldStoredString* s) noexcept { return KldTextView(Value(s)); }
 
     TKldStoredString(const TKldStoredString&) = delete;
     TKldStoredString& operator=(const TKldStoredString&) = delete;
 
 private:
-    explicit TKldStoredString(uint32_t length) : m_length(length) {}
-    const char* Data() const noexcept { return reinterpret_cast<const char*>(this + 1); }
+    TKldStoredString() = default;
 
     std::atomic<uint32_t> m_refs{1};
-    uint32_t m_length;
 };

@@ -12,15 +12,13 @@
 namespace
 {
 
-// A stored value in slot format, made from a C++ value.
+// A stored value in slot format, made from a C++ value; a text in value form.
 struct Slot
 {
     alignas(8) uint8_t bytes[40] = {};
-    TKldStoredString* text = nullptr;
+    std::unique_ptr<TKldTextValue> text;
 
-    Slot() = default;
-    Slot(const Slot&) = delete;
-    ~Slot() { TKldStoredString::Release(text); }
+    const void* Value() const { return text ? text->Value() : bytes; }
 
     template <class T>
     static std::unique_ptr<Slot> Of(T value)
@@ -32,8 +30,7 @@ struct Slot
     static std::unique_ptr<Slot> Text(std::string_view value)
     {
         auto s = std::make_unique<Slot>();
-        s->text = TKldStoredString::Make(value);
-        std::memcpy(s->bytes, &s->text, sizeof(s->text));
+        s->text = std::make_unique<TKldTextValue>(value);
         return s;
     }
 };
@@ -119,6 +116,36 @@ TEST(KldDataTypes, BitHelpers)
     EXPECT_FALSE(GetBit(bits, 9));
 }
 
+TEST(KldDataTypes, TextValueForm)
+{
+    // Twice the length as LEB128, then the bytes: one length byte up to 63
+    // bytes, two from 64 on.
+    struct Case
+    {
+        size_t Length;
+        size_t Size;
+    };
+    for (Case c : {Case{0, 1}, Case{1, 2}, Case{63, 64}, Case{64, 66}, Case{8191, 8193}, Case{8192, 8195}})
+    {
+        SCOPED_TRACE(c.Length);
+        std::string text(c.Length, 'x');
+        if (!text.empty())
+            text.back() = 'y';
+        EXPECT_EQ(KldTextValueSize(text), c.Size);
+        TKldTextValue value(text);
+        EXPECT_EQ(KldTextView(value.Value()), text);
+        EXPECT_EQ(static_cast<const uint8_t*>(value.Value())[0] & 1, 0);
+    }
+    EXPECT_EQ(KldTextView(KldEmptyTextValue()), "");
+    std::string binary("a\0b\xFF", 4);
+    TKldStoredString* stored = TKldStoredString::Make(binary);
+    EXPECT_EQ(TKldStoredString::View(stored), binary);
+    EXPECT_EQ(KldTextView(TKldStoredString::Value(stored)), binary);
+    TKldStoredString::Release(stored);
+    EXPECT_EQ(TKldStoredString::Make(""), nullptr);
+    EXPECT_EQ(KldTextView(TKldStoredString::Value(nullptr)), "");
+}
+
 TEST(KldCompareValues, NullOrdering)
 {
     auto one = Slot::Of<int32_t>(1);
@@ -200,7 +227,7 @@ TEST(KldCompareValues, ByType)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.Desc);
-        EXPECT_EQ(Sign(CompareValues(c.A->bytes, c.B->bytes, c.Type, c.Options)), c.ExpectedSign);
+        EXPECT_EQ(Sign(CompareValues(c.A->Value(), c.B->Value(), c.Type, c.Options)), c.ExpectedSign);
     }
 }
 
