@@ -84,11 +84,10 @@ void BM_TableDirectWalk(benchmark::State& state)
             TKldDataRow* row = r.table->GetRow(i);
             int32_t id = 0;
             double amount = 0, stamp = 0;
-            TKldStoredString* text = nullptr;
             row->GetColumnData(r.id, &id);
-            if (row->GetColumnData(r.name, &text))
-                name.assign(TKldStoredString::View(text));
-            TKldStoredString::Release(text);
+            // Texts are read in place: copying one out makes a shared copy.
+            if (const void* text = row->ValuePtr(r.name))
+                name.assign(KldTextView(text));
             row->GetColumnData(r.amount, &amount);
             row->GetColumnData(r.stamp, &stamp);
             totals.Ids += id;
