@@ -18,8 +18,6 @@ struct TimeStamp
 // Beyond this a value is no date any text or calendar can show; refusing it
 // keeps the integer arithmetic below from overflowing.
 constexpr double MaxDateMagnitude = 1.0e9;
-constexpr int64_t MinEncodedDay = -693593; // 0001-01-01
-constexpr int64_t MaxEncodedDay = 2958465; // 9999-12-31
 
 [[noreturn]] void InvalidDecode()
 {
