@@ -51,7 +51,7 @@ TKldDataContainer::~TKldDataContainer()
     // Nothing is worth saving any more.
     m_storeDataInDfm = false;
     m_persistentData = false;
-    m_rollbackRows.clear();
+    ClearRollbackRows();
     m_transactionDepth = 0;
     SetActive(false);
     m_relations.reset();
@@ -115,7 +115,7 @@ void TKldDataContainer::UnPrepare()
     m_active = false;
     NotifyEvent(this, cdeContainerDeactivated);
     // Rows go with their tables: nothing is left to roll back.
-    m_rollbackRows.clear();
+    ClearRollbackRows();
     m_transactionDepth = 0;
     if (m_relations)
     {
@@ -374,7 +374,7 @@ void TKldDataContainer::RejectChanges()
 void TKldDataContainer::StartTransaction()
 {
     if (m_transactionDepth == 0)
-        m_rollbackRows.clear();
+        ClearRollbackRows();
     ++m_transactionDepth;
 }
 
@@ -384,8 +384,7 @@ void TKldDataContainer::CommitTransaction()
         return;
     if (--m_transactionDepth > 0)
         return;
-    std::vector<TKldDataRow*> rows = std::move(m_rollbackRows);
-    m_rollbackRows.clear();
+    std::vector<TKldDataRow*> rows = TakeRollbackRows();
     for (auto it = rows.rbegin(); it != rows.rend(); ++it)
         (*it)->TransactionDiscardRollback();
 }
@@ -396,8 +395,7 @@ void TKldDataContainer::RollbackTransaction()
         return;
     // Rows come back and go without events; the tables take the rows they
     // destroy out of the cursors' lists.
-    std::vector<TKldDataRow*> rows = std::move(m_rollbackRows);
-    m_rollbackRows.clear();
+    std::vector<TKldDataRow*> rows = TakeRollbackRows();
     m_transactionDepth = 0;
     std::set<TKldDataTable*> tables;
     for (TKldDataRow* row : rows)
@@ -422,13 +420,43 @@ void TKldDataContainer::CheckNotInTransaction() const
 void TKldDataContainer::AddRollbackRow(TKldDataRow* row)
 {
     m_rollbackRows.push_back(row);
+    try
+    {
+        m_rollbackIndex[row] = m_rollbackRows.size() - 1;
+    }
+    catch (...)
+    {
+        m_rollbackRows.pop_back();
+        throw;
+    }
 }
 
 void TKldDataContainer::ForgetRollbackRow(const TKldDataRow* row) noexcept
 {
-    auto it = std::find(m_rollbackRows.begin(), m_rollbackRows.end(), row);
-    if (it != m_rollbackRows.end())
-        m_rollbackRows.erase(it);
+    auto it = m_rollbackIndex.find(row);
+    if (it == m_rollbackIndex.end())
+        return;
+    m_rollbackRows[it->second] = nullptr;
+    m_rollbackIndex.erase(it);
+}
+
+void TKldDataContainer::ClearRollbackRows() noexcept
+{
+    m_rollbackRows.clear();
+    m_rollbackIndex.clear();
+}
+
+std::vector<TKldDataRow*> TKldDataContainer::TakeRollbackRows()
+{
+    std::vector<TKldDataRow*> rows;
+    rows.reserve(m_rollbackIndex.size());
+    for (TKldDataRow* row : m_rollbackRows)
+    {
+        if (row)
+            rows.push_back(row);
+    }
+    ClearRollbackRows();
+    return rows;
 }
 
 // --- Adapter and calculated fields --------------------------------------------------

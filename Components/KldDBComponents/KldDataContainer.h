@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Components/KldDBComponents/KldDataEvents.h"
@@ -209,7 +210,13 @@ private:
     TKldDataAdapter* m_dataAdapter = nullptr;
     bool m_deactivatedDuringUpdate = false;
     bool m_structureChangedDuringUpdate = false;
+    // Rows to roll back in the order they were listed; a row destroyed since
+    // leaves a null entry, found through the index so that destroying many
+    // rows inside a transaction stays linear.
     std::vector<TKldDataRow*> m_rollbackRows;
+    std::unordered_map<const TKldDataRow*, size_t> m_rollbackIndex;
+    void ClearRollbackRows() noexcept;
+    std::vector<TKldDataRow*> TakeRollbackRows();
     int m_transactionDepth = 0;
     std::vector<TKldRowSet*> m_cursors;
     bool m_storeDataInDfm = false;
