@@ -551,6 +551,37 @@ TEST_F(KldDataTableTest, TransactionsUndoEverything)
     EXPECT_FALSE(table->GetRow(0)->ModifiedByTransaction());
 }
 
+TEST_F(KldDataTableTest, RowsDestroyedInsideATransactionLeaveTheRestToUndo)
+{
+    for (bool commit : {false, true})
+    {
+        SCOPED_TRACE(commit ? "commit" : "rollback");
+        table->ClearData();
+        Add("a", 1);
+        Add("b", 2);
+        table->AcceptChanges();
+        container.StartTransaction();
+        for (const char* k : {"c", "d", "e", "f"})
+            Add(k, 9);
+        table->GetRow(0)->SetValue(other, 10);
+        // Rows listed for the rollback are destroyed, in an order other than
+        // the one they were listed in.
+        for (const char* k : {"e", "c"})
+            table->DeleteRow(table->Locate("A", Variant(std::string(k)), {}));
+        table->GetRow(1)->SetValue(other, 20);
+        if (commit)
+            container.CommitTransaction();
+        else
+            container.RollbackTransaction();
+        EXPECT_FALSE(container.InTransaction());
+        EXPECT_EQ(Keys(), commit ? "a,b,d,f" : "a,b");
+        EXPECT_EQ(table->GetRow(0)->GetValue(other).AsInteger(), commit ? 10 : 1);
+        EXPECT_EQ(table->GetRow(1)->GetValue(other).AsInteger(), commit ? 20 : 2);
+        for (int i = 0; i < table->RowCount(); ++i)
+            EXPECT_FALSE(table->GetRow(i)->ModifiedByTransaction());
+    }
+}
+
 namespace
 {
 
