@@ -24,7 +24,7 @@ public:
     TKldRowPool() = default;
     TKldRowPool(const TKldRowPool&) = delete;
     TKldRowPool& operator=(const TKldRowPool&) = delete;
-    ~TKldRowPool() = default;
+    ~TKldRowPool();
 
     static size_t BlockSize(size_t bytes) noexcept { return (bytes + Granularity - 1) / Granularity * Granularity; }
 
