@@ -380,6 +380,15 @@ void TKldDataRow::SetColumnData(const TKldDataColumn* column, const void* value)
         InternalSetColumnData(column, value);
         return;
     }
+    if (value && GetState(drsNeedRefresh) && KldIsTextType(column->DataType()))
+    {
+        // Fetching the row rewrites its texts, and the text to write may be
+        // one of them (AssignColumn within the row): it is copied first.
+        TKldTextValue text(KldTextView(value));
+        CheckNeedRefresh();
+        SetColumnData(column, text.Value());
+        return;
+    }
     CheckNeedRefresh();
     SaveOriginalValue();
     bool checkedWrite = column->Checked() ||

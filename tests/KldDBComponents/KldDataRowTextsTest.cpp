@@ -853,3 +853,51 @@ TEST(KldRowPoolSanitizer, ARowUsedAfterItWentIsReported)
     useAfterDelete(false); // the same steps in order are clean
 #endif
 }
+
+// A row still to be fetched is fetched before one of its texts is copied to
+// another of its columns: the copy is the fetched text, though fetching
+// moves the texts inside the row.
+TEST(KldRowTextsPlaceholder, CopyWithinARowToBeFetchedTakesTheFetchedText)
+{
+    struct Adapter : KldRecordingAdapter
+    {
+        std::string Pre, Key;
+        void RefreshRow(TKldDataRow* row) override
+        {
+            row->SetAsVariant("Pre", Pre);
+            row->SetAsVariant("K", Key);
+        }
+    };
+    const struct
+    {
+        const char* Desc;
+        size_t Pre;
+    } cases[] = {
+        {"an empty text before the key", 0},
+        {"a short text before the key", 20},
+        {"a text before the key kept outside the row", 300},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.Desc);
+        TKldDataContainer container;
+        TKldDataTable* table = container.Tables().Add();
+        table->SetName("P");
+        TKldDataColumn* pre = table->Columns().AddColumn("Pre", cdtString);
+        TKldDataColumn* key = table->Columns().AddColumn("K", cdtString);
+        key->SetPrimaryKey(true);
+        TKldDataColumn* copy = table->Columns().AddColumn("Copy", cdtString);
+        container.SetActive(true);
+        Adapter adapter;
+        adapter.Pre = Bytes(c.Pre, 'p');
+        adapter.Key = "key";
+        container.SetDataAdapter(&adapter);
+        TKldDataRow* row = table->InsertKey(Variant("key"));
+        ASSERT_TRUE(row->GetState(drsNeedRefresh));
+        row->AssignColumn(row, key, copy);
+        EXPECT_EQ(row->GetValue(copy).AsString(), "key");
+        EXPECT_EQ(row->GetValue(pre).AsString(), adapter.Pre);
+        EXPECT_EQ(row->GetValue(key).AsString(), "key");
+        container.SetDataAdapter(nullptr);
+    }
+}
