@@ -901,3 +901,74 @@ TEST(KldRowTextsPlaceholder, CopyWithinARowToBeFetchedTakesTheFetchedText)
         container.SetDataAdapter(nullptr);
     }
 }
+
+// New rows start with the default row's texts, short and long, and changing
+// a new row leaves the default row and the other new rows alone.
+TEST_F(KldRowTextsTest, NewRowsStartWithTheDefaultRowTexts)
+{
+    const std::map<TKldDataColumn*, Text> defaults = {
+        {a, "default"}, {b, ""}, {m, Bytes(200)}, {l, Bytes(5000, 'l')}, {w, Bytes(40, 'w')}};
+    for (const auto& [column, text] : defaults)
+        Set(table->DefaultRow(), column, text);
+    // Rows stored first with long texts: later rows get more room than the default row has.
+    for (int i = 0; i < 3; ++i)
+    {
+        TKldDataRow* row = table->New();
+        row->SetValue(id, 100 + i);
+        for (TKldDataColumn* column : Texts())
+            Set(row, column, Bytes(150, 'x'));
+        table->Insert(row);
+    }
+    std::vector<std::unique_ptr<TKldDataRow>> rows;
+    for (int i = 0; i < 3; ++i)
+    {
+        rows.emplace_back(table->New());
+        SCOPED_TRACE(i);
+        Expect(rows.back().get(), defaults);
+    }
+    Set(rows[0].get(), a, Bytes(250, 'c'));
+    Set(rows[0].get(), l, std::nullopt);
+    Set(rows[1].get(), m, std::string("changed"));
+    Expect(table->DefaultRow(), defaults);
+    Expect(rows[2].get(), defaults);
+    std::map<TKldDataColumn*, Text> first = defaults;
+    first[a] = Bytes(250, 'c');
+    first[l] = std::nullopt;
+    Expect(rows[0].get(), first);
+    rows[0]->SetValue(id, 1);
+    TKldDataRow* stored = table->Insert(rows[0].release());
+    Expect(stored, first);
+}
+
+// Table-wide accept and reject: inserted rows go, changed rows get their
+// accepted texts back, deleted rows return with theirs.
+TEST_F(KldRowTextsTest, TableRejectChangesRestoresTexts)
+{
+    std::map<int, std::map<TKldDataColumn*, Text>> accepted;
+    for (int k = 1; k <= 3; ++k)
+    {
+        TKldDataRow* row = Add(k);
+        accepted[k] = {{a, Bytes(static_cast<size_t>(k) * 90)}, {m, Bytes(static_cast<size_t>(k) * 400, 'm')}};
+        for (const auto& [column, text] : accepted[k])
+            Set(row, column, text);
+    }
+    table->AcceptChanges();
+    Set(table->GetRow(0), a, std::nullopt);
+    Set(table->GetRow(0), b, Bytes(300));
+    table->GetRow(1)->Delete();
+    TKldDataRow* added = Add(9);
+    Set(added, a, "added");
+    table->GetRow(2)->BeginEdit();
+    Set(table->GetRow(2), m, std::string());
+    table->GetRow(2)->EndEdit();
+    table->RejectChanges();
+    ASSERT_EQ(table->PhysicalRowCount(), 3);
+    for (int i = 0; i < 3; ++i)
+    {
+        TKldDataRow* row = table->GetRow(i);
+        int k = row->GetValue(id).AsInteger();
+        SCOPED_TRACE(k);
+        Expect(row, accepted[k]);
+        EXPECT_FALSE(row->GetState(drsUpdated));
+    }
+}
