@@ -972,3 +972,42 @@ TEST_F(KldRowTextsTest, TableRejectChangesRestoresTexts)
         EXPECT_FALSE(row->GetState(drsUpdated));
     }
 }
+
+// A row's buffer copied into a row with less text room: the texts that do
+// not fit go outside the smaller row; copying back and forth loses nothing.
+TEST_F(KldRowTextsTest, BufferCopyIntoASmallerRowKeepsEveryText)
+{
+    std::unique_ptr<TKldDataRow> small(table->New()); // the least room
+    Set(small.get(), a, "old");
+    Set(small.get(), m, Bytes(3000));
+    for (int i = 0; i < 3; ++i)
+    {
+        TKldDataRow* row = table->New();
+        row->SetValue(id, 100 + i);
+        for (TKldDataColumn* column : Texts())
+            Set(row, column, Bytes(200, 'x'));
+        table->Insert(row);
+    }
+    const std::vector<std::map<TKldDataColumn*, Text>> sources = {
+        {{a, Bytes(200)}, {b, Bytes(150)}, {cc, Bytes(100)}, {w, Bytes(50)}, {m, Bytes(20)}, {l, Bytes(10)}},
+        {{a, ""}, {b, Bytes(256)}, {m, Bytes(1000)}, {l, Bytes(9)}},
+        {{w, Bytes(200, 'w')}},
+        {},
+    };
+    for (size_t i = 0; i < sources.size(); ++i)
+    {
+        SCOPED_TRACE(i);
+        std::unique_ptr<TKldDataRow> large(table->New());
+        ASSERT_GT(large->GetBufferSize(), small->GetBufferSize());
+        large->InitBuffer(); // the last source: a buffer of NULLs
+        for (const auto& [column, text] : sources[i])
+            Set(large.get(), column, text);
+        small->InternalCopyBuffer(*large);
+        Expect(small.get(), sources[i]);
+        large.reset();
+        Expect(small.get(), sources[i]);
+        std::unique_ptr<TKldDataRow> again(table->New());
+        again->InternalCopyBuffer(*small);
+        Expect(again.get(), sources[i]);
+    }
+}
