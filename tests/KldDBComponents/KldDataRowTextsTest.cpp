@@ -1011,3 +1011,137 @@ TEST_F(KldRowTextsTest, BufferCopyIntoASmallerRowKeepsEveryText)
         Expect(again.get(), sources[i]);
     }
 }
+
+// Random inserts, deletes, text writes, accepts, rejects, transactions and
+// stream round trips on the whole table, checked against a model: freed row
+// blocks are reused all along and the text room keeps changing.
+TEST_F(KldRowTextsTest, RandomTableChangesMatchAModel)
+{
+    using Values = std::map<TKldDataColumn*, Text>;
+    using Rows = std::map<int, Values>;
+    // ASCII texts: a WideString column travels as UTF-16 in streams.
+    const size_t lengths[] = {0, 1, 8, 9, 20, 64, 130, 256, 257, 1200};
+    auto check = [&](TKldDataTable* t, const Rows& want) {
+        ASSERT_EQ(t->RowCount(), static_cast<int>(want.size()));
+        for (int i = 0; i < t->RowCount(); ++i)
+        {
+            TKldDataRow* row = t->GetRow(i);
+            int k = row->GetValue(t->Column(0)).AsInteger();
+            SCOPED_TRACE(k);
+            auto it = want.find(k);
+            ASSERT_NE(it, want.end());
+            for (TKldDataColumn* column : Texts())
+            {
+                auto v = it->second.find(column);
+                Text expected = v == it->second.end() ? std::nullopt : v->second;
+                ASSERT_TRUE(Get(row, t->Columns().Get(column->Name())) == expected) << column->Name();
+            }
+        }
+    };
+    for (unsigned seed : {11u, 12u, 13u})
+    {
+        SCOPED_TRACE(seed);
+        std::mt19937 random(seed);
+        auto pick = [&](size_t count) { return static_cast<size_t>(random() % count); };
+        container.SetActive(false);
+        container.SetActive(true);
+        Rows live, accepted, saved;
+        bool inTransaction = false;
+        int nextKey = 1;
+        auto anyRow = [&]() -> TKldDataRow* {
+            return table->RowCount() ? table->GetRow(static_cast<int>(pick(static_cast<size_t>(table->RowCount()))))
+                                     : nullptr;
+        };
+        for (int step = 0; step < 600; ++step)
+        {
+            SCOPED_TRACE(step);
+            switch (pick(10))
+            {
+            case 0:
+            case 1: {
+                std::unique_ptr<TKldDataRow> row(table->New());
+                int k = nextKey++;
+                row->SetValue(id, k);
+                Values values;
+                for (TKldDataColumn* column : Texts())
+                {
+                    if (pick(3) == 0)
+                        continue;
+                    values[column] = Bytes(lengths[pick(std::size(lengths))], static_cast<char>('A' + pick(20)));
+                    Set(row.get(), column, values[column]);
+                }
+                table->Insert(row.release());
+                live[k] = values;
+                break;
+            }
+            case 2:
+                if (TKldDataRow* row = anyRow())
+                {
+                    live.erase(row->GetValue(id).AsInteger());
+                    row->Delete();
+                }
+                break;
+            case 3:
+            case 4:
+            case 5:
+                if (TKldDataRow* row = anyRow())
+                {
+                    TKldDataColumn* column = Texts()[pick(Texts().size())];
+                    Text text;
+                    if (pick(6) != 0)
+                        text = Bytes(lengths[pick(std::size(lengths))], static_cast<char>('A' + pick(20)));
+                    Set(row, column, text);
+                    live[row->GetValue(id).AsInteger()][column] = text;
+                }
+                break;
+            case 6:
+                if (!inTransaction)
+                {
+                    table->AcceptChanges();
+                    accepted = live;
+                }
+                break;
+            case 7:
+                if (!inTransaction)
+                {
+                    table->RejectChanges();
+                    live = accepted;
+                }
+                break;
+            case 8:
+                if (!inTransaction)
+                {
+                    container.StartTransaction();
+                    saved = live;
+                    inTransaction = true;
+                }
+                else if (pick(2))
+                {
+                    container.RollbackTransaction();
+                    live = saved;
+                    inTransaction = false;
+                }
+                else
+                {
+                    container.CommitTransaction();
+                    inTransaction = false;
+                }
+                break;
+            case 9:
+                if (!inTransaction)
+                {
+                    TMemoryStream stream;
+                    container.SaveToStream(stream, true, true);
+                    stream.SetPosition(0);
+                    TKldDataContainer loaded;
+                    loaded.LoadFromStream(stream);
+                    ASSERT_NO_FATAL_FAILURE(check(loaded.Tables().Get("T"), live));
+                }
+                break;
+            }
+            ASSERT_NO_FATAL_FAILURE(check(table, live));
+        }
+        if (inTransaction)
+            container.CommitTransaction();
+    }
+}
