@@ -2,13 +2,15 @@
 
 #include <new>
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) && !defined(__SANITIZE_ADDRESS__)
-#define __SANITIZE_ADDRESS__ 1
+#if defined(__SANITIZE_ADDRESS__)
+#define KLD_POOL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KLD_POOL_ASAN 1
 #endif
 #endif
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(KLD_POOL_ASAN)
 #include <sanitizer/asan_interface.h>
 #define KLD_POOL_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
 #define KLD_POOL_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
