@@ -338,6 +338,8 @@ void* TKldDataRow::GetDataPtr(const TKldDataColumn* column, bool forWrite)
 {
     if (!column)
         return nullptr;
+    // Refused before any copy is made for the write.
+    KLD_ASSERT("KldData", !forWrite || !KldIsTextType(column->DataType()));
     CheckNeedRefresh();
     if (forWrite && !OriginalRow())
         SaveOriginalValue();

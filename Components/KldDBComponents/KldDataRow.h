@@ -138,8 +138,11 @@ public:
     void SetAssignedValue(const TKldDataColumn* column, bool value);
     void* GetDataPtr(const TKldDataColumn* column, bool forWrite);
     // Slot-format access; GetColumnData answers whether the column has a value.
-    // GetDataPtr gives text values for reading only: texts are written through
-    // SetColumnData or SetValue.
+    // GetDataPtr gives text values for reading only (a write pointer to a text
+    // column raises): texts are written through SetColumnData or SetValue.
+    // SetColumnData takes a text as a text value (what ValuePtr gives), while
+    // GetColumnData copies one out as an owned TKldStoredString*: to write such
+    // a copy back, pass TKldStoredString::Value(copy).
     bool GetColumnData(const TKldDataColumn* column, void* dest);
     void SetColumnData(const TKldDataColumn* column, const void* value);
 

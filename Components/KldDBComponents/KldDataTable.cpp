@@ -127,10 +127,10 @@ void TKldDataTable::NoteTextNeed(const TKldDataRow* row) noexcept
 
 TKldDataRow* TKldDataTable::New()
 {
-    TKldDataRow* row = NewRow();
+    std::unique_ptr<TKldDataRow> row(NewRow());
     if (m_defaultRow && m_defaultRow->HasBuffer())
         row->InternalCopyBuffer(*m_defaultRow);
-    return row;
+    return row.release();
 }
 
 TKldDataRow* TKldDataTable::Insert(TKldDataRow* row, int index)

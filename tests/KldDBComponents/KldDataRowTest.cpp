@@ -173,6 +173,26 @@ TEST_F(KldDataRowTest, TextForms)
     EXPECT_EQ(row->GetAsString(flag), "False");
 }
 
+TEST_F(KldDataRowTest, TextsAreWrittenThroughValuesNotPointers)
+{
+    TKldDataRow* row = AddRow(1, "kept");
+    table->AcceptChanges();
+    // Reading gives the text value; asking to write in place is refused
+    // before the row makes any copy for the write.
+    EXPECT_EQ(KldTextView(row->GetDataPtr(name, false)), "kept");
+    EXPECT_THROW(row->GetDataPtr(name, true), EAssertionFailed);
+    EXPECT_EQ(row->OriginalRow(), nullptr);
+    EXPECT_FALSE(row->GetState(drsUpdated));
+    // A text copied out comes back in through its value form.
+    TKldStoredString* copy = nullptr;
+    ASSERT_TRUE(row->GetColumnData(name, &copy));
+    EXPECT_EQ(TKldStoredString::View(copy), "kept");
+    row->SetColumnData(memo, TKldStoredString::Value(copy));
+    TKldStoredString::Release(copy);
+    EXPECT_EQ(row->GetAsString(memo), "kept");
+    EXPECT_NE(row->GetDataPtr(amount, true), nullptr);
+}
+
 TEST_F(KldDataRowTest, SetAsStringParsesByType)
 {
     std::unique_ptr<TKldDataRow> row(table->New());
