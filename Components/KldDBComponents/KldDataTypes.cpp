@@ -90,9 +90,16 @@ const void* KldEmptyTextValue() noexcept
     return &empty;
 }
 
-TKldTextValue::TKldTextValue(std::string_view text) : m_bytes(KldTextValueSize(text), '\0')
+TKldTextValue::TKldTextValue(std::string_view text)
 {
-    KldWriteTextValue(reinterpret_cast<uint8_t*>(m_bytes.data()), text);
+    uint8_t* dest = m_small;
+    size_t size = KldTextValueSize(text);
+    if (size > sizeof m_small)
+    {
+        m_large.reset(new uint8_t[size]);
+        dest = m_large.get();
+    }
+    KldWriteTextValue(dest, text);
 }
 
 TKldStoredString* TKldStoredString::Make(std::string_view text)

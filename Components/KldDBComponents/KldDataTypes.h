@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -97,15 +98,19 @@ void KldWriteTextValue(uint8_t* dest, std::string_view text) noexcept;
 // The value form of the empty text.
 const void* KldEmptyTextValue() noexcept;
 
-// A text in value form, made for one write or comparison.
+// A text in value form, made for one write or comparison; short texts need
+// no allocation.
 class TKldTextValue
 {
 public:
     explicit TKldTextValue(std::string_view text);
-    const void* Value() const noexcept { return m_bytes.data(); }
+    TKldTextValue(const TKldTextValue&) = delete;
+    TKldTextValue& operator=(const TKldTextValue&) = delete;
+    const void* Value() const noexcept { return m_large ? m_large.get() : m_small; }
 
 private:
-    std::string m_bytes;
+    uint8_t m_small[64];
+    std::unique_ptr<uint8_t[]> m_large;
 };
 
 // A text value kept outside a row: immutable and shared by counted
