@@ -126,6 +126,11 @@ TKldTextArea TKldDataRow::TextArea() const noexcept
                         layout.TextCount);
 }
 
+int TKldDataRow::GetBufferSize() const noexcept
+{
+    return static_cast<int>(Table()->RowLayout(m_layout).TextOffset);
+}
+
 size_t TKldDataRow::TextNeed() const noexcept
 {
     return m_hasBuffer ? TextArea().Needed() : 0;

@@ -107,7 +107,10 @@ public:
     bool HasBuffer() const noexcept { return m_hasBuffer; }
     void InitBuffer();
     void FreeBuffer() noexcept;
-    int GetBufferSize() const noexcept { return static_cast<int>(m_capacity); }
+    // The table's buffer size for this row's layout (slots and bitmap).
+    int GetBufferSize() const noexcept;
+    // Bytes of the block after the row header: the buffer and the text area.
+    int Capacity() const noexcept { return static_cast<int>(m_capacity); }
     bool InternalGetAssigned(const TKldDataColumn* column) const;
     void InternalSetAssigned(const TKldDataColumn* column, bool value);
     // The column's slot; makes the buffer first when `create`; nullptr without buffer.

@@ -191,6 +191,9 @@ TEST_F(KldDataRowTest, TextsAreWrittenThroughValuesNotPointers)
     TKldStoredString::Release(copy);
     EXPECT_EQ(row->GetAsString(memo), "kept");
     EXPECT_NE(row->GetDataPtr(amount, true), nullptr);
+    // The buffer size is the table's; the texts' room comes on top of it.
+    EXPECT_EQ(row->GetBufferSize(), table->BufferSize());
+    EXPECT_GE(row->Capacity(), table->BufferSize() + 9 * 4);
 }
 
 TEST_F(KldDataRowTest, SetAsStringParsesByType)

@@ -615,7 +615,7 @@ bool InsideRow(const TKldDataRow* row, const void* value)
 {
     auto* begin = reinterpret_cast<const char*>(row);
     auto* p = static_cast<const char*>(value);
-    return p >= begin && p < begin + sizeof(TKldDataRow) + static_cast<size_t>(row->GetBufferSize());
+    return p >= begin && p < begin + sizeof(TKldDataRow) + static_cast<size_t>(row->Capacity());
 }
 
 } // namespace
@@ -998,7 +998,7 @@ TEST_F(KldRowTextsTest, BufferCopyIntoASmallerRowKeepsEveryText)
     {
         SCOPED_TRACE(i);
         std::unique_ptr<TKldDataRow> large(table->New());
-        ASSERT_GT(large->GetBufferSize(), small->GetBufferSize());
+        ASSERT_GT(large->Capacity(), small->Capacity());
         large->InitBuffer(); // the last source: a buffer of NULLs
         for (const auto& [column, text] : sources[i])
             Set(large.get(), column, text);
