@@ -1,8 +1,10 @@
 #include "Components/KldDBComponents/KldDataCompare.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <unicode/ucol.h>
 #include <unicode/ustring.h>
 
@@ -65,14 +67,37 @@ std::string_view TextOf(const void* slot)
     return KldTextView(slot);
 }
 
-// The first `length` bytes of `text`, backed off to a character boundary.
-std::string_view CutTo(std::string_view text, size_t length)
+bool IsContinuationByte(char c)
 {
-    if (text.size() <= length)
-        return text;
-    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
-        --length;
-    return text.substr(0, length);
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Characters of a UTF-8 text: every byte that does not continue a character
+// starts one (a stray continuation byte at the start counts as one too).
+size_t CharacterCount(std::string_view text)
+{
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        if (i == 0 || !IsContinuationByte(text[i]))
+            ++count;
+    }
+    return count;
+}
+
+// The first `characters` characters of `text`. A partial key is a prefix
+// in characters: cutting by bytes could split a letter of the value and
+// order it against the key differently from the value itself.
+std::string_view CutToCharacters(std::string_view text, size_t characters)
+{
+    size_t end = 0;
+    for (size_t taken = 0; end < text.size() && taken < characters; ++taken)
+    {
+        ++end;
+        while (end < text.size() && IsContinuationByte(text[end]))
+            ++end;
+    }
+    return text.substr(0, end);
 }
 
 int CompareText(const void* a, const void* b, TKldCompareOptions options)
@@ -80,7 +105,7 @@ int CompareText(const void* a, const void* b, TKldCompareOptions options)
     std::string_view sa = TextOf(a);
     std::string_view sb = TextOf(b);
     if (options.Contains(coPartialKey))
-        sb = CutTo(sb, sa.size());
+        sb = CutToCharacters(sb, CharacterCount(sa));
     return CompareLocaleText(sa, sb, options.Contains(coCaseInsensitive));
 }
 
@@ -346,30 +371,66 @@ int ForEachRow(TKldDataTable& table, const TKldDataRow* row, const TKldColumnArr
     return matches;
 }
 
+namespace
+{
+
+// Element access takes one index per dimension as a braced list; a table of
+// readers, one per dimension count, turns an index array into that list.
+constexpr int KldMaxArrayDims = 64;
+using ElementReader = const Variant& (*)(const Variant&, const int*);
+
+template <size_t... I>
+const Variant& ReadElement(const Variant& v, const int* index, std::index_sequence<I...>)
+{
+    return v.GetElement({index[I]...});
+}
+
+template <size_t Dims>
+const Variant& ReadElementOf(const Variant& v, const int* index)
+{
+    return ReadElement(v, index, std::make_index_sequence<Dims>());
+}
+
+template <size_t... D>
+constexpr std::array<ElementReader, sizeof...(D)> MakeElementReaders(std::index_sequence<D...>)
+{
+    return {&ReadElementOf<D + 1>...};
+}
+
+constexpr auto ElementReaders = MakeElementReaders(std::make_index_sequence<KldMaxArrayDims>());
+
+} // namespace
+
 bool _VarIsNull(const Variant& v)
 {
     if (!VarIsArray(v))
         return VarIsNull(v) || VarIsEmpty(v);
     int dims = VarArrayDimCount(v);
-    if (dims == 1)
+    KLD_ASSERT("KldData", dims >= 1 && dims <= KldMaxArrayDims);
+    std::array<int, KldMaxArrayDims> low{};
+    std::array<int, KldMaxArrayDims> high{};
+    for (int d = 0; d < dims; ++d)
     {
-        for (int i = VarArrayLowBound(v, 1); i <= VarArrayHighBound(v, 1); ++i)
-        {
-            if (!_VarIsNull(v[i]))
-                return false;
-        }
-        return true;
+        low[size_t(d)] = VarArrayLowBound(v, d + 1);
+        high[size_t(d)] = VarArrayHighBound(v, d + 1);
+        if (high[size_t(d)] < low[size_t(d)])
+            return true; // no elements
     }
-    if (dims == 2)
+    // Every element in turn, the last index running fastest.
+    std::array<int, KldMaxArrayDims> index = low;
+    ElementReader read = ElementReaders[size_t(dims - 1)];
+    for (;;)
     {
-        for (int i = VarArrayLowBound(v, 1); i <= VarArrayHighBound(v, 1); ++i)
+        if (!_VarIsNull(read(v, index.data())))
+            return false;
+        int d = dims - 1;
+        while (d >= 0 && index[size_t(d)] == high[size_t(d)])
         {
-            for (int j = VarArrayLowBound(v, 2); j <= VarArrayHighBound(v, 2); ++j)
-            {
-                if (!_VarIsNull(v.GetElement({i, j})))
-                    return false;
-            }
+            index[size_t(d)] = low[size_t(d)];
+            --d;
         }
+        if (d < 0)
+            return true;
+        ++index[size_t(d)];
     }
-    return true;
 }
