@@ -398,7 +398,13 @@ TToken TLexer::ReadNumber(const Cursor& start) const
     else if (fraction <= 4)
         t.Value = CurrencyFromText(text);
     else
-        t.Value = Variant(StrToFloat(text));
+    {
+        // A literal is read with its own decimal point, whatever separator
+        // the process's number settings hold.
+        TFormatSettings literal = FormatSettings;
+        literal.DecimalSeparator = DecimalPoint;
+        t.Value = Variant(StrToFloat(text, literal));
+    }
     return t;
 }
 
