@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -220,4 +221,58 @@ TEST_F(KldConformRowsTest, RejectOfAnUnfetchedPlaceholderFetchesNothing)
     EXPECT_TRUE(adapter.Calls.empty());
     EXPECT_FALSE(second->GetState(drsNeedRefresh));
     container.SetDataAdapter(nullptr);
+}
+
+// With calculated columns in the table, a write to a plain column of a stored
+// row runs as an edit, so the calculation sees the new value; a write to the
+// calculated column itself is a plain write.
+TEST_F(KldConformRowsTest, CalculatedColumnsTurnPlainWritesIntoEdits)
+{
+    TKldDataTable* calc = container.Tables().Add();
+    calc->SetName("C");
+    TKldDataColumn* base = calc->Columns().AddColumn("Base", cdtInteger);
+    TKldDataColumn* twice = calc->Columns().AddColumn("Twice", cdtInteger);
+    twice->SetCalculated(true);
+    int calculations = 0;
+    container.OnCalcFields = [&](TObject*, TKldDataRow* row) {
+        ++calculations;
+        row->SetValue(twice, row->GetValue(base).AsInteger() * 2);
+    };
+    container.SetActive(true);
+    TKldDataRow* row = calc->New();
+    row->SetValue(base, 1);
+    row = calc->Insert(row);
+    row->AcceptChanges();
+    ASSERT_EQ(row->GetValue(twice).AsInteger(), 2);
+    calculations = 0;
+    log->Events.clear();
+
+    row->SetValue(base, 5);
+    EXPECT_EQ(calculations, 1);
+    EXPECT_EQ(row->GetValue(twice).AsInteger(), 10);
+    EXPECT_FALSE(row->GetState(drsEditing));
+    EXPECT_TRUE(row->GetState(drsUpdated));
+    EXPECT_EQ(log->Count(cdeRowModified), 1);
+
+    calculations = 0;
+    log->Events.clear();
+    row->SetValue(twice, 3);
+    EXPECT_EQ(calculations, 0) << "the calculated column is written as it is";
+    EXPECT_EQ(row->GetValue(twice).AsInteger(), 3);
+    EXPECT_EQ(log->Count(cdeRowModified), 1);
+}
+
+// A write through the slot pointer of a stored, accepted row keeps the old
+// value as the original first.
+TEST_F(KldConformRowsTest, WritePointerSavesTheOriginal)
+{
+    TKldDataRow* row = AddAccepted(1, "one", 1.5);
+    void* slot = row->GetDataPtr(amount, true);
+    ASSERT_NE(slot, nullptr);
+    ASSERT_NE(row->OriginalRow(), nullptr);
+    double value = 7.25;
+    std::memcpy(slot, &value, sizeof value);
+    EXPECT_EQ(row->GetValue(amount).AsDouble(), 7.25);
+    EXPECT_EQ(row->GetOriginalValue(amount).AsDouble(), 1.5);
+    EXPECT_EQ(row->GetDataPtr(nullptr, true), nullptr);
 }
