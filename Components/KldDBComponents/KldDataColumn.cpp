@@ -226,8 +226,12 @@ void TKldDataColumn::Assign(const TPersistent& source)
         TKldDataCollectionItem::Assign(source);
         return;
     }
+    // The definition changes under the rows: they go first, also from a
+    // table that prepared itself outside any container.
     if (TKldDataContainer* container = GetDataContainer())
         container->SetActive(false);
+    else if (TKldDataTable* table = GetDataTable())
+        table->UnPrepare();
     if (other->Name() != Name())
     {
         auto* collection = DataCollection();
