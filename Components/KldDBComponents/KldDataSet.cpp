@@ -1165,6 +1165,8 @@ void TKldDataSet::InternalAddRecord(TRecordBuffer buffer, bool append)
 
 void TKldDataSet::InternalCancel()
 {
+    if (State() != dsEdit && State() != dsInsert)
+        DatabaseError(DBConsts::SNotEditing, this);
     if (State() != dsEdit || IsEmpty())
         return;
     TKldDataRow* row = BufRow(ActiveBuffer());
@@ -1220,12 +1222,17 @@ void TKldDataSet::RowSetNotify(TObject* sender, TKldDataEventType event)
         break;
     case cdeRowDeleted:
         if (!m_deleting && Active()) {
+            // The row is taken before the cancel: cancelling resynchronises
+            // at the index the row had before the deletion shifted it.
+            TKldDataRow* current = nullptr;
+            if (!IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
+                current = BufRow(ActiveBuffer());
             CancelPending();
-            if (!IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfCurrent) {
-                int position = RowPosition(BufRow(ActiveBuffer()));
-                if (position >= 0)
-                    m_currentIndex = position;
-            }
+            if (!current && !IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
+                current = BufRow(ActiveBuffer());
+            int position = RowPosition(current);
+            if (position >= 0)
+                m_currentIndex = position;
             Resync({});
         }
         break;
