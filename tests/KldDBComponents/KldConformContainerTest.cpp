@@ -587,3 +587,161 @@ TEST_F(KldConformTest, MasterKeyValueOnlyRecomputesTheRange)
     EXPECT_TRUE(rows.SetMasterKey("", Variant::Null()));
     EXPECT_EQ(rows.GetRowCount(), 6);
 }
+
+// --- Events -------------------------------------------------------------------------------------
+
+namespace
+{
+
+// A designer that counts how many of its kind are alive.
+class KldCountedDesigner : public TKldDataContainerDesigner
+{
+public:
+    explicit KldCountedDesigner(TKldDataContainer* container, int& alive)
+        : TKldDataContainerDesigner(container), m_alive(alive)
+    {
+        ++m_alive;
+    }
+    ~KldCountedDesigner() override { --m_alive; }
+
+private:
+    int& m_alive;
+};
+
+} // namespace
+
+TEST_F(KldConformTest, AStructureChangeLeftInactiveEndsWithoutActivation)
+{
+    log->Events.clear();
+    container.BeginUpdate();
+    parent->Columns().AddColumn("Extra", cdtInteger);
+    container.Relations().Add()->SetName("Loose");
+    container.EndUpdate();
+    std::vector<TKldDataEventType> types;
+    for (const auto& e : log->Events)
+        types.push_back(e.second);
+    EXPECT_EQ(types, (std::vector<TKldDataEventType>{cdeContainerDeactivated, cdeContainerChanged,
+                                                       cdeContainerDataChanged}));
+    EXPECT_FALSE(container.Active());
+}
+
+TEST_F(KldConformTest, ANewDesignerReplacesAndDestroysTheEarlierOne)
+{
+    int alive = 0;
+    auto* first = new KldCountedDesigner(&container, alive);
+    EXPECT_EQ(container.Designer(), first);
+    EXPECT_EQ(alive, 1);
+    auto* second = new KldCountedDesigner(&container, alive);
+    EXPECT_EQ(alive, 1) << "the earlier designer is destroyed";
+    EXPECT_EQ(container.Designer(), second);
+    delete second;
+    EXPECT_EQ(container.Designer(), nullptr);
+    EXPECT_EQ(alive, 0);
+}
+
+TEST_F(KldConformTest, ARowSetPassesOnOnlyItsOwnEvents)
+{
+    TKldRowSet rows(child, nullptr);
+    std::vector<std::pair<TObject*, TKldDataEventType>> seen;
+    rows.OnNotify = [&](TObject* sender, TKldDataEventType event) { seen.push_back({sender, event}); };
+    rows.SetActive(true);
+    TKldRowSet other(parent, nullptr);
+    other.SetActive(true); // cdeCursorBeforeOpen from another cursor
+    EXPECT_TRUE(seen.empty());
+
+    AddParent(1);
+    EXPECT_TRUE(seen.empty()) << "a row of another table";
+    TKldDataRow* row = AddChild(10, 1);
+    row->SetValue(child->Column(2), "x");
+    row->Delete();
+    parent->BeginUpdate();
+    parent->EndUpdate(); // cdeTableDataChanged of another table
+    child->BeginUpdate();
+    child->EndUpdate();
+    container.BeginUpdate();
+    container.EndUpdate();
+    parent->Columns().AddColumn("Extra", cdtInteger); // deactivates
+    container.SetActive(true);
+
+    const std::vector<std::pair<TObject*, TKldDataEventType>> expected = {
+        {row, cdeRowInserted},
+        {row, cdeRowModified},
+        {row, cdeRowDeleted},
+        {child, cdeTableDataChanged},
+        {&container, cdeContainerDataChanged},
+        {&container, cdeContainerDeactivated},
+    };
+    EXPECT_EQ(seen, expected);
+}
+
+// --- Row encoding ------------------------------------------------------------------------------
+
+TEST(KldConformRowEncoding, EachColumnTypeWritesItsValueForm)
+{
+    using Bytes = std::vector<uint8_t>;
+    auto text = [](uint8_t type, const std::string& s) {
+        Bytes b{type};
+        if (type == 6)
+            b.push_back(static_cast<uint8_t>(s.size()));
+        else
+            for (int i = 0; i < 4; ++i)
+                b.push_back(static_cast<uint8_t>(s.size() >> (8 * i)));
+        b.insert(b.end(), s.begin(), s.end());
+        return b;
+    };
+    struct Case
+    {
+        const char* Desc;
+        TKldDataType Type;
+        Variant Value;
+        Bytes Encoded; // after the assigned flag; empty: nothing stored
+    };
+    const Case cases[] = {
+        {"small int", cdtSmallInt, Variant(-5), {2, 0xFB}},
+        {"integer in two bytes", cdtInteger, Variant(200), {3, 200, 0}},
+        {"integer in four bytes", cdtInteger, Variant(70000), {4, 0x70, 0x11, 0x01, 0x00}},
+        {"large int small", cdtLargeInt, Variant(int64_t{7}), {2, 7}},
+        {"large int beyond 32 bits", cdtLargeInt, Variant(int64_t{5000000000}),
+         {19, 0x00, 0xF2, 0x05, 0x2A, 0x01, 0x00, 0x00, 0x00}},
+        {"boolean true", cdtBoolean, Variant(true), {9}},
+        {"boolean false", cdtBoolean, Variant(false), {8}},
+        {"float", cdtFloat, Variant(1.5), {5, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0xFF, 0x3F}},
+        {"date", cdtDate, Variant::FromDate(2.0), {17, 0, 0, 0, 0, 0, 0, 0, 0x40}},
+        {"time", cdtTime, Variant::FromDate(0.5), {17, 0, 0, 0, 0, 0, 0, 0xE0, 0x3F}},
+        {"string", cdtString, Variant(std::string("ab")), text(6, "ab")},
+        {"string of 255 bytes", cdtString, Variant(std::string(255, 's')), text(6, std::string(255, 's'))},
+        {"string of 300 bytes", cdtString, Variant(std::string(300, 'l')), text(12, std::string(300, 'l'))},
+        {"memo", cdtMemo, Variant(std::string("m")), text(6, "m")},
+        {"wide string", cdtWideString, Variant::FromWideString("\xC3\xA9"), {18, 1, 0, 0, 0, 0xE9, 0}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Desc);
+        TKldDataContainer container;
+        TKldDataTable* table = container.Tables().Add();
+        table->SetName("T");
+        TKldDataColumn* column = table->Columns().AddColumn("V", c.Type, KldIsTextType(c.Type) ? 400 : -1);
+        container.SetActive(true);
+        TKldDataRow* row = table->New();
+        row->SetValue(column, c.Value);
+        table->Insert(row);
+        std::string before = row->GetAsString(column);
+
+        TMemoryStream stream;
+        container.SaveToStream(stream, false, true);
+        Bytes expected{8, 1, 6, 1, 'T', 9, 1, 6, 1, 'V', 2, static_cast<uint8_t>(c.Type), 0, 1, 9, 9};
+        expected.insert(expected.end(), c.Encoded.begin(), c.Encoded.end());
+        expected.insert(expected.end(), {0, 0});
+        Bytes written(static_cast<const uint8_t*>(stream.Memory()),
+                      static_cast<const uint8_t*>(stream.Memory()) + stream.Size());
+        EXPECT_EQ(written, expected);
+
+        // And it reads back to the same value, not flagged as inserted.
+        container.Clear();
+        stream.SetPosition(0);
+        container.LoadFromStream(stream);
+        ASSERT_EQ(table->RowCount(), 1);
+        EXPECT_EQ(table->GetRow(0)->GetAsString(column), before);
+        EXPECT_FALSE(table->GetRow(0)->GetState(drsInserted));
+    }
+}
