@@ -314,44 +314,6 @@ void TKldRowSet::BuildList()
 namespace
 {
 
-// Quicksort partitioning around the middle element; the smaller side
-// recurses, the larger one loops, so the stack stays shallow whatever the data.
-template <class T, class Compare>
-void QuickSortRange(std::vector<T>& items, int left, int right, const Compare& compare)
-{
-    while (left < right)
-    {
-        int i = left;
-        int j = right;
-        T pivot = items[static_cast<size_t>((left + right) / 2)];
-        do
-        {
-            while (compare(items[static_cast<size_t>(i)], pivot) < 0)
-                ++i;
-            while (compare(items[static_cast<size_t>(j)], pivot) > 0)
-                --j;
-            if (i <= j)
-            {
-                std::swap(items[static_cast<size_t>(i)], items[static_cast<size_t>(j)]);
-                ++i;
-                --j;
-            }
-        } while (i <= j);
-        if (j - left < right - i)
-        {
-            if (left < j)
-                QuickSortRange(items, left, j, compare);
-            left = i;
-        }
-        else
-        {
-            if (i < right)
-                QuickSortRange(items, i, right, compare);
-            right = j;
-        }
-    }
-}
-
 bool CollatedText(TKldDataType type)
 {
     return type == cdtString || type == cdtMemo || type == cdtWideString;
@@ -384,7 +346,7 @@ void TKldRowSet::SortList()
                                 CollatedText(m_sortColumns[static_cast<size_t>(c)]->DataType()));
     if (!collates || m_list.size() < 64)
     {
-        QuickSortRange(m_list, 0, last,
+        KldQuickSort(m_list, 0, last,
                        [this](const TKldDataRow* a, const TKldDataRow* b) { return DoCompareRows(a, b); });
         return;
     }
@@ -509,7 +471,7 @@ void TKldRowSet::SortList()
         }
         return 0;
     };
-    QuickSortRange(entries, 0, last, compare);
+    KldQuickSort(entries, 0, last, compare);
     std::vector<TKldDataRow*> sorted(count);
     for (size_t i = 0; i < count; ++i)
         sorted[i] = m_list[entries[i].Index];
