@@ -175,8 +175,11 @@ TKldBlobStream::TKldBlobStream(TField* field, TBlobStreamMode mode) : TBlobStrea
     // The row's blob values may still be on the server: fetch them, then
     // load the value again. A write stream fetches them too, so that a later
     // read does not fetch the server's value over the one written here.
+    // The row is the one the field reads in the dataset's state: a lookup
+    // or a filter test reads another row than the active record's.
     auto* dataSet = dynamic_cast<TKldDataSet*>(DataSet());
-    TKldDataRow* row = dataSet ? dataSet->GetDataRow() : nullptr;
+    TRecordBuffer record = dataSet ? dataSet->RecordForState() : nullptr;
+    TKldDataRow* row = record ? TKldDataSet::BufRow(record) : nullptr;
     if (row && row->GetState(drsBlobsNotFetched)) {
         dataSet->FetchRowBlobs(row);
         if (mode != bmWrite)

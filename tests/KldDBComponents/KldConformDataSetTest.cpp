@@ -405,3 +405,63 @@ TEST(ConformCancel, CancellingOutsideAnEditRaises)
 }
 
 } // namespace
+
+namespace {
+
+// The blobs fetched are those of the row a blob value is read from, also
+// when that row is not the active record (a lookup, a filter test).
+TEST(ConformBlob, TheRowWhoseBlobIsReadIsTheOneFetched)
+{
+    struct Case
+    {
+        const char* Desc;
+        std::function<std::string(TFakeRemoteDataSet&)> Read;
+        int FetchedId;
+        std::string Value;
+    };
+    const Case cases[] = {
+        {"active record", [](TFakeRemoteDataSet& ds) { return ds.FieldByName("PICTURE")->AsString(); }, 1,
+         "blob 1"},
+        {"lookup of another row",
+         [](TFakeRemoteDataSet& ds) { return VarToStr(ds.Lookup("ID", 3, "PICTURE")); }, 3, "blob 3"},
+        {"filter test of another row",
+         [](TFakeRemoteDataSet& ds) {
+             std::string seen;
+             ds.OnFilterRecord = [&seen](TDataSet* d, bool& accept) {
+                 if (d->FieldByName("ID")->AsInteger() == 2)
+                     seen = d->FieldByName("PICTURE")->AsString();
+                 accept = true;
+             };
+             ds.SetFiltered(true);
+             return seen;
+         },
+         2, "blob 2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        TFakeRemoteDataSet ds;
+        ds.InitialRows = 3;
+        ds.Open();
+        // A value is there already, so that reading it as a variant does
+        // not stop at a NULL before the stream is made.
+        for (int i = 0; i < 3; ++i) {
+            TKldDataRow* row = ds.GetDataTable()->GetRow(i);
+            row->SetAsVariant("PICTURE", "stale");
+            row->SetState(drsBlobsNotFetched, true);
+        }
+        std::vector<int> fetched;
+        ds.OnFetchBlobs = [&fetched](TKldDataRow* row) {
+            int id = row->GetAsVariant("ID").AsInteger();
+            fetched.push_back(id);
+            // The flag goes first: writing the value makes a filtered row
+            // set test the row again.
+            row->SetState(drsBlobsNotFetched, false);
+            row->SetAsVariant("PICTURE", "blob " + std::to_string(id));
+        };
+        EXPECT_EQ(c.Read(ds), c.Value);
+        ASSERT_FALSE(fetched.empty());
+        EXPECT_EQ(fetched.front(), c.FetchedId);
+    }
+}
+
+} // namespace
