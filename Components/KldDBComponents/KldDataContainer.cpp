@@ -419,6 +419,10 @@ void TKldDataContainer::CheckNotInTransaction() const
 
 void TKldDataContainer::AddRollbackRow(TKldDataRow* row)
 {
+    // Listed once: a second entry would be rolled back twice, the second
+    // time as if inserted, and would outlive the row when it is destroyed.
+    if (!row || m_rollbackIndex.count(row) > 0)
+        return;
     m_rollbackRows.push_back(row);
     try
     {

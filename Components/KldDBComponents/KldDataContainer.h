@@ -149,7 +149,8 @@ public:
     void RollbackTransaction();
     bool InTransaction() const noexcept { return m_transactionDepth > 0; }
     void CheckNotInTransaction() const;
-    // Lists a row once for rollback while a transaction is active.
+    // Lists a row for rollback while a transaction is active; a row already
+    // listed stays listed once.
     void AddRollbackRow(TKldDataRow* row);
     // Takes a destroyed row off the rollback list.
     void ForgetRollbackRow(const TKldDataRow* row) noexcept;

@@ -745,3 +745,42 @@ TEST(KldConformRowEncoding, EachColumnTypeWritesItsValueForm)
         EXPECT_FALSE(table->GetRow(0)->GetState(drsInserted));
     }
 }
+
+TEST_F(KldConformTest, ARowIsListedForRollbackOnlyOnce)
+{
+    TKldDataRow* kept = AddParent(1, "one");
+    AddParent(2, "two");
+    parent->AcceptChanges();
+    struct Case
+    {
+        const char* Desc;
+        bool Commit;
+        const char* Expected;
+    };
+    const Case cases[] = {
+        {"rolled back", false, "1:one,2:two"},
+        {"committed", true, "1:changed,2:two"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Desc);
+        container.StartTransaction();
+        kept->SetValue(parent->Column(1), "changed");
+        // Listed already by the change: listing it again changes nothing.
+        container.AddRollbackRow(kept);
+        container.AddRollbackRow(kept);
+        if (c.Commit)
+            container.CommitTransaction();
+        else
+            container.RollbackTransaction();
+        EXPECT_EQ(Rows(parent), c.Expected);
+        EXPECT_EQ(kept->RollbackRow(), nullptr);
+    }
+    // An inserted row listed again is removed once when rolled back.
+    container.StartTransaction();
+    TKldDataRow* fresh = AddParent(3, "three");
+    container.AddRollbackRow(fresh);
+    container.RollbackTransaction();
+    EXPECT_EQ(Rows(parent), "1:changed,2:two");
+    EXPECT_EQ(parent->PhysicalRowCount(), 2);
+}
