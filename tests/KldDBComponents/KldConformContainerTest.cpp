@@ -784,3 +784,43 @@ TEST_F(KldConformTest, ARowIsListedForRollbackOnlyOnce)
     EXPECT_EQ(Rows(parent), "1:changed,2:two");
     EXPECT_EQ(parent->PhysicalRowCount(), 2);
 }
+
+TEST_F(KldConformTest, LoadingLeavesTheContainerActiveWhenItWasOrBecameSo)
+{
+    AddParent(1, "one");
+    struct Case
+    {
+        const char* Desc;
+        bool WasActive;
+        bool WithStructure;
+        bool WithData;
+        bool ActiveAfter;
+        int ParentRows;
+    };
+    const Case cases[] = {
+        {"inactive, structure only", false, true, false, false, 0},
+        {"active, structure only", true, true, false, true, 0},
+        {"inactive, structure and data", false, true, true, true, 1},
+        {"inactive, data only", false, false, true, true, 1},
+        {"inactive, empty data list", false, false, false, false, 0},
+        {"active, empty data list", true, false, false, true, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Desc);
+        TMemoryStream stream;
+        container.SaveToStream(stream, c.WithStructure, c.WithData);
+        TKldDataContainer target;
+        target.Assign(container);
+        target.SetActive(c.WasActive);
+        KldEventLog* events = new KldEventLog(&target);
+        stream.SetPosition(0);
+        target.LoadFromStream(stream);
+        EXPECT_EQ(target.Active(), c.ActiveAfter);
+        EXPECT_FALSE(target.Loading());
+        EXPECT_FALSE(target.IsUpdating());
+        EXPECT_EQ(events->Count(cdeContainerDataChanged), 1) << "one bulk update";
+        if (target.Active())
+            EXPECT_EQ(target.Tables().Get("Parent")->RowCount(), c.ParentRows);
+    }
+}
