@@ -448,6 +448,7 @@ void TKldDataSet::InternalInitRecord(TRecordBuffer buffer)
     ReleaseSlots(buffer);
     std::memset(buffer, 0, static_cast<size_t>(m_recordBufferSize));
     SetBufIndex(buffer, -1);
+    m_insertAnchor = nullptr;
     m_pendingRow.reset();
     m_pendingRow.reset(m_table->New());
     SetBufRow(buffer, m_pendingRow.get());
@@ -593,6 +594,7 @@ void TKldDataSet::InternalOpen()
 void TKldDataSet::InternalClose()
 {
     m_pendingRow.reset();
+    m_insertAnchor = nullptr;
     FreeRecordBuffer(m_filterBuffer);
     FreeRecordBuffer(m_lookupBuffer);
     m_tempBuffer = nullptr;
@@ -858,6 +860,8 @@ void TKldDataSet::SetBookmarkData(TRecordBuffer buffer, const void* data)
     std::memcpy(buffer + IndexOffset, static_cast<const uint8_t*>(data) + IndexOffset, sizeof(int32_t));
     if (GetBookmarkFlag(buffer) != bfInserted)
         std::memcpy(buffer + RowOffset, static_cast<const uint8_t*>(data) + RowOffset, sizeof(void*));
+    else
+        std::memcpy(&m_insertAnchor, static_cast<const uint8_t*>(data) + RowOffset, sizeof(void*));
 }
 
 TBookmarkFlag TKldDataSet::GetBookmarkFlag(TRecordBuffer buffer)
@@ -884,10 +888,20 @@ void TKldDataSet::InternalGotoBookmark(const void* bookmark)
 
 void TKldDataSet::InternalSetToRecord(TRecordBuffer buffer)
 {
-    if (GetBookmarkFlag(buffer) == bfInserted)
-        m_currentIndex = BufIndex(buffer);
-    else
+    if (GetBookmarkFlag(buffer) != bfInserted) {
         InternalGotoBookmark(buffer);
+        return;
+    }
+    // A new record stands before the record it was started on; rows that
+    // other code added or deleted meanwhile move that record.
+    int index = BufIndex(buffer);
+    if (m_insertAnchor &&
+        (index < 0 || index >= m_rowSet->GetRowCount() || m_rowSet->GetRow(index) != m_insertAnchor)) {
+        int position = RowPosition(m_insertAnchor);
+        if (position >= 0)
+            index = position;
+    }
+    m_currentIndex = index;
 }
 
 int TKldDataSet::CompareBookmarks(const TBookmark& a, const TBookmark& b)
@@ -1124,6 +1138,9 @@ void TKldDataSet::InternalPost()
     if (state == dsInsert) {
         TKldDataRow* row = m_pendingRow.get();
         KLD_ASSERT("KldDataSet", row && BufRow(record) == row);
+        // The record the new one was started on may have moved meanwhile.
+        if (GetBookmarkFlag(record) == bfInserted)
+            InternalSetToRecord(record);
         int position = m_table->ValidateRow(row, KldValidateInsert);
         int index = position < 0 && m_rowSet->NativeAccess() ? m_currentIndex : -1;
         bool accepted = InsertRow(row);
@@ -1225,17 +1242,27 @@ void TKldDataSet::RowSetNotify(TObject* sender, TKldDataEventType event)
         break;
     case cdeRowDeleted:
         if (!m_deleting && Active()) {
-            // The row is taken before the cancel: cancelling resynchronises
-            // at the index the row had before the deletion shifted it.
+            // Where the dataset stands is taken before the cancel, which
+            // resynchronises at indexes the deletion has shifted.
             TKldDataRow* current = nullptr;
-            if (!IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
-                current = BufRow(ActiveBuffer());
-            CancelPending();
-            if (!current && !IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
-                current = BufRow(ActiveBuffer());
+            int index = m_currentIndex;
+            auto takeActive = [&] {
+                if (!IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfCurrent) {
+                    current = BufRow(ActiveBuffer());
+                    index = BufIndex(ActiveBuffer());
+                }
+            };
+            takeActive();
+            if (State() == dsEdit || State() == dsInsert) {
+                // The cancel must put the cursor on its record again.
+                CursorPosChanged();
+                CancelPending();
+                if (!current)
+                    takeActive();
+            }
             int position = RowPosition(current);
-            if (position >= 0)
-                m_currentIndex = position;
+            // When the row itself went, the row that took its place.
+            m_currentIndex = position >= 0 ? position : std::min(index, m_rowSet->GetRowCount() - 1);
             Resync({});
         }
         break;

@@ -266,6 +266,8 @@ class TKldDataSet : public TDataSet
     int m_currentIndex = -1;
     bool m_cursorOpen = false;
     std::unique_ptr<TKldDataRow> m_pendingRow;
+    // The row a new record was started before (compared, never read).
+    const TKldDataRow* m_insertAnchor = nullptr;
     std::unique_ptr<TKldDataContainer> m_privateContainer;
     // A private container closed from inside its own notice: kept until the
     // next open, since the container is still running when the dataset closes.

@@ -465,3 +465,123 @@ TEST(ConformBlob, TheRowWhoseBlobIsReadIsTheOneFetched)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ConformSettings, Defaults)
+{
+    TKldDataSet ds;
+    EXPECT_TRUE(ds.AutoDisplayLabels());
+    EXPECT_FALSE(ds.AutoFillDataTable());
+    EXPECT_FALSE(ds.IgnoreFilteringForLookup());
+    EXPECT_EQ(ds.DataContainer(), nullptr);
+    EXPECT_EQ(ds.RecordCount(), 0);
+    EXPECT_TRUE(ds.IsSequenced());
+}
+
+// Rows deleted by other code while the dataset shows several records (a
+// grid's ring of buffers), in each state the dataset can be in.
+TEST(ConformRowDeleted, TheDataSetStaysOnItsRecord)
+{
+    struct Case
+    {
+        const char* Desc;
+        int StartRecNo;
+        std::function<void(TKldDataSet&)> Begin;
+        int DeletedId;
+        std::string Expected;
+    };
+    const Case cases[] = {
+        {"browse, a row before", 4, [](TKldDataSet&) {}, 1, "D"},
+        {"browse, a row after", 2, [](TKldDataSet&) {}, 4, "B"},
+        {"edit, a row before", 4,
+         [](TKldDataSet& ds) {
+             ds.Edit();
+             ds.FieldByName("NAME")->SetAsString("changed");
+         },
+         2, "D"},
+        {"edit, the row edited", 3,
+         [](TKldDataSet& ds) {
+             ds.Edit();
+             ds.FieldByName("NAME")->SetAsString("changed");
+         },
+         3, "D"},
+        {"insert, a row before", 4,
+         [](TKldDataSet& ds) {
+             ds.Insert();
+             ds.FieldByName("ID")->SetAsInteger(9);
+         },
+         1, "D"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        PeopleTable people;
+        for (int id = 1; id <= 5; ++id)
+            people.Add(id, std::string(1, static_cast<char>('A' + id - 1)));
+        TKldDataSet ds;
+        ds.SetDataContainer(&people.Container);
+        ds.SetDataTableName("People");
+        TDataSource source;
+        source.SetDataSet(&ds);
+        TDataSetNoticeLink link;
+        link.SetBufferCount(4);
+        link.SetDataSource(&source);
+        ds.Open();
+        ds.SetRecNo(c.StartRecNo);
+        c.Begin(ds);
+        TKldDataRow* victim = people.Table->Locate("ID", c.DeletedId, {});
+        ASSERT_NE(victim, nullptr);
+        people.Table->Delete(victim);
+        EXPECT_EQ(ds.State(), dsBrowse);
+        EXPECT_EQ(ds.FieldByName("NAME")->AsString(), c.Expected);
+        EXPECT_EQ(ds.RecordCount(), 4);
+        link.SetDataSource(nullptr);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A new record goes before the record it was started on, also when other
+// code added rows before that record meanwhile.
+TEST(ConformInsert, TheNewRowGoesBeforeItsRecordAfterRowsAddedElsewhere)
+{
+    struct Case
+    {
+        const char* Desc;
+        int AddedAt; // table index of the row added by other code (-1: none)
+        std::vector<std::string> Expected;
+    };
+    const Case cases[] = {
+        {"nothing added", -1, {"A", "B", "new", "C", "D"}},
+        {"added before", 0, {"x", "A", "B", "new", "C", "D"}},
+        {"added after", 3, {"A", "B", "new", "C", "x", "D"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        PeopleTable people;
+        for (int id = 1; id <= 4; ++id)
+            people.Add(id, std::string(1, static_cast<char>('A' + id - 1)));
+        TKldDataSet ds;
+        ds.SetDataContainer(&people.Container);
+        ds.SetDataTableName("People");
+        ds.Open();
+        ds.SetRecNo(3);
+        ds.Insert();
+        ds.FieldByName("ID")->SetAsInteger(9);
+        ds.FieldByName("NAME")->SetAsString("new");
+        if (c.AddedAt >= 0) {
+            TKldDataRow* row = people.Table->New();
+            row->SetAsVariant("ID", 8);
+            row->SetAsVariant("NAME", "x");
+            people.Table->Insert(row, c.AddedAt);
+        }
+        ASSERT_EQ(ds.State(), dsInsert);
+        ds.Post();
+        EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "new");
+        EXPECT_EQ(Column(ds, "NAME"), c.Expected);
+    }
+}
+
+} // namespace
