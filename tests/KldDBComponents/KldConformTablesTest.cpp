@@ -873,3 +873,183 @@ TEST_F(KldConformTablesFixture, DeletePreconditions)
     }
     EXPECT_FALSE(row->GetState(drsDeleted));
 }
+
+// Parent "P" (key Id) and child "C" (key Id, required Note, ParentId) joined
+// by relation "PC" whose delete action is draError.
+class KldConformTablesChecks : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        parent = container.Tables().Add();
+        parent->SetName("P");
+        pid = parent->Columns().AddColumn("Id", cdtInteger);
+        pid->SetPrimaryKey(true);
+        child = container.Tables().Add();
+        child->SetName("C");
+        cid = child->Columns().AddColumn("Id", cdtInteger);
+        cid->SetPrimaryKey(true);
+        note = child->Columns().AddColumn("Note", cdtDateTime, -1, true);
+        cparent = child->Columns().AddColumn("ParentId", cdtInteger);
+        relation = container.Relations().Add();
+        relation->SetName("PC");
+        relation->SetParentTableName("P");
+        relation->SetChildTableName("C");
+        relation->SetParentColumnNames("Id");
+        relation->SetChildColumnNames("ParentId");
+        relation->SetDeleteAction(draError);
+        container.SetActive(true);
+        TKldDataRow* p = parent->New();
+        p->SetValue(pid, 1);
+        parent->Insert(p);
+        TKldDataRow* c = child->New();
+        c->SetValue(cid, 1);
+        c->SetValue(note, Variant::FromDate(2.0));
+        c->SetValue(cparent, 1);
+        child->Insert(c);
+    }
+
+    TKldDataContainer container;
+    TKldDataTable *parent = nullptr, *child = nullptr;
+    TKldDataColumn *pid = nullptr, *cid = nullptr, *note = nullptr, *cparent = nullptr;
+    TKldDataRelation* relation = nullptr;
+};
+
+TEST_F(KldConformTablesChecks, ChecksRunInTheirOrder)
+{
+    struct Case
+    {
+        const char* Desc;
+        int Id;
+        bool HasNote;
+        int ParentId;
+        const char* Message;
+    };
+    const Case cases[] = {
+        {"a duplicate key comes before a missing value", 1, false, 9,
+         "Primary key violation in table \"C\""},
+        {"a missing value comes before a missing parent", 2, false, 9,
+         "Column Note is required and must be assigned a value"},
+        {"a missing parent", 2, true, 9, "Related row not found in table \"P\" (relation: \"PC\")"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Desc);
+        std::unique_ptr<TKldDataRow> row(child->New());
+        row->SetValue(cid, c.Id);
+        if (c.HasNote)
+            row->SetValue(note, Variant::FromDate(3.0));
+        row->SetValue(cparent, c.ParentId);
+        ExpectKldError([&] { child->Insert(row.get()); }, c.Message);
+        EXPECT_EQ(child->PhysicalRowCount(), 1);
+    }
+    EXPECT_TRUE(parent->Validations().Contains(dtvReferencedKeys));
+    EXPECT_FALSE(parent->CanDeleteRow(parent->GetRow(0))) << "a child row holds it";
+    EXPECT_TRUE(child->CanDeleteRow(child->GetRow(0)));
+    ExpectKldError([&] { parent->GetRow(0)->Delete(); },
+                   "Unable to delete row. It has related rows in table \"C\" (relation \"PC\")");
+    EXPECT_EQ(parent->RowCount(), 1);
+    EXPECT_FALSE(parent->GetRow(0)->GetState(drsDeleted));
+}
+
+TEST_F(KldConformTablesChecks, ColumnListsAndMaps)
+{
+    std::vector<TKldDataColumn*> list{pid};
+    child->GetColumnList(&list);
+    EXPECT_EQ(list, (std::vector<TKldDataColumn*>{pid, cid, note, cparent})) << "appended, not replaced";
+    child->GetColumnList(nullptr);
+
+    TKldColumnMap map = child->CreateColumnMap(*parent);
+    EXPECT_EQ(map, (TKldColumnMap{pid, nullptr, nullptr}));
+    map = parent->CreateColumnMap(*child);
+    EXPECT_EQ(map, (TKldColumnMap{cid}));
+
+    std::vector<TKldDataColumn*> named{pid, pid};
+    child->Columns().GetColumnList(named, "parentid ; ID");
+    EXPECT_EQ(named, (std::vector<TKldDataColumn*>{cparent, cid})) << "the list is cleared first";
+
+    EXPECT_FALSE(child->HasOwnerTable());
+    relation->SetOwnRows(true);
+    relation->SetChildTableName("c");
+    EXPECT_TRUE(child->HasOwnerTable()) << "the child's name compares without case";
+    EXPECT_FALSE(parent->HasOwnerTable());
+}
+
+TEST_F(KldConformTablesFixture, AddColumnSetsTheRequiredFlagSilently)
+{
+    container.SetActive(false);
+    struct Case
+    {
+        const char* Desc;
+        bool Required;
+    };
+    const Case cases[] = {{"optional", false}, {"required", true}};
+    std::vector<size_t> counts;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Desc);
+        log->Events.clear();
+        TKldDataColumn* column = table->Columns().AddColumn(std::string("Col") + c.Desc, cdtString, 8, c.Required);
+        EXPECT_EQ(column->Required(), c.Required);
+        EXPECT_EQ(column->StoredDataLength(), 8);
+        EXPECT_EQ(column->DataType(), cdtString);
+        for (const auto& e : log->Events)
+            EXPECT_EQ(e.second, cdeColumnListChanged);
+        counts.push_back(log->Events.size());
+    }
+    EXPECT_EQ(counts[0], counts[1]) << "the flag itself reports nothing";
+    EXPECT_GT(counts[0], 0u);
+}
+
+TEST_F(KldConformTablesFixture, InsertWithoutARowMakesOneFromTheDefaults)
+{
+    container.SetActive(false);
+    TKldDataColumn* flag = table->Columns().AddColumn("Flag", cdtBoolean, -1, true);
+    key->SetPrimaryKey(false);
+    container.SetActive(true);
+    log->Events.clear();
+    TKldDataRow* first = table->Insert(nullptr);
+    TKldDataRow* second = table->Insert(nullptr, 0);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(table->GetRow(0), second);
+    EXPECT_EQ(table->GetRow(1), first);
+    for (TKldDataRow* row : {first, second})
+    {
+        EXPECT_TRUE(row->GetState(drsStored));
+        EXPECT_TRUE(row->GetState(drsInserted));
+        EXPECT_EQ(row->Table(), table);
+        EXPECT_TRUE(row->GetAssignedValue(flag));
+        EXPECT_FALSE(row->GetValue(flag).AsBoolean());
+        EXPECT_FALSE(row->GetAssignedValue(key));
+    }
+    EXPECT_EQ(Seen(), (std::vector<TKldDataEventType>{cdeRowInserted, cdeRowInserted}));
+}
+
+// Only live rows are put in key order: a row of the deleted tail stays there,
+// so that the live and deleted parts keep their counts.
+TEST_F(KldConformTablesFixture, KeyPositionLeavesTheDeletedTailAlone)
+{
+    for (int k : {10, 20, 30})
+        Add(k);
+    table->AcceptChanges();
+    TKldDataRow* gone = table->GetRow(2);
+    gone->Delete();
+    std::unique_ptr<TKldDataRow> owner(table->New());
+    TKldDataRow* loose = owner.get();
+    loose->SetValue(key, 5);
+    struct Case
+    {
+        const char* Desc;
+        TKldDataRow* Row;
+    };
+    const Case cases[] = {{"a deleted row", gone}, {"a row not stored", loose}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Desc);
+        EXPECT_FALSE(table->UpdateRowPos(c.Row));
+        EXPECT_EQ(Keys(), "10,20,30");
+        EXPECT_EQ(table->RowCount(), 2);
+        EXPECT_EQ(table->DeletedCount(), 1);
+    }
+}
