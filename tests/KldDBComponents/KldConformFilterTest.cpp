@@ -11,8 +11,7 @@
 #include "Components/KldDBComponents/dbExtParser.h"
 #include "KldDBComponents/FilterTestContext.h"
 
-namespace
-{
+namespace {
 // Restores the process's number settings when a test that changed them ends.
 struct FormatSettingsGuard
 {
@@ -37,20 +36,15 @@ TEST(FilterConformLexer, NumberLiteralsReadTheirOwnDecimalPoint)
         {"no fraction", "42", varInteger, 42},
     };
     FormatSettingsGuard guard;
-    for (char separator : {'.', ','})
-    {
+    for (char separator : {'.', ','}) {
         FormatSettings.DecimalSeparator = separator;
-        for (const Case& c : cases)
-        {
+        for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.Desc) + " with separator " + separator);
             TToken t;
-            try
-            {
+            try {
                 TLexer lexer(c.Text, 0);
                 t = lexer.MoveNext();
-            }
-            catch (const Exception& e)
-            {
+            } catch (const Exception& e) {
                 ADD_FAILURE() << e.ClassName() << ": " << e.Message();
                 continue;
             }
@@ -65,8 +59,7 @@ TEST(FilterConformLexer, NumberLiteralsReadTheirOwnDecimalPoint)
     }
 }
 
-namespace
-{
+namespace {
 FilterRecord OrderRow()
 {
     FilterRecord r;
@@ -111,16 +104,12 @@ TEST(FilterConformEvaluator, OperandsAreReadInTheirOrder)
         {"COALESCE stops at the first value", "COALESCE(n, m, a, b)", {"n", "m", "a"}},
         {"IIF reads the branch it takes", "IIF(a = 3, b, c)", {"a", "c"}},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.Desc) + ": " + c.Text);
         FilterRecord row = OrderRow();
-        try
-        {
+        try {
             EvaluateOn(c.Text, row);
-        }
-        catch (const Exception& e)
-        {
+        } catch (const Exception& e) {
             ADD_FAILURE() << e.ClassName() << ": " << e.Message();
             continue;
         }
@@ -173,16 +162,12 @@ TEST(FilterConformFunctions, ResultTypes)
         {"LIKE", "by LIKE '5'", varBoolean, "True"},
         {"division is real", "by / 2", varDouble, "2.5"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.Desc) + ": " + c.Text);
         Variant v;
-        try
-        {
+        try {
             v = EvaluateOn(c.Text, row);
-        }
-        catch (const Exception& e)
-        {
+        } catch (const Exception& e) {
             ADD_FAILURE() << e.ClassName() << ": " << e.Message();
             continue;
         }
