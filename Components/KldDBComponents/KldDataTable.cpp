@@ -143,7 +143,18 @@ TKldDataRow* TKldDataTable::Insert(TKldDataRow* row, int index)
     }
     KLD_ASSERT("KldData", row->Table() == this && !row->GetState(drsStored));
     int position = ValidateRow(row, KldValidateInsert);
-    InsertRow(row, position, index);
+    try
+    {
+        InsertRow(row, position, index);
+    }
+    catch (...)
+    {
+        // A failing insert report does not undo the insert: the table owns
+        // the row from the moment it is stored.
+        if (row->GetState(drsStored))
+            made.release();
+        throw;
+    }
     made.release();
     return row;
 }
@@ -190,7 +201,16 @@ TKldDataRow* TKldDataTable::InsertKey(const Variant& values)
     if (FindRowPos(row.get(), position))
         return GetRow(position);
     row->SetState(drsNeedRefresh, true);
-    Insert(row.get());
+    try
+    {
+        Insert(row.get());
+    }
+    catch (...)
+    {
+        if (row->GetState(drsStored))
+            row.release();
+        throw;
+    }
     return row.release();
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -1052,4 +1053,49 @@ TEST_F(KldConformTablesFixture, KeyPositionLeavesTheDeletedTailAlone)
         EXPECT_EQ(table->RowCount(), 2);
         EXPECT_EQ(table->DeletedCount(), 1);
     }
+}
+
+// A listener that fails on the insert report does not undo the insert: the
+// row stays stored and owned by the table, also one the table made itself.
+TEST_F(KldConformTablesFixture, AFailingInsertReportLeavesTheRowStored)
+{
+    struct Throwing : TKldDataContainerDesigner
+    {
+        using TKldDataContainerDesigner::TKldDataContainerDesigner;
+        void NotifyEvent(TObject*, TKldDataEventType event) override
+        {
+            if (event == cdeRowInserted)
+                throw Exception("listener failed");
+        }
+    };
+    new Throwing(&container);
+    struct Case
+    {
+        const char* Desc;
+        std::function<void()> Insert;
+        int Key;
+    };
+    const Case cases[] = {
+        {"a row made by the insert", [&] { table->Insert(nullptr); }, -1},
+        {"a placeholder", [&] { table->InsertKey(Variant(5)); }, 5},
+    };
+    int expectedRows = 0;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Desc);
+        ExpectKldError(c.Insert, "listener failed");
+        ++expectedRows;
+        ASSERT_EQ(table->RowCount(), expectedRows);
+        for (int i = 0; i < table->RowCount(); ++i)
+            EXPECT_TRUE(table->GetRow(i)->GetState(drsStored));
+        if (c.Key >= 0)
+        {
+            std::unique_ptr<TKldDataRow> probe(table->NewRow());
+            probe->SetValue(key, c.Key);
+            int position = -1;
+            ASSERT_TRUE(table->FindRowPos(probe.get(), position));
+            EXPECT_TRUE(table->GetRow(position)->GetState(drsNeedRefresh));
+        }
+    }
+    container.SetActive(false); // destroys the rows once
 }
