@@ -530,6 +530,9 @@ void TExpressionParser::EnterNesting(const TToken& token)
 
 void TExpressionParser::Parse()
 {
+    // Whatever tree the evaluator held goes first, so that a failed parse
+    // leaves none to run.
+    m_evaluator.SetRoot(nullptr);
     m_lexer.Reset();
     m_depth = 0;
     Next();

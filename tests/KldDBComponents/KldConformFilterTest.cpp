@@ -175,3 +175,24 @@ TEST(FilterConformFunctions, ResultTypes)
         EXPECT_EQ(VarToStr(v), c.Value);
     }
 }
+
+// A parse that fails leaves the evaluator without a tree, also when it held
+// one from an earlier text: it then evaluates to Empty, not to the old text.
+TEST(FilterConformParser, FailedParseLeavesNoTree)
+{
+    const char* bad[] = {"1 +", "a = = 1", "UNKNOWNFN(1)", "(1"};
+    for (const char* text : bad) {
+        SCOPED_TRACE(text);
+        TEvaluator evaluator("1 + 1", nullptr, nullptr);
+        ASSERT_EQ(evaluator.Evaluate().AsInteger(), 2);
+        TExpressionParser parser(text, evaluator);
+        EXPECT_THROW(parser.Parse(), Exception);
+        EXPECT_EQ(evaluator.Root(), nullptr);
+        EXPECT_TRUE(evaluator.Evaluate().IsEmpty());
+    }
+    // A successful parse into the same evaluator replaces the tree.
+    TEvaluator evaluator("1 + 1", nullptr, nullptr);
+    TExpressionParser parser("2 * 3", evaluator);
+    parser.Parse();
+    EXPECT_EQ(evaluator.Evaluate().AsInteger(), 6);
+}
