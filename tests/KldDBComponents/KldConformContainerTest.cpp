@@ -824,3 +824,55 @@ TEST_F(KldConformTest, LoadingLeavesTheContainerActiveWhenItWasOrBecameSo)
             EXPECT_EQ(target.Tables().Get("Parent")->RowCount(), c.ParentRows);
     }
 }
+
+namespace
+{
+
+// Tries to load a second stream while the container reports its deactivation.
+class KldReentrantLoader : public TKldDataContainerDesigner
+{
+public:
+    KldReentrantLoader(TKldDataContainer* container, TStream& stream)
+        : TKldDataContainerDesigner(container), m_stream(stream)
+    {
+    }
+    void NotifyEvent(TObject*, TKldDataEventType event) override
+    {
+        if (event != cdeContainerDeactivated || Outcome != "none")
+            return;
+        try
+        {
+            Container()->LoadFromStream(m_stream);
+            Outcome = "loaded";
+        }
+        catch (const EAssertionFailed& e)
+        {
+            Outcome = e.Message().find("KldData") != std::string::npos ? "assertion" : "other assertion";
+        }
+        catch (const Exception&)
+        {
+            Outcome = "error";
+        }
+    }
+    std::string Outcome = "none";
+
+private:
+    TStream& m_stream;
+};
+
+} // namespace
+
+TEST_F(KldConformTest, LoadingWhileLoadingIsAProgrammingError)
+{
+    AddParent(1, "one");
+    TMemoryStream stream;
+    container.SaveToStream(stream, true, true);
+    TMemoryStream second;
+    container.SaveToStream(second, true, true);
+    auto* loader = new KldReentrantLoader(&container, second);
+    stream.SetPosition(0);
+    container.LoadFromStream(stream);
+    EXPECT_EQ(loader->Outcome, "assertion");
+    EXPECT_EQ(Rows(container.Tables().Get("Parent")), "1:one");
+    EXPECT_FALSE(container.Loading());
+}
