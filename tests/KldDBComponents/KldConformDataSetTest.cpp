@@ -1,7 +1,8 @@
 // Further cases of the table dataset: record numbers, deleting at the end,
 // the filter switches, searching backwards, old values, the field
-// definitions made from columns, blob streams, master/detail changes and
-// copying, loading and the errors each of them raises.
+// definitions made from columns, blob streams and the row whose blobs are
+// fetched, master/detail changes, copying and loading, rows added or deleted
+// by other code while the dataset edits or inserts, and the errors raised.
 
 #include <gtest/gtest.h>
 
