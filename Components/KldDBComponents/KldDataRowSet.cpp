@@ -775,7 +775,10 @@ TKldDataRow* TKldRowSet::Locate(const std::string& keyColumns, const Variant& va
     if (!m_active || GetRowCount() == 0)
         return nullptr;
     TKldColumnArray columns = m_table->Columns().GetColumnArray(keyColumns);
-    std::unique_ptr<TKldDataRow> key = SearchRow(m_table, columns, values);
+    // The values are taken as the table's search takes them: one for each
+    // column, too few refused.
+    std::unique_ptr<TKldDataRow> key(m_table->NewRow());
+    key->SetValues(columns, values);
     int count = GetRowCount();
     for (int i = 0; i < count; ++i)
     {

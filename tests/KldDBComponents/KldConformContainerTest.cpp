@@ -876,3 +876,37 @@ TEST_F(KldConformTest, LoadingWhileLoadingIsAProgrammingError)
     EXPECT_EQ(Rows(container.Tables().Get("Parent")), "1:one");
     EXPECT_FALSE(container.Loading());
 }
+
+TEST_F(KldConformTest, RowSetLocateTakesItsValuesAsTheTableDoes)
+{
+    AddChild(1, Variant::Null(), "a");
+    AddChild(2, Variant::Null(), "b");
+    TKldRowSet rows(child, nullptr);
+    rows.SetOrderByColumns({{child->Column(2), true}});
+    rows.SetActive(true);
+    struct Case
+    {
+        const char* Desc;
+        Variant Values;
+        const char* Error; // nullptr: Id 2 is found
+    };
+    const Case cases[] = {
+        {"a value per column", VarArrayOf({2, Variant::Null()}), nullptr},
+        {"too few values", VarArrayOf({2}), "Unable to assign 1 values to 2 columns"},
+        {"one value for two columns", Variant(2), "Unable to assign 1 values to 2 columns"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Desc);
+        if (c.Error)
+        {
+            ExpectKldError([&] { child->Locate("Id;ParentId", c.Values, {}); }, c.Error);
+            ExpectKldError([&] { rows.Locate("Id;ParentId", c.Values, {}); }, c.Error);
+            continue;
+        }
+        TKldDataRow* found = rows.Locate("Id;ParentId", c.Values, {});
+        ASSERT_NE(found, nullptr);
+        EXPECT_EQ(found, child->Locate("Id;ParentId", c.Values, {}));
+        EXPECT_EQ(found->GetValue(child->Column(0)).AsInteger(), 2);
+    }
+}
