@@ -1099,3 +1099,31 @@ TEST_F(KldConformTablesFixture, AFailingInsertReportLeavesTheRowStored)
     }
     container.SetActive(false); // destroys the rows once
 }
+
+// Moving a column on a prepared table changes no row: each column keeps the
+// place in the row it was prepared with until the next Prepare.
+TEST_F(KldConformTablesFixture, MovingAColumnKeepsTheRowValues)
+{
+    container.SetActive(false);
+    TKldDataColumn* text = table->Columns().AddColumn("S", cdtString, 40);
+    container.SetActive(true);
+    TKldDataRow* row = Add(1, 11);
+    row->SetValue(text, std::string("first text value"));
+    text->SetItemIndex(0);
+    ASSERT_EQ(table->Column(0), text);
+    EXPECT_EQ(row->GetAsString(text), "first text value");
+    EXPECT_EQ(row->GetValue(value).AsInteger(), 11);
+    row->SetValue(text, std::string("a second, longer text value"));
+    TKldDataRow* other = Add(2, 22);
+    other->SetValue(text, std::string("x"));
+    table->AcceptChanges();
+    EXPECT_EQ(row->GetAsString(text), "a second, longer text value");
+    EXPECT_EQ(other->GetValue(value).AsInteger(), 22);
+    EXPECT_EQ(Keys(), "1,2");
+    container.SetActive(false);
+    container.SetActive(true);
+    row = Add(3, 33);
+    row->SetValue(text, std::string("after the next Prepare"));
+    EXPECT_EQ(table->Column(0)->ColumnIndex(), 0);
+    EXPECT_EQ(row->GetAsString(table->Column(0)), "after the next Prepare");
+}
