@@ -519,3 +519,219 @@ TEST(FilterConformParser, AgreesWithTheGrammarOnRandomTokenSequences)
     // The sequences reach the tree-building paths, not only the errors.
     EXPECT_GT(trees, 1000);
 }
+
+namespace {
+// The lexer's reading rules written out plainly over a text split into
+// characters: "type|value|start|next|code" per token up to the end, or the
+// message of a literal the conversion refuses.
+class ReferenceLexer
+{
+  public:
+    ReferenceLexer(const std::string& text, TLexerOptions options) : m_options(options)
+    {
+        for (size_t i = 0; i < text.size(); i += Utf8::CharLen(text, i))
+            m_chars.push_back(text.substr(i, Utf8::CharLen(text, i)));
+    }
+
+    std::vector<std::string> Tokens()
+    {
+        std::vector<std::string> out;
+        size_t p = 0;
+        try {
+            for (;;) {
+                std::string token = Read(p);
+                out.push_back(token);
+                if (token.rfind("End|", 0) == 0)
+                    break;
+            }
+        } catch (const Exception& e) {
+            out.push_back("error: " + e.Message());
+        }
+        return out;
+    }
+
+  private:
+    size_t Size() const { return m_chars.size(); }
+    const std::string& At(size_t i) const
+    {
+        static const std::string none;
+        return i < Size() ? m_chars[i] : none;
+    }
+    std::string Join(size_t from, size_t to) const
+    {
+        std::string s;
+        for (size_t i = from; i < to && i < Size(); ++i)
+            s += m_chars[i];
+        return s;
+    }
+    static bool IsDigit(const std::string& c) { return c.size() == 1 && c[0] >= '0' && c[0] <= '9'; }
+    static bool IsLetter(const std::string& c)
+    {
+        return c.size() == 1 && ((c[0] >= 'a' && c[0] <= 'z') || (c[0] >= 'A' && c[0] <= 'Z') || c[0] == '_');
+    }
+    static std::string Token(const char* type, const std::string& value, size_t from, size_t to, int code = 0)
+    {
+        return std::string(type) + "|" + value + "|" + std::to_string(from + 1) + "|" +
+               std::to_string(to + 1) + "|" + std::to_string(code);
+    }
+
+    std::string Read(size_t& p)
+    {
+        for (;;) {
+            if (p >= Size())
+                return Token("End", "", p, p);
+            size_t start = p;
+            while (p < Size() && At(p).size() == 1 && static_cast<unsigned char>(At(p)[0]) <= 32)
+                ++p;
+            bool skipped = p > start;
+            if (skipped && !(m_options & OmitBlank))
+                return Token("Blank", Join(start, p), start, p);
+            size_t commentStart = p;
+            bool comment = false;
+            if (At(p) == "-" && At(p + 1) == "-") {
+                // To the line end: CR with one LF after it, or a lone LF.
+                size_t q = p + 2;
+                while (q < Size() && At(q) != "\r" && At(q) != "\n")
+                    ++q;
+                if (At(q) == "\r")
+                    q += At(q + 1) == "\n" ? 2 : 1;
+                else if (At(q) == "\n")
+                    ++q;
+                p = std::min(q, Size());
+                comment = true;
+            } else if (At(p) == "/" && At(p + 1) == "*") {
+                size_t q = p + 2;
+                while (q < Size() && !(At(q) == "*" && At(q + 1) == "/"))
+                    ++q;
+                p = std::min(q + 2, Size());
+                comment = true;
+            }
+            if (comment) {
+                if (!(m_options & OmitComment))
+                    return Token("Comment", Join(commentStart, p), commentStart, p);
+                skipped = true;
+            }
+            if (skipped)
+                continue;
+            return ReadOne(p);
+        }
+    }
+
+    std::string Delimited(size_t& p, const char* type, const std::string& closing, bool keep, bool upper)
+    {
+        size_t start = p;
+        size_t q = p + 1;
+        while (q < Size() && At(q) != closing)
+            ++q;
+        size_t end = q < Size() ? q + 1 : Size();
+        std::string value = keep ? Join(start, end) : Join(start + 1, q);
+        p = end;
+        return Token(type, upper ? AnsiUpperCase(value) : value, start, end);
+    }
+
+    std::string ReadOne(size_t& p)
+    {
+        size_t start = p;
+        const std::string& c = At(p);
+        if (c == "'")
+            return Delimited(p, "String", "'", m_options & QuotedString, false);
+        if (c == "\"")
+            return Delimited(p, "Ident", "\"", m_options & QuotedIdent, m_options & UpperedIdent);
+        if (c == "[")
+            return Delimited(p, "Ident", "]", m_options & QuotedIdent, m_options & UpperedIdent);
+        if (IsDigit(c)) {
+            while (IsDigit(At(p)))
+                ++p;
+            size_t fraction = 0;
+            if (At(p) == ".") {
+                ++p;
+                while (IsDigit(At(p))) {
+                    ++p;
+                    ++fraction;
+                }
+            }
+            std::string text = Join(start, p);
+            Variant value = fraction == 0   ? Variant(StrToInt(text))
+                            : fraction <= 4 ? Variant::FromCurrencyDouble(std::stod(text))
+                                            : Variant(std::stod(text));
+            return Token("Number", VarToStr(value) + "/" + std::to_string(value.VarType()), start, p);
+        }
+        if (IsLetter(c)) {
+            while (IsLetter(At(p)) || IsDigit(At(p)))
+                ++p;
+            std::string word = Join(start, p);
+            const int* code = CommonKeywords().Find(word);
+            std::string value = (m_options & UpperedIdent) ? AnsiUpperCase(word) : word;
+            return code ? Token("Keyword", value, start, p, *code) : Token("Ident", value, start, p);
+        }
+        for (const char* two : {"<>", "<=", ">=", "||"}) {
+            if (c + At(p + 1) == two) {
+                p += 2;
+                return Token("Symbol", two, start, p, *CommonSymbols().Find(two));
+            }
+        }
+        ++p;
+        if (const int* code = CommonSymbols().Find(c))
+            return Token("Symbol", c, start, p, *code);
+        return Token("Char", c, start, p);
+    }
+
+    std::vector<std::string> m_chars;
+    TLexerOptions m_options;
+};
+
+std::vector<std::string> LexerTokens(const std::string& text, TLexerOptions options)
+{
+    std::vector<std::string> out;
+    try {
+        TLexer lexer(text, options);
+        for (;;) {
+            TToken t = lexer.MoveNext();
+            const char* type = t.Type == TokenType::tEnd          ? "End"
+                               : t.Type == TokenType::tBlank      ? "Blank"
+                               : t.Type == TokenType::tComment    ? "Comment"
+                               : t.Type == TokenType::tString     ? "String"
+                               : t.Type == TokenType::tIdentifier ? "Ident"
+                               : t.Type == TokenType::tKeyword    ? "Keyword"
+                               : t.Type == TokenType::tSymbol     ? "Symbol"
+                               : t.Type == TokenType::tChar       ? "Char"
+                               : t.Type == TokenType::tNumber     ? "Number"
+                                                                  : "?";
+            std::string value = VarToStr(t.Value);
+            if (t.Type == TokenType::tNumber)
+                value += "/" + std::to_string(t.Value.VarType());
+            out.push_back(std::string(type) + "|" + value + "|" + std::to_string(t.StartPos) + "|" +
+                          std::to_string(t.NextPos) + "|" + std::to_string(t.Code));
+            if (t.Type == TokenType::tEnd)
+                break;
+        }
+    } catch (const Exception& e) {
+        out.push_back("error: " + e.Message());
+    }
+    return out;
+}
+} // namespace
+
+// Random texts from the characters that start or end tokens: every option
+// mix reads the same tokens, values and positions as the rules written out.
+TEST(FilterConformLexer, AgreesWithTheReadingRulesOnRandomTexts)
+{
+    const std::vector<std::string> chars = {"a", "Z", "_",  "1",        "0",        ".",  "'", "\"", "[", "]",
+                                            "-", "/", "*",  " ",        "\r",       "\n", "<", ">",  "=", "|",
+                                            "(", ",", "\t", "\xC2\xA7", "\xC3\xA9", "+",  "o", "r"};
+    const TLexerOptions optionSets[] = {0, OmitBlank | OmitComment, QuotedString | QuotedIdent, UpperedIdent,
+                                        OmitBlank | UpperedIdent | QuotedIdent};
+    unsigned seed = 777;
+    auto next = [&seed](size_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<size_t>((seed >> 16) % n);
+    };
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        for (size_t i = next(13); i > 0; --i)
+            text += chars[next(chars.size())];
+        TLexerOptions options = optionSets[next(std::size(optionSets))];
+        ASSERT_EQ(LexerTokens(text, options), ReferenceLexer(text, options).Tokens())
+            << "text: [" << text << "] options " << options;
+    }
+}
