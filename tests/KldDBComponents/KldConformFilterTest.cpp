@@ -1,5 +1,5 @@
-// Filter language: lexer, parser, evaluator and functions checked rule by
-// rule against the language's definition.
+// Filter language: the lexer, the parser, the evaluator and the built-in
+// functions, rule by rule.
 
 #include <gtest/gtest.h>
 
