@@ -1382,6 +1382,10 @@ int64_t TBlobField::BlobSize()
 
 Variant TBlobField::GetAsVariant()
 {
+    // A dataset may load blob values only when a stream is made for one: the
+    // stream comes first, so that a value not loaded yet is not taken for NULL.
+    if (DataSet() != nullptr)
+        DataSet()->CreateBlobStream(this, bmRead);
     if (IsNull())
         return Variant::Null();
     return Variant(GetAsString());

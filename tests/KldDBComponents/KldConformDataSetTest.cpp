@@ -465,6 +465,27 @@ TEST(ConformBlob, TheRowWhoseBlobIsReadIsTheOneFetched)
     }
 }
 
+// A blob still to be fetched reads as NULL in the row: reading it as a
+// variant fetches it first instead of answering Null.
+TEST(ConformBlob, AVariantReadFetchesABlobThatIsNullUntilFetched)
+{
+    TFakeRemoteDataSet ds;
+    ds.InitialRows = 3;
+    ds.Open();
+    for (int i = 0; i < 3; ++i)
+        ds.GetDataTable()->GetRow(i)->SetState(drsBlobsNotFetched, true);
+    ds.OnFetchBlobs = [](TKldDataRow* row) {
+        int id = row->GetAsVariant("ID").AsInteger();
+        row->SetState(drsBlobsNotFetched, false);
+        if (id != 2)
+            row->SetAsVariant("PICTURE", "blob " + std::to_string(id));
+    };
+    EXPECT_EQ(VarToStr(ds.Lookup("ID", 3, "PICTURE")), "blob 3");
+    EXPECT_EQ(VarToStr(ds.FieldByName("PICTURE")->AsVariant()), "blob 1");
+    // A blob that is NULL once fetched is still Null.
+    EXPECT_TRUE(VarIsNull(ds.Lookup("ID", 2, "PICTURE")));
+}
+
 } // namespace
 
 namespace {
