@@ -568,14 +568,14 @@ TKldRowLayout TKldDataTable::LayOut(int count) const
     TKldRowLayout layout;
     layout.Slots.assign(static_cast<size_t>(count), TKldRowLayout::Slot{cdtUnknown, 0, -1});
     uint32_t size = 0;
-    for (int align : {8, 4, 2, 1})
+    for (uint32_t align : {8u, 4u, 2u, 1u})
     {
         for (int i = 0; i < count; ++i)
         {
             TKldDataType type = Column(i)->DataType();
-            if (KldIsTextType(type) || KldSlotAlign(type) != align)
+            if (KldIsTextType(type) || static_cast<uint32_t>(KldSlotAlign(type)) != align)
                 continue;
-            size = (size + static_cast<uint32_t>(align) - 1) / static_cast<uint32_t>(align) * static_cast<uint32_t>(align);
+            size = (size + align - 1) / align * align;
             layout.Slots[static_cast<size_t>(i)] = {type, size, -1};
             size += static_cast<uint32_t>(KldSlotSize(type));
         }
@@ -677,9 +677,8 @@ void TKldDataTable::Prepare()
             if (type == cdtReference)
                 column->m_relation = column->GetRelation();
         }
-        uint32_t size = layout.TextOffset;
         m_textReserve = TKldTextArea::MinimumCapacity(layout.TextCount);
-        m_bufferSize = size;
+        m_bufferSize = layout.TextOffset;
         // A single integer key is searched through hints kept in the row list,
         // 32-bit ones for a key that fits.
         TKldDataType keyType = m_pkColumns.size() == 1 ? m_pkColumns[0]->DataType() : cdtUnknown;
