@@ -1239,11 +1239,18 @@ void TJSONParser::ParseObject(TJSONObject& obj)
         RaiseInvalid('{');
     NextToken();
     while (m_tokenType == 'A') {
-        // GetValues copies the name before the next token reuses the buffer.
-        TJSONValue& target = obj.GetValues(m_token);
+        // The member is taken only once its colon is there, so a reply broken
+        // between name and colon keeps the members before it only. A name
+        // unescaped into the token buffer is moved aside first: the colon and
+        // the value's first token may reuse that buffer.
+        std::string_view name = m_token;
+        if (!m_token.empty() && m_token.data() == m_buffer.data()) {
+            m_name.swap(m_buffer);
+            name = m_name;
+        }
         NextToken();
         Expect(':');
-        ParseValue(target);
+        ParseValue(obj.GetValues(name));
         if (m_tokenType != ',')
             break;
         NextToken();

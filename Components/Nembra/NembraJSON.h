@@ -517,6 +517,8 @@ class TJSONParser
     char m_tokenType = 0;
     std::string_view m_token;
     std::string m_buffer;
+    // An unescaped member name, kept while its colon and value are read.
+    std::string m_name;
     int m_depth = 0;
     // The value of the last digits-only token, read while scanning it.
     uint64_t m_digitsValue = 0;
