@@ -11,6 +11,7 @@
 #include <mutex>
 #include <new>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 const char* const SKldLogLevels[5] = {"DEBUG", "INFO", "WARNING", "ERROR", "CRITICAL"};
@@ -19,10 +20,23 @@ namespace {
 
 void RouteBoundaryErrorsToLog();
 
+// Every write of the stream goes to the end of the file, wherever another
+// writer of the same file (a second instance of the program logging to the
+// same daily file) has taken it in the meantime. Where the flag cannot be
+// set, WriteAndFlush still seeks to the end first.
+void AppendAtEnd(TFileStream& stream)
+{
+    const int flags = ::fcntl(stream.Handle(), F_GETFL);
+    if (flags != -1)
+        ::fcntl(stream.Handle(), F_SETFL, flags | O_APPEND);
+    stream.Seek(0, soFromEnd);
+}
+
 // Writes the whole line to disk. A device that cannot be synchronised (a
 // pipe, /dev/null) is not an error; a disk that cannot store the line is.
 void WriteAndFlush(TFileStream& stream, const std::string& data)
 {
+    stream.Seek(0, soFromEnd);
     stream.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
     if (::fdatasync(stream.Handle()) != 0 && errno != EINVAL && errno != EROFS)
         throw EWriteError(Format("Cannot flush log file %s: %s", stream.FileName(), std::strerror(errno)));
@@ -143,7 +157,7 @@ bool TKldLogFile::ReOpenFile()
                 ::unlink(backup.c_str());
                 ::rename(fileName.c_str(), backup.c_str());
             } else {
-                m_stream->Seek(0, soFromEnd);
+                AppendAtEnd(*m_stream);
                 return true;
             }
         } catch (const Exception&) {
@@ -156,6 +170,7 @@ bool TKldLogFile::ReOpenFile()
 
     try {
         m_stream = std::make_unique<TFileStream>(fileName, fmCreate);
+        AppendAtEnd(*m_stream);
     } catch (const Exception& e) {
         Disable(e.Message());
         return false;
@@ -166,7 +181,7 @@ bool TKldLogFile::ReOpenFile()
     CloseStream();
     try {
         m_stream = std::make_unique<TFileStream>(fileName, fmOpenReadWrite | fmShareDenyNone);
-        m_stream->Seek(0, soFromEnd);
+        AppendAtEnd(*m_stream);
     } catch (const Exception& e) {
         Disable(e.Message());
         return false;

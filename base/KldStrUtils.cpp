@@ -50,6 +50,7 @@ std::string EscapeStr(const std::string& Text, char Delimiter, char Quote)
     bool mustQuote = false;
     for (char ch : Text) {
         const auto code = static_cast<unsigned char>(ch);
+        const std::size_t written = result.size();
         if (ch == '\\') {
             result += "\\\\";
         } else if (code < 32) {
@@ -59,7 +60,10 @@ std::string EscapeStr(const std::string& Text, char Delimiter, char Quote)
         } else {
             result += ch;
         }
-        if (ch == Delimiter)
+        // Decided on what was written, not on what was read: an escape may
+        // write the delimiter (a backslash or hex-digit delimiter), and a
+        // control-character delimiter is never written as itself.
+        if (result.find(Delimiter, written) != std::string::npos)
             mustQuote = true;
     }
     return mustQuote ? QuoteText(result, Quote) : result;

@@ -9,8 +9,11 @@
 // - a character below code 32 becomes a backslash and its code as two
 //   upper-case hex digits (a line feed becomes \0A, a tab \09);
 // - every other byte is copied (UTF-8 sequences pass unchanged).
-// When the text holds Delimiter, the whole result is enclosed in Quote with
-// every Quote inside doubled; otherwise Quote characters stay single.
+// When the written result holds Delimiter, the whole result is enclosed in
+// Quote with every Quote inside doubled; otherwise Quote characters stay
+// single. The test is on the characters written: a backslash or hex-digit
+// delimiter that an escape writes quotes the field, and a control-character
+// delimiter (written as an escape, never as itself) does not.
 std::string EscapeStr(const std::string& Text, char Delimiter, char Quote);
 
 // The inverse of EscapeStr.
