@@ -53,7 +53,9 @@
 // 1-based position of the next unread byte and the token expected; for too
 // deep nesting the opening token found) and "Unexpected token (%s) or end of
 // stream" for a value that cannot start with the token found ("()" at the end
-// of the text). A failed parse leaves the members read before the error.
+// of the text). A failed parse leaves the members read before the error; a
+// member counts as read once its name and colon are, so the one whose value
+// failed stays (null or partly read), one that lacks its colon does not.
 //
 // Writing: `ToJSONString` gives the model's own JSON-like text, for logs and
 // scripts rather than the wire: null is written NULL, members are separated

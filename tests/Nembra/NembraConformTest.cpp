@@ -1,6 +1,5 @@
-// Conformance cases for the JSON model and the shared routines of the server
-// client: member order of a failed parse, and the finer points of the reader,
-// the writer and the wire helpers.
+// What a failed parse leaves in the object: which members exist depends on
+// how far the reader got with the member it was reading.
 
 #include <gtest/gtest.h>
 
