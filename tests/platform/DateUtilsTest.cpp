@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <ctime>
 
@@ -175,9 +176,12 @@ TEST(DateParts, WeekDaysAndMonths)
 
 TEST(Clock, NowIsTheLocalTime)
 {
-    std::time_t before = std::time(nullptr);
+    // The precise clock on both sides: time() may read a coarser clock that
+    // lags a few milliseconds behind the one Now reads.
+    auto preciseNow = [] { return std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()); };
+    std::time_t before = preciseNow();
     TDateTime now = Now();
-    std::time_t after = std::time(nullptr);
+    std::time_t after = preciseNow();
     std::tm a{}, b{};
     localtime_r(&before, &a);
     localtime_r(&after, &b);
