@@ -87,6 +87,9 @@ int RunTallowin(int argc, char** argv)
     AppBrand = 1;
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("Tallowin");
+    // The loop runs until the main window closes (it ends the loop itself),
+    // not until the last window does.
+    app.setQuitOnLastWindowClosed(false);
 
     int exitCode = 0;
     new TovnController(nullptr);

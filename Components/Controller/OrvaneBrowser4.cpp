@@ -1,10 +1,13 @@
 #include "Components/Controller/OrvaneBrowser4.h"
 
+#include "Components/Controller/ovnController.h"
 #include "platform/FileUtils.h"
 #include "platform/SysUtils.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QShowEvent>
+#include <QThread>
 
 namespace {
 TovnVersionInfo s_programVersion;
@@ -55,6 +58,18 @@ void TfrmOrvaneBrowser4::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
         FormShow();
+}
+
+void TfrmOrvaneBrowser4::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    if (!event->isAccepted() || this != ApplicationMainForm())
+        return;
+    // exit, not quit: quit would first ask the other windows to close and
+    // keep running when one refuses. Without a running loop there is nothing
+    // to end, and exit would make the next loop return at once.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
 }
 
 void TfrmOrvaneBrowser4::FormShow()

@@ -45,6 +45,9 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public IMessageReceiver
 
   protected:
     void showEvent(QShowEvent* event) override;
+    // The application's main form ends the application's message loop when
+    // it closes, whatever other windows are open.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     // Message 9912: back to the normal window state and to the front.

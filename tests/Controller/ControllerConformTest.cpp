@@ -12,6 +12,7 @@
 #include "platform/Params.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <cstring>
 #include <elf.h>
 #include <gtest/gtest.h>
@@ -244,6 +245,41 @@ TEST_F(ConformController, TheMainWindowIsTheApplicationsOnlyOnce)
     EXPECT_NE(mainForm, second.Browser());
     EXPECT_NE(nullptr, second.Browser());
     EXPECT_EQ(mainForm, ApplicationMainForm());
+}
+
+TEST_F(ConformController, ClosingTheMainFormEndsTheMessageLoop)
+{
+    TovnController& c = Make();
+    TfrmOrvaneBrowser4* form = c.Browser();
+    form->show();
+    // Other top-level windows stay open: the loop ends with the main form,
+    // not with the last window.
+    QWidget other;
+    other.show();
+    TfrmOrvaneBrowser4 standalone;
+    standalone.show();
+
+    QObject context; // the timers die with the test
+    bool reached = false, watchdog = false;
+    QTimer::singleShot(0, &context, [&] {
+        // A window that is not the main form closes: the loop goes on.
+        standalone.close();
+        QTimer::singleShot(0, &context, [&] {
+            reached = true;
+            form->close();
+        });
+    });
+    // Only a loop that failed to end gets here.
+    QTimer::singleShot(30000, &context, [&] {
+        watchdog = true;
+        QCoreApplication::exit(0);
+    });
+    QApplication::exec();
+    EXPECT_TRUE(reached);
+    EXPECT_FALSE(watchdog);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(standalone.isVisible());
+    EXPECT_TRUE(other.isVisible());
 }
 
 TEST_F(ConformController, ParamsAndVarsWork)
