@@ -595,6 +595,12 @@ const Variant& Variant::GetElement(std::initializer_list<int> indices) const
     return data.Items[ElementOffset(data, indices.begin(), indices.size())];
 }
 
+const Variant& Variant::GetElement(std::span<const int> indices) const
+{
+    const ArrayData& data = ArrayRef();
+    return data.Items[ElementOffset(data, indices.data(), indices.size())];
+}
+
 void Variant::SetElement(std::initializer_list<int> indices, const Variant& value)
 {
     ArrayData& data = ArrayRef();

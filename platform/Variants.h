@@ -33,6 +33,7 @@
 #include <initializer_list>
 #include <iosfwd>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -180,6 +181,8 @@ class Variant
     const Variant& operator[](int index) const;
     Variant& operator[](int index);
     const Variant& GetElement(std::initializer_list<int> indices) const;
+    // One index per dimension, for callers that build the indices at run time.
+    const Variant& GetElement(std::span<const int> indices) const;
     // Converts `value` to the array's element type unless that is varVariant.
     void SetElement(std::initializer_list<int> indices, const Variant& value);
 

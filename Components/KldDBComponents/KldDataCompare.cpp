@@ -4,7 +4,6 @@
 #include <array>
 #include <cstring>
 #include <memory>
-#include <utility>
 #include <unicode/ucol.h>
 #include <unicode/ustring.h>
 
@@ -371,35 +370,8 @@ int ForEachRow(TKldDataTable& table, const TKldDataRow* row, const TKldColumnArr
     return matches;
 }
 
-namespace
-{
-
-// Element access takes one index per dimension as a braced list; a table of
-// readers, one per dimension count, turns an index array into that list.
+// Deeper arrays are refused rather than walked.
 constexpr int KldMaxArrayDims = 64;
-using ElementReader = const Variant& (*)(const Variant&, const int*);
-
-template <size_t... I>
-const Variant& ReadElement(const Variant& v, const int* index, std::index_sequence<I...>)
-{
-    return v.GetElement({index[I]...});
-}
-
-template <size_t Dims>
-const Variant& ReadElementOf(const Variant& v, const int* index)
-{
-    return ReadElement(v, index, std::make_index_sequence<Dims>());
-}
-
-template <size_t... D>
-constexpr std::array<ElementReader, sizeof...(D)> MakeElementReaders(std::index_sequence<D...>)
-{
-    return {&ReadElementOf<D + 1>...};
-}
-
-constexpr auto ElementReaders = MakeElementReaders(std::make_index_sequence<KldMaxArrayDims>());
-
-} // namespace
 
 bool _VarIsNull(const Variant& v)
 {
@@ -418,10 +390,9 @@ bool _VarIsNull(const Variant& v)
     }
     // Every element in turn, the last index running fastest.
     std::array<int, KldMaxArrayDims> index = low;
-    ElementReader read = ElementReaders[size_t(dims - 1)];
     for (;;)
     {
-        if (!_VarIsNull(read(v, index.data())))
+        if (!_VarIsNull(v.GetElement(std::span<const int>(index.data(), size_t(dims)))))
             return false;
         int d = dims - 1;
         while (d >= 0 && index[size_t(d)] == high[size_t(d)])

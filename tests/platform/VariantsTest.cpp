@@ -653,6 +653,11 @@ TEST(VariantArray, TwoDimensions)
         for (int r = 0; r <= 4; ++r)
             EXPECT_EQ(f * 10 + r, a.GetElement({f, r}).AsInteger());
     EXPECT_TRUE(VarIsEmpty(VarArrayCreate({0, 1, 0, 1}, varVariant).GetElement({1, 1})));
+    // Indices built at run time address the same elements.
+    std::vector<int> at = {2, 3};
+    EXPECT_EQ(23, a.GetElement(std::span<const int>(at)).AsInteger());
+    at.push_back(0);
+    EXPECT_THROW(a.GetElement(std::span<const int>(at)), EVariantBadIndexError);
 
     EXPECT_THROW(a.GetElement({3, 0}), EVariantBadIndexError);
     EXPECT_THROW(a.GetElement({0, 5}), EVariantBadIndexError);
