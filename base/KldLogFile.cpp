@@ -22,13 +22,12 @@ void RouteBoundaryErrorsToLog();
 
 // Every write of the stream goes to the end of the file, wherever another
 // writer of the same file (a second instance of the program logging to the
-// same daily file) has taken it in the meantime. Where the flag cannot be
-// set, WriteAndFlush still seeks to the end first.
+// same daily file) has taken it in the meantime.
 void AppendAtEnd(TFileStream& stream)
 {
     const int flags = ::fcntl(stream.Handle(), F_GETFL);
-    if (flags != -1)
-        ::fcntl(stream.Handle(), F_SETFL, flags | O_APPEND);
+    if (flags == -1 || ::fcntl(stream.Handle(), F_SETFL, flags | O_APPEND) == -1)
+        throw EFOpenError(Format("Cannot append to log file %s: %s", stream.FileName(), std::strerror(errno)));
     stream.Seek(0, soFromEnd);
 }
 
@@ -36,7 +35,6 @@ void AppendAtEnd(TFileStream& stream)
 // pipe, /dev/null) is not an error; a disk that cannot store the line is.
 void WriteAndFlush(TFileStream& stream, const std::string& data)
 {
-    stream.Seek(0, soFromEnd);
     stream.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
     if (::fdatasync(stream.Handle()) != 0 && errno != EINVAL && errno != EROFS)
         throw EWriteError(Format("Cannot flush log file %s: %s", stream.FileName(), std::strerror(errno)));
