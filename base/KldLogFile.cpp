@@ -2,6 +2,7 @@
 
 #include "platform/DateUtils.h"
 #include "platform/FileUtils.h"
+#include "platform/FileReplaceStream.h"
 #include "platform/Streams.h"
 #include "platform/Threads.h"
 
@@ -279,9 +280,10 @@ void TKldLogFile::Error(const Exception& E, std::string_view Source, std::string
 
 void WriteBufToFile(const std::string& FileName, const void* Buf, int32_t Count)
 {
-    TFileStream stream(FileName, fmCreate);
+    TFileReplaceStream stream(FileName);
     if (Count > 0)
         stream.WriteBuffer(Buf, Count);
+    stream.Commit();
 }
 
 // ---------------------------------------------------------------------------

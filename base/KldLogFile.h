@@ -134,8 +134,9 @@ class TKldLogFile : public TObject
     mutable std::shared_mutex m_formatterLock;
 };
 
-// Creates the file (truncating an existing one), writes Count bytes from Buf
-// and closes it. Raises EFCreateError or EWriteError on failure.
+// Replaces the file with Count bytes from Buf (through a temporary file
+// beside it, so a failure leaves the old file whole). Raises EFCreateError or
+// EWriteError on failure.
 void WriteBufToFile(const std::string& FileName, const void* Buf, int32_t Count);
 
 // The process-wide log: the running program's full path followed by ".log"
