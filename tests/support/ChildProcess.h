@@ -93,11 +93,14 @@ inline Result Run(const std::function<int(const std::function<void(const std::st
 }
 
 // Limits the size of files the calling process may write (a full disk in
-// miniature). A write past it fails with EFBIG once SIGXFSZ is ignored.
+// miniature); the hard limit stays, so the limit can be lifted again. A
+// write past it fails with EFBIG once SIGXFSZ is ignored.
 inline void LimitFileSize(rlim_t bytes)
 {
     ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{bytes, bytes};
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes;
     ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
