@@ -245,11 +245,15 @@ void DeallocateHWnd(HWND handle)
     }
     if (entry->context && entry->context->thread() != QThread::currentThread()) {
         // The listener and the context belong to the window's thread: they
-        // go there, the listener first (posted calls run in order).
-        std::shared_ptr<TWindowLinkServer> server(std::move(entry->server));
-        if (server)
+        // go there, the listener first (posted calls run in order). The
+        // listener is destroyed by the posted call itself: the call object
+        // may be released last by this thread, and a socket notifier freed
+        // here would leave the owner's event loop polling a closed socket.
+        if (entry->server) {
+            auto server = std::make_shared<std::unique_ptr<TWindowLinkServer>>(std::move(entry->server));
             QMetaObject::invokeMethod(
-                entry->context, [server = std::move(server)] {}, Qt::QueuedConnection);
+                entry->context, [server] { server->reset(); }, Qt::QueuedConnection);
+        }
         entry->context->deleteLater();
         entry->context = nullptr;
         return;

@@ -396,36 +396,62 @@ TEST(Messages, WindowTimersEndWithTheWindow)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 30); // a dead window's timer must not fire
 }
 
+namespace {
+
+std::atomic<int> g_socketNotifierWarnings{0};
+
+void CountSocketNotifierWarnings(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    if (text.contains(QStringLiteral("QSocketNotifier")))
+        ++g_socketNotifierWarnings;
+}
+
+} // namespace
+
+// The listener of a window freed from another thread must be destroyed in
+// the window's own thread; freed here, its socket notifier leaves the owner's
+// event loop polling a closed socket for ever. The race is narrow, so the
+// round is repeated.
 TEST(Messages, AWindowOfAnotherThreadCanBeUnregisteredFromHere)
 {
     const std::string className = "TKldOtherThread" + std::to_string(::getpid());
-    std::size_t received = 99;
-    HWND handle = NullHWnd;
-    TEvent ready;
-    std::atomic<bool> stop{false};
-    std::thread owner([&] {
-        QEventLoop loop;
-        auto* w = new RecordingWindow(className);
-        handle = w->handle;
-        ready.SetEvent();
-        while (!stop)
-            loop.processEvents(QEventLoop::AllEvents, 10);
-        loop.processEvents(QEventLoop::AllEvents); // runs the deferred clean-up
-        w->handle = NullHWnd;                      // already unregistered
-        received = w->Count();
-        delete w;
-    });
-    ASSERT_EQ(ready.WaitFor(5000), wrSignaled);
-    EXPECT_EQ(FindWindow(className), handle);
-    DeallocateHWnd(handle);
-    EXPECT_FALSE(IsWindow(handle));
-    EXPECT_FALSE(PostMessage(handle, WM_USER, 0, 0));
-    // The listener closes in its own thread shortly after.
-    const uint64_t end = GetTickCount64() + 5000;
-    while (FindWindowCrossProcess(className) != NullHWnd && GetTickCount64() < end)
-        Sleep(5);
-    EXPECT_EQ(FindWindowCrossProcess(className), NullHWnd);
-    stop = true;
-    owner.join();
-    EXPECT_EQ(received, 0u);
+    g_socketNotifierWarnings = 0;
+    const QtMessageHandler previous = qInstallMessageHandler(CountSocketNotifierWarnings);
+    for (int round = 0; round < 100 && !HasFailure() && g_socketNotifierWarnings == 0; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::size_t received = 99;
+        HWND handle = NullHWnd;
+        TEvent ready;
+        std::atomic<bool> stop{false};
+        std::thread owner([&] {
+            QEventLoop loop;
+            auto* w = new RecordingWindow(className);
+            handle = w->handle;
+            ready.SetEvent();
+            while (!stop)
+                loop.processEvents(QEventLoop::AllEvents, 10);
+            // Runs the deferred clean-up; bounded, so that a notifier left
+            // firing shows as warnings instead of a hang.
+            for (int i = 0; i < 3; ++i)
+                loop.processEvents(QEventLoop::AllEvents, 5);
+            w->handle = NullHWnd; // already unregistered
+            received = w->Count();
+            delete w;
+        });
+        ASSERT_EQ(ready.WaitFor(5000), wrSignaled);
+        EXPECT_EQ(FindWindow(className), handle);
+        DeallocateHWnd(handle);
+        EXPECT_FALSE(IsWindow(handle));
+        EXPECT_FALSE(PostMessage(handle, WM_USER, 0, 0));
+        // The listener closes in its own thread shortly after.
+        const uint64_t end = GetTickCount64() + 5000;
+        while (FindWindowCrossProcess(className) != NullHWnd && GetTickCount64() < end)
+            Sleep(1);
+        EXPECT_EQ(FindWindowCrossProcess(className), NullHWnd);
+        stop = true;
+        owner.join();
+        EXPECT_EQ(received, 0u);
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(g_socketNotifierWarnings.load(), 0);
 }
