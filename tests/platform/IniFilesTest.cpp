@@ -134,6 +134,46 @@ TEST_F(IniFileTest, ValuesAreRaw)
     EXPECT_EQ(other.ReadString("T", "V", ""), raw) << "written and read back unchanged";
 }
 
+// Windows' own INI reading drops one pair of quotes around a value; ours
+// must not, or a stored entry that is a single quoted comma-text item (a
+// connection named with a blank) would lose its quotes on the way back.
+TEST_F(IniFileTest, QuotedValuesComeBackWithTheirQuotes)
+{
+    struct Case
+    {
+        const char* desc;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"whole value quoted", "\"in quotes\""},
+        {"single quotes", "'single'"},
+        {"quote only at the start", "\"open"},
+        {"quote only at the end", "close\""},
+        {"quoted with blanks around", "  \"padded\"  "},
+        {"comma text of one quoted item", "\"Connection=Main Office\""},
+        {"comma text of two items", "\"Connection=Main Office\",URL=https://host"},
+        {"doubled quotes inside", "\"say \"\"hi\"\"\""},
+        {"just two quotes", "\"\""},
+    };
+    {
+        TIniFile ini(m_file);
+        for (const auto& c : cases)
+            ini.WriteString("Q", c.desc, c.value);
+    }
+    TIniFile ini(m_file);
+    TMemIniFile mem(m_file);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.desc);
+        EXPECT_EQ(ini.ReadString("Q", c.desc, "missing"), c.value);
+        EXPECT_EQ(mem.ReadString("Q", c.desc, "missing"), c.value);
+    }
+    TStringList values;
+    ini.ReadSectionValues("Q", values);
+    ASSERT_EQ(values.Count(), static_cast<int>(std::size(cases)));
+    for (int i = 0; i < values.Count(); ++i)
+        EXPECT_EQ(values.ValueFromIndex(i), cases[i].value) << cases[i].desc;
+}
+
 TEST_F(IniFileTest, TypedValues)
 {
     WriteText("[N]\n"
