@@ -36,15 +36,15 @@ TEST(NembraDataSetIndex, IndexFieldsOrderTheRowsWhileEnabled)
     AddPeople(ds, {{3, "Cid", 1}, {1, "Ann", 2}, {2, "Bo", 3}});
     ds.SetIndexFields("NAME");
     EXPECT_EQ(ds.OrderBy(), "NAME");
-    EXPECT_EQ(FieldTexts(ds, "ID"), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(Column(ds, "ID"), (std::vector<std::string>{"1", "2", "3"}));
 
     ds.SetIndexEnabled(false);
     EXPECT_EQ(ds.OrderBy(), "");
-    EXPECT_EQ(FieldTexts(ds, "ID"), (std::vector<std::string>{"3", "1", "2"}));
+    EXPECT_EQ(Column(ds, "ID"), (std::vector<std::string>{"3", "1", "2"}));
     ds.SetIndexFields("-ID");
     EXPECT_EQ(ds.OrderBy(), "") << "stored, not applied, while disabled";
     ds.SetIndexEnabled(true);
-    EXPECT_EQ(FieldTexts(ds, "ID"), (std::vector<std::string>{"3", "2", "1"}));
+    EXPECT_EQ(Column(ds, "ID"), (std::vector<std::string>{"3", "2", "1"}));
 }
 
 TEST(NembraDataSetIndex, ResortPlacesRowsChangedInTheTable)
@@ -55,7 +55,7 @@ TEST(NembraDataSetIndex, ResortPlacesRowsChangedInTheTable)
     TKldDataTable* table = ds.GetDataTable();
     table->GetRow(0)->SetAsVariant("NAME", "Zed");
     ds.Resort();
-    EXPECT_EQ(FieldTexts(ds, "NAME"), (std::vector<std::string>{"Bo", "Cid", "Zed"}));
+    EXPECT_EQ(Column(ds, "NAME"), (std::vector<std::string>{"Bo", "Cid", "Zed"}));
     EXPECT_EQ(ds.OrderBy(), "NAME");
 }
 
@@ -90,13 +90,13 @@ TEST(NembraDataSetClone, ACloneSharesTheSourceTable)
     TNembraDataSet plain;
     plain.CloneCursor(&source, {});
     EXPECT_EQ(plain.GetDataTable(), source.GetDataTable());
-    EXPECT_EQ(FieldTexts(plain, "ID"), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(Column(plain, "ID"), (std::vector<std::string>{"1", "2", "3"}));
 
     TNembraDataSet both;
     both.CloneCursor(&source, {coIndex, coFilter});
     EXPECT_EQ(both.IndexFields(), "-ID");
     EXPECT_TRUE(both.Filtered());
-    EXPECT_EQ(FieldTexts(both, "ID"), (std::vector<std::string>{"3", "2"}));
+    EXPECT_EQ(Column(both, "ID"), (std::vector<std::string>{"3", "2"}));
 
     plain.First();
     plain.Edit();

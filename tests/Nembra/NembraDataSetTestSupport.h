@@ -1,6 +1,7 @@
 #pragma once
 // Shared pieces of the server-dataset tests: a dataset over a private table
 // with the fields a test names, and the format settings changed for one test.
+// Column (the values of one field) comes from the table dataset's tests.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "Components/Nembra/NembraDataSet.h"
+#include "KldDBComponents/KldDataSetTestSupport.h"
 #include "platform/DateUtils.h"
 
 struct TestFieldSpec
@@ -26,18 +28,6 @@ inline void OpenWithFields(TKldDataSet& ds, std::initializer_list<TestFieldSpec>
     for (const TestFieldSpec& f : fields)
         ds.FieldDefs().Add(f.Name, f.Type, f.Size);
     ds.Open();
-}
-
-// The values of one field over the whole dataset, from the first record.
-inline std::vector<std::string> FieldTexts(TDataSet& ds, const std::string& field)
-{
-    std::vector<std::string> values;
-    ds.First();
-    while (!ds.Eof()) {
-        values.push_back(ds.FieldByName(field)->AsString());
-        ds.Next();
-    }
-    return values;
 }
 
 // Sets the process-wide format settings for one test and restores them.

@@ -465,9 +465,9 @@ TEST(NembraCodecs, DataSetFromJSONByColumnsFillsByFieldName)
                             "\"count\":2,\"db_alias\":[\"DATA\",\"ARCH\"],\"DB_ORDER\":[1,2]}");
     DataSetFromJSONByColumns(ds, reply);
     EXPECT_TRUE(ds.Active());
-    EXPECT_EQ(FieldTexts(ds, "DB_ALIAS"), (std::vector<std::string>{"DATA", "ARCH"}));
-    EXPECT_EQ(FieldTexts(ds, "DB_NAME"), (std::vector<std::string>{"Main data", "Archive"}));
-    EXPECT_EQ(FieldTexts(ds, "DB_ORDER"), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(Column(ds, "DB_ALIAS"), (std::vector<std::string>{"DATA", "ARCH"}));
+    EXPECT_EQ(Column(ds, "DB_NAME"), (std::vector<std::string>{"Main data", "Archive"}));
+    EXPECT_EQ(Column(ds, "DB_ORDER"), (std::vector<std::string>{"1", "2"}));
 }
 
 TEST(NembraCodecs, DataSetFromJSONByColumnsStopsAtAShortArray)
@@ -479,7 +479,7 @@ TEST(NembraCodecs, DataSetFromJSONByColumnsStopsAtAShortArray)
     const std::string message = ErrorOf<EListError>([&] { DataSetFromJSONByColumns(ds, reply); });
     EXPECT_EQ(message, "List index out of bounds (1)");
     EXPECT_EQ(ds.State(), dsBrowse) << "the failing record is cancelled";
-    EXPECT_EQ(FieldTexts(ds, "A"), (std::vector<std::string>{"1"})) << "the records before it stay";
+    EXPECT_EQ(Column(ds, "A"), (std::vector<std::string>{"1"})) << "the records before it stay";
 }
 
 TEST(NembraCodecs, WalkingHelpers)
