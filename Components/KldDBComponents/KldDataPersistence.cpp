@@ -20,6 +20,7 @@
 
 #include "Components/KldDBComponents/KldDataContainer.h"
 #include "Components/KldDBComponents/KldDataStream.h"
+#include "platform/FileReplaceStream.h"
 #include "Components/KldDBComponents/KldDataTable.h"
 #include "platform/FMTBcd.h"
 #include "platform/Guid.h"
@@ -706,8 +707,9 @@ void TKldDataContainer::SaveToStream(TStream& stream, bool withStructure, bool w
 
 void TKldDataContainer::SaveToFile(const std::string& fileName, bool withStructure, bool withData)
 {
-    TFileStream stream(fileName, fmCreate);
+    TFileReplaceStream stream(fileName);
     SaveToStream(stream, withStructure, withData);
+    stream.Commit();
 }
 
 void TKldDataContainer::LoadFromFile(const std::string& fileName)

@@ -14,6 +14,8 @@
 #include "platform/Guid.h"
 #include "platform/SqlTimSt.h"
 #include "platform/StringList.h"
+#include "support/ChildProcess.h"
+#include "support/TempFolder.h"
 
 namespace
 {
@@ -521,6 +523,33 @@ TEST(KldDataStream, FilesRoundTrip)
     target.LoadFromFile(path);
     DeleteFile(path);
     EXPECT_EQ(Dump(target), Dump(source));
+}
+
+// A save that fails half-way (here at a file size limit, as on a full disk)
+// leaves the file that was there whole and says why.
+TEST(KldDataStream, AFailedSaveLeavesTheOldFileWhole)
+{
+    TTempFolder folder;
+    const std::string path = folder / "data.kld";
+    TKldDataContainer small;
+    BuildSmall(small);
+    small.SaveToFile(path, true, true);
+    const std::string old = ReadText(path);
+    const TestChild::Result result = TestChild::Run([&](const auto& send) {
+        TKldDataContainer big;
+        BuildSmall(big);
+        TKldDataTable* table = big.Tables().Get("T");
+        table->GetRow(0)->SetValue(table->Column(1), std::string(4000, 'x'));
+        TestChild::LimitFileSize(old.size() + 100);
+        try {
+            big.SaveToFile(path, true, true);
+        } catch (const EStreamError& e) {
+            send(e.Message());
+        }
+        return 0;
+    });
+    EXPECT_EQ(result.Output, "Cannot write " + path + ": File too large");
+    EXPECT_EQ(ReadText(path), old);
 }
 
 TEST(KldDataStream, BrokenStreamsLeaveTheContainerAsItWas)
