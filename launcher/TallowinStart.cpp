@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QPixmap>
 #include <QTimer>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 
@@ -70,6 +71,11 @@ bool HandOverToRunningCopy()
 
 int RunTallowin(int argc, char** argv)
 {
+    // A file size limit must not end the program at the first write past
+    // it: the write fails and is reported like any other.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // The program path and the command line are taken now, once: the
+    // restart and every switch use these.
     const std::vector<std::string> args = GetCommandLineArgs();
     const std::string programPath = ParamStr(0);
     const std::string commandLine = GetCommandLine();
@@ -85,7 +91,11 @@ int RunTallowin(int argc, char** argv)
         return 0;
 
     AppBrand = 1;
-    QApplication app(argc, argv);
+    // Qt gets the program name only: the command line is the program's own,
+    // and Qt must not act on options of its own found there.
+    static int qtArgc = 1;
+    static char* qtArgv[] = {argc > 0 ? argv[0] : const_cast<char*>("Tallowin"), nullptr};
+    QApplication app(qtArgc, qtArgv);
     QCoreApplication::setApplicationName("Tallowin");
     // The loop runs until the main window closes (it ends the loop itself),
     // not until the last window does.

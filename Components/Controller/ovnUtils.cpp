@@ -121,7 +121,10 @@ void ovnCompress(TMemoryStream& Source, TMemoryStream& Dest)
     }
 }
 
-void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest)
+namespace {
+
+// Inflates at most `limit` bytes; `exact` requires exactly that many.
+void Decompress(TMemoryStream& Source, TMemoryStream& Dest, int64_t limit, bool exact)
 {
     Source.SetPosition(0);
     const int64_t size = Source.Size();
@@ -145,6 +148,10 @@ void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest)
             rc = inflate(&z, Z_NO_FLUSH);
             if (rc == Z_OK || rc == Z_STREAM_END)
                 out.insert(out.end(), chunk, chunk + (sizeof chunk - z.avail_out));
+            if (int64_t(out.size()) > limit) {
+                inflateEnd(&z);
+                throw EovnCompress("Decompressed data exceed " + IntToStr(limit) + " bytes");
+            }
             if (rc == Z_BUF_ERROR && z.avail_in == 0)
                 break; // input ended before the stream did
         }
@@ -153,11 +160,30 @@ void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest)
         if (rc != Z_STREAM_END)
             throw EovnCompress("Compressed stream is damaged or incomplete");
     } else {
+        if (restSize > limit)
+            throw EovnCompress("Decompressed data exceed " + IntToStr(limit) + " bytes");
         out.assign(rest, rest + restSize);
     }
+    if (exact && int64_t(out.size()) != limit)
+        throw EovnCompress("Decompressed data are " + IntToStr(int64_t(out.size())) + " bytes, expected " +
+                           IntToStr(limit));
     if (!out.empty())
         Dest.WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
     Dest.SetPosition(0);
+}
+
+} // namespace
+
+void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest)
+{
+    Decompress(Source, Dest, ovnMaxDecompressedSize, false);
+}
+
+void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest, int64_t ExpectedSize)
+{
+    if (ExpectedSize < 0)
+        throw EovnCompress("Invalid expected size " + IntToStr(ExpectedSize));
+    Decompress(Source, Dest, ExpectedSize, true);
 }
 
 // ---------------------------------------------------------------------------

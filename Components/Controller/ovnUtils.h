@@ -68,8 +68,16 @@ void ovnCompress(TMemoryStream& Source, TMemoryStream& Dest);
 // Source is rewound and its marker read; the zlib marker inflates the rest,
 // any other marker copies the rest. Dest is rewound afterwards. A source of
 // fewer than 4 bytes, or damaged or cut compressed data, raises
-// EovnCompress and leaves Dest as it was.
+// EovnCompress and leaves Dest as it was. Output larger than
+// ovnMaxDecompressedSize raises EovnCompress as well (hostile input: a small
+// source may inflate to gigabytes).
 void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest);
+// The same, for a caller that knows the size of the original data: output
+// of any other size raises EovnCompress, and no more than ExpectedSize bytes
+// are ever produced.
+void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest, int64_t ExpectedSize);
+// The cap of the two-argument ovnDecompress.
+constexpr int64_t ovnMaxDecompressedSize = int64_t(64) * 1024 * 1024;
 
 void ovnSleep(int32_t Milliseconds);
 // Loads a library (an absolute path); null on failure.

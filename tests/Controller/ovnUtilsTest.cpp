@@ -1,4 +1,5 @@
 #include "Components/Controller/ovnUtils.h"
+#include "support/ErrorOf.h"
 #include "support/TempFolder.h"
 #include "platform/Streams.h"
 #include "platform/StringList.h"
@@ -98,6 +99,51 @@ TEST(ovnUtils, DecompressOfOtherMarkerCopiesTheRest)
     TMemoryStream dest;
     ovnDecompress(*source, dest);
     EXPECT_EQ(std::vector<uint8_t>({5, 6, 7}), BytesOf(dest));
+}
+
+// A small hostile input must not inflate without end: the two-argument form
+// stops at its cap, the sized form at the size it was given.
+TEST(ovnUtils, DecompressStopsAtItsLimit)
+{
+    auto zeros = [](int64_t size) {
+        TMemoryStream plain;
+        plain.SetSize(size);
+        TMemoryStream packed;
+        ovnCompress(plain, packed);
+        return packed.Size() < size / 100 ? BytesOf(packed) : std::vector<uint8_t>();
+    };
+    const std::vector<uint8_t> bomb = zeros(ovnMaxDecompressedSize + 1);
+    ASSERT_FALSE(bomb.empty());
+    {
+        auto source = StreamOf(bomb);
+        auto dest = StreamOf({42});
+        EXPECT_EQ(ErrorOf<EovnCompress>([&] { ovnDecompress(*source, *dest); }),
+                  "Decompressed data exceed " + IntToStr(ovnMaxDecompressedSize) + " bytes");
+        EXPECT_EQ(std::vector<uint8_t>({42}), BytesOf(*dest));
+    }
+    const std::vector<uint8_t> small = zeros(10000);
+    struct Case
+    {
+        const char* Desc;
+        std::vector<uint8_t> Input;
+        int64_t Expected;
+        std::string Error;
+    };
+    const Case cases[] = {
+        {"exact size", small, 10000, ""},
+        {"more than expected", small, 9999, "Decompressed data exceed 9999 bytes"},
+        {"less than expected", small, 10001, "Decompressed data are 10000 bytes, expected 10001"},
+        {"raw, more than expected", {0x0D, 0x0C, 0x0B, 0x0A, 1, 2, 3}, 2, "Decompressed data exceed 2 bytes"},
+        {"raw, exact", {0x0D, 0x0C, 0x0B, 0x0A, 1, 2, 3}, 3, ""},
+        {"negative size", small, -1, "Invalid expected size -1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        auto source = StreamOf(c.Input);
+        TMemoryStream dest;
+        EXPECT_EQ(ErrorOf<EovnCompress>([&] { ovnDecompress(*source, dest, c.Expected); }), c.Error);
+        EXPECT_EQ(dest.Size(), c.Error.empty() ? c.Expected : 0);
+    }
 }
 
 TEST(ovnUtils, DecompressRefusesShortOrDamagedInput)
