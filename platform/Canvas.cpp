@@ -201,6 +201,56 @@ void TBrush::Assign(const TPersistent& source)
 }
 
 // ---------------------------------------------------------------------------
+// GradientFill
+
+bool GradientFill(QPainter* dc, const TTriVertex* vertices, unsigned vertexCount, const TGradientRect* rects,
+                  unsigned rectCount, unsigned mode)
+{
+    if (mode != GRADIENT_FILL_RECT_H && mode != GRADIENT_FILL_RECT_V)
+        return false;
+    for (unsigned i = 0; i < rectCount; ++i)
+        if (rects[i].UpperLeft >= vertexCount || rects[i].LowerRight >= vertexCount)
+            return false;
+    if (!dc || !dc->isActive())
+        return true;
+    for (unsigned i = 0; i < rectCount; ++i) {
+        const TTriVertex& a = vertices[rects[i].UpperLeft];
+        const TTriVertex& b = vertices[rects[i].LowerRight];
+        const int left = std::min(a.X, b.X);
+        const int right = std::max(a.X, b.X);
+        const int top = std::min(a.Y, b.Y);
+        const int bottom = std::max(a.Y, b.Y);
+        const bool horizontal = mode == GRADIENT_FILL_RECT_H;
+        const int steps = horizontal ? right - left : bottom - top;
+        if (right <= left || bottom <= top)
+            continue;
+        // The gradient runs from the upper-left vertex's edge.
+        const TTriVertex& first = horizontal ? (a.X <= b.X ? a : b) : (a.Y <= b.Y ? a : b);
+        const TTriVertex& last = &first == &a ? b : a;
+        if (first.Red >> 8 == last.Red >> 8 && first.Green >> 8 == last.Green >> 8 &&
+            first.Blue >> 8 == last.Blue >> 8) {
+            // One colour all along: every step has it.
+            dc->fillRect(QRect(left, top, right - left, bottom - top),
+                         QColor(first.Red >> 8, first.Green >> 8, first.Blue >> 8));
+            continue;
+        }
+        auto channel = [steps](int c0, int c1, int k) {
+            return (c0 + (c1 - c0) * static_cast<int64_t>(k) / steps) >> 8;
+        };
+        for (int k = 0; k < steps; ++k) {
+            const QColor c(static_cast<int>(channel(first.Red, last.Red, k)),
+                           static_cast<int>(channel(first.Green, last.Green, k)),
+                           static_cast<int>(channel(first.Blue, last.Blue, k)));
+            if (horizontal)
+                dc->fillRect(QRect(left + k, top, 1, bottom - top), c);
+            else
+                dc->fillRect(QRect(left, top + k, right - left, 1), c);
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
 // TCanvas
 
 QPainter* TCanvas::Handle()
