@@ -886,9 +886,7 @@ void TKldZipFile::ReadMembers(TStream& Stream, int64_t Directory, int64_t EndRec
 
         info->ZipName = DecodeName(info->RawName, info->Flags, info->Extra, info->VersionMadeBy);
         info->Name = ZipPathToSysPath(info->ZipName);
-        const std::string folder = info->IsFolder() ? info->Name : GetFilePath(info->Name);
-        if (!folder.empty())
-            folders.insert(folder);
+        folders.insert(GetFilePath(info->Name));
         const std::string name = info->Name;
         m_files.AddObject(name, info.get());
         info.release();
@@ -912,6 +910,14 @@ int TKldZipFile::FindFile(const std::string& Name) const
         return -1;
     int index = -1;
     return m_files.Find(name, index) ? index : -1;
+}
+
+int TKldZipFile::IndexOfName(const std::string& Name) const
+{
+    // Names made here are normal already; normalising again could change
+    // them (a blank behind a dropped leading delimiter).
+    int index = -1;
+    return m_files.Find(Name, index) ? index : -1;
 }
 
 int TKldZipFile::GetFile(const std::string& Name) const
@@ -956,33 +962,38 @@ int TKldZipFile::CreateFile(const std::string& Name, int32_t Attributes)
 {
     CheckActive();
     const std::string name = AdjustFileName(Name);
-    if (FindFile(name) >= 0)
+    if (IndexOfName(name) >= 0)
         ZipError(Format("File already exists: %s", name));
     MakeFolders(GetFilePath(name));
     AddMember(name, Attributes);
-    return FindFile(name);
+    return IndexOfName(name);
 }
 
 void TKldZipFile::ForceDirectories(const std::string& Path)
 {
     CheckActive();
-    MakeFolders(Path);
+    if (!Trim(Path).empty())
+        MakeFolders(AdjustFileName(Path));
 }
 
 void TKldZipFile::MakeFolders(const std::string& Path)
 {
-    if (Trim(Path).empty())
-        return;
-    const std::string path = AdjustFileName(Path);
-    for (size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
-        const std::string prefix = path.substr(0, end);
-        const int index = FindFile(prefix);
-        if (index < 0)
-            AddMember(prefix, faDirectory);
-        else if (!Member(index).IsFolder())
-            ZipError(Format("Unable to create directory: %s", prefix));
+    // Path is taken as it stands: a name read from an archive must find the
+    // folders made for it when the archive is read again. Empty steps (a
+    // leading or doubled delimiter) name no folder.
+    for (size_t start = 0;;) {
+        const size_t end = Path.find('\\', start);
+        const std::string prefix = Path.substr(0, end);
+        if (!prefix.empty() && prefix.back() != '\\') {
+            const int index = IndexOfName(prefix);
+            if (index < 0)
+                AddMember(prefix, faDirectory);
+            else if (!Member(index).IsFolder())
+                ZipError(Format("Unable to create directory: %s", prefix));
+        }
         if (end == std::string::npos)
             break;
+        start = end + 1;
     }
 }
 
@@ -1027,14 +1038,14 @@ void TKldZipFile::SetFileName(int Index, const std::string& Name)
     const std::string name = AdjustFileName(Name);
     if (name == info.Name)
         return;
-    const int existing = FindFile(name);
+    const int existing = IndexOfName(name);
     if (existing >= 0 && existing != Index)
         ZipError(Format("File already exists: %s", name));
     TMemberLock lock;
     lock.Add(info);
     const std::string parent = GetFilePath(name);
     if (!AnsiSameText(parent, GetFilePath(info.Name)) && !parent.empty()) {
-        const int folder = FindFile(parent);
+        const int folder = IndexOfName(parent);
         if (folder < 0)
             ZipError(Format("File not found: %s", parent));
         if (!Member(folder).IsFolder())
@@ -1056,7 +1067,7 @@ void TKldZipFile::SetFileName(int Index, const std::string& Name)
             moved.push_back(&below);
             names.push_back(newPrefix + below.Name.substr(oldPrefix.size()));
             // Only a change of case finds the member itself.
-            const int taken = FindFile(names.back());
+            const int taken = IndexOfName(names.back());
             if (taken >= 0 && &m_files.Info(taken) != &below)
                 ZipError(Format("File already exists: %s", names.back()));
         }

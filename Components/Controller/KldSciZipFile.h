@@ -289,6 +289,8 @@ class TKldZipFile : public TObject
     void DisconnectStreams();
     void UnregisterStream(TKldZipFileStream* Stream);
 
+    // Exact lookup of a name in the table's form (no trimming).
+    int IndexOfName(const std::string& Name) const;
     TFileInfo& AddMember(const std::string& Name, int32_t Attributes);
     void MakeFolders(const std::string& Path);
     // The first index whose name lies below Folder, or where it would.

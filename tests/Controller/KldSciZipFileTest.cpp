@@ -317,6 +317,31 @@ TEST(KldSciZipFile, OpeningAddsTheFoldersOfMemberPathsWithoutModifying)
     EXPECT_EQ(ReadText(dir / "t.zip"), bytes);
 }
 
+TEST(KldSciZipFile, NamesAsStoredSurviveARewrite)
+{
+    // Names that the program's own tidying (trimming, one leading
+    // delimiter) would change keep their folders when read again.
+    TTempFolder dir;
+    Archive raw;
+    raw.Members.push_back({" lead/ x.txt", "x"});
+    raw.Members.push_back({"/root/y.txt", "y"});
+    raw.Members.push_back({"a//b.txt", "b"});
+    raw.Members.push_back({std::string("\0\0/\0z/z.txt", 11), "z"});
+    WriteText(dir / "t.zip", raw.Bytes());
+    std::vector<std::string> before;
+    {
+        TKldZipFile zip(dir / "t.zip");
+        before = Names(zip);
+        zip.SetComment("rewritten");
+        zip.Close(true);
+    }
+    TKldZipFile zip(dir / "t.zip");
+    EXPECT_EQ(Names(zip), before);
+    EXPECT_EQ(std::count(before.begin(), before.end(), " lead"), 1);
+    EXPECT_EQ(std::count(before.begin(), before.end(), "\\root"), 1);
+    EXPECT_EQ(ReadMember(zip, "a\\\\b.txt"), "b");
+}
+
 TEST(KldSciZipFile, FindsTheEndRecordBehindAComment)
 {
     struct Case
