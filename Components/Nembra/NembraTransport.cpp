@@ -62,17 +62,6 @@ bool ParseDecimal(std::string_view s, int64_t& value)
     return true;
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 void InitCurlOnce()
 {
     static std::once_flag once;
@@ -423,7 +412,7 @@ bool TNembraTransport::ChunkSizeLine()
         return Fail("Invalid chunk size in the reply");
     int64_t size = 0;
     for (char c : line) {
-        const int d = HexDigit(c);
+        const int d = HexDigitValue(c);
         if (d < 0)
             return Fail("Invalid chunk size in the reply");
         size = size * 16 + d;

@@ -11,6 +11,7 @@
 
 #include "support/AppServerProcess.h"
 #include "support/ErrorOf.h"
+#include "support/NembraErrorOf.h"
 
 #include <gtest/gtest.h>
 
@@ -220,16 +221,7 @@ TEST_F(NembraExchange, StatusAndRepliesThatAreNotJSON)
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.Desc);
-        int code = 0;
-        std::string message;
-        try {
-            Call(*c, "Test.Text", {"TEXT=" + k.Text});
-        } catch (const TNembraException& e) {
-            code = e.ErrorCode();
-            message = e.Message();
-        }
-        EXPECT_EQ(code, 1000);
-        EXPECT_EQ(message, k.Error);
+        EXPECT_EQ(ServerErrorOf([&] { Call(*c, "Test.Text", {"TEXT=" + k.Text}); }), (TServerError{1000, k.Error}));
     }
     EXPECT_EQ(ErrorOf<TNembraException>([&] { Call(*c, "Fault.NonJson"); }), "Service temporarily unavailable");
 
@@ -260,16 +252,8 @@ TEST_F(NembraExchange, ErrorEnvelopeGivesCodeAndMessage)
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.Desc);
-        int code = 0;
-        std::string message;
-        try {
-            Call(*c, "Test.Error", {"TEXT=" + k.Error});
-        } catch (const TNembraException& e) {
-            code = e.ErrorCode();
-            message = e.Message();
-        }
-        EXPECT_EQ(code, k.Code);
-        EXPECT_EQ(message, k.Message);
+        EXPECT_EQ(ServerErrorOf([&] { Call(*c, "Test.Error", {"TEXT=" + k.Error}); }),
+                  (TServerError{k.Code, k.Message}));
     }
     EXPECT_EQ(ErrorOf<TNembraException>([&] { Call(*c, "No.Such"); }), "Unknown procedure: No.Such");
 }
@@ -411,16 +395,7 @@ TEST_F(NembraExchange, SignInErrorsAndWarnings)
     for (const Case& k : cases) {
         SCOPED_TRACE(k.Desc);
         auto c = Connect();
-        int code = 0;
-        std::string message;
-        try {
-            SignIn(*c, k.User, k.Password);
-        } catch (const TNembraException& e) {
-            code = e.ErrorCode();
-            message = e.Message();
-        }
-        EXPECT_EQ(code, k.Code);
-        EXPECT_EQ(message, k.Message);
+        EXPECT_EQ(ServerErrorOf([&] { SignIn(*c, k.User, k.Password); }), (TServerError{k.Code, k.Message}));
         EXPECT_FALSE(c->Active());
         EXPECT_EQ(c->GetSessionID(), "");
     }
@@ -441,13 +416,8 @@ TEST_F(NembraExchange, SecondSignInOfAUserNeedsForce)
     auto first = Connect();
     SignIn(*first, "NURSE1", "Secret 1");
     auto second = Connect();
-    int code = 0;
-    try {
-        SignIn(*second, "NURSE1", "Secret 1");
-    } catch (const TNembraException& e) {
-        code = e.ErrorCode();
-    }
-    EXPECT_EQ(code, 2009);
+    EXPECT_EQ(ServerErrorOf([&] { SignIn(*second, "NURSE1", "Secret 1"); }),
+              (TServerError{2009, "Same User ID is already logged in."}));
     EXPECT_FALSE(second->Active());
     EXPECT_TRUE(Call(*first, "Nembra.KeepAlive") != nullptr) << "the first session lives on";
 

@@ -102,8 +102,7 @@ void WriteLoginReply(TCall& call, const TUserAccount& account, const std::string
     databases->Bind(1, account.UserType).Bind(2, account.Counter);
     Wire::WriteColumns(json, *databases);
 
-    json.Key("Warning");
-    json.String(warning.c_str());
+    Wire::Member(json, "Warning", warning);
 }
 
 // USER_ID, USER_PWD, FORCE, OS, AGENT, SECRET_KEY. Errors: 2001 unknown user
@@ -159,8 +158,7 @@ void GetServerTime(TCall& call)
     call.RequireSession();
     call.Json().Key("SERVER_TIME_DOUBLE");
     call.Json().Double(Wire::NowAsDateTime());
-    call.Json().Key("SERVER_TIME");
-    call.Json().String(Wire::NowText().c_str());
+    Wire::Member(call.Json(), "SERVER_TIME", Wire::NowText());
 }
 
 } // namespace

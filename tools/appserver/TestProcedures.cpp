@@ -15,12 +15,6 @@ void SleepParam(TCall& call, const char* name)
         std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(ms)));
 }
 
-void String(TJsonWriter& json, const char* key, const std::string& value)
-{
-    json.Key(key);
-    json.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
-}
-
 // What arrived: "RAW_BODY", "METHOD", "REMOTE_PORT" (one TCP connection keeps
 // its port), "Params" as [name, value] pairs in order, the headers
 // "Referer", "Accept-Encoding", "Cookie" and "Content-Type", the session id,
@@ -29,8 +23,8 @@ void Echo(TCall& call)
 {
     SleepParam(call, "SLEEP_MS");
     TJsonWriter& json = call.Json();
-    String(json, "RAW_BODY", call.RawBody());
-    String(json, "METHOD", call.Origin().Method);
+    Wire::Member(json, "RAW_BODY", call.RawBody());
+    Wire::Member(json, "METHOD", call.Origin().Method);
     json.Key("REMOTE_PORT");
     json.Int(call.Origin().RemotePort);
     json.Key("Params");
@@ -43,8 +37,8 @@ void Echo(TCall& call)
     }
     json.EndArray();
     for (const char* header : {"Referer", "Accept-Encoding", "Cookie", "Content-Type"})
-        String(json, header, call.Header(header));
-    String(json, "SESSION", call.Session() ? call.Session()->Id : std::string());
+        Wire::Member(json, header, call.Header(header));
+    Wire::Member(json, "SESSION", call.Session() ? call.Session()->Id : std::string());
     if (call.HasParam("Secret")) {
         bool valid = true;
         try {
@@ -52,7 +46,7 @@ void Echo(TCall& call)
         } catch (const Wire::EProcedureError&) {
             valid = false;
         }
-        String(json, "SECRET_VALID", valid ? "True" : "False");
+        Wire::Member(json, "SECRET_VALID", valid ? "True" : "False");
     }
 }
 
@@ -127,7 +121,7 @@ void Progress(TCall& call)
         call.OmitResultHandle();
     call.Json().Key("Steps");
     call.Json().Int(count);
-    String(call.Json(), "Result", "done");
+    Wire::Member(call.Json(), "Result", "done");
 }
 
 } // namespace

@@ -197,6 +197,12 @@ double NowAsDateTime()
     return static_cast<double>(days) + seconds / 86400.0;
 }
 
+void Member(TJsonWriter& json, const char* key, const std::string& value)
+{
+    json.Key(key);
+    json.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
+}
+
 void WriteColumns(TJsonWriter& json, TStatement& rows, const std::vector<std::string>& skip)
 {
     const int count = rows.ColumnCount();

@@ -92,6 +92,9 @@ std::string NowText();
 std::string TodayText();
 double NowAsDateTime();
 
+// "key": "value" in the object being written.
+void Member(TJsonWriter& json, const char* key, const std::string& value);
+
 // Writes every row of the statement as one object of column arrays:
 // {"COL": [row0, row1, ...], ...}; NULL is null, numbers stay numbers,
 // texts are strings and blobs Base64 text. Columns named in `skip` are left out.
