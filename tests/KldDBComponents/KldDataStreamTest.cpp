@@ -525,6 +525,36 @@ TEST(KldDataStream, FilesRoundTrip)
     EXPECT_EQ(Dump(target), Dump(source));
 }
 
+// A stream may hold no more than 2048 tables, relations or columns of a
+// table (more than any database table has): names are checked against each
+// other as the container is built, and a hostile stream of tens of
+// thousands of columns took minutes.
+TEST(KldDataStream, CountsAStreamMayHoldAreCapped)
+{
+    TKldDataContainer source;
+    TKldDataTable* table = source.Tables().Add();
+    table->SetName("Wide");
+    for (int i = 0; i < 2049; ++i) {
+        TKldDataColumn* column = table->Columns().Add();
+        column->SetName("C" + std::to_string(i));
+        column->SetDataType(cdtInteger);
+    }
+    TMemoryStream stream;
+    source.SaveToStream(stream, true, false);
+    stream.SetPosition(0);
+    TKldDataContainer target;
+    ExpectKldError([&] { target.LoadFromStream(stream); }, "More than 2048 columns in a table in the stream");
+    EXPECT_EQ(target.Tables().Count(), 0);
+
+    // One column fewer loads.
+    table->Columns().Delete(2048);
+    TMemoryStream fits;
+    source.SaveToStream(fits, true, false);
+    fits.SetPosition(0);
+    target.LoadFromStream(fits);
+    EXPECT_EQ(target.Tables().Get("Wide")->Columns().Count(), 2048);
+}
+
 // A save that fails half-way (here at a file size limit, as on a full disk)
 // leaves the file that was there whole and says why.
 TEST(KldDataStream, AFailedSaveLeavesTheOldFileWhole)
