@@ -3,6 +3,7 @@
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
+#include "Components/Controller/ovnUtils.h"
 #include "Components/Nembra/NembraDebugMode.h"
 #include "base/KldLogFile.h"
 #include "platform/DynLibs.h"
@@ -89,6 +90,16 @@ int RunTallowin(int argc, char** argv)
     NembraClientDebugMode = switches.Debug;
     if (!switches.Instances && HandOverToRunningCopy())
         return 0;
+
+    // Without a private place for settings and logs the program does not
+    // start (it never falls back to a shared folder).
+    try {
+        ovnMakePrivateFolder(ovnGetDataPath());
+        ovnMakePrivateFolder(ovnGetDataPath() + "log/");
+    } catch (const Exception& e) {
+        std::cerr << "Tallowin: " << e.Message() << "\n";
+        return 1;
+    }
 
     AppBrand = 1;
     // Qt gets the program name only: the command line is the program's own,

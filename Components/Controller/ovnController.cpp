@@ -237,8 +237,12 @@ TSecurityRecord TovnController::GetSecurity(int SecurityIndex) const
 std::string TovnController::MakeLogFileName(TDateTime Date, bool ForceDir) const
 {
     const std::string folder = ovnGetDataPath() + "log/";
-    if (ForceDir)
-        ovnMakePath(folder);
+    // The settings and log folders are this user's alone: a folder others
+    // may write would let them plant a link that the log then appends to.
+    if (ForceDir) {
+        ovnMakePrivateFolder(ovnGetDataPath());
+        ovnMakePrivateFolder(folder);
+    }
     return folder + "ov4-" + FormatDateTime("yyyy-mm-dd", Date) + ".log";
 }
 

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sstream>
 
 namespace {
@@ -124,6 +125,19 @@ TEST_F(ControllerTest, LogFileName)
     EXPECT_FALSE(DirectoryExists(m_dir.Path() + "other/log"));
     m_controller->MakeLogFileName(day, true);
     EXPECT_TRUE(DirectoryExists(m_dir.Path() + "other/log"));
+    // Made for this user alone.
+    for (const std::string& made : {m_dir.Path() + "other", m_dir.Path() + "other/log"}) {
+        struct stat st
+        {
+        };
+        ASSERT_EQ(::stat(made.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << made;
+    }
+    // A log folder others may write is refused.
+    ovnSetDataPath(m_dir.Path() + "open");
+    ASSERT_TRUE(ForceDirectories(m_dir.Path() + "open/log"));
+    ::chmod((m_dir.Path() + "open/log").c_str(), 0777);
+    EXPECT_THROW(m_controller->MakeLogFileName(day, true), EInOutError);
 }
 
 TEST_F(ControllerTest, LogLineColumns)

@@ -235,6 +235,11 @@ TEST_F(KldLogFileTest, NewFileStartsWithTheFormattersHeader)
     EXPECT_TRUE(headerSeen);
     EXPECT_EQ(headerLevel, llDebug);
     EXPECT_EQ(ReadText(fileName), "TimeStamp, LogLevel, Message\r\nline one\r\n");
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::stat(fileName.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "a new log file is this user's only";
 }
 
 TEST_F(KldLogFileTest, EmptyLinesWriteNothing)
