@@ -26,11 +26,16 @@ void WriteFlag(TCustomIniFile& Ini, const char* Section, const char* Key, bool V
 // start beyond Extent - Margin means the part of the desktop it lay on is gone.
 void ClampAxis(int32_t Extent, int32_t Margin, int32_t& Start, int32_t& Length)
 {
-    if (Start > Extent - Margin)
-        Start = Extent - Length;
-    if (Start >= 0)
+    // Worked out in 64 bits: a damaged settings file may hold any 32-bit
+    // numbers, a negative size among them.
+    int64_t start = Start;
+    if (start > int64_t{Extent} - Margin)
+        start = int64_t{Extent} - Length;
+    if (start >= 0) {
+        Start = static_cast<int32_t>(std::min<int64_t>(start, INT32_MAX));
         return;
-    const int64_t end = static_cast<int64_t>(Start) + Length;
+    }
+    const int64_t end = start + Length;
     Start = 0;
     // Keeping the far edge would leave nothing of a window that lay wholly
     // before the desktop: keep its size instead, up to the desktop's.

@@ -164,14 +164,14 @@ void SetText(TKldDataRow* row, const TKldDataColumn* column, std::string_view te
     row->SetColumnData(column, value.Value());
 }
 
-// One cell into its column. The common pairs (numbers into numeric columns,
-// texts into text columns) are written straight into the slot with the same
-// conversions the row's SetValue makes; every other pair goes through it.
+// One cell into its column. Numbers, Booleans and texts are written straight
+// into the slot; the JSON value's typed readers follow the variant rules that
+// the row's SetValue applies, so the result is the same. Every other pair goes
+// through SetValue.
 void CellToColumn(TKldDataRow* row, const TKldDataColumn* column, const TJSONValue& cell)
 {
     if (cell.GetIsNull())
         return;
-    const TJSONValueType kind = cell.GetValueType();
     switch (column->DataType()) {
     case cdtDateTime:
         return SetSlot(row, column, JSONStrToDateTime(cell.GetAsString()));
@@ -185,24 +185,16 @@ void CellToColumn(TKldDataRow* row, const TKldDataColumn* column, const TJSONVal
     case cdtBlob:
         return SetText(row, column, DecodeBase64(cell.GetAsString()));
     case cdtInteger:
-        if (kind == jvtNumber)
-            return SetSlot(row, column, cell.GetAsInteger());
-        break;
+        return SetSlot(row, column, cell.GetAsInteger());
     case cdtLargeInt:
-        if (kind == jvtNumber)
-            return SetSlot(row, column, cell.GetAsInt64());
-        break;
+        return SetSlot(row, column, cell.GetAsInt64());
     case cdtFloat:
-        if (kind == jvtNumber)
-            return SetSlot(row, column, cell.GetAsNumber());
-        break;
+        return SetSlot(row, column, cell.GetAsNumber());
     case cdtBoolean:
-        if (kind == jvtBoolean)
-            return SetSlot(row, column, static_cast<int16_t>(cell.GetAsBoolean() ? -1 : 0));
-        break;
+        return SetSlot(row, column, static_cast<int16_t>(cell.GetAsBoolean() ? -1 : 0));
     case cdtString:
     case cdtWideString:
-        if (kind == jvtString)
+        if (cell.GetValueType() == jvtString)
             return SetText(row, column, cell.GetAsString());
         break;
     default:
@@ -276,6 +268,14 @@ bool ChangedSinceOriginal(const TKldDataRow* row, const TKldDataColumn* column)
            CompareValues(row->ValuePtr(column), original->ValuePtr(column), column->DataType(), {}) != 0;
 }
 
+// "N0", "O3"...: the kind of value and the definition's position.
+std::string ParamName(char kind, int position)
+{
+    std::string name(1, kind);
+    name += std::to_string(position);
+    return name;
+}
+
 void Join(std::string& text, const std::string& item, const std::string& separator)
 {
     if (!text.empty())
@@ -313,14 +313,14 @@ void GetColumnsAssign(TKldDataRow* row, const TFieldDefs& fieldDefs, TParams& pa
         }
         std::string item = "\r\n  " + FormatIdentifier(def->Name(), quoteChars);
         if (forWhere) {
-            const std::string name = "O" + std::to_string(i);
+            const std::string name = ParamName('O', i);
             const Variant old = row->GetOriginalValue(column);
             AddInputParam(params, name, def->DataType(), old);
             item += VarIsNull(old) ? " IS NULL " : " = " + paramPrefix + name;
         } else {
             if (!ChangedSinceOriginal(row, column))
                 continue;
-            const std::string name = "N" + std::to_string(i);
+            const std::string name = ParamName('N', i);
             AddInputParam(params, name, def->DataType(), row->GetValue(column));
             item += " = " + paramPrefix + name;
         }
@@ -342,7 +342,7 @@ void GetColumnNames(TKldDataRow* row, const TFieldDefs& fieldDefs, TParams& para
         TKldDataColumn* column = ColumnOf(row, def->Name());
         if (column == nullptr)
             continue;
-        const std::string name = "P" + std::to_string(i);
+        const std::string name = ParamName('P', i);
         AddInputParam(params, name, def->DataType(), row->GetValue(column));
         Join(columnList, FormatIdentifier(def->Name(), quoteChars), separator);
         Join(valueList, paramPrefix + name, separator);

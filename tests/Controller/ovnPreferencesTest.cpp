@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -344,6 +345,11 @@ TEST(Preferences, PlacementClamp)
         {"wholly left of the desktop: moved to 0", {-1920, 100, 1000, 600}, {0, 100, 1000, 600}},
         {"wholly above and larger: moved and cut", {100, -2000, 800, 1500}, {100, 0, 800, 1080}},
         {"right edge exactly at 0", {-800, 100, 800, 600}, {0, 100, 800, 600}},
+        // A damaged file: moving a window of negative size back would pass
+        // the 32-bit range.
+        {"beyond with the most negative sizes", {3000, 5000, INT32_MIN, INT32_MIN},
+         {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN}},
+        {"the extremes of the range", {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, {0, 0, 1920, 1080}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.desc);
