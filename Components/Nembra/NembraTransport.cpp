@@ -745,3 +745,12 @@ bool TNembraTransport::Transfer(const std::string& Method, const std::string& UR
     }
     return EndReply();
 }
+
+std::string HttpGetString(const std::string& URL)
+{
+    TNembraTransport transport;
+    transport.OnStatus = nullptr; // no call to report to
+    if (!transport.HTTPMethod("GET", URL))
+        throw Exception(Format("Unable to retrieve document by URL: %s", URL));
+    return std::string(transport.Document().View());
+}
