@@ -222,6 +222,10 @@ class TCustomControl : public QWidget, public TObject
 
     intptr_t Tag() const { return m_tag; }
     void SetTag(intptr_t value) { m_tag = value; }
+    // The component name a form gives the control (kept as the widget's
+    // object name).
+    std::string Name() const { return objectName().toStdString(); }
+    void SetName(const std::string& value) { setObjectName(QString::fromStdString(value)); }
     TCursor Cursor() const { return m_cursor; }
     void SetCursor(TCursor value);
     bool TabStop() const { return m_tabStop; }
