@@ -57,6 +57,14 @@ enum TAlignment
     taCenter
 };
 
+// Vertical placement of a control's text.
+enum TTextLayout
+{
+    tlTop,
+    tlCenter,
+    tlBottom
+};
+
 // A control's frame: none, or one border (sunken 3-D, or flat).
 enum TBorderStyle
 {
