@@ -180,15 +180,17 @@ std::string DecodeName(const std::string& RawName, uint16_t Flags, const std::st
 {
     if ((Flags & FlagUtf8) != 0 && IsValidUtf8(RawName))
         return RawName;
+    // Tools that write the Unicode path field may put a plain ASCII stand-in
+    // ("caf?.txt") in the name itself; the field names the file exactly.
+    std::string unicode = UnicodePathOf(Extra, RawName);
+    if (!unicode.empty())
+        return unicode;
     // Zip tools on Unix and macOS store the file system's own name bytes,
     // which are UTF-8 there, without saying so.
     const int host = MadeBy >> 8;
     if ((host == HostUnix || host == HostMacOS) && IsValidUtf8(RawName))
         return RawName;
-    // Tools that write the Unicode path field may put a plain ASCII stand-in
-    // ("caf?.txt") in the name itself.
-    std::string unicode = UnicodePathOf(Extra, RawName);
-    return unicode.empty() ? Cp437ToUtf8(RawName) : unicode;
+    return Cp437ToUtf8(RawName);
 }
 
 // The extra field without the blocks of the given ids.

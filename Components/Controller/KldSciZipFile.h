@@ -15,9 +15,9 @@
 // leading nor a trailing delimiter ("docs\readme.txt"). Callers may also use
 // "/": AdjustFileName turns it into a backslash. Names are UTF-8 text: a name
 // that is not plain ASCII is written with the UTF-8 flag (bit 11); a name read
-// without that flag is taken as UTF-8 when a Unix or macOS tool wrote it (they
-// store their file names' bytes), else from its Unicode path extra field
-// (0x7075) when one matches it, else decoded as code page 437. A member
+// without that flag is taken from its Unicode path extra field (0x7075) when
+// one matches it, else as UTF-8 when a Unix or macOS tool wrote it (they store
+// their file names' bytes), else decoded as code page 437. A member
 // loaded from an archive keeps the bytes and flags of its name and its local
 // header, and is written again unchanged as long as it is not changed here.
 //

@@ -569,6 +569,11 @@ TEST(KldSciZipFile, DecodesNamesByFlagExtraFieldOrCodePage437)
     Member unixOem{"Gr\x81\xE1" "e.txt", "7"};
     unixOem.MadeBy = 0x031E;
     Member dosUtf8{"Gr\xC3\xBC" ".txt", "8"};
+    // Info-ZIP on Unix puts an ASCII stand-in in the name and the real name
+    // in the field: the field says more than the guess from the host.
+    Member unixExtra{"caf?.txt", "9"};
+    unixExtra.MadeBy = 0x031E;
+    unixExtra.Extra = UnicodePathField("caf?.txt", "café.txt");
     const Case cases[] = {
         {"UTF-8 flag", utf8, "Grüße.txt"},
         {"code page 437 without the flag", oem, "Grüße.txt"},
@@ -578,6 +583,7 @@ TEST(KldSciZipFile, DecodesNamesByFlagExtraFieldOrCodePage437)
         {"written on Unix: the file system's UTF-8 bytes", unix, "Grüße.txt"},
         {"written on Unix, bytes that are no UTF-8", unixOem, "Grüße.txt"},
         {"written on DOS: code page 437 whatever the bytes", dosUtf8, "Gr├╝.txt"},
+        {"written on Unix with a Unicode path field", unixExtra, "café.txt"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
