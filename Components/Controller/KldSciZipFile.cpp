@@ -716,7 +716,8 @@ void TKldZipFile::WriteArchive(TStream& Stream, std::vector<int64_t>* DataPositi
     for (int i = 0; i < m_files.Count(); ++i) {
         TFileInfo& info = m_files.Info(i);
         CheckFits(info.RawName.size(), 0xFFFF, "Name", info.Name);
-        CheckFits(info.Extra.size() + info.Comment.size(), 0xFFFF, "Extra field", info.Name);
+        CheckFits(info.Extra.size(), 0xFFFF, "Extra field", info.Name);
+        CheckFits(info.Comment.size(), 0xFFFF, "Comment", info.Name);
         const int64_t offset = Stream.Position();
         CheckFits(uint64_t(offset), 0xFFFFFFFF, "Archive", m_fileName);
         info.LocalHeaderOffset = static_cast<uint32_t>(offset);

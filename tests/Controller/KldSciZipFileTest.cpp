@@ -635,6 +635,28 @@ TEST(KldSciZipFile, LoadedMembersKeepTheirNameBytesAndFlagsWhenRewritten)
     EXPECT_EQ(ReadMember(zip, "Grüe.txt"), "oem");
 }
 
+TEST(KldSciZipFile, LargeExtraFieldAndCommentOfOneMemberSurviveARewrite)
+{
+    // Each is a field of its own, up to 65,535 bytes; together they may be more.
+    TTempFolder dir;
+    Archive raw;
+    Member big{"big.txt", "content"};
+    Put16(big.Extra, 0xCAFE), Put16(big.Extra, 40000 - 4);
+    big.Extra += std::string(40000 - 4, 'x');
+    big.Comment = std::string(40000, 'c');
+    raw.Members.push_back(big);
+    WriteText(dir / "t.zip", raw.Bytes());
+    {
+        TKldZipFile zip(dir / "t.zip");
+        WriteMember(zip, "new.txt", "n");
+        zip.Close(true);
+    }
+    TKldZipFile zip(dir / "t.zip");
+    EXPECT_EQ(ReadMember(zip, "big.txt"), "content");
+    EXPECT_EQ(zip.GetFileInfo(zip.GetFile("big.txt")).Extra, big.Extra);
+    EXPECT_EQ(zip.GetFileInfo(zip.GetFile("big.txt")).Comment, big.Comment);
+}
+
 TEST(KldSciZipFile, RenamedMembersAreWrittenUnderTheirNewName)
 {
     TTempFolder dir;
