@@ -449,6 +449,14 @@ class TMemberLock
     std::vector<TFileInfo*> m_locked;
 };
 
+// Drops the compressed data held in memory; it is read again from the opened
+// file when needed.
+void DropData(TFileInfo& Info)
+{
+    std::string().swap(Info.Data);
+    Info.DataInMemory = false;
+}
+
 // The member has changed here: its local header is rebuilt from the central
 // entry, and extra fields that describe the old sizes or times go.
 void Unfreeze(TFileInfo& Info)
@@ -1202,10 +1210,8 @@ void TKldZipFile::ResetCachedData()
         return;
     for (int i = 0; i < m_files.Count(); ++i) {
         TFileInfo& info = m_files.Info(i);
-        if (info.DataInMemory && !info.DataWritten) {
-            std::string().swap(info.Data);
-            info.DataInMemory = false;
-        }
+        if (info.DataInMemory && !info.DataWritten)
+            DropData(info);
     }
 }
 
@@ -1327,6 +1333,20 @@ void TKldZipFile::ExtractToPath(const std::string& Path, const TZipExtractFilter
 
 void TKldZipFile::ExtractMember(int Index, const std::string& DestFileName)
 {
+    // Data brought into memory only for this copy goes again afterwards, so
+    // extraction holds one member's data at a time (however many directory
+    // entries share one member's data).
+    TFileInfo& info = Member(Index);
+    struct TDropAfterCopy
+    {
+        TFileInfo& Info;
+        bool Keep;
+        ~TDropAfterCopy()
+        {
+            if (!Keep)
+                DropData(Info);
+        }
+    } drop{info, info.DataInMemory};
     // The member goes to a file of its own first: a damaged member never
     // replaces the file that is there.
     const std::string temp = FreeName(DestFileName + ".tmp");

@@ -278,6 +278,7 @@ class TKldZipFile : public TObject
     // --- Extraction of every file member below Path. A member that fails
     // (an unsafe name among them: absolute, or with a ".." part) is logged
     // and skipped. A file is replaced only once its new content is complete.
+    // Member data read for the copy is not kept in memory afterwards.
     static void ExtractToPath(const std::string& ZipFileName, const std::string& Path,
                               const TZipExtractFilter& Filter = nullptr);
     void ExtractToPath(const std::string& Path, const TZipExtractFilter& Filter = nullptr);

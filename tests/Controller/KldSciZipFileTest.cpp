@@ -1064,6 +1064,42 @@ TEST(KldSciZipFile, ExtractsFilesBelowAFolder)
               asked.end());
 }
 
+TEST(KldSciZipFile, ExtractionHoldsOneMembersDataAtATime)
+{
+    // Directory entries may all point at the same large member: extraction
+    // must not keep the data of every entry it has copied.
+    TTempFolder dir;
+    const std::string shared = RandomBytes(100000, 9);
+    Archive raw;
+    raw.Members.push_back({"m0.bin", shared, 0});
+    std::string bytes = raw.Bytes();
+    const size_t entrySize = 46 + 6;
+    const std::string entry = bytes.substr(U32At(bytes, bytes.size() - 6), entrySize);
+    std::string directory;
+    for (int i = 0; i < 5; ++i) {
+        std::string e = entry;
+        e[46 + 1] = char('0' + i); // "m0.bin" .. "m4.bin", all at offset 0
+        directory += e;
+    }
+    const std::string member = bytes.substr(0, bytes.size() - 22 - entrySize);
+    std::string archive = member + directory;
+    Put32(archive, 0x06054B50), Put16(archive, 0), Put16(archive, 0), Put16(archive, 5), Put16(archive, 5);
+    Put32(archive, uint32_t(directory.size())), Put32(archive, uint32_t(member.size())), Put16(archive, 0);
+    WriteText(dir / "t.zip", archive);
+
+    TKldZipFile zip(dir / "t.zip");
+    ASSERT_EQ(zip.GetFileCount(), 5);
+    // Data read before stays where the caller put it.
+    EXPECT_EQ(ReadMember(zip, "m2.bin"), shared);
+    zip.ExtractToPath(dir / "out");
+    for (int i = 0; i < 5; ++i) {
+        const std::string name = "m" + std::to_string(i) + ".bin";
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ReadText(dir / ("out/" + name)), shared);
+        EXPECT_EQ(zip.GetFileInfo(zip.GetFile(name)).DataInMemory, name == "m2.bin");
+    }
+}
+
 TEST(KldSciZipFile, ExtractionSkipsUnsafeAndDamagedMembersAndLogsThem)
 {
     TTempFolder dir;
