@@ -243,7 +243,7 @@ class TKldZipFile : public TObject
     // until data is written into it) and every missing folder of its path;
     // answers its index. Attributes holding faDirectory make a folder.
     int CreateFile(const std::string& Name, int32_t Attributes = 0);
-    void CreateFolder(const std::string& Name) { CreateFile(Name, faDirectory); }
+    int CreateFolder(const std::string& Name) { return CreateFile(Name, faDirectory); }
     void ForceDirectories(const std::string& Path);
     void DeleteFile(int Index);
     void DeleteFile(const std::string& Name);
@@ -264,6 +264,7 @@ class TKldZipFile : public TObject
     // Brings the member's compressed data into memory from Stream (the
     // opened file); raises when it is larger than MaxMemorySize.
     void LoadFileData(int Index, TStream* Stream);
+    void LoadFileData(int Index, TStream& Stream) { LoadFileData(Index, &Stream); }
     // Drops the in-memory data that can be read again from the opened file.
     void ResetCachedData();
     // Mode 0 reads; any other mode locks the member and writes the stream's

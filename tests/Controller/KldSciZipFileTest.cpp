@@ -523,7 +523,8 @@ TEST(KldSciZipFile, MemberDataNeedsAStream)
     zip.LoadFromStream(stream, false);
     TStringStream dest;
     EXPECT_EQ(ErrorOf<EKldZipFileError>([&] { zip.ReadFileStream(0, dest); }), "Invalid file stream");
-    zip.LoadFileData(0, &stream);
+    EXPECT_EQ(ErrorOf<EKldZipFileError>([&] { zip.LoadFileData(0, nullptr); }), "Invalid file stream");
+    zip.LoadFileData(0, stream);
     EXPECT_TRUE(zip.GetFileInfo(0).DataInMemory);
     zip.ReadFileStream(0, dest);
     EXPECT_EQ(dest.DataString(), "alpha");
@@ -865,6 +866,7 @@ TEST(KldSciZipFile, CreatesFoldersOfAPathAndTakesSlashesAsDelimiters)
     TKldZipFile zip;
     zip.NewZipFile(dir / "t.zip");
     EXPECT_EQ(zip.CreateFile(" \\r/s\\t.txt "), 2);
+    EXPECT_EQ(zip.CreateFolder("r\\u"), 3);
     zip.ForceDirectories("r\\u\\v");
     zip.ForceDirectories("");
     EXPECT_EQ(Names(zip), (std::vector<std::string>{"r", "r\\s", "r\\s\\t.txt", "r\\u", "r\\u\\v"}));
