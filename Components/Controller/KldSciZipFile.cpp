@@ -1196,10 +1196,15 @@ void TKldZipFile::WriteFileStream(int Index, TStream& Source)
     info.CRC32 = crc;
     info.Method = 8;
     info.VersionNeeded = 20;
-    info.VersionMadeBy = 20;
     // Only the name's encoding flag stays: the other bits described the
     // old data.
     info.Flags &= FlagUtf8;
+    // "Made by" 20 no longer says that a Unix tool stored the name's UTF-8
+    // bytes: the flag says it now, so the name reads the same again.
+    const int host = info.VersionMadeBy >> 8;
+    if ((host == HostUnix || host == HostMacOS) && !IsAscii(info.RawName) && info.ZipName == info.RawName)
+        info.Flags |= FlagUtf8;
+    info.VersionMadeBy = 20;
     StampNow(info);
     m_modified = true;
 }

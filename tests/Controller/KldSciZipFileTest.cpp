@@ -658,6 +658,37 @@ TEST(KldSciZipFile, LargeExtraFieldAndCommentOfOneMemberSurviveARewrite)
     EXPECT_EQ(zip.GetFileInfo(zip.GetFile("big.txt")).Comment, big.Comment);
 }
 
+TEST(KldSciZipFile, MembersGivenNewDataKeepTheNameTheyWereReadUnder)
+{
+    // Written again here, a member says "made by" 20 (DOS): a name that was
+    // read as UTF-8 only because a Unix tool wrote it must now carry the flag.
+    TTempFolder dir;
+    Archive raw;
+    Member unix{"Gr\xC3\xBC\xC3\x9F" "e.txt", "unix"};
+    unix.MadeBy = 0x031E;
+    raw.Members.push_back(unix);
+    raw.Members.push_back({"Gr\x81" "e.txt", "oem"});
+    WriteText(dir / "t.zip", raw.Bytes());
+    {
+        TKldZipFile zip(dir / "t.zip");
+        for (const char* name : {"Grüße.txt", "Grüe.txt"}) {
+            TStringStream data(std::string("new ") + name);
+            zip.WriteFileStream(zip.GetFile(name), data);
+        }
+        zip.Close(true);
+    }
+    const TLayout layout = ParseArchive(ReadText(dir / "t.zip"));
+    ASSERT_EQ(layout.Entries.size(), 2u);
+    EXPECT_EQ(layout.Entries[0].Name, "Gr\x81" "e.txt");
+    EXPECT_EQ(layout.Entries[0].Flags, 0);
+    EXPECT_EQ(layout.Entries[1].Name, "Grüße.txt");
+    EXPECT_EQ(layout.Entries[1].Flags, 0x0800);
+    EXPECT_EQ(layout.Entries[1].LocalFlags, 0x0800);
+    TKldZipFile zip(dir / "t.zip");
+    EXPECT_EQ(Names(zip), (std::vector<std::string>{"Grüe.txt", "Grüße.txt"}));
+    EXPECT_EQ(ReadMember(zip, "Grüße.txt"), "new Grüße.txt");
+}
+
 TEST(KldSciZipFile, RenamedMembersAreWrittenUnderTheirNewName)
 {
     TTempFolder dir;
