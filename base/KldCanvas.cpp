@@ -22,6 +22,7 @@ void TKldCanvas::CreateHandle()
 {
     if (!m_painter)
         m_painter = std::make_unique<QPainter>();
+    SetHandle(m_painter.get());
     CreateBitmap();
 }
 
@@ -91,6 +92,7 @@ void TKldCanvas::FreeContext()
 {
     if (m_painter && m_painter->isActive())
         m_painter->end();
+    SetHandle(nullptr);
     m_painter.reset();
     m_bitmap = QImage();
 }

@@ -10,11 +10,16 @@
 // device-independent bitmaps are bottom-up; code that walks rows must use
 // this order.)
 //
+// It is a TCanvas (platform/Canvas.h): pen, brush, font and the drawing calls
+// with the platform's pixel rules draw into the bitmap.
+//
 // Life cycle: created without painter or bitmap; the first Painter() call,
 // Bits() or a change of size makes them. A new bitmap starts fully
 // transparent black (every byte 0). A width or height of 0 or below gives
 // no bitmap: Bits() answers nullptr and the painter stays inactive (drawing
 // on it does nothing). Used on the user-interface thread only.
+
+#include "platform/Canvas.h"
 
 #include <QImage>
 #include <QPainter>
@@ -23,14 +28,13 @@
 #include <cstdint>
 #include <memory>
 
-class TKldCanvas
+class TKldCanvas : public TCanvas
 {
   public:
     TKldCanvas(int Width, int Height);
     explicit TKldCanvas(const QPoint& Size);
-    ~TKldCanvas();
-    TKldCanvas(const TKldCanvas&) = delete;
-    TKldCanvas& operator=(const TKldCanvas&) = delete;
+    ~TKldCanvas() override;
+    std::string ClassName() const override { return "TKldCanvas"; }
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }
@@ -42,7 +46,7 @@ class TKldCanvas
     // Whether the painter has been made (the canvas's handle exists).
     bool HandleAllocated() const { return m_painter != nullptr; }
     // Makes the painter and the bitmap.
-    void CreateHandle();
+    void CreateHandle() override;
     // Makes the bitmap again at the current size; the old picture is lost.
     void CreateBitmap();
     // A different width or height stores the size and makes the bitmap again

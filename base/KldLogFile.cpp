@@ -2,6 +2,7 @@
 
 #include "platform/DateUtils.h"
 #include "platform/FileUtils.h"
+#include "platform/FileReplaceStream.h"
 #include "platform/Streams.h"
 #include "platform/Threads.h"
 
@@ -12,6 +13,7 @@
 #include <new>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 const char* const SKldLogLevels[5] = {"DEBUG", "INFO", "WARNING", "ERROR", "CRITICAL"};
@@ -20,24 +22,49 @@ namespace {
 
 void RouteBoundaryErrorsToLog();
 
-// Every write of the stream goes to the end of the file, wherever another
-// writer of the same file (a second instance of the program logging to the
-// same daily file) has taken it in the meantime.
-void AppendAtEnd(TFileStream& stream)
+// Opens the log for appending: every write goes to the end of the file,
+// wherever another writer of the same file (a second copy of the program
+// logging to the same daily file) has taken it in the meantime. The file is
+// created when missing, never truncated; `created` tells
+// whether this call made it. Links are not followed and only a regular file
+// is taken (opened without waiting, so that a FIFO in its place cannot
+// block). Answers the handle, or -1 and the reason.
+int OpenForAppend(const std::string& fileName, bool& created, std::string& reason)
 {
-    const int flags = ::fcntl(stream.Handle(), F_GETFL);
-    if (flags == -1 || ::fcntl(stream.Handle(), F_SETFL, flags | O_APPEND) == -1)
-        throw EFOpenError(Format("Cannot append to log file %s: %s", stream.FileName(), std::strerror(errno)));
-    stream.Seek(0, soFromEnd);
+    constexpr int flags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = -1;
+    for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
+        created = false;
+        fd = ::open(fileName.c_str(), flags);
+        if (fd >= 0 || errno != ENOENT)
+            break;
+        fd = ::open(fileName.c_str(), flags | O_CREAT | O_EXCL, 0600);
+        created = fd >= 0;
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        reason = errno == ELOOP ? "a symbolic link is not followed" : std::strerror(errno);
+        return -1;
+    }
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        reason = "not a regular file";
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, O_APPEND);
+    return fd;
 }
 
-// Writes the whole line to disk. A device that cannot be synchronised (a
-// pipe, /dev/null) is not an error; a disk that cannot store the line is.
-void WriteAndFlush(TFileStream& stream, const std::string& data)
+int64_t SizeOf(int fd)
 {
-    stream.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
-    if (::fdatasync(stream.Handle()) != 0 && errno != EINVAL && errno != EROFS)
-        throw EWriteError(Format("Cannot flush log file %s: %s", stream.FileName(), std::strerror(errno)));
+    struct stat st
+    {
+    };
+    return ::fstat(fd, &st) == 0 ? int64_t(st.st_size) : 0;
 }
 
 } // namespace
@@ -79,7 +106,7 @@ void TKldLogFile::SetFileName(const std::string& Value)
         if (Value == m_fileName)
             return;
         m_fileName = Value;
-        reopen = m_stream != nullptr;
+        reopen = m_handle >= 0;
     }
     if (reopen)
         ReOpenFile();
@@ -99,14 +126,50 @@ void TKldLogFile::SetOnFormatLogLine(TKldFormatLogLine Value)
 
 void TKldLogFile::CloseStream()
 {
-    m_stream.reset();
+    if (m_handle >= 0)
+        ::close(m_handle);
+    m_handle = -1;
+    // A new file (or the same one reopened) starts after whatever is there.
+    m_lineCut = false;
 }
 
-void TKldLogFile::Disable(const std::string& reason)
+void TKldLogFile::ReportFailure(const std::string& reason)
 {
-    CloseStream();
-    m_enabled.store(false);
-    std::cerr << "Log file " << m_fileName << " switched off: " << reason << std::endl;
+    if (m_failReported)
+        return;
+    m_failReported = true;
+    std::cerr << "Log file " << m_fileName << ": line dropped: " << reason
+              << " (the next line tries again)" << std::endl;
+}
+
+bool TKldLogFile::AppendLine(const std::string& line, std::string& reason)
+{
+    // After a cut line the next one starts on a line of its own.
+    const std::size_t lead = m_lineCut ? 2 : 0;
+    const std::string data = std::string("\r\n", lead) + line + "\r\n";
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(m_handle, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            reason = n < 0 ? std::strerror(errno) : "nothing written";
+            // Only what reached the file counts: nothing written leaves the
+            // file as it was; the leading break alone ended the cut line.
+            if (done > 0)
+                m_lineCut = done != lead;
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    m_lineCut = false;
+    // A device that cannot be synchronised is not an error; a disk that
+    // cannot store the line is.
+    if (::fdatasync(m_handle) != 0 && errno != EINVAL && errno != EROFS) {
+        reason = std::string("cannot flush: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 void TKldLogFile::InternalWrite(const std::string& Line)
@@ -118,13 +181,14 @@ void TKldLogFile::InternalWrite(const std::string& Line)
     // off, or closed its file, since the test above.
     if (!m_enabled.load())
         return;
-    if (!m_stream && !ReOpenFile())
+    if (m_handle < 0 && !ReOpenFile())
         return;
-    try {
-        WriteAndFlush(*m_stream, Line + "\r\n");
-    } catch (const Exception& e) {
-        Disable(e.Message());
+    std::string reason;
+    if (!AppendLine(Line, reason)) {
+        ReportFailure(reason);
+        return;
     }
+    m_failReported = false;
 }
 
 void TKldLogFile::Write(TKldLogLevel ALogLevel, const std::string& Msg, const std::string& Source,
@@ -144,47 +208,26 @@ bool TKldLogFile::ReOpenFile()
         return false;
     CloseStream();
     const std::string fileName = m_fileName;
-
-    if (FileExists(fileName)) {
-        try {
-            m_stream = std::make_unique<TFileStream>(fileName, fmOpenReadWrite | fmShareDenyNone);
-            if (m_maxSize > 0 && m_stream->Size() > m_maxSize) {
-                CloseStream();
-                // Failures are ignored: the creation below then truncates the file.
-                const std::string backup = fileName + ".bak";
-                ::unlink(backup.c_str());
-                ::rename(fileName.c_str(), backup.c_str());
-            } else {
-                AppendAtEnd(*m_stream);
-                return true;
-            }
-        } catch (const Exception&) {
-            // Held or unreadable: the log goes quiet until it is enabled again.
-            CloseStream();
-            m_enabled.store(false);
-            return false;
-        }
+    bool created = false;
+    std::string reason;
+    m_handle = OpenForAppend(fileName, created, reason);
+    if (m_handle >= 0 && !created && m_maxSize > 0 && SizeOf(m_handle) > m_maxSize) {
+        CloseStream();
+        // Failures are ignored: the file is then appended to as it is.
+        const std::string backup = fileName + ".bak";
+        ::unlink(backup.c_str());
+        ::rename(fileName.c_str(), backup.c_str());
+        m_handle = OpenForAppend(fileName, created, reason);
     }
-
-    try {
-        m_stream = std::make_unique<TFileStream>(fileName, fmCreate);
-        AppendAtEnd(*m_stream);
-    } catch (const Exception& e) {
-        Disable(e.Message());
+    if (m_handle < 0) {
+        ReportFailure(reason);
         return false;
     }
-    WriteFileHeader();
-    if (!m_stream)
-        return false; // the header could not be written; the log is off now
-    CloseStream();
-    try {
-        m_stream = std::make_unique<TFileStream>(fileName, fmOpenReadWrite | fmShareDenyNone);
-        AppendAtEnd(*m_stream);
-    } catch (const Exception& e) {
-        Disable(e.Message());
-        return false;
-    }
-    return true;
+    // Only the process that made the file writes its header: several
+    // processes starting the day's file at once write it once.
+    if (created)
+        WriteFileHeader();
+    return m_handle >= 0;
 }
 
 void TKldLogFile::WriteFileHeader()
@@ -279,9 +322,10 @@ void TKldLogFile::Error(const Exception& E, std::string_view Source, std::string
 
 void WriteBufToFile(const std::string& FileName, const void* Buf, int32_t Count)
 {
-    TFileStream stream(FileName, fmCreate);
+    TFileReplaceStream stream(FileName);
     if (Count > 0)
         stream.WriteBuffer(Buf, Count);
+    stream.Commit();
 }
 
 // ---------------------------------------------------------------------------

@@ -8,12 +8,19 @@
 // only when the file is opened: a file larger than MaxSize then becomes
 // FileName + ".bak" and a new file is started with the formatter's header.
 //
-// Logging never throws into the code that logs: a file that cannot be
-// opened, created or written switches the log off (Enabled false). A file
-// that exists but cannot be opened does so silently; a failure to create or
-// write the file also says so once on stderr. Setting Enabled again retries.
-// (An exception raised by the formatter event is the formatter's own and
-// reaches the caller.)
+// Logging never throws into the code that logs. A file that cannot be
+// opened, created or written (a full disk, a file size limit) drops the line
+// and says so once on stderr with the system's reason; the log stays on and
+// the next line tries again, so a moment of full disk does not silence the
+// rest of the session. A line cut off by such a failure is never glued to the
+// next one: the next line begins on a new line (the file is not cut back,
+// which could remove another process's line). Only a regular file is
+// written: a FIFO, device or socket in the file's place is refused, and a
+// symbolic link is not followed. A new file is created without truncating
+// anything (0600, this user's only); the header goes only into a file this
+// process created, so several processes starting the day's file at once
+// neither truncate each other nor repeat the header. (An exception raised
+// by the formatter event is the formatter's own and reaches the caller.)
 
 #include "platform/Persistent.h"
 #include "platform/SyncObjs.h"
@@ -28,8 +35,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-class TFileStream;
 
 enum TKldLogLevel
 {
@@ -116,14 +121,20 @@ class TKldLogFile : public TObject
                bool Critical = false);
 
   private:
-    // Closes the stream; the caller holds the lock.
+    // Closes the file; the caller holds the lock.
     void CloseStream();
-    // Switches the log off after a file error and says so once on stderr.
-    void Disable(const std::string& reason);
+    // Drops the line after a file error and says so once on stderr until a
+    // line is written again.
+    void ReportFailure(const std::string& reason);
+    // Appends the bytes and flushes them to disk; false (and the reason)
+    // when the system refused. A part written marks the line as cut.
+    bool AppendLine(const std::string& line, std::string& reason);
     static std::string DefaultLine(TKldLogLevel level, const std::string& msg, const std::string& source,
                                    const std::string& info);
 
-    std::unique_ptr<TFileStream> m_stream;
+    int m_handle = -1;
+    bool m_lineCut = false;   // the last line ended early: the next one starts on a new line
+    bool m_failReported = false;
     mutable TCriticalSection m_lock;
     std::atomic<bool> m_enabled{false};
     std::string m_fileName;
@@ -134,8 +145,9 @@ class TKldLogFile : public TObject
     mutable std::shared_mutex m_formatterLock;
 };
 
-// Creates the file (truncating an existing one), writes Count bytes from Buf
-// and closes it. Raises EFCreateError or EWriteError on failure.
+// Replaces the file with Count bytes from Buf (through a temporary file
+// beside it, so a failure leaves the old file whole). Raises EFCreateError or
+// EWriteError on failure.
 void WriteBufToFile(const std::string& FileName, const void* Buf, int32_t Count);
 
 // The process-wide log: the running program's full path followed by ".log"

@@ -171,3 +171,118 @@ BENCHMARK(BM_WriteNembra)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteRapidJSON)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
+
+// ---------------------------------------------------------------------------
+// The same fetch page as rows of a server dataset: the column map and
+// JSONToRow fill the table of a TNembraDataSet as a page fetch does (inside a
+// bulk update, the dataset not refreshed), next to the parse of the text
+// alone (BM_ParseNembra above); and the filled dataset written back with
+// DataSetToJSONByColumns.
+
+#include <memory>
+
+#include "Components/Nembra/NembraDataSet.h"
+#include "Components/Nembra/NembraLib.h"
+
+namespace {
+
+// A dataset with the fields of the fetch reply that loads pages as the
+// server datasets do.
+class TPageDataSet : public TNembraDataSet
+{
+  public:
+    explicit TPageDataSet(const TJSONObject& reply)
+    {
+        const TJSONArray& fields = reply.GetPropValue(reply.IndexOfName("fields")).GetAsArray();
+        for (int i = 0; i < fields.Count(); ++i) {
+            const TJSONObject& field = fields.GetValue(i).GetAsObject();
+            FieldDefs().Add(field.GetPropValue(0).GetAsString(),
+                            FieldTypeFromOrdinal(field.GetPropValue(1).GetAsInteger()),
+                            field.GetPropValue(2).GetAsInteger());
+        }
+        Open();
+    }
+    ~TPageDataSet() override { Close(); }
+
+    // Appends the rows of the reply's "data" object; the answer is their count.
+    int LoadPage(const TJSONObject& reply)
+    {
+        const TJSONObject& data = reply.GetPropValue(reply.IndexOfName("data")).GetAsObject();
+        const int rows = data.GetPropValue(0).GetAsArray().Count();
+        TKldDataTable& table = *GetDataTable();
+        const TNembraColMap map = CreateColMap(data, table);
+        SetDataChangeSuppressed(true);
+        table.BeginUpdate();
+        for (int i = 0; i < rows; ++i) {
+            std::unique_ptr<TKldDataRow> row(table.New());
+            JSONToRow(data, row.get(), i, &map);
+            table.Insert(row.release(), -1);
+        }
+        table.EndUpdate();
+        SetDataChangeSuppressed(false);
+        return rows;
+    }
+
+    void Empty() { EmptyDataSet(); }
+};
+
+const TJSONObject& ParsedReply()
+{
+    static const TJSONObject reply(FetchReply());
+    return reply;
+}
+
+void CheckRows(benchmark::State& state, int rows)
+{
+    if (rows != kRows)
+        state.SkipWithError("the page did not fill every row");
+}
+
+void BM_DecodePageNembra(benchmark::State& state)
+{
+    const std::string& text = FetchReply();
+    TPageDataSet ds(ParsedReply());
+    for (auto _ : state) {
+        TJSONObject reply(text);
+        CheckRows(state, ds.LoadPage(reply));
+        state.PauseTiming();
+        ds.Empty();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+
+void BM_FillPageNembra(benchmark::State& state)
+{
+    TPageDataSet ds(ParsedReply());
+    for (auto _ : state) {
+        CheckRows(state, ds.LoadPage(ParsedReply()));
+        state.PauseTiming();
+        ds.Empty();
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = kRows;
+}
+
+void BM_EncodeDataSetByColumns(benchmark::State& state)
+{
+    TPageDataSet ds(ParsedReply());
+    ds.LoadPage(ParsedReply());
+    size_t size = 0;
+    for (auto _ : state) {
+        ds.First();
+        ds.SetTag(0);
+        std::string out = DataSetToJSONByColumns(ds);
+        size = out.size();
+        benchmark::DoNotOptimize(out.data());
+        if (ds.Tag() != kRows)
+            state.SkipWithError("not every record was written");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(size));
+}
+
+} // namespace
+
+BENCHMARK(BM_DecodePageNembra)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillPageNembra)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodeDataSetByColumns)->Unit(benchmark::kMillisecond);

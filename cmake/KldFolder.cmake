@@ -1,12 +1,21 @@
-# kld_folder_library(<target> DEPS <libs...>)
+# kld_folder_library(<target> [ONLY <files...>] [EXCLUDE <files...>] DEPS <libs...>)
 # Builds every .cpp below the current folder into one static library. Include
-# paths are relative to the repository root ("platform/SysUtils.h").
+# paths are relative to the repository root ("platform/SysUtils.h"). ONLY
+# takes just the files named; EXCLUDE leaves the files named to another
+# library of the same folder.
 set(KLD_MIRABO_PARTS "" CACHE INTERNAL "")
 
 function(kld_folder_library target)
-  cmake_parse_arguments(ARG "NOT_IN_MIRABO" "" "DEPS" ${ARGN})
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  cmake_parse_arguments(ARG "NOT_IN_MIRABO" "" "DEPS;ONLY;EXCLUDE" ${ARGN})
+  if(ARG_ONLY)
+    list(TRANSFORM ARG_ONLY PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE sources)
+  else()
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+         ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    foreach(excluded ${ARG_EXCLUDE})
+      list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+    endforeach()
+  endif()
   set(has_cpp FALSE)
   foreach(s ${sources})
     if(s MATCHES "\\.cpp$")

@@ -3,6 +3,7 @@
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
+#include "Components/Controller/ovnUtils.h"
 #include "Components/Nembra/NembraDebugMode.h"
 #include "base/KldLogFile.h"
 #include "platform/DynLibs.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QPixmap>
 #include <QTimer>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 
@@ -70,6 +72,11 @@ bool HandOverToRunningCopy()
 
 int RunTallowin(int argc, char** argv)
 {
+    // A file size limit must not end the program at the first write past
+    // it: the write fails and is reported like any other.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // The program path and the command line are taken now, once: the
+    // restart and every switch use these.
     const std::vector<std::string> args = GetCommandLineArgs();
     const std::string programPath = ParamStr(0);
     const std::string commandLine = GetCommandLine();
@@ -84,8 +91,22 @@ int RunTallowin(int argc, char** argv)
     if (!switches.Instances && HandOverToRunningCopy())
         return 0;
 
+    // Without a private place for settings and logs the program does not
+    // start (it never falls back to a shared folder).
+    try {
+        ovnMakePrivateFolder(ovnGetDataPath());
+        ovnMakePrivateFolder(ovnGetDataPath() + "log/");
+    } catch (const Exception& e) {
+        std::cerr << "Tallowin: " << e.Message() << "\n";
+        return 1;
+    }
+
     AppBrand = 1;
-    QApplication app(argc, argv);
+    // Qt gets the program name only: the command line is the program's own,
+    // and Qt must not act on options of its own found there.
+    static int qtArgc = 1;
+    static char* qtArgv[] = {argc > 0 ? argv[0] : const_cast<char*>("Tallowin"), nullptr};
+    QApplication app(qtArgc, qtArgv);
     QCoreApplication::setApplicationName("Tallowin");
     // The loop runs until the main window closes (it ends the loop itself),
     // not until the last window does.

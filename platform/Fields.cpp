@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/DataSet.h"
+#include "platform/FileReplaceStream.h"
 #include "platform/DateUtils.h"
 #include "platform/StringList.h"
 
@@ -1441,8 +1442,9 @@ void TBlobField::LoadFromFile(const std::string& fileName)
 
 void TBlobField::SaveToFile(const std::string& fileName)
 {
-    TFileStream file(fileName, fmCreate);
+    TFileReplaceStream file(fileName);
     SaveToStream(file);
+    file.Commit();
 }
 
 std::string TBlobField::GetText(bool)

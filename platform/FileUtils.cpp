@@ -305,9 +305,15 @@ std::string CreateUniqueTempFile(const std::string& dir, const std::string& pref
 
 std::string GetModuleFileName()
 {
-    std::error_code ec;
-    const auto path = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : path.string();
+    // Taken once: after the program file has been replaced while it runs,
+    // the system names it "<path> (deleted)", which the restart and the
+    // settings file name must never use.
+    static const std::string program = [] {
+        std::error_code ec;
+        const auto path = fs::read_symlink("/proc/self/exe", ec);
+        return ec ? std::string() : path.string();
+    }();
+    return program;
 }
 
 namespace {

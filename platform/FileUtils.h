@@ -51,7 +51,8 @@ std::string GetTempPath();
 // `prefix` and answers its path. Raises EOSError when it cannot.
 std::string CreateUniqueTempFile(const std::string& dir, const std::string& prefix);
 
-// The full path of the program file of this process.
+// The full path of the program file of this process, as it was when first
+// asked (the log asks before main), whatever happens to the file later.
 std::string GetModuleFileName();
 // The full path of the program or library that holds `address`; '' when
 // none does.

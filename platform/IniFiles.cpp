@@ -1,14 +1,18 @@
 #include "platform/IniFiles.h"
 
 #include "platform/DateUtils.h"
+#include "platform/FileReplaceStream.h"
 #include "platform/StringList.h"
 #include "platform/SysUtils.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <optional>
+#include <unordered_set>
 
 namespace {
 const char* const kUtf8Bom = "\xEF\xBB\xBF";
@@ -48,7 +52,9 @@ bool ReadWholeFile(const std::string& fileName, std::string& text, bool& exists)
 {
     exists = false;
     text.clear();
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting: a FIFO in the file's place would block the
+    // open until a writer came. Only a regular file is read.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         exists = errno != ENOENT && errno != ENOTDIR;
         return false;
@@ -57,7 +63,7 @@ bool ReadWholeFile(const std::string& fileName, std::string& text, bool& exists)
     struct stat st
     {
     };
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }
@@ -79,56 +85,6 @@ bool ReadWholeFile(const std::string& fileName, std::string& text, bool& exists)
     return true;
 }
 
-bool WriteAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Writes through a temporary file in the same folder and renames it over the
-// old one, so that a failure half-way leaves the old file whole. Links and
-// folders we may not create files in are written in place.
-bool WriteFileSafely(const std::string& fileName, const std::string& text)
-{
-    struct stat linkInfo
-    {
-    };
-    const bool exists = ::lstat(fileName.c_str(), &linkInfo) == 0;
-    const bool isLink = exists && S_ISLNK(linkInfo.st_mode);
-    if (exists && S_ISDIR(linkInfo.st_mode))
-        return false;
-    if (!isLink) {
-        std::string tmp = fileName + ".tmpXXXXXX";
-        const int fd = ::mkstemp(tmp.data());
-        if (fd >= 0) {
-            const mode_t mode = exists ? (linkInfo.st_mode & 07777) : 0644;
-            // The new file keeps the old one's permissions; failing that is no reason to fail the write.
-            if (::fchmod(fd, mode) != 0)
-                errno = 0;
-            bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
-            ok = (::close(fd) == 0) && ok;
-            if (ok && ::rename(tmp.c_str(), fileName.c_str()) == 0)
-                return true;
-            ::unlink(tmp.c_str());
-            if (!ok)
-                return false;
-        }
-    }
-    const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    bool ok = WriteAll(fd, text);
-    ok = (::close(fd) == 0) && ok;
-    return ok;
-}
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -183,8 +139,12 @@ std::string TCustomIniFile::Compose() const
 
 void TCustomIniFile::SaveFile()
 {
-    if (m_unreadable || !WriteFileSafely(m_fileName, Compose()))
-        throw EIniFileException("Unable to write to " + m_fileName);
+    if (m_unreadable)
+        throw EIniFileException("Unable to write to " + m_fileName + ": the file could not be read");
+    // Settings are the user's own: a new file is readable by this user only.
+    const int error = TryReplaceFileContents(m_fileName, Compose(), 0600);
+    if (error != 0)
+        throw EIniFileException("Unable to write to " + m_fileName + ": " + std::strerror(error));
     m_modified = false;
     RememberDiskState();
 }
@@ -273,6 +233,13 @@ void TCustomIniFile::CheckWritable(const std::string& section, const std::string
 
 void TCustomIniFile::Change(const std::function<bool()>& edit)
 {
+    // A file written through holds the lock from the re-read to the rename,
+    // so that another writer's keys are read before ours are added.
+    std::optional<TFileUpdateLock> lock;
+    if (WritesThrough()) {
+        lock.emplace(m_fileName);
+        LoadFile();
+    }
     BeforeAccess();
     const std::vector<std::string> before = m_lines;
     if (!edit())
@@ -427,19 +394,11 @@ void TCustomIniFile::ReadSections(TStrings& strings)
     strings.BeginUpdate();
     try {
         strings.Clear();
-        std::vector<std::string> seen;
+        std::unordered_set<std::string> seen; // folded names
         std::string name;
-        for (const auto& line : m_lines) {
-            if (!ParseHeader(line, name))
-                continue;
-            bool known = false;
-            for (const auto& s : seen)
-                known = known || AnsiSameText(s, name);
-            if (!known) {
-                seen.push_back(name);
+        for (const auto& line : m_lines)
+            if (ParseHeader(line, name) && seen.insert(AnsiLowerCase(name)).second)
                 strings.Add(name);
-            }
-        }
     } catch (...) {
         strings.EndUpdate();
         throw;
@@ -480,8 +439,10 @@ void TCustomIniFile::DeleteKey(const std::string& section, const std::string& id
 
 void TCustomIniFile::UpdateFile()
 {
-    if (m_modified)
-        SaveFile();
+    if (!m_modified)
+        return;
+    TFileUpdateLock lock(m_fileName);
+    SaveFile();
 }
 
 // ---------------------------------------------------------------------------

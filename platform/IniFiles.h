@@ -8,12 +8,16 @@
 // - The file keeps its line order, comments, blank lines, unknown sections
 //   and line-break style when written; new keys go after the last entry of
 //   their section, new sections at the end.
-// - A missing or unreadable file reads as empty. Writing a file that cannot
-//   be written raises EIniFileException "Unable to write to <path>"; so does
-//   writing over a file that exists but could not be read, which is never
-//   replaced by what little was read of it. A failed write leaves the object
-//   holding what the file holds. Files are replaced through a temporary file
-//   in the same folder, so a failure half-way leaves the old file whole.
+// - A missing or unreadable file reads as empty; so does anything that is
+//   not a regular file (a FIFO is never waited on). Writing a file that
+//   cannot be written raises EIniFileException "Unable to write to <path>:
+//   <reason>"; so does writing over a file that exists but could not be
+//   read, which is never replaced by what little was read of it. A failed
+//   write leaves the object holding what the file holds. Files are replaced
+//   through a temporary file beside them (beside a link's target; see
+//   platform/FileReplaceStream.h), so a kill or a full disk half-way leaves
+//   the old file whole; where no temporary file can be made the file is not
+//   written. A new file is readable by this user only (0600).
 // - A section, key or value that would break the file's line structure (a
 //   line break anywhere, ']' in a section, '=' in a key, a key starting with
 //   '[' or ';') is refused with EIniFileException before anything changes.
@@ -24,7 +28,10 @@
 // `TIniFile` writes the file on every Write*, and on every EraseSection and
 // DeleteKey that removes something, and
 // re-reads it whenever it changed on disk, so several TIniFile objects on one
-// file (or another program) do not undo each other's writes. `TMemIniFile`
+// file (or another program) do not undo each other's writes. Each write
+// holds an exclusive lock (TFileUpdateLock) from re-reading the file to
+// renaming the new one into place, so that two processes writing one file
+// keep each other's keys. `TMemIniFile`
 // reads the file once and writes only on UpdateFile.
 
 #include "platform/Persistent.h"
@@ -78,6 +85,8 @@ class TCustomIniFile : public TObject
     virtual void BeforeAccess() {}
     // TIniFile: write the file now; TMemIniFile: remember that it changed.
     virtual void AfterChange() = 0;
+    // True when every change is written at once (re-read and written under the lock).
+    virtual bool WritesThrough() const { return false; }
 
     void LoadFile();
     void SaveFile(); // EIniFileException "Unable to write to <path>"
@@ -120,6 +129,7 @@ class TIniFile : public TCustomIniFile
   protected:
     void BeforeAccess() override;
     void AfterChange() override;
+    bool WritesThrough() const override { return true; }
 };
 
 class TMemIniFile : public TCustomIniFile

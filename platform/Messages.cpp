@@ -43,6 +43,20 @@ struct WindowEntry
 // The shortest timer period, as window timers have.
 constexpr uint32_t UserTimerMinimum = 10;
 
+// The one message another process may post to a window: the hand-over of a
+// second launcher (restore and raise, wParam SC_MAXIMIZE, lParam 0). Other
+// messages carry pointers or trigger actions that only this process may ask
+// for.
+bool IsHandOverMessage(uint32_t msg, uint64_t wParam, uint64_t lParam)
+{
+    return msg == WM_RESTOREMAINWINDOW && wParam == SC_MAXIMIZE && lParam == 0;
+}
+
+// How often a top-level window whose name another copy holds tries to take
+// it over, so that a copy started with /INSTANCES becomes findable once the
+// first has ended.
+constexpr int ListenerRetryMs = 1000;
+
 // Handles of remote windows start here; local ones count from 0x100.
 constexpr HWND RemoteHandleBit = HWND(1) << 62;
 
@@ -195,6 +209,33 @@ void WatchClockChanges()
     }).detach();
 }
 
+// Starts the window's cross-process listener unless another live process
+// listens on its name; true when the window listens now.
+bool TryListen(HWND handle, const std::string& className)
+{
+    auto server = std::make_unique<TWindowLinkServer>(
+        WindowSocketName(className),
+        [handle](uint32_t msg, uint64_t wParam, uint64_t lParam) {
+            if (!IsHandOverMessage(msg, wParam, lParam)) {
+                ReportBoundaryError("WindowLink", "Message " + std::to_string(msg) + " (wParam " +
+                                                      std::to_string(wParam) + ", lParam " +
+                                                      std::to_string(int64_t(lParam)) +
+                                                      ") from another process refused");
+                return;
+            }
+            PostMessage(handle, msg, WPARAM(wParam), LPARAM(lParam));
+        },
+        [handle] { RunForeground(handle); });
+    if (!server->Listening())
+        return false;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto entry = FindEntry(handle);
+    if (!entry)
+        return false;
+    entry->server = std::move(server);
+    return true;
+}
+
 } // namespace
 
 HWND AllocateHWnd(IMessageReceiver* receiver, const std::string& className)
@@ -214,17 +255,15 @@ HWND AllocateHWnd(IMessageReceiver* receiver, const std::string& className)
         static std::once_flag clockWatch;
         std::call_once(clockWatch, WatchClockChanges);
     }
-    if (!className.empty() && QCoreApplication::instance() && !WindowSocketName(className).empty()) {
-        auto server = std::make_unique<TWindowLinkServer>(
-            WindowSocketName(className),
-            [handle](uint32_t msg, WPARAM wParam, LPARAM lParam) {
-                PostMessage(handle, msg, wParam, lParam);
-            },
-            [handle] { RunForeground(handle); });
-        if (server->Listening()) {
-            std::lock_guard<std::mutex> lock(g_mutex);
-            entry->server = std::move(server);
-        }
+    if (!className.empty() && QCoreApplication::instance() && !WindowSocketName(className).empty() &&
+        !TryListen(handle, className)) {
+        // Another copy holds the name: try again from time to time.
+        auto* retry = new QTimer(entry->context);
+        QObject::connect(retry, &QTimer::timeout, entry->context, [handle, className, retry] {
+            if (TryListen(handle, className))
+                retry->deleteLater();
+        });
+        retry->start(ListenerRetryMs);
     }
     return handle;
 }
@@ -245,11 +284,15 @@ void DeallocateHWnd(HWND handle)
     }
     if (entry->context && entry->context->thread() != QThread::currentThread()) {
         // The listener and the context belong to the window's thread: they
-        // go there, the listener first (posted calls run in order).
-        std::shared_ptr<TWindowLinkServer> server(std::move(entry->server));
-        if (server)
+        // go there, the listener first (posted calls run in order). The
+        // listener is destroyed by the posted call itself: the call object
+        // may be released last by this thread, and a socket notifier freed
+        // here would leave the owner's event loop polling a closed socket.
+        if (entry->server) {
+            auto server = std::make_shared<std::unique_ptr<TWindowLinkServer>>(std::move(entry->server));
             QMetaObject::invokeMethod(
-                entry->context, [server = std::move(server)] {}, Qt::QueuedConnection);
+                entry->context, [server] { server->reset(); }, Qt::QueuedConnection);
+        }
         entry->context->deleteLater();
         entry->context = nullptr;
         return;

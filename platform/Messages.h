@@ -18,7 +18,11 @@
 // /tmp/kld-<uid>), and both ends check that the peer runs as this user. Such a
 // remote window gets a handle of its own in this process; PostMessage,
 // SetForegroundWindow and IsWindow work on it. SendMessage to a remote window
-// is not supported and answers 0.
+// is not supported and answers 0. Only the raise request and the launcher's
+// hand-over (9912 with wParam 61488 and lParam 0) are taken from another
+// process; the listener refuses and reports every other message. A window
+// whose class name another copy listens on tries again every second to take
+// the name, so that some running copy is always findable.
 // WndProc is a boundary: an exception escaping it is reported through the
 // boundary error handler (platform/Threads.h) and the message answers 0.
 

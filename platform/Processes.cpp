@@ -112,7 +112,9 @@ std::string JoinCommandLine(const std::vector<std::string>& args)
     return out;
 }
 
-std::vector<std::string> GetCommandLineArgs()
+namespace {
+
+std::vector<std::string> ReadCommandLine()
 {
     std::ifstream in("/proc/self/cmdline", std::ios::binary);
     const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -125,6 +127,16 @@ std::vector<std::string> GetCommandLineArgs()
         args.push_back(raw.substr(start, end - start));
         start = end + 1;
     }
+    return args;
+}
+
+} // namespace
+
+std::vector<std::string> GetCommandLineArgs()
+{
+    // Kept from the first call on (the launcher asks first thing), so that
+    // switches are read from the command line as it was given.
+    static const std::vector<std::string> args = ReadCommandLine();
     return args;
 }
 

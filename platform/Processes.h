@@ -23,7 +23,8 @@ std::string QuoteArgument(const std::string& arg);
 std::string JoinCommandLine(const std::vector<std::string>& args);
 
 // The arguments this process was started with, program first
-// (/proc/self/cmdline), and the same joined by the rules above.
+// (/proc/self/cmdline, read once at the first call, so later changes to
+// the process do not show), and the same joined by the rules above.
 std::vector<std::string> GetCommandLineArgs();
 std::string GetCommandLine();
 // Argument i; '' past the end. ParamStr(0) is the full path of the program

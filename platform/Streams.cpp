@@ -1,6 +1,7 @@
 #include "platform/Streams.h"
 
 #include "platform/ClassesText.h"
+#include "platform/FileReplaceStream.h"
 #include "platform/SysUtils.h"
 
 #include <algorithm>
@@ -44,7 +45,12 @@ void TStream::ReadBuffer(void* buffer, int64_t count)
 void TStream::WriteBuffer(const void* buffer, int64_t count)
 {
     if (count != 0 && Write(buffer, count) != count)
-        throw EWriteError(kWriteError);
+        throw EWriteError(WriteErrorText());
+}
+
+std::string TStream::WriteErrorText() const
+{
+    return kWriteError;
 }
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count)
@@ -167,8 +173,9 @@ void TMemoryStream::SaveToStream(TStream& stream) const
 
 void TMemoryStream::SaveToFile(const std::string& fileName) const
 {
-    TFileStream stream(fileName, fmCreate);
+    TFileReplaceStream stream(fileName);
     SaveToStream(stream);
+    stream.Commit();
 }
 
 // ---------------------------------------------------------------------------
@@ -242,11 +249,20 @@ int64_t TFileStream::Write(const void* buffer, int64_t count)
             ::write(m_handle, in + done, static_cast<size_t>(std::min<int64_t>(count - done, 1 << 30)));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            m_writeError = n < 0 ? errno : ENOSPC;
             break;
+        }
         done += n;
     }
     return done;
+}
+
+std::string TFileStream::WriteErrorText() const
+{
+    if (m_writeError == 0)
+        return TStream::WriteErrorText();
+    return "Cannot write " + m_fileName + ": " + kld_classes::OsErrorText(m_writeError);
 }
 
 int64_t TFileStream::Seek(int64_t offset, int origin)

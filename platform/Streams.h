@@ -54,7 +54,8 @@ class TStream : public TObject
     virtual void SetSize(int64_t newSize);
 
     // Read/Write that must move exactly `count` bytes: EReadError "Stream read
-    // error" / EWriteError "Stream write error" otherwise.
+    // error" / EWriteError "Stream write error" otherwise (a file stream says
+    // "Cannot write <file>: <reason>").
     void ReadBuffer(void* buffer, int64_t count);
     void WriteBuffer(const void* buffer, int64_t count);
 
@@ -62,6 +63,10 @@ class TStream : public TObject
     // `source` from position 0. Returns the number of bytes copied; a short
     // source raises EReadError.
     int64_t CopyFrom(TStream& source, int64_t count);
+
+  protected:
+    // The message of a failed WriteBuffer.
+    virtual std::string WriteErrorText() const;
 };
 
 // A stream over a growable block of memory.
@@ -115,9 +120,14 @@ class TFileStream : public TStream
     const std::string& FileName() const { return m_fileName; }
     int Handle() const { return m_handle; }
 
+  protected:
+    // "Cannot write <file>: <reason>" after a write the system refused.
+    std::string WriteErrorText() const override;
+
   private:
     std::string m_fileName;
     int m_handle = -1;
+    int m_writeError = 0; // errno of the last refused write
 };
 
 // A memory stream made from and read back as text.

@@ -1,6 +1,7 @@
 #include "platform/StringList.h"
 
 #include "platform/ClassesText.h"
+#include "platform/FileReplaceStream.h"
 #include "platform/Streams.h"
 #include "platform/SysUtils.h"
 
@@ -392,8 +393,9 @@ void TStrings::LoadFromFile(const std::string& fileName)
 
 void TStrings::SaveToFile(const std::string& fileName) const
 {
-    TFileStream stream(fileName, fmCreate);
+    TFileReplaceStream stream(fileName);
     SaveToStream(stream);
+    stream.Commit();
 }
 
 void TStrings::LoadFromStream(TStream& stream)

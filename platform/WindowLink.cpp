@@ -5,6 +5,9 @@
 #include <QByteArray>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
+
+#include <algorithm>
 
 #include <cstring>
 #include <sys/socket.h>
@@ -14,6 +17,11 @@ namespace {
 
 constexpr char Magic[4] = {'K', 'L', 'W', '1'};
 constexpr int ConnectTimeoutMs = 1000;
+// A sender writes its frames at once and goes; a connection left open
+// longer is dropped, and no more than this many are kept at a time, so that
+// idle connections cannot use up the descriptors and block the hand-over.
+constexpr int ConnectionLifeMs = 1000;
+constexpr int MaxConnections = 32;
 
 void PutLE(std::string& out, uint64_t value, int bytes)
 {
@@ -156,6 +164,22 @@ void TWindowLinkServer::AcceptPending()
             socket->deleteLater();
             continue;
         }
+        // At the limit the oldest connection goes, so that a flood of idle
+        // connections cannot shut out the sender that comes next.
+        m_connections.erase(std::remove(m_connections.begin(), m_connections.end(), nullptr),
+                            m_connections.end());
+        if (m_connections.size() >= std::size_t(MaxConnections)) {
+            if (QLocalSocket* oldest = m_connections.front()) {
+                oldest->abort();
+                oldest->deleteLater();
+            }
+            m_connections.pop_front();
+        }
+        m_connections.emplace_back(socket);
+        QTimer::singleShot(ConnectionLifeMs, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
         QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
             // Whole frames only; a partial frame waits for its rest.

@@ -6,9 +6,15 @@
 // A frame is 32 bytes, little-endian: the magic "KLW1", the kind (1 post a
 // message, 2 raise the window), the message number, 4 reserved bytes, wParam
 // and lParam as 64-bit values. A connection that sends anything else is
-// closed; what came before it stays delivered.
+// closed; what came before it stays delivered. A connection lives at most
+// about a second, and at most 32 are open at a time (a new one pushes out
+// the oldest).
+
+#include <QLocalSocket>
+#include <QPointer>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -58,6 +64,8 @@ class TWindowLinkServer
   private:
     void AcceptPending();
 
+    // Connections open now, oldest first (null once gone).
+    std::deque<QPointer<QLocalSocket>> m_connections;
     std::unique_ptr<QLocalServer> m_server;
     PostHandler m_onPost;
     RaiseHandler m_onRaise;

@@ -6,6 +6,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QShowEvent>
 #include <QThread>
 
@@ -51,6 +53,47 @@ void TfrmOrvaneBrowser4::RestoreMainWindow()
     showNormal();
     raise();
     activateWindow();
+}
+
+TovnWindowBounds TfrmOrvaneBrowser4::GetPlacementBounds() const
+{
+    return {x(), y(), width(), height()};
+}
+
+void TfrmOrvaneBrowser4::SetPlacementBounds(const TovnWindowBounds& Bounds)
+{
+    move(Bounds.Left, Bounds.Top);
+    resize(Bounds.Width, Bounds.Height);
+}
+
+int32_t TfrmOrvaneBrowser4::GetPlacementState() const
+{
+    if (isMinimized())
+        return ovnWindowMinimized;
+    return isMaximized() ? ovnWindowMaximized : ovnWindowNormal;
+}
+
+void TfrmOrvaneBrowser4::SetPlacementState(int32_t State)
+{
+    Qt::WindowStates states = windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen);
+    if (State == ovnWindowMinimized)
+        states |= Qt::WindowMinimized;
+    else if (State == ovnWindowMaximized)
+        states |= Qt::WindowMaximized;
+    // Unlike showMaximized, this does not show a window that is still hidden.
+    setWindowState(states);
+}
+
+int32_t TfrmOrvaneBrowser4::DesktopWidth() const
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->virtualSize().width() : 0;
+}
+
+int32_t TfrmOrvaneBrowser4::DesktopHeight() const
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->virtualSize().height() : 0;
 }
 
 void TfrmOrvaneBrowser4::showEvent(QShowEvent* event)

@@ -8,6 +8,7 @@
 // session state flags and the start-up deletion of the update marker. Menus,
 // toolbars, sign-in and the module views are added to it by their own units.
 
+#include "Components/Controller/ovnPreferences.h"
 #include "Components/Controller/ovnUtils.h"
 #include "platform/Messages.h"
 
@@ -19,7 +20,7 @@ constexpr const char* MainWindowClassName = "TfrmOrvaneBrowser4";
 // starts after an update deletes it to tell the update helper it runs.
 constexpr const char* UpdateMarkerFileName = "$update$";
 
-class TfrmOrvaneBrowser4 : public QMainWindow, public IMessageReceiver
+class TfrmOrvaneBrowser4 : public QMainWindow, public IMessageReceiver, public IovnPlacementWindow
 {
     Q_OBJECT
 
@@ -42,6 +43,15 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public IMessageReceiver
     const std::string& DataAlias() const { return m_dataAlias; }
 
     void WndProc(TMessage& message) override;
+
+    // The placement the user preferences remember: the frame's position with
+    // the client size, the window state, and the size of the whole desktop.
+    TovnWindowBounds GetPlacementBounds() const override;
+    void SetPlacementBounds(const TovnWindowBounds& Bounds) override;
+    int32_t GetPlacementState() const override;
+    void SetPlacementState(int32_t State) override;
+    int32_t DesktopWidth() const override;
+    int32_t DesktopHeight() const override;
 
   protected:
     void showEvent(QShowEvent* event) override;

@@ -123,8 +123,13 @@ TovnController::TovnController(TComponent* AOwner) : TComponent(AOwner)
     DefaultConnectionURL = brand.ConnectionURL;
 
     m_user = std::make_unique<TAdminUser>();
-    // The preferences and the system preferences, the connection list (its
-    // default server := DefaultConnectionURL) come here.
+    m_preferences = std::make_unique<TovnPreferences>();
+    // The window's placement is the main window's; there is none while the
+    // window is being made.
+    m_preferences->OnGetWindow = [this]() -> IovnPlacementWindow* { return m_browser; };
+    m_sysPreferences = std::make_unique<TovnSysPreferences>();
+    m_connections = std::make_unique<TovnConnections>();
+    m_connections->SetDefaultURL(DefaultConnectionURL);
     m_infoList = std::make_unique<TovnInfoList>();
     m_infoList->OnGetWindow = [this] { return m_browser ? m_browser->Handle() : NullHWnd; };
     // The resource cache and the notification client (keep-alive on, key
@@ -151,6 +156,9 @@ TovnController::~TovnController()
     m_browser = nullptr;
     m_vars.reset();
     m_params.reset();
+    m_preferences.reset();
+    m_sysPreferences.reset();
+    m_connections.reset();
     m_infoList.reset();
     m_user.reset();
     Log.Debug("Application terminated. Controller destroyed successfully.", "BROWSER");
@@ -229,8 +237,12 @@ TSecurityRecord TovnController::GetSecurity(int SecurityIndex) const
 std::string TovnController::MakeLogFileName(TDateTime Date, bool ForceDir) const
 {
     const std::string folder = ovnGetDataPath() + "log/";
-    if (ForceDir)
-        ovnMakePath(folder);
+    // The settings and log folders are this user's alone: a folder others
+    // may write would let them plant a link that the log then appends to.
+    if (ForceDir) {
+        ovnMakePrivateFolder(ovnGetDataPath());
+        ovnMakePrivateFolder(folder);
+    }
     return folder + "ov4-" + FormatDateTime("yyyy-mm-dd", Date) + ".log";
 }
 

@@ -7,19 +7,24 @@
 // program when RestartBrowserOnClose is set.
 //
 // The constructor binds the shared log to the daily file, picks the brand
-// defaults, creates the user record, the main window, the module variables
-// and reads its version. The preferences, the connection list, the resource
-// cache and the notification client join the construction with their units,
-// each at its place in the order (see TovnController::TovnController).
+// defaults, creates the user record, the user and machine preferences, the
+// connection list (with the brand's server as its built-in entry), the info
+// list, the main window, the module variables and reads its version. The
+// resource cache and the notification client join the construction with
+// their units, each at its place in the order (see
+// TovnController::TovnController).
 
 #include "Components/Controller/GVars.h"
 #include "Components/Controller/ovnAdmin.h"
+#include "Components/Controller/ovnPreferences.h"
+#include "Components/Nembra/ovnControllerUtils.h"
 #include "base/KldLogFile.h"
 #include "platform/Component.h"
 #include "platform/DateUtils.h"
 #include "platform/Messages.h"
 #include "platform/ObjectList.h"
 #include "platform/Params.h"
+#include "platform/StringList.h"
 
 #include <functional>
 #include <memory>
@@ -127,6 +132,25 @@ class TovnInfoList : public TObjectList
     int m_updateCount = 0;
 };
 
+// A string list that calls back whoever made it when asked to notify (with
+// a null sender). Part of the library's exported interface for applet
+// libraries; the client itself makes none.
+class TTagStringList : public TStringList
+{
+  public:
+    explicit TTagStringList(TNotifyEvent Callback = nullptr) : m_callback(std::move(Callback)) {}
+    std::string ClassName() const override { return "TTagStringList"; }
+
+    void Notify()
+    {
+        if (m_callback)
+            m_callback(nullptr);
+    }
+
+  private:
+    TNotifyEvent m_callback;
+};
+
 class TovnController : public TComponent
 {
   public:
@@ -142,6 +166,10 @@ class TovnController : public TComponent
     TNotifyEvent OnClose;
 
     TAdminUser& User() const { return *m_user; }
+    TovnPreferences& Preferences() const { return *m_preferences; }
+    TovnSysPreferences& SysPreferences() const { return *m_sysPreferences; }
+    // The server connections; the built-in entry is DefaultConnectionURL.
+    TovnConnections& Connections() const { return *m_connections; }
     TfrmOrvaneBrowser4* Browser() const { return m_browser; }
     TParams& Params() const { return *m_params; }
     TVars& Vars() const { return *m_vars; }
@@ -171,6 +199,9 @@ class TovnController : public TComponent
 
     bool m_active = false;
     std::unique_ptr<TAdminUser> m_user;
+    std::unique_ptr<TovnPreferences> m_preferences;
+    std::unique_ptr<TovnSysPreferences> m_sysPreferences;
+    std::unique_ptr<TovnConnections> m_connections;
     std::unique_ptr<TovnInfoList> m_infoList;
     TfrmOrvaneBrowser4* m_browser = nullptr; // owned here unless it is the main form
     std::unique_ptr<TParams> m_params;

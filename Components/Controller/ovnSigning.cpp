@@ -288,7 +288,31 @@ void ovnSignModule(const std::string& FileName, TDateTime SignedAt)
     trailer.SizeHigh = 0;
     trailer.CheckSum = r.CheckSum;
     trailer.Magic2 = ovnSignatureMagic2;
-    // Over the old trailer, or appended to an unsigned file.
-    if (::pwrite(file.Get(), &trailer, TrailerSize, static_cast<off_t>(r.BodySize)) != TrailerSize)
+    // Over the old trailer, or appended to an unsigned file. A write that
+    // stops part-way (a full disk, a file size limit) leaves no partial
+    // trailer: the file goes back to the length it had.
+    struct stat before
+    {
+    };
+    if (::fstat(file.Get(), &before) != 0)
         RaiseSigning("Couldn't open: " + FileName);
+    const auto* bytes = reinterpret_cast<const char*>(&trailer);
+    ssize_t written = 0;
+    int error = 0;
+    while (written < ssize_t(TrailerSize)) {
+        const ssize_t n = ::pwrite(file.Get(), bytes + written, TrailerSize - std::size_t(written),
+                                   static_cast<off_t>(r.BodySize) + written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        written += n;
+    }
+    if (error != 0) {
+        const bool restored = ::ftruncate(file.Get(), before.st_size) == 0;
+        RaiseSigning("Couldn't write the trailer of " + FileName + ": " + std::strerror(error) +
+                     (restored ? "; the file is as it was" : "; the file may hold a partial trailer"));
+    }
 }

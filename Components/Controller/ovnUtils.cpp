@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <pwd.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -47,16 +48,52 @@ bool CanWriteFolder(const std::string& dir)
     return ::access(dir.c_str(), W_OK | X_OK) == 0;
 }
 
+// What is wrong with an existing folder as a home for settings and logs
+// ('' when nothing): it must be a folder (not a link to one) of this user
+// that no one else may write, or another local user could plant files or
+// links in it.
+std::string PrivateFolderProblem(const std::string& dir)
+{
+    struct stat st
+    {
+    };
+    const std::string path = ExcludeTrailingPathDelimiter(dir);
+    if (::lstat(path.c_str(), &st) != 0)
+        return std::strerror(errno);
+    if (S_ISLNK(st.st_mode))
+        return "it is a symbolic link";
+    if (!S_ISDIR(st.st_mode))
+        return "it is not a folder";
+    if (st.st_uid != ::geteuid())
+        return "it belongs to another user";
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return "others may write to it";
+    return std::string();
+}
+
+// The user's home: $HOME, else the password database. Never a shared folder.
+std::string UserHomeFolder()
+{
+    if (const char* home = std::getenv("HOME"); home && *home == '/')
+        return home;
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_dir && found->pw_dir[0] == '/')
+        return found->pw_dir;
+    throw EInOutError("No home folder is known for user " + IntToStr(int64_t(::geteuid())) +
+                      ": settings and logs cannot be kept");
+}
+
 std::string UserConfigFolder()
 {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     std::string base;
     if (xdg && *xdg == '/')
         base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::string(home) + "/.config";
     else
-        base = "/tmp";
+        base = UserHomeFolder() + "/.config";
     return IncludeTrailingPathDelimiter(base) + "Tallowin/";
 }
 
@@ -121,7 +158,10 @@ void ovnCompress(TMemoryStream& Source, TMemoryStream& Dest)
     }
 }
 
-void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest)
+namespace {
+
+// Inflates at most `limit` bytes; `exact` requires exactly that many.
+void Decompress(TMemoryStream& Source, TMemoryStream& Dest, int64_t limit, bool exact)
 {
     Source.SetPosition(0);
     const int64_t size = Source.Size();
@@ -145,6 +185,10 @@ void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest)
             rc = inflate(&z, Z_NO_FLUSH);
             if (rc == Z_OK || rc == Z_STREAM_END)
                 out.insert(out.end(), chunk, chunk + (sizeof chunk - z.avail_out));
+            if (int64_t(out.size()) > limit) {
+                inflateEnd(&z);
+                throw EovnCompress("Decompressed data exceed " + IntToStr(limit) + " bytes");
+            }
             if (rc == Z_BUF_ERROR && z.avail_in == 0)
                 break; // input ended before the stream did
         }
@@ -153,11 +197,30 @@ void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest)
         if (rc != Z_STREAM_END)
             throw EovnCompress("Compressed stream is damaged or incomplete");
     } else {
+        if (restSize > limit)
+            throw EovnCompress("Decompressed data exceed " + IntToStr(limit) + " bytes");
         out.assign(rest, rest + restSize);
     }
+    if (exact && int64_t(out.size()) != limit)
+        throw EovnCompress("Decompressed data are " + IntToStr(int64_t(out.size())) + " bytes, expected " +
+                           IntToStr(limit));
     if (!out.empty())
         Dest.WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
     Dest.SetPosition(0);
+}
+
+} // namespace
+
+void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest)
+{
+    Decompress(Source, Dest, ovnMaxDecompressedSize, false);
+}
+
+void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest, int64_t ExpectedSize)
+{
+    if (ExpectedSize < 0)
+        throw EovnCompress("Invalid expected size " + IntToStr(ExpectedSize));
+    Decompress(Source, Dest, ExpectedSize, true);
 }
 
 // ---------------------------------------------------------------------------
@@ -212,7 +275,9 @@ std::string ovnGetDataPath()
 std::string ovnChooseDataPath(const std::string& ProgramPath)
 {
     const std::string path = ovnFixPath(ProgramPath);
-    return !path.empty() && CanWriteFolder(path) ? path : UserConfigFolder();
+    // A program folder that others may write too is no place for settings.
+    return !path.empty() && CanWriteFolder(path) && PrivateFolderProblem(path).empty() ? path
+                                                                                        : UserConfigFolder();
 }
 
 void ovnSetDataPath(const std::string& Path)
@@ -406,6 +471,20 @@ bool ovnMakePath(const std::string& Path)
     if (!parent.empty() && parent != dir && !DirectoryExists(parent) && !ovnMakePath(parent))
         return false;
     return ::mkdir(dir.c_str(), 0777) == 0 || DirectoryExists(dir);
+}
+
+void ovnMakePrivateFolder(const std::string& Path)
+{
+    const std::string dir = ExcludeTrailingPathDelimiter(Path);
+    if (dir.empty())
+        throw EInOutError("Invalid path spec");
+    const std::string parent = ExtractFileDir(dir);
+    if (!parent.empty() && parent != dir && !DirectoryExists(parent))
+        ovnMakePrivateFolder(parent);
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+        throw EInOutError("Cannot create folder " + dir + ": " + std::strerror(errno));
+    if (const std::string problem = PrivateFolderProblem(dir); !problem.empty())
+        throw EInOutError("Folder " + dir + " cannot hold settings or logs: " + problem);
 }
 
 bool ovnDeleteDirectory(const std::string& Dir)

@@ -68,8 +68,16 @@ void ovnCompress(TMemoryStream& Source, TMemoryStream& Dest);
 // Source is rewound and its marker read; the zlib marker inflates the rest,
 // any other marker copies the rest. Dest is rewound afterwards. A source of
 // fewer than 4 bytes, or damaged or cut compressed data, raises
-// EovnCompress and leaves Dest as it was.
+// EovnCompress and leaves Dest as it was. Output larger than
+// ovnMaxDecompressedSize raises EovnCompress as well (hostile input: a small
+// source may inflate to gigabytes).
 void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest);
+// The same, for a caller that knows the size of the original data: output
+// of any other size raises EovnCompress, and no more than ExpectedSize bytes
+// are ever produced.
+void ovnDecompress(TMemoryStream& Source, TMemoryStream& Dest, int64_t ExpectedSize);
+// The cap of the two-argument ovnDecompress.
+constexpr int64_t ovnMaxDecompressedSize = int64_t(64) * 1024 * 1024;
 
 void ovnSleep(int32_t Milliseconds);
 // Loads a library (an absolute path); null on failure.
@@ -84,8 +92,11 @@ std::string ovnGetTempPath();
 // The folder of the running program file, with a trailing delimiter.
 std::string ovnGetProgramPath();
 // Where settings, the log and the cache live: the program folder when it can
-// be written, otherwise the per-user configuration folder of the desktop
-// ($XDG_CONFIG_HOME, else ~/.config) followed by "Tallowin/". With a trailing
+// be written and belongs to this user with no one else allowed to write it,
+// otherwise the per-user configuration folder of the desktop
+// ($XDG_CONFIG_HOME, else ~/.config, the home taken from the password
+// database when $HOME is unset) followed by "Tallowin/". Never a shared
+// folder: with no home known it raises EInOutError. With a trailing
 // delimiter. ovnSetDataPath replaces the choice (tests, other hosts); '' goes
 // back to it.
 std::string ovnGetDataPath();
@@ -139,6 +150,11 @@ bool ovnFileExists(const std::string& FileName);
 bool ovnDirectoryExists(const std::string& Dir);
 // Creates every missing level; an empty path raises "Invalid path spec".
 bool ovnMakePath(const std::string& Path);
+// A folder the program keeps its own settings or logs in: missing levels are
+// made 0700; the folder itself must then be a folder (not a link) of this
+// user that no one else may write. Raises EInOutError naming the folder and
+// what is wrong with it.
+void ovnMakePrivateFolder(const std::string& Path);
 // Deletes the normal files of Dir and then Dir; False when anything stays.
 bool ovnDeleteDirectory(const std::string& Dir);
 void ovnGrantExecute(const std::string& FileName, bool Grant);

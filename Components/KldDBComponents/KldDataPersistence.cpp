@@ -17,9 +17,11 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <unordered_set>
 
 #include "Components/KldDBComponents/KldDataContainer.h"
 #include "Components/KldDBComponents/KldDataStream.h"
+#include "platform/FileReplaceStream.h"
 #include "Components/KldDBComponents/KldDataTable.h"
 #include "platform/FMTBcd.h"
 #include "platform/Guid.h"
@@ -179,14 +181,23 @@ void WriteRelation(TKldWriter& writer, const TKldDataRelation& relation)
     writer.WriteListEnd();
 }
 
+// The most tables, relations and columns of one table that a stream may
+// hold: names are checked against each other as the container is built, so
+// a hostile stream of tens of thousands of names would take minutes.
+constexpr size_t MaxStreamItems = 2048;
+
 // Reads a collection value, calling `item` for each item with the reader at
-// its first property name.
+// its first property name. More than MaxStreamItems items raise EReadError
+// naming `what`.
 template <class F>
-void ReadCollection(TKldReader& reader, F&& item)
+void ReadCollection(TKldReader& reader, const char* what, F&& item)
 {
     reader.CheckValue(vaCollection);
+    size_t count = 0;
     while (!reader.EndOfList())
     {
+        if (++count > MaxStreamItems)
+            throw EReadError(Format("More than %d %s in the stream", int(MaxStreamItems), what));
         reader.ReadListBegin();
         item();
         reader.ReadListEnd();
@@ -241,7 +252,7 @@ TableSchema ReadTableSchema(TKldReader& reader)
         else if (SameText(name, "Columns"))
         {
             table.Columns.clear();
-            ReadCollection(reader, [&] { table.Columns.push_back(ReadColumnSchema(reader)); });
+            ReadCollection(reader, "columns in a table", [&] { table.Columns.push_back(ReadColumnSchema(reader)); });
         }
         else if (SameText(name, "Name"))
             table.Name = reader.ReadString();
@@ -281,28 +292,27 @@ RelationSchema ReadRelationSchema(TKldReader& reader)
     return relation;
 }
 
-// Names of a collection: not empty once trimmed, unique without regard to case.
+// Names of a collection: not empty once trimmed, unique without regard to
+// case (through a set of folded names, so the check grows with the count).
 template <class T, class GetName>
 void CheckNames(const std::vector<T>& items, GetName getName, const char* emptyText, const char* duplicateText)
 {
+    std::unordered_set<std::string> seen;
     for (size_t i = 0; i < items.size(); ++i)
     {
         std::string name = Trim(getName(items[i]));
         if (name.empty())
             throw EReadError(emptyText);
-        for (size_t j = 0; j < i; ++j)
-        {
-            if (AnsiSameText(Trim(getName(items[j])), name))
-                throw EReadError(Format(duplicateText, name));
-        }
+        if (!seen.insert(AnsiLowerCase(name)).second)
+            throw EReadError(Format(duplicateText, name));
     }
 }
 
 ContainerSchema ReadSchema(TKldReader& reader)
 {
     ContainerSchema schema;
-    ReadCollection(reader, [&] { schema.Tables.push_back(ReadTableSchema(reader)); });
-    ReadCollection(reader, [&] { schema.Relations.push_back(ReadRelationSchema(reader)); });
+    ReadCollection(reader, "tables", [&] { schema.Tables.push_back(ReadTableSchema(reader)); });
+    ReadCollection(reader, "relations", [&] { schema.Relations.push_back(ReadRelationSchema(reader)); });
     CheckNames(schema.Tables, [](const TableSchema& t) { return t.Name; }, "Table name should not be empty",
                "Duplicate table name: %s");
     for (const TableSchema& table : schema.Tables)
@@ -706,8 +716,9 @@ void TKldDataContainer::SaveToStream(TStream& stream, bool withStructure, bool w
 
 void TKldDataContainer::SaveToFile(const std::string& fileName, bool withStructure, bool withData)
 {
-    TFileStream stream(fileName, fmCreate);
+    TFileReplaceStream stream(fileName);
     SaveToStream(stream, withStructure, withData);
+    stream.Commit();
 }
 
 void TKldDataContainer::LoadFromFile(const std::string& fileName)

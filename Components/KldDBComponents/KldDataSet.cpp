@@ -7,6 +7,7 @@
 #include "Components/KldDBComponents/dbExtDataSetContext.h"
 #include "Components/KldDBComponents/dbExtEvaluator.h"
 #include "base/KldLogFile.h"
+#include "platform/FileReplaceStream.h"
 #include "platform/Streams.h"
 #include "platform/SysUtils.h"
 
@@ -1557,8 +1558,9 @@ void TKldDataSet::SaveToStream(TStream& stream)
 
 void TKldDataSet::SaveToFile(const std::string& fileName)
 {
-    TFileStream stream(fileName, fmCreate);
+    TFileReplaceStream stream(fileName);
     SaveToStream(stream);
+    stream.Commit();
 }
 
 void TKldDataSet::LoadFromStream(TStream& stream)

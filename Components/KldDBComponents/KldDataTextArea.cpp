@@ -63,12 +63,24 @@ size_t TKldTextArea::Needed() const noexcept
     return bytes;
 }
 
-template <class F>
-void TKldTextArea::Place(int index, size_t size, F&& fill)
+uint8_t* TKldTextArea::Locate(int index, size_t& used) const noexcept
 {
-    uint8_t* entry = Entry(index);
+    uint8_t* p = m_data;
+    uint8_t* entry = nullptr;
+    for (int i = 0; i < m_count; ++i)
+    {
+        if (i == index)
+            entry = p;
+        p += EntrySize(p);
+    }
+    used = static_cast<size_t>(p - m_data);
+    return entry ? entry : p;
+}
+
+template <class F>
+void TKldTextArea::Place(uint8_t* entry, size_t used, size_t size, F&& fill)
+{
     size_t old = EntrySize(entry);
-    size_t used = Used();
     size_t after = used - static_cast<size_t>(entry - m_data) - old;
     KLD_ASSERT("KldData", used - old + size <= m_capacity);
     std::memmove(entry + size, entry + old, after);
@@ -113,9 +125,10 @@ void TKldTextArea::WriteOutside(int index, TKldStoredString* s)
         TKldStoredString::Release(s);
         throw;
     }
-    uint8_t* entry = Entry(index);
+    size_t used = 0;
+    uint8_t* entry = Locate(index, used);
     TKldStoredString* old = IsOutside(entry) ? OutsideText(entry) : nullptr;
-    Place(index, OutsideEntrySize, [s](uint8_t* e) {
+    Place(entry, used, OutsideEntrySize, [s](uint8_t* e) {
         e[0] = 1;
         std::memcpy(e + 1, &s, sizeof s);
     });
@@ -133,8 +146,9 @@ void TKldTextArea::Write(int index, std::string_view text)
         text = copy;
     }
     size_t size = KldTextValueSize(text);
-    uint8_t* entry = Entry(index);
-    size_t room = m_capacity - (Used() - EntrySize(entry));
+    size_t used = 0;
+    uint8_t* entry = Locate(index, used);
+    size_t room = m_capacity - (used - EntrySize(entry));
     if (text.size() > InlineLimit || size > room)
     {
         // An empty text always fits: every entry takes at least one byte.
@@ -142,7 +156,7 @@ void TKldTextArea::Write(int index, std::string_view text)
         return;
     }
     TKldStoredString* old = IsOutside(entry) ? OutsideText(entry) : nullptr;
-    Place(index, size, [text](uint8_t* e) { KldWriteTextValue(e, text); });
+    Place(entry, used, size, [text](uint8_t* e) { KldWriteTextValue(e, text); });
     TKldStoredString::Release(old);
 }
 

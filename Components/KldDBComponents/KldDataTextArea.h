@@ -62,9 +62,13 @@ private:
     // Moves other inline texts outside until an entry of `size` bytes fits in
     // place of entry `index`.
     void MakeRoom(int index, size_t size);
-    // Replaces entry `index` with `size` bytes made by `fill`; it must fit.
+    // Entry `index` (or the end, for m_count) and the bytes all entries
+    // take, in one walk.
+    uint8_t* Locate(int index, size_t& used) const noexcept;
+    // Replaces `entry` (found by Locate with `used`) with `size` bytes made
+    // by `fill`; they must fit.
     template <class F>
-    void Place(int index, size_t size, F&& fill);
+    void Place(uint8_t* entry, size_t used, size_t size, F&& fill);
 
     uint8_t* m_data;
     size_t m_capacity;

@@ -45,7 +45,7 @@ bool GetBit(const uint8_t* bits, int index)
     return (bits[index / 8] & (1u << (index % 8))) != 0;
 }
 
-std::string_view KldTextView(const void* value) noexcept
+std::string_view KldTextViewLong(const void* value) noexcept
 {
     auto* p = static_cast<const uint8_t*>(value);
     uint64_t n = 0;

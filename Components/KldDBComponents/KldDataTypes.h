@@ -90,7 +90,16 @@ bool GetBit(const uint8_t* bits, int index);
 // column writes see it: twice its length as an unsigned LEB128 number, then
 // its bytes. Rows keep texts inline in this form; an odd number never starts
 // a text value (a row uses 1 to mark a text it keeps outside its buffer).
-std::string_view KldTextView(const void* value) noexcept;
+// KldTextViewLong reads any length; KldTextView is its quick form.
+std::string_view KldTextViewLong(const void* value) noexcept;
+inline std::string_view KldTextView(const void* value) noexcept
+{
+    // Rows read their texts' lengths all the time; most fit one byte.
+    auto* p = static_cast<const uint8_t*>(value);
+    if (*p < 0x80)
+        return std::string_view(reinterpret_cast<const char*>(p + 1), *p >> 1);
+    return KldTextViewLong(value);
+}
 // Bytes the value form of `text` takes.
 size_t KldTextValueSize(std::string_view text) noexcept;
 // Writes the value form of `text` to `dest` (KldTextValueSize bytes).

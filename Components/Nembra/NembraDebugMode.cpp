@@ -1,3 +1,4 @@
 #include "Components/Nembra/NembraDebugMode.h"
 
 bool NembraClientDebugMode = false;
+int NembraClientDebugSocketSleep = 1;

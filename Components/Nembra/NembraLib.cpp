@@ -342,21 +342,53 @@ const TFormatSettings& WireSettings()
     }();
     return settings;
 }
+
+void PutDigits(char* at, int value, int count)
+{
+    for (int i = count - 1; i >= 0; --i, value /= 10)
+        at[i] = static_cast<char>('0' + value % 10);
+}
+
+// The wire text of `value` in `format` (one of the three wire formats), as
+// FormatDateTime writes it: every part zero-padded at its fixed place. A
+// dataset of dates writes thousands of these, so they are written directly;
+// years outside 0..9999 take FormatDateTime's own way.
+std::string WireText(TDateTime value, std::string_view format, bool withDate, bool withTime)
+{
+    int year, month, day, hour, minute, second, msec;
+    DecodeDateTime(value, year, month, day, hour, minute, second, msec);
+    if (year < 0 || year > 9999)
+        return FormatDateTime(format, value, WireSettings());
+    std::string out(format);
+    char* p = out.data();
+    if (withDate) {
+        PutDigits(p, year, 4);
+        PutDigits(p + 5, month, 2);
+        PutDigits(p + 8, day, 2);
+        p += 11;
+    }
+    if (withTime) {
+        PutDigits(p, hour, 2);
+        PutDigits(p + 3, minute, 2);
+        PutDigits(p + 6, second, 2);
+    }
+    return out;
+}
 } // namespace
 
 std::string DateToJSONStr(TDateTime value)
 {
-    return FormatDateTime(NembraDateFormat, value, WireSettings());
+    return WireText(value, NembraDateFormat, true, false);
 }
 
 std::string TimeToJSONStr(TDateTime value)
 {
-    return FormatDateTime(NembraTimeFormat, value, WireSettings());
+    return WireText(value, NembraTimeFormat, false, true);
 }
 
 std::string DateTimeToJSONStr(TDateTime value)
 {
-    return FormatDateTime(NembraDateTimeFormat, value, WireSettings());
+    return WireText(value, NembraDateTimeFormat, true, true);
 }
 
 TDateTime JSONStrToDate(std::string_view s)
@@ -386,9 +418,18 @@ int ReadPart(std::string_view s, std::string_view format, std::string_view patte
     found = at != std::string_view::npos;
     if (!found || s.size() < at + pattern.size())
         return -1;
+    const std::string_view part = s.substr(at, pattern.size());
+    // Wire texts hold plain digits, read here directly; anything else takes
+    // the general integer reading, with its answer.
     int32_t value = 0;
-    if (!TryStrToInt(s.substr(at, pattern.size()), value))
-        return -1;
+    for (const char c : part) {
+        if (c < '0' || c > '9') {
+            if (!TryStrToInt(part, value))
+                return -1;
+            return value;
+        }
+        value = value * 10 + (c - '0');
+    }
     return value;
 }
 
@@ -401,10 +442,87 @@ int ReadDatePart(std::string_view s, std::string_view format, std::string_view p
     return value;
 }
 
+// The places of the parts in one of the wire formats (-1: not in it).
+struct TWirePlaces
+{
+    int Year, Month, Day, Hour, Minute, Second;
+};
+
+const TWirePlaces* WirePlaces(std::string_view format)
+{
+    static constexpr TWirePlaces dateTime{0, 5, 8, 11, 14, 17};
+    static constexpr TWirePlaces date{0, 5, 8, -1, -1, -1};
+    static constexpr TWirePlaces time{-1, -1, -1, 0, 3, 6};
+    if (format == NembraDateTimeFormat)
+        return &dateTime;
+    if (format == NembraDateFormat)
+        return &date;
+    if (format == NembraTimeFormat)
+        return &time;
+    return nullptr;
+}
+
+enum class TPartRead
+{
+    Digits,  // the value
+    Missing, // the text ends before the part
+    Other    // anything else: only the general reading can tell
+};
+
+TPartRead ReadDigits(std::string_view s, int at, int length, int& value)
+{
+    if (s.size() < static_cast<size_t>(at + length))
+        return TPartRead::Missing;
+    value = 0;
+    for (int i = at; i < at + length; ++i) {
+        if (s[i] < '0' || s[i] > '9')
+            return TPartRead::Other;
+        value = value * 10 + (s[i] - '0');
+    }
+    return TPartRead::Digits;
+}
+
+// The wire formats read at their fixed places, for texts that hold plain
+// digits there; the answer is what the general reading gives. False leaves
+// the text to the general reading (a part that is no plain number, a date
+// cut short, another format).
+bool TryReadWireText(std::string_view s, std::string_view format, TDateTime& value)
+{
+    const TWirePlaces* places = WirePlaces(format);
+    if (places == nullptr)
+        return false;
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    if (places->Year >= 0 && (ReadDigits(s, places->Year, 4, year) != TPartRead::Digits ||
+                              ReadDigits(s, places->Month, 2, month) != TPartRead::Digits ||
+                              ReadDigits(s, places->Day, 2, day) != TPartRead::Digits))
+        return false;
+    int parts[3] = {0, 0, 0};
+    if (places->Hour >= 0) {
+        // A missing part makes it and the parts after it 0.
+        const int at[3] = {places->Hour, places->Minute, places->Second};
+        for (int i = 0; i < 3; ++i) {
+            const TPartRead read = ReadDigits(s, at[i], 2, parts[i]);
+            if (read == TPartRead::Other)
+                return false;
+            if (read == TPartRead::Missing) {
+                parts[i] = 0;
+                break;
+            }
+        }
+    }
+    const TDateTime time = EncodeTime(parts[0], parts[1], parts[2], 0);
+    value = places->Year < 0 ? time : ComposeDateTime(EncodeDate(year, month, day), time);
+    return true;
+}
+
 } // namespace
 
 TDateTime NembraStrToDateTime(std::string_view s, std::string_view format, bool strict)
 {
+    if (TDateTime value; TryReadWireText(s, format, value))
+        return value;
     bool hasYear = false;
     bool hasMonth = false;
     bool hasDay = false;
@@ -458,8 +576,12 @@ std::string StrToJSON(std::string_view s)
     std::string out;
     out.reserve(2 * s.size() + 2);
     out += '"';
+    size_t plain = 0; // start of the run of bytes written as they are
     for (size_t i = 0; i < s.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c >= 32 && c != '\\' && c != '"')
+            continue;
+        out.append(s, plain, i - plain);
         switch (c) {
         case '\\':
             out += "\\\\";
@@ -488,16 +610,14 @@ std::string StrToJSON(std::string_view s)
             out += "\\b";
             break;
         default:
-            if (c < 32) {
-                out += "\\u00";
-                out += HexDigitChar(c >> 4);
-                out += HexDigitChar(c);
-            } else {
-                out += static_cast<char>(c);
-            }
+            out += "\\u00";
+            out += HexDigitChar(c >> 4);
+            out += HexDigitChar(c);
             break;
         }
+        plain = i + 1;
     }
+    out.append(s, plain, s.size() - plain);
     out += '"';
     return out;
 }
@@ -539,7 +659,12 @@ void AddField(std::string& s, std::string_view name, std::string_view value)
 
 std::string GetJSONObj(std::string_view s)
 {
-    return "{" + std::string(s) + "}";
+    std::string out;
+    out.reserve(s.size() + 2);
+    out += '{';
+    out += s;
+    out += '}';
+    return out;
 }
 
 // ---------------------------------------------------------------------------

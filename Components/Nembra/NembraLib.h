@@ -171,6 +171,102 @@ void AddField(std::string& s, std::string_view name, std::string_view value);
 std::string GetJSONObj(std::string_view s);
 
 // ---------------------------------------------------------------------------
+// JSON codecs of fields, parameters and datasets (NembraLibCodecs.cpp)
+
+class TDataSet;
+class TField;
+class TParam;
+class TParams;
+class TJSONObject;
+
+// An ftString field is null when its text is empty (the server does not tell
+// an empty text from NULL); every other field by its null state.
+bool FieldIsNull(TField* field);
+// The value as a JSON token: null, the number (a point as decimal separator
+// whatever the locale), true/false, dates in the wire formats in double
+// quotes, binary types as Base64 in double quotes, everything else (texts,
+// memos, ftAutoInc, ftGuid, variants) as a StrToJSON literal. A conversion
+// error is raised again as Exception with ". Column: " and the field name.
+std::string FieldToJSON(TField* field);
+// The same for a parameter: null for an absent parameter, a null value or the
+// type ftUnknown, and for a token that comes out empty; an empty ftString
+// parameter is two double quotes. Errors end with ". Parameter: " and the name.
+std::string ParamToJSON(const TParam* param);
+// "[" + {"Name":..,"DataType":..,"Size":..} per field + "]".
+std::string FieldsToJSON(const TDataSet& dataSet);
+// "{" + "Name":{"DataType":..,"ParamType":..,"Value":..} per parameter whose
+// parameter type is in `types` + "}".
+std::string ParamsToJSON(const TParams& params, TParamTypes types);
+// Updates the existing parameters (found by name without regard to case)
+// whose parameter type is in `types` from an object as ParamsToJSON writes
+// it: a parameter type or data type still unknown is taken from the reply,
+// binary values are Base64-decoded, and the value is set with ParamFromString.
+// Members of parameters that do not exist or are of another type are
+// ignored. A malformed member ("Value is not an object", a field type ordinal
+// outside 0..37, a bad Base64 text, a value that does not convert) raises
+// before any parameter changes. The text form parses `json` first and does
+// nothing for a blank text.
+void ParamsFromJSON(TParams& params, const TJSONObject& json, TParamTypes types);
+void ParamsFromJSON(TParams& params, std::string_view json, TParamTypes types);
+// Replaces the parameters by one per member, in member order, with the
+// member's ParamType, DataType and Value. A malformed member raises and
+// leaves the parameters as they were.
+void AddParamsFromJSON(TParams& params, const TJSONObject& json);
+void AddParamsFromJSON(TParams& params, std::string_view json);
+// Every parameter whose value is null gets the data type ftString.
+void UpdateNullParams(TParams& params);
+// Clears the value of every parameter.
+void ClearParamValues(TParams& params);
+// Always adds a new parameter; a data type still ftUnknown once the value is
+// set becomes ftString.
+TParam* SetParam(TParams& params, const std::string& name, const Variant& value,
+                 TParamType paramType = ptInput, TFieldType dataType = ftUnknown);
+// Sets the value converted to the parameter's data type; a parameter whose
+// name holds "_BLOB_" (without regard to case) becomes ftBlob first. A null
+// or empty value makes the value null.
+void AssignParamFromVariant(TParam* param, const Variant& value);
+// Sets the value from its wire text by the parameter's data type (numbers
+// with a point, dates in the wire formats, blobs as raw bytes); an empty text
+// makes the value null.
+void ParamFromString(TParam* param, std::string_view s);
+// ParamFromString for every parameter with the value of the same-named
+// Name=Value line ("" when there is none).
+void ParamsFromStrings(const TStrings& strings, TParams& params);
+
+// The records from the current one to the end (at most maxRecords, no limit
+// when negative) as one column array per field or as one object per record.
+// Each record written adds one to the dataset's Tag. A closed dataset writes
+// no records. With excludeBlobs, values of binary fields are written as ""
+// (null when null).
+std::string DataSetToJSON(TDataSet& dataSet, bool byColumns, int maxRecords = -1, bool excludeBlobs = false);
+// "{" CR LF, then "Name":[values] per field ("," between), then "}".
+std::string DataSetToJSONByColumns(TDataSet& dataSet, int maxRecords = -1, bool excludeBlobs = false);
+// One {"Name":value,...} CR LF per record, "," between; more than one record
+// is enclosed in "[" "]", a single one stays a bare object, none gives "".
+std::string DataSetToJSONByRows(TDataSet& dataSet, int maxRecords = -1, bool excludeBlobs = false);
+// The binary fields of the current record: "{" "Name":value,... "}" CR LF.
+std::string DataSetBlobsToJSON(TDataSet& dataSet);
+// Opens the dataset and appends one record per element of the column arrays
+// whose names match fields (other members are skipped); the longest array
+// gives the record count, and an element missing in a shorter array raises
+// the list index error. A record that fails to post is cancelled.
+void DataSetFromJSONByColumns(TDataSet& dataSet, const TJSONObject& json);
+// Adds the edit text of the field for every record from the first; the
+// dataset returns to its record and its controls stay disabled meanwhile.
+void FieldToStrings(TField* field, TStrings& strings);
+// The text of the field for every record from the first, each quoted with
+// quoteChar unless it is code 0, joined with separator; the dataset is left
+// at its end.
+std::string GetFieldValues(TField* field, std::string_view separator, char quoteChar);
+// Sets the record number when the dataset is sequenced, else moves First and
+// then Next recNo times (stopping at the end).
+void DataSetPosition(TDataSet& dataSet, int recNo);
+// Counts the records from the first to the end and goes back to the first.
+int DataSetRecordCount(TDataSet& dataSet);
+// True when a field is of a binary type (memos do not count).
+bool DataSetHasBlobs(const TDataSet& dataSet);
+
+// ---------------------------------------------------------------------------
 // Base64, XOR and identifiers
 
 // Standard Base64 (RFC 4648 alphabet, padding, no line breaks).

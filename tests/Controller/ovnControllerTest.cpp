@@ -3,11 +3,13 @@
 #include "support/PrivateRuntimeDir.h"
 #include "support/TempFolder.h"
 #include "base/KldLogFile.h"
+#include "platform/IniFiles.h"
 #include "platform/StringList.h"
 
 #include <QApplication>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sstream>
 
 namespace {
@@ -123,6 +125,19 @@ TEST_F(ControllerTest, LogFileName)
     EXPECT_FALSE(DirectoryExists(m_dir.Path() + "other/log"));
     m_controller->MakeLogFileName(day, true);
     EXPECT_TRUE(DirectoryExists(m_dir.Path() + "other/log"));
+    // Made for this user alone.
+    for (const std::string& made : {m_dir.Path() + "other", m_dir.Path() + "other/log"}) {
+        struct stat st
+        {
+        };
+        ASSERT_EQ(::stat(made.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << made;
+    }
+    // A log folder others may write is refused.
+    ovnSetDataPath(m_dir.Path() + "open");
+    ASSERT_TRUE(ForceDirectories(m_dir.Path() + "open/log"));
+    ::chmod((m_dir.Path() + "open/log").c_str(), 0777);
+    EXPECT_THROW(m_controller->MakeLogFileName(day, true), EInOutError);
 }
 
 TEST_F(ControllerTest, LogLineColumns)
@@ -319,4 +334,67 @@ TEST_F(ControllerTest, SecondWindowIsNotTheMainForm)
     second.reset(); // frees its own window, leaves the main form
     EXPECT_NE(nullptr, ApplicationMainForm());
     Controller = first;
+}
+
+TEST_F(ControllerTest, HoldsThePreferencesAndTheConnectionList)
+{
+    EXPECT_TRUE(m_controller->Preferences().AutoLogin);
+    EXPECT_EQ("cache", m_controller->SysPreferences().CacheDir);
+    EXPECT_EQ(downloadNewer, m_controller->SysPreferences().DownloadWhen);
+    EXPECT_EQ(0, m_controller->Connections().Count());
+    EXPECT_EQ(DefaultConnectionURL, m_controller->Connections().DefaultURL());
+
+    // A settings file without connections: the brand's server is the default.
+    TIniFile ini(m_dir.Path() + "Tallowin.ini");
+    m_controller->Connections().LoadFromIni(ini, "CONNECTIONS");
+    ASSERT_EQ(1, m_controller->Connections().Count());
+    EXPECT_EQ("Default", m_controller->Connections().GetItem(0)->Connection());
+    EXPECT_EQ(BrandDefaults(1).ConnectionURL, m_controller->Connections().GetDefault()->URL());
+}
+
+TEST_F(ControllerTest, PreferencesPlaceTheMainWindow)
+{
+    TfrmOrvaneBrowser4* window = m_controller->Browser();
+    const std::string iniName = m_dir.Path() + "Tallowin.ini";
+    WriteText(iniName, "[USER PREFERENCES]\n"
+                       "BrowserLeft=10\nBrowserTop=20\nBrowserWidth=400\nBrowserHeight=300\n"
+                       "BrowserWindowState=2\n");
+    TIniFile ini(iniName);
+    m_controller->Preferences().LoadFromIni(ini);
+    EXPECT_TRUE(window->isMaximized());
+    const QRect normal = window->normalGeometry();
+    EXPECT_EQ(QSize(400, 300), normal.size()) << "the stored bounds are the normal ones";
+
+    // Saved from the window as it is now.
+    window->setWindowState(Qt::WindowNoState);
+    window->move(33, 44);
+    window->resize(500, 350);
+    m_controller->Preferences().SaveToIni(ini);
+    TIniFile again(iniName);
+    EXPECT_EQ(33, again.ReadInteger("USER PREFERENCES", "BrowserLeft", -1));
+    EXPECT_EQ(44, again.ReadInteger("USER PREFERENCES", "BrowserTop", -1));
+    EXPECT_EQ(500, again.ReadInteger("USER PREFERENCES", "BrowserWidth", -1));
+    EXPECT_EQ(350, again.ReadInteger("USER PREFERENCES", "BrowserHeight", -1));
+    EXPECT_EQ(0, again.ReadInteger("USER PREFERENCES", "BrowserWindowState", -1));
+    EXPECT_GT(window->DesktopWidth(), 0);
+    EXPECT_GT(window->DesktopHeight(), 0);
+}
+
+TEST(TTagStringList, NotifyCallsBackWithoutSender)
+{
+    int calls = 0;
+    TObject* sender = reinterpret_cast<TObject*>(1);
+    TTagStringList list([&](TObject* s) {
+        ++calls;
+        sender = s;
+    });
+    list.Add("line");
+    EXPECT_EQ(0, calls) << "changes alone do not call back";
+    list.Notify();
+    EXPECT_EQ(1, calls);
+    EXPECT_EQ(nullptr, sender);
+
+    TTagStringList silent;
+    silent.Notify(); // no callback: nothing happens
+    EXPECT_EQ("TTagStringList", silent.ClassName());
 }

@@ -1,4 +1,5 @@
 #include "Components/Controller/ovnSigning.h"
+#include "support/ChildProcess.h"
 #include "support/ErrorOf.h"
 #include "support/TempFolder.h"
 
@@ -242,6 +243,23 @@ TEST(ovnSigning, SigningACorruptedFileWritesNothing)
     EXPECT_EQ("Module \"" + name + "\" is corrupted: CSUM mismatch",
               ErrorOf<EovnSigning>([&] { ovnSignModule(name, 0); }));
     EXPECT_EQ(file, ReadBytes(name));
+}
+
+// Signing on a full disk (here a file size limit) leaves no partial trailer:
+// the file keeps the length and bytes it had, and the error says why.
+TEST(ovnSigning, AFailedSigningLeavesTheFileAsItWas)
+{
+    TTempFolder dir;
+    const std::string name = dir / "lib.so";
+    WriteBytes(name, ElfStub(64));
+    const std::vector<uint8_t> before = ReadBytes(name);
+    const TestChild::Result result = TestChild::Run([&](const auto& send) {
+        TestChild::LimitFileSize(before.size() + 20);
+        send(ErrorOf<EovnSigning>([&] { ovnSignModule(name, 0); }));
+        return 0;
+    });
+    EXPECT_EQ(result.Output, "Couldn't write the trailer of " + name + ": File too large; the file is as it was");
+    EXPECT_EQ(ReadBytes(name), before);
 }
 
 TEST(ovnSigning, SignedAtZeroMeansNow)

@@ -1,4 +1,5 @@
 #include "Components/Controller/ovnUtils.h"
+#include "support/ErrorOf.h"
 #include "support/TempFolder.h"
 #include "platform/Streams.h"
 #include "platform/StringList.h"
@@ -7,7 +8,9 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <pwd.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <zlib.h>
@@ -98,6 +101,51 @@ TEST(ovnUtils, DecompressOfOtherMarkerCopiesTheRest)
     TMemoryStream dest;
     ovnDecompress(*source, dest);
     EXPECT_EQ(std::vector<uint8_t>({5, 6, 7}), BytesOf(dest));
+}
+
+// A small hostile input must not inflate without end: the two-argument form
+// stops at its cap, the sized form at the size it was given.
+TEST(ovnUtils, DecompressStopsAtItsLimit)
+{
+    auto zeros = [](int64_t size) {
+        TMemoryStream plain;
+        plain.SetSize(size);
+        TMemoryStream packed;
+        ovnCompress(plain, packed);
+        return packed.Size() < size / 100 ? BytesOf(packed) : std::vector<uint8_t>();
+    };
+    const std::vector<uint8_t> bomb = zeros(ovnMaxDecompressedSize + 1);
+    ASSERT_FALSE(bomb.empty());
+    {
+        auto source = StreamOf(bomb);
+        auto dest = StreamOf({42});
+        EXPECT_EQ(ErrorOf<EovnCompress>([&] { ovnDecompress(*source, *dest); }),
+                  "Decompressed data exceed " + IntToStr(ovnMaxDecompressedSize) + " bytes");
+        EXPECT_EQ(std::vector<uint8_t>({42}), BytesOf(*dest));
+    }
+    const std::vector<uint8_t> small = zeros(10000);
+    struct Case
+    {
+        const char* Desc;
+        std::vector<uint8_t> Input;
+        int64_t Expected;
+        std::string Error;
+    };
+    const Case cases[] = {
+        {"exact size", small, 10000, ""},
+        {"more than expected", small, 9999, "Decompressed data exceed 9999 bytes"},
+        {"less than expected", small, 10001, "Decompressed data are 10000 bytes, expected 10001"},
+        {"raw, more than expected", {0x0D, 0x0C, 0x0B, 0x0A, 1, 2, 3}, 2, "Decompressed data exceed 2 bytes"},
+        {"raw, exact", {0x0D, 0x0C, 0x0B, 0x0A, 1, 2, 3}, 3, ""},
+        {"negative size", small, -1, "Invalid expected size -1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        auto source = StreamOf(c.Input);
+        TMemoryStream dest;
+        EXPECT_EQ(ErrorOf<EovnCompress>([&] { ovnDecompress(*source, dest, c.Expected); }), c.Error);
+        EXPECT_EQ(dest.Size(), c.Error.empty() ? c.Expected : 0);
+    }
 }
 
 TEST(ovnUtils, DecompressRefusesShortOrDamagedInput)
@@ -388,6 +436,101 @@ TEST(ovnUtils, LibrariesLoadByAbsolutePath)
     EXPECT_NE(nullptr, ovnGetProcAddress(z, "inflate"));
     EXPECT_EQ(nullptr, ovnGetProcAddress(z, "no_such_export"));
     ovnFreeLibrary(z);
+}
+
+namespace {
+
+// Sets an environment variable (or unsets it for nullptr) for one scope.
+class TScopedEnv
+{
+  public:
+    TScopedEnv(const char* name, const char* value) : m_name(name)
+    {
+        const char* old = std::getenv(name);
+        m_had = old != nullptr;
+        m_old = old ? old : "";
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~TScopedEnv()
+    {
+        if (m_had)
+            setenv(m_name.c_str(), m_old.c_str(), 1);
+        else
+            unsetenv(m_name.c_str());
+    }
+
+  private:
+    std::string m_name, m_old;
+    bool m_had = false;
+};
+
+} // namespace
+
+// Settings and logs never go to a shared folder: without $HOME the home comes
+// from the password database, and a program folder others may write is not
+// used either.
+TEST(ovnUtils, DataFolderIsNeverShared)
+{
+    TTempFolder dir;
+    const TScopedEnv noXdg("XDG_CONFIG_HOME", nullptr);
+    const TScopedEnv noHome("HOME", nullptr);
+    const passwd* user = ::getpwuid(::geteuid());
+    ASSERT_NE(user, nullptr);
+    const std::string expected = IncludeTrailingPathDelimiter(user->pw_dir) + ".config/Tallowin/";
+    const std::string shared = dir / "shared";
+    ASSERT_TRUE(ForceDirectories(shared));
+    ::chmod(shared.c_str(), 01777);
+    EXPECT_EQ(expected, ovnChooseDataPath(shared));
+    EXPECT_EQ(expected, ovnChooseDataPath(dir / "gone/bin"));
+    EXPECT_EQ(dir.Path(), ovnChooseDataPath(dir.Path())) << "a private program folder is used";
+}
+
+TEST(ovnUtils, PrivateFoldersAreThisUsersAlone)
+{
+    TTempFolder dir;
+    const std::string made = dir / "a/b/log/";
+    ovnMakePrivateFolder(made);
+    for (const std::string& level : {dir / "a", dir / "a/b", dir / "a/b/log"}) {
+        struct stat st
+        {
+        };
+        ASSERT_EQ(::stat(level.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << level;
+    }
+    EXPECT_NO_THROW(ovnMakePrivateFolder(made)) << "an existing private folder is fine";
+
+    const std::string open = dir / "open";
+    ASSERT_TRUE(ForceDirectories(open));
+    ::chmod(open.c_str(), 0777);
+    const std::string link = dir / "link";
+    ASSERT_EQ(::symlink(made.c_str(), link.c_str()), 0);
+    const std::string file = dir / "file";
+    WriteText(file, "x");
+    struct Case
+    {
+        const char* Desc;
+        std::string Path;
+        std::string Error;
+    };
+    std::vector<Case> cases = {
+        {"others may write", open, "Folder " + open + " cannot hold settings or logs: others may write to it"},
+        {"a link", link, "Folder " + link + " cannot hold settings or logs: it is a symbolic link"},
+        {"a file", file, "Folder " + file + " cannot hold settings or logs: it is not a folder"},
+    };
+    if (::geteuid() == 0) {
+        const std::string foreign = dir / "foreign";
+        ASSERT_TRUE(ForceDirectories(foreign));
+        ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+        cases.push_back({"another user's", foreign,
+                         "Folder " + foreign + " cannot hold settings or logs: it belongs to another user"});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        EXPECT_EQ(c.Error, ErrorOf<EInOutError>([&] { ovnMakePrivateFolder(c.Path); }));
+    }
 }
 
 TEST(ovnUtils, DataFolderBesideTheProgramOrPerUser)

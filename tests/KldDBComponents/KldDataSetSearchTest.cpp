@@ -5,6 +5,8 @@
 
 #include "Components/KldDBComponents/dbExtDataSetContext.h"
 #include "KldDataSetTestSupport.h"
+#include "support/ChildProcess.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -317,6 +319,31 @@ TEST(KldDataSetFiles, SaveToFileAndLoadFromFile)
     ds.LoadFromFile(fileName);
     EXPECT_EQ(Column(ds, "NAME"), (std::vector<std::string>{"One", "Two"}));
     std::remove(fileName.c_str());
+}
+
+// A save that fails half-way (a file size limit, as on a full disk) leaves
+// the old file whole.
+TEST(KldDataSetFiles, AFailedSaveLeavesTheOldFileWhole)
+{
+    TTempFolder folder;
+    const std::string path = folder / "people.bin";
+    WriteText(path, "old content");
+    const TestChild::Result result = TestChild::Run([&](const auto& send) {
+        TKldDataSet ds;
+        ds.FieldDefs().Add("NAME", ftString, 200);
+        ds.Open();
+        for (int i = 0; i < 200; ++i)
+            ds.AppendRecord({std::string(150, 'n') + std::to_string(i)});
+        TestChild::LimitFileSize(4096);
+        try {
+            ds.SaveToFile(path);
+        } catch (const EStreamError& e) {
+            send(e.Message());
+        }
+        return 0;
+    });
+    EXPECT_EQ(result.Output, "Cannot write " + path + ": File too large");
+    EXPECT_EQ(ReadText(path), "old content");
 }
 
 // --- Loading from a variant array -------------------------------------------------------------

@@ -14,6 +14,8 @@
 #include "platform/Guid.h"
 #include "platform/SqlTimSt.h"
 #include "platform/StringList.h"
+#include "support/ChildProcess.h"
+#include "support/TempFolder.h"
 
 namespace
 {
@@ -521,6 +523,63 @@ TEST(KldDataStream, FilesRoundTrip)
     target.LoadFromFile(path);
     DeleteFile(path);
     EXPECT_EQ(Dump(target), Dump(source));
+}
+
+// A stream may hold no more than 2048 tables, relations or columns of a
+// table (more than any database table has): names are checked against each
+// other as the container is built, and a hostile stream of tens of
+// thousands of columns took minutes.
+TEST(KldDataStream, CountsAStreamMayHoldAreCapped)
+{
+    TKldDataContainer source;
+    TKldDataTable* table = source.Tables().Add();
+    table->SetName("Wide");
+    for (int i = 0; i < 2049; ++i) {
+        TKldDataColumn* column = table->Columns().Add();
+        column->SetName("C" + std::to_string(i));
+        column->SetDataType(cdtInteger);
+    }
+    TMemoryStream stream;
+    source.SaveToStream(stream, true, false);
+    stream.SetPosition(0);
+    TKldDataContainer target;
+    ExpectKldError([&] { target.LoadFromStream(stream); }, "More than 2048 columns in a table in the stream");
+    EXPECT_EQ(target.Tables().Count(), 0);
+
+    // One column fewer loads.
+    table->Columns().Delete(2048);
+    TMemoryStream fits;
+    source.SaveToStream(fits, true, false);
+    fits.SetPosition(0);
+    target.LoadFromStream(fits);
+    EXPECT_EQ(target.Tables().Get("Wide")->Columns().Count(), 2048);
+}
+
+// A save that fails half-way (here at a file size limit, as on a full disk)
+// leaves the file that was there whole and says why.
+TEST(KldDataStream, AFailedSaveLeavesTheOldFileWhole)
+{
+    TTempFolder folder;
+    const std::string path = folder / "data.kld";
+    TKldDataContainer small;
+    BuildSmall(small);
+    small.SaveToFile(path, true, true);
+    const std::string old = ReadText(path);
+    const TestChild::Result result = TestChild::Run([&](const auto& send) {
+        TKldDataContainer big;
+        BuildSmall(big);
+        TKldDataTable* table = big.Tables().Get("T");
+        table->GetRow(0)->SetValue(table->Column(1), std::string(4000, 'x'));
+        TestChild::LimitFileSize(old.size() + 100);
+        try {
+            big.SaveToFile(path, true, true);
+        } catch (const EStreamError& e) {
+            send(e.Message());
+        }
+        return 0;
+    });
+    EXPECT_EQ(result.Output, "Cannot write " + path + ": File too large");
+    EXPECT_EQ(ReadText(path), old);
 }
 
 TEST(KldDataStream, BrokenStreamsLeaveTheContainerAsItWas)

@@ -248,6 +248,81 @@ TEST(NembraDates, ParseErrors)
     }
 }
 
+TEST(NembraDates, WireTextsAreWhatFormatDateTimeWrites)
+{
+    // The wire texts are written directly; they must not differ from the
+    // general formatter's, also at the edges of its rounding and range.
+    TFormatSettings wire;
+    wire.DateSeparator = '-';
+    wire.TimeSeparator = ':';
+    std::vector<TDateTime> values = {0,
+                                     -1.25,
+                                     -693593.0,
+                                     2958465.999,
+                                     2958466.5,
+                                     -700000.0,
+                                     EncodeDateTime(2024, 2, 29, 23, 59, 59, 999),
+                                     EncodeDateTime(2024, 2, 29, 23, 59, 59, 500),
+                                     EncodeTime(0, 0, 0, 1),
+                                     45000.99999999};
+    for (int i = 0; i < 2000; ++i)
+        values.push_back(-1000.0 + i * 61.37912345);
+    for (const TDateTime v : values) {
+        SCOPED_TRACE(v);
+        EXPECT_EQ(DateToJSONStr(v), FormatDateTime("yyyy-mm-dd", v, wire));
+        EXPECT_EQ(TimeToJSONStr(v), FormatDateTime("hh:nn:ss", v, wire));
+        EXPECT_EQ(DateTimeToJSONStr(v), FormatDateTime("yyyy-mm-dd hh:nn:ss", v, wire));
+    }
+}
+
+TEST(NembraDates, WireFormatsReadAsTheGeneralReadingReadsThem)
+{
+    // The wire formats are read at their fixed places; the same places in a
+    // format with other separators take the general reading, which must
+    // answer the same value or the same error.
+    const std::string texts[] = {"2024-01-05 13:45:30",
+                                 "2024-01-05",
+                                 "2024-01-05 13",
+                                 "2024-01-05 13:4",
+                                 "2024-01-05 1",
+                                 "2024-01-05  7:30:00",
+                                 "2024-01-05 +7:30:00",
+                                 "$7E8-01-05",
+                                 "2024-02-30",
+                                 "2024-01-05 24:00:00",
+                                 "24-01-2024",
+                                 "",
+                                 "2024-0",
+                                 "0000-01-01",
+                                 "9999-12-31 23:59:59",
+                                 "2024-01-05 13:xx:30",
+                                 "07:30:15",
+                                 "7:30:15",
+                                 "07:30",
+                                 "07",
+                                 "ab:30:15",
+                                 "07:30:1"};
+    const std::pair<std::string_view, std::string_view> formats[] = {
+        {NembraDateTimeFormat, "yyyy/mm/dd.hh;nn;ss"},
+        {NembraDateFormat, "yyyy/mm/dd"},
+        {NembraTimeFormat, "hh;nn;ss"},
+    };
+    auto read = [](const std::string& text, std::string_view format, bool strict) {
+        try {
+            return FloatToStr(NembraStrToDateTime(text, format, strict));
+        } catch (const Exception& e) {
+            return e.ClassName() + ": " + e.Message();
+        }
+    };
+    for (const auto& [wire, general] : formats) {
+        for (const std::string& text : texts) {
+            SCOPED_TRACE(std::string(wire) + " <- " + text);
+            for (bool strict : {true, false})
+                EXPECT_EQ(read(text, wire, strict), read(text, general, strict));
+        }
+    }
+}
+
 TEST(NembraDates, Seconds)
 {
     EXPECT_DOUBLE_EQ(SecsToDateTime(43200), 0.5);

@@ -2,6 +2,7 @@
 
 #include "platform/Threads.h"
 #include "platform/Timers.h"
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 
 #include <QCoreApplication>
@@ -18,7 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -231,6 +235,11 @@ TEST_F(KldLogFileTest, NewFileStartsWithTheFormattersHeader)
     EXPECT_TRUE(headerSeen);
     EXPECT_EQ(headerLevel, llDebug);
     EXPECT_EQ(ReadText(fileName), "TimeStamp, LogLevel, Message\r\nline one\r\n");
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::stat(fileName.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "a new log file is this user's only";
 }
 
 TEST_F(KldLogFileTest, EmptyLinesWriteNothing)
@@ -410,74 +419,154 @@ TEST_F(KldLogFileTest, SwitchingOffWhileThreadsWriteLosesNoLineHalfWay)
         ASSERT_EQ(line, "0123456789abcdef");
 }
 
-TEST_F(KldLogFileTest, WriteFailureSwitchesTheLogOffWithoutThrowing)
+// A full disk in miniature (a file size limit that is lifted again): the
+// line that does not fit is cut, the log stays on, says why once, and the
+// next line after room is back starts on a line of its own.
+TEST_F(KldLogFileTest, AWriteFailureKeepsTheLogOnAndNeverGluesACutLine)
 {
-    if (!FileExists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full on this system";
-    TKldLogFile log("/dev/full", -1);
-    log.SetEnabled(true);
-    ::testing::internal::CaptureStderr();
-    EXPECT_NO_THROW(log.Error("cannot be stored"));
-    EXPECT_NO_THROW(log.Error("dropped quietly"));
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(log.Enabled());
-    // Said once, naming the file.
-    const std::size_t first = said.find("/dev/full");
+    int errors[2]; // the child's stderr, which no file size limit cuts
+    ASSERT_EQ(::pipe(errors), 0);
+    const TestChild::Result result = TestChild::Run([&](const auto& send) {
+        ::dup2(errors[1], 2);
+        TKldLogFile log(fileName, -1);
+        RecordingFormatter formatter;
+        formatter.header = "";
+        log.SetOnFormatLogLine(formatter.Event());
+        log.SetEnabled(true);
+        log.Info("first");
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        const rlim_t unlimited = limit.rlim_cur;
+        TestChild::LimitFileSize(rlim_t(ReadText(fileName).size()) + 10);
+        log.Info("a line longer than the room that is left");
+        log.Info("dropped");
+        limit.rlim_cur = unlimited;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        log.Info("after");
+        send(log.Enabled() ? "on" : "off");
+        return 0;
+    });
+    EXPECT_EQ(result.Output, "on");
+    EXPECT_EQ(ReadText(fileName), "INFO|first||\r\nINFO|a lin\r\nINFO|after||\r\n");
+    ::close(errors[1]);
+    std::string said;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(errors[0], buffer, sizeof buffer)) > 0;)
+        said.append(buffer, std::size_t(n));
+    ::close(errors[0]);
+    const std::size_t first = said.find(fileName);
     ASSERT_NE(first, std::string::npos) << said;
-    EXPECT_EQ(said.find("/dev/full", first + 1), std::string::npos) << said;
+    EXPECT_NE(said.find("File too large"), std::string::npos) << said;
+    EXPECT_EQ(said.find(fileName, first + 1), std::string::npos) << "said once: " << said;
 }
 
-TEST_F(KldLogFileTest, CreateFailureSwitchesTheLogOff)
+TEST_F(KldLogFileTest, ACreateFailureIsRetriedWithTheNextLine)
 {
-    TKldLogFile log(folder / "missing-folder/app.log", -1);
+    const std::string name = folder / "missing-folder/app.log";
+    TKldLogFile log(name, -1);
     log.SetEnabled(true);
     ::testing::internal::CaptureStderr();
     EXPECT_NO_THROW(log.Info("x"));
+    EXPECT_NO_THROW(log.Info("y"));
     const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(log.Enabled());
-    EXPECT_NE(said.find("missing-folder"), std::string::npos) << said;
+    EXPECT_TRUE(log.Enabled());
+    EXPECT_NE(said.find("missing-folder/app.log: line dropped: No such file or directory"), std::string::npos)
+        << said;
+    EXPECT_EQ(said.find("app.log", said.find("app.log") + 1), std::string::npos) << "said once: " << said;
 
-    // Enabled again with a usable name, the log works.
-    log.SetFileName(fileName);
-    log.SetEnabled(true);
+    ForceDirectories(folder / "missing-folder");
     log.Info("back");
-    EXPECT_NE(ReadText(fileName).find("back"), std::string::npos);
+    EXPECT_NE(ReadText(name).find("back"), std::string::npos);
 }
 
-TEST_F(KldLogFileTest, ExistingFileThatCannotBeOpenedSwitchesOffQuietly)
+// Whatever is not a regular file in the log's place (a socket, a FIFO that
+// would block, a folder, a link) is refused with the reason; nothing hangs.
+TEST_F(KldLogFileTest, OnlyARegularFileIsWritten)
 {
-    // A socket in the file system exists but cannot be opened as a file,
-    // whatever the rights of the user running the test.
-    const std::string name = folder / "taken.log";
+    const std::string socketName = folder / "taken.log";
     const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(sock, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    ASSERT_LT(name.size(), sizeof address.sun_path);
-    std::strcpy(address.sun_path, name.c_str());
+    ASSERT_LT(socketName.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socketName.c_str());
     ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string fifo = folder / "fifo.log";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string dir = folder / "folder.log";
+    std::filesystem::create_directory(dir);
+    const std::string victim = folder / "victim.txt";
+    WriteText(victim, "precious\n");
+    const std::string link = folder / "link.log";
+    std::filesystem::create_symlink(victim, link);
 
-    TKldLogFile log(name, -1);
-    log.SetEnabled(true);
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(log.ReOpenFile());
-    log.Info("x");
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    EXPECT_FALSE(log.Enabled());
+    struct Case
+    {
+        const char* Desc;
+        std::string Name;
+        std::string Reason;
+    };
+    const Case cases[] = {
+        {"socket", socketName, "No such device or address"},
+        {"FIFO without a reader", fifo, "No such device or address"},
+        {"folder", dir, "Is a directory"},
+        {"link", link, "a symbolic link is not followed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        TKldLogFile log(c.Name, -1);
+        log.SetEnabled(true);
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(log.ReOpenFile());
+        log.Info("x");
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(c.Name + ": line dropped: " + c.Reason), std::string::npos) << said;
+    }
+    EXPECT_EQ(ReadText(victim), "precious\n");
     ::close(sock);
 }
 
-TEST_F(KldLogFileTest, FolderInTheWayOfANewFileSwitchesTheLogOff)
+// Several processes starting the day's file at once: none truncates the
+// others' lines and the header is written once, by the process that made
+// the file.
+TEST_F(KldLogFileTest, ProcessesCreatingOneFileAtOnceKeepEveryLine)
 {
-    const std::string name = folder / "folder.log";
-    std::filesystem::create_directory(name);
-    TKldLogFile log(name, -1);
-    log.SetEnabled(true);
-    ::testing::internal::CaptureStderr();
-    EXPECT_NO_THROW(log.Info("x"));
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(log.Enabled());
-    EXPECT_NE(said.find("folder.log"), std::string::npos) << said;
+    constexpr int writers = 6;
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::string name = folder / ("day" + std::to_string(round) + ".log");
+        int gate[2];
+        ASSERT_EQ(::pipe(gate), 0);
+        std::vector<std::pair<pid_t, int>> children;
+        for (int w = 0; w < writers; ++w) {
+            int fd = -1;
+            const pid_t pid = TestChild::Start(
+                [&, w](const auto&) {
+                    ::close(gate[1]);
+                    char c;
+                    while (::read(gate[0], &c, 1) < 0 && errno == EINTR) {
+                    }
+                    TKldLogFile log(name, -1);
+                    RecordingFormatter formatter;
+                    log.SetOnFormatLogLine(formatter.Event());
+                    log.SetEnabled(true);
+                    log.Info("writer " + std::to_string(w));
+                    return 0;
+                },
+                fd);
+            ASSERT_GT(pid, 0);
+            children.emplace_back(pid, fd);
+        }
+        ::close(gate[0]);
+        ::close(gate[1]); // opens the gate for all at once
+        for (const auto& [pid, fd] : children)
+            TestChild::Finish(pid, fd);
+        const std::vector<std::string> lines = LinesOf(ReadText(name));
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "HEADER"), 1);
+        for (int w = 0; w < writers; ++w)
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), "INFO|writer " + std::to_string(w) + "||"), 1);
+        EXPECT_EQ(lines.size(), std::size_t(writers + 1));
+    }
 }
 
 TEST_F(KldLogFileTest, ReplacingTheFormatterWaitsForLinesBeingFormatted)

@@ -10,6 +10,8 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <csignal>
+#include <elf.h>
+#include <sys/resource.h>
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -263,4 +265,83 @@ TEST(Launcher, RestartKeepsTheCommandLine)
                                              "with blank"};
     EXPECT_EQ(first, runs[0]);
     EXPECT_EQ(second, runs[1]);
+}
+
+// Qt gets only the program name: its own options on the command line are
+// the program's arguments, not Qt's ("-platform nosuch" used to abort).
+TEST(Launcher, QtOptionsOnTheCommandLineAreNotQts)
+{
+    TProgramCopy copy;
+    const std::string shot = copy.Dir / "shot.png";
+    EXPECT_EQ(0, RunProgram(copy.Program, {"-instances", "-platform", "nosuch"}, {{ScreenshotEnvVar, shot}}));
+    EXPECT_TRUE(FileExists(shot));
+}
+
+// A file size limit makes writes past it fail; it does not end the program.
+TEST(Launcher, AFileSizeLimitDoesNotEndTheProgram)
+{
+    TProgramCopy copy;
+    const std::string shot = copy.Dir / "shot.png";
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 16;
+    std::unique_ptr<TProcess> process;
+    {
+        // Only the started program inherits the limit; this process gets its
+        // own back at once.
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        setenv(ScreenshotEnvVar, shot.c_str(), 1);
+        process = StartProcess(copy.Program, {"-instances"});
+        unsetenv(ScreenshotEnvVar);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+    }
+    ASSERT_TRUE(process);
+    QElapsedTimer clock;
+    clock.start();
+    while (!process->WaitFor(20) && clock.elapsed() < 60000)
+        QApplication::processEvents();
+    EXPECT_EQ(process->ExitCode(), 0);
+    const std::string log = copy.Dir / ("log/ov4-" + FormatDateTime("yyyy-mm-dd", Date()) + ".log");
+    EXPECT_TRUE(FileExists(log));
+    EXPECT_LE(FileSize(log), 16);
+}
+
+namespace {
+
+// The DT_RUNPATH (or DT_RPATH) of a 64-bit ELF file; "" when it has none.
+std::string LibrarySearchPath(const std::string& fileName)
+{
+    const std::vector<uint8_t> bytes = ReadBytes(fileName);
+    if (bytes.size() < sizeof(Elf64_Ehdr))
+        return "";
+    Elf64_Ehdr header;
+    std::memcpy(&header, bytes.data(), sizeof header);
+    std::vector<Elf64_Shdr> sections(header.e_shnum);
+    for (std::size_t i = 0; i < sections.size(); ++i)
+        std::memcpy(&sections[i], bytes.data() + header.e_shoff + i * sizeof(Elf64_Shdr), sizeof(Elf64_Shdr));
+    for (const Elf64_Shdr& section : sections) {
+        if (section.sh_type != SHT_DYNAMIC)
+            continue;
+        const Elf64_Shdr& strings = sections.at(section.sh_link);
+        for (std::size_t at = section.sh_offset; at + sizeof(Elf64_Dyn) <= section.sh_offset + section.sh_size;
+             at += sizeof(Elf64_Dyn)) {
+            Elf64_Dyn entry;
+            std::memcpy(&entry, bytes.data() + at, sizeof entry);
+            if (entry.d_tag == DT_RUNPATH || entry.d_tag == DT_RPATH)
+                return reinterpret_cast<const char*>(bytes.data() + strings.sh_offset + entry.d_un.d_val);
+        }
+    }
+    return "";
+}
+
+} // namespace
+
+// The program finds its libraries in its own folder only, never in the
+// folder it was built in.
+TEST(Launcher, LibrariesAreSearchedInTheProgramsFolderOnly)
+{
+    EXPECT_EQ(LibrarySearchPath(KLD_TALLOWIN), "$ORIGIN");
 }

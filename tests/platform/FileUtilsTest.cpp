@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -263,4 +264,22 @@ TEST(ModuleFileName, ProgramAndLibraryOfAnAddress)
     EXPECT_NE(libz.find("libz.so"), std::string::npos) << libz;
     EXPECT_EQ(libz[0], '/');
     EXPECT_EQ(GetModuleFileNameOfAddress(nullptr), "");
+}
+
+// A program file replaced while the program runs (an update) reads
+// "<path> (deleted)" from the system from then on; the program keeps the
+// path it had at the start, which the restart and the settings file use.
+TEST(FileUtils, TheProgramPathIsTheOneOfTheStart)
+{
+    const std::string program = GetModuleFileName();
+    ASSERT_FALSE(program.empty());
+    // Replace this very test program by an identical copy, as an update does.
+    const std::string copy = program + ".replacing";
+    std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(copy, std::filesystem::status(program).permissions());
+    ASSERT_EQ(::rename(copy.c_str(), program.c_str()), 0);
+    std::error_code ec;
+    const std::string now = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+    EXPECT_EQ(now, program + " (deleted)") << "the system's own answer after the replacement";
+    EXPECT_EQ(GetModuleFileName(), program);
 }

@@ -3,6 +3,7 @@
 #include "platform/DateUtils.h"
 #include "platform/StringList.h"
 #include "platform/SysUtils.h"
+#include "support/ChildProcess.h"
 #include "support/ErrorOf.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -132,6 +134,46 @@ TEST_F(IniFileTest, ValuesAreRaw)
     EXPECT_EQ(other.ReadString("T", "V", ""), raw) << "written and read back unchanged";
 }
 
+// Windows' own INI reading drops one pair of quotes around a value; ours
+// must not, or a stored entry that is a single quoted comma-text item (a
+// connection named with a blank) would lose its quotes on the way back.
+TEST_F(IniFileTest, QuotedValuesComeBackWithTheirQuotes)
+{
+    struct Case
+    {
+        const char* desc;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"whole value quoted", "\"in quotes\""},
+        {"single quotes", "'single'"},
+        {"quote only at the start", "\"open"},
+        {"quote only at the end", "close\""},
+        {"quoted with blanks around", "  \"padded\"  "},
+        {"comma text of one quoted item", "\"Connection=Main Office\""},
+        {"comma text of two items", "\"Connection=Main Office\",URL=https://host"},
+        {"doubled quotes inside", "\"say \"\"hi\"\"\""},
+        {"just two quotes", "\"\""},
+    };
+    {
+        TIniFile ini(m_file);
+        for (const auto& c : cases)
+            ini.WriteString("Q", c.desc, c.value);
+    }
+    TIniFile ini(m_file);
+    TMemIniFile mem(m_file);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.desc);
+        EXPECT_EQ(ini.ReadString("Q", c.desc, "missing"), c.value);
+        EXPECT_EQ(mem.ReadString("Q", c.desc, "missing"), c.value);
+    }
+    TStringList values;
+    ini.ReadSectionValues("Q", values);
+    ASSERT_EQ(values.Count(), static_cast<int>(std::size(cases)));
+    for (int i = 0; i < values.Count(); ++i)
+        EXPECT_EQ(values.ValueFromIndex(i), cases[i].value) << cases[i].desc;
+}
+
 TEST_F(IniFileTest, TypedValues)
 {
     WriteText("[N]\n"
@@ -234,7 +276,7 @@ TEST_F(IniFileTest, WriteFailureRaisesWithThePath)
     const std::string unwritable = (m_folder / "no" / "such" / "folder.ini").string();
     TIniFile ini(unwritable);
     EXPECT_EQ(ErrorOf<EIniFileException>([&] { ini.WriteString("S", "k", "v"); }),
-              "Unable to write to " + unwritable);
+              "Unable to write to " + unwritable + ": No such file or directory");
     EXPECT_EQ(ini.ReadString("S", "k", "none"), "none") << "the failed write is not pretended";
 
     // A path that exists but cannot be read as a file is never overwritten.
@@ -242,7 +284,7 @@ TEST_F(IniFileTest, WriteFailureRaisesWithThePath)
     const std::string folderPath = (m_folder / "dir.ini").string();
     TIniFile onFolder(folderPath);
     EXPECT_EQ(ErrorOf<EIniFileException>([&] { onFolder.WriteString("S", "k", "v"); }),
-              "Unable to write to " + folderPath);
+              "Unable to write to " + folderPath + ": the file could not be read");
     EXPECT_TRUE(std::filesystem::is_directory(folderPath));
 }
 
@@ -305,5 +347,92 @@ TEST_F(IniFileTest, MemIniFileWritesOnlyOnUpdateFile)
     const std::string unwritable = (m_folder / "missing" / "x.ini").string();
     TMemIniFile lost(unwritable);
     lost.WriteString("S", "k", "v");
-    EXPECT_EQ(ErrorOf<EIniFileException>([&] { lost.UpdateFile(); }), "Unable to write to " + unwritable);
+    EXPECT_EQ(ErrorOf<EIniFileException>([&] { lost.UpdateFile(); }),
+              "Unable to write to " + unwritable + ": No such file or directory");
+}
+
+// Two processes writing one file: each write starts from the other's result.
+TEST_F(IniFileTest, TwoProcessesWritingOneFileKeepEachOthersKeys)
+{
+    constexpr int keys = 60;
+    auto writer = [&](const std::string& section) {
+        return [&, section](const auto&) {
+            TIniFile ini(m_file);
+            for (int i = 0; i < keys; ++i)
+                ini.WriteInteger(section, "k" + std::to_string(i), i);
+            return 0;
+        };
+    };
+    int fdA = -1, fdB = -1;
+    const pid_t a = TestChild::Start(writer("A"), fdA);
+    const pid_t b = TestChild::Start(writer("B"), fdB);
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    EXPECT_EQ(TestChild::Finish(a, fdA).ExitCode, 0);
+    EXPECT_EQ(TestChild::Finish(b, fdB).ExitCode, 0);
+    TMemIniFile ini(m_file);
+    TStringList names;
+    for (const char* section : {"A", "B"}) {
+        ini.ReadSection(section, names);
+        EXPECT_EQ(names.Count(), keys) << "section " << section;
+    }
+}
+
+// A FIFO (or any other non-regular file) in the file's place is neither
+// waited on nor written.
+TEST_F(IniFileTest, AFifoIsRefused)
+{
+    ASSERT_EQ(::mkfifo(m_file.c_str(), 0600), 0);
+    TIniFile ini(m_file);
+    EXPECT_EQ(ini.ReadString("S", "k", "none"), "none");
+    EXPECT_THROW(ini.WriteString("S", "k", "v"), EIniFileException);
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::lstat(m_file.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// A link is kept; its target is replaced through a new file beside it, and
+// a new settings file is this user's only.
+TEST_F(IniFileTest, ALinkedFileIsReplacedBesideItsTarget)
+{
+    std::filesystem::create_directory(m_folder / "real");
+    const std::string target = (m_folder / "real" / "t.ini").string();
+    {
+        std::ofstream out(target);
+        out << "[S]\nk=v\n";
+    }
+    std::filesystem::create_symlink(target, m_file);
+    struct stat before
+    {
+    }, after{};
+    ::stat(target.c_str(), &before);
+    TIniFile ini(m_file);
+    ini.WriteString("S", "k2", "w");
+    EXPECT_TRUE(std::filesystem::is_symlink(m_file));
+    ::stat(target.c_str(), &after);
+    EXPECT_NE(after.st_ino, before.st_ino) << "never rewritten in place";
+    EXPECT_EQ(ReadText(), "[S]\nk=v\nk2=w\n");
+
+    TIniFile fresh((m_folder / "new.ini").string());
+    fresh.WriteString("S", "k", "v");
+    ::stat((m_folder / "new.ini").c_str(), &after);
+    EXPECT_EQ(after.st_mode & 0777, 0600u);
+}
+
+TEST_F(IniFileTest, ManySectionsAreListedOnceEach)
+{
+    std::string text;
+    constexpr int sections = 20000;
+    for (int i = 0; i < sections; ++i)
+        text += "[Section" + std::to_string(i) + "]\nk=v\n";
+    text += "[SECTION7]\n[section\xC3\x84]\n[SECTION\xC3\xA4]\n"; // folded duplicates, ASCII and Latin-1
+    WriteText(text);
+    TMemIniFile ini(m_file);
+    TStringList names;
+    ini.ReadSections(names);
+    ASSERT_EQ(names.Count(), sections + 1);
+    EXPECT_EQ(names.Get(0), "Section0");
+    EXPECT_EQ(names.Get(sections), "section\xC3\x84");
 }

@@ -1,0 +1,71 @@
+#pragma once
+// The server: routes calls to their procedures, keeps the sessions and the
+// results that progress streams hand out by handle, and applies the fault
+// switches.
+
+#include "Database.h"
+#include "Procedures.h"
+#include "ServerOptions.h"
+#include "Sessions.h"
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+} // namespace httplib
+
+class TAppServer
+{
+  public:
+    explicit TAppServer(TServerOptions options);
+    ~TAppServer();
+    TAppServer(const TAppServer&) = delete;
+    TAppServer& operator=(const TAppServer&) = delete;
+
+    // Binds 127.0.0.1 at the chosen port (a free one for 0); answers the
+    // port, or -1 when it cannot listen there.
+    int Bind();
+    // Serves until the process ends.
+    void Listen();
+
+    const TServerOptions& Options() const { return m_options; }
+    TDatabase& Database() { return m_database; }
+    TSessionStore& Sessions() { return m_sessions; }
+
+  private:
+    struct TReply
+    {
+        std::string Body;
+        const char* ContentType = nullptr;
+        bool Failed = false; // the body is an error envelope
+    };
+    struct TStoredResult
+    {
+        TReply Reply;
+        std::string SessionId;
+        std::chrono::steady_clock::time_point Expires;
+    };
+
+    void Serve(const httplib::Request& req, httplib::Response& res, const std::string& body);
+    TReply Run(TCall& call, const TProcedure* procedure, std::chrono::steady_clock::time_point started);
+    void StartProgressStream(httplib::Response& res, std::shared_ptr<TCall> call, const TProcedure* procedure,
+                             std::chrono::steady_clock::time_point started);
+    void AnswerHandle(httplib::Response& res, TCall& call, const std::string& handle, bool gzip, bool staleCookie);
+    void Send(httplib::Response& res, TCall& call, const TReply& reply, bool gzip, bool staleCookie);
+    std::string StoreResult(TReply reply, const std::string& sessionId);
+
+    TServerOptions m_options;
+    TDatabase m_database;
+    TSessionStore m_sessions;
+    TProcedureTable m_procedures;
+    std::unique_ptr<httplib::Server> m_http;
+
+    std::mutex m_resultsLock;
+    std::map<std::string, TStoredResult> m_results;
+};

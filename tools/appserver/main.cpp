@@ -1,0 +1,92 @@
+// appserver: the local application server (see --help).
+#include "AppServer.h"
+#include "ServerOptions.h"
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <pthread.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Ends the process at once. The HTTP library's own stop would wait for the
+// connections that clients keep open (up to the keep-alive time-out) and
+// for calls still running; every database change is committed when it is
+// made, so nothing is lost.
+[[noreturn]] void Shutdown()
+{
+    std::cout.flush();
+    std::cerr.flush();
+    _exit(0);
+}
+
+// SIGINT and SIGTERM are blocked in every thread and taken by one that
+// waits for them.
+void WatchSignals(const sigset_t& signals)
+{
+    std::thread([signals] {
+        int signal = 0;
+        sigwait(&signals, &signal);
+        Shutdown();
+    }).detach();
+}
+
+void WatchStdin()
+{
+    std::thread([] {
+        char buffer[256];
+        while (read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
+        }
+        Shutdown();
+    }).detach();
+}
+
+} // namespace
+
+int Run(int argc, char** argv)
+{
+    TServerOptions options;
+    try {
+        options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::invalid_argument& e) {
+        std::cerr << "appserver: " << e.what() << "\n";
+        return 2;
+    }
+    if (options.Help) {
+        std::cout << HelpText();
+        return 0;
+    }
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // A client that goes away mid-reply must not end the server.
+    std::signal(SIGPIPE, SIG_IGN);
+    try {
+        TAppServer server(options);
+        const int port = server.Bind();
+        if (port < 0) {
+            std::cerr << "appserver: cannot listen on 127.0.0.1:" << options.Port << "\n";
+            return 1;
+        }
+        WatchSignals(signals);
+        if (options.WatchStdin)
+            WatchStdin();
+        std::cout << "appserver listening on 127.0.0.1:" << port << std::endl;
+        server.Listen();
+    } catch (const std::exception& e) {
+        std::cerr << "appserver: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    const int rc = Run(argc, argv);
+    std::cout.flush();
+    _exit(rc);
+}
