@@ -555,8 +555,10 @@ TEST(GridView, EditorFollowsTheCellWhenScrolling)
     grid.SetCurCell(1, 2);
     TKldValueEditor& e = grid.Editor();
     ASSERT_TRUE(e.isVisible());
+    e.setCursorPosition(2);
     grid.SetTopRow(1);
     EXPECT_EQ(e.y(), grid.GetCellRect(1, 2, true).Top);
+    EXPECT_EQ(e.cursorPosition(), 2) << "re-placing the editor leaves the caret alone";
     grid.SetTopRow(5);
     EXPECT_FALSE(e.isVisible()) << "the cell left the view";
     grid.SetTopRow(0);
