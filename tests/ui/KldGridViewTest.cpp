@@ -3,6 +3,8 @@
 #include "support/GuiProbe.h"
 #include "support/TableGrid.h"
 
+#include <QHelpEvent>
+#include <QLabel>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -430,6 +432,17 @@ TEST(GridView, CellHints)
     EXPECT_FALSE(grid.GetCellHint({70, 21 + 5}, text, screen)) << "a text that fits shows no hint";
     EXPECT_FALSE(grid.GetCellHint({300, 21 + 5}, text, screen)) << "no column under the point";
     EXPECT_FALSE(grid.GetCellHint({10, 5}, text, screen)) << "the header";
+
+    // The tool-tip event shows the hint window over the cell.
+    QHelpEvent help(QEvent::ToolTip, QPoint(10, 21 + 5), grid.mapToGlobal(QPoint(10, 21 + 5)));
+    QApplication::sendEvent(&grid, &help);
+    QLabel* hint = grid.findChild<QLabel*>();
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_EQ(hint->text().size(), 255);
+    EXPECT_EQ(hint->geometry().topLeft(), QPoint(corner.X - 1, corner.Y - 1));
+    Input::Leave(grid);
+    EXPECT_FALSE(hint->isVisible());
 }
 
 TEST(GridView, ScrollBarsFollowTheView)

@@ -108,6 +108,16 @@ TEST_F(EditorTest, FailedCommitRestoresAndKeyGoesNoFurther)
     EXPECT_EQ(grid.Text(1, 1), "good");
     EXPECT_EQ(grid.CurCell(), (TPoint{2, 1}));
 
+    // A click on another cell does not leave a refused text either.
+    grid.SetCurCell(1, 1);
+    e.selectAll();
+    Input::TypeText(e, "bad");
+    const TRect other = grid.GetCellRect(0, 3, true);
+    Input::Click(grid, other.Left + 5, other.Top + 5);
+    EXPECT_EQ(grid.CurCell(), (TPoint{1, 1}));
+    EXPECT_EQ(e.Text(), "good");
+    EXPECT_EQ(errors.Reports.size(), 2u);
+
     // Programmatic calls raise to their caller.
     grid.SetCurCell(1, 1);
     e.setText("bad");
