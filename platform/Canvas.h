@@ -144,6 +144,33 @@ class TBrush : public TPersistent
     TBrushStyle Style = bsSolid;
 };
 
+// The platform's two-colour gradient fill (GradientFill in its rectangle
+// modes): each vertex carries 16-bit channels (the 8-bit value shifted left
+// by 8); between the two corners of a rectangle the colour changes linearly
+// from column to column (GRADIENT_FILL_RECT_H) or from row to row
+// (GRADIENT_FILL_RECT_V). The first column or row has the upper-left
+// vertex's colour exactly; column i of n has c0 + (c1 - c0) * i / n, so the
+// last one stops one step short of the lower-right colour.
+struct TTriVertex
+{
+    int X = 0;
+    int Y = 0;
+    uint16_t Red = 0;
+    uint16_t Green = 0;
+    uint16_t Blue = 0;
+    uint16_t Alpha = 0;
+};
+struct TGradientRect
+{
+    unsigned UpperLeft = 0;
+    unsigned LowerRight = 0;
+};
+constexpr unsigned GRADIENT_FILL_RECT_H = 0;
+constexpr unsigned GRADIENT_FILL_RECT_V = 1;
+// False (nothing drawn) for another mode or a vertex index out of range.
+bool GradientFill(QPainter* dc, const TTriVertex* vertices, unsigned vertexCount, const TGradientRect* rects,
+                  unsigned rectCount, unsigned mode);
+
 class TCanvas : public TPersistent
 {
   public:

@@ -49,6 +49,30 @@ enum TAlign
     alClient
 };
 
+// Horizontal alignment of a control's text.
+enum TAlignment
+{
+    taLeftJustify,
+    taRightJustify,
+    taCenter
+};
+
+// A control's frame: none, or one border (sunken 3-D, or flat).
+enum TBorderStyle
+{
+    bsNone,
+    bsSingle
+};
+
+// Which scroll bars a control's window has.
+enum TScrollStyle
+{
+    ssNone,
+    ssHorizontal,
+    ssVertical,
+    ssBoth
+};
+
 enum TMouseButton
 {
     mbLeft,

@@ -215,7 +215,9 @@ class TKldZipFile : public TObject
     // The whole archive at the stream's position. Raises when inactive.
     void SaveToStream(TStream& Stream);
     // Reads the member table (and with LoadData every member's data) from
-    // Stream, which must hold nothing but the archive.
+    // Stream; its offsets are positions in Stream. Folders on the paths of
+    // members become members of their own, without making the archive
+    // modified.
     void LoadFromStream(TStream& Stream, bool LoadData);
     // A new archive, or one opened from its file.
     bool Active() const { return m_new || m_file != nullptr; }
@@ -237,8 +239,9 @@ class TKldZipFile : public TObject
     int GetFile(const std::string& Name) const;
     std::string GetFileName(int Index) const;
     TFileInfo& GetFileInfo(int Index) const;
-    // Adds an empty member, and every missing folder of its path; answers its
-    // index. Attributes holding faDirectory make a folder.
+    // Adds an empty member (stored, as zero bytes are no deflate stream,
+    // until data is written into it) and every missing folder of its path;
+    // answers its index. Attributes holding faDirectory make a folder.
     int CreateFile(const std::string& Name, int32_t Attributes = 0);
     void CreateFolder(const std::string& Name) { CreateFile(Name, faDirectory); }
     void ForceDirectories(const std::string& Path);
@@ -289,6 +292,8 @@ class TKldZipFile : public TObject
     void DisconnectStreams();
     void UnregisterStream(TKldZipFileStream* Stream);
 
+    // Exact lookup of a name in the table's form (no trimming).
+    int IndexOfName(const std::string& Name) const;
     TFileInfo& AddMember(const std::string& Name, int32_t Attributes);
     void MakeFolders(const std::string& Path);
     // The first index whose name lies below Folder, or where it would.

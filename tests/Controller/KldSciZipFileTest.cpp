@@ -317,6 +317,31 @@ TEST(KldSciZipFile, OpeningAddsTheFoldersOfMemberPathsWithoutModifying)
     EXPECT_EQ(ReadText(dir / "t.zip"), bytes);
 }
 
+TEST(KldSciZipFile, NamesAsStoredSurviveARewrite)
+{
+    // Names that the program's own tidying (trimming, one leading
+    // delimiter) would change keep their folders when read again.
+    TTempFolder dir;
+    Archive raw;
+    raw.Members.push_back({" lead/ x.txt", "x"});
+    raw.Members.push_back({"/root/y.txt", "y"});
+    raw.Members.push_back({"a//b.txt", "b"});
+    raw.Members.push_back({std::string("\0\0/\0z/z.txt", 11), "z"});
+    WriteText(dir / "t.zip", raw.Bytes());
+    std::vector<std::string> before;
+    {
+        TKldZipFile zip(dir / "t.zip");
+        before = Names(zip);
+        zip.SetComment("rewritten");
+        zip.Close(true);
+    }
+    TKldZipFile zip(dir / "t.zip");
+    EXPECT_EQ(Names(zip), before);
+    EXPECT_EQ(std::count(before.begin(), before.end(), " lead"), 1);
+    EXPECT_EQ(std::count(before.begin(), before.end(), "\\root"), 1);
+    EXPECT_EQ(ReadMember(zip, "a\\\\b.txt"), "b");
+}
+
 TEST(KldSciZipFile, FindsTheEndRecordBehindAComment)
 {
     struct Case
@@ -740,7 +765,10 @@ TEST(KldSciZipFile, SavesToStreamsAndOtherFiles)
     MakeArchive(dir / "t.zip", {{"a.txt", "alpha"}});
     TKldZipFile zip(dir / "t.zip");
     zip.SetComment("copy");
-    TMemoryStream copy;
+    // Offsets are positions in the stream: an archive behind other data
+    // (a program in front of it) reads from the same stream.
+    TStringStream copy("program in front");
+    copy.SetPosition(copy.Size());
     zip.SaveToStream(copy);
     zip.SaveToFile(dir / "copy.zip");
     zip.Close(false);
@@ -834,12 +862,13 @@ TEST(KldSciZipFile, RenamingAFolderMovesItsMembers)
     EXPECT_EQ(Names(zip), (std::vector<std::string>{"a.txt", "b.txt", "c", "c\\b.txt", "c\\d", "c\\d\\e.txt"}));
     zip.RenameFile("b.txt", "c\\d\\b2.txt");
     zip.RenameFile("a.txt", "A.TXT");
-    EXPECT_EQ(Names(zip), (std::vector<std::string>{"A.TXT", "c", "c\\b.txt", "c\\d", "c\\d\\b2.txt", "c\\d\\e.txt"}));
+    zip.RenameFile("c\\d", "c\\D");
+    EXPECT_EQ(Names(zip), (std::vector<std::string>{"A.TXT", "c", "c\\b.txt", "c\\D", "c\\D\\b2.txt", "c\\D\\e.txt"}));
     zip.Close(true);
     TKldZipFile again(dir / "t.zip");
     EXPECT_EQ(ReadMember(again, "c\\d\\e.txt"), "e");
     EXPECT_EQ(ReadMember(again, "c\\d\\b2.txt"), "other");
-    EXPECT_EQ(again.GetFileInfo(again.GetFile("c\\d")).ZipName, "c/d/");
+    EXPECT_EQ(again.GetFileInfo(again.GetFile("c\\d")).ZipName, "c/D/");
 }
 
 TEST(KldSciZipFile, DeletesFilesAndEmptyFolders)
