@@ -13,16 +13,8 @@
 #include <fstream>
 #include <string>
 
+#include "support/Sanitizers.h"
 #include "support/TempFolder.h"
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KLD_TEST_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define KLD_TEST_ASAN 1
-#endif
 
 namespace {
 
