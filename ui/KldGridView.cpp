@@ -1309,13 +1309,16 @@ void TKldGridView::DoExit()
 
 void TKldGridView::FontChanged()
 {
-    m_editor->SetGridFont(Font());
+    if (m_editor)
+        m_editor->SetGridFont(Font());
     TCustomControl::FontChanged();
 }
 
 void TKldGridView::ColorChanged()
 {
     UpdateRowSelectColor();
+    if (m_editor)
+        m_editor->SetGridFont(Font()); // the editor takes the grid's colour
     TCustomControl::ColorChanged();
 }
 
