@@ -128,6 +128,7 @@ class TKldAppItems : public TCollection
     TKldAppItem* Add(const std::string& caption, int imageIndex);
     // EListError out of range.
     TKldAppItem* Items(int index) const;
+    TKldAppItem* GetItem(int index) const { return Items(index); }
     // nullptr out of range.
     TKldAppItem* FindItem(int index) const;
     // The collection's own search by item ID, this level only.

@@ -2,9 +2,9 @@
 
 #include "platform/DrawText.h"
 #include "platform/FrameControls.h"
-#include "platform/Math.h"
 #include "platform/SysUtils.h"
 #include "platform/Threads.h"
+#include "ui/KldAppUtils.h"
 #include "ui/KldValueEditor.h"
 
 #include <QApplication>
@@ -69,22 +69,6 @@ constexpr int EdgeZone = 5;
 constexpr int MaxHintLength = 255;
 constexpr TColor HotCaptionColor = 0xF3F8FA;
 constexpr TColor PressedHeaderColor = 0xFAF8F3;
-
-// The two colours half and half, lightened half way toward 225, each channel
-// then moved a quarter of its distance away from 122 (ties to even).
-TColor MixColor(TColor ColorA, TColor ColorB, bool Spread)
-{
-    const TColor a = ColorToRGB(ColorA);
-    const TColor b = ColorToRGB(ColorB);
-    auto mix = [Spread](int ca, int cb) {
-        double m = ca + (cb - ca) * 0.5;
-        m = m + (225 - m) * 0.5;
-        if (Spread)
-            m = m - (122 - m) * 0.25;
-        return static_cast<int>(EnsureRange<int64_t>(Round(m), 0, 255));
-    };
-    return RGB(mix(GetRValue(a), GetRValue(b)), mix(GetGValue(a), GetGValue(b)), mix(GetBValue(a), GetBValue(b)));
-}
 
 int ScrollBarExtent()
 {
@@ -1325,13 +1309,16 @@ void TKldGridView::DoExit()
 
 void TKldGridView::FontChanged()
 {
-    m_editor->SetGridFont(Font());
+    if (m_editor)
+        m_editor->SetGridFont(Font());
     TCustomControl::FontChanged();
 }
 
 void TKldGridView::ColorChanged()
 {
     UpdateRowSelectColor();
+    if (m_editor)
+        m_editor->SetGridFont(Font()); // the editor takes the grid's colour
     TCustomControl::ColorChanged();
 }
 

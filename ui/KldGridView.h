@@ -326,6 +326,9 @@ class TKldGridView : public TCustomControl
     bool focusNextPrevChild(bool next) override;
     bool event(QEvent* event) override;
 
+    // Sets the ReadOnly flag without resetting the current cell (views that
+    // follow the object they show).
+    void StoreReadOnly(bool value) { m_readOnly = value; }
     // Room kept at the right of the marker column for a picture that
     // DoDrawRowMarker draws (the row numbers stay left of it).
     int MarkerImageWidth() const { return m_markerImageWidth; }

@@ -66,10 +66,13 @@ class TKldModuleView : public TKldAppItemView
     std::string ClassName() const override { return "TKldModuleView"; }
 
     int SubItemHeight() const { return m_subItemHeight; }
-    // The new height applies from the next re-layout.
+    // The new height applies from the next re-layout. (SetSubHeight and
+    // SetGroupHeight are the setters' names in the system's code.)
     void SetSubItemHeight(int value) { m_subItemHeight = value; }
+    void SetSubHeight(int value) { SetSubItemHeight(value); }
     int GroupItemHeight() const { return m_groupItemHeight; }
     void SetGroupItemHeight(int value) { m_groupItemHeight = value; }
+    void SetGroupHeight(int value) { SetGroupItemHeight(value); }
     int SpacerSize() const { return m_spacerSize; }
     void SetSpacerSize(int value);
     bool AllowAllExpanded() const { return m_allowAllExpanded; }

@@ -154,9 +154,9 @@ void TKldValueEditor::Adjust()
     r.Right = std::min(r.Right, grid.ClientWidth());
     const TPoint o = grid.ClientOrigin();
     setGeometry(ToQRect(OffsetRect(r, o.X, o.Y)));
+    // The formatting rectangle: in by one pixel at the left and top, one
+    // less at the right, less the button. The edit keeps its caret in view.
     setTextMargins(1, 1, 1 + (HasButton() ? ButtonWidth() : 0), 0);
-    end(false);
-    home(false);
 
     const bool visible = CellVisible(r);
     if (!visible && isVisible() && hasFocus()) {
@@ -181,6 +181,8 @@ void TKldValueEditor::Hide()
         if (hasFocus()) {
             m_grid->m_focusFromEditor = true;
             m_grid->SetFocus();
+            if (!m_grid->hasFocus())
+                m_grid->m_focusFromEditor = false; // no focus-in came to take it
         }
         const QRect covered = geometry();
         setVisible(false);

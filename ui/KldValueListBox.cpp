@@ -66,13 +66,13 @@ int TKldValueListBox::ItemHeight() const
 void TKldValueListBox::SyncRows()
 {
     const int count = m_items.Count();
+    const int h = ItemHeight();
     bool same = QListWidget::count() == count;
     for (int i = 0; same && i < count; ++i)
-        same = item(i)->text() == QString::fromStdString(m_items[i]);
+        same = item(i)->text() == QString::fromStdString(m_items[i]) && item(i)->sizeHint().height() == h;
     if (same)
         return;
     clear();
-    const int h = ItemHeight();
     for (int i = 0; i < count; ++i) {
         auto* row = new QListWidgetItem(QString::fromStdString(m_items[i]), this);
         row->setSizeHint(QSize(0, h));
@@ -103,8 +103,8 @@ void TKldValueListBox::SetTopIndex(int index)
 
 void TKldValueListBox::Adjust()
 {
-    SyncRows();
     setFont(m_editor->font());
+    SyncRows();
     const QFontMetrics metrics(font());
     int widest = 0;
     for (int i = 0; i < m_items.Count(); ++i)

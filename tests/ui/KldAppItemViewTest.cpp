@@ -205,6 +205,36 @@ TEST(KldAppItemView, SharedPicturesAndImageLists)
     EXPECT_EQ(view.Images(), nullptr);
 }
 
+TEST(KldAppItemView, ImageListsLoadEveryKindOfResource)
+{
+    struct Case
+    {
+        const char* Desc;
+        TResType Type;
+        const char* Name;
+        TColor Key;
+        int Size;
+        TPoint Background; // a pixel of the picture's background
+        int BackgroundAlpha;
+    };
+    const Case cases[] = {
+        {"bitmap, white key", rtBitmap, "BMP_DROPDOWN", clWhite, 9, {0, 0}, 0},
+        {"bitmap, magenta key", rtBitmap, "BMP_CLOSE_TAB", clFuchsia, 12, {0, 0}, 0},
+        {"bitmap without key", rtBitmap, "BMP_PLUS", clNone, 9, {1, 1}, 255},
+        {"PNG with its own alpha", rtRCData, "PNG_APPPANEL_MENU", clNone, 35, {0, 0}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        TImageList list(c.Size, c.Size == 35 ? 15 : c.Size);
+        ASSERT_TRUE(list.ResourceLoad(c.Type, c.Name, c.Key));
+        ASSERT_EQ(list.Count(), 1);
+        EXPECT_EQ(list.GetImage(0).pixelColor(c.Background.X, c.Background.Y).alpha(), c.BackgroundAlpha);
+    }
+    TImageList list(9, 9);
+    EXPECT_FALSE(list.ResourceLoad(rtBitmap, "BMP_NO_SUCH_PICTURE", clWhite));
+    EXPECT_EQ(list.Count(), 0);
+}
+
 TEST(KldAppItemView, RemovingAnItemEmptiesTheVisibleListAtOnce)
 {
     // A view that lists every item of the tree and never lays out again on

@@ -352,6 +352,12 @@ TEST_F(AppletViewTest, DefaultTextFillsTheParentAndCanBeClicked)
     EXPECT_FALSE(view->DefaultTextShown());
     EXPECT_EQ(view->Height(), 121);
 
+    // A group whose tiles are all hidden takes no room and paints no header,
+    // so the default text shows again.
+    view->Items().Items(0)->Items().Items(0)->SetVisible(false);
+    EXPECT_TRUE(view->Items().Items(0)->Visible());
+    EXPECT_TRUE(view->DefaultTextShown());
+
     // Without a parent the view keeps its height.
     TKldAppletView lone;
     lone.SetShowDefaultText(true);

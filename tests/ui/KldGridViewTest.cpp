@@ -3,7 +3,11 @@
 #include "support/GuiProbe.h"
 #include "support/TableGrid.h"
 
+#include <QHelpEvent>
+#include <QLabel>
 #include <QScrollBar>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -428,6 +432,17 @@ TEST(GridView, CellHints)
     EXPECT_FALSE(grid.GetCellHint({70, 21 + 5}, text, screen)) << "a text that fits shows no hint";
     EXPECT_FALSE(grid.GetCellHint({300, 21 + 5}, text, screen)) << "no column under the point";
     EXPECT_FALSE(grid.GetCellHint({10, 5}, text, screen)) << "the header";
+
+    // The tool-tip event shows the hint window over the cell.
+    QHelpEvent help(QEvent::ToolTip, QPoint(10, 21 + 5), grid.mapToGlobal(QPoint(10, 21 + 5)));
+    QApplication::sendEvent(&grid, &help);
+    QLabel* hint = grid.findChild<QLabel*>();
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_EQ(hint->text().size(), 255);
+    EXPECT_EQ(hint->geometry().topLeft(), QPoint(corner.X - 1, corner.Y - 1));
+    Input::Leave(grid);
+    EXPECT_FALSE(hint->isVisible());
 }
 
 TEST(GridView, ScrollBarsFollowTheView)
@@ -468,6 +483,143 @@ TEST(GridView, ScrollBarsFollowTheView)
     grid.Layout();
     EXPECT_TRUE(v->isVisible());
     EXPECT_FALSE(v->isEnabled());
+}
+
+TEST(GridView, EditorModeBySecondClickAndF2)
+{
+    TTableGrid grid(3, 5);
+    grid.SetShowOptions(grid.ShowOptions() - soAlwaysShowEditor);
+    grid.show();
+    grid.Layout();
+    const TRect r = grid.GetCellRect(1, 2, true);
+    Input::Click(grid, r.Left + 5, r.Top + 5);
+    EXPECT_EQ(grid.CurCell(), (TPoint{1, 2}));
+    EXPECT_FALSE(grid.Editor().isVisible()) << "the first click only selects";
+    Input::Click(grid, r.Left + 5, r.Top + 5);
+    EXPECT_TRUE(grid.EditorMode());
+    EXPECT_TRUE(grid.Editor().isVisible()) << "a second click on the current cell opens the editor";
+    // F2 in the editor takes the selection away; on the grid it toggles the
+    // editor mode.
+    Input::Key(grid, Qt::Key_F2);
+    EXPECT_FALSE(grid.EditorMode());
+    EXPECT_FALSE(grid.Editor().isVisible());
+    Input::Key(grid, Qt::Key_F2);
+    EXPECT_TRUE(grid.Editor().isVisible());
+}
+
+TEST(GridView, HeaderClicksCaptionMenuAndMarkers)
+{
+    TTableGrid grid(3, 4);
+    grid.SetShowOptions(grid.ShowOptions() + TKldListViewShowOptions{soCaption, soDropDownMenu, soMarker});
+    grid.SetNumberedRow(nrDescending);
+    std::vector<int> clicked;
+    grid.OnColumnClick = [&](TObject*, int col) { clicked.push_back(col); };
+    TPopupMenu menu;
+    menu.Items().Add()->SetCaption("Columns...");
+    grid.SetPopupMenu(&menu);
+    grid.show();
+    grid.Layout();
+    Input::Click(grid, 17 + 60 + 20, 21 + 5); // header of column 1
+    ASSERT_EQ(clicked.size(), 1u);
+    EXPECT_EQ(clicked[0], 1);
+    Input::Click(grid, 40, 5); // the caption
+    EXPECT_EQ(menu.PopupPoint(), grid.ClientToScreen({32, 21}));
+    menu.CloseMenu();
+
+    // Numbered rows count down from the row count; the marker column is
+    // button face.
+    const QImage img = Grab(grid);
+    EXPECT_EQ(PixelOf(img, 2, 42 + 3), ColorToRGB(clBtnFace));
+    EXPECT_EQ(PixelOf(img, 2, 42 + 16), clKldGridLine) << "the line under a numbered marker";
+}
+
+TEST(GridView, CellDrawHandlerAndEmptyStates)
+{
+    TTableGrid grid(2, 3);
+    grid.ColTypes = {{0, etNone}, {1, etNone}};
+    grid.States[{1, 2}] = {csEmpty};
+    std::vector<std::pair<int, int>> drawn;
+    grid.OnCellDraw = [&](TObject*, TCanvas& canvas, const TRect& r, int col, int row, const std::string& text,
+                          bool& handled) {
+        drawn.emplace_back(col, row);
+        if (col == 0 && row == 1) {
+            canvas.Brush().Color = clRed;
+            canvas.FillRect(r);
+            handled = true;
+        }
+        if (col == 1 && row == 2) {
+            EXPECT_EQ(text, "") << "an empty cell has no text";
+        }
+    };
+    grid.resize(200, 120);
+    grid.show();
+    grid.Layout();
+    const QImage img = Grab(grid);
+    EXPECT_EQ(PixelOf(img, 30, 21 + 17 + 8), clRed) << "the handler drew the cell, nothing more";
+    EXPECT_EQ(PixelOf(img, 59, 21 + 17 + 8), clRed) << "no grid line over a handled cell";
+    EXPECT_NE(std::find(drawn.begin(), drawn.end(), std::pair<int, int>{1, 2}), drawn.end());
+}
+
+TEST(GridView, EditorFollowsTheCellWhenScrolling)
+{
+    TTableGrid grid(3, 100);
+    grid.show();
+    grid.Layout();
+    grid.SetCurCell(1, 2);
+    TKldValueEditor& e = grid.Editor();
+    ASSERT_TRUE(e.isVisible());
+    e.setCursorPosition(2);
+    grid.SetTopRow(1);
+    EXPECT_EQ(e.y(), grid.GetCellRect(1, 2, true).Top);
+    EXPECT_EQ(e.cursorPosition(), 2) << "re-placing the editor leaves the caret alone";
+    grid.SetTopRow(5);
+    EXPECT_FALSE(e.isVisible()) << "the cell left the view";
+    grid.SetTopRow(0);
+    EXPECT_TRUE(e.isVisible());
+    EXPECT_EQ(e.y(), grid.GetCellRect(1, 2, true).Top);
+}
+
+TEST(GridView, ModifiedApplyAndCancel)
+{
+    TTableGrid grid(3, 5);
+    grid.show();
+    grid.Layout();
+    grid.SetCurCell(1, 1);
+    TKldValueEditor& e = grid.Editor();
+    EXPECT_FALSE(grid.GetModified());
+    e.setText("typed");
+    e.setModified(true);
+    EXPECT_TRUE(grid.GetModified());
+    grid.CancelEdits();
+    EXPECT_EQ(e.Text(), "r1c1");
+    EXPECT_EQ(grid.Text(1, 1), "r1c1");
+    EXPECT_FALSE(grid.EditorMode());
+
+    grid.SetCurCell(2, 1);
+    e.setText("kept");
+    e.setModified(true);
+    grid.ApplyEdits();
+    EXPECT_EQ(grid.Text(2, 1), "kept");
+    EXPECT_TRUE(grid.GetModified() || grid.Changed());
+    EXPECT_TRUE(grid.Changed());
+}
+
+TEST(GridView, PendingTextLandsInItsOwnCell)
+{
+    // A modified text hidden by scrolling is committed to the cell it was
+    // typed in when the current cell moves, never to the next cell.
+    TTableGrid grid(3, 100);
+    grid.show();
+    grid.Layout();
+    grid.SetCurCell(1, 2);
+    TKldValueEditor& e = grid.Editor();
+    e.setText("pending");
+    e.setModified(true);
+    grid.SetTopRow(20);
+    ASSERT_FALSE(e.isVisible());
+    grid.SetCurCell(1, 25);
+    EXPECT_EQ(grid.Text(1, 2), "pending");
+    EXPECT_EQ(grid.Text(1, 25), "r25c1");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "ui/KldValueListBox.h"
 
 #include <QApplication>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -106,6 +107,16 @@ TEST_F(EditorTest, FailedCommitRestoresAndKeyGoesNoFurther)
     Input::Key(e, Qt::Key_Tab);
     EXPECT_EQ(grid.Text(1, 1), "good");
     EXPECT_EQ(grid.CurCell(), (TPoint{2, 1}));
+
+    // A click on another cell does not leave a refused text either.
+    grid.SetCurCell(1, 1);
+    e.selectAll();
+    Input::TypeText(e, "bad");
+    const TRect other = grid.GetCellRect(0, 3, true);
+    Input::Click(grid, other.Left + 5, other.Top + 5);
+    EXPECT_EQ(grid.CurCell(), (TPoint{1, 1}));
+    EXPECT_EQ(e.Text(), "good");
+    EXPECT_EQ(errors.Reports.size(), 2u);
 
     // Programmatic calls raise to their caller.
     grid.SetCurCell(1, 1);
@@ -276,6 +287,61 @@ TEST_F(EditorTest, ListWheelSteps)
     list.WheelStep(120);
     EXPECT_EQ(list.TopIndex(), 8);
     e.CloseUp(false);
+}
+
+TEST_F(EditorTest, ListOpensUpwardAtTheBottomOfTheScreen)
+{
+    grid.Values = {"one", "two", "three"};
+    Open(etValueList);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const QRect work = screen->availableGeometry();
+    // Row 4 ends 106 pixels down the grid: a few pixels above the work
+    // area's bottom.
+    grid.move(work.left() + 10, work.bottom() - 110);
+    TKldValueEditor& e = Editor();
+    grid.SetCurCell(1, 4, crNoReason, true);
+    e.DropDown();
+    TKldValueListBox& list = e.ListBox();
+    const QPoint editorTop = e.mapToGlobal(QPoint(0, 0));
+    const int editorBottom = editorTop.y() + e.height();
+    ASSERT_GT(editorBottom + list.height(), work.bottom() + 1);
+    EXPECT_EQ(list.geometry().top(), editorBottom - (list.height() - 1));
+    EXPECT_EQ(list.geometry().right(), editorTop.x() + std::max(e.width(), list.width()) - 1);
+    e.CloseUp(false);
+}
+
+TEST_F(EditorTest, FocusLossHidesAndCommits)
+{
+    // The grid and another control in one window.
+    QWidget window;
+    auto* other = new QLineEdit(&window);
+    grid.setParent(&window);
+    // The fixture owns the grid: it leaves the window before the window goes.
+    struct TLeave
+    {
+        QWidget& Grid;
+        ~TLeave() { Grid.setParent(nullptr); }
+    } leave{grid};
+    grid.move(0, 30);
+    window.resize(420, 240);
+    window.show();
+    window.activateWindow();
+    QApplication::setActiveWindow(&window);
+    Open(etValue);
+    TKldValueEditor& e = Editor();
+    ASSERT_TRUE(e.hasFocus());
+    e.setText("left behind");
+    e.setModified(true);
+    other->setFocus(Qt::TabFocusReason);
+    EXPECT_FALSE(e.isVisible());
+    EXPECT_FALSE(grid.EditorMode());
+    EXPECT_EQ(grid.Text(1, 1), "left behind");
+
+    // The grid getting the focus again opens the editor on its cell.
+    grid.setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(e.isVisible());
+    EXPECT_TRUE(e.hasFocus());
 }
 
 } // namespace
