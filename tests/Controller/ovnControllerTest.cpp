@@ -3,6 +3,7 @@
 #include "Components/Controller/ovnUtils.h"
 #include "Components/Nembra/NembraLocalFileSystem.h"
 #include "support/ErrorOf.h"
+#include "support/FileSystemTesting.h"
 #include "support/PrivateRuntimeDir.h"
 #include "support/RawZip.h"
 #include "support/TempFolder.h"
@@ -399,18 +400,6 @@ TEST(TTagStringList, NotifyCallsBackWithoutSender)
 // ---------------------------------------------------------------------------
 // Resources
 
-namespace {
-
-void SetTimeStamp(const std::string& Path, int64_t TimeStamp)
-{
-    const timespec written{static_cast<time_t>(TimeStamp / 10000000 - 11644473600LL),
-                           static_cast<long>(TimeStamp % 10000000 * 100)};
-    const timespec times[2] = {written, written};
-    ASSERT_EQ(::utimensat(AT_FDCWD, Path.c_str(), times, 0), 0);
-}
-
-} // namespace
-
 TEST_F(ControllerTest, TheCachePathLiesInTheDataFolderOrMustExist)
 {
     m_controller->SysPreferences().CacheDir = " cache ";
@@ -461,7 +450,7 @@ TEST_F(ControllerTest, ResourcesPassToTheCacheAndDownloadsAreLogged)
 {
     TTempFolder source;
     WriteText(source / "icon.png", "png");
-    SetTimeStamp(source / "icon.png", 131000000000000000LL);
+    SetFileTimeStamp(source / "icon.png", 131000000000000000LL);
     m_controller->Cache().SetURI("file://" + source.Path());
     m_controller->InitCache();
     m_controller->AddResourceFile("ICON", "icon.png");
@@ -493,7 +482,7 @@ TEST_F(ControllerTest, ResourcesPassToTheCacheAndDownloadsAreLogged)
     m_controller->GetResourceFile("ICON");
     m_controller->Cache().SetActive(false);
     m_controller->Cache().SetActive(true);
-    SetTimeStamp(source / "icon.png", 132000000000000000LL);
+    SetFileTimeStamp(source / "icon.png", 132000000000000000LL);
     m_controller->ValidateCache();
     EXPECT_EQ(version(), -1);
     m_controller->AddResourceFile("MISSING", "missing.png");
