@@ -46,7 +46,7 @@ void TKldCanvas::CreateBitmap()
     // never lands at the old address and Bits() visibly changes.
     QImage bitmap;
     if (m_width > 0 && m_height > 0) {
-        bitmap = QImage(m_width, m_height, QImage::Format_ARGB32);
+        bitmap = QImage(m_width, m_height, QImage::Format_ARGB32_Premultiplied);
         if (!bitmap.isNull())
             bitmap.fill(0);
     }

@@ -3,12 +3,13 @@
 // the finished picture to the screen in one step, which avoids flicker. The
 // raw pixel memory is available for direct work on the pixels.
 //
-// Pixel memory: 32 bits per pixel (QImage::Format_ARGB32, one quint32
-// 0xAARRGGBB per pixel in native byte order), rows of Width * 4 bytes without
-// padding. Rows are top-down: the first row in memory is the top row of the
-// picture, so the pixel (x, y) is at Bits() + (y * Width + x) * 4. (Windows
-// device-independent bitmaps are bottom-up; code that walks rows must use
-// this order.)
+// Pixel memory: 32 bits per pixel (QImage::Format_ARGB32_Premultiplied, one
+// quint32 0xAARRGGBB per pixel in native byte order, the colour multiplied by
+// the alpha as per-pixel blending wants it; opaque pixels are plain
+// 0xFFRRGGBB), rows of Width * 4 bytes without padding. Premultiplied pixels
+// are what the painter draws and copies fastest. Rows are top-down: the first row in memory is the top row of
+// the picture, so the pixel (x, y) is at Bits() + (y * Width + x) * 4. (Windows device-independent bitmaps
+// are bottom-up; code that walks rows must use this order.)
 //
 // It is a TCanvas (platform/Canvas.h): pen, brush, font and the drawing calls
 // with the platform's pixel rules draw into the bitmap.

@@ -16,7 +16,8 @@
 // delimiter (written as an escape, never as itself) does not.
 std::string EscapeStr(const std::string& Text, char Delimiter, char Quote);
 
-// The inverse of EscapeStr.
+// The inverse of EscapeStr, except for a text that begins with Quote and was
+// left unquoted: its leading Quote is read as the start of a quoted field.
 // Quoting: when Text begins with Quote, the part up to the next single Quote
 // is taken, with doubled Quote characters made single; anything after the
 // closing Quote is ignored. When that part is empty (Text is one or two Quote

@@ -55,7 +55,42 @@ function(kld_add_tests name)
   endif()
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
-  gtest_discover_tests(${target}
-    DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KLD_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+  # The test code itself is not optimised in the sanitized build: optimising
+  # its large test bodies doubled their compile time and most of the build's,
+  # while the code under test keeps its own level.
+  if(KLD_SANITIZE)
+    target_compile_options(${target} PRIVATE -O0)
+  endif()
+  kld_declare_test_cases(${target})
+endfunction()
+
+# Every case of every test program becomes a CTest test of its own, run
+# through kld_test_runner, which starts a program once per suite (see
+# tests/support/TestRunner.cpp). The cases are listed when CTest starts, so a
+# new test needs nothing but its source file.
+function(kld_declare_test_cases target)
+  add_dependencies(${target} kld_test_runner)
+  set_property(GLOBAL APPEND PROPERTY KLD_TEST_PROGRAMS "$<TARGET_FILE:${target}>")
+endfunction()
+
+# Called once after the last test program: one list of cases for all of them,
+# so that the suites of every program are spread over the whole run.
+function(kld_declare_all_test_cases)
+  get_property(programs GLOBAL PROPERTY KLD_TEST_PROGRAMS)
+  set(program_args "")
+  foreach(program ${programs})
+    string(APPEND program_args " [==[${program}]==]")
+  endforeach()
+  set(include_file "${CMAKE_CURRENT_BINARY_DIR}/kld_test_cases_include.cmake")
+  file(GENERATE OUTPUT "${include_file}" CONTENT
+"include([==[${PROJECT_SOURCE_DIR}/cmake/KldTestDiscovery.cmake]==])
+kld_discover_tests(
+  OUTPUT [==[${CMAKE_CURRENT_BINARY_DIR}/kld_test_cases.cmake]==]
+  RUNNER [==[$<TARGET_FILE:kld_test_runner>]==]
+  WORKING_DIRECTORY [==[${CMAKE_CURRENT_BINARY_DIR}]==]
+  ENVIRONMENT [==[QT_QPA_PLATFORM=offscreen;KLD_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data]==]
+  PROGRAMS${program_args})
+include([==[${CMAKE_CURRENT_BINARY_DIR}/kld_test_cases.cmake]==])
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${include_file}")
 endfunction()

@@ -1,7 +1,9 @@
 // Field escaping from arbitrary bytes: UnEscapeStr must take any text without
 // reading past it and never grow it; EscapeStr followed by UnEscapeStr must
 // give the text back, except for a text that begins with the quote character
-// and holds no delimiter (EscapeStr leaves it unquoted).
+// and was left unquoted (its written form holds no delimiter; a control-
+// character delimiter is never written as itself): UnEscapeStr reads that
+// leading quote as the start of a quoted field.
 
 #include <cstddef>
 #include <cstdint>
@@ -26,8 +28,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (delimiter == '\\' || quote == '\\' || delimiter == quote)
         return 0;
     const std::string escaped = EscapeStr(text, delimiter, quote);
-    const bool leadingQuoteUnquoted =
-        !text.empty() && text[0] == quote && text.find(delimiter) == std::string::npos;
+    // The written form without quotes: a control-character delimiter never
+    // quotes. A quoted field is exactly that form in quotes, inner quotes doubled.
+    const std::string unquoted = EscapeStr(text, '\x01', quote);
+    const bool quoted = escaped != unquoted;
+    if (quoted) {
+        std::string expected(1, quote);
+        for (char c : unquoted) {
+            expected += c;
+            if (c == quote)
+                expected += quote;
+        }
+        expected += quote;
+        if (escaped != expected)
+            std::abort();
+    }
+    const bool leadingQuoteUnquoted = !quoted && !text.empty() && text[0] == quote;
     if (!leadingQuoteUnquoted && UnEscapeStr(escaped, quote) != text)
         std::abort();
     return 0;

@@ -102,6 +102,10 @@ void TFont::Assign(const TPersistent& source)
     }
     if (font == this || SameAs(*font))
         return;
+    if (m_name == font->m_name && m_height == font->m_height && m_style == font->m_style) {
+        SetColor(font->m_color); // the Qt font stays as it is
+        return;
+    }
     m_name = font->m_name;
     m_height = font->m_height;
     m_style = font->m_style;
@@ -198,6 +202,59 @@ void TBrush::Assign(const TPersistent& source)
     }
     Color = brush->Color;
     Style = brush->Style;
+}
+
+// ---------------------------------------------------------------------------
+// GradientFill
+
+bool GradientFill(QPainter* dc, const TTriVertex* vertices, unsigned vertexCount, const TGradientRect* rects,
+                  unsigned rectCount, unsigned mode)
+{
+    if (mode != GRADIENT_FILL_RECT_H && mode != GRADIENT_FILL_RECT_V)
+        return false;
+    for (unsigned i = 0; i < rectCount; ++i)
+        if (rects[i].UpperLeft >= vertexCount || rects[i].LowerRight >= vertexCount)
+            return false;
+    if (!dc || !dc->isActive())
+        return true;
+    for (unsigned i = 0; i < rectCount; ++i) {
+        const TTriVertex& a = vertices[rects[i].UpperLeft];
+        const TTriVertex& b = vertices[rects[i].LowerRight];
+        const int left = std::min(a.X, b.X);
+        const int right = std::max(a.X, b.X);
+        const int top = std::min(a.Y, b.Y);
+        const int bottom = std::max(a.Y, b.Y);
+        const bool horizontal = mode == GRADIENT_FILL_RECT_H;
+        const int steps = horizontal ? right - left : bottom - top;
+        if (right <= left || bottom <= top)
+            continue;
+        // The gradient runs from the upper-left vertex's edge.
+        const TTriVertex& first = horizontal ? (a.X <= b.X ? a : b) : (a.Y <= b.Y ? a : b);
+        const TTriVertex& last = &first == &a ? b : a;
+        if (first.Red >> 8 == last.Red >> 8 && first.Green >> 8 == last.Green >> 8 &&
+            first.Blue >> 8 == last.Blue >> 8) {
+            // One colour all along: every step has it.
+            dc->fillRect(QRect(left, top, right - left, bottom - top),
+                         QColor(first.Red >> 8, first.Green >> 8, first.Blue >> 8));
+            continue;
+        }
+        auto channel = [steps](int c0, int c1, int k) {
+            return static_cast<uint32_t>((c0 + (c1 - c0) * static_cast<int64_t>(k) / steps) >> 8);
+        };
+        // One pixel per step in a strip, stretched across the rectangle by
+        // picking pixels: every row (or column) gets its step's exact colour
+        // in one drawing call.
+        QImage strip(horizontal ? steps : 1, horizontal ? 1 : steps, QImage::Format_RGB32);
+        auto* pixels = reinterpret_cast<QRgb*>(strip.bits());
+        for (int k = 0; k < steps; ++k)
+            pixels[k] = 0xFF000000u | channel(first.Red, last.Red, k) << 16 |
+                        channel(first.Green, last.Green, k) << 8 | channel(first.Blue, last.Blue, k);
+        const bool smooth = dc->testRenderHint(QPainter::SmoothPixmapTransform);
+        dc->setRenderHint(QPainter::SmoothPixmapTransform, false);
+        dc->drawImage(QRect(left, top, right - left, bottom - top), strip);
+        dc->setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -356,6 +413,32 @@ void TCanvas::FrameRect(const TRect& r)
     p->fillRect(QRect(r.Right - 1, r.Top, 1, r.Height()), c);
 }
 
+void TCanvas::DrawFocusRect(const TRect& r)
+{
+    QPainter* p = Handle();
+    if (!p || IsRectEmpty(r))
+        return;
+    p->save();
+    // White in difference mode inverts the colour and keeps the alpha.
+    p->setCompositionMode(QPainter::CompositionMode_Difference);
+    const QColor white(255, 255, 255);
+    auto dot = [&](int x, int y) {
+        if (((x - r.Left) + (y - r.Top)) % 2 == 0)
+            p->fillRect(QRect(x, y, 1, 1), white);
+    };
+    for (int x = r.Left; x < r.Right; ++x) {
+        dot(x, r.Top);
+        if (r.Bottom - 1 > r.Top)
+            dot(x, r.Bottom - 1);
+    }
+    for (int y = r.Top + 1; y < r.Bottom - 1; ++y) {
+        dot(r.Left, y);
+        if (r.Right - 1 > r.Left)
+            dot(r.Right - 1, y);
+    }
+    p->restore();
+}
+
 void TCanvas::RoundRect(int X1, int Y1, int X2, int Y2, int X3, int Y3)
 {
     QPainter* p = Handle();
@@ -365,6 +448,18 @@ void TCanvas::RoundRect(int X1, int Y1, int X2, int Y2, int X3, int Y3)
     Order(Y1, Y2);
     if (X2 - X1 < 2 || Y2 - Y1 < 2)
         return;
+    if (X3 <= 2 && Y3 <= 2 && ThinSolidPen() && m_pen.Mode == pmCopy && X2 - X1 > 2 && Y2 - Y1 > 2) {
+        // Corners of one pixel: the outline of Rectangle without its four
+        // corner pixels.
+        if (m_brush.Style != bsClear)
+            p->fillRect(QRect(X1 + 1, Y1 + 1, X2 - X1 - 2, Y2 - Y1 - 2), ToQBrush(m_brush));
+        const QColor c = ToQColor(m_pen.Color);
+        p->fillRect(QRect(X1 + 1, Y1, X2 - X1 - 2, 1), c);
+        p->fillRect(QRect(X1 + 1, Y2 - 1, X2 - X1 - 2, 1), c);
+        p->fillRect(QRect(X1, Y1 + 1, 1, Y2 - Y1 - 2), c);
+        p->fillRect(QRect(X2 - 1, Y1 + 1, 1, Y2 - Y1 - 2), c);
+        return;
+    }
     p->setPen(ToQPen(m_pen));
     p->setBrush(ToQBrush(m_brush));
     p->drawRoundedRect(QRect(X1, Y1, X2 - X1 - 1, Y2 - Y1 - 1), X3 / 2.0, Y3 / 2.0);

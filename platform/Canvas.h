@@ -144,6 +144,33 @@ class TBrush : public TPersistent
     TBrushStyle Style = bsSolid;
 };
 
+// The platform's two-colour gradient fill (GradientFill in its rectangle
+// modes): each vertex carries 16-bit channels (the 8-bit value shifted left
+// by 8); between the two corners of a rectangle the colour changes linearly
+// from column to column (GRADIENT_FILL_RECT_H) or from row to row
+// (GRADIENT_FILL_RECT_V). The first column or row has the upper-left
+// vertex's colour exactly; column i of n has c0 + (c1 - c0) * i / n, so the
+// last one stops one step short of the lower-right colour.
+struct TTriVertex
+{
+    int X = 0;
+    int Y = 0;
+    uint16_t Red = 0;
+    uint16_t Green = 0;
+    uint16_t Blue = 0;
+    uint16_t Alpha = 0;
+};
+struct TGradientRect
+{
+    unsigned UpperLeft = 0;
+    unsigned LowerRight = 0;
+};
+constexpr unsigned GRADIENT_FILL_RECT_H = 0;
+constexpr unsigned GRADIENT_FILL_RECT_V = 1;
+// False (nothing drawn) for another mode or a vertex index out of range.
+bool GradientFill(QPainter* dc, const TTriVertex* vertices, unsigned vertexCount, const TGradientRect* rects,
+                  unsigned rectCount, unsigned mode);
+
 class TCanvas : public TPersistent
 {
   public:
@@ -176,6 +203,9 @@ class TCanvas : public TPersistent
     void FillRect(const TRect& r);
     // A one-pixel outline of r in the brush colour.
     void FrameRect(const TRect& r);
+    // The focus rectangle: every other pixel of r's outline inverted, so a
+    // second call on the same rectangle removes it.
+    void DrawFocusRect(const TRect& r);
     // A rectangle with corners rounded by an ellipse of X3 x Y3.
     void RoundRect(int X1, int Y1, int X2, int Y2, int X3, int Y3);
     void Ellipse(int X1, int Y1, int X2, int Y2);

@@ -5,5 +5,6 @@
 #include "platform/Canvas.h"
 #include "platform/Colors.h"
 #include "platform/DrawText.h"
+#include "platform/FrameControls.h"
 #include "platform/ImageList.h"
 #include "platform/Resources.h"

@@ -13,11 +13,12 @@ int TCustomImageList::AddPieces(const QImage& picture)
 {
     if (picture.isNull())
         return -1;
-    const QImage source = picture.convertToFormat(QImage::Format_ARGB32);
+    // Premultiplied: what the painter blends fastest.
+    const QImage source = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int first = Count();
     const int pieces = std::max(1, source.width() / m_width);
     for (int i = 0; i < pieces; ++i) {
-        QImage piece(m_width, m_height, QImage::Format_ARGB32);
+        QImage piece(m_width, m_height, QImage::Format_ARGB32_Premultiplied);
         piece.fill(Qt::transparent);
         QPainter p(&piece);
         p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -91,7 +92,7 @@ void TCustomImageList::Draw(TCanvas& canvas, int x, int y, int index, bool enabl
     if (m_disabled.size() != m_images.size()) {
         m_disabled.clear();
         for (const QImage& image : m_images) {
-            QImage grey = image;
+            QImage grey = image.convertToFormat(QImage::Format_ARGB32);
             for (int row = 0; row < grey.height(); ++row) {
                 auto* line = reinterpret_cast<QRgb*>(grey.scanLine(row));
                 for (int col = 0; col < grey.width(); ++col) {
@@ -100,7 +101,7 @@ void TCustomImageList::Draw(TCanvas& canvas, int x, int y, int index, bool enabl
                     line[col] = qRgba(g, g, g, qAlpha(line[col]) / 2);
                 }
             }
-            m_disabled.push_back(std::move(grey));
+            m_disabled.push_back(grey.convertToFormat(QImage::Format_ARGB32_Premultiplied));
         }
     }
     canvas.Draw(x, y, m_disabled[index]);

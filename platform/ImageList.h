@@ -44,7 +44,8 @@ class TCustomImageList : public TObject, public TGuarded
     void Delete(int index);
     void Clear();
 
-    // The picture in 32-bit ARGB; a null image for an invalid index.
+    // The picture in 32-bit premultiplied ARGB; a null image for an invalid
+    // index.
     QImage GetImage(int index) const;
     void Draw(TCanvas& canvas, int x, int y, int index, bool enabled = true) const;
 

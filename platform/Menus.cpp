@@ -8,6 +8,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QPolygon>
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
 
@@ -126,6 +127,8 @@ class TPopupMenu::TQtMenu : public QMenu
                     continue;
                 const bool selected = action == activeAction() && action->isEnabled() && !item->IsLine();
                 m_owner.DrawItem(*item, canvas, FromQRect(r), selected);
+                if (action->menu() && m_owner.OwnerDraw())
+                    SubMenuArrow(painter, r, selected);
             }
         } catch (...) {
             ReportCurrentException("TPopupMenu.DrawItem");
@@ -136,6 +139,17 @@ class TPopupMenu::TQtMenu : public QMenu
     }
 
   private:
+    // As the platform does for owner-drawn entries, the sub-menu arrow is
+    // drawn over what the owner drew.
+    static void SubMenuArrow(QPainter& painter, const QRect& r, bool selected)
+    {
+        const int x = r.right() - 9;
+        const int y = r.center().y();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(ToQColor(selected ? clHighlightText : clMenuText));
+        painter.drawPolygon(QPolygon({QPoint(x, y - 4), QPoint(x + 4, y), QPoint(x, y + 4)}));
+    }
+
     struct TEntry
     {
         QAction* Action;
@@ -321,8 +335,14 @@ void TPopupMenu::Popup(int x, int y)
     // Made the menu's last child, so the sub-menus go before their style.
     style->setParent(menu);
     m_menu = menu;
-    if (!menu->actions().isEmpty())
-        menu->popup(QPoint(x, y));
+    if (menu->actions().isEmpty())
+        return;
+    QPoint at(x, y);
+    if (m_alignment == paRight)
+        at.rx() -= menu->sizeHint().width();
+    else if (m_alignment == paCenter)
+        at.rx() -= menu->sizeHint().width() / 2;
+    menu->popup(at);
 }
 
 bool TPopupMenu::Showing() const

@@ -39,5 +39,5 @@ QImage LoadResourceImage(const std::string& name, TResType type)
     QImage image(ResourcePath(name, type), type == rtBitmap ? "BMP" : "PNG");
     if (image.isNull())
         return {};
-    return image.convertToFormat(QImage::Format_ARGB32);
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }

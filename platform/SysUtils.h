@@ -58,6 +58,8 @@ KLD_DECLARE_EXCEPTION(EOverflow, EMathError);
 KLD_DECLARE_EXCEPTION(EIntOverflow, Exception);
 KLD_DECLARE_EXCEPTION(EDivByZero, Exception);
 KLD_DECLARE_EXCEPTION(EOutOfMemory, Exception);
+// A window, timer or other system object could not be made.
+KLD_DECLARE_EXCEPTION(EOutOfResources, EOutOfMemory);
 
 // The silent exception: it ends an operation without an error report.
 KLD_DECLARE_EXCEPTION(EAbort, Exception);

@@ -5,7 +5,6 @@
 #include "platform/FileUtils.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <set>
 #include <sys/stat.h>
@@ -95,8 +94,10 @@ class TRecordWriter
 void ReadAt(TStream& Stream, int64_t Position, void* Buffer, int64_t Count)
 {
     Stream.SetPosition(Position);
-    if (Count > 0 && Stream.Read(Buffer, Count) != Count)
-        InvalidFormat();
+    auto* p = static_cast<char*>(Buffer);
+    for (int64_t done = 0, n = 0; done < Count; done += n)
+        if ((n = Stream.Read(p + done, Count - done)) <= 0)
+            InvalidFormat();
 }
 
 std::string ReadBytesAt(TStream& Stream, int64_t Position, int64_t Count)
@@ -179,15 +180,17 @@ std::string DecodeName(const std::string& RawName, uint16_t Flags, const std::st
 {
     if ((Flags & FlagUtf8) != 0 && IsValidUtf8(RawName))
         return RawName;
+    // Tools that write the Unicode path field may put a plain ASCII stand-in
+    // ("caf?.txt") in the name itself; the field names the file exactly.
+    std::string unicode = UnicodePathOf(Extra, RawName);
+    if (!unicode.empty())
+        return unicode;
     // Zip tools on Unix and macOS store the file system's own name bytes,
     // which are UTF-8 there, without saying so.
     const int host = MadeBy >> 8;
     if ((host == HostUnix || host == HostMacOS) && IsValidUtf8(RawName))
         return RawName;
-    // Tools that write the Unicode path field may put a plain ASCII stand-in
-    // ("caf?.txt") in the name itself.
-    std::string unicode = UnicodePathOf(Extra, RawName);
-    return unicode.empty() ? Cp437ToUtf8(RawName) : unicode;
+    return Cp437ToUtf8(RawName);
 }
 
 // The extra field without the blocks of the given ids.
@@ -446,6 +449,14 @@ class TMemberLock
     std::vector<TFileInfo*> m_locked;
 };
 
+// Drops the compressed data held in memory; it is read again from the opened
+// file when needed.
+void DropData(TFileInfo& Info)
+{
+    std::string().swap(Info.Data);
+    Info.DataInMemory = false;
+}
+
 // The member has changed here: its local header is rebuilt from the central
 // entry, and extra fields that describe the old sizes or times go.
 void Unfreeze(TFileInfo& Info)
@@ -479,8 +490,8 @@ TKldZipFileStream::~TKldZipFileStream()
         // A destructor cannot raise: a failed write-back is logged.
         try {
             zip->WriteFileStream(FileIndex(), *this);
-        } catch (const Exception& e) {
-            Log.Error(e, ClassName(), m_member->Name);
+        } catch (const std::exception& e) {
+            Log.Error(e.what(), ClassName(), m_member->Name);
         }
         m_member->UnLock();
     }
@@ -505,13 +516,15 @@ TKldZipFile::TKldZipFile(const std::string& FileName)
 TKldZipFile::~TKldZipFile()
 {
     if (Active()) {
+        // A destructor cannot raise: a failed write is logged and the archive
+        // is closed without it (the old file stays as it was).
         try {
             Close(true);
-        } catch (const Exception& e) {
-            Log.Error(e, ClassName(), m_fileName);
+        } catch (const std::exception& e) {
+            Log.Error(e.what(), ClassName(), m_fileName);
             try {
                 Close(false);
-            } catch (const Exception&) {
+            } catch (const std::exception&) {
             }
         }
     }
@@ -706,18 +719,19 @@ void TKldZipFile::WriteArchive(TStream& Stream, std::vector<int64_t>* DataPositi
     CheckActive();
     CheckFits(uint64_t(m_files.Count()), 0xFFFF, "Member count", m_fileName);
     CheckFits(m_comment.size(), 0xFFFF, "Comment", m_fileName);
-    const int64_t base = Stream.Position();
+    // Offsets are the stream's own positions, as the reading side takes them.
     std::vector<char> buffer;
     for (int i = 0; i < m_files.Count(); ++i) {
         TFileInfo& info = m_files.Info(i);
         CheckFits(info.RawName.size(), 0xFFFF, "Name", info.Name);
-        CheckFits(info.Extra.size() + info.Comment.size(), 0xFFFF, "Extra field", info.Name);
-        const int64_t offset = Stream.Position() - base;
+        CheckFits(info.Extra.size(), 0xFFFF, "Extra field", info.Name);
+        CheckFits(info.Comment.size(), 0xFFFF, "Comment", info.Name);
+        const int64_t offset = Stream.Position();
         CheckFits(uint64_t(offset), 0xFFFFFFFF, "Archive", m_fileName);
         info.LocalHeaderOffset = static_cast<uint32_t>(offset);
         WriteLocalHeader(Stream, info);
         if (DataPositions)
-            DataPositions->push_back(Stream.Position() - base);
+            DataPositions->push_back(Stream.Position());
         if (info.CompressedSize == 0)
             continue;
         if (info.DataInMemory) {
@@ -735,12 +749,12 @@ void TKldZipFile::WriteArchive(TStream& Stream, std::vector<int64_t>* DataPositi
             left -= n;
         }
     }
-    const int64_t directory = Stream.Position() - base;
+    const int64_t directory = Stream.Position();
     TRecordWriter w;
     for (int i = 0; i < m_files.Count(); ++i)
         WriteCentralEntry(w, m_files.Info(i));
     w.WriteTo(Stream);
-    const int64_t directoryEnd = Stream.Position() - base;
+    const int64_t directoryEnd = Stream.Position();
     CheckFits(uint64_t(directoryEnd), 0xFFFFFFFF, "Archive", m_fileName);
     TRecordWriter end;
     end.U32(EndSignature);
@@ -883,9 +897,7 @@ void TKldZipFile::ReadMembers(TStream& Stream, int64_t Directory, int64_t EndRec
 
         info->ZipName = DecodeName(info->RawName, info->Flags, info->Extra, info->VersionMadeBy);
         info->Name = ZipPathToSysPath(info->ZipName);
-        const std::string folder = info->IsFolder() ? info->Name : GetFilePath(info->Name);
-        if (!folder.empty())
-            folders.insert(folder);
+        folders.insert(GetFilePath(info->Name));
         const std::string name = info->Name;
         m_files.AddObject(name, info.get());
         info.release();
@@ -909,6 +921,14 @@ int TKldZipFile::FindFile(const std::string& Name) const
         return -1;
     int index = -1;
     return m_files.Find(name, index) ? index : -1;
+}
+
+int TKldZipFile::IndexOfName(const std::string& Name) const
+{
+    // Names made here are normal already; normalising again could change
+    // them (a blank behind a dropped leading delimiter).
+    int index = -1;
+    return m_files.Find(Name, index) ? index : -1;
 }
 
 int TKldZipFile::GetFile(const std::string& Name) const
@@ -953,33 +973,38 @@ int TKldZipFile::CreateFile(const std::string& Name, int32_t Attributes)
 {
     CheckActive();
     const std::string name = AdjustFileName(Name);
-    if (FindFile(name) >= 0)
+    if (IndexOfName(name) >= 0)
         ZipError(Format("File already exists: %s", name));
     MakeFolders(GetFilePath(name));
     AddMember(name, Attributes);
-    return FindFile(name);
+    return IndexOfName(name);
 }
 
 void TKldZipFile::ForceDirectories(const std::string& Path)
 {
     CheckActive();
-    MakeFolders(Path);
+    if (!Trim(Path).empty())
+        MakeFolders(AdjustFileName(Path));
 }
 
 void TKldZipFile::MakeFolders(const std::string& Path)
 {
-    if (Trim(Path).empty())
-        return;
-    const std::string path = AdjustFileName(Path);
-    for (size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
-        const std::string prefix = path.substr(0, end);
-        const int index = FindFile(prefix);
-        if (index < 0)
-            AddMember(prefix, faDirectory);
-        else if (!Member(index).IsFolder())
-            ZipError(Format("Unable to create directory: %s", prefix));
+    // Path is taken as it stands: a name read from an archive must find the
+    // folders made for it when the archive is read again. Empty steps (a
+    // leading or doubled delimiter) name no folder.
+    for (size_t start = 0;;) {
+        const size_t end = Path.find('\\', start);
+        const std::string prefix = Path.substr(0, end);
+        if (!prefix.empty() && prefix.back() != '\\') {
+            const int index = IndexOfName(prefix);
+            if (index < 0)
+                AddMember(prefix, faDirectory);
+            else if (!Member(index).IsFolder())
+                ZipError(Format("Unable to create directory: %s", prefix));
+        }
         if (end == std::string::npos)
             break;
+        start = end + 1;
     }
 }
 
@@ -1024,14 +1049,14 @@ void TKldZipFile::SetFileName(int Index, const std::string& Name)
     const std::string name = AdjustFileName(Name);
     if (name == info.Name)
         return;
-    const int existing = FindFile(name);
+    const int existing = IndexOfName(name);
     if (existing >= 0 && existing != Index)
         ZipError(Format("File already exists: %s", name));
     TMemberLock lock;
     lock.Add(info);
     const std::string parent = GetFilePath(name);
     if (!AnsiSameText(parent, GetFilePath(info.Name)) && !parent.empty()) {
-        const int folder = FindFile(parent);
+        const int folder = IndexOfName(parent);
         if (folder < 0)
             ZipError(Format("File not found: %s", parent));
         if (!Member(folder).IsFolder())
@@ -1052,7 +1077,9 @@ void TKldZipFile::SetFileName(int Index, const std::string& Name)
             lock.Add(below);
             moved.push_back(&below);
             names.push_back(newPrefix + below.Name.substr(oldPrefix.size()));
-            if (FindFile(names.back()) >= 0)
+            // Only a change of case finds the member itself.
+            const int taken = IndexOfName(names.back());
+            if (taken >= 0 && &m_files.Info(taken) != &below)
                 ZipError(Format("File already exists: %s", names.back()));
         }
     }
@@ -1169,10 +1196,15 @@ void TKldZipFile::WriteFileStream(int Index, TStream& Source)
     info.CRC32 = crc;
     info.Method = 8;
     info.VersionNeeded = 20;
-    info.VersionMadeBy = 20;
     // Only the name's encoding flag stays: the other bits described the
     // old data.
     info.Flags &= FlagUtf8;
+    // "Made by" 20 no longer says that a Unix tool stored the name's UTF-8
+    // bytes: the flag says it now, so the name reads the same again.
+    const int host = info.VersionMadeBy >> 8;
+    if ((host == HostUnix || host == HostMacOS) && !IsAscii(info.RawName) && info.ZipName == info.RawName)
+        info.Flags |= FlagUtf8;
+    info.VersionMadeBy = 20;
     StampNow(info);
     m_modified = true;
 }
@@ -1183,10 +1215,8 @@ void TKldZipFile::ResetCachedData()
         return;
     for (int i = 0; i < m_files.Count(); ++i) {
         TFileInfo& info = m_files.Info(i);
-        if (info.DataInMemory && !info.DataWritten) {
-            std::string().swap(info.Data);
-            info.DataInMemory = false;
-        }
+        if (info.DataInMemory && !info.DataWritten)
+            DropData(info);
     }
 }
 
@@ -1308,6 +1338,20 @@ void TKldZipFile::ExtractToPath(const std::string& Path, const TZipExtractFilter
 
 void TKldZipFile::ExtractMember(int Index, const std::string& DestFileName)
 {
+    // Data brought into memory only for this copy goes again afterwards, so
+    // extraction holds one member's data at a time (however many directory
+    // entries share one member's data).
+    TFileInfo& info = Member(Index);
+    struct TDropAfterCopy
+    {
+        TFileInfo& Info;
+        bool Keep;
+        ~TDropAfterCopy()
+        {
+            if (!Keep)
+                DropData(Info);
+        }
+    } drop{info, info.DataInMemory};
     // The member goes to a file of its own first: a damaged member never
     // replaces the file that is there.
     const std::string temp = FreeName(DestFileName + ".tmp");

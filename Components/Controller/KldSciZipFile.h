@@ -15,9 +15,9 @@
 // leading nor a trailing delimiter ("docs\readme.txt"). Callers may also use
 // "/": AdjustFileName turns it into a backslash. Names are UTF-8 text: a name
 // that is not plain ASCII is written with the UTF-8 flag (bit 11); a name read
-// without that flag is taken as UTF-8 when a Unix or macOS tool wrote it (they
-// store their file names' bytes), else from its Unicode path extra field
-// (0x7075) when one matches it, else decoded as code page 437. A member
+// without that flag is taken from its Unicode path extra field (0x7075) when
+// one matches it, else as UTF-8 when a Unix or macOS tool wrote it (they store
+// their file names' bytes), else decoded as code page 437. A member
 // loaded from an archive keeps the bytes and flags of its name and its local
 // header, and is written again unchanged as long as it is not changed here.
 //
@@ -215,7 +215,9 @@ class TKldZipFile : public TObject
     // The whole archive at the stream's position. Raises when inactive.
     void SaveToStream(TStream& Stream);
     // Reads the member table (and with LoadData every member's data) from
-    // Stream, which must hold nothing but the archive.
+    // Stream; its offsets are positions in Stream. Folders on the paths of
+    // members become members of their own, without making the archive
+    // modified.
     void LoadFromStream(TStream& Stream, bool LoadData);
     // A new archive, or one opened from its file.
     bool Active() const { return m_new || m_file != nullptr; }
@@ -237,10 +239,11 @@ class TKldZipFile : public TObject
     int GetFile(const std::string& Name) const;
     std::string GetFileName(int Index) const;
     TFileInfo& GetFileInfo(int Index) const;
-    // Adds an empty member, and every missing folder of its path; answers its
-    // index. Attributes holding faDirectory make a folder.
+    // Adds an empty member (stored, as zero bytes are no deflate stream,
+    // until data is written into it) and every missing folder of its path;
+    // answers its index. Attributes holding faDirectory make a folder.
     int CreateFile(const std::string& Name, int32_t Attributes = 0);
-    void CreateFolder(const std::string& Name) { CreateFile(Name, faDirectory); }
+    int CreateFolder(const std::string& Name) { return CreateFile(Name, faDirectory); }
     void ForceDirectories(const std::string& Path);
     void DeleteFile(int Index);
     void DeleteFile(const std::string& Name);
@@ -261,6 +264,7 @@ class TKldZipFile : public TObject
     // Brings the member's compressed data into memory from Stream (the
     // opened file); raises when it is larger than MaxMemorySize.
     void LoadFileData(int Index, TStream* Stream);
+    void LoadFileData(int Index, TStream& Stream) { LoadFileData(Index, &Stream); }
     // Drops the in-memory data that can be read again from the opened file.
     void ResetCachedData();
     // Mode 0 reads; any other mode locks the member and writes the stream's
@@ -275,6 +279,7 @@ class TKldZipFile : public TObject
     // --- Extraction of every file member below Path. A member that fails
     // (an unsafe name among them: absolute, or with a ".." part) is logged
     // and skipped. A file is replaced only once its new content is complete.
+    // Member data read for the copy is not kept in memory afterwards.
     static void ExtractToPath(const std::string& ZipFileName, const std::string& Path,
                               const TZipExtractFilter& Filter = nullptr);
     void ExtractToPath(const std::string& Path, const TZipExtractFilter& Filter = nullptr);
@@ -289,6 +294,8 @@ class TKldZipFile : public TObject
     void DisconnectStreams();
     void UnregisterStream(TKldZipFileStream* Stream);
 
+    // Exact lookup of a name in the table's form (no trimming).
+    int IndexOfName(const std::string& Name) const;
     TFileInfo& AddMember(const std::string& Name, int32_t Attributes);
     void MakeFolders(const std::string& Path);
     // The first index whose name lies below Folder, or where it would.

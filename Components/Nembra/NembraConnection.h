@@ -214,7 +214,7 @@ class TNembraConnection : public TComponent
 
   protected:
     virtual std::unique_ptr<TNembraTransport> CreateTransport();
-    bool Destroying() const { return m_destroying.load(); }
+    bool IsDestroying() const { return m_destroying.load(); }
 
   private:
     friend class TNembraRequest;

@@ -43,6 +43,35 @@ void AppendUtf8(std::string& out, uint32_t cp)
     }
 }
 
+// The first '"' or '\\' at or after `from`, or `size`. Strings are scanned
+// eight bytes at a time: a reply is mostly short strings.
+size_t FindQuoteOrBackslash(const char* text, size_t from, size_t size)
+{
+    size_t i = from;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr uint64_t kOnes = 0x0101010101010101ull;
+        constexpr uint64_t kHighs = 0x8080808080808080ull;
+        for (; i + 8 <= size; i += 8) {
+            uint64_t word;
+            std::memcpy(&word, text + i, 8);
+            // A byte equal to the pattern becomes zero; the lowest zero byte
+            // is found exactly (borrows only reach the bytes above it).
+            const uint64_t quotes = word ^ (kOnes * '"');
+            const uint64_t slashes = word ^ (kOnes * '\\');
+            const uint64_t found = ((quotes - kOnes) & ~quotes & kHighs) | ((slashes - kOnes) & ~slashes & kHighs);
+            if (found)
+                return i + static_cast<size_t>(std::countr_zero(found)) / 8;
+        }
+    }
+    while (i < size && text[i] != '"' && text[i] != '\\')
+        ++i;
+    return i;
+}
+
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowersOf10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 bool SameName(std::string_view a, std::string_view b)
 {
     if (a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size()) == 0)
@@ -370,6 +399,18 @@ void TJSONValue::SetStringNoClear(std::string_view value)
         std::memcpy(m_inline, &length, sizeof length);
         m_textLen = kHeapText;
     }
+    m_kind = Kind::String;
+}
+
+void TJSONValue::SetReadableStringNoClear(std::string_view value)
+{
+    if (value.size() > kInlineText) {
+        SetStringNoClear(value);
+        return;
+    }
+    // The bytes past the text land in the unused rest of the inline room.
+    std::memcpy(reinterpret_cast<char*>(this), value.data(), kInlineText);
+    m_textLen = static_cast<uint8_t>(value.size());
     m_kind = Kind::String;
 }
 
@@ -1036,9 +1077,9 @@ void TJSONParser::NextToken()
     case ']':
     case ',':
     case ':':
-        ++m_pos;
         m_tokenType = c;
-        m_token = m_text.substr(m_pos - 1, 1);
+        m_token = std::string_view(text + m_pos, 1);
+        ++m_pos;
         return;
     case '"':
         ++m_pos;
@@ -1057,19 +1098,9 @@ void TJSONParser::ReadString()
     const char* text = m_text.data();
     const size_t start = m_pos;
     // Most strings hold no escape: hand out a view of the text itself.
-    // Short strings are scanned directly; long ones with memchr.
-    size_t i = start;
-    const size_t shortEnd = std::min(size, start + 32);
-    while (i < shortEnd && text[i] != '"' && text[i] != '\\')
-        ++i;
-    if (i == shortEnd && i < size) {
-        const char* quote = static_cast<const char*>(std::memchr(text + i, '"', size - i));
-        const size_t stop = quote ? static_cast<size_t>(quote - text) : size;
-        const char* backslash = static_cast<const char*>(std::memchr(text + i, '\\', stop - i));
-        i = backslash ? static_cast<size_t>(backslash - text) : stop;
-    }
+    const size_t i = FindQuoteOrBackslash(text, start, size);
     if (i >= size || text[i] == '"') {
-        m_token = m_text.substr(start, i - start);
+        m_token = std::string_view(text + start, i - start);
         m_pos = i < size ? i + 1 : size;
         return;
     }
@@ -1241,16 +1272,21 @@ void TJSONParser::ParseObject(TJSONObject& obj)
     while (m_tokenType == 'A') {
         // The member is taken only once its colon is there, so a reply broken
         // between name and colon keeps the members before it only. A name
-        // unescaped into the token buffer is moved aside first: the colon and
-        // the value's first token may reuse that buffer.
+        // unescaped into the token buffer is moved aside first: the value's
+        // tokens may reuse that buffer.
         std::string_view name = m_token;
         if (!m_token.empty() && m_token.data() == m_buffer.data()) {
             m_name.swap(m_buffer);
             name = m_name;
         }
-        NextToken();
-        Expect(':');
-        ParseValue(obj.GetValues(name));
+        SkipSpace();
+        if (m_pos < m_text.size() && m_text[m_pos] == ':') {
+            ++m_pos;
+        } else {
+            NextToken();
+            Expect(':');
+        }
+        ParseMemberValue(obj.GetValues(name));
         if (m_tokenType != ',')
             break;
         NextToken();
@@ -1266,18 +1302,177 @@ void TJSONParser::ParseArray(TJSONArray& arr)
 {
     if (++m_depth > JSONMaxDepth)
         RaiseInvalid('[');
-    NextToken();
-    while (m_tokenType != ']') {
-        ParseValue(arr.Add());
+    for (;;) {
+        SkipSpace();
+        if (m_pos < m_text.size() && m_text[m_pos] == ']') {
+            m_tokenType = ']';
+            m_token = m_text.substr(m_pos, 1);
+            ++m_pos;
+            break;
+        }
+        ParseMemberValue(arr.Add());
         if (m_tokenType != ',')
             break;
-        NextToken();
     }
     if (m_tokenType != ']')
         RaiseInvalid(']');
     --m_depth;
     if (m_depth > 0)
         NextToken();
+}
+
+void TJSONParser::SkipSpace()
+{
+    const size_t size = m_text.size();
+    const char* text = m_text.data();
+    // Bytes 1 to 32 separate tokens; a zero byte ends the text.
+    while (m_pos < size && static_cast<unsigned char>(text[m_pos] - 1) < 32)
+        ++m_pos;
+}
+
+bool TJSONParser::EndsToken(size_t pos) const
+{
+    if (pos >= m_text.size())
+        return true;
+    const unsigned char c = static_cast<unsigned char>(m_text[pos]);
+    return c <= 32 || c == ',' || c == ']' || c == '}';
+}
+
+void TJSONParser::ParseMemberValue(TJSONValue& value)
+{
+    // Strings, numbers and literals, the bulk of a reply, are read straight
+    // into the value; anything else, and every error, takes the token path.
+    SkipSpace();
+    if (!ReadScalar(value)) {
+        NextToken();
+        ParseValue(value);
+        return;
+    }
+    NextToken();
+}
+
+bool TJSONParser::ReadScalar(TJSONValue& value)
+{
+    if (m_pos >= m_text.size())
+        return false;
+    const char c = m_text[m_pos];
+    if (c == '"') {
+        ++m_pos;
+        ReadString();
+        value.Clear();
+        const size_t readable = static_cast<size_t>(m_text.data() + m_text.size() - m_token.data());
+        if (m_token.data() != m_buffer.data() && readable >= TJSONValue::kInlineText)
+            value.SetReadableStringNoClear(m_token);
+        else
+            value.SetStringNoClear(m_token);
+        return true;
+    }
+    if (IsDigit(static_cast<unsigned char>(c)) || c == '-')
+        return ReadNumber(value);
+    return ReadLiteral(value);
+}
+
+bool TJSONParser::ReadNumber(TJSONValue& value)
+{
+    // Reads [-]digits[.digits][(e|E)[+|-]digits] ending where a bare token
+    // ends, with at most 19 digits; other texts take the token path, which
+    // gives the same value or the same error.
+    const char* text = m_text.data();
+    const size_t size = m_text.size();
+    const size_t start = m_pos;
+    size_t i = start;
+    const bool negative = text[i] == '-';
+    if (negative)
+        ++i;
+    uint64_t mantissa = 0;
+    const size_t intStart = i;
+    while (i < size && IsDigit(static_cast<unsigned char>(text[i])))
+        mantissa = mantissa * 10 + static_cast<uint64_t>(text[i++] - '0');
+    size_t digits = i - intStart;
+    if (digits == 0)
+        return false;
+    int exponent = 0;
+    bool integral = true;
+    if (i < size && text[i] == '.') {
+        const size_t fracStart = ++i;
+        while (i < size && IsDigit(static_cast<unsigned char>(text[i])))
+            mantissa = mantissa * 10 + static_cast<uint64_t>(text[i++] - '0');
+        if (i == fracStart)
+            return false;
+        digits += i - fracStart;
+        exponent = -static_cast<int>(i - fracStart);
+        integral = false;
+    }
+    if (i < size && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        const bool negativeExponent = i < size && text[i] == '-';
+        if (i < size && (text[i] == '-' || text[i] == '+'))
+            ++i;
+        const size_t expStart = i;
+        int written = 0;
+        while (i < size && IsDigit(static_cast<unsigned char>(text[i])) && i - expStart < 4)
+            written = written * 10 + (text[i++] - '0');
+        if (i == expStart || (i < size && IsDigit(static_cast<unsigned char>(text[i]))))
+            return false;
+        exponent += negativeExponent ? -written : written;
+        integral = false;
+    }
+    if (digits > 19 || !EndsToken(i))
+        return false;
+    m_pos = i;
+    if (integral && !negative) {
+        if (mantissa > static_cast<uint64_t>(INT64_MAX)) {
+            m_pos = start;
+            return false;
+        }
+        if (mantissa <= 2147483646u)
+            value.SetAsInteger(static_cast<int32_t>(mantissa));
+        else
+            value.SetAsInt64(static_cast<int64_t>(mantissa));
+        return true;
+    }
+    // Both factors exact, one rounding: the nearest double, as a full
+    // conversion gives it.
+    if (mantissa <= (uint64_t(1) << 53) && exponent >= -22 && exponent <= 22) {
+        double d = static_cast<double>(mantissa);
+        d = exponent < 0 ? d / kExactPowersOf10[-exponent] : d * kExactPowersOf10[exponent];
+        value.SetAsNumber(negative ? -d : d);
+        return true;
+    }
+    m_token = m_text.substr(start, i - start);
+    StoreNumber(value);
+    return true;
+}
+
+bool TJSONParser::ReadLiteral(TJSONValue& value)
+{
+    // true, false and null in any case: folding ASCII letters is enough.
+    const size_t left = m_text.size() - m_pos;
+    const char* p = m_text.data() + m_pos;
+    auto is = [p](const char* word, size_t n) {
+        for (size_t k = 0; k < n; ++k) {
+            if ((p[k] | 0x20) != word[k])
+                return false;
+        }
+        return true;
+    };
+    if (left >= 4 && EndsToken(m_pos + 4)) {
+        if (is("null", 4)) {
+            value.Clear();
+        } else if (is("true", 4)) {
+            value.SetAsBoolean(true);
+        } else {
+            return false;
+        }
+        m_pos += 4;
+        return true;
+    }
+    if (left >= 5 && EndsToken(m_pos + 5) && is("false", 5)) {
+        value.SetAsBoolean(false);
+        m_pos += 5;
+        return true;
+    }
+    return false;
 }
 
 void TJSONParser::StoreInteger(TJSONValue& value) const

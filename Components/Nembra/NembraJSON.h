@@ -322,6 +322,9 @@ class TJSONValue
 
     void ClearContent();
     void SetStringNoClear(std::string_view value);
+    // SetStringNoClear for a text with at least kInlineText bytes readable
+    // from its start: short texts are copied in one fixed-size move.
+    void SetReadableStringNoClear(std::string_view value);
     void WriteJSON(NembraJSONDetail::TextWriter& out) const;
     void AppendReadable(std::string& out) const;
     // About the length of ToJSONString, for reserving the text in one piece.
@@ -504,6 +507,12 @@ class TJSONParser
     void ParseObject(TJSONObject& obj);
     void ParseArray(TJSONArray& arr);
     void ParseValue(TJSONValue& value);
+    void ParseMemberValue(TJSONValue& value);
+    bool ReadScalar(TJSONValue& value);
+    bool ReadNumber(TJSONValue& value);
+    bool ReadLiteral(TJSONValue& value);
+    void SkipSpace();
+    bool EndsToken(size_t pos) const;
     void ReadString();
     void ReadBare();
     void ReadUnicodeEscape();

@@ -22,6 +22,8 @@ namespace {
 // Limits on what a server may send before the body.
 constexpr int64_t kMaxHeaderBytes = 256 * 1024;
 constexpr size_t kMaxChunkLine = 4096;
+// The most room made for a body from its declared length before it arrives.
+constexpr int64_t kMaxReserve = 4 * 1024 * 1024;
 
 std::string_view StripLineEnd(std::string_view line)
 {
@@ -71,13 +73,32 @@ void InitCurlOnce()
 bool IsValidUTF8(std::string_view s)
 {
     const auto* p = reinterpret_cast<const uint8_t*>(s.data());
-    const int32_t length = static_cast<int32_t>(s.size());
-    int32_t i = 0;
+    const size_t length = s.size();
+    size_t i = 0;
     while (i < length) {
+        // Replies are mostly ASCII: eight bytes at a time while no high bit is set.
+        if (i + 8 <= length) {
+            uint64_t block;
+            std::memcpy(&block, p + i, 8);
+            if ((block & 0x8080808080808080ull) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        if (length - i > static_cast<size_t>(INT32_MAX))
+            return false;
+        // A multi-byte character: checked by ICU (overlong forms, surrogates).
+        int32_t k = 0;
+        const int32_t rest = static_cast<int32_t>(std::min<size_t>(length - i, 4));
         UChar32 c;
-        U8_NEXT(p, i, length, c);
+        U8_NEXT(p + i, k, rest, c);
         if (c < 0)
             return false;
+        i += static_cast<size_t>(k);
     }
     return true;
 }
@@ -250,6 +271,7 @@ void TNembraTransport::BeginExchange(const std::string& Method)
     m_headersDone = false;
     m_headerBytes = 0;
     m_bodyMode = BodyMode::None;
+    m_progressAnnounced = false;
     m_contentLength = -1;
     m_bodyReceived = 0;
     m_downloadSize = 0;
@@ -352,6 +374,7 @@ bool TNembraTransport::ReplyHeaderLine(std::string_view Line)
 bool TNembraTransport::StartBody()
 {
     const bool noBody = SameText(m_method, "HEAD") || m_resultCode == 204 || m_resultCode == 304;
+    m_progressAnnounced = SameText(GetResponseHeader("X-NEMBRA-PROGRESS"), "YES");
     const std::string encoding = GetResponseHeader("Transfer-Encoding");
     const std::string length = GetResponseHeader("Content-Length");
     if (noBody) {
@@ -364,6 +387,9 @@ bool TNembraTransport::StartBody()
         if (m_contentLength > NembraMaxReplySize)
             return Fail("The reply is too large");
         m_bodyMode = BodyMode::Identity;
+        // Room for the body in one piece, up to a size that a lying header
+        // cannot turn into a burden.
+        m_document.Reserve(std::min<int64_t>(m_contentLength, kMaxReserve));
         if (m_contentLength > 0) {
             m_downloadSize = m_contentLength;
             return Raise(HR_ReadCount, "");
@@ -548,7 +574,7 @@ void TNembraTransport::SocketStatus(THookSocketReason Reason, const std::string&
     if (Reason != HR_ReadCount || m_downloadSize == 0)
         return;
     if (!m_progressMode)
-        m_progressMode = SameText(GetResponseHeader("X-NEMBRA-PROGRESS"), "YES");
+        m_progressMode = m_progressAnnounced;
     const TNembraRequestState state = r->State();
     if (Chunked() && m_progressMode && (state == vrsSending || state == vrsProcessing)) {
         // One event with an empty value comes before each chunk: what was
@@ -622,23 +648,18 @@ int TNembraTransport::CurlProgress(void* Self, int64_t DownloadNow, int64_t, int
     return 0;
 }
 
-bool TNembraTransport::Transfer(const std::string& Method, const std::string& URL)
+void* TNembraTransport::Handle()
 {
+    if (m_curl)
+        return m_curl;
     InitCurlOnce();
-    if (!m_curl)
-        m_curl = curl_easy_init();
-    CURL* curl = static_cast<CURL*>(m_curl);
+    CURL* curl = curl_easy_init();
     if (!curl)
-        return Fail("Cannot create an HTTP client");
-    // Options start afresh; the live connection stays for reuse.
-    curl_easy_reset(curl);
-
-    char errorBuffer[CURL_ERROR_SIZE] = "";
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(curl, CURLOPT_URL, URL.c_str());
+        return nullptr;
+    // What stays the same for every exchange of this handle.
+    m_errorBuffer[0] = 0;
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION,
-                     m_protocol == "1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_PROXY, "");
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
@@ -646,32 +667,50 @@ bool TNembraTransport::Transfer(const std::string& Method, const std::string& UR
     // and gzip is the caller's to decode.
     curl_easy_setopt(curl, CURLOPT_HTTP_TRANSFER_DECODING, 0L);
     curl_easy_setopt(curl, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &TNembraTransport::CurlHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &TNembraTransport::CurlWrite);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, &TNembraTransport::CurlRead);
+    curl_easy_setopt(curl, CURLOPT_READDATA, this);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &TNembraTransport::CurlProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    m_curl = curl;
+    return m_curl;
+}
+
+bool TNembraTransport::Transfer(const std::string& Method, const std::string& URL)
+{
+    CURL* curl = static_cast<CURL*>(Handle());
+    if (!curl)
+        return Fail("Cannot create an HTTP client");
+    m_errorBuffer[0] = 0;
+    curl_easy_setopt(curl, CURLOPT_URL, URL.c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION,
+                     m_protocol == "1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     // Every wait for the peer is bounded by the time-out: connecting here,
     // any stretch in which not a byte moves in CurlProgress.
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timeoutMs));
     m_lastActivity = GetTickCount64();
     m_bytesMoved = 0;
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &TNembraTransport::CurlHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &TNembraTransport::CurlWrite);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &TNembraTransport::CurlProgress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
 
+    // The method of the previous exchange is undone first.
     const int64_t bodySize = m_outgoing.Size();
     const bool post = SameText(Method, "POST");
+    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr);
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
     if (post || bodySize > 0) {
         curl_easy_setopt(curl, CURLOPT_POST, 1L);
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodySize));
-        curl_easy_setopt(curl, CURLOPT_READFUNCTION, &TNembraTransport::CurlRead);
-        curl_easy_setopt(curl, CURLOPT_READDATA, this);
         if (!post)
             curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, Method.c_str());
     } else if (SameText(Method, "HEAD")) {
         curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    } else if (!SameText(Method, "GET")) {
-        curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, Method.c_str());
+    } else {
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+        if (!SameText(Method, "GET"))
+            curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, Method.c_str());
     }
 
     struct SList
@@ -699,11 +738,19 @@ bool TNembraTransport::Transfer(const std::string& Method, const std::string& UR
 
     const CURLcode rc = curl_easy_perform(curl);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
     if (rc != CURLE_OK) {
         if (m_errorText.empty())
-            m_errorText = errorBuffer[0] ? errorBuffer : curl_easy_strerror(rc);
+            m_errorText = m_errorBuffer[0] ? m_errorBuffer : curl_easy_strerror(rc);
         return false;
     }
     return EndReply();
+}
+
+std::string HttpGetString(const std::string& URL)
+{
+    TNembraTransport transport;
+    transport.OnStatus = nullptr; // no call to report to
+    if (!transport.HTTPMethod("GET", URL))
+        throw Exception(Format("Unable to retrieve document by URL: %s", URL));
+    return std::string(transport.Document().View());
 }

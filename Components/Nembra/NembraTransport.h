@@ -33,8 +33,9 @@
 //
 // Hostile replies: a malformed status line, header or chunk framing, a body
 // or header block beyond its limit, and a reply cut short all end the
-// exchange as failed, with the reason in ErrorText. Nothing is allocated
-// from a size the server declares.
+// exchange as failed, with the reason in ErrorText. At most 4 MiB are set
+// aside for a body from the length the server declares; beyond that a body
+// takes only the room of the bytes that came.
 
 #include "platform/DateUtils.h"
 #include "platform/StringList.h"
@@ -203,7 +204,11 @@ class TNembraTransport
     static size_t CurlRead(char* Buffer, size_t Size, size_t Count, void* Self);
     static int CurlProgress(void* Self, int64_t, int64_t, int64_t, int64_t);
 
-    void* m_curl = nullptr; // CURL easy handle, made on first use
+    // The CURL easy handle, made and given its fixed options on first use.
+    void* Handle();
+
+    void* m_curl = nullptr;
+    char m_errorBuffer[256] = {};
     std::string m_protocol = "1.1";
     int m_timeoutMs = DefaultTimeout;
     int m_sendChunk = 0;
@@ -231,6 +236,7 @@ class TNembraTransport
     bool m_headersDone = false;
     int64_t m_headerBytes = 0;
     BodyMode m_bodyMode = BodyMode::None;
+    bool m_progressAnnounced = false; // "X-NEMBRA-PROGRESS: YES" in the header
     int64_t m_contentLength = -1;
     int64_t m_bodyReceived = 0;
     int64_t m_downloadSize = 0;

@@ -820,8 +820,9 @@ TEST_F(KldConformTest, LoadingLeavesTheContainerActiveWhenItWasOrBecameSo)
         EXPECT_FALSE(target.Loading());
         EXPECT_FALSE(target.IsUpdating());
         EXPECT_EQ(events->Count(cdeContainerDataChanged), 1) << "one bulk update";
-        if (target.Active())
+        if (target.Active()) {
             EXPECT_EQ(target.Tables().Get("Parent")->RowCount(), c.ParentRows);
+        }
     }
 }
 

@@ -15,6 +15,7 @@
 
 #include "Components/KldDBComponents/KldDataSet.h"
 #include "KldEngineTestSupport.h"
+#include "support/Sanitizers.h"
 #include "platform/Streams.h"
 
 namespace
@@ -814,15 +815,6 @@ TEST(KldTableNumbers, TheTableBeyondTheLastNumberIsRefused)
     EXPECT_NO_THROW(tables.push_back(std::make_unique<TKldDataTable>())) << "a number given back is taken again";
     tables.clear();
 }
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KLD_TEST_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define KLD_TEST_ASAN 1
-#endif
 
 // Under the address sanitizer a row's block that went back to the pool is
 // out of bounds like freed heap memory: a row used after it went is caught.

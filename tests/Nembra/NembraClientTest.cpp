@@ -382,6 +382,28 @@ TEST(NembraClient, StatesAndPhasesAreReportedOnce)
     EXPECT_EQ(r->Profiling().BytesReceived, 7);
 }
 
+TEST(NembraClient, DebugModeSendsInSmallBlocks)
+{
+    NembraClientDebugMode = true;
+    NembraClientDebugSocketSleep = 0;
+    TScriptedConnection conn;
+    NembraClientDebugMode = false;
+    conn.Script.Replies.push_back(JsonReply("{}"));
+    NembraClientDebugMode = true;
+    auto r = conn.GetNembraRequest();
+    r->SetProcedureName("P");
+    r->SetParam("A", Variant(std::string(5000, 'x')));
+    r->Execute();
+    NembraClientDebugMode = false;
+    NembraClientDebugSocketSleep = 1;
+    std::vector<std::string> writes;
+    for (const std::string& e : conn.Script.Events)
+        if (e[0] == 'W')
+            writes.push_back(e);
+    EXPECT_EQ(writes, (std::vector<std::string>{"W:2048", "W:2048", "W:906"}));
+    EXPECT_EQ(conn.Timeout(), 60);
+}
+
 TEST(NembraClient, HeaderValueIgnoresTheCaseOfNames)
 {
     TScriptedConnection conn;

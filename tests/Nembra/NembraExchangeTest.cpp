@@ -505,6 +505,18 @@ TEST_F(NembraExchange, WorkServerAddressComesFromTheServer)
     EXPECT_EQ(other.WorkServerURL(), "http://127.0.0.1:1/nowhere");
 }
 
+TEST_F(NembraExchange, PlainGetOfADocument)
+{
+    TAppServerProcess front({"--work-server-url", "http://work/\r\n"});
+    EXPECT_EQ(HttpGetString(front.ServerURL() + "/Nembra.GetWorkServerURL"), "http://work/\r\n")
+        << "the text as it came, without envelope";
+    EXPECT_EQ(ErrorOf([] { HttpGetString("http://127.0.0.1:1/version.txt"); }),
+              "Unable to retrieve document by URL: http://127.0.0.1:1/version.txt");
+    EXPECT_EQ(ErrorOf([] { HttpGetString("file:///etc/passwd"); }),
+              "Unable to retrieve document by URL: file:///etc/passwd")
+        << "only http and https";
+}
+
 TEST_F(NembraExchange, RawRepliesStayAsTheyCameAndJSONIsReadAsUTF8)
 {
     auto c = Connect();

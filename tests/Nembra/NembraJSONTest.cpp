@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "platform/Streams.h"
@@ -178,6 +180,68 @@ TEST(JSONParser, NumbersIgnoreTheLocale)
     EXPECT_DOUBLE_EQ(obj.GetValues("v").GetAsNumber(), 1.25);
     EXPECT_EQ(written, "{\"v\":1.25}");
     EXPECT_EQ(readable, "1.25");
+}
+
+TEST(JSONParser, NumbersReadAsAFullConversionReadsThem)
+{
+    // Every number of a reply must come out as the nearest double, whether it
+    // is read on the quick path (up to 19 digits, exponent within 22) or not.
+    std::vector<std::string> texts = {
+        "0.1", "0.2", "0.3", "1.7976931348623157e308", "2.2250738585072014e-308", "4.9e-324", "9007199254740992.0",
+        "9007199254740993.0", "9007199254740995.5", "1e22", "1e23", "1e-22", "1e-23", "123456789012345678.9",
+        "1234567890123456789.5", "0.000000000000000000001", "-0.0", "-0", "5e-0", "1.5E+22", "8.98846567431158e307",
+        "3.14159265358979323846", "00000.5", "1.0000000000000002", "0.30000000000000004"};
+    std::mt19937_64 random(15);
+    for (int i = 0; i < 3000; ++i) {
+        const double d = std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 140) - 110);
+        char buf[64];
+        const int precision = 1 + static_cast<int>(random() % 18);
+        std::snprintf(buf, sizeof buf, i % 3 == 0 ? "%.*e" : (i % 3 == 1 ? "%.*f" : "%.*g"), precision,
+                      i % 2 ? -d : d);
+        texts.emplace_back(buf);
+    }
+    std::string reply = "{\"v\":[";
+    for (const auto& t : texts)
+        reply += t + ",";
+    reply += "]}";
+    TJSONObject obj(reply);
+    const TJSONArray& arr = obj.GetValues("v").GetAsArray();
+    ASSERT_EQ(arr.Count(), static_cast<int>(texts.size()));
+    for (size_t i = 0; i < texts.size(); ++i) {
+        SCOPED_TRACE(texts[i]);
+        double expected = 0;
+        const auto res = std::from_chars(texts[i].data(), texts[i].data() + texts[i].size(), expected);
+        ASSERT_EQ(res.ptr, texts[i].data() + texts[i].size());
+        const double read = arr.GetValue(static_cast<int>(i)).GetAsNumber();
+        EXPECT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << read << " != " << expected;
+    }
+}
+
+TEST(JSONParser, StringsOfEveryLengthWithAnEscapeAnywhere)
+{
+    // Strings are scanned a word at a time and short ones copied whole: the
+    // end of the string, an escape and the end of the reply may fall on any
+    // byte of a word, and nothing past the reply may be read.
+    for (size_t n = 0; n <= 40; ++n) {
+        for (size_t at = 0; at <= n; ++at) {
+            std::string expected;
+            for (size_t i = 0; i < n; ++i)
+                expected += static_cast<char>('a' + i % 26);
+            std::string literal = expected;
+            if (at < n) {
+                expected[at] = '"';
+                literal.replace(at, 1, "\\\"");
+            }
+            for (const char* tail : {"]}", "], \"x\":0, \"padding padding padding padding\":1}"}) {
+                SCOPED_TRACE(literal + tail);
+                // A block of the reply's exact size: a read past it is caught.
+                const std::string text = "{\"v\":[\"" + literal + "\"" + tail;
+                const std::vector<char> exact(text.begin(), text.end());
+                TJSONObject obj(std::string_view(exact.data(), exact.size()));
+                EXPECT_EQ(obj.GetValues("v").GetAsArray().GetValue(0).GetAsString(), expected);
+            }
+        }
+    }
 }
 
 TEST(JSONParser, LiteralsInAnyCase)

@@ -38,7 +38,7 @@ TEST(KldCanvas, BitsMakeAZeroedBitmapWithoutRowPadding)
     uint8_t* bits = canvas.Bits();
     ASSERT_NE(bits, nullptr);
     EXPECT_TRUE(canvas.HandleAllocated());
-    EXPECT_EQ(canvas.Bitmap().format(), QImage::Format_ARGB32);
+    EXPECT_EQ(canvas.Bitmap().format(), QImage::Format_ARGB32_Premultiplied);
     EXPECT_EQ(canvas.Bitmap().sizeInBytes(), 400);
     EXPECT_EQ(canvas.Bitmap().bytesPerLine(), 40);
     const std::vector<uint8_t> zeros(400, 0);

@@ -1,16 +1,43 @@
 #pragma once
 // Points the window sockets of this test process (and of the programs it
 // starts) at a private folder, so that the main windows the tests create are
-// never found by a client or test running beside them.
+// never found by a client or test running beside them. The folder goes when
+// the process ends.
+
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace KldTestRuntimeDir {
-inline const bool s_set = [] {
-    std::string pattern = "/tmp/kld-rt-XXXXXX";
-    if (char* made = mkdtemp(pattern.data()))
-        setenv("XDG_RUNTIME_DIR", made, 1);
-    return true;
-}();
+class Folder
+{
+  public:
+    Folder()
+    {
+        std::string pattern = "/tmp/kld-rt-XXXXXX";
+        if (char* made = mkdtemp(pattern.data())) {
+            m_path = made;
+            setenv("XDG_RUNTIME_DIR", made, 1);
+        }
+    }
+    ~Folder()
+    {
+        // Only the process that made it: a forked child ending must not
+        // take the folder from its parent.
+        std::error_code ec;
+        if (!m_path.empty() && ::getpid() == m_owner)
+            std::filesystem::remove_all(m_path, ec);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+  private:
+    std::string m_path;
+    pid_t m_owner = ::getpid();
+};
+
+inline const Folder s_folder;
 } // namespace KldTestRuntimeDir

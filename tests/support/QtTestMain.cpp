@@ -4,11 +4,14 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
+#include "support/RunnerStop.h"
+
 int main(int argc, char** argv)
 {
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    KldRunnerStop::Install();
     return RUN_ALL_TESTS();
 }

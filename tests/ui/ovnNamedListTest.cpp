@@ -51,7 +51,8 @@ TEST(NamedList, TextFormWithHiddenEntries)
     EXPECT_EQ(back.PresetText, "kept") << "no operation touches the preset text";
 
     list.SetVisible(1, true);
-    EXPECT_EQ(list.AsText(), "\"Daily=Mail\r\nShift\r\n\",\"Admin=Users\r\n\"") << "nothing hidden: no $HIDE item";
+    EXPECT_EQ(list.AsText(), "\"Daily=Mail\r\nShift\r\n\",\"Admin=Users\r\n\"")
+        << "nothing hidden: no $HIDE item";
 }
 
 TEST(NamedList, TextFormEdges)
@@ -262,12 +263,7 @@ TEST(NamedList, MergeKeepsLocalEntriesAndTakesStoredOrder)
          "\"$HIDE=B\r\n\",$HIDE=,\"A=3\r\n\"",
          {"B=2\r\n", "A=3\r\n1\r\n"},
          {false, true}},
-        {"an empty stored text changes nothing",
-         {"A=1\r\n"},
-         {false},
-         "",
-         {"A=1\r\n"},
-         {false}},
+        {"an empty stored text changes nothing", {"A=1\r\n"}, {false}, "", {"A=1\r\n"}, {false}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.desc);

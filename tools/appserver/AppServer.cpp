@@ -52,6 +52,9 @@ TAppServer::TAppServer(TServerOptions options)
 
     const int threads = m_options.Threads;
     m_http->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+    // A reply goes out as header and body writes: without this the body
+    // waits for the peer's delayed acknowledgement of the header (40 ms).
+    m_http->set_tcp_nodelay(true);
     // One client keeps its connection for as many calls as it makes.
     m_http->set_keep_alive_max_count(1000000);
     m_http->set_keep_alive_timeout(m_options.KeepAliveTimeoutSec);

@@ -24,6 +24,8 @@ class TFaultSwitch
 struct TServerOptions
 {
     int Port = 0; // 0: a free port, printed at start
+    int NotifyPort = 0; // the notification server's; 0: a free one, printed too
+    int NotifyFrameSize = 0; // 0: every message the notification server sends in one frame
     std::string Database = "appserver.db";
     std::vector<std::string> SqlFiles;
     std::string WorkServerURL;
