@@ -132,17 +132,7 @@ void TNembraDBDataSet::SetConnectionName(const std::string&) {}
 
 void TNembraDBDataSet::BindConnection(TNembraConnection* connection)
 {
-    if (connection == m_connection)
-        return;
-    if (m_connection) {
-        m_connection->RemoveListener(this);
-        RemoveFreeNotification(m_connection);
-    }
-    m_connection = connection;
-    if (m_connection) {
-        m_connection->AddListener(this);
-        FreeNotification(m_connection);
-    }
+    BindConnectionListener(*this, *this, m_connection, connection);
 }
 
 TNembraConnection& TNembraDBDataSet::GetConnection()
@@ -229,6 +219,28 @@ void TNembraDBDataSet::TakeReply(TNembraRequest& request, bool rowsAffected)
     m_profiling = request.Profiling();
     if (rowsAffected)
         m_rowsAffected = request.GetJSONObject().GetValues(NembraReply::RowsAffected).GetAsInt64();
+}
+
+void TNembraDBDataSet::TakeExecuteReply(TNembraRequest& request)
+{
+    TakeReply(request, true);
+    ParamsFromJSON(m_params, request.GetJSONObject().GetValues(NembraReply::Params).GetAsObject(),
+                   NembraReturnedParamTypes());
+}
+
+void TNembraDBDataSet::InBulkUpdate(TKldDataTable* table, const std::function<void()>& fill)
+{
+    table->BeginUpdate();
+    SetDataChangeSuppressed(true);
+    try {
+        fill();
+    } catch (...) {
+        table->EndUpdate();
+        SetDataChangeSuppressed(false);
+        throw;
+    }
+    table->EndUpdate();
+    SetDataChangeSuppressed(false);
 }
 
 int TNembraDBDataSet::InternalGetFetchBy()
@@ -388,9 +400,7 @@ int TNembraDBDataSet::AppendRows(TJSONObject& data)
         return 0;
     TKldDataTable* table = GetDataTable();
     const bool withheld = m_hasBlobs && !m_fetchBlobs;
-    table->BeginUpdate();
-    SetDataChangeSuppressed(true);
-    try {
+    InBulkUpdate(table, [&] {
         TNembraColMap map;
         if (count >= 2)
             CreateColMap(data, *table, map);
@@ -403,13 +413,7 @@ int TNembraDBDataSet::AppendRows(TJSONObject& data)
             if (withheld)
                 m_blobRows[stored] = m_fetchedRows + i;
         }
-    } catch (...) {
-        table->EndUpdate();
-        SetDataChangeSuppressed(false);
-        throw;
-    }
-    table->EndUpdate();
-    SetDataChangeSuppressed(false);
+    });
     m_fetchedRows += count;
     return count;
 }
@@ -432,9 +436,7 @@ void TNembraDBDataSet::FetchRowBlobs(TKldDataRow* row)
         m_rowsAffected = reply.GetValues(NembraReply::RowsAffected).GetAsInt64();
         TJSONObject& data = reply.GetValues(NembraReply::Data).GetAsObject();
         TKldDataTable* table = row->Table();
-        table->BeginUpdate();
-        SetDataChangeSuppressed(true);
-        try {
+        InBulkUpdate(table, [&] {
             for (int c = 0; c < table->ColumnCount(); ++c) {
                 const TKldDataColumn* column = table->Column(c);
                 const int member = data.IndexOfName(column->ColumnName());
@@ -444,13 +446,7 @@ void TNembraDBDataSet::FetchRowBlobs(TKldDataRow* row)
                 if (!value.GetIsNull())
                     StoreBlob(row, column, DecodeBase64(value.GetAsString()));
             }
-        } catch (...) {
-            table->EndUpdate();
-            SetDataChangeSuppressed(false);
-            throw;
-        }
-        table->EndUpdate();
-        SetDataChangeSuppressed(false);
+        });
     }
     row->SetState(drsBlobsNotFetched, false);
     m_blobRows.erase(row);

@@ -35,6 +35,7 @@
 #include "platform/Messages.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -186,11 +187,17 @@ class TNembraDBDataSet : public TNembraDataSet, public IMessageReceiver
     TNembraEditSQL EditSQL();
     // Keeps a request's timings; RowsAffected from the reply's "RowsAffected".
     void TakeReply(TNembraRequest& request, bool rowsAffected);
+    // The reply of an execute: timings, RowsAffected and the output
+    // parameters of its "Params" object ("Value is not an object" without one).
+    void TakeExecuteReply(TNembraRequest& request);
     void SetRowsAffected(int64_t value) { m_rowsAffected = value; }
     bool IsLoading() const { return ComponentState().Contains(csLoading); }
 
   private:
     void BindConnection(TNembraConnection* connection);
+    // Runs fill inside the table's bulk update with the data-change notice
+    // suppressed, both ended also when it fails.
+    void InBulkUpdate(TKldDataTable* table, const std::function<void()>& fill);
     // Sends Nembra.Close for a held cursor (errors dropped) and forgets it.
     void CloseServerCursor();
     int AppendRows(TJSONObject& data);

@@ -84,19 +84,25 @@ void TNembraDatabase::SetActive(bool value)
         DoDisconnect();
 }
 
+void BindConnectionListener(TComponent& component, IMessageReceiver& receiver, TNembraConnection*& bound,
+                            TNembraConnection* connection)
+{
+    if (connection == bound)
+        return;
+    if (bound) {
+        bound->RemoveListener(&receiver);
+        component.RemoveFreeNotification(bound);
+    }
+    bound = connection;
+    if (bound) {
+        bound->AddListener(&receiver);
+        component.FreeNotification(bound);
+    }
+}
+
 void TNembraDatabase::BindConnection(TNembraConnection* connection)
 {
-    if (connection == m_connection)
-        return;
-    if (m_connection) {
-        m_connection->RemoveListener(this);
-        RemoveFreeNotification(m_connection);
-    }
-    m_connection = connection;
-    if (m_connection) {
-        m_connection->AddListener(this);
-        FreeNotification(m_connection);
-    }
+    BindConnectionListener(*this, *this, m_connection, connection);
 }
 
 TNembraConnection& TNembraDatabase::GetConnection()

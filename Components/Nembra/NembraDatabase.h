@@ -136,6 +136,12 @@ class TNembraDatabase : public TComponent, public IMessageReceiver
     std::vector<TNembraDBDataSet*> m_dataSets;
 };
 
+// Moves `bound` to `connection` (null: none) for a component that listens to
+// its connection: it leaves the old connection's listeners and destruction
+// notices and joins the new one's.
+void BindConnectionListener(TComponent& component, IMessageReceiver& receiver, TNembraConnection*& bound,
+                            TNembraConnection* connection);
+
 // The registry of named databases, used on the main thread only.
 class TNembraDatabaseList
 {

@@ -90,10 +90,8 @@ void TNembraPlugin::InternalExecute(bool prepared)
     if (prepared)
         request->SetParam(NembraParam::KeepPrepared, Variant("True"));
     request->Execute();
-    TakeReply(*request, true);
-    TJSONObject& reply = request->GetJSONObject();
-    ParamsFromJSON(Params(), reply.GetValues(NembraReply::Params).GetAsObject(), NembraReturnedParamTypes());
-    m_warning = reply.GetValues(NembraReply::Warning).GetAsString();
+    TakeExecuteReply(*request);
+    m_warning = request->GetJSONObject().GetValues(NembraReply::Warning).GetAsString();
 }
 
 void TNembraPlugin::UpdateParams()

@@ -77,9 +77,7 @@ void TNembraQuery::InternalExecute(bool prepared)
     if (prepared)
         request->SetParam(NembraParam::KeepPrepared, Variant("True"));
     request->Execute();
-    TakeReply(*request, true);
-    ParamsFromJSON(Params(), request->GetJSONObject().GetValues(NembraReply::Params).GetAsObject(),
-                   NembraReturnedParamTypes());
+    TakeExecuteReply(*request);
 }
 
 // ===========================================================================

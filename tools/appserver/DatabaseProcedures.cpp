@@ -1,6 +1,7 @@
 // Opening and closing databases, transactions, statements and the names of
 // the objects a database and the server offer.
 #include "DatabaseProcedures.h"
+#include "TextCase.h"
 
 #include "AppServer.h"
 #include "SqlDialect.h"
@@ -12,17 +13,12 @@ namespace {
 
 using Wire::EProcedureError;
 
-std::string Upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 // A SYSTEM connection is every signed-in user's; any other alias must be a
 // live one, and a user who is not a system manager must hold a role on it.
 void CheckAliasAccess(TDatabase& db, const TSession& session, const std::string& alias)
 {
-    if (Upper(alias) == "SYSTEM")
+    if (UpperText(alias) == "SYSTEM")
         return;
     auto lock = db.Lock();
     auto found = db.Prepare("SELECT COUNTER FROM TBL_DBALIASES WHERE UPPER(ALIAS) = UPPER(?) AND CURRENT_USE = 'T'");
@@ -139,7 +135,7 @@ bool Like(std::string_view text, std::string_view pattern)
 void GetObjectNames(TCall& call)
 {
     TSession& session = call.RequireSession();
-    const std::string type = Upper(call.Param("ObjectType"));
+    const std::string type = UpperText(call.Param("ObjectType"));
     const std::string name = call.Param("ObjectName");
     std::vector<std::string> names;
     if (type == "TABLE") {
@@ -187,12 +183,12 @@ std::shared_ptr<TDataConnection> OptionalDatabase(TCall& call)
 
 bool IsTrueParam(const TCall& call, std::string_view name)
 {
-    return Upper(call.Param(name)) == "TRUE";
+    return UpperText(call.Param(name)) == "TRUE";
 }
 
 bool IsFalseParam(const TCall& call, std::string_view name)
 {
-    return Upper(call.Param(name)) == "FALSE";
+    return UpperText(call.Param(name)) == "FALSE";
 }
 
 void RegisterDatabaseProcedures(TProcedureTable& table)

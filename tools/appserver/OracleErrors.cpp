@@ -1,4 +1,5 @@
 #include "OracleErrors.h"
+#include "TextCase.h"
 
 #include "SqlDialect.h"
 
@@ -9,11 +10,6 @@
 
 namespace {
 
-std::string Upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 bool StartsWith(const std::string& s, const std::string& prefix)
 {
@@ -34,7 +30,7 @@ TSqlStatementKind StatementKind(const std::string& sql)
     for (const TSqlToken& t : TokenizeSql(sql)) {
         if (t.Kind != TSqlToken::tkWord)
             continue;
-        const std::string word = Upper(t.Text);
+        const std::string word = UpperText(t.Text);
         if (word == "SELECT" || word == "WITH")
             return skSelect;
         if (word == "INSERT")
@@ -79,9 +75,9 @@ std::string OracleErrorText(sqlite3* db, TSqlStatementKind kind, const std::stri
     if (StartsWith(message, "no such table: ") || StartsWith(message, "no such view: "))
         return "ORA-00942: table or view does not exist";
     if (StartsWith(message, "no such column: "))
-        return "ORA-00904: \"" + Upper(After(message, "no such column: ")) + "\": invalid identifier";
+        return "ORA-00904: \"" + UpperText(After(message, "no such column: ")) + "\": invalid identifier";
     if (StartsWith(message, "no such function: "))
-        return "ORA-00904: \"" + Upper(After(message, "no such function: ")) + "\": invalid identifier";
+        return "ORA-00904: \"" + UpperText(After(message, "no such function: ")) + "\": invalid identifier";
     if (message.find("syntax error") != std::string::npos || StartsWith(message, "incomplete input"))
         return "ORA-00900: invalid SQL statement (" + message + ")";
     return "ORA-00604: error occurred at recursive SQL level 1 (" + message + ")";

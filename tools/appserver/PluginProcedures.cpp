@@ -1,6 +1,7 @@
 // Plug-in procedures: parameters, result sets page by page, execution and
 // the edits of fetched rows; with the demo plug-in PLG_DEMO.
 #include "PluginProcedures.h"
+#include "TextCase.h"
 
 #include "AppServer.h"
 #include "DatabaseProcedures.h"
@@ -16,11 +17,6 @@ namespace {
 
 using Wire::EProcedureError;
 
-std::string Upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 struct TRegistry
 {
@@ -39,23 +35,15 @@ TPluginProcedure FindProcedure(const std::string& plugin, const std::string& pro
 {
     TRegistry& registry = Registry();
     std::lock_guard<std::mutex> guard(registry.Lock);
-    const auto it = registry.Plugins.find(Upper(plugin));
+    const auto it = registry.Plugins.find(UpperText(plugin));
     if (it == registry.Plugins.end())
         throw EProcedureError(Wire::ErrGeneral, "Unknown plug-in: " + plugin);
     for (const TPluginProcedure& p : it->second.Procedures)
-        if (Upper(p.Name) == Upper(procedure))
+        if (UpperText(p.Name) == UpperText(procedure))
             return p;
     throw EProcedureError(Wire::ErrGeneral, "The plug-in " + it->second.Name + " has no procedure " + procedure);
 }
 
-TSqlParam Declare(const char* name, int dataType, int paramType)
-{
-    TSqlParam p;
-    p.Name = name;
-    p.DataType = dataType;
-    p.ParamType = paramType;
-    return p;
-}
 
 const TSqlValue& ValueOf(const TSqlParams& params, const char* name)
 {
@@ -107,7 +95,7 @@ int64_t ResidentsChanged(TPluginContext& context, TPluginChange change, const TS
         // A new resident lives in the facility whose residents were fetched.
         context.Warning = "Resident added";
         TSqlParams params = newValues;
-        TSqlParam facility = Declare("FETCH_FACILITY", FieldType::Integer, ParamType::Input);
+        TSqlParam facility = DeclareParam("FETCH_FACILITY", FieldType::Integer, ParamType::Input);
         facility.Value = ValueOf(context.FetchParams, "C_FACILITY");
         params.push_back(facility);
         return db.Execute("INSERT INTO TBL_RESIDENT (COUNTER, RESIDENT_NAME, ROOM, BALANCE, C_FACILITY) "
@@ -116,7 +104,7 @@ int64_t ResidentsChanged(TPluginContext& context, TPluginChange change, const TS
     }
     case pcUpdate: {
         TSqlParams params = newValues;
-        TSqlParam key = Declare("OLD_COUNTER", FieldType::Integer, ParamType::Input);
+        TSqlParam key = DeclareParam("OLD_COUNTER", FieldType::Integer, ParamType::Input);
         key.Value = ValueOf(oldValues, "COUNTER");
         params.push_back(key);
         return db.Execute("UPDATE TBL_RESIDENT SET RESIDENT_NAME = :RESIDENT_NAME, ROOM = :ROOM, "
@@ -135,14 +123,14 @@ void RegisterDemoPlugin()
 {
     TPluginProcedure echo;
     echo.Name = "Echo";
-    echo.Params = {Declare("TEXT", FieldType::String, ParamType::Input),
-                   Declare("COUNT", FieldType::Integer, ParamType::Input),
-                   Declare("TEXT_OUT", FieldType::String, ParamType::Output)};
+    echo.Params = {DeclareParam("TEXT", FieldType::String, ParamType::Input),
+                   DeclareParam("COUNT", FieldType::Integer, ParamType::Input),
+                   DeclareParam("TEXT_OUT", FieldType::String, ParamType::Output)};
     echo.Fetch = EchoFetch;
     echo.Execute = EchoExecute;
     TPluginProcedure residents;
     residents.Name = "Residents";
-    residents.Params = {Declare("C_FACILITY", FieldType::Integer, ParamType::Input)};
+    residents.Params = {DeclareParam("C_FACILITY", FieldType::Integer, ParamType::Input)};
     residents.Fetch = ResidentsFetch;
     residents.DataChanged = ResidentsChanged;
     RegisterPlugin({"PLG_DEMO", {echo, residents}});
@@ -267,7 +255,7 @@ void RegisterPlugin(TPlugin plugin)
 {
     TRegistry& registry = Registry();
     std::lock_guard<std::mutex> guard(registry.Lock);
-    const std::string key = Upper(plugin.Name);
+    const std::string key = UpperText(plugin.Name);
     registry.Plugins[key] = std::move(plugin);
 }
 
@@ -285,7 +273,7 @@ std::vector<std::string> PluginProcedureNames(const std::string& plugin)
 {
     TRegistry& registry = Registry();
     std::lock_guard<std::mutex> guard(registry.Lock);
-    const auto it = registry.Plugins.find(Upper(plugin));
+    const auto it = registry.Plugins.find(UpperText(plugin));
     if (it == registry.Plugins.end())
         throw EProcedureError(Wire::ErrGeneral, "Unknown plug-in: " + plugin);
     std::vector<std::string> names;

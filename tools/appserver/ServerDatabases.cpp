@@ -1,4 +1,5 @@
 #include "ServerDatabases.h"
+#include "TextCase.h"
 
 #include "Database.h"
 #include "OracleErrors.h"
@@ -14,22 +15,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string Upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
-bool SameName(std::string_view a, std::string_view b)
-{
-    return Upper(std::string(a)) == Upper(std::string(b));
-}
 
 struct TStatementGuard
 {
@@ -99,7 +86,7 @@ std::vector<TFieldInfo> ResultFields(sqlite3_stmt* stmt, const std::vector<std::
     for (int c = 0; c < count; ++c) {
         std::string name = sqlite3_column_name(stmt, c);
         if (std::find(quoted.begin(), quoted.end(), name) == quoted.end())
-            name = Upper(name);
+            name = UpperText(name);
         const char* declared = sqlite3_column_decltype(stmt, c);
         TFieldInfo f = FieldFromDeclaredType(name, declared ? declared : "");
         if (!declared)
@@ -196,7 +183,7 @@ int64_t TDataConnection::Execute(const std::string& sql, const TSqlParams& param
     Touch();
     const std::string lite = RewriteOracleSql(sql);
     const TSqlStatementKind kind = StatementKind(sql);
-    const std::string schema = Upper(m_alias);
+    const std::string schema = UpperText(m_alias);
     TStatementGuard guard;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(m_db, lite.c_str(), static_cast<int>(lite.size()), &guard.Stmt, &tail) != SQLITE_OK)
@@ -254,7 +241,7 @@ std::vector<TFieldInfo> TDataConnection::TableFields(const std::string& table)
     while (sqlite3_step(guard.Stmt) == SQLITE_ROW) {
         const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(guard.Stmt, 0));
         const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(guard.Stmt, 1));
-        fields.push_back(FieldFromDeclaredType(Upper(name ? name : ""), type ? type : ""));
+        fields.push_back(FieldFromDeclaredType(UpperText(name ? name : ""), type ? type : ""));
     }
     if (fields.empty())
         throw EOracleError("ORA-00942: table or view does not exist");
@@ -279,7 +266,7 @@ std::vector<std::string> TDataConnection::TableNames()
 void TDataConnection::Run(const char* sql)
 {
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw EOracleError(OracleErrorText(m_db, skOther, Upper(m_alias)));
+        throw EOracleError(OracleErrorText(m_db, skOther, UpperText(m_alias)));
 }
 
 void TDataConnection::StartTransaction()
@@ -321,7 +308,7 @@ TServerDatabases::~TServerDatabases() = default;
 
 std::string TServerDatabases::FileOf(const std::string& alias) const
 {
-    if (SameName(alias, "SYSTEM"))
+    if (SameNameText(alias, "SYSTEM"))
         return m_systemFile;
     if (alias.empty() || alias.size() > 64 ||
         !std::all_of(alias.begin(), alias.end(), [](unsigned char c) { return std::isalnum(c) || c == '_'; }))
@@ -331,7 +318,7 @@ std::string TServerDatabases::FileOf(const std::string& alias) const
     const size_t dot = stem.find_last_of('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
         stem.resize(dot);
-    return stem + "-" + Lower(alias) + ".db";
+    return stem + "-" + LowerText(alias) + ".db";
 }
 
 void TServerDatabases::PrepareFileLocked(const std::string& file, bool system)
@@ -349,7 +336,7 @@ std::shared_ptr<TDataConnection> TServerDatabases::Open(const std::string& sessi
     std::lock_guard<std::mutex> guard(m_lock);
     SweepLocked();
     PrepareFileLocked(file, file == m_systemFile);
-    auto connection = std::make_shared<TDataConnection>(Wire::RandomHex(16), Upper(alias), sessionId, file);
+    auto connection = std::make_shared<TDataConnection>(Wire::RandomHex(16), UpperText(alias), sessionId, file);
     m_databases[connection->Handle()] = connection;
     return connection;
 }

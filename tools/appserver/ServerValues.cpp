@@ -1,4 +1,5 @@
 #include "ServerValues.h"
+#include "TextCase.h"
 
 #include "SqlFunctions.h"
 
@@ -21,18 +22,7 @@ bool IsBinary(int t)
 
 namespace {
 
-std::string Upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
-bool SameName(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-           });
-}
 
 [[noreturn]] void BadParams(const std::string& why)
 {
@@ -170,7 +160,7 @@ TSqlValue ParamValue(const rapidjson::Value& v, int dataType)
         return TSqlValue::FromText(text);
     }
     if (dataType == FieldType::Boolean) {
-        const std::string upper = Upper(text);
+        const std::string upper = UpperText(text);
         if (upper == "TRUE" || upper == "FALSE")
             return TSqlValue::Integer(upper == "TRUE" ? 1 : 0);
     }
@@ -227,6 +217,15 @@ std::string TSqlValue::AsText() const
     }
 }
 
+TSqlParam DeclareParam(std::string name, int dataType, int paramType)
+{
+    TSqlParam p;
+    p.Name = std::move(name);
+    p.DataType = dataType;
+    p.ParamType = paramType;
+    return p;
+}
+
 TSqlParams ParseParams(const std::string& json)
 {
     TSqlParams params;
@@ -255,7 +254,7 @@ TSqlParams ParseParams(const std::string& json)
 const TSqlParam* FindParam(const TSqlParams& params, std::string_view name)
 {
     for (const TSqlParam& p : params)
-        if (SameName(p.Name, name))
+        if (SameNameText(p.Name, name))
             return &p;
     return nullptr;
 }
@@ -395,7 +394,7 @@ TFieldInfo FieldFromDeclaredType(const std::string& name, const std::string& dec
 {
     TFieldInfo f;
     f.Name = name;
-    const std::string t = Upper(declared);
+    const std::string t = UpperText(declared);
     int size = 0;
     int scale = 0;
     const size_t open = t.find('(');

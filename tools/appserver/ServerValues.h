@@ -77,6 +77,9 @@ struct TSqlParam
 };
 using TSqlParams = std::vector<TSqlParam>;
 
+// A declared parameter of a procedure (value NULL).
+TSqlParam DeclareParam(std::string name, int dataType, int paramType);
+
 // Reads a parameter object text ('' or blank: none). Values are converted by
 // the data type: binary types are Base64-decoded, numbers stay numbers, dates
 // become "yyyy-mm-dd hh:nn:ss" (a time alone is a time of 1899-12-30), and an

@@ -1,4 +1,5 @@
 #include "SqlDialect.h"
+#include "TextCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,11 +9,6 @@ namespace {
 
 using TTokens = std::vector<TSqlToken>;
 
-std::string Upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 bool IsWordChar(unsigned char c)
 {
@@ -21,7 +17,7 @@ bool IsWordChar(unsigned char c)
 
 bool IsWord(const TSqlToken& t, const char* word)
 {
-    return t.Kind == TSqlToken::tkWord && Upper(t.Text) == word;
+    return t.Kind == TSqlToken::tkWord && UpperText(t.Text) == word;
 }
 
 bool IsOp(const TSqlToken& t, const char* op)
@@ -191,7 +187,7 @@ void RewriteWords(TTokens& t)
         const bool beforeOpen = i + 1 < t.size() && t[i + 1].Kind == TSqlToken::tkOpen;
         if (afterDot || t[i].Kind != TSqlToken::tkWord)
             continue;
-        const std::string word = Upper(t[i].Text);
+        const std::string word = UpperText(t[i].Text);
         if (word == "NVL" && beforeOpen) {
             t[i].Text = "IFNULL";
         } else if (word == "SYSDATE" && !beforeOpen) {
@@ -283,7 +279,7 @@ void RewriteRownum(TTokens& t)
             else if (t[k].Kind == TSqlToken::tkClose)
                 --depth;
             else if (depth == 0 && t[k].Kind == TSqlToken::tkWord) {
-                const std::string word = Upper(t[k].Text);
+                const std::string word = UpperText(t[k].Text);
                 if (word == "WHERE" && k < i)
                     where = true;
                 if (blocking.count(word) > 0 && (word != "OR" || where))
@@ -377,7 +373,7 @@ bool IsKeyword(const TSqlToken& t)
         "AS",    "BY",    "THEN", "ELSE", "WHEN",   "ANY",    "ALL",      "SOME",  "USING", "INTO",
         "SET",   "JOIN",  "UNION", "HAVING", "IS",  "LIKE",   "BETWEEN",  "CASE",  "DISTINCT",
         "OVER",  "WITH",  "EXCEPT", "INTERSECT", "END", "RETURN", "ESCAPE", "TABLE"};
-    return t.Kind == TSqlToken::tkWord && keywords.count(Upper(t.Text)) > 0;
+    return t.Kind == TSqlToken::tkWord && keywords.count(UpperText(t.Text)) > 0;
 }
 
 [[noreturn]] void MissingExpression()

@@ -1,4 +1,5 @@
 #include "SqlFunctions.h"
+#include "TextCase.h"
 
 #include "SqlDialect.h"
 #include "Wire.h"
@@ -14,11 +15,6 @@
 
 namespace {
 
-std::string Upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 std::string ValueText(sqlite3_value* v)
 {
@@ -160,7 +156,7 @@ sqlite3_int64 NextValue(sqlite3* db, const std::string& name)
         sqlite3_step(update);
     sqlite3_finalize(update);
     if (!error.empty())
-        throw EOracleError("ORA-08004: sequence " + Upper(name) + " cannot be advanced: " + error);
+        throw EOracleError("ORA-08004: sequence " + UpperText(name) + " cannot be advanced: " + error);
     if (rc != SQLITE_ROW)
         throw EOracleError("ORA-02289: sequence does not exist");
     return value;
@@ -169,7 +165,7 @@ sqlite3_int64 NextValue(sqlite3* db, const std::string& name)
 void NextVal(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     Guarded(ctx, [&] {
-        const std::string name = Upper(ValueText(argv[0]));
+        const std::string name = UpperText(ValueText(argv[0]));
         const sqlite3_int64 value = NextValue(sqlite3_context_db_handle(ctx), name);
         static_cast<TSequenceState*>(sqlite3_user_data(ctx))->Current[name] = value;
         sqlite3_result_int64(ctx, value);
@@ -178,7 +174,7 @@ void NextVal(sqlite3_context* ctx, int, sqlite3_value** argv)
 
 void CurrVal(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
-    const std::string name = Upper(ValueText(argv[0]));
+    const std::string name = UpperText(ValueText(argv[0]));
     auto& current = static_cast<TSequenceState*>(sqlite3_user_data(ctx))->Current;
     const auto it = current.find(name);
     if (it == current.end())
@@ -189,7 +185,7 @@ void CurrVal(sqlite3_context* ctx, int, sqlite3_value** argv)
 void AutoCounter(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     Guarded(ctx, [&] {
-        const std::string table = Upper(ValueText(argv[0]));
+        const std::string table = UpperText(ValueText(argv[0]));
         if (table.size() <= 4)
             throw EOracleError("ORA-02289: sequence does not exist");
         const std::string name = "SEQ_" + table.substr(4);
@@ -280,7 +276,7 @@ std::optional<std::string> NormalizeDateText(const std::string& text)
 
 std::string OracleToDate(const std::string& text, const std::string& format)
 {
-    const std::string f = Upper(format);
+    const std::string f = UpperText(format);
     TDateParts d;
     size_t pos = 0;
     size_t i = 0;

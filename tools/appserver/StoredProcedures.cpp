@@ -1,6 +1,7 @@
 // Stored procedures: their parameters, their result sets page by page, and
 // running them; with the demo procedures of the data databases.
 #include "StoredProcedures.h"
+#include "TextCase.h"
 
 #include "AppServer.h"
 #include "DatabaseProcedures.h"
@@ -13,11 +14,6 @@
 
 namespace {
 
-std::string Upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 struct TRegistry
 {
@@ -31,14 +27,6 @@ TRegistry& Registry()
     return registry;
 }
 
-TSqlParam Declare(const char* name, int dataType, int paramType)
-{
-    TSqlParam p;
-    p.Name = name;
-    p.DataType = dataType;
-    p.ParamType = paramType;
-    return p;
-}
 
 // --- Demo procedures of the data databases
 
@@ -79,16 +67,16 @@ void ChargeResident(TDataConnection& db, TSqlParams& params, TResultSet*)
 void RegisterDemoProcedures()
 {
     RegisterStoredProcedure({"FACILITY_RESIDENTS",
-                             {Declare("C_FACILITY", FieldType::Integer, ParamType::Input),
-                              Declare("RESIDENT_COUNT", FieldType::Integer, ParamType::Output)},
+                             {DeclareParam("C_FACILITY", FieldType::Integer, ParamType::Input),
+                              DeclareParam("RESIDENT_COUNT", FieldType::Integer, ParamType::Output)},
                              FacilityResidents});
     RegisterStoredProcedure({"NEXT_COUNTER",
-                             {Declare("TABLE_NAME", FieldType::String, ParamType::Input),
-                              Declare("COUNTER", FieldType::Integer, ParamType::Output)},
+                             {DeclareParam("TABLE_NAME", FieldType::String, ParamType::Input),
+                              DeclareParam("COUNTER", FieldType::Integer, ParamType::Output)},
                              NextCounter});
     RegisterStoredProcedure({"CHARGE_RESIDENT",
-                             {Declare("C_RESIDENT", FieldType::Integer, ParamType::Input),
-                              Declare("AMOUNT", FieldType::Float, ParamType::InputOutput)},
+                             {DeclareParam("C_RESIDENT", FieldType::Integer, ParamType::Input),
+                              DeclareParam("AMOUNT", FieldType::Float, ParamType::InputOutput)},
                              ChargeResident});
 }
 
@@ -152,7 +140,7 @@ void RegisterStoredProcedure(TStoredProcedure procedure)
 {
     TRegistry& registry = Registry();
     std::lock_guard<std::mutex> guard(registry.Lock);
-    const std::string key = Upper(procedure.Name);
+    const std::string key = UpperText(procedure.Name);
     registry.Procedures[key] = std::move(procedure);
 }
 
@@ -160,9 +148,9 @@ const TStoredProcedure& FindStoredProcedure(const std::string& name)
 {
     TRegistry& registry = Registry();
     std::lock_guard<std::mutex> guard(registry.Lock);
-    const auto it = registry.Procedures.find(Upper(name));
+    const auto it = registry.Procedures.find(UpperText(name));
     if (it == registry.Procedures.end())
-        throw EOracleError("ORA-06550: line 1, column 7:\nPLS-00201: identifier '" + Upper(name) +
+        throw EOracleError("ORA-06550: line 1, column 7:\nPLS-00201: identifier '" + UpperText(name) +
                            "' must be declared");
     return it->second;
 }
