@@ -40,6 +40,7 @@ TAppServer::TAppServer(TServerOptions options)
     for (const std::string& file : m_options.SqlFiles)
         m_database.ExecFile(file);
     RegisterSessionProcedures(m_procedures);
+    RegisterFileProcedures(m_procedures);
     if (m_options.TestProcedures)
         RegisterTestProcedures(m_procedures);
 
@@ -164,10 +165,10 @@ TAppServer::TReply TAppServer::Run(TCall& call, const TProcedure* procedure, Clo
         error = Wire::ErrorText(Wire::ErrGeneral, e.what());
     }
     if (error.empty() && call.HasTextReply())
-        return TReply{call.TextReply(), Wire::TextType, false};
-    // A failed procedure's members are dropped: its writer may be mid-way.
+        return TReply{call.TextReply(), call.TextReplyType(), false, call.ReplyHeaders()};
+    // A failed procedure's members and headers are dropped: its writer may be mid-way.
     return TReply{Wire::JsonEnvelope(error.empty() ? call.TakeJsonMembers() : "{", error, MillisSince(started)),
-                  Wire::JsonType, !error.empty()};
+                  Wire::JsonType, !error.empty(), error.empty() ? call.ReplyHeaders() : Wire::TParams{}};
 }
 
 void TAppServer::StartProgressStream(httplib::Response& res, std::shared_ptr<TCall> call, const TProcedure* procedure,
@@ -229,7 +230,7 @@ void TAppServer::AnswerHandle(httplib::Response& res, TCall& call, const std::st
     }
     if (!reply.ContentType)
         reply = TReply{Wire::JsonEnvelope("{", Wire::ErrorText(Wire::ErrUnknownHandle, "Unknown response handle."), 0),
-                       Wire::JsonType, true};
+                       Wire::JsonType, true, {}};
     Send(res, call, reply, gzip, staleCookie);
 }
 
@@ -243,6 +244,8 @@ void TAppServer::Send(httplib::Response& res, TCall& call, const TReply& reply, 
     else if (staleCookie)
         Wire::ClearSessionCookie(res); // the client learns that its session is gone
 
+    for (const auto& [name, value] : reply.Headers)
+        res.set_header(name, value);
     if (m_options.TruncateGzip.Applies(procedure)) {
         Wire::SendTruncatedGzip(res, reply.Body, reply.ContentType);
     } else if (m_options.DropMidReply.Applies(procedure)) {

@@ -44,6 +44,7 @@ class TAppServer
         std::string Body;
         const char* ContentType = nullptr;
         bool Failed = false; // the body is an error envelope
+        Wire::TParams Headers;
     };
     struct TStoredResult
     {
