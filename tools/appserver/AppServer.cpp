@@ -1,5 +1,7 @@
 #include "AppServer.h"
 
+#include "DatabaseProcedures.h"
+
 #include <httplib.h>
 
 #include <algorithm>
@@ -35,11 +37,16 @@ bool AcceptsGzip(const httplib::Request& req)
 TAppServer::TAppServer(TServerOptions options)
     : m_options(std::move(options)), m_database(m_options.Database),
       m_sessions(m_database, std::chrono::minutes(m_options.SessionTimeoutMin)),
+      m_databases(m_options.Database, std::chrono::minutes(m_options.SessionTimeoutMin)),
       m_http(std::make_unique<httplib::Server>())
 {
     for (const std::string& file : m_options.SqlFiles)
         m_database.ExecFile(file);
     RegisterSessionProcedures(m_procedures);
+    RegisterDatabaseProcedures(m_procedures);
+    RegisterQueryProcedures(m_procedures);
+    RegisterStoredProcedures(m_procedures);
+    RegisterPluginProcedures(m_procedures);
     RegisterFileProcedures(m_procedures);
     if (m_options.TestProcedures)
         RegisterTestProcedures(m_procedures);
