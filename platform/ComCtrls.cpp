@@ -2,9 +2,7 @@
 
 #include "platform/DrawText.h"
 
-#include <QIcon>
 #include <QPainter>
-#include <QPixmap>
 #include <QStyle>
 #include <QStyleOption>
 #include <QTabBar>
@@ -13,6 +11,11 @@
 
 // ---------------------------------------------------------------------------
 // Layout
+
+namespace {
+// Beyond its padding a tab keeps 3 pixels on each side of its content.
+constexpr int TabExtraWidth = 6;
+} // namespace
 
 TTabLayout LayoutTabs(const TTabLayoutInput& Input)
 {
@@ -27,7 +30,7 @@ TTabLayout LayoutTabs(const TTabLayoutInput& Input)
     for (size_t i = 0; i < Input.TextWidths.size(); ++i) {
         int length = Input.TabWidth;
         if (length <= 0) {
-            length = Input.TextWidths[i] + 2 * Input.Padding.X;
+            length = Input.TextWidths[i] + 2 * Input.Padding.X + TabExtraWidth;
             if (i < Input.HasImage.size() && Input.HasImage[i])
                 length += Input.ImageSize.X + 3;
         }
@@ -311,12 +314,9 @@ void TCustomTabControl::Paint()
     frame.rect = ToQRect(pane);
     frame.shape = shape;
     const int selected = TabIndex();
-    if (selected >= 0 && selected < static_cast<int>(layout.Tabs.size()))
-        frame.selectedTabRect = ToQRect(layout.Tabs[selected]);
     st->drawPrimitive(QStyle::PE_FrameTabWidget, &frame, p, this);
 
     const int count = static_cast<int>(layout.Tabs.size());
-    TCustomImageList* images = Images();
     auto paintTab = [&](int i) {
         QStyleOptionTab tab;
         tab.initFrom(this);
@@ -335,23 +335,81 @@ void TCustomTabControl::Paint()
             if (hasFocus())
                 tab.state |= QStyle::State_HasFocus;
         }
-        if (m_ownerDraw) {
-            st->drawControl(QStyle::CE_TabBarTabShape, &tab, p, this);
+        // Styles draw a tab's shape beyond it, relying on the clipping of a
+        // tab bar of its own: the shape is kept to its tab and the 2 pixels
+        // where it meets the pane.
+        p->save();
+        p->setClipRect(ToQRect(TabClip(layout.Tabs[i])), Qt::IntersectClip);
+        st->drawControl(QStyle::CE_TabBarTabShape, &tab, p, this);
+        p->restore();
+        if (m_ownerDraw)
             DrawTab(i, InflateRect(layout.Tabs[i], -3, -2), i == selected);
-            return;
-        }
-        tab.text = QString::fromStdString(TabText(i));
-        if (images && images->ValidIndex(TabImageIndex(i))) {
-            tab.icon = QIcon(QPixmap::fromImage(images->GetImage(TabImageIndex(i))));
-            tab.iconSize = QSize(images->Width(), images->Height());
-        }
-        st->drawControl(QStyle::CE_TabBarTab, &tab, p, this);
+        else
+            PaintTabLabel(i, layout.Tabs[i], i == selected);
     };
     for (int i = 0; i < count; ++i)
         if (i != selected)
             paintTab(i);
     if (selected >= 0 && selected < count)
         paintTab(selected);
+}
+
+TRect TCustomTabControl::TabClip(const TRect& Tab) const
+{
+    switch (m_tabPosition) {
+    case tpTop:
+        return {Tab.Left, Tab.Top, Tab.Right, Tab.Bottom + 2};
+    case tpBottom:
+        return {Tab.Left, Tab.Top - 2, Tab.Right, Tab.Bottom};
+    case tpLeft:
+        return {Tab.Left, Tab.Top, Tab.Right + 2, Tab.Bottom};
+    case tpRight:
+        return {Tab.Left - 2, Tab.Top, Tab.Right, Tab.Bottom};
+    }
+    return Tab;
+}
+
+void TCustomTabControl::PaintTabLabel(int Index, const TRect& Tab, bool Selected)
+{
+    TCanvas& c = Canvas();
+    QPainter* p = c.Handle();
+    // The style moves the tabs that are not selected away from the body.
+    const int shift = Selected ? 0 : style()->pixelMetric(QStyle::PM_TabBarTabShiftVertical, nullptr, this);
+    TRect r = Tab;
+    switch (m_tabPosition) {
+    case tpTop:
+        r = OffsetRect(r, 0, shift);
+        break;
+    case tpBottom:
+        r = OffsetRect(r, 0, -shift);
+        break;
+    case tpLeft:
+        r = OffsetRect(r, shift, 0);
+        break;
+    case tpRight:
+        r = OffsetRect(r, -shift, 0);
+        break;
+    }
+    p->save();
+    // Tabs on the left or right carry their labels turned a quarter.
+    const bool vertical = m_tabPosition == tpLeft || m_tabPosition == tpRight;
+    if (vertical) {
+        p->translate((r.Left + r.Right) / 2.0, (r.Top + r.Bottom) / 2.0);
+        p->rotate(m_tabPosition == tpLeft ? -90 : 90);
+        r = Rect(-r.Height() / 2, -r.Width() / 2, r.Height() - r.Height() / 2, r.Width() - r.Width() / 2);
+    }
+    TRect text{r.Left + m_padding.X, r.Top, r.Right - m_padding.X, r.Bottom};
+    TCustomImageList* images = Images();
+    const int image = TabImageIndex(Index);
+    if (images && images->ValidIndex(image)) {
+        images->Draw(c, text.Left, r.Top + (r.Height() - images->Height()) / 2, image, isEnabled());
+        text.Left += images->Width() + 3;
+    }
+    c.Font().Assign(Font());
+    c.Font().SetColor(ColorFromQColor(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText)));
+    DrawText(c, TabText(Index), text, DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+    p->restore();
 }
 
 // ---------------------------------------------------------------------------

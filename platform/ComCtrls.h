@@ -9,11 +9,11 @@
 // - One row of tabs along TabPosition, starting 2 pixels from the edges.
 //   A tab is as high as the font's line (or the pictures) plus twice the
 //   vertical padding plus 2 (TabHeight when set), and as wide as its text
-//   plus twice the horizontal padding, plus the picture and 3 when it has
-//   one (TabWidth when set). The padding starts at (6, 3) and returns to it
-//   when the window is made again (RecreateWnd). Tabs that do not fit are
-//   cut off at the edge. On the left or right the tabs stack downwards,
-//   their width being the row's height.
+//   plus twice the horizontal padding plus 6, plus the picture and 3 when
+//   it has one (TabWidth when set). The style draws the tab's shape; its
+//   picture follows the padding and its text is centred in the rest. The padding starts at (6, 3) and returns
+//   to it when the window is made again (RecreateWnd). Tabs that do not fit are cut off at the edge. On the
+//   left or right the tabs stack downwards, their width being the row's height.
 // - The display rectangle (DisplayRect) is the client area less the tab row
 //   and 2 pixels beside it, and 4 pixels on the other sides; descendants
 //   change it through AdjustDisplayRect (the old platform's adjust-rectangle
@@ -153,6 +153,11 @@ class TCustomTabControl : public TCustomControl, public IMessageReceiver
   private:
     // Selects a tab the user chose, when allowed.
     void SelectTab(int Index);
+    // Picture and text of a tab in the platform's look: the picture after
+    // the padding, the text centred in the rest.
+    void PaintTabLabel(int Index, const TRect& Tab, bool Selected);
+    // A tab and the 2 pixels beside it toward the pane.
+    TRect TabClip(const TRect& Tab) const;
 
     TTabPosition m_tabPosition = tpTop;
     int m_tabWidth = 0;

@@ -20,20 +20,20 @@ TEST(ComCtrls, TabLayout)
         TRect Display;
     };
     // Two tabs with texts 30 and 50 wide, line height 14: a row of
-    // 14 + 2 x 3 + 2 = 22, tabs of 30 + 12 and 50 + 12.
+    // 14 + 2 x 3 + 2 = 22, tabs of 30 + 12 + 6 and 50 + 12 + 6.
     const Case cases[] = {
-        {"on top", [](TTabLayoutInput&) {}, {{2, 2, 44, 24}, {44, 2, 106, 24}}, {4, 26, 196, 96}},
+        {"on top", [](TTabLayoutInput&) {}, {{2, 2, 50, 24}, {50, 2, 118, 24}}, {4, 26, 196, 96}},
         {"at the bottom",
          [](TTabLayoutInput& i) { i.Position = tpBottom; },
-         {{2, 76, 44, 98}, {44, 76, 106, 98}},
+         {{2, 76, 50, 98}, {50, 76, 118, 98}},
          {4, 4, 196, 74}},
         {"on the left",
          [](TTabLayoutInput& i) { i.Position = tpLeft; },
-         {{2, 2, 24, 44}, {2, 44, 24, 106}},
+         {{2, 2, 24, 50}, {2, 50, 24, 118}},
          {26, 4, 196, 96}},
         {"on the right",
          [](TTabLayoutInput& i) { i.Position = tpRight; },
-         {{176, 2, 198, 44}, {176, 44, 198, 106}},
+         {{176, 2, 198, 50}, {176, 50, 198, 118}},
          {4, 4, 174, 96}},
         {"a fixed tab width",
          [](TTabLayoutInput& i) { i.TabWidth = 20; },
@@ -41,20 +41,20 @@ TEST(ComCtrls, TabLayout)
          {4, 26, 196, 96}},
         {"a fixed tab height",
          [](TTabLayoutInput& i) { i.TabHeight = 30; },
-         {{2, 2, 44, 32}, {44, 2, 106, 32}},
+         {{2, 2, 50, 32}, {50, 2, 118, 32}},
          {4, 34, 196, 96}},
         {"padding",
          [](TTabLayoutInput& i) {
              i.Padding = {13, 0};
          },
-         {{2, 2, 58, 18}, {58, 2, 134, 18}},
+         {{2, 2, 64, 18}, {64, 2, 146, 18}},
          {4, 20, 196, 96}},
         {"a picture on the second tab",
          [](TTabLayoutInput& i) {
              i.ImageSize = {16, 18};
              i.HasImage = {false, true};
          },
-         {{2, 2, 44, 28}, {44, 2, 44 + 62 + 19, 28}},
+         {{2, 2, 50, 28}, {50, 2, 50 + 68 + 19, 28}},
          {4, 30, 196, 96}},
     };
     for (const Case& c : cases) {
