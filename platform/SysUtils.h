@@ -51,6 +51,7 @@ KLD_DECLARE_EXCEPTION(EFOpenError, EStreamError);
 KLD_DECLARE_EXCEPTION(EFCreateError, EStreamError);
 KLD_DECLARE_EXCEPTION(EIniFileException, Exception);
 KLD_DECLARE_EXCEPTION(EOSError, Exception);
+KLD_DECLARE_EXCEPTION(EInOutError, Exception);
 KLD_DECLARE_EXCEPTION(EMathError, Exception);
 KLD_DECLARE_EXCEPTION(EZeroDivide, EMathError);
 KLD_DECLARE_EXCEPTION(EInvalidOp, EMathError);
@@ -58,6 +59,8 @@ KLD_DECLARE_EXCEPTION(EOverflow, EMathError);
 KLD_DECLARE_EXCEPTION(EIntOverflow, Exception);
 KLD_DECLARE_EXCEPTION(EDivByZero, Exception);
 KLD_DECLARE_EXCEPTION(EOutOfMemory, Exception);
+// A window, timer or other system object could not be made.
+KLD_DECLARE_EXCEPTION(EOutOfResources, EOutOfMemory);
 
 // The silent exception: it ends an operation without an error report.
 KLD_DECLARE_EXCEPTION(EAbort, Exception);

@@ -180,15 +180,17 @@ std::string DecodeName(const std::string& RawName, uint16_t Flags, const std::st
 {
     if ((Flags & FlagUtf8) != 0 && IsValidUtf8(RawName))
         return RawName;
+    // Tools that write the Unicode path field may put a plain ASCII stand-in
+    // ("caf?.txt") in the name itself; the field names the file exactly.
+    std::string unicode = UnicodePathOf(Extra, RawName);
+    if (!unicode.empty())
+        return unicode;
     // Zip tools on Unix and macOS store the file system's own name bytes,
     // which are UTF-8 there, without saying so.
     const int host = MadeBy >> 8;
     if ((host == HostUnix || host == HostMacOS) && IsValidUtf8(RawName))
         return RawName;
-    // Tools that write the Unicode path field may put a plain ASCII stand-in
-    // ("caf?.txt") in the name itself.
-    std::string unicode = UnicodePathOf(Extra, RawName);
-    return unicode.empty() ? Cp437ToUtf8(RawName) : unicode;
+    return Cp437ToUtf8(RawName);
 }
 
 // The extra field without the blocks of the given ids.
@@ -446,6 +448,14 @@ class TMemberLock
   private:
     std::vector<TFileInfo*> m_locked;
 };
+
+// Drops the compressed data held in memory; it is read again from the opened
+// file when needed.
+void DropData(TFileInfo& Info)
+{
+    std::string().swap(Info.Data);
+    Info.DataInMemory = false;
+}
 
 // The member has changed here: its local header is rebuilt from the central
 // entry, and extra fields that describe the old sizes or times go.
@@ -714,7 +724,8 @@ void TKldZipFile::WriteArchive(TStream& Stream, std::vector<int64_t>* DataPositi
     for (int i = 0; i < m_files.Count(); ++i) {
         TFileInfo& info = m_files.Info(i);
         CheckFits(info.RawName.size(), 0xFFFF, "Name", info.Name);
-        CheckFits(info.Extra.size() + info.Comment.size(), 0xFFFF, "Extra field", info.Name);
+        CheckFits(info.Extra.size(), 0xFFFF, "Extra field", info.Name);
+        CheckFits(info.Comment.size(), 0xFFFF, "Comment", info.Name);
         const int64_t offset = Stream.Position();
         CheckFits(uint64_t(offset), 0xFFFFFFFF, "Archive", m_fileName);
         info.LocalHeaderOffset = static_cast<uint32_t>(offset);
@@ -1185,10 +1196,15 @@ void TKldZipFile::WriteFileStream(int Index, TStream& Source)
     info.CRC32 = crc;
     info.Method = 8;
     info.VersionNeeded = 20;
-    info.VersionMadeBy = 20;
     // Only the name's encoding flag stays: the other bits described the
     // old data.
     info.Flags &= FlagUtf8;
+    // "Made by" 20 no longer says that a Unix tool stored the name's UTF-8
+    // bytes: the flag says it now, so the name reads the same again.
+    const int host = info.VersionMadeBy >> 8;
+    if ((host == HostUnix || host == HostMacOS) && !IsAscii(info.RawName) && info.ZipName == info.RawName)
+        info.Flags |= FlagUtf8;
+    info.VersionMadeBy = 20;
     StampNow(info);
     m_modified = true;
 }
@@ -1199,10 +1215,8 @@ void TKldZipFile::ResetCachedData()
         return;
     for (int i = 0; i < m_files.Count(); ++i) {
         TFileInfo& info = m_files.Info(i);
-        if (info.DataInMemory && !info.DataWritten) {
-            std::string().swap(info.Data);
-            info.DataInMemory = false;
-        }
+        if (info.DataInMemory && !info.DataWritten)
+            DropData(info);
     }
 }
 
@@ -1324,6 +1338,20 @@ void TKldZipFile::ExtractToPath(const std::string& Path, const TZipExtractFilter
 
 void TKldZipFile::ExtractMember(int Index, const std::string& DestFileName)
 {
+    // Data brought into memory only for this copy goes again afterwards, so
+    // extraction holds one member's data at a time (however many directory
+    // entries share one member's data).
+    TFileInfo& info = Member(Index);
+    struct TDropAfterCopy
+    {
+        TFileInfo& Info;
+        bool Keep;
+        ~TDropAfterCopy()
+        {
+            if (!Keep)
+                DropData(Info);
+        }
+    } drop{info, info.DataInMemory};
     // The member goes to a file of its own first: a damaged member never
     // replaces the file that is there.
     const std::string temp = FreeName(DestFileName + ".tmp");

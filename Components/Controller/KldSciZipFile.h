@@ -15,9 +15,9 @@
 // leading nor a trailing delimiter ("docs\readme.txt"). Callers may also use
 // "/": AdjustFileName turns it into a backslash. Names are UTF-8 text: a name
 // that is not plain ASCII is written with the UTF-8 flag (bit 11); a name read
-// without that flag is taken as UTF-8 when a Unix or macOS tool wrote it (they
-// store their file names' bytes), else from its Unicode path extra field
-// (0x7075) when one matches it, else decoded as code page 437. A member
+// without that flag is taken from its Unicode path extra field (0x7075) when
+// one matches it, else as UTF-8 when a Unix or macOS tool wrote it (they store
+// their file names' bytes), else decoded as code page 437. A member
 // loaded from an archive keeps the bytes and flags of its name and its local
 // header, and is written again unchanged as long as it is not changed here.
 //
@@ -31,6 +31,7 @@
 // one replaces it.
 
 #include "Components/Controller/ovnUtils.h"
+#include "platform/FileUtils.h"
 #include "platform/Streams.h"
 #include "platform/StringList.h"
 #include "platform/SysUtils.h"
@@ -43,13 +44,8 @@
 
 KLD_DECLARE_EXCEPTION(EKldZipFileError, Exception);
 
-// File attributes of members (the low byte of the external attributes).
-constexpr int32_t faReadOnly = 0x01;
-constexpr int32_t faHidden = 0x02;
-constexpr int32_t faSysFile = 0x04;
-constexpr int32_t faVolumeID = 0x08;
-constexpr int32_t faArchive = 0x20;
-constexpr int32_t faAnyFile = 0x3F;
+// File attributes of members are the low byte of the external attributes
+// (faReadOnly..faAnyFile, platform/FileUtils.h).
 
 // zlib levels: zcNone 0, zcFastest 1, zcDefault zlib's default, zcMax 9, and
 // zcLevel1..zcLevel9 the level of that number.
@@ -243,7 +239,7 @@ class TKldZipFile : public TObject
     // until data is written into it) and every missing folder of its path;
     // answers its index. Attributes holding faDirectory make a folder.
     int CreateFile(const std::string& Name, int32_t Attributes = 0);
-    void CreateFolder(const std::string& Name) { CreateFile(Name, faDirectory); }
+    int CreateFolder(const std::string& Name) { return CreateFile(Name, faDirectory); }
     void ForceDirectories(const std::string& Path);
     void DeleteFile(int Index);
     void DeleteFile(const std::string& Name);
@@ -264,6 +260,7 @@ class TKldZipFile : public TObject
     // Brings the member's compressed data into memory from Stream (the
     // opened file); raises when it is larger than MaxMemorySize.
     void LoadFileData(int Index, TStream* Stream);
+    void LoadFileData(int Index, TStream& Stream) { LoadFileData(Index, &Stream); }
     // Drops the in-memory data that can be read again from the opened file.
     void ResetCachedData();
     // Mode 0 reads; any other mode locks the member and writes the stream's
@@ -278,6 +275,7 @@ class TKldZipFile : public TObject
     // --- Extraction of every file member below Path. A member that fails
     // (an unsafe name among them: absolute, or with a ".." part) is logged
     // and skipped. A file is replaced only once its new content is complete.
+    // Member data read for the copy is not kept in memory afterwards.
     static void ExtractToPath(const std::string& ZipFileName, const std::string& Path,
                               const TZipExtractFilter& Filter = nullptr);
     void ExtractToPath(const std::string& Path, const TZipExtractFilter& Filter = nullptr);

@@ -523,7 +523,8 @@ TEST(KldSciZipFile, MemberDataNeedsAStream)
     zip.LoadFromStream(stream, false);
     TStringStream dest;
     EXPECT_EQ(ErrorOf<EKldZipFileError>([&] { zip.ReadFileStream(0, dest); }), "Invalid file stream");
-    zip.LoadFileData(0, &stream);
+    EXPECT_EQ(ErrorOf<EKldZipFileError>([&] { zip.LoadFileData(0, nullptr); }), "Invalid file stream");
+    zip.LoadFileData(0, stream);
     EXPECT_TRUE(zip.GetFileInfo(0).DataInMemory);
     zip.ReadFileStream(0, dest);
     EXPECT_EQ(dest.DataString(), "alpha");
@@ -569,6 +570,11 @@ TEST(KldSciZipFile, DecodesNamesByFlagExtraFieldOrCodePage437)
     Member unixOem{"Gr\x81\xE1" "e.txt", "7"};
     unixOem.MadeBy = 0x031E;
     Member dosUtf8{"Gr\xC3\xBC" ".txt", "8"};
+    // Info-ZIP on Unix puts an ASCII stand-in in the name and the real name
+    // in the field: the field says more than the guess from the host.
+    Member unixExtra{"caf?.txt", "9"};
+    unixExtra.MadeBy = 0x031E;
+    unixExtra.Extra = UnicodePathField("caf?.txt", "café.txt");
     const Case cases[] = {
         {"UTF-8 flag", utf8, "Grüße.txt"},
         {"code page 437 without the flag", oem, "Grüße.txt"},
@@ -578,6 +584,7 @@ TEST(KldSciZipFile, DecodesNamesByFlagExtraFieldOrCodePage437)
         {"written on Unix: the file system's UTF-8 bytes", unix, "Grüße.txt"},
         {"written on Unix, bytes that are no UTF-8", unixOem, "Grüße.txt"},
         {"written on DOS: code page 437 whatever the bytes", dosUtf8, "Gr├╝.txt"},
+        {"written on Unix with a Unicode path field", unixExtra, "café.txt"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
@@ -627,6 +634,59 @@ TEST(KldSciZipFile, LoadedMembersKeepTheirNameBytesAndFlagsWhenRewritten)
     EXPECT_EQ(Names(zip), (std::vector<std::string>{"café.txt", "Déjà.txt", "Grüe.txt", "new.txt"}));
     EXPECT_EQ(ReadMember(zip, "café.txt"), "extra, rewritten");
     EXPECT_EQ(ReadMember(zip, "Grüe.txt"), "oem");
+}
+
+TEST(KldSciZipFile, LargeExtraFieldAndCommentOfOneMemberSurviveARewrite)
+{
+    // Each is a field of its own, up to 65,535 bytes; together they may be more.
+    TTempFolder dir;
+    Archive raw;
+    Member big{"big.txt", "content"};
+    Put16(big.Extra, 0xCAFE), Put16(big.Extra, 40000 - 4);
+    big.Extra += std::string(40000 - 4, 'x');
+    big.Comment = std::string(40000, 'c');
+    raw.Members.push_back(big);
+    WriteText(dir / "t.zip", raw.Bytes());
+    {
+        TKldZipFile zip(dir / "t.zip");
+        WriteMember(zip, "new.txt", "n");
+        zip.Close(true);
+    }
+    TKldZipFile zip(dir / "t.zip");
+    EXPECT_EQ(ReadMember(zip, "big.txt"), "content");
+    EXPECT_EQ(zip.GetFileInfo(zip.GetFile("big.txt")).Extra, big.Extra);
+    EXPECT_EQ(zip.GetFileInfo(zip.GetFile("big.txt")).Comment, big.Comment);
+}
+
+TEST(KldSciZipFile, MembersGivenNewDataKeepTheNameTheyWereReadUnder)
+{
+    // Written again here, a member says "made by" 20 (DOS): a name that was
+    // read as UTF-8 only because a Unix tool wrote it must now carry the flag.
+    TTempFolder dir;
+    Archive raw;
+    Member unix{"Gr\xC3\xBC\xC3\x9F" "e.txt", "unix"};
+    unix.MadeBy = 0x031E;
+    raw.Members.push_back(unix);
+    raw.Members.push_back({"Gr\x81" "e.txt", "oem"});
+    WriteText(dir / "t.zip", raw.Bytes());
+    {
+        TKldZipFile zip(dir / "t.zip");
+        for (const char* name : {"Grüße.txt", "Grüe.txt"}) {
+            TStringStream data(std::string("new ") + name);
+            zip.WriteFileStream(zip.GetFile(name), data);
+        }
+        zip.Close(true);
+    }
+    const TLayout layout = ParseArchive(ReadText(dir / "t.zip"));
+    ASSERT_EQ(layout.Entries.size(), 2u);
+    EXPECT_EQ(layout.Entries[0].Name, "Gr\x81" "e.txt");
+    EXPECT_EQ(layout.Entries[0].Flags, 0);
+    EXPECT_EQ(layout.Entries[1].Name, "Grüße.txt");
+    EXPECT_EQ(layout.Entries[1].Flags, 0x0800);
+    EXPECT_EQ(layout.Entries[1].LocalFlags, 0x0800);
+    TKldZipFile zip(dir / "t.zip");
+    EXPECT_EQ(Names(zip), (std::vector<std::string>{"Grüe.txt", "Grüße.txt"}));
+    EXPECT_EQ(ReadMember(zip, "Grüße.txt"), "new Grüße.txt");
 }
 
 TEST(KldSciZipFile, RenamedMembersAreWrittenUnderTheirNewName)
@@ -837,6 +897,7 @@ TEST(KldSciZipFile, CreatesFoldersOfAPathAndTakesSlashesAsDelimiters)
     TKldZipFile zip;
     zip.NewZipFile(dir / "t.zip");
     EXPECT_EQ(zip.CreateFile(" \\r/s\\t.txt "), 2);
+    EXPECT_EQ(zip.CreateFolder("r\\u"), 3);
     zip.ForceDirectories("r\\u\\v");
     zip.ForceDirectories("");
     EXPECT_EQ(Names(zip), (std::vector<std::string>{"r", "r\\s", "r\\s\\t.txt", "r\\u", "r\\u\\v"}));
@@ -1034,6 +1095,42 @@ TEST(KldSciZipFile, ExtractsFilesBelowAFolder)
     EXPECT_NE(std::find(asked.begin(), asked.end(),
                         std::pair<std::string, std::string>{"a\\b\\c.txt", dir / "out/a/b/c.txt"}),
               asked.end());
+}
+
+TEST(KldSciZipFile, ExtractionHoldsOneMembersDataAtATime)
+{
+    // Directory entries may all point at the same large member: extraction
+    // must not keep the data of every entry it has copied.
+    TTempFolder dir;
+    const std::string shared = RandomBytes(100000, 9);
+    Archive raw;
+    raw.Members.push_back({"m0.bin", shared, 0});
+    std::string bytes = raw.Bytes();
+    const size_t entrySize = 46 + 6;
+    const std::string entry = bytes.substr(U32At(bytes, bytes.size() - 6), entrySize);
+    std::string directory;
+    for (int i = 0; i < 5; ++i) {
+        std::string e = entry;
+        e[46 + 1] = char('0' + i); // "m0.bin" .. "m4.bin", all at offset 0
+        directory += e;
+    }
+    const std::string member = bytes.substr(0, bytes.size() - 22 - entrySize);
+    std::string archive = member + directory;
+    Put32(archive, 0x06054B50), Put16(archive, 0), Put16(archive, 0), Put16(archive, 5), Put16(archive, 5);
+    Put32(archive, uint32_t(directory.size())), Put32(archive, uint32_t(member.size())), Put16(archive, 0);
+    WriteText(dir / "t.zip", archive);
+
+    TKldZipFile zip(dir / "t.zip");
+    ASSERT_EQ(zip.GetFileCount(), 5);
+    // Data read before stays where the caller put it.
+    EXPECT_EQ(ReadMember(zip, "m2.bin"), shared);
+    zip.ExtractToPath(dir / "out");
+    for (int i = 0; i < 5; ++i) {
+        const std::string name = "m" + std::to_string(i) + ".bin";
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ReadText(dir / ("out/" + name)), shared);
+        EXPECT_EQ(zip.GetFileInfo(zip.GetFile(name)).DataInMemory, name == "m2.bin");
+    }
 }
 
 TEST(KldSciZipFile, ExtractionSkipsUnsafeAndDamagedMembersAndLogsThem)

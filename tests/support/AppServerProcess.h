@@ -3,7 +3,8 @@
 // own for a test: on a free port of 127.0.0.1, with a database file in a
 // temporary folder, optional SQL run after the schema (users for sign-in
 // tests) and the server's switches (fault switches, --test-procedures).
-// The constructor returns once the server listens; the destructor stops it.
+// The constructor returns once the server and its notification server
+// listen; the destructor stops it.
 // The server watches its standard input, so it also ends when the test
 // process dies.
 //
@@ -44,6 +45,8 @@ class TAppServerProcess
     TAppServerProcess& operator=(const TAppServerProcess&) = delete;
 
     int Port() const { return m_port; }
+    // The notification server's port (WebSocket, on 127.0.0.1 too).
+    int NotifyPort() const { return m_notifyPort; }
     // The server URL a connection is given: calls go to it + "/" + procedure.
     std::string ServerURL() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/bin/orvane.dll"; }
     std::string DatabaseFile() const { return m_folder / "appserver.db"; }
@@ -108,6 +111,14 @@ class TAppServerProcess
             throw std::runtime_error("appserver did not start (it said \"" + line + "\")");
         }
         m_port = std::stoi(line.substr(prefix.size()));
+        const std::string notifyLine = ReadLine(std::chrono::seconds(20));
+        const std::string notifyPrefix = "appserver notifications on 127.0.0.1:";
+        if (notifyLine.rfind(notifyPrefix, 0) != 0) {
+            Stop();
+            throw std::runtime_error("appserver did not start its notification server (it said \"" + notifyLine +
+                                     "\")");
+        }
+        m_notifyPort = std::stoi(notifyLine.substr(notifyPrefix.size()));
     }
 
     std::string ReadLine(std::chrono::seconds timeout)
@@ -135,4 +146,5 @@ class TAppServerProcess
     int m_stdinWrite = -1;
     int m_stdoutRead = -1;
     int m_port = 0;
+    int m_notifyPort = 0;
 };

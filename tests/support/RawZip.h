@@ -79,6 +79,7 @@ struct Member
     uint16_t MadeBy = 20; // the high byte names the writing system (3 Unix)
     uint32_t ExternalAttributes = 0;
     std::string Extra;
+    std::string Comment; // the central directory entry's comment
     // Overrides for damaged archives: -1 keeps the true value.
     int64_t Crc32 = -1;
     int64_t UncompressedSize = -1;
@@ -114,9 +115,10 @@ struct Archive
             Put16(directory, m.MadeBy), Put16(directory, 20), Put16(directory, flags), Put16(directory, m.Method);
             Put16(directory, 0x6000), Put16(directory, 0x5821);
             Put32(directory, crc), Put32(directory, uint32_t(data.size())), Put32(directory, usize);
-            Put16(directory, uint32_t(m.Name.size())), Put16(directory, uint32_t(m.Extra.size())), Put16(directory, 0);
+            Put16(directory, uint32_t(m.Name.size())), Put16(directory, uint32_t(m.Extra.size()));
+            Put16(directory, uint32_t(m.Comment.size()));
             Put16(directory, 0), Put16(directory, 0), Put32(directory, m.ExternalAttributes), Put32(directory, offset);
-            directory += m.Name + m.Extra;
+            directory += m.Name + m.Extra + m.Comment;
         }
         const uint32_t directoryOffset = uint32_t(out.size());
         out += directory;

@@ -63,9 +63,13 @@ TServerOptions ParseOptions(const std::vector<std::string>& args)
     using Setter = std::function<void(const std::string&)>;
     const std::map<std::string, Setter> withValue = {
         {"--port", [&](const std::string& v) { o.Port = ParseInt("--port", v, 0); }},
+        {"--notify-port", [&](const std::string& v) { o.NotifyPort = ParseInt("--notify-port", v, 0); }},
+        {"--notify-frame-size",
+         [&](const std::string& v) { o.NotifyFrameSize = ParseInt("--notify-frame-size", v, 1); }},
         {"--db", [&](const std::string& v) { o.Database = v; }},
         {"--sql", [&](const std::string& v) { o.SqlFiles.push_back(v); }},
         {"--work-server-url", [&](const std::string& v) { o.WorkServerURL = v; }},
+        {"--files", [&](const std::string& v) { o.FilesRoot = v; }},
         {"--session-timeout", [&](const std::string& v) { o.SessionTimeoutMin = ParseInt("--session-timeout", v, 1); }},
         {"--keep-alive-timeout",
          [&](const std::string& v) { o.KeepAliveTimeoutSec = ParseInt("--keep-alive-timeout", v, 1); }},
@@ -117,21 +121,33 @@ std::string HelpText()
 
 The local application server: answers the client's remote calls (form-encoded
 POST to /bin/orvane.dll/<procedure>, JSON replies) on 127.0.0.1 from one SQLite
-database file. At start it prints "appserver listening on 127.0.0.1:<port>";
-it stops on SIGINT or SIGTERM (or when its input closes, with --watch-stdin).
+database file. Beside it runs the notification server (WebSocket, JSON
+commands "set", "notify" and "keepalive"; see NotificationServer.h). At start
+it prints "appserver listening on 127.0.0.1:<port>" and then "appserver
+notifications on 127.0.0.1:<port>"; it stops on SIGINT or SIGTERM (or when its
+input closes, with --watch-stdin).
 
 Options:
   --port N                 port to listen on; 0 (the default) takes a free one
+  --notify-port N          the notification server's port; 0 (the default)
+                           takes a free one
+  --notify-frame-size N    the notification server sends its messages in
+                           frames of at most N bytes
   --db FILE                the database file, created when missing
                            (default: appserver.db in the current folder)
   --sql FILE               run an SQL file after the schema (repeatable),
                            e.g. to add users for a test
   --work-server-url URL    the answer of Nembra.GetWorkServerURL (default: none)
+  --files DIR              the folder the remote file system (VRS.*) serves;
+                           each share is a folder in it (default: "files"
+                           beside the database file)
   --session-timeout MIN    minutes a session lives without calls (default 30)
   --keep-alive-timeout SEC seconds an idle TCP connection stays open (default 30)
   --threads N              calls served at once (default 16)
   --test-procedures        also serve the Test.* procedures that the client's
-                           tests use (echo, progress streams, large replies)
+                           tests use (echo, progress streams, large replies),
+                           and the notification commands test_history and
+                           test_drop
   --watch-stdin            stop when standard input reaches its end
   --verbose                log every call on standard error
   --help, -h               show this text

@@ -24,9 +24,12 @@ class TFaultSwitch
 struct TServerOptions
 {
     int Port = 0; // 0: a free port, printed at start
+    int NotifyPort = 0; // the notification server's; 0: a free one, printed too
+    int NotifyFrameSize = 0; // 0: every message the notification server sends in one frame
     std::string Database = "appserver.db";
     std::vector<std::string> SqlFiles;
     std::string WorkServerURL;
+    std::string FilesRoot; // '' = "files" beside the database file
     int SessionTimeoutMin = 30;
     int KeepAliveTimeoutSec = 30;
     int Threads = 16;

@@ -1,6 +1,9 @@
 // appserver: the local application server (see --help).
 #include "AppServer.h"
+#include "NotificationServer.h"
 #include "ServerOptions.h"
+
+#include <QCoreApplication>
 
 #include <csignal>
 #include <cstdio>
@@ -66,17 +69,32 @@ int Run(int argc, char** argv)
     // A client that goes away mid-reply must not end the server.
     std::signal(SIGPIPE, SIG_IGN);
     try {
+        // The notification server runs in the event loop of this thread, the
+        // HTTP server on a thread of its own.
+        QCoreApplication app(argc, argv);
         TAppServer server(options);
         const int port = server.Bind();
         if (port < 0) {
             std::cerr << "appserver: cannot listen on 127.0.0.1:" << options.Port << "\n";
             return 1;
         }
+        TNotificationServer notifications(options);
+        const int notifyPort = notifications.Listen(options.NotifyPort);
+        if (notifyPort < 0) {
+            std::cerr << "appserver: cannot listen on 127.0.0.1:" << options.NotifyPort << "\n";
+            return 1;
+        }
         WatchSignals(signals);
         if (options.WatchStdin)
             WatchStdin();
         std::cout << "appserver listening on 127.0.0.1:" << port << std::endl;
-        server.Listen();
+        std::cout << "appserver notifications on 127.0.0.1:" << notifyPort << std::endl;
+        std::thread([&server] {
+            server.Listen();
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); },
+                                      Qt::QueuedConnection);
+        }).detach();
+        app.exec();
     } catch (const std::exception& e) {
         std::cerr << "appserver: " << e.what() << "\n";
         return 1;

@@ -1,0 +1,191 @@
+#include "NotificationServer.h"
+
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QWebSocket>
+#include <QWebSocketServer>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+namespace {
+
+std::string ToStd(const QString& s)
+{
+    return s.toStdString();
+}
+
+// The text a value compares by: strings as they are, numbers in decimal,
+// true/false; anything else (null, arrays, objects) is no value at all.
+bool ValueText(const QJsonValue& value, std::string& text)
+{
+    if (value.isString()) {
+        text = ToStd(value.toString());
+        return true;
+    }
+    if (value.isDouble()) {
+        const double d = value.toDouble();
+        text = d == std::floor(d) && std::fabs(d) < 1e15 ? std::to_string(static_cast<long long>(d))
+                                                         : ToStd(QString::number(d, 'g', 17));
+        return true;
+    }
+    if (value.isBool()) {
+        text = value.toBool() ? "true" : "false";
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TNotificationServer::TNotificationServer(const TServerOptions& Options)
+    : m_options(Options),
+      m_server(std::make_unique<QWebSocketServer>("appserver", QWebSocketServer::NonSecureMode))
+{
+    QObject::connect(m_server.get(), &QWebSocketServer::newConnection, m_server.get(), [this] { Accept(); });
+}
+
+TNotificationServer::~TNotificationServer()
+{
+    for (auto& [link, state] : m_links) {
+        QObject::disconnect(link, nullptr, nullptr, nullptr);
+        delete link;
+    }
+}
+
+int TNotificationServer::Listen(int Port)
+{
+    if (!m_server->listen(QHostAddress::LocalHost, static_cast<quint16>(Port)))
+        return -1;
+    return m_server->serverPort();
+}
+
+void TNotificationServer::Accept()
+{
+    while (QWebSocket* link = m_server->nextPendingConnection()) {
+        link->setParent(nullptr);
+        link->setMaxAllowedIncomingMessageSize(MaxMessageSize);
+        link->setMaxAllowedIncomingFrameSize(MaxMessageSize);
+        if (m_options.NotifyFrameSize > 0)
+            link->setOutgoingFrameSize(static_cast<quint64>(m_options.NotifyFrameSize));
+        m_links[link];
+        QObject::connect(link, &QWebSocket::textMessageReceived, link,
+                         [this, link](const QString& text) { Receive(link, text.toStdString()); });
+        QObject::connect(link, &QWebSocket::disconnected, link, [this, link] { Forget(link); });
+        Trace("link opened (" + ToStd(link->requestUrl().path()) + ")");
+    }
+}
+
+void TNotificationServer::Forget(QWebSocket* Link)
+{
+    if (m_links.erase(Link) == 0)
+        return;
+    QObject::disconnect(Link, nullptr, nullptr, nullptr);
+    Link->deleteLater();
+    Trace("link closed");
+}
+
+void TNotificationServer::Receive(QWebSocket* From, const std::string& Text)
+{
+    const auto link = m_links.find(From);
+    if (link == m_links.end())
+        return;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(Text), &error);
+    if (!document.isObject()) {
+        Trace("not a command: " + Text);
+        return;
+    }
+    const QJsonObject command = document.object();
+    const std::string name = ToStd(command.value("command").toString());
+    if (m_options.TestProcedures && TestCommand(From, name, command))
+        return;
+    link->second.History.push_back(Text);
+    if (name == "set") {
+        std::string value;
+        const std::string parameter = ToStd(command.value("parameter").toString());
+        if (parameter.empty() || !ValueText(command.value("value"), value)) {
+            Trace("set without parameter or value: " + Text);
+            return;
+        }
+        link->second.Params[parameter] = value;
+        Trace("set " + parameter + "=" + value);
+    } else if (name == "notify") {
+        Notify(From, command);
+    } else if (name != "keepalive") {
+        Trace("unknown command: " + Text);
+    }
+}
+
+void TNotificationServer::Notify(QWebSocket* From, const QJsonObject& Command)
+{
+    if (!Command.value("message").isString()) {
+        Trace("notify without message");
+        return;
+    }
+    const std::string message = ToStd(Command.value("message").toString());
+    const std::string parameter = ToStd(Command.value("parameter").toString());
+    std::vector<std::string> wanted;
+    std::string value;
+    if (Command.value("values").isArray()) {
+        for (const QJsonValue& v : Command.value("values").toArray())
+            if (ValueText(v, value))
+                wanted.push_back(value);
+    } else if (ValueText(Command.value("value"), value)) {
+        wanted.push_back(value);
+    }
+    // Collected first: a send may end a link and so change the list.
+    std::vector<QWebSocket*> targets;
+    for (const auto& [link, state] : m_links) {
+        if (parameter.empty()) {
+            if (link != From)
+                targets.push_back(link);
+            continue;
+        }
+        const auto param = state.Params.find(parameter);
+        if (param != state.Params.end() &&
+            std::find(wanted.begin(), wanted.end(), param->second) != wanted.end())
+            targets.push_back(link);
+    }
+    Trace("notify \"" + message + "\" to " + std::to_string(targets.size()) + " link(s)");
+    for (QWebSocket* link : targets)
+        if (m_links.count(link))
+            Send(link, message);
+}
+
+bool TNotificationServer::TestCommand(QWebSocket* From, const std::string& Name, const QJsonObject& Command)
+{
+    if (Name == "test_history") {
+        std::string lines = "[history]";
+        for (const std::string& text : m_links[From].History)
+            lines += "\n" + text;
+        Send(From, lines);
+        return true;
+    }
+    if (Name == "test_binary") {
+        const QString message = Command.value("message").toString();
+        From->sendBinaryMessage(message.toLatin1());
+        return true;
+    }
+    if (Name == "test_drop") {
+        Trace("dropping a link");
+        From->abort();
+        Forget(From);
+        return true;
+    }
+    return false;
+}
+
+void TNotificationServer::Send(QWebSocket* To, const std::string& Text)
+{
+    To->sendTextMessage(QString::fromStdString(Text));
+}
+
+void TNotificationServer::Trace(const std::string& Line) const
+{
+    if (m_options.Verbose)
+        std::cerr << "notifications: " << Line << std::endl;
+}
