@@ -134,7 +134,8 @@ class TMemoryDb
     {
         sqlite3_open(":memory:", &m_db);
         RegisterSqlFunctions(m_db);
-        Exec("CREATE TABLE OVN_SEQUENCES (SEQUENCE_NAME TEXT PRIMARY KEY COLLATE NOCASE, LAST_NUMBER INTEGER, "
+        Exec("PRAGMA case_sensitive_like = ON;"
+             "CREATE TABLE OVN_SEQUENCES (SEQUENCE_NAME TEXT PRIMARY KEY COLLATE NOCASE, LAST_NUMBER INTEGER, "
              "INCREMENT_BY INTEGER DEFAULT 1); INSERT INTO OVN_SEQUENCES VALUES ('SEQ_USERS', 7, 1);"
              "CREATE TABLE T (A INTEGER PRIMARY KEY, B TEXT NOT NULL)");
     }
@@ -180,7 +181,7 @@ TEST(SqlFunctions, OracleFunctionsAndErrorsOnAConnection)
         {"NULL || NULL is NULL", "SELECT NULL || NULL FROM DUAL", "NULL"},
         {"TO_NUMBER", "SELECT TO_NUMBER('12.5') FROM DUAL", "12.5"},
         {"TO_NUMBER of a word", "SELECT TO_NUMBER('x') FROM DUAL", "ORA-01722: invalid number"},
-        {"LIKE is case-sensitive only when asked", "SELECT 'Abc' LIKE 'a%' FROM DUAL", "1"},
+        {"LIKE is case-sensitive, as on the suite's server", "SELECT 'Abc' LIKE 'a%' FROM DUAL", "0"},
         {"raised application error", "SELECT RAISE_APPLICATION_ERROR(-20001, ' Nope.$END$') FROM DUAL",
          "ORA-20001:  Nope.$END$\nORA-06512: at line 1"},
         {"unknown table", "SELECT * FROM NOPE", "ORA-00942: table or view does not exist"},
