@@ -132,8 +132,15 @@ TovnController::TovnController(TComponent* AOwner) : TComponent(AOwner)
     m_connections->SetDefaultURL(DefaultConnectionURL);
     m_infoList = std::make_unique<TovnInfoList>();
     m_infoList->OnGetWindow = [this] { return m_browser ? m_browser->Handle() : NullHWnd; };
-    // The resource cache and the notification client (keep-alive on, key
-    // token name "id") come here.
+    // The resource cache comes here.
+    m_notificationClient = std::make_unique<TNembraNotificationsClient>();
+    m_notificationClient->OnMessage = [this](TObject* sender, const std::string& text) {
+        OnVNSMessage(sender, text);
+    };
+    m_notificationClient->OnConnected = [this](TObject* sender) { OnVNSConnected(sender); };
+    m_notificationClient->OnDisconnected = [this](TObject* sender) { OnVNSDisconnected(sender); };
+    m_notificationClient->SetKeepAlive(true);
+    m_notificationClient->SetKeyTokenName("id");
 
     // The window's own construction runs now; Params, Vars and Version do not
     // exist yet at that moment.
@@ -161,6 +168,7 @@ TovnController::~TovnController()
     m_connections.reset();
     m_infoList.reset();
     m_user.reset();
+    m_notificationClient.reset();
     Log.Debug("Application terminated. Controller destroyed successfully.", "BROWSER");
     Log.SetOnFormatLogLine(nullptr);
     if (Controller == this)
@@ -199,6 +207,47 @@ void TovnController::Close()
     m_active = false;
     if (OnClose)
         OnClose(this);
+}
+
+HWND TovnController::BrowserHandle() const
+{
+    return m_browser ? m_browser->Handle() : NullHWnd;
+}
+
+// ---------------------------------------------------------------------------
+// Notification link
+
+void TovnController::OnVNSMessage(TObject* Sender, const std::string& Text)
+{
+    std::string command;
+    std::string rest;
+    const size_t blank = Text.find(' ', 1);
+    if (blank == std::string::npos) {
+        command = Trim(Text);
+    } else {
+        command = Trim(Text.substr(0, blank));
+        rest = Trim(Text.substr(blank + 1));
+    }
+    Log.Debug("VNS Command: %s", {command}, ClassName());
+    if (SameText(command, "$UPDATENOTIFICATIONS")) {
+        PostMessage(BrowserHandle(), WM_NOTIFICATION, 0, 0);
+    } else if (SameText(command, "$check_mail")) {
+        if (rest == IntToStr(m_user->Counter))
+            PostMessage(BrowserHandle(), WM_NEWMAIL, 0, 0);
+    } else if (SameText(command, "$broadcast")) {
+        m_notificationClient->SendNotification("$imhere " + m_notificationClient->KeyToken(), "id", rest);
+    }
+}
+
+void TovnController::OnVNSConnected(TObject* Sender)
+{
+    m_vnsConnected = true;
+    m_notificationClient->SetParam("user_id", IntToStr(m_user->Counter));
+}
+
+void TovnController::OnVNSDisconnected(TObject* Sender)
+{
+    m_vnsConnected = false;
 }
 
 bool TovnController::GetConnected() const

@@ -9,14 +9,14 @@
 // The constructor binds the shared log to the daily file, picks the brand
 // defaults, creates the user record, the user and machine preferences, the
 // connection list (with the brand's server as its built-in entry), the info
-// list, the main window, the module variables and reads its version. The
-// resource cache and the notification client join the construction with
-// their units, each at its place in the order (see
-// TovnController::TovnController).
+// list, the notification client, the main window, the module variables and
+// reads its version. The resource cache joins the construction with its unit,
+// at its place in the order (see TovnController::TovnController).
 
 #include "Components/Controller/GVars.h"
 #include "Components/Controller/ovnAdmin.h"
 #include "Components/Controller/ovnPreferences.h"
+#include "Components/Nembra/NembraNotificationsClient.h"
 #include "Components/Nembra/ovnControllerUtils.h"
 #include "base/KldLogFile.h"
 #include "platform/Component.h"
@@ -174,7 +174,26 @@ class TovnController : public TComponent
     TParams& Params() const { return *m_params; }
     TVars& Vars() const { return *m_vars; }
     TovnInfoList& InfoList() const { return *m_infoList; }
+    // The link to the notification server: keep-alive on, key token name
+    // "id"; the sign-in fills its address and key token and connects it.
+    TNembraNotificationsClient& NotificationClient() const { return *m_notificationClient; }
     const std::string& Version() const { return m_version; }
+    // True between the notification link's connect and disconnect events.
+    bool VNSConnected() const { return m_vnsConnected; }
+
+    // The notification client's events (main thread). A message is a command
+    // word and a rest, split at the first blank after the first character;
+    // the words are compared without regard to case:
+    // - "$UPDATENOTIFICATIONS": 1724 (WM_NOTIFICATION) to the main window;
+    // - "$check_mail": 1434 (WM_NEWMAIL) when the rest is exactly the
+    //   signed-in user's counter;
+    // - "$broadcast": answers "$imhere " + the link's key token to the link
+    //   whose "id" is the rest;
+    // - anything else is ignored.
+    void OnVNSMessage(TObject* Sender, const std::string& Text);
+    // Names the user on the link ("user_id").
+    void OnVNSConnected(TObject* Sender);
+    void OnVNSDisconnected(TObject* Sender);
 
     // Raise EovnController "Not logged" / "Not logged to DB" unless the main
     // window is signed in (to a database).
@@ -194,6 +213,10 @@ class TovnController : public TComponent
     // Alias of the current data database; '' without a window or database.
     std::string GetAlias() const;
 
+  protected:
+    // Where the controller posts its window messages: the main window.
+    virtual HWND BrowserHandle() const;
+
   private:
     void UpdateVersion();
 
@@ -203,8 +226,10 @@ class TovnController : public TComponent
     std::unique_ptr<TovnSysPreferences> m_sysPreferences;
     std::unique_ptr<TovnConnections> m_connections;
     std::unique_ptr<TovnInfoList> m_infoList;
+    std::unique_ptr<TNembraNotificationsClient> m_notificationClient;
     TfrmOrvaneBrowser4* m_browser = nullptr; // owned here unless it is the main form
     std::unique_ptr<TParams> m_params;
     std::unique_ptr<TVars> m_vars;
     std::string m_version;
+    bool m_vnsConnected = false;
 };
