@@ -413,6 +413,32 @@ void TCanvas::FrameRect(const TRect& r)
     p->fillRect(QRect(r.Right - 1, r.Top, 1, r.Height()), c);
 }
 
+void TCanvas::DrawFocusRect(const TRect& r)
+{
+    QPainter* p = Handle();
+    if (!p || IsRectEmpty(r))
+        return;
+    p->save();
+    // White in difference mode inverts the colour and keeps the alpha.
+    p->setCompositionMode(QPainter::CompositionMode_Difference);
+    const QColor white(255, 255, 255);
+    auto dot = [&](int x, int y) {
+        if (((x - r.Left) + (y - r.Top)) % 2 == 0)
+            p->fillRect(QRect(x, y, 1, 1), white);
+    };
+    for (int x = r.Left; x < r.Right; ++x) {
+        dot(x, r.Top);
+        if (r.Bottom - 1 > r.Top)
+            dot(x, r.Bottom - 1);
+    }
+    for (int y = r.Top + 1; y < r.Bottom - 1; ++y) {
+        dot(r.Left, y);
+        if (r.Right - 1 > r.Left)
+            dot(r.Right - 1, y);
+    }
+    p->restore();
+}
+
 void TCanvas::RoundRect(int X1, int Y1, int X2, int Y2, int X3, int Y3)
 {
     QPainter* p = Handle();

@@ -203,6 +203,9 @@ class TCanvas : public TPersistent
     void FillRect(const TRect& r);
     // A one-pixel outline of r in the brush colour.
     void FrameRect(const TRect& r);
+    // The focus rectangle: every other pixel of r's outline inverted, so a
+    // second call on the same rectangle removes it.
+    void DrawFocusRect(const TRect& r);
     // A rectangle with corners rounded by an ellipse of X3 x Y3.
     void RoundRect(int X1, int Y1, int X2, int Y2, int X3, int Y3);
     void Ellipse(int X1, int Y1, int X2, int Y2);

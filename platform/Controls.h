@@ -57,6 +57,14 @@ enum TAlignment
     taCenter
 };
 
+// Vertical placement of a control's text.
+enum TTextLayout
+{
+    tlTop,
+    tlCenter,
+    tlBottom
+};
+
 // A control's frame: none, or one border (sunken 3-D, or flat).
 enum TBorderStyle
 {
@@ -222,6 +230,10 @@ class TCustomControl : public QWidget, public TObject
 
     intptr_t Tag() const { return m_tag; }
     void SetTag(intptr_t value) { m_tag = value; }
+    // The component name a form gives the control (kept as the widget's
+    // object name).
+    std::string Name() const { return objectName().toStdString(); }
+    void SetName(const std::string& value) { setObjectName(QString::fromStdString(value)); }
     TCursor Cursor() const { return m_cursor; }
     void SetCursor(TCursor value);
     bool TabStop() const { return m_tabStop; }

@@ -219,15 +219,20 @@ void TDataSet::SetBufferCount(int value)
     }
 }
 
-void TDataSet::UpdateBufferCount()
+int TDataSet::LinkedBufferCount() const
 {
-    if (!IsCursorOpen())
-        return;
     int count = 1;
     for (TDataSource* ds : m_dataSources)
         for (TDataLink* link : ds->m_dataLinks)
             count = std::max(count, link->m_bufferCount);
-    SetBufferCount(count);
+    return count;
+}
+
+void TDataSet::UpdateBufferCount()
+{
+    if (!IsCursorOpen())
+        return;
+    SetBufferCount(LinkedBufferCount());
 }
 
 void TDataSet::MoveBuffer(int curIndex, int newIndex)

@@ -181,6 +181,9 @@ class TDataSet : public TComponent
 
     // --- The buffer ring, for data links and grids
     int BufferCount() const { return m_bufferCount; }
+    // The largest buffer count the attached data links ask for (at least 1):
+    // the ring's size once the dataset is open, known before it opens.
+    int LinkedBufferCount() const;
     // Valid records in the ring.
     int BufferedCount() const { return m_recordCount; }
     int ActiveRecord() const { return m_activeRecord; }

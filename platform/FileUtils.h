@@ -11,6 +11,16 @@
 // A relative path that would leave its base folder.
 KLD_DECLARE_EXCEPTION(EUnsafePath, Exception);
 
+// File attributes as the run-time library numbers them (file listings, zip
+// members, the file systems of the resource cache).
+constexpr int32_t faReadOnly = 0x01;
+constexpr int32_t faHidden = 0x02;
+constexpr int32_t faSysFile = 0x04;
+constexpr int32_t faVolumeID = 0x08;
+constexpr int32_t faDirectory = 0x10;
+constexpr int32_t faArchive = 0x20;
+constexpr int32_t faAnyFile = 0x3F;
+
 bool FileExists(const std::string& fileName); // exists and is not a folder
 bool DirectoryExists(const std::string& dir);
 // Creates the folder and every missing parent. An empty path raises EOSError.

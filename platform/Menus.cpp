@@ -335,8 +335,14 @@ void TPopupMenu::Popup(int x, int y)
     // Made the menu's last child, so the sub-menus go before their style.
     style->setParent(menu);
     m_menu = menu;
-    if (!menu->actions().isEmpty())
-        menu->popup(QPoint(x, y));
+    if (menu->actions().isEmpty())
+        return;
+    QPoint at(x, y);
+    if (m_alignment == paRight)
+        at.rx() -= menu->sizeHint().width();
+    else if (m_alignment == paCenter)
+        at.rx() -= menu->sizeHint().width() / 2;
+    menu->popup(at);
 }
 
 bool TPopupMenu::Showing() const

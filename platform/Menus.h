@@ -13,7 +13,8 @@
 //   assigned, the default look otherwise. Both work without showing the
 //   menu, so tests measure and draw entries directly.
 // - Popup(X, Y) builds a QMenu from the entries at that moment and shows it
-//   at the screen position, without waiting. Choosing an entry calls its
+//   at the screen position (its left edge there, or by Alignment its right
+//   edge or its centre), without waiting. Choosing an entry calls its
 //   Click (OnClick when the entry is enabled and still exists). Changing the
 //   entries while the menu shows does not change the menu on screen; an
 //   entry deleted meanwhile is drawn as nothing and does nothing.
@@ -88,6 +89,14 @@ class TMenuItem : public TObject, public TGuarded
     std::vector<std::unique_ptr<TMenuItem>> m_items;
 };
 
+// Where the menu stands relative to the point given to Popup.
+enum TPopupAlignment
+{
+    paLeft,  // its left edge at the point
+    paRight, // its right edge at the point
+    paCenter // centred on the point
+};
+
 class TPopupMenu : public TObject, public TGuarded
 {
   public:
@@ -101,6 +110,8 @@ class TPopupMenu : public TObject, public TGuarded
     void SetImages(TCustomImageList* images) { m_images = images; }
     bool OwnerDraw() const { return m_ownerDraw; }
     void SetOwnerDraw(bool value) { m_ownerDraw = value; }
+    TPopupAlignment Alignment() const { return m_alignment; }
+    void SetAlignment(TPopupAlignment value) { m_alignment = value; }
     // The font entries are measured and drawn with by default.
     TFont& Font() { return m_font; }
 
@@ -130,6 +141,7 @@ class TPopupMenu : public TObject, public TGuarded
     TMenuItem m_items;
     TImageListRef m_images;
     bool m_ownerDraw = false;
+    TPopupAlignment m_alignment = paLeft;
     TFont m_font;
     TPoint m_popupPoint;
     TQtMenu* m_menu = nullptr; // owned; deleted later when released from its own signal

@@ -51,6 +51,7 @@ KLD_DECLARE_EXCEPTION(EFOpenError, EStreamError);
 KLD_DECLARE_EXCEPTION(EFCreateError, EStreamError);
 KLD_DECLARE_EXCEPTION(EIniFileException, Exception);
 KLD_DECLARE_EXCEPTION(EOSError, Exception);
+KLD_DECLARE_EXCEPTION(EInOutError, Exception);
 KLD_DECLARE_EXCEPTION(EMathError, Exception);
 KLD_DECLARE_EXCEPTION(EZeroDivide, EMathError);
 KLD_DECLARE_EXCEPTION(EInvalidOp, EMathError);

@@ -31,6 +31,7 @@
 // one replaces it.
 
 #include "Components/Controller/ovnUtils.h"
+#include "platform/FileUtils.h"
 #include "platform/Streams.h"
 #include "platform/StringList.h"
 #include "platform/SysUtils.h"
@@ -43,13 +44,8 @@
 
 KLD_DECLARE_EXCEPTION(EKldZipFileError, Exception);
 
-// File attributes of members (the low byte of the external attributes).
-constexpr int32_t faReadOnly = 0x01;
-constexpr int32_t faHidden = 0x02;
-constexpr int32_t faSysFile = 0x04;
-constexpr int32_t faVolumeID = 0x08;
-constexpr int32_t faArchive = 0x20;
-constexpr int32_t faAnyFile = 0x3F;
+// File attributes of members are the low byte of the external attributes
+// (faReadOnly..faAnyFile, platform/FileUtils.h).
 
 // zlib levels: zcNone 0, zcFastest 1, zcDefault zlib's default, zcMax 9, and
 // zcLevel1..zcLevel9 the level of that number.

@@ -1,5 +1,6 @@
 #include "Components/Controller/ovnController.h"
 
+#include "Components/Controller/KldSciZipFile.h"
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnUtils.h"
 #include "base/KldStrUtils.h"
@@ -12,9 +13,26 @@ std::string DefaultUpdateURL;
 std::string DefaultConnectionURL;
 bool RestartBrowserOnClose = false;
 
+const char* const SNoCachePath =
+    "Local Cache Path is invalid.\r\nPlease specify correct path in Options/Local Cache...";
+
 namespace {
 TfrmOrvaneBrowser4* s_mainForm = nullptr;
-}
+
+// The file systems of the resource cache extract zip archives through the
+// zip unit of this library; it is handed to them when the library loads.
+const bool s_zipExtractorInstalled = [] {
+    SetNembraExtractZipProc([](const std::string& ZipFileName, const std::string& DestPath,
+                               const std::string& ExtractFileMask, const std::string& ExcludeFileMask) {
+        TKldZipFile::ExtractToPath(
+            ZipFileName, DestPath, [&](TKldZipFile*, const std::string&, const std::string& DestFileName) {
+                // The member's name without its folders.
+                return FileMatchesMasks(ExtractFileName(DestFileName), ExtractFileMask, ExcludeFileMask);
+            });
+    });
+    return true;
+}();
+} // namespace
 
 TBrandDefaults BrandDefaults(int32_t Brand)
 {
@@ -132,7 +150,7 @@ TovnController::TovnController(TComponent* AOwner) : TComponent(AOwner)
     m_connections->SetDefaultURL(DefaultConnectionURL);
     m_infoList = std::make_unique<TovnInfoList>();
     m_infoList->OnGetWindow = [this] { return m_browser ? m_browser->Handle() : NullHWnd; };
-    // The resource cache comes here.
+    m_cache = std::make_unique<TNembraFileSystemCache>();
     m_notificationClient = std::make_unique<TNembraNotificationsClient>();
     m_notificationClient->OnMessage = [this](TObject* sender, const std::string& text) {
         OnVNSMessage(sender, text);
@@ -168,6 +186,7 @@ TovnController::~TovnController()
     m_connections.reset();
     m_infoList.reset();
     m_user.reset();
+    m_cache.reset();
     m_notificationClient.reset();
     Log.Debug("Application terminated. Controller destroyed successfully.", "BROWSER");
     Log.SetOnFormatLogLine(nullptr);
@@ -231,6 +250,8 @@ void TovnController::OnVNSMessage(TObject* Sender, const std::string& Text)
     Log.Debug("VNS Command: %s", {command}, ClassName());
     if (SameText(command, "$UPDATENOTIFICATIONS")) {
         PostMessage(BrowserHandle(), WM_NOTIFICATION, 0, 0);
+    } else if (SameText(command, "$invalidate_resources")) {
+        ValidateCache();
     } else if (SameText(command, "$check_mail")) {
         if (rest == IntToStr(m_user->Counter))
             PostMessage(BrowserHandle(), WM_NEWMAIL, 0, 0);
@@ -243,11 +264,16 @@ void TovnController::OnVNSConnected(TObject* Sender)
 {
     m_vnsConnected = true;
     m_notificationClient->SetParam("user_id", IntToStr(m_user->Counter));
+    m_cache->SetDownloadWhen(m_sysPreferences->DownloadWhen);
 }
 
 void TovnController::OnVNSDisconnected(TObject* Sender)
 {
     m_vnsConnected = false;
+    // Without the link no word of changed resources can arrive, so every use
+    // asks the source again until the link is back.
+    if (m_cache->DownloadWhen() == downloadNewer)
+        m_cache->SetDownloadWhen(downloadAlways);
 }
 
 bool TovnController::GetConnected() const
@@ -311,4 +337,68 @@ std::string TovnController::DoFormatLogLine(TObject* Sender, TKldLogLevel ALogLe
     return Format("%s, %s, %s, %s, %s, %s, %s, %s", FormatDateTime("yyyy-mm-dd@hh-nn-ss-zzz", Now()),
                   SKldLogLevels[ALogLevel], Source, EscapeStr(Msg, ',', '"'), EscapeStr(Info, ',', '"'),
                   userId, userType, GetAlias());
+}
+
+// ---------------------------------------------------------------------------
+// Resources
+
+std::string TovnController::GetCachePath() const
+{
+    const std::string dir = Trim(m_sysPreferences->CacheDir);
+    if (!CacheDirIsAbsolute(dir))
+        return ovnGetDataPath() + dir;
+    if (!DirectoryExists(dir))
+        throw EovnController(SNoCachePath);
+    return dir;
+}
+
+void TovnController::InitCache()
+{
+    m_cache->SetActive(false);
+    m_cache->SetOS(ovnOS());
+    const std::string path = GetCachePath();
+    // A folder the program makes for itself is this user's alone; one the
+    // user chose is taken as it is (it may be shared on purpose).
+    if (!CacheDirIsAbsolute(Trim(m_sysPreferences->CacheDir)))
+        ovnMakePrivateFolder(path, "the resource cache");
+    m_cache->SetCacheDir(path);
+    m_cache->SetDownloadWhen(Trim(m_cache->URI()).empty() ? downloadNever : m_sysPreferences->DownloadWhen);
+    m_cache->SetActive(true);
+}
+
+std::string TovnController::GetResourceFile(const std::string& Resource)
+{
+    bool downloaded = false;
+    const std::string fileName = m_cache->GetResourceFile(Resource, &downloaded);
+    m_resourceDownloaded = downloaded;
+    if (downloaded)
+        Log.Debug("Downloaded new version of %s", {Resource}, "TovnController");
+    return fileName;
+}
+
+void TovnController::AddResourceFile(const std::string& ResourceName, const std::string& FileName)
+{
+    m_cache->AddResourceFile(ResourceName, FileName);
+}
+
+void TovnController::InvalidateResource(const std::string& Resource, int32_t Version)
+{
+    m_cache->InvalidateResource(Resource, Version);
+}
+
+void TovnController::InvalidateResourceFiles(const TStrings* Files)
+{
+    m_cache->InvalidateFiles(Files);
+}
+
+void TovnController::InvalidateResourceFiles(const std::string& Files)
+{
+    TStringList list;
+    list.SetCommaText(Files);
+    InvalidateResourceFiles(&list);
+}
+
+void TovnController::ValidateCache()
+{
+    m_cache->ValidateCache();
 }

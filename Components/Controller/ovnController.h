@@ -9,13 +9,21 @@
 // The constructor binds the shared log to the daily file, picks the brand
 // defaults, creates the user record, the user and machine preferences, the
 // connection list (with the brand's server as its built-in entry), the info
-// list, the notification client, the main window, the module variables and
-// reads its version. The resource cache joins the construction with its unit,
-// at its place in the order (see TovnController::TovnController).
+// list, the resource cache, the notification client, the main window, the
+// module variables and reads its version.
+//
+// Resources: every file the client fetches from the server goes through the
+// resource cache (`Cache`, a TNembraFileSystemCache). The main window calls
+// InitCache after each server sign-in (the cache address comes from the
+// sign-in reply's "RESOURCES"); GetResourceFile and the other resource
+// operations pass to the cache. The cache asks the main window's system
+// procedure for the file name of a resource it does not know yet; that hook
+// is bound by the main window.
 
 #include "Components/Controller/GVars.h"
 #include "Components/Controller/ovnAdmin.h"
 #include "Components/Controller/ovnPreferences.h"
+#include "Components/Nembra/NembraFileSystemCache.h"
 #include "Components/Nembra/NembraNotificationsClient.h"
 #include "Components/Nembra/ovnControllerUtils.h"
 #include "base/KldLogFile.h"
@@ -26,6 +34,7 @@
 #include "platform/Params.h"
 #include "platform/StringList.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -34,6 +43,10 @@ class TfrmOrvaneBrowser4;
 class TovnController;
 
 KLD_DECLARE_EXCEPTION(EovnController, Exception);
+
+// "Local Cache Path is invalid." and, on a new line, "Please specify correct
+// path in Options/Local Cache...".
+extern const char* const SNoCachePath;
 
 // Exported globals of the controller library.
 extern TovnController* Controller;
@@ -174,6 +187,7 @@ class TovnController : public TComponent
     TParams& Params() const { return *m_params; }
     TVars& Vars() const { return *m_vars; }
     TovnInfoList& InfoList() const { return *m_infoList; }
+    TNembraFileSystemCache& Cache() const { return *m_cache; }
     // The link to the notification server: keep-alive on, key token name
     // "id"; the sign-in fills its address and key token and connects it.
     TNembraNotificationsClient& NotificationClient() const { return *m_notificationClient; }
@@ -185,14 +199,18 @@ class TovnController : public TComponent
     // word and a rest, split at the first blank after the first character;
     // the words are compared without regard to case:
     // - "$UPDATENOTIFICATIONS": 1724 (WM_NOTIFICATION) to the main window;
+    // - "$invalidate_resources": ValidateCache;
     // - "$check_mail": 1434 (WM_NEWMAIL) when the rest is exactly the
     //   signed-in user's counter;
     // - "$broadcast": answers "$imhere " + the link's key token to the link
     //   whose "id" is the rest;
     // - anything else is ignored.
     void OnVNSMessage(TObject* Sender, const std::string& Text);
-    // Names the user on the link ("user_id").
+    // Names the user on the link ("user_id") and gives the cache the
+    // DownloadWhen preference.
     void OnVNSConnected(TObject* Sender);
+    // A cache that fetches newer files fetches every file until the link is
+    // back.
     void OnVNSDisconnected(TObject* Sender);
 
     // Raise EovnController "Not logged" / "Not logged to DB" unless the main
@@ -203,6 +221,29 @@ class TovnController : public TComponent
     bool GetDBConnected() const;
 
     TSecurityRecord GetSecurity(int SecurityIndex) const;
+
+    // --- Resources
+    // The cache folder: a relative CacheDir preference lies in the data
+    // folder (where settings and logs live); an absolute one must be an
+    // existing folder, else EovnController SNoCachePath.
+    std::string GetCachePath() const;
+    // Re-opens the cache: OS tag, folder (a relative one made this user's
+    // alone), and the DownloadWhen preference when the cache has a
+    // file-system address, else downloadNever. A failure leaves it inactive.
+    void InitCache();
+    // The local file of the resource, fetched first when the cache's option
+    // says so; ResourceDownloaded tells whether it was, and a fetch is logged
+    // "Downloaded new version of %s". Errors of the cache reach the caller.
+    std::string GetResourceFile(const std::string& Resource);
+    std::string DownloadResource(const std::string& Resource) { return GetResourceFile(Resource); }
+    void AddResourceFile(const std::string& ResourceName, const std::string& FileName);
+    void InvalidateResource(const std::string& Resource, int32_t Version);
+    // Entries of these files become unknown (a null list: every entry).
+    void InvalidateResourceFiles(const TStrings* Files);
+    // The same for a comma text of file names.
+    void InvalidateResourceFiles(const std::string& Files);
+    void ValidateCache();
+    bool ResourceDownloaded() const { return m_resourceDownloaded.load(); }
 
     // Daily log file "ov4-yyyy-mm-dd.log" in the folder "log" of the data
     // folder; with ForceDir the folder is made first.
@@ -227,9 +268,12 @@ class TovnController : public TComponent
     std::unique_ptr<TovnConnections> m_connections;
     std::unique_ptr<TovnInfoList> m_infoList;
     std::unique_ptr<TNembraNotificationsClient> m_notificationClient;
+    std::unique_ptr<TNembraFileSystemCache> m_cache;
     TfrmOrvaneBrowser4* m_browser = nullptr; // owned here unless it is the main form
     std::unique_ptr<TParams> m_params;
     std::unique_ptr<TVars> m_vars;
     std::string m_version;
+    // Written by the preload thread too.
+    std::atomic<bool> m_resourceDownloaded{false};
     bool m_vnsConnected = false;
 };

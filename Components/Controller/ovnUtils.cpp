@@ -473,18 +473,18 @@ bool ovnMakePath(const std::string& Path)
     return ::mkdir(dir.c_str(), 0777) == 0 || DirectoryExists(dir);
 }
 
-void ovnMakePrivateFolder(const std::string& Path)
+void ovnMakePrivateFolder(const std::string& Path, const std::string& Purpose)
 {
     const std::string dir = ExcludeTrailingPathDelimiter(Path);
     if (dir.empty())
         throw EInOutError("Invalid path spec");
     const std::string parent = ExtractFileDir(dir);
     if (!parent.empty() && parent != dir && !DirectoryExists(parent))
-        ovnMakePrivateFolder(parent);
+        ovnMakePrivateFolder(parent, Purpose);
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
         throw EInOutError("Cannot create folder " + dir + ": " + std::strerror(errno));
     if (const std::string problem = PrivateFolderProblem(dir); !problem.empty())
-        throw EInOutError("Folder " + dir + " cannot hold settings or logs: " + problem);
+        throw EInOutError("Folder " + dir + " cannot hold " + Purpose + ": " + problem);
 }
 
 bool ovnDeleteDirectory(const std::string& Dir)

@@ -8,6 +8,7 @@
 
 #include "platform/DateUtils.h"
 #include "platform/DynLibs.h"
+#include "platform/FileUtils.h"
 #include "platform/SyncObjs.h"
 #include "platform/SysUtils.h"
 
@@ -20,7 +21,6 @@ class TStrings;
 KLD_DECLARE_EXCEPTION(EovnCriticalSection, Exception);
 KLD_DECLARE_EXCEPTION(EovnCompress, Exception);
 // File errors of the routines below (the run-time library's in/out error).
-KLD_DECLARE_EXCEPTION(EInOutError, Exception);
 
 // A named lock whose Acquire gives up after TimeOut milliseconds (60000 at
 // creation) with EovnCriticalSection "Lock \"<name>\" timed out: <ms> ms".
@@ -133,8 +133,8 @@ extern const char* const ovnCertificateWord;   // 5 characters
 extern const char* const ovnCertificateHeader; // 25 characters
 constexpr int ovnCertificateRecordSize = 848;
 
-// File attributes for ovnGetFilesList: 0 normal files, faDirectory adds folders.
-constexpr int32_t faDirectory = 0x10;
+// File attributes for ovnGetFilesList (platform/FileUtils.h): 0 normal
+// files, faDirectory adds folders.
 // False without a list; else the names (without folder) matching the mask
 // (a folder part is allowed) are added; True.
 bool ovnGetFilesList(const std::string& Mask, TStrings* List, int32_t Attributes);
@@ -150,11 +150,11 @@ bool ovnFileExists(const std::string& FileName);
 bool ovnDirectoryExists(const std::string& Dir);
 // Creates every missing level; an empty path raises "Invalid path spec".
 bool ovnMakePath(const std::string& Path);
-// A folder the program keeps its own settings or logs in: missing levels are
-// made 0700; the folder itself must then be a folder (not a link) of this
-// user that no one else may write. Raises EInOutError naming the folder and
-// what is wrong with it.
-void ovnMakePrivateFolder(const std::string& Path);
+// A folder the program keeps its own settings, logs or cache in: missing
+// levels are made 0700; the folder itself must then be a folder (not a link)
+// of this user that no one else may write. Raises EInOutError "Folder <f>
+// cannot hold <Purpose>: <what is wrong>".
+void ovnMakePrivateFolder(const std::string& Path, const std::string& Purpose = "settings or logs");
 // Deletes the normal files of Dir and then Dir; False when anything stays.
 bool ovnDeleteDirectory(const std::string& Dir);
 void ovnGrantExecute(const std::string& FileName, bool Grant);

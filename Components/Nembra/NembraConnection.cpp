@@ -67,15 +67,7 @@ TNembraConnection::TNembraConnection(TComponent* AOwner)
 
 TNembraConnection::~TNembraConnection()
 {
-    m_destroying = true;
-    NembraConnections.Remove(this);
-    try {
-        SetActive(false);
-    } catch (...) {
-        // A listener's error must not stop the connection from going.
-    }
-    m_listeners.clear();
-    WaitForWorkers();
+    BeforeDestruction();
     ClearTransportPool();
 
     std::vector<std::unique_ptr<TNembraRequest>> owned;
@@ -90,6 +82,20 @@ TNembraConnection::~TNembraConnection()
     for (auto& request : owned)
         request->m_connection = nullptr;
     owned.clear();
+}
+
+void TNembraConnection::BeforeDestruction()
+{
+    if (m_destroying.exchange(true))
+        return;
+    NembraConnections.Remove(this);
+    try {
+        SetActive(false);
+    } catch (...) {
+        // A listener's error must not stop the connection from going.
+    }
+    m_listeners.clear();
+    WaitForWorkers();
 }
 
 void TNembraConnection::SetConnectionName(const std::string& Value)

@@ -24,6 +24,10 @@
 //   hand-offs to the main thread meanwhile, so a worker that waits to deliver
 //   its completion cannot hang it; the completion event is not run any more),
 //   then frees its transports. Requests still bound to it are unbound.
+// - C++ runs a derived destructor before ~TNembraConnection, while workers
+//   may still be inside the derived overrides. A derived class that overrides
+//   what a call runs (the exchange, its transports, progress, addresses)
+//   calls BeforeDestruction() first in its own destructor.
 
 #include "Components/Nembra/NembraRequest.h"
 #include "Components/Nembra/NembraTransport.h"
@@ -215,6 +219,11 @@ class TNembraConnection : public TComponent
   protected:
     virtual std::unique_ptr<TNembraTransport> CreateTransport();
     bool IsDestroying() const { return m_destroying.load(); }
+    // The first part of destruction: leaves the registry, signs out, tells
+    // the listeners and waits for the workers, with the completion events
+    // and progress reports off. ~TNembraConnection calls it when a derived
+    // destructor has not.
+    void BeforeDestruction();
 
   private:
     friend class TNembraRequest;

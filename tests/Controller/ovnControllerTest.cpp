@@ -1,31 +1,28 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/NotificationsAPI.h"
 #include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/ovnUtils.h"
+#include "Components/Nembra/NembraLocalFileSystem.h"
 #include "base/KldLogFile.h"
 #include "platform/IniFiles.h"
 #include "platform/StringList.h"
 #include "support/AppServerProcess.h"
 #include "support/ErrorOf.h"
 #include "support/EventLoopWait.h"
+#include "support/FileSystemTesting.h"
 #include "support/MessageRecorder.h"
 #include "support/PrivateRuntimeDir.h"
+#include "support/RawZip.h"
 #include "support/TempFolder.h"
 
 #include <QApplication>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
 
 namespace {
-
-std::string ReadText(const std::string& fileName)
-{
-    std::ifstream in(fileName, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Lines of a log file without their CR LF.
 std::vector<std::string> LogLines(const std::string& fileName)
@@ -413,6 +410,114 @@ TEST(TTagStringList, NotifyCallsBackWithoutSender)
     EXPECT_EQ("TTagStringList", silent.ClassName());
 }
 
+// ---------------------------------------------------------------------------
+// Resources
+
+TEST_F(ControllerTest, TheCachePathLiesInTheDataFolderOrMustExist)
+{
+    m_controller->SysPreferences().CacheDir = " cache ";
+    EXPECT_EQ(m_controller->GetCachePath(), m_dir.Path() + "cache");
+    const std::string text =
+        "Local Cache Path is invalid.\r\nPlease specify correct path in Options/Local Cache...";
+    EXPECT_EQ(text, SNoCachePath);
+    m_controller->SysPreferences().CacheDir = m_dir / "absent";
+    EXPECT_EQ(ErrorOf<EovnController>([&] { m_controller->GetCachePath(); }), text);
+    ASSERT_TRUE(ForceDirectories(m_dir / "chosen"));
+    m_controller->SysPreferences().CacheDir = m_dir / "chosen";
+    EXPECT_EQ(m_controller->GetCachePath(), m_dir / "chosen");
+}
+
+TEST_F(ControllerTest, InitCacheOpensTheCacheForTheSession)
+{
+    TNembraFileSystemCache& cache = m_controller->Cache();
+    EXPECT_FALSE(cache.Active());
+    m_controller->SysPreferences().DownloadWhen = downloadAlways;
+    m_controller->InitCache();
+    EXPECT_TRUE(cache.Active());
+    EXPECT_EQ(cache.OS(), ovnOS());
+    EXPECT_EQ(cache.CacheDir(), m_dir.Path() + "cache");
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::stat((m_dir / "cache").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << "a folder the program makes is this user's alone";
+    EXPECT_EQ(cache.DownloadWhen(), downloadNever) << "no file-system address yet";
+
+    cache.SetURI("file://" + m_dir.Path());
+    m_controller->InitCache();
+    EXPECT_EQ(cache.DownloadWhen(), downloadAlways);
+
+    // A folder others may write cannot be the program's own cache.
+    ::chmod((m_dir / "cache").c_str(), 0777);
+    EXPECT_EQ(ErrorOf([&] { m_controller->InitCache(); }),
+              "Folder " + m_dir.Path() + "cache cannot hold the resource cache: others may write to it");
+    EXPECT_FALSE(cache.Active());
+    ::chmod((m_dir / "cache").c_str(), 0700);
+
+    // A chosen folder that does not exist leaves the cache inactive.
+    m_controller->SysPreferences().CacheDir = m_dir / "absent";
+    EXPECT_THROW(m_controller->InitCache(), EovnController);
+    EXPECT_FALSE(cache.Active());
+}
+
+TEST_F(ControllerTest, ResourcesPassToTheCacheAndDownloadsAreLogged)
+{
+    TTempFolder source;
+    WriteText(source / "icon.png", "png");
+    SetFileTimeStamp(source / "icon.png", 131000000000000000LL);
+    m_controller->Cache().SetURI("file://" + source.Path());
+    m_controller->InitCache();
+    m_controller->AddResourceFile("ICON", "icon.png");
+    EXPECT_EQ(m_controller->GetResourceFile("ICON"), m_dir.Path() + "cache/icon.png");
+    EXPECT_TRUE(m_controller->ResourceDownloaded());
+    EXPECT_EQ(m_controller->DownloadResource("ICON"), m_dir.Path() + "cache/icon.png");
+    EXPECT_FALSE(m_controller->ResourceDownloaded());
+    int logged = 0;
+    for (const std::string& line : LogLines(TodayLog()))
+        if (line.find(", DEBUG, TovnController, Downloaded new version of ICON, ") != std::string::npos)
+            ++logged;
+    EXPECT_EQ(logged, 1);
+
+    auto version = [&] { return m_controller->Cache().GetResourceDescriptor("ICON", false)->Version; };
+    EXPECT_EQ(version(), 131000000000000000LL);
+    m_controller->InvalidateResource("ICON", 5);
+    EXPECT_EQ(version(), 131000000000000000LL) << "not newer";
+    m_controller->InvalidateResource("ICON", -1);
+    EXPECT_EQ(version(), -1);
+    m_controller->GetResourceFile("ICON");
+    m_controller->InvalidateResourceFiles("other.png, icon.png");
+    EXPECT_EQ(version(), -1);
+    m_controller->GetResourceFile("ICON");
+    TStringList files;
+    files.Add("ICON.PNG");
+    m_controller->InvalidateResourceFiles(&files);
+    EXPECT_EQ(version(), -1);
+
+    m_controller->GetResourceFile("ICON");
+    m_controller->Cache().SetActive(false);
+    m_controller->Cache().SetActive(true);
+    SetFileTimeStamp(source / "icon.png", 132000000000000000LL);
+    m_controller->ValidateCache();
+    EXPECT_EQ(version(), -1);
+    m_controller->AddResourceFile("MISSING", "missing.png");
+    EXPECT_NE(ErrorOf([&] { m_controller->GetResourceFile("MISSING"); }).find("Unable to download resource"),
+              std::string::npos);
+}
+
+TEST(ovnControllerFiles, LocalFileSystemsExtractThroughTheZipUnit)
+{
+    TTempFolder root;
+    RawZip::Archive zip;
+    zip.Members = {{"a.txt", "A"}, {"b.dll", "B"}, {"sub/c.txt", "C"}, {"sub/skip.txt", "S"}};
+    WriteText(root / "pack.zip", zip.Bytes());
+    TNembraLocalFileSystem fs("file://" + root.Path());
+    fs.Extract("pack.zip", "out", "*.txt", "skip*");
+    EXPECT_EQ(ReadText(root / "out/a.txt"), "A");
+    EXPECT_EQ(ReadText(root / "out/sub/c.txt"), "C");
+    EXPECT_FALSE(FileExists(root / "out/b.dll"));
+    EXPECT_FALSE(FileExists(root / "out/sub/skip.txt"));
+}
+
 namespace {
 
 // A controller whose window messages go to a recorder instead of its main
@@ -521,7 +626,6 @@ TEST_F(ControllerVNSTest, CommandWordsOfTheNotificationServer)
         {"mail, a leading zero", "$check_mail 042", {}},
         {"mail without a user", "$check_mail", {}},
         {"mail, a rest of two words", "$check_mail 4 2", {}},
-        {"resources without a cache do nothing here", "$invalidate_resources", {}},
         {"unknown word", "$hello 42", {}},
         {"empty text", "", {}},
         // The blank is looked for after the first character: a text that
@@ -534,14 +638,22 @@ TEST_F(ControllerVNSTest, CommandWordsOfTheNotificationServer)
         m_controller->OnVNSMessage(&m_controller->NotificationClient(), c.Text);
         EXPECT_EQ(Posted(), c.Posted);
     }
-    // Answering a broadcast needs the link.
+    // Answering a broadcast needs the link; checking the resources an open
+    // cache. Their errors reach the notification client.
     EXPECT_EQ(ErrorOf([&] { m_controller->OnVNSMessage(nullptr, "$broadcast admin"); }),
               "Unable to perform operation on a disconnected client");
+    EXPECT_NE(ErrorOf([&] { m_controller->OnVNSMessage(nullptr, "$invalidate_resources"); }), "");
+    EXPECT_TRUE(Posted().empty());
 
     const std::vector<std::string> lines = LogLines(TodayLog());
-    EXPECT_NE(lines.at(lines.size() - 1).find(", DEBUG, TovnController, VNS Command: $broadcast, , "),
+    // One line per text, with the word as it came.
+    EXPECT_EQ(std::count_if(
+                  lines.begin(), lines.end(),
+                  [](const std::string& line) { return line.find("VNS Command: ") != std::string::npos; }),
+              std::size(cases) + 2);
+    EXPECT_NE(lines.at(lines.size() - 2).find(", DEBUG, TovnController, VNS Command: $broadcast, , "),
               std::string::npos)
-        << lines.back();
+        << lines.at(lines.size() - 2);
     const auto first = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
         return line.find("VNS Command") != std::string::npos;
     });
@@ -549,6 +661,45 @@ TEST_F(ControllerVNSTest, CommandWordsOfTheNotificationServer)
     EXPECT_NE(first->find(", DEBUG, TovnController, VNS Command: $UPDATENOTIFICATIONS, , "),
               std::string::npos)
         << *first;
+}
+
+TEST_F(ControllerVNSTest, InvalidatedResourcesAreCheckedAgainstTheirSource)
+{
+    TTempFolder source;
+    WriteText(source / "icon.png", "png");
+    SetFileTimeStamp(source / "icon.png", 131000000000000000LL);
+    m_controller->Cache().SetURI("file://" + source.Path());
+    m_controller->InitCache();
+    m_controller->AddResourceFile("ICON", "icon.png");
+    m_controller->GetResourceFile("ICON");
+    auto version = [&] { return m_controller->Cache().GetResourceDescriptor("ICON", false)->Version; };
+    ASSERT_EQ(version(), 131000000000000000LL);
+
+    SetFileTimeStamp(source / "icon.png", 132000000000000000LL);
+    m_controller->OnVNSMessage(nullptr, "$Invalidate_Resources");
+    EXPECT_EQ(version(), -1) << "changed at its source: fetched again at its next use";
+    EXPECT_TRUE(Posted().empty());
+}
+
+TEST_F(ControllerVNSTest, ALostLinkMakesTheCacheAskItsSourceEveryTime)
+{
+    struct Case
+    {
+        const char* Desc;
+        TDownloadWhen Before;
+        TDownloadWhen After;
+    } cases[] = {
+        {"newer files become every file", downloadNewer, downloadAlways},
+        {"always stays", downloadAlways, downloadAlways},
+        {"never stays", downloadNever, downloadNever},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        m_controller->Cache().SetDownloadWhen(c.Before);
+        m_controller->OnVNSDisconnected(&m_controller->NotificationClient());
+        EXPECT_EQ(m_controller->Cache().DownloadWhen(), c.After);
+        EXPECT_FALSE(m_controller->VNSConnected());
+    }
 }
 
 TEST_F(ControllerVNSTest, AnswersTheServerOverTheLink)
@@ -589,16 +740,21 @@ TEST_F(ControllerVNSTest, FollowsTheLinkThroughADropAndItsReplacement)
 {
     TAppServerProcess server({"--test-procedures"});
     m_controller->User().Counter = 42;
+    m_controller->SysPreferences().DownloadWhen = downloadNewer;
+    m_controller->Cache().SetDownloadWhen(downloadNever);
     TPeer admin(server, "admin");
     ConnectTo(server, "session-1");
     TNembraNotificationsClient& client = m_controller->NotificationClient();
+    EXPECT_EQ(m_controller->Cache().DownloadWhen(), downloadNewer) << "the preference, once the link is open";
 
     client.SendText(R"({"command":"test_drop"})");
     ASSERT_TRUE(RunEventsUntil([&] { return !client.LinkAlive(); }));
     ASSERT_NE(client.KeepAliveTimer(), nullptr);
     SendMessage(client.KeepAliveTimer()->Handle(), WM_TIMER, 1, 0);
     EXPECT_FALSE(m_controller->VNSConnected());
+    EXPECT_EQ(m_controller->Cache().DownloadWhen(), downloadAlways);
     WaitUntilNamed();
+    EXPECT_EQ(m_controller->Cache().DownloadWhen(), downloadNewer);
 
     // Named again by the user's counter.
     admin.Client.SendNotification("$check_mail 42", "user_id", "42");

@@ -258,6 +258,25 @@ TEST(NembraClient, ListenersHearDisconnectLastFirstAndMayLeaveWhileTold)
     c.RemoveListener(&a);
 }
 
+// A derived connection signs out while its own part still exists: the
+// sign-out of its destruction goes through its own (scripted) transport.
+TEST(NembraClient, DerivedConnectionSignsOutBeforeItsOwnPartGoes)
+{
+    std::vector<std::string> signedOut;
+    {
+        TScriptedConnection c;
+        c.SetAuthentication(qauthBasic);
+        c.Script.Replies.push_back(JsonReply("{}", {"Set-Cookie: WSID=abc"}));
+        c.Script.Replies.push_back(JsonReply("{}"));
+        c.OnLogout = [&](TObject* sender) {
+            signedOut.push_back(static_cast<TNembraRequest*>(sender)->ProcedureName());
+        };
+        c.Open();
+        ASSERT_EQ(c.GetSessionID(), "abc");
+    }
+    EXPECT_EQ(signedOut, (std::vector<std::string>{"Nembra.Logout"}));
+}
+
 TEST(NembraClient, CopySessionSharesTheSignedInSession)
 {
     TScriptedConnection source;

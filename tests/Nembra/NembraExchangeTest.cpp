@@ -75,6 +75,8 @@ class TCountingConnection : public TNembraConnection
 {
   public:
     std::atomic<int> Exchanges{0};
+    // Workers still running may be inside the override below.
+    ~TCountingConnection() override { BeforeDestruction(); }
     void InternalExecuteRequest(TNembraRequest& Request) override
     {
         ++Exchanges;

@@ -149,6 +149,26 @@ TEST(Canvas, FillFrameAndRoundRect)
     EXPECT_EQ(round.Pixel(10, 14), clWhite);
 }
 
+TEST(Canvas, AFocusRectangleInvertsEveryOtherPixelAndASecondOneRemovesIt)
+{
+    TImageCanvas img(12, 10, clWhite);
+    TCanvas& c = img.Canvas();
+    c.Brush().Color = clRed;
+    c.FillRect(Rect(2, 2, 10, 8));
+    c.DrawFocusRect(Rect(2, 2, 10, 8));
+    EXPECT_EQ(img.Pixel(2, 2), RGB(0, 255, 255)) << "red inverted";
+    EXPECT_EQ(img.Pixel(3, 2), clRed) << "the next pixel is left";
+    EXPECT_EQ(img.Pixel(9, 3), RGB(0, 255, 255));
+    EXPECT_EQ(img.Pixel(2, 7), clRed);
+    EXPECT_EQ(img.Pixel(3, 7), RGB(0, 255, 255));
+    EXPECT_EQ(img.Pixel(5, 5), clRed) << "the inside is untouched";
+    EXPECT_EQ(img.Pixel(1, 2), clWhite);
+    EXPECT_EQ(img.Alpha(2, 2), 255);
+    c.DrawFocusRect(Rect(2, 2, 10, 8));
+    for (int x = 2; x < 10; ++x)
+        EXPECT_EQ(img.Pixel(x, 2), clRed) << x;
+}
+
 TEST(Canvas, PicturesBlendAndStretchByPickingPixels)
 {
     QImage picture(2, 1, QImage::Format_ARGB32);

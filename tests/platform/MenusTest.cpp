@@ -116,6 +116,28 @@ TEST(Menus, PopupShowsTheEntriesAtTheirMeasuredSize)
     EXPECT_FALSE(menu.Showing());
 }
 
+TEST(Menus, ARightAlignedMenuEndsAtThePoint)
+{
+    TPopupMenu menu;
+    menu.SetOwnerDraw(true);
+    TMenuItem* item = menu.Items().Add();
+    item->SetCaption("Entry");
+    item->OnMeasureItem = [](TObject*, TCanvas&, int& w, int& h) {
+        w = 120;
+        h = 30;
+    };
+    menu.Popup(40, 50);
+    ASSERT_NE(menu.Menu(), nullptr);
+    EXPECT_EQ(menu.Menu()->geometry().left(), 40);
+    menu.SetAlignment(paRight);
+    menu.Popup(400, 50);
+    ASSERT_NE(menu.Menu(), nullptr);
+    const QRect at = menu.Menu()->geometry();
+    EXPECT_EQ(at.left() + at.width(), 400);
+    EXPECT_EQ(at.top(), 50);
+    menu.CloseMenu();
+}
+
 TEST(Menus, AClickReachesAnEntryOnlyWhileItAndItsItemExist)
 {
     TPopupMenu menu;

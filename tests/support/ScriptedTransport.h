@@ -109,6 +109,8 @@ class TScriptedConnection : public TNembraConnection
 {
   public:
     TScript Script;
+    // Signs out through the scripted transports while Script still exists.
+    ~TScriptedConnection() override { BeforeDestruction(); }
 
   protected:
     std::unique_ptr<TNembraTransport> CreateTransport() override

@@ -1,5 +1,7 @@
 #include "AppServer.h"
 
+#include "DatabaseProcedures.h"
+
 #include <httplib.h>
 
 #include <algorithm>
@@ -35,11 +37,17 @@ bool AcceptsGzip(const httplib::Request& req)
 TAppServer::TAppServer(TServerOptions options)
     : m_options(std::move(options)), m_database(m_options.Database),
       m_sessions(m_database, std::chrono::minutes(m_options.SessionTimeoutMin)),
+      m_databases(m_options.Database, std::chrono::minutes(m_options.SessionTimeoutMin)),
       m_http(std::make_unique<httplib::Server>())
 {
     for (const std::string& file : m_options.SqlFiles)
         m_database.ExecFile(file);
     RegisterSessionProcedures(m_procedures);
+    RegisterDatabaseProcedures(m_procedures);
+    RegisterQueryProcedures(m_procedures);
+    RegisterStoredProcedures(m_procedures);
+    RegisterPluginProcedures(m_procedures);
+    RegisterFileProcedures(m_procedures);
     if (m_options.TestProcedures)
         RegisterTestProcedures(m_procedures);
 
@@ -164,10 +172,10 @@ TAppServer::TReply TAppServer::Run(TCall& call, const TProcedure* procedure, Clo
         error = Wire::ErrorText(Wire::ErrGeneral, e.what());
     }
     if (error.empty() && call.HasTextReply())
-        return TReply{call.TextReply(), Wire::TextType, false};
-    // A failed procedure's members are dropped: its writer may be mid-way.
+        return TReply{call.TextReply(), call.TextReplyType(), false, call.ReplyHeaders()};
+    // A failed procedure's members and headers are dropped: its writer may be mid-way.
     return TReply{Wire::JsonEnvelope(error.empty() ? call.TakeJsonMembers() : "{", error, MillisSince(started)),
-                  Wire::JsonType, !error.empty()};
+                  Wire::JsonType, !error.empty(), error.empty() ? call.ReplyHeaders() : Wire::TParams{}};
 }
 
 void TAppServer::StartProgressStream(httplib::Response& res, std::shared_ptr<TCall> call, const TProcedure* procedure,
@@ -229,7 +237,7 @@ void TAppServer::AnswerHandle(httplib::Response& res, TCall& call, const std::st
     }
     if (!reply.ContentType)
         reply = TReply{Wire::JsonEnvelope("{", Wire::ErrorText(Wire::ErrUnknownHandle, "Unknown response handle."), 0),
-                       Wire::JsonType, true};
+                       Wire::JsonType, true, {}};
     Send(res, call, reply, gzip, staleCookie);
 }
 
@@ -243,6 +251,8 @@ void TAppServer::Send(httplib::Response& res, TCall& call, const TReply& reply, 
     else if (staleCookie)
         Wire::ClearSessionCookie(res); // the client learns that its session is gone
 
+    for (const auto& [name, value] : reply.Headers)
+        res.set_header(name, value);
     if (m_options.TruncateGzip.Applies(procedure)) {
         Wire::SendTruncatedGzip(res, reply.Body, reply.ContentType);
     } else if (m_options.DropMidReply.Applies(procedure)) {

@@ -5,6 +5,7 @@
 
 #include "Database.h"
 #include "Procedures.h"
+#include "ServerDatabases.h"
 #include "ServerOptions.h"
 #include "Sessions.h"
 
@@ -37,6 +38,8 @@ class TAppServer
     const TServerOptions& Options() const { return m_options; }
     TDatabase& Database() { return m_database; }
     TSessionStore& Sessions() { return m_sessions; }
+    // The databases and cursors the clients hold (DatabaseProcedures.h).
+    TServerDatabases& Databases() { return m_databases; }
 
   private:
     struct TReply
@@ -44,6 +47,7 @@ class TAppServer
         std::string Body;
         const char* ContentType = nullptr;
         bool Failed = false; // the body is an error envelope
+        Wire::TParams Headers;
     };
     struct TStoredResult
     {
@@ -63,6 +67,7 @@ class TAppServer
     TServerOptions m_options;
     TDatabase m_database;
     TSessionStore m_sessions;
+    TServerDatabases m_databases;
     TProcedureTable m_procedures;
     std::unique_ptr<httplib::Server> m_http;
 

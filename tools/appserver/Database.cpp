@@ -97,7 +97,7 @@ double TStatement::Float(int index) const
     return sqlite3_column_double(m_stmt, index);
 }
 
-TDatabase::TDatabase(const std::string& fileName)
+TDatabase::TDatabase(const std::string& fileName, const std::vector<TEmbeddedSql>& files)
 {
     if (sqlite3_open_v2(fileName.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                         nullptr) != SQLITE_OK) {
@@ -110,7 +110,7 @@ TDatabase::TDatabase(const std::string& fileName)
     // Write-ahead logging without a sync per commit: a session's activity
     // stamp must not cost a disk flush on every call.
     ExecScript("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;", "settings");
-    for (const TEmbeddedSql& file : EmbeddedSql())
+    for (const TEmbeddedSql& file : files)
         ExecScript(file.Text, file.Name);
 }
 

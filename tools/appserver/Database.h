@@ -19,7 +19,10 @@ struct TEmbeddedSql
     const char* Name;
     const char* Text;
 };
+// The server's own database (sql/schema.sql, sql/seed.sql...).
 const std::vector<TEmbeddedSql>& EmbeddedSql();
+// Every data database of an alias (sql/data-*.sql).
+const std::vector<TEmbeddedSql>& EmbeddedDataSql();
 
 class EDatabaseError : public std::runtime_error
 {
@@ -62,7 +65,7 @@ class TDatabase
 {
   public:
     // Opens or creates the file and applies the compiled-in SQL files.
-    explicit TDatabase(const std::string& fileName);
+    explicit TDatabase(const std::string& fileName, const std::vector<TEmbeddedSql>& files = EmbeddedSql());
     ~TDatabase();
     TDatabase(const TDatabase&) = delete;
     TDatabase& operator=(const TDatabase&) = delete;

@@ -80,6 +80,17 @@ void TCall::ReplyText(std::string text)
     m_text = std::move(text);
 }
 
+void TCall::ReplyData(std::string data, const char* contentType)
+{
+    ReplyText(std::move(data));
+    m_textType = contentType;
+}
+
+void TCall::AddReplyHeader(std::string name, std::string value)
+{
+    m_replyHeaders.emplace_back(std::move(name), std::move(value));
+}
+
 std::string TCall::TakeJsonMembers()
 {
     // The object is still open: its text ends with the last member.

@@ -71,8 +71,14 @@ class TCall
     TJsonWriter& Json() { return m_json; }
     // Answers this text as it is instead of a JSON object.
     void ReplyText(std::string text);
+    // Answers these bytes as they are, with this content type (a constant).
+    void ReplyData(std::string data, const char* contentType);
     bool HasTextReply() const { return m_hasText; }
     const std::string& TextReply() const { return m_text; }
+    const char* TextReplyType() const { return m_textType; }
+    // A header of a successful reply, of any kind.
+    void AddReplyHeader(std::string name, std::string value);
+    const Wire::TParams& ReplyHeaders() const { return m_replyHeaders; }
     std::string TakeJsonMembers();
     // A new session cookie for the reply.
     void SetSessionCookie(const std::string& id) { m_newSessionCookie = id; }
@@ -101,6 +107,8 @@ class TCall
     TJsonWriter m_json;
     bool m_hasText = false;
     std::string m_text;
+    const char* m_textType = Wire::TextType;
+    Wire::TParams m_replyHeaders;
     std::string m_newSessionCookie;
     TProgressSink m_progressSink;
     bool m_omitResultHandle = false;
@@ -130,3 +138,6 @@ class TProcedureTable
 void RegisterSessionProcedures(TProcedureTable& table);
 // Test.* procedures for the client's tests (--test-procedures).
 void RegisterTestProcedures(TProcedureTable& table);
+// VRS.FindFiles, GetFile, PutFile, Delete, CopyFile, Rename, Extract,
+// CreateDirectory: the remote file system over the folder of --files.
+void RegisterFileProcedures(TProcedureTable& table);

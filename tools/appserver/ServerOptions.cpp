@@ -69,6 +69,7 @@ TServerOptions ParseOptions(const std::vector<std::string>& args)
         {"--db", [&](const std::string& v) { o.Database = v; }},
         {"--sql", [&](const std::string& v) { o.SqlFiles.push_back(v); }},
         {"--work-server-url", [&](const std::string& v) { o.WorkServerURL = v; }},
+        {"--files", [&](const std::string& v) { o.FilesRoot = v; }},
         {"--session-timeout", [&](const std::string& v) { o.SessionTimeoutMin = ParseInt("--session-timeout", v, 1); }},
         {"--keep-alive-timeout",
          [&](const std::string& v) { o.KeepAliveTimeoutSec = ParseInt("--keep-alive-timeout", v, 1); }},
@@ -137,6 +138,9 @@ Options:
   --sql FILE               run an SQL file after the schema (repeatable),
                            e.g. to add users for a test
   --work-server-url URL    the answer of Nembra.GetWorkServerURL (default: none)
+  --files DIR              the folder the remote file system (VRS.*) serves;
+                           each share is a folder in it (default: "files"
+                           beside the database file)
   --session-timeout MIN    minutes a session lives without calls (default 30)
   --keep-alive-timeout SEC seconds an idle TCP connection stays open (default 30)
   --threads N              calls served at once (default 16)

@@ -29,6 +29,7 @@ struct TServerOptions
     std::string Database = "appserver.db";
     std::vector<std::string> SqlFiles;
     std::string WorkServerURL;
+    std::string FilesRoot; // '' = "files" beside the database file
     int SessionTimeoutMin = 30;
     int KeepAliveTimeoutSec = 30;
     int Threads = 16;

@@ -34,6 +34,8 @@ inline constexpr const char* ResponseHandleParam = "ResponseHandle";
 inline constexpr const char* JsonType = "application/json; charset=utf-8";
 inline constexpr const char* TextType = "text/plain; charset=utf-8";
 inline constexpr const char* HtmlType = "text/html; charset=utf-8";
+// A file sent as it is (the remote file system's VRS.GetFile).
+inline constexpr const char* DownloadType = "application/download";
 
 // Error codes of the "#code message" error text.
 enum ErrorCode : int
