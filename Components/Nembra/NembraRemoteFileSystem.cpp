@@ -195,17 +195,19 @@ void TNembraRemoteFileSystem::Delete(const std::string& FileName)
 void TNembraRemoteFileSystem::CopyFile(const std::string& FileName, const std::string& NewFileName,
                                        bool AllowOverwrite)
 {
-    auto request = NewCall("VRS.CopyFile");
-    request->SetParam("FileName", Variant(FileName));
-    request->SetParam("NewFileName", Variant(NewFileName));
-    request->SetParam("AllowOverride", Variant(std::string(AllowOverwrite ? "True" : "False")));
-    Run(*request);
+    CopyOrMove("VRS.CopyFile", FileName, NewFileName, AllowOverwrite);
 }
 
 void TNembraRemoteFileSystem::Rename(const std::string& FileName, const std::string& NewFileName,
                                      bool AllowOverwrite)
 {
-    auto request = NewCall("VRS.Rename");
+    CopyOrMove("VRS.Rename", FileName, NewFileName, AllowOverwrite);
+}
+
+void TNembraRemoteFileSystem::CopyOrMove(const std::string& Procedure, const std::string& FileName,
+                                         const std::string& NewFileName, bool AllowOverwrite)
+{
+    auto request = NewCall(Procedure);
     request->SetParam("FileName", Variant(FileName));
     request->SetParam("NewFileName", Variant(NewFileName));
     request->SetParam("AllowOverride", Variant(std::string(AllowOverwrite ? "True" : "False")));

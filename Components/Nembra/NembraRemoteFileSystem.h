@@ -75,6 +75,8 @@ class TNembraRemoteFileSystem : public TNembraFileSystem
     std::unique_ptr<TNembraRequest> NewCall(const std::string& Procedure);
     // Runs the call; a JSON reply is checked for the server's error.
     void Run(TNembraRequest& Request);
+    void CopyOrMove(const std::string& Procedure, const std::string& FileName, const std::string& NewFileName,
+                    bool AllowOverwrite);
 
     std::string m_share;
     std::string m_userName;

@@ -8,6 +8,7 @@
 
 #include "support/AppServerProcess.h"
 #include "support/ErrorOf.h"
+#include "support/FileSystemTesting.h"
 #include "support/TempFolder.h"
 
 #include "platform/FileUtils.h"
@@ -21,14 +22,6 @@
 #include <thread>
 
 namespace {
-
-void SetTimeStamp(const std::string& Path, int64_t TimeStamp)
-{
-    const timespec written{static_cast<time_t>(TimeStamp / 10000000 - 11644473600LL),
-                           static_cast<long>(TimeStamp % 10000000 * 100)};
-    const timespec times[2] = {written, written};
-    ASSERT_EQ(::utimensat(AT_FDCWD, Path.c_str(), times, 0), 0);
-}
 
 // Counts the fetches that reach the file system.
 class TCountingCache : public TNembraFileSystemCache
@@ -66,7 +59,7 @@ class FileSystemCacheTest : public ::testing::Test
 TEST_F(FileSystemCacheTest, AFileIsFetchedOnceAndItsTimeStampIsItsVersion)
 {
     WriteText(m_source / "a.dll", "version one");
-    SetTimeStamp(m_source / "a.dll", 131000000000000000LL);
+    SetFileTimeStamp(m_source / "a.dll", 131000000000000000LL);
     m_cache.AddResourceFile("A", "a.dll");
     EXPECT_EQ(ReadText(m_cache.GetResourceFile("A")), "version one");
     EXPECT_EQ(VersionOf("A"), 131000000000000000LL);
@@ -82,7 +75,7 @@ TEST_F(FileSystemCacheTest, AFileIsFetchedOnceAndItsTimeStampIsItsVersion)
     EXPECT_EQ(FindFiles(m_cacheDir.Path(), "*.temp").size(), 0u);
 
     WriteText(m_source / "a.dll", "version two");
-    SetTimeStamp(m_source / "a.dll", 132000000000000000LL);
+    SetFileTimeStamp(m_source / "a.dll", 132000000000000000LL);
     m_cache.GetResourceFile("A", &changed);
     EXPECT_TRUE(changed);
     EXPECT_EQ(ReadText(m_cacheDir / "a.dll"), "version two");
@@ -93,7 +86,7 @@ TEST_F(FileSystemCacheTest, ValidationMarksTheFilesChangedSinceTheGreatestVersio
 {
     for (const char* name : {"a.dll", "b.dll"}) {
         WriteText(m_source / name, name);
-        SetTimeStamp(m_source / name, 131000000000000000LL);
+        SetFileTimeStamp(m_source / name, 131000000000000000LL);
     }
     ASSERT_TRUE(ForceDirectories(m_source / "folder.dll"));
     m_cache.AddResourceFile("A", "a.dll");
@@ -107,8 +100,8 @@ TEST_F(FileSystemCacheTest, ValidationMarksTheFilesChangedSinceTheGreatestVersio
     EXPECT_EQ(m_cache.MaxVersion(), 131000000000000000LL);
 
     WriteText(m_source / "b.dll", "b changed");
-    SetTimeStamp(m_source / "b.dll", 133000000000000000LL);
-    SetTimeStamp(m_source / "folder.dll", 134000000000000000LL);
+    SetFileTimeStamp(m_source / "b.dll", 133000000000000000LL);
+    SetFileTimeStamp(m_source / "folder.dll", 134000000000000000LL);
     m_cache.ValidateCache();
     EXPECT_EQ(VersionOf("A"), 131000000000000000LL);
     EXPECT_EQ(VersionOf("B"), -1);
@@ -118,7 +111,7 @@ TEST_F(FileSystemCacheTest, ValidationMarksTheFilesChangedSinceTheGreatestVersio
     // Only the option "newer" validates.
     for (TDownloadWhen when : {downloadAlways, downloadNever}) {
         m_cache.SetDownloadWhen(when);
-        SetTimeStamp(m_source / "a.dll", 135000000000000000LL);
+        SetFileTimeStamp(m_source / "a.dll", 135000000000000000LL);
         m_cache.ValidateCache();
         EXPECT_EQ(VersionOf("A"), 131000000000000000LL);
     }
@@ -141,8 +134,8 @@ TEST_F(FileSystemCacheTest, ANewAddressTakesEffectAtTheNextFetch)
     TTempFolder other;
     WriteText(m_source / "a.dll", "first source");
     WriteText(other / "a.dll", "second source");
-    SetTimeStamp(m_source / "a.dll", 131000000000000000LL);
-    SetTimeStamp(other / "a.dll", 132000000000000000LL);
+    SetFileTimeStamp(m_source / "a.dll", 131000000000000000LL);
+    SetFileTimeStamp(other / "a.dll", 132000000000000000LL);
     m_cache.AddResourceFile("A", "a.dll");
     m_cache.GetResourceFile("A");
     const auto before = m_cache.FileSystem();
@@ -167,20 +160,13 @@ class RemoteCacheTest : public ::testing::Test
   protected:
     void SetUp() override
     {
-        m_main.SetConnectionName("MAIN");
-        m_main.SetServerURL(m_server.ServerURL());
-        m_main.SetAuthentication(qauthBasic);
-        m_main.Params().Add("USER_ID=ADMIN");
-        m_main.Params().Add("USER_PWD=");
-        m_main.GenerateRandomSecretKey();
         // As the sign-in does: the cache's address comes from the reply.
-        m_main.OnLogin = [this](TObject* Sender) {
+        SignInAsAdmin(m_main, m_server.ServerURL(), [this](TObject* Sender) {
             TStringList info;
             JSONToStrings(static_cast<TNembraRequest*>(Sender)->GetJSONObject().GetValues("CLIENT_INFO").GetAsArray(),
                           info);
             m_cache.SetURI(info.Values("RESOURCES"));
-        };
-        m_main.Open();
+        });
         m_cache.SetCacheDir(m_cacheDir.Path());
         m_cache.SetActive(true);
         ASSERT_TRUE(ForceDirectories(Share()));
@@ -200,7 +186,7 @@ TEST_F(RemoteCacheTest, TheSignInReplyNamesTheStoreAndResourcesComeFromIt)
 {
     EXPECT_EQ(m_cache.URI(), "vrs+MAIN?resources");
     WriteText(Share() + "app.so", "library bytes");
-    SetTimeStamp(Share() + "app.so", 131000000000000000LL);
+    SetFileTimeStamp(Share() + "app.so", 131000000000000000LL);
     m_cache.AddResourceFile("APP", "app.so");
     EXPECT_EQ(ReadText(m_cache.GetResourceFile("APP")), "library bytes");
     EXPECT_EQ(m_cache.GetResourceDescriptor("APP", false)->Version, 131000000000000000LL);
@@ -209,7 +195,7 @@ TEST_F(RemoteCacheTest, TheSignInReplyNamesTheStoreAndResourcesComeFromIt)
     m_cache.SetActive(false);
     m_cache.SetActive(true);
     WriteText(Share() + "app.so", "new library");
-    SetTimeStamp(Share() + "app.so", 132000000000000000LL);
+    SetFileTimeStamp(Share() + "app.so", 132000000000000000LL);
     m_cache.ValidateCache();
     EXPECT_EQ(m_cache.GetResourceDescriptor("APP", false)->Version, -1);
     EXPECT_EQ(ReadText(m_cache.GetResourceFile("APP")), "new library");

@@ -3,6 +3,7 @@
 #include "Components/Nembra/NembraLib.h"
 
 #include "support/ErrorOf.h"
+#include "support/FileSystemTesting.h"
 #include "support/TempFolder.h"
 
 #include "base/KldLogFile.h"
@@ -19,28 +20,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A file's last-write time as the file systems count it.
-int64_t TimeStampOf(const std::string& Path)
-{
-    return FileAgeFileTime(Path);
-}
-
-void SetTimeStamp(const std::string& Path, int64_t TimeStamp)
-{
-    const timespec written{static_cast<time_t>(TimeStamp / 10000000 - 11644473600LL),
-                           static_cast<long>(TimeStamp % 10000000 * 100)};
-    const timespec times[2] = {written, written};
-    ASSERT_EQ(::utimensat(AT_FDCWD, Path.c_str(), times, 0), 0);
-}
-
-struct TListed
-{
-    std::string Description;
-    int32_t Attributes = 0;
-    int64_t Size = 0;
-    int64_t TimeStamp = 0;
-};
 
 class LocalFileSystemTest : public ::testing::Test
 {
@@ -60,28 +39,6 @@ class LocalFileSystemTest : public ::testing::Test
         Log.SetEnabled(true);
         return text;
     }
-    std::map<std::string, TListed> List(const std::string& Mask, int64_t MinTimeStamp = 0, int32_t Attributes = 0,
-                                        TFindFileOutputs Output = {ffoDescription, ffoAttr, ffoSize, ffoTime},
-                                        int* Count = nullptr, int64_t* Max = nullptr)
-    {
-        std::map<std::string, TListed> listed;
-        int64_t max = -1;
-        const int count = m_fs.FindFiles(
-            Mask, MinTimeStamp, max, Attributes, Output,
-            [&](TObject* Sender, const std::string& Name, const std::string& Description, int32_t Attr, int64_t Size,
-                int64_t TimeStamp, void* Data) {
-                EXPECT_EQ(Sender, &m_fs);
-                EXPECT_EQ(Data, this);
-                listed[Name] = {Description, Attr, Size, TimeStamp};
-            },
-            this);
-        if (Count)
-            *Count = count;
-        if (Max)
-            *Max = max;
-        return listed;
-    }
-
     TTempFolder m_dir;
     TTempFolder m_logs;
     TNembraLocalFileSystem m_fs{"file://" + m_dir.Path()};
@@ -121,58 +78,56 @@ TEST_F(LocalFileSystemTest, ListingSkipsDotNamesAndFiltersByAttributesAndTime)
     WriteText(Root() + "new.dll", "1");
     ASSERT_TRUE(ForceDirectories(Root() + "sub"));
     WriteText(Root() + ".hidden", "x");
-    SetTimeStamp(Root() + "old.txt", 130000000000000000LL);
-    SetTimeStamp(Root() + "new.dll", 130000000010000000LL);
-    SetTimeStamp(Root() + "sub", 120000000000000000LL);
+    SetFileTimeStamp(Root() + "old.txt", 130000000000000000LL);
+    SetFileTimeStamp(Root() + "new.dll", 130000000010000000LL);
+    SetFileTimeStamp(Root() + "sub", 120000000000000000LL);
     m_fs.SetDescription("old.txt", "An old file, 100% & more");
 
-    int count = 0;
-    int64_t max = 0;
-    auto all = List("*.*", 0, 0, {ffoDescription, ffoAttr, ffoSize, ffoTime}, &count, &max);
-    EXPECT_EQ(count, 3) << "dot names are skipped, the description file too";
-    ASSERT_EQ(all.size(), 3u);
-    EXPECT_EQ(all["old.txt"].Description, "An old file, 100% & more");
-    EXPECT_EQ(all["old.txt"].Size, 5);
-    EXPECT_EQ(all["old.txt"].Attributes & faArchive, faArchive);
-    EXPECT_EQ(all["old.txt"].TimeStamp, 130000000000000000LL);
-    EXPECT_EQ(all["sub"].Attributes & faDirectory, faDirectory);
-    EXPECT_EQ(max, 130000000010000000LL);
+    TListing all = ListFiles(m_fs, "*.*");
+    EXPECT_EQ(all.Count, 3) << "dot names are skipped, the description file too";
+    ASSERT_EQ(all.Files.size(), 3u);
+    EXPECT_EQ(all.Files["old.txt"].Description, "An old file, 100% & more");
+    EXPECT_EQ(all.Files["old.txt"].Size, 5);
+    EXPECT_EQ(all.Files["old.txt"].Attributes & faArchive, faArchive);
+    EXPECT_EQ(all.Files["old.txt"].TimeStamp, 130000000000000000LL);
+    EXPECT_EQ(all.Files["sub"].Attributes & faDirectory, faDirectory);
+    EXPECT_EQ(all.MaxTimeStamp, 130000000010000000LL);
 
     // Newer only: the older ones are still counted.
-    auto newer = List("*.*", 130000000000000000LL, 0, {}, &count, &max);
-    EXPECT_EQ(count, 3);
-    ASSERT_EQ(newer.size(), 1u);
-    EXPECT_EQ(newer.count("new.dll"), 1u);
-    EXPECT_EQ(newer["new.dll"].Description, "") << "no description asked for";
+    TListing newer = ListFiles(m_fs, "*.*", 130000000000000000LL, 0, {});
+    EXPECT_EQ(newer.Count, 3);
+    ASSERT_EQ(newer.Files.size(), 1u);
+    EXPECT_EQ(newer.Files.count("new.dll"), 1u);
+    EXPECT_EQ(newer.Files["new.dll"].Description, "") << "no description asked for";
 
     // Folders only: the maximum is taken over what passes.
-    auto folders = List("*", 0, faDirectory, {}, &count, &max);
-    EXPECT_EQ(folders.size(), 1u);
-    EXPECT_EQ(count, 3);
-    EXPECT_EQ(max, 120000000000000000LL);
+    TListing folders = ListFiles(m_fs, "*", 0, faDirectory, {});
+    EXPECT_EQ(folders.Files.size(), 1u);
+    EXPECT_EQ(folders.Count, 3);
+    EXPECT_EQ(folders.MaxTimeStamp, 120000000000000000LL);
 
     // A mask with a folder part.
     WriteText(Root() + "sub/a.txt", "a");
     WriteText(Root() + "sub/b.bin", "b");
-    EXPECT_EQ(List("sub/*.txt").count("a.txt"), 1u);
-    EXPECT_EQ(List("sub/*.txt").size(), 1u);
+    TListing sub = ListFiles(m_fs, "sub/*.txt");
+    EXPECT_EQ(sub.Files.size(), 1u);
+    EXPECT_EQ(sub.Files.count("a.txt"), 1u);
 }
 
 TEST_F(LocalFileSystemTest, AFolderHoldingOnlyItsDescriptionFileListsNothing)
 {
     ASSERT_TRUE(ForceDirectories(Root() + "d"));
     WriteText(Root() + "d/.description", "[descriptions]\r\ngone.txt=x\r\n");
-    int count = -1;
-    int64_t max = -1;
-    EXPECT_TRUE(List("d/*.*", 0, 0, {}, &count, &max).empty());
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(max, 0);
+    TListing listing = ListFiles(m_fs, "d/*.*", 0, 0, {});
+    EXPECT_TRUE(listing.Files.empty());
+    EXPECT_EQ(listing.Count, 0);
+    EXPECT_EQ(listing.MaxTimeStamp, 0);
 }
 
 TEST_F(LocalFileSystemTest, GetFileAnswersNothingForTheTimeStampTheCallerHas)
 {
     WriteText(Root() + "f.txt", "content");
-    const int64_t stamp = TimeStampOf(Root() + "f.txt");
+    const int64_t stamp = FileAgeFileTime(Root() + "f.txt");
     int64_t have = stamp;
     EXPECT_EQ(m_fs.GetFile("f.txt", have), nullptr);
     EXPECT_EQ(have, stamp);
@@ -193,7 +148,7 @@ TEST_F(LocalFileSystemTest, PutFileWritesTheWholeStreamItsTimeAndDescription)
     data.SetPosition(6); // the whole stream is written, wherever it stands
     m_fs.PutFile("new/deep/f.txt", "first=description", 131000000000000000LL, data);
     EXPECT_EQ(ReadText(Root() + "new/deep/f.txt"), "whole content");
-    EXPECT_EQ(TimeStampOf(Root() + "new/deep/f.txt"), 131000000000000000LL);
+    EXPECT_EQ(FileAgeFileTime(Root() + "new/deep/f.txt"), 131000000000000000LL);
     EXPECT_EQ(m_fs.GetDescription("new/deep/f.txt"), "first=description");
     EXPECT_NE(ReadText(Root() + "new/deep/.description").find("[descriptions]"), std::string::npos);
     EXPECT_NE(ReadText(Root() + "new/deep/.description").find("f.txt=first%3Ddescription"), std::string::npos);
@@ -202,7 +157,7 @@ TEST_F(LocalFileSystemTest, PutFileWritesTheWholeStreamItsTimeAndDescription)
     const auto before = std::chrono::system_clock::now();
     TStringStream again("again");
     m_fs.PutFile("new/deep/f.txt", " ", 0, again);
-    const int64_t written = TimeStampOf(Root() + "new/deep/f.txt");
+    const int64_t written = FileAgeFileTime(Root() + "new/deep/f.txt");
     const int64_t now = (std::chrono::duration_cast<std::chrono::seconds>(before.time_since_epoch()).count() +
                          11644473600LL) *
                         10000000LL;

@@ -5,6 +5,7 @@
 
 #include "support/AppServerProcess.h"
 #include "support/ErrorOf.h"
+#include "support/FileSystemTesting.h"
 #include "support/NembraErrorOf.h"
 #include "support/RawZip.h"
 #include "support/TempFolder.h"
@@ -25,52 +26,14 @@ INSERT INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, FULL_NAME, USER_TYPE, C_
   (310, 'FILES', 'secret', 'File Keeper', 'USR', 1);
 )";
 
-struct TListed
-{
-    std::string Description;
-    int32_t Attributes = 0;
-    int64_t Size = 0;
-    int64_t TimeStamp = 0;
-};
-
 // A server whose file store is a folder of the test, and the connection
 // "MAIN" signed in to it.
 class RemoteFileSystemTest : public ::testing::Test
 {
   protected:
-    void SetUp() override
-    {
-        m_main.SetConnectionName("MAIN");
-        m_main.SetServerURL(m_server.ServerURL());
-        m_main.SetAuthentication(qauthBasic);
-        m_main.Params().Add("USER_ID=ADMIN");
-        m_main.Params().Add("USER_PWD=");
-        m_main.Params().Add("OS=L64");
-        m_main.GenerateRandomSecretKey();
-        m_main.Open();
-    }
+    void SetUp() override { SignInAsAdmin(m_main, m_server.ServerURL()); }
 
     std::string Share(const std::string& Name = "res") const { return m_files / (Name + "/"); }
-
-    std::map<std::string, TListed> List(TNembraFileSystem& fs, const std::string& Mask, int64_t MinTimeStamp,
-                                        TFindFileOutputs Output, int* Count = nullptr, int64_t* Max = nullptr)
-    {
-        std::map<std::string, TListed> listed;
-        int64_t max = -1;
-        const int count = fs.FindFiles(
-            Mask, MinTimeStamp, max, 0, Output,
-            [&](TObject* Sender, const std::string& Name, const std::string& Description, int32_t Attr, int64_t Size,
-                int64_t TimeStamp, void*) {
-                EXPECT_EQ(Sender, &fs);
-                listed[Name] = {Description, Attr, Size, TimeStamp};
-            },
-            nullptr);
-        if (Count)
-            *Count = count;
-        if (Max)
-            *Max = max;
-        return listed;
-    }
 
     TTempFolder m_files;
     TAppServerProcess m_server{{"--files", m_files.Path()}, kUsersSql};
@@ -143,23 +106,21 @@ TEST_F(RemoteFileSystemTest, FilesGoThereAndBackWithTimeStampAndDescription)
 
     TStringStream other("other");
     fs.PutFile("b.txt", "", 0, other);
-    int count = 0;
-    int64_t max = 0;
-    auto all = List(fs, "*.*", 0, {ffoDescription, ffoAttr, ffoSize, ffoTime}, &count, &max);
-    EXPECT_EQ(count, 2);
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(all["icons"].Attributes & faDirectory, faDirectory);
-    EXPECT_EQ(all["b.txt"].Attributes & faArchive, faArchive);
-    EXPECT_EQ(all["b.txt"].Size, 5);
-    EXPECT_EQ(max, FileAgeFileTime(Share() + "b.txt"));
-    auto icons = List(fs, "icons/*.png", 0, {ffoDescription, ffoTime});
-    EXPECT_EQ(icons["a.png"].Description, "An icon, 100%");
-    EXPECT_EQ(icons["a.png"].TimeStamp, 131000000000000000LL);
-    EXPECT_EQ(icons["a.png"].Size, 0) << "not asked for";
+    TListing all = ListFiles(fs, "*.*");
+    EXPECT_EQ(all.Count, 2);
+    ASSERT_EQ(all.Files.size(), 2u);
+    EXPECT_EQ(all.Files["icons"].Attributes & faDirectory, faDirectory);
+    EXPECT_EQ(all.Files["b.txt"].Attributes & faArchive, faArchive);
+    EXPECT_EQ(all.Files["b.txt"].Size, 5);
+    EXPECT_EQ(all.MaxTimeStamp, FileAgeFileTime(Share() + "b.txt"));
+    TListing icons = ListFiles(fs, "icons/*.png", 0, 0, {ffoDescription, ffoTime});
+    EXPECT_EQ(icons.Files["a.png"].Description, "An icon, 100%");
+    EXPECT_EQ(icons.Files["a.png"].TimeStamp, 131000000000000000LL);
+    EXPECT_EQ(icons.Files["a.png"].Size, 0) << "not asked for";
     // Only what changed since a time stamp.
-    auto newer = List(fs, "icons/*.*", 131000000000000000LL, {}, &count, &max);
-    EXPECT_TRUE(newer.empty());
-    EXPECT_EQ(max, 131000000000000000LL);
+    TListing newer = ListFiles(fs, "icons/*.*", 131000000000000000LL, 0, {});
+    EXPECT_TRUE(newer.Files.empty());
+    EXPECT_EQ(newer.MaxTimeStamp, 131000000000000000LL);
 }
 
 TEST_F(RemoteFileSystemTest, CopyRenameDeleteAndFolders)
@@ -174,7 +135,7 @@ TEST_F(RemoteFileSystemTest, CopyRenameDeleteAndFolders)
     fs.CopyFile("a.txt", "copies/b.txt", true);
     fs.Rename("a.txt", "moved/c.txt", false);
     EXPECT_FALSE(FileExists(Share() + "a.txt"));
-    EXPECT_EQ(List(fs, "moved/*", 0, {ffoDescription})["c.txt"].Description, "described");
+    EXPECT_EQ(ListFiles(fs, "moved/*", 0, 0, {ffoDescription}).Files["c.txt"].Description, "described");
     EXPECT_EQ(ServerErrorOf([&] { fs.Rename("a.txt", "d.txt", true); }),
               (TServerError{1000, "Directory not found: \"a.txt"}));
 

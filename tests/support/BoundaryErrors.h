@@ -1,6 +1,7 @@
 #pragma once
-// Collects the errors reported at the platform's boundaries (event loop,
-// timers, threads) while it lives: "where: message" each.
+// Collects the boundary errors (platform/Threads.h) reported while it lives,
+// as "where: message" lines, so that a test sees what reached the program's
+// error boundary instead of stderr.
 
 #include "platform/Threads.h"
 

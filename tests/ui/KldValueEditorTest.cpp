@@ -1,6 +1,7 @@
 #include "ui/KldValueEditor.h"
 
 #include "platform/Threads.h"
+#include "support/BoundaryErrors.h"
 #include "support/GuiProbe.h"
 #include "support/TableGrid.h"
 #include "ui/KldValueListBox.h"
@@ -11,20 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Boundary errors reported while a test runs.
-class TBoundaryErrors
-{
-  public:
-    TBoundaryErrors()
-    {
-        SetBoundaryErrorHandler([this](const std::string& where, const std::string& message) {
-            Reports.push_back(where + ": " + message);
-        });
-    }
-    ~TBoundaryErrors() { SetBoundaryErrorHandler(nullptr); }
-    std::vector<std::string> Reports;
-};
 
 // A shown grid whose current cell is (1, 1), with the editor on it.
 class EditorTest : public ::testing::Test
