@@ -12,8 +12,11 @@
 // - Changes call Update(item) (item null: the whole collection) unless inside
 //   BeginUpdate/EndUpdate; the outermost EndUpdate calls Update(nullptr) once.
 //   Subclasses override Update to tell their owner, and Notify to add events.
+// - A collection is guarded: views that show one without owning it hold a
+//   TGuardedPtr, which answers nullptr once the collection is gone.
 // - Index errors raise EListError "List index out of bounds (%d)".
 
+#include "platform/Guarded.h"
 #include "platform/Persistent.h"
 
 #include <memory>
@@ -69,7 +72,7 @@ class TCollectionItem : public TPersistent
     int m_id = 0;
 };
 
-class TCollection : public TPersistent
+class TCollection : public TPersistent, public TGuarded
 {
   public:
     explicit TCollection(TCollectionItemClass itemClass);

@@ -110,6 +110,17 @@ uint16_t VirtualKeyFromQt(int qtKey)
     }
 }
 
+uint16_t VirtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers)
+{
+    if (modifiers & Qt::KeypadModifier) {
+        if (qtKey == Qt::Key_Plus)
+            return VK_ADD;
+        if (qtKey == Qt::Key_Minus)
+            return VK_SUBTRACT;
+    }
+    return VirtualKeyFromQt(qtKey);
+}
+
 TShiftState ShiftStateFromQt(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons)
 {
     TShiftState s;
@@ -706,7 +717,7 @@ void TCustomControl::wheelEvent(QWheelEvent* event)
 
 void TCustomControl::keyPressEvent(QKeyEvent* event)
 {
-    uint16_t key = VirtualKeyFromQt(event->key());
+    uint16_t key = VirtualKeyFromQt(event->key(), event->modifiers());
     if (key == 0) {
         QWidget::keyPressEvent(event);
         return;
@@ -720,7 +731,7 @@ void TCustomControl::keyPressEvent(QKeyEvent* event)
 
 void TCustomControl::keyReleaseEvent(QKeyEvent* event)
 {
-    uint16_t key = VirtualKeyFromQt(event->key());
+    uint16_t key = VirtualKeyFromQt(event->key(), event->modifiers());
     if (key == 0) {
         QWidget::keyReleaseEvent(event);
         return;

@@ -142,12 +142,17 @@ constexpr uint16_t VK_RIGHT = 39;
 constexpr uint16_t VK_DOWN = 40;
 constexpr uint16_t VK_INSERT = 45;
 constexpr uint16_t VK_DELETE = 46;
+constexpr uint16_t VK_ADD = 107;      // the numeric keypad's plus
+constexpr uint16_t VK_SUBTRACT = 109; // the numeric keypad's minus
 constexpr uint16_t VK_F1 = 112;
 constexpr uint16_t VK_F2 = 113;
 constexpr uint16_t VK_F4 = 115;
 // The virtual-key code of a Qt key (letters and digits as their upper-case
 // characters); 0 for keys without one.
 uint16_t VirtualKeyFromQt(int qtKey);
+// The same, telling the numeric keypad's plus and minus (VK_ADD,
+// VK_SUBTRACT) from the typewriter keys.
+uint16_t VirtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers);
 TShiftState ShiftStateFromQt(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons = Qt::NoButton);
 
 // Hit-test codes of NCHitTest.

@@ -681,19 +681,51 @@ void CheckFits(uint64_t Value, uint64_t Limit, const char* What, const std::stri
         ZipError(Format("%s too large for a zip archive: %s", What, Name));
 }
 
+// The deflate stream of empty input: one final fixed-Huffman block holding
+// only its end code. Zero bytes are no deflate stream (unzip and Java refuse
+// such members, and a streaming reader loses every member behind one), so a
+// member without data goes out as this.
+constexpr char EmptyDeflate[] = {'\x03', '\x00'};
+
+// A deflated member without data, as CreateFile makes it, or as an archive
+// of an older version or another tool held it.
+bool NeedsEmptyStream(const TFileInfo& Info)
+{
+    return Info.Method == 8 && Info.IsEmpty();
+}
+
+// Method, CRC and sizes as a record of the member carries them.
+struct TDataFields
+{
+    uint16_t Method;
+    uint32_t CRC32;
+    uint32_t CompressedSize;
+    uint32_t UncompressedSize;
+};
+
+TDataFields DataFields(const TFileInfo& Info, bool Local)
+{
+    if (NeedsEmptyStream(Info))
+        return {8, 0, uint32_t(sizeof EmptyDeflate), 0};
+    if (Local && Info.HasLocalHeader)
+        return {Info.Local.Method, Info.Local.CRC32, Info.Local.CompressedSize, Info.Local.UncompressedSize};
+    return {Info.Method, Info.CRC32, Info.CompressedSize, Info.UncompressedSize};
+}
+
 void WriteLocalHeader(TStream& Stream, const TFileInfo& Info)
 {
+    const TDataFields d = DataFields(Info, true);
     TRecordWriter w;
     w.U32(LocalSignature);
     if (Info.HasLocalHeader) {
         const TZipLocalHeader& l = Info.Local;
-        w.U16(l.VersionNeeded), w.U16(l.Flags), w.U16(l.Method), w.U16(l.Time), w.U16(l.Date);
-        w.U32(l.CRC32), w.U32(l.CompressedSize), w.U32(l.UncompressedSize);
+        w.U16(l.VersionNeeded), w.U16(l.Flags), w.U16(d.Method), w.U16(l.Time), w.U16(l.Date);
+        w.U32(d.CRC32), w.U32(d.CompressedSize), w.U32(d.UncompressedSize);
         w.U16(uint32_t(l.Name.size())), w.U16(uint32_t(l.Extra.size()));
         w.Bytes(l.Name), w.Bytes(l.Extra);
     } else {
-        w.U16(Info.VersionNeeded), w.U16(Info.Flags), w.U16(Info.Method), w.U16(Info.Time), w.U16(Info.Date);
-        w.U32(Info.CRC32), w.U32(Info.CompressedSize), w.U32(Info.UncompressedSize);
+        w.U16(Info.VersionNeeded), w.U16(Info.Flags), w.U16(d.Method), w.U16(Info.Time), w.U16(Info.Date);
+        w.U32(d.CRC32), w.U32(d.CompressedSize), w.U32(d.UncompressedSize);
         w.U16(uint32_t(Info.RawName.size())), w.U16(uint32_t(Info.Extra.size()));
         w.Bytes(Info.RawName), w.Bytes(Info.Extra);
     }
@@ -702,10 +734,11 @@ void WriteLocalHeader(TStream& Stream, const TFileInfo& Info)
 
 void WriteCentralEntry(TRecordWriter& w, const TFileInfo& Info)
 {
+    const TDataFields d = DataFields(Info, false);
     w.U32(CentralSignature);
-    w.U16(Info.VersionMadeBy), w.U16(Info.VersionNeeded), w.U16(Info.Flags), w.U16(Info.Method);
+    w.U16(Info.VersionMadeBy), w.U16(Info.VersionNeeded), w.U16(Info.Flags), w.U16(d.Method);
     w.U16(Info.Time), w.U16(Info.Date);
-    w.U32(Info.CRC32), w.U32(Info.CompressedSize), w.U32(Info.UncompressedSize);
+    w.U32(d.CRC32), w.U32(d.CompressedSize), w.U32(d.UncompressedSize);
     w.U16(uint32_t(Info.RawName.size())), w.U16(uint32_t(Info.Extra.size())), w.U16(uint32_t(Info.Comment.size()));
     w.U16(Info.DiskNumberStart), w.U16(Info.InternalAttributes), w.U32(Info.ExternalAttributes);
     w.U32(Info.LocalHeaderOffset);
@@ -732,6 +765,10 @@ void TKldZipFile::WriteArchive(TStream& Stream, std::vector<int64_t>* DataPositi
         WriteLocalHeader(Stream, info);
         if (DataPositions)
             DataPositions->push_back(Stream.Position());
+        if (NeedsEmptyStream(info)) {
+            Stream.WriteBuffer(EmptyDeflate, sizeof EmptyDeflate);
+            continue;
+        }
         if (info.CompressedSize == 0)
             continue;
         if (info.DataInMemory) {
@@ -957,9 +994,6 @@ TFileInfo& TKldZipFile::AddMember(const std::string& Name, int32_t Attributes)
     info->ZipName = SysPathToZipPath(Name, (Attributes & faDirectory) != 0);
     info->RawName = info->ZipName;
     info->Flags = IsAscii(info->RawName) ? 0 : FlagUtf8;
-    // No data at all is no valid deflate stream (unzip refuses it): a member
-    // without data is stored until data is written into it.
-    info->Method = 0;
     info->DataWritten = true; // nothing of it lies in the opened file
     StampNow(*info);
     TFileInfo& added = *info;

@@ -6,9 +6,11 @@
 // The subset of the format handled: stored or deflated members, one disk, no
 // encryption, no 64-bit extensions. Members made here are written as raw
 // deflate data (method 8) with the local header, central directory entry and
-// end record laid out as below; stored members (method 0) are read, never
-// written. The member table is kept in memory, sorted without regard to case;
-// member data stays compressed in memory once read or written.
+// end record laid out as below, members without data (folders, members never
+// written) as the deflate stream of empty input (03 00); stored members
+// (method 0) are read, never made here. The member table is kept in memory,
+// sorted without regard to case; member data stays compressed in memory once
+// read or written.
 //
 // Names. In the archive "/" separates folders and a folder's name ends with
 // "/"; in the program a backslash separates them and names have neither a
@@ -19,7 +21,8 @@
 // one matches it, else as UTF-8 when a Unix or macOS tool wrote it (they store
 // their file names' bytes), else decoded as code page 437. A member
 // loaded from an archive keeps the bytes and flags of its name and its local
-// header, and is written again unchanged as long as it is not changed here.
+// header, and is written again unchanged as long as it is not changed here;
+// only a deflated member of zero bytes (older archives) gets the empty stream.
 //
 // Reading checks every offset and length against the stream ("Invalid zip
 // file format", a plain Exception), inflates no more than the declared size
@@ -235,9 +238,11 @@ class TKldZipFile : public TObject
     int GetFile(const std::string& Name) const;
     std::string GetFileName(int Index) const;
     TFileInfo& GetFileInfo(int Index) const;
-    // Adds an empty member (stored, as zero bytes are no deflate stream,
-    // until data is written into it) and every missing folder of its path;
-    // answers its index. Attributes holding faDirectory make a folder.
+    // Adds a member without data (method 8, sizes and CRC 0) and every
+    // missing folder of its path; answers its index. Attributes holding
+    // faDirectory make a folder. A member still without data is written as
+    // the two-byte deflate stream of empty input, as zero bytes are no
+    // deflate stream.
     int CreateFile(const std::string& Name, int32_t Attributes = 0);
     int CreateFolder(const std::string& Name) { return CreateFile(Name, faDirectory); }
     void ForceDirectories(const std::string& Path);

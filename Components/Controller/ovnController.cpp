@@ -13,7 +13,8 @@ std::string DefaultUpdateURL;
 std::string DefaultConnectionURL;
 bool RestartBrowserOnClose = false;
 
-const char* const SNoCachePath = "Local Cache Path is invalid.\r\nPlease specify correct path in Options/Local Cache...";
+const char* const SNoCachePath =
+    "Local Cache Path is invalid.\r\nPlease specify correct path in Options/Local Cache...";
 
 namespace {
 TfrmOrvaneBrowser4* s_mainForm = nullptr;
@@ -23,12 +24,11 @@ TfrmOrvaneBrowser4* s_mainForm = nullptr;
 const bool s_zipExtractorInstalled = [] {
     SetNembraExtractZipProc([](const std::string& ZipFileName, const std::string& DestPath,
                                const std::string& ExtractFileMask, const std::string& ExcludeFileMask) {
-        TKldZipFile::ExtractToPath(ZipFileName, DestPath,
-                                   [&](TKldZipFile*, const std::string&, const std::string& DestFileName) {
-                                       // The member's name without its folders.
-                                       return FileMatchesMasks(ExtractFileName(DestFileName), ExtractFileMask,
-                                                               ExcludeFileMask);
-                                   });
+        TKldZipFile::ExtractToPath(
+            ZipFileName, DestPath, [&](TKldZipFile*, const std::string&, const std::string& DestFileName) {
+                // The member's name without its folders.
+                return FileMatchesMasks(ExtractFileName(DestFileName), ExtractFileMask, ExcludeFileMask);
+            });
     });
     return true;
 }();
@@ -151,7 +151,14 @@ TovnController::TovnController(TComponent* AOwner) : TComponent(AOwner)
     m_infoList = std::make_unique<TovnInfoList>();
     m_infoList->OnGetWindow = [this] { return m_browser ? m_browser->Handle() : NullHWnd; };
     m_cache = std::make_unique<TNembraFileSystemCache>();
-    // The notification client (keep-alive on, key token name "id") comes here.
+    m_notificationClient = std::make_unique<TNembraNotificationsClient>();
+    m_notificationClient->OnMessage = [this](TObject* sender, const std::string& text) {
+        OnVNSMessage(sender, text);
+    };
+    m_notificationClient->OnConnected = [this](TObject* sender) { OnVNSConnected(sender); };
+    m_notificationClient->OnDisconnected = [this](TObject* sender) { OnVNSDisconnected(sender); };
+    m_notificationClient->SetKeepAlive(true);
+    m_notificationClient->SetKeyTokenName("id");
 
     // The window's own construction runs now; Params, Vars and Version do not
     // exist yet at that moment.
@@ -180,6 +187,7 @@ TovnController::~TovnController()
     m_infoList.reset();
     m_user.reset();
     m_cache.reset();
+    m_notificationClient.reset();
     Log.Debug("Application terminated. Controller destroyed successfully.", "BROWSER");
     Log.SetOnFormatLogLine(nullptr);
     if (Controller == this)
@@ -218,6 +226,54 @@ void TovnController::Close()
     m_active = false;
     if (OnClose)
         OnClose(this);
+}
+
+HWND TovnController::BrowserHandle() const
+{
+    return m_browser ? m_browser->Handle() : NullHWnd;
+}
+
+// ---------------------------------------------------------------------------
+// Notification link
+
+void TovnController::OnVNSMessage(TObject* Sender, const std::string& Text)
+{
+    std::string command;
+    std::string rest;
+    const size_t blank = Text.find(' ', 1);
+    if (blank == std::string::npos) {
+        command = Trim(Text);
+    } else {
+        command = Trim(Text.substr(0, blank));
+        rest = Trim(Text.substr(blank + 1));
+    }
+    Log.Debug("VNS Command: %s", {command}, ClassName());
+    if (SameText(command, "$UPDATENOTIFICATIONS")) {
+        PostMessage(BrowserHandle(), WM_NOTIFICATION, 0, 0);
+    } else if (SameText(command, "$invalidate_resources")) {
+        ValidateCache();
+    } else if (SameText(command, "$check_mail")) {
+        if (rest == IntToStr(m_user->Counter))
+            PostMessage(BrowserHandle(), WM_NEWMAIL, 0, 0);
+    } else if (SameText(command, "$broadcast")) {
+        m_notificationClient->SendNotification("$imhere " + m_notificationClient->KeyToken(), "id", rest);
+    }
+}
+
+void TovnController::OnVNSConnected(TObject* Sender)
+{
+    m_vnsConnected = true;
+    m_notificationClient->SetParam("user_id", IntToStr(m_user->Counter));
+    m_cache->SetDownloadWhen(m_sysPreferences->DownloadWhen);
+}
+
+void TovnController::OnVNSDisconnected(TObject* Sender)
+{
+    m_vnsConnected = false;
+    // Without the link no word of changed resources can arrive, so every use
+    // asks the source again until the link is back.
+    if (m_cache->DownloadWhen() == downloadNewer)
+        m_cache->SetDownloadWhen(downloadAlways);
 }
 
 bool TovnController::GetConnected() const

@@ -9,9 +9,8 @@
 // The constructor binds the shared log to the daily file, picks the brand
 // defaults, creates the user record, the user and machine preferences, the
 // connection list (with the brand's server as its built-in entry), the info
-// list, the resource cache, the main window, the module variables and reads
-// its version. The notification client joins the construction with its unit,
-// at its place in the order (see TovnController::TovnController).
+// list, the resource cache, the notification client, the main window, the
+// module variables and reads its version.
 //
 // Resources: every file the client fetches from the server goes through the
 // resource cache (`Cache`, a TNembraFileSystemCache). The main window calls
@@ -25,6 +24,7 @@
 #include "Components/Controller/ovnAdmin.h"
 #include "Components/Controller/ovnPreferences.h"
 #include "Components/Nembra/NembraFileSystemCache.h"
+#include "Components/Nembra/NembraNotificationsClient.h"
 #include "Components/Nembra/ovnControllerUtils.h"
 #include "base/KldLogFile.h"
 #include "platform/Component.h"
@@ -188,7 +188,30 @@ class TovnController : public TComponent
     TVars& Vars() const { return *m_vars; }
     TovnInfoList& InfoList() const { return *m_infoList; }
     TNembraFileSystemCache& Cache() const { return *m_cache; }
+    // The link to the notification server: keep-alive on, key token name
+    // "id"; the sign-in fills its address and key token and connects it.
+    TNembraNotificationsClient& NotificationClient() const { return *m_notificationClient; }
     const std::string& Version() const { return m_version; }
+    // True between the notification link's connect and disconnect events.
+    bool VNSConnected() const { return m_vnsConnected; }
+
+    // The notification client's events (main thread). A message is a command
+    // word and a rest, split at the first blank after the first character;
+    // the words are compared without regard to case:
+    // - "$UPDATENOTIFICATIONS": 1724 (WM_NOTIFICATION) to the main window;
+    // - "$invalidate_resources": ValidateCache;
+    // - "$check_mail": 1434 (WM_NEWMAIL) when the rest is exactly the
+    //   signed-in user's counter;
+    // - "$broadcast": answers "$imhere " + the link's key token to the link
+    //   whose "id" is the rest;
+    // - anything else is ignored.
+    void OnVNSMessage(TObject* Sender, const std::string& Text);
+    // Names the user on the link ("user_id") and gives the cache the
+    // DownloadWhen preference.
+    void OnVNSConnected(TObject* Sender);
+    // A cache that fetches newer files fetches every file until the link is
+    // back.
+    void OnVNSDisconnected(TObject* Sender);
 
     // Raise EovnController "Not logged" / "Not logged to DB" unless the main
     // window is signed in (to a database).
@@ -231,6 +254,10 @@ class TovnController : public TComponent
     // Alias of the current data database; '' without a window or database.
     std::string GetAlias() const;
 
+  protected:
+    // Where the controller posts its window messages: the main window.
+    virtual HWND BrowserHandle() const;
+
   private:
     void UpdateVersion();
 
@@ -240,6 +267,7 @@ class TovnController : public TComponent
     std::unique_ptr<TovnSysPreferences> m_sysPreferences;
     std::unique_ptr<TovnConnections> m_connections;
     std::unique_ptr<TovnInfoList> m_infoList;
+    std::unique_ptr<TNembraNotificationsClient> m_notificationClient;
     std::unique_ptr<TNembraFileSystemCache> m_cache;
     TfrmOrvaneBrowser4* m_browser = nullptr; // owned here unless it is the main form
     std::unique_ptr<TParams> m_params;
@@ -247,4 +275,5 @@ class TovnController : public TComponent
     std::string m_version;
     // Written by the preload thread too.
     std::atomic<bool> m_resourceDownloaded{false};
+    bool m_vnsConnected = false;
 };

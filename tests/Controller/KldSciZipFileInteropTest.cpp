@@ -1,5 +1,5 @@
 // Archives exchanged with the common zip tools: what the system writes passes
-// `unzip -t` and Python's zipfile, and what `zip` and Python write is read
+// `unzip -t`, Python's zipfile and Java's readers, and what `zip` and Python write is read
 // member for member. Each test is skipped when its tool is not installed.
 
 #include "Components/Controller/KldSciZipFile.h"
@@ -151,8 +151,9 @@ with zipfile.ZipFile(sys.argv[1]) as z:
         print("%s|%d|%d|%08x" % (i.filename, i.flag_bits, len(data), zlib.crc32(data)))
 )";
 
-// The same lines for the files the system put in.
-std::string ExpectedListing(const TFiles& files, const std::vector<std::string>& folders)
+// The same lines for the files the system put in (without the flag bits
+// for readers that do not show them).
+std::string ExpectedListing(const TFiles& files, const std::vector<std::string>& folders, bool withFlags = true)
 {
     std::map<std::string, std::string> lines;
     for (const auto& [name, content] : files) {
@@ -161,10 +162,11 @@ std::string ExpectedListing(const TFiles& files, const std::vector<std::string>&
         char crc[16];
         std::snprintf(crc, sizeof crc, "%08x",
                       unsigned(RawZip::Crc(content)));
-        lines[zipName] = zipName + "|" + (ascii ? "0" : "2048") + "|" + std::to_string(content.size()) + "|" + crc;
+        const std::string flags = !withFlags ? "" : ascii ? "0|" : "2048|";
+        lines[zipName] = zipName + "|" + flags + std::to_string(content.size()) + "|" + crc;
     }
     for (const std::string& folder : folders)
-        lines[SysPathToZipPath(folder, true)] = SysPathToZipPath(folder, true) + "|0|0|00000000";
+        lines[SysPathToZipPath(folder, true)] = SysPathToZipPath(folder, true) + (withFlags ? "|0" : "") + "|0|00000000";
     std::string out;
     for (const auto& [name, line] : lines)
         out += line + "\n";
@@ -224,6 +226,50 @@ TEST(KldSciZipFileInterop, PythonReadsOurArchives)
     ASSERT_EQ(list.ExitCode, 0) << list.Output;
     const std::string expected =
         "testzip None\n" + ExpectedListing(OurArchiveFiles(), {"Bewohner", "Bewohner\\Akten", "Leer", "Neu"});
+    EXPECT_EQ(SortedLines(list.Output), SortedLines(expected));
+}
+
+TEST(KldSciZipFileInterop, JavaReadsOurArchivesWholeAndStreamed)
+{
+    if (!Have("java"))
+        GTEST_SKIP() << "java is not installed";
+    // The streaming reader cannot step past a member it cannot inflate, so
+    // it shows best whether members without data are sound deflate data.
+    const char* const lister = R"(
+import java.io.*;
+import java.util.*;
+import java.util.zip.*;
+public class ZipListing {
+    static String line(String name, byte[] data) {
+        CRC32 crc = new CRC32();
+        crc.update(data);
+        return String.format("%s|%d|%08x", name, data.length, crc.getValue());
+    }
+    public static void main(String[] args) throws Exception {
+        List<String> whole = new ArrayList<>(), streamed = new ArrayList<>();
+        try (ZipFile z = new ZipFile(args[0])) {
+            for (ZipEntry e : Collections.list(z.entries()))
+                try (InputStream in = z.getInputStream(e)) { whole.add(line(e.getName(), in.readAllBytes())); }
+        }
+        try (ZipInputStream in = new ZipInputStream(new FileInputStream(args[0]))) {
+            for (ZipEntry e; (e = in.getNextEntry()) != null;)
+                streamed.add(line(e.getName(), in.readAllBytes()));
+        }
+        if (!whole.equals(streamed))
+            throw new IllegalStateException("whole " + whole + " streamed " + streamed);
+        for (String l : whole)
+            System.out.println(l);
+    }
+}
+)";
+    TTempFolder dir;
+    WriteOurArchive(dir / "ours.zip");
+    WriteText(dir / "ZipListing.java", lister);
+    const TRun list = RunCommand("java -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 " + Quoted(dir / "ZipListing.java") +
+                                 " " + Quoted(dir / "ours.zip"));
+    ASSERT_EQ(list.ExitCode, 0) << list.Output;
+    const std::string expected =
+        ExpectedListing(OurArchiveFiles(), {"Bewohner", "Bewohner\\Akten", "Leer", "Neu"}, false);
     EXPECT_EQ(SortedLines(list.Output), SortedLines(expected));
 }
 
@@ -326,4 +372,31 @@ TEST(KldSciZipFileInterop, ArchivesOfOtherToolsStaySoundWhenRewritten)
     expected.erase("plain.txt");
     expected["Neu\\hinzu.txt"] = "added here";
     EXPECT_EQ(MembersOf(dir / "z.zip"), expected);
+}
+
+TEST(KldSciZipFileInterop, ZeroByteDeflatedMembersOfOlderArchivesPassUnzipOnceRewritten)
+{
+    if (!Have("unzip"))
+        GTEST_SKIP() << "unzip is not installed";
+    // Zero bytes of deflate data (older archives) are no deflate stream;
+    // written again, such members get the empty stream.
+    RawZip::Archive raw;
+    RawZip::Member folder{"Leer/", ""};
+    folder.Data = "";
+    folder.ExternalAttributes = faDirectory;
+    RawZip::Member file{"leer.txt", ""};
+    file.Data = "";
+    raw.Members = {folder, file, {"text.txt", TextOf(3000)}};
+    TTempFolder dir;
+    WriteText(dir / "old.zip", raw.Bytes());
+    {
+        TKldZipFile zip(dir / "old.zip");
+        TStringStream source("added here");
+        zip.WriteFileStream(zip.CreateFile("neu.txt"), source);
+        zip.Close(true);
+    }
+    const TRun test = RunCommand("unzip -t " + Quoted(dir / "old.zip"));
+    EXPECT_EQ(test.ExitCode, 0) << test.Output;
+    EXPECT_EQ(MembersOf(dir / "old.zip"),
+              (TFiles{{"leer.txt", ""}, {"neu.txt", "added here"}, {"text.txt", TextOf(3000)}}));
 }

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <map>
 #include <random>
 #include <sys/resource.h>
 #include <zlib.h>
@@ -24,7 +25,7 @@ struct TEntry
     uint32_t Crc, CSize, USize, Attributes, Offset;
     std::string Name;
     // The local header.
-    uint16_t LocalFlags;
+    uint16_t LocalFlags, LocalMethod;
     uint32_t LocalCrc, LocalCSize, LocalUSize;
     std::string LocalName, Data;
 };
@@ -58,7 +59,7 @@ TLayout ParseArchive(const std::string& z, size_t commentSize = 0)
         e.Name = z.substr(pos + 46, n);
         const size_t l = e.Offset;
         EXPECT_EQ(U32At(z, l), 0x04034B50u) << e.Name;
-        e.LocalFlags = U16At(z, l + 6);
+        e.LocalFlags = U16At(z, l + 6), e.LocalMethod = U16At(z, l + 8);
         e.LocalCrc = U32At(z, l + 14), e.LocalCSize = U32At(z, l + 18), e.LocalUSize = U32At(z, l + 22);
         const size_t ln = U16At(z, l + 26), lx = U16At(z, l + 28);
         e.LocalName = z.substr(l + 30, ln);
@@ -68,6 +69,21 @@ TLayout ParseArchive(const std::string& z, size_t commentSize = 0)
     }
     EXPECT_EQ(pos, layout.DirectoryOffset + layout.DirectorySize);
     return layout;
+}
+
+// A member without data as written: the deflate stream of empty input.
+void ExpectEmptyDeflateStream(const TEntry& e)
+{
+    SCOPED_TRACE(e.Name);
+    EXPECT_EQ(e.Method, 8);
+    EXPECT_EQ(e.LocalMethod, 8);
+    EXPECT_EQ(e.Crc, 0u);
+    EXPECT_EQ(e.LocalCrc, 0u);
+    EXPECT_EQ(e.CSize, 2u);
+    EXPECT_EQ(e.LocalCSize, 2u);
+    EXPECT_EQ(e.USize, 0u);
+    EXPECT_EQ(e.LocalUSize, 0u);
+    EXPECT_EQ(e.Data, std::string("\x03\x00", 2));
 }
 
 std::string RandomBytes(size_t n, unsigned seed)
@@ -181,13 +197,11 @@ TEST(KldSciZipFile, WritesFolderBeforeItsMemberWithTheFixedFields)
     EXPECT_EQ(folder.Name, "a/");
     EXPECT_EQ(folder.Offset, 0u);
     EXPECT_EQ(folder.Attributes, 16u);
-    EXPECT_EQ(folder.Crc, 0u);
-    EXPECT_EQ(folder.CSize, 0u);
-    EXPECT_EQ(folder.USize, 0u);
-    // Zero bytes are no deflate stream: a member without data is stored.
-    EXPECT_EQ(folder.Method, 0);
+    // Zero bytes are no deflate stream: a member without data carries the
+    // deflate stream of empty input.
+    ExpectEmptyDeflateStream(folder);
     EXPECT_EQ(file.Name, "a/b.txt");
-    EXPECT_EQ(file.Offset, 30u + 2u);
+    EXPECT_EQ(file.Offset, 30u + 2u + 2u);
     EXPECT_EQ(file.Attributes, 0u);
     EXPECT_EQ(file.Crc, Crc(content));
     EXPECT_EQ(file.USize, content.size());
@@ -199,10 +213,57 @@ TEST(KldSciZipFile, WritesFolderBeforeItsMemberWithTheFixedFields)
         EXPECT_EQ(e.Flags, 0);
         EXPECT_EQ(e.LocalName, e.Name);
         EXPECT_EQ(e.LocalFlags, e.Flags);
+        EXPECT_EQ(e.LocalMethod, e.Method);
         EXPECT_EQ(e.LocalCrc, e.Crc);
         EXPECT_EQ(e.LocalCSize, e.CSize);
         EXPECT_EQ(e.LocalUSize, e.USize);
     }
+}
+
+TEST(KldSciZipFile, MembersWithoutDataAreWrittenAsTheEmptyDeflateStream)
+{
+    TTempFolder dir;
+    {
+        TKldZipFile zip;
+        zip.NewZipFile(dir / "t.zip");
+        zip.CreateFile("a\\b.txt");
+        zip.CreateFolder("Leer");
+        WriteMember(zip, "leer.txt", "");
+        // In memory a member without data is what CreateFile made: method 8,
+        // sizes and CRC 0.
+        for (const char* name : {"a", "a\\b.txt", "Leer"}) {
+            SCOPED_TRACE(name);
+            const TFileInfo& info = zip.GetFileInfo(zip.GetFile(name));
+            EXPECT_EQ(info.Method, 8);
+            EXPECT_EQ(info.CompressedSize, 0u);
+            EXPECT_EQ(info.UncompressedSize, 0u);
+            EXPECT_EQ(info.CRC32, 0u);
+        }
+        zip.Close(true);
+    }
+    const TLayout layout = ParseArchive(ReadText(dir / "t.zip"));
+    const std::vector<std::string> names = {"a/", "a/b.txt", "Leer/", "leer.txt"};
+    ASSERT_EQ(layout.Entries.size(), names.size());
+    uint32_t offset = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const TEntry& e = layout.Entries[i];
+        EXPECT_EQ(e.Name, names[i]);
+        EXPECT_EQ(e.Offset, offset) << e.Name;
+        ExpectEmptyDeflateStream(e);
+        offset += 30 + uint32_t(e.Name.size()) + 2;
+    }
+
+    // Read back, they are empty; written again, they stay as they are.
+    TKldZipFile zip(dir / "t.zip");
+    EXPECT_EQ(ReadMember(zip, "a\\b.txt"), "");
+    EXPECT_EQ(ReadMember(zip, "leer.txt"), "");
+    EXPECT_TRUE(zip.GetFileInfo(zip.GetFile("Leer")).IsFolder());
+    WriteMember(zip, "z.txt", "last");
+    zip.Close(true);
+    const TLayout again = ParseArchive(ReadText(dir / "t.zip"));
+    ASSERT_EQ(again.Entries.size(), names.size() + 1);
+    for (size_t i = 0; i < names.size(); ++i)
+        ExpectEmptyDeflateStream(again.Entries[i]);
 }
 
 TEST(KldSciZipFile, StoresZlibOutputWithoutHeaderAndChecksum)
@@ -499,6 +560,58 @@ TEST(KldSciZipFile, ReadsStoredMembersAndDataDescriptors)
     zip.LoadFromStream(stream, true);
     EXPECT_EQ(ReadMember(zip, "stored.txt"), "kept as it is");
     EXPECT_EQ(ReadMember(zip, "described.txt"), TextOf(4000));
+}
+
+TEST(KldSciZipFile, ReadsEmptyMembersOfOlderArchivesAndMendsZeroByteDeflateOnRewrite)
+{
+    // Older versions stored members without data; the earliest ones, and
+    // some other tools, wrote them deflated with zero bytes of data.
+    Archive raw;
+    Member storedFile{"stored.txt", "", 0};
+    Member storedFolder{"stored/", "", 0};
+    storedFolder.ExternalAttributes = faDirectory;
+    Member zeroFile{"zero.txt", ""};
+    zeroFile.Data = "";
+    Member zeroFolder{"zero/", ""};
+    zeroFolder.Data = "";
+    zeroFolder.ExternalAttributes = faDirectory;
+    raw.Members = {storedFile, storedFolder, zeroFile, zeroFolder, {"zz.txt", "behind them"}};
+    TTempFolder dir;
+    WriteText(dir / "old.zip", raw.Bytes());
+    {
+        TKldZipFile zip(dir / "old.zip");
+        EXPECT_EQ(Names(zip), (std::vector<std::string>{"stored", "stored.txt", "zero", "zero.txt", "zz.txt"}));
+        for (const char* name : {"stored.txt", "zero.txt"}) {
+            SCOPED_TRACE(name);
+            EXPECT_EQ(ReadMember(zip, name), "");
+        }
+        EXPECT_TRUE(zip.GetFileInfo(zip.GetFile("stored")).IsFolder());
+        EXPECT_TRUE(zip.GetFileInfo(zip.GetFile("zero")).IsFolder());
+        EXPECT_EQ(ReadMember(zip, "zz.txt"), "behind them");
+        WriteMember(zip, "added.txt", "new");
+        zip.Close(true);
+    }
+    // Stored members are copied as they are; zero bytes of deflate data
+    // become the empty deflate stream, which every reader takes.
+    const TLayout layout = ParseArchive(ReadText(dir / "old.zip"));
+    std::map<std::string, TEntry> entries;
+    for (const TEntry& e : layout.Entries)
+        entries[e.Name] = e;
+    for (const char* name : {"stored.txt", "stored/"}) {
+        SCOPED_TRACE(name);
+        const TEntry& e = entries.at(name);
+        EXPECT_EQ(e.Method, 0);
+        EXPECT_EQ(e.LocalMethod, 0);
+        EXPECT_EQ(e.CSize, 0u);
+        EXPECT_EQ(e.LocalCSize, 0u);
+    }
+    ExpectEmptyDeflateStream(entries.at("zero.txt"));
+    ExpectEmptyDeflateStream(entries.at("zero/"));
+    TKldZipFile zip(dir / "old.zip");
+    EXPECT_EQ(ReadMember(zip, "stored.txt"), "");
+    EXPECT_EQ(ReadMember(zip, "zero.txt"), "");
+    EXPECT_EQ(ReadMember(zip, "zz.txt"), "behind them");
+    EXPECT_EQ(ReadMember(zip, "added.txt"), "new");
 }
 
 TEST(KldSciZipFile, RefusesMembersAboveTheMemoryLimit)

@@ -1,22 +1,26 @@
 #include "Components/Controller/ovnController.h"
+#include "Components/Controller/NotificationsAPI.h"
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnUtils.h"
 #include "Components/Nembra/NembraLocalFileSystem.h"
-#include "support/ErrorOf.h"
-#include "support/FileSystemTesting.h"
-#include "support/PrivateRuntimeDir.h"
-#include "support/RawZip.h"
-#include "support/TempFolder.h"
 #include "base/KldLogFile.h"
 #include "platform/IniFiles.h"
 #include "platform/StringList.h"
+#include "support/AppServerProcess.h"
+#include "support/ErrorOf.h"
+#include "support/EventLoopWait.h"
+#include "support/FileSystemTesting.h"
+#include "support/MessageRecorder.h"
+#include "support/PrivateRuntimeDir.h"
+#include "support/RawZip.h"
+#include "support/TempFolder.h"
 
 #include <QApplication>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -42,8 +46,9 @@ class ControllerTest : public ::testing::Test
     {
         ovnSetDataPath(m_dir.Path());
         AppBrand = 1;
-        m_controller = new TovnController(nullptr);
+        m_controller = MakeController();
     }
+    virtual TovnController* MakeController() { return new TovnController(nullptr); }
     void TearDown() override
     {
         delete m_controller;
@@ -78,9 +83,12 @@ TEST_F(ControllerTest, ConstructionBindsLogAndStoresItself)
     EXPECT_EQ(TodayLog(), Log.FileName());
     EXPECT_EQ(llDebug, Log.LogLevel());
     const std::vector<std::string> lines = LogLines(TodayLog());
-    ASSERT_EQ(2u, lines.size());
+    ASSERT_EQ(3u, lines.size());
     EXPECT_EQ("TimeStamp, LogLevel, Source, Message, Info, UserID, UserType, Database", lines[0]);
-    EXPECT_NE(std::string::npos, lines[1].find(", DEBUG, BROWSER, Application started. Controller version " +
+    // The notification client, switched to keep-alive before it connects.
+    EXPECT_NE(std::string::npos,
+              lines[1].find(", DEBUG, TNembraNotificationsClient, VNS.StopKeepAliveTimer, , "));
+    EXPECT_NE(std::string::npos, lines[2].find(", DEBUG, BROWSER, Application started. Controller version " +
                                                m_controller->Version() + " created successfully., , , , "));
 }
 
@@ -90,16 +98,21 @@ TEST_F(ControllerTest, DestructionLogsAndUnbinds)
     m_controller = nullptr;
     EXPECT_EQ(nullptr, Controller);
     std::vector<std::string> lines = LogLines(TodayLog());
-    ASSERT_EQ(3u, lines.size());
+    // Header, the notification client's line and the start; then the
+    // notification client goes (its two lines) and the end.
+    ASSERT_EQ(6u, lines.size());
+    EXPECT_NE(std::string::npos, lines[3].find(", DEBUG, TNembraNotificationsClient, VNS.Disconnect, , "));
     EXPECT_NE(std::string::npos,
-              lines[2].find(", DEBUG, BROWSER, Application terminated. Controller destroyed "
+              lines[4].find(", DEBUG, TNembraNotificationsClient, VNS.StopKeepAliveTimer, , "));
+    EXPECT_NE(std::string::npos,
+              lines[5].find(", DEBUG, BROWSER, Application terminated. Controller destroyed "
                             "successfully., , , , "));
     // Later lines use the log's default layout again.
     Log.Debug("after", "TEST");
     lines = LogLines(TodayLog());
-    ASSERT_EQ(4u, lines.size());
-    EXPECT_EQ(std::string::npos, lines[3].find(", , , "));
-    EXPECT_NE(std::string::npos, lines[3].find("after"));
+    ASSERT_EQ(7u, lines.size());
+    EXPECT_EQ(std::string::npos, lines[6].find(", , , "));
+    EXPECT_NE(std::string::npos, lines[6].find("after"));
 }
 
 TEST_F(ControllerTest, BrandZeroDefaults)
@@ -404,7 +417,8 @@ TEST_F(ControllerTest, TheCachePathLiesInTheDataFolderOrMustExist)
 {
     m_controller->SysPreferences().CacheDir = " cache ";
     EXPECT_EQ(m_controller->GetCachePath(), m_dir.Path() + "cache");
-    const std::string text = "Local Cache Path is invalid.\r\nPlease specify correct path in Options/Local Cache...";
+    const std::string text =
+        "Local Cache Path is invalid.\r\nPlease specify correct path in Options/Local Cache...";
     EXPECT_EQ(text, SNoCachePath);
     m_controller->SysPreferences().CacheDir = m_dir / "absent";
     EXPECT_EQ(ErrorOf<EovnController>([&] { m_controller->GetCachePath(); }), text);
@@ -502,4 +516,248 @@ TEST(ovnControllerFiles, LocalFileSystemsExtractThroughTheZipUnit)
     EXPECT_EQ(ReadText(root / "out/sub/c.txt"), "C");
     EXPECT_FALSE(FileExists(root / "out/b.dll"));
     EXPECT_FALSE(FileExists(root / "out/sub/skip.txt"));
+}
+
+namespace {
+
+// A controller whose window messages go to a recorder instead of its main
+// window.
+class TRecordingController : public TovnController
+{
+  public:
+    TMessageRecorder Posted;
+
+  protected:
+    HWND BrowserHandle() const override { return Posted.Handle(); }
+};
+
+class ControllerVNSTest : public ControllerTest
+{
+  protected:
+    TovnController* MakeController() override { return new TRecordingController(); }
+    TRecordingController& Recording() { return static_cast<TRecordingController&>(*m_controller); }
+    // The messages posted to the main window once the posts have run.
+    std::vector<uint32_t> Posted()
+    {
+        QCoreApplication::processEvents();
+        std::vector<uint32_t> numbers = Recording().Posted.Numbers();
+        for (const TMessage& m : Recording().Posted.Messages) {
+            EXPECT_EQ(m.WParam, 0u);
+            EXPECT_EQ(m.LParam, 0);
+        }
+        Recording().Posted.Messages.clear();
+        return numbers;
+    }
+    // Points the notification client at the server as the sign-in does.
+    void ConnectTo(const TAppServerProcess& Server, const std::string& SessionId)
+    {
+        TNembraNotificationsClient& client = m_controller->NotificationClient();
+        client.SetHost("127.0.0.1");
+        client.SetPort(std::to_string(Server.NotifyPort()));
+        client.SetKeyToken(SessionId);
+        // The controller's handler still gets every message.
+        client.OnMessage = [this, handler = client.OnMessage](TObject* sender, const std::string& msg) {
+            m_received.push_back(msg);
+            handler(sender, msg);
+        };
+        client.SetConnected(true);
+        WaitUntilNamed();
+    }
+    // Waits until the link is connected and the server has taken its "set"
+    // commands, so that messages addressed by them find it.
+    void WaitUntilNamed()
+    {
+        ASSERT_TRUE(RunEventsUntil([&] { return m_controller->VNSConnected(); }));
+        m_received.clear();
+        m_controller->NotificationClient().SendText(R"({"command":"test_history"})");
+        ASSERT_TRUE(RunEventsUntil([&] { return !m_received.empty(); }));
+    }
+
+    std::vector<std::string> m_received;
+};
+
+// Another client on the same server, named by "id".
+struct TPeer
+{
+    TPeer(const TAppServerProcess& Server, const std::string& Id)
+    {
+        Client.SetHost("127.0.0.1");
+        Client.SetPort(std::to_string(Server.NotifyPort()));
+        Client.SetKeyTokenName("id");
+        Client.SetKeyToken(Id);
+        Client.OnMessage = [this](TObject*, const std::string& msg) { Messages.push_back(msg); };
+        Client.SetConnected(true);
+        EXPECT_TRUE(RunEventsUntil([this] { return Client.Opened(); }));
+    }
+    TNembraNotificationsClient Client;
+    std::vector<std::string> Messages;
+};
+
+} // namespace
+
+TEST_F(ControllerVNSTest, CreatesTheNotificationClient)
+{
+    TNembraNotificationsClient& client = m_controller->NotificationClient();
+    EXPECT_TRUE(client.KeepAlive());
+    EXPECT_EQ(client.KeyTokenName(), "id");
+    EXPECT_FALSE(client.Connected());
+    EXPECT_TRUE(client.OnMessage && client.OnConnected && client.OnDisconnected);
+    EXPECT_FALSE(m_controller->VNSConnected());
+}
+
+TEST_F(ControllerVNSTest, CommandWordsOfTheNotificationServer)
+{
+    m_controller->User().Counter = 42;
+    struct Case
+    {
+        const char* Desc;
+        const char* Text;
+        std::vector<uint32_t> Posted;
+    } cases[] = {
+        {"notifications changed", "$UPDATENOTIFICATIONS", {WM_NOTIFICATION}},
+        {"any case", "$updateNotifications", {WM_NOTIFICATION}},
+        {"a rest does not matter", "$UPDATENOTIFICATIONS 7", {WM_NOTIFICATION}},
+        {"a longer word is another word", "$UPDATENOTIFICATIONSX", {}},
+        {"mail for this user", "$check_mail 42", {WM_NEWMAIL}},
+        {"mail, word in capitals", "$CHECK_MAIL 42", {WM_NEWMAIL}},
+        {"mail, blanks around the rest", "$check_mail   42  ", {WM_NEWMAIL}},
+        {"mail for another user", "$check_mail 43", {}},
+        {"mail, an extra digit", "$check_mail 420", {}},
+        {"mail, a leading zero", "$check_mail 042", {}},
+        {"mail without a user", "$check_mail", {}},
+        {"mail, a rest of two words", "$check_mail 4 2", {}},
+        {"unknown word", "$hello 42", {}},
+        {"empty text", "", {}},
+        // The blank is looked for after the first character: a text that
+        // starts with blanks has an empty word.
+        {"leading blanks", "  $UPDATENOTIFICATIONS", {}},
+        {"one leading blank", " $UPDATENOTIFICATIONS", {WM_NOTIFICATION}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        m_controller->OnVNSMessage(&m_controller->NotificationClient(), c.Text);
+        EXPECT_EQ(Posted(), c.Posted);
+    }
+    // Answering a broadcast needs the link; checking the resources an open
+    // cache. Their errors reach the notification client.
+    EXPECT_EQ(ErrorOf([&] { m_controller->OnVNSMessage(nullptr, "$broadcast admin"); }),
+              "Unable to perform operation on a disconnected client");
+    EXPECT_NE(ErrorOf([&] { m_controller->OnVNSMessage(nullptr, "$invalidate_resources"); }), "");
+    EXPECT_TRUE(Posted().empty());
+
+    const std::vector<std::string> lines = LogLines(TodayLog());
+    // One line per text, with the word as it came.
+    EXPECT_EQ(std::count_if(
+                  lines.begin(), lines.end(),
+                  [](const std::string& line) { return line.find("VNS Command: ") != std::string::npos; }),
+              std::size(cases) + 2);
+    EXPECT_NE(lines.at(lines.size() - 2).find(", DEBUG, TovnController, VNS Command: $broadcast, , "),
+              std::string::npos)
+        << lines.at(lines.size() - 2);
+    const auto first = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find("VNS Command") != std::string::npos;
+    });
+    ASSERT_NE(first, lines.end());
+    EXPECT_NE(first->find(", DEBUG, TovnController, VNS Command: $UPDATENOTIFICATIONS, , "),
+              std::string::npos)
+        << *first;
+}
+
+TEST_F(ControllerVNSTest, InvalidatedResourcesAreCheckedAgainstTheirSource)
+{
+    TTempFolder source;
+    WriteText(source / "icon.png", "png");
+    SetFileTimeStamp(source / "icon.png", 131000000000000000LL);
+    m_controller->Cache().SetURI("file://" + source.Path());
+    m_controller->InitCache();
+    m_controller->AddResourceFile("ICON", "icon.png");
+    m_controller->GetResourceFile("ICON");
+    auto version = [&] { return m_controller->Cache().GetResourceDescriptor("ICON", false)->Version; };
+    ASSERT_EQ(version(), 131000000000000000LL);
+
+    SetFileTimeStamp(source / "icon.png", 132000000000000000LL);
+    m_controller->OnVNSMessage(nullptr, "$Invalidate_Resources");
+    EXPECT_EQ(version(), -1) << "changed at its source: fetched again at its next use";
+    EXPECT_TRUE(Posted().empty());
+}
+
+TEST_F(ControllerVNSTest, ALostLinkMakesTheCacheAskItsSourceEveryTime)
+{
+    struct Case
+    {
+        const char* Desc;
+        TDownloadWhen Before;
+        TDownloadWhen After;
+    } cases[] = {
+        {"newer files become every file", downloadNewer, downloadAlways},
+        {"always stays", downloadAlways, downloadAlways},
+        {"never stays", downloadNever, downloadNever},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        m_controller->Cache().SetDownloadWhen(c.Before);
+        m_controller->OnVNSDisconnected(&m_controller->NotificationClient());
+        EXPECT_EQ(m_controller->Cache().DownloadWhen(), c.After);
+        EXPECT_FALSE(m_controller->VNSConnected());
+    }
+}
+
+TEST_F(ControllerVNSTest, AnswersTheServerOverTheLink)
+{
+    TAppServerProcess server({"--test-procedures"});
+    m_controller->User().Counter = 42;
+    TPeer admin(server, "admin");
+    ConnectTo(server, "session-1");
+
+    // Named by the user's counter and by the session: messages addressed
+    // either way reach it.
+    admin.Client.SendNotification("$check_mail 42", "user_id", "42");
+    admin.Client.SendNotification("$UPDATENOTIFICATIONS", "id", "session-1");
+    admin.Client.SendNotification("$check_mail 7", "user_id", "42");
+    ASSERT_TRUE(RunEventsUntil([&] { return Recording().Posted.Messages.size() >= 2; }));
+    RunEventsFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(Posted(), (std::vector<uint32_t>{WM_NEWMAIL, WM_NOTIFICATION}));
+
+    // A broadcast is answered to the asking link, whatever the case.
+    admin.Client.SendNotification("$broadcast admin", "user_id", "42");
+    admin.Client.SendNotification("$BROADCAST admin", "user_id", "42");
+    ASSERT_TRUE(RunEventsUntil([&] { return admin.Messages.size() >= 2; }));
+    EXPECT_EQ(admin.Messages, (std::vector<std::string>{"$imhere session-1", "$imhere session-1"}));
+
+    // NotifyUsers tells the others to refresh.
+    admin.Messages.clear();
+    NotifyUsers(m_controller);
+    ASSERT_TRUE(RunEventsUntil([&] { return admin.Messages.size() >= 1; }));
+    EXPECT_EQ(admin.Messages, std::vector<std::string>{"$UPDATENOTIFICATIONS"});
+
+    m_controller->NotificationClient().SetConnected(false);
+    EXPECT_FALSE(m_controller->VNSConnected());
+    EXPECT_EQ(ErrorOf([&] { NotifyUsers(m_controller); }),
+              "Unable to perform operation on a disconnected client");
+}
+
+TEST_F(ControllerVNSTest, FollowsTheLinkThroughADropAndItsReplacement)
+{
+    TAppServerProcess server({"--test-procedures"});
+    m_controller->User().Counter = 42;
+    m_controller->SysPreferences().DownloadWhen = downloadNewer;
+    m_controller->Cache().SetDownloadWhen(downloadNever);
+    TPeer admin(server, "admin");
+    ConnectTo(server, "session-1");
+    TNembraNotificationsClient& client = m_controller->NotificationClient();
+    EXPECT_EQ(m_controller->Cache().DownloadWhen(), downloadNewer) << "the preference, once the link is open";
+
+    client.SendText(R"({"command":"test_drop"})");
+    ASSERT_TRUE(RunEventsUntil([&] { return !client.LinkAlive(); }));
+    ASSERT_NE(client.KeepAliveTimer(), nullptr);
+    SendMessage(client.KeepAliveTimer()->Handle(), WM_TIMER, 1, 0);
+    EXPECT_FALSE(m_controller->VNSConnected());
+    EXPECT_EQ(m_controller->Cache().DownloadWhen(), downloadAlways);
+    WaitUntilNamed();
+    EXPECT_EQ(m_controller->Cache().DownloadWhen(), downloadNewer);
+
+    // Named again by the user's counter.
+    admin.Client.SendNotification("$check_mail 42", "user_id", "42");
+    ASSERT_TRUE(RunEventsUntil([&] { return !Recording().Posted.Messages.empty(); }));
+    EXPECT_EQ(Posted(), std::vector<uint32_t>{WM_NEWMAIL});
 }

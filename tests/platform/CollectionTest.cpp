@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -228,4 +229,13 @@ TEST(Collection, DisplayNameDefaultsToClassName)
 
     TCollection noClass(nullptr);
     EXPECT_THROW(noClass.Add(), EListError);
+}
+
+TEST(Collection, GuardedReferencesNoticeTheCollectionGoing)
+{
+    auto collection = std::make_unique<TCollection>(CollectionItemClass<TNamedItem>());
+    TGuardedPtr<TCollection> held(collection.get());
+    EXPECT_EQ(held.Get(), collection.get());
+    collection.reset();
+    EXPECT_EQ(held.Get(), nullptr);
 }

@@ -201,6 +201,14 @@ TEST(Controls, KeysArriveAsVirtualKeysAndUnhandledInputGoesOn)
     EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Home), VK_HOME);
     EXPECT_EQ(VirtualKeyFromQt(Qt::Key_A), 'A');
     EXPECT_EQ(VirtualKeyFromQt(Qt::Key_F2), VK_F2);
+    // The keypad's plus and minus have codes of their own.
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Minus, Qt::KeypadModifier), VK_SUBTRACT);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Plus, Qt::KeypadModifier), VK_ADD);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Minus, Qt::NoModifier), 0);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Home, Qt::KeypadModifier), VK_HOME);
+    c.Calls.clear();
+    EXPECT_FALSE(Input::Key(c, Qt::Key_Plus, Qt::KeypadModifier));
+    EXPECT_EQ(c.Calls, std::vector<std::string>{"key 107"});
 }
 
 TEST(Controls, ASizingEdgeDragsTheSizeInsteadOfClicking)

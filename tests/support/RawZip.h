@@ -4,6 +4,7 @@
 // lying sizes), and little-endian field reads for checking written archives.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -83,7 +84,7 @@ struct Member
     // Overrides for damaged archives: -1 keeps the true value.
     int64_t Crc32 = -1;
     int64_t UncompressedSize = -1;
-    std::string Data; // raw member data; empty: made from Content
+    std::optional<std::string> Data; // raw member data as it stands (zero bytes too); unset: made from Content
     bool Descriptor = false; // sizes after the data (flag bit 3)
 };
 
@@ -97,7 +98,7 @@ struct Archive
     {
         std::string out, directory;
         for (const Member& m : Members) {
-            const std::string data = !m.Data.empty() ? m.Data : m.Method == 8 ? Deflate(m.Content) : m.Content;
+            const std::string data = m.Data ? *m.Data : m.Method == 8 ? Deflate(m.Content) : m.Content;
             const uint32_t crc = m.Crc32 >= 0 ? uint32_t(m.Crc32) : Crc(m.Content);
             const uint32_t usize = m.UncompressedSize >= 0 ? uint32_t(m.UncompressedSize) : uint32_t(m.Content.size());
             const uint16_t flags = uint16_t(m.Flags | (m.Descriptor ? 8 : 0));

@@ -48,6 +48,7 @@ TAppServer::TAppServer(TServerOptions options)
     RegisterStoredProcedures(m_procedures);
     RegisterPluginProcedures(m_procedures);
     RegisterFileProcedures(m_procedures);
+    RegisterResourcePluginMethods();
     if (m_options.TestProcedures)
         RegisterTestProcedures(m_procedures);
 

@@ -141,3 +141,6 @@ void RegisterTestProcedures(TProcedureTable& table);
 // VRS.FindFiles, GetFile, PutFile, Delete, CopyFile, Rename, Extract,
 // CreateDirectory: the remote file system over the folder of --files.
 void RegisterFileProcedures(TProcedureTable& table);
+// GetResourceFileName and GetResources of the system plug-in PLG_SYSTEM
+// (ResourcePlugin.cpp), registered with the plug-ins.
+void RegisterResourcePluginMethods();
