@@ -337,7 +337,7 @@ void TKldModuleView::AdjustContent()
 {
     if (Updating())
         return;
-    TKldAppItem* selected = GetSelItem();
+    TKldAppItem* selected = SelItemBeforeLayout();
     TKldModuleLayoutParams params;
     params.ShowByGroups = m_showByGroups;
     params.ItemHeight = ItemHeight();
