@@ -335,6 +335,13 @@ TEST_F(ModuleViewTest, ArrowsScrollAndRepeatWhilePressed)
     EXPECT_EQ(view.AutoSlide(), 0);
     EXPECT_FALSE(under->GetState(isExpanded)) << "releasing an arrow opens nothing beneath it";
     EXPECT_EQ(view.CurIdx(), hotBefore);
+    // Clicking the arrow quickly makes double clicks: their releases open
+    // nothing either, and their presses do not scroll.
+    const int offset = view.Offset();
+    Input::DoubleClick(view, x, y);
+    EXPECT_EQ(view.Offset(), offset + 40);
+    for (int i = 0; i < view.GetVisCount(); ++i)
+        EXPECT_FALSE(view.GetVisItem(i)->GetState(isExpanded)) << i;
     Input::Leave(view);
     EXPECT_EQ(view.SliderHot(), 0);
 }
