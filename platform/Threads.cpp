@@ -43,6 +43,13 @@ void SetBoundaryErrorHandler(TBoundaryErrorHandler handler)
     slot.handler = std::move(handler);
 }
 
+TBoundaryErrorHandler GetBoundaryErrorHandler()
+{
+    BoundaryHandlerSlot& slot = HandlerSlot();
+    std::lock_guard<std::mutex> lock(slot.mutex);
+    return slot.handler;
+}
+
 void ReportBoundaryError(const std::string& where, const std::string& message)
 {
     TBoundaryErrorHandler handler;

@@ -21,6 +21,9 @@
 // stderr; the base services route it to the log.
 using TBoundaryErrorHandler = std::function<void(const std::string& where, const std::string& message)>;
 void SetBoundaryErrorHandler(TBoundaryErrorHandler handler);
+// The handler installed now (empty: the stderr default), so that a handler
+// can be put in front of it and the old one put back later.
+TBoundaryErrorHandler GetBoundaryErrorHandler();
 // Call inside a catch block: reports the exception being handled.
 void ReportCurrentException(const std::string& where);
 void ReportBoundaryError(const std::string& where, const std::string& message);

@@ -174,23 +174,293 @@ const TPicture Pictures[] = {
      }},
 };
 
-} // namespace
+// The main window's pictures (Components/Controller/resources): toolbar
+// and menu pictures drawn once in a 24-unit box and scaled to 16 or 24
+// pixels, the close pictures of the info bar and the search box's slices.
+const QColor Blue(0x20, 0x59, 0xC6);
+const QColor Green(0x2E, 0x8B, 0x3E);
+const QColor Red(0xC8, 0x32, 0x2B);
+const QColor Gold(0xE0, 0xA8, 0x20);
 
-int main(int argc, char** argv)
+QPen Line(const QColor& c, double width)
 {
-    if (argc != 2 && !(argc == 4 && std::string(argv[2]) == "--sheet")) {
-        std::fprintf(stderr, "usage: drawartwork FOLDER [--sheet FILE]\n");
-        return 2;
+    return QPen(c, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+void Gear(QPainter& p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(Grey);
+    for (int i = 0; i < 8; ++i) {
+        p.save();
+        p.translate(12, 12);
+        p.rotate(45.0 * i);
+        p.drawRoundedRect(QRectF(-2, -11, 4, 6), 1, 1);
+        p.restore();
     }
-    QGuiApplication app(argc, argv);
-    const std::string folder = argv[1];
+    p.drawEllipse(QPointF(12, 12), 7.5, 7.5);
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(12, 12), 3, 3);
+}
+
+void Bubble(QPainter& p, const QRectF& r, const QColor& c, bool tailLeft)
+{
+    p.setPen(Line(c.darker(140), 1));
+    p.setBrush(c);
+    QPainterPath path;
+    path.addRoundedRect(r, 3, 3);
+    const double x = tailLeft ? r.left() + 4 : r.right() - 4;
+    path.moveTo(x, r.bottom() - 1);
+    path.lineTo(tailLeft ? x - 2 : x + 2, r.bottom() + 4);
+    path.lineTo(tailLeft ? x + 4 : x - 4, r.bottom() - 1);
+    p.drawPath(path.simplified());
+}
+
+void Cylinder(QPainter& p)
+{
+    p.setPen(Line(Blue.darker(150), 1));
+    p.setBrush(Blue.lighter(150));
+    p.drawRect(QRectF(4, 5, 16, 14));
+    for (double y : {19.0, 12.0})
+        p.drawEllipse(QRectF(4, y - 3, 16, 6));
+    p.setBrush(Blue.lighter(175));
+    p.drawEllipse(QRectF(4, 2, 16, 6));
+}
+
+void Padlock(QPainter& p)
+{
+    p.setPen(Line(Grey, 2.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(6.5, 2.5, 11, 12), 0, 180 * 16);
+    p.drawLine(QPointF(6.5, 8.5), QPointF(6.5, 11));
+    p.drawLine(QPointF(17.5, 8.5), QPointF(17.5, 11));
+    p.setPen(Line(Gold.darker(150), 1));
+    p.setBrush(Gold);
+    p.drawRoundedRect(QRectF(4, 10, 16, 12), 2, 2);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Ink);
+    p.drawEllipse(QPointF(12, 15), 1.8, 1.8);
+    p.drawRect(QRectF(11.2, 15, 1.6, 4));
+}
+
+void Key(QPainter& p)
+{
+    p.setPen(Line(Gold.darker(160), 1));
+    p.setBrush(Gold);
+    p.drawEllipse(QRectF(2, 6, 10, 10));
+    p.drawRect(QRectF(11, 9.5, 11, 3));
+    p.drawRect(QRectF(16, 12, 2.5, 4));
+    p.drawRect(QRectF(19.5, 12, 2.5, 3));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(6, 11), 1.8, 1.8);
+}
+
+void Envelope(QPainter& p)
+{
+    p.setPen(Line(Ink, 1.2));
+    p.setBrush(QColor(0xFF, 0xF8, 0xE1));
+    p.drawRect(QRectF(2.5, 5.5, 19, 13));
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(QPolygonF({{2.5, 5.5}, {12, 13}, {21.5, 5.5}}));
+}
+
+void Tiles(QPainter& p)
+{
+    p.setPen(Qt::NoPen);
+    const QColor colours[] = {Blue, Green, Gold, Red};
+    int i = 0;
+    for (double y : {3.0, 13.0})
+        for (double x : {3.0, 13.0}) {
+            p.setBrush(colours[i++]);
+            p.drawRoundedRect(QRectF(x, y, 8, 8), 2, 2);
+        }
+}
+
+void Power(QPainter& p)
+{
+    p.setPen(Line(Red, 2.6));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(4, 4.5, 16, 16), 125 * 16, -250 * 16);
+    p.drawLine(QPointF(12, 2.5), QPointF(12, 11));
+}
+
+void Person(QPainter& p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(Blue);
+    p.drawEllipse(QPointF(12, 7.5), 4.5, 4.5);
+    QPainterPath body;
+    body.moveTo(3, 22);
+    body.cubicTo(3, 14, 21, 14, 21, 22);
+    body.closeSubpath();
+    p.drawPath(body);
+}
+
+void Building(QPainter& p)
+{
+    p.setPen(Line(Ink, 1));
+    p.setBrush(QColor(0xE8, 0xD9, 0xB5));
+    p.drawRect(QRectF(4.5, 3.5, 15, 18));
+    p.setPen(Qt::NoPen);
+    p.setBrush(Blue);
+    for (double y : {6.0, 10.5, 15.0})
+        for (double x : {7.0, 11.0, 15.0})
+            p.drawRect(QRectF(x, y, 2.5, 2.5));
+    p.setBrush(Ink);
+    p.drawRect(QRectF(10.5, 18, 3, 3.5));
+}
+
+void Bed(QPainter& p)
+{
+    p.setPen(Line(Ink, 1.5));
+    p.drawLine(QPointF(3, 5), QPointF(3, 20));
+    p.drawLine(QPointF(21, 12), QPointF(21, 20));
+    p.drawLine(QPointF(3, 16), QPointF(21, 16));
+    p.setPen(Qt::NoPen);
+    p.setBrush(Blue);
+    p.drawRoundedRect(QRectF(5, 9, 6, 5), 2, 2);
+    p.setBrush(Blue.lighter(160));
+    p.drawRoundedRect(QRectF(11, 11, 10, 4), 1, 1);
+}
+
+void Calendar(QPainter& p)
+{
+    p.setPen(Line(Ink, 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(3.5, 4.5, 17, 16));
+    p.fillRect(QRectF(4, 5, 16, 4), Red);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Grey);
+    for (double y : {11.0, 15.0})
+        for (double x : {6.0, 10.5, 15.0})
+            p.drawRect(QRectF(x, y, 3, 2.5));
+    p.setBrush(Blue);
+    p.drawRect(QRectF(10.5, 15, 3, 2.5));
+}
+
+void Cross(QPainter& p, const QColor& c, double width)
+{
+    p.setPen(Line(c, width));
+    p.drawLine(QPointF(6, 6), QPointF(18, 18));
+    p.drawLine(QPointF(18, 6), QPointF(6, 18));
+}
+
+void Magnifier(QPainter& p)
+{
+    p.setPen(Line(Ink, 1));
+    p.setBrush(QColor(0xF4, 0xF4, 0xF4));
+    p.drawRect(QRectF(2.5, 2.5, 13, 15));
+    for (double y : {6.5, 9.5, 12.5})
+        p.drawLine(QPointF(5, y), QPointF(13, y));
+    p.setPen(Line(Blue.darker(130), 2.2));
+    p.setBrush(QColor(255, 255, 255, 160));
+    p.drawEllipse(QPointF(14, 14), 5, 5);
+    p.drawLine(QPointF(17.5, 17.5), QPointF(22, 22));
+}
+
+void Information(QPainter& p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(Blue);
+    p.drawEllipse(QRectF(2, 2, 20, 20));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(12, 7.5), 1.8, 1.8);
+    p.drawRoundedRect(QRectF(10.5, 10.5, 3, 8), 1, 1);
+}
+
+void Bell(QPainter& p)
+{
+    p.setPen(Line(Gold.darker(160), 1));
+    p.setBrush(Gold);
+    QPainterPath bell;
+    bell.moveTo(4, 18);
+    bell.cubicTo(7, 15, 6, 11, 7, 8);
+    bell.cubicTo(8, 3, 16, 3, 17, 8);
+    bell.cubicTo(18, 11, 17, 15, 20, 18);
+    bell.closeSubpath();
+    p.drawPath(bell);
+    p.drawEllipse(QPointF(12, 20), 2.2, 2.2);
+}
+
+// A picture drawn in the 24-unit box, scaled to Size pixels.
+std::function<void(QPainter&)> Scaled(int Size, void (*Draw)(QPainter&))
+{
+    return [Size, Draw](QPainter& p) {
+        p.scale(Size / 24.0, Size / 24.0);
+        Draw(p);
+    };
+}
+
+// One slice set of the search box: a rounded field on the info panel's
+// blue, with the magnifier in the left slice.
+void SearchBox(QPainter& p, bool active)
+{
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Line(active ? QColor(0x76, 0x4A, 0x32) : Blue.darker(130), 1));
+    p.setBrush(active ? QColor(Qt::white) : QColor(0xD8, 0xE4, 0xF8));
+    p.drawRoundedRect(QRectF(0.5, 2.5, 35, 20), 9, 9);
+    p.setPen(Line(active ? Blue : Grey, 1.6));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(7, 11.5), 3, 3);
+    p.drawLine(QPointF(9.2, 13.7), QPointF(11, 15.5));
+}
+
+const TPicture BrowserPictures[] = {
+    {"KLD_ADMIN16", "PNG", 16, 16, Qt::transparent, true, Scaled(16, Gear)},
+    {"KLD_CHAT16", "PNG", 16, 16, Qt::transparent, true, Scaled(16, [](QPainter& p) {
+         Bubble(p, QRectF(1, 2, 14, 9), Blue.lighter(170), true);
+         Bubble(p, QRectF(9, 9, 13, 8), Green.lighter(170), false);
+     })},
+    {"KLD_DATABASE16", "PNG", 16, 16, Qt::transparent, true, Scaled(16, Cylinder)},
+    {"KLD_LOCK16", "PNG", 16, 16, Qt::transparent, true, Scaled(16, Padlock)},
+    {"KLD_LOGIN16", "PNG", 16, 16, Qt::transparent, true, Scaled(16, Key)},
+    {"KLD_MAIL16", "PNG", 16, 16, Qt::transparent, true, Scaled(16, Envelope)},
+    {"KLD_MODULES16", "PNG", 16, 16, Qt::transparent, true, Scaled(16, Tiles)},
+    {"KLD_SHUTDOWN16", "PNG", 16, 16, Qt::transparent, true, Scaled(16, Power)},
+    {"KLD_USER16", "PNG", 16, 16, Qt::transparent, true, Scaled(16, Person)},
+    {"KLD_FACILITY16", "PNG", 16, 16, Qt::transparent, true, Scaled(16, Building)},
+    {"KLD_RESIDENT16", "PNG", 16, 16, Qt::transparent, true, Scaled(16, Bed)},
+    {"KLD_CURPERIOD16", "PNG", 16, 16, Qt::transparent, true, Scaled(16, Calendar)},
+    {"KLD_CLOSE16G", "PNG", 16, 16, Qt::transparent, true,
+     Scaled(16, [](QPainter& p) { Cross(p, QColor(0xD0, 0xD8, 0xE8), 3); })},
+    {"KLD_CLOSE16W", "PNG", 16, 16, Qt::transparent, true,
+     Scaled(16, [](QPainter& p) { Cross(p, Qt::white, 3.4); })},
+    {"KLD_EXPLORER16", "PNG", 16, 16, Qt::transparent, true, Scaled(16, Magnifier)},
+    {"KLD_INFORMATION16", "PNG", 16, 16, Qt::transparent, true, Scaled(16, Information)},
+    {"KLD_ADMIN24", "PNG", 24, 24, Qt::transparent, true, Gear},
+    {"KLD_CHAT24", "PNG", 24, 24, Qt::transparent, true,
+     [](QPainter& p) {
+         Bubble(p, QRectF(1, 2, 14, 9), Blue.lighter(170), true);
+         Bubble(p, QRectF(9, 9, 13, 8), Green.lighter(170), false);
+     }},
+    {"KLD_DATABASE24", "PNG", 24, 24, Qt::transparent, true, Cylinder},
+    {"KLD_LOCK24", "PNG", 24, 24, Qt::transparent, true, Padlock},
+    {"KLD_LOGIN24", "PNG", 24, 24, Qt::transparent, true, Key},
+    {"KLD_MAIL24", "PNG", 24, 24, Qt::transparent, true, Envelope},
+    {"KLD_MODULES24", "PNG", 24, 24, Qt::transparent, true, Tiles},
+    {"KLD_SHUTDOWN24", "PNG", 24, 24, Qt::transparent, true, Power},
+    {"KLD_USER24", "PNG", 24, 24, Qt::transparent, true, Person},
+    {"KLD_CLOSE24", "PNG", 24, 24, Qt::transparent, true,
+     [](QPainter& p) {
+         p.setPen(Qt::NoPen);
+         p.setBrush(Red);
+         p.drawEllipse(QRectF(2, 2, 20, 20));
+         Cross(p, Qt::white, 2.6);
+     }},
+    {"KLD_NOTIFY24", "PNG", 24, 24, Qt::transparent, true, Bell},
+    {"KLD_SEARCH_BOXA", "BMP", 36, 25, Blue, false, [](QPainter& p) { SearchBox(p, true); }},
+    {"KLD_SEARCH_BOXI", "BMP", 36, 25, Blue, false, [](QPainter& p) { SearchBox(p, false); }},
+};
+
+template <size_t N> int WritePictures(const TPicture (&Table)[N], const std::string& Folder, const char* SheetFile)
+{
     int failures = 0;
     constexpr int zoom = 8;
-    QImage sheet(40 * zoom, static_cast<int>(std::size(Pictures)) * 18 * zoom, QImage::Format_RGB32);
+    QImage sheet(40 * zoom, static_cast<int>(N) * 26 * zoom, QImage::Format_RGB32);
     sheet.fill(QColor(0xE0, 0xE0, 0xE0));
     QPainter sheetPainter(&sheet);
     int row = 0;
-    for (const TPicture& pic : Pictures) {
+    for (const TPicture& pic : Table) {
         const bool png = std::string(pic.Format) == "PNG";
         QImage image(pic.Width, pic.Height, png ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         image.fill(pic.Background);
@@ -200,16 +470,37 @@ int main(int argc, char** argv)
         p.end();
         if (!png)
             image = image.convertToFormat(QImage::Format_RGB888); // a 24-bit bitmap
-        const std::string file = folder + "/" + pic.Name + (png ? ".png" : ".bmp");
+        const std::string file = Folder + "/" + pic.Name + (png ? ".png" : ".bmp");
         if (!image.save(QString::fromStdString(file), pic.Format)) {
             std::fprintf(stderr, "drawartwork: cannot write %s\n", file.c_str());
             ++failures;
         }
-        sheetPainter.drawImage(QRect(0, row * 18 * zoom, pic.Width * zoom, pic.Height * zoom), image);
+        sheetPainter.drawImage(QRect(0, row * 26 * zoom, pic.Width * zoom, pic.Height * zoom), image);
         ++row;
     }
     sheetPainter.end();
-    if (argc == 4 && !sheet.save(QString::fromLocal8Bit(argv[3]), "PNG"))
+    if (SheetFile && !sheet.save(QString::fromLocal8Bit(SheetFile), "PNG"))
         ++failures;
+    return failures;
+}
+
+} // namespace
+
+// drawartwork [--browser] FOLDER [--sheet FILE]
+int main(int argc, char** argv)
+{
+    int arg = 1;
+    const bool browser = argc > 1 && std::string(argv[1]) == "--browser";
+    if (browser)
+        ++arg;
+    const int rest = argc - arg;
+    if (rest != 1 && !(rest == 3 && std::string(argv[arg + 1]) == "--sheet")) {
+        std::fprintf(stderr, "usage: drawartwork [--browser] FOLDER [--sheet FILE]\n");
+        return 2;
+    }
+    QGuiApplication app(argc, argv);
+    const std::string folder = argv[arg];
+    const char* sheet = rest == 3 ? argv[arg + 2] : nullptr;
+    const int failures = browser ? WritePictures(BrowserPictures, folder, sheet) : WritePictures(Pictures, folder, sheet);
     return failures == 0 ? 0 : 1;
 }

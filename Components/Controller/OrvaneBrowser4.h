@@ -1,46 +1,262 @@
 #pragma once
-// The client's main window. Its top-level window is registered under the
-// class name "TfrmOrvaneBrowser4", the key by which a second start of the
-// launcher finds the running copy and hands over to it (message 9912: back to
-// the normal state and to the front).
+// The client's main window (unit OrvaneBrowser4). Its top-level window is
+// registered under the class name "TfrmOrvaneBrowser4", the key by which a
+// second start of the launcher finds the running copy and hands over to it
+// (message 9912: back to the normal state and to the front).
 //
-// This is the window's shell: registration, title, the hand-over message, the
-// session state flags and the start-up deletion of the update marker. Menus,
-// toolbars, sign-in and the module views are added to it by their own units.
+// The window owns the server connection "MAIN" (conMAIN), the databases
+// "SYSTEM_DATA" (alias SYSTEM) and "DATA", the procedures of the system
+// plug-in it and the controller call (GetMenu, DatabaseLogin, UploadLog,
+// SetLock, ClearLock, GetResources, GetResourceFileName), the local lists of
+// menu rows and of the user's databases, the module entries, the icon
+// manager and the settings file. It builds its menu bar, toolbar, module
+// list, search box, info bar and status bar at creation, loads the settings
+// at first show and saves them at close, and keeps every action's enabled
+// and visible state in step with the session whenever the application is
+// idle (the rules are plain: OrvaneBrowser4Actions.h).
+//
+// Sessions: Logged (signed in to the server) and DBLogged (signed in to a
+// database) change only through SetLogged and SetDBLogged. The sign-in road
+// (UserLogInExec -> Login -> the sign-in dialog -> OnUserLogin -> the
+// connection's DoOnLogin) is in OrvaneBrowser4Login.cpp.
+//
+// Settings: the file named like the program with ".ini", beside the program
+// or, when that folder cannot be written, in the per-user folder; sections
+// "CONNECTIONS", "LOCAL CACHE", "USER PREFERENCES" and "UPDATE".
+//
+// Command line: the switches kept at start; "FORCE_IE" chooses the old
+// browser back-end, "SKIP_UPDATE" skips the update check of the first show.
+//
+// Main thread only, like every window.
 
+#include "Components/Controller/OrvaneBrowser4Actions.h"
+#include "Components/Controller/OrvaneBrowser4Status.h"
+#include "Components/Controller/ovnBrowserUtils.h"
 #include "Components/Controller/ovnPreferences.h"
 #include "Components/Controller/ovnUtils.h"
+#include "platform/DateUtils.h"
+#include "platform/ImageList.h"
 #include "platform/Messages.h"
+#include "platform/Threads.h"
+#include "platform/Timers.h"
 
 #include <QMainWindow>
+
+#include <array>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
+
+class QAction;
+class QMenu;
+class QToolBar;
+class TAdminUser;
+class TCustomControl;
+class TDataSet;
+class TIniFile;
+class TKldAppEditor;
+class TKldAppInfoBar;
+class TKldAppLabel;
+class TKldAppletViewPopup;
+class TKldModuleView;
+class TNembraConnection;
+class TNembraDatabase;
+class TNembraDataSet;
+class TNembraPlugin;
+class TNembraQuery;
+class TProgressBar;
+class TStatusBar;
+class TovnConnections;
+
+KLD_DECLARE_EXCEPTION(EovnBrowser, Exception);
 
 constexpr const char* MainWindowClassName = "TfrmOrvaneBrowser4";
 // The marker the update step leaves in the program folder; a client that
 // starts after an update deletes it to tell the update helper it runs.
 constexpr const char* UpdateMarkerFileName = "$update$";
 
-class TfrmOrvaneBrowser4 : public QMainWindow, public IMessageReceiver, public IovnPlacementWindow
+// The switches of the launcher's command line the window reads.
+struct TBrowserSwitches
 {
-    Q_OBJECT
+    bool ForceIE = false;    // "FORCE_IE": the old browser back-end
+    bool SkipUpdate = false; // "SKIP_UPDATE": no update check at first show
+};
+TBrowserSwitches BrowserSwitches(const std::vector<std::string>& Args);
 
+// The sign-in dialog's callback: True when the sign-in succeeded (the
+// dialog then closes).
+using TLoginCallback = std::function<bool(TObject* Sender, const std::string& UserID, const std::string& Password,
+                                          const std::string& Connection)>;
+
+// Sign-in texts.
+extern const char* const SNoConnections;       // "Connection Parameters undefined." ...
+extern const char* const SInvalidConnection;   // "Ivalid Connection Name \"%s\""
+extern const char* const SSameUserLoggedIn;    // "Same User ID is already logged in. ..."
+extern const char* const SChangePasswordNow;   // "Would you like to change your password now?"
+extern const char* const SReallyLogout;        // "Do you really want to logout?"
+extern const char* const SCloseAllUnsaved;     // "There is one or more modules with not saved data. ..."
+extern const char* const SSessionExpired;      // "Your session on server has expired or was terminated. ..."
+extern const char* const SSessionInactive;     // "Your session was terminated due to inactivity."
+
+// The agent text of the sign-in: "%s - %s (Version:%s)" with the brand's
+// name, the program's product version and the controller's version.
+std::string LoginAgentText(int32_t Brand, const std::string& ProductVersion, const std::string& ControllerVersion);
+// "MAX_IDLE_TIME" in minutes: 20 when missing, not a number, or 0.
+int32_t MaxIdleMinutes(const std::string& Text);
+// The password-expiry note of a login reply's "Warning": the trimmed
+// warning from its sixth character on when it begins with "#2004 " (so the
+// note keeps the blank after the code); '' otherwise.
+std::string PasswordExpiryNote(const std::string& Warning);
+
+class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageReceiver, public IovnPlacementWindow
+{
   public:
     explicit TfrmOrvaneBrowser4(QWidget* parent = nullptr);
     ~TfrmOrvaneBrowser4() override;
+    std::string ClassName() const override { return "TfrmOrvaneBrowser4"; }
 
     HWND Handle() const { return m_handle; }
     // Folder of the program file, with a trailing delimiter.
     const std::string& ProgramPath() const { return m_programPath; }
-    // Where the settings file lives (beside the program, or the per-user
-    // folder when the program folder cannot be written).
     const std::string& IniFileName() const { return m_iniFileName; }
+    const TBrowserSwitches& Switches() const { return m_switches; }
+    // The switches as another command line gives them (tests).
+    void SetSwitches(const TBrowserSwitches& Value) { m_switches = Value; }
 
-    // Session state; both start cleared and change only through sign-in
-    // and log-off.
+    // --- Session state
     bool Logged() const { return m_logged; }
     bool DBLogged() const { return m_dbLogged; }
+    // Inside Logout / DBLogout (the controller then reports no session).
+    bool LoggingOut() const { return m_loggingOut; }
+    bool DBLoggingOut() const { return m_dbLoggingOut; }
+    // Run Login / Logout or DBLogin / DBLogout when the value differs, then
+    // keep it; an exception leaves the state as it was.
+    void SetLogged(bool Value);
+    void SetDBLogged(bool Value);
     // The alias of the data database signed in to; '' before.
     const std::string& DataAlias() const { return m_dataAlias; }
+    // The connection chosen at sign-in (the status bar shows it).
+    const std::string& ConnectionName() const { return m_connectionName; }
+    // The expiry note of the last login reply ('' when none).
+    const std::string& PasswordExpiry() const { return m_passwordExpiryNote; }
+    int32_t MaxIdleTime() const { return m_maxIdleTime; }
+
+    // --- What other parts of the client ask for
+    TovnConnections& GetConnections() const;
+    TovnPreferences& GetPreferences() const;
+    TovnSysPreferences& GetSysPreferences() const;
+    TAdminUser& GetUser() const;
+    // Writes "CONNECTIONS", "LOCAL CACHE" and "USER PREFERENCES" (with
+    // "UPDATE") for each name that occurs in Sections, then flushes. Never
+    // raises: a failure goes to the application's exception handler.
+    void SaveToIni(const std::string& Sections);
+    // The connection list, then the machine and the user preferences.
+    void LoadFromIni();
+
+    // --- Sign-in (OrvaneBrowser4Login.cpp)
+    // The action "User &Login..." and message 1324: signs in (a cancelled
+    // or failed sign-in ends silently), asks about an expiring password.
+    void UserLogInExec();
+    // The sign-in dialog's callback: signs in to the entry named
+    // Connection; 2009 asks and retries with FORCE, 2012 shows the server's
+    // text; every failure becomes a progress notice and a log line. True
+    // when the connection is active afterwards.
+    bool OnUserLogin(TObject* Sender, const std::string& UserID, const std::string& Password,
+                     const std::string& Connection);
+    // The connection's login event: the reply's "User", "CLIENT_INFO",
+    // "DATABASES" and "Warning" (a missing member reads as empty).
+    void DoOnLogin(TObject* Sender);
+    // Downloads the resources of type "PCL" into the cache.
+    void PreloadPCLResources();
+    // "Do you really want to logout?" while signed in; Yes logs off.
+    void UserLogoutExec();
+    // Local time plus the server's offset (asked once while signed in).
+    TDateTime SysDateTime();
+    bool ServerTimeKnown() const { return m_serverTimeKnown; }
+    // The file name of a resource the cache does not know yet, from the
+    // system procedure GetResourceFileName ('' for a blank name).
+    void CheckResourceFileName(const std::string& ResourceName, const std::string& OS, std::string& FileName);
+
+    // Stands in for the sign-in dialog: shows it with the callback and
+    // answers whether it closed with OK. Tests and screenshots replace it.
+    std::function<bool(const TLoginCallback& Callback)> ExecuteLoginDialog;
+    // The password change offered after the expiry question (its dialog
+    // comes with the password rules); unset, Yes changes nothing.
+    std::function<void()> OnChangePassword;
+    // The program update check of the first show; True asks the program to
+    // end for the update. Unset, there is nothing to check.
+    std::function<bool()> OnCheckKernelUpdate;
+
+    // --- Progress and status bar
+    void UpdateProgress(int Position, const std::string& Text);
+    // Sets the progress bar (StepProgress), shows or hides it, puts Text in
+    // the last panel while it shows and repaints at once.
+    void UpdateProgressExt(int& Position, int Step, const std::string& Text);
+    void UpdateStatusBar();
+    // The rules' view of the window now.
+    TBrowserActionState ActionState() const;
+    // The idle update of every action, the search box, the close label and
+    // the status bar.
+    void actUIUpdate();
+
+    // --- Module list
+    // Shows or hides the module list; the search box follows it.
+    void ShowModulesView(bool Visible);
+    TKldAppItem* AddModule(const std::string& Name, int32_t Counter, bool AddToGroupList,
+                           const TModuleFormClass& FormClass, int32_t ImageIndex);
+    void AppletActivated(TModuleItem* ModuleItem, const std::string& Caption, QWidget* Form);
+    void AppletActivated(const std::string& ModuleName, const std::string& Caption, QWidget* Form);
+    void AppletClosed(QWidget* Form);
+    void ClearModules();
+    void ModuleViewResync(QWidget* Form);
+    void DoModuleSelect(TObject* Sender, TKldAppItem* Item);
+    // The desktop's active module window while signed in, else null.
+    QWidget* ActiveModuleForm() const;
+    // Closes every module window (asking about unsaved data); false when
+    // the user cancelled or a window stayed open.
+    bool CloseAllExec();
+
+    // --- Search box
+    void DoFillSearch(TKldAppItems& Items, const std::string& SearchString, int& Found, int Max);
+    void OnSearchSelect(intptr_t Tag);
+    void SearchPopupInit(TKldAppletViewPopup* View);
+    void SearchPopupPopup(TKldAppletViewPopup* View);
+
+    // --- Parts of the window
+    QAction* Action(TBrowserAction Id) const { return m_actions[Id]; }
+    QToolBar* Toolbar() const { return m_toolbar; }
+    QMenu* Menu(const std::string& Caption) const;
+    TStatusBar& StatusBar() const { return *m_statusBar; }
+    TProgressBar& ProgressBar() const { return *m_progressBar; }
+    TKldModuleView& ModuleList() const { return *m_moduleList; }
+    TKldAppEditor& SearchBox() const { return *m_searchBox; }
+    TKldAppInfoBar& InfoBar() const { return *m_infoBar; }
+    TKldAppLabel& CloseLabel() const { return *m_closeLabel; }
+    TCustomControl& InfoPanel() const { return *m_pnlInfo; }
+    TCustomImageList& Images16() const { return *m_images16; }
+    TCustomImageList& Images24() const { return *m_images24; }
+    TCustomImageList& IconList() const { return *m_iconList; }
+    TModuleItems& ModuleItems() const { return *m_moduleItems; }
+    TIconManager& IconManager() const { return *m_iconManager; }
+    TTimer& tmrCheckOnline() { return m_tmrCheckOnline; }
+
+    // --- Components
+    TNembraConnection& conMAIN() const { return *m_conMAIN; }
+    TNembraDatabase& dbSys() const { return *m_dbSys; }
+    TNembraDatabase& dbData() const { return *m_dbData; }
+    TNembraPlugin& sysGetMenu() const { return *m_sysGetMenu; }
+    TNembraDataSet& dsMenu() const { return *m_dsMenu; }
+    TNembraPlugin& sysDBLogin() const { return *m_sysDBLogin; }
+    TNembraDataSet& dsDBList() const { return *m_dsDBList; }
+    // The controller's log upload runs this procedure.
+    TNembraPlugin& sysUploadLog() const { return *m_sysUploadLog; }
+    TNembraPlugin& sysSetLock() const { return *m_sysSetLock; }
+    TNembraPlugin& sysClearLock() const { return *m_sysClearLock; }
+    TNembraPlugin& sysGetResources() const { return *m_sysGetResources; }
+    TNembraPlugin& sysGetResourceFileName() const { return *m_sysGetResourceFileName; }
+    TNembraQuery& qryUserFacility() const { return *m_qryUserFacility; }
+    TNembraQuery& qryAutoCounter() const { return *m_qryAutoCounter; }
 
     void WndProc(TMessage& message) override;
 
@@ -55,25 +271,127 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public IMessageReceiver, public I
 
   protected:
     void showEvent(QShowEvent* event) override;
-    // The application's main form ends the application's message loop when
-    // it closes, whatever other windows are open.
+    // The close query (log off, asking first) and the close.
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // Creation (OrvaneBrowser4.cpp, OrvaneBrowser4Menus.cpp).
+    void CreateComponents();
+    void InitImages();
+    void InitMenuToolbar();
+    void InitControls();
+    void FormShow();
+    void FormClose();
+    void InstallExceptionHandler();
     // Message 9912: back to the normal window state and to the front.
     void RestoreMainWindow();
-    // First-show steps that exist so far.
-    void FormShow();
+    void DrawStatusPanel(int Index, const TRect& Rect);
+    void ExecuteAction(TBrowserAction Id);
+    void ShowModuleListExec();
+    void ShowModuleGroupsExec();
+    void FindAppletExec();
+    void CloseCurrentExec();
+    void OpenWebSite(const std::string& Address);
+    void BuildToolbar();
+    void BuildMenus();
+
+    // Sign-in (OrvaneBrowser4Login.cpp).
+    void Login();
+    void Logout();
+    void DBLogin();
+    void DBLogout();
+    bool RunLoginDialog(const TLoginCallback& Callback);
+    void SignInAttempt(const std::string& UserID, const std::string& Password, bool Force);
+    void DoSessionTerminate(bool Idle);
+    void tmrCheckOnlineTimer();
 
     HWND m_handle = NullHWnd;
     std::string m_programPath;
     std::string m_iniFileName;
+    TBrowserSwitches m_switches;
+    TBoundaryErrorHandler m_previousErrorHandler;
+    bool m_exceptionHandlerInstalled = false;
+
     bool m_logged = false;
     bool m_dbLogged = false;
     bool m_locked = false;
+    bool m_loggingOut = false;
+    bool m_dbLoggingOut = false;
+    bool m_registeredForProgress = false;
+    bool m_terminatePosted = false;
     std::string m_dataAlias;
+    int32_t m_enterpriseCounter = 0;
+    std::string m_connectionName;
+    std::string m_passwordExpiryNote;
+    int32_t m_maxIdleTime = 20;
+    double m_serverTimeOffset = 0;
+    bool m_serverTimeKnown = false;
+    uint64_t m_lastSessionEnd = 0;
+    bool m_sessionEndSeen = false;
+    int32_t m_notificationsModule = -1;
+    int32_t m_launchKind = 0;
+    int m_progressPosition = 0;
+    // The employee of the signed-in user in the database (the status bar
+    // reads it; the database sign-in fills it).
+    int32_t m_employeeCounter = 0;
+    std::string m_facilityCode;
+    std::string m_shiftText;
+
+    std::unique_ptr<TIniFile> m_ini;
+    std::unique_ptr<TCustomImageList> m_images16;
+    std::unique_ptr<TCustomImageList> m_images24;
+    std::unique_ptr<TCustomImageList> m_iconList;
+    std::unique_ptr<TModuleItems> m_moduleItems;
+    std::unique_ptr<TIconManager> m_iconManager;
+
+    std::unique_ptr<TNembraConnection> m_conMAIN;
+    std::unique_ptr<TNembraDatabase> m_dbSys;
+    std::unique_ptr<TNembraDatabase> m_dbData;
+    std::unique_ptr<TNembraPlugin> m_sysGetMenu;
+    std::unique_ptr<TNembraDataSet> m_dsMenu;
+    std::unique_ptr<TNembraPlugin> m_sysDBLogin;
+    std::unique_ptr<TNembraDataSet> m_dsDBList;
+    std::unique_ptr<TNembraPlugin> m_sysUploadLog;
+    std::unique_ptr<TNembraPlugin> m_sysSetLock;
+    std::unique_ptr<TNembraPlugin> m_sysClearLock;
+    std::unique_ptr<TNembraPlugin> m_sysGetResources;
+    std::unique_ptr<TNembraPlugin> m_sysGetResourceFileName;
+    std::unique_ptr<TNembraQuery> m_qryUserFacility;
+    std::unique_ptr<TNembraQuery> m_qryAutoCounter;
+    TTimer m_tmrCheckOnline;
+
+    // Widgets (children of the window).
+    std::array<QAction*, BrowserActionCount> m_actions{};
+    QToolBar* m_toolbar = nullptr;
+    QAction* m_notifyItem = nullptr;
+    TCustomControl* m_pnlAdH = nullptr;
+    TCustomControl* m_pnlInfo = nullptr;
+    TCustomControl* m_pnlAdV = nullptr;
+    TCustomControl* m_appDesktop = nullptr;
+    TCustomControl* m_pnlStatus = nullptr;
+    TStatusBar* m_statusBar = nullptr;
+    TProgressBar* m_progressBar = nullptr;
+    TKldModuleView* m_moduleList = nullptr;
+    TKldAppEditor* m_searchBox = nullptr;
+    TKldAppInfoBar* m_infoBar = nullptr;
+    TKldAppLabel* m_closeLabel = nullptr;
+    int m_showModuleListTag = 1;
 };
 
 // The version record of the program file, read when the main window is
 // created (the sign-in sends its product version).
 const TovnVersionInfo& ProgramVersionInfo();
+
+// The search box's results for SearchString over the menu rows (all
+// modules of the database): up to Max executable rows whose "Description"
+// holds the text (case ignored), grouped under the name of their module's
+// entry in menu order; rows below an executable row are not offered, nor
+// rows of a module without an entry. Found counts the results.
+void FillSearchResults(TDataSet& Menu, const TModuleItems& Entries, TKldAppItems& Items,
+                       const std::string& SearchString, int& Found, int Max);
+
+// Loads pictures into an image list in the order given, so that a
+// picture's place is its index. A picture that cannot be loaded is logged as
+// a warning ("Unable to load image " + name + the reason) and leaves a blank
+// (transparent) picture in its slot, so the later indices stay in place.
+void LoadPictureTable(TCustomImageList& Images, const std::vector<std::string>& Names);

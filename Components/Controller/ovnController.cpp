@@ -150,7 +150,12 @@ TovnController::TovnController(TComponent* AOwner) : TComponent(AOwner)
     m_connections->SetDefaultURL(DefaultConnectionURL);
     m_infoList = std::make_unique<TovnInfoList>();
     m_infoList->OnGetWindow = [this] { return m_browser ? m_browser->Handle() : NullHWnd; };
+    m_infoList->OnGetImageForKey = [](const std::string& key) { return GetImageForKey(key); };
     m_cache = std::make_unique<TNembraFileSystemCache>();
+    m_cache->OnCheckFileName = [this](TObject* sender, const std::string& resourceName, const std::string& os,
+                                      std::string& fileName) {
+        CheckResourceFileName(sender, resourceName, os, fileName);
+    };
     m_notificationClient = std::make_unique<TNembraNotificationsClient>();
     m_notificationClient->OnMessage = [this](TObject* sender, const std::string& text) {
         OnVNSMessage(sender, text);
@@ -278,12 +283,12 @@ void TovnController::OnVNSDisconnected(TObject* Sender)
 
 bool TovnController::GetConnected() const
 {
-    return m_browser && m_browser->Logged();
+    return m_browser && m_browser->Logged() && !m_browser->LoggingOut();
 }
 
 bool TovnController::GetDBConnected() const
 {
-    return GetConnected() && m_browser->DBLogged();
+    return GetConnected() && m_browser->DBLogged() && !m_browser->DBLoggingOut();
 }
 
 void TovnController::CheckLogged() const
@@ -401,4 +406,18 @@ void TovnController::InvalidateResourceFiles(const std::string& Files)
 void TovnController::ValidateCache()
 {
     m_cache->ValidateCache();
+}
+
+void TovnController::CheckResourceFileName(TObject* Sender, const std::string& ResourceName, const std::string& OS,
+                                           std::string& FileName)
+{
+    if (Trim(ResourceName).empty()) {
+        FileName.clear();
+        return;
+    }
+    if (!m_browser)
+        return;
+    // The system procedure and the connection registry belong to the main
+    // thread; the icon preload thread may be the one asking.
+    MainThread::Synchronize([&] { m_browser->CheckResourceFileName(ResourceName, OS, FileName); });
 }

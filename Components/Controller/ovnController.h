@@ -17,8 +17,8 @@
 // InitCache after each server sign-in (the cache address comes from the
 // sign-in reply's "RESOURCES"); GetResourceFile and the other resource
 // operations pass to the cache. The cache asks the main window's system
-// procedure for the file name of a resource it does not know yet; that hook
-// is bound by the main window.
+// procedure for the file name of a resource it does not know yet; the
+// constructor binds that hook (CheckResourceFileName).
 
 #include "Components/Controller/GVars.h"
 #include "Components/Controller/ovnAdmin.h"
@@ -243,6 +243,11 @@ class TovnController : public TComponent
     // The same for a comma text of file names.
     void InvalidateResourceFiles(const std::string& Files);
     void ValidateCache();
+    // The cache's hook for a resource whose file name it does not know: the
+    // main window's system procedure GetResourceFileName ("FILE_NAME" of
+    // its first row); '' for a blank name. Runs on the main thread.
+    void CheckResourceFileName(TObject* Sender, const std::string& ResourceName, const std::string& OS,
+                               std::string& FileName);
     bool ResourceDownloaded() const { return m_resourceDownloaded.load(); }
 
     // Daily log file "ov4-yyyy-mm-dd.log" in the folder "log" of the data

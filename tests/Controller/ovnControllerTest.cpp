@@ -352,12 +352,10 @@ TEST_F(ControllerTest, HoldsThePreferencesAndTheConnectionList)
     EXPECT_TRUE(m_controller->Preferences().AutoLogin);
     EXPECT_EQ("cache", m_controller->SysPreferences().CacheDir);
     EXPECT_EQ(downloadNewer, m_controller->SysPreferences().DownloadWhen);
-    EXPECT_EQ(0, m_controller->Connections().Count());
     EXPECT_EQ(DefaultConnectionURL, m_controller->Connections().DefaultURL());
 
-    // A settings file without connections: the brand's server is the default.
-    TIniFile ini(m_dir.Path() + "Tallowin.ini");
-    m_controller->Connections().LoadFromIni(ini, "CONNECTIONS");
+    // The main window read the settings file at its creation; one without
+    // connections gives the brand's server as the default.
     ASSERT_EQ(1, m_controller->Connections().Count());
     EXPECT_EQ("Default", m_controller->Connections().GetItem(0)->Connection());
     EXPECT_EQ(BrandDefaults(1).ConnectionURL, m_controller->Connections().GetDefault()->URL());
