@@ -1075,6 +1075,11 @@ void TKldGridView::MouseDown(TMouseButton button, TShiftState shift, int x, int 
         TCustomControl::MouseDown(button, shift, x, y);
         return;
     }
+    // The header band past the last column is neither a header nor a cell.
+    if (area == msNone && y < CaptionBandHeight() + HeaderBandHeight()) {
+        TCustomControl::MouseDown(button, shift, x, y);
+        return;
+    }
 
     // The cells or the marker.
     TPoint cell = PointToCell(x, y);

@@ -522,6 +522,12 @@ TEST(GridView, HeaderClicksCaptionMenuAndMarkers)
     Input::Click(grid, 17 + 60 + 20, 21 + 5); // header of column 1
     ASSERT_EQ(clicked.size(), 1u);
     EXPECT_EQ(clicked[0], 1);
+    // The header band right of the last column (and its edge zone) is no
+    // header and no cell: a click there changes nothing.
+    grid.SetCurCell(1, 2);
+    Input::Click(grid, 17 + 3 * 60 + 20, 21 + 5);
+    EXPECT_EQ(clicked.size(), 1u);
+    EXPECT_EQ(grid.CurCell(), (TPoint{1, 2}));
     Input::Click(grid, 40, 5); // the caption
     EXPECT_EQ(menu.PopupPoint(), grid.ClientToScreen({32, 21}));
     menu.CloseMenu();
