@@ -18,19 +18,6 @@ bool CaptionBefore(const TKldGridItem* a, const TKldGridItem* b)
 {
     return AnsiCompareText(a->Caption(), b->Caption()) < 0;
 }
-
-// Ends an update of the props when the scope ends, also by an exception.
-class TPropsUpdate
-{
-  public:
-    explicit TPropsUpdate(TKldPropItems& props) : m_props(props) { m_props.BeginUpdate(); }
-    ~TPropsUpdate() { m_props.EndUpdate(); }
-    TPropsUpdate(const TPropsUpdate&) = delete;
-    TPropsUpdate& operator=(const TPropsUpdate&) = delete;
-
-  private:
-    TKldPropItems& m_props;
-};
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -592,8 +579,8 @@ void TKldObjectView::SetPropsAsStrings(const TStrings* Strings, bool KeepValues)
     TStringList kept;
     if (KeepValues)
         GetPropsAsStrings(kept, true);
+    m_props->BeginUpdate();
     try {
-        TPropsUpdate update(*m_props);
         m_props->ClearNotCustom();
         for (int i = 0; Strings && i < Strings->Count(); ++i) {
             const std::string name = Strings->Names(i);
@@ -613,9 +600,11 @@ void TKldObjectView::SetPropsAsStrings(const TStrings* Strings, bool KeepValues)
             prop->m_value = value;
         }
     } catch (...) {
+        m_props->EndUpdate();
         AdjustColWidth();
         throw;
     }
+    m_props->EndUpdate();
     AdjustColWidth();
 }
 

@@ -187,9 +187,13 @@ void TNembraDatabase::Notification(TComponent* component, TOperation operation)
     if (operation != opRemove)
         return;
     if (component == m_connection) {
-        // The connection is going: it already forgot its listeners.
+        // The connection is going (it already forgot its listeners): the
+        // database is closed, and its datasets, bound to the same
+        // connection, hear of it themselves and keep their rows. Nothing
+        // here may call into the connection any more.
         m_connection = nullptr;
-        CloseSilently();
+        m_inTransaction = false;
+        m_active = false;
     }
     const auto it = std::find(m_dataSets.begin(), m_dataSets.end(), component);
     if (it != m_dataSets.end())

@@ -481,7 +481,9 @@ TEST_F(RemoteDataSets, SettingsAndTheirErrors)
     // Fields named as invisible are hidden once open.
     auto hidden = Query("DATA", "SELECT COUNTER, FACILITY FROM TBL_FACILITY");
     hidden->InvisibleFields().Add("COUNTER");
+    hidden->SetReportProgress(true); // the page comes as a progress stream's result
     hidden->Open();
+    EXPECT_EQ(hidden->RecordCount(), 3);
     EXPECT_FALSE(hidden->FieldByName("COUNTER")->Visible());
     EXPECT_TRUE(hidden->FieldByName("FACILITY")->Visible());
     EXPECT_EQ(ErrorOf([&] { hidden->Execute(); }), "qryTest: Cannot perform this operation on an open dataset");

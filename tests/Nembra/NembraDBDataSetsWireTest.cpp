@@ -272,4 +272,59 @@ TEST_F(RemoteDataSetWire, PluginsWithoutADatabaseAndTheirChangeCalls)
     EXPECT_EQ(Sent(3).at("Handle"), "P1");
 }
 
+TEST(RemoteDatabases, RegistryAndBinding)
+{
+    {
+        TNembraDatabase db;
+        db.SetDatabaseName("REG_A");
+        EXPECT_EQ(TNembraDatabase::FindDatabaseByName("reg_a"), &db);
+        db.SetDatabaseName("REG_B");
+        EXPECT_EQ(TNembraDatabase::FindDatabaseByName("REG_A"), nullptr) << "a new name moves the registration";
+        EXPECT_EQ(TNembraDatabase::FindDatabaseByName("REG_B"), &db);
+        db.SetDatabaseName("");
+        EXPECT_EQ(NembraDatabases.IndexOf(&db), -1) << "no empty names in the registry";
+        db.SetDatabaseName("REG_C");
+    }
+    EXPECT_EQ(TNembraDatabase::FindDatabaseByName("REG_C"), nullptr) << "a destroyed database leaves the registry";
+
+    TNembraDatabase db;
+    db.SetConnectionName("NOWHERE");
+    EXPECT_EQ(ErrorOf([&] { db.Open(); }), "Connection not found: NOWHERE");
+    EXPECT_FALSE(db.Active());
+}
+
+TEST(RemoteDatabases, AConnectionThatGoesLeavesItsDatabasesAndDatasetsClosedOrKept)
+{
+    auto conn = std::make_unique<TScriptedConnection>();
+    conn->SetConnectionName("GOING");
+    conn->Open();
+    TNembraDatabase db;
+    db.SetDatabaseName("GOING_DB");
+    db.SetConnectionName("GOING");
+    conn->Script.Replies.push_back(JsonReply(R"({"DBHandle":"D","Error":""})"));
+    conn->Script.Replies.push_back(JsonReply(std::string(R"({"handle":"C","eof":false,)") + kFields +
+                                             R"(,"data":{"COUNTER":[1],"NAME":["a"]}})"));
+    TNembraQuery q;
+    q.SetDatabaseName("GOING_DB");
+    q.SetUseSQL(true);
+    q.SQL().SetText("SELECT COUNTER, NAME FROM T");
+    q.Open();
+    ASSERT_TRUE(db.Active());
+    conn->Close(); // the disconnect closes the database and its dataset, without calls
+    EXPECT_FALSE(db.Active());
+    EXPECT_FALSE(q.Active());
+    EXPECT_EQ(conn->Script.Sent.size(), 2u);
+
+    conn->Open();
+    conn->Script.Replies.push_back(JsonReply(R"({"DBHandle":"D2","Error":""})"));
+    conn->Script.Replies.push_back(JsonReply(std::string(R"({"handle":"C2","eof":false,)") + kFields +
+                                             R"(,"data":{"COUNTER":[1],"NAME":["a"]}})"));
+    q.Open();
+    ASSERT_TRUE(db.Active());
+    conn.reset(); // destroyed while active: it disconnects first, then goes
+    EXPECT_FALSE(db.Active());
+    EXPECT_EQ(db.Connection(), nullptr);
+    q.Close();
+}
+
 } // namespace

@@ -46,6 +46,8 @@ TEST(SqlDialect, RewritesTheClientsStatements)
         {"ROWNUM < n in a sub-select", "SELECT * FROM (SELECT A FROM T WHERE ROWNUM < 3)",
          "SELECT * FROM (SELECT A FROM T WHERE 1 = 1 LIMIT 2)"},
         {"ROWNUM = 2 selects nothing", "SELECT A FROM T WHERE ROWNUM = 2", "SELECT A FROM T WHERE 1 = 1 LIMIT 0"},
+        {"a limit beyond 64 bits", "SELECT A FROM T WHERE ROWNUM <= 99999999999999999999",
+         "SELECT A FROM T WHERE 1 = 1 LIMIT 9223372036854775807"},
         {"SYSDATE", "UPDATE T SET D = SYSDATE", "UPDATE T SET D = OVN_SYSDATE()"},
         {"MINUS", "SELECT A FROM T MINUS SELECT A FROM U", "SELECT A FROM T EXCEPT SELECT A FROM U"},
         {"UTL_RAW.CAST_TO_RAW", "UPDATE TBL_USERMODULEGROUP SET MODULES = utl_raw.cast_to_raw('x') WHERE USER_ID = 'U'",
@@ -132,7 +134,8 @@ class TMemoryDb
     {
         sqlite3_open(":memory:", &m_db);
         RegisterSqlFunctions(m_db);
-        Exec("CREATE TABLE OVN_SEQUENCES (SEQUENCE_NAME TEXT PRIMARY KEY COLLATE NOCASE, LAST_NUMBER INTEGER, "
+        Exec("PRAGMA case_sensitive_like = ON;"
+             "CREATE TABLE OVN_SEQUENCES (SEQUENCE_NAME TEXT PRIMARY KEY COLLATE NOCASE, LAST_NUMBER INTEGER, "
              "INCREMENT_BY INTEGER DEFAULT 1); INSERT INTO OVN_SEQUENCES VALUES ('SEQ_USERS', 7, 1);"
              "CREATE TABLE T (A INTEGER PRIMARY KEY, B TEXT NOT NULL)");
     }
@@ -178,7 +181,7 @@ TEST(SqlFunctions, OracleFunctionsAndErrorsOnAConnection)
         {"NULL || NULL is NULL", "SELECT NULL || NULL FROM DUAL", "NULL"},
         {"TO_NUMBER", "SELECT TO_NUMBER('12.5') FROM DUAL", "12.5"},
         {"TO_NUMBER of a word", "SELECT TO_NUMBER('x') FROM DUAL", "ORA-01722: invalid number"},
-        {"LIKE is case-sensitive only when asked", "SELECT 'Abc' LIKE 'a%' FROM DUAL", "1"},
+        {"LIKE is case-sensitive, as on the suite's server", "SELECT 'Abc' LIKE 'a%' FROM DUAL", "0"},
         {"raised application error", "SELECT RAISE_APPLICATION_ERROR(-20001, ' Nope.$END$') FROM DUAL",
          "ORA-20001:  Nope.$END$\nORA-06512: at line 1"},
         {"unknown table", "SELECT * FROM NOPE", "ORA-00942: table or view does not exist"},

@@ -719,4 +719,23 @@ TEST(ObjectView, PaintsCategoriesAcrossTheRow)
     EXPECT_EQ(PixelOf(picture, f.View.ClientWidth() - 5, 2), ColorToRGB(clWindow));
 }
 
+TEST(ObjectView, AHostThatChangesThePropsWhileAPendingTextIsWrittenSeesItOnce)
+{
+    TCategoriesFixture f;
+    f.View.show();
+    TKldPropItem* p = f.View.Props().Find("p");
+    f.View.SetSelected(p);
+    int calls = 0;
+    f.View.OnSetCellText = [&](TObject*, int, int, std::string&) {
+        if (++calls < 50) // a runaway stops here rather than in a stack overflow
+            f.AddProp("added" + std::to_string(calls), "");
+    };
+    f.View.Editor().setText("typed");
+    f.View.Editor().setModified(true);
+    f.View.SetSorted(true); // the rows change with a text pending
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(p->Value(), "typed");
+    EXPECT_EQ(f.View.GetSelected(), p);
+}
+
 } // namespace

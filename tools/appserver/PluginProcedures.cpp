@@ -182,9 +182,12 @@ void PluginFetch(TCall& call)
         Locked(context, [&] { procedure.Fetch(context, rows); });
         cursor = dbs.AddCursor(session.Id, context.Db ? context.Db->Handle() : std::string(), std::move(rows),
                                std::move(context.Params));
-        cursor->Plugin = pluginName;
-        cursor->Procedure = procedureName;
-        cursor->KeepOpen = static_cast<bool>(procedure.DataChanged);
+        {
+            std::lock_guard<std::mutex> guard(cursor->Lock);
+            cursor->Plugin = pluginName;
+            cursor->Procedure = procedureName;
+            cursor->KeepOpen = static_cast<bool>(procedure.DataChanged);
+        }
         if (!context.Warning.empty())
             Wire::Member(call.Json(), "Warning", context.Warning);
     } else {
@@ -222,15 +225,26 @@ void PluginDataChanged(TCall& call)
     if (handle.empty())
         throw EProcedureError(Wire::ErrGeneral, "The changed rows are not named by their cursor (Handle).");
     const auto cursor = call.Server().Databases().FindCursor(handle, session.Id);
-    const TPluginProcedure procedure = FindProcedure(cursor->Plugin, cursor->Procedure);
+    std::string plugin, procedureName, dbHandle;
+    TSqlParams fetchParams;
+    {
+        std::lock_guard<std::mutex> guard(cursor->Lock);
+        plugin = cursor->Plugin;
+        procedureName = cursor->Procedure;
+        dbHandle = cursor->DbHandle;
+        fetchParams = cursor->OutputParams;
+    }
+    if (plugin.empty())
+        throw EProcedureError(Wire::ErrGeneral, "The rows of this cursor are not a plug-in's.");
+    const TPluginProcedure procedure = FindProcedure(plugin, procedureName);
     if (!procedure.DataChanged)
         throw EProcedureError(Wire::ErrGeneral, "The rows of " + procedure.Name + " cannot be changed.");
     const std::string change = call.RequiredParam("ChangeType");
     if (change != "0" && change != "1" && change != "2")
         throw EProcedureError(Wire::ErrGeneral, "Invalid ChangeType: " + change);
-    TPluginContext context{call, OptionalDatabase(call), {}, cursor->OutputParams, {}};
-    if (!context.Db && !cursor->DbHandle.empty())
-        context.Db = call.Server().Databases().Find(cursor->DbHandle, session.Id);
+    TPluginContext context{call, OptionalDatabase(call), {}, std::move(fetchParams), {}};
+    if (!context.Db && !dbHandle.empty())
+        context.Db = call.Server().Databases().Find(dbHandle, session.Id);
     const TSqlParams oldValues = ParseParams(call.Param("OldValues"));
     const TSqlParams newValues = ParseParams(call.Param("NewValues"));
     const int64_t rows = Locked(context, [&] {

@@ -159,9 +159,9 @@ bool BlankTail(const char* tail)
 
 TDataConnection::TDataConnection(std::string handle, std::string alias, std::string sessionId,
                                  const std::string& fileName)
-    : m_handle(std::move(handle)), m_alias(std::move(alias)), m_sessionId(std::move(sessionId)),
-      m_lastUsed(Clock::now())
+    : m_handle(std::move(handle)), m_alias(std::move(alias)), m_sessionId(std::move(sessionId))
 {
+    Touch();
     if (sqlite3_open_v2(fileName.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                         nullptr) != SQLITE_OK) {
         const std::string reason = m_db ? sqlite3_errmsg(m_db) : "out of memory";

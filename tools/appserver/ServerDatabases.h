@@ -27,6 +27,7 @@
 
 #include "ServerValues.h"
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -84,9 +85,13 @@ class TDataConnection
     void Rollback();
 
     sqlite3* Db() const { return m_db; }
-    // The idle clock of the handle.
-    std::chrono::steady_clock::time_point LastUsed() const { return m_lastUsed; }
-    void Touch() { m_lastUsed = std::chrono::steady_clock::now(); }
+    // The idle clock of the handle; the registry's sweep reads it without
+    // the connection's lock.
+    std::chrono::steady_clock::time_point LastUsed() const
+    {
+        return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(m_lastUsed.load()));
+    }
+    void Touch() { m_lastUsed = std::chrono::steady_clock::now().time_since_epoch().count(); }
 
   private:
     void Run(const char* sql);
@@ -97,7 +102,7 @@ class TDataConnection
     sqlite3* m_db = nullptr;
     std::mutex m_lock;
     bool m_inTransaction = false;
-    std::chrono::steady_clock::time_point m_lastUsed;
+    std::atomic<std::chrono::steady_clock::rep> m_lastUsed{0};
 };
 
 // A result set a client reads page by page.

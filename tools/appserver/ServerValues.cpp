@@ -236,7 +236,9 @@ TSqlParams ParseParams(const std::string& json)
     doc.Parse(standard.c_str(), standard.size());
     if (doc.HasParseError() || !doc.IsObject())
         BadParams("not a JSON object");
-    for (auto m = doc.MemberBegin(); m != doc.MemberEnd(); ++m) {
+    // By index: comparing rapidjson's member iterators is ambiguous in C++20.
+    for (rapidjson::SizeType i = 0; i < doc.MemberCount(); ++i) {
+        const auto m = doc.MemberBegin() + i;
         TSqlParam p;
         p.Name.assign(m->name.GetString(), m->name.GetStringLength());
         const rapidjson::Value& v = m->value;

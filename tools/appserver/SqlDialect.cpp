@@ -2,6 +2,8 @@
 #include "TextCase.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <cctype>
 #include <set>
 
@@ -288,7 +290,9 @@ void RewriteRownum(TTokens& t)
         }
         if (!where)
             Unimplemented(refused);
-        const long long n = std::stoll(t[i + 2].Text);
+        // A number beyond 64 bits limits nothing.
+        long long n = INT64_MAX;
+        std::from_chars(t[i + 2].Text.data(), t[i + 2].Text.data() + t[i + 2].Text.size(), n);
         long long limit = 0;
         if (t[i + 1].Text == "=")
             limit = n == 1 ? 1 : 0; // no row is numbered n > 1 while earlier ones are filtered out

@@ -74,7 +74,7 @@ int ReadDigits(const std::string& text, size_t& pos, size_t width)
 
 std::string FormatDate(const TDateParts& d)
 {
-    char out[32];
+    char out[80];
     std::snprintf(out, sizeof out, "%04d-%02d-%02d %02d:%02d:%02d", d.Year, d.Month, d.Day, d.Hour, d.Minute,
                   d.Second);
     return out;
