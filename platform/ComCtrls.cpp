@@ -574,13 +574,7 @@ void TPageControl::RemovePage(TTabSheet* Page)
     Page->m_pageControl = nullptr;
     if (m_activePage == Page) {
         m_activePage = nullptr;
-        // The next page with a tab, else the one before.
-        for (int i = index; i < PageCount() && !m_activePage; ++i)
-            if (m_pages[i]->TabVisible())
-                SetActivePage(m_pages[i]);
-        for (int i = index - 1; i >= 0 && !m_activePage; --i)
-            if (m_pages[i]->TabVisible())
-                SetActivePage(m_pages[i]);
+        SetActivePage(NearestTabPage(index, index - 1));
     }
     TabsChanged();
 }
@@ -591,16 +585,22 @@ void TPageControl::PageTabChanged(TTabSheet* Page)
         m_activePage = nullptr;
         Page->hide();
         const int index = Page->PageIndex();
-        for (int i = index + 1; i < PageCount() && !m_activePage; ++i)
-            if (m_pages[i]->TabVisible())
-                SetActivePage(m_pages[i]);
-        for (int i = index - 1; i >= 0 && !m_activePage; --i)
-            if (m_pages[i]->TabVisible())
-                SetActivePage(m_pages[i]);
+        SetActivePage(NearestTabPage(index + 1, index - 1));
     } else if (!m_activePage && Page->TabVisible()) {
         SetActivePage(Page);
     }
     TabsChanged();
+}
+
+TTabSheet* TPageControl::NearestTabPage(int After, int Before) const
+{
+    for (int i = std::max(0, After); i < PageCount(); ++i)
+        if (m_pages[i]->TabVisible())
+            return m_pages[i];
+    for (int i = std::min(Before, PageCount() - 1); i >= 0; --i)
+        if (m_pages[i]->TabVisible())
+            return m_pages[i];
+    return nullptr;
 }
 
 void TPageControl::SetActivePage(TTabSheet* Page)

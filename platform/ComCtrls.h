@@ -255,6 +255,9 @@ class TPageControl : public TCustomTabControl
     void InsertPage(TTabSheet* Page);
     void RemovePage(TTabSheet* Page);
     void PageTabChanged(TTabSheet* Page);
+    // The first page with a tab from After on, else the last one up to
+    // Before; nullptr when none.
+    TTabSheet* NearestTabPage(int After, int Before) const;
     void PlacePages();
 
     std::vector<TTabSheet*> m_pages; // children

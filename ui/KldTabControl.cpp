@@ -323,7 +323,7 @@ template <class TBase> void TKldStyledTabs<TBase>::PaintTabSetVS2005()
         break;
     }
     c.Brush().Style = bsSolid;
-    c.Brush().Color = TabColor();
+    c.Brush().Color = TabFillColor();
     c.FillRect(body);
     c.Brush().Color = m_bgColor;
     c.FillRect(strip);
@@ -355,7 +355,7 @@ template <class TBase> void TKldStyledTabs<TBase>::PaintTabSetVS2005()
         look.ImageIndex = this->TabImageIndex(i);
         look.Images = this->Images();
         look.BorderColor = m_borderColor;
-        look.TabColor = TabColor();
+        look.TabColor = TabFillColor();
         look.Focused = focused;
         look.Selected = i == selected;
         look.Font = i == selected ? &m_selectedFont : &this->Font();

@@ -106,7 +106,7 @@ template <class TBase> class TKldStyledTabs : public TBase
 
   protected:
     // The fill of the selected tab and the body.
-    virtual TColor TabColor() const = 0;
+    virtual TColor TabFillColor() const = 0;
     // Whether tab I carries the close icon.
     virtual bool TabHasCloseIcon(int I) const = 0;
     // Fits the tabs with PerTab added to each text width (plus the
@@ -144,7 +144,7 @@ class TKldTabControl : public TKldStyledTabs<TTabControl>
     explicit TKldTabControl(QWidget* parent = nullptr);
     std::string ClassName() const override { return "TKldTabControl"; }
 
-    TColor GetTabColor() const { return m_tabColor; }
+    TColor TabColor() const { return m_tabColor; }
     void SetTabColor(TColor Value);
     bool FitAllTabs() const { return Fitting(); }
     void SetFitAllTabs(bool Value) { SetFitting(Value); }
@@ -155,7 +155,7 @@ class TKldTabControl : public TKldStyledTabs<TTabControl>
     void DoFitAllTabs();
 
   protected:
-    TColor TabColor() const override { return m_tabColor; }
+    TColor TabFillColor() const override { return m_tabColor; }
     // A tab carries the close icon when its entry in Tabs has an object.
     bool TabHasCloseIcon(int I) const override;
     void DoFit() override { DoFitAllTabs(); }
@@ -177,7 +177,7 @@ class TKldPageControl : public TKldStyledTabs<TPageControl>
 
   protected:
     // The page control's tabs are filled with its Color.
-    TColor TabColor() const override { return this->Color(); }
+    TColor TabFillColor() const override { return this->Color(); }
     // The tab's page carries the close icon when its Tag is not 0.
     bool TabHasCloseIcon(int I) const override;
     void DoFit() override { DoFitAllPages(); }

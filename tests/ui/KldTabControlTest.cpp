@@ -417,7 +417,7 @@ TEST(KldTabControl, SelectedFontStartsAsACopyOfTheFont)
     EXPECT_FALSE(tabs.Font().Style().Contains(fsBold));
     EXPECT_EQ(tabs.BorderColor(), clBtnShadow);
     EXPECT_EQ(tabs.BgColor(), clBtnFace);
-    EXPECT_EQ(tabs.GetTabColor(), 0xFFFFFF);
+    EXPECT_EQ(tabs.TabColor(), 0xFFFFFF);
     EXPECT_EQ(tabs.BodyOffset(), 2);
     EXPECT_TRUE(tabs.FitAllTabs());
     TKldPageControl pages;
