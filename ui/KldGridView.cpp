@@ -217,9 +217,17 @@ void TKldGridView::SetMarkerWidth(int value)
 void TKldGridView::SetShowOptions(TKldListViewShowOptions value)
 {
     if (value != m_showOptions) {
+        // The caption, header and marker take their room from the work
+        // area: on a grid already shown, switching one of them reshapes
+        // the view as a resize does (else the rows and columns keep sizes
+        // measured for another area until the next resize).
+        constexpr TKldListViewShowOptions bands{soCaption, soHeader, soMarker};
+        const bool reshape = isVisible() && (value * bands) != (m_showOptions * bands);
         m_showOptions = value;
         if (value.Contains(soAlwaysShowEditor) != m_editorMode)
             ResetEditorMode();
+        if (reshape)
+            ClientSizeChanged();
     }
     Invalidate();
 }
@@ -1072,6 +1080,11 @@ void TKldGridView::MouseDown(TMouseButton button, TShiftState shift, int x, int 
                 m_downPos = {x, y};
             }
         }
+        TCustomControl::MouseDown(button, shift, x, y);
+        return;
+    }
+    // The header band past the last column is neither a header nor a cell.
+    if (area == msNone && y < CaptionBandHeight() + HeaderBandHeight()) {
         TCustomControl::MouseDown(button, shift, x, y);
         return;
     }

@@ -147,7 +147,9 @@ void TKldValueEditor::Adjust()
         Hide();
         return;
     }
-    if (HasButton() && grid.MaxEditorWidth() > 0 && grid.MaxEditorWidth() < r.Width()) {
+    // The limit is compared with the cell's own width (the rectangle is a
+    // pixel narrower).
+    if (HasButton() && grid.MaxEditorWidth() > 0 && grid.MaxEditorWidth() < r.Width() + 1) {
         const int textWidth = fontMetrics().horizontalAdvance(text());
         r.Right = r.Left + std::max(grid.MaxEditorWidth(), textWidth + ButtonWidth() + 5);
     }

@@ -224,6 +224,17 @@ TEST_F(EditorTest, MaxEditorWidthAndButtonPainting)
     const QRect b = e.ButtonRect();
     EXPECT_EQ(PixelOf(img, b.left(), b.top() + 2), ColorToRGB(clBtnShadow)) << "the flat button's frame";
     EXPECT_EQ(PixelOf(img, b.left() + 2, b.top() + 2), ColorToRGB(clBtnFace));
+
+    // The rule compares with the cell's width, not the editor's rectangle
+    // (one pixel less): a limit one pixel under the cell still applies, and
+    // a long text widens the editor past it.
+    grid.Texts[{1, 2}] = std::string(40, 'W');
+    grid.m_widths = {80, 101, 80};
+    grid.SetMaxEditorWidth(100);
+    grid.SetCurCell(1, 2);
+    const int textWidth = e.fontMetrics().horizontalAdvance(e.text());
+    ASSERT_GT(textWidth + e.ButtonWidth() + 5, 100);
+    EXPECT_EQ(e.width(), std::min(textWidth + e.ButtonWidth() + 5, grid.ClientWidth() - 80));
 }
 
 TEST(ValueListPlacement, SizeAndPosition)
