@@ -260,6 +260,7 @@ void AlignChildren(QWidget* parent)
     if (auto* owner = dynamic_cast<TCustomControl*>(parent)) {
         const TPoint o = owner->ClientOrigin();
         client = Bounds(o.X, o.Y, owner->ClientWidth(), owner->ClientHeight());
+        owner->AdjustClientRect(client);
     } else {
         client = FromQRect(parent->rect());
     }

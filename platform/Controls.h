@@ -218,6 +218,9 @@ class TCustomControl : public QWidget, public TObject
     void SetAlign(TAlign value);
     // Places the aligned children again (done on every resize).
     void Realign();
+    // The part of the control (widget coordinates) that aligned children
+    // fill: the client area; a tab control keeps its tabs out of it.
+    virtual void AdjustClientRect(TRect& Rect) const {}
 
     bool Visible() const { return !isHidden(); }
     void SetVisible(bool value);

@@ -140,6 +140,8 @@ class TKldAppEditor : public TCustomControl
     // 0: active, 1: inactive. A copy is kept; the edge width becomes the
     // copy's width div 3.
     void SetBgPicture(int Index, const QImage& Bitmap);
+    void SetBgPictureActive(const QImage& Bitmap) { SetBgPicture(0, Bitmap); }
+    void SetBgPictureInactive(const QImage& Bitmap) { SetBgPicture(1, Bitmap); }
     int EdgeWidth() const { return m_edgeWidth; }
     int MarginLeft() const { return m_margins[0]; }
     int MarginTop() const { return m_margins[1]; }
@@ -148,6 +150,10 @@ class TKldAppEditor : public TCustomControl
     // 0-3: left, top, right, bottom. Stores only (the frame is measured
     // again by RecreateWnd).
     void SetMargin(int Index, int Value);
+    void SetMarginLeft(int Value) { SetMargin(0, Value); }
+    void SetMarginTop(int Value) { SetMargin(1, Value); }
+    void SetMarginRight(int Value) { SetMargin(2, Value); }
+    void SetMarginBottom(int Value) { SetMargin(3, Value); }
     // Stored only: the painting does not use them.
     TColor BgColorA() const { return m_bgColorA; }
     TColor BgColorB() const { return m_bgColorB; }
@@ -155,8 +161,12 @@ class TKldAppEditor : public TCustomControl
     using TCustomControl::SetColor;
     // 0: BgColorA, 1: BgColorB, 2: BorderColor.
     void SetColor(int Index, TColor Color);
+    void SetBgColorA(TColor Color) { SetColor(0, Color); }
+    void SetBgColorB(TColor Color) { SetColor(1, Color); }
+    void SetBorderColor(TColor Color) { SetColor(2, Color); }
     TKldGradientDir BgGradientDir() const { return m_gradientDir; }
     void SetColorDir(TKldGradientDir Value);
+    void SetBgGradientDir(TKldGradientDir Value) { SetColorDir(Value); }
     TSides Border() const { return m_border; }
     void SetBorder(TSides Value) { m_border = Value; }
 

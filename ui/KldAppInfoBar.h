@@ -145,6 +145,8 @@ class TKldAppInfoBar : public TCustomControl
     // 0: ColorA, 1: ColorB.
     using TCustomControl::SetColor;
     void SetColor(int Index, TColor Color);
+    void SetColorA(TColor Color) { SetColor(0, Color); }
+    void SetColorB(TColor Color) { SetColor(1, Color); }
     TCustomImageList* Images() const { return m_images.Get(); }
     void SetImages(TCustomImageList* Value);
     int Spacing() const { return m_spacing; }
@@ -161,7 +163,10 @@ class TKldAppInfoBar : public TCustomControl
     void SetSpacerMargin(int Value);
     TColor SpacerColorA() const { return m_spacerColorA; }
     TColor SpacerColorB() const { return m_spacerColorB; }
+    // 0: SpacerColorA, 1: SpacerColorB.
     void SetSpacerColor(int Index, TColor Color);
+    void SetSpacerColorA(TColor Color) { SetSpacerColor(0, Color); }
+    void SetSpacerColorB(TColor Color) { SetSpacerColor(1, Color); }
     TColor BorderColor() const { return m_borderColor; }
     void SetBorderColor(TColor Value);
     TSides Border() const { return m_border; }

@@ -144,7 +144,21 @@ void TKldAppItemView::ItemsChanged(bool relayout)
 
 void TKldAppItemView::ItemRemoved(TKldAppItem* item)
 {
+    // The selection is an index into the list being dropped: keep the item
+    // it names, so that the next layout finds it at its new place.
+    if (!m_listDropped) {
+        m_selBeforeDrop = GetSelItem();
+        m_listDropped = true;
+    }
     m_visible.clear();
+}
+
+TKldAppItem* TKldAppItemView::SelItemBeforeLayout()
+{
+    TKldAppItem* item = m_listDropped ? m_selBeforeDrop.Get() : GetSelItem();
+    m_listDropped = false;
+    m_selBeforeDrop = nullptr;
+    return item;
 }
 
 void TKldAppItemView::SetColor(int index, TColor color)

@@ -201,6 +201,10 @@ class TKldAppItemView : public TCustomControl
     std::vector<TKldAppItem*>& VisibleList() { return m_visible; }
     const std::vector<TKldAppItem*>& VisibleList() const { return m_visible; }
     void SetSelIdxValue(int value) { m_selIdx = value; }
+    // The selected item for a layout to find again: the entry at SelIdx, or,
+    // when removals have emptied the list since the last layout, the item
+    // that was selected before the first of them (nullptr once it is gone).
+    TKldAppItem* SelItemBeforeLayout();
     // Whether the top collection is inside an update (layouts wait for its end).
     bool Updating() const { return m_items->UpdateCount() > 0; }
 
@@ -219,6 +223,10 @@ class TKldAppItemView : public TCustomControl
     int m_selIdx = -1;
     int m_curIdx = -1;
     TPoint m_lastMouse;
+    // Set while removals have emptied the visible list and no layout has
+    // filled it again; the item selected before then.
+    bool m_listDropped = false;
+    TGuardedPtr<TKldAppItem> m_selBeforeDrop;
 
     TColor m_selectedColorA = 0;
     TColor m_selectedColorB = 0;

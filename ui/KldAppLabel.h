@@ -43,8 +43,12 @@ class TKldAppLabel : public TCustomControl
     // 0: ColorA, 1: ColorB, 2: BorderColor.
     using TCustomControl::SetColor;
     void SetColor(int Index, TColor Color);
+    void SetColorA(TColor Value) { SetColor(0, Value); }
+    void SetColorB(TColor Value) { SetColor(1, Value); }
+    void SetBorderColor(TColor Value) { SetColor(2, Value); }
     TKldGradientDir ColorGradientDir() const { return m_gradientDir; }
     void SetColorDir(TKldGradientDir Value);
+    void SetColorGradientDir(TKldGradientDir Value) { SetColorDir(Value); }
 
     TCustomImageList* Images() const { return m_images.Get(); }
     void SetImages(TCustomImageList* Value);
@@ -52,17 +56,25 @@ class TKldAppLabel : public TCustomControl
     int HotImageIndex() const { return m_hotImageIndex; }
     // 0: ImageIndex, 1: HotImageIndex.
     void SetImageIdx(int Index, int Value);
+    void SetImageIndex(int Value) { SetImageIdx(0, Value); }
+    void SetHotImageIndex(int Value) { SetImageIdx(1, Value); }
 
     TAlignment TextAlignment() const { return m_textAlignment; }
     TAlignment ImageAlignment() const { return m_imageAlignment; }
     // 0: the text's, 1: the picture's.
     void SetAlignment(int Index, TAlignment Value);
+    void SetTextAlignment(TAlignment Value) { SetAlignment(0, Value); }
+    void SetImageAlignment(TAlignment Value) { SetAlignment(1, Value); }
     TTextLayout TextLayout() const { return m_textLayout; }
     TTextLayout ImageLayout() const { return m_imageLayout; }
     void SetLayout(int Index, TTextLayout Value);
+    void SetTextLayout(TTextLayout Value) { SetLayout(0, Value); }
+    void SetImageLayout(TTextLayout Value) { SetLayout(1, Value); }
     int TextIndent() const { return m_textIndent; }
     int ImageIndent() const { return m_imageIndent; }
     void SetIndent(int Index, int Value);
+    void SetTextIndent(int Value) { SetIndent(0, Value); }
+    void SetImageIndent(int Value) { SetIndent(1, Value); }
     bool WordWrap() const { return m_wordWrap; }
     void SetWordWrap(bool Value);
     const std::string& Caption() const { return m_caption; }

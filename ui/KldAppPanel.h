@@ -123,6 +123,8 @@ class TKldAppPanel : public TCustomControl
     TColor CaptionColorB() const { return m_captionColorB; }
     // 0: CaptionColorA, 1: CaptionColorB.
     void SetCaptionColor(int Index, TColor Color);
+    void SetCaptionColorA(TColor Color) { SetCaptionColor(0, Color); }
+    void SetCaptionColorB(TColor Color) { SetCaptionColor(1, Color); }
     TFont& CaptionFont() { return m_captionFont; }
     TAlignment Alignment() const { return m_alignment; }
     void SetAlignment(TAlignment Value);

@@ -227,9 +227,13 @@ uint32_t Pixel(uint32_t rgb, int alpha)
 void PaintCircle(int Radius, TColor Color, std::span<uint32_t> Buffer, TPoint Size, TRect& Bounds)
 {
     Bounds = {Size.X, Size.Y, -1, -1};
-    if (!BufferFits(Buffer, Size) || Radius < 0)
+    if (!BufferFits(Buffer, Size))
         return;
     std::fill_n(Buffer.begin(), static_cast<size_t>(Size.X) * Size.Y, 0u);
+    // A negative radius has no point on the ring (the walk below would not
+    // start either).
+    if (Radius < 0)
+        return;
     const TColor rgb = ColorToRGB(Color);
     const uint32_t p = static_cast<uint32_t>(GetRValue(rgb)) << 16 | GetGValue(rgb) << 8 | GetBValue(rgb);
     const int r = Radius;

@@ -337,7 +337,7 @@ void TKldModuleView::AdjustContent()
 {
     if (Updating())
         return;
-    TKldAppItem* selected = GetSelItem();
+    TKldAppItem* selected = SelItemBeforeLayout();
     TKldModuleLayoutParams params;
     params.ShowByGroups = m_showByGroups;
     params.ItemHeight = ItemHeight();
@@ -491,11 +491,15 @@ void TKldModuleView::StopAutoSlide()
 void TKldModuleView::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
 {
     TKldAppItemView::MouseDown(button, shift, x, y);
-    if (button != mbLeft || shift.Contains(ssDouble))
+    if (button != mbLeft)
+        return;
+    // Quick clicks on an arrow arrive as double clicks: their releases must
+    // not open the row beneath it either.
+    m_arrowPressed = SliderAt({x, y}) != 0;
+    if (shift.Contains(ssDouble))
         return;
     SetFocus();
     m_sliderHot = SliderAt({x, y});
-    m_arrowPressed = m_sliderHot != 0;
     if (m_sliderHot != 0) {
         ScrollTo(m_offset + ScrollStep * m_sliderHot);
         StartAutoSlide(m_sliderHot);

@@ -193,8 +193,11 @@ class TNembraDBDataSet : public TNembraDataSet, public IMessageReceiver
     void SetRowsAffected(int64_t value) { m_rowsAffected = value; }
     bool IsLoading() const { return ComponentState().Contains(csLoading); }
 
-  private:
+    // Binds connection (null: none): the dataset leaves the old one's
+    // listeners and destruction notices and joins the new one's.
     void BindConnection(TNembraConnection* connection);
+
+  private:
     // Runs fill inside the table's bulk update with the data-change notice
     // suppressed, both ended also when it fails.
     void InBulkUpdate(TKldDataTable* table, const std::function<void()>& fill);

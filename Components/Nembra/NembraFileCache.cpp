@@ -614,10 +614,6 @@ void TNembraFileCache::GetResourceFile(const std::string& ResourceName, bool* Ch
                 try {
                     bool downloaded = false;
                     InternalDownload(ResourceName, *entry, downloaded);
-                } catch (const EAbort&) {
-                    // Stopped by the user: the old file serves when there is one.
-                    if (!before.Exists)
-                        throw;
                 } catch (const Exception& e) {
                     if (!before.Exists)
                         throw DownloadError(ResourceName, e.Message());

@@ -130,8 +130,9 @@ class TNembraFileCache : public TComponent
 
     // --- Entries
     // The entry of that name, added (unknown version, no file name) when
-    // missing; with Lock it is then locked (waiting for its holder). Null
-    // while the cache is not active.
+    // missing; with Lock it is then locked (waiting for its holder). An
+    // entry added while the cache is not active is kept, and the index read
+    // at opening updates it.
     TResourceDescriptorRef GetResourceDescriptor(const std::string& ResourceName, bool Lock);
     // Waits while anybody holds the entry, then holds it. Null is ignored.
     // Raises "File cache object not active" when the cache closes meanwhile

@@ -55,9 +55,10 @@ void TNembraPlugin::SetConnectionName(const std::string& value)
         return;
     CheckInactive();
     m_connectionName = value;
-    // SetDatabase lets the connection of the old database go as well.
     SetDatabaseName("");
     SetDatabase(nullptr);
+    // Also the connection bound by the old name when no database was bound.
+    BindConnection(nullptr);
 }
 
 void TNembraPlugin::RequireNames() const

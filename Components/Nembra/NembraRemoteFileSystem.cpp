@@ -3,6 +3,7 @@
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraJSON.h"
 #include "Components/Nembra/NembraLib.h"
+#include "Components/Nembra/NembraLocalFileSystem.h"
 
 #include "platform/Streams.h"
 
@@ -28,6 +29,14 @@ bool IsJSONReply(TNembraRequest& Request)
 {
     constexpr std::string_view json = "application/json";
     return SameText(std::string_view(Request.GetHeaderValue("Content-Type")).substr(0, json.size()), json);
+}
+
+// The store's text for a file it does not have ("File not found: \"name").
+bool IsFileNotFound(const std::string& Message)
+{
+    const std::string_view text = SFileNotFound;
+    const std::string_view prefix = text.substr(0, text.find("%s"));
+    return std::string_view(Message).substr(0, prefix.size()) == prefix;
 }
 
 } // namespace
@@ -161,7 +170,16 @@ std::unique_ptr<TStream> TNembraRemoteFileSystem::GetFile(const std::string& Fil
     auto request = NewCall("VRS.GetFile");
     request->SetParam("FileName", Variant(FileName));
     request->SetParam("FileTimeStamp", Variant(IntToStr(TimeStamp)));
-    Run(*request);
+    try {
+        Run(*request);
+    } catch (const TNembraException& e) {
+        // The store's answer that it has no such file is no failed call: like
+        // every reply that is not the file, it gives nothing, and the cache
+        // keeps serving its copy (or says it has none).
+        if (IsFileNotFound(e.Message()))
+            return nullptr;
+        throw;
+    }
     int64_t version = 0;
     if (TryStrToInt64(request->GetHeaderValue("Content-Version"), version))
         TimeStamp = version;

@@ -16,7 +16,9 @@
 // call with "Share" (and "User" and "Password" when set) and its own
 // parameters. Errors are those of the remote call; a reply carrying the
 // server's error object raises that error (also for GetFile, where a reply
-// that is not the file would otherwise read as "unchanged").
+// that is not the file would otherwise read as "unchanged"), except the
+// store's answer that GetFile's file does not exist ("File not found: ..."),
+// which gives nothing, as any reply that is not the file does.
 //
 // Threads: calls may come from any thread; the connection's activation is
 // guarded by the file system's own lock. A registered connection is looked

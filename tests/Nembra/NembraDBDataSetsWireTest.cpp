@@ -258,6 +258,31 @@ TEST_F(RemoteDataSetWire, PluginsWithoutADatabaseAndTheirChangeCalls)
     EXPECT_EQ(Sent(3).at("Handle"), "P1");
 }
 
+TEST_F(RemoteDataSetWire, APluginFollowsANewConnectionName)
+{
+    Conn.Script.Replies.clear();
+    TScriptedConnection other;
+    other.SetConnectionName("SCRIPTED2");
+    other.Open();
+    TNembraPlugin p;
+    p.SetConnectionName("SCRIPTED");
+    p.SetPluginName("PLG");
+    p.SetProcedureName("Rows");
+    Reply(std::string(R"({"handle":"","eof":true,)") + kFields + R"(,"data":{"COUNTER":[5],"NAME":["n"]}})");
+    p.Open();
+    p.Close();
+    ASSERT_EQ(Calls(), 1u);
+
+    // The connection the first open bound is let go with the old name.
+    p.SetConnectionName("SCRIPTED2");
+    other.Script.Replies.push_back(
+        JsonReply(std::string(R"({"handle":"","eof":true,)") + kFields + R"(,"data":{"COUNTER":[6],"NAME":["o"]}})"));
+    p.Open();
+    EXPECT_EQ(Calls(), 1u);
+    ASSERT_EQ(other.Script.Sent.size(), 1u);
+    EXPECT_EQ(p.FieldByName("COUNTER")->AsInteger(), 6);
+}
+
 TEST(RemoteDatabases, RegistryAndBinding)
 {
     {

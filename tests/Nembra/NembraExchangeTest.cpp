@@ -251,6 +251,10 @@ TEST_F(NembraExchange, ErrorEnvelopeGivesCodeAndMessage)
         {"letters are no code", "#abc word", 1000, "word"},
         {"code without blank", "#2009", 1000, "#2009"},
         {"plain text", "Table is locked", 1000, "Table is locked"},
+        {"lines of a message", "#2009 First line\r\nSecond line", 2009, "First line\r\nSecond line"},
+        {"a database's lines", "ORA-20001: No bed free$END$\nORA-06512: at line 4", 1000,
+         "ORA-20001: No bed free$END$\nORA-06512: at line 4"},
+        {"tabs, quotes, backslashes and a lone CR", "a\tb \"c\" \\d\re", 1000, "a\tb \"c\" \\d\re"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.Desc);
@@ -258,6 +262,23 @@ TEST_F(NembraExchange, ErrorEnvelopeGivesCodeAndMessage)
                   (TServerError{k.Code, k.Message}));
     }
     EXPECT_EQ(ErrorOf<TNembraException>([&] { Call(*c, "No.Such"); }), "Unknown procedure: No.Such");
+}
+
+TEST_F(NembraExchange, TextsWithLineBreaksComeBackAsTheyWereSent)
+{
+    // Every text of a reply, not only the error, is written the way the
+    // client reads JSON strings.
+    auto c = Connect();
+    const std::string text = "line 1\r\nline 2\nline 3\rend\t\"quoted\" \\";
+    TNembraRequest request;
+    request.SetConnection(c.get());
+    request.SetResponseType(qrtJSON);
+    request.SetProcedureName("Test.Echo");
+    request.SetParam("TEXT", Variant(text));
+    request.Execute();
+    TJSONArray& params = request.GetJSONObject().GetValues("Params").GetAsArray();
+    ASSERT_EQ(params.Count(), 1);
+    EXPECT_EQ(params.GetValue(0).GetAsArray().GetValue(1).GetAsString(), text);
 }
 
 TEST_F(NembraExchange, BrokenExchangesAndUnreachableServers)

@@ -348,6 +348,16 @@ TEST_F(FileCacheTest, AFailedFetchServesTheOldFileOrSaysWhy)
     EXPECT_EQ(ErrorOf([&] { m_cache.GetResourceFile("NEW"); }),
               "Unable to download resource: \"NEW\"\r\nError: 50% gone");
     EXPECT_EQ(FindFiles(Folder(), "*.temp").size(), 0u) << "no temporary file stays";
+    // A fetch stopped on the way (the silent abort of a lost connection or a
+    // cancelled progress) fails like any other fetch.
+    m_cache.OnDownloadFile = [](TObject*, const std::string&, const std::string&, const std::string&, bool,
+                                int64_t&) -> std::string { Abort(); };
+    EXPECT_EQ(ErrorOf([&] { m_cache.GetResourceFile("NEW"); }),
+              "Unable to download resource: \"NEW\"\r\nError: Operation aborted");
+    Log.SetEnabled(true);
+    EXPECT_EQ(m_cache.GetResourceFile("R"), Folder() + "r.dll");
+    Log.SetEnabled(false);
+    EXPECT_NE(ReadText(logs / "cache.log").find("Operation aborted"), std::string::npos) << "logged, old file served";
 
     // A fetch that names no file: its temporary file goes, nothing is served.
     m_cache.OnDownloadFile = [](TObject*, const std::string&, const std::string&, const std::string& Dest, bool,

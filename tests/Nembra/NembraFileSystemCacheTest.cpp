@@ -11,6 +11,8 @@
 #include "support/FileSystemTesting.h"
 #include "support/TempFolder.h"
 
+#include "base/KldLogFile.h"
+
 #include "platform/FileUtils.h"
 #include "platform/StringList.h"
 
@@ -200,10 +202,28 @@ TEST_F(RemoteCacheTest, TheSignInReplyNamesTheStoreAndResourcesComeFromIt)
     EXPECT_EQ(m_cache.GetResourceDescriptor("APP", false)->Version, -1);
     EXPECT_EQ(ReadText(m_cache.GetResourceFile("APP")), "new library");
 
-    // A file the store lacks: the server's reason.
+    // A file the store lacks gives nothing: there is no file to serve.
     m_cache.AddResourceFile("NONE", "none.so");
-    EXPECT_EQ(ErrorOf([&] { m_cache.GetResourceFile("NONE"); }),
-              "Unable to download resource: \"NONE\"\r\nError: File not found: \"none.so");
+    EXPECT_EQ(ErrorOf([&] { m_cache.GetResourceFile("NONE"); }), "Unable to download resource: \"NONE\"");
+    // With an old copy, the copy serves.
+    WriteText(m_cacheDir / "none.so", "old copy");
+    EXPECT_EQ(ReadText(m_cache.GetResourceFile("NONE")), "old copy");
+}
+
+TEST_F(RemoteCacheTest, AStoreThatRefusesTheCallIsAFailedFetch)
+{
+    TTempFolder logs;
+    Log.SetFileName(logs / "cache.log");
+    Log.SetEnabled(true);
+    m_cache.SetURI("vrs+MAIN?../outside");
+    m_cache.AddResourceFile("APP", "app.so");
+    EXPECT_EQ(ErrorOf([&] { m_cache.GetResourceFile("APP"); }),
+              "Unable to download resource: \"APP\"\r\nError: Invalid share name: ../outside");
+    // With an old copy, the copy serves and the refusal is logged.
+    WriteText(m_cacheDir / "app.so", "old copy");
+    EXPECT_EQ(ReadText(m_cache.GetResourceFile("APP")), "old copy");
+    Log.SetEnabled(false);
+    EXPECT_NE(ReadText(logs / "cache.log").find("Invalid share name: ../outside"), std::string::npos);
 }
 
 TEST_F(RemoteCacheTest, TwoThreadsAskingForOneResourceCauseOneFetch)

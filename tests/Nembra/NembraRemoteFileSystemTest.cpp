@@ -177,12 +177,19 @@ TEST_F(RemoteFileSystemTest, ExtractTakesTheMembersTheMasksChoose)
 TEST_F(RemoteFileSystemTest, ServerErrorsAreTheCallsErrors)
 {
     TNembraRemoteFileSystem fs("vrs+MAIN?res");
-    // A missing file is an error, never "unchanged".
+    // The store's answer that it has no such file is no failed call: like
+    // every reply that is not the file, it gives nothing and keeps the time
+    // stamp.
     int64_t stamp = 5;
-    EXPECT_EQ(ServerErrorOf([&] { fs.GetFile("missing.txt", stamp); }),
-              (TServerError{1000, "File not found: \"missing.txt"}));
+    std::unique_ptr<TStream> missing;
+    EXPECT_EQ(ServerErrorOf([&] { missing = fs.GetFile("missing.txt", stamp); }), TServerError{});
+    EXPECT_EQ(missing, nullptr);
     EXPECT_EQ(stamp, 5);
+    // Every other error of the server is the call's error, never "unchanged".
     EXPECT_EQ(ServerErrorOf([&] { fs.GetFile(""); }), (TServerError{1000, "File name not specified"}));
+    EXPECT_EQ(ServerErrorOf([&] { fs.GetFile("../outside.txt", stamp); }),
+              (TServerError{1000, "Invalid file name: ../outside.txt"}));
+    EXPECT_EQ(stamp, 5);
     TStringStream data("x");
     for (const std::string name : {"../outside.txt", "/etc/passwd", "a/../../b"}) {
         SCOPED_TRACE(name);

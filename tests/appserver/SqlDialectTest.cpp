@@ -219,7 +219,7 @@ TEST(ServerValues, ParameterObjectsInTheClientsConvention)
     EXPECT_EQ(params[4].Value.Text, "2024-01-05 00:00:00");
     EXPECT_EQ(params[5].Value.Text, "1899-12-30 07:30:00");
     EXPECT_EQ(params[6].Value.Text, std::string("\x00\x01\x02", 3));
-    EXPECT_EQ(SuiteString("a\r\nb\nc\rd\"\\"), R"("a\nb\rc\u000Dd\"\\")");
+    EXPECT_EQ(Wire::SuiteString("a\r\nb\nc\rd\"\\"), R"("a\nb\rc\u000Dd\"\\")");
     EXPECT_THROW(ParseParams("[1]"), Wire::EProcedureError);
     EXPECT_THROW(ParseParams(R"({"X":{"DataType":15,"Value":"**"}})"), Wire::EProcedureError);
 }

@@ -115,6 +115,18 @@ TEST(Controls, AlignedChildrenFollowTheirParent)
     EXPECT_EQ(client->BoundsRect(), Rect(2, 3, 246, 145));
 }
 
+TEST(Controls, AParentMayKeepPartOfItsClientAreaFromAlignedChildren)
+{
+    struct TInset : TCustomControl
+    {
+        void AdjustClientRect(TRect& Rect) const override { Rect = InflateRect(Rect, -4, -6); }
+    } parent;
+    parent.SetBounds(0, 0, 100, 80);
+    auto* client = new TCustomControl(&parent);
+    client->SetAlign(alClient);
+    EXPECT_EQ(client->BoundsRect(), Rect(4, 6, 96, 74));
+}
+
 TEST(Controls, AnyWidgetCanHoldAlignedControls)
 {
     QWidget host;

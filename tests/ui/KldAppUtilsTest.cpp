@@ -213,6 +213,12 @@ TEST(KldAppUtils, PaintCircleWritesARingWithPlainColour)
     }
     EXPECT_EQ(written, 5); // the centre and its four neighbours...
     EXPECT_EQ(opaque, 3);  // ...the two toward the centre with alpha 0
+
+    // A negative radius has no points: the buffer is only cleared.
+    PaintCircle(-1, colour, small, {5, 5}, bounds);
+    EXPECT_EQ(bounds, Rect(5, 5, -1, -1));
+    for (uint32_t p : small)
+        ASSERT_EQ(p, 0u);
 }
 
 TEST(KldAppUtils, CirclesRefuseABufferThatDoesNotFit)

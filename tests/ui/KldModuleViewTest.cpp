@@ -260,6 +260,33 @@ TEST_F(ModuleViewTest, CheckSelItemSelectsWithoutEvent)
     EXPECT_EQ(view.GetSelItem(), Top(2));
 }
 
+TEST_F(ModuleViewTest, RemovingOtherItemsKeepsTheSelectedItemSelected)
+{
+    Modules(4);
+    view.SetSelIdx(2);
+    ASSERT_EQ(view.GetSelItem(), Top(2));
+    view.Items().Delete(0);
+    EXPECT_EQ(view.GetSelItem(), view.Items().ItemByText("M2")) << "a module above goes";
+    EXPECT_EQ(view.SelIdx(), 1);
+    // A window of an open module closes: its child row goes.
+    Top(0)->SetState(isExpanded, true);
+    EXPECT_EQ(view.SelIdx(), 3);
+    Top(0)->Items().Delete(0);
+    EXPECT_EQ(view.SelIdx(), 2);
+    EXPECT_EQ(view.GetSelItem(), view.Items().ItemByText("M2"));
+    // Several removals in one update.
+    view.Items().BeginUpdate();
+    Top(0)->Items().Delete(0);
+    view.Items().Delete(0);
+    view.Items().EndUpdate();
+    EXPECT_EQ(view.SelIdx(), 0);
+    EXPECT_EQ(view.GetSelItem(), view.Items().ItemByText("M2"));
+    // The selected item itself goes: the index stays as the layout leaves it.
+    view.Items().Delete(0);
+    EXPECT_EQ(view.SelIdx(), 0);
+    EXPECT_EQ(view.GetSelItem(), view.Items().ItemByText("M3"));
+}
+
 TEST_F(ModuleViewTest, MouseAndKeysMoveTheHotRow)
 {
     Modules(10);
@@ -308,6 +335,13 @@ TEST_F(ModuleViewTest, ArrowsScrollAndRepeatWhilePressed)
     EXPECT_EQ(view.AutoSlide(), 0);
     EXPECT_FALSE(under->GetState(isExpanded)) << "releasing an arrow opens nothing beneath it";
     EXPECT_EQ(view.CurIdx(), hotBefore);
+    // Clicking the arrow quickly makes double clicks: their releases open
+    // nothing either, and their presses do not scroll.
+    const int offset = view.Offset();
+    Input::DoubleClick(view, x, y);
+    EXPECT_EQ(view.Offset(), offset + 40);
+    for (int i = 0; i < view.GetVisCount(); ++i)
+        EXPECT_FALSE(view.GetVisItem(i)->GetState(isExpanded)) << i;
     Input::Leave(view);
     EXPECT_EQ(view.SliderHot(), 0);
 }

@@ -162,7 +162,7 @@ void GetObjectNames(TCall& call)
     json.Key("Data");
     json.StartArray();
     for (const std::string& n : names)
-        WriteSuiteString(json, n);
+        json.String(n);
     json.EndArray();
 }
 

@@ -16,7 +16,7 @@ void WriteFields(TJsonWriter& json, const std::vector<TFieldInfo>& fields)
     for (const TFieldInfo& f : fields) {
         json.StartObject();
         json.Key("Name");
-        WriteSuiteString(json, f.Name);
+        json.String(f.Name);
         json.Key("DataType");
         json.Int(f.DataType);
         json.Key("Size");

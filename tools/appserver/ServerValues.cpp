@@ -266,61 +266,6 @@ TSqlParam* FindParam(TSqlParams& params, std::string_view name)
     return const_cast<TSqlParam*>(FindParam(static_cast<const TSqlParams&>(params), name));
 }
 
-std::string SuiteString(std::string_view s)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(s.size() + 2);
-    out += '"';
-    for (size_t i = 0; i < s.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '"':
-            out += "\\\"";
-            break;
-        case '\r':
-            if (i + 1 < s.size() && s[i + 1] == '\n') {
-                out += "\\n";
-                ++i;
-            } else {
-                out += "\\u000D";
-            }
-            break;
-        case '\n':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out += hex[c >> 4];
-                out += hex[c & 15];
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    out += '"';
-    return out;
-}
-
-void WriteSuiteString(TJsonWriter& json, std::string_view text)
-{
-    const std::string literal = SuiteString(text);
-    json.RawValue(literal.data(), literal.size(), rapidjson::kStringType);
-}
-
 void WriteCell(TJsonWriter& json, const TSqlValue& value, int dataType)
 {
     if (value.IsNull()) {
@@ -355,7 +300,7 @@ void WriteCell(TJsonWriter& json, const TSqlValue& value, int dataType)
             return;
         }
     }
-    WriteSuiteString(json, value.AsText());
+    json.String(value.AsText());
 }
 
 void WriteParams(TJsonWriter& json, const TSqlParams& params)
@@ -386,7 +331,7 @@ void WriteParams(TJsonWriter& json, const TSqlParams& params)
                 text = text.substr(11, 8);
             json.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
         } else
-            WriteSuiteString(json, p.Value.AsText());
+            json.String(p.Value.AsText());
         json.EndObject();
     }
     json.EndObject();

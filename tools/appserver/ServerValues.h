@@ -5,8 +5,8 @@
 //
 // JSON strings: the client writes a CR LF line break as \n and a lone LF as
 // \r (a lone CR as \u000D) and reads them back the same way. Parameter
-// objects are read with that rule, and every text the server writes into a
-// fetch reply or a parameter object follows it (SuiteString).
+// objects are read with that rule; every text the server writes follows it
+// (TJsonWriter, Wire::SuiteString).
 
 #include "Wire.h"
 
@@ -92,9 +92,6 @@ TSqlParam* FindParam(TSqlParams& params, std::string_view name);
 // Writes a parameter object as the client reads it.
 void WriteParams(TJsonWriter& json, const TSqlParams& params);
 
-// The text as a JSON string literal in the client's convention.
-std::string SuiteString(std::string_view text);
-void WriteSuiteString(TJsonWriter& json, std::string_view text);
 // One cell of a fetch reply for a field of `dataType`: null, a number, a
 // date text, Base64 for memos and blobs, else the text.
 void WriteCell(TJsonWriter& json, const TSqlValue& value, int dataType);

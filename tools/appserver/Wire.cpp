@@ -197,6 +197,55 @@ double NowAsDateTime()
     return static_cast<double>(days) + seconds / 86400.0;
 }
 
+std::string SuiteString(std::string_view s)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(s.size() + 2);
+    out += '"';
+    for (size_t i = 0; i < s.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\r':
+            if (i + 1 < s.size() && s[i + 1] == '\n') {
+                out += "\\n";
+                ++i;
+            } else {
+                out += "\\u000D";
+            }
+            break;
+        case '\n':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        default:
+            if (c < 0x20) {
+                out += "\\u00";
+                out += hex[c >> 4];
+                out += hex[c & 15];
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    out += '"';
+    return out;
+}
+
 void Member(TJsonWriter& json, const char* key, const std::string& value)
 {
     json.Key(key);

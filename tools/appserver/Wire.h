@@ -10,6 +10,7 @@
 #include <rapidjson/writer.h>
 
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -21,7 +22,38 @@ struct Response;
 }
 class TStatement;
 
-using TJsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
+namespace Wire {
+
+// A text as a JSON string literal the way the client reads JSON strings: a
+// CR LF line break is \n, a lone LF \r, a lone CR \u000D, other control
+// bytes \uXXXX, and bytes from 128 on go as they are.
+std::string SuiteString(std::string_view text);
+
+} // namespace Wire
+
+// The writer of every reply: strings and keys are written as SuiteString
+// writes them (standard escapes would turn a CR LF into two line breaks on
+// the client and a lone LF into a CR LF).
+class TJsonWriter : public rapidjson::Writer<rapidjson::StringBuffer>
+{
+  public:
+    using Base = rapidjson::Writer<rapidjson::StringBuffer>;
+    using Base::Base;
+
+    bool String(const char* text, rapidjson::SizeType length, bool /*copy*/ = false)
+    {
+        Prefix(rapidjson::kStringType);
+        const std::string literal = Wire::SuiteString(std::string_view(text, length));
+        for (const char c : literal)
+            os_->Put(c);
+        return EndValue(true);
+    }
+    bool String(const char* text) { return String(text, static_cast<rapidjson::SizeType>(std::strlen(text))); }
+    bool String(const std::string& text) { return String(text.data(), static_cast<rapidjson::SizeType>(text.size())); }
+    bool Key(const char* text, rapidjson::SizeType length, bool copy = false) { return String(text, length, copy); }
+    bool Key(const char* text) { return String(text); }
+    bool Key(const std::string& text) { return String(text); }
+};
 
 namespace Wire {
 
