@@ -187,7 +187,7 @@ bool IsValidFilterChar(TFieldType type, char32_t ch)
 // TfrmSchemaEditor
 
 TfrmSchemaEditor::TfrmSchemaEditor(QWidget* owner, const std::string& fieldName, TSQLQuerySchema* schema)
-    : QDialog(owner), m_schema(schema), m_work(schema->DataSet()), m_presetField(fieldName)
+    : TDialogForm(owner), m_schema(schema), m_work(schema->DataSet()), m_presetField(fieldName)
 {
     m_work.Assign(*schema);
     CreateControls();
@@ -203,27 +203,20 @@ void TfrmSchemaEditor::DoExecuteQueryBuilder(TSQLQuerySchema* schema, const std:
         dialog = made.get();
         schema->SetQueryBuilder(std::move(made));
     }
-    dialog->exec();
+    dialog->ShowModal();
 }
 
 template <class Fn> void TfrmSchemaEditor::Guarded(const char* where, Fn&& handler)
 {
-    std::string message;
     try {
         handler();
-        return;
     } catch (const EAbort&) {
-        return;
-    } catch (const Exception& e) {
-        message = e.Message();
     } catch (...) {
-        ReportCurrentException(std::string("TfrmSchemaEditor.") + where);
-        return;
-    }
-    try {
-        MessageDlg(message, mtError, {mbOK});
-    } catch (...) {
-        ReportCurrentException(std::string("TfrmSchemaEditor.") + where);
+        try {
+            ShowCurrentException();
+        } catch (...) {
+            ReportCurrentException(std::string("TfrmSchemaEditor.") + where);
+        }
     }
 }
 
@@ -325,14 +318,11 @@ void TfrmSchemaEditor::CreateControls()
     m_sqlButton->setToolTip("Show/Hide SQL Statement Text");
     buttons->addWidget(m_sqlButton);
     buttons->addStretch(1);
-    m_apply = new QPushButton("&Apply", this);
-    m_apply->setDefault(true);
-    m_clear = new QPushButton("C&lear", this);
-    m_cancel = new QPushButton("&Cancel", this);
-    for (QPushButton* b : {m_apply, m_clear, m_cancel}) {
-        b->setAutoDefault(b == m_apply);
+    m_apply = MakeButton("&Apply", mrOk, true);
+    m_clear = MakeButton("C&lear", mrNone);
+    m_cancel = MakeButton("&Cancel", mrCancel, false, true);
+    for (QPushButton* b : {m_apply, m_clear, m_cancel})
         buttons->addWidget(b);
-    }
 
     connect(m_field, &QComboBox::currentIndexChanged, this, [this] { Guarded("FieldChanged", [this] { FieldChanged(); }); });
     connect(m_add, &QPushButton::clicked, this, [this] { Guarded("Add", [this] { AddConditionClick(); }); });
@@ -341,8 +331,6 @@ void TfrmSchemaEditor::CreateControls()
     connect(m_sortRemove, &QPushButton::clicked, this,
             [this] { Guarded("SortRemove", [this] { RemoveSortClick(); }); });
     connect(m_clear, &QPushButton::clicked, this, [this] { Guarded("Clear", [this] { ClearClick(); }); });
-    connect(m_apply, &QPushButton::clicked, this, [this] { Guarded("Apply", [this] { ApplyClick(); }); });
-    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_sqlButton, &QPushButton::clicked, this,
             [this] { m_pages->setCurrentIndex(m_pages->currentIndex() == 0 ? 1 : 0); });
 }
@@ -354,7 +342,7 @@ bool TfrmSchemaEditor::SQLShown() const
 
 void TfrmSchemaEditor::showEvent(QShowEvent* event)
 {
-    QDialog::showEvent(event);
+    TDialogForm::showEvent(event);
     Guarded("Show", [this] {
         if (!m_fieldsFilled) {
             m_fieldsFilled = true;
@@ -385,7 +373,7 @@ void TfrmSchemaEditor::FillFieldLists()
 bool TfrmSchemaEditor::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != m_value || event->type() != QEvent::KeyPress)
-        return QDialog::eventFilter(watched, event);
+        return TDialogForm::eventFilter(watched, event);
     const QString typed = static_cast<QKeyEvent*>(event)->text();
     const auto type = static_cast<TFieldType>(m_field->currentData().toInt());
     for (char32_t ch : typed.toUcs4()) {
@@ -394,7 +382,7 @@ bool TfrmSchemaEditor::eventFilter(QObject* watched, QEvent* event)
             return true; // the key is dropped
         }
     }
-    return QDialog::eventFilter(watched, event);
+    return TDialogForm::eventFilter(watched, event);
 }
 
 void TfrmSchemaEditor::FieldChanged()
@@ -468,10 +456,10 @@ void TfrmSchemaEditor::ClearClick()
     BuildSQL();
 }
 
-void TfrmSchemaEditor::ApplyClick()
+void TfrmSchemaEditor::CloseQuery(bool&)
 {
-    ApplyToQuery();
-    accept();
+    if (ModalResult() == mrOk)
+        ApplyToQuery();
 }
 
 void TfrmSchemaEditor::ApplyToQuery()

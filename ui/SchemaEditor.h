@@ -24,13 +24,14 @@
 // the schema's dialog, made on first use and kept by the schema (its lists as
 // the user left them) until the schema goes or its filter is reset.
 //
-// Qt handlers are boundaries: an error of the system's code is shown to the
-// user in an error box (through the dialog service) and goes no further.
+// "&Apply" closes the dialog with OK once the filter runs on the query; when
+// it fails the error is shown in the standard error box and the dialog stays
+// open. Qt handlers are boundaries: an error of the system's code is shown
+// the same way and goes no further.
 
 #include "Components/Nembra/SQLQuerySchema.h"
 #include "platform/DBTypes.h"
-
-#include <QDialog>
+#include "platform/Forms.h"
 
 #include <string>
 #include <vector>
@@ -108,7 +109,7 @@ class TSchemaEditorLists
 // decimals the point; other types take any character.
 bool IsValidFilterChar(TFieldType type, char32_t ch);
 
-class TfrmSchemaEditor : public QDialog, public TObject
+class TfrmSchemaEditor : public TDialogForm
 {
   public:
     // A dialog for `schema` (which must outlive it) with `fieldName` preset.
@@ -154,6 +155,8 @@ class TfrmSchemaEditor : public QDialog, public TObject
     bool SQLShown() const;
 
   protected:
+    // Closing with OK applies the filter (ApplyToQuery); an error keeps the dialog open.
+    void CloseQuery(bool& CanClose) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -166,7 +169,6 @@ class TfrmSchemaEditor : public QDialog, public TObject
     void AddSortClick();
     void RemoveSortClick();
     void ClearClick();
-    void ApplyClick();
     // Fill the lists from the rules, with the row `focused` (-1: none) focused.
     void ShowConditions(int focused);
     void ShowSortRows(int focused);

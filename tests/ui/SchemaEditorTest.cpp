@@ -155,14 +155,6 @@ TEST(SchemaEditorKeys, TheValueTakesTheFieldsCharacters)
     }
 }
 
-void Type(QWidget& w, const QString& text)
-{
-    for (QChar ch : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
-        QApplication::sendEvent(&w, &press);
-    }
-}
-
 std::vector<std::string> Rows(const QTreeWidget& list)
 {
     std::vector<std::string> rows;
@@ -202,7 +194,7 @@ TEST_F(LocalSchema, TheDialogDrivenByItsControls)
 
     // Keys a number cannot take beep and are dropped.
     Select(*dialog.FieldList(), "AMOUNT");
-    Type(*dialog.ValueEdit(), "1x2.5,e");
+    Keys::Type(*dialog.ValueEdit(), "1x2.5,e");
     EXPECT_EQ(dialog.ValueEdit()->text(), "12.5e");
     EXPECT_EQ(dialog.Beeps(), 2);
     Select(*dialog.RelationList(), ">");
@@ -221,14 +213,14 @@ TEST_F(LocalSchema, TheDialogDrivenByItsControls)
     EXPECT_EQ(dialog.RelationList()->currentIndex(), 0);
     EXPECT_FALSE(dialog.NewGroupBox()->isChecked());
     Select(*dialog.RelationList(), "Like");
-    Type(*dialog.ValueEdit(), "o'n");
+    Keys::Type(*dialog.ValueEdit(), "o'n");
     dialog.NewGroupBox()->setChecked(true);
     dialog.CaseBox()->setChecked(true);
     dialog.AddButton()->click();
     EXPECT_FALSE(dialog.NewGroupBox()->isChecked()) << "unchecked once the condition is in";
     Select(*dialog.FieldList(), "A");
     Select(*dialog.RelationList(), "=");
-    Type(*dialog.ValueEdit(), "7");
+    Keys::Type(*dialog.ValueEdit(), "7");
     dialog.AddButton()->click();
     EXPECT_EQ(Rows(*dialog.ConditionList()),
               (std::vector<std::string>{"AMOUNT|>|12.5|1|N", "A|=|7|1|Y", "NAME|Like|o'n|2|Y"}))
@@ -288,7 +280,7 @@ TEST_F(LocalSchema, TheDialogDrivenByItsControls)
     EXPECT_TRUE(calls[1].Buttons == mbOKCancel);
     EXPECT_EQ(dialog.SQLText()->toPlainText(), "SELECT * \nFROM T\n");
     dialog.CancelButton()->click();
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(dialog.ModalResult(), mrCancel);
     EXPECT_EQ(Schema.UserFilter(), "") << "cancelled: the query's schema is as it was";
 }
 
@@ -322,7 +314,7 @@ class ServerFilter : public ::testing::Test
             driven = true;
             drive(*dialog);
             if (dialog->isVisible())
-                dialog->reject();
+                dialog->CancelButton()->click();
         });
         Query.ExecFilter(field);
         EXPECT_TRUE(driven);
@@ -370,7 +362,7 @@ TEST_F(ServerFilter, AFilterOfTwoGroupsRunsOnTheServer)
                   (std::vector<std::string>{"C_FACILITY|=|1|1|N", "BALANCE|>|100|1|N", "RESIDENT_NAME|Like|quinn|2|N"}));
         d.ApplyButton()->click();
         EXPECT_FALSE(d.isVisible()) << "applied and closed";
-        EXPECT_EQ(d.result(), QDialog::Accepted);
+        EXPECT_EQ(d.ModalResult(), mrOk);
     });
     EXPECT_EQ(Query.SQLSchema().GetSQL(),
               "SELECT COUNTER, RESIDENT_NAME, C_FACILITY, BALANCE, NOTES\r\n"
