@@ -461,8 +461,7 @@ bool TKldGridView::DoMoveRow(int AFrom, int ATo)
 void TKldGridView::LayoutChanged()
 {
     UpdateViewParams();
-    if (m_editor->Editing())
-        m_editor->Adjust();
+    m_editor->Adjust();
 }
 
 void TKldGridView::GetCellPlace(int ACol, int ARow, int& ALeft, int& AWidth)
@@ -721,8 +720,7 @@ bool TKldGridView::SetTopRow(int N)
         return false;
     m_topRow = N;
     UpdateVertBar();
-    if (m_editor->Editing())
-        m_editor->Adjust();
+    m_editor->Adjust();
     Invalidate();
     return true;
 }
@@ -734,8 +732,7 @@ void TKldGridView::SetLeftPos(int N)
         return;
     m_leftPos = N;
     UpdateHorzBar();
-    if (m_editor->Editing())
-        m_editor->Adjust();
+    m_editor->Adjust();
     Invalidate();
 }
 
