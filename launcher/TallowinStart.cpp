@@ -1,17 +1,23 @@
 #include "launcher/TallowinStart.h"
 
 #include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/frmLogin.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
 #include "Components/Controller/ovnUtils.h"
 #include "Components/Nembra/NembraDebugMode.h"
 #include "base/KldLogFile.h"
+#include "platform/Dialogs.h"
 #include "platform/DynLibs.h"
 #include "platform/Messages.h"
 #include "platform/Processes.h"
+#include "platform/SysUtils.h"
 #include "platform/Threads.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QTimer>
 #include <csignal>
@@ -22,21 +28,97 @@ namespace {
 
 constexpr WPARAM HandOverWParam = 61488;
 
-// Grabs the main window into `fileName` once it has been painted, then
-// closes it, which ends the message loop.
-void ScheduleScreenshot(const std::string& fileName)
+void SavePicture(QWidget* widget, const std::string& fileName)
 {
-    QTimer::singleShot(1500, [fileName] {
-        TfrmOrvaneBrowser4* form = ApplicationMainForm();
-        if (!form)
-            return;
-        if (!form->grab().save(QString::fromStdString(fileName), "PNG"))
-            std::cerr << "Tallowin: cannot save the screenshot to " << fileName << "\n";
-        form->close();
-    });
+    if (!widget->grab().save(QString::fromStdString(fileName), "PNG"))
+        std::cerr << "Tallowin: cannot save the screenshot to " << fileName << "\n";
 }
 
+// The screenshot run: a timer that looks at the program every 200 ms and
+// takes it through the sign-in dialog to the main window, then ends it.
+// It runs inside any modal loop as well.
+class TScreenshotRun : public QObject
+{
+  public:
+    TScreenshotRun(const std::string& fileName, const std::string& signIn)
+        : QObject(QCoreApplication::instance()), m_fileName(fileName)
+    {
+        const size_t colon = signIn.find(':');
+        if (colon != std::string::npos) {
+            m_user = signIn.substr(0, colon);
+            m_password = signIn.substr(colon + 1);
+        }
+        m_clock.start();
+        auto* timer = new QTimer(this);
+        QObject::connect(timer, &QTimer::timeout, this, [this] { Step(); });
+        timer->start(200);
+    }
+
+  private:
+    void Step()
+    {
+        if (m_done || m_clock.elapsed() < 1500)
+            return;
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            if (auto* login = dynamic_cast<TfrmLogin*>(modal)) {
+                SignIn(*login);
+            } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                dialog->reject();
+            } else {
+                modal->close();
+            }
+            m_shownAt = m_clock.elapsed();
+            return;
+        }
+        TfrmOrvaneBrowser4* form = ApplicationMainForm();
+        // Pictures of the signed-in window once it has been painted.
+        if (!form || m_clock.elapsed() - m_shownAt < 1500)
+            return;
+        m_done = true;
+        SavePicture(form, m_fileName);
+        form->SetLogged(false);
+        form->close();
+    }
+
+    void SignIn(TfrmLogin& login)
+    {
+        if (login.Busy())
+            return;
+        // The picture shows the dialog filled in, before it signs in.
+        if (!m_signInSaved) {
+            if (!m_user.empty()) {
+                login.edtID()->setText(QString::fromStdString(m_user));
+                login.edtPassword()->setText(QString::fromStdString(m_password));
+            }
+            SavePicture(&login, SignInScreenshotName(m_fileName));
+            m_signInSaved = true;
+            return;
+        }
+        if (m_user.empty() || m_tried) {
+            login.SetModalResult(mrCancel);
+            return;
+        }
+        m_tried = true;
+        login.btnOkClick();
+    }
+
+    std::string m_fileName;
+    std::string m_user;
+    std::string m_password;
+    QElapsedTimer m_clock;
+    qint64 m_shownAt = 0;
+    bool m_signInSaved = false;
+    bool m_tried = false;
+    bool m_done = false;
+};
+
 } // namespace
+
+std::string SignInScreenshotName(const std::string& FileName)
+{
+    const std::string ext = ExtractFileExt(FileName);
+    return FileName.substr(0, FileName.size() - ext.size()) + "-signin" + (ext.empty() ? ".png" : ext);
+}
 
 TLauncherSwitches ParseLauncherSwitches(const std::vector<std::string>& args)
 {
@@ -118,8 +200,10 @@ int RunTallowin(int argc, char** argv)
         Controller->Open();
         if (TfrmOrvaneBrowser4* form = ApplicationMainForm())
             form->show();
-        if (const char* shot = std::getenv(ScreenshotEnvVar); shot && *shot)
-            ScheduleScreenshot(shot);
+        if (const char* shot = std::getenv(ScreenshotEnvVar); shot && *shot) {
+            const char* signIn = std::getenv(ScreenshotSignInEnvVar);
+            new TScreenshotRun(shot, signIn ? signIn : "");
+        }
         app.exec();
     } catch (...) {
         ReportCurrentException("Tallowin");

@@ -26,7 +26,16 @@ bool HandOverToRunningCopy();
 // The whole start-up; the process's exit code.
 int RunTallowin(int argc, char** argv);
 
-// With this environment variable set to a file name, the program saves a PNG
-// of its main window shortly after the start and closes it (demo runs
-// without a screen).
+// With this environment variable set to a file name, the program saves
+// pictures and ends by itself (demo runs without a screen): shortly after
+// the start the sign-in dialog's picture (when it is open) goes to the file
+// name with "-signin" before its extension; the dialog then signs in with
+// the user and password of ScreenshotSignInEnvVar ("USER:PASSWORD"), or is
+// cancelled without it; other boxes are closed; then the main window's
+// picture goes to the file itself, the session ends without asking and the
+// window closes.
 constexpr const char* ScreenshotEnvVar = "TALLOWIN_SCREENSHOT";
+constexpr const char* ScreenshotSignInEnvVar = "TALLOWIN_SCREENSHOT_SIGNIN";
+
+// The file of the sign-in dialog's picture: "-signin" before the extension.
+std::string SignInScreenshotName(const std::string& FileName);

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QPolygon>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <utility>
 
@@ -479,16 +481,56 @@ void TCanvas::Ellipse(int X1, int Y1, int X2, int Y2)
     p->drawEllipse(QRect(X1, Y1, X2 - X1 - 1, Y2 - Y1 - 1));
 }
 
+namespace {
+// The platform fills a polygon's pixel (x, y) when the point (x, y) lies
+// inside (alternate rule; the left and top edges belong to the shape, the
+// right and bottom ones do not). Qt tests pixel centres instead, which
+// leaves the row above a gently sloping bottom edge half empty (a selected
+// tab would not join its body). The spans of each row, as the platform
+// finds them.
+std::vector<std::pair<int, int>> PolygonRowSpans(const std::vector<TPoint>& points, int y)
+{
+    std::vector<double> xs;
+    const size_t n = points.size();
+    for (size_t i = 0; i < n; ++i) {
+        const TPoint& a = points[i];
+        const TPoint& b = points[(i + 1) % n];
+        if (a.Y == b.Y || y < std::min(a.Y, b.Y) || y >= std::max(a.Y, b.Y))
+            continue;
+        xs.push_back(a.X + static_cast<double>(y - a.Y) * (b.X - a.X) / (b.Y - a.Y));
+    }
+    std::sort(xs.begin(), xs.end());
+    std::vector<std::pair<int, int>> spans;
+    for (size_t i = 0; i + 1 < xs.size(); i += 2) {
+        const int from = static_cast<int>(std::ceil(xs[i]));
+        const int to = static_cast<int>(std::ceil(xs[i + 1]));
+        if (to > from)
+            spans.emplace_back(from, to);
+    }
+    return spans;
+}
+} // namespace
+
 void TCanvas::Polygon(const std::vector<TPoint>& points)
 {
     QPainter* p = Handle();
     if (!p || points.size() < 2)
         return;
+    if (m_brush.Style != bsClear) {
+        const auto [top, bottom] = std::minmax_element(points.begin(), points.end(),
+                                                       [](const TPoint& a, const TPoint& b) { return a.Y < b.Y; });
+        const QBrush brush = ToQBrush(m_brush);
+        for (int y = top->Y; y < bottom->Y; ++y)
+            for (const auto& [from, to] : PolygonRowSpans(points, y))
+                p->fillRect(QRect(from, y, to - from, 1), brush);
+    }
+    if (m_pen.Style == psClear)
+        return;
     QPolygon poly;
     for (const TPoint& pt : points)
         poly << QPoint(pt.X, pt.Y);
     p->setPen(ToQPen(m_pen));
-    p->setBrush(ToQBrush(m_brush));
+    p->setBrush(Qt::NoBrush);
     p->drawPolygon(poly);
 }
 

@@ -217,9 +217,17 @@ void TKldGridView::SetMarkerWidth(int value)
 void TKldGridView::SetShowOptions(TKldListViewShowOptions value)
 {
     if (value != m_showOptions) {
+        // The caption, header and marker take their room from the work
+        // area: on a grid already shown, switching one of them reshapes
+        // the view as a resize does (else the rows and columns keep sizes
+        // measured for another area until the next resize).
+        constexpr TKldListViewShowOptions bands{soCaption, soHeader, soMarker};
+        const bool reshape = isVisible() && (value * bands) != (m_showOptions * bands);
         m_showOptions = value;
         if (value.Contains(soAlwaysShowEditor) != m_editorMode)
             ResetEditorMode();
+        if (reshape)
+            ClientSizeChanged();
     }
     Invalidate();
 }
@@ -453,8 +461,7 @@ bool TKldGridView::DoMoveRow(int AFrom, int ATo)
 void TKldGridView::LayoutChanged()
 {
     UpdateViewParams();
-    if (m_editor->Editing())
-        m_editor->Adjust();
+    m_editor->Adjust();
 }
 
 void TKldGridView::GetCellPlace(int ACol, int ARow, int& ALeft, int& AWidth)
@@ -713,8 +720,7 @@ bool TKldGridView::SetTopRow(int N)
         return false;
     m_topRow = N;
     UpdateVertBar();
-    if (m_editor->Editing())
-        m_editor->Adjust();
+    m_editor->Adjust();
     Invalidate();
     return true;
 }
@@ -726,8 +732,7 @@ void TKldGridView::SetLeftPos(int N)
         return;
     m_leftPos = N;
     UpdateHorzBar();
-    if (m_editor->Editing())
-        m_editor->Adjust();
+    m_editor->Adjust();
     Invalidate();
 }
 
@@ -1072,6 +1077,11 @@ void TKldGridView::MouseDown(TMouseButton button, TShiftState shift, int x, int 
                 m_downPos = {x, y};
             }
         }
+        TCustomControl::MouseDown(button, shift, x, y);
+        return;
+    }
+    // The header band past the last column is neither a header nor a cell.
+    if (area == msNone && y < CaptionBandHeight() + HeaderBandHeight()) {
         TCustomControl::MouseDown(button, shift, x, y);
         return;
     }

@@ -312,7 +312,7 @@ TKldCategoryItems::TKldCategoryItems(TKldObjectView* View)
 
 TKldCategoryItem* TKldCategoryItems::Items(int Index) const
 {
-    return static_cast<TKldCategoryItem*>(GetItem(Index));
+    return static_cast<TKldCategoryItem*>(TKldGridItems::GetItem(Index));
 }
 
 void TKldCategoryItems::SetItem(int Index, const TKldCategoryItem& Value)

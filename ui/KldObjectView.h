@@ -194,6 +194,7 @@ class TKldCategoryItems : public TKldGridItems
     // (also when it existed), without rebuilding the rows.
     TKldCategoryItem* AddExt(std::string& Name);
     TKldCategoryItem* Items(int Index) const;
+    TKldCategoryItem* GetItem(int Index) const { return Items(Index); }
     void SetItem(int Index, const TKldCategoryItem& Value);
 
     // Rebuilds the props' rows, or marks them pending while the props

@@ -98,6 +98,7 @@ void TKldValueEditor::EditCell(bool Focus)
         return;
     }
     SetValue();
+    m_returnCell = {-1, -1};
     m_list->Items().Clear();
     TCellEditOptions options;
     options.ValueList = &m_list->Items();
@@ -127,27 +128,47 @@ void TKldValueEditor::EditCell(bool Focus)
         setFocus(Qt::OtherFocusReason);
 }
 
-bool TKldValueEditor::CellVisible(const TRect& r) const
+bool TKldValueEditor::CellVisible(const TPoint& cell, const TRect& r) const
 {
+    // A cell that starts under the marker column (scrolled partly off to
+    // the left) has no editor either.
     const TRect work = m_grid->WorkRect();
-    const TPoint cell = m_cell;
-    return cell.Y >= m_grid->TopRow() && cell.Y < m_grid->TopRow() + m_grid->VisibleRows() && r.Right > work.Left &&
+    return cell.Y >= m_grid->TopRow() && cell.Y < m_grid->TopRow() + m_grid->VisibleRows() && r.Left >= work.Left &&
            r.Left < work.Right;
+}
+
+void TKldValueEditor::ComeBack()
+{
+    if (m_returnCell.X < 0)
+        return;
+    TKldGridView& grid = *m_grid;
+    if (!grid.hasFocus() || grid.CurCell() != m_returnCell) {
+        m_returnCell = {-1, -1};
+        return;
+    }
+    if (!CellVisible(m_returnCell, grid.GetCellRect(m_returnCell.X, m_returnCell.Y, true)))
+        return;
+    m_returnCell = {-1, -1};
+    grid.SetEditorMode(true);
+    if (grid.CanShowEditor())
+        EditCell(true);
+    else
+        grid.SetEditorMode(false);
 }
 
 void TKldValueEditor::Adjust()
 {
-    if (!Editing())
+    if (!Editing()) {
+        ComeBack();
         return;
+    }
     TKldGridView& grid = *m_grid;
     TRect r = grid.GetCellRect(m_cell.X, m_cell.Y, true);
     r.Right -= 1;
     r.Bottom -= 1;
-    if (r.Left < grid.MarkerBandWidth()) {
-        Hide();
-        return;
-    }
-    if (HasButton() && grid.MaxEditorWidth() > 0 && grid.MaxEditorWidth() < r.Width()) {
+    // The limit is compared with the cell's own width (the rectangle is a
+    // pixel narrower).
+    if (HasButton() && grid.MaxEditorWidth() > 0 && grid.MaxEditorWidth() < r.Width() + 1) {
         const int textWidth = fontMetrics().horizontalAdvance(text());
         r.Right = r.Left + std::max(grid.MaxEditorWidth(), textWidth + ButtonWidth() + 5);
     }
@@ -158,10 +179,15 @@ void TKldValueEditor::Adjust()
     // less at the right, less the button. The edit keeps its caret in view.
     setTextMargins(1, 1, 1 + (HasButton() ? ButtonWidth() : 0), 0);
 
-    const bool visible = CellVisible(r);
+    const bool visible = CellVisible(m_cell, r);
     if (!visible && isVisible() && hasFocus()) {
-        // The grid takes the focus, and with it the editor leaves its cell.
+        // The grid takes the focus, and with it the editor leaves its cell;
+        // it comes back when the cell scrolls into view again while the
+        // grid still holds the focus.
+        const TPoint cell = m_cell;
         grid.SetFocus();
+        if (!Editing() && grid.hasFocus())
+            m_returnCell = cell;
     }
     if (isVisible() != visible && (visible ? Editing() : true))
         setVisible(visible);
@@ -170,6 +196,7 @@ void TKldValueEditor::Adjust()
 
 void TKldValueEditor::Hide()
 {
+    m_returnCell = {-1, -1};
     if (m_hiding)
         return;
     TScopedFlag hiding(m_hiding);

@@ -10,7 +10,10 @@
 // The editor commits to the cell it was opened on, also when the grid's
 // current cell has moved meanwhile, and a modified text is committed when
 // the editor leaves even while scrolling has hidden it: a pending text never
-// lands in another cell, and is never dropped.
+// lands in another cell, and is never dropped. A focused editor whose cell
+// scrolls out of view (or slides under the marker column) leaves it as on
+// any focus loss, the grid taking the focus; it opens again on that cell
+// when the cell scrolls back while the grid still holds the focus.
 //
 // A failed commit (the grid's DoSetCellText raising) puts the text read at
 // the start back and propagates to the caller; key and focus handlers are
@@ -96,11 +99,19 @@ class TKldValueEditor : public QLineEdit
     bool HandleKey(uint16_t key, TShiftState shift);
     void PassToGrid(uint16_t key, TShiftState shift);
     void SetPressed(bool value);
-    bool CellVisible(const TRect& r) const;
+    // Whether `cell`, placed at `r` in the grid, is in view.
+    bool CellVisible(const TPoint& cell, const TRect& r) const;
+    // Opens the editor again on the cell it left, focused, when the cell
+    // scrolled out of view, once the cell is back (and the grid kept the
+    // focus and the cell).
+    void ComeBack();
 
     TKldGridView* m_grid;
     TKldValueListBox* m_list; // a top-level window owned by the editor (Qt parent)
     TPoint m_cell{-1, -1};
+    // The cell whose focused editor left when the cell scrolled out of view;
+    // (-1, -1) when none.
+    TPoint m_returnCell{-1, -1};
     TKldEditType m_editType = etNone;
     std::string m_startText;
     std::string m_searchText;

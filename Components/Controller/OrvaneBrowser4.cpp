@@ -3,6 +3,7 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDBDataSets.h"
+#include "Components/Nembra/ovnOndrel.h"
 #include "base/KldLogFile.h"
 #include "base/KldProgress.h"
 #include "platform/Dialogs.h"
@@ -84,6 +85,20 @@ const TovnVersionInfo& ProgramVersionInfo()
     return s_programVersion;
 }
 
+void ApplicationHandleException(const std::string& Where)
+{
+    try {
+        throw;
+    } catch (const EAbort&) {
+    } catch (const Exception& e) {
+        ReportBoundaryError(Where, e.Message());
+    } catch (const std::exception& e) {
+        ReportBoundaryError(Where, e.what());
+    } catch (...) {
+        ReportCurrentException(Where);
+    }
+}
+
 TBrowserSwitches BrowserSwitches(const std::vector<std::string>& Args)
 {
     TBrowserSwitches s;
@@ -127,6 +142,11 @@ TfrmOrvaneBrowser4::TfrmOrvaneBrowser4(QWidget* parent) : QMainWindow(parent)
 
     InstallExceptionHandler();
     ScreenCursorProc = &SetScreenCursor;
+    ExecuteLoginDialog = [this](const TLoginCallback& callback) {
+        TfrmLogin dialog(this);
+        dialog.DataToForm(callback);
+        return dialog.ShowModal() == mrOk;
+    };
 
     CreateComponents();
     InitImages();
@@ -152,7 +172,7 @@ TfrmOrvaneBrowser4::TfrmOrvaneBrowser4(QWidget* parent) : QMainWindow(parent)
             try {
                 actUIUpdate();
             } catch (...) {
-                ReportCurrentException("TfrmOrvaneBrowser4.actUIUpdate");
+                ApplicationHandleException("TfrmOrvaneBrowser4.actUIUpdate");
             }
         });
 }
@@ -160,6 +180,7 @@ TfrmOrvaneBrowser4::TfrmOrvaneBrowser4(QWidget* parent) : QMainWindow(parent)
 void TfrmOrvaneBrowser4::CreateComponents()
 {
     m_conMAIN = std::make_unique<TNembraConnection>();
+    m_conMAIN->SetName("conMAIN");
     m_conMAIN->SetConnectionName("MAIN");
     m_conMAIN->SetAppendTimeStampToPost(true);
     m_conMAIN->SetShowWaitCursor(true);
@@ -167,18 +188,20 @@ void TfrmOrvaneBrowser4::CreateComponents()
     m_conMAIN->OnLogin = [this](TObject* sender) { DoOnLogin(sender); };
 
     m_dbSys = std::make_unique<TNembraDatabase>();
+    m_dbSys->SetName("dbSys");
     m_dbSys->SetDatabaseName("SYSTEM_DATA");
     m_dbSys->SetConnectionName("MAIN");
     m_dbSys->SetServerOS("LIN");
     m_dbSys->Params().SetText("DB_ALIAS=SYSTEM");
     m_dbData = std::make_unique<TNembraDatabase>();
+    m_dbData->SetName("dbData");
     m_dbData->SetDatabaseName("DATA");
     m_dbData->SetConnectionName("MAIN");
     m_dbData->SetServerOS("LIN");
 
     auto systemProc = [](const std::string& procedure) {
-        auto proc = std::make_unique<TNembraPlugin>();
-        proc->SetPluginName("PLG_SYSTEM");
+        auto proc = std::make_unique<TovnOndrelSystem>();
+        proc->SetName("sys" + procedure);
         proc->SetProcedureName(procedure);
         proc->SetDatabaseName("SYSTEM_DATA");
         return proc;
@@ -195,7 +218,12 @@ void TfrmOrvaneBrowser4::CreateComponents()
     m_sysDBLogin->Params().CreateParam(ftInteger, "C_Role", ptOutput);
     for (const char* name : {"Role", "Modules", "GM_Groups", "GM_Modules", "GM_User"})
         m_sysDBLogin->Params().CreateParam(ftString, name, ptOutput);
-    m_sysUploadLog = systemProc("UploadLog");
+    // The upload needs no database: a log can be sent as soon as the user
+    // is signed in.
+    m_sysUploadLog = std::make_unique<TovnOndrelSystem>();
+    m_sysUploadLog->SetName("sysUploadLog");
+    m_sysUploadLog->SetConnectionName("MAIN");
+    m_sysUploadLog->SetProcedureName("UploadLog");
     m_sysUploadLog->Params().CreateParam(ftDate, "LogDate", ptInput);
     m_sysUploadLog->Params().CreateParam(ftInteger, "LogDays", ptInput);
     m_sysUploadLog->Params().CreateParam(ftString, "LogType", ptInput);
@@ -211,7 +239,8 @@ void TfrmOrvaneBrowser4::CreateComponents()
     m_sysGetResourceFileName = systemProc("GetResourceFileName");
     m_sysGetResourceFileName->SetLogicalName("GetResourceFileName");
 
-    m_dsMenu = std::make_unique<TNembraDataSet>();
+    m_dsMenu = std::make_unique<TovnDataSet>();
+    m_dsMenu->SetName("dsMenu");
     m_dsMenu->SetFiltered(true);
     TFieldDefs& menu = m_dsMenu->FieldDefs();
     menu.Add("Index", ftInteger);
@@ -228,20 +257,23 @@ void TfrmOrvaneBrowser4::CreateComponents()
     menu.Add("Shortcut", ftString, 15);
     menu.Add("Log_Access", ftBoolean);
 
-    m_dsDBList = std::make_unique<TNembraDataSet>();
+    m_dsDBList = std::make_unique<TovnDataSet>();
+    m_dsDBList->SetName("dsDBList");
     TFieldDefs& dbList = m_dsDBList->FieldDefs();
     dbList.Add("Database", ftString, 50);
     dbList.Add("Description", ftString, 50);
     dbList.Add("Enterprise", ftString, 50);
     dbList.Add("C_Enterprise", ftInteger);
 
-    m_qryUserFacility = std::make_unique<TNembraQuery>();
+    m_qryUserFacility = std::make_unique<TovnOndrelQuery>();
+    m_qryUserFacility->SetName("qryUserFacility");
     m_qryUserFacility->SetDatabaseName("DATA");
     m_qryUserFacility->SQL().SetText("SELECT COUNTER, FACILITY, FACILITY_NAME,STATE\r\nFROM TBL_FACILITY\r\n"
                                      "where CURRENT_USE='T'\r\nORDER BY FACILITY");
     m_qryUserFacility->SetFetchBlobs(false);
     m_qryUserFacility->SetServerUpdate(false);
-    m_qryAutoCounter = std::make_unique<TNembraQuery>();
+    m_qryAutoCounter = std::make_unique<TovnOndrelQuery>();
+    m_qryAutoCounter->SetName("qryAutoCounter");
     m_qryAutoCounter->SetDatabaseName("DATA");
     m_qryAutoCounter->SQL().SetText("SELECT OVN_AUTOCOUNTER(:TBL) AS TABLE_COUNTER FROM DUAL");
 
@@ -322,7 +354,7 @@ void TfrmOrvaneBrowser4::showEvent(QShowEvent* event)
         try {
             FormShow();
         } catch (...) {
-            ReportCurrentException("TfrmOrvaneBrowser4.FormShow");
+            ApplicationHandleException("TfrmOrvaneBrowser4.FormShow");
         }
     }
 }
@@ -364,7 +396,7 @@ void TfrmOrvaneBrowser4::closeEvent(QCloseEvent* event)
     try {
         UserLogoutExec();
     } catch (...) {
-        ReportCurrentException("TfrmOrvaneBrowser4.CloseQuery");
+        ApplicationHandleException("TfrmOrvaneBrowser4.CloseQuery");
     }
     // Still signed in: the user said No, or the log-off failed.
     if (m_conMAIN->Active()) {
@@ -428,7 +460,7 @@ void TfrmOrvaneBrowser4::SaveToIni(const std::string& Sections)
             Controller->Preferences().SaveToIni(*m_ini);
         m_ini->UpdateFile();
     } catch (...) {
-        ReportCurrentException("TfrmOrvaneBrowser4.SaveToIni");
+        ApplicationHandleException("TfrmOrvaneBrowser4.SaveToIni");
     }
 }
 
@@ -445,6 +477,15 @@ void TfrmOrvaneBrowser4::LoadFromIni()
 // Messages
 
 void TfrmOrvaneBrowser4::WndProc(TMessage& message)
+{
+    try {
+        HandleMessage(message);
+    } catch (...) {
+        ApplicationHandleException(MainWindowClassName);
+    }
+}
+
+void TfrmOrvaneBrowser4::HandleMessage(TMessage& message)
 {
     switch (message.Msg) {
     case WM_ERASEBKGND:

@@ -33,7 +33,9 @@
 #include "Components/Controller/OrvaneBrowser4Status.h"
 #include "Components/Controller/ovnBrowserUtils.h"
 #include "Components/Controller/ovnPreferences.h"
+#include "Components/Controller/frmLogin.h"
 #include "Components/Controller/ovnUtils.h"
+#include "Components/Nembra/ovnOndrel.h"
 #include "platform/DateUtils.h"
 #include "platform/ImageList.h"
 #include "platform/Messages.h"
@@ -60,15 +62,12 @@ class TKldAppInfoBar;
 class TKldAppLabel;
 class TKldAppletViewPopup;
 class TKldModuleView;
-class TNembraConnection;
-class TNembraDatabase;
-class TNembraDataSet;
-class TNembraPlugin;
-class TNembraQuery;
 class TProgressBar;
 class TStatusBar;
 class TovnConnections;
 
+// Errors of the main window and of what it offers (the preferences' cache
+// checks, the add-on libraries, mail to many users).
 KLD_DECLARE_EXCEPTION(EovnBrowser, Exception);
 
 constexpr const char* MainWindowClassName = "TfrmOrvaneBrowser4";
@@ -83,11 +82,6 @@ struct TBrowserSwitches
     bool SkipUpdate = false; // "SKIP_UPDATE": no update check at first show
 };
 TBrowserSwitches BrowserSwitches(const std::vector<std::string>& Args);
-
-// The sign-in dialog's callback: True when the sign-in succeeded (the
-// dialog then closes).
-using TLoginCallback = std::function<bool(TObject* Sender, const std::string& UserID, const std::string& Password,
-                                          const std::string& Connection)>;
 
 // Sign-in texts.
 extern const char* const SNoConnections;       // "Connection Parameters undefined." ...
@@ -245,18 +239,21 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     TNembraConnection& conMAIN() const { return *m_conMAIN; }
     TNembraDatabase& dbSys() const { return *m_dbSys; }
     TNembraDatabase& dbData() const { return *m_dbData; }
-    TNembraPlugin& sysGetMenu() const { return *m_sysGetMenu; }
-    TNembraDataSet& dsMenu() const { return *m_dsMenu; }
-    TNembraPlugin& sysDBLogin() const { return *m_sysDBLogin; }
-    TNembraDataSet& dsDBList() const { return *m_dsDBList; }
-    // The controller's log upload runs this procedure.
-    TNembraPlugin& sysUploadLog() const { return *m_sysUploadLog; }
-    TNembraPlugin& sysSetLock() const { return *m_sysSetLock; }
-    TNembraPlugin& sysClearLock() const { return *m_sysClearLock; }
-    TNembraPlugin& sysGetResources() const { return *m_sysGetResources; }
-    TNembraPlugin& sysGetResourceFileName() const { return *m_sysGetResourceFileName; }
-    TNembraQuery& qryUserFacility() const { return *m_qryUserFacility; }
-    TNembraQuery& qryAutoCounter() const { return *m_qryAutoCounter; }
+    TovnOndrelSystem& sysGetMenu() const { return *m_sysGetMenu; }
+    TovnDataSet& dsMenu() const { return *m_dsMenu; }
+    TovnOndrelSystem& sysDBLogin() const { return *m_sysDBLogin; }
+    TovnDataSet& dsDBList() const { return *m_dsDBList; }
+    // The system plug-in's procedure "UploadLog" (LogDate, LogDays, LogType,
+    // Log) on connection "MAIN": the controller's log upload runs it. It
+    // needs no database, so a log can be sent as soon as the user is signed
+    // in.
+    TovnOndrelSystem& sysUploadLog() const { return *m_sysUploadLog; }
+    TovnOndrelSystem& sysSetLock() const { return *m_sysSetLock; }
+    TovnOndrelSystem& sysClearLock() const { return *m_sysClearLock; }
+    TovnOndrelSystem& sysGetResources() const { return *m_sysGetResources; }
+    TovnOndrelSystem& sysGetResourceFileName() const { return *m_sysGetResourceFileName; }
+    TovnOndrelQuery& qryUserFacility() const { return *m_qryUserFacility; }
+    TovnOndrelQuery& qryAutoCounter() const { return *m_qryAutoCounter; }
 
     void WndProc(TMessage& message) override;
 
@@ -282,6 +279,7 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     void InitControls();
     void FormShow();
     void FormClose();
+    void HandleMessage(TMessage& message);
     void InstallExceptionHandler();
     // Message 9912: back to the normal window state and to the front.
     void RestoreMainWindow();
@@ -290,6 +288,7 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     void ShowModuleListExec();
     void ShowModuleGroupsExec();
     void FindAppletExec();
+    void PreferencesExec();
     void CloseCurrentExec();
     void OpenWebSite(const std::string& Address);
     void BuildToolbar();
@@ -347,17 +346,17 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     std::unique_ptr<TNembraConnection> m_conMAIN;
     std::unique_ptr<TNembraDatabase> m_dbSys;
     std::unique_ptr<TNembraDatabase> m_dbData;
-    std::unique_ptr<TNembraPlugin> m_sysGetMenu;
-    std::unique_ptr<TNembraDataSet> m_dsMenu;
-    std::unique_ptr<TNembraPlugin> m_sysDBLogin;
-    std::unique_ptr<TNembraDataSet> m_dsDBList;
-    std::unique_ptr<TNembraPlugin> m_sysUploadLog;
-    std::unique_ptr<TNembraPlugin> m_sysSetLock;
-    std::unique_ptr<TNembraPlugin> m_sysClearLock;
-    std::unique_ptr<TNembraPlugin> m_sysGetResources;
-    std::unique_ptr<TNembraPlugin> m_sysGetResourceFileName;
-    std::unique_ptr<TNembraQuery> m_qryUserFacility;
-    std::unique_ptr<TNembraQuery> m_qryAutoCounter;
+    std::unique_ptr<TovnOndrelSystem> m_sysGetMenu;
+    std::unique_ptr<TovnDataSet> m_dsMenu;
+    std::unique_ptr<TovnOndrelSystem> m_sysDBLogin;
+    std::unique_ptr<TovnDataSet> m_dsDBList;
+    std::unique_ptr<TovnOndrelSystem> m_sysUploadLog;
+    std::unique_ptr<TovnOndrelSystem> m_sysSetLock;
+    std::unique_ptr<TovnOndrelSystem> m_sysClearLock;
+    std::unique_ptr<TovnOndrelSystem> m_sysGetResources;
+    std::unique_ptr<TovnOndrelSystem> m_sysGetResourceFileName;
+    std::unique_ptr<TovnOndrelQuery> m_qryUserFacility;
+    std::unique_ptr<TovnOndrelQuery> m_qryAutoCounter;
     TTimer m_tmrCheckOnline;
 
     // Widgets (children of the window).
@@ -381,6 +380,12 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
 // The version record of the program file, read when the main window is
 // created (the sign-in sends its product version).
 const TovnVersionInfo& ProgramVersionInfo();
+
+// Inside a catch block: hands the exception being handled to the
+// application's exception handler (the main window's: logged with source
+// "BROWSER", then shown with its message); a cancelled step (EAbort) is
+// silent.
+void ApplicationHandleException(const std::string& Where);
 
 // The search box's results for SearchString over the menu rows (all
 // modules of the database): up to Max executable rows whose "Description"

@@ -7,6 +7,7 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDBDataSets.h"
+#include "Components/Nembra/ovnOndrel.h"
 #include "Components/Nembra/NembraJSON.h"
 #include "Components/Nembra/NembraLib.h"
 #include "base/KldLogFile.h"
@@ -317,7 +318,7 @@ void TfrmOrvaneBrowser4::DoOnLogin(TObject* Sender)
 
 void TfrmOrvaneBrowser4::PreloadPCLResources()
 {
-    TNembraPlugin& resources = *m_sysGetResources;
+    TovnOndrelSystem& resources = *m_sysGetResources;
     resources.Close();
     resources.SetDatabaseName(m_dbSys->DatabaseName());
     if (resources.Params().Count() == 0)
@@ -338,7 +339,7 @@ void TfrmOrvaneBrowser4::PreloadPCLResources()
                 Controller->AddResourceFile(name, resources.FieldByName("FILE_NAME")->AsString());
                 Controller->GetResourceFile(name);
             } catch (...) {
-                ReportCurrentException("TfrmOrvaneBrowser4.PreloadPCLResources");
+                ApplicationHandleException("TfrmOrvaneBrowser4.PreloadPCLResources");
             }
             Progress.EndTask();
         }
@@ -462,7 +463,7 @@ void TfrmOrvaneBrowser4::CheckResourceFileName(const std::string& ResourceName, 
         FileName.clear();
         return;
     }
-    TNembraPlugin& proc = *m_sysGetResourceFileName;
+    TovnOndrelSystem& proc = *m_sysGetResourceFileName;
     proc.Close();
     proc.SetDatabaseName(m_dbSys->DatabaseName());
     if (proc.Params().Count() == 0)

@@ -2,8 +2,10 @@
 // list, the search box, the info bar, the close label and the status bar.
 #include "Components/Controller/OrvaneBrowser4.h"
 
+#include "Components/Controller/frmPreferences.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraDBDataSets.h"
+#include "Components/Nembra/ovnOndrel.h"
 #include "platform/Dialogs.h"
 #include "platform/Processes.h"
 #include "platform/StatusBar.h"
@@ -135,10 +137,8 @@ void TfrmOrvaneBrowser4::InitMenuToolbar()
         QObject::connect(action, &QAction::triggered, this, [this, id] {
             try {
                 ExecuteAction(id);
-            } catch (const EAbort&) {
-                // A cancelled step ends silently.
             } catch (...) {
-                ReportCurrentException(BrowserActionInfo(id, AppBrand).Name);
+                ApplicationHandleException(BrowserActionInfo(id, AppBrand).Name);
             }
         });
         addAction(action);
@@ -394,6 +394,13 @@ void TfrmOrvaneBrowser4::ExecuteAction(TBrowserAction Id)
     case actCloseCurrent:
         CloseCurrentExec();
         break;
+    case actPreferences:
+        PreferencesExec();
+        break;
+    case actSendLog:
+        if (Controller)
+            Controller->SendLog(Date(), 1, true);
+        break;
     case actOrvaneOnTheWeb:
         OpenWebSite(OrvaneWebSite);
         break;
@@ -422,6 +429,14 @@ void TfrmOrvaneBrowser4::ShowModuleGroupsExec()
         Controller->Preferences().ShowModuleGroups = groups;
     m_moduleList->SetShowByGroups(groups);
     m_moduleList->Invalidate();
+}
+
+void TfrmOrvaneBrowser4::PreferencesExec()
+{
+    if (!TfrmPreferences::Execute() || !Controller)
+        return;
+    SaveToIni("CONNECTIONS|LOCAL CACHE|USER PREFERENCES");
+    Controller->Cache().SetDownloadWhen(Controller->SysPreferences().DownloadWhen);
 }
 
 void TfrmOrvaneBrowser4::FindAppletExec()

@@ -99,7 +99,8 @@ void TModuleItems::CloseModule(TModuleItem& Item)
     TCustomModuleForm* form = Item.Form();
     if (!form)
         return;
-    form->CloseExecute();
+    if (!form->CloseExecute())
+        return;
     Item.ModuleClosed();
     if (TKldAppItem* row = Item.AppItem())
         row->SetState(isStarted, false);

@@ -38,8 +38,9 @@ class TCustomModuleForm : public QWidget, public TObject, public TGuarded
     virtual std::string GetModuleName() const;
     // Whether the window holds unsaved data; the base holds none.
     virtual bool GetModified() const { return false; }
-    // Closes the window.
-    virtual void CloseExecute() { close(); }
+    // Closes the window; False when it refused (it holds data it could not
+    // let go of).
+    virtual bool CloseExecute() { return close(); }
     // Forgets unsaved data; the base has none.
     virtual void ResetModify() {}
     // The entry's counter; -1 without an entry.
@@ -104,8 +105,9 @@ class TModuleItems : public TCollection
     TModuleItem& ModuleByName(const std::string& Name) const;
     TModuleItem& ModuleByCounter(int32_t Counter) const;
 
-    // For an open entry: its window's CloseExecute, the entry forgets the
-    // window, and its list row loses the isStarted state.
+    // For an open entry: its window's CloseExecute; a window that closed is
+    // forgotten and its list row loses the isStarted state. A window that
+    // refused stays the entry's (ActiveCount tells the caller).
     void CloseModule(TModuleItem& Item);
     // Every entry in order: with Forget an open window forgets its unsaved
     // data first; then CloseModule.

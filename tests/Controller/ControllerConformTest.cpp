@@ -261,6 +261,8 @@ TEST_F(ConformController, TheMainWindowIsTheApplicationsOnlyOnce)
 TEST_F(ConformController, ClosingTheMainFormEndsTheMessageLoop)
 {
     TovnController& c = Make();
+    // Shown without opening the sign-in dialog by itself.
+    c.Preferences().AutoLogin = false;
     TfrmOrvaneBrowser4* form = c.Browser();
     form->show();
     // Other top-level windows stay open: the loop ends with the main form,

@@ -320,7 +320,9 @@ TEST_F(ControllerTest, MainWindowShell)
     EXPECT_FALSE(window->Logged());
     EXPECT_FALSE(window->DBLogged());
 
-    // The update marker beside the program goes at the first show.
+    // The update marker beside the program goes at the first show (the
+    // sign-in dialog is not opened by itself here).
+    m_controller->Preferences().AutoLogin = false;
     const std::string marker = window->ProgramPath() + UpdateMarkerFileName;
     ovnCreateFile(marker);
     window->show();

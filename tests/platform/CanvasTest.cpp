@@ -149,6 +149,55 @@ TEST(Canvas, FillFrameAndRoundRect)
     EXPECT_EQ(round.Pixel(10, 14), clWhite);
 }
 
+TEST(Canvas, APolygonFillsThePixelsWhoseCornerLiesInside)
+{
+    // A shape whose bottom edge slopes by one pixel over its width, like a
+    // selected tab's: the row above that edge is filled all along (pixel
+    // (x, y) counts as inside when the point (x, y) does), and the right and
+    // bottom edges stay outside.
+    TImageCanvas img(40, 16);
+    TCanvas& c = img.Canvas();
+    c.Pen().Style = psClear;
+    c.Brush().Color = clRed;
+    c.Polygon({{10, 11}, {10, 4}, {12, 2}, {28, 2}, {30, 4}, {30, 12}});
+    struct Case
+    {
+        const char* Desc;
+        TPoint At;
+        TColor Expected;
+    };
+    const Case cases[] = {
+        {"inside", {20, 6}, clRed},
+        {"left end of the row above the sloping edge", {11, 11}, clRed},
+        {"right end of that row", {29, 11}, clRed},
+        {"left edge", {10, 6}, clRed},
+        {"top edge", {20, 2}, clRed},
+        {"right edge", {30, 6}, clWhite},
+        {"below the sloping edge", {20, 12}, clWhite},
+        {"a cut corner", {10, 2}, clWhite},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.Desc);
+        EXPECT_EQ(img.Pixel(k.At.X, k.At.Y), k.Expected);
+    }
+
+    // A rectangle covers what FillRect does; the outline goes on top.
+    TImageCanvas box(12, 12);
+    box.Canvas().Brush().Color = clYellow;
+    box.Canvas().Pen().Style = psClear;
+    box.Canvas().Polygon({{2, 2}, {8, 2}, {8, 8}, {2, 8}});
+    EXPECT_EQ(box.Pixel(2, 2), clYellow);
+    EXPECT_EQ(box.Pixel(7, 7), clYellow);
+    EXPECT_EQ(box.Pixel(8, 5), clWhite);
+    EXPECT_EQ(box.Pixel(5, 8), clWhite);
+    box.Canvas().Pen().Style = psSolid;
+    box.Canvas().Pen().Color = clBlue;
+    box.Canvas().Brush().Style = bsClear;
+    box.Canvas().Polygon({{2, 2}, {8, 2}, {8, 8}, {2, 8}});
+    EXPECT_EQ(box.Pixel(2, 5), clBlue);
+    EXPECT_EQ(box.Pixel(5, 5), clYellow) << "a clear brush leaves the inside";
+}
+
 TEST(Canvas, AFocusRectangleInvertsEveryOtherPixelAndASecondOneRemovesIt)
 {
     TImageCanvas img(12, 10, clWhite);

@@ -225,6 +225,22 @@ TEST(GridView, TopRowLimitsAndScrolling)
     EXPECT_EQ(wide.LeftPos(), 200);
 }
 
+TEST(GridView, BandsSwitchedOnLaterReshapeTheView)
+{
+    // A caption, header or marker switched on at run time takes room from
+    // the rows and columns as a resize does.
+    TTableGrid grid(3, 30);
+    grid.show();
+    grid.Layout();
+    ASSERT_EQ(grid.VisibleRows(), 10); // (200 - 21) div 17
+    grid.SetShowOptions(grid.ShowOptions() + TKldListViewShowOptions{soCaption});
+    EXPECT_EQ(grid.VisibleRows(), 9); // (200 - 42) div 17
+    grid.SetCurCell(0, 9);
+    EXPECT_EQ(grid.TopRow(), 1) << "the tenth row no longer fits below the caption";
+    grid.SetShowOptions(grid.ShowOptions() - TKldListViewShowOptions{soCaption, soHeader});
+    EXPECT_EQ(grid.VisibleRows(), 11); // 200 div 17
+}
+
 TEST(GridView, KeysMoveTheCurrentCell)
 {
     TTableGrid grid(4, 40);
@@ -522,6 +538,12 @@ TEST(GridView, HeaderClicksCaptionMenuAndMarkers)
     Input::Click(grid, 17 + 60 + 20, 21 + 5); // header of column 1
     ASSERT_EQ(clicked.size(), 1u);
     EXPECT_EQ(clicked[0], 1);
+    // The header band right of the last column (and its edge zone) is no
+    // header and no cell: a click there changes nothing.
+    grid.SetCurCell(1, 2);
+    Input::Click(grid, 17 + 3 * 60 + 20, 21 + 5);
+    EXPECT_EQ(clicked.size(), 1u);
+    EXPECT_EQ(grid.CurCell(), (TPoint{1, 2}));
     Input::Click(grid, 40, 5); // the caption
     EXPECT_EQ(menu.PopupPoint(), grid.ClientToScreen({32, 21}));
     menu.CloseMenu();

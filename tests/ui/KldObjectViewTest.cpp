@@ -238,6 +238,8 @@ TEST(ObjectView, AddExtPrefixes)
     EXPECT_EQ(view.Categories().AddExt(name), first);
     EXPECT_FALSE(first->Expanded());
     EXPECT_EQ(view.Categories().Count(), 1);
+    // The items property's getter answers categories.
+    EXPECT_FALSE(view.Categories().GetItem(0)->Expanded());
 }
 
 TEST(ObjectView, CategoryLinks)

@@ -224,6 +224,17 @@ TEST_F(EditorTest, MaxEditorWidthAndButtonPainting)
     const QRect b = e.ButtonRect();
     EXPECT_EQ(PixelOf(img, b.left(), b.top() + 2), ColorToRGB(clBtnShadow)) << "the flat button's frame";
     EXPECT_EQ(PixelOf(img, b.left() + 2, b.top() + 2), ColorToRGB(clBtnFace));
+
+    // The rule compares with the cell's width, not the editor's rectangle
+    // (one pixel less): a limit one pixel under the cell still applies, and
+    // a long text widens the editor past it.
+    grid.Texts[{1, 2}] = std::string(40, 'W');
+    grid.m_widths = {80, 101, 80};
+    grid.SetMaxEditorWidth(100);
+    grid.SetCurCell(1, 2);
+    const int textWidth = e.fontMetrics().horizontalAdvance(e.text());
+    ASSERT_GT(textWidth + e.ButtonWidth() + 5, 100);
+    EXPECT_EQ(e.width(), std::min(textWidth + e.ButtonWidth() + 5, grid.ClientWidth() - 80));
 }
 
 TEST(ValueListPlacement, SizeAndPosition)
@@ -296,6 +307,54 @@ TEST_F(EditorTest, ListOpensUpwardAtTheBottomOfTheScreen)
     EXPECT_EQ(list.geometry().top(), editorBottom - (list.height() - 1));
     EXPECT_EQ(list.geometry().right(), editorTop.x() + std::max(e.width(), list.width()) - 1);
     e.CloseUp(false);
+}
+
+TEST_F(EditorTest, ScrollingTheCellOutAndBackBringsTheEditorBack)
+{
+    // A focused editor whose cell scrolls out of view leaves it as on any
+    // focus loss (the grid takes the focus and the text is written); when
+    // the cell comes back while the grid holds the focus, so do the editor
+    // and the focus.
+    grid.m_rows = 100;
+    grid.m_widths = {80, 300, 300};
+    grid.show();
+    QApplication::setActiveWindow(&grid);
+    Open(etValue);
+    TKldValueEditor& e = Editor();
+    struct Case
+    {
+        const char* Desc;
+        int TopRow, LeftPos;
+    };
+    const Case cases[] = {
+        {"the wheel scrolls the row out", 2, 0},
+        {"the cell slides under the left edge", 0, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        ASSERT_TRUE(e.hasFocus());
+        e.selectAll();
+        Input::TypeText(e, c.TopRow ? "rows" : "cols");
+        for (int notch = 0; notch < c.TopRow && e.isVisible(); ++notch)
+            Input::Wheel(e, -120, 5, 5);
+        grid.SetLeftPos(c.LeftPos);
+        ASSERT_EQ(grid.TopRow(), c.TopRow);
+        EXPECT_FALSE(e.isVisible());
+        EXPECT_TRUE(grid.hasFocus());
+        EXPECT_EQ(grid.Text(1, 1), c.TopRow ? "rows" : "cols");
+        grid.SetTopRow(0);
+        grid.SetLeftPos(0);
+        EXPECT_TRUE(e.isVisible());
+        EXPECT_TRUE(e.hasFocus());
+        EXPECT_EQ(e.Cell(), (TPoint{1, 1}));
+        EXPECT_EQ(e.Text(), c.TopRow ? "rows" : "cols");
+    }
+    // A grid that lost the focus meanwhile leaves its editor closed.
+    grid.SetTopRow(2);
+    ASSERT_TRUE(grid.hasFocus());
+    grid.clearFocus();
+    grid.SetTopRow(0);
+    EXPECT_FALSE(e.isVisible());
 }
 
 TEST_F(EditorTest, FocusLossHidesAndCommits)

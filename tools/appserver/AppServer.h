@@ -9,6 +9,7 @@
 #include "ServerOptions.h"
 #include "Sessions.h"
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -36,6 +37,10 @@ class TAppServer
     void Listen();
 
     const TServerOptions& Options() const { return m_options; }
+    // The port of the notification server beside this one (0: none yet);
+    // the sign-in reply names it to the clients.
+    int NotifyPort() const { return m_notifyPort.load(); }
+    void SetNotifyPort(int Port) { m_notifyPort = Port; }
     TDatabase& Database() { return m_database; }
     TSessionStore& Sessions() { return m_sessions; }
     // The databases and cursors the clients hold (DatabaseProcedures.h).
@@ -65,6 +70,7 @@ class TAppServer
     std::string StoreResult(TReply reply, const std::string& sessionId);
 
     TServerOptions m_options;
+    std::atomic<int> m_notifyPort{0};
     TDatabase m_database;
     TSessionStore m_sessions;
     TServerDatabases m_databases;

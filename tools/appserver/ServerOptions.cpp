@@ -80,6 +80,7 @@ TServerOptions ParseOptions(const std::vector<std::string>& args)
         {"--truncate-gzip", [&](const std::string& v) { o.TruncateGzip.Parse(v); }},
         {"--change-session-cookie", [&](const std::string& v) { o.ChangeSessionCookie.Parse(v); }},
         {"--non-json-reply", [&](const std::string& v) { o.NonJsonReply.Parse(v); }},
+        {"--login-reply-without", [&](const std::string& v) { o.LoginReplyWithout.Parse(v); }},
     };
     const std::map<std::string, bool*> flags = {
         {"--test-procedures", &o.TestProcedures},
@@ -159,5 +160,8 @@ Fault switches (PROCS is a comma list of procedure names, or * for every call):
   --truncate-gzip PROCS          answer gzip-compressed with the body cut short
   --change-session-cookie PROCS  answer with a new session cookie
   --non-json-reply PROCS         answer a short plain text instead of JSON
+  --login-reply-without MEMBERS  leave these members (a comma list of User,
+                                 CLIENT_INFO, DATABASES, Warning) out of the
+                                 sign-in reply
 )";
 }

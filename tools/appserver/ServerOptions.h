@@ -46,6 +46,9 @@ struct TServerOptions
     TFaultSwitch TruncateGzip;
     TFaultSwitch ChangeSessionCookie;
     TFaultSwitch NonJsonReply;
+    // Members of the sign-in reply (User, CLIENT_INFO, DATABASES, Warning)
+    // that Nembra.Login leaves out.
+    TFaultSwitch LoginReplyWithout;
 };
 
 // Raises std::invalid_argument naming the option that is wrong.

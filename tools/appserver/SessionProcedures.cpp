@@ -69,40 +69,67 @@ std::string PasswordWarning(const TUserAccount& account)
                                                         (account.PasswordDaysLeft == 1 ? " day." : " days."));
 }
 
+bool SameName(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::toupper(x) == std::toupper(y);
+           });
+}
+
+// The members the client reads at sign-in; a test may have the server leave
+// some out (--login-reply-without).
 void WriteLoginReply(TCall& call, const TUserAccount& account, const std::string& warning)
 {
-    TDatabase& db = call.Server().Database();
+    TAppServer& server = call.Server();
+    TDatabase& db = server.Database();
+    const TFaultSwitch& without = server.Options().LoginReplyWithout;
     auto lock = db.Lock();
     TJsonWriter& json = call.Json();
 
-    json.Key("User");
-    auto user = db.Prepare("SELECT U.*, E.ENTERPRISE FROM TBL_USERS U "
-                           "LEFT JOIN TBL_ENTERPRISES E ON U.C_ENTERPRISE = E.COUNTER WHERE U.COUNTER = ?");
-    user->Bind(1, account.Counter);
-    Wire::WriteColumns(json, *user, {"USER_PASSWORD", "PASSWORD_HISTORY"});
+    if (!without.Applies("User")) {
+        json.Key("User");
+        auto user = db.Prepare("SELECT U.*, E.ENTERPRISE FROM TBL_USERS U "
+                               "LEFT JOIN TBL_ENTERPRISES E ON U.C_ENTERPRISE = E.COUNTER WHERE U.COUNTER = ?");
+        user->Bind(1, account.Counter);
+        Wire::WriteColumns(json, *user, {"USER_PASSWORD", "PASSWORD_HISTORY"});
+    }
 
-    json.Key("CLIENT_INFO");
-    json.StartArray();
-    auto info = db.Prepare("SELECT NAME, COALESCE(VALUE, '') FROM SRV_CLIENT_INFO ORDER BY rowid");
-    while (info->Step())
-        json.String((info->Text(0) + "=" + info->Text(1)).c_str());
-    json.EndArray();
+    if (!without.Applies("CLIENT_INFO")) {
+        json.Key("CLIENT_INFO");
+        json.StartArray();
+        auto info = db.Prepare("SELECT NAME, COALESCE(VALUE, '') FROM SRV_CLIENT_INFO ORDER BY rowid");
+        bool notifyHostNamed = false;
+        while (info->Step()) {
+            notifyHostNamed = notifyHostNamed || SameName(info->Text(0), "VNS_USER_HOST");
+            json.String((info->Text(0) + "=" + info->Text(1)).c_str());
+        }
+        // Unless the table names another, the notification server is this
+        // server's own.
+        if (!notifyHostNamed && server.NotifyPort() > 0) {
+            json.String("VNS_USER_HOST=127.0.0.1");
+            json.String(("VNS_USER_PORT=" + std::to_string(server.NotifyPort())).c_str());
+        }
+        json.EndArray();
+    }
 
     // A system manager reaches every database; anyone else those on which
     // he holds a role.
-    json.Key("DATABASES");
-    auto databases = db.Prepare(
-        "SELECT A.ALIAS AS \"Database\", A.DESCRIPTION AS \"Description\", E.ENTERPRISE AS \"Enterprise\", "
-        "  A.C_ENTERPRISE AS \"C_Enterprise\" "
-        "FROM TBL_DBALIASES A LEFT JOIN TBL_ENTERPRISES E ON A.C_ENTERPRISE = E.COUNTER "
-        "WHERE A.CURRENT_USE = 'T' AND (? = 'SYS' OR A.COUNTER IN ("
-        "  SELECT R.C_ALIAS FROM TBL_USERDBACCESS UA JOIN TBL_ROLES R ON UA.C_ROLE = R.COUNTER "
-        "  WHERE UA.C_USER = ? AND R.CURRENT_USE = 'T')) "
-        "ORDER BY A.ALIAS");
-    databases->Bind(1, account.UserType).Bind(2, account.Counter);
-    Wire::WriteColumns(json, *databases);
+    if (!without.Applies("DATABASES")) {
+        json.Key("DATABASES");
+        auto databases = db.Prepare(
+            "SELECT A.ALIAS AS \"Database\", A.DESCRIPTION AS \"Description\", E.ENTERPRISE AS \"Enterprise\", "
+            "  A.C_ENTERPRISE AS \"C_Enterprise\" "
+            "FROM TBL_DBALIASES A LEFT JOIN TBL_ENTERPRISES E ON A.C_ENTERPRISE = E.COUNTER "
+            "WHERE A.CURRENT_USE = 'T' AND (? = 'SYS' OR A.COUNTER IN ("
+            "  SELECT R.C_ALIAS FROM TBL_USERDBACCESS UA JOIN TBL_ROLES R ON UA.C_ROLE = R.COUNTER "
+            "  WHERE UA.C_USER = ? AND R.CURRENT_USE = 'T')) "
+            "ORDER BY A.ALIAS");
+        databases->Bind(1, account.UserType).Bind(2, account.Counter);
+        Wire::WriteColumns(json, *databases);
+    }
 
-    Wire::Member(json, "Warning", warning);
+    if (!without.Applies("Warning"))
+        Wire::Member(json, "Warning", warning);
 }
 
 // USER_ID, USER_PWD, FORCE, OS, AGENT, SECRET_KEY. Errors: 2001 unknown user

@@ -84,6 +84,7 @@ int Run(int argc, char** argv)
             std::cerr << "appserver: cannot listen on 127.0.0.1:" << options.NotifyPort << "\n";
             return 1;
         }
+        server.SetNotifyPort(notifyPort);
         WatchSignals(signals);
         if (options.WatchStdin)
             WatchStdin();

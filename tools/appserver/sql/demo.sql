@@ -1,0 +1,39 @@
+-- The demo database (scripts/demo passes it with --sql): a care group with
+-- three homes and one user of each type. INSERT OR IGNORE keeps what was
+-- changed in an earlier demo run.
+--
+--   user     password  type  databases
+--   ADMIN    admin     SYS   every database
+--   MANAGER  manager   MGR   MAPLE, CEDAR
+--   NURSE    nurse     USR   MAPLE
+
+INSERT OR IGNORE INTO TBL_ENTERPRISES (COUNTER, ENTERPRISE, DESCRIPTION, CURRENT_USE)
+  VALUES (10, 'HARBOUR VIEW CARE', 'Harbour View Care Group', 'T');
+
+INSERT OR IGNORE INTO TBL_DBALIASES (COUNTER, ALIAS, DESCRIPTION, C_ENTERPRISE, CURRENT_USE) VALUES
+  (10, 'MAPLE', 'Maple Court Residence', 10, 'T'),
+  (11, 'CEDAR', 'Cedar House Nursing Home', 10, 'T'),
+  (12, 'WILLOW', 'Willow Lodge (training)', 10, 'T');
+
+INSERT OR IGNORE INTO TBL_ROLES (COUNTER, ROLE_ID, DESCRIPTION, C_ENTERPRISE, C_ALIAS, C_USER, CURRENT_USE) VALUES
+  (10, 'HOME MANAGER', 'Manager of a home', 10, 10, 1, 'T'),
+  (11, 'HOME MANAGER', 'Manager of a home', 10, 11, 1, 'T'),
+  (12, 'NURSE', 'Nursing staff', 10, 10, 1, 'T');
+
+-- The system manager of the seed gets a password for the demo.
+UPDATE TBL_USERS SET USER_PASSWORD = 'admin' WHERE COUNTER = 2 AND USER_PASSWORD IS NULL;
+
+INSERT OR IGNORE INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, FIRST_NAME, LAST_NAME, FULL_NAME, USER_TYPE,
+                                 C_ENTERPRISE, CURRENT_USE, FACILITY_ACCESS_FLAG, EMAIL, STATE, ZIP) VALUES
+  (10, 'MANAGER', 'manager', 'Helen', 'Brooks', 'Helen Brooks', 'MGR', 10, 'T', 'A',
+   'helen.brooks@harbourview.example', 'OR', '97201'),
+  (11, 'NURSE', 'nurse', 'Tom', 'Ward', 'Tom Ward', 'USR', 10, 'T', 'I',
+   'tom.ward@harbourview.example', 'OR', '97201');
+
+INSERT OR IGNORE INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (10, 10), (10, 11), (11, 12);
+
+-- A resource every client fetches at sign-in ("PCL"); its file lies in the
+-- share "resources" of the file store (scripts/demo writes it).
+INSERT OR IGNORE INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, DESCRIPTION, FILE_NAME)
+  VALUES (100, 'DEMO_WELCOME', 'Welcome note of the demo', 'welcome.txt');
+INSERT OR IGNORE INTO SRV_RESOURCE_TYPES (C_RESOURCE, RESOURCE_TYPE) VALUES (100, 'PCL');
