@@ -1,7 +1,7 @@
 #include "Components/Controller/OrvaneBrowser4.h"
 
 #include "Components/Controller/ovnController.h"
-#include "Components/Nembra/NembraDBDataSets.h"
+#include "Components/Nembra/ovnOndrel.h"
 #include "platform/FileUtils.h"
 #include "platform/SysUtils.h"
 
@@ -32,10 +32,9 @@ TfrmOrvaneBrowser4::TfrmOrvaneBrowser4(QWidget* parent) : QMainWindow(parent)
     m_handle = AllocateHWnd(this, MainWindowClassName);
     SetWindowForegroundHandler(m_handle, [this] { RestoreMainWindow(); });
 
-    m_sysUploadLog = std::make_unique<TNembraPlugin>();
+    m_sysUploadLog = std::make_unique<TovnOndrelSystem>();
     m_sysUploadLog->SetName("sysUploadLog");
     m_sysUploadLog->SetConnectionName("MAIN");
-    m_sysUploadLog->SetPluginName("PLG_SYSTEM");
     m_sysUploadLog->SetProcedureName("UploadLog");
     TParams& upload = m_sysUploadLog->Params();
     upload.CreateParam(ftDate, "LogDate", ptInput);

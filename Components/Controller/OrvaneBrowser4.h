@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 
-class TNembraPlugin;
+class TovnOndrelSystem;
 
 constexpr const char* MainWindowClassName = "TfrmOrvaneBrowser4";
 
@@ -54,7 +54,7 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public IMessageReceiver, public I
     // Log) on connection "MAIN": the controller's log upload runs it. It
     // needs no database, so a log can be sent as soon as the user is signed
     // in.
-    TNembraPlugin& sysUploadLog() const { return *m_sysUploadLog; }
+    TovnOndrelSystem& sysUploadLog() const { return *m_sysUploadLog; }
 
     void WndProc(TMessage& message) override;
 
@@ -86,7 +86,7 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public IMessageReceiver, public I
     bool m_dbLogged = false;
     bool m_locked = false;
     std::string m_dataAlias;
-    std::unique_ptr<TNembraPlugin> m_sysUploadLog;
+    std::unique_ptr<TovnOndrelSystem> m_sysUploadLog;
 };
 
 // The version record of the program file, read when the main window is
