@@ -294,6 +294,21 @@ TEST_F(NotificationLink, TextIsUTF8BothWaysAndEmptyMessagesAreNotDelivered)
     EXPECT_EQ(b.Messages[0], "Grüße");
 }
 
+// The client writes a CR LF inside a JSON string as \n and a lone LF as \r;
+// the server reads them so, and every kind of line break arrives as it was.
+TEST_F(NotificationLink, LineBreaksOfAMessageArriveAsTheyWere)
+{
+    TProbe a(Server.NotifyPort(), "tokA");
+    TProbe b(Server.NotifyPort(), "tokB");
+    a.Open();
+    b.Open();
+    const std::string text = "Shift change\r\nWard 2\nnight\rend \\n stays";
+    a.Client.SendNotification(text, "id", "tokB");
+    a.Client.SendNotification(text, "id", std::vector<std::string>{"tokB"});
+    ASSERT_TRUE(b.WaitForMessages(2));
+    EXPECT_EQ(b.Messages, (std::vector<std::string>{text, text}));
+}
+
 // The server sends frames of four bytes here.
 class NotificationLinkFrames : public ::testing::Test
 {
