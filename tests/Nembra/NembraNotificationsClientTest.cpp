@@ -453,6 +453,30 @@ TEST_F(NotificationLink, DisconnectTellsOnlyWhileTheClientLives)
     EXPECT_EQ(disconnects, 0);
 }
 
+// While OnDisconnected runs, Connected is still True but the link is gone:
+// what the handler sends is lost without an error, as on a link not open yet.
+TEST_F(NotificationLink, WhatTheDisconnectHandlerSendsIsLost)
+{
+    TProbe a(Server.NotifyPort(), "tokA");
+    a.Client.SetKeepAlive(true);
+    std::vector<std::string> errors;
+    a.Client.OnDisconnected = [&](TObject*) {
+        a.Events.push_back("disconnected");
+        EXPECT_TRUE(a.Client.Connected());
+        errors.push_back(ErrorOf([&] { a.Client.SendNotification("bye", "id", "tokA"); }));
+    };
+    a.Open();
+    a.Client.SendText(R"({"command":"test_drop"})");
+    ASSERT_TRUE(RunEventsUntil([&] { return !a.Client.LinkAlive(); }));
+    a.Tick(); // the dead link is replaced
+    ASSERT_TRUE(RunEventsUntil([&] { return a.Client.Opened(); }));
+    a.Client.SetConnected(false);
+    EXPECT_EQ(a.Events, (std::vector<std::string>{"connecting", "connected", "disconnected", "connecting",
+                                                  "connected", "disconnected"}));
+    EXPECT_EQ(errors, (std::vector<std::string>{"", ""}));
+    EXPECT_FALSE(a.Client.Connected());
+}
+
 TEST_F(NotificationLink, HandlersMayEndTheLinkAndTheirErrorsStayAtTheBoundary)
 {
     TBoundaryErrors errors;
