@@ -129,6 +129,9 @@ TEST(NembraNotificationsClient, StartsEmptyAndRefusesToSendWhileDisconnected)
               disconnected);
     EXPECT_EQ(ErrorOf([&] { client.SendNotification("m", "", std::vector<std::string>{"v"}); }),
               "Parameter name is not specified");
+    // Values written as a list in place.
+    EXPECT_EQ(ErrorOf([&] { client.SendNotification("m", "p", {"v", "w"}); }), disconnected);
+    EXPECT_EQ(ErrorOf([&] { client.SendNotification("m", "", {}); }), "Parameter name is not specified");
 
     // Switching off what is off does nothing.
     int disconnects = 0;
@@ -246,8 +249,8 @@ TEST_F(NotificationLink, OpensNamesItselfAndRelaysNotifications)
 
     a.Client.SendNotification("$check_mail 42", "user_id", "42");
     a.Client.SendNotification("$UPDATENOTIFICATIONS", "", "");
-    a.Client.SendNotification("to B by its id", "id", std::vector<std::string>{"nobody", "tokB"});
-    a.Client.SendNotification("to nobody", "id", std::vector<std::string>{});
+    a.Client.SendNotification("to B by its id", "id", {"nobody", "tokB"});
+    a.Client.SendNotification("to nobody", "id", {});
     a.Client.SendNotification("to nobody either", "user_id", "43");
     a.Client.SendNotification("$imhere tokA", "id", "tokB");
     ASSERT_TRUE(b.WaitForMessages(4));
