@@ -1,6 +1,7 @@
 #include "Components/Controller/OrvaneBrowser4.h"
 
 #include "Components/Controller/ovnController.h"
+#include "Components/Nembra/NembraDBDataSets.h"
 #include "platform/FileUtils.h"
 #include "platform/SysUtils.h"
 
@@ -30,6 +31,17 @@ TfrmOrvaneBrowser4::TfrmOrvaneBrowser4(QWidget* parent) : QMainWindow(parent)
     m_iniFileName = ovnGetDataPath() + ChangeFileExt(ExtractFileName(GetModuleFileName()), ".ini");
     m_handle = AllocateHWnd(this, MainWindowClassName);
     SetWindowForegroundHandler(m_handle, [this] { RestoreMainWindow(); });
+
+    m_sysUploadLog = std::make_unique<TNembraPlugin>();
+    m_sysUploadLog->SetName("sysUploadLog");
+    m_sysUploadLog->SetConnectionName("MAIN");
+    m_sysUploadLog->SetPluginName("PLG_SYSTEM");
+    m_sysUploadLog->SetProcedureName("UploadLog");
+    TParams& upload = m_sysUploadLog->Params();
+    upload.CreateParam(ftDate, "LogDate", ptInput);
+    upload.CreateParam(ftInteger, "LogDays", ptInput);
+    upload.CreateParam(ftString, "LogType", ptInput);
+    upload.CreateParam(ftBlob, "Log", ptInput);
 }
 
 TfrmOrvaneBrowser4::~TfrmOrvaneBrowser4()

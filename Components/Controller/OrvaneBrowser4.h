@@ -11,11 +11,19 @@
 #include "Components/Controller/ovnPreferences.h"
 #include "Components/Controller/ovnUtils.h"
 #include "platform/Messages.h"
+#include "platform/SysUtils.h"
 
 #include <QMainWindow>
+#include <memory>
 #include <string>
 
+class TNembraPlugin;
+
 constexpr const char* MainWindowClassName = "TfrmOrvaneBrowser4";
+
+// Errors of the main window and of what it offers (the preferences' cache
+// checks, the add-on libraries, mail to many users).
+KLD_DECLARE_EXCEPTION(EovnBrowser, Exception);
 // The marker the update step leaves in the program folder; a client that
 // starts after an update deletes it to tell the update helper it runs.
 constexpr const char* UpdateMarkerFileName = "$update$";
@@ -41,6 +49,12 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public IMessageReceiver, public I
     bool DBLogged() const { return m_dbLogged; }
     // The alias of the data database signed in to; '' before.
     const std::string& DataAlias() const { return m_dataAlias; }
+
+    // The system plug-in's procedure "UploadLog" (LogDate, LogDays, LogType,
+    // Log) on connection "MAIN": the controller's log upload runs it. It
+    // needs no database, so a log can be sent as soon as the user is signed
+    // in.
+    TNembraPlugin& sysUploadLog() const { return *m_sysUploadLog; }
 
     void WndProc(TMessage& message) override;
 
@@ -72,6 +86,7 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public IMessageReceiver, public I
     bool m_dbLogged = false;
     bool m_locked = false;
     std::string m_dataAlias;
+    std::unique_ptr<TNembraPlugin> m_sysUploadLog;
 };
 
 // The version record of the program file, read when the main window is

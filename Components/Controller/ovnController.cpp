@@ -2,9 +2,17 @@
 
 #include "Components/Controller/KldSciZipFile.h"
 #include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/ovnSendLogDlg.h"
 #include "Components/Controller/ovnUtils.h"
+#include "Components/Nembra/NembraDBDataSets.h"
 #include "base/KldStrUtils.h"
 #include "platform/FileUtils.h"
+#include "platform/Streams.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 TovnController* Controller = nullptr;
 int32_t AppBrand = 0;
@@ -401,4 +409,96 @@ void TovnController::InvalidateResourceFiles(const std::string& Files)
 void TovnController::ValidateCache()
 {
     m_cache->ValidateCache();
+}
+
+// ---------------------------------------------------------------------------
+// Log upload
+
+namespace {
+
+// A temporary folder of this user's alone, removed with what it holds: the
+// archive of the logs never lies where others could replace or read it.
+class TPrivateTempFolder
+{
+  public:
+    TPrivateTempFolder()
+    {
+        std::string pattern = ovnGetTempPath() + "ov4-log-XXXXXX";
+        if (!::mkdtemp(pattern.data()))
+            throw EInOutError(Format("Cannot create a temporary folder in %s: %s", ovnGetTempPath(),
+                                     std::strerror(errno)));
+        m_path = IncludeTrailingPathDelimiter(pattern);
+    }
+    ~TPrivateTempFolder()
+    {
+        for (const std::string& name : m_files)
+            ::DeleteFile(m_path + name);
+        RemoveDir(m_path);
+    }
+    TPrivateTempFolder(const TPrivateTempFolder&) = delete;
+    TPrivateTempFolder& operator=(const TPrivateTempFolder&) = delete;
+
+    // The path of a file that goes with the folder.
+    std::string File(const std::string& Name)
+    {
+        m_files.push_back(Name);
+        return m_path + Name;
+    }
+
+  private:
+    std::string m_path;
+    std::vector<std::string> m_files;
+};
+
+} // namespace
+
+void TovnController::SendLog(TDateTime Date, int32_t Days, bool ShowDialog)
+{
+    if (ShowDialog)
+        TovnSendLogDlg::Execute(Date, Days, [this](TDateTime d, int32_t n) { DoSendLog(d, n); });
+    else
+        DoSendLog(Date, Days);
+}
+
+std::string TovnController::LogArchiveName(TDateTime Date, int32_t Days) const
+{
+    return ExtractFileName(ChangeFileExt(MakeLogFileName(Date, false), "")) + Format("-%dd.zip", Days);
+}
+
+void TovnController::MakeLogArchive(const std::string& FileName, TDateTime Date, int32_t Days) const
+{
+    TKldZipFile zip;
+    zip.NewZipFile(FileName);
+    for (int32_t i = 0; i < Days; ++i) {
+        const std::string log = MakeLogFileName(Date - i, false);
+        if (!FileExists(log))
+            continue;
+        // The log object may be writing today's file meanwhile.
+        TFileStream source(log, fmOpenRead | fmShareDenyNone);
+        zip.WriteFileStream(zip.CreateFile(ExtractFileName(log)), source);
+    }
+    // An archive without members is written too: a range without logs is
+    // still sent (as the 22 bytes of an empty archive).
+    if (zip.GetFileCount() == 0)
+        zip.SaveToFile(FileName);
+    zip.Close(true);
+}
+
+void TovnController::DoSendLog(TDateTime Date, int32_t Days)
+{
+    if (Days < 1)
+        Days = 1;
+    if (!m_browser)
+        throw EovnController("The log cannot be sent without the main window");
+    TPrivateTempFolder folder;
+    const std::string archive = folder.File(LogArchiveName(Date, Days));
+    MakeLogArchive(archive, Date, Days);
+    TNembraPlugin& upload = m_browser->sysUploadLog();
+    upload.Params().ParamByName("LogDate")->SetAsDate(Date);
+    upload.Params().ParamByName("LogDays")->SetAsInteger(Days);
+    upload.Params().ParamByName("LogType")->SetAsString("zip");
+    TStringStream content;
+    content.LoadFromFile(archive);
+    upload.Params().ParamByName("Log")->SetAsBlob(content.DataString());
+    upload.Execute();
 }

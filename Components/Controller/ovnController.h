@@ -254,6 +254,21 @@ class TovnController : public TComponent
     // Alias of the current data database; '' without a window or database.
     std::string GetAlias() const;
 
+    // --- Log upload
+    // With ShowDialog the "Submit Log" dialog over DoSendLog, else DoSendLog.
+    void SendLog(TDateTime Date, int32_t Days, bool ShowDialog);
+    // Packs the daily logs of Days days ending with Date (below 1: one day;
+    // missing days are left out, so the archive may be empty and is sent
+    // all the same) into the archive LogArchiveName in a temporary folder
+    // of this user's alone, and uploads it through the main window's
+    // "UploadLog" with LogType "zip". The archive and its folder are
+    // removed however the upload ends; its errors reach the caller.
+    void DoSendLog(TDateTime Date, int32_t Days);
+    // "ov4-yyyy-mm-dd-<Days>d.zip" for the day Date.
+    std::string LogArchiveName(TDateTime Date, int32_t Days) const;
+    // Writes the archive of the daily logs as DoSendLog sends it.
+    void MakeLogArchive(const std::string& FileName, TDateTime Date, int32_t Days) const;
+
   protected:
     // Where the controller posts its window messages: the main window.
     virtual HWND BrowserHandle() const;

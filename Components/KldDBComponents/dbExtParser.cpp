@@ -7,7 +7,9 @@
 using enum TokenType;
 using enum TOperationCode;
 
-std::string StringQuotes = "'";
+// Made before the static objects of other units: libraries set it while they
+// initialise, in whatever order their objects are linked.
+std::string StringQuotes __attribute__((init_priority(101))) = "'";
 
 // ---------------------------------------------------------------------------
 // Tables

@@ -131,7 +131,8 @@ const TLexemeTable& CommonKeywords();
 // Decimal separator of number literals.
 constexpr char DecimalPoint = '.';
 
-// String quote characters; each lexer reads this when it is made.
+// String quote characters; each lexer reads this when it is made. Units may
+// set it while the program initialises (it exists before their static objects).
 extern std::string StringQuotes;
 
 // ---------------------------------------------------------------------------

@@ -5,7 +5,7 @@
 
 #include <cctype>
 
-TExecuteQueryBuilderEvent OnExecuteQueryBuilder;
+TExecuteQueryBuilderEvent OnExecuteQueryBuilder = nullptr;
 
 namespace {
 

@@ -34,8 +34,10 @@ class TDataSet;
 class TSQLQuerySchema;
 
 // Shows the advanced filter dialog for a schema, the field preset.
-using TExecuteQueryBuilderEvent = std::function<void(TSQLQuerySchema* schema, const std::string& fieldName)>;
-// Set by the dialog's unit when it starts; without it Execute does nothing.
+using TExecuteQueryBuilderEvent = void (*)(TSQLQuerySchema* schema, const std::string& fieldName);
+// Set by the dialog's unit when its library initialises; without it Execute
+// does nothing. A plain routine, so that it holds its value from the start,
+// before any unit's initialisation sets it.
 extern TExecuteQueryBuilderEvent OnExecuteQueryBuilder;
 
 class TSQLQuerySchema : public TPersistent

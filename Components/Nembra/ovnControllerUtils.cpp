@@ -137,6 +137,19 @@ TovnConnections* TovnConnectionItem::Connections() const
     return dynamic_cast<TovnConnections*>(Collection());
 }
 
+const TPropList& TovnConnectionItem::PublishedProps() const
+{
+    static const TPropList props = [] {
+        TPropList list;
+        TPropDeclarer<TovnConnectionItem>(list)
+            .String("Connection", &TovnConnectionItem::Connection, &TovnConnectionItem::SetConnection)
+            .String("URL", &TovnConnectionItem::URL, &TovnConnectionItem::SetURL)
+            .Boolean("Default", &TovnConnectionItem::Default, &TovnConnectionItem::SetDefault);
+        return list;
+    }();
+    return props;
+}
+
 bool TovnConnectionItem::Default() const
 {
     return ConfigTextIsTrue(GetValue("Default"));

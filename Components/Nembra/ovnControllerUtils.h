@@ -21,6 +21,7 @@
 
 #include "platform/Collection.h"
 #include "platform/StringList.h"
+#include "platform/TypInfo.h"
 
 #include <string>
 
@@ -85,11 +86,13 @@ class TovnCustomConfig : public TCollection
 
 // One server connection. Values: "Connection" (display name), "URL" (the
 // server's base address), "Default" ("TRUE" for the default entry), and
-// optionally "LABEL", "USER_ID" and "USER_PWD".
-class TovnConnectionItem : public TovnConfigItem
+// optionally "LABEL", "USER_ID" and "USER_PWD". Connection, URL and Default
+// are its published properties (the preferences dialog's list shows them).
+class TovnConnectionItem : public TovnConfigItem, public IPublished
 {
   public:
     std::string ClassName() const override { return "TovnConnectionItem"; }
+    const TPropList& PublishedProps() const override;
 
     std::string URL() const { return GetValue("URL"); }
     void SetURL(const std::string& Value) { SetValue("URL", Value); }

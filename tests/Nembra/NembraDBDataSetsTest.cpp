@@ -9,7 +9,7 @@
 #include "platform/DataSource.h"
 #include "platform/DateUtils.h"
 
-#include "support/AppServerProcess.h"
+#include "support/AppServerSession.h"
 #include "support/ErrorOf.h"
 #include "support/NembraErrorOf.h"
 
@@ -33,19 +33,9 @@ class RemoteDataSets : public ::testing::Test
   protected:
     void SetUp() override
     {
-        Connection.SetConnectionName("MAIN");
-        Connection.SetServerURL(Server.ServerURL());
-        Connection.SetAuthentication(qauthBasic);
-        Connection.Params().Add("USER_ID=ADMIN");
-        Connection.Params().Add("FORCE=True");
-        Connection.GenerateRandomSecretKey();
-        Connection.Open();
-        System.SetDatabaseName("SYSTEM_DATA");
-        System.SetConnectionName("MAIN");
-        System.Params().Add("DB_ALIAS=SYSTEM");
-        Data.SetDatabaseName("DATA");
-        Data.SetConnectionName("MAIN");
-        Data.Params().Add("DB_ALIAS=DEMO");
+        SignInAsAdmin(Connection, Server, "MAIN");
+        NameDatabase(System, "SYSTEM_DATA", "SYSTEM", "MAIN");
+        NameDatabase(Data, "DATA", "DEMO", "MAIN");
     }
 
     // A query in SQL mode on a database.

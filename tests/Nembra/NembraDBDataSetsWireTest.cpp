@@ -15,21 +15,7 @@
 
 namespace {
 
-using TForm = std::map<std::string, std::string>;
-
-TForm FormOf(const std::string& body)
-{
-    TForm form;
-    size_t start = 0;
-    while (start < body.size()) {
-        const size_t end = std::min(body.find('&', start), body.size());
-        const std::string part = body.substr(start, end - start);
-        const size_t eq = part.find('=');
-        form[HTTPDecode(part.substr(0, eq))] = eq == std::string::npos ? "" : HTTPDecode(part.substr(eq + 1));
-        start = end + 1;
-    }
-    return form;
-}
+using TForm = TSentForm;
 
 const char* const kFields = R"("fields":[{"Name":"COUNTER","DataType":3,"Size":0},{"Name":"NAME","DataType":1,"Size":20}])";
 

@@ -159,8 +159,8 @@ TEST(SQLQuerySchema, SimpleFiltersCloseAndReopenOnlyWhenTheyChange)
     EXPECT_EQ(closes, 1) << "the filter in force does not close the dataset";
 
     // The dialog is kept until the filter is reset; the hook shows it.
-    std::string shownFor;
-    OnExecuteQueryBuilder = [&](TSQLQuerySchema* s, const std::string& field) {
+    static std::string shownFor;
+    OnExecuteQueryBuilder = [](TSQLQuerySchema* s, const std::string& field) {
         shownFor = field;
         s->SetQueryBuilder(std::make_unique<TObject>());
     };

@@ -385,3 +385,22 @@ TEST_F(ConnectionsFileTest, WithoutAnyEntryTheBuiltInServerIsTheDefault)
     EXPECT_EQ(list.GetDefault(), list.GetItem(0));
     EXPECT_EQ(list.GetItem(0)->ID(), 1) << "loading counts IDs on";
 }
+
+TEST(ConnectionItem, PublishesConnectionURLAndDefault)
+{
+    TovnConnections list;
+    TovnConnectionItem* a = list.Add();
+    TovnConnectionItem* b = list.Add();
+    SetPropValue(*a, "Connection", "Main Office");
+    SetPropValue(*a, "url", "https://main.example");
+    SetPropValue(*a, "Default", "True");
+    EXPECT_EQ(a->Connection(), "Main Office");
+    EXPECT_EQ(a->URL(), "https://main.example");
+    EXPECT_EQ(GetPropValue(*a, "Default"), "True");
+    EXPECT_EQ(GetPropValue(*b, "Default"), "False");
+    // Through the property too, the list keeps one default.
+    SetPropValue(*b, "DEFAULT", "true");
+    EXPECT_EQ(GetPropValue(*a, "Default"), "False");
+    EXPECT_EQ(list.GetDefault(), b);
+    EXPECT_EQ(ErrorOf<EPropertyError>([&] { GetPropValue(*a, "LABEL"); }), "Property LABEL does not exist");
+}

@@ -10,9 +10,11 @@
 // is recorded.
 
 #include "Components/Nembra/NembraClient.h"
+#include "Components/Nembra/NembraLib.h"
 
 #include <algorithm>
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -149,4 +151,20 @@ inline std::string JsonReply(const std::string& Json, const std::vector<std::str
     std::vector<std::string> headers = {"Content-Length: " + std::to_string(Json.size())};
     headers.insert(headers.end(), Extra.begin(), Extra.end());
     return HttpReply(200, headers, Json);
+}
+
+// The form parameters of a sent body, by name.
+using TSentForm = std::map<std::string, std::string>;
+inline TSentForm FormOf(const std::string& body)
+{
+    TSentForm form;
+    size_t start = 0;
+    while (start < body.size()) {
+        const size_t end = std::min(body.find('&', start), body.size());
+        const std::string part = body.substr(start, end - start);
+        const size_t eq = part.find('=');
+        form[HTTPDecode(part.substr(0, eq))] = eq == std::string::npos ? "" : HTTPDecode(part.substr(eq + 1));
+        start = end + 1;
+    }
+    return form;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Variants.h"
+#include "support/DialogScript.h"
 #include "support/ErrorOf.h"
 #include "support/GuiProbe.h"
 #include "ui/KldValueEditor.h"
@@ -55,25 +56,6 @@ class TResident : public TCollectionItem, public IPublished
     int m_room = 0;
     TWard m_ward = wdBirch;
     bool m_active = false;
-};
-
-// Answers every message box from a queue; an unexpected box fails.
-class TDialogScript
-{
-  public:
-    TDialogScript()
-    {
-        auto scripted = std::make_unique<TScriptedDialogs>();
-        m_dialogs = scripted.get();
-        m_previous = SetDialogService(std::move(scripted));
-    }
-    ~TDialogScript() { SetDialogService(std::move(m_previous)); }
-    TScriptedDialogs& operator*() { return *m_dialogs; }
-    TScriptedDialogs* operator->() { return m_dialogs; }
-
-  private:
-    TScriptedDialogs* m_dialogs;
-    std::unique_ptr<IDialogService> m_previous;
 };
 
 // A view over three residents with the columns Name, Room, Ward, Active

@@ -49,6 +49,7 @@ TAppServer::TAppServer(TServerOptions options)
     RegisterPluginProcedures(m_procedures);
     RegisterFileProcedures(m_procedures);
     RegisterResourcePluginMethods();
+    RegisterLogPluginMethods();
     if (m_options.TestProcedures)
         RegisterTestProcedures(m_procedures);
 

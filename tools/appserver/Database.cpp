@@ -32,6 +32,12 @@ TStatement& TStatement::Bind(int index, const std::string& value)
     return *this;
 }
 
+TStatement& TStatement::BindBlob(int index, const std::string& bytes)
+{
+    sqlite3_bind_blob(m_stmt, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+    return *this;
+}
+
 TStatement& TStatement::Bind(int index, int64_t value)
 {
     sqlite3_bind_int64(m_stmt, index, value);

@@ -42,6 +42,7 @@ class TStatement
     TStatement& Bind(int index, const std::string& value);
     TStatement& Bind(int index, int64_t value);
     TStatement& BindNull(int index);
+    TStatement& BindBlob(int index, const std::string& bytes);
     // Advances to the next row; false when there is none.
     bool Step();
     // Runs a statement that returns no rows.

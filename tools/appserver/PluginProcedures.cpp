@@ -273,6 +273,21 @@ void RegisterPlugin(TPlugin plugin)
     registry.Plugins[key] = std::move(plugin);
 }
 
+void RegisterPluginProcedure(const std::string& pluginName, TPluginProcedure procedure)
+{
+    TRegistry& registry = Registry();
+    std::lock_guard<std::mutex> guard(registry.Lock);
+    TPlugin& plugin = registry.Plugins[UpperText(pluginName)];
+    if (plugin.Name.empty())
+        plugin.Name = pluginName;
+    for (TPluginProcedure& existing : plugin.Procedures)
+        if (UpperText(existing.Name) == UpperText(procedure.Name)) {
+            existing = std::move(procedure);
+            return;
+        }
+    plugin.Procedures.push_back(std::move(procedure));
+}
+
 std::vector<std::string> PluginNames()
 {
     TRegistry& registry = Registry();

@@ -61,3 +61,7 @@ struct TPlugin
 
 // Adds or replaces a plug-in.
 void RegisterPlugin(TPlugin plugin);
+// Adds (or replaces) one procedure of a plug-in, making the plug-in when it
+// does not exist yet: units that serve procedures of a shared plug-in
+// (PLG_SYSTEM) register theirs apart.
+void RegisterPluginProcedure(const std::string& pluginName, TPluginProcedure procedure);

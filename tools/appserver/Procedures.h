@@ -144,3 +144,5 @@ void RegisterFileProcedures(TProcedureTable& table);
 // GetResourceFileName and GetResources of the system plug-in PLG_SYSTEM
 // (ResourcePlugin.cpp), registered with the plug-ins.
 void RegisterResourcePluginMethods();
+// PLG_SYSTEM's UploadLog: keeps every log archive a client sends.
+void RegisterLogPluginMethods();

@@ -81,5 +81,6 @@ void RegisterResourcePluginMethods()
     resources.Name = "GetResources";
     resources.Params = {Input("OS"), Input("RESOURCE_TYPE")};
     resources.Fetch = GetResources;
-    RegisterPlugin({"PLG_SYSTEM", {fileName, resources}});
+    RegisterPluginProcedure("PLG_SYSTEM", fileName);
+    RegisterPluginProcedure("PLG_SYSTEM", resources);
 }

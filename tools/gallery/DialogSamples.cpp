@@ -4,8 +4,14 @@
 
 #include "tools/gallery/GallerySamples.h"
 
+#include "Components/Controller/PasswordDlg.h"
+#include "Components/Controller/dlgConnection.h"
 #include "Components/Controller/frmDBLogin.h"
 #include "Components/Controller/frmLogin.h"
+#include "Components/Controller/frmPreferences.h"
+#include "Components/Controller/ovnSendLogDlg.h"
+#include "platform/ComCtrls.h"
+#include "platform/DateUtils.h"
 #include "Components/Controller/ovnPreferences.h"
 #include "Components/Nembra/NembraDataSet.h"
 #include "Components/Nembra/NembraJSON.h"
@@ -13,9 +19,28 @@
 #include "Components/Nembra/ovnControllerUtils.h"
 #include "base/KldProgress.h"
 
+#include <QApplication>
 #include <QLineEdit>
 
 namespace {
+
+// The connections the samples show.
+TovnConnections& SampleConnections()
+{
+    static TovnConnections connections;
+    if (connections.Count() == 0) {
+        const char* rows[][2] = {{"Main Office", "https://main.example"},
+                                 {"Oak Hill", "https://oak-hill.example:8444"},
+                                 {"Training", "http://localhost:8444"}};
+        for (const auto& row : rows) {
+            TovnConnectionItem* item = connections.Add();
+            item->SetConnection(row[0]);
+            item->SetURL(row[1]);
+        }
+        connections.GetItem(0)->SetDefault(true);
+    }
+    return connections;
+}
 
 // A dialog shown inside the gallery's window instead of as a window.
 template <class D> D* Embed(D* dialog)
@@ -73,7 +98,54 @@ QWidget* MakeDBLogin(QWidget* parent)
     return dialog;
 }
 
+QWidget* MakeConnection(QWidget* parent)
+{
+    return Embed(new TdlgConnection(SampleConnections(), SampleConnections().GetItem(1), parent));
+}
+
+QWidget* MakePassword(QWidget* parent)
+{
+    auto* dialog = Embed(new TPasswordDlg(parent));
+    dialog->edtUserName()->setText("SYSADM");
+    return dialog;
+}
+
+QWidget* MakePreferences(QWidget* parent)
+{
+    static TovnPreferences preferences;
+    static TovnSysPreferences sysPreferences;
+    preferences.UserID = "NURSE1";
+    auto* dialog = Embed(new TfrmPreferences(parent));
+    dialog->Fill(SampleConnections(), preferences, sysPreferences, false);
+    return dialog;
+}
+
+// The other two pages of the preferences.
+std::vector<std::pair<std::string, QImage>> PreferencesPages(QWidget* control)
+{
+    auto* dialog = static_cast<TfrmPreferences*>(control);
+    std::vector<std::pair<std::string, QImage>> pages;
+    for (int i : {1, 2}) {
+        dialog->PageControl()->SetActivePageIndex(i);
+        QApplication::processEvents();
+        pages.emplace_back(i == 1 ? "preferences-general" : "preferences-cache", dialog->grab().toImage());
+    }
+    dialog->PageControl()->SetActivePageIndex(0);
+    return pages;
+}
+
+QWidget* MakeSendLog(QWidget* parent)
+{
+    auto* dialog = Embed(new TovnSendLogDlg(parent));
+    dialog->Setup(EncodeDate(2024, 3, 5), 3, nullptr);
+    return dialog;
+}
+
 const TGalleryRegistration Login{{"login-dialog", QSize(380, 290), MakeLogin, FailLogin}};
 const TGalleryRegistration DBLogin{{"dblogin-dialog", QSize(640, 260), MakeDBLogin, nullptr}};
+const TGalleryRegistration Connection{{"connection-dialog", QSize(420, 130), MakeConnection, nullptr}};
+const TGalleryRegistration Password{{"password-dialog", QSize(300, 110), MakePassword, nullptr}};
+const TGalleryRegistration Preferences{{"preferences-dialog", QSize(520, 420), MakePreferences, PreferencesPages}};
+const TGalleryRegistration SendLog{{"sendlog-dialog", QSize(300, 130), MakeSendLog, nullptr}};
 
 } // namespace
