@@ -5,6 +5,7 @@
 #include "Components/Nembra/NembraLib.h"
 #include "support/DialogScript.h"
 #include "support/ErrorOf.h"
+#include "support/GuiProbe.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -158,6 +159,19 @@ TEST(DBLogin, TheChosenRowIsTheCurrentOne)
     EXPECT_TRUE(DBLoginExecute(dbs.DataSet));
     EXPECT_TRUE(*shown);
     EXPECT_EQ(dbs.Current(), "ARCH");
+}
+
+TEST(DBLogin, ADoubleClickChoosesTheRow)
+{
+    TDatabases dbs(FourDatabases);
+    const auto shown = WhenModal<TfrmDBLogin>([&](TfrmDBLogin& dialog) {
+        QTableView& grid = *dialog.Grid();
+        const QRect cell = grid.visualRect(grid.model()->index(3, 1));
+        Input::DoubleClick(*grid.viewport(), cell.center().x(), cell.center().y());
+    });
+    EXPECT_TRUE(DBLoginExecute(dbs.DataSet));
+    EXPECT_TRUE(*shown);
+    EXPECT_EQ(dbs.Current(), "TRAIN");
 }
 
 TEST(DBLogin, OKIsRefusedWhileTheSearchLeavesNoRow)
