@@ -4,6 +4,8 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -23,6 +25,20 @@ void ShowCurrentException()
         message = "Unknown error";
     }
     MessageDlg(message, mtError, {mbOK}, 0);
+}
+
+QHBoxLayout* MakeButtonRow(std::initializer_list<QPushButton*> Buttons)
+{
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    for (QPushButton* button : Buttons)
+        row->addWidget(button);
+    return row;
+}
+
+std::string TrimmedText(const QLineEdit* Edit)
+{
+    return Trim(Edit->text().toStdString());
 }
 
 TDialogForm::TDialogForm(QWidget* parent) : QDialog(parent)

@@ -24,8 +24,12 @@
 
 #include <QDialog>
 
+#include <initializer_list>
+
 #include <string>
 
+class QHBoxLayout;
+class QLineEdit;
 class QPushButton;
 
 enum TPosition
@@ -86,3 +90,8 @@ class TDialogForm : public QDialog, public TObject
 // Shows the exception being handled in the standard error box (its
 // message, an error icon and OK). Call inside a catch block.
 void ShowCurrentException();
+
+// A dialog's row of buttons: right-aligned, in the order given.
+QHBoxLayout* MakeButtonRow(std::initializer_list<QPushButton*> Buttons);
+// An edit's text without blanks around it.
+std::string TrimmedText(const QLineEdit* Edit);

@@ -224,6 +224,7 @@ void TfrmSchemaEditor::CreateControls()
 {
     setWindowTitle("Advanced Filter");
     setFixedSize(688, 552); // a fixed dialog border
+    SetPosition(poScreenCenter);
     auto* main = new QVBoxLayout(this);
     main->setContentsMargins(8, 8, 8, 8);
 

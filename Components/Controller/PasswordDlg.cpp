@@ -8,15 +8,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-
-std::string TrimmedText(const QLineEdit* Edit)
-{
-    return Trim(Edit->text().toStdString());
-}
-
-} // namespace
-
 TPasswordDlg::TPasswordDlg(QWidget* parent) : TDialogForm(parent)
 {
     setObjectName("PasswordDlg");
@@ -33,13 +24,9 @@ TPasswordDlg::TPasswordDlg(QWidget* parent) : TDialogForm(parent)
     auto* fields = new QFormLayout;
     fields->addRow(QStringLiteral("User:"), m_edtUserName);
     fields->addRow(QStringLiteral("Password:"), m_edtPassword);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
-    layout->addLayout(buttons);
+    layout->addLayout(MakeButtonRow({ok, cancel}));
     layout->setSizeConstraint(QLayout::SetFixedSize);
     m_edtUserName->setMinimumWidth(200);
     m_edtUserName->setFocus();

@@ -15,11 +15,6 @@
 
 namespace {
 
-std::string TrimmedText(const QLineEdit* Edit)
-{
-    return Trim(Edit->text().toStdString());
-}
-
 // Focuses the field and raises the reason it cannot be taken.
 [[noreturn]] void Refuse(QLineEdit* Field, const char* Text)
 {
@@ -50,13 +45,9 @@ TdlgConnection::TdlgConnection(TovnConnections& Connections, TovnConnectionItem*
     fields->addRow(QStringLiteral("Name:"), m_edtName);
     fields->addRow(QStringLiteral("URL:"), m_edtURL);
     fields->addRow(QString(), m_cbxDefault);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_btnOK);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
-    layout->addLayout(buttons);
+    layout->addLayout(MakeButtonRow({m_btnOK, cancel}));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     if (m_item) {

@@ -139,15 +139,10 @@ TfrmLogin::TfrmLogin(QWidget* parent) : TDialogForm(parent)
     fields->addWidget(m_lbStatus, 3, 1);
     fields->setColumnStretch(1, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_btnOK);
-    buttons->addWidget(m_btnCancel);
-
     auto* body = new QVBoxLayout;
     body->setContentsMargins(12, 10, 12, 10);
     body->addLayout(fields);
-    body->addLayout(buttons);
+    body->addLayout(MakeButtonRow({m_btnOK, m_btnCancel}));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -189,7 +184,7 @@ void TfrmLogin::DataToForm(TLoginCallback Callback, const TovnConnections& Conne
         selected = 0;
     m_cboConnection->setCurrentIndex(selected);
     m_edtID->setText(Preferences.RememberID ? Q(Preferences.UserID) : QString());
-    if (!Trim(m_edtID->text().toStdString()).empty())
+    if (!TrimmedText(m_edtID).empty())
         m_edtPassword->setFocus();
     else
         m_edtID->setFocus();
@@ -199,11 +194,11 @@ void TfrmLogin::btnOkClick()
 {
     if (m_busy)
         return;
-    if (Trim(m_edtID->text().toStdString()).empty()) {
+    if (TrimmedText(m_edtID).empty()) {
         m_edtID->setFocus();
         return;
     }
-    if (Trim(m_edtPassword->text().toStdString()).empty()) {
+    if (TrimmedText(m_edtPassword).empty()) {
         m_edtPassword->setFocus();
         return;
     }

@@ -173,13 +173,9 @@ TfrmPreferences::TfrmPreferences(QWidget* parent) : TDialogForm(parent)
 
     QPushButton* ok = MakeButton("&OK", mrOk, true);
     QPushButton* cancel = MakeButton("&Cancel", mrCancel, false, true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pages, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(MakeButtonRow({ok, cancel}));
     setFixedSize(520, 420);
 }
 

@@ -4,7 +4,6 @@
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnSendLogDlg.h"
 #include "Components/Controller/ovnUtils.h"
-#include "Components/Nembra/NembraDBDataSets.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "base/KldStrUtils.h"
 #include "platform/FileUtils.h"
@@ -513,7 +512,7 @@ void TovnController::DoSendLog(TDateTime Date, int32_t Days)
     TPrivateTempFolder folder;
     const std::string archive = folder.File(LogArchiveName(Date, Days));
     MakeLogArchive(archive, Date, Days);
-    TNembraPlugin& upload = m_browser->sysUploadLog();
+    TovnOndrelSystem& upload = m_browser->sysUploadLog();
     upload.Params().ParamByName("LogDate")->SetAsDate(Date);
     upload.Params().ParamByName("LogDays")->SetAsInteger(Days);
     upload.Params().ParamByName("LogType")->SetAsString("zip");

@@ -63,14 +63,10 @@ TovnSendLogDlg::TovnSendLogDlg(QWidget* parent) : TDialogForm(parent)
     fields->addWidget(new QLabel(QStringLiteral("Log goes back "), this), 1, 0);
     fields->addWidget(m_udDays, 1, 1);
     fields->addWidget(new QLabel(QStringLiteral("day(s)"), this), 1, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_btnSubmit);
-    buttons->addWidget(m_btnClose);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addWidget(m_lblResult);
-    layout->addLayout(buttons);
+    layout->addLayout(MakeButtonRow({m_btnSubmit, m_btnClose}));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

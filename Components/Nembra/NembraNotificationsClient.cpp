@@ -103,7 +103,10 @@ void TNembraNotificationsClient::SendText(const std::string& Text)
 {
     if (!m_connected)
         throw Exception("Unable to perform operation on a disconnected client");
-    m_link->SendText(Text);
+    // Inside OnDisconnected the link is gone while Connected is still set:
+    // the text is lost, as on a link that has not opened yet.
+    if (m_link)
+        m_link->SendText(Text);
 }
 
 // ---------------------------------------------------------------------------

@@ -33,6 +33,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -94,6 +95,13 @@ class TNembraNotificationsClient : public TComponent
     // specified" before anything is sent.
     void SendNotification(const std::string& Msg, const std::string& Parameter,
                           const std::vector<std::string>& Values);
+    // The values written as a list in place ({"a", "b"}, or {} for none),
+    // which the two overloads above cannot tell apart.
+    void SendNotification(const std::string& Msg, const std::string& Parameter,
+                          std::initializer_list<std::string> Values)
+    {
+        SendNotification(Msg, Parameter, std::vector<std::string>(Values));
+    }
     // Sends Text as one text frame. Raises "Unable to perform operation on a
     // disconnected client" while Connected is False; whether the text went
     // out is not looked at.

@@ -2,34 +2,15 @@
 
 #include "support/DialogScript.h"
 
-#include <QApplication>
 #include <QLineEdit>
-#include <QTimer>
 #include <gtest/gtest.h>
 
-#include <functional>
-
-namespace {
-
-// Runs Steps on the prompt once it shows modally.
-void WhenShown(std::function<void(TPasswordDlg&)> Steps)
-{
-    QTimer::singleShot(0, [Steps] {
-        auto* dialog = dynamic_cast<TPasswordDlg*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        Steps(*dialog);
-        if (dialog->isVisible())
-            dialog->SetModalResult(mrCancel);
-    });
-}
-
-} // namespace
 
 TEST(PasswordPrompt, OKTrimsBothValuesAndCancelKeepsThem)
 {
     std::string user = "sys";
     std::string password = "old";
-    WhenShown([](TPasswordDlg& dialog) {
+    WhenModal<TPasswordDlg>([](TPasswordDlg& dialog) {
         EXPECT_EQ(dialog.windowTitle().toStdString(), "Login");
         EXPECT_EQ(dialog.edtUserName()->text().toStdString(), "sys");
         EXPECT_EQ(dialog.edtPassword()->echoMode(), QLineEdit::Password);
@@ -41,7 +22,7 @@ TEST(PasswordPrompt, OKTrimsBothValuesAndCancelKeepsThem)
     EXPECT_EQ(user, "sys");
     EXPECT_EQ(password, "old");
 
-    WhenShown([](TPasswordDlg& dialog) {
+    WhenModal<TPasswordDlg>([](TPasswordDlg& dialog) {
         dialog.edtUserName()->setText(" sysadm ");
         dialog.edtPassword()->setText(" pw ");
         Keys::Enter(*dialog.edtPassword());
@@ -60,7 +41,7 @@ TEST(PasswordPrompt, BlankValuesAreRefusedInOrder)
     std::string password;
     QWidget* focusAfterFirst = nullptr;
     QWidget* focusAfterSecond = nullptr;
-    WhenShown([&](TPasswordDlg& dialog) {
+    WhenModal<TPasswordDlg>([&](TPasswordDlg& dialog) {
         Keys::Enter(*dialog.edtPassword());
         focusAfterFirst = dialog.focusWidget();
         EXPECT_EQ(focusAfterFirst, dialog.edtUserName());

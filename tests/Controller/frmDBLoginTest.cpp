@@ -5,6 +5,7 @@
 #include "Components/Nembra/NembraLib.h"
 #include "support/DialogScript.h"
 #include "support/ErrorOf.h"
+#include "support/GuiProbe.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -54,28 +55,6 @@ const char* const FourDatabases = "{\"Database\":[\"OAKS\",\"BIRCH\",\"ARCH\",\"
                                   "\"Enterprise\":[\"NORTH\",\"NORTH\",\"SOUTH\",\"ACADEMY\"],"
                                   "\"C_Enterprise\":[1,1,2,3]}";
 
-// Runs Steps on the dialog once it shows modally; records whether one did.
-struct TModalDriver
-{
-    bool Shown = false;
-    std::function<void(TfrmDBLogin&)> Steps;
-
-    TModalDriver()
-    {
-        QTimer::singleShot(0, [this] {
-            auto* dialog = dynamic_cast<TfrmDBLogin*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            Shown = true;
-            if (Steps)
-                Steps(*dialog);
-            // A test that forgot to close it does not hang.
-            if (dialog->isVisible())
-                dialog->SetModalResult(mrCancel);
-        });
-    }
-};
-
 void AltKey(QWidget& w, int key)
 {
     Keys::Press(w, key, Qt::AltModifier);
@@ -107,19 +86,19 @@ TEST(DBLogin, AnEmptyListIsAnErrorAndOneRowNeedsNoDialog)
     {
         SCOPED_TRACE("empty");
         TDatabases dbs("{\"Database\":[],\"Description\":[],\"Enterprise\":[],\"C_Enterprise\":[]}");
-        TModalDriver driver;
+        const auto shown = WhenModal<TfrmDBLogin>(nullptr);
         EXPECT_EQ(ErrorOf<EDBLogin>([&] { DBLoginExecute(dbs.DataSet); }), "No database access assigned");
         QApplication::processEvents();
-        EXPECT_FALSE(driver.Shown);
+        EXPECT_FALSE(*shown);
     }
     {
         SCOPED_TRACE("one row");
         TDatabases dbs("{\"Database\":[\"OAKS\"],\"Description\":[\"Oak Hill\"],\"Enterprise\":[\"NORTH\"],"
                        "\"C_Enterprise\":[1]}");
-        TModalDriver driver;
+        const auto shown = WhenModal<TfrmDBLogin>(nullptr);
         EXPECT_TRUE(DBLoginExecute(dbs.DataSet));
         QApplication::processEvents();
-        EXPECT_FALSE(driver.Shown);
+        EXPECT_FALSE(*shown);
         EXPECT_EQ(dbs.Current(), "OAKS");
     }
     {
@@ -130,21 +109,19 @@ TEST(DBLogin, AnEmptyListIsAnErrorAndOneRowNeedsNoDialog)
         };
         dbs.DataSet.SetFiltered(true);
         ASSERT_EQ(dbs.Shown().size(), 1u);
-        TModalDriver driver;
-        driver.Steps = [&](TfrmDBLogin& dialog) {
+        const auto shown = WhenModal<TfrmDBLogin>([&](TfrmDBLogin& dialog) {
             EXPECT_EQ(dbs.Shown().size(), 4u);
             dialog.SetModalResult(mrCancel);
-        };
+        });
         EXPECT_FALSE(DBLoginExecute(dbs.DataSet));
-        EXPECT_TRUE(driver.Shown);
+        EXPECT_TRUE(*shown);
     }
 }
 
 TEST(DBLogin, TypingSearchesAndBackspaceClearsTheWholeText)
 {
     TDatabases dbs(FourDatabases);
-    TModalDriver driver;
-    driver.Steps = [&](TfrmDBLogin& dialog) {
+    const auto shown = WhenModal<TfrmDBLogin>([&](TfrmDBLogin& dialog) {
         QWidget& grid = *dialog.Grid();
         EXPECT_FALSE(dialog.lblSearch()->isVisible());
         EXPECT_EQ(dialog.lblSearch()->toolTip().toStdString(), "Press \"Backspace\" to remove filter");
@@ -162,9 +139,9 @@ TEST(DBLogin, TypingSearchesAndBackspaceClearsTheWholeText)
         Keys::Type(*dialog.btnCancel(), "south");
         EXPECT_EQ(dbs.Shown(), (std::vector<std::string>{"ARCH"}));
         AltKey(grid, Qt::Key_O);
-    };
+    });
     EXPECT_TRUE(DBLoginExecute(dbs.DataSet));
-    EXPECT_TRUE(driver.Shown);
+    EXPECT_TRUE(*shown);
     EXPECT_EQ(dbs.Current(), "ARCH");
     EXPECT_FALSE(dbs.DataSet.OnFilterRecord) << "the dialog took its filter away";
 }
@@ -172,24 +149,36 @@ TEST(DBLogin, TypingSearchesAndBackspaceClearsTheWholeText)
 TEST(DBLogin, TheChosenRowIsTheCurrentOne)
 {
     TDatabases dbs(FourDatabases);
-    TModalDriver driver;
-    driver.Steps = [&](TfrmDBLogin& dialog) {
+    const auto shown = WhenModal<TfrmDBLogin>([&](TfrmDBLogin& dialog) {
         EXPECT_EQ(dialog.Grid()->currentIndex().row(), 0);
         Keys::Press(*dialog.Grid(), Qt::Key_Down);
         Keys::Press(*dialog.Grid(), Qt::Key_Down);
         EXPECT_EQ(dbs.Current(), "ARCH");
         Keys::Enter(*dialog.Grid());
-    };
+    });
     EXPECT_TRUE(DBLoginExecute(dbs.DataSet));
+    EXPECT_TRUE(*shown);
     EXPECT_EQ(dbs.Current(), "ARCH");
+}
+
+TEST(DBLogin, ADoubleClickChoosesTheRow)
+{
+    TDatabases dbs(FourDatabases);
+    const auto shown = WhenModal<TfrmDBLogin>([&](TfrmDBLogin& dialog) {
+        QTableView& grid = *dialog.Grid();
+        const QRect cell = grid.visualRect(grid.model()->index(3, 1));
+        Input::DoubleClick(*grid.viewport(), cell.center().x(), cell.center().y());
+    });
+    EXPECT_TRUE(DBLoginExecute(dbs.DataSet));
+    EXPECT_TRUE(*shown);
+    EXPECT_EQ(dbs.Current(), "TRAIN");
 }
 
 TEST(DBLogin, OKIsRefusedWhileTheSearchLeavesNoRow)
 {
     TDatabases dbs(FourDatabases);
-    TModalDriver driver;
     bool stillOpen = false;
-    driver.Steps = [&](TfrmDBLogin& dialog) {
+    const auto shown = WhenModal<TfrmDBLogin>([&](TfrmDBLogin& dialog) {
         Keys::Type(*dialog.Grid(), "nowhere");
         EXPECT_TRUE(dbs.Shown().empty());
         Keys::Enter(*dialog.Grid());
@@ -197,8 +186,9 @@ TEST(DBLogin, OKIsRefusedWhileTheSearchLeavesNoRow)
         dialog.btnOK()->click();
         stillOpen = dialog.isVisible();
         AltKey(*dialog.Grid(), Qt::Key_C);
-    };
+    });
     EXPECT_FALSE(DBLoginExecute(dbs.DataSet));
+    EXPECT_TRUE(*shown);
     EXPECT_TRUE(stillOpen);
 }
 
@@ -206,10 +196,10 @@ TEST(DBLogin, TheDialogShowsThreeColumnsAndIsAsWideAsThey)
 {
     TDatabases dbs(FourDatabases);
     TfrmDBLogin dialog(dbs.DataSet);
-    int shown = 0;
+    int columns = 0;
     for (int c = 0; c < dialog.Grid()->model()->columnCount(); ++c)
-        shown += dialog.Grid()->isColumnHidden(c) ? 0 : 1;
-    EXPECT_EQ(shown, 3);
+        columns += dialog.Grid()->isColumnHidden(c) ? 0 : 1;
+    EXPECT_EQ(columns, 3);
     ASSERT_EQ(dialog.ColumnWidths().size(), 3u);
     const int scrollBar = dialog.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     EXPECT_GE(dialog.width(), DBLoginClientWidth(dialog.ColumnWidths(), scrollBar));

@@ -76,18 +76,6 @@ struct TPreferencesFixture
     }
 };
 
-// Runs Steps on the modal dialog of class D once it shows.
-template <class D> void WhenShown(std::function<void(D&)> Steps)
-{
-    QTimer::singleShot(0, [Steps] {
-        auto* dialog = dynamic_cast<D*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        Steps(*dialog);
-        if (dialog->isVisible())
-            dialog->SetModalResult(mrCancel);
-    });
-}
-
 } // namespace
 
 TEST(Preferences, CacheLocationRules)
@@ -212,7 +200,7 @@ TEST(Preferences, CancelChangesNothing)
     TPreferencesFixture f;
     TfrmPreferences& d = f.Dialog;
     // A new connection through the editor lands in the copy only.
-    WhenShown<TdlgConnection>([](TdlgConnection& editor) {
+    WhenModal<TdlgConnection>([](TdlgConnection& editor) {
         editor.edtName()->setText("Training");
         editor.edtURL()->setText("http://localhost:8444");
         editor.SetModalResult(mrOk);
@@ -234,7 +222,7 @@ TEST(Preferences, EditingAndDeletingWorkOnTheCopy)
     TPreferencesFixture f;
     TfrmPreferences& d = f.Dialog;
     f.View().SetCurrentItem(d.ConnectionsCopy().GetItem(1));
-    WhenShown<TdlgConnection>([](TdlgConnection& editor) {
+    WhenModal<TdlgConnection>([](TdlgConnection& editor) {
         EXPECT_EQ(editor.edtName()->text().toStdString(), "Oak Hill");
         editor.edtURL()->setText("https://oak2.example");
         editor.SetModalResult(mrOk);

@@ -7,11 +7,12 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnUtils.h"
 #include "Components/Nembra/NembraClient.h"
-#include "Components/Nembra/NembraDBDataSets.h"
+#include "Components/Nembra/ovnOndrel.h"
 #include "base/KldLogFile.h"
 #include "platform/DateUtils.h"
 #include "platform/FileUtils.h"
 #include "support/AppServerProcess.h"
+#include "support/AppServerSession.h"
 #include "support/ErrorOf.h"
 #include "support/TempFolder.h"
 
@@ -116,13 +117,7 @@ class SendLogTest : public ::testing::Test
     // connection.
     void SignIn(TAppServerProcess& Server, TNembraConnection& Connection)
     {
-        Connection.SetConnectionName("LOGUPLOAD");
-        Connection.SetServerURL(Server.ServerURL());
-        Connection.SetAuthentication(qauthBasic);
-        Connection.Params().Add("USER_ID=ADMIN");
-        Connection.Params().Add("USER_PWD=");
-        Connection.GenerateRandomSecretKey();
-        Connection.Open();
+        SignInAsAdmin(Connection, Server, "LOGUPLOAD");
         m_controller->Browser()->sysUploadLog().SetConnectionName("LOGUPLOAD");
     }
 

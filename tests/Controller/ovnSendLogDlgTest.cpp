@@ -3,12 +3,10 @@
 #include "support/BoundaryErrors.h"
 #include "support/DialogScript.h"
 
-#include <QApplication>
 #include <QDateEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -28,9 +26,8 @@ TEST(SendLogDialog, SubmitUploadsAndSaysSoUntilClosed)
     std::vector<TUpload> uploads;
     bool labelHidden = false;
     bool closedAfterSubmit = true;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = dynamic_cast<TovnSendLogDlg*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
+    const auto shown = WhenModal<TovnSendLogDlg>([&](TovnSendLogDlg& shownDialog) {
+        TovnSendLogDlg* dialog = &shownDialog;
         EXPECT_EQ(dialog->windowTitle().toStdString(), "Submit Log");
         labelHidden = dialog->lblResult()->isHidden();
         EXPECT_EQ(dialog->LogDays(), 1) << "days below 1 show 1";
@@ -51,6 +48,7 @@ TEST(SendLogDialog, SubmitUploadsAndSaysSoUntilClosed)
     });
     const TDateTime march5 = EncodeDate(2024, 3, 5);
     TovnSendLogDlg::Execute(march5, 0, [&](TDateTime Date, int32_t Days) { uploads.push_back({Date, Days}); });
+    EXPECT_TRUE(*shown);
     EXPECT_TRUE(labelHidden);
     EXPECT_FALSE(closedAfterSubmit);
     ASSERT_EQ(uploads.size(), 1u);

@@ -129,6 +129,9 @@ TEST(NembraNotificationsClient, StartsEmptyAndRefusesToSendWhileDisconnected)
               disconnected);
     EXPECT_EQ(ErrorOf([&] { client.SendNotification("m", "", std::vector<std::string>{"v"}); }),
               "Parameter name is not specified");
+    // Values written as a list in place.
+    EXPECT_EQ(ErrorOf([&] { client.SendNotification("m", "p", {"v", "w"}); }), disconnected);
+    EXPECT_EQ(ErrorOf([&] { client.SendNotification("m", "", {}); }), "Parameter name is not specified");
 
     // Switching off what is off does nothing.
     int disconnects = 0;
@@ -246,8 +249,8 @@ TEST_F(NotificationLink, OpensNamesItselfAndRelaysNotifications)
 
     a.Client.SendNotification("$check_mail 42", "user_id", "42");
     a.Client.SendNotification("$UPDATENOTIFICATIONS", "", "");
-    a.Client.SendNotification("to B by its id", "id", std::vector<std::string>{"nobody", "tokB"});
-    a.Client.SendNotification("to nobody", "id", std::vector<std::string>{});
+    a.Client.SendNotification("to B by its id", "id", {"nobody", "tokB"});
+    a.Client.SendNotification("to nobody", "id", {});
     a.Client.SendNotification("to nobody either", "user_id", "43");
     a.Client.SendNotification("$imhere tokA", "id", "tokB");
     ASSERT_TRUE(b.WaitForMessages(4));
@@ -292,6 +295,21 @@ TEST_F(NotificationLink, TextIsUTF8BothWaysAndEmptyMessagesAreNotDelivered)
     b.Client.SendText(R"({"command":"test_binary", "message":"Grüße"})");
     ASSERT_TRUE(b.WaitForMessages(1));
     EXPECT_EQ(b.Messages[0], "Grüße");
+}
+
+// The client writes a CR LF inside a JSON string as \n and a lone LF as \r;
+// the server reads them so, and every kind of line break arrives as it was.
+TEST_F(NotificationLink, LineBreaksOfAMessageArriveAsTheyWere)
+{
+    TProbe a(Server.NotifyPort(), "tokA");
+    TProbe b(Server.NotifyPort(), "tokB");
+    a.Open();
+    b.Open();
+    const std::string text = "Shift change\r\nWard 2\nnight\rend \\n stays";
+    a.Client.SendNotification(text, "id", "tokB");
+    a.Client.SendNotification(text, "id", std::vector<std::string>{"tokB"});
+    ASSERT_TRUE(b.WaitForMessages(2));
+    EXPECT_EQ(b.Messages, (std::vector<std::string>{text, text}));
 }
 
 // The server sends frames of four bytes here.
@@ -436,6 +454,30 @@ TEST_F(NotificationLink, DisconnectTellsOnlyWhileTheClientLives)
         ASSERT_TRUE(RunEventsUntil([&] { return client.Opened(); }));
     }
     EXPECT_EQ(disconnects, 0);
+}
+
+// While OnDisconnected runs, Connected is still True but the link is gone:
+// what the handler sends is lost without an error, as on a link not open yet.
+TEST_F(NotificationLink, WhatTheDisconnectHandlerSendsIsLost)
+{
+    TProbe a(Server.NotifyPort(), "tokA");
+    a.Client.SetKeepAlive(true);
+    std::vector<std::string> errors;
+    a.Client.OnDisconnected = [&](TObject*) {
+        a.Events.push_back("disconnected");
+        EXPECT_TRUE(a.Client.Connected());
+        errors.push_back(ErrorOf([&] { a.Client.SendNotification("bye", "id", "tokA"); }));
+    };
+    a.Open();
+    a.Client.SendText(R"({"command":"test_drop"})");
+    ASSERT_TRUE(RunEventsUntil([&] { return !a.Client.LinkAlive(); }));
+    a.Tick(); // the dead link is replaced
+    ASSERT_TRUE(RunEventsUntil([&] { return a.Client.Opened(); }));
+    a.Client.SetConnected(false);
+    EXPECT_EQ(a.Events, (std::vector<std::string>{"connecting", "connected", "disconnected", "connecting",
+                                                  "connected", "disconnected"}));
+    EXPECT_EQ(errors, (std::vector<std::string>{"", ""}));
+    EXPECT_FALSE(a.Client.Connected());
 }
 
 TEST_F(NotificationLink, HandlersMayEndTheLinkAndTheirErrorsStayAtTheBoundary)

@@ -8,9 +8,11 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class TDialogScript
@@ -32,6 +34,26 @@ class TDialogScript
     TScriptedDialogs* m_dialogs;
     std::unique_ptr<IDialogService> m_previous;
 };
+
+// Runs Steps on the modal dialog of class D once the next modal loop shows
+// it (a test drives a dialog whose Execute blocks); a dialog the steps left
+// open is cancelled, so a test that forgot to close it does not hang.
+// Answers whether the dialog was found.
+template <class D> std::shared_ptr<bool> WhenModal(std::function<void(D&)> Steps)
+{
+    auto shown = std::make_shared<bool>(false);
+    QTimer::singleShot(0, [Steps, shown] {
+        auto* dialog = dynamic_cast<D*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        *shown = true;
+        if (Steps)
+            Steps(*dialog);
+        if (dialog->isVisible())
+            dialog->SetModalResult(mrCancel);
+    });
+    return shown;
+}
 
 namespace Keys {
 

@@ -1,5 +1,7 @@
 #include "NotificationServer.h"
 
+#include "Wire.h"
+
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -94,7 +96,8 @@ void TNotificationServer::Receive(QWebSocket* From, const std::string& Text)
     if (link == m_links.end())
         return;
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(Text), &error);
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray::fromStdString(Wire::ToStandardEscapes(Text)), &error);
     if (!document.isObject()) {
         Trace("not a command: " + Text);
         return;

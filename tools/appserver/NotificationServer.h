@@ -9,6 +9,9 @@
 //   {"command":"notify", "message":M, "parameter":P, "values":[V1,V2]}
 //                                                     M to the links whose P is one of them
 //   {"command":"keepalive"}                           nothing to do
+// Strings in the commands follow the client's convention for line breaks (\n
+// is CR LF, \r a lone LF; see Wire::SuiteString), so a message with line
+// breaks is relayed as it was written.
 // A relayed message goes out as its bare text (for example "$check_mail 42"),
 // which is what the client reads. Values compare as texts (a number as its
 // decimal text), names exactly. Anything else is ignored (logged with

@@ -2,6 +2,7 @@
 #include "TextCase.h"
 
 #include "SqlFunctions.h"
+#include "Wire.h"
 
 #include <openssl/evp.h>
 #include <rapidjson/document.h>
@@ -46,40 +47,6 @@ std::string DecodeBase64(std::string_view text)
     for (size_t i = clean.size(); i > 0 && clean[i - 1] == '=' && size > 0; --i)
         --size;
     out.resize(size);
-    return out;
-}
-
-// The client's escapes in standard JSON: its \n is CR LF and its \r a lone
-// LF; everything else is as JSON has it.
-std::string ToStandardEscapes(const std::string& json)
-{
-    std::string out;
-    out.reserve(json.size() + 16);
-    bool inString = false;
-    for (size_t i = 0; i < json.size(); ++i) {
-        const char c = json[i];
-        if (!inString) {
-            inString = c == '"';
-            out += c;
-            continue;
-        }
-        if (c == '"') {
-            inString = false;
-            out += c;
-        } else if (c == '\\' && i + 1 < json.size()) {
-            const char e = json[++i];
-            if (e == 'n')
-                out += "\\r\\n";
-            else if (e == 'r')
-                out += "\\n";
-            else {
-                out += c;
-                out += e;
-            }
-        } else {
-            out += c;
-        }
-    }
     return out;
 }
 
@@ -232,7 +199,7 @@ TSqlParams ParseParams(const std::string& json)
     if (json.find_first_not_of(" \t\r\n") == std::string::npos)
         return params;
     rapidjson::Document doc;
-    const std::string standard = ToStandardEscapes(json);
+    const std::string standard = Wire::ToStandardEscapes(json);
     doc.Parse(standard.c_str(), standard.size());
     if (doc.HasParseError() || !doc.IsObject())
         BadParams("not a JSON object");

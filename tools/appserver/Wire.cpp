@@ -246,6 +246,38 @@ std::string SuiteString(std::string_view s)
     return out;
 }
 
+std::string ToStandardEscapes(std::string_view json)
+{
+    std::string out;
+    out.reserve(json.size() + 16);
+    bool inString = false;
+    for (size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (!inString) {
+            inString = c == '"';
+            out += c;
+            continue;
+        }
+        if (c == '"') {
+            inString = false;
+            out += c;
+        } else if (c == '\\' && i + 1 < json.size()) {
+            const char e = json[++i];
+            if (e == 'n')
+                out += "\\r\\n";
+            else if (e == 'r')
+                out += "\\n";
+            else {
+                out += c;
+                out += e;
+            }
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 void Member(TJsonWriter& json, const char* key, const std::string& value)
 {
     json.Key(key);

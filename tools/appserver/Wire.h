@@ -28,6 +28,10 @@ namespace Wire {
 // CR LF line break is \n, a lone LF \r, a lone CR \u000D, other control
 // bytes \uXXXX, and bytes from 128 on go as they are.
 std::string SuiteString(std::string_view text);
+// A JSON text that the client wrote in that convention (parameter objects,
+// notification commands) with the standard escapes, for a standard parser:
+// its \n becomes \r\n and its \r \n; everything else is as JSON has it.
+std::string ToStandardEscapes(std::string_view json);
 
 } // namespace Wire
 
