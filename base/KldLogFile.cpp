@@ -346,17 +346,6 @@ constinit LogStorage g_logStorage;
 constinit int g_logUsers = 0;
 constinit std::atomic<bool> g_logAlive{false};
 
-// Errors caught at platform boundaries go to the log; while the log is off
-// (or already gone at exit) they go to stderr, so that none is lost.
-void LogBoundaryError(const std::string& where, const std::string& message)
-{
-    if (g_logAlive.load() && Log.Enabled()) {
-        Log.Error(message, where);
-        return;
-    }
-    std::cerr << "[" << where << "] " << message << std::endl;
-}
-
 // Installed when the process-wide log is first switched on, not while static
 // objects are made: the platform's handler slot may not exist yet then. Until
 // that moment the platform's own handler writes to stderr, as this one does
@@ -368,6 +357,17 @@ void RouteBoundaryErrorsToLog()
 }
 
 } // namespace
+
+// Errors caught at platform boundaries go to the log; while the log is off
+// (or already gone at exit) they go to stderr, so that none is lost.
+void LogBoundaryError(const std::string& where, const std::string& message)
+{
+    if (g_logAlive.load() && Log.Enabled()) {
+        Log.Error(message, where);
+        return;
+    }
+    std::cerr << "[" << where << "] " << message << std::endl;
+}
 
 constinit TKldLogFile& Log = g_logStorage.log;
 

@@ -160,6 +160,12 @@ void WriteBufToFile(const std::string& FileName, const void* Buf, int32_t Count)
 // boundary as the source; while it is off they go to stderr.
 extern TKldLogFile& Log;
 
+// The log's boundary handler (platform/Threads.h), installed when the log is
+// first switched on: the error at error level with the boundary as the
+// source, or on stderr while the log is off. A handler put in front of it
+// can tell it apart by its address.
+void LogBoundaryError(const std::string& where, const std::string& message);
+
 namespace KldLogFileDetail {
 // Makes `Log` on the first use of this header and destroys it after the last.
 struct LogLifetime

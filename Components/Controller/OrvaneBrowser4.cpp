@@ -56,8 +56,10 @@ void SetScreenCursor(int Cursor)
         MainThread::Queue(apply);
 }
 
-// The window's exception handler: the log first, then the handler that was
-// there before, else the standard error box.
+// The window's exception handler: the log first, then the application's
+// handler that was there before, else the standard error box. The log's own
+// boundary handler is no application handler: it would only log the error
+// again, and the user would never see it.
 struct TBrowserErrorHandler
 {
     const TfrmOrvaneBrowser4* Window;
@@ -66,7 +68,9 @@ struct TBrowserErrorHandler
     void operator()(const std::string& where, const std::string& message) const
     {
         Log.Error(message, "BROWSER", where);
-        if (Previous) {
+        using TPlainHandler = void (*)(const std::string&, const std::string&);
+        const TPlainHandler* plain = Previous.target<TPlainHandler>();
+        if (Previous && !(plain && *plain == &LogBoundaryError)) {
             Previous(where, message);
             return;
         }

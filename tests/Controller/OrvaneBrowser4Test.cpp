@@ -535,18 +535,32 @@ TEST_F(MainWindowTest, AFailedSaveGoesToTheExceptionHandler)
 
 TEST_F(MainWindowTest, TheApplicationsErrorsAreLoggedThenShown)
 {
-    // The window's handler stands in front of the one it found.
+    // In front of the log's own handler, the window logs and shows.
+    SetBoundaryErrorHandler(&LogBoundaryError);
+    Remake(1);
     m_dialogs->QueueAnswer(mrOk);
     ReportBoundaryError("a place", "something broke");
     ASSERT_EQ(m_dialogs->Calls().size(), 1u);
     EXPECT_EQ(m_dialogs->Calls()[0].Text, "something broke");
     EXPECT_EQ(m_dialogs->Calls()[0].Type, mtError);
     EXPECT_EQ(LogLinesWith(", ERROR, BROWSER, something broke, a place").size(), 1u);
-    delete m_controller;
-    m_controller = nullptr;
-    FreeApplicationMainForm();
-    // Gone with the window: back to the handler before it.
-    EXPECT_FALSE(GetBoundaryErrorHandler());
+
+    // In front of another application handler, the window logs and hands on.
+    {
+        TBoundaryErrors report;
+        Remake(1);
+        ReportBoundaryError("elsewhere", "also broke");
+        EXPECT_EQ(report.Reports, (std::vector<std::string>{"elsewhere: also broke"}));
+        EXPECT_EQ(LogLinesWith(", ERROR, BROWSER, also broke, elsewhere").size(), 1u);
+        EXPECT_EQ(m_dialogs->Calls().size(), 1u) << "no box of its own";
+        // Gone with the window: the handler before it is back.
+        delete m_controller;
+        m_controller = nullptr;
+        FreeApplicationMainForm();
+        ReportBoundaryError("later", "after the window");
+        EXPECT_EQ(report.Reports.back(), "later: after the window");
+    }
+    SetBoundaryErrorHandler(&LogBoundaryError);
 }
 
 TEST_F(MainWindowTest, FirstShowChecksForUpdatesUnlessSkipped)
@@ -1147,9 +1161,11 @@ TEST_F(SignInTest, AFailingPCLResourceIsShownAndTheOthersFollow)
     {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(m_server->DatabaseFile().c_str(), &db), SQLITE_OK);
-        sqlite3_exec(db, "INSERT INTO SRV_RESOURCE_TYPES (C_RESOURCE, RESOURCE_TYPE) VALUES (901, 'PCL')", nullptr,
-                     nullptr, nullptr);
+        sqlite3_busy_timeout(db, 10000);
+        const int rc = sqlite3_exec(db, "INSERT INTO SRV_RESOURCE_TYPES (C_RESOURCE, RESOURCE_TYPE) VALUES (901, 'PCL')",
+                                    nullptr, nullptr, nullptr);
         sqlite3_close(db);
+        ASSERT_EQ(rc, SQLITE_OK);
     }
     m_dialogs->QueueAnswer(mrOk);
     ASSERT_TRUE(SignIn("jsmith", "secret"));
