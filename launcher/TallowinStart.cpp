@@ -18,6 +18,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPixmap>
 #include <QTimer>
 #include <csignal>
@@ -55,9 +56,23 @@ class TScreenshotRun : public QObject
     }
 
   private:
+    // Steps that may show boxes of their own (the sign-in, the close) run
+    // from the event loop, not inside this timer's call: a box opened inside
+    // it would wait for a timer that cannot fire again until it returns.
+    template <class Fn> void Later(Fn fn)
+    {
+        QTimer::singleShot(0, this, [fn] {
+            try {
+                fn();
+            } catch (...) {
+                ApplicationHandleException("Tallowin");
+            }
+        });
+    }
+
     void Step()
     {
-        if (m_done || m_clock.elapsed() < 1500)
+        if (m_clock.elapsed() < 1500)
             return;
         if (QWidget* modal = QApplication::activeModalWidget()) {
             if (auto* login = dynamic_cast<TfrmLogin*>(modal)) {
@@ -72,12 +87,16 @@ class TScreenshotRun : public QObject
         }
         TfrmOrvaneBrowser4* form = ApplicationMainForm();
         // Pictures of the signed-in window once it has been painted.
-        if (!form || m_clock.elapsed() - m_shownAt < 1500)
+        if (m_done || !form || m_clock.elapsed() - m_shownAt < 1500)
             return;
         m_done = true;
         SavePicture(form, m_fileName);
-        form->SetLogged(false);
-        form->close();
+        Later([] {
+            if (TfrmOrvaneBrowser4* main = ApplicationMainForm()) {
+                main->SetLogged(false);
+                main->close();
+            }
+        });
     }
 
     void SignIn(TfrmLogin& login)
@@ -99,7 +118,11 @@ class TScreenshotRun : public QObject
             return;
         }
         m_tried = true;
-        login.btnOkClick();
+        QPointer<TfrmLogin> dialog(&login);
+        Later([dialog] {
+            if (dialog)
+                dialog->btnOkClick();
+        });
     }
 
     std::string m_fileName;
