@@ -24,7 +24,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShowEvent>
+#include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 static void InitControllerResources()
 {
@@ -508,6 +510,9 @@ void TfrmOrvaneBrowser4::HandleMessage(TMessage& message)
     case WM_AUTOLOGIN:
         UserLogInExec();
         break;
+    case WM_INFOBARCHANGED:
+        OnInfoBarChanged();
+        break;
     case WM_KLDPROGRESS:
         // Notices of other threads are not shown: the bar is a widget.
         if (MainThread::IsMainThread() && message.LParam != 0) {
@@ -522,6 +527,71 @@ void TfrmOrvaneBrowser4::HandleMessage(TMessage& message)
     default:
         break;
     }
+}
+
+void TfrmOrvaneBrowser4::OnInfoBarChanged()
+{
+    TKldAppInfoItems& items = m_infoBar->Items();
+    items.BeginUpdate();
+    try {
+        while (items.Count() > 1)
+            items.Delete(items.Count() - 1);
+        QWidget* active = ActiveModuleForm();
+        TKldAppInfoItem* first = items.Items(0);
+        if (!active) {
+            first->SetCaption("");
+        } else {
+            first->SetCaption(active->windowTitle().toStdString());
+            if (Controller) {
+                TovnInfoList& list = Controller->InfoList();
+                for (int i = 0; i < list.Count(); ++i) {
+                    const TovnInfoObj* info = list.GetInfo(i);
+                    TKldAppInfoItem* item = items.Add();
+                    item->SetName(info->Name);
+                    item->SetCaption(info->Text);
+                    item->SetImageIndex(info->ImageIndex);
+                    item->SetFontStyle({fsBold});
+                    item->SetFontColor(clWhite);
+                }
+            }
+        }
+    } catch (...) {
+        items.EndUpdate();
+        throw;
+    }
+    items.EndUpdate();
+}
+
+void TfrmOrvaneBrowser4::CloseSearchResults(bool Posted)
+{
+    TKldEditControl& edit = m_searchBox->Edit();
+    if (!edit.isVisible())
+        return;
+    if (Posted) {
+        QPointer<TKldEditControl> target(&edit);
+        QTimer::singleShot(0, this, [target] {
+            if (target)
+                target->CancelMode(CancelModeFocusLost);
+        });
+        return;
+    }
+    edit.CancelMode(CancelModeFocusLost);
+    QCoreApplication::processEvents();
+}
+
+void TfrmOrvaneBrowser4::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        CloseSearchResults(true);
+    else if (event->type() == QEvent::WindowStateChange)
+        CloseSearchResults(false);
+}
+
+void TfrmOrvaneBrowser4::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    CloseSearchResults(false);
 }
 
 void TfrmOrvaneBrowser4::RestoreMainWindow()

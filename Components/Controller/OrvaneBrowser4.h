@@ -256,6 +256,12 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     TovnOndrelQuery& qryAutoCounter() const { return *m_qryAutoCounter; }
 
     void WndProc(TMessage& message) override;
+    // Message 4026: the info bar again from the controller's info list, after
+    // the active module window's caption.
+    void OnInfoBarChanged();
+    // Closes the search box's result list (the cancel-mode message to its
+    // edit): posted, or sent with the pending messages processed.
+    void CloseSearchResults(bool Posted);
 
     // The placement the user preferences remember: the frame's position with
     // the client size, the window state, and the size of the whole desktop.
@@ -270,6 +276,10 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     void showEvent(QShowEvent* event) override;
     // The close query (log off, asking first) and the close.
     void closeEvent(QCloseEvent* event) override;
+    // Activating the window, and moving, sizing, minimising or maximising
+    // it (the system commands), close an open search result list.
+    void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
   private:
     // Creation (OrvaneBrowser4.cpp, OrvaneBrowser4Menus.cpp).

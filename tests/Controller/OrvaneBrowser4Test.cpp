@@ -1242,3 +1242,27 @@ TEST_F(SignInReplyTest, AReplyWithoutUserOrDatabasesReadsThemAsEmpty)
     EXPECT_EQ(m_window->dsDBList().RecordCount(), 0);
     EXPECT_EQ(m_window->PasswordExpiry(), "") << "no warning, no note";
 }
+
+
+TEST_F(MainWindowTest, TheInfoBarFollowsTheActiveModuleWindow)
+{
+    TKldAppInfoItems& items = m_window->InfoBar().Items();
+    items.Items(0)->SetCaption("an old caption");
+    items.Add()->SetCaption("an old item");
+    m_controller->InfoList().AddInfo("FACILITY", "[MC] Maple Court", -1);
+    SendMessage(m_window->Handle(), WM_INFOBARCHANGED, 0, 0);
+    // No module window is active: the first item is emptied, the rest go.
+    ASSERT_EQ(items.Count(), 1);
+    EXPECT_EQ(items.Items(0)->Caption(), "");
+}
+
+TEST_F(MainWindowTest, MovingOrResizingTheWindowClosesTheSearchResults)
+{
+    m_window->show();
+    TKldAppEditor& box = m_window->SearchBox();
+    box.SetVisible(true);
+    box.SetFocus();
+    ASSERT_TRUE(box.Edit().isVisible());
+    m_window->showMaximized();
+    EXPECT_FALSE(box.Edit().isVisible());
+}
