@@ -322,6 +322,21 @@ TSecurityRecord TovnController::GetSecurity(int SecurityIndex) const
     return DecodeSecurityByte(bytes.Memory()[SecurityIndex]);
 }
 
+TDateTime TovnController::SYSDATETIME() const
+{
+    return m_browser ? m_browser->SysDateTime() : Now();
+}
+
+TSQLTimeStamp TovnController::SYSSQLDATETIME() const
+{
+    return DateTimeToSQLTimeStamp(SYSDATETIME());
+}
+
+std::string TovnController::SYSSTRDATETIME() const
+{
+    return DateTimeToStr(SYSDATETIME());
+}
+
 std::string TovnController::MakeLogFileName(TDateTime Date, bool ForceDir) const
 {
     const std::string folder = ovnGetDataPath() + "log/";

@@ -32,6 +32,7 @@
 #include "platform/Messages.h"
 #include "platform/ObjectList.h"
 #include "platform/Params.h"
+#include "platform/SqlTimSt.h"
 #include "platform/StringList.h"
 
 #include <atomic>
@@ -221,6 +222,13 @@ class TovnController : public TComponent
     bool GetDBConnected() const;
 
     TSecurityRecord GetSecurity(int SecurityIndex) const;
+
+    // Server time: the main window's SysDateTime (the local clock plus the
+    // server's offset; the local clock without a window), as an SQL time
+    // stamp, and as text in the short date and long time formats.
+    TDateTime SYSDATETIME() const;
+    TSQLTimeStamp SYSSQLDATETIME() const;
+    std::string SYSSTRDATETIME() const;
 
     // --- Resources
     // The cache folder: a relative CacheDir preference lies in the data

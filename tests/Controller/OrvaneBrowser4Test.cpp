@@ -982,6 +982,15 @@ TEST_F(SignInTest, SucceedsAndFillsTheUserRecord)
     EXPECT_EQ(m_controller->Cache().URI(), "vrs+MAIN?resources");
     EXPECT_TRUE(m_window->ServerTimeKnown());
     EXPECT_LT(std::abs(m_window->SysDateTime() - Now()), 5.0 / 86400);
+    EXPECT_LT(std::abs(m_controller->SYSDATETIME() - Now()), 5.0 / 86400);
+    EXPECT_EQ(m_controller->SYSSQLDATETIME().Year, DateTimeToSQLTimeStamp(Now()).Year);
+    EXPECT_EQ(m_controller->SYSSTRDATETIME().substr(0, 10), FormatDateTime("mm/dd/yyyy", Now()));
+    // A change of the system clock makes the offset unknown; the next use
+    // asks the server again.
+    SendMessage(m_window->Handle(), WM_TIMECHANGE, 0, 0);
+    EXPECT_FALSE(m_window->ServerTimeKnown());
+    m_window->SysDateTime();
+    EXPECT_TRUE(m_window->ServerTimeKnown());
     EXPECT_TRUE(m_window->PasswordExpiry().empty());
 
     // The user's databases.
