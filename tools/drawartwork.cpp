@@ -448,6 +448,14 @@ const TPicture BrowserPictures[] = {
          Cross(p, Qt::white, 2.6);
      }},
     {"KLD_NOTIFY24", "PNG", 24, 24, Qt::transparent, true, Bell},
+    // The unread-mail badge: a left cap (columns 0-7), a middle that is
+    // stretched (8-15) and a right cap (16-23).
+    {"KLD_MAIL_NOTIFY", "PNG", 24, 16, Qt::transparent, true,
+     [](QPainter& p) {
+         p.setPen(QPen(Red.darker(140), 1));
+         p.setBrush(Red);
+         p.drawRoundedRect(QRectF(0.5, 0.5, 23, 15), 7.5, 7.5);
+     }},
     {"KLD_SEARCH_BOXA", "BMP", 36, 25, Blue, false, [](QPainter& p) { SearchBox(p, true); }},
     {"KLD_SEARCH_BOXI", "BMP", 36, 25, Blue, false, [](QPainter& p) { SearchBox(p, false); }},
 };

@@ -303,6 +303,9 @@ void TfrmOrvaneBrowser4::InitImages()
                                    "KLD_NOTIFY24"});
     LoadPictureTable(*m_images16, {"KLD_FACILITY16", "KLD_RESIDENT16", "KLD_CURPERIOD16", "KLD_CLOSE16G",
                                    "KLD_CLOSE16W", "KLD_EXPLORER16", "KLD_INFORMATION16"});
+    MailBadgeImage() = LoadResourceImage("KLD_MAIL_NOTIFY", rtRCData);
+    if (MailBadgeImage().isNull())
+        Log.Warning("Unable to load image KLD_MAIL_NOTIFY Resource not found", "BROWSER");
 }
 
 void TfrmOrvaneBrowser4::InstallExceptionHandler()

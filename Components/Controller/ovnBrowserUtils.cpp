@@ -203,6 +203,12 @@ void TIconManager::Clear()
 
 // ---------------------------------------------------------------------------
 
+QImage& MailBadgeImage()
+{
+    static QImage badge;
+    return badge;
+}
+
 int32_t GetImageForKey(const std::string& Key)
 {
     if (SameText(Key, "FACILITY") || SameText(Key, "DEFAULT_FACILITY"))

@@ -14,6 +14,7 @@
 #include "ui/KldAppItems.h"
 #include "ui/ovnNamedList.h"
 
+#include <QImage>
 #include <QWidget>
 
 #include <functional>
@@ -156,6 +157,11 @@ class TIconManager : public TStringList
     TImageListRef m_imageList;
     TNembraFileCache* m_fileCache;
 };
+
+// The unread-mail badge (24 x 16, with alpha): a left cap (columns 0-7), a
+// middle (8-15) and a right cap (16-23). One per process; the main window
+// fills it from the picture "KLD_MAIL_NOTIFY" at its creation.
+QImage& MailBadgeImage();
 
 // The 16-pixel picture of an info-bar key (case ignored): "FACILITY" and
 // "DEFAULT_FACILITY" 9, "RESIDENT" 10, "CURRENT_PERIOD" 11, else -1.

@@ -376,6 +376,7 @@ TEST(MainWindowPictures, APictureThatFailsToLoadLeavesABlankInItsSlot)
         TfrmOrvaneBrowser4* window = controller.Browser();
         EXPECT_EQ(window->Images16().Count(), 16);
         EXPECT_EQ(window->Images24().Count(), 11);
+        EXPECT_EQ(MailBadgeImage().size(), QSize(24, 16));
         EXPECT_EQ(ReadText(Log.FileName()).find("Unable to load image KLD_"), ReadText(Log.FileName()).find(
                                                                                    "Unable to load image KLD_NO"));
         TCustomImageList facility(16, 16);
