@@ -41,6 +41,12 @@ std::string TrimmedText(const QLineEdit* Edit)
     return Trim(Edit->text().toStdString());
 }
 
+void SetPasswordChar(QLineEdit* Edit, char Char)
+{
+    Edit->setEchoMode(QLineEdit::Password);
+    Edit->setStyleSheet(QStringLiteral("lineedit-password-character: %1").arg(static_cast<int>(Char)));
+}
+
 TDialogForm::TDialogForm(QWidget* parent) : QDialog(parent)
 {
     setModal(true);

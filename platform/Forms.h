@@ -95,3 +95,6 @@ void ShowCurrentException();
 QHBoxLayout* MakeButtonRow(std::initializer_list<QPushButton*> Buttons);
 // An edit's text without blanks around it.
 std::string TrimmedText(const QLineEdit* Edit);
+// A password edit: every character shows as Char (the style's own mask
+// character differs from one platform theme to another).
+void SetPasswordChar(QLineEdit* Edit, char Char);

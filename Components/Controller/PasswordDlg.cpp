@@ -17,7 +17,7 @@ TPasswordDlg::TPasswordDlg(QWidget* parent) : TDialogForm(parent)
     m_edtUserName->setObjectName("edtUserName");
     m_edtPassword = new QLineEdit(this);
     m_edtPassword->setObjectName("edtPassword");
-    m_edtPassword->setEchoMode(QLineEdit::Password);
+    SetPasswordChar(m_edtPassword, '*');
     QPushButton* ok = MakeButton("OK", mrOk, true);
     QPushButton* cancel = MakeButton("Cancel", mrCancel, false, true);
 

@@ -111,7 +111,7 @@ TfrmLogin::TfrmLogin(QWidget* parent) : TDialogForm(parent)
     m_edtID->setObjectName("edtID");
     m_edtPassword = new QLineEdit(this);
     m_edtPassword->setObjectName("edtPassword");
-    m_edtPassword->setEchoMode(QLineEdit::Password);
+    SetPasswordChar(m_edtPassword, '*');
     m_cboConnection = new QComboBox(this);
     m_cboConnection->setObjectName("cboConnection");
     m_lbStatus = new QPlainTextEdit(this);

@@ -14,6 +14,7 @@ TEST(PasswordPrompt, OKTrimsBothValuesAndCancelKeepsThem)
         EXPECT_EQ(dialog.windowTitle().toStdString(), "Login");
         EXPECT_EQ(dialog.edtUserName()->text().toStdString(), "sys");
         EXPECT_EQ(dialog.edtPassword()->echoMode(), QLineEdit::Password);
+        EXPECT_EQ(dialog.edtPassword()->displayText().toStdString(), "***") << "the password character is *";
         Keys::Type(*dialog.edtUserName(), "adm ");
         Keys::Type(*dialog.edtPassword(), " new ");
         Keys::Escape(*dialog.edtPassword());

@@ -107,6 +107,8 @@ TEST(LoginDialog, CaptionAndBannerFollowTheBrand)
         EXPECT_EQ(dialog.imgBanner(0)->isVisibleTo(&dialog), c.Brand == 0);
         EXPECT_EQ(dialog.imgBanner(1)->isVisibleTo(&dialog), c.Brand == 1);
         EXPECT_EQ(dialog.edtPassword()->echoMode(), QLineEdit::Password);
+        dialog.edtPassword()->setText("pw1");
+        EXPECT_EQ(dialog.edtPassword()->displayText().toStdString(), "***") << "the password character is *";
         EXPECT_TRUE(dialog.lbStatus()->isReadOnly());
     }
     AppBrand = saved;
