@@ -749,9 +749,18 @@ void TfrmOrvaneBrowser4::actUIUpdate()
     if (shows != m_progressBar->Visible())
         m_progressBar->SetVisible(shows);
     UpdateStatusBar();
-    // A session the server ended: posted once, until the message runs.
+    // A session the server ended: posted once, until the message runs, and
+    // not while the last session end is still guarded: the message would
+    // only be dropped, and each post wakes the loop again at once. A timer
+    // wakes the loop when the guard is over.
     if (m_logged && m_conMAIN->SessionTerminated() && !m_terminatePosted) {
-        m_terminatePosted = true;
-        PostMessage(m_handle, WM_AUTOLOGOUT, 0, 0);
+        const uint64_t wait = SessionEndGuardLeft();
+        if (wait == 0) {
+            m_terminatePosted = true;
+            PostMessage(m_handle, WM_AUTOLOGOUT, 0, 0);
+        } else if (!m_sessionEndWakeArmed) {
+            m_sessionEndWakeArmed = true;
+            QTimer::singleShot(std::chrono::milliseconds(wait), this, [this] { m_sessionEndWakeArmed = false; });
+        }
     }
 }

@@ -312,6 +312,11 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     bool RunLoginDialog(const TLoginCallback& Callback);
     void SignInAttempt(const std::string& UserID, const std::string& Password, bool Force);
     void DoSessionTerminate(bool Idle);
+    // Milliseconds until the end of a session may run again (0: now): it
+    // runs at most once per SessionEndGuardMs, counted from the start and
+    // from the end of the last run.
+    uint64_t SessionEndGuardLeft() const;
+    static constexpr uint64_t SessionEndGuardMs = 10000;
     void tmrCheckOnlineTimer();
 
     HWND m_handle = NullHWnd;
@@ -337,6 +342,7 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     bool m_serverTimeKnown = false;
     uint64_t m_lastSessionEnd = 0;
     bool m_sessionEndSeen = false;
+    bool m_sessionEndWakeArmed = false;
     int32_t m_notificationsModule = -1;
     int32_t m_launchKind = 0;
     int m_progressPosition = 0;

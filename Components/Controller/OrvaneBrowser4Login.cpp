@@ -400,13 +400,20 @@ void TfrmOrvaneBrowser4::Logout()
     Controller->InfoList().Clear();
 }
 
+uint64_t TfrmOrvaneBrowser4::SessionEndGuardLeft() const
+{
+    if (!m_sessionEndSeen)
+        return 0;
+    const uint64_t since = GetTickCount64() - m_lastSessionEnd;
+    return since > SessionEndGuardMs ? 0 : SessionEndGuardMs + 1 - since;
+}
+
 void TfrmOrvaneBrowser4::DoSessionTerminate(bool Idle)
 {
-    const uint64_t now = GetTickCount64();
-    if (m_sessionEndSeen && now - m_lastSessionEnd <= 10000)
+    if (SessionEndGuardLeft() > 0)
         return;
     m_sessionEndSeen = true;
-    m_lastSessionEnd = now;
+    m_lastSessionEnd = GetTickCount64();
     const bool goOn = Idle || MessageDlg(SSessionExpired, mtWarning, mbOKCancel) == mrOk;
     if (goOn) {
         if (QApplication::activeModalWidget()) {

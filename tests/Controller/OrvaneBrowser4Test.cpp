@@ -22,6 +22,7 @@
 #include "ui/KldAppPanel.h"
 #include "ui/KldModuleView.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QMenu>
 #include <QToolBar>
@@ -1204,6 +1205,49 @@ TEST_F(SignInTest, TheServerEndingTheSessionSignsInAgain)
     // A second end within ten seconds is dropped.
     SendMessage(m_window->Handle(), WM_AUTOLOGOUT, 0, 0);
     EXPECT_EQ(m_dialogs->Calls().size(), 1u);
+}
+
+TEST_F(SignInTest, AnEndedSessionLetsTheLoopSleepUntilItMayBeEndedAgain)
+{
+    LogInAs("jsmith", "secret");
+    ASSERT_TRUE(m_window->Logged());
+    int dialogs = 0;
+    m_window->ExecuteLoginDialog = [&](const TLoginCallback&) {
+        ++dialogs;
+        return false;
+    };
+    // Another sign-in of the user with FORCE ends this session; the next
+    // call finds it ended.
+    TNembraConnection other;
+    other.SetServerURL(m_server->ServerURL());
+    other.SetAuthentication(qauthBasic);
+    other.Params().Add("USER_ID=JSMITH");
+    other.Params().Add("USER_PWD=secret");
+    other.Params().Add("FORCE=True");
+    other.Open();
+    m_window->conMAIN().CheckOnline(true);
+    ASSERT_TRUE(m_window->conMAIN().SessionTerminated());
+
+    // Cancel keeps the window as it is; within the next ten seconds the
+    // end is not asked again, and the loop sleeps meanwhile (each post of
+    // a message that is only dropped would wake it again at once).
+    m_dialogs->QueueAnswer(mrCancel);
+    int wakeUps = 0;
+    QMetaObject::Connection counting = QObject::connect(
+        QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, [&] { ++wakeUps; });
+    RunEventsFor(std::chrono::milliseconds(300));
+    QObject::disconnect(counting);
+    ASSERT_EQ(m_dialogs->Calls().size(), 1u);
+    EXPECT_EQ(m_dialogs->Calls()[0].Text, SSessionExpired);
+    EXPECT_TRUE(m_window->Logged());
+    EXPECT_LT(wakeUps, 1000);
+
+    // Once the ten seconds are over the question comes back; OK signs off
+    // and opens the sign-in again.
+    m_dialogs->QueueAnswer(mrOk);
+    EXPECT_TRUE(RunEventsUntil([&] { return m_dialogs->Calls().size() == 2; }, std::chrono::seconds(15)));
+    EXPECT_TRUE(RunEventsUntil([&] { return dialogs == 1; }));
+    EXPECT_FALSE(m_window->Logged());
 }
 
 namespace {
