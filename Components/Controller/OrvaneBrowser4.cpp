@@ -224,12 +224,7 @@ void TfrmOrvaneBrowser4::CreateComponents()
     m_sysDBLogin->Params().CreateParam(ftInteger, "C_Role", ptOutput);
     for (const char* name : {"Role", "Modules", "GM_Groups", "GM_Modules", "GM_User"})
         m_sysDBLogin->Params().CreateParam(ftString, name, ptOutput);
-    // The upload needs no database: a log can be sent as soon as the user
-    // is signed in.
-    m_sysUploadLog = std::make_unique<TovnOndrelSystem>();
-    m_sysUploadLog->SetName("sysUploadLog");
-    m_sysUploadLog->SetConnectionName("MAIN");
-    m_sysUploadLog->SetProcedureName("UploadLog");
+    m_sysUploadLog = systemProc("UploadLog");
     m_sysUploadLog->Params().CreateParam(ftDate, "LogDate", ptInput);
     m_sysUploadLog->Params().CreateParam(ftInteger, "LogDays", ptInput);
     m_sysUploadLog->Params().CreateParam(ftString, "LogType", ptInput);

@@ -244,9 +244,7 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     TovnOndrelSystem& sysDBLogin() const { return *m_sysDBLogin; }
     TovnDataSet& dsDBList() const { return *m_dsDBList; }
     // The system plug-in's procedure "UploadLog" (LogDate, LogDays, LogType,
-    // Log) on connection "MAIN": the controller's log upload runs it. It
-    // needs no database, so a log can be sent as soon as the user is signed
-    // in.
+    // Log) on the system database: the controller's log upload runs it.
     TovnOndrelSystem& sysUploadLog() const { return *m_sysUploadLog; }
     TovnOndrelSystem& sysSetLock() const { return *m_sysSetLock; }
     TovnOndrelSystem& sysClearLock() const { return *m_sysClearLock; }

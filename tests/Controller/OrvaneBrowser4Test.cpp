@@ -470,6 +470,60 @@ TEST_F(MainWindowTest, LayoutOfBrandZero)
               (std::vector<std::string>{"&Orvane Web Help", "Submit Log to Administrator", "---", "&About"}));
 }
 
+TEST_F(MainWindowTest, TheComponentsItOwns)
+{
+    TNembraConnection& con = m_window->conMAIN();
+    EXPECT_EQ(con.ConnectionName(), "MAIN");
+    EXPECT_TRUE(con.AppendTimeStampToPost());
+    EXPECT_TRUE(con.ShowWaitCursor());
+    EXPECT_EQ(con.Timeout(), 120);
+    EXPECT_EQ(m_window->dbSys().DatabaseName(), "SYSTEM_DATA");
+    EXPECT_EQ(m_window->dbSys().Params().Values("DB_ALIAS"), "SYSTEM");
+    EXPECT_EQ(m_window->dbData().DatabaseName(), "DATA");
+    for (TNembraDatabase* db : {&m_window->dbSys(), &m_window->dbData()}) {
+        EXPECT_EQ(db->ConnectionName(), "MAIN");
+        EXPECT_EQ(db->ServerOS(), "LIN");
+    }
+    // The system plug-in's procedures run on the system database.
+    struct Case
+    {
+        const char* Name;
+        TovnOndrelSystem& Proc;
+        std::vector<std::string> Params;
+    };
+    const Case cases[] = {
+        {"GetMenu", m_window->sysGetMenu(), {"C_Module"}},
+        {"DatabaseLogin",
+         m_window->sysDBLogin(),
+         {"Alias", "Security", "C_Role", "Role", "Modules", "GM_Groups", "GM_Modules", "GM_User"}},
+        {"UploadLog", m_window->sysUploadLog(), {"LogDate", "LogDays", "LogType", "Log"}},
+        {"SetLock", m_window->sysSetLock(), {"Lock_Path", "Description"}},
+        {"ClearLock", m_window->sysClearLock(), {"Lock_Path"}},
+        {"GetResources", m_window->sysGetResources(), {}},
+        {"GetResourceFileName", m_window->sysGetResourceFileName(), {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(c.Proc.Name(), std::string("sys") + c.Name);
+        EXPECT_EQ(c.Proc.PluginName(), "PLG_SYSTEM");
+        EXPECT_EQ(c.Proc.ProcedureName(), c.Name);
+        EXPECT_EQ(c.Proc.DatabaseName(), "SYSTEM_DATA");
+        std::vector<std::string> params;
+        for (int i = 0; i < c.Proc.Params().Count(); ++i)
+            params.push_back(c.Proc.Params().Items(i)->Name());
+        EXPECT_EQ(params, c.Params);
+    }
+    EXPECT_EQ(m_window->sysGetMenu().FetchBy(), -1);
+    EXPECT_TRUE(m_window->sysGetMenu().Filtered());
+    EXPECT_EQ(m_window->sysGetMenu().Params().ParamByName("C_Module")->AsInteger(), -1);
+    for (TovnOndrelQuery* query : {&m_window->qryUserFacility(), &m_window->qryAutoCounter()})
+        EXPECT_EQ(query->DatabaseName(), "DATA");
+    EXPECT_FALSE(m_window->qryUserFacility().FetchBlobs());
+    EXPECT_FALSE(m_window->qryUserFacility().ServerUpdate());
+    EXPECT_FALSE(m_window->tmrCheckOnline().Enabled());
+    EXPECT_EQ(m_window->tmrCheckOnline().Interval(), 30000u);
+}
+
 TEST_F(MainWindowTest, TheIdleUpdateSetsEveryAction)
 {
     m_window->actUIUpdate();
@@ -1205,6 +1259,16 @@ TEST_F(SignInTest, TheServerEndingTheSessionSignsInAgain)
     // A second end within ten seconds is dropped.
     SendMessage(m_window->Handle(), WM_AUTOLOGOUT, 0, 0);
     EXPECT_EQ(m_dialogs->Calls().size(), 1u);
+}
+
+TEST_F(SignInTest, TheLogGoesUpThroughTheWindowsOwnSession)
+{
+    LogInAs("jsmith", "secret");
+    ASSERT_TRUE(m_window->Logged());
+    m_controller->DoSendLog(Date(), 1);
+    EXPECT_EQ(ServerText(m_server->DatabaseFile(), "SELECT UPPER(USER_ID) || ' ' || LOG_DAYS || ' ' || LOG_TYPE "
+                                                   "FROM SRV_LOG_UPLOADS"),
+              "JSMITH 1 zip");
 }
 
 TEST_F(SignInTest, AnEndedSessionLetsTheLoopSleepUntilItMayBeEndedAgain)
