@@ -987,6 +987,26 @@ class SignInTest : public MainWindowTest
         local->SetDefault(true);
     }
     std::string ServerBase() const { return "http://127.0.0.1:" + std::to_string(m_server->Port()); }
+    // Signs in as JSMITH; the sign-in dialogs opened later only count.
+    void LogInAndCountLaterSignIns()
+    {
+        LogInAs("jsmith", "secret");
+        m_window->ExecuteLoginDialog = [this](const TLoginCallback&) {
+            ++m_signInDialogs;
+            return false;
+        };
+    }
+    // JSMITH signs in on another connection (with FORCE: ending the
+    // window's session).
+    void SignInElsewhere(TNembraConnection& Other, bool Force)
+    {
+        Other.SetServerURL(m_server->ServerURL());
+        Other.SetAuthentication(qauthBasic);
+        Other.Params().Add("USER_ID=JSMITH");
+        Other.Params().Add("USER_PWD=secret");
+        Other.Params().Add(std::string("FORCE=") + (Force ? "True" : "False"));
+        Other.Open();
+    }
     bool SignIn(const std::string& User, const std::string& Password)
     {
         return m_window->OnUserLogin(nullptr, User, Password, "Local");
@@ -1002,6 +1022,7 @@ class SignInTest : public MainWindowTest
     }
 
     std::unique_ptr<TAppServerProcess> m_server;
+    int m_signInDialogs = 0;
 };
 
 } // namespace
@@ -1129,11 +1150,7 @@ TEST_F(SignInTest, AWrongPasswordIsANoticeAndALogLine)
 TEST_F(SignInTest, AnotherSessionOfTheUserIsEndedOnlyWhenTheUserAgrees)
 {
     TNembraConnection other;
-    other.SetServerURL(m_server->ServerURL());
-    other.SetAuthentication(qauthBasic);
-    other.Params().Add("USER_ID=JSMITH");
-    other.Params().Add("USER_PWD=secret");
-    other.Open();
+    SignInElsewhere(other, false);
     const std::string otherSession = other.GetSessionID();
 
     TNoticeLog notices;
@@ -1242,20 +1259,15 @@ TEST_F(SignInTest, AFailingPCLResourceIsShownAndTheOthersFollow)
 
 TEST_F(SignInTest, TheServerEndingTheSessionSignsInAgain)
 {
-    LogInAs("jsmith", "secret");
+    LogInAndCountLaterSignIns();
     ASSERT_TRUE(m_window->Logged());
-    int dialogs = 0;
-    m_window->ExecuteLoginDialog = [&](const TLoginCallback&) {
-        ++dialogs;
-        return false;
-    };
     m_dialogs->QueueAnswer(mrOk);
     SendMessage(m_window->Handle(), WM_AUTOLOGOUT, 0, 0);
     EXPECT_FALSE(m_window->Logged());
     ASSERT_EQ(m_dialogs->Calls().size(), 1u);
     EXPECT_EQ(m_dialogs->Calls()[0].Text,
               "Your session on server has expired or was terminated. Please login again.");
-    EXPECT_TRUE(RunEventsUntil([&] { return dialogs == 1; })) << "the sign-in opens again";
+    EXPECT_TRUE(RunEventsUntil([&] { return m_signInDialogs == 1; })) << "the sign-in opens again";
     // A second end within ten seconds is dropped.
     SendMessage(m_window->Handle(), WM_AUTOLOGOUT, 0, 0);
     EXPECT_EQ(m_dialogs->Calls().size(), 1u);
@@ -1273,22 +1285,12 @@ TEST_F(SignInTest, TheLogGoesUpThroughTheWindowsOwnSession)
 
 TEST_F(SignInTest, AnEndedSessionLetsTheLoopSleepUntilItMayBeEndedAgain)
 {
-    LogInAs("jsmith", "secret");
+    LogInAndCountLaterSignIns();
     ASSERT_TRUE(m_window->Logged());
-    int dialogs = 0;
-    m_window->ExecuteLoginDialog = [&](const TLoginCallback&) {
-        ++dialogs;
-        return false;
-    };
     // Another sign-in of the user with FORCE ends this session; the next
     // call finds it ended.
     TNembraConnection other;
-    other.SetServerURL(m_server->ServerURL());
-    other.SetAuthentication(qauthBasic);
-    other.Params().Add("USER_ID=JSMITH");
-    other.Params().Add("USER_PWD=secret");
-    other.Params().Add("FORCE=True");
-    other.Open();
+    SignInElsewhere(other, true);
     m_window->conMAIN().CheckOnline(true);
     ASSERT_TRUE(m_window->conMAIN().SessionTerminated());
 
@@ -1310,7 +1312,7 @@ TEST_F(SignInTest, AnEndedSessionLetsTheLoopSleepUntilItMayBeEndedAgain)
     // and opens the sign-in again.
     m_dialogs->QueueAnswer(mrOk);
     EXPECT_TRUE(RunEventsUntil([&] { return m_dialogs->Calls().size() == 2; }, std::chrono::seconds(15)));
-    EXPECT_TRUE(RunEventsUntil([&] { return dialogs == 1; }));
+    EXPECT_TRUE(RunEventsUntil([&] { return m_signInDialogs == 1; }));
     EXPECT_FALSE(m_window->Logged());
 }
 
