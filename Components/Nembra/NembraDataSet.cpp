@@ -5,6 +5,7 @@
 #include "Components/KldDBComponents/KldDataCompare.h"
 #include "Components/Nembra/NembraJSON.h"
 #include "Components/Nembra/NembraLib.h"
+#include "platform/FileReplaceStream.h"
 #include "platform/Streams.h"
 
 namespace {
@@ -117,8 +118,11 @@ void TNembraDataSet::SaveToStream(const TNembraDataSetWriterClass& writerClass, 
 void TNembraDataSet::SaveToFile(const TNembraDataSetWriterClass& writerClass, const std::string& fileName,
                                 const std::string& name)
 {
-    TFileStream stream(fileName, fmCreate);
+    // The old file stays whole until the new one is written: a save that
+    // fails halfway leaves it as it was.
+    TFileReplaceStream stream(fileName);
     SaveToStream(writerClass, &stream, name);
+    stream.Commit();
 }
 
 void TNembraDataSet::CopyRecordFields(TDataSet* dest, bool sourceFields, bool keepDestOnNull,

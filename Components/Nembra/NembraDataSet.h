@@ -134,8 +134,10 @@ class TNembraDataSet : public TKldDataSet
     // in it. A missing stream raises "LoadFromStream: stream is not assigned".
     std::string LoadFromStream(const TNembraDataSetWriterClass& writerClass, TStream* stream);
     std::string LoadFromFile(const TNembraDataSetWriterClass& writerClass, const std::string& fileName);
-    // Write the dataset under `name`; the file is created or replaced. A
-    // missing stream raises "SaveToStream: stream is not assigned".
+    // Write the dataset under `name`; the file is created or replaced (the
+    // old one stays whole until the new one is written, so a save that fails
+    // leaves it as it was). A missing stream raises "SaveToStream: stream is
+    // not assigned".
     void SaveToStream(const TNembraDataSetWriterClass& writerClass, TStream* stream, const std::string& name);
     void SaveToFile(const TNembraDataSetWriterClass& writerClass, const std::string& fileName,
                     const std::string& name);

@@ -9,6 +9,7 @@
 #include "Components/Nembra/NembraJSON.h"
 #include "Components/Nembra/NembraLib.h"
 #include "NembraDataSetTestSupport.h"
+#include "platform/FileUtils.h"
 #include "platform/Streams.h"
 #include "support/ErrorOf.h"
 #include "support/TempFolder.h"
@@ -187,6 +188,31 @@ TEST(NembraDataSetWriters, LoadAndSaveGoThroughTheWriterClass)
     EXPECT_EQ(ErrorOf([&] { ds.SaveToStream(NembraWriterClass<TLineWriter>(), nullptr, "x"); }),
               "SaveToStream: stream is not assigned");
     EXPECT_NE(ErrorOf([&] { ds.LoadFromFile(NembraWriterClass<TLineWriter>(), file + ".missing"); }), "");
+}
+
+// Writes half a snapshot, then fails.
+class TFailingWriter : public TLineWriter
+{
+  public:
+    using TLineWriter::TLineWriter;
+    TCancelAction Write(const std::string&) override
+    {
+        WriteString(*Stream(), "half");
+        throw Exception("the disk is full");
+    }
+};
+
+TEST(NembraDataSetWriters, AFailedSaveLeavesTheOldFileWhole)
+{
+    TNembraDataSet ds;
+    AddPeople(ds, {{1, "Ann", 1}});
+    TTempFolder folder;
+    const std::string file = folder / "people.snap";
+    ds.SaveToFile(NembraWriterClass<TLineWriter>(), file, "Old");
+    EXPECT_EQ(ErrorOf([&] { ds.SaveToFile(NembraWriterClass<TFailingWriter>(), file, "New"); }), "the disk is full");
+    EXPECT_EQ(ReadString(file), "Old|1");
+    EXPECT_EQ(FindFiles(folder.Path(), "*"), (std::vector<std::string>{"people.snap"}))
+        << "nothing of the failed save is left beside it";
 }
 
 // ---------------------------------------------------------------------------
