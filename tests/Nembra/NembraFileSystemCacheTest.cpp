@@ -243,10 +243,14 @@ TEST_F(RemoteCacheTest, ChangingTheAddressDuringAFetchFreesNothingInUse)
 {
     WriteText(Share() + "slow.bin", "slow");
     m_cache.AddResourceFile("SLOW", "slow.bin");
+    // The fetch holds a reference to the file system it asks while the
+    // server holds each VRS.GetFile for 150 ms; the address changes once it
+    // has taken that reference (counting fetches alone could change it
+    // before, and the fetch would then ask the new store).
+    const long idle = m_cache.FileSystem().use_count();
     std::string fetched;
     std::thread fetcher([&] { fetched = m_cache.GetResourceFile("SLOW"); });
-    // The server holds each VRS.GetFile for 150 ms.
-    while (m_cache.Fetches.load() == 0)
+    while (m_cache.FileSystem().use_count() <= idle)
         std::this_thread::yield();
     m_cache.SetURI("vrs+MAIN?elsewhere");
     fetcher.join();
