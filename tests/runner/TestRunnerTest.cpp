@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "support/Sanitizers.h"
 #include "support/TempFolder.h"
@@ -162,4 +163,30 @@ TEST_F(TestRunner, ACaseRunAgainInTheSameSessionRunsAlone)
     EXPECT_EQ(again.Exit, 0) << again.Output;
     EXPECT_EQ(Starts(), shared + 1);
     EXPECT_TRUE(Holds(again.Output, "Google Test filter = Mixed.Passes")) << again.Output;
+}
+
+TEST_F(TestRunner, WhatAProgramLeavesInItsTemporaryFolderGoesWithIt)
+{
+    // A shared run whose second case crashes, then each case alone: every
+    // start leaves a folder, and none may outlive the runner.
+    TTempFolder tmp;
+    const std::string made = tmp / "made.txt";
+    const std::string environment = "TMPDIR=" + tmp.Path() + " KLD_FIXTURE_MADE=" + made;
+    EXPECT_EQ(Run("Scratch.LeavesAFolderAndPasses", environment).Exit, 0);
+    EXPECT_EQ(Run("Scratch.LeavesAFolderAndCrashes", environment).Exit, 1);
+    EXPECT_EQ(Run("Scratch.LeavesAFolderAndCrashes", environment).Exit, 1) << "run again: alone";
+
+    std::ifstream in(made);
+    int folders = 0;
+    for (std::string path; std::getline(in, path); ++folders) {
+        EXPECT_EQ(path.rfind(tmp.Path(), 0), 0u) << path << " is in the runner's temporary folder";
+        EXPECT_FALSE(fs::exists(path)) << path;
+    }
+    EXPECT_GE(folders, 3);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(tmp.Path())) {
+        if (entry.path().filename() != "made.txt")
+            left.push_back(entry.path().filename().string());
+    }
+    EXPECT_TRUE(left.empty()) << left.front();
 }

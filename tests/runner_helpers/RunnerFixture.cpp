@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <string>
 #include <thread>
 
 #include "support/RunnerStop.h"
@@ -78,6 +79,30 @@ TEST(Hangs, SleepsPastTheLimit)
 TEST(Hangs, Quick)
 {
     SUCCEED();
+}
+
+// Leaves a folder in TMPDIR, named in the file KLD_FIXTURE_MADE, and ends in
+// the way its name says, none of which removes the folder.
+void LeaveAFolder()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    ASSERT_TRUE(tmp && *tmp);
+    std::string pattern = std::string(tmp) + "/left-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    std::ofstream(pattern + "/file") << "left";
+    if (const char* made = std::getenv("KLD_FIXTURE_MADE"))
+        std::ofstream(made, std::ios::app) << pattern << "\n";
+}
+
+TEST(Scratch, LeavesAFolderAndPasses)
+{
+    LeaveAFolder();
+}
+
+TEST(Scratch, LeavesAFolderAndCrashes)
+{
+    LeaveAFolder();
+    std::abort();
 }
 
 int main(int argc, char** argv)

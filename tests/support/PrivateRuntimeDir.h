@@ -17,7 +17,10 @@ class Folder
   public:
     Folder()
     {
-        std::string pattern = "/tmp/kld-rt-XXXXXX";
+        // In TMPDIR, which kld_test_runner removes when the process has
+        // ended, also when it ends without running this destructor.
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = (tmp && *tmp ? std::string(tmp) : std::string("/tmp")) + "/kld-rt-XXXXXX";
         if (char* made = mkdtemp(pattern.data())) {
             m_path = made;
             setenv("XDG_RUNTIME_DIR", made, 1);

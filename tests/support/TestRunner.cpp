@@ -22,6 +22,11 @@
 // the cases it did not reach run in processes of their own, side by side, so
 // that a suite of slow cases does not hold up the whole test run.
 //
+// Every start of the program gets a scratch folder of its own as TMPDIR
+// (kld-run-XXXXXX in the runner's temporary folder), removed when the program
+// has ended, however it ended: what a case leaves there (a crash, a stop
+// between two cases, a kill at the time limit) is gone with it.
+//
 // State lives in <program folder>/.kld-test-runs/<session>/, one session per
 // CTest process, with the output of every run of a program (run-<n>.log);
 // the next session removes those of ended sessions but the last three.
@@ -257,10 +262,42 @@ std::string DescribeStatus(int status)
     return "exit code " + std::to_string(WEXITSTATUS(status));
 }
 
+// The temporary folder of one start of the program, removed with all it holds.
+class ScratchFolder
+{
+  public:
+    ScratchFolder()
+    {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = (tmp && *tmp ? std::string(tmp) : std::string("/tmp")) + "/kld-run-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr)
+            Fail("cannot make a scratch folder from " + pattern + ": " + std::strerror(errno));
+        m_path = pattern;
+    }
+    ~ScratchFolder() { Remove(); }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    // Before an exit, which runs no destructor of ours.
+    void Remove()
+    {
+        std::error_code ec;
+        if (!m_path.empty())
+            fs::remove_all(m_path, ec);
+        m_path.clear();
+    }
+
+  private:
+    std::string m_path;
+};
+
 // Starts the program in a process group of its own that dies with the
-// runner; its output goes to `outputFd`, or stays ours when that is -1.
-// `stopFile` tells the program where a stop request appears.
-pid_t Start(const std::vector<std::string>& args, int outputFd, const std::string& stopFile = "")
+// runner, with `scratch` as its TMPDIR; its output goes to `outputFd`, or
+// stays ours when that is -1. `stopFile` tells the program where a stop
+// request appears.
+pid_t Start(const std::vector<std::string>& args, const ScratchFolder& scratch, int outputFd,
+            const std::string& stopFile = "")
 {
     const pid_t runner = getpid();
     const pid_t child = fork();
@@ -271,6 +308,7 @@ pid_t Start(const std::vector<std::string>& args, int outputFd, const std::strin
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != runner)
             _exit(127);
+        setenv("TMPDIR", scratch.Path().c_str(), 1);
         if (!stopFile.empty())
             setenv("KLD_TEST_STOP_FILE", stopFile.c_str(), 1);
         else
@@ -310,7 +348,8 @@ int RunCollecting(const std::vector<std::string>& args, const fs::path& stopFile
         Fail(std::string("pipe: ") + std::strerror(errno));
     std::error_code ec;
     fs::remove(stopFile, ec);
-    const pid_t child = Start(args, pipeFds[1], stopFile.string());
+    const ScratchFolder scratch;
+    const pid_t child = Start(args, scratch, pipeFds[1], stopFile.string());
     close(pipeFds[1]);
 
     const auto limit = std::chrono::seconds(CaseTimeoutSeconds());
@@ -367,11 +406,13 @@ int RunCollecting(const std::vector<std::string>& args, const fs::path& stopFile
     return status;
 }
 
-// Runs one case in a process of its own, its output going straight to CTest.
-[[noreturn]] void RunAlone(const std::string& program, const std::string& testCase)
+// Runs one case in a process of its own, its output going straight to CTest;
+// returns the runner's exit status for it.
+int RunAlone(const std::string& program, const std::string& testCase)
 {
-    const pid_t child =
-        Start({program, "--gtest_filter=" + testCase, "--gtest_also_run_disabled_tests", "--gtest_color=no"}, -1);
+    const ScratchFolder scratch;
+    const pid_t child = Start(
+        {program, "--gtest_filter=" + testCase, "--gtest_also_run_disabled_tests", "--gtest_color=no"}, scratch, -1);
     const auto limit = std::chrono::seconds(CaseTimeoutSeconds());
     const auto started = Clock::now();
     int status = 0;
@@ -386,16 +427,16 @@ int RunCollecting(const std::vector<std::string>& args, const fs::path& stopFile
             waitpid(child, &status, 0);
             std::printf("kld_test_runner: %s ran longer than %d s and was stopped\n", testCase.c_str(),
                         CaseTimeoutSeconds());
-            std::exit(1);
+            return 1;
         }
         usleep(20000);
     }
     kill(-child, SIGKILL);
     if (WIFSIGNALED(status)) {
         std::printf("kld_test_runner: %s ended with %s\n", testCase.c_str(), DescribeStatus(status).c_str());
-        std::exit(1);
+        return 1;
     }
-    std::exit(WEXITSTATUS(status));
+    return WEXITSTATUS(status);
 }
 
 class SuiteRun
@@ -532,7 +573,8 @@ int main(int argc, char** argv)
         run.Run();
     if (repeated || !fs::exists(run.ResultFile(testCase))) {
         close(lock);
-        RunAlone(program.string(), testCase);
+        std::fflush(stdout);
+        return RunAlone(program.string(), testCase);
     }
     const std::string result = ReadFile(run.ResultFile(testCase));
     WriteFile(run.ReportedFile(testCase), "");
