@@ -691,12 +691,15 @@ std::string DecodeBase64(std::string_view s)
             continue;
         clean += c;
     }
-    // Padding is only valid at the end, at most two characters of it; the
-    // block decoder does not check that itself.
+    // Padding is only valid at the end, at most two characters of it, and
+    // only after a group it completes (alone, or after a whole group, it
+    // would be counted off bytes that are not there); the block decoder does
+    // not check that itself.
     size_t pad = 0;
     while (pad < clean.size() && clean[clean.size() - 1 - pad] == '=')
         ++pad;
-    if (pad > 2 || (clean.size() - pad) % 4 == 1 || clean.find('=') < clean.size() - pad)
+    const size_t rest = (clean.size() - pad) % 4;
+    if (pad > 2 || rest == 1 || (pad > 0 && rest == 0) || clean.find('=') < clean.size() - pad)
         throw EConvertError("Invalid Base64 text");
     while (clean.size() % 4 != 0) {
         clean += '=';
