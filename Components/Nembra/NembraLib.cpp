@@ -16,6 +16,7 @@
 #include "Components/Nembra/NembraJSON.h"
 #include "base/KldProfiler.h"
 #include "platform/DateUtils.h"
+#include "platform/FileReplaceStream.h"
 #include "platform/FileUtils.h"
 #include "platform/Guid.h"
 #include "platform/Streams.h"
@@ -79,8 +80,11 @@ std::string ReadString(const std::string& fileName)
 
 void WriteString(const std::string& fileName, std::string_view s)
 {
-    TFileStream stream(fileName, fmCreate);
+    // Written beside the file and put in its place whole: a failed write
+    // leaves the old file as it was.
+    TFileReplaceStream stream(fileName);
     WriteString(stream, s);
+    stream.Commit();
 }
 
 void CopyStream(TStream& source, TStream& dest)
@@ -98,8 +102,9 @@ void CopyStream(TStream& source, TStream& dest)
 
 void SaveStreamToFile(TStream& stream, const std::string& fileName)
 {
-    TFileStream file(fileName, fmCreate);
+    TFileReplaceStream file(fileName);
     CopyStream(stream, file);
+    file.Commit();
 }
 
 // ---------------------------------------------------------------------------

@@ -65,6 +65,8 @@ void WriteString(const std::string& fileName, std::string_view s);
 // A memory stream is saved whole, a string stream's text written, any other
 // stream copied whole from its start.
 void CopyStream(TStream& source, TStream& dest);
+// Both file writers replace the file whole: a write that fails (a source
+// that raises, a full disk) leaves the old file as it was.
 void SaveStreamToFile(TStream& stream, const std::string& fileName);
 
 // ---------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include "Components/Nembra/NembraTransport.h"
 
 #include "base/KldLogFile.h"
+#include "platform/FileReplaceStream.h"
 #include "platform/Streams.h"
 
 #include <utility>
@@ -156,12 +157,14 @@ std::unique_ptr<TStream> TNembraRequest::ExtractResponse()
 
 void TNembraRequest::SaveResponseToFile(const std::string& FileName)
 {
-    TFileStream file(FileName, fmCreate);
+    // The file is replaced whole or not at all.
+    TFileReplaceStream file(FileName);
     if (m_response) {
         m_response->SetPosition(0);
         if (m_response->Size() > 0)
             file.CopyFrom(*m_response, m_response->Size());
     }
+    file.Commit();
 }
 
 std::string TNembraRequest::ResponseText() const

@@ -157,7 +157,8 @@ class TNembraRequest : public TComponent
     void SetResponse(std::unique_ptr<TStream> Stream);
     // Hands the reply to the caller; the request holds none afterwards.
     std::unique_ptr<TStream> ExtractResponse();
-    // Creates the file and writes the whole reply, byte for byte.
+    // Creates or replaces the file with the whole reply, byte for byte;
+    // a save that fails leaves the old file as it was.
     void SaveResponseToFile(const std::string& FileName);
     // The whole reply as it came ('' without one).
     std::string ResponseText() const;

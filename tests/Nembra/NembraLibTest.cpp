@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 
 #include "Components/Nembra/NembraJSON.h"
 #include "platform/DateUtils.h"
+#include "platform/FileUtils.h"
 #include "platform/Streams.h"
 #include "platform/StringList.h"
 #include "platform/Threads.h"
@@ -530,6 +532,42 @@ TEST(NembraStreams, ReadWriteCopy)
     SaveStreamToFile(dest, dir / "b.txt");
     EXPECT_EQ(ReadString(dir / "b.txt"), "hello world");
     EXPECT_THROW(ReadString(dir / "missing.txt"), EFOpenError);
+}
+
+namespace {
+// A source of 64 KiB that fails after its first block, as a dropped download does.
+class TBreakingStream : public TStream
+{
+  public:
+    int64_t Read(void* buffer, int64_t count) override
+    {
+        if (m_position >= 4096)
+            throw EReadError("Stream read error");
+        const int64_t n = std::min<int64_t>(count, 4096 - m_position);
+        std::memset(buffer, 'x', static_cast<size_t>(n));
+        m_position += n;
+        return n;
+    }
+    int64_t Write(const void*, int64_t) override { return 0; }
+    int64_t Seek(int64_t offset, int origin) override
+    {
+        m_position = origin == soFromBeginning ? offset : origin == soFromEnd ? 65536 + offset : m_position + offset;
+        return m_position;
+    }
+
+  private:
+    int64_t m_position = 0;
+};
+} // namespace
+
+TEST(NembraStreams, AFailedSaveLeavesTheOldFileWhole)
+{
+    TTempFolder dir;
+    WriteString(dir / "b.txt", "old content");
+    TBreakingStream broken;
+    EXPECT_THROW(SaveStreamToFile(broken, dir / "b.txt"), EReadError);
+    EXPECT_EQ(ReadString(dir / "b.txt"), "old content");
+    EXPECT_EQ(FindFiles(dir.Path(), "*").size(), 1u) << "no part-written file is left beside it";
 }
 
 // ---------------------------------------------------------------------------
