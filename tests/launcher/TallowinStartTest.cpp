@@ -1,10 +1,11 @@
 #include "launcher/TallowinStart.h"
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnSigning.h"
-#include "support/PrivateRuntimeDir.h"
-#include "support/TempFolder.h"
 #include "platform/Messages.h"
 #include "platform/Processes.h"
+#include "support/BuiltFile.h"
+#include "support/PrivateRuntimeDir.h"
+#include "support/TempFolder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -91,8 +92,8 @@ struct TProgramCopy
     {
         Program = Dir / "Tallowin";
         Library = Dir / "libMirabo.so";
-        EXPECT_TRUE(CopyFile(KLD_TALLOWIN, Program, false));
-        EXPECT_TRUE(CopyFile(KLD_MIRABO, Library, false));
+        EXPECT_TRUE(CopyFile(BuiltFile(KLD_TALLOWIN), Program, false));
+        EXPECT_TRUE(CopyFile(BuiltFile(KLD_MIRABO), Library, false));
     }
 };
 
@@ -142,8 +143,8 @@ TEST(Launcher, ModuleCheck)
 {
     TTempFolder dir;
     const std::string good = dir / "good.so", bad = dir / "bad.so", unsigned_ = dir / "plain.so";
-    ASSERT_TRUE(CopyFile(KLD_MIRABO, good, false));
-    ASSERT_TRUE(CopyFile(KLD_MIRABO, bad, false));
+    ASSERT_TRUE(CopyFile(BuiltFile(KLD_MIRABO), good, false));
+    ASSERT_TRUE(CopyFile(BuiltFile(KLD_MIRABO), bad, false));
     AlterLibraryBody(bad);
     // An unsigned library of the system: the zlib library this test loads.
     ASSERT_TRUE(CopyFile("/lib/x86_64-linux-gnu/libz.so.1", unsigned_, false));
@@ -156,8 +157,8 @@ TEST(Launcher, ModuleCheck)
     // The built modules carry their trailer.
     uint32_t size, sum;
     TovnModuleSignature sig;
-    EXPECT_TRUE(ovnQueryModule(KLD_TALLOWIN, size, sum, sig));
-    EXPECT_TRUE(ovnQueryModule(KLD_MIRABO, size, sum, sig));
+    EXPECT_TRUE(ovnQueryModule(BuiltFile(KLD_TALLOWIN), size, sum, sig));
+    EXPECT_TRUE(ovnQueryModule(BuiltFile(KLD_MIRABO), size, sum, sig));
 }
 
 TEST(Launcher, SecondStartHandsOverToTheRunningCopy)
@@ -243,7 +244,7 @@ TEST(Launcher, RestartKeepsTheCommandLine)
     const std::string probeDir = copy.Dir / "probe";
     ASSERT_TRUE(ForceDirectories(probeDir));
     const std::vector<std::pair<std::string, std::string>> env = {
-        {"LD_PRELOAD", KLD_RESTART_PROBE},
+        {"LD_PRELOAD", BuiltFile(KLD_RESTART_PROBE)},
         {"KLD_RESTART_PROBE_DIR", probeDir},
         {ScreenshotEnvVar, copy.Dir / "shot.png"},
         // The probe comes before the sanitizer runtime in sanitizer builds.
@@ -343,5 +344,5 @@ std::string LibrarySearchPath(const std::string& fileName)
 // folder it was built in.
 TEST(Launcher, LibrariesAreSearchedInTheProgramsFolderOnly)
 {
-    EXPECT_EQ(LibrarySearchPath(KLD_TALLOWIN), "$ORIGIN");
+    EXPECT_EQ(LibrarySearchPath(BuiltFile(KLD_TALLOWIN)), "$ORIGIN");
 }

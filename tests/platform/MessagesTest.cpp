@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include "support/BuiltFile.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -196,8 +198,9 @@ TEST(Messages, HandOverFromASecondProcess)
     SetWindowForegroundHandler(window.handle, [&] { ++raised; });
 
     QProcess helper;
-    helper.start(KLD_POST_HELPER, {QString::fromStdString(className), QString::number(WM_RESTOREMAINWINDOW),
-                                   QString::number(SC_MAXIMIZE), "0"});
+    helper.start(QString::fromStdString(BuiltFile(KLD_POST_HELPER)),
+                 {QString::fromStdString(className), QString::number(WM_RESTOREMAINWINDOW),
+                  QString::number(SC_MAXIMIZE), "0"});
     ASSERT_TRUE(helper.waitForStarted(5000));
     PumpUntil([&] { return window.Count() == 1 && raised == 1 && helper.state() == QProcess::NotRunning; },
               15000);
@@ -213,7 +216,8 @@ TEST(Messages, HandOverFromASecondProcess)
 TEST(Messages, NoSecondProcessWindowMeansNotFound)
 {
     QProcess helper;
-    helper.start(KLD_POST_HELPER, {"TKldNobodyListens" + QString::number(::getpid()), "9912", "0", "0"});
+    helper.start(QString::fromStdString(BuiltFile(KLD_POST_HELPER)),
+                 {"TKldNobodyListens" + QString::number(::getpid()), "9912", "0", "0"});
     ASSERT_TRUE(helper.waitForFinished(15000));
     EXPECT_EQ(helper.exitCode(), 2);
     EXPECT_FALSE(PostMessageToProcess("TKldNobodyListens", WM_RESTOREMAINWINDOW, 0, 0));
@@ -534,8 +538,9 @@ TEST(Messages, IdleConnectionsCannotBlockTheHandOver)
     EXPECT_GE(closedCount(), long(idle.size()) - 32) << "no more than 32 are kept, the newest";
 
     QProcess helper;
-    helper.start(KLD_POST_HELPER, {QString::fromStdString(className), QString::number(WM_RESTOREMAINWINDOW),
-                                   QString::number(SC_MAXIMIZE), "0"});
+    helper.start(QString::fromStdString(BuiltFile(KLD_POST_HELPER)),
+                 {QString::fromStdString(className), QString::number(WM_RESTOREMAINWINDOW),
+                  QString::number(SC_MAXIMIZE), "0"});
     ASSERT_TRUE(helper.waitForStarted(5000));
     PumpUntil([&] { return window.Count() == 1 && helper.state() == QProcess::NotRunning; }, 15000);
     EXPECT_EQ(helper.exitCode(), 0);

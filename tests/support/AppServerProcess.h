@@ -9,8 +9,10 @@
 // process dies.
 //
 // Test targets that use it call kld_use_appserver() in tests/CMakeLists.txt,
-// which builds the server first and names its path in KLD_APPSERVER.
+// which builds the server first and names its path in KLD_APPSERVER
+// (relative to the test program, see support/BuiltFile.h).
 
+#include "support/BuiltFile.h"
 #include "support/TempFolder.h"
 
 #include <cerrno>
@@ -32,7 +34,8 @@ class TAppServerProcess
   public:
     explicit TAppServerProcess(std::vector<std::string> Args = {}, const std::string& Sql = "")
     {
-        std::vector<std::string> args = {KLD_APPSERVER, "--watch-stdin", "--db", m_folder / "appserver.db"};
+        std::vector<std::string> args = {BuiltFile(KLD_APPSERVER), "--watch-stdin", "--db",
+                                         m_folder / "appserver.db"};
         if (!Sql.empty()) {
             WriteText(m_folder / "test.sql", Sql);
             args.insert(args.end(), {"--sql", m_folder / "test.sql"});
