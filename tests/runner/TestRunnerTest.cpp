@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -189,4 +190,22 @@ TEST_F(TestRunner, WhatAProgramLeavesInItsTemporaryFolderGoesWithIt)
             left.push_back(entry.path().filename().string());
     }
     EXPECT_TRUE(left.empty()) << left.front();
+}
+
+TEST_F(TestRunner, SessionsNamedByTheirOwnerAreLeftToIt)
+{
+    // Old named sessions (other runs of these tests, side by side) are not
+    // the runner's to clear, however old; ended CTest sessions are.
+    const fs::path runs = BesideThisProgram(".kld-test-runs");
+    std::vector<fs::path> named;
+    for (int i = 0; i < 5; ++i) {
+        named.push_back(runs / ("named-" + std::to_string(::getpid()) + "-" + std::to_string(i)));
+        fs::create_directories(named.back());
+        fs::last_write_time(named.back(), fs::file_time_type::clock::now() - std::chrono::hours(24 * 365));
+    }
+    EXPECT_EQ(Run("Mixed.Passes").Exit, 0);
+    for (const auto& folder : named) {
+        EXPECT_TRUE(fs::exists(folder)) << folder;
+        fs::remove_all(folder);
+    }
 }

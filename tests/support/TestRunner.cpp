@@ -121,6 +121,18 @@ std::string StartTimeOf(pid_t pid)
     return field;
 }
 
+// "<pid>-<start time>": a session named after its CTest process. A session
+// named by KLD_TEST_SESSION belongs to whoever named it, who removes it.
+bool IsProcessSession(const std::string& name)
+{
+    const size_t dash = name.find('-');
+    const auto digits = [](std::string_view part) {
+        return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    return dash != std::string::npos && digits(std::string_view(name).substr(0, dash)) &&
+           digits(std::string_view(name).substr(dash + 1));
+}
+
 bool SessionAlive(const std::string& name)
 {
     const size_t dash = name.find('-');
@@ -148,7 +160,8 @@ fs::path SessionFolder(const fs::path& program)
         // but for the last few, whose logs may still be read.
         std::vector<std::pair<fs::file_time_type, fs::path>> ended;
         for (const auto& entry : fs::directory_iterator(root, ec)) {
-            if (entry.path().filename() != name && !SessionAlive(entry.path().filename().string()))
+            const std::string other = entry.path().filename().string();
+            if (other != name && IsProcessSession(other) && !SessionAlive(other))
                 ended.emplace_back(entry.last_write_time(ec), entry.path());
         }
         std::sort(ended.begin(), ended.end());
@@ -388,7 +401,9 @@ int RunCollecting(const std::vector<std::string>& args, const fs::path& stopFile
                 caseStarted = Clock::now();
             }
         }
-        if (!ended && !stopAsked && Clock::now() > stopAt) {
+        // Not before the first case has started: a start that ran no case
+        // would be wasted (a slow start-up under load can outlast the budget).
+        if (!ended && !stopAsked && !current.empty() && Clock::now() > stopAt) {
             WriteFile(stopFile, "");
             stopAsked = true;
         }
