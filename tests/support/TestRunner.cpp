@@ -68,9 +68,16 @@ constexpr std::string_view kOk = "[       OK ] ";
 constexpr std::string_view kFailed = "[  FAILED  ] ";
 constexpr std::string_view kSkipped = "[  SKIPPED ] ";
 
+// The scratch folder of the program running now, which Fail removes too:
+// exit runs no destructor of ours.
+std::string g_scratchInUse;
+
 [[noreturn]] void Fail(const std::string& message)
 {
     std::fprintf(stderr, "kld_test_runner: %s\n", message.c_str());
+    std::error_code ec;
+    if (!g_scratchInUse.empty())
+        fs::remove_all(g_scratchInUse, ec);
     std::exit(2);
 }
 
@@ -286,6 +293,7 @@ class ScratchFolder
         if (mkdtemp(pattern.data()) == nullptr)
             Fail("cannot make a scratch folder from " + pattern + ": " + std::strerror(errno));
         m_path = pattern;
+        g_scratchInUse = m_path;
     }
     ~ScratchFolder() { Remove(); }
     ScratchFolder(const ScratchFolder&) = delete;
@@ -298,6 +306,8 @@ class ScratchFolder
         std::error_code ec;
         if (!m_path.empty())
             fs::remove_all(m_path, ec);
+        if (g_scratchInUse == m_path)
+            g_scratchInUse.clear();
         m_path.clear();
     }
 
