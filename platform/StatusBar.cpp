@@ -19,29 +19,17 @@ int TStatusBar::AddPanel(const TStatusPanel& Panel)
 
 void TStatusBar::SetPanelText(int Index, const std::string& Text)
 {
-    TStatusPanel& panel = m_panels.at(static_cast<size_t>(Index));
-    if (panel.Text == Text)
-        return;
-    panel.Text = Text;
-    Invalidate();
+    ChangePanel(Index, &TStatusPanel::Text, Text);
 }
 
 void TStatusBar::SetPanelWidth(int Index, int Width)
 {
-    TStatusPanel& panel = m_panels.at(static_cast<size_t>(Index));
-    if (panel.Width == Width)
-        return;
-    panel.Width = Width;
-    Invalidate();
+    ChangePanel(Index, &TStatusPanel::Width, Width);
 }
 
 void TStatusBar::SetPanelStyle(int Index, TStatusPanelStyle Style)
 {
-    TStatusPanel& panel = m_panels.at(static_cast<size_t>(Index));
-    if (panel.Style == Style)
-        return;
-    panel.Style = Style;
-    Invalidate();
+    ChangePanel(Index, &TStatusPanel::Style, Style);
 }
 
 TRect TStatusBar::PanelRect(int Index) const

@@ -60,6 +60,16 @@ class TStatusBar : public TCustomControl
     void Paint() override;
 
   private:
+    // Changes one field of a panel; the bar is repainted only on a change.
+    template <typename T> void ChangePanel(int Index, T TStatusPanel::*Field, const T& Value)
+    {
+        T& field = m_panels.at(static_cast<size_t>(Index)).*Field;
+        if (field == Value)
+            return;
+        field = Value;
+        Invalidate();
+    }
+
     std::vector<TStatusPanel> m_panels;
 };
 

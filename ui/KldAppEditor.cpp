@@ -1,5 +1,6 @@
 #include "ui/KldAppEditor.h"
 
+#include "platform/ScopedFlag.h"
 #include "platform/SysUtils.h"
 #include "platform/Threads.h"
 
@@ -12,21 +13,6 @@
 
 #include <algorithm>
 #include <exception>
-
-namespace {
-class TScopedFlag
-{
-  public:
-    explicit TScopedFlag(bool& flag) : m_flag(flag), m_old(flag) { m_flag = true; }
-    ~TScopedFlag() { m_flag = m_old; }
-    TScopedFlag(const TScopedFlag&) = delete;
-    TScopedFlag& operator=(const TScopedFlag&) = delete;
-
-  private:
-    bool& m_flag;
-    bool m_old;
-};
-} // namespace
 
 // ---------------------------------------------------------------------------
 // TKldEditControl

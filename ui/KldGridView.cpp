@@ -2,6 +2,7 @@
 
 #include "platform/DrawText.h"
 #include "platform/FrameControls.h"
+#include "platform/ScopedFlag.h"
 #include "platform/SysUtils.h"
 #include "platform/Threads.h"
 #include "ui/KldAppUtils.h"
@@ -74,19 +75,6 @@ int ScrollBarExtent()
 {
     return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
 }
-
-// Restores a flag when the scope ends, also by an exception.
-class TFlagScope
-{
-  public:
-    explicit TFlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~TFlagScope() { m_flag = false; }
-    TFlagScope(const TFlagScope&) = delete;
-    TFlagScope& operator=(const TFlagScope&) = delete;
-
-  private:
-    bool& m_flag;
-};
 
 unsigned AlignmentFlags(TAlignment a)
 {
@@ -688,7 +676,7 @@ void TKldGridView::UpdateViewParams()
     if (m_updatingView)
         return;
     {
-        TFlagScope running(m_updatingView);
+        TScopedFlag running(m_updatingView);
         // Each bar shown or hidden changes the work area; a few passes settle
         // both bars.
         for (int pass = 0; pass < 3; ++pass) {

@@ -1,6 +1,7 @@
 #include "ui/KldValueEditor.h"
 
 #include "platform/FrameControls.h"
+#include "platform/ScopedFlag.h"
 #include "platform/Threads.h"
 #include "ui/KldValueListBox.h"
 
@@ -12,19 +13,6 @@
 #include <QWheelEvent>
 
 namespace {
-// Sets a flag for a scope, also when it is left by an exception.
-class TScopedFlag
-{
-  public:
-    explicit TScopedFlag(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~TScopedFlag() { m_flag = false; }
-    TScopedFlag(const TScopedFlag&) = delete;
-    TScopedFlag& operator=(const TScopedFlag&) = delete;
-
-  private:
-    bool& m_flag;
-};
-
 bool IsValueList(TKldEditType t)
 {
     return t == etValueList || t == etValueListOnly;

@@ -7,12 +7,13 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDBDataSets.h"
-#include "Components/Nembra/ovnOndrel.h"
 #include "Components/Nembra/NembraJSON.h"
 #include "Components/Nembra/NembraLib.h"
+#include "Components/Nembra/ovnOndrel.h"
 #include "base/KldLogFile.h"
 #include "base/KldProgress.h"
 #include "platform/Dialogs.h"
+#include "platform/ScopedFlag.h"
 #include "platform/SysUtils.h"
 
 #include "ui/KldModuleView.h"
@@ -34,19 +35,6 @@ const char* const SSessionInactive = "Your session was terminated due to inactiv
 namespace {
 
 constexpr const char* LoginProc = "Login";
-
-// A flag that is set for the life of a scope.
-class TScopedFlag
-{
-  public:
-    explicit TScopedFlag(bool& Flag) : m_flag(Flag) { m_flag = true; }
-    ~TScopedFlag() { m_flag = false; }
-    TScopedFlag(const TScopedFlag&) = delete;
-    TScopedFlag& operator=(const TScopedFlag&) = delete;
-
-  private:
-    bool& m_flag;
-};
 
 // A member of the login reply's "User": a one-element array whose element
 // is the value; a missing member (or an empty array) reads as null.
@@ -309,7 +297,6 @@ void TfrmOrvaneBrowser4::DoOnLogin(TObject* Sender)
     else
         m_dsDBList->Open();
 
-    m_passwordExpiryNote.clear();
     const std::string warning = Trim(reply.GetValues("Warning").GetAsString());
     m_passwordExpiryNote = PasswordExpiryNote(warning);
     if (m_passwordExpiryNote.empty() && !warning.empty())
