@@ -187,6 +187,11 @@ int TIconManager::GetIconIndex(const std::string& IconName, int Default)
         }
         if (added < 0)
             return Default;
+        // A picture wider than the list is added as several pictures; empty
+        // names stand for the ones before its last, so that a name's
+        // position stays the index of its picture.
+        while (Count() < images->Count() - 1)
+            Add("");
         Add(IconName);
         return images->Count() - 1;
     } catch (const std::exception&) {
