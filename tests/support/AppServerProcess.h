@@ -53,6 +53,8 @@ class TAppServerProcess
     // The server URL a connection is given: calls go to it + "/" + procedure.
     std::string ServerURL() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/bin/orvane.dll"; }
     std::string DatabaseFile() const { return m_folder / "appserver.db"; }
+    // The server's process, for tests that watch what it uses.
+    pid_t Pid() const { return m_pid; }
 
     // Stops the server and waits for it (a few seconds, then it is killed).
     void Stop()
