@@ -114,12 +114,13 @@ void TNembraNotificationsClient::SendText(const std::string& Text)
 
 void TNembraNotificationsClient::Connect()
 {
-    Log.Debug("VNS.Connect. Host:\"%s\" Port:\"%s\"", {m_host, m_port}, ClassName());
+    Log.Debug("VNS.Connect. Host:\"%s\" Port:\"%s\" Secure:%s", {m_host, m_port, m_secure ? "yes" : "no"},
+              ClassName());
     KLD_ASSERT("NembraNotificationsClient", !m_connected && !m_link);
     if (OnConnecting)
         OnConnecting(this);
-    m_link =
-        std::make_unique<TWebSocketClient>(m_host, m_port, m_resourceName.empty() ? "/" : m_resourceName);
+    m_link = std::make_unique<TWebSocketClient>(m_host, m_port, m_resourceName.empty() ? "/" : m_resourceName,
+                                                m_secure);
     m_link->SetMaxMessageSize(NembraMaxNotificationSize);
     m_link->OnOpen = [this] { DoOnOpen(); };
     m_link->OnMessage = [this](const std::string& payload) { DoOnRead(payload); };
