@@ -114,8 +114,7 @@ void TNembraNotificationsClient::SendText(const std::string& Text)
 
 void TNembraNotificationsClient::Connect()
 {
-    Log.Debug("VNS.Connect. Host:\"%s\" Port:\"%s\" Secure:%s", {m_host, m_port, m_secure ? "yes" : "no"},
-              ClassName());
+    Log.Debug("VNS.Connect. Host:\"%s\" Port:\"%s\"", {m_host, m_port}, ClassName());
     KLD_ASSERT("NembraNotificationsClient", !m_connected && !m_link);
     if (OnConnecting)
         OnConnecting(this);

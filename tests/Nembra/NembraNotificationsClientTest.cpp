@@ -570,10 +570,18 @@ TEST(NembraNotificationsClient, ALinkToAnHttpsConnectionUsesTLSAndChecksTheCerti
         untrusted.Client.SetConnected(true);
         EXPECT_FALSE(RunEventsUntil([&] { return untrusted.Client.Opened(); }, std::chrono::milliseconds(1500)));
     }
-    const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
-    QSslConfiguration trusting = before;
-    trusting.addCaCertificates(QString::fromStdString(tls.CA));
-    QSslConfiguration::setDefaultConfiguration(trusting);
+    // The process trusts the test authority until the test ends, however it ends.
+    struct TTrust
+    {
+        QSslConfiguration Before = QSslConfiguration::defaultConfiguration();
+        explicit TTrust(const std::string& CA)
+        {
+            QSslConfiguration trusting = Before;
+            EXPECT_TRUE(trusting.addCaCertificates(QString::fromStdString(CA)));
+            QSslConfiguration::setDefaultConfiguration(trusting);
+        }
+        ~TTrust() { QSslConfiguration::setDefaultConfiguration(Before); }
+    } trust(tls.CA);
 
     TProbe secure(server.SecureNotifyPort(), "tokS");
     secure.Client.SetSecure(true);
@@ -590,5 +598,4 @@ TEST(NembraNotificationsClient, ALinkToAnHttpsConnectionUsesTLSAndChecksTheCerti
     TProbe mismatched(server.SecureNotifyPort(), "tokM");
     mismatched.Client.SetConnected(true);
     EXPECT_FALSE(RunEventsUntil([&] { return mismatched.Client.Opened(); }, std::chrono::milliseconds(1500)));
-    QSslConfiguration::setDefaultConfiguration(before);
 }
