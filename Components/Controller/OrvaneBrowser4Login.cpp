@@ -285,6 +285,8 @@ void TfrmOrvaneBrowser4::DoOnLogin(TObject* Sender)
     TNembraNotificationsClient& client = Controller->NotificationClient();
     client.SetHost(info.Values("VNS_USER_HOST"));
     client.SetPort(info.Values("VNS_USER_PORT"));
+    // The session id travels on the link: over TLS when the main channel does.
+    client.SetSecure(SameText(m_conMAIN->ServerURL().substr(0, 6), "https:"));
     Controller->Cache().SetURI(info.Values("RESOURCES"));
     m_maxIdleTime = MaxIdleMinutes(info.Values("MAX_IDLE_TIME"));
     int32_t ping = 0;

@@ -1030,6 +1030,8 @@ class SignInTest : public MainWindowTest
 TEST_F(SignInTest, SucceedsAndFillsTheUserRecord)
 {
     TNoticeLog notices;
+    // As after a sign-in over https: the next sign-in decides again.
+    m_controller->NotificationClient().SetSecure(true);
     ASSERT_TRUE(SignIn("jsmith", "secret"));
     EXPECT_TRUE(m_window->conMAIN().Active());
     EXPECT_EQ(m_window->conMAIN().ServerURL(), ServerBase() + "/bin/orvane.dll");
@@ -1056,6 +1058,7 @@ TEST_F(SignInTest, SucceedsAndFillsTheUserRecord)
     EXPECT_EQ(m_window->conMAIN().CheckOnlineDelaySec(), 45u);
     EXPECT_EQ(m_controller->NotificationClient().Host(), "127.0.0.1");
     EXPECT_EQ(m_controller->NotificationClient().Port(), std::to_string(m_server->NotifyPort()));
+    EXPECT_FALSE(m_controller->NotificationClient().Secure()) << "a plain link over an http connection";
     EXPECT_EQ(m_controller->Cache().URI(), "vrs+MAIN?resources");
     EXPECT_TRUE(m_window->ServerTimeKnown());
     EXPECT_LT(std::abs(m_window->SysDateTime() - Now()), 5.0 / 86400);
