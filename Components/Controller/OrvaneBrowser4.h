@@ -204,6 +204,9 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     void AppletClosed(QWidget* Form);
     void ClearModules();
     void ModuleViewResync(QWidget* Form);
+    // Copies one module's menu rows into dsMenu before its view builds its
+    // menu; the rows are the database sign-in's, so nothing is copied yet.
+    void DoPrepareMenu(int32_t Module) {}
     void DoModuleSelect(TObject* Sender, TKldAppItem* Item);
     // The desktop's active module window while signed in, else null.
     QWidget* ActiveModuleForm() const;
