@@ -2,7 +2,7 @@
 // cache: the signed samples run in containers and as widgets and are
 // unloaded when they close; corrupted, unsigned and faulty libraries end as
 // the launch road says, with nothing of theirs left loaded.
-#include "AppletTesting.h"
+#include "AppletServerTesting.h"
 
 #include "Components/Controller/ModuleView.h"
 #include "Components/Controller/OrvaneBrowser4.h"
@@ -28,148 +28,7 @@
 
 namespace {
 
-const char* const kSql = R"(
-INSERT INTO TBL_ENTERPRISES (COUNTER, ENTERPRISE, DESCRIPTION, CURRENT_USE) VALUES (50, 'SUNNY HOMES', 'Sunny Homes', 'T');
-INSERT INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, FULL_NAME, USER_TYPE, C_ENTERPRISE) VALUES
-  (50, 'JSMITH', 'secret', 'Jane Smith', 'USR', 50);
-INSERT INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, FILE_NAME) VALUES
-  (8001, 'CORRUPT_APPLET', 'corrupt.dll'), (8002, 'UNSIGNED_APPLET', 'unsigned.dll'),
-  (8003, 'NOT_A_LIBRARY', 'notalib.dll'), (8004, 'PROGRAM_FILE', 'program.dll'),
-  (8005, 'WELCOME_NOTE', 'welcome.txt');
-INSERT INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
-  (8101, 8001, 'corrupt.so', 'L64'), (8102, 8002, 'unsigned.so', 'L64'),
-  (8103, 8003, 'notalib.so', 'L64'), (8104, 8004, 'program.so', 'L64');
-)";
-
-const char* const kSamples[] = {"sample_applet",     "sample_widget", "faulty_noinit",
-                                "faulty_nilinit",    "faulty_raiseinit", "faulty_raiseshown",
-                                "faulty_noform",     "faulty_refuseclose", "faulty_oldapi"};
-
-std::string SamplesFolder()
-{
-    return ExtractFilePath(BuiltFile(KLD_SAMPLE_APPLET));
-}
-
-std::string ReadBytes(const std::string& FileName)
-{
-    std::ifstream in(FileName, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteBytes(const std::string& FileName, const std::string& Bytes)
-{
-    std::ofstream out(FileName, std::ios::binary | std::ios::trunc);
-    out << Bytes;
-}
-
-class AppletLibraryTest : public ::testing::Test
-{
-  protected:
-    void SetUp() override
-    {
-        m_server = std::make_unique<TAppServerProcess>(std::vector<std::string>{}, kSql);
-        m_share = ExtractFilePath(m_server->DatabaseFile()) + "files/resources/";
-        ForceDirectories(m_share);
-        for (const char* sample : kSamples)
-            ASSERT_TRUE(CopyFile(SamplesFolder() + sample + ".so", m_share + sample + ".so", false)) << sample;
-        // A signed library with one byte of its body changed; the same
-        // library without its trailer; a file that is no library; a program.
-        std::string bytes = ReadBytes(SamplesFolder() + "sample_applet.so");
-        std::string corrupt = bytes;
-        corrupt[corrupt.size() / 2] ^= 0x5A;
-        WriteBytes(m_share + "corrupt.so", corrupt);
-        WriteBytes(m_share + "unsigned.so", bytes.substr(0, bytes.size() - sizeof(TovnModuleSignature)));
-        WriteBytes(m_share + "notalib.so", "not a library at all");
-        WriteBytes(m_share + "welcome.txt", "Welcome");
-        ASSERT_TRUE(CopyFile("/bin/true", m_share + "program.so", false));
-
-        ovnSetDataPath(m_dir.Path());
-        AppBrand = 1;
-        m_controller = new TovnController(nullptr);
-        m_window = m_controller->Browser();
-        m_controller->Preferences().AutoLogin = false;
-        TovnConnections& list = m_controller->Connections();
-        list.Clear();
-        TovnConnectionItem* local = list.Add();
-        local->SetConnection("Local");
-        local->SetURL("http://127.0.0.1:" + std::to_string(m_server->Port()));
-        local->SetDefault(true);
-        m_window->ExecuteLoginDialog = [](const TLoginCallback& callback) {
-            return callback(nullptr, "jsmith", "secret", "Local");
-        };
-        m_window->UserLogInExec();
-        ASSERT_TRUE(m_window->Logged());
-
-        m_entry = m_window->ModuleItems().Add("Samples", 42);
-        m_view = new TfrmModuleView(nullptr, m_entry);
-        m_entry->SetForm(m_view);
-        TfrmModuleView::CtrlKeyDown = [this] { return m_ctrl; };
-    }
-    void TearDown() override
-    {
-        TfrmModuleView::CtrlKeyDown = nullptr;
-        if (m_view) {
-            m_view->ResetModify();
-            m_view->CloseAllApplets(false);
-            delete m_view.data();
-        }
-        ProcessMessages();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        m_window->SetLogged(false);
-        delete m_controller;
-        FreeApplicationMainForm();
-        Log.SetEnabled(false);
-        ovnSetDataPath("");
-        AppBrand = 0;
-        std::filesystem::current_path(m_startFolder);
-    }
-
-    bool Launch(const std::string& Resource, int Kind, int Mode = 0xF000, const std::string& Params = "",
-                TObject* Sender = nullptr, bool Reuse = true)
-    {
-        return m_view->Launch(Resource, 3, "Sample", 42, false, Mode, Params, Sender, Kind, Reuse);
-    }
-    // Whether a library of the cache folder with that file name is loaded.
-    bool Loaded(const std::string& FileName) const
-    {
-        for (const std::string& module : GetLoadedModules())
-            if (ExtractFileName(module) == FileName && module.find("/cache/") != std::string::npos)
-                return true;
-        return false;
-    }
-    std::vector<std::string> LogLinesWith(const std::string& Text) const
-    {
-        std::vector<std::string> found;
-        std::stringstream s(ReadText(Log.FileName()));
-        for (std::string line; std::getline(s, line);)
-            if (line.find(Text) != std::string::npos)
-                found.push_back(line);
-        return found;
-    }
-    void Settle()
-    {
-        ProcessMessages();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    std::string LabelText(QWidget* Form, const char* Name) const
-    {
-        auto* label = Form->findChild<QLabel*>(Name);
-        return label ? label->text().toStdString() : "(none)";
-    }
-
-    std::filesystem::path m_startFolder = std::filesystem::current_path();
-    TTempFolder m_dir;
-    std::unique_ptr<TAppServerProcess> m_server;
-    std::string m_share;
-    TDialogScript m_dialogs;
-    TovnController* m_controller = nullptr;
-    TfrmOrvaneBrowser4* m_window = nullptr;
-    TModuleItem* m_entry = nullptr;
-    QPointer<TfrmModuleView> m_view;
-    bool m_ctrl = false;
-};
+using AppletLibraryTest = TAppletServerTest;
 
 } // namespace
 
