@@ -64,6 +64,11 @@ bool IsAppletLibraryFile(const std::string& FileName)
     return AnsiSameText(ExtractFileExt(Trim(FileName)), ".so");
 }
 
+TCustomModuleForm* CreateModuleView(QWidget* Owner, TModuleItem* Item)
+{
+    return new TfrmModuleView(Owner, Item);
+}
+
 // ---------------------------------------------------------------------------
 // Creation and destruction
 
@@ -372,7 +377,7 @@ void TfrmModuleView::AppletNotification(WPARAM WParam, LPARAM LParam)
         if (it == m_containers.end())
             break;
         m_containers.erase(it);
-        if (TfrmOrvaneBrowser4* browser = Browser(); browser && !m_destroying)
+        if (TfrmOrvaneBrowser4* browser = Browser())
             browser->AppletClosed(container);
         break;
     }
@@ -412,12 +417,12 @@ void TfrmModuleView::CloseAllApplets(bool Ask)
         // ones after it; the view's close is then refused.
         if (!container->AllClose())
             break;
-        std::erase(m_containers, container);
         try {
-            delete container;
+            delete container; // its destruction tells this view (1124, wParam 1)
         } catch (const std::exception& e) {
             Log.Error(e.what(), "BROWSER", "module view > close all applets");
         }
+        std::erase(m_containers, container);
     }
 }
 

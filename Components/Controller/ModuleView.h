@@ -79,6 +79,9 @@ std::string WidgetLayoutFileName(const std::string& ModuleName);
 // trimmed name ends in ".so", case ignored).
 bool IsAppletLibraryFile(const std::string& FileName);
 
+// The window class of a module entry that opens a module view.
+TCustomModuleForm* CreateModuleView(QWidget* Owner, TModuleItem* Item);
+
 class TfrmModuleView : public TModuleForm
 {
   public:

@@ -163,10 +163,13 @@ class TAppletServerTest : public ::testing::Test
                 found.push_back(line);
         return found;
     }
+    // Delivers what the steps before posted, and what that posted in turn.
     void Settle()
     {
-        ProcessMessages();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (int round = 0; round < 4; ++round) {
+            ProcessMessages();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
     }
     std::string LabelText(QWidget* Form, const char* Name) const
     {

@@ -308,6 +308,9 @@ TEST_F(ModuleViewTest, TheInfoBarShowsTheModulesFacilityOrTheGeneralOne)
 TEST_F(ModuleViewTest, TheWidgetColumnGoesBesideTheMenuWhenThereIsRoomElseBelow)
 {
     TwoWidgetMenu();
+    // A window of its own, so that its size is its own.
+    m_window->Desktop().DeleteForm(m_view.data());
+    m_view->setParent(nullptr);
     m_view->resize(1200, 700);
     m_view->show();
     m_view->DoLoadMenu();
