@@ -18,6 +18,7 @@ const char* const SContainerUnsavedData = "There are some unsaved data in applet
 TKldAppContainer::TKldAppContainer(TModuleItem* Item) : TModuleForm(nullptr, Item)
 {
     setWindowTitle("Applet Container");
+    setAutoFillBackground(true); // the frame around the applet's form
 }
 
 TKldAppContainer::~TKldAppContainer()

@@ -101,8 +101,11 @@ TovnDesktop::~TovnDesktop()
     m_handle = NullHWnd;
     OnActiveFormChange = nullptr;
     m_active = nullptr;
-    while (!m_forms.empty())
-        delete m_forms.back(); // its destructor takes it off the list
+    while (!m_forms.empty()) {
+        TModuleForm* form = m_forms.back();
+        m_forms.pop_back();
+        delete form;
+    }
     if (AppDesktop == this)
         AppDesktop = nullptr;
 }

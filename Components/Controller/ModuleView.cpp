@@ -94,6 +94,8 @@ TfrmModuleView::TfrmModuleView(QWidget* Owner, TModuleItem* Item) : TModuleForm(
     m_scrollContent->setPalette(palette);
     m_scrollBox->setWidget(m_scrollContent);
     layout->addWidget(m_scrollBox);
+    // The widget column follows every resize of the scroll box.
+    m_scrollBox->viewport()->installEventFilter(this);
 
     m_appletView = new TKldAppletView(m_scrollContent);
     m_appletView->SetName("AppletView");
@@ -126,6 +128,7 @@ TfrmModuleView::TfrmModuleView(QWidget* Owner, TModuleItem* Item) : TModuleForm(
     m_widgetPanel->SetBorder({});
     m_widgetPanel->SetCaptionSize(0);
     m_widgetPanel->Margin().SetAll(App_IPadding);
+    m_widgetPanel->Margin().SetFillColor(App_Background);
     m_widgetPanel->Layout().SetColCount(1);
     m_widgetPanel->Layout().SetAutoVisible(true);
     m_widgetPanel->OnWidgetCreate = [](TKldAppLayoutItem* widget) {
@@ -133,6 +136,7 @@ TfrmModuleView::TfrmModuleView(QWidget* Owner, TModuleItem* Item) : TModuleForm(
         panel->SetColor(clWhite);
         panel->Margin().SetLeft(App_IPadding);
         panel->Margin().SetRight(App_IPadding);
+        panel->Margin().SetFillColor(App_Background);
         panel->SetCaptionSize(21);
         panel->SetCaptionColorA(0xF5F5F5);
         panel->SetCaptionColorB(0xDCDCDC);
@@ -211,6 +215,13 @@ void TfrmModuleView::resizeEvent(QResizeEvent* Event)
 {
     TModuleForm::resizeEvent(Event);
     ScrollBoxResize();
+}
+
+bool TfrmModuleView::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if (m_scrollBox && Watched == m_scrollBox->viewport() && Event->type() == QEvent::Resize)
+        ScrollBoxResize();
+    return TModuleForm::eventFilter(Watched, Event);
 }
 
 // ---------------------------------------------------------------------------

@@ -154,6 +154,7 @@ class TfrmModuleView : public TModuleForm
 
   protected:
     void resizeEvent(QResizeEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
   private:
     struct TWidgetApplet
