@@ -75,6 +75,19 @@ extern const char* const WidgetsGroupCaption;    // "$WIDGETS"
 // The layout file's name for a module: "/" and NUL become "_", so that the
 // file stays in its folder; every other name keeps its text.
 std::string WidgetLayoutFileName(const std::string& ModuleName);
+// A widget of the menu as the stored layout sees it.
+struct TWidgetLayoutEntry
+{
+    std::string Name; // the resource name
+    bool Visible = true;
+    int Source = 0; // the widget's place before the layout was applied
+};
+// Applies a stored layout value ("name=V" or "name=H" entries, comma text)
+// to the widgets in order: a known name (case ignored) takes the visibility
+// its entry says ("V" exactly: shown) and moves to the entry's position when
+// that lies inside the list; unknown names and entries without "=" are
+// skipped; a repeated name applies again.
+void ApplyWidgetLayout(const std::string& Value, std::vector<TWidgetLayoutEntry>& Widgets);
 // Whether the resource's file is an applet library of this platform (its
 // trimmed name ends in ".so", case ignored).
 bool IsAppletLibraryFile(const std::string& FileName);

@@ -30,29 +30,48 @@ std::string TfrmModuleView::GetLayout() const
     return entries.CommaText();
 }
 
+void ApplyWidgetLayout(const std::string& Value, std::vector<TWidgetLayoutEntry>& Widgets)
+{
+    TStringList entries;
+    entries.SetCommaText(Value);
+    for (int position = 0; position < entries.Count(); ++position) {
+        const std::string entry = entries[position];
+        const size_t equals = entry.find('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string name = entry.substr(0, equals);
+        const auto it = std::find_if(Widgets.begin(), Widgets.end(),
+                                     [&](const TWidgetLayoutEntry& w) { return AnsiSameText(w.Name, name); });
+        if (it == Widgets.end())
+            continue;
+        it->Visible = entry.substr(equals + 1) == "V";
+        const auto from = it - Widgets.begin();
+        if (position < static_cast<int>(Widgets.size()) && from != position) {
+            TWidgetLayoutEntry moved = *it;
+            Widgets.erase(it);
+            Widgets.insert(Widgets.begin() + position, moved);
+        }
+    }
+}
+
 void TfrmModuleView::SetLayout(const std::string& Value)
 {
     TKldAppItem* group = WidgetsGroup();
     if (!group)
         return;
-    TStringList entries;
-    entries.SetCommaText(Value);
     TKldAppItems& children = group->Items();
-    for (int position = 0; position < entries.Count(); ++position) {
-        const std::string& entry = entries[position];
-        const size_t equals = entry.find('=');
-        if (equals == std::string::npos)
-            continue;
-        const std::string name = entry.substr(0, equals);
-        TKldAppItem* child = nullptr;
-        for (int i = 0; i < children.Count() && !child; ++i)
-            if (AnsiSameText(children.Items(i)->Name(), name))
-                child = children.Items(i);
-        if (!child)
-            continue;
-        child->SetVisible(entry.substr(equals + 1) == "V");
-        if (position < children.Count())
-            child->SetIndex(position);
+    std::vector<TKldAppItem*> items;
+    std::vector<TWidgetLayoutEntry> widgets;
+    for (int i = 0; i < children.Count(); ++i) {
+        items.push_back(children.Items(i));
+        widgets.push_back({children.Items(i)->Name(), children.Items(i)->Visible(), i});
+    }
+    ApplyWidgetLayout(Value, widgets);
+    for (size_t i = 0; i < widgets.size(); ++i) {
+        TKldAppItem* item = items[static_cast<size_t>(widgets[i].Source)];
+        item->SetVisible(widgets[i].Visible);
+        if (item->Index() != static_cast<int>(i))
+            item->SetIndex(static_cast<int>(i));
     }
 }
 

@@ -332,3 +332,29 @@ TEST_F(ModuleViewTest, TheWidgetColumnGoesBesideTheMenuWhenThereIsRoomElseBelow)
     EXPECT_EQ(panel.Top(), m_view->AppletView().Top() + m_view->AppletView().Height());
     EXPECT_EQ(panel.Width(), narrow);
 }
+
+TEST(WidgetLayoutValue, OrdersHidesAndSkipsWhatItDoesNotKnow)
+{
+    struct TCase
+    {
+        const char* Value;
+        const char* Result; // names in order, "-" before a hidden one
+    };
+    const TCase cases[] = {
+        {"", "A,B,C"},
+        {"B=V,A=H", "B,-A,C"},
+        {"b=v,a=H", "-B,-A,C"},              // only "V" shows; names without regard to case
+        {"X=V,NOEQUALS,C=V", "A,B,C"},       // unknown names and entries without "=" skipped
+        {"X=V,Y=V,Z=V,A=H", "-A,B,C"},       // a place outside the list: visibility only
+        {"A=H,A=V", "B,A,C"},                // a repeated name applies again
+        {"C=V,,B=H", "C,A,-B"},
+    };
+    for (const TCase& c : cases) {
+        std::vector<TWidgetLayoutEntry> widgets = {{"A", true, 0}, {"B", true, 1}, {"C", true, 2}};
+        ApplyWidgetLayout(c.Value, widgets);
+        std::string result;
+        for (const TWidgetLayoutEntry& w : widgets)
+            result += (result.empty() ? "" : ",") + std::string(w.Visible ? "" : "-") + w.Name;
+        EXPECT_EQ(result, c.Result) << c.Value;
+    }
+}
