@@ -244,3 +244,23 @@ TEST_F(AppletLibraryTest, ADocumentOpensThroughTheShell)
     EXPECT_EQ(ErrorOf([&] { m_view->RunShell(m_dir / "missing.doc"); }), "File " + (m_dir / "missing.doc") + " not found");
     TfrmModuleView::ShellOpener = previous;
 }
+
+TEST_F(AppletLibraryTest, AViewClosedDuringItsOwnLaunchGoesOnlyAfterIt)
+{
+    // The close arrives while the launch runs (here from its Ctrl test); the
+    // failing form's clean-up then delivers pending deletions, which must
+    // not include the view.
+    bool closeAsked = false;
+    TfrmModuleView::CtrlKeyDown = [&] {
+        closeAsked = true;
+        m_view->close();
+        return false;
+    };
+    EXPECT_EQ(ErrorOf([&] { Launch("FAULTY_RAISESHOWN", 0); }), "The sample form fails when shown");
+    ASSERT_TRUE(closeAsked);
+    ASSERT_FALSE(m_view.isNull()) << "not destroyed under its own launch";
+    EXPECT_TRUE(m_view->Containers().empty());
+    Settle();
+    EXPECT_TRUE(m_view.isNull()) << "the close came once the launch had ended";
+    EXPECT_FALSE(Loaded("faulty_raiseshown.so"));
+}
