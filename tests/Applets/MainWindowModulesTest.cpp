@@ -90,6 +90,17 @@ TEST_F(MainWindowModulesTest, AModuleOpenedFromTheListShowsItsViewAndRunsItsAppl
     EXPECT_EQ(m_entry->Form(), nullptr);
     EXPECT_EQ(m_moduleRow->Items().Count(), 0) << "the container's row went with it";
     EXPECT_FALSE(Loaded("sample_applet.so"));
+
+    // The entry opens and closes its window itself, too.
+    EXPECT_EQ(m_entry->GetBrowser(), m_window);
+    m_entry->SetActive(true);
+    Settle();
+    ASSERT_NE(m_entry->Form(), nullptr);
+    EXPECT_EQ(desktop.Active(), m_entry->Form());
+    m_entry->SetActive(false);
+    Settle();
+    EXPECT_FALSE(m_entry->GetActive());
+    EXPECT_EQ(desktop.GetFormCount(), 0);
 }
 
 TEST_F(MainWindowModulesTest, UnsavedDataIsAskedAboutAndCancelKeepsEverything)
