@@ -456,6 +456,13 @@ const TPicture BrowserPictures[] = {
          p.setBrush(Red);
          p.drawRoundedRect(QRectF(0.5, 0.5, 23, 15), 7.5, 7.5);
      }},
+    // The module desktop's background, tiled from the top-left corner.
+    {"BMP_DEFAULTBG", "BMP", 64, 64, QColor(0x9C, 0xA6, 0xB4), false,
+     [](QPainter& p) {
+         p.setPen(QPen(QColor(0x94, 0x9E, 0xAC), 1));
+         for (int d = -64; d < 64; d += 8)
+             p.drawLine(QPointF(d, 64), QPointF(d + 64, 0));
+     }},
     {"KLD_SEARCH_BOXA", "BMP", 36, 25, Blue, false, [](QPainter& p) { SearchBox(p, true); }},
     {"KLD_SEARCH_BOXI", "BMP", 36, 25, Blue, false, [](QPainter& p) { SearchBox(p, false); }},
 };

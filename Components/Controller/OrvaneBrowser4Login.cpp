@@ -4,6 +4,7 @@
 // end of a session and the log-off.
 #include "Components/Controller/OrvaneBrowser4.h"
 
+#include "Components/Controller/KldForms.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDBDataSets.h"
@@ -366,6 +367,7 @@ void TfrmOrvaneBrowser4::DBLogout()
     if (Controller)
         Controller->Vars().Clear();
     m_moduleList->SetVisible(false);
+    m_appDesktop->CloseAll();
     ClearModules();
     QApplication::processEvents();
 }
@@ -382,6 +384,7 @@ void TfrmOrvaneBrowser4::Logout()
         Controller->Cache().Save();
     Controller->NotificationClient().SetConnected(false);
     SetDBLogged(false);
+    m_appDesktop->CloseAll();
     m_dbSys->Close();
     m_conMAIN->SetActive(false);
     Controller->User().Clear();

@@ -1,5 +1,6 @@
 #include "Components/Controller/ovnController.h"
 
+#include "Components/Controller/KldForms.h"
 #include "Components/Controller/KldSciZipFile.h"
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnSendLogDlg.h"
@@ -316,6 +317,30 @@ void TovnController::CheckDBLogged() const
 {
     if (!GetDBConnected())
         throw EovnController("Not logged to DB");
+}
+
+void TovnController::UpdateInfoBar()
+{
+    m_infoList->BeginUpdate();
+    try {
+        m_infoList->Clear();
+        if (AppDesktop && AppDesktop->Active())
+            AppDesktop->Active()->Perform(WM_FILLINFOBARITEMS, 0, reinterpret_cast<LPARAM>(m_infoList.get()));
+    } catch (...) {
+        m_infoList->EndUpdate();
+        throw;
+    }
+    m_infoList->EndUpdate();
+}
+
+bool TovnController::RunAppletExt(int32_t, const std::string&, int32_t, const std::string&, TObject*)
+{
+    return false;
+}
+
+bool TovnController::Calendar(TCustomEdit*, TLookupTool)
+{
+    return false;
 }
 
 TSecurityRecord TovnController::GetSecurity(int SecurityIndex) const

@@ -40,8 +40,10 @@
 #include <memory>
 #include <string>
 
+class TCustomEdit;
 class TfrmOrvaneBrowser4;
 class TovnController;
+enum class TLookupTool;
 
 KLD_DECLARE_EXCEPTION(EovnController, Exception);
 
@@ -222,6 +224,18 @@ class TovnController : public TComponent
     bool GetDBConnected() const;
 
     TSecurityRecord GetSecurity(int SecurityIndex) const;
+
+    // --- Applets
+    // The info list again: cleared, then filled by the desktop's active
+    // module window (1524, lParam = the list, dispatched at once); the
+    // closing EndUpdate posts 4026 once, also when the window fails.
+    void UpdateInfoBar();
+    // Starts another applet of Module for the applet Sender; a launch from
+    // an applet library is not offered yet, so the answer is False.
+    bool RunAppletExt(int32_t Module, const std::string& Resource, int32_t Mode, const std::string& Params,
+                      TObject* Sender);
+    // The calendar of a data-entry control; not offered yet: False.
+    bool Calendar(TCustomEdit* Edit, TLookupTool Tool);
 
     // Server time: the main window's SysDateTime (the local clock plus the
     // server's offset; the local clock without a window), as an SQL time
