@@ -63,6 +63,38 @@ bool ExcludedFromBackup(const std::string& Name)
 
 } // namespace
 
+TUpdateOffer ReadUpdateOffer(const std::string& Text, const std::string& DefaultSetup)
+{
+    TStringList lines;
+    lines.SetText(Text);
+    TUpdateOffer offer;
+    offer.Version = Trim(lines.Values("version"));
+    offer.SetupFile = Trim(lines.Values("file"));
+    if (offer.SetupFile.empty())
+        offer.SetupFile = DefaultSetup;
+    offer.Size = StrToInt64Def(Trim(lines.Values("filesize")), 0);
+    return offer;
+}
+
+std::string ReadInstalledVersion(const std::string& Text)
+{
+    TStringList lines;
+    lines.SetText(Text);
+    return Trim(lines.Values("version"));
+}
+
+bool IsUpdateOffered(const TUpdateOffer& Offer, const std::string& InstalledVersion)
+{
+    return Offer.Size > 0 && !Offer.SetupFile.empty() && !Offer.Version.empty() &&
+           !SameText(Offer.Version, InstalledVersion);
+}
+
+bool IsValidSetupFileName(const std::string& SetupFile)
+{
+    const std::string bareName = ExtractFileName(SetupFile);
+    return !bareName.empty() && bareName != "." && bareName != "..";
+}
+
 TKernelUpdateSettings DefaultKernelUpdateSettings()
 {
     TKernelUpdateSettings settings;
@@ -164,9 +196,10 @@ bool TfrmKernelUpdate::CheckNewVersion(const std::string& URL)
 
     const std::string localFile = m_programPath + VersionFileName;
     try {
-        TStringList local;
-        local.LoadFromFile(localFile);
-        m_installedVersion = Trim(local.Values("version"));
+        TFileStream file(localFile, fmOpenRead | fmShareDenyNone);
+        std::string text(static_cast<size_t>(file.Size()), '\0');
+        file.ReadBuffer(text.data(), static_cast<int64_t>(text.size()));
+        m_installedVersion = ReadInstalledVersion(text);
     } catch (const std::exception&) {
         m_installedVersion.clear();
         Log.Info(Format("error open file: \"%s\"", localFile), LogSource);
@@ -177,13 +210,10 @@ bool TfrmKernelUpdate::CheckNewVersion(const std::string& URL)
         m_request->SetProcedureName(VersionFileName);
         m_request->SetResponseType(qrtText);
         m_request->Execute();
-        TStringList remote;
-        remote.SetText(m_request->ResponseText());
-        m_offeredVersion = Trim(remote.Values("version"));
-        m_setupFile = Trim(remote.Values("file"));
-        if (m_setupFile.empty())
-            m_setupFile = DefaultSetupFile;
-        m_expectedSize = StrToInt64Def(Trim(remote.Values("filesize")), 0);
+        const TUpdateOffer offer = ReadUpdateOffer(m_request->ResponseText(), DefaultSetupFile);
+        m_offeredVersion = offer.Version;
+        m_setupFile = offer.SetupFile;
+        m_expectedSize = offer.Size;
     } catch (const std::exception& e) {
         Log.Error(e.what(), LogSource, "error getting update");
         m_offeredVersion.clear();
@@ -191,9 +221,7 @@ bool TfrmKernelUpdate::CheckNewVersion(const std::string& URL)
     }
     m_request->Clear();
 
-    const bool offer = m_expectedSize > 0 && !m_setupFile.empty() && !m_offeredVersion.empty() &&
-                       !SameText(m_offeredVersion, m_installedVersion);
-    if (!offer)
+    if (!IsUpdateOffered({m_offeredVersion, m_setupFile, m_expectedSize}, m_installedVersion))
         return false;
     Log.Info(Format("New version discovered: \"%s\". Current is: \"%s\".", m_offeredVersion, m_installedVersion),
              LogSource);
@@ -277,9 +305,9 @@ void TfrmKernelUpdate::CloseQuery(bool& CanClose)
 void TfrmKernelUpdate::GetKernelUpdate()
 {
     Log.Info(Format("Downloading kernel update \"%s\"", m_setupFile), LogSource);
-    const std::string bareName = ExtractFileName(m_setupFile);
-    if (bareName.empty() || bareName == "." || bareName == "..")
+    if (!IsValidSetupFileName(m_setupFile))
         throw Exception("Invalid update file. Update failed.");
+    const std::string bareName = ExtractFileName(m_setupFile);
     MakeFolder(m_updatePath);
     const std::string setupName = m_setupFile;
 

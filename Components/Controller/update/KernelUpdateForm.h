@@ -55,6 +55,26 @@ struct TKernelUpdateSettings
 // The running program's file and arguments.
 TKernelUpdateSettings DefaultKernelUpdateSettings();
 
+// What the endpoint's "version.txt" offers: its name=value lines "version",
+// "file" and "filesize", each trimmed; an empty "file" is DefaultSetup, a
+// "filesize" that is not a whole number is 0. Any text reads (an HTML page
+// offers nothing, as it names no version).
+struct TUpdateOffer
+{
+    std::string Version;
+    std::string SetupFile;
+    int64_t Size = 0;
+};
+TUpdateOffer ReadUpdateOffer(const std::string& Text, const std::string& DefaultSetup);
+// The installed version from the local "version.txt" text ("version").
+std::string ReadInstalledVersion(const std::string& Text);
+// Whether the offer is an update over the installed version: a size above
+// 0, a setup file and a version that differs without regard to case.
+bool IsUpdateOffered(const TUpdateOffer& Offer, const std::string& InstalledVersion);
+// True for a setup file whose bare name may be written into the update
+// folder (not empty, not "." or "..").
+bool IsValidSetupFileName(const std::string& SetupFile);
+
 // The update helper's file name in the program folder.
 extern const char* const UpdateHelperFileName;
 
