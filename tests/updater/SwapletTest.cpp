@@ -465,6 +465,18 @@ TEST_F(SwapletTest, ExactlyFourArguments)
     EXPECT_EQ(ClientRuns(2)[1], "/SKIP_UPDATE");
 }
 
+TEST_F(SwapletTest, ClientParametersAreSplitByTheCommandLineRules)
+{
+    // The update step joins the client's arguments by the same rules.
+    const std::string params = JoinCommandLine({"-debug", "with blank", "say \"hi\""});
+    std::vector<std::string> args = Args(Setup("exit 9"), false);
+    args.push_back(params);
+    TWatchedSwaplet s(args, Short());
+    s.Window.RunInstall();
+    s.Window.btnRestoreClick();
+    EXPECT_EQ(ClientRuns(1), (std::vector<std::string>{"-debug | with blank | say \"hi\" | /SKIP_UPDATE"}));
+}
+
 TEST_F(SwapletTest, FewerThanFourArgumentsEnd)
 {
     TWatchedSwaplet s({Program, Program + "update/setup.sh", Backup}, Short());
