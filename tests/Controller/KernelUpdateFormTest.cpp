@@ -205,6 +205,27 @@ TEST_F(KernelUpdateTest, NoOfferFromAddressesItCannotUse)
     EXPECT_FALSE(FileExists(Program + "$update$"));
 }
 
+TEST_F(KernelUpdateTest, LaterClosesTheOfferAndTheClientGoesOn)
+{
+    Offer("4.1.0.0", "");
+    std::string title, offer;
+    const auto shown = WhenModal<TfrmKernelUpdate>([&](TfrmKernelUpdate& dialog) {
+        title = dialog.windowTitle().toStdString();
+        offer = dialog.lblOffer()->text().toStdString();
+        EXPECT_TRUE(dialog.lblTitle()->isVisible());
+        EXPECT_EQ(dialog.lblTitle()->text().toStdString(), "New version of the program is available");
+        EXPECT_EQ(dialog.btnUpdate()->text().toStdString(), "Update");
+        EXPECT_FALSE(dialog.pbProgress()->isVisible());
+        dialog.btnLater()->click();
+    });
+    EXPECT_FALSE(TfrmKernelUpdate::Execute(URL, Settings));
+    EXPECT_TRUE(*shown);
+    EXPECT_EQ(title, "Browser Update");
+    EXPECT_EQ(offer, "There is a new version of the program is available (4.1.0.0).\nWould you like to install it?");
+    EXPECT_FALSE(FileExists(Program + "update/setup.sh"));
+    EXPECT_FALSE(FileExists(Program + "$update$"));
+}
+
 TEST_F(KernelUpdateTest, UpdateBacksUpStartsTheHelperAndTheHelperRestartsTheClient)
 {
     Offer("4.1.0.0", "");
