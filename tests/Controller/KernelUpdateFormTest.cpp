@@ -24,7 +24,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <dirent.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,6 +68,18 @@ bool ProgramRuns(const std::string& ProgramFile)
     }
     ::closedir(proc);
     return found;
+}
+
+// A socket file: listed among the folder's files, but opening it fails.
+void BindSocket(const std::string& Path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(Path.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, Path.c_str(), Path.size() + 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
 }
 
 // The setup the endpoint offers: writes the new version into the /DIR=
@@ -335,6 +350,8 @@ TEST_F(KernelUpdateTest, FailuresAreReportedAndLeaveNoMarker)
         {"setup missing on the endpoint", [&] { DeleteFile(UpdateDir / "setup.sh"); }, "404"},
         {"names that differ in case only", [&] { WriteText(Program + "TALLOWIN.INI", "x"); }, ""},
         {"no helper", [&] { DeleteFile(Program + "Swaplet"); }, "Swaplet"},
+        // A file that no one can open for reading, the superuser neither.
+        {"an unreadable file", [&] { BindSocket(Program + "agent.sock"); }, "agent.sock"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
@@ -353,6 +370,7 @@ TEST_F(KernelUpdateTest, FailuresAreReportedAndLeaveNoMarker)
             EXPECT_TRUE(FindFiles(Program + "update/", "*", true).empty()) << "nothing written";
         }
         DeleteFile(Program + "TALLOWIN.INI");
+        DeleteFile(Program + "agent.sock");
         if (!FileExists(Program + "Swaplet"))
             CopyFile(BuiltFile(KLD_SWAPLET), Program + "Swaplet", false);
     }
