@@ -84,9 +84,9 @@ void BindSocket(const std::string& Path)
 
 // The setup the endpoint offers: writes the new version into the /DIR=
 // folder and exits with Code.
-std::string SetupScript(int Code)
+std::string SetupScript(int Code, const std::string& Before = "")
 {
-    return "#!/bin/sh\n"
+    return "#!/bin/sh\n" + Before +
            "for a; do case \"$a\" in /DIR=*) dir=\"${a#/DIR=}\";; esac; done\n"
            "printf 'version=4.1.0.0\\n' > \"${dir}version.txt\"\n"
            "exit " +
@@ -243,7 +243,10 @@ TEST_F(KernelUpdateTest, LaterClosesTheOfferAndTheClientGoesOn)
 
 TEST_F(KernelUpdateTest, UpdateBacksUpStartsTheHelperAndTheHelperRestartsTheClient)
 {
-    Offer("4.1.0.0", "");
+    // The setup takes a second, so the marker is still there when the
+    // update step has ended.
+    const std::string setup = SetupScript(0, "sleep 1\n");
+    Offer("4.1.0.0", setup);
     TfrmKernelUpdate dialog(nullptr, Settings);
     ASSERT_TRUE(dialog.CheckNewVersion(URL));
     dialog.btnUpdateClick();
@@ -251,7 +254,8 @@ TEST_F(KernelUpdateTest, UpdateBacksUpStartsTheHelperAndTheHelperRestartsTheClie
 
     // The download, executable once its size was right.
     EXPECT_EQ(dialog.SetupFile(), Program + "update/setup.sh");
-    EXPECT_EQ(ReadText(Program + "update/setup.sh"), SetupScript(0));
+    EXPECT_EQ(ReadText(Program + "update/setup.sh"), setup);
+    EXPECT_TRUE(FileExists(Program + "$update$")) << "the marker, until the restarted client deletes it";
     EXPECT_NE(ModeOf(Program + "update/setup.sh") & 0100, 0u);
 
     // The backup: top-level files only, no uninstaller, no folders, each
