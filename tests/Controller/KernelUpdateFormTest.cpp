@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <sys/socket.h>
@@ -135,7 +136,11 @@ class KernelUpdateTest : public ::testing::Test
         TKldZipFile zip;
         zip.OpenZipFile(Archive);
         for (int i = 0; i < zip.GetFileCount(); ++i)
+        {
+            // The low bits are the attributes 0; above them the file's mode.
+            EXPECT_EQ(zip.GetFileInfo(i).ExternalAttributes & 0xFFFF, 0u);
             members[zip.GetFileInfo(i).ZipName] = zip.GetFileInfo(i).ExternalAttributes >> 16;
+        }
         return members;
     }
 
@@ -261,8 +266,8 @@ TEST_F(KernelUpdateTest, UpdateBacksUpStartsTheHelperAndTheHelperRestartsTheClie
     // The backup: top-level files only, no uninstaller, no folders, each
     // with its permission bits.
     const std::map<std::string, uint32_t> expected = {
-        {"Swaplet", 0755},  {"Tallowin", 0755},     {"Tallowin.ini", 0664},
-        {"libMirabo.so", 0755}, {"version.txt", 0644},
+        {"Swaplet", 0100755},      {"Tallowin", 0100755},    {"Tallowin.ini", 0100664},
+        {"libMirabo.so", 0100755}, {"version.txt", 0100644},
     };
     EXPECT_EQ(BackupMembers(Program + "backup/ov4backup.zip"), expected);
     {
@@ -272,6 +277,14 @@ TEST_F(KernelUpdateTest, UpdateBacksUpStartsTheHelperAndTheHelperRestartsTheClie
         zip.ReadFileStream(zip.GetFile("libMirabo.so"), content);
         EXPECT_EQ(content.Size(), 70000);
         EXPECT_EQ(zip.GetFileInfo(zip.GetFile("libMirabo.so")).Method, 8);
+    }
+    // Unix zip tools read the same permission bits.
+    if (FILE* pipe = ::popen(("zipinfo '" + Program + "backup/ov4backup.zip' libMirabo.so 2>/dev/null").c_str(), "r")) {
+        char line[512] = {};
+        const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
+        if (::pclose(pipe) == 0 && read) {
+            EXPECT_EQ(std::string(line).substr(0, 10), "-rwxr-xr-x") << line;
+        }
     }
     // The helper's copy keeps its execute bit; its five values.
     EXPECT_EQ(ModeOf(Program + "backup/Swaplet"), 0755u);

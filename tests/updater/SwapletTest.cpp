@@ -443,6 +443,26 @@ TEST_F(SwapletTest, MembersOutOfTheProgramFolderAreSkipped)
     EXPECT_EQ(ClientRuns(3).size(), 3u);
 }
 
+TEST_F(SwapletTest, RestoresAnArchiveOfTheZipTool)
+{
+    // Unix zip keeps the permission bits where the update step puts them.
+    int exitCode = -1;
+    if (!RunAndWait("zip", {"-v"}, "", 60000, &exitCode) || exitCode != 0)
+        GTEST_SKIP() << "zip is not installed";
+    Files.push_back({"private.key", "secret", 0600});
+    WriteFile(Program + "private.key", "secret", 0600);
+    DeleteFile(Backup);
+    std::vector<std::string> args = {"-q", "-j", Backup};
+    for (const TProgramFile& f : Files)
+        args.push_back(Program + f.Name);
+    ASSERT_TRUE(RunAndWait("zip", args, "", 60000, &exitCode));
+    ASSERT_EQ(exitCode, 0);
+    for (const TProgramFile& f : Files)
+        WriteFile(Program + f.Name, "damaged", 0644);
+    RestoreProgramFiles(Backup, Program);
+    ExpectProgramFilesBack();
+}
+
 TEST(SwapletRestore, BareMemberNames)
 {
     EXPECT_TRUE(IsBareMemberName("Tallowin"));

@@ -43,6 +43,16 @@ uint32_t FileMode(const std::string& FileName)
     return ::stat(FileName.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 
+// The file's type and permission bits, as Unix zip tools keep them in the
+// high 16 bits of a member's external attributes.
+uint32_t UnixMemberAttributes(const std::string& FileName)
+{
+    struct stat st
+    {
+    };
+    return ::stat(FileName.c_str(), &st) == 0 ? (static_cast<uint32_t>(st.st_mode) & 0xFFFF) << 16 : 0;
+}
+
 void SetFileMode(const std::string& FileName, uint32_t Mode)
 {
     if (::chmod(FileName.c_str(), Mode) != 0)
@@ -356,7 +366,7 @@ void TfrmKernelUpdate::BackupKernelFiles()
         // Unix permission bits above the attributes, as Unix zip tools keep
         // them, so that the restore can give a program its execute bit back.
         TFileInfo& info = zip.GetFileInfo(index);
-        info.ExternalAttributes = FileMode(fileName) << 16;
+        info.ExternalAttributes = UnixMemberAttributes(fileName);
         info.VersionMadeBy = (3 << 8) | 20;
         NextProgress(Format("Backing up: %s", name));
         QApplication::processEvents();

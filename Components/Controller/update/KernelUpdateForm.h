@@ -17,9 +17,9 @@
 //   command-line rules (platform/Processes.h), which the helper splits back;
 // - the downloaded setup is made executable once its size is right, and the
 //   helper's copy keeps its permission bits;
-// - each backup member keeps its file's permission bits in the high 16 bits
-//   of the external attributes (as Unix zip tools do), so that the restore
-//   gives a restored program back its execute bit.
+// - each backup member keeps its file's mode (type and permission bits) in
+//   the high 16 bits of the external attributes (as Unix zip tools do), so
+//   that the restore gives a restored program back its execute bit.
 //
 // Everything read from outside is checked: an unreadable or garbled
 // "version.txt", an HTML page, a non-numeric "filesize" make no offer; a
