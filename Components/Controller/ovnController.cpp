@@ -5,10 +5,12 @@
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnSendLogDlg.h"
 #include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/update/KernelUpdateForm.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "base/KldStrUtils.h"
 #include "platform/FileUtils.h"
 #include "platform/Processes.h"
+#include "platform/Threads.h"
 #include "platform/Streams.h"
 
 #include <cerrno>
@@ -186,6 +188,7 @@ TovnController::TovnController(TComponent* AOwner) : TComponent(AOwner)
     m_browser = new TfrmOrvaneBrowser4();
     if (!s_mainForm)
         s_mainForm = m_browser;
+    m_browser->OnCheckKernelUpdate = [this] { return CheckKernelUpdate(); };
 
     m_params = std::make_unique<TParams>();
     m_vars = std::make_unique<TVars>(m_params.get());
@@ -626,4 +629,14 @@ void TovnController::DoSendLog(TDateTime Date, int32_t Days)
     content.LoadFromFile(archive);
     upload.Params().ParamByName("Log")->SetAsBlob(content.DataString());
     upload.Execute();
+}
+
+bool TovnController::CheckKernelUpdate()
+{
+    try {
+        return TfrmKernelUpdate::Execute(m_preferences->UpdateURL);
+    } catch (...) {
+        ReportCurrentException("TovnController.CheckKernelUpdate");
+        return false;
+    }
 }

@@ -296,6 +296,13 @@ class TovnController : public TComponent
     // Writes the archive of the daily logs as DoSendLog sends it.
     void MakeLogArchive(const std::string& FileName, TDateTime Date, int32_t Days) const;
 
+    // --- Program update
+    // The update step with the UpdateURL preference (the main window's check
+    // at first show, bound by the constructor); True when the update helper
+    // was started and the client must end. Errors go to the program's error
+    // boundary and answer False.
+    bool CheckKernelUpdate();
+
   protected:
     // Where the controller posts its window messages: the main window.
     virtual HWND BrowserHandle() const;

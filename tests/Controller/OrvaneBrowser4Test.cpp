@@ -308,6 +308,9 @@ class MainWindowTest : public ::testing::Test
         m_controller = new TovnController(nullptr);
         m_window = m_controller->Browser();
         m_controller->Preferences().AutoLogin = false;
+        // The first show must not ask the brand's update address (the
+        // controller's own check is tested with the controller).
+        m_window->OnCheckKernelUpdate = [] { return false; };
     }
     void SetUp() override { Make(1); }
     void TearDown() override

@@ -1,6 +1,7 @@
 #include "AppServer.h"
 
 #include "DatabaseProcedures.h"
+#include "UpdateEndpoint.h"
 
 #include <httplib.h>
 
@@ -74,6 +75,8 @@ TAppServer::TAppServer(TServerOptions options)
             Serve(req, res, body);
     });
     m_http->Get(pattern, [this](const httplib::Request& req, httplib::Response& res) { Serve(req, res, {}); });
+    if (!m_options.UpdateDir.empty())
+        AddUpdateEndpoint(*m_http, m_options.UpdateDir);
     m_http->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr error) {
         std::string what = "unknown error";
         try {

@@ -73,6 +73,7 @@ TServerOptions ParseOptions(const std::vector<std::string>& args)
         {"--sql", [&](const std::string& v) { o.SqlFiles.push_back(v); }},
         {"--work-server-url", [&](const std::string& v) { o.WorkServerURL = v; }},
         {"--files", [&](const std::string& v) { o.FilesRoot = v; }},
+        {"--update-dir", [&](const std::string& v) { o.UpdateDir = v; }},
         {"--session-timeout", [&](const std::string& v) { o.SessionTimeoutMin = ParseInt("--session-timeout", v, 1); }},
         {"--keep-alive-timeout",
          [&](const std::string& v) { o.KeepAliveTimeoutSec = ParseInt("--keep-alive-timeout", v, 1); }},
@@ -154,6 +155,9 @@ Options:
   --files DIR              the folder the remote file system (VRS.*) serves;
                            each share is a folder in it (default: "files"
                            beside the database file)
+  --update-dir DIR         serve the client's update endpoint: GET
+                           /update/<name> answers the file <name> of DIR
+                           ("version.txt", the setup); no session needed
   --session-timeout MIN    minutes a session lives without calls (default 30)
   --keep-alive-timeout SEC seconds an idle TCP connection stays open (default 30)
   --threads N              calls served at once (default 16)

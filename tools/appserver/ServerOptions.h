@@ -35,6 +35,7 @@ struct TServerOptions
     std::vector<std::string> SqlFiles;
     std::string WorkServerURL;
     std::string FilesRoot; // '' = "files" beside the database file
+    std::string UpdateDir; // '' = no update endpoint
     int SessionTimeoutMin = 30;
     int KeepAliveTimeoutSec = 30;
     int Threads = 16;
