@@ -137,7 +137,7 @@ Variant TovnEdgeController::InvokeScript(const std::string& Name, const std::vec
         if (!slot->Done)
         {
             QEventLoop loop;
-            QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+            QTimer::singleShot(m_scriptTimeoutMs, &loop, &QEventLoop::quit);
             slot->Loop = &loop;
             loop.exec();
             slot->Loop = nullptr;

@@ -44,6 +44,8 @@ class TovnEdgeController : public TovnWebViewController
     // The script text of a value in SetAttrValue: null for Null or empty, a
     // text in single quotes (escaped), true/false, otherwise its text.
     static std::string ValueText(const Variant& Value);
+    // How long InvokeScript waits for a result (5000 ms).
+    void SetScriptTimeout(int Ms) { m_scriptTimeoutMs = Ms; }
 
   private:
     void WebMessageReceived(const std::string& Message, const std::string& Json);
@@ -52,6 +54,7 @@ class TovnEdgeController : public TovnWebViewController
     std::map<std::string, TBrowserMessageEvent, bool (*)(const std::string&, const std::string&)> m_bindings;
     bool m_contextMenuEnabled = false;
     bool m_visible = true;
+    int m_scriptTimeoutMs = 5000;
 };
 
 // A text as a script string literal in the given quotes: the quote,

@@ -20,6 +20,7 @@
 #include <QPointer>
 #include <QUrl>
 #include <QWebChannel>
+#include <QWebEngineFullScreenRequest>
 #include <QWebEngineHistory>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
