@@ -65,6 +65,7 @@ class TKldModuleView;
 class TProgressBar;
 class TStatusBar;
 class TovnConnections;
+class TovnCustomAdController;
 
 // Errors of the main window and of what it offers (the preferences' cache
 // checks, the add-on libraries, mail to many users).
@@ -380,6 +381,9 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     TCustomControl* m_pnlAdH = nullptr;
     TCustomControl* m_pnlInfo = nullptr;
     TCustomControl* m_pnlAdV = nullptr;
+    // The controllers of pnlAdV and pnlAdH (of DefaultAdControllerClass).
+    std::unique_ptr<TovnCustomAdController> m_adControllerV;
+    std::unique_ptr<TovnCustomAdController> m_adControllerH;
     TCustomControl* m_appDesktop = nullptr;
     TCustomControl* m_pnlStatus = nullptr;
     TStatusBar* m_statusBar = nullptr;
