@@ -193,6 +193,8 @@ TovnMyWebBrowserAdController::TovnMyWebBrowserAdController(TCustomControl* APare
     const char* edge = align == alRight ? "border-left" : align == alLeft ? "border-right" : nullptr;
     m_browser->setStyleSheet(edge ? QString("QTextBrowser { border: none; %1: 2px groove #a0a0a0; }").arg(edge)
                                   : QString("QTextBrowser { border: none; }"));
+    // The panel is as wide as the service's banners: no margin around them.
+    m_browser->document()->setDocumentMargin(0);
     m_browser->OnDocumentComplete = [this](TMyWebBrowser* Sender) { PageLoaded(Sender->LocationURL()); };
     // Every click in the panel is an ad click, the default ad's too.
     m_click = TEventObject::Create([this] { DocumentClick(); });
