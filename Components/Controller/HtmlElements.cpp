@@ -56,6 +56,11 @@ TTagSpan ReadTag(std::string_view html, size_t pos)
         while (i < html.size() && (IsNameChar(html[i]) || (i == attr.NameBegin && html[i] == '=')))
             ++i;
         attr.NameEnd = i;
+        if (attr.NameEnd == attr.NameBegin)
+        {
+            ++i; // a stray character ("<") where a name belongs
+            continue;
+        }
         size_t j = i;
         while (j < html.size() && IsSpace(html[j]))
             ++j;
@@ -92,6 +97,8 @@ bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 // the raw text of script and style elements.
 bool FindElement(std::string_view html, std::string_view id, TTagSpan& found)
 {
+    if (id.empty())
+        return false; // as the document's getElementById("")
     size_t pos = 0;
     while ((pos = html.find('<', pos)) != std::string_view::npos)
     {
@@ -261,6 +268,8 @@ bool HtmlSetAttribute(std::string& Html, std::string_view Id, std::string_view A
             Html.replace(a.NameBegin, a.End - a.NameBegin, written);
             return true;
         }
-    Html.insert(tag.AttrsEnd, " " + written);
+    // Right after the tag's name: at the end it could become the value of
+    // an unfinished "name=" before it.
+    Html.insert(tag.NameEnd, " " + written);
     return true;
 }

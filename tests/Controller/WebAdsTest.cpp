@@ -1,6 +1,7 @@
 #include "Components/Controller/WebAds.h"
 
 #include "platform/SysUtils.h"
+#include "support/AppServerProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -224,6 +225,14 @@ TEST(WebAdsTest, FailuresGiveEmptyAndBadPortsRaise)
         EXPECT_THROW(HTTPGet(bad, "x", result), EConvertError) << bad;
         EXPECT_EQ(result, "") << bad;
     }
+}
+
+TEST(WebAdsTest, IndustriesFromTheAdvertisingService)
+{
+    TAppServerProcess server;
+    std::string result;
+    HTTPGet("localhost:" + std::to_string(server.Port()), "services/get_industries.php", result);
+    EXPECT_EQ(result, "Assisted Living\r\nHome Care\r\nHospice\r\nNursing Home\r\nRehabilitation\r\n");
 }
 
 TEST(WebAdsTest, ParseHttpReplyStates)

@@ -319,7 +319,15 @@ TEST(HtmlElementsTest, ScriptAndStyleTextIsPassedOver)
     EXPECT_TRUE(found);
     std::string edited = html;
     EXPECT_TRUE(HtmlSetAttribute(edited, "x", "b", "1"));
-    EXPECT_EQ(edited, html.substr(0, html.size() - 1) + " b=\"1\">");
+    EXPECT_EQ(edited, html.substr(0, html.rfind("<p") + 2) + " b=\"1\" id=x a=yes>");
+    // An unfinished "id=" at the end keeps its element.
+    std::string open = "<b id=";
+    EXPECT_FALSE(HtmlSetAttribute(open, "", "c", "1")); // no element has the empty id
+    open = "<b title= id=x";
+    EXPECT_FALSE(HtmlSetAttribute(open, "x", "c", "1")); // the value of title is "id=x"
+    open = "<b id=x title=";
+    EXPECT_TRUE(HtmlSetAttribute(open, "x", "c", "2"));
+    EXPECT_EQ(HtmlGetAttribute(open, "x", "c", found).value_or("?"), "2");
     EXPECT_FALSE(HtmlSetAttribute(edited, "y", "b", "1"));
     EXPECT_EQ(HtmlDecodeEntities("&#65;&#x42;&lt;&bogus;&"), "AB<&bogus;&");
 }
