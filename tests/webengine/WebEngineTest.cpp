@@ -12,6 +12,8 @@
 #include "support/BuiltFile.h"
 #include "support/EventLoopWait.h"
 
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -178,6 +180,60 @@ TEST_F(WebEngineTest, AdValidityNeedsTheKeyInTheAdElement)
         EXPECT_EQ(ad.View()->Uri(), "about:blank");
         delete panel;
     }
+}
+
+// A user's click at the middle of the page shown by the view.
+void ClickMiddle(TWebView& view)
+{
+    QWidget* page = view.findChildren<QWidget*>().isEmpty() ? nullptr : view.findChildren<QWidget*>().first();
+    ASSERT_NE(page, nullptr);
+    // Input reaches the page through its render widget, made once it paints.
+    ASSERT_TRUE(RunEventsUntil([&] { return page->focusProxy() != nullptr; }));
+    QWidget* target = page->focusProxy();
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+    {
+        QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &event);
+    }
+}
+
+TEST_F(WebEngineTest, AClickInAnAdIsHandedOnAndOpensNothing)
+{
+    auto* panel = new TCustomControl(&m_form);
+    panel->SetAlign(alClient);
+    m_form.resize(400, 300);
+    panel->SetBounds(0, 0, 400, 300);
+    TovnEdgeAdController ad(panel);
+    std::vector<std::string> clicks;
+    ad.OnAdClick = [&](TovnCustomAdController*, const std::string& Url) { clicks.push_back(Url); };
+    // Not started: the pages shown here are checked once and left alone.
+    ad.ShowAd("");
+    ASSERT_TRUE(RunEventsUntil([&] { return ad.View()->Active(); }, std::chrono::seconds(30)));
+    RunEventsFor(std::chrono::milliseconds(300));
+    // A first page and a click on nothing: the offscreen view's first page
+    // drops the first input it gets.
+    ad.View()->ShowHtml("<body>warming up</body>");
+    RunEventsFor(std::chrono::milliseconds(500));
+    ClickMiddle(*ad.View());
+    RunEventsFor(std::chrono::milliseconds(300));
+    const std::string link = "<a href='%s' %s style='display:block;width:100%%;height:300px'>ad</a>";
+    // The default ad's link asks for a new window; a plain link navigates.
+    for (const char* target : {"", "target='_blank'"})
+    {
+        clicks.clear();
+        ad.View()->ShowHtml("<body style='margin:0'>" +
+                            Format(link, std::string("https://www.tallowin.example/"), std::string(target)) +
+                            "</body>");
+        RunEventsFor(std::chrono::milliseconds(500));
+        ClickMiddle(*ad.View());
+        RunEventsUntil([&] { return !clicks.empty(); }, std::chrono::seconds(5));
+        EXPECT_EQ(clicks, std::vector<std::string>{"https://www.tallowin.example/"}) << target;
+        RunEventsFor(std::chrono::milliseconds(200));
+        EXPECT_NE(ad.View()->Uri().rfind("https://www.tallowin.example", 0), 0u) << target; // the panel stayed
+    }
+    ad.Stop();
 }
 
 TEST_F(WebEngineTest, StoppingAPanelNeverActivatedIsQuiet)
