@@ -9,6 +9,7 @@
 #include "Components/Controller/ovnEdgeAdController.h"
 #include "Components/Controller/ovnEdgeController.h"
 #include "support/AppServerProcess.h"
+#include "support/BoundaryErrors.h"
 #include "support/BuiltFile.h"
 #include "support/EventLoopWait.h"
 
@@ -83,6 +84,14 @@ TEST_F(WebEngineTest, ChoiceVersionAndActivation)
     // Before activation: the inactive errors.
     EXPECT_EQ(ErrorText([&] { c.ShowHtml("<p>x</p>"); }),
               "EWebViewError: Cannot perform this operation on an inactive  component");
+    {
+        // A script before activation: the error goes to the program's error
+        // boundary and the answer is empty.
+        TBoundaryErrors errors;
+        EXPECT_TRUE(c.InvokeScript("1 + 1", {}).IsEmpty());
+        EXPECT_EQ(errors.Reports, std::vector<std::string>{
+                                      "TovnEdgeController: Cannot perform this operation on an inactive  component"});
+    }
     EXPECT_FALSE(c.View()->CanBack());
     EXPECT_EQ(c.View()->Zoom(), 1.0);
     EXPECT_EQ(c.View()->BrowserVersion(), version);
