@@ -32,7 +32,7 @@ QObject* TovnWebViewController::GetControlOwner(QObject* AOwner)
 
 void TovnWebViewController::SetContainerView(QWidget* Value)
 {
-    if (Value == m_container.data() && (Value != nullptr || m_container.isNull()))
+    if (Value == m_container.data())
         return;
     const bool visible = GetVisible();
     SetVisible(false);
