@@ -6,9 +6,11 @@
 #include "Components/Controller/HtmlElements.h"
 #include "Components/Controller/ovnMyWebBrowserController.h"
 #include "platform/ClassErrors.h"
+#include "LoopbackServer.h"
 #include "support/EventLoopWait.h"
 #include "support/TempFolder.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -308,6 +310,53 @@ TEST(MyWebBrowserControllerTest, PrintsHeaderAndFooterOnEveryPage)
     EXPECT_GT(withBands.second, 0);
     EXPECT_EQ(without.first, 0);
     EXPECT_EQ(without.second, 0);
+}
+
+TEST(MyWebBrowserTest, PagesAndPicturesComeOverHttpAndTheRawSourceStays)
+{
+    // A red picture on one peer, the page that shows it on another.
+    QImage red(24, 24, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    red.save(&buffer, "PNG");
+    LoopbackServer pictures({{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: " +
+                              std::to_string(png.size()) + "\r\n\r\n" + png.toStdString()}},
+                            LoopbackServer::Ending::Close);
+    const std::string page = "<p id=\"p\" key-data=\"kept\">picture:</p><img src=\"http://" +
+                             pictures.HostAndPort() + "/red.png\">";
+    LoopbackServer pages({{"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n" +
+                           page}},
+                         LoopbackServer::Ending::Close);
+    QWidget form;
+    form.resize(200, 120);
+    TovnMyWebBrowserController c(&form);
+    form.show();
+    int completions = 0;
+    c.OnNavigationComplete = [&](TovnWebViewController*, bool ok) { completions += ok; };
+    c.Navigate("http://" + pages.HostAndPort() + "/page.html");
+    EXPECT_EQ(completions, 0); // never before the event loop runs
+    ASSERT_TRUE(RunEventsUntil([&] { return completions == 1; }));
+    EXPECT_EQ(pages.Request().rfind("GET /page.html HTTP/1.1\r\n", 0), 0u) << pages.Request();
+    // The view drops the attribute it does not know; the kept source has it.
+    EXPECT_EQ(c.GetPageSource(), page);
+    EXPECT_EQ(c.GetAttrValue("p", "key-data"), "kept");
+    const auto hasRed = [&] {
+        const QImage shot = c.Browser()->grab().toImage();
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                if (shot.pixel(x, y) == qRgb(255, 0, 0))
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(RunEventsUntil(hasRed)) << "the picture was not shown";
+    EXPECT_EQ(pictures.Request().rfind("GET /red.png HTTP/1.1\r\n", 0), 0u) << pictures.Request();
+
+    // A page that cannot be fetched still completes, with an empty document.
+    c.Navigate("http://127.0.0.1:1/none.html");
+    ASSERT_TRUE(RunEventsUntil([&] { return completions == 2; }));
+    EXPECT_EQ(c.GetPageSource(), "");
 }
 
 TEST(HtmlElementsTest, ScriptAndStyleTextIsPassedOver)
