@@ -1,5 +1,5 @@
 // The Qt WebEngine back-end through its plugin: activation through the
-// event loop, scripts, the page bridge, attributes and the two mends of
+// event loop, scripts, the page bridge, attributes and the two rules of
 // script literals and of each script waiting for its own result; the ad
 // panel's validity rule against the local application server. Skipped, with
 // the reason, only when the plugin cannot load.
