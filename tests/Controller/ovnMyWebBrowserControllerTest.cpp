@@ -359,6 +359,36 @@ TEST(MyWebBrowserTest, PagesAndPicturesComeOverHttpAndTheRawSourceStays)
     EXPECT_EQ(c.GetPageSource(), "");
 }
 
+TEST(MyWebBrowserTest, HistorySteps)
+{
+    TTempFolder dir;
+    for (const char* name : {"a", "b"})
+    {
+        QFile file(QString::fromStdString(dir / (std::string(name) + ".html")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write((std::string("<p>page ") + name + "</p>").c_str());
+    }
+    TovnMyWebBrowserController c(nullptr);
+    int completions = 0;
+    c.OnNavigationComplete = [&](TovnWebViewController*, bool) { ++completions; };
+    const auto go = [&](const std::function<void()>& step) {
+        const int before = completions;
+        step();
+        return RunEventsUntil([&] { return completions > before; });
+    };
+    ASSERT_TRUE(go([&] { c.Navigate("file://" + dir / "a.html"); }));
+    ASSERT_TRUE(go([&] { c.Navigate("file://" + dir / "b.html"); }));
+    EXPECT_EQ(c.GetPageSource(), "<p>page b</p>");
+    ASSERT_TRUE(go([&] { c.GoBack(); }));
+    EXPECT_EQ(c.GetPageSource(), "<p>page a</p>");
+    ASSERT_TRUE(go([&] { c.GoForward(); }));
+    EXPECT_EQ(c.GetPageSource(), "<p>page b</p>");
+    // Past the ends nothing happens.
+    c.GoForward();
+    RunEventsFor(std::chrono::milliseconds(30));
+    EXPECT_EQ(c.GetPageSource(), "<p>page b</p>");
+}
+
 TEST(HtmlElementsTest, ScriptAndStyleTextIsPassedOver)
 {
     bool found = false;
