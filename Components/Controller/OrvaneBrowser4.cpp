@@ -3,6 +3,8 @@
 #include "Components/Controller/AppContainer.h"
 #include "Components/Controller/KldForms.h"
 #include "Components/Controller/ModuleView.h"
+#include "Components/Controller/ovnAdController.h"
+#include "Components/Controller/ovnBrowserSelector.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDBDataSets.h"
@@ -173,6 +175,8 @@ TfrmOrvaneBrowser4::TfrmOrvaneBrowser4(QWidget* parent) : QMainWindow(parent)
     UpdateProgress(0, "");
     m_launchKind = 0;
     m_iconManager = std::make_unique<TIconManager>(m_iconList.get(), Controller ? &Controller->Cache() : nullptr);
+    // The web back-end of every view and ad panel, chosen once.
+    InitBrowser(m_switches.ForceIE);
 
     // The action update runs whenever the application has nothing else to
     // do, as the actions' own update did.
@@ -323,6 +327,9 @@ TfrmOrvaneBrowser4::~TfrmOrvaneBrowser4()
     m_windowList.reset();
     delete m_appDesktop;
     m_appDesktop = nullptr;
+    // The ad controllers before their panels go with the window's widgets.
+    m_adControllerV.reset();
+    m_adControllerH.reset();
     m_iconManager.reset();
     m_ini.reset();
     m_moduleItems.reset();

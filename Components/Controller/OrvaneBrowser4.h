@@ -67,6 +67,7 @@ class TStatusBar;
 class TovnConnections;
 class TovnDesktop;
 class TovnWindowItem;
+class TovnCustomAdController;
 
 // Errors of the main window and of what it offers (the preferences' cache
 // checks, the add-on libraries, mail to many users).
@@ -394,6 +395,9 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     TCustomControl* m_pnlAdV = nullptr;
     TovnDesktop* m_appDesktop = nullptr;
     std::unique_ptr<TovnWindowItem> m_windowList;
+    // The controllers of pnlAdV and pnlAdH (of DefaultAdControllerClass).
+    std::unique_ptr<TovnCustomAdController> m_adControllerV;
+    std::unique_ptr<TovnCustomAdController> m_adControllerH;
     TCustomControl* m_pnlStatus = nullptr;
     TStatusBar* m_statusBar = nullptr;
     TProgressBar* m_progressBar = nullptr;

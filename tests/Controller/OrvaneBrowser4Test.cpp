@@ -4,7 +4,9 @@
 // application server.
 
 #include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/ovnAdController.h"
 #include "Components/Controller/ovnController.h"
+#include "Components/Controller/ovnMyWebBrowserController.h"
 #include "Components/Nembra/NembraClient.h"
 #include "base/KldLogFile.h"
 #include "base/KldProgress.h"
@@ -471,6 +473,14 @@ TEST_F(MainWindowTest, LayoutOfBrandZero)
     Remake(2);
     EXPECT_EQ(ActionTexts(m_window->Menu("Help")),
               (std::vector<std::string>{"&Orvane Web Help", "Submit Log to Administrator", "---", "&About"}));
+}
+
+TEST_F(MainWindowTest, TheWebBackEndIsChosenAtCreation)
+{
+    // No web view plugin lies beside the test program: the light view.
+    EXPECT_EQ(DefaultAdControllerClass, &TovnMyWebBrowserAdControllerClass);
+    EXPECT_EQ(DefaultWebViewControllerClass, &TovnMyWebBrowserControllerClass);
+    EXPECT_EQ(LogLinesWith("TovnEdgeAdController.BrowserAvailable").size(), 1u);
 }
 
 TEST_F(MainWindowTest, TheComponentsItOwns)

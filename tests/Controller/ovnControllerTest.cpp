@@ -6,6 +6,7 @@
 #include "base/KldLogFile.h"
 #include "platform/IniFiles.h"
 #include "platform/StringList.h"
+#include "NoWebRuntime.h"
 #include "support/AppServerProcess.h"
 #include "support/ErrorOf.h"
 #include "support/EventLoopWait.h"
@@ -42,6 +43,7 @@ std::vector<std::string> LogLines(const std::string& fileName)
 class ControllerTest : public ::testing::Test
 {
   protected:
+    TNoWebRuntime m_noWebRuntime; // the log holds the controller's lines only
     void SetUp() override
     {
         ovnSetDataPath(m_dir.Path());

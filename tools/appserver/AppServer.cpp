@@ -1,5 +1,7 @@
 #include "AppServer.h"
 
+#include "AdPages.h"
+
 #include "DatabaseProcedures.h"
 #include "UpdateEndpoint.h"
 
@@ -77,6 +79,7 @@ TAppServer::TAppServer(TServerOptions options)
     m_http->Get(pattern, [this](const httplib::Request& req, httplib::Response& res) { Serve(req, res, {}); });
     if (!m_options.UpdateDir.empty())
         AddUpdateEndpoint(*m_http, m_options.UpdateDir);
+    RegisterAdPages(*m_http, m_database);
     m_http->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr error) {
         std::string what = "unknown error";
         try {
