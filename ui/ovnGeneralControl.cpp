@@ -98,12 +98,30 @@ void TovnGeneralControl::focusOutEvent(QFocusEvent* Event)
     QWidget::focusOutEvent(Event);
 }
 
-void TovnGeneralControl::FocusChanged(QWidget* Old, QWidget* Now)
+void TovnGeneralControl::keyPressEvent(QKeyEvent* Event)
 {
-    const bool was = Owns(Old);
-    const bool is = Owns(Now);
-    if (was == is)
+    if (hasFocus())
+        TCustomControl::keyPressEvent(Event);
+    else
+        QWidget::keyPressEvent(Event);
+}
+
+void TovnGeneralControl::keyReleaseEvent(QKeyEvent* Event)
+{
+    if (hasFocus())
+        TCustomControl::keyReleaseEvent(Event);
+    else
+        QWidget::keyReleaseEvent(Event);
+}
+
+void TovnGeneralControl::FocusChanged(QWidget*, QWidget*)
+{
+    // Judged by where the focus is now: a handler that moves the focus
+    // again makes the notices that follow stale.
+    const bool is = Owns(QApplication::focusWidget());
+    if (is == m_entered)
         return;
+    m_entered = is;
     try {
         if (is)
             DoEnter();

@@ -119,6 +119,10 @@ class TovnGeneralControl : public TCustomControl
     void Click() override;
     void focusInEvent(QFocusEvent* Event) override;
     void focusOutEvent(QFocusEvent* Event) override;
+    // Keys that an inner editor left go on to the form, not to this
+    // control's own key handling.
+    void keyPressEvent(QKeyEvent* Event) override;
+    void keyReleaseEvent(QKeyEvent* Event) override;
     // Whether Widget is this control or one of its descendants.
     bool Owns(const QWidget* Widget) const;
 
@@ -131,6 +135,7 @@ class TovnGeneralControl : public TCustomControl
     bool m_marked = false;
     bool m_arrowCheck = true;
     bool m_showShelf = true;
+    bool m_entered = false;
     TComponentState m_componentState;
 };
 

@@ -78,6 +78,8 @@ struct RadioForm
         Form.show();
         Form.activateWindow();
         QApplication::processEvents();
+        Other->Editor().SetFocus();
+        QApplication::processEvents();
     }
     void FocusRadio()
     {

@@ -8,6 +8,7 @@
 #include "Components/KldDBComponents/KldDataSet.h"
 #include "platform/DBCtrls.h"
 #include "platform/DataSource.h"
+#include "platform/DateUtils.h"
 #include "platform/Fields.h"
 #include "support/DialogScript.h"
 #include "support/TempFolder.h"
@@ -182,7 +183,7 @@ TEST(runCalendar, ClearWritesTheBlankTextAndTheMask)
     };
     const Case cases[] = {
         {TLookupTool::ltCalendarDate, "  /  /    ", "!99/99/9999;1; "},
-        {TLookupTool::ltCalendarDateTime, "  /  /             ", "!99/99/9999 !99:99 >ll;1; "},
+        {TLookupTool::ltCalendarDateTime, "  /  /       :     ", "!99/99/9999 !99:99 >ll;1; "},
         {TLookupTool::ltCalendarPeriod, "    /  ", "!9999/99;1; "},
         {TLookupTool::ltNone, "kept", ""},
     };
@@ -244,16 +245,20 @@ TEST(ShowBlob, AcceptedFieldsAndActions)
 TEST(ShowBlob, ClosedDataSetShowsAnEmptyViewer)
 {
     DocsData data("memo text");
-    TField* notes = data.Ds.FieldByName("NOTES");
-    data.Ds.Close();
+    TKldDataSet closed;
+    closed.SetDataContainer(&data.Container);
+    closed.SetDataTableName("Docs");
+    TMemoField notes;
+    notes.SetFieldName("NOTES");
+    notes.SetDataSet(&closed);
     auto shown = WhenModal<TfrmBlobView>([](TfrmBlobView& f) {
         EXPECT_EQ(f.Field(), nullptr);
         EXPECT_FALSE(f.actSaveToFile->isEnabled());
         EXPECT_EQ(f.Memo->Text(), "");
     });
-    ShowBlob(notes);
+    ShowBlob(&notes);
     EXPECT_TRUE(*shown);
-    data.Ds.Open();
+    notes.SetDataSet(nullptr);
 }
 
 TEST(ShowBlob, SavesByteForByteAndNullSavesNothing)

@@ -120,6 +120,9 @@ TEST(ovnEdits, GlyphByState)
     form.resize(300, 100);
     auto* e = new TovnMaskEdit(&form, true);
     ShowAndActivate(form);
+    e->Editor().clearFocus();
+    QApplication::processEvents();
+    ASSERT_FALSE(e->FocusFlag());
     const TovnPictures& p = ovnPictures();
     int left = 0;
     EXPECT_EQ(e->StateGlyph(left), &p.bmpNORMAL);

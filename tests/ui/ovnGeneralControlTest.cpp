@@ -202,8 +202,8 @@ TEST(ovnPictures, ShelfPixels)
         EXPECT_EQ(img.Pixel(20, 2), c.InnerTop);
         EXPECT_EQ(img.Pixel(20, 19), c.InnerTop) << "the inner bottom line keeps the inner start colour";
         EXPECT_EQ(img.Pixel(3, 2), c.InnerTop) << "inner column starts in the inner start colour";
-        EXPECT_EQ(img.Pixel(4, 3), c.Interior);
-        EXPECT_EQ(img.Pixel(39, 18), c.Interior);
+        EXPECT_EQ(img.Pixel(4, 3), ColorToRGB(c.Interior));
+        EXPECT_EQ(img.Pixel(39, 18), ColorToRGB(c.Interior));
         EXPECT_EQ(img.Pixel(2, 0), clWhite);
         EXPECT_EQ(img.Pixel(1, 10), clWhite);
         EXPECT_EQ(img.Pixel(20, 21), clWhite);
