@@ -166,17 +166,23 @@ void Clear(TCustomEdit& Edit, TLookupTool Tool)
 }
 } // namespace
 
+void PrepareCalendar(TfrmCalendar& Form, TLookupTool Tool, bool HasEdit)
+{
+    Form.cal->setSelectedDate(QDate::currentDate());
+    if (Tool == TLookupTool::ltCalendarDateTime) {
+        Form.edtTime->show();
+        // "hh:nn am/pm" fits the time edit's mask "!99:99 >ll".
+        Form.edtTime->SetText(FormatDateTime("hh:nn am/pm", Now()));
+    }
+    if (!HasEdit)
+        Form.SetViewOnly();
+    Form.Tag = 0;
+}
+
 bool runCalendar(TCustomEdit* Edit, TLookupTool Tool)
 {
     auto form = std::make_unique<TfrmCalendar>(QApplication::activeWindow());
-    form->cal->setSelectedDate(QDate::currentDate());
-    if (Tool == TLookupTool::ltCalendarDateTime) {
-        form->edtTime->show();
-        form->edtTime->SetText(FormatDateTime("hh:nn am/pm", Now()));
-    }
-    if (!Edit)
-        form->SetViewOnly();
-    form->Tag = 0;
+    PrepareCalendar(*form, Tool, Edit != nullptr);
     form->ShowModal();
     if (!Edit)
         return false;

@@ -44,6 +44,10 @@ class TfrmCalendar : public TDialogForm
 std::string CalendarToolMask(TLookupTool Tool);
 std::string CalendarToolBlankText(TLookupTool Tool);
 
+// Sets the form up as runCalendar shows it: today's date, the time edit
+// with the current time for ltCalendarDateTime, view-only without an edit.
+void PrepareCalendar(TfrmCalendar& Form, TLookupTool Tool, bool HasEdit);
+
 // True after OK or Clear, False after Cancel. A nil Edit only shows the
 // calendar.
 bool runCalendar(TCustomEdit* Edit, TLookupTool Tool);
