@@ -214,6 +214,28 @@ TEST(ovnPictures, ShelfPixels)
     DrawShelfExt(img.Canvas(), {2, 1, 42, 21}, false, true, false);
     img.End();
     EXPECT_EQ(img.Pixel(20, 20), TColor(0xB8B8B8));
+
+    // The inner bottom line leaves out its end point: the outer right
+    // column shows there.
+    TImageCanvas focused(44, 23, clWhite);
+    DrawShelfExt(focused.Canvas(), {2, 1, 42, 21}, true, true, false);
+    focused.End();
+    EXPECT_EQ(focused.Pixel(41, 19), TColor(0xC65920));
+    EXPECT_EQ(focused.Pixel(40, 19), TColor(0xF29959));
+    EXPECT_EQ(focused.Pixel(3, 19), TColor(0xF29959));
+}
+
+TEST(ovnGeneralControl, ShowShelfChangesNothingPainted)
+{
+    QWidget form;
+    form.resize(300, 60);
+    auto* e = new TovnMaskEdit(&form, true);
+    form.show();
+    QApplication::processEvents();
+    const QImage before = Grab(*e);
+    e->SetShowShelf(false);
+    EXPECT_FALSE(e->ShowShelf());
+    EXPECT_EQ(Grab(*e), before);
 }
 
 TEST(ovnPictures, SimpleShelf)
