@@ -7,6 +7,17 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 
+namespace {
+// A key that types text: its first character is printable (a character
+// beyond the basic plane counts as one) and no Ctrl or Alt is held.
+bool IsPrintable(const QKeyEvent* Event)
+{
+    const QList<uint> chars = Event->text().toUcs4();
+    return !chars.isEmpty() && QChar::isPrint(static_cast<char32_t>(chars.first())) &&
+           !(Event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+}
+} // namespace
+
 TCustomMaskEdit::TCustomMaskEdit(QWidget* Parent) : QLineEdit(Parent)
 {
     setMaxLength(32767);
@@ -66,12 +77,36 @@ void TCustomMaskEdit::SetText(const std::string& Value)
     setText(QString::fromStdString(Value));
 }
 
+int TCustomMaskEdit::MaskPos(int TextPos) const
+{
+    return static_cast<int>(text().left(std::max(TextPos, 0)).toUcs4().size());
+}
+
+int TCustomMaskEdit::TextPos(int MaskPos) const
+{
+    const QString t = text();
+    int i = 0;
+    for (int k = 0; k < MaskPos && i < t.size(); ++k)
+        i += t.at(i).isHighSurrogate() && i + 1 < t.size() ? 2 : 1;
+    return i;
+}
+
+int TCustomMaskEdit::MaskSelStart() const
+{
+    return MaskPos(SelStart());
+}
+
+int TCustomMaskEdit::MaskSelEnd() const
+{
+    return MaskPos(SelStart() + SelLength());
+}
+
 void TCustomMaskEdit::ShowEditText(const std::string& Value, int Cursor)
 {
     const QString t = QString::fromStdString(Value);
     if (t != text())
         setText(t);
-    setCursorPosition(std::clamp(Cursor, 0, static_cast<int>(t.size())));
+    setCursorPosition(TextPos(std::max(Cursor, 0)));
 }
 
 int TCustomMaskEdit::SelStart() const
@@ -108,8 +143,8 @@ void TCustomMaskEdit::SetSelText(const std::string& Value)
         return;
     }
     std::string edit = EditText();
-    const int start = SelStart();
-    m_mask.ClearRange(edit, start, start + SelLength());
+    const int start = MaskSelStart();
+    m_mask.ClearRange(edit, start, MaskSelEnd());
     int pos = start;
     for (char32_t c : Utf8ToCodePoints(Value)) {
         const int next = m_mask.TypeChar(edit, pos, c);
@@ -137,9 +172,9 @@ void TCustomMaskEdit::SetPasswordChar(char Value)
 void TCustomMaskEdit::TypeText(const std::u32string& Typed)
 {
     std::string edit = EditText();
-    int pos = SelStart();
+    int pos = MaskSelStart();
     if (hasSelectedText())
-        m_mask.ClearRange(edit, pos, pos + SelLength());
+        m_mask.ClearRange(edit, pos, MaskSelEnd());
     for (char32_t c : Typed) {
         const int next = m_mask.TypeChar(edit, pos, c);
         if (next >= 0)
@@ -153,8 +188,7 @@ void TCustomMaskEdit::TypeText(const std::u32string& Typed)
 bool TCustomMaskEdit::MaskedKey(QKeyEvent* Event)
 {
     const QString typed = Event->text();
-    const bool printable = !typed.isEmpty() && typed.at(0).isPrint() &&
-                           !(Event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    const bool printable = IsPrintable(Event);
     const bool back = Event->key() == Qt::Key_Backspace;
     const bool del = Event->key() == Qt::Key_Delete;
     const bool paste = Event->matches(QKeySequence::Paste);
@@ -171,7 +205,7 @@ bool TCustomMaskEdit::MaskedKey(QKeyEvent* Event)
                 continue;
             char32_t stored;
             // A character that fits no position left is refused outright.
-            const int at = m_mask.NextInputPosition(SelStart());
+            const int at = m_mask.NextInputPosition(MaskSelStart());
             if (c != U' ' && (at < 0 || !m_mask.Fits(at, c, stored)))
                 return true;
             chars.push_back(c);
@@ -185,8 +219,10 @@ bool TCustomMaskEdit::MaskedKey(QKeyEvent* Event)
         return true;
     }
     std::string edit = EditText();
-    int start = SelStart();
-    int end = start + SelLength();
+    int start = MaskSelStart();
+    int end = MaskSelEnd();
+    const int cursor = start;
+    const bool selected = start != end;
     if (cut && hasSelectedText())
         QApplication::clipboard()->setText(selectedText());
     if (start == end) {
@@ -199,7 +235,7 @@ bool TCustomMaskEdit::MaskedKey(QKeyEvent* Event)
         end = at + 1;
     }
     m_mask.ClearRange(edit, start, end);
-    ShowEditText(edit, back ? start : (SelLength() > 0 ? start : SelStart()));
+    ShowEditText(edit, back || selected ? start : cursor);
     setModified(true);
     UserChanged();
     return true;
@@ -234,9 +270,7 @@ void TCustomMaskEdit::keyPressEvent(QKeyEvent* Event)
             return;
         }
         const QString typed = Event->text();
-        const bool printable = !typed.isEmpty() && typed.at(0).isPrint() &&
-                               !(Event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-        if (printable) {
+        if (IsPrintable(Event)) {
             handled = true;
             if (isReadOnly() || !EditCanModify())
                 return;

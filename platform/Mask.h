@@ -68,7 +68,13 @@ class TCustomMaskEdit : public QLineEdit, public TCustomEdit
     // Typing into a masked edit; answers whether the key was handled.
     bool MaskedKey(QKeyEvent* Event);
     void TypeText(const std::u32string& Text);
+    // Shows Value with the cursor before mask position Cursor.
     void ShowEditText(const std::string& Value, int Cursor);
+    // Positions of the mask (characters) and of the line edit (UTF-16).
+    int MaskPos(int TextPos) const;
+    int TextPos(int MaskPos) const;
+    int MaskSelStart() const;
+    int MaskSelEnd() const;
 
     std::string m_maskText;
     TEditMask m_mask;

@@ -38,6 +38,17 @@ TEST(MaskEdit, TypingKeepsThePositionsAndRefusesWhatDoesNotFit)
     EXPECT_EQ(e.EditText(), "  /  /    ");
 }
 
+TEST(MaskEdit, CharactersBeyondTheBasicPlaneTakeOnePosition)
+{
+    TMaskEdit e;
+    e.SetEditMask("CC-99;1;_");
+    Keys::Press(e, 0, Qt::NoModifier, QString::fromUtf8("\xF0\x9F\x98\x80"));
+    Keys::Type(e, "x12");
+    EXPECT_EQ(e.EditText(), "\xF0\x9F\x98\x80x-12");
+    Keys::Backspace(e);
+    EXPECT_EQ(e.EditText(), "\xF0\x9F\x98\x80x-1_");
+}
+
 TEST(MaskEdit, MaskChangesRefitTheText)
 {
     TMaskEdit e;
