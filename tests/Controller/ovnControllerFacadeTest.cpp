@@ -268,3 +268,199 @@ TEST(DebugViewer, LinesShowInTheMemoWithoutGridOrLabels)
     EXPECT_TRUE(*shown);
     _DebugStrings(nullptr);
 }
+
+namespace {
+
+const char* const kFacadeSql = R"(
+INSERT INTO TBL_ENTERPRISES (COUNTER, ENTERPRISE, DESCRIPTION, CURRENT_USE) VALUES (50, 'SUNNY HOMES', 'Sunny Homes', 'T');
+INSERT INTO TBL_DBALIASES (COUNTER, ALIAS, DESCRIPTION, C_ENTERPRISE, CURRENT_USE) VALUES (50, 'OAK', 'Oak Lodge', 50, 'T');
+INSERT INTO TBL_ROLES (COUNTER, ROLE_ID, C_ENTERPRISE, C_ALIAS, CURRENT_USE) VALUES (50, 'CARER', 50, 50, 'T');
+INSERT INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, FULL_NAME, USER_TYPE, C_ENTERPRISE, FACILITY_ACCESS_FLAG) VALUES
+  (50, 'JSMITH', 'secret', 'Jane Smith', 'USR', 50, 'I'),
+  (51, 'BOSS', 'secret', 'Big Boss', 'MGR', 50, 'A');
+INSERT INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (50, 50), (51, 50);
+INSERT INTO TBL_FACILITIES (COUNTER, FACILITY, C_ENTERPRISE) VALUES (1, 'OAK', 50), (2, 'RIVER', 50);
+INSERT INTO TBL_USERFACILITYACCESS (C_USER, C_FACILITY) VALUES (50, 2);
+INSERT INTO TBL_MODULES (COUNTER, MODULE) VALUES (40, 'Staff'), (41, 'Residents');
+INSERT INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, FILE_NAME, VERSION, SECURITY_INDEX) VALUES
+  (9001, 'STAFF_LIST', 'staff.dll', 3, 1), (9002, 'RESIDENT_LIST', 'residents.dll', 4, 2);
+INSERT INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES (9101, 9001, 'staff.so', 'L64');
+INSERT INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIPTION, C_RESOURCE) VALUES
+  (1, 40, 0, 1, 'Staff', NULL), (2, 40, 1, 2, 'Staff list', 9001), (3, 41, 0, 1, 'Residents list', 9002);
+)";
+
+class FacadeServerTest : public FacadeTest
+{
+  protected:
+    void SetUp() override
+    {
+        FacadeTest::SetUp();
+        TovnConnections& list = m_controller->Connections();
+        list.Clear();
+        TovnConnectionItem* local = list.Add();
+        local->SetConnection("Local");
+        local->SetURL("http://127.0.0.1:" + std::to_string(m_server.Port()));
+        local->SetDefault(true);
+    }
+    void SignIn(const std::string& User)
+    {
+        m_window->ExecuteLoginDialog = [User](const TLoginCallback& callback) {
+            return callback(nullptr, User, "secret", "Local");
+        };
+        m_window->UserLogInExec();
+        ASSERT_TRUE(m_window->Logged());
+    }
+    std::string LockHolder(const std::string& Path)
+    {
+        TovnOndrelQuery q;
+        q.SetDatabaseName("SYSTEM_DATA");
+        q.SetUseSQL(true);
+        q.SQL().SetText("SELECT USER_ID || ' ' || ALIAS || ' ' || DESCRIPTION FROM SRV_LOCKS WHERE LOCK_PATH = '" +
+                        Path + "'");
+        q.Open();
+        return q.IsEmpty() ? "" : q.Fields().Fields(0)->AsString();
+    }
+
+    TAppServerProcess m_server{{}, kFacadeSql};
+};
+
+} // namespace
+
+TEST_F(FacadeServerTest, LockPathsWithAndWithoutAliasAndAnotherSessionRefused)
+{
+    SignIn("jsmith");
+    // No database signed in: "/" and the name alone.
+    EXPECT_EQ(m_controller->CreateLockWithAlias("ROTA", "Rota of May"), "/ROTA");
+    m_window->OpenDataDatabase("OAK", 50);
+    EXPECT_EQ(m_controller->GetC_Alias_Enterprise(), 50);
+    EXPECT_EQ(m_controller->CreateLockWithAlias("", "Whole database"), "/OAK");
+    EXPECT_EQ(m_controller->CreateLockWithAlias("ROTA", "Rota of May"), "/OAK/ROTA");
+    m_window->dbSys().Open();
+    EXPECT_EQ(LockHolder("/OAK/ROTA"), "jsmith OAK Rota of May");
+
+    // A second session of another user may not take it while the first lives.
+    TNembraConnection other;
+    other.SetConnectionName("OTHER");
+    other.SetServerURL(m_server.ServerURL());
+    other.SetAuthentication(qauthBasic);
+    other.Params().Add("USER_ID=BOSS");
+    other.Params().Add("USER_PWD=secret");
+    other.GenerateRandomSecretKey();
+    other.Open();
+    TNembraDatabase otherSys;
+    otherSys.SetDatabaseName("OTHER_SYS");
+    otherSys.SetConnectionName("OTHER");
+    otherSys.Params().Add("DB_ALIAS=SYSTEM");
+    TovnOndrelSystem setLock;
+    setLock.SetProcedureName("SetLock");
+    setLock.SetDatabaseName("OTHER_SYS");
+    setLock.Params().CreateParam(ftString, "Lock_Path", ptInput)->SetAsString("/OAK/ROTA");
+    setLock.Params().CreateParam(ftString, "Description", ptInput)->SetAsString("Mine");
+    EXPECT_NE(ErrorOf([&] { setLock.Execute(); }).find("is locked by jsmith"), std::string::npos);
+
+    // Given back, the path is free for the other session.
+    m_controller->ClearLock("/OAK/ROTA");
+    setLock.Execute();
+    EXPECT_EQ(LockHolder("/OAK/ROTA"), "BOSS OAK Mine");
+    other.Close();
+}
+
+TEST_F(FacadeServerTest, CountersOfTheSystemAndTheDataDatabase)
+{
+    SignIn("jsmith");
+    EXPECT_EQ(m_controller->GetSysAutoCounter("TBL_USERS"), 101);
+    EXPECT_EQ(m_controller->GetSysAutoCounter("TBL_USERS"), 102);
+    EXPECT_EQ(m_controller->GetSysAutoCounter("TBL_ROLES"), 101);
+    EXPECT_NE(ErrorOf([&] { m_controller->GetSysAutoCounter("TBL_NOSUCH"); }), "");
+    m_window->OpenDataDatabase("OAK", 50);
+    const int32_t first = m_controller->GetAutoCounter("TBL_FACILITY");
+    EXPECT_EQ(m_controller->GetAutoCounter("TBL_FACILITY"), first + 1);
+    // A failing counter query names the table and the server's error.
+    m_window->qryAutoCounter().SQL().SetText("SELECT 1 AS OTHER FROM DUAL WHERE :TBL IS NOT NULL");
+    const std::string error = ErrorOf<EovnClient>([&] { m_controller->GetAutoCounter("TBL_FACILITY"); });
+    EXPECT_EQ(error.rfind("Error obtaining auto counter for: \"TBL_FACILITY\".\r\n Error: ", 0), 0u) << error;
+    EXPECT_NE(error.find("TABLE_COUNTER"), std::string::npos);
+}
+
+TEST_F(FacadeServerTest, FacilitiesOfAUserWithSomeAccessAndWithAll)
+{
+    SignIn("jsmith");
+    m_window->OpenDataDatabase("OAK", 50);
+    auto names = [](TovnDataSet& data) {
+        std::string text;
+        for (data.First(); !data.Eof(); data.Next())
+            text += data.FieldByName("FACILITY")->AsString() + " ";
+        return text;
+    };
+    m_window->dbSys().Close();
+    TovnDataSet facilities;
+    m_controller->GetUserFacilities(&facilities);
+    EXPECT_EQ(names(facilities), "RIVER ");
+    EXPECT_FALSE(m_window->dbSys().Active()); // closed again as it was
+
+    // The list is worked out once per database sign-in: a change of the
+    // access table shows only after it.
+    m_window->dbSys().Open();
+    TovnOndrelQuery grant;
+    grant.SetDatabaseName("SYSTEM_DATA");
+    grant.SetUseSQL(true);
+    grant.SQL().SetText("INSERT INTO TBL_USERFACILITYACCESS (C_USER, C_FACILITY) VALUES (50, 1)");
+    grant.Execute();
+    TovnDataSet again;
+    m_controller->GetUserFacilities(&again);
+    EXPECT_EQ(names(again), "RIVER ");
+    m_window->qryUserFacility().Close();
+    TovnDataSet after;
+    m_controller->GetUserFacilities(&after);
+    EXPECT_EQ(names(after), "OAK RIVER ");
+}
+
+TEST_F(FacadeServerTest, AUserWithAccessAOrWithoutAnyGrant)
+{
+    SignIn("boss");
+    m_window->OpenDataDatabase("OAK", 50);
+    TovnDataSet all;
+    m_controller->GetUserFacilities(&all);
+    int count = 0;
+    for (all.First(); !all.Eof(); all.Next())
+        ++count;
+    EXPECT_EQ(count, 2); // both facilities in use
+    // Without any granted facility every row goes.
+    m_window->qryUserFacility().Close();
+    m_controller->User().FacilityAccessFlag = "I";
+    TovnDataSet none;
+    m_controller->GetUserFacilities(&none);
+    none.First();
+    EXPECT_TRUE(none.Eof());
+}
+
+TEST_F(FacadeServerTest, RightsByResourceFromTheMenuRows)
+{
+    SignIn("jsmith");
+    m_window->OpenDataDatabase("OAK", 50);
+    m_window->sysGetMenu().Open();
+    m_controller->User().UserType = "USR";
+    m_controller->User().Security().Clear();
+    const uint8_t bytes[] = {0, 192, 127};
+    m_controller->User().Security().Write(bytes, sizeof bytes);
+    // Found: index 1 (192, full, no flags); the other module's index 2.
+    EXPECT_EQ(m_controller->GetSecurity2("STAFF_LIST"), (TSecurityRecord{sfFull}));
+    m_window->sysGetMenu().SetFilter("C_MODULE = 40");
+    EXPECT_EQ(m_controller->GetSecurity("RESIDENT_LIST"), (TSecurityRecord{sfView, true, true, true, true, true, true}));
+    EXPECT_EQ(m_window->sysGetMenu().FieldByName("File_Name")->AsString(), "residents.dll");
+    // Unknown: index -1, an ERROR line, no box for either overload.
+    EXPECT_EQ(m_controller->GetSecurity2("UNKNOWN"), TSecurityRecord{});
+    EXPECT_EQ(m_controller->GetSecurity("UNKNOWN"), TSecurityRecord{});
+    EXPECT_NE(ReadText(Log.FileName()).find("Resource \"UNKNOWN\" not found"), std::string::npos);
+    // The SYS user has every right.
+    m_controller->User().UserType = "SYS";
+    EXPECT_EQ(m_controller->GetSecurity("UNKNOWN").Level, sfFull);
+    // The window's own look-up shows the box unless quiet.
+    EXPECT_TRUE(m_dialogs->Texts().empty());
+    m_dialogs->QueueAnswer(mrOk);
+    EXPECT_FALSE(m_window->FindResource("staff_list", false));
+    ASSERT_EQ(m_dialogs->Texts().size(), 1u);
+    EXPECT_EQ(m_dialogs->Texts().back(), "Resource \"staff_list\" not found");
+    EXPECT_TRUE(m_window->FindResource("STAFF_LIST", false));
+    EXPECT_EQ(m_window->sysGetMenu().FieldByName("File_Name")->AsString(), "staff.so");
+}
