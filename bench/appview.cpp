@@ -9,6 +9,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchMode.h"
 #include "bench/QtBenchmarkMain.h"
 
 #include "ui/KldAppView.h"
@@ -25,8 +26,8 @@
 
 namespace {
 
-constexpr int kGroups = 40;
-constexpr int kPerGroup = 50;
+const int kGroups = BenchSize(40, 3);
+const int kPerGroup = BenchSize(50, 4);
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 

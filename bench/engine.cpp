@@ -21,14 +21,16 @@
 #include <string>
 #include <vector>
 
+#include "BenchMode.h"
+
 #include "Components/KldDBComponents/KldData.h"
 
 namespace
 {
 
-constexpr int BigRows = 1000000;
-constexpr int SmallRows = 100000;
-constexpr int Lookups = 100000;
+const int BigRows = BenchSize(1000000, 4000);
+const int SmallRows = BenchSize(100000, 2000);
+const int Lookups = BenchSize(100000, 1000);
 
 std::string NameOf(int key)
 {
@@ -298,7 +300,7 @@ void BM_SqliteLookup(benchmark::State& state)
 
 // --- Persistence, ordering and ranges ------------------------------------------------
 
-constexpr int Parents = 1000;
+const int Parents = BenchSize(1000, 50);
 
 // Residents whose names are in random order and whose ParentId spreads the
 // rows over Parents parents.
@@ -578,19 +580,19 @@ void BM_SqliteRangeSwitch(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_EngineFillKeyOrder)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_SqliteFillKeyOrder)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_EngineFillRandom)->Arg(1)->ArgName("bulk")->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_EngineFillRandom)->Arg(0)->ArgName("bulk")->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_SqliteFillRandom)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_EngineFillKeyOrder)->Unit(benchmark::kMillisecond)->Iterations(BenchRuns(3));
+BENCHMARK(BM_SqliteFillKeyOrder)->Unit(benchmark::kMillisecond)->Iterations(BenchRuns(3));
+BENCHMARK(BM_EngineFillRandom)->Arg(1)->ArgName("bulk")->Unit(benchmark::kMillisecond)->Iterations(BenchRuns(5));
+BENCHMARK(BM_EngineFillRandom)->Arg(0)->ArgName("bulk")->Unit(benchmark::kMillisecond)->Iterations(BenchRuns(5));
+BENCHMARK(BM_SqliteFillRandom)->Unit(benchmark::kMillisecond)->Iterations(BenchRuns(5));
 BENCHMARK(BM_EngineLookup)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SqliteLookup)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_EngineSave)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_EngineLoad)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_SqliteWrite)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_SqliteRead)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_EngineOrderByString)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_SqliteOrderByString)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_EngineSave)->Unit(benchmark::kMillisecond)->Iterations(BenchRuns(3));
+BENCHMARK(BM_EngineLoad)->Unit(benchmark::kMillisecond)->Iterations(BenchRuns(3));
+BENCHMARK(BM_SqliteWrite)->Unit(benchmark::kMillisecond)->Iterations(BenchRuns(3));
+BENCHMARK(BM_SqliteRead)->Unit(benchmark::kMillisecond)->Iterations(BenchRuns(3));
+BENCHMARK(BM_EngineOrderByString)->Unit(benchmark::kMillisecond)->Iterations(BenchRuns(3));
+BENCHMARK(BM_SqliteOrderByString)->Unit(benchmark::kMillisecond)->Iterations(BenchRuns(3));
 BENCHMARK(BM_EngineRangeSwitch)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SqliteRangeSwitch)->Unit(benchmark::kMillisecond);
 

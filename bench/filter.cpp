@@ -15,11 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "BenchMode.h"
 #include "Components/KldDBComponents/dbExtEvaluator.h"
 
 namespace
 {
-constexpr int RowCount = 1000000;
+const int RowCount = BenchSize(1000000, 5000);
 
 struct Row
 {
@@ -93,7 +94,7 @@ int64_t CountWithEvaluator(TEvaluator& evaluator)
 void Evaluator(benchmark::State& state, const char* filter)
 {
     Rows();
-    TEvaluator evaluator(filter, nullptr, TRowContext::Class());
+    TEvaluator evaluator(FilterText(filter), nullptr, TRowContext::Class());
     // The count is not passed through DoNotOptimize: its "+m,r" constraint
     // lets GCC lose the updates in sanitizer builds, and the evaluation calls
     // cannot be left out anyway.

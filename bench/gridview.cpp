@@ -11,6 +11,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchMode.h"
 #include "bench/QtBenchmarkMain.h"
 
 #include <QAbstractTableModel>
@@ -27,9 +28,9 @@
 
 namespace {
 
-constexpr int Rows = 10000000;
+const int Rows = BenchSize(10000000, 1000);
 constexpr int Cols = 20;
-constexpr int Pages = 1000;
+const int Pages = BenchSize(1000, 3);
 constexpr int ViewWidth = 800;
 constexpr int ViewHeight = 600;
 

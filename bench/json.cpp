@@ -11,11 +11,12 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/BenchMode.h"
 #include "Components/Nembra/NembraJSON.h"
 
 namespace {
 
-constexpr int kRows = 100000;
+const int kRows = BenchSize(100000, 300);
 
 // A fetch reply as the server shapes it: field descriptions, one array per
 // column (integers, floats, short strings, dates, nulls), and the cursor state.

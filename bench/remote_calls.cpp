@@ -14,14 +14,15 @@
 #include <memory>
 #include <string>
 
+#include "bench/BenchMode.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraJSON.h"
 #include "support/AppServerProcess.h"
 
 namespace {
 
-constexpr int kSmallCalls = 10000;
-constexpr int kLargeCalls = 1000;
+const int kSmallCalls = BenchSize(10000, 5);
+const int kLargeCalls = BenchSize(1000, 2);
 const char* const kLargeBody = "SIZE=102400";
 
 struct TBenchServer
@@ -131,11 +132,11 @@ void BM_Reply100K_PlainCurlParsed(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_KeepAlive_Connection)->Iterations(kSmallCalls)->Repetitions(5)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_KeepAlive_PlainCurl)->Iterations(kSmallCalls)->Repetitions(5)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Reply100K_Connection)->Iterations(kLargeCalls)->Repetitions(5)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Reply100K_ConnectionStream)->Iterations(kLargeCalls)->Repetitions(5)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Reply100K_PlainCurl)->Iterations(kLargeCalls)->Repetitions(5)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Reply100K_PlainCurlParsed)->Iterations(kLargeCalls)->Repetitions(5)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeepAlive_Connection)->Iterations(kSmallCalls)->Repetitions(BenchRuns(5))->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeepAlive_PlainCurl)->Iterations(kSmallCalls)->Repetitions(BenchRuns(5))->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Reply100K_Connection)->Iterations(kLargeCalls)->Repetitions(BenchRuns(5))->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Reply100K_ConnectionStream)->Iterations(kLargeCalls)->Repetitions(BenchRuns(5))->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Reply100K_PlainCurl)->Iterations(kLargeCalls)->Repetitions(BenchRuns(5))->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Reply100K_PlainCurlParsed)->Iterations(kLargeCalls)->Repetitions(BenchRuns(5))->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -21,26 +21,34 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchMode.h"
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "support/AppServerProcess.h"
 #include "support/ScriptedTransport.h"
 
 namespace {
 
-constexpr int kRows = 100000;
+const int kRows = BenchSize(100000, 300);
 
-// 100,000 residents of eleven columns in the server's own database.
-const char* const kSql = R"sql(
+// kRows (100,000) residents of eleven columns in the server's own database.
+const char* const kSqlText = R"sql(
 CREATE TABLE TBL_BENCH (COUNTER INTEGER PRIMARY KEY, RESIDENT_NAME VARCHAR2(40), ROOM VARCHAR2(10),
                         C_FACILITY INTEGER, BALANCE NUMBER(12,2), BIRTH_DATE DATE, ADMISSION_DATE DATE,
                         CURRENT_USE VARCHAR2(1), NOTES VARCHAR2(200), PHONE VARCHAR2(20), SCORE NUMBER(8,3));
-WITH RECURSIVE N(I) AS (SELECT 1 UNION ALL SELECT I + 1 FROM N WHERE I < 100000)
+WITH RECURSIVE N(I) AS (SELECT 1 UNION ALL SELECT I + 1 FROM N WHERE I < @ROWS@)
 INSERT INTO TBL_BENCH SELECT I, 'Resident name ' || I, 'R' || (I % 400), 1 + I % 7, (I % 1000) * 1.25,
   printf('19%02d-%02d-%02d 00:00:00', 20 + I % 40, 1 + I % 12, 1 + I % 28),
   printf('20%02d-%02d-%02d 08:30:00', 10 + I % 14, 1 + I % 12, 1 + I % 28),
   'T', 'Notes for resident ' || I || ' of the home', '(555) 010-' || printf('%04d', I % 10000), I % 977 * 0.125
 FROM N;
 )sql";
+
+std::string BenchSql()
+{
+    std::string sql = kSqlText;
+    sql.replace(sql.find("@ROWS@"), 6, std::to_string(kRows));
+    return sql;
+}
 
 const char* const kQuery = "SELECT * FROM TBL_BENCH ORDER BY COUNTER";
 
@@ -62,7 +70,7 @@ class TBenchQuery : public TNembraQuery
 
 struct TBenchServer
 {
-    TAppServerProcess Server{{}, kSql};
+    TAppServerProcess Server{{}, BenchSql()};
     TNembraConnection Connection;
     TNembraDatabase Database;
 

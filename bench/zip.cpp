@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchMode.h"
 #include "Components/Controller/KldSciZipFile.h"
 #include "platform/FileUtils.h"
 #include "platform/Streams.h"
@@ -19,8 +20,8 @@
 
 namespace {
 
-constexpr int kFiles = 1000;
-constexpr size_t kTotalBytes = 100u * 1000u * 1000u;
+const int kFiles = BenchSize(1000, 10);
+const size_t kTotalBytes = BenchSize<size_t>(100u * 1000u * 1000u, 100u * 1000u);
 
 std::string Shell(const std::string& s)
 {
@@ -212,7 +213,7 @@ void TestUnzipProgram(benchmark::State& state)
 
 void Configure(benchmark::internal::Benchmark* b)
 {
-    b->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(BenchRuns(5));
 }
 
 BENCHMARK(WriteOurs)->Apply(Configure);

@@ -124,6 +124,11 @@ function(kld_discover_tests)
         " WORKING_DIRECTORY [==[${ARG_WORKING_DIRECTORY}]==]"
         " SKIP_REGULAR_EXPRESSION [==[\\[  SKIPPED \\]]==]"
         " ENVIRONMENT [==[${ARG_ENVIRONMENT}]==])\n")
+      # The Qt WebEngine tests carry a label of their own (ctest -L webengine).
+      get_filename_component(program_name "${program_${number}}" NAME)
+      if(program_name STREQUAL "test_webengine")
+        string(APPEND script "set_tests_properties(${name} PROPERTIES LABELS webengine)\n")
+      endif()
       if(test_case MATCHES "(\\[|\\.)DISABLED_")
         string(APPEND script "set_tests_properties(${name} PROPERTIES DISABLED TRUE)\n")
       endif()

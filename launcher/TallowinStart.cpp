@@ -211,6 +211,9 @@ int RunTallowin(int argc, char** argv)
     // and Qt must not act on options of its own found there.
     static int qtArgc = 1;
     static char* qtArgv[] = {argc > 0 ? argv[0] : const_cast<char*>("Tallowin"), nullptr};
+    // Qt WebEngine, which the main window may load at its creation (the web
+    // view plugin), needs shared OpenGL contexts set before the application.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(qtArgc, qtArgv);
     QCoreApplication::setApplicationName("Tallowin");
     // The loop runs until the main window closes (it ends the loop itself),

@@ -22,7 +22,8 @@ TTabLayout LayoutTabs(const TTabLayoutInput& Input)
     TTabLayout layout;
     const int row = Input.TabHeight > 0
                         ? Input.TabHeight
-                        : std::max(Input.LineHeight, Input.ImageSize.Y) + 2 * Input.Padding.Y + 2;
+                        : std::max(std::max(Input.LineHeight, Input.ImageSize.Y) + 2 * Input.Padding.Y + 2,
+                                   Input.MinRowSize);
     layout.RowSize = row;
     const int w = Input.ClientSize.X;
     const int h = Input.ClientSize.Y;
@@ -33,6 +34,7 @@ TTabLayout LayoutTabs(const TTabLayoutInput& Input)
             length = Input.TextWidths[i] + 2 * Input.Padding.X + TabExtraWidth;
             if (i < Input.HasImage.size() && Input.HasImage[i])
                 length += Input.ImageSize.X + 3;
+            length = std::max(length, Input.MinTabLength);
         }
         switch (Input.Position) {
         case tpTop:
@@ -179,6 +181,7 @@ TTabLayout TCustomTabControl::Layout() const
         input.TextWidths.push_back(r.Width());
         input.HasImage.push_back(images && images->ValidIndex(TabImageIndex(i)));
     }
+    AdjustTabLayout(input);
     return LayoutTabs(input);
 }
 

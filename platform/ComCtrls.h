@@ -8,7 +8,8 @@
 // Geometry, as the old platform's tab control had it (tests rely on it):
 // - One row of tabs along TabPosition, starting 2 pixels from the edges.
 //   A tab is as high as the font's line (or the pictures) plus twice the
-//   vertical padding plus 2 (TabHeight when set), and as wide as its text
+//   vertical padding plus 2 (TabHeight when set; a control that paints its
+//   tabs itself may ask for more, AdjustTabLayout), and as wide as its text
 //   plus twice the horizontal padding plus 6, plus the picture and 3 when
 //   it has one (TabWidth when set). The style draws the tab's shape; its
 //   picture follows the padding and its text is centred in the rest. The padding starts at (6, 3) and returns
@@ -65,6 +66,11 @@ struct TTabLayoutInput
     TPoint Padding{6, 3};
     int TabWidth = 0;  // 0: each tab's own width
     int TabHeight = 0; // 0: from the font and pictures
+    // The least thickness of the row and length of a tab that a painter of
+    // its own needs for its content (0: none); they apply where the tabs
+    // take their size from the font, not to TabHeight and TabWidth.
+    int MinRowSize = 0;
+    int MinTabLength = 0;
 };
 struct TTabLayout
 {
@@ -135,6 +141,9 @@ class TCustomTabControl : public TCustomControl, public IMessageReceiver
     // The adjust-rectangle message: the display rectangle as the platform
     // computed it, answered as the control wants it.
     virtual TRect AdjustDisplayRect(const TRect& Rect) const { return Rect; }
+    // Lets a control that paints its tabs itself ask for room (the minimums
+    // of the input) before the tabs are laid out.
+    virtual void AdjustTabLayout(TTabLayoutInput& Input) const {}
     // One tab's content when OwnerDraw is set: OnDrawTab.
     virtual void DrawTab(int TabIndex, const TRect& Rect, bool Active);
     // The size kind of the resize being handled.

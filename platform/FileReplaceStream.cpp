@@ -1,6 +1,7 @@
 #include "platform/FileReplaceStream.h"
 
 #include "platform/ClassesText.h"
+#include "platform/Processes.h"
 #include "platform/SysUtils.h"
 
 #include <algorithm>
@@ -49,9 +50,8 @@ bool IsStaleTempName(const std::string& entry, const std::string& prefix)
         pid = pid * 10 + (entry[pos++] - '0');
     if (pos == digits || pos >= entry.size() || entry[pos] != '-' || pid <= 0 || pid >= INT_MAX)
         return false;
-    if (pid == ::getpid())
-        return false; // another thread of ours may be writing it right now
-    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+    // Another thread of ours may be writing it right now.
+    return ProcessHasEnded(pid);
 }
 
 void RemoveStaleTempFiles(const std::string& target)

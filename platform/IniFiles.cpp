@@ -377,9 +377,17 @@ void TCustomIniFile::ReadEntries(const std::string& section, TStrings& strings, 
             const int end = SectionEnd(header);
             std::string key;
             size_t equals = 0;
-            for (int i = header + 1; i < end; ++i)
-                if (ParseEntry(m_lines[i], key, equals))
+            for (int i = header + 1; i < end; ++i) {
+                if (ParseEntry(m_lines[i], key, equals)) {
                     strings.Add(withValues ? key + "=" + m_lines[i].substr(equals + 1) : key);
+                } else if (withValues) {
+                    // A line without "=" is a line of the section too: readers
+                    // that count lines (one entry per line) must see it.
+                    const std::string t = Trim(m_lines[i]);
+                    if (!t.empty() && t[0] != ';' && t[0] != '[')
+                        strings.Add(t);
+                }
+            }
         }
     } catch (...) {
         strings.EndUpdate();

@@ -72,7 +72,8 @@ class TCustomIniFile : public TObject
     void ReadSection(const std::string& section, TStrings& strings);
     // The section names in file order, each once.
     void ReadSections(TStrings& strings);
-    // The section's "key=value" lines in file order.
+    // The section's "key=value" lines in file order, and its lines without
+    // "=" (blanks trimmed) where they stand; blank and comment lines are left out.
     void ReadSectionValues(const std::string& section, TStrings& strings);
     void EraseSection(const std::string& section);
     void DeleteKey(const std::string& section, const std::string& ident);

@@ -106,6 +106,7 @@ std::string WindowSocketName(const std::string& className);
 
 // Platform messages
 constexpr uint32_t WM_NULL = 0x0000;
+constexpr uint32_t WM_CLOSE = 0x0010;
 constexpr uint32_t WM_ERASEBKGND = 20;
 constexpr uint32_t WM_TIMECHANGE = 30;
 constexpr uint32_t WM_MOUSEACTIVATE = 33;

@@ -3,6 +3,8 @@
 #include "platform/FileUtils.h"
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -403,4 +405,13 @@ bool ShellOpen(const std::string& fileOrUrl, const std::string& params, const st
 std::string LastProcessError()
 {
     return t_lastError;
+}
+
+bool ProcessHasEnded(long long Pid)
+{
+    if (Pid <= 0 || Pid >= INT_MAX)
+        return true;
+    if (Pid == ::getpid())
+        return false;
+    return ::kill(pid_t(Pid), 0) != 0 && errno == ESRCH;
 }

@@ -37,6 +37,11 @@ bool FindCmdLineSwitch(const std::string& name, const std::string& chars = "-/",
 bool FindCmdLineSwitch(const std::vector<std::string>& args, const std::string& name,
                        const std::string& chars = "-/", bool ignoreCase = true);
 
+// True when no process of that id runs any more, so that what it left
+// named after its id (a temporary file or folder) may go. This process and
+// processes of other users count as running; ids out of range as ended.
+bool ProcessHasEnded(long long Pid);
+
 // A started child process that can be waited for. A handle dropped while the
 // process runs leaves it running (its exit status is collected in the
 // background, so no zombie stays).

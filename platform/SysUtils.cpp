@@ -8,6 +8,12 @@
 
 TFormatSettings FormatSettings;
 
+const TFormatSettings& DefaultFormatSettings()
+{
+    static const TFormatSettings defaults;
+    return defaults;
+}
+
 // ---------------------------------------------------------------------------
 // Exceptions
 

@@ -183,6 +183,10 @@ struct TFormatSettings
 // argument uses. Change it on the main thread only, at start.
 extern TFormatSettings FormatSettings;
 
+// The defaults above, whatever the process-wide settings became: the texts
+// of numbers in files and on the wire.
+const TFormatSettings& DefaultFormatSettings();
+
 // Format with explicit settings (decimal and thousand separators, currency).
 std::string FormatList(std::string_view format, const std::vector<FormatArg>& args,
                        const TFormatSettings& settings);

@@ -29,7 +29,7 @@ int ParsePort(const std::string& Port)
     return value <= 65535 ? value : 0;
 }
 
-QUrl MakeURL(const std::string& Host, const std::string& Port, const std::string& ResourceName)
+QUrl MakeURL(const std::string& Host, const std::string& Port, const std::string& ResourceName, bool Secure)
 {
     const int port = ParsePort(Port);
     if (Host.empty() || port == 0)
@@ -37,7 +37,7 @@ QUrl MakeURL(const std::string& Host, const std::string& Port, const std::string
     const std::string resource = ResourceName.empty() ? "/" : ResourceName;
     const size_t query = resource.find('?');
     QUrl url;
-    url.setScheme("ws");
+    url.setScheme(Secure ? "wss" : "ws");
     url.setHost(QString::fromStdString(Host));
     url.setPort(port);
     url.setPath(QString::fromStdString(resource.substr(0, query)));
@@ -49,10 +49,10 @@ QUrl MakeURL(const std::string& Host, const std::string& Port, const std::string
 } // namespace
 
 TWebSocketClient::TWebSocketClient(const std::string& Host, const std::string& Port,
-                                   const std::string& ResourceName)
+                                   const std::string& ResourceName, bool Secure)
     : m_state(std::make_shared<TState>())
 {
-    const QUrl url = MakeURL(Host, Port, ResourceName);
+    const QUrl url = MakeURL(Host, Port, ResourceName, Secure);
     if (!url.isEmpty())
         m_url = url.toString().toStdString();
     // No origin, no sub-protocol, no extension, no cookie.

@@ -33,13 +33,17 @@ class TWebSocketClient
     static constexpr uint64_t DefaultMaxMessageSize = 1024 * 1024;
 
     // Host and Port as given (the port is text). ResourceName is the path of
-    // the request with an optional query; empty means "/".
-    TWebSocketClient(const std::string& Host, const std::string& Port, const std::string& ResourceName);
+    // the request with an optional query; empty means "/". Secure links use
+    // TLS ("wss://"): the peer's certificate and name are checked against
+    // the trusted certificates of the process (the system's), and a link
+    // whose check fails never opens.
+    TWebSocketClient(const std::string& Host, const std::string& Port, const std::string& ResourceName,
+                     bool Secure = false);
     ~TWebSocketClient();
     TWebSocketClient(const TWebSocketClient&) = delete;
     TWebSocketClient& operator=(const TWebSocketClient&) = delete;
 
-    // "ws://host:port/resource". Empty when the host is empty or the port is
+    // "ws://host:port/resource" ("wss://" when secure). Empty when the host is empty or the port is
     // not a number from 1 to 65535: such a link never opens.
     std::string URL() const;
     uint64_t MaxMessageSize() const { return m_maxMessageSize; }

@@ -456,8 +456,51 @@ const TPicture BrowserPictures[] = {
          p.setBrush(Red);
          p.drawRoundedRect(QRectF(0.5, 0.5, 23, 15), 7.5, 7.5);
      }},
+    // The module desktop's background, tiled from the top-left corner.
+    {"BMP_DEFAULTBG", "BMP", 64, 64, QColor(0x9C, 0xA6, 0xB4), false,
+     [](QPainter& p) {
+         p.setPen(QPen(QColor(0x94, 0x9E, 0xAC), 1));
+         for (int d = -64; d < 64; d += 8)
+             p.drawLine(QPointF(d, 64), QPointF(d + 64, 0));
+     }},
     {"KLD_SEARCH_BOXA", "BMP", 36, 25, Blue, false, [](QPainter& p) { SearchBox(p, true); }},
     {"KLD_SEARCH_BOXI", "BMP", 36, 25, Blue, false, [](QPainter& p) { SearchBox(p, false); }},
+};
+
+// The default ad's pictures: the product's banner for the right panel
+// (160 x 600) and for the top one (728 x 90).
+void AdBanner(QPainter& p, QSize size, bool horizontal)
+{
+    QLinearGradient fill(0, 0, horizontal ? size.width() : 0, horizontal ? 0 : size.height());
+    fill.setColorAt(0, QColor(0xF2, 0x99, 0x59));
+    fill.setColorAt(1, QColor(0xC6, 0x59, 0x20));
+    p.fillRect(QRect(QPoint(0, 0), size), fill);
+    p.setPen(QColor(0xFF, 0xFF, 0xFF));
+    QFont title("Sans", horizontal ? 26 : 22, QFont::Bold);
+    title.setPixelSize(horizontal ? 34 : 30);
+    QFont line("Sans");
+    line.setPixelSize(horizontal ? 16 : 15);
+    if (horizontal) {
+        p.setFont(title);
+        p.drawText(QRect(24, 8, 400, 46), Qt::AlignLeft | Qt::AlignVCenter, "Tallowin");
+        p.setFont(line);
+        p.drawText(QRect(24, 52, 420, 28), Qt::AlignLeft | Qt::AlignVCenter, "Care, planned: every shift, every home.");
+        p.drawText(QRect(440, 8, 270, 74), Qt::AlignRight | Qt::AlignVCenter, "www.tallowin.example");
+    } else {
+        p.setFont(title);
+        p.drawText(QRect(0, 40, size.width(), 60), Qt::AlignCenter, "Tallowin");
+        p.setFont(line);
+        p.drawText(QRect(12, 120, size.width() - 24, 200), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
+                   "Care, planned:\nevery shift,\nevery home.");
+        line.setPixelSize(12);
+        p.setFont(line);
+        p.drawText(QRect(0, size.height() - 60, size.width(), 40), Qt::AlignCenter, "www.tallowin.example");
+    }
+}
+
+const TPicture AdPictures[] = {
+    {"tlw-ad", "PNG", 160, 600, Qt::white, true, [](QPainter& p) { AdBanner(p, QSize(160, 600), false); }},
+    {"tlw-ad-h", "PNG", 728, 90, Qt::white, true, [](QPainter& p) { AdBanner(p, QSize(728, 90), true); }},
 };
 
 template <size_t N> int WritePictures(const TPicture (&Table)[N], const std::string& Folder, const char* SheetFile)
@@ -494,21 +537,24 @@ template <size_t N> int WritePictures(const TPicture (&Table)[N], const std::str
 
 } // namespace
 
-// drawartwork [--browser] FOLDER [--sheet FILE]
+// drawartwork [--browser | --ads] FOLDER [--sheet FILE]
 int main(int argc, char** argv)
 {
     int arg = 1;
     const bool browser = argc > 1 && std::string(argv[1]) == "--browser";
-    if (browser)
+    const bool ads = argc > 1 && std::string(argv[1]) == "--ads";
+    if (browser || ads)
         ++arg;
     const int rest = argc - arg;
     if (rest != 1 && !(rest == 3 && std::string(argv[arg + 1]) == "--sheet")) {
-        std::fprintf(stderr, "usage: drawartwork [--browser] FOLDER [--sheet FILE]\n");
+        std::fprintf(stderr, "usage: drawartwork [--browser | --ads] FOLDER [--sheet FILE]\n");
         return 2;
     }
     QGuiApplication app(argc, argv);
     const std::string folder = argv[arg];
     const char* sheet = rest == 3 ? argv[arg + 2] : nullptr;
-    const int failures = browser ? WritePictures(BrowserPictures, folder, sheet) : WritePictures(Pictures, folder, sheet);
+    const int failures = ads       ? WritePictures(AdPictures, folder, sheet)
+                         : browser ? WritePictures(BrowserPictures, folder, sheet)
+                                   : WritePictures(Pictures, folder, sheet);
     return failures == 0 ? 0 : 1;
 }

@@ -1,10 +1,11 @@
 // Points a connection of the client's settings file at a server:
-//   ovnconnections PROGRAM NAME URL
+//   ovnconnections PROGRAM NAME URL [UPDATE_URL]
 // The settings file is the one the client PROGRAM reads (named like it with
 // ".ini", beside it or in the per-user folder). The entry whose
 // "Connection" is NAME gets URL; when there is none it is added as the
-// default connection. Every other entry stays as it is. scripts/demo uses it
-// to point the client at the local application server it starts.
+// default connection. Every other entry stays as it is. With UPDATE_URL the
+// client's update address (UPDATE, UpdateURL) becomes that. scripts/demo uses
+// it to point the client at the local application server it starts.
 
 #include "Components/Controller/ovnUtils.h"
 #include "Components/Nembra/ovnControllerUtils.h"
@@ -18,8 +19,8 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: ovnconnections PROGRAM NAME URL\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: ovnconnections PROGRAM NAME URL [UPDATE_URL]\n");
         return 2;
     }
     try {
@@ -38,6 +39,8 @@ int main(int argc, char** argv)
         }
         entry->SetURL(argv[3]);
         connections.SaveToIni(ini, "CONNECTIONS");
+        if (argc == 5)
+            ini.WriteString("UPDATE", "UpdateURL", argv[4]);
         ini.UpdateFile();
         std::printf("%s\n", ini.FileName().c_str());
         return 0;

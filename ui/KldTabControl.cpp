@@ -143,7 +143,8 @@ void KldPaintTab(TCanvas& Canvas, const TRect& R, const TKldTabLook& Look)
 template <class TBase> TKldStyledTabs<TBase>::TKldStyledTabs(QWidget* parent) : TBase(parent)
 {
     m_selectedFont.Assign(this->Font());
-    m_selectedFont.OnChange = [this](TObject*) { this->Invalidate(); };
+    // The selected tab's font takes part in the tab heights.
+    m_selectedFont.OnChange = [this](TObject*) { this->TabsChanged(); };
     UpdatePadding();
 }
 
@@ -190,7 +191,7 @@ template <class TBase> void TKldStyledTabs<TBase>::SetShowCloseIcon(bool Value)
         return;
     m_showCloseIcon = Value;
     UpdatePadding();
-    this->Invalidate();
+    this->TabsChanged();
 }
 
 template <class TBase> void TKldStyledTabs<TBase>::SetImages(TCustomImageList* Value)
@@ -219,6 +220,26 @@ template <class TBase> TRect TKldStyledTabs<TBase>::AdjustDisplayRect(const TRec
     m_body = KldTabBodyRect(this->TabPosition(), TBase::AdjustDisplayRect(Rect),
                             {this->ClientWidth(), this->ClientHeight()}, m_bodyOffset);
     return m_body;
+}
+
+template <class TBase> void TKldStyledTabs<TBase>::AdjustTabLayout(TTabLayoutInput& Input) const
+{
+    if (m_tabStyle == ctsDefault)
+        return;
+    // The tab routine draws in the tab, extended by 2 toward the body and
+    // shrunk by 4 on every side: that rectangle must hold a line of either
+    // font, the picture and the close icon, or their bottoms are cut off.
+    TCanvas measure;
+    measure.Font().Assign(m_selectedFont);
+    int content = std::max(Input.LineHeight, measure.TextHeight("Wg"));
+    if (this->Images())
+        content = std::max(content, this->Images()->Height());
+    if (m_showCloseIcon)
+        content = std::max(content, KldCloseTabImages().Height());
+    if (Input.Position == tpTop || Input.Position == tpBottom)
+        Input.MinRowSize = std::max(Input.MinRowSize, content + 2 * 4 - 2);
+    else
+        Input.MinTabLength = std::max(Input.MinTabLength, content + 2 * 4);
 }
 
 template <class TBase> void TKldStyledTabs<TBase>::WndProc(TMessage& Message)

@@ -119,6 +119,7 @@ template <class TBase> class TKldStyledTabs : public TBase
 
     void CreateWnd() override;
     TRect AdjustDisplayRect(const TRect& Rect) const override;
+    void AdjustTabLayout(TTabLayoutInput& Input) const override;
     void Paint() override;
     void Resize() override;
 

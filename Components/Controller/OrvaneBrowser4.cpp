@@ -1,5 +1,10 @@
 #include "Components/Controller/OrvaneBrowser4.h"
 
+#include "Components/Controller/AppContainer.h"
+#include "Components/Controller/KldForms.h"
+#include "Components/Controller/ModuleView.h"
+#include "Components/Controller/ovnAdController.h"
+#include "Components/Controller/ovnBrowserSelector.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDBDataSets.h"
@@ -166,10 +171,12 @@ TfrmOrvaneBrowser4::TfrmOrvaneBrowser4(QWidget* parent) : QMainWindow(parent)
     if (Controller)
         Controller->Connections().LoadFromIni(*m_ini, "CONNECTIONS");
 
-    m_moduleItems = std::make_unique<TModuleItems>();
+    m_moduleItems = std::make_unique<TModuleItems>(this);
     UpdateProgress(0, "");
     m_launchKind = 0;
     m_iconManager = std::make_unique<TIconManager>(m_iconList.get(), Controller ? &Controller->Cache() : nullptr);
+    // The web back-end of every view and ad panel, chosen once.
+    InitBrowser(m_switches.ForceIE);
 
     // The action update runs whenever the application has nothing else to
     // do, as the actions' own update did.
@@ -318,6 +325,13 @@ TfrmOrvaneBrowser4::~TfrmOrvaneBrowser4()
         QObject::disconnect(dispatcher, nullptr, this, nullptr);
     Progress.UnRegisterHandler(this);
     m_tmrCheckOnline.SetEnabled(false);
+    // The module windows go while the window they report to is whole.
+    m_windowList.reset();
+    delete m_appDesktop;
+    m_appDesktop = nullptr;
+    // The ad controllers before their panels go with the window's widgets.
+    m_adControllerV.reset();
+    m_adControllerH.reset();
     m_iconManager.reset();
     m_ini.reset();
     m_moduleItems.reset();
@@ -723,8 +737,18 @@ TBrowserActionState TfrmOrvaneBrowser4::ActionState() const
     s.DBLogged = m_dbLogged;
     s.Brand = AppBrand;
     s.UserType = Controller ? Controller->User().UserType : std::string();
-    // Module windows of the desktop; none exists until a module opens.
-    s.ActiveForm = ActiveModuleForm() ? amfOther : amfNone;
+    QWidget* form = ActiveModuleForm();
+    if (!form)
+        s.ActiveForm = amfNone;
+    else if (typeid(*form) == typeid(TfrmModuleView))
+        s.ActiveForm = static_cast<TfrmModuleView*>(form)->GetWidgetsCount() > 0 ? amfModuleViewWithWidgets
+                                                                                  : amfModuleView;
+    else if (dynamic_cast<TfrmModuleView*>(form))
+        s.ActiveForm = amfModuleView;
+    else if (dynamic_cast<TKldAppContainer*>(form))
+        s.ActiveForm = amfAppletContainer;
+    else
+        s.ActiveForm = amfOther;
     return s;
 }
 

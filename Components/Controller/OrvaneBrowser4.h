@@ -66,6 +66,9 @@ class TKldModuleView;
 class TProgressBar;
 class TStatusBar;
 class TovnConnections;
+class TovnDesktop;
+class TovnWindowItem;
+class TovnCustomAdController;
 
 // Errors of the main window and of what it offers (the preferences' cache
 // checks, the add-on libraries, mail to many users).
@@ -205,9 +208,15 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     void AppletClosed(QWidget* Form);
     void ClearModules();
     void ModuleViewResync(QWidget* Form);
+    // Copies one module's menu rows into dsMenu before its view builds its
+    // menu; the rows are the database sign-in's, so nothing is copied yet.
+    void DoPrepareMenu(int32_t Module) {}
     void DoModuleSelect(TObject* Sender, TKldAppItem* Item);
     // The desktop's active module window while signed in, else null.
     QWidget* ActiveModuleForm() const;
+    // The active module view's "Customize Widgets" (only for a window of
+    // exactly the module view's class).
+    void CustomizeModuleExec();
     // Closes every module window (asking about unsaved data); false when
     // the user cancelled or a window stayed open.
     bool CloseAllExec();
@@ -228,6 +237,10 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     TKldAppEditor& SearchBox() const { return *m_searchBox; }
     TKldAppInfoBar& InfoBar() const { return *m_infoBar; }
     TKldAppLabel& CloseLabel() const { return *m_closeLabel; }
+    // The module desktop (AppDesktop) and the window list of the "Window"
+    // menu.
+    TovnDesktop& Desktop() const { return *m_appDesktop; }
+    TovnWindowItem& WindowList() const { return *m_windowList; }
     TCustomControl& InfoPanel() const { return *m_pnlInfo; }
     TCustomImageList& Images16() const { return *m_images16; }
     TCustomImageList& Images24() const { return *m_images24; }
@@ -430,7 +443,11 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     TCustomControl* m_pnlAdH = nullptr;
     TCustomControl* m_pnlInfo = nullptr;
     TCustomControl* m_pnlAdV = nullptr;
-    TCustomControl* m_appDesktop = nullptr;
+    TovnDesktop* m_appDesktop = nullptr;
+    std::unique_ptr<TovnWindowItem> m_windowList;
+    // The controllers of pnlAdV and pnlAdH (of DefaultAdControllerClass).
+    std::unique_ptr<TovnCustomAdController> m_adControllerV;
+    std::unique_ptr<TovnCustomAdController> m_adControllerH;
     TCustomControl* m_pnlStatus = nullptr;
     TStatusBar* m_statusBar = nullptr;
     TProgressBar* m_progressBar = nullptr;

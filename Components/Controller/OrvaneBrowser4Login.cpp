@@ -4,6 +4,7 @@
 // end of a session and the log-off.
 #include "Components/Controller/OrvaneBrowser4.h"
 
+#include "Components/Controller/KldForms.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDBDataSets.h"
@@ -285,6 +286,8 @@ void TfrmOrvaneBrowser4::DoOnLogin(TObject* Sender)
     TNembraNotificationsClient& client = Controller->NotificationClient();
     client.SetHost(info.Values("VNS_USER_HOST"));
     client.SetPort(info.Values("VNS_USER_PORT"));
+    // The session id travels on the link: over TLS when the main channel does.
+    client.SetSecure(SameText(m_conMAIN->ServerURL().substr(0, 6), "https:"));
     Controller->Cache().SetURI(info.Values("RESOURCES"));
     m_maxIdleTime = MaxIdleMinutes(info.Values("MAX_IDLE_TIME"));
     int32_t ping = 0;
@@ -364,6 +367,7 @@ void TfrmOrvaneBrowser4::DBLogout()
     if (Controller)
         Controller->Vars().Clear();
     m_moduleList->SetVisible(false);
+    m_appDesktop->CloseAll();
     ClearModules();
     QApplication::processEvents();
 }
@@ -380,6 +384,7 @@ void TfrmOrvaneBrowser4::Logout()
         Controller->Cache().Save();
     Controller->NotificationClient().SetConnected(false);
     SetDBLogged(false);
+    m_appDesktop->CloseAll();
     m_dbSys->Close();
     m_conMAIN->SetActive(false);
     Controller->User().Clear();

@@ -2,6 +2,8 @@
 // list, the search box, the info bar, the close label and the status bar.
 #include "Components/Controller/OrvaneBrowser4.h"
 
+#include "Components/Controller/KldForms.h"
+#include "Components/Controller/ModuleView.h"
 #include "Components/Controller/frmPreferences.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraDBDataSets.h"
@@ -112,10 +114,10 @@ void TfrmOrvaneBrowser4::InitMenuToolbar()
 
     // The module desktop: the rest of the client band. Module windows are
     // placed on it once modules open.
-    m_appDesktop = new TCustomControl(client);
+    m_appDesktop = new TovnDesktop(client);
     m_appDesktop->SetName("AppDesktop");
-    m_appDesktop->SetAlign(alClient);
-    m_appDesktop->SetColor(clAppWorkSpace);
+    AppDesktop = m_appDesktop;
+    m_appDesktop->OnActiveFormChange = [this](TModuleForm* form) { ModuleViewResync(form); };
 
     for (int i = 0; i < BrowserActionCount; ++i) {
         const auto id = static_cast<TBrowserAction>(i);
@@ -205,6 +207,8 @@ void TfrmOrvaneBrowser4::BuildMenus()
                 m_actions[actPreferences], m_actions[actNotificationPreferences]});
     QMenu* window = bar->addMenu("Window");
     add(window, {m_actions[actCloseCurrent], m_actions[actCloseAll], line});
+    m_windowList = std::make_unique<TovnWindowItem>(window);
+    m_windowList->SetDesktop(m_appDesktop);
     QMenu* help = bar->addMenu("Help");
     add(help, {m_actions[actOrvaneWebHelp], m_actions[actSendLog]});
     switch (BrowserBrand(AppBrand).HelpSiteItem) {
@@ -391,6 +395,9 @@ void TfrmOrvaneBrowser4::ExecuteAction(TBrowserAction Id)
     case actCloseAll:
         CloseAllExec();
         break;
+    case actCustomizeModule:
+        CustomizeModuleExec();
+        break;
     case actCloseCurrent:
         CloseCurrentExec();
         break;
@@ -461,8 +468,14 @@ void TfrmOrvaneBrowser4::OpenWebSite(const std::string& Address)
 
 QWidget* TfrmOrvaneBrowser4::ActiveModuleForm() const
 {
-    // The desktop's module windows: none is open until modules open.
-    return nullptr;
+    return m_logged && m_appDesktop ? m_appDesktop->Active() : nullptr;
+}
+
+void TfrmOrvaneBrowser4::CustomizeModuleExec()
+{
+    QWidget* form = ActiveModuleForm();
+    if (form && typeid(*form) == typeid(TfrmModuleView))
+        static_cast<TfrmModuleView*>(form)->DoCustomizeWidgets();
 }
 
 void TfrmOrvaneBrowser4::ShowModulesView(bool Visible)
@@ -504,13 +517,16 @@ void TfrmOrvaneBrowser4::DoModuleSelect(TObject*, TKldAppItem* Item)
     if (!Item || Item->Tag() == -1 || Item->Tag() == 0 || Item->GetState(isGroup))
         return;
     if (!Item->GetParent()) {
-        // Opening a module's window comes with the module windows; an open
-        // one is already on the desktop.
+        m_moduleItems->OpenModule(*reinterpret_cast<TModuleItem*>(Item->Tag()));
         return;
     }
-    auto* form = reinterpret_cast<QWidget*>(Item->Tag());
+    // A window listed under its module: only one the desktop still holds.
+    const int index = m_appDesktop->IndexOf(reinterpret_cast<QWidget*>(Item->Tag()));
+    if (index < 0)
+        return;
+    TModuleForm* form = m_appDesktop->GetForm(index);
     if (form != ActiveModuleForm())
-        form->activateWindow();
+        m_appDesktop->SetActive(form);
 }
 
 void TfrmOrvaneBrowser4::ModuleViewResync(QWidget* Form)
@@ -569,7 +585,7 @@ bool TfrmOrvaneBrowser4::CloseAllExec()
     } else {
         m_moduleItems->Close(true);
     }
-    // The desktop's own windows get their close request with the desktop.
+    m_appDesktop->CloseAll();
     return true;
 }
 

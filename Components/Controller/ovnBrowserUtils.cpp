@@ -1,9 +1,15 @@
 #include "Components/Controller/ovnBrowserUtils.h"
 
+#include "Components/Controller/KldForms.h"
 #include "Components/Nembra/NembraFileCache.h"
+#include "platform/DrawText.h"
 #include "platform/FileUtils.h"
+#include "platform/Resources.h"
 
+#include <QAction>
+#include <QIcon>
 #include <QImage>
+#include <QPixmap>
 
 // ---------------------------------------------------------------------------
 // TCustomModuleForm
@@ -38,6 +44,22 @@ bool TModuleItem::GetModified() const
     return Form() && Form()->GetModified();
 }
 
+void TModuleItem::SetActive(bool Value)
+{
+    if (TModuleItems* items = Items()) {
+        if (Value)
+            items->OpenModule(*this);
+        else
+            items->CloseModule(*this);
+    }
+}
+
+QWidget* TModuleItem::GetBrowser() const
+{
+    const TModuleItems* items = Items();
+    return items ? items->OwnerForm() : nullptr;
+}
+
 TModuleItems* TModuleItem::Items() const
 {
     return static_cast<TModuleItems*>(Collection());
@@ -46,8 +68,25 @@ TModuleItems* TModuleItem::Items() const
 // ---------------------------------------------------------------------------
 // TModuleItems
 
-TModuleItems::TModuleItems() : TCollection(CollectionItemClass<TModuleItem>())
+TModuleItems::TModuleItems(QWidget* OwnerForm)
+    : TCollection(CollectionItemClass<TModuleItem>()), m_ownerForm(OwnerForm)
 {
+}
+
+void TModuleItems::OpenModule(TModuleItem& Item)
+{
+    if (TCustomModuleForm* form = Item.Form()) {
+        if (AppDesktop)
+            if (auto* moduleForm = dynamic_cast<TModuleForm*>(form))
+                AppDesktop->SetActive(moduleForm);
+        return;
+    }
+    if (!Item.FormClass)
+        return;
+    TCustomModuleForm* form = Item.FormClass(nullptr, &Item);
+    Item.SetForm(form);
+    if (auto* moduleForm = dynamic_cast<TModuleForm*>(form))
+        PostMessage(moduleForm->Handle(), WM_LOADMENU, 0, 0);
 }
 
 TModuleItems::~TModuleItems()
@@ -223,4 +262,156 @@ int32_t GetImageForKey(const std::string& Key)
     if (SameText(Key, "CURRENT_PERIOD"))
         return 11;
     return -1;
+}
+
+// ---------------------------------------------------------------------------
+// Badge and animator
+
+int BadgeWidth(int TextWidth)
+{
+    return std::max(8, std::min(24, TextWidth) - 2);
+}
+
+void DoDrawBadge(TCanvas& Canvas, const TRect&, const TPoint& Position, const std::string& Text)
+{
+    Canvas.Brush().Style = bsClear;
+    Canvas.Font().SetStyle({fsBold});
+    Canvas.Font().SetSize(7);
+    const int x = Position.X;
+    const int y = Position.Y;
+    const int w = BadgeWidth(Canvas.TextWidth(Text));
+    const QImage& badge = MailBadgeImage();
+    if (!badge.isNull()) {
+        Canvas.Draw(x, y, badge.copy(0, 0, 8, 16));
+        Canvas.Draw(x + w, y, badge.copy(16, 0, 8, 16));
+        if (w > 8)
+            Canvas.StretchDraw(Rect(x + 8, y + 1, x + w, y + 15), badge.copy(8, 1, 8, 14));
+    }
+    TRect text = Rect(x + 4, y + 1, x + w + 4, y + 17);
+    const unsigned flags = DT_CENTER | DT_SINGLELINE | DT_VCENTER;
+    Canvas.Font().SetColor(clBtnShadow);
+    DrawText(Canvas, Text, text, flags);
+    text = OffsetRect(text, 0, -1);
+    Canvas.Font().SetColor(clWhite);
+    DrawText(Canvas, Text, text, flags);
+}
+
+TAnimator::TAnimator()
+{
+    m_timer.SetEnabled(false);
+    m_timer.OnTimer = [this](TTimer*) { DoAnimate(); };
+}
+
+TAnimator::~TAnimator()
+{
+    SetItem(nullptr);
+}
+
+void TAnimator::SetItem(TAnimatedItem* Item)
+{
+    if (TAnimatedItem* old = m_item.Get())
+        old->OnDrawImage = nullptr;
+    m_item = Item;
+    if (Item) {
+        Item->OnDrawImage = [this](TCanvas& canvas, const TRect& rect) { DrawAnimateImage(canvas, rect); };
+    } else {
+        m_timer.SetEnabled(false);
+        m_step = -1;
+    }
+}
+
+void TAnimator::SetAnimate(bool Value)
+{
+    if (!m_item.Get() || m_timeLine.empty())
+        return;
+    if (Value) {
+        m_step = -1;
+        DoAnimate();
+    } else {
+        m_timer.SetEnabled(false);
+        m_step = -1;
+        m_item.Get()->Invalidate();
+    }
+}
+
+void TAnimator::DoAnimate()
+{
+    if (m_timeLine.empty())
+        return;
+    if (m_step > 0)
+        if (TAnimatedItem* item = m_item.Get())
+            item->Invalidate();
+    ++m_step;
+    if (m_step >= static_cast<int>(m_timeLine.size()))
+        m_step = 0;
+    m_timer.SetEnabled(false);
+    m_timer.SetInterval(static_cast<uint32_t>(std::max(1, m_timeLine[static_cast<size_t>(m_step)])));
+    m_timer.SetEnabled(true);
+}
+
+void TAnimator::DrawAnimateImage(TCanvas& Canvas, const TRect& ImageRect)
+{
+    if (!GetAnimate())
+        return;
+    const bool raised = m_step == 0 || m_step == 3;
+    DoDrawBadge(Canvas, ImageRect, TPoint{0, raised ? 0 : 2}, m_text);
+}
+
+// ---------------------------------------------------------------------------
+// Toolbar items and routines
+
+QAction* TBXAddAction(QWidget* Parent, QAction* Action, TCustomImageList* Images, int ImageIndex, intptr_t Tag)
+{
+    auto* item = new QAction(Parent);
+    auto follow = [item, Action] {
+        item->setText(Action->text());
+        item->setToolTip(Action->toolTip());
+        item->setEnabled(Action->isEnabled());
+        item->setVisible(Action->isVisible());
+        item->setShortcut(Action->shortcut());
+    };
+    follow();
+    QObject::connect(Action, &QAction::changed, item, follow);
+    QObject::connect(item, &QAction::triggered, Action, [Action] { Action->trigger(); });
+    if (Images && Images->ValidIndex(ImageIndex))
+        item->setIcon(QIcon(QPixmap::fromImage(Images->GetImage(ImageIndex))));
+    item->setData(QVariant::fromValue<qlonglong>(Tag));
+    Parent->addAction(item);
+    return item;
+}
+
+QAction* TBXAddSubItem(QWidget* Parent, const std::string& Caption, TCustomImageList* Images, int ImageIndex,
+                       intptr_t Tag, const std::function<void(QAction*)>& OnClick)
+{
+    auto* item = new QAction(QString::fromStdString(Caption), Parent);
+    item->setToolTip(QString::fromStdString(Caption));
+    if (Images && Images->ValidIndex(ImageIndex))
+        item->setIcon(QIcon(QPixmap::fromImage(Images->GetImage(ImageIndex))));
+    item->setData(QVariant::fromValue<qlonglong>(Tag));
+    if (OnClick)
+        QObject::connect(item, &QAction::triggered, item, [item, OnClick] { OnClick(item); });
+    Parent->addAction(item);
+    return item;
+}
+
+void DoLoadPngRes(QImage& Png, const std::string& Name)
+{
+    QImage image = LoadResourceImage(Name, rtRCData);
+    if (image.isNull())
+        throw Exception("Resource " + Name + " not found");
+    Png = image;
+}
+
+void DisableRedraw(QWidget* Handle)
+{
+    if (Handle)
+        Handle->setUpdatesEnabled(false);
+}
+
+void EnableRedraw(QWidget* Handle)
+{
+    if (!Handle)
+        return;
+    Handle->setUpdatesEnabled(true);
+    Handle->repaint();
 }

@@ -9,8 +9,10 @@
 #include "platform/Collection.h"
 #include "platform/Guarded.h"
 #include "platform/ImageList.h"
+#include "platform/Canvas.h"
 #include "platform/StringList.h"
 #include "platform/SysUtils.h"
+#include "platform/Timers.h"
 #include "ui/KldAppItems.h"
 #include "ui/ovnNamedList.h"
 
@@ -19,7 +21,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+class QAction;
 class TNembraFileCache;
 class TModuleItem;
 class TModuleItems;
@@ -76,6 +80,10 @@ class TModuleItem : public TCollectionItem, public TGuarded
     void SetAppItem(TKldAppItem* Item) { m_appItem = Item; }
 
     bool GetActive() const { return Form() != nullptr; }
+    // True opens the module (OpenModule), False closes it (CloseModule).
+    void SetActive(bool Value);
+    // The window that owns the entries (the main window).
+    QWidget* GetBrowser() const;
     // Its window exists and reports unsaved data.
     bool GetModified() const;
     void ModuleClosed() { m_form = nullptr; }
@@ -92,8 +100,9 @@ class TModuleItem : public TCollectionItem, public TGuarded
 class TModuleItems : public TCollection
 {
   public:
-    TModuleItems();
+    explicit TModuleItems(QWidget* OwnerForm = nullptr);
     ~TModuleItems() override;
+    QWidget* OwnerForm() const { return m_ownerForm; }
     std::string ClassName() const override { return "TModuleItems"; }
 
     TModuleItem* Add(const std::string& Name, int32_t Counter);
@@ -105,6 +114,11 @@ class TModuleItems : public TCollection
     // Counter = \"%d\"" when there is none.
     TModuleItem& ModuleByName(const std::string& Name) const;
     TModuleItem& ModuleByCounter(int32_t Counter) const;
+
+    // An open entry's window becomes the desktop's active one; a closed
+    // entry with a window class gets a new window, which is sent 4357
+    // (WM_LOADMENU) once the message loop runs.
+    void OpenModule(TModuleItem& Item);
 
     // For an open entry: its window's CloseExecute; a window that closed is
     // forgotten and its list row loses the isStarted state. A window that
@@ -131,6 +145,7 @@ class TModuleItems : public TCollection
     void Notify(TCollectionItem* Item, TCollectionNotification Action) override;
 
   private:
+    QWidget* m_ownerForm;
     TNamedList m_groups;
     TStringList m_moduleNames;
 };
@@ -162,6 +177,76 @@ class TIconManager : public TStringList
 // middle (8-15) and a right cap (16-23). One per process; the main window
 // fills it from the picture "KLD_MAIL_NOTIFY" at its creation.
 QImage& MailBadgeImage();
+
+// Draws the badge with Text at Position: the left cap, the right cap
+// max(8, min(24, text width) - 2) pixels further, the middle stretched
+// between them when that is more than 8, and the text centred on it (in the
+// shadow colour, then one pixel higher in white). Rect is not used.
+void DoDrawBadge(TCanvas& Canvas, const TRect& Rect, const TPoint& Position, const std::string& Text);
+// The badge's width W (the right cap's offset) for a text width.
+int BadgeWidth(int TextWidth);
+
+// A toolbar item whose picture others may draw over (the mail button).
+class TAnimatedItem : public TGuarded
+{
+  public:
+    virtual ~TAnimatedItem() = default;
+    // Draws over the item's picture; empty when none.
+    std::function<void(TCanvas& Canvas, const TRect& ImageRect)> OnDrawImage;
+    // The item paints again.
+    virtual void Invalidate() = 0;
+};
+
+// Moves the badge of a toolbar item along a time line: the step's interval
+// runs, the item repaints, the next step follows (after the last, the
+// first). The badge is drawn raised on steps 0 and 3.
+class TAnimator : public TObject
+{
+  public:
+    TAnimator();
+    ~TAnimator() override;
+    std::string ClassName() const override { return "TAnimator"; }
+
+    TAnimatedItem* Item() const { return m_item.Get(); }
+    // Detaches from the old item and draws on the new one; null also stops.
+    void SetItem(TAnimatedItem* Item);
+    void SetTimeLine(const std::vector<int>& Intervals) { m_timeLine = Intervals; }
+    const std::vector<int>& TimeLine() const { return m_timeLine; }
+    // Needs an item and a time line. True starts at the first step; False
+    // stops and repaints.
+    void SetAnimate(bool Value);
+    bool GetAnimate() const { return m_timer.Enabled(); }
+    const std::string& Text() const { return m_text; }
+    void SetText(const std::string& Value) { m_text = Value; }
+    int Step() const { return m_step; }
+    TTimer& Timer() { return m_timer; }
+    // One step (the timer's event).
+    void DoAnimate();
+    // The item's picture-drawing event while animating.
+    void DrawAnimateImage(TCanvas& Canvas, const TRect& ImageRect);
+
+  private:
+    TTimer m_timer;
+    int m_step = -1;
+    std::vector<int> m_timeLine;
+    std::string m_text;
+    TGuardedPtr<TAnimatedItem> m_item;
+};
+
+// A new entry of Parent (a menu or toolbar) that stands for Action: its
+// text, state and trigger follow the action; picture ImageIndex of Images;
+// Tag in its data.
+QAction* TBXAddAction(QWidget* Parent, QAction* Action, TCustomImageList* Images, int ImageIndex, intptr_t Tag);
+// A new entry of Parent with Caption (also its hint), picture, tag and
+// click handler.
+QAction* TBXAddSubItem(QWidget* Parent, const std::string& Caption, TCustomImageList* Images, int ImageIndex,
+                       intptr_t Tag, const std::function<void(QAction*)>& OnClick);
+// The program's picture resource Name; raises when there is none.
+void DoLoadPngRes(QImage& Png, const std::string& Name);
+// Turns the window's drawing off; EnableRedraw turns it on and repaints the
+// window with all its children at once.
+void DisableRedraw(QWidget* Handle);
+void EnableRedraw(QWidget* Handle);
 
 // The 16-pixel picture of an info-bar key (case ignored): "FACILITY" and
 // "DEFAULT_FACILITY" 9, "RESIDENT" 10, "CURRENT_PERIOD" 11, else -1.

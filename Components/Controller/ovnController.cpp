@@ -1,17 +1,27 @@
 #include "Components/Controller/ovnController.h"
 
+#include "Components/Controller/KldForms.h"
 #include "Components/Controller/KldSciZipFile.h"
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnSendLogDlg.h"
 #include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/update/KernelUpdateForm.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "base/KldStrUtils.h"
 #include "platform/FileUtils.h"
+#include "platform/Processes.h"
+#include "platform/Threads.h"
 #include "platform/Streams.h"
 
 #include <cerrno>
 #include <cstdlib>
+#include <climits>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 TovnController* Controller = nullptr;
@@ -178,6 +188,7 @@ TovnController::TovnController(TComponent* AOwner) : TComponent(AOwner)
     m_browser = new TfrmOrvaneBrowser4();
     if (!s_mainForm)
         s_mainForm = m_browser;
+    m_browser->OnCheckKernelUpdate = [this] { return CheckKernelUpdate(); };
 
     m_params = std::make_unique<TParams>();
     m_vars = std::make_unique<TVars>(m_params.get());
@@ -309,6 +320,30 @@ void TovnController::CheckDBLogged() const
 {
     if (!GetDBConnected())
         throw EovnController("Not logged to DB");
+}
+
+void TovnController::UpdateInfoBar()
+{
+    m_infoList->BeginUpdate();
+    try {
+        m_infoList->Clear();
+        if (AppDesktop && AppDesktop->Active())
+            AppDesktop->Active()->Perform(WM_FILLINFOBARITEMS, 0, reinterpret_cast<LPARAM>(m_infoList.get()));
+    } catch (...) {
+        m_infoList->EndUpdate();
+        throw;
+    }
+    m_infoList->EndUpdate();
+}
+
+bool TovnController::RunAppletExt(int32_t, const std::string&, int32_t, const std::string&, TObject*)
+{
+    return false;
+}
+
+bool TovnController::Calendar(TCustomEdit*, TLookupTool)
+{
+    return false;
 }
 
 TSecurityRecord TovnController::GetSecurity(int SecurityIndex) const
@@ -450,14 +485,73 @@ void TovnController::CheckResourceFileName(TObject* Sender, const std::string& R
 
 namespace {
 
+constexpr std::string_view kLogFolderPrefix = "ov4-log-";
+
+// Removes Folder (in the temporary folder Parent) with the files it holds
+// when it is a folder of this user's, not a link: the temporary folder is
+// everybody's, and a name alone proves nothing.
+void RemoveOwnFolder(int Parent, const std::string& Folder)
+{
+    const int fd = ::openat(Parent, Folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0 || st.st_uid != ::getuid()) {
+        ::close(fd);
+        return;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            ::unlinkat(::dirfd(dir), name.c_str(), 0);
+    }
+    ::closedir(dir);
+    ::unlinkat(Parent, Folder.c_str(), AT_REMOVEDIR);
+}
+
+// Folders "ov4-log-<pid>-..." of uploads whose process has ended (a kill
+// during an upload leaves its folder, sometimes with the whole archive).
+void RemoveStaleLogFolders(const std::string& TempPath)
+{
+    DIR* dir = ::opendir(TempPath.c_str());
+    if (!dir)
+        return;
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.substr(0, kLogFolderPrefix.size()) != kLogFolderPrefix)
+            continue;
+        size_t pos = kLogFolderPrefix.size();
+        long long pid = 0;
+        while (pos < name.size() && name[pos] >= '0' && name[pos] <= '9' && pid < INT_MAX)
+            pid = pid * 10 + (name[pos++] - '0');
+        if (pos > kLogFolderPrefix.size() && pos < name.size() && name[pos] == '-' && ProcessHasEnded(pid))
+            stale.emplace_back(name);
+    }
+    for (const std::string& name : stale)
+        RemoveOwnFolder(::dirfd(dir), name);
+    ::closedir(dir);
+}
+
 // A temporary folder of this user's alone, removed with what it holds: the
-// archive of the logs never lies where others could replace or read it.
+// archive of the logs never lies where others could replace or read it. Its
+// name carries the process id, so that the next upload can tell a folder
+// left by a killed process from one in use.
 class TPrivateTempFolder
 {
   public:
     TPrivateTempFolder()
     {
-        std::string pattern = ovnGetTempPath() + "ov4-log-XXXXXX";
+        RemoveStaleLogFolders(ovnGetTempPath());
+        std::string pattern =
+            ovnGetTempPath() + std::string(kLogFolderPrefix) + std::to_string(::getpid()) + "-XXXXXX";
         if (!::mkdtemp(pattern.data()))
             throw EInOutError(Format("Cannot create a temporary folder in %s: %s", ovnGetTempPath(),
                                      std::strerror(errno)));
@@ -535,4 +629,14 @@ void TovnController::DoSendLog(TDateTime Date, int32_t Days)
     content.LoadFromFile(archive);
     upload.Params().ParamByName("Log")->SetAsBlob(content.DataString());
     upload.Execute();
+}
+
+bool TovnController::CheckKernelUpdate()
+{
+    try {
+        return TfrmKernelUpdate::Execute(m_preferences->UpdateURL);
+    } catch (...) {
+        ReportCurrentException("TovnController.CheckKernelUpdate");
+        return false;
+    }
 }

@@ -41,6 +41,7 @@
 #include <string>
 
 class QWidget;
+class TCustomEdit;
 class TCustomImageList;
 class TDataSet;
 class TNembraConnection;
@@ -49,6 +50,7 @@ class TStrings;
 class TfrmOrvaneBrowser4;
 class TovnController;
 class TovnDataSet;
+enum class TLookupTool;
 
 KLD_DECLARE_EXCEPTION(EovnController, Exception);
 // Errors of the counters that the controller and the main window read.
@@ -246,6 +248,18 @@ class TovnController : public TComponent
 
     TSecurityRecord GetSecurity(int SecurityIndex) const;
 
+    // --- Applets
+    // The info list again: cleared, then filled by the desktop's active
+    // module window (1524, lParam = the list, dispatched at once); the
+    // closing EndUpdate posts 4026 once, also when the window fails.
+    void UpdateInfoBar();
+    // Starts another applet of Module for the applet Sender; a launch from
+    // an applet library is not offered yet, so the answer is False.
+    bool RunAppletExt(int32_t Module, const std::string& Resource, int32_t Mode, const std::string& Params,
+                      TObject* Sender);
+    // The calendar of a data-entry control; not offered yet: False.
+    bool Calendar(TCustomEdit* Edit, TLookupTool Tool);
+
     // Server time: the main window's SysDateTime (the local clock plus the
     // server's offset; the local clock without a window), as an SQL time
     // stamp, and as text in the short date and long time formats.
@@ -372,6 +386,13 @@ class TovnController : public TComponent
     // Retired: both raise "BlockingViews are deprecated".
     bool GetBlockingViews() const;
     void SetBlockingViews(bool Value);
+
+    // --- Program update
+    // The update step with the UpdateURL preference (the main window's check
+    // at first show, bound by the constructor); True when the update helper
+    // was started and the client must end. Errors go to the program's error
+    // boundary and answer False.
+    bool CheckKernelUpdate();
 
   protected:
     // Where the controller posts its window messages: the main window.

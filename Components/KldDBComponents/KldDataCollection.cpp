@@ -105,6 +105,8 @@ int TKldDataCollection::IndexOf(const TKldDataCollectionItem* item) const
 
 bool TKldDataCollection::IsUnique(const std::string& name, const TKldDataCollectionItem* item) const
 {
+    if (m_namesChecked)
+        return true;
     for (int i = 0; i < Count(); ++i)
     {
         if (Item(i) != item && AnsiSameText(Item(i)->Name(), name))

@@ -61,8 +61,16 @@ public:
     int IndexOf(const TKldDataCollectionItem* item) const;
     // True unless an item other than `item` has the name (without regard to case).
     bool IsUnique(const std::string& name, const TKldDataCollectionItem* item) const;
+    // While set, IsUnique answers true without looking: whoever adds the items
+    // has checked their names against each other already, through a set (a
+    // stream load), so that thousands of names do not cost millions of
+    // comparisons.
+    void SetNamesChecked(bool value) { m_namesChecked = value; }
 
 protected:
     // Raises the "not found" error for `name`.
     [[noreturn]] virtual void NotFoundError(const std::string& name) const;
+
+private:
+    bool m_namesChecked = false;
 };

@@ -182,15 +182,17 @@ void WriteRelation(TKldWriter& writer, const TKldDataRelation& relation)
 }
 
 // The most tables, relations and columns of one table that a stream may
-// hold: names are checked against each other as the container is built, so
-// a hostile stream of tens of thousands of names would take minutes.
+// hold, and the most of all of them together in one stream: a hostile
+// stream of millions of items would take minutes and gigabytes.
 constexpr size_t MaxStreamItems = 2048;
+constexpr size_t MaxStreamTotalItems = 65536;
 
 // Reads a collection value, calling `item` for each item with the reader at
 // its first property name. More than MaxStreamItems items raise EReadError
-// naming `what`.
+// naming `what`; so do more than MaxStreamTotalItems counted in `total`
+// over the whole stream.
 template <class F>
-void ReadCollection(TKldReader& reader, const char* what, F&& item)
+void ReadCollection(TKldReader& reader, const char* what, size_t& total, F&& item)
 {
     reader.CheckValue(vaCollection);
     size_t count = 0;
@@ -198,6 +200,8 @@ void ReadCollection(TKldReader& reader, const char* what, F&& item)
     {
         if (++count > MaxStreamItems)
             throw EReadError(Format("More than %d %s in the stream", int(MaxStreamItems), what));
+        if (++total > MaxStreamTotalItems)
+            throw EReadError(Format("More than %d items in the stream", int(MaxStreamTotalItems)));
         reader.ReadListBegin();
         item();
         reader.ReadListEnd();
@@ -241,7 +245,7 @@ ColumnSchema ReadColumnSchema(TKldReader& reader)
     return column;
 }
 
-TableSchema ReadTableSchema(TKldReader& reader)
+TableSchema ReadTableSchema(TKldReader& reader, size_t& total)
 {
     TableSchema table;
     while (!reader.EndOfList())
@@ -252,7 +256,7 @@ TableSchema ReadTableSchema(TKldReader& reader)
         else if (SameText(name, "Columns"))
         {
             table.Columns.clear();
-            ReadCollection(reader, "columns in a table", [&] { table.Columns.push_back(ReadColumnSchema(reader)); });
+            ReadCollection(reader, "columns in a table", total, [&] { table.Columns.push_back(ReadColumnSchema(reader)); });
         }
         else if (SameText(name, "Name"))
             table.Name = reader.ReadString();
@@ -311,8 +315,9 @@ void CheckNames(const std::vector<T>& items, GetName getName, const char* emptyT
 ContainerSchema ReadSchema(TKldReader& reader)
 {
     ContainerSchema schema;
-    ReadCollection(reader, "tables", [&] { schema.Tables.push_back(ReadTableSchema(reader)); });
-    ReadCollection(reader, "relations", [&] { schema.Relations.push_back(ReadRelationSchema(reader)); });
+    size_t total = 0;
+    ReadCollection(reader, "tables", total, [&] { schema.Tables.push_back(ReadTableSchema(reader, total)); });
+    ReadCollection(reader, "relations", total, [&] { schema.Relations.push_back(ReadRelationSchema(reader)); });
     CheckNames(schema.Tables, [](const TableSchema& t) { return t.Name; }, "Table name should not be empty",
                "Duplicate table name: %s");
     for (const TableSchema& table : schema.Tables)
@@ -323,13 +328,37 @@ ContainerSchema ReadSchema(TKldReader& reader)
     return schema;
 }
 
+// Lets the collections of a load skip their own name check: ReadSchema has
+// checked every name through a hash set.
+class TCheckedNames
+{
+public:
+    ~TCheckedNames()
+    {
+        for (TKldDataCollection* collection : m_collections)
+            collection->SetNamesChecked(false);
+    }
+    void Add(TKldDataCollection& collection)
+    {
+        collection.SetNamesChecked(true);
+        m_collections.push_back(&collection);
+    }
+
+private:
+    std::vector<TKldDataCollection*> m_collections;
+};
+
 void ApplySchema(const ContainerSchema& schema, TKldDataContainer& container)
 {
     container.Relations().Clear();
     container.Tables().Clear();
+    TCheckedNames checked;
+    checked.Add(container.Tables());
+    checked.Add(container.Relations());
     for (const TableSchema& source : schema.Tables)
     {
         TKldDataTable* table = container.Tables().Add();
+        checked.Add(table->Columns());
         table->SetName(source.Name);
         for (const std::string& line : source.Props)
             table->Props().Add(line);

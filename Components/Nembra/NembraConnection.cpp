@@ -174,10 +174,16 @@ void TNembraConnection::CopySession(TNembraConnection& Source)
         return;
     m_secretKey = Source.m_secretKey;
     TStringList cookies;
-    Source.GetCookies(cookies);
+    TStringList hosts;
+    {
+        TCriticalSectionGuard guard(Source.m_poolLock);
+        cookies.Assign(Source.m_cookies);
+        hosts.Assign(Source.m_cookieHosts);
+    }
     {
         TCriticalSectionGuard guard(m_poolLock);
         m_cookies.Assign(cookies);
+        m_cookieHosts.Assign(hosts);
     }
     if (m_serverURL.empty())
         m_serverURL = Source.m_serverURL;
@@ -492,6 +498,7 @@ std::unique_ptr<TNembraTransport> TNembraConnection::GetTransport()
         m_transportPool.pop_front();
     }
     transport->Cookies().Assign(m_cookies);
+    transport->CookieHosts().Assign(m_cookieHosts);
     return transport;
 }
 
@@ -505,6 +512,7 @@ void TNembraConnection::ReleaseTransport(std::unique_ptr<TNembraTransport> T)
         const TDateTime now = Now();
         T->SetLastUsed(now);
         m_cookies.Assign(T->Cookies());
+        m_cookieHosts.Assign(T->CookieHosts());
         m_transportPool.push_back(std::move(T));
         const TDateTime oldest = now - static_cast<double>(m_transportTTLSec) / SecsPerDay;
         while (m_transportPool.size() > 1 && m_transportPool.front()->LastUsed() < oldest) {

@@ -273,6 +273,7 @@ class TNembraConnection : public TComponent
     mutable TCriticalSection m_poolLock;
     std::deque<std::unique_ptr<TNembraTransport>> m_transportPool; // oldest first
     TStringList m_cookies;
+    TStringList m_cookieHosts; // name=host that set it (see TNembraTransport::CookieHosts)
 
     // Running workers; each sets the event when it ends.
     mutable TThreadList<TNembraWorkerThread*> m_workers;

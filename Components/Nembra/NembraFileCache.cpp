@@ -3,13 +3,16 @@
 #include "base/KldLogFile.h"
 #include "platform/DateUtils.h"
 #include "platform/FileUtils.h"
+#include "platform/Processes.h"
 #include "platform/Streams.h"
 #include "platform/Threads.h"
 
 #include <cerrno>
+#include <climits>
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -20,6 +23,10 @@ const char* const SFileCacheNotActive = "File cache object not active";
 namespace {
 
 constexpr const char* kTempExt = ".temp";
+// Temporary files carry their writer's process id ("<name>.~<pid>-<random>.temp"):
+// several copies of the program may share one cache folder, and a copy
+// removes only what a copy that no longer runs left behind.
+constexpr std::string_view kWriterMark = ".~";
 constexpr const char* kDefaultCacheFileName = ".cache";
 // One round of waiting for an entry; the waiter then tests its entry again.
 constexpr uint32_t kEntryWaitMs = 10000;
@@ -45,6 +52,44 @@ TLocalFile InspectFile(const std::string& Path)
     f.Time = int64_t(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     f.Size = st.st_size;
     return f;
+}
+
+std::string RandomSuffix()
+{
+    static thread_local std::mt19937_64 generator{std::random_device{}()};
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string suffix;
+    for (int i = 0; i < 8; ++i)
+        suffix += letters[generator() % (sizeof letters - 1)];
+    return suffix;
+}
+
+// "<anything>.~<pid>-<random>.temp" (with ".temp" once more for an old file
+// set aside) of a process that has ended.
+bool IsStaleTempName(std::string_view Name)
+{
+    const std::string_view ext = kTempExt;
+    if (Name.size() <= ext.size() || Name.substr(Name.size() - ext.size()) != ext)
+        return false;
+    while (Name.size() > ext.size() && Name.substr(Name.size() - ext.size()) == ext)
+        Name.remove_suffix(ext.size());
+    const size_t mark = Name.rfind(kWriterMark);
+    if (mark == std::string_view::npos)
+        return false;
+    size_t pos = mark + kWriterMark.size();
+    const size_t digits = pos;
+    long long pid = 0;
+    while (pos < Name.size() && Name[pos] >= '0' && Name[pos] <= '9' && pid < INT_MAX)
+        pid = pid * 10 + (Name[pos++] - '0');
+    if (pos == digits || pos + 1 >= Name.size() || Name[pos] != '-')
+        return false;
+    return ProcessHasEnded(pid);
+}
+
+// The mark of this process's temporary files.
+std::string WriterMark()
+{
+    return std::string(kWriterMark) + std::to_string(::getpid()) + "-";
 }
 
 bool PathExists(const std::string& Path)
@@ -314,8 +359,11 @@ void TNembraFileCache::InternalClose()
 
 void TNembraFileCache::DeleteTempFiles(const std::string& Folder)
 {
+    // Another copy of the program may be fetching into this folder right
+    // now: only files of writers that have ended go.
     for (const std::string& name : FindFiles(Folder, std::string("*") + kTempExt, false))
-        ::unlink((Folder + name).c_str());
+        if (IsStaleTempName(name))
+            ::unlink((Folder + name).c_str());
 }
 
 void TNembraFileCache::LoadIndex()
@@ -362,7 +410,7 @@ void TNembraFileCache::WriteIndex()
     const std::string target = folder + m_cacheFileName;
     // A new file beside the index, renamed over it: a failure leaves the old
     // index whole, and a link in the index's place is replaced, not followed.
-    std::string pattern = target + ".XXXXXX" + kTempExt;
+    std::string pattern = target + WriterMark() + "XXXXXX" + kTempExt;
     const int fd = ::mkstemps(pattern.data(), static_cast<int>(std::strlen(kTempExt)));
     if (fd < 0)
         throw EWriteError(Format("Cannot write %s: %s", target, std::strerror(errno)));
@@ -634,17 +682,16 @@ void TNembraFileCache::GetResourceFile(const std::string& ResourceName, bool* Ch
 std::string TNembraFileCache::TempFileName(const std::string& Folder, const std::string& ResourceName) const
 {
     // Temporary files stay in the folder itself, where opening finds the
-    // ones a failed run left behind.
+    // ones a copy that was killed left behind.
     std::string name = ResourceName;
     for (char& c : name)
         if (c == '/' || c == '\\')
             c = '_';
-    // The time is no unique name: two fetches within its resolution, or a
-    // leftover of a failed one, would meet.
-    const std::string stem = Folder + name + "." + FloatToStr(Now());
-    std::string temp = stem + kTempExt;
-    for (int n = 1; PathExists(temp) || PathExists(temp + kTempExt); ++n)
-        temp = stem + "-" + IntToStr(n) + kTempExt;
+    const std::string stem = Folder + name + WriterMark();
+    std::string temp;
+    do
+        temp = stem + RandomSuffix() + kTempExt;
+    while (PathExists(temp) || PathExists(temp + kTempExt));
     return temp;
 }
 
@@ -653,23 +700,42 @@ void TNembraFileCache::InternalDownload(const std::string& ResourceName, TResour
 {
     const std::string folder = IncludeTrailingPathDelimiter(CacheDir());
     const std::string temp = TempFileName(folder, ResourceName);
+    TDownloadAnswer answer;
     try {
-        DoDownloadFile(ResourceName, Entry, temp);
+        answer = DoDownloadFile(ResourceName, Entry, temp);
     } catch (...) {
         ::unlink(temp.c_str());
         throw;
     }
-    if (Entry.FileName.empty()) {
+    if (!answer.NewFile) {
+        // Nothing newer: the local file and its entry stay as they are.
         ::unlink(temp.c_str());
         return;
     }
-    if (!PathExists(temp))
+    if (answer.FileName.empty()) {
+        // The source has no file for the resource.
+        ::unlink(temp.c_str());
+        TCriticalSectionGuard guard(m_cacheLock);
+        Entry.FileName.clear();
+        Entry.Version = -1;
         return;
-    SwapInFile(folder, Entry, temp, Downloaded);
+    }
+    if (!InspectFile(temp).Exists)
+        throw EInOutError(Format("The fetched file of \"%s\" is missing", ResourceName));
+    SwapInFile(folder, Entry, answer, temp, Downloaded);
 }
 
-void TNembraFileCache::SwapInFile(const std::string& Folder, TResourceDescriptor& Entry, const std::string& TempFile,
-                                  bool& Downloaded)
+void TNembraFileCache::WriteIndexOfEntry(const TResourceDescriptor& Entry)
+{
+    // A cache closed (or reopened) meanwhile has other entries: its index
+    // is not this fetch's to write.
+    if (!Active() || Entry.m_opening != m_opening)
+        return;
+    WriteIndex();
+}
+
+void TNembraFileCache::SwapInFile(const std::string& Folder, TResourceDescriptor& Entry,
+                                  const TDownloadAnswer& Answer, const std::string& TempFile, bool& Downloaded)
 {
     std::string target;
     // Whatever goes wrong, the old file stays in place and the entry's
@@ -677,16 +743,31 @@ void TNembraFileCache::SwapInFile(const std::string& Folder, TResourceDescriptor
     auto fail = [&](const std::string& reason) {
         ::unlink(TempFile.c_str());
         SetEntryVersion(Entry, -1);
-        throw EInOutError(Format("Cannot put the new version of \"%s\" in place: %s", Entry.FileName, reason));
+        throw EInOutError(Format("Cannot put the new version of \"%s\" in place: %s", Answer.FileName, reason));
     };
     try {
-        target = SafeJoinPath(Folder, Entry.FileName);
+        target = SafeJoinPath(Folder, Answer.FileName);
         MakeFolders(ExtractFilePath(target));
     } catch (const Exception& e) {
         fail(e.Message());
     }
     if (IsFolder(target))
         fail("a folder has its name");
+    // Until the new file is in place and recorded, the index names no
+    // version of it: a kill in between leaves a file of unknown version,
+    // fetched again, never a new file under an old version.
+    try {
+        TCriticalSectionGuard guard(m_cacheLock);
+        std::lock_guard<std::mutex> lock(m_entryMutex);
+        Entry.Version = -1;
+        for (auto& [name, other] : m_entries)
+            if (AnsiSameText(other->FileName, Answer.FileName) &&
+                std::find(m_lockedEntries.begin(), m_lockedEntries.end(), other.get()) == m_lockedEntries.end())
+                other->Version = -1;
+        WriteIndexOfEntry(Entry);
+    } catch (const Exception& e) {
+        fail(e.Message());
+    }
     const std::string aside = TempFile + kTempExt;
     const bool hadOld = PathExists(target);
     if (hadOld && ::rename(target.c_str(), aside.c_str()) != 0)
@@ -700,20 +781,32 @@ void TNembraFileCache::SwapInFile(const std::string& Folder, TResourceDescriptor
     if (hadOld)
         ::unlink(aside.c_str());
     Downloaded = true;
+    TCriticalSectionGuard guard(m_cacheLock);
+    Entry.FileName = Answer.FileName;
+    Entry.Version = Answer.Version;
+    try {
+        WriteIndexOfEntry(Entry);
+    } catch (const Exception& e) {
+        // The file is in place and the entry knows it; the index follows at
+        // the next write.
+        Log.Error(e, ClassName());
+    }
 }
 
-void TNembraFileCache::DoDownloadFile(const std::string& ResourceName, TResourceDescriptor& Entry,
-                                      const std::string& TempFile)
+TDownloadAnswer TNembraFileCache::DoDownloadFile(const std::string& ResourceName, const TResourceDescriptor& Entry,
+                                                 const std::string& TempFile)
 {
+    TDownloadAnswer answer;
     if (!OnDownloadFile)
-        return;
-    int64_t version = Entry.Version;
-    const std::string fileName =
-        OnDownloadFile(this, ResourceName, OS(), TempFile, DownloadWhen() != downloadNever, version);
-    CheckCacheName(fileName);
-    TCriticalSectionGuard guard(m_cacheLock);
-    Entry.FileName = fileName;
-    Entry.Version = version;
+        return answer;
+    answer.Version = Entry.Version;
+    answer.FileName =
+        OnDownloadFile(this, ResourceName, OS(), TempFile, DownloadWhen() != downloadNever, answer.Version);
+    CheckCacheName(answer.FileName);
+    // The handler answers "nothing new" by writing no file; the temporary
+    // name is this process's own, so no other copy removes it meanwhile.
+    answer.NewFile = PathExists(TempFile);
+    return answer;
 }
 
 void TNembraFileCache::SaveStreamToNewFile(TStream& Stream, const std::string& FileName)

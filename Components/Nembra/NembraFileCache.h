@@ -6,7 +6,13 @@
 // answers the path of a local file in its folder and decides, by its
 // download option and the entry's version, whether the file is fetched
 // first. A fetched file is written to a temporary file beside it and then
-// swapped in.
+// swapped in; the index is written at once before the swap (without a
+// version of that file) and after it (with the new version), so that a kill
+// at any moment never leaves a new file under an old version.
+//
+// Several copies of the program may share one folder: temporary files carry
+// their writer's process id, and opening removes only those of writers that
+// have ended.
 //
 // The index: the file CacheFileName (".cache") in the folder, groups of four
 // lines per entry in the entries' sorted order: resource name, file name,
@@ -78,6 +84,18 @@ class TResourceDescriptor : public TObject
 };
 
 using TResourceDescriptorRef = std::shared_ptr<TResourceDescriptor>;
+
+// What one fetch (DoDownloadFile) brought.
+struct TDownloadAnswer
+{
+    // The temporary file holds a new file to put in place. False: nothing
+    // new (the source has nothing newer), and the local file stays.
+    bool NewFile = false;
+    // The resource's file name ('' = the source has none) and the new
+    // file's version, recorded in the entry once the file is in place.
+    std::string FileName;
+    int64_t Version = -1;
+};
 
 // Fetches one resource into DestFileName and sets Version; answers the
 // resource's file name ('' = no file). Download is False when the option is
@@ -186,9 +204,11 @@ class TNembraFileCache : public TComponent
     // Fetches into a temporary file and swaps it in; Downloaded tells whether
     // a new file took the old one's place.
     virtual void InternalDownload(const std::string& ResourceName, TResourceDescriptor& Entry, bool& Downloaded);
-    // Fills TempFile: here through OnDownloadFile.
-    virtual void DoDownloadFile(const std::string& ResourceName, TResourceDescriptor& Entry,
-                                const std::string& TempFile);
+    // Fills TempFile, or answers that there is nothing new; here through
+    // OnDownloadFile (a handler that writes no file has nothing new). The
+    // entry is left alone: the answer is recorded once the file is in place.
+    virtual TDownloadAnswer DoDownloadFile(const std::string& ResourceName, const TResourceDescriptor& Entry,
+                                           const std::string& TempFile);
 
     TCriticalSection& CacheLock() const { return m_cacheLock; }
     // Entries in their sorted order, for descendants (under the cache lock).
@@ -220,8 +240,11 @@ class TNembraFileCache : public TComponent
     void SignalEntryEvent();
     void CheckOpening(const TResourceDescriptor& Entry) const;
     std::string TempFileName(const std::string& Folder, const std::string& ResourceName) const;
-    void SwapInFile(const std::string& Folder, TResourceDescriptor& Entry, const std::string& TempFile,
-                    bool& Downloaded);
+    void SwapInFile(const std::string& Folder, TResourceDescriptor& Entry, const TDownloadAnswer& Answer,
+                    const std::string& TempFile, bool& Downloaded);
+    // Writes the index (under the cache lock) unless the entry's opening
+    // of the cache has closed.
+    void WriteIndexOfEntry(const TResourceDescriptor& Entry);
 
     mutable TCriticalSection m_cacheLock;
     std::string m_os;

@@ -55,16 +55,19 @@ void TNembraFileSystemCache::InternalOpen()
     });
 }
 
-void TNembraFileSystemCache::DoDownloadFile(const std::string& ResourceName, TResourceDescriptor& Entry,
-                                            const std::string& TempFile)
+TDownloadAnswer TNembraFileSystemCache::DoDownloadFile(const std::string& ResourceName,
+                                                       const TResourceDescriptor& Entry, const std::string& TempFile)
 {
     const std::shared_ptr<TNembraFileSystem> fileSystem = FileSystem();
-    int64_t timeStamp = Entry.Version;
-    std::unique_ptr<TStream> content = fileSystem->GetFile(Entry.FileName, timeStamp);
+    TDownloadAnswer answer;
+    answer.FileName = Entry.FileName;
+    answer.Version = Entry.Version;
+    std::unique_ptr<TStream> content = fileSystem->GetFile(Entry.FileName, answer.Version);
     if (!content)
-        return; // unchanged: the old file stays
+        return answer; // unchanged: the old file stays
     SaveStreamToNewFile(*content, TempFile);
-    SetEntryVersion(Entry, timeStamp);
+    answer.NewFile = true;
+    return answer;
 }
 
 void TNembraFileSystemCache::ValidateCache()

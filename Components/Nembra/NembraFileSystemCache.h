@@ -41,8 +41,8 @@ class TNembraFileSystemCache : public TNembraFileCache
 
   protected:
     void InternalOpen() override;
-    void DoDownloadFile(const std::string& ResourceName, TResourceDescriptor& Entry,
-                        const std::string& TempFile) override;
+    TDownloadAnswer DoDownloadFile(const std::string& ResourceName, const TResourceDescriptor& Entry,
+                                   const std::string& TempFile) override;
 
   private:
     std::string m_uri;

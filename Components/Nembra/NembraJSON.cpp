@@ -31,24 +31,13 @@ using NembraJSONDetail::TextWriter;
 void AppendInt(std::string& out, int64_t v);
 void WriteExpression(TextWriter& out, std::string_view s);
 
-// Numbers are read and written with a point whatever the user's settings.
-const TFormatSettings& PointSettings()
-{
-    static const TFormatSettings settings = [] {
-        TFormatSettings s;
-        s.DecimalSeparator = '.';
-        return s;
-    }();
-    return settings;
-}
-
 // FloatToStr's text (15 significant digits, general format) written straight
 // into `out`: the writer formats every double of a reply through here.
 // Writes at most 24 characters at `p` and returns the end.
 char* FormatNumber(char* p, double d)
 {
     if (d == 0 || !std::isfinite(d)) {
-        const std::string text = FloatToStr(d, PointSettings());
+        const std::string text = FloatToStr(d, DefaultFormatSettings());
         std::memcpy(p, text.data(), text.size());
         return p + text.size();
     }

@@ -63,17 +63,6 @@ size_t FindQuoteOrBackslash(const char* text, size_t from, size_t size)
 constexpr double kExactPowersOf10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// Numbers are read and written with a point whatever the user's settings.
-const TFormatSettings& PointSettings()
-{
-    static const TFormatSettings settings = [] {
-        TFormatSettings s;
-        s.DecimalSeparator = '.';
-        return s;
-    }();
-    return settings;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -552,7 +541,7 @@ void TJSONParser::StoreNumber(TJSONValue& value) const
         }
     }
     // Everything else takes the platform's conversion, with its error text.
-    value.SetAsNumber(StrToFloat(m_token, PointSettings()));
+    value.SetAsNumber(StrToFloat(m_token, DefaultFormatSettings()));
 }
 
 void TJSONParser::ParseValue(TJSONValue& value)

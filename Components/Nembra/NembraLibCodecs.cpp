@@ -130,18 +130,6 @@ void ReadParamMember(TParam& param, const TJSONValue& member, bool takeParamType
     ParamFromString(&param, text);
 }
 
-// Texts of numbers on the wire use a point, whatever the user's settings.
-const TFormatSettings& PointSettings()
-{
-    static const TFormatSettings settings = [] {
-        TFormatSettings s;
-        s.DecimalSeparator = '.';
-        s.ThousandSeparator = ',';
-        return s;
-    }();
-    return settings;
-}
-
 // One field's token in a dataset text; binary values can be left out.
 std::string DataSetToken(TField* field, bool excludeBlobs)
 {
@@ -383,7 +371,7 @@ void ParamFromString(TParam* param, std::string_view s)
     case ftFloat:
     case ftCurrency:
     case ftBCD:
-        param->SetValue(Variant(StrToFloat(text, PointSettings())));
+        param->SetValue(Variant(StrToFloat(text, DefaultFormatSettings())));
         break;
     case ftDate:
         param->SetValue(Variant::FromDate(std::trunc(JSONStrToDateTime(text))));

@@ -118,8 +118,8 @@ void TNembraNotificationsClient::Connect()
     KLD_ASSERT("NembraNotificationsClient", !m_connected && !m_link);
     if (OnConnecting)
         OnConnecting(this);
-    m_link =
-        std::make_unique<TWebSocketClient>(m_host, m_port, m_resourceName.empty() ? "/" : m_resourceName);
+    m_link = std::make_unique<TWebSocketClient>(m_host, m_port, m_resourceName.empty() ? "/" : m_resourceName,
+                                                m_secure);
     m_link->SetMaxMessageSize(NembraMaxNotificationSize);
     m_link->OnOpen = [this] { DoOnOpen(); };
     m_link->OnMessage = [this](const std::string& payload) { DoOnRead(payload); };

@@ -70,6 +70,11 @@ class TNembraNotificationsClient : public TComponent
     // Kept as text: the server's reply gives it as text.
     const std::string& Port() const { return m_port; }
     void SetPort(const std::string& Value) { m_port = Value; }
+    // TLS on the link ("wss://", the certificate checked as on the main
+    // channel): set when the server connection is https. Takes effect at
+    // the next link.
+    bool Secure() const { return m_secure; }
+    void SetSecure(bool Value) { m_secure = Value; }
     // The path of the WebSocket request; empty means "/".
     const std::string& ResourceName() const { return m_resourceName; }
     void SetResourceName(const std::string& Value) { m_resourceName = Value; }
@@ -134,6 +139,7 @@ class TNembraNotificationsClient : public TComponent
     int32_t m_keepAliveInterval = 0;
     std::string m_host;
     std::string m_port;
+    bool m_secure = false;
     std::string m_resourceName;
     std::string m_keyTokenName;
     std::string m_keyToken;

@@ -24,6 +24,12 @@ constexpr int64_t kMaxHeaderBytes = 256 * 1024;
 constexpr size_t kMaxChunkLine = 4096;
 // The most room made for a body from its declared length before it arrives.
 constexpr int64_t kMaxReserve = 4 * 1024 * 1024;
+// A server that keeps a call open by sending a byte now and then, just
+// before each time-out, is cut off: over every stretch of this many
+// time-outs at least kMinBytesPerWindow bytes must move. A progress stream
+// of a long procedure (a chunk every few seconds) stays well above it.
+constexpr int kDripWindowTimeouts = 10;
+constexpr int64_t kMinBytesPerWindow = 256;
 
 std::string_view StripLineEnd(std::string_view line)
 {
@@ -284,6 +290,7 @@ bool TNembraTransport::HTTPMethod(const std::string& Method, const std::string& 
 {
     // An abort asked for before the exchange began still counts.
     BeginExchange(Method);
+    m_exchangeHost = HostOfURL(URL);
     // The body goes out from a buffer of its own; Document receives the reply.
     m_outgoing.Clear();
     m_outgoing.Swap(m_document);
@@ -358,17 +365,78 @@ bool TNembraTransport::ReplyHeaderLine(std::string_view Line)
         return StartBody();
     }
     std::string_view value;
-    if (HeaderNamed(Line, "Set-Cookie", value)) {
-        const std::string_view pair = value.substr(0, value.find(';'));
-        const size_t eq = pair.find('=');
-        if (eq != std::string_view::npos) {
-            const std::string name(TrimView(pair.substr(0, eq)));
-            if (!name.empty())
-                m_cookies.SetValues(name, std::string(TrimView(pair.substr(eq + 1))));
-        }
-    }
+    if (HeaderNamed(Line, "Set-Cookie", value))
+        StoreCookie(value);
     m_responseHeaders.Add(std::string(Line));
     return true;
+}
+
+void TNembraTransport::StoreCookie(std::string_view Value)
+{
+    const std::string_view pair = Value.substr(0, Value.find(';'));
+    const size_t eq = pair.find('=');
+    if (eq == std::string_view::npos)
+        return;
+    const std::string name(TrimView(pair.substr(0, eq)));
+    const std::string value(TrimView(pair.substr(eq + 1)));
+    // A control character (a bare CR above all) would be sent back inside
+    // the Cookie header; a server has no business setting one.
+    auto control = [](const std::string& s) {
+        return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+    };
+    if (name.empty() || control(name) || control(value) ||
+        name.size() + 1 + value.size() > static_cast<size_t>(MaxCookieSize))
+        return;
+    if (value.empty()) {
+        const int i = m_cookies.IndexOfName(name);
+        if (i >= 0)
+            m_cookies.Delete(i);
+        const int h = m_cookieHosts.IndexOfName(name);
+        if (h >= 0)
+            m_cookieHosts.Delete(h);
+        return;
+    }
+    if (m_cookies.IndexOfName(name) < 0) {
+        // Room for a new one: the oldest goes.
+        while (m_cookies.Count() >= MaxCookies) {
+            const int h = m_cookieHosts.IndexOfName(m_cookies.Names(0));
+            if (h >= 0)
+                m_cookieHosts.Delete(h);
+            m_cookies.Delete(0);
+        }
+    }
+    m_cookies.SetValues(name, value);
+    m_cookieHosts.SetValues(name, m_exchangeHost);
+}
+
+std::vector<std::string> TNembraTransport::CookiesFor(const std::string& URL) const
+{
+    const std::string host = HostOfURL(URL);
+    std::vector<std::string> cookies;
+    for (int i = 0; i < m_cookies.Count(); ++i) {
+        // A cookie of unknown origin is one the program set itself.
+        const int h = m_cookieHosts.IndexOfName(m_cookies.Names(i));
+        if (h < 0 || m_cookieHosts.ValueFromIndex(h) == host)
+            cookies.push_back(m_cookies.Get(i));
+    }
+    return cookies;
+}
+
+std::string HostOfURL(std::string_view URL)
+{
+    const size_t scheme = URL.find("://");
+    if (scheme != std::string_view::npos)
+        URL.remove_prefix(scheme + 3);
+    URL = URL.substr(0, URL.find_first_of("/?#"));
+    const size_t at = URL.rfind('@');
+    if (at != std::string_view::npos)
+        URL.remove_prefix(at + 1);
+    // The port is no part of the host: "[::1]:8080", "host:8080".
+    if (!URL.empty() && URL.front() == '[')
+        URL = URL.substr(0, URL.find(']') + 1);
+    else
+        URL = URL.substr(0, URL.find(':'));
+    return LowerCase(std::string(URL));
 }
 
 bool TNembraTransport::StartBody()
@@ -628,22 +696,35 @@ size_t TNembraTransport::CurlRead(char* Buffer, size_t Size, size_t Count, void*
     return t->m_abort ? CURL_READFUNC_ABORT : n;
 }
 
-int TNembraTransport::CurlProgress(void* Self, int64_t DownloadNow, int64_t, int64_t UploadNow, int64_t)
+int TNembraTransport::CurlProgress(void* Self, int64_t, int64_t DownloadNow, int64_t, int64_t UploadNow)
 {
     // Called often, also while the peer is silent: an abort of the request
     // (from any thread) ends a wait for the server, and so does a wait longer
-    // than the time-out without a byte moving either way.
+    // than the time-out without a byte moving either way, or a call that
+    // moves too little over a long stretch (see kDripWindowTimeouts).
     auto* t = static_cast<TNembraTransport*>(Self);
     if (t->m_request && t->m_request->Aborted())
         t->m_abort = true;
     if (t->m_abort)
         return 1;
     const uint64_t now = GetTickCount64();
-    if (DownloadNow + UploadNow != t->m_bytesMoved) {
-        t->m_bytesMoved = DownloadNow + UploadNow;
+    // Header lines count as well: libcurl's own counts are of the body only.
+    const int64_t moved = DownloadNow + UploadNow + t->m_headerBytes;
+    if (moved != t->m_bytesMoved) {
+        t->m_bytesMoved = moved;
         t->m_lastActivity = now;
     } else if (now - t->m_lastActivity > static_cast<uint64_t>(t->m_timeoutMs)) {
         return t->Fail("No answer from the server within " + std::to_string(t->m_timeoutMs) + " ms") ? 0 : 1;
+    }
+    const uint64_t window = static_cast<uint64_t>(t->m_timeoutMs) * kDripWindowTimeouts;
+    if (now - t->m_windowStart >= window) {
+        if (moved - t->m_windowBytes < kMinBytesPerWindow)
+            return t->Fail("The server sent fewer than " + std::to_string(kMinBytesPerWindow) + " bytes in " +
+                           std::to_string(window) + " ms")
+                       ? 0
+                       : 1;
+        t->m_windowStart = now;
+        t->m_windowBytes = moved;
     }
     return 0;
 }
@@ -690,10 +771,13 @@ bool TNembraTransport::Transfer(const std::string& Method, const std::string& UR
     curl_easy_setopt(curl, CURLOPT_HTTP_VERSION,
                      m_protocol == "1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     // Every wait for the peer is bounded by the time-out: connecting here,
-    // any stretch in which not a byte moves in CurlProgress.
+    // any stretch in which not a byte moves in CurlProgress. A reply that
+    // flows, however slowly, is not cut off by it.
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timeoutMs));
     m_lastActivity = GetTickCount64();
     m_bytesMoved = 0;
+    m_windowStart = m_lastActivity;
+    m_windowBytes = 0;
 
     // The method of the previous exchange is undone first.
     const int64_t bodySize = m_outgoing.Size();
@@ -725,12 +809,13 @@ bool TNembraTransport::Transfer(const std::string& Method, const std::string& UR
         headers.Add("Content-Type: " + m_mimeType);
     // No "Expect: 100-continue" round trip before a large body.
     headers.Add("Expect:");
-    if (m_cookies.Count() > 0) {
+    const std::vector<std::string> cookies = CookiesFor(URL);
+    if (!cookies.empty()) {
         std::string cookie = "Cookie: ";
-        for (int i = 0; i < m_cookies.Count(); ++i) {
+        for (size_t i = 0; i < cookies.size(); ++i) {
             if (i > 0)
                 cookie += "; ";
-            cookie += m_cookies.Get(i);
+            cookie += cookies[i];
         }
         headers.Add(cookie);
     }

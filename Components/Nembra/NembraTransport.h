@@ -12,9 +12,13 @@
 //   followed, no proxy is used, only http and https addresses are reached,
 //   and https checks the server's certificate against the system store.
 // - The request carries the header lines of Headers, the content type
-//   MimeType, and one Cookie header made of the Cookies list. Set-Cookie
-//   lines of the reply update that list: the name=value before the first ";"
-//   replaces the cookie of that name, and an empty value removes it.
+//   MimeType, and one Cookie header made of the Cookies list (see CookiesFor).
+//   Set-Cookie lines of the reply update that list: the name=value before
+//   the first ";" replaces the cookie of that name, and an empty value
+//   removes it. A name or value holding a control character, or a pair
+//   longer than MaxCookieSize, is ignored; the list holds at most MaxCookies
+//   (a new one beyond pushes the oldest out). CookieHosts records the host
+//   that set each cookie, and a cookie goes only to that host.
 // - The reply body is taken as it comes: a gzip body stays compressed
 //   (Content-Encoding is the caller's to decode) and a chunked body is
 //   decoded here, block by block, so that the status hook sees each chunk.
@@ -47,6 +51,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TNembraRequest;
 
@@ -88,7 +93,10 @@ class TNembraTransport
     // --- Settings of the HTTP client
     const std::string& Protocol() const { return m_protocol; }
     void SetProtocol(const std::string& Value) { m_protocol = Value; }
-    // Milliseconds that connecting, and any wait for the peer, may take.
+    // Milliseconds that connecting, and any silence of the peer, may take
+    // (a reply that keeps flowing may take longer). Over every stretch of
+    // ten time-outs at least 256 bytes must move, so that a server sending a
+    // byte now and then cannot hold a call open for ever.
     int Timeout() const { return m_timeoutMs; }
     void SetTimeout(int Ms) { m_timeoutMs = Ms > 0 ? Ms : DefaultTimeout; }
     // Bytes handed to the socket at a time (0: as many as it takes).
@@ -103,6 +111,13 @@ class TNembraTransport
     TStringList& Headers() { return m_headers; }
     // The session's cookies as name=value lines.
     TStringList& Cookies() { return m_cookies; }
+    // name=host: the host that set each cookie (lower case, without port).
+    // A cookie without a line here is the program's own and goes to any host.
+    TStringList& CookieHosts() { return m_cookieHosts; }
+    // The cookies sent to URL (name=value), in the list's order.
+    std::vector<std::string> CookiesFor(const std::string& URL) const;
+    static constexpr int MaxCookies = 50;
+    static constexpr int MaxCookieSize = 4096;
     // The body to send; after HTTPMethod, the reply body (chunks decoded).
     TNembraMemoryStream& Document() { return m_document; }
 
@@ -197,6 +212,7 @@ class TNembraTransport
     bool ChunkSizeLine();
     bool AppendBody(const char* Data, size_t Size);
     bool ParseStatusLine(std::string_view Line);
+    void StoreCookie(std::string_view Value);
 
     // libcurl callbacks
     static size_t CurlHeader(char* Data, size_t Size, size_t Count, void* Self);
@@ -216,6 +232,8 @@ class TNembraTransport
 
     TStringList m_headers;
     TStringList m_cookies;
+    TStringList m_cookieHosts;
+    std::string m_exchangeHost;
     TNembraMemoryStream m_document;
     TStringList m_responseHeaders;
     int m_resultCode = 0;
@@ -227,6 +245,9 @@ class TNembraTransport
     // Time-out of waits: when bytes last moved, and how many had.
     uint64_t m_lastActivity = 0;
     int64_t m_bytesMoved = 0;
+    // The lowest rate: when the current window began, and the bytes moved by then.
+    uint64_t m_windowStart = 0;
+    int64_t m_windowBytes = 0;
     // Upload
     TNembraMemoryStream m_outgoing;
     int64_t m_sendPos = 0;
@@ -249,6 +270,9 @@ class TNembraTransport
     bool m_progressMode = false;
     int64_t m_progressOffset = 0;
 };
+
+// The host of an address, lower case, without user, port or path.
+std::string HostOfURL(std::string_view URL);
 
 // The text of a reply for reading: a leading UTF-8 byte-order mark is
 // dropped, and a text that is not valid UTF-8 (a server still sending its

@@ -259,7 +259,12 @@ void TovnConnections::ImportSectionsLayout(TCustomIniFile& Ini)
                 continue;
             break;
         }
-        Ini.ReadSectionValues(section, TovnCustomConfig::Add()->Values());
+        TStringList lines;
+        Ini.ReadSectionValues(section, lines);
+        TStrings& values = TovnCustomConfig::Add()->Values();
+        for (int i = 0; i < lines.Count(); ++i)
+            if (lines[i].find('=') != std::string::npos)
+                values.Add(lines[i]);
     }
 }
 

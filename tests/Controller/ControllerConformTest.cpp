@@ -5,6 +5,7 @@
 #include "Components/Controller/ovnAdmin.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
+#include "NoWebRuntime.h"
 #include "support/ErrorOf.h"
 #include "support/TempFolder.h"
 #include "base/KldLogFile.h"
@@ -59,6 +60,7 @@ std::vector<std::string> Columns(const std::string& line)
 class ConformController : public ::testing::Test
 {
   protected:
+    TNoWebRuntime m_noWebRuntime; // the log holds the controller's lines only
     void SetUp() override { ovnSetDataPath(m_dir.Path()); }
     void TearDown() override
     {

@@ -4,7 +4,9 @@
 // application server.
 
 #include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/ovnAdController.h"
 #include "Components/Controller/ovnController.h"
+#include "Components/Controller/ovnMyWebBrowserController.h"
 #include "Components/Nembra/NembraClient.h"
 #include "base/KldLogFile.h"
 #include "base/KldProgress.h"
@@ -308,6 +310,9 @@ class MainWindowTest : public ::testing::Test
         m_controller = new TovnController(nullptr);
         m_window = m_controller->Browser();
         m_controller->Preferences().AutoLogin = false;
+        // The first show must not ask the brand's update address (the
+        // controller's own check is tested with the controller).
+        m_window->OnCheckKernelUpdate = [] { return false; };
     }
     void SetUp() override { Make(1); }
     void TearDown() override
@@ -468,6 +473,14 @@ TEST_F(MainWindowTest, LayoutOfBrandZero)
     Remake(2);
     EXPECT_EQ(ActionTexts(m_window->Menu("Help")),
               (std::vector<std::string>{"&Orvane Web Help", "Submit Log to Administrator", "---", "&About"}));
+}
+
+TEST_F(MainWindowTest, TheWebBackEndIsChosenAtCreation)
+{
+    // No web view plugin lies beside the test program: the light view.
+    EXPECT_EQ(DefaultAdControllerClass, &TovnMyWebBrowserAdControllerClass);
+    EXPECT_EQ(DefaultWebViewControllerClass, &TovnMyWebBrowserControllerClass);
+    EXPECT_EQ(LogLinesWith("TovnEdgeAdController.BrowserAvailable").size(), 1u);
 }
 
 TEST_F(MainWindowTest, TheComponentsItOwns)
@@ -1030,6 +1043,8 @@ class SignInTest : public MainWindowTest
 TEST_F(SignInTest, SucceedsAndFillsTheUserRecord)
 {
     TNoticeLog notices;
+    // As after a sign-in over https: the next sign-in decides again.
+    m_controller->NotificationClient().SetSecure(true);
     ASSERT_TRUE(SignIn("jsmith", "secret"));
     EXPECT_TRUE(m_window->conMAIN().Active());
     EXPECT_EQ(m_window->conMAIN().ServerURL(), ServerBase() + "/bin/orvane.dll");
@@ -1056,6 +1071,7 @@ TEST_F(SignInTest, SucceedsAndFillsTheUserRecord)
     EXPECT_EQ(m_window->conMAIN().CheckOnlineDelaySec(), 45u);
     EXPECT_EQ(m_controller->NotificationClient().Host(), "127.0.0.1");
     EXPECT_EQ(m_controller->NotificationClient().Port(), std::to_string(m_server->NotifyPort()));
+    EXPECT_FALSE(m_controller->NotificationClient().Secure()) << "a plain link over an http connection";
     EXPECT_EQ(m_controller->Cache().URI(), "vrs+MAIN?resources");
     EXPECT_TRUE(m_window->ServerTimeKnown());
     EXPECT_LT(std::abs(m_window->SysDateTime() - Now()), 5.0 / 86400);

@@ -17,6 +17,8 @@
 #include "support/TempFolder.h"
 
 #include <dirent.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -215,4 +217,35 @@ TEST_F(SendLogTest, AFailedUploadRaisesAfterTheArchiveWasRemoved)
     EXPECT_NE(ErrorOf([&] { m_controller->DoSendLog(m_march5, 1); }), "");
     EXPECT_TRUE(Uploads(server.DatabaseFile()).empty());
     EXPECT_EQ(LeftoverFolders(), m_leftovers);
+}
+
+TEST_F(SendLogTest, TheNextUploadRemovesTheFoldersOfUploadsThatWereKilled)
+{
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    const std::string temp = ovnGetTempPath();
+    const std::string stale = temp + "ov4-log-" + std::to_string(ended) + "-Ab3dE9/";
+    // Uploads that may still be running (this process, its parent), and a
+    // name of another pattern: left alone.
+    const std::vector<std::string> kept = {temp + "ov4-log-" + std::to_string(::getpid()) + "-Qw3rTy/",
+                                           temp + "ov4-log-" + std::to_string(::getppid()) + "-Zx8cVb/"};
+    for (const std::string& folder : kept)
+        ASSERT_TRUE(ForceDirectories(folder));
+    ASSERT_TRUE(ForceDirectories(stale));
+    WriteText(stale + "ov4-2024-03-05-14d.zip", std::string(4096, 'z'));
+
+    TAppServerProcess server;
+    TNembraConnection connection;
+    SignIn(server, connection);
+    WriteLog(m_march5, "fifth\r\n");
+    m_controller->DoSendLog(m_march5, 1);
+
+    EXPECT_FALSE(DirectoryExists(stale));
+    EXPECT_EQ(Uploads(server.DatabaseFile()).size(), 1u);
+    for (const std::string& folder : kept) {
+        EXPECT_TRUE(DirectoryExists(folder)) << folder;
+        RemoveDir(folder);
+    }
 }

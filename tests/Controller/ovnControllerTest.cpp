@@ -6,6 +6,7 @@
 #include "base/KldLogFile.h"
 #include "platform/IniFiles.h"
 #include "platform/StringList.h"
+#include "NoWebRuntime.h"
 #include "support/AppServerProcess.h"
 #include "support/ErrorOf.h"
 #include "support/EventLoopWait.h"
@@ -42,11 +43,14 @@ std::vector<std::string> LogLines(const std::string& fileName)
 class ControllerTest : public ::testing::Test
 {
   protected:
+    TNoWebRuntime m_noWebRuntime; // the log holds the controller's lines only
     void SetUp() override
     {
         ovnSetDataPath(m_dir.Path());
         AppBrand = 1;
         m_controller = MakeController();
+        // The first show must not ask the brand's update address.
+        TIniFile(m_controller->Browser()->IniFileName()).WriteBool("UPDATE", "AutoUpdate", false);
     }
     virtual TovnController* MakeController() { return new TovnController(nullptr); }
     void TearDown() override
@@ -760,4 +764,23 @@ TEST_F(ControllerVNSTest, FollowsTheLinkThroughADropAndItsReplacement)
     admin.Client.SendNotification("$check_mail 42", "user_id", "42");
     ASSERT_TRUE(RunEventsUntil([&] { return !Recording().Posted.Messages.empty(); }));
     EXPECT_EQ(Posted(), std::vector<uint32_t>{WM_NEWMAIL});
+}
+
+TEST_F(ControllerTest, FirstShowAsksTheUpdateAddressOfThePreferences)
+{
+    // The endpoint serves no "version.txt": nothing is offered and the
+    // window goes on.
+    TTempFolder updates;
+    TAppServerProcess server({"--update-dir", updates.Path()});
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/update";
+    TfrmOrvaneBrowser4* window = m_controller->Browser();
+    TIniFile ini(window->IniFileName());
+    ini.WriteBool("UPDATE", "AutoUpdate", true);
+    ini.WriteString("UPDATE", "UpdateURL", url);
+    m_controller->Preferences().AutoLogin = false;
+    window->show();
+    const std::string log = ReadText(TodayLog());
+    EXPECT_NE(log.find("Check New Version. Source URL: \"" + url + "\""), std::string::npos) << log;
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(m_controller->CheckKernelUpdate());
 }

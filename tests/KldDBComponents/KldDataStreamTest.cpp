@@ -555,6 +555,72 @@ TEST(KldDataStream, CountsAStreamMayHoldAreCapped)
     EXPECT_EQ(target.Tables().Get("Wide")->Columns().Count(), 2048);
 }
 
+// Many tables of many columns each within the per-table cap: the whole
+// stream has a cap of its own (65,536 items), and a stream below it loads
+// without comparing every column name with every other.
+TEST(KldDataStream, AStreamOfManyTablesIsCappedAsAWhole)
+{
+    auto wide = [](int tables, int columns) {
+        // The names are unique by construction: the source skips its own
+        // check, which would compare each with every earlier one.
+        TKldDataContainer source;
+        source.Tables().SetNamesChecked(true);
+        for (int t = 0; t < tables; ++t) {
+            TKldDataTable* table = source.Tables().Add();
+            table->Columns().SetNamesChecked(true);
+            table->SetName("T" + std::to_string(t));
+            for (int c = 0; c < columns; ++c) {
+                TKldDataColumn* column = table->Columns().Add();
+                column->SetName("C" + std::to_string(c));
+                column->SetDataType(cdtInteger);
+            }
+        }
+        auto stream = std::make_unique<TMemoryStream>();
+        source.SaveToStream(*stream, true, false);
+        stream->SetPosition(0);
+        return stream;
+    };
+    // 64 tables of 1,024 columns: 64 + 65,536 items.
+    auto tooMany = wide(64, 1024);
+    TKldDataContainer target;
+    ExpectKldError([&] { target.LoadFromStream(*tooMany); }, "More than 65536 items in the stream");
+    EXPECT_EQ(target.Tables().Count(), 0);
+
+    // 31 tables of 2,048 columns load; names are still checked.
+    auto fits = wide(31, 2048);
+    target.LoadFromStream(*fits);
+    ASSERT_EQ(target.Tables().Count(), 31);
+    EXPECT_EQ(target.Tables().Get("T30")->Columns().Count(), 2048);
+    EXPECT_EQ(target.Tables().Get("T30")->Columns().Get("C2047")->Index(), 2047);
+    // Afterwards the collections check names again.
+    target.SetActive(false);
+    ExpectKldError([&] { target.Tables().Get("T0")->Columns().Columns(1)->SetName("c0"); },
+                   "Duplicate column name: c0");
+    ExpectKldError([&] { target.Tables().Get("T1")->SetName("t0"); }, "Duplicate table name: t0");
+
+    // A duplicate in the stream is still refused.
+    TKldDataContainer twice;
+    for (const char* name : {"A", "B"}) {
+        TKldDataTable* table = twice.Tables().Add();
+        table->SetName(name);
+        table->Columns().AddColumn("X", cdtInteger);
+    }
+    twice.Tables().Get("B")->Columns().AddColumn("Y", cdtInteger);
+    TMemoryStream dup;
+    twice.SaveToStream(dup, true, false);
+    std::string bytes(static_cast<size_t>(dup.Size()), '\0');
+    dup.SetPosition(0);
+    dup.Read(bytes.data(), dup.Size());
+    // Rename B's second column to its first one's name, same length.
+    const size_t y = bytes.rfind("\x01Y");
+    ASSERT_NE(y, std::string::npos);
+    bytes[y + 1] = 'X';
+    TMemoryStream broken;
+    broken.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+    broken.SetPosition(0);
+    ExpectKldError([&] { target.LoadFromStream(broken); }, "Duplicate column name: X");
+}
+
 // A save that fails half-way (here at a file size limit, as on a full disk)
 // leaves the file that was there whole and says why.
 TEST(KldDataStream, AFailedSaveLeavesTheOldFileWhole)

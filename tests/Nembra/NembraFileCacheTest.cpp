@@ -1,5 +1,6 @@
 #include "Components/Nembra/NembraFileCache.h"
 
+#include "support/ChildProcess.h"
 #include "support/ErrorOf.h"
 #include "support/TempFolder.h"
 
@@ -286,15 +287,112 @@ TEST_F(FileCacheTest, TheIndexIsNeverWrittenThroughALink)
     EXPECT_EQ(ReadText(Index()), IndexText({{"A", "a.dll", "1"}}));
 }
 
-TEST_F(FileCacheTest, OpeningRemovesLeftoverTemporaryFiles)
+TEST_F(FileCacheTest, OpeningRemovesOnlyTemporaryFilesOfWritersThatEnded)
 {
-    WriteText(Folder() + "R.45000.5.temp", "x");
-    WriteText(Folder() + "R.45000.5.temp.temp", "x");
-    WriteText(Folder() + "keep.dll", "x");
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    const std::string gone = std::to_string(ended);
+    const std::string running = std::to_string(::getppid());
+    const std::string ours = std::to_string(::getpid());
+    const std::vector<std::string> stale = {"R.~" + gone + "-abcdefgh.temp", "R.~" + gone + "-abcdefgh.temp.temp",
+                                            ".cache.~" + gone + "-Ab12Cd.temp"};
+    const std::vector<std::string> kept = {"R.~" + running + "-abcdefgh.temp", "R.~" + ours + "-abcdefgh.temp",
+                                           "R.45000.5.temp", "R.~x-abc.temp", "keep.dll"};
+    for (const auto* names : {&stale, &kept})
+        for (const std::string& name : *names)
+            WriteText(Folder() + name, "x");
     m_cache.SetActive(true);
-    EXPECT_FALSE(FileExists(Folder() + "R.45000.5.temp"));
-    EXPECT_FALSE(FileExists(Folder() + "R.45000.5.temp.temp"));
-    EXPECT_TRUE(FileExists(Folder() + "keep.dll"));
+    for (const std::string& name : stale)
+        EXPECT_FALSE(FileExists(Folder() + name)) << name;
+    for (const std::string& name : kept)
+        EXPECT_TRUE(FileExists(Folder() + name)) << name << ": its writer may still be at work, or it is not ours";
+}
+
+TEST_F(FileCacheTest, ASecondCopyOnTheFolderLeavesAFetchInProgressAlone)
+{
+    // The first copy serves version 5; the source has version 9. While the
+    // first copy's fetch is on its way, a second copy (another process)
+    // opens a cache on the same folder.
+    WriteText(Folder() + "r.dll", "old");
+    WriteText(Index(), IndexText({{"R", "r.dll", "5"}}));
+    m_cache.SetDownloadWhen(downloadAlways);
+    m_cache.SetActive(true);
+    m_cache.OnDownloadFile = [this](TObject*, const std::string&, const std::string&, const std::string& Dest,
+                                    bool, int64_t& Version) {
+        WriteText(Dest, "new");
+        const TestChild::Result second = TestChild::Run([this](const auto&) {
+            TNembraFileCache other;
+            other.SetCacheDir(Folder());
+            other.SetActive(true);
+            return 0;
+        });
+        EXPECT_TRUE(second.Exited) << second.Output;
+        Version = 9;
+        return std::string("r.dll");
+    };
+    EXPECT_EQ(ReadText(m_cache.GetResourceFile("R")), "new");
+    EXPECT_EQ(VersionOf("R"), 9);
+    EXPECT_EQ(ReadText(Index()), IndexText({{"R", "r.dll", "9"}}));
+}
+
+TEST_F(FileCacheTest, AFetchThatAnswersANewFileItDidNotWriteRecordsNothing)
+{
+    // "Nothing new" is the fetch's own answer; a new file that is not there
+    // (removed by whatever) is a failed fetch, never the old file under the
+    // new version.
+    class TLosingCache : public TNembraFileCache
+    {
+      protected:
+        TDownloadAnswer DoDownloadFile(const std::string&, const TResourceDescriptor&, const std::string&) override
+        {
+            TDownloadAnswer answer;
+            answer.NewFile = NewFile;
+            answer.FileName = "r.dll";
+            answer.Version = 9;
+            return answer;
+        }
+
+      public:
+        bool NewFile = true;
+    } cache;
+    TTempFolder logs;
+    Log.SetFileName(logs / "cache.log");
+    Log.SetEnabled(true);
+    cache.SetCacheDir(Folder());
+    WriteText(Folder() + "r.dll", "old");
+    WriteText(Index(), IndexText({{"R", "r.dll", "0"}}));
+    cache.SetActive(true);
+    EXPECT_EQ(ReadText(cache.GetResourceFile("R")), "old");
+    EXPECT_LT(cache.GetResourceDescriptor("R", false)->Version, 1) << "not version 9";
+    Log.SetEnabled(false);
+    EXPECT_NE(ReadText(logs / "cache.log").find("The fetched file of \"R\" is missing"), std::string::npos);
+
+    cache.NewFile = false;
+    EXPECT_EQ(ReadText(cache.GetResourceFile("R")), "old");
+    EXPECT_LT(cache.GetResourceDescriptor("R", false)->Version, 1);
+}
+
+TEST_F(FileCacheTest, TheIndexKnowsASwappedFileEvenWhenTheProcessEndsBeforeClosing)
+{
+    WriteText(Folder() + "r.dll", "old");
+    WriteText(Index(), IndexText({{"R", "r.dll", "5"}, {"S", "s.dll", "3"}}));
+    WriteText(Folder() + "s.dll", "s");
+    Offer("R", "new", "r.dll", 9);
+    // The child fetches, swaps and ends at once, as a kill would end it:
+    // neither Save nor closing runs.
+    const TestChild::Result child = TestChild::Run([this](const auto&) {
+        m_cache.SetDownloadWhen(downloadAlways);
+        m_cache.SetActive(true);
+        return ReadText(m_cache.GetResourceFile("R")) == "new" ? 0 : 1;
+    });
+    ASSERT_TRUE(child.Exited) << child.Output;
+    ASSERT_EQ(child.ExitCode, 0) << child.Output;
+    EXPECT_EQ(ReadText(Folder() + "r.dll"), "new");
+    EXPECT_EQ(ReadText(Index()), IndexText({{"R", "r.dll", "9"}, {"S", "s.dll", "3"}}));
+    m_cache.SetActive(true);
+    EXPECT_EQ(VersionOf("R"), 9);
 }
 
 TEST_F(FileCacheTest, ANewVersionOfASharedFileIsEveryNamesVersion)

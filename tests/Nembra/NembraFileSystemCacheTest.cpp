@@ -32,11 +32,11 @@ class TCountingCache : public TNembraFileSystemCache
     std::atomic<int> Fetches{0};
 
   protected:
-    void DoDownloadFile(const std::string& ResourceName, TResourceDescriptor& Entry,
-                        const std::string& TempFile) override
+    TDownloadAnswer DoDownloadFile(const std::string& ResourceName, const TResourceDescriptor& Entry,
+                                   const std::string& TempFile) override
     {
         ++Fetches;
-        TNembraFileSystemCache::DoDownloadFile(ResourceName, Entry, TempFile);
+        return TNembraFileSystemCache::DoDownloadFile(ResourceName, Entry, TempFile);
     }
 };
 

@@ -12,6 +12,9 @@
 #include "support/ErrorOf.h"
 #include "support/EventLoopWait.h"
 #include "support/TempFolder.h"
+#include "support/TestCertificates.h"
+
+#include <QSslConfiguration>
 
 #include <gtest/gtest.h>
 
@@ -546,4 +549,53 @@ TEST_F(NotificationLink, LogsItsSteps)
                                                "VNS.Disconnect", "VNS.StopKeepAliveTimer",
                                                // and once more as the client goes
                                                "VNS.Disconnect", "VNS.StopKeepAliveTimer"}));
+}
+
+// With an https server connection the link uses TLS and checks the relay's
+// certificate as the main channel checks the server's: the test trusts its
+// own authority, made at test time; nothing else is trusted beyond the
+// system's store.
+TEST(NembraNotificationsClient, ALinkToAnHttpsConnectionUsesTLSAndChecksTheCertificate)
+{
+    EXPECT_EQ(TWebSocketClient("127.0.0.1", "8443", "/", true).URL(), "wss://127.0.0.1:8443/");
+    TTempFolder folder;
+    const TestCertificates::TFiles tls = TestCertificates::Make(folder.Path());
+    TAppServerProcess server({"--test-procedures", "--notify-tls-cert", tls.Certificate, "--notify-tls-key", tls.Key});
+    ASSERT_GT(server.SecureNotifyPort(), 0);
+
+    // Not trusted yet: the link never opens, and the token never goes out.
+    {
+        TProbe untrusted(server.SecureNotifyPort(), "tokU");
+        untrusted.Client.SetSecure(true);
+        untrusted.Client.SetConnected(true);
+        EXPECT_FALSE(RunEventsUntil([&] { return untrusted.Client.Opened(); }, std::chrono::milliseconds(1500)));
+    }
+    // The process trusts the test authority until the test ends, however it ends.
+    struct TTrust
+    {
+        QSslConfiguration Before = QSslConfiguration::defaultConfiguration();
+        explicit TTrust(const std::string& CA)
+        {
+            QSslConfiguration trusting = Before;
+            EXPECT_TRUE(trusting.addCaCertificates(QString::fromStdString(CA)));
+            QSslConfiguration::setDefaultConfiguration(trusting);
+        }
+        ~TTrust() { QSslConfiguration::setDefaultConfiguration(Before); }
+    } trust(tls.CA);
+
+    TProbe secure(server.SecureNotifyPort(), "tokS");
+    secure.Client.SetSecure(true);
+    secure.Open();
+    EXPECT_EQ(secure.History(), (std::vector<std::string>{R"({"command":"set", "parameter":"id", "value":"tokS"})"}));
+    // Plain and TLS links are one audience.
+    TProbe plain(server.NotifyPort(), "tokP");
+    plain.Open();
+    plain.Client.SendNotification("$check_mail 7", "id", "tokS");
+    ASSERT_TRUE(secure.WaitForMessages(1));
+    EXPECT_EQ(secure.Messages, (std::vector<std::string>{"$check_mail 7"}));
+
+    // A plain link to the TLS port does not open either.
+    TProbe mismatched(server.SecureNotifyPort(), "tokM");
+    mismatched.Client.SetConnected(true);
+    EXPECT_FALSE(RunEventsUntil([&] { return mismatched.Client.Opened(); }, std::chrono::milliseconds(1500)));
 }

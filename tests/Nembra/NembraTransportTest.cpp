@@ -169,6 +169,71 @@ TEST(NembraTransport, SetCookieUpdatesTheCookieList)
     }
 }
 
+TEST(NembraTransport, TheCookieStoreKeepsFiftySmallCookiesAndRefusesControlCharacters)
+{
+    // One reply setting 4,000 cookies: the last 50 stay, in their order.
+    std::vector<std::string> header;
+    for (int i = 0; i < 4000; ++i)
+        header.push_back("Set-Cookie: c" + std::to_string(i) + "=v" + std::to_string(i) + "; Path=/");
+    header.push_back("Content-Length: 0");
+    TScript script;
+    script.Replies.push_back(HttpReply(200, header, ""));
+    script.Replies.push_back(HttpReply(200, {"Content-Length: 0"}, ""));
+    TScriptedTransport t(script);
+    ASSERT_TRUE(t.HTTPMethod("POST", "http://127.0.0.1/x"));
+    ASSERT_EQ(t.Cookies().Count(), 50);
+    EXPECT_EQ(t.Cookies().Get(0), "c3950=v3950");
+    EXPECT_EQ(t.Cookies().Get(49), "c3999=v3999");
+    ASSERT_TRUE(t.HTTPMethod("POST", "http://127.0.0.1/x"));
+    EXPECT_EQ(script.Sent.at(1).Cookies.size(), 50u);
+
+    struct Case
+    {
+        const char* Desc;
+        std::string Header;
+        bool Kept;
+    };
+    const std::string big(4096 - 2, 'b'); // "B=" and the value: 4,096 bytes
+    const Case cases[] = {
+        {"a bare CR in the value", "Set-Cookie: A=x\ry", false},
+        {"a NUL in the value", std::string("Set-Cookie: A=x\0y", 17), false},
+        {"a tab in the name", "Set-Cookie: A\tB=1", false},
+        {"DEL in the value", "Set-Cookie: A=x\x7fy", false},
+        {"4,096 bytes", "Set-Cookie: B=" + big, true},
+        {"4,097 bytes", "Set-Cookie: B=" + big + "b", false},
+        {"plain", "Set-Cookie: A=x y", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        TScript one;
+        one.Replies.push_back(HttpReply(200, {c.Header, "Content-Length: 0"}, ""));
+        TScriptedTransport u(one);
+        u.Cookies().Add("X=1");
+        ASSERT_TRUE(u.HTTPMethod("POST", "http://127.0.0.1/x"));
+        EXPECT_EQ(u.Cookies().Count(), c.Kept ? 2 : 1);
+        for (int i = 0; i < u.Cookies().Count(); ++i)
+            EXPECT_EQ(u.Cookies().Get(i).find_first_of("\r\n\t\x7f"), std::string::npos);
+    }
+}
+
+TEST(NembraTransport, ACookieGoesOnlyToTheHostThatSetIt)
+{
+    TScript script;
+    script.Replies.push_back(HttpReply(200, {"Set-Cookie: WSID=s1", "Content-Length: 0"}, ""));
+    for (int i = 0; i < 3; ++i)
+        script.Replies.push_back(HttpReply(200, {"Content-Length: 0"}, ""));
+    TScriptedTransport t(script);
+    t.Cookies().Add("OWN=1"); // the program's own: any host
+    ASSERT_TRUE(t.HTTPMethod("POST", "http://Server.example:8080/a"));
+    ASSERT_TRUE(t.HTTPMethod("POST", "https://server.EXAMPLE/b"));
+    ASSERT_TRUE(t.HTTPMethod("POST", "http://other.example:8080/a"));
+    ASSERT_TRUE(t.HTTPMethod("POST", "http://user@server.example.evil/a"));
+    EXPECT_EQ(script.Sent.at(1).Cookies, (std::vector<std::string>{"OWN=1", "WSID=s1"})) << "same host, any port";
+    EXPECT_EQ(script.Sent.at(2).Cookies, (std::vector<std::string>{"OWN=1"}));
+    EXPECT_EQ(script.Sent.at(3).Cookies, (std::vector<std::string>{"OWN=1"}));
+    EXPECT_EQ(HostOfURL("http://u:p@[::1]:80/x?y"), "[::1]");
+}
+
 TEST(NembraTransport, GunzipReadsMembersAndRefusesBrokenOrOversizedData)
 {
     const std::string text = std::string(5000, 'a') + "end";

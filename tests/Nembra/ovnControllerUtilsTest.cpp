@@ -284,6 +284,24 @@ TEST_F(ConnectionsFileTest, ALineBreakIsRefusedBeforeTheSectionIsTouched)
     EXPECT_EQ(Read(), "[CONNECTIONS]\n0=Connection=Kept\n");
 }
 
+TEST_F(ConnectionsFileTest, ALineWithoutEqualsSignIsAnEmptyEntryInItsPlace)
+{
+    Write("[CONNECTIONS]\n"
+          "0=Connection=First,URL=https://first\n"
+          "a line without an equals sign\n"
+          "; a comment is no entry\n"
+          "2=Connection=Third,URL=https://third\n");
+    TIniFile ini(IniName());
+    TovnConnections list;
+    list.SetDefaultURL("https://builtin");
+    list.LoadFromIni(ini, "CONNECTIONS");
+    ASSERT_EQ(list.Count(), 3) << "before, the line was dropped and the third entry moved up";
+    EXPECT_EQ(list.GetItem(0)->Connection(), "First");
+    EXPECT_EQ(EntryLines(list, 1), Lines{});
+    EXPECT_EQ(list.GetItem(2)->Connection(), "Third");
+    EXPECT_EQ(list.GetItem(2)->URL(), "https://third");
+}
+
 TEST_F(ConnectionsFileTest, TheCurrentSectionWinsAndOlderSectionsStayUntouched)
 {
     const std::string older = "[SERVER CONNECTION]\n"

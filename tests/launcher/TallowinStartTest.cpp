@@ -94,6 +94,8 @@ struct TProgramCopy
         Library = Dir / "libMirabo.so";
         EXPECT_TRUE(CopyFile(BuiltFile(KLD_TALLOWIN), Program, false));
         EXPECT_TRUE(CopyFile(BuiltFile(KLD_MIRABO), Library, false));
+        // The first show must not ask the brand's update address.
+        WriteText(Dir / "Tallowin.ini", "[UPDATE]\nAutoUpdate=FALSE\n");
     }
 };
 

@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <poll.h>
@@ -50,9 +51,13 @@ class TAppServerProcess
     int Port() const { return m_port; }
     // The notification server's port (WebSocket, on 127.0.0.1 too).
     int NotifyPort() const { return m_notifyPort; }
+    // Its port of TLS links (started with --notify-tls-cert); 0 without.
+    int SecureNotifyPort() const { return m_secureNotifyPort; }
     // The server URL a connection is given: calls go to it + "/" + procedure.
     std::string ServerURL() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/bin/orvane.dll"; }
     std::string DatabaseFile() const { return m_folder / "appserver.db"; }
+    // The server's process, for tests that watch what it uses.
+    pid_t Pid() const { return m_pid; }
 
     // Stops the server and waits for it (a few seconds, then it is killed).
     void Stop()
@@ -122,6 +127,15 @@ class TAppServerProcess
                                      "\")");
         }
         m_notifyPort = std::stoi(notifyLine.substr(notifyPrefix.size()));
+        if (std::find(args.begin(), args.end(), "--notify-tls-cert") != args.end()) {
+            const std::string secureLine = ReadLine(std::chrono::seconds(20));
+            const std::string securePrefix = "appserver secure notifications on 127.0.0.1:";
+            if (secureLine.rfind(securePrefix, 0) != 0) {
+                Stop();
+                throw std::runtime_error("appserver did not take TLS links (it said \"" + secureLine + "\")");
+            }
+            m_secureNotifyPort = std::stoi(secureLine.substr(securePrefix.size()));
+        }
     }
 
     std::string ReadLine(std::chrono::seconds timeout)
@@ -150,4 +164,5 @@ class TAppServerProcess
     int m_stdoutRead = -1;
     int m_port = 0;
     int m_notifyPort = 0;
+    int m_secureNotifyPort = 0;
 };

@@ -63,8 +63,7 @@ class TScriptedTransport : public TNembraTransport
         sent.URL = URL;
         for (int i = 0; i < Headers().Count(); ++i)
             sent.Headers.push_back(Headers().Get(i));
-        for (int i = 0; i < Cookies().Count(); ++i)
-            sent.Cookies.push_back(Cookies().Get(i));
+        sent.Cookies = CookiesFor(URL);
         char block[4096];
         for (size_t n; (n = NextBodyBlock(block, sizeof block)) > 0;)
             sent.Body.append(block, n);

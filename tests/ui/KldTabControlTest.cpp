@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -255,6 +256,59 @@ TEST(KldTabControl, StyledPixels)
     EXPECT_EQ(PixelOf(image, second.Left, second.Top + 6), clNavy) << "its outline";
     EXPECT_EQ(PixelOf(image, second.Left + 6, second.Top), clNavy);
     EXPECT_EQ(PixelOf(image, second.Left, second.Top), clSilver) << "a chamfered corner";
+}
+
+TEST(KldTabControl, EveryTabHoldsALineOfItsFontInEveryStyleAndPosition)
+{
+    // The tab routine draws a tab's content in the tab extended by 2 toward
+    // the body and shrunk by 4 on every side; the platform draws its own
+    // labels in the whole tab. Before, tabs on top or at the bottom of
+    // ctsVS2005TopTabs were the line's height plus 2 (no vertical padding),
+    // so the bottoms of the letters were cut off.
+    TImageList pictures(16, 16);
+    const int line = TestLineHeight();
+    for (TKldTabStyle style : {ctsDefault, ctsVS2005, ctsVS2005TopTabs})
+        for (TTabPosition position : {tpTop, tpBottom, tpLeft, tpRight})
+            for (bool withPictures : {false, true})
+                for (bool closeIcon : {false, true}) {
+                    SCOPED_TRACE(testing::Message() << "style " << style << ", position " << position
+                                                    << (withPictures ? ", pictures" : "")
+                                                    << (closeIcon ? ", close icon" : ""));
+                    TKldTabControl tabs;
+                    UseTestFont(tabs.Font());
+                    UseTestFont(tabs.SelectedFont());
+                    tabs.SetBounds(0, 0, 260, 96);
+                    tabs.SetFitAllTabs(false);
+                    tabs.SetTabStyle(style);
+                    tabs.SetTabPosition(position);
+                    tabs.RecreateWnd();
+                    tabs.SetShowCloseIcon(closeIcon);
+                    if (withPictures)
+                        tabs.SetImages(&pictures);
+                    tabs.Tabs().Add("gy");
+                    tabs.Tabs().Add("");
+                    const int content = std::max(line, withPictures ? 16 : 0);
+                    for (int i = 0; i < tabs.Tabs().Count(); ++i) {
+                        const TRect tab = tabs.TabRect(i);
+                        const bool across = position == tpTop || position == tpBottom;
+                        if (style == ctsDefault)
+                            EXPECT_GE(across ? tab.Height() : tab.Width(), content) << "tab " << i;
+                        else
+                            EXPECT_GE(across ? tab.Height() + 2 - 8 : tab.Height() - 8,
+                                      std::max(content, closeIcon ? 12 : 0))
+                                << "tab " << i;
+                    }
+                }
+
+    // A larger font of the selected tab counts too.
+    TKldTabControl tabs;
+    UseTestFont(tabs.Font());
+    tabs.SetTabStyle(ctsVS2005TopTabs);
+    tabs.Tabs().Add("Tab");
+    tabs.SelectedFont().SetHeight(-30);
+    TCanvas measure;
+    measure.Font().Assign(tabs.SelectedFont());
+    EXPECT_GE(tabs.TabRect(0).Height() + 2 - 8, measure.TextHeight("Wg"));
 }
 
 TEST(KldTabControl, CloseButtonEdges)

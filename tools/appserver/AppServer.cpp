@@ -1,6 +1,9 @@
 #include "AppServer.h"
 
+#include "AdPages.h"
+
 #include "DatabaseProcedures.h"
+#include "UpdateEndpoint.h"
 
 #include <httplib.h>
 
@@ -66,18 +69,18 @@ TAppServer::TAppServer(TServerOptions options)
     m_http->set_write_timeout(60);
 
     const std::string pattern = std::string(Wire::ProcedurePath) + "(.+)";
-    // Reading the body here rather than through the library keeps bodies of
-    // any size (the library refuses form bodies above 8 KiB).
+    // Reading the body here rather than through the library takes form
+    // bodies above the library's 8 KiB; the limits are ours (ReadBody).
     m_http->Post(pattern, [this](const httplib::Request& req, httplib::Response& res,
                                  const httplib::ContentReader& reader) {
         std::string body;
-        reader([&](const char* data, size_t size) {
-            body.append(data, size);
-            return true;
-        });
-        Serve(req, res, body);
+        if (ReadBody(req, res, reader, body))
+            Serve(req, res, body);
     });
     m_http->Get(pattern, [this](const httplib::Request& req, httplib::Response& res) { Serve(req, res, {}); });
+    if (!m_options.UpdateDir.empty())
+        AddUpdateEndpoint(*m_http, m_options.UpdateDir);
+    RegisterAdPages(*m_http, m_database);
     m_http->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr error) {
         std::string what = "unknown error";
         try {
@@ -102,6 +105,48 @@ int TAppServer::Bind()
 void TAppServer::Listen()
 {
     m_http->listen_after_bind();
+}
+
+bool TAppServer::ReadBody(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader,
+                          std::string& body)
+{
+    // A caller without a session sends a sign-in or a call signed with an
+    // account: small bodies. Anything larger waits for a session, so that no
+    // one who has not signed in makes the server hold more than this.
+    const std::string cookie = Wire::CookieValue(req.get_header_value("Cookie"), Wire::SessionCookie);
+    const bool signedIn = !cookie.empty() && m_sessions.Find(cookie);
+    const size_t limit = signedIn ? kMaxBody : kMaxBodyWithoutSession;
+    bool tooLarge = false;
+    if (req.has_header("Content-Length")) {
+        const std::string declared = req.get_header_value("Content-Length");
+        const bool digits = !declared.empty() && std::all_of(declared.begin(), declared.end(),
+                                                             [](unsigned char c) { return std::isdigit(c); });
+        tooLarge = digits && (declared.size() > 18 || std::stoull(declared) > limit);
+    }
+    if (!tooLarge)
+        reader([&](const char* data, size_t size) {
+            if (size > limit - body.size()) {
+                tooLarge = true;
+                return false;
+            }
+            body.append(data, size);
+            return true;
+        });
+    if (!tooLarge)
+        return true;
+    body.clear();
+    // The rest of the body is never read: the connection ends with the reply.
+    res.set_header("Connection", "close");
+    const std::string procedure = req.path.substr(Wire::ProcedurePath.size());
+    const std::string error =
+        signedIn ? Wire::ErrorText(Wire::ErrGeneral, "The request is larger than the server accepts (" +
+                                                         std::to_string(kMaxBody / (1024 * 1024)) + " MB).")
+                 : Wire::ErrorText(Wire::ErrNoSession, "A call of " + procedure + " without a session is limited to " +
+                                                           std::to_string(kMaxBodyWithoutSession / 1024) + " KB.");
+    if (!cookie.empty() && !signedIn)
+        Wire::ClearSessionCookie(res);
+    Wire::SendBody(res, Wire::JsonEnvelope("{", error, 0), Wire::JsonType, false);
+    return false;
 }
 
 void TAppServer::Serve(const httplib::Request& req, httplib::Response& res, const std::string& body)

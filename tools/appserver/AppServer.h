@@ -20,11 +20,17 @@ namespace httplib {
 class Server;
 struct Request;
 struct Response;
+class ContentReader;
 } // namespace httplib
 
 class TAppServer
 {
   public:
+    // The largest request body the server reads, and the largest it reads
+    // from a caller without a session; larger ones are refused unread.
+    static constexpr size_t kMaxBody = size_t(256) * 1024 * 1024;
+    static constexpr size_t kMaxBodyWithoutSession = size_t(1024) * 1024;
+
     explicit TAppServer(TServerOptions options);
     ~TAppServer();
     TAppServer(const TAppServer&) = delete;
@@ -61,6 +67,9 @@ class TAppServer
         std::chrono::steady_clock::time_point Expires;
     };
 
+    // Reads the body within the limits; false when it was refused (the reply is made).
+    bool ReadBody(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader,
+                  std::string& body);
     void Serve(const httplib::Request& req, httplib::Response& res, const std::string& body);
     TReply Run(TCall& call, const TProcedure* procedure, std::chrono::steady_clock::time_point started);
     void StartProgressStream(httplib::Response& res, std::shared_ptr<TCall> call, const TProcedure* procedure,

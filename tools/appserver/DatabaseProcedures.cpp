@@ -4,6 +4,7 @@
 #include "TextCase.h"
 
 #include "AppServer.h"
+#include "NamePattern.h"
 #include "SqlDialect.h"
 
 #include <algorithm>
@@ -41,7 +42,7 @@ void Connect(TCall& call)
     TSession& session = call.RequireSession();
     const std::string alias = call.RequiredParam("DB_ALIAS");
     CheckAliasAccess(call.Server().Database(), session, alias);
-    const auto db = call.Server().Databases().Open(session.Id, alias);
+    const auto db = call.Server().Databases().Open(session.Id, alias, TSqlUser{session.UserCounter, session.UserType});
     Wire::Member(call.Json(), "DBHandle", db->Handle());
     Wire::Member(call.Json(), "ServerOS", "LIN");
     Wire::Member(call.Json(), "DriverName", "SQLITE");
@@ -114,20 +115,6 @@ void QueryExecute(TCall& call)
         json.RawValue(paramsText.data(), paramsText.size(), rapidjson::kObjectType);
 }
 
-// '%' any run, '_' one character, letters without regard to case.
-bool Like(std::string_view text, std::string_view pattern)
-{
-    if (pattern.empty())
-        return text.empty();
-    if (pattern.front() == '%')
-        return Like(text, pattern.substr(1)) || (!text.empty() && Like(text.substr(1), pattern));
-    if (text.empty())
-        return false;
-    const bool same = pattern.front() == '_' || std::toupper(static_cast<unsigned char>(pattern.front())) ==
-                                                    std::toupper(static_cast<unsigned char>(text.front()));
-    return same && Like(text.substr(1), pattern.substr(1));
-}
-
 // ObjectType: "table" (of the DBHandle's database, else of the system
 // database), "storedproc", "plugin", or "pluginproc" (the procedures of the
 // plug-in ObjectName). For the other types a non-empty ObjectName is a
@@ -137,13 +124,17 @@ void GetObjectNames(TCall& call)
     TSession& session = call.RequireSession();
     const std::string type = UpperText(call.Param("ObjectType"));
     const std::string name = call.Param("ObjectName");
+    if (name.size() > kMaxNamePattern)
+        throw EProcedureError(Wire::ErrGeneral, "The object name is longer than " + std::to_string(kMaxNamePattern) +
+                                                    " characters.");
     std::vector<std::string> names;
     if (type == "TABLE") {
         if (const auto db = OptionalDatabase(call)) {
             auto lock = db->Lock();
             names = db->TableNames();
         } else {
-            TDataConnection system("", "SYSTEM", session.Id, call.Server().Databases().FileOf("SYSTEM"));
+            TDataConnection system("", "SYSTEM", session.Id, call.Server().Databases().FileOf("SYSTEM"),
+                                   TSqlUser{session.UserCounter, session.UserType});
             names = system.TableNames();
         }
     } else if (type == "STOREDPROC") {
@@ -156,7 +147,7 @@ void GetObjectNames(TCall& call)
         throw EProcedureError(Wire::ErrGeneral, "Unknown object type: " + call.Param("ObjectType"));
     }
     if (type != "PLUGINPROC" && !name.empty())
-        names.erase(std::remove_if(names.begin(), names.end(), [&](const std::string& n) { return !Like(n, name); }),
+        names.erase(std::remove_if(names.begin(), names.end(), [&](const std::string& n) { return !MatchesNamePattern(n, name); }),
                     names.end());
     TJsonWriter& json = call.Json();
     json.Key("Data");

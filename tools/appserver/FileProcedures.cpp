@@ -25,6 +25,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -277,8 +279,12 @@ std::string ReadFile(const std::string& path)
     return data;
 }
 
-// The whole new content of path: written beside it, then renamed over it.
-void WriteFile(const std::string& path, const std::string& data)
+// The new content of path, handed out block by block by `next` (the bytes
+// put in the buffer, 0 at the end, -1 for a failure, which raises
+// `readError`): written beside the file, then renamed over it, so that a
+// failure leaves the old file as it was.
+void WriteFileBlocks(const std::string& path, const std::function<int64_t(char*, size_t)>& next,
+                     const std::string& readError)
 {
     std::error_code ec;
     fs::create_directories(fs::path(path).parent_path(), ec);
@@ -287,23 +293,57 @@ void WriteFile(const std::string& path, const std::string& data)
     if (fd < 0)
         throw EProcedureError(Wire::ErrGeneral, "Cannot write " + path + ": " + std::strerror(errno));
     ::fchmod(fd, 0644);
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
+    std::vector<char> buffer(64 * 1024);
+    int error = 0;
+    bool readFailed = false;
+    for (;;) {
+        const int64_t got = next(buffer.data(), buffer.size());
+        if (got < 0) {
+            readFailed = true;
             break;
-        done += static_cast<size_t>(n);
+        }
+        if (got == 0)
+            break;
+        size_t done = 0;
+        while (done < static_cast<size_t>(got)) {
+            const ssize_t n = ::write(fd, buffer.data() + done, static_cast<size_t>(got) - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                error = n < 0 ? errno : ENOSPC;
+                break;
+            }
+            done += static_cast<size_t>(n);
+        }
+        if (error)
+            break;
     }
-    const int error = errno;
-    const bool ok = done == data.size() && ::fsync(fd) == 0;
+    if (!error && !readFailed && ::fsync(fd) != 0)
+        error = errno;
     ::close(fd);
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-        const int reason = ok ? errno : error;
+    if (!error && !readFailed && ::rename(temp.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error || readFailed) {
         ::unlink(temp.c_str());
-        throw EProcedureError(Wire::ErrGeneral, "Cannot write " + path + ": " + std::strerror(reason));
+        if (readFailed)
+            throw EProcedureError(Wire::ErrGeneral, readError);
+        throw EProcedureError(Wire::ErrGeneral, "Cannot write " + path + ": " + std::strerror(error));
     }
+}
+
+// The whole new content of path, as WriteFileBlocks.
+void WriteFile(const std::string& path, const std::string& data)
+{
+    size_t offset = 0;
+    WriteFileBlocks(
+        path,
+        [&](char* buffer, size_t size) {
+            const size_t n = std::min(size, data.size() - offset);
+            std::memcpy(buffer, data.data() + offset, n);
+            offset += n;
+            return static_cast<int64_t>(n);
+        },
+        "");
 }
 
 void SetFileTime(const std::string& path, int64_t timeStamp)
@@ -535,15 +575,12 @@ void Extract(TCall& call)
         zip_file_t* entry = zip_fopen_index(zip, static_cast<zip_uint64_t>(i), 0);
         if (!entry)
             throw EProcedureError(Wire::ErrGeneral, Fail("Cannot read \"%s\" from the zip archive", member));
-        std::string data;
-        char buffer[65536];
-        zip_int64_t n;
-        while ((n = zip_fread(entry, buffer, sizeof buffer)) > 0)
-            data.append(buffer, static_cast<size_t>(n));
-        zip_fclose(entry);
-        if (n < 0)
-            throw EProcedureError(Wire::ErrGeneral, Fail("Cannot read \"%s\" from the zip archive", member));
-        WriteFile(target.Path, data);
+        // Block by block: a member is never held whole, however large it unpacks.
+        std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> entryCloser(entry, zip_fclose);
+        WriteFileBlocks(
+            target.Path,
+            [entry](char* buffer, size_t size) { return static_cast<int64_t>(zip_fread(entry, buffer, size)); },
+            Fail("Cannot read \"%s\" from the zip archive", member));
     }
 }
 

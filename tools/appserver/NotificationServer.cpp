@@ -2,11 +2,15 @@
 
 #include "Wire.h"
 
+#include <QFile>
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QWebSocket>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
 #include <QWebSocketServer>
 
 #include <algorithm>
@@ -47,7 +51,8 @@ TNotificationServer::TNotificationServer(const TServerOptions& Options)
     : m_options(Options),
       m_server(std::make_unique<QWebSocketServer>("appserver", QWebSocketServer::NonSecureMode))
 {
-    QObject::connect(m_server.get(), &QWebSocketServer::newConnection, m_server.get(), [this] { Accept(); });
+    QObject::connect(m_server.get(), &QWebSocketServer::newConnection, m_server.get(),
+                     [this] { Accept(m_server.get()); });
 }
 
 TNotificationServer::~TNotificationServer()
@@ -65,9 +70,49 @@ int TNotificationServer::Listen(int Port)
     return m_server->serverPort();
 }
 
-void TNotificationServer::Accept()
+int TNotificationServer::ListenSecure(int Port, const std::string& CertificateFile, const std::string& KeyFile,
+                                      std::string& Error)
 {
-    while (QWebSocket* link = m_server->nextPendingConnection()) {
+    const QList<QSslCertificate> chain = QSslCertificate::fromPath(QString::fromStdString(CertificateFile));
+    QFile keyFile(QString::fromStdString(KeyFile));
+    if (chain.isEmpty()) {
+        Error = "no certificate in " + CertificateFile;
+        return -1;
+    }
+    if (!keyFile.open(QIODevice::ReadOnly)) {
+        Error = "cannot read " + KeyFile;
+        return -1;
+    }
+    QSslKey key(&keyFile, QSsl::Rsa);
+    if (key.isNull())
+        key = QSslKey(keyFile.seek(0) ? keyFile.readAll() : QByteArray(), QSsl::Ec);
+    if (key.isNull()) {
+        Error = "no RSA or EC key in " + KeyFile;
+        return -1;
+    }
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificateChain(chain);
+    tls.setPrivateKey(key);
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone); // clients bring no certificate
+    m_secureServer = std::make_unique<QWebSocketServer>("appserver", QWebSocketServer::SecureMode);
+    m_secureServer->setSslConfiguration(tls);
+    QObject::connect(m_secureServer.get(), &QWebSocketServer::newConnection, m_secureServer.get(),
+                     [this] { Accept(m_secureServer.get()); });
+    QObject::connect(m_secureServer.get(), &QWebSocketServer::sslErrors, m_secureServer.get(),
+                     [this](const QList<QSslError>& errors) {
+                         for (const QSslError& e : errors)
+                             Trace("TLS: " + ToStd(e.errorString()));
+                     });
+    if (!m_secureServer->listen(QHostAddress::LocalHost, static_cast<quint16>(Port))) {
+        Error = "cannot listen on 127.0.0.1:" + std::to_string(Port);
+        return -1;
+    }
+    return m_secureServer->serverPort();
+}
+
+void TNotificationServer::Accept(QWebSocketServer* Server)
+{
+    while (QWebSocket* link = Server->nextPendingConnection()) {
         link->setParent(nullptr);
         link->setMaxAllowedIncomingMessageSize(MaxMessageSize);
         link->setMaxAllowedIncomingFrameSize(MaxMessageSize);

@@ -30,6 +30,11 @@
 // --notify-frame-size N splits every message the server sends into frames of
 // at most N bytes.
 //
+// The relay serves plain links (ws://) and, when given a certificate and its
+// key (--notify-tls-cert, --notify-tls-key), TLS links (wss://) on a second
+// port (--notify-tls-port): a client whose server connection is https opens
+// its link with TLS. Both kinds of link are one audience.
+//
 // Runs in the thread of the Qt event loop (the program's main thread).
 
 #include "ServerOptions.h"
@@ -57,6 +62,9 @@ class TNotificationServer
     // Listens on 127.0.0.1 at the port (a free one for 0); answers the port,
     // or -1 when it cannot listen there.
     int Listen(int Port);
+    // Listens for TLS links with the PEM certificate (chain) and key files;
+    // answers the port, or -1 with the reason in Error.
+    int ListenSecure(int Port, const std::string& CertificateFile, const std::string& KeyFile, std::string& Error);
 
   private:
     struct TLink
@@ -65,7 +73,7 @@ class TNotificationServer
         std::vector<std::string> History;
     };
 
-    void Accept();
+    void Accept(QWebSocketServer* Server);
     void Receive(QWebSocket* From, const std::string& Text);
     void Notify(QWebSocket* From, const QJsonObject& Command);
     bool TestCommand(QWebSocket* From, const std::string& Name, const QJsonObject& Command);
@@ -75,5 +83,6 @@ class TNotificationServer
 
     const TServerOptions& m_options;
     std::unique_ptr<QWebSocketServer> m_server;
+    std::unique_ptr<QWebSocketServer> m_secureServer;
     std::map<QWebSocket*, TLink> m_links;
 };

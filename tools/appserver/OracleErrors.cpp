@@ -78,6 +78,8 @@ std::string OracleErrorText(sqlite3* db, TSqlStatementKind kind, const std::stri
         return "ORA-00904: \"" + UpperText(After(message, "no such column: ")) + "\": invalid identifier";
     if (StartsWith(message, "no such function: "))
         return "ORA-00904: \"" + UpperText(After(message, "no such function: ")) + "\": invalid identifier";
+    if (StartsWith(message, "cannot modify ") && message.find("because it is a view") != std::string::npos)
+        return "ORA-01732: data manipulation operation not legal on this view";
     if (message.find("syntax error") != std::string::npos || StartsWith(message, "incomplete input"))
         return "ORA-00900: invalid SQL statement (" + message + ")";
     return "ORA-00604: error occurred at recursive SQL level 1 (" + message + ")";

@@ -10,6 +10,7 @@
 //   check constraint                 ORA-02290: check constraint (<schema>.<name>) violated
 //   unknown table                    ORA-00942: table or view does not exist
 //   unknown column or function       ORA-00904: "<name>": invalid identifier
+//   a change through a view          ORA-01732: data manipulation operation not legal on this view
 //   syntax                           ORA-00900: invalid SQL statement (<SQLite's words>)
 //   anything else                    ORA-00604: error occurred at recursive SQL level 1 (<SQLite's words>)
 // An error text that already is an Oracle one (from RAISE_APPLICATION_ERROR,

@@ -158,7 +158,7 @@ bool BlankTail(const char* tail)
 // TDataConnection
 
 TDataConnection::TDataConnection(std::string handle, std::string alias, std::string sessionId,
-                                 const std::string& fileName)
+                                 const std::string& fileName, const TSqlUser& user)
     : m_handle(std::move(handle)), m_alias(std::move(alias)), m_sessionId(std::move(sessionId))
 {
     Touch();
@@ -171,23 +171,36 @@ TDataConnection::TDataConnection(std::string handle, std::string alias, std::str
     sqlite3_busy_timeout(m_db, 5000);
     sqlite3_exec(m_db, "PRAGMA foreign_keys = ON; PRAGMA case_sensitive_like = ON;", nullptr, nullptr, nullptr);
     RegisterSqlFunctions(m_db);
+    try {
+        m_rights = std::make_unique<TClientRights>(m_db, user);
+    } catch (...) {
+        sqlite3_close_v2(m_db);
+        throw;
+    }
 }
 
 TDataConnection::~TDataConnection()
 {
+    m_rights.reset();
     sqlite3_close_v2(m_db);
 }
 
 int64_t TDataConnection::Execute(const std::string& sql, const TSqlParams& params, TResultSet* rows)
 {
     Touch();
-    const std::string lite = RewriteOracleSql(sql);
+    const std::string lite = m_rights->PrepareStatement(RewriteOracleSql(sql));
     const TSqlStatementKind kind = StatementKind(sql);
     const std::string schema = UpperText(m_alias);
+    // A statement the user's rights refuse fails with the refusal's own error.
+    const auto failure = [&] {
+        const std::string refusal = m_rights->TakeRefusal();
+        return EOracleError(!refusal.empty() ? refusal : OracleErrorText(m_db, kind, schema));
+    };
+    m_rights->TakeRefusal();
     TStatementGuard guard;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(m_db, lite.c_str(), static_cast<int>(lite.size()), &guard.Stmt, &tail) != SQLITE_OK)
-        throw EOracleError(OracleErrorText(m_db, kind, schema));
+        throw failure();
     if (!guard.Stmt)
         throw EOracleError("ORA-00900: invalid SQL statement");
     if (!BlankTail(tail)) {
@@ -205,7 +218,7 @@ int64_t TDataConnection::Execute(const std::string& sql, const TSqlParams& param
         if (rc == SQLITE_DONE)
             break;
         if (rc != SQLITE_ROW)
-            throw EOracleError(OracleErrorText(m_db, kind, schema));
+            throw failure();
         if (!rows)
             continue;
         std::vector<TSqlValue>& row = rows->Rows.emplace_back();
@@ -330,13 +343,14 @@ void TServerDatabases::PrepareFileLocked(const std::string& file, bool system)
     TDatabase database(file, EmbeddedDataSql());
 }
 
-std::shared_ptr<TDataConnection> TServerDatabases::Open(const std::string& sessionId, const std::string& alias)
+std::shared_ptr<TDataConnection> TServerDatabases::Open(const std::string& sessionId, const std::string& alias,
+                                                        const TSqlUser& user)
 {
     const std::string file = FileOf(alias);
     std::lock_guard<std::mutex> guard(m_lock);
     SweepLocked();
     PrepareFileLocked(file, file == m_systemFile);
-    auto connection = std::make_shared<TDataConnection>(Wire::RandomHex(16), UpperText(alias), sessionId, file);
+    auto connection = std::make_shared<TDataConnection>(Wire::RandomHex(16), UpperText(alias), sessionId, file, user);
     m_databases[connection->Handle()] = connection;
     return connection;
 }

@@ -25,6 +25,7 @@
 // its own lock; each connection and each cursor has its own, which callers
 // take (Lock()) around a unit of work.
 
+#include "ClientRights.h"
 #include "ServerValues.h"
 
 #include <atomic>
@@ -55,7 +56,9 @@ struct TResultSet
 class TDataConnection
 {
   public:
-    TDataConnection(std::string handle, std::string alias, std::string sessionId, const std::string& fileName);
+    // Client SQL on it runs with the rights of `user` (ClientRights.h).
+    TDataConnection(std::string handle, std::string alias, std::string sessionId, const std::string& fileName,
+                    const TSqlUser& user);
     ~TDataConnection();
     TDataConnection(const TDataConnection&) = delete;
     TDataConnection& operator=(const TDataConnection&) = delete;
@@ -100,6 +103,7 @@ class TDataConnection
     std::string m_alias;
     std::string m_sessionId;
     sqlite3* m_db = nullptr;
+    std::unique_ptr<TClientRights> m_rights;
     std::mutex m_lock;
     bool m_inTransaction = false;
     std::atomic<std::chrono::steady_clock::rep> m_lastUsed{0};
@@ -137,7 +141,8 @@ class TServerDatabases
     // The file of an alias ("SYSTEM": the server's own); raises for an alias
     // that cannot name a file.
     std::string FileOf(const std::string& alias) const;
-    std::shared_ptr<TDataConnection> Open(const std::string& sessionId, const std::string& alias);
+    std::shared_ptr<TDataConnection> Open(const std::string& sessionId, const std::string& alias,
+                                          const TSqlUser& user);
     // Raises 1008 for a handle the session does not hold.
     std::shared_ptr<TDataConnection> Find(const std::string& handle, const std::string& sessionId);
     bool IsDatabase(const std::string& handle, const std::string& sessionId);

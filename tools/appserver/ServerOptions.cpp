@@ -66,10 +66,14 @@ TServerOptions ParseOptions(const std::vector<std::string>& args)
         {"--notify-port", [&](const std::string& v) { o.NotifyPort = ParseInt("--notify-port", v, 0); }},
         {"--notify-frame-size",
          [&](const std::string& v) { o.NotifyFrameSize = ParseInt("--notify-frame-size", v, 1); }},
+        {"--notify-tls-cert", [&](const std::string& v) { o.NotifyTlsCert = v; }},
+        {"--notify-tls-key", [&](const std::string& v) { o.NotifyTlsKey = v; }},
+        {"--notify-tls-port", [&](const std::string& v) { o.NotifyTlsPort = ParseInt("--notify-tls-port", v, 0); }},
         {"--db", [&](const std::string& v) { o.Database = v; }},
         {"--sql", [&](const std::string& v) { o.SqlFiles.push_back(v); }},
         {"--work-server-url", [&](const std::string& v) { o.WorkServerURL = v; }},
         {"--files", [&](const std::string& v) { o.FilesRoot = v; }},
+        {"--update-dir", [&](const std::string& v) { o.UpdateDir = v; }},
         {"--session-timeout", [&](const std::string& v) { o.SessionTimeoutMin = ParseInt("--session-timeout", v, 1); }},
         {"--keep-alive-timeout",
          [&](const std::string& v) { o.KeepAliveTimeoutSec = ParseInt("--keep-alive-timeout", v, 1); }},
@@ -113,6 +117,8 @@ TServerOptions ParseOptions(const std::vector<std::string>& args)
         }
         setter->second(value);
     }
+    if (o.NotifyTlsCert.empty() != o.NotifyTlsKey.empty())
+        throw std::invalid_argument("--notify-tls-cert and --notify-tls-key go together (see --help)");
     return o;
 }
 
@@ -134,6 +140,13 @@ Options:
                            takes a free one
   --notify-frame-size N    the notification server sends its messages in
                            frames of at most N bytes
+  --notify-tls-cert FILE   with --notify-tls-key FILE (PEM): the notification
+                           server also takes TLS links (wss://), for clients
+                           whose server connection is https, and prints
+                           "appserver secure notifications on
+                           127.0.0.1:<port>" after its plain port
+  --notify-tls-port N      the port of TLS links; 0 (the default) takes a
+                           free one
   --db FILE                the database file, created when missing
                            (default: appserver.db in the current folder)
   --sql FILE               run an SQL file after the schema (repeatable),
@@ -142,6 +155,9 @@ Options:
   --files DIR              the folder the remote file system (VRS.*) serves;
                            each share is a folder in it (default: "files"
                            beside the database file)
+  --update-dir DIR         serve the client's update endpoint: GET
+                           /update/<name> answers the file <name> of DIR
+                           ("version.txt", the setup); no session needed
   --session-timeout MIN    minutes a session lives without calls (default 30)
   --keep-alive-timeout SEC seconds an idle TCP connection stays open (default 30)
   --threads N              calls served at once (default 16)

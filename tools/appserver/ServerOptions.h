@@ -26,10 +26,16 @@ struct TServerOptions
     int Port = 0; // 0: a free port, printed at start
     int NotifyPort = 0; // the notification server's; 0: a free one, printed too
     int NotifyFrameSize = 0; // 0: every message the notification server sends in one frame
+    // TLS links of the notification server (wss://): PEM files of the
+    // certificate and its key; none: plain links only.
+    std::string NotifyTlsCert;
+    std::string NotifyTlsKey;
+    int NotifyTlsPort = 0; // 0: a free one, printed
     std::string Database = "appserver.db";
     std::vector<std::string> SqlFiles;
     std::string WorkServerURL;
     std::string FilesRoot; // '' = "files" beside the database file
+    std::string UpdateDir; // '' = no update endpoint
     int SessionTimeoutMin = 30;
     int KeepAliveTimeoutSec = 30;
     int Threads = 16;

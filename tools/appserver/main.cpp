@@ -85,11 +85,23 @@ int Run(int argc, char** argv)
             return 1;
         }
         server.SetNotifyPort(notifyPort);
+        int secureNotifyPort = -1;
+        if (!options.NotifyTlsCert.empty()) {
+            std::string error;
+            secureNotifyPort =
+                notifications.ListenSecure(options.NotifyTlsPort, options.NotifyTlsCert, options.NotifyTlsKey, error);
+            if (secureNotifyPort < 0) {
+                std::cerr << "appserver: TLS links: " << error << "\n";
+                return 1;
+            }
+        }
         WatchSignals(signals);
         if (options.WatchStdin)
             WatchStdin();
         std::cout << "appserver listening on 127.0.0.1:" << port << std::endl;
         std::cout << "appserver notifications on 127.0.0.1:" << notifyPort << std::endl;
+        if (secureNotifyPort >= 0)
+            std::cout << "appserver secure notifications on 127.0.0.1:" << secureNotifyPort << std::endl;
         std::thread([&server] {
             server.Listen();
             QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); },

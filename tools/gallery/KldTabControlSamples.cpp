@@ -34,7 +34,10 @@ QWidget* Captioned(QWidget* parent, const char* caption, QWidget* control)
     auto* grid = new QGridLayout(box);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(2);
-    grid->addWidget(new QLabel(QString::fromUtf8(caption), box), 0, 0);
+    auto* label = new QLabel(QString::fromUtf8(caption), box);
+    // The control, not its caption, takes the height the page gives.
+    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    grid->addWidget(label, 0, 0);
     control->setParent(box);
     control->setMinimumSize(260, 96);
     grid->addWidget(control, 1, 0);
@@ -103,7 +106,7 @@ QWidget* MakeTabStyles(QWidget* parent)
     return page;
 }
 
-const TGalleryRegistration TabStyles{{"tab-controls", QSize(720, 440), MakeTabStyles, nullptr}};
+const TGalleryRegistration TabStyles{{"tab-controls", QSize(720, 600), MakeTabStyles, nullptr}};
 
 // Stock page controls handed to the tab painter: the "Book" of a form with
 // master and detail pictures on its first tabs, and one with a hidden page.

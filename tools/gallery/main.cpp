@@ -92,6 +92,8 @@ int Save(const QString& folder)
 
 int main(int argc, char** argv)
 {
+    // Qt WebEngine (the web page sample) needs shared OpenGL contexts.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     if (argc == 3 && std::strcmp(argv[1], "--save") == 0)
         return Save(QString::fromLocal8Bit(argv[2]));

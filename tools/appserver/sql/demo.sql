@@ -23,12 +23,16 @@ INSERT OR IGNORE INTO TBL_ROLES (COUNTER, ROLE_ID, DESCRIPTION, C_ENTERPRISE, C_
 -- The system manager of the seed gets a password for the demo.
 UPDATE TBL_USERS SET USER_PASSWORD = 'admin' WHERE COUNTER = 2 AND USER_PASSWORD IS NULL;
 
+-- The nurse receives advertising (ADVERTISE): once a database can be chosen,
+-- the client's ad panels ask the demo server's advertising pages
+-- (/services/get_ad.php) with the nurse's ad state, ZIP code and industry.
 INSERT OR IGNORE INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, FIRST_NAME, LAST_NAME, FULL_NAME, USER_TYPE,
-                                 C_ENTERPRISE, CURRENT_USE, FACILITY_ACCESS_FLAG, EMAIL, STATE, ZIP) VALUES
+                                 C_ENTERPRISE, CURRENT_USE, FACILITY_ACCESS_FLAG, EMAIL, STATE, ZIP,
+                                 ADVERTISE, ADSTATE, ADZIP, INDUSTRY) VALUES
   (10, 'MANAGER', 'manager', 'Helen', 'Brooks', 'Helen Brooks', 'MGR', 10, 'T', 'A',
-   'helen.brooks@harbourview.example', 'OR', '97201'),
+   'helen.brooks@harbourview.example', 'OR', '97201', 'F', NULL, NULL, NULL),
   (11, 'NURSE', 'nurse', 'Tom', 'Ward', 'Tom Ward', 'USR', 10, 'T', 'I',
-   'tom.ward@harbourview.example', 'OR', '97201');
+   'tom.ward@harbourview.example', 'OR', '97201', 'T', 'OR', '97201', 'Nursing Home');
 
 INSERT OR IGNORE INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (10, 10), (10, 11), (11, 12);
 
@@ -37,3 +41,4 @@ INSERT OR IGNORE INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (10, 10), (10, 11
 INSERT OR IGNORE INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, DESCRIPTION, FILE_NAME)
   VALUES (100, 'DEMO_WELCOME', 'Welcome note of the demo', 'welcome.txt');
 INSERT OR IGNORE INTO SRV_RESOURCE_TYPES (C_RESOURCE, RESOURCE_TYPE) VALUES (100, 'PCL');
+

@@ -1,0 +1,97 @@
+// The update endpoint of the local server (--update-dir): the files of one
+// folder by bare name, and 404 for every other path.
+#include "UpdateEndpoint.h"
+
+#include <httplib.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The server's tests link no client code: a folder of their own here.
+struct TFolder
+{
+    TFolder()
+    {
+        std::string pattern = (fs::temp_directory_path() / "kld-update-XXXXXX").string();
+        Path = mkdtemp(pattern.data()) ? pattern : std::string();
+    }
+    ~TFolder()
+    {
+        std::error_code error;
+        if (!Path.empty())
+            fs::remove_all(Path, error);
+    }
+    std::string operator/(const std::string& Name) const { return Path + "/" + Name; }
+    std::string Path;
+};
+
+void WriteText(const std::string& FileName, const std::string& Text)
+{
+    std::ofstream(FileName, std::ios::binary) << Text;
+}
+
+} // namespace
+
+TEST(UpdateEndpoint, ServesBareNamesOfItsFolderOnly)
+{
+    TFolder root;
+    ASSERT_FALSE(root.Path.empty());
+    const std::string dir = root / "updates";
+    fs::create_directories(dir + "/sub");
+    WriteText(dir + "/version.txt", "version=4.1.0.0\nfile=setup.sh\nfilesize=4\n");
+    WriteText(dir + "/setup.sh", std::string("\0\1\2\3", 4));
+    WriteText(dir + "/sub/inner.txt", "inner");
+    WriteText(root / "secret.txt", "outside");
+
+    httplib::Server server;
+    AddUpdateEndpoint(server, dir);
+    const int port = server.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    std::thread listener([&] { server.listen_after_bind(); });
+    while (!server.is_running())
+        std::this_thread::yield();
+
+    httplib::Client client("127.0.0.1", port);
+    struct Case
+    {
+        const char* Path;
+        int Status;
+        std::string Body;
+    };
+    const Case cases[] = {
+        {"/update/version.txt", 200, "version=4.1.0.0\nfile=setup.sh\nfilesize=4\n"},
+        {"/update/setup.sh", 200, std::string("\0\1\2\3", 4)},
+        {"/update/missing.sh", 404, ""},
+        {"/update/", 404, ""},
+        {"/update/sub", 404, ""},
+        {"/update/sub/inner.txt", 404, ""},
+        {"/update/..%2Fsecret.txt", 404, ""},
+        {"/update/%2E%2E", 404, ""},
+        {"/update/.", 404, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Path);
+        const httplib::Result res = client.Get(c.Path);
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, c.Status);
+        if (c.Status == 200) {
+            EXPECT_EQ(res->body, c.Body);
+        } else {
+            EXPECT_EQ(res->body.find("outside"), std::string::npos);
+        }
+    }
+    server.stop();
+    listener.join();
+
+    EXPECT_TRUE(IsUpdateFileName("setup.sh"));
+    for (const char* name : {"", ".", "..", "a/b", "a\\b"})
+        EXPECT_FALSE(IsUpdateFileName(name)) << name;
+}

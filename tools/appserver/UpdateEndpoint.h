@@ -1,0 +1,16 @@
+#pragma once
+// The client's update endpoint: GET /update/<name> answers the file <name>
+// of one folder ("version.txt" and the setup program it names). No session:
+// the client asks before anyone signs in. Only bare names are served; any
+// other path (a folder part, ".", "..") and a missing file answer 404, so
+// nothing outside the folder is ever read.
+
+#include <string>
+
+namespace httplib {
+class Server;
+}
+
+void AddUpdateEndpoint(httplib::Server& Http, const std::string& Dir);
+// True for a name the endpoint may serve.
+bool IsUpdateFileName(const std::string& Name);

@@ -1,0 +1,24 @@
+-- The sample applet libraries (tools/applets): resources whose Linux files
+-- ("L64") lie in the share "resources" of the file store, where the tests
+-- and scripts/demo copy them. The resources' own file names are those of
+-- the other platform, which this server has no files for.
+INSERT OR IGNORE INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, DESCRIPTION, FILE_NAME) VALUES
+  (7001, 'SAMPLE_APPLET', 'Sample applet', 'sample_applet.dll'),
+  (7002, 'SAMPLE_WIDGET', 'Sample widget', 'sample_widget.dll'),
+  (7003, 'FAULTY_NOINIT', 'Sample library without INIT', 'faulty_noinit.dll'),
+  (7004, 'FAULTY_NILINIT', 'Sample library whose INIT answers nil', 'faulty_nilinit.dll'),
+  (7005, 'FAULTY_RAISEINIT', 'Sample applet whose OnInit raises', 'faulty_raiseinit.dll'),
+  (7006, 'FAULTY_RAISESHOWN', 'Sample applet whose form raises on 1224', 'faulty_raiseshown.dll'),
+  (7007, 'FAULTY_NOFORM', 'Sample applet without a main form', 'faulty_noform.dll'),
+  (7008, 'FAULTY_REFUSECLOSE', 'Sample applet whose form refuses to close', 'faulty_refuseclose.dll'),
+  (7009, 'FAULTY_OLDAPI', 'Sample library built against another interface version', 'faulty_oldapi.dll');
+INSERT OR IGNORE INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
+  (7101, 7001, 'sample_applet.so', 'L64'),
+  (7102, 7002, 'sample_widget.so', 'L64'),
+  (7103, 7003, 'faulty_noinit.so', 'L64'),
+  (7104, 7004, 'faulty_nilinit.so', 'L64'),
+  (7105, 7005, 'faulty_raiseinit.so', 'L64'),
+  (7106, 7006, 'faulty_raiseshown.so', 'L64'),
+  (7107, 7007, 'faulty_noform.so', 'L64'),
+  (7108, 7008, 'faulty_refuseclose.so', 'L64'),
+  (7109, 7009, 'faulty_oldapi.so', 'L64');
