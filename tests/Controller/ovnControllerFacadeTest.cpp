@@ -21,6 +21,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 TEST(MainWindowServices, UserHashWritesEachByteInUpperCaseHex)
 {
@@ -310,15 +311,26 @@ class FacadeServerTest : public FacadeTest
         m_window->UserLogInExec();
         ASSERT_TRUE(m_window->Logged());
     }
+    // Straight from the server's file: users may not read its tables.
+    std::string ServerSql(const std::string& Sql)
+    {
+        sqlite3* db = nullptr;
+        std::string text;
+        if (sqlite3_open(m_server.DatabaseFile().c_str(), &db) == SQLITE_OK) {
+            sqlite3_busy_timeout(db, 5000);
+            sqlite3_stmt* statement = nullptr;
+            sqlite3_prepare_v2(db, Sql.c_str(), -1, &statement, nullptr);
+            if (statement && sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_text(statement, 0))
+                text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+            sqlite3_finalize(statement);
+        }
+        sqlite3_close(db);
+        return text;
+    }
     std::string LockHolder(const std::string& Path)
     {
-        TovnOndrelQuery q;
-        q.SetDatabaseName("SYSTEM_DATA");
-        q.SetUseSQL(true);
-        q.SQL().SetText("SELECT USER_ID || ' ' || ALIAS || ' ' || DESCRIPTION FROM SRV_LOCKS WHERE LOCK_PATH = '" +
-                        Path + "'");
-        q.Open();
-        return q.IsEmpty() ? "" : q.Fields().Fields(0)->AsString();
+        return ServerSql("SELECT USER_ID || ' ' || ALIAS || ' ' || DESCRIPTION FROM SRV_LOCKS WHERE LOCK_PATH = '" +
+                         Path + "'");
     }
 
     TAppServerProcess m_server{{}, kFacadeSql};
@@ -400,12 +412,7 @@ TEST_F(FacadeServerTest, FacilitiesOfAUserWithSomeAccessAndWithAll)
 
     // The list is worked out once per database sign-in: a change of the
     // access table shows only after it.
-    m_window->dbSys().Open();
-    TovnOndrelQuery grant;
-    grant.SetDatabaseName("SYSTEM_DATA");
-    grant.SetUseSQL(true);
-    grant.SQL().SetText("INSERT INTO TBL_USERFACILITYACCESS (C_USER, C_FACILITY) VALUES (50, 1)");
-    grant.Execute();
+    ServerSql("INSERT INTO TBL_USERFACILITYACCESS (C_USER, C_FACILITY) VALUES (50, 1)");
     TovnDataSet again;
     m_controller->GetUserFacilities(&again);
     EXPECT_EQ(names(again), "RIVER ");
