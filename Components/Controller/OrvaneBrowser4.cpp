@@ -199,6 +199,11 @@ void TfrmOrvaneBrowser4::CreateComponents()
     m_conMAIN->SetShowWaitCursor(true);
     m_conMAIN->SetTimeout(120);
     m_conMAIN->OnLogin = [this](TObject* sender) { DoOnLogin(sender); };
+    m_conMAIN->OnGetReferer = [this](TObject* sender) {
+        std::string referer;
+        DoOnGetReferer(sender, referer);
+        return referer;
+    };
 
     m_dbSys = std::make_unique<TNembraDatabase>();
     m_dbSys->SetName("dbSys");

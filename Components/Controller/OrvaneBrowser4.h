@@ -30,6 +30,7 @@
 // Main thread only, like every window.
 
 #include "Components/Controller/OrvaneBrowser4Actions.h"
+#include "Components/Controller/ModuleView.h"
 #include "Components/Controller/OrvaneBrowser4Services.h"
 #include "Components/Controller/OrvaneBrowser4Status.h"
 #include "Components/Controller/ovnBrowserUtils.h"
@@ -208,9 +209,11 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     void AppletClosed(QWidget* Form);
     void ClearModules();
     void ModuleViewResync(QWidget* Form);
-    // Copies one module's menu rows into dsMenu before its view builds its
-    // menu; the rows are the database sign-in's, so nothing is copied yet.
-    void DoPrepareMenu(int32_t Module) {}
+    // Copies one module's menu rows into dsMenu once, before its view
+    // builds its menu (ParentIndex from the levels). A failing row is
+    // shown through the application's exception handler and ends the copy;
+    // the rows posted stay.
+    void DoPrepareMenu(int32_t Module);
     void DoModuleSelect(TObject* Sender, TKldAppItem* Item);
     // The desktop's active module window while signed in, else null.
     QWidget* ActiveModuleForm() const;
@@ -271,8 +274,22 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     // Makes the menu row of Resource current (LocateMenuResource: trimmed,
     // exact case, among all rows). Not found: an ERROR line "Resource \"%s\"
     // not found" and, unless Quiet, an error box with the same text.
-    bool FindResource(const std::string& Resource, bool Quiet);
-    bool FindResource2(const std::string& Resource) { return FindResource(Resource, true); }
+    // SearchBy is not consulted: the look-up is always by resource name.
+    bool FindResource(const std::string& Resource, TSearchBy SearchBy, bool Quiet);
+    bool FindResource2(const std::string& Resource, TSearchBy SearchBy) { return FindResource(Resource, SearchBy, true); }
+    // Starts the resource's applet in the view of Module (-1: the row's
+    // module), opening the module first; the view's Launch answers.
+    bool RunApplet(int32_t Module, const std::string& Resource, TSearchBy SearchBy, int32_t Flags,
+                   const std::string& Params, TObject* Obj, bool Reuse);
+    // "Current Applet Info...": name, resource, file, version, date, size
+    // and CRC-32 of the active container's top applet's file.
+    void actAppletInfoExecute(TObject* Sender);
+    // The Referer of the connection's requests: the resource of the active
+    // container's top applet, '' otherwise.
+    void DoOnGetReferer(TObject* Sender, std::string& Referer);
+    // The text actAppletInfoExecute shows for a cached file.
+    static std::string AppletInfoText(const std::string& Caption, const std::string& Resource,
+                                      const std::string& FileName, int64_t Version, const std::string& Path);
     // Runs the "RUNOBJECT" export of the resource's add-on library with
     // Params and answers its result. Main thread only: the process's
     // current folder becomes the cache folder for good.

@@ -105,7 +105,7 @@ QWidget* TSystemWindowHolder::Open(TSystemWindow Kind, QWidget* Owner, bool& Cre
 // ---------------------------------------------------------------------------
 // Resources and add-on libraries
 
-bool TfrmOrvaneBrowser4::FindResource(const std::string& Resource, bool Quiet)
+bool TfrmOrvaneBrowser4::FindResource(const std::string& Resource, TSearchBy, bool Quiet)
 {
     if (LocateMenuResource(*m_sysGetMenu, Resource))
         return true;

@@ -40,6 +40,7 @@
 #include <memory>
 #include <string>
 
+class QFont;
 class QWidget;
 class TCustomEdit;
 class TCustomImageList;
@@ -253,8 +254,8 @@ class TovnController : public TComponent
     // module window (1524, lParam = the list, dispatched at once); the
     // closing EndUpdate posts 4026 once, also when the window fails.
     void UpdateInfoBar();
-    // Starts another applet of Module for the applet Sender; a launch from
-    // an applet library is not offered yet, so the answer is False.
+    // (sign-in) Starts a new instance of the resource's applet in the view
+    // of Module (-1: the menu row's module) for the applet Sender.
     bool RunAppletExt(int32_t Module, const std::string& Resource, int32_t Mode, const std::string& Params,
                       TObject* Sender);
     // The calendar of a data-entry control; not offered yet: False.
@@ -382,6 +383,13 @@ class TovnController : public TComponent
     void ViewMail(int32_t MailCounter);
     int32_t GetRestrictedAdCategory() const;
     void SetRestrictedAdCategory(int32_t Value);
+
+    // The open view of the module entry (null when not open); an unknown
+    // counter raises "Module not found. Counter = \"%d\"".
+    QWidget* GetModuleView(int32_t ModuleCounter) const;
+    // Both ignore their arguments and show the info bar again.
+    void SetModuleInfo(int32_t Index, const std::string& Text, const QFont* Font);
+    void SetModuleInfoEx(int32_t Index, const std::string& Text, const std::string& Text2);
 
     // Retired: both raise "BlockingViews are deprecated".
     bool GetBlockingViews() const;

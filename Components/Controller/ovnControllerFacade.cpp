@@ -175,7 +175,7 @@ TSecurityRecord TovnController::GetSecurity(const std::string& Resource) const
 {
     TfrmOrvaneBrowser4& window = Window(m_browser);
     const int index =
-        window.FindResource(Resource, true) ? window.sysGetMenu().FieldByName("Security_Index")->AsInteger() : -1;
+        window.FindResource(Resource, sbResource, true) ? window.sysGetMenu().FieldByName("Security_Index")->AsInteger() : -1;
     return GetSecurity(index);
 }
 
@@ -183,7 +183,7 @@ TSecurityRecord TovnController::GetSecurity2(const std::string& Resource) const
 {
     TfrmOrvaneBrowser4& window = Window(m_browser);
     const int index =
-        window.FindResource2(Resource) ? window.sysGetMenu().FieldByName("Security_Index")->AsInteger() : -1;
+        window.FindResource2(Resource, sbResource) ? window.sysGetMenu().FieldByName("Security_Index")->AsInteger() : -1;
     return GetSecurity(index);
 }
 
@@ -222,6 +222,21 @@ void TovnController::SetRestrictedAdCategory(int32_t Value)
     TfrmOrvaneBrowser4& window = Window(m_browser);
     window.SetRestrictedAdCategory(Value);
     window.SwithAdd(-1);
+}
+
+QWidget* TovnController::GetModuleView(int32_t ModuleCounter) const
+{
+    return Window(m_browser).ModuleItems().ModuleByCounter(ModuleCounter).Form();
+}
+
+void TovnController::SetModuleInfo(int32_t, const std::string&, const QFont*)
+{
+    UpdateInfoBar();
+}
+
+void TovnController::SetModuleInfoEx(int32_t, const std::string&, const std::string&)
+{
+    UpdateInfoBar();
 }
 
 bool TovnController::GetBlockingViews() const

@@ -465,9 +465,57 @@ TEST_F(FacadeServerTest, RightsByResourceFromTheMenuRows)
     // The window's own look-up shows the box unless quiet.
     EXPECT_TRUE(m_dialogs->Texts().empty());
     m_dialogs->QueueAnswer(mrOk);
-    EXPECT_FALSE(m_window->FindResource("staff_list", false));
+    EXPECT_FALSE(m_window->FindResource("staff_list", sbShortcut, false));
     ASSERT_EQ(m_dialogs->Texts().size(), 1u);
     EXPECT_EQ(m_dialogs->Texts().back(), "Resource \"staff_list\" not found");
-    EXPECT_TRUE(m_window->FindResource("STAFF_LIST", false));
+    EXPECT_TRUE(m_window->FindResource("STAFF_LIST", sbResource, false));
     EXPECT_EQ(m_window->sysGetMenu().FieldByName("File_Name")->AsString(), "staff.so");
+}
+
+TEST_F(FacadeServerTest, AModulesMenuRowsAreCopiedOnceWithTheirParents)
+{
+    SignIn("jsmith");
+    m_window->OpenDataDatabase("OAK", 50);
+    m_window->sysGetMenu().Open();
+    // A resource look-up first: the next module's copy still gets only its rows.
+    EXPECT_TRUE(m_window->FindResource2("RESIDENT_LIST", sbResource));
+    m_window->DoPrepareMenu(40);
+    m_window->DoPrepareMenu(40);
+    TDataSet& menu = m_window->dsMenu();
+    std::string rows;
+    for (menu.First(); !menu.Eof(); menu.Next())
+        rows += menu.FieldByName("Index")->AsString() + "<" + menu.FieldByName("ParentIndex")->AsString() + ":" +
+                menu.FieldByName("Resource")->AsString() + ":" + menu.FieldByName("Executable")->AsString() + " ";
+    EXPECT_EQ(rows, "1<0::False 2<1:STAFF_LIST:True ");
+}
+
+TEST_F(FacadeServerTest, RunningAnAppletOfAModuleWithoutEntryRaises)
+{
+    SignIn("jsmith");
+    m_window->OpenDataDatabase("OAK", 50);
+    m_window->sysGetMenu().Open();
+    EXPECT_EQ(ErrorOf([&] { m_window->RunApplet(-1, "STAFF_LIST", sbResource, 0, "", nullptr, false); }),
+              "Cannot find module for specified resource \"40\"");
+    EXPECT_EQ(ErrorOf([&] { m_controller->RunAppletExt(-1, "STAFF_LIST", 0, "", nullptr); }),
+              "Cannot find module for specified resource \"40\"");
+    // No applet is active: no Referer.
+    std::string referer = "old";
+    m_window->DoOnGetReferer(nullptr, referer);
+    EXPECT_EQ(referer, "");
+}
+
+TEST(MainWindowServices, AppletInfoOfACachedFile)
+{
+    TTempFolder dir;
+    const std::string path = dir.Path() + "/staff.so";
+    WriteText(path, "123456789");
+    const std::string text = TfrmOrvaneBrowser4::AppletInfoText("Staff list", "STAFF_LIST", "staff.so", 3, path);
+    EXPECT_EQ(text.rfind("Applet Name: Staff list\r\nResource Name: STAFF_LIST\r\nFile Name: staff.so\r\n"
+                         "File Version: 3\r\nFile Date: ",
+                         0),
+              0u);
+    // The size, and the check value of "123456789" as Format writes %x.
+    EXPECT_NE(text.find("\r\nFile Size: 9\r\nCRC32: CBF43926"), std::string::npos) << text;
+    EXPECT_EQ(ErrorOf([&] { TfrmOrvaneBrowser4::AppletInfoText("A", "B", "gone.so", 1, dir.Path() + "/gone.so"); }),
+              "File not found: \"" + dir.Path() + "/gone.so\"");
 }
