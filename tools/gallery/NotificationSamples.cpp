@@ -77,3 +77,66 @@ const TGalleryRegistration CenterEmpty{
 const TGalleryRegistration Toast{{"notification-toast", QSize(300, 140), MakeToast, nullptr}};
 
 } // namespace
+
+// The two dialogs of the notifications: the shift choice with resident
+// groups, and the preferences with one row selected.
+#include "Components/Controller/NotificationPreferences.h"
+#include "Components/Controller/ShiftInfoForm.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+
+namespace {
+
+struct SampleShifts : TNotifyDatabase
+{
+    std::vector<TNotifyRow> Open(const std::string& SQL, const std::vector<Variant>&) override
+    {
+        auto shift = [](int c, const char* d, int b, int e) {
+            return TNotifyRow{{"COUNTER", Variant(c)},
+                              {"DESCRIPTION", Variant(d)},
+                              {"BEGIN_TIME", Variant(EncodeTime(b, 0, 0, 0))},
+                              {"END_TIME", Variant(EncodeTime(e, 0, 0, 0))}};
+        };
+        auto group = [](int c, const char* n) {
+            return TNotifyRow{{"COUNTER", Variant(c)}, {"GROUP_NUMBER", Variant(n)}, {"C_DAYSHIFT", Variant(1)}};
+        };
+        if (SQL == ShiftSQL::ShiftsText)
+            return {shift(1, "Day", 7, 15), shift(2, "Evening", 15, 23)};
+        return {group(12, "East Wing"), group(15, "Memory Care"), group(16, "West Wing")};
+    }
+    void Execute(const std::string&) override {}
+    std::vector<int32_t> UserFacilities() override { return {}; }
+    std::string UserID() const override { return "NURSE"; }
+};
+
+QWidget* MakeShiftInfo(QWidget* parent)
+{
+    static SampleShifts db;
+    auto* dlg = new TfrmShiftInfo(&db, parent);
+    dlg->setWindowFlags(Qt::Widget);
+    dlg->edtFacility->setText("[MAPLE] Maple Grove Care");
+    dlg->edtEmployee->setText("Nora Nurse");
+    dlg->UpdateShifts(1, 1, 1);
+    dlg->SavedGroups = ";12;15;";
+    dlg->rbSelected->setChecked(true);
+    return dlg;
+}
+
+QWidget* MakePreferences(QWidget* parent)
+{
+    static std::vector<QPixmap> icons = {QPixmap::fromImage(GallerySampleIcon(32, 0x3B77DB, 'R')),
+                                         QPixmap::fromImage(GallerySampleIcon(32, 0x2E8B57, 'M')),
+                                         QPixmap::fromImage(GallerySampleIcon(32, 0xC0504D, 'S'))};
+    auto* dlg = new TfrmNotificationPreferences(parent);
+    dlg->setWindowFlags(Qt::Widget);
+    dlg->List()->Icons = &icons;
+    dlg->List()->Rows = {{"Rounds", 0, true}, {"Medications", 1, false}, {"Shift Report", 2, true}};
+    dlg->List()->Selected = 1;
+    return dlg;
+}
+
+const TGalleryRegistration ShiftInfo{{"shift-information", QSize(380, 360), MakeShiftInfo, nullptr}};
+const TGalleryRegistration Preferences{{"notification-preferences", QSize(400, 300), MakePreferences, nullptr}};
+
+} // namespace
