@@ -1,5 +1,5 @@
 #pragma once
-// The public interface of applet libraries, version 1. An applet library is
+// The public interface of applet libraries, version 2. An applet library is
 // a Linux shared library built with the client's compiler, C++ library and
 // Qt, linked against the controller library (libMirabo.so), with the run
 // path $ORIGIN. All it may use of the client is in this header:
@@ -17,6 +17,12 @@
 //   WndProc.
 // - `TovnVirtualApplet` and `TLookupTool` (ovnGeneralControl.h): the applet
 //   as the data-entry controls see it.
+// - The data-entry controls of its forms: the base `TovnGeneralControl`
+//   with `GetEffectiveColor` (ovnGeneralControl.h), the pictures and
+//   `DrawShelf`/`DrawShelfExt` (ovnPictures.h), `TovnMaskEdit`,
+//   `TovnDBEdit`, `TovnDBMemo` and `TovnDBRadio`, and the dialogs
+//   `ovnInputBox` (ovnBox.h), `runCalendar` (ovnCalendar.h) and `ShowBlob`
+//   (ViewBLOB.h). Version 2 added them.
 // - `OVN_APPLET_INIT(expression)`: defines the one export "INIT" with C
 //   linkage, returning the new applet (null when it cannot be made; an
 //   exception never leaves it).
@@ -33,18 +39,26 @@
 #include "Components/Controller/ovnAppletForm.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/Messages.h"
+#include "ui/ViewBLOB.h"
+#include "ui/ovnBox.h"
+#include "ui/ovnCalendar.h"
+#include "ui/ovnDBEdit.h"
+#include "ui/ovnDBMemo.h"
+#include "ui/ovnDbRadio.h"
 #include "ui/ovnGeneralControl.h"
+#include "ui/ovnMaskEdit.h"
+#include "ui/ovnPictures.h"
 
-#define OVN_APPLET_API_VERSION 1
+#define OVN_APPLET_API_VERSION 2
 
-// Version 1 of the interface: answers the applet it is given.
-extern "C" TovnApplet* ovnAppletApi_1(TovnApplet* Applet);
+// Version 2 of the interface: answers the applet it is given.
+extern "C" TovnApplet* ovnAppletApi_2(TovnApplet* Applet);
 
 #define OVN_APPLET_INIT(Expression)                                                                          \
     extern "C" __attribute__((visibility("default"))) TovnApplet* INIT()                                     \
     {                                                                                                        \
         try {                                                                                                \
-            return ovnAppletApi_1(Expression);                                                               \
+            return ovnAppletApi_2(Expression);                                                               \
         } catch (...) {                                                                                      \
             return nullptr;                                                                                  \
         }                                                                                                    \

@@ -12,6 +12,7 @@
 #include "platform/Processes.h"
 #include "platform/Threads.h"
 #include "platform/Streams.h"
+#include "ui/ovnCalendar.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -341,9 +342,9 @@ bool TovnController::RunAppletExt(int32_t, const std::string&, int32_t, const st
     return false;
 }
 
-bool TovnController::Calendar(TCustomEdit*, TLookupTool)
+bool TovnController::Calendar(TCustomEdit* Edit, TLookupTool Tool)
 {
-    return false;
+    return runCalendar(Edit, Tool);
 }
 
 TSecurityRecord TovnController::GetSecurity(int SecurityIndex) const

@@ -234,7 +234,8 @@ class TovnController : public TComponent
     // an applet library is not offered yet, so the answer is False.
     bool RunAppletExt(int32_t Module, const std::string& Resource, int32_t Mode, const std::string& Params,
                       TObject* Sender);
-    // The calendar of a data-entry control; not offered yet: False.
+    // The calendar picker on a data-entry control's edit (runCalendar):
+    // True after OK or Clear.
     bool Calendar(TCustomEdit* Edit, TLookupTool Tool);
 
     // Server time: the main window's SysDateTime (the local clock plus the
