@@ -1,5 +1,5 @@
 #pragma once
-// The public interface of applet and add-on libraries, version 3. An applet library is
+// The public interface of applet and add-on libraries, version 4. An applet library is
 // a Linux shared library built with the client's compiler, C++ library and
 // Qt, linked against the controller library (libMirabo.so), with the run
 // path $ORIGIN. All it may use of the client is in this header:
@@ -32,6 +32,8 @@
 //   the debug viewer, and the exported log texts (LogAdd ... LogRunAdminApplet).
 //   Version 3 added it, `LibController` and the add-on export.
 // - `LibController` (LibController.h): one-call SQL on the data database.
+// - `CreateNotification` and `NotifyUsers` (NotificationsAPI.h): a
+//   notification for the users' notification centers. Version 4 added them.
 // - `OVN_ADDON_RUNOBJECT(function)`: an add-on library's one export
 //   "RUNOBJECT" with C linkage: it takes the parameter text in UTF-8 and
 //   answers a 32-bit integer. The platform's `Exception` family crosses the
@@ -47,6 +49,7 @@
 // with a wrong layout.
 
 #include "Components/Controller/LibController.h"
+#include "Components/Controller/NotificationsAPI.h"
 #include "Components/Controller/ovnApplet.h"
 #include "Components/Controller/ovnAppletForm.h"
 #include "Components/Controller/ovnController.h"
@@ -63,18 +66,18 @@
 
 #include <cstdint>
 
-#define OVN_APPLET_API_VERSION 3
+#define OVN_APPLET_API_VERSION 4
 
-// Version 3 of the interface: answers the applet it is given.
-extern "C" TovnApplet* ovnAppletApi_3(TovnApplet* Applet);
-// Version 3 of the add-on interface: answers the parameter text it is given.
-extern "C" const char* ovnAddonApi_3(const char* Params);
+// Version 4 of the interface: answers the applet it is given.
+extern "C" TovnApplet* ovnAppletApi_4(TovnApplet* Applet);
+// Version 4 of the add-on interface: answers the parameter text it is given.
+extern "C" const char* ovnAddonApi_4(const char* Params);
 
 #define OVN_APPLET_INIT(Expression)                                                                          \
     extern "C" __attribute__((visibility("default"))) TovnApplet* INIT()                                     \
     {                                                                                                        \
         try {                                                                                                \
-            return ovnAppletApi_3(Expression);                                                               \
+            return ovnAppletApi_4(Expression);                                                               \
         } catch (...) {                                                                                      \
             return nullptr;                                                                                  \
         }                                                                                                    \
@@ -83,5 +86,5 @@ extern "C" const char* ovnAddonApi_3(const char* Params);
 #define OVN_ADDON_RUNOBJECT(Function)                                                                        \
     extern "C" __attribute__((visibility("default"))) int32_t RUNOBJECT(const char* Params)                 \
     {                                                                                                        \
-        return Function(std::string(ovnAddonApi_3(Params)));                                                \
+        return Function(std::string(ovnAddonApi_4(Params)));                                                \
     }

@@ -1,0 +1,146 @@
+#pragma once
+// The notification center: a borderless drop-down shaped like a speech
+// bubble under the main window's toolbar, its owner-drawn list of
+// notifications and the toast that shows new ones while the center is
+// closed. The rules (layout, hit tests, selection, the toast's timing) are
+// TNotifyListState and TNotifyToastCycle; these widgets feed them input and
+// paint what they say.
+
+#include "Components/Controller/NotifyRules.h"
+
+#include <QLabel>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class TNotifyCenter;
+
+// Paints one item (shared by the list and the toast). C is the client
+// rectangle, I the item's.
+void PaintNotifyItem(QPainter& Painter, const QRect& C, const QRect& I, const TNotifyItem& Item, bool Odd,
+                     bool Selected, bool Hot, bool InPopup, TNotifyItemElement HotElement,
+                     const std::vector<QPixmap>* Icons, TDateTime Today);
+
+class TNotifyControl : public QWidget
+{
+public:
+    explicit TNotifyControl(QWidget* Parent = nullptr);
+
+    void SetList(TNotifications* List);
+    void LayoutChanged();
+    int32_t ItemAtPos(QPoint P) const { return m_state.ItemAtPos({P.x(), P.y()}); }
+    TNotifyItemElement ElementAtPos(int32_t Index, QPoint P) const { return m_state.ElementAtPos(Index, {P.x(), P.y()}); }
+    void DoItemEvent(int32_t Index, TNotifyItemElement Element);
+    void Select(int32_t Index);
+
+    TNotifyListState& State() { return m_state; }
+    QSize LaidOutSize() const { return m_laidOutSize; }
+    std::vector<QPixmap>* Icons = nullptr;
+    TNotifyListState::TItemEvent OnItemEvent;
+    std::function<void()> OnListChanged;
+    std::function<void()> OnRefreshKey;
+    std::function<TDateTime()> TodayFn;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void leaveEvent(QEvent*) override;
+    void focusOutEvent(QFocusEvent*) override;
+    void wheelEvent(QWheelEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+
+private:
+    void SyncScrollBar();
+    void SetHot(QPoint P);
+
+    TNotifyListState m_state;
+    QScrollBar* m_scroll;
+    bool m_destroying = false;
+    QSize m_laidOutSize;
+};
+
+class TNotifyPopup : public QWidget
+{
+public:
+    explicit TNotifyPopup(TNotifyCenter* Center);
+
+    TNotifyToastCycle& Cycle() { return m_cycle; }
+    // After a refresh.
+    void CheckNewItems(bool SetAllSeen);
+    // One 100 ms step (the timer calls it; tests drive it).
+    void Tick();
+    void CloseUp();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+
+private:
+    void ApplyCycle();
+
+    TNotifyCenter* m_center;
+    TNotifyToastCycle m_cycle;
+    QTimer m_timer;
+    TNotifyItemElement m_hot = TNotifyItemElement::elNone;
+};
+
+class TNotifyCenter : public QWidget
+{
+public:
+    explicit TNotifyCenter(TNotifyDatabase* Database, QWidget* Parent = nullptr);
+    ~TNotifyCenter() override;
+
+    bool UpdateNotifications();
+    bool SetupNotifications();
+    void AdjustBounds();
+    void ListChanged();
+    void SetAutoUpdate(int32_t Milliseconds);
+    int32_t AutoUpdate() const { return m_timer.interval() == 0 || !m_timer.isActive() ? 0 : m_timer.interval(); }
+    // Shows the center: bounds adjusted, toast closed, everything seen.
+    void ShowCenter();
+
+    TNotifications& Notifications() { return *m_list; }
+    TNotifyTargets& Targets() { return *m_targets; }
+    TNotifyControl* Control() { return m_control; }
+    TNotifyPopup* Popup() { return m_popup; }
+    QLabel* SetupImage() { return m_imgSetup; }
+    QRect LastBounds() const { return m_bounds; }
+
+    std::vector<QPixmap> Icons;
+    std::function<bool(TNotifications*)> OnNotifyUpdate;
+    std::function<bool()> OnNotifySetup;
+    std::function<void(TNotifyItem*, bool&)> OnNotifyExecute;
+    std::function<QRect()> OnNotifyBounds;
+    std::function<void()> OnNotifyChanged;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    bool event(QEvent*) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    void ItemEvent(TNotifyItem* Item, TNotifyItemElement Element, bool& Accepted);
+
+    std::unique_ptr<TNotifyTargets> m_targets;
+    std::unique_ptr<TNotifications> m_list;
+    TNotifyControl* m_control;
+    TNotifyPopup* m_popup;
+    QLabel* m_imgSetup;
+    QLabel* m_imgRefresh;
+    QTimer m_timer;
+    QRect m_bounds;
+    bool m_updating = false;
+    bool m_inItemEvent = false;
+};
+
+// Shapes and places a form as a bubble: topmost without activation, its
+// region the bubble's polygon.
+void ShapeNotifyWindow(QWidget* Form, const QRect& R, int32_t Width, bool RightAligned);

@@ -1,0 +1,60 @@
+#pragma once
+// "Shift Information": the day shift an employee works and, optionally, the
+// resident groups they care for; the groups narrow the notifications.
+
+#include "Components/Controller/Notifications.h"
+
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+
+namespace ShiftSQL {
+extern const char* const ShiftsText;
+extern const char* const GroupsText;
+// "Day [07:00 AM - 03:00 PM]"
+std::string ShiftEntry(const std::string& Description, TDateTime Begin, TDateTime End);
+// ";12;15;" of the checked groups; empty when none or with all residents.
+std::string SelectedGroups(bool AllResidents, const std::vector<std::pair<int32_t, bool>>& Groups);
+bool GroupInText(const std::string& Text, int32_t Counter);
+} // namespace ShiftSQL
+
+class TfrmShiftInfo : public QDialog
+{
+public:
+    explicit TfrmShiftInfo(TNotifyDatabase* Database, QWidget* Parent = nullptr);
+
+    void UpdateShifts(int32_t Facility, int32_t Employee, int32_t Shift);
+    std::string GetSelectedResidentGroups() const;
+    void SetSelectedResidentGroups(const std::string& Text);
+    // The saved text the radio change checks groups from.
+    std::string SavedGroups;
+
+    QLineEdit* edtFacility;
+    QLineEdit* edtEmployee;
+    QComboBox* cbShift;
+    QRadioButton* rbAll;
+    QRadioButton* rbSelected;
+    QListWidget* lbGroups;
+    QPushButton* btnSelectAll;
+    QPushButton* btnSelectNone;
+
+    int32_t SelectedShift() const;
+    std::string SelectedShiftText() const;
+    // OK: raises EOndrelException when groups are to be chosen and none is.
+    void CheckOk() const;
+    void FillGroups();
+    void RadioChanged();
+
+    void accept() override;
+
+private:
+    TNotifyDatabase* m_db;
+    std::vector<TNotifyRow> m_groupRows;
+};
