@@ -3,6 +3,7 @@
 // preparation, the "PCL" resources, server time, the connection check, the
 // end of a session and the log-off.
 #include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/PreloadImageThread.h"
 
 #include "Components/Controller/KldForms.h"
 #include "Components/Controller/ovnController.h"
@@ -343,36 +344,6 @@ void TfrmOrvaneBrowser4::PreloadPCLResources()
 }
 
 // ---------------------------------------------------------------------------
-// Database sign-in
-
-void TfrmOrvaneBrowser4::DBLogin()
-{
-    // The database sign-in (DatabaseLogin, the module list, menu rows,
-    // icons, the employee and shift) comes with the module entries; until
-    // then the choice ends as a cancelled one.
-    Abort();
-}
-
-void TfrmOrvaneBrowser4::DBLogout()
-{
-    TScopedFlag loggingOut(m_dbLoggingOut);
-    if (m_conMAIN->Active() && !CloseAllExec())
-        Abort();
-    m_dsMenu->Close();
-    m_sysGetMenu->Close();
-    m_qryUserFacility->Close();
-    m_dbData->Close();
-    m_dataAlias.clear();
-    m_enterpriseCounter = 0;
-    if (Controller)
-        Controller->Vars().Clear();
-    m_moduleList->SetVisible(false);
-    m_appDesktop->CloseAll();
-    ClearModules();
-    QApplication::processEvents();
-}
-
-// ---------------------------------------------------------------------------
 // Log-off and the end of a session
 
 void TfrmOrvaneBrowser4::Logout()
@@ -385,6 +356,8 @@ void TfrmOrvaneBrowser4::Logout()
     Controller->NotificationClient().SetConnected(false);
     SetDBLogged(false);
     m_appDesktop->CloseAll();
+    // The icons' downloads use the connection.
+    m_preloadThread.reset();
     m_dbSys->Close();
     m_conMAIN->SetActive(false);
     Controller->User().Clear();
