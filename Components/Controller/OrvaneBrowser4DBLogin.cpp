@@ -3,6 +3,7 @@
 // thread), the module groups, the user's employee, the ads.
 #include "Components/Controller/OrvaneBrowser4.h"
 
+#include "Components/Controller/LibController.h"
 #include "Components/Controller/ModuleView.h"
 #include "Components/Controller/PreloadImageThread.h"
 #include "Components/Controller/frmDBLogin.h"
@@ -157,12 +158,10 @@ void TfrmOrvaneBrowser4::LoadEmployee()
     m_mustSelectShift = false;
     m_shiftText.clear();
     m_residentGroups.clear();
-    TovnOndrelQuery query;
-    query.SetDatabaseName(m_dbData->DatabaseName());
+    std::unique_ptr<TovnOndrelQuery> made;
     try {
-        query.SetUseSQL(true);
-        query.SQL().SetText(SEmployeeSql);
-        query.Params().ParamByName("UserID")->SetAsString(Controller->User().ID);
+        made.reset(LibController::CreateQuery(SEmployeeSql, {Variant(Controller->User().ID)}));
+        TovnOndrelQuery& query = *made;
         query.Open();
         if (!query.Eof()) {
             m_employeeCounter = query.FieldByName("COUNTER")->AsInteger();
@@ -305,8 +304,7 @@ void TfrmOrvaneBrowser4::WMShowModules()
 void TfrmOrvaneBrowser4::ExecuteBrowserDBLoginAddOn()
 {
     try {
-        if (RunAddOn)
-            RunAddOn("BROWSER_DBLOGIN");
+        RunObject("BROWSER_DBLOGIN", "");
     } catch (const Exception& e) {
         Log.Error(e.Message(), "BROWSER", "Run BROWSER_DBLOGIN");
     } catch (const std::exception& e) {
@@ -331,4 +329,15 @@ void TfrmOrvaneBrowser4::DoneNotifications()
 void TfrmOrvaneBrowser4::JoinPreloading()
 {
     m_preloadThread.reset();
+}
+
+void TfrmOrvaneBrowser4::ExecuteBrowserLoginAddOn()
+{
+    try {
+        RunObject("BROWSER_LOGIN", "");
+    } catch (const Exception& e) {
+        Log.Error(e.Message(), "BROWSER", "Run BROWSER_LOGIN");
+    } catch (const std::exception& e) {
+        Log.Error(e.what(), "BROWSER", "Run BROWSER_LOGIN");
+    }
 }

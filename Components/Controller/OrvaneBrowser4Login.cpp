@@ -194,6 +194,7 @@ void TfrmOrvaneBrowser4::Login()
     repaint();
 
     m_dbSys->Open();
+    ExecuteBrowserLoginAddOn();
     // The link is new: until it opens the cache asks the server for every
     // file, as after a lost link.
     TNembraNotificationsClient& client = Controller->NotificationClient();

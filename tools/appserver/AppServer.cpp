@@ -54,6 +54,7 @@ TAppServer::TAppServer(TServerOptions options)
     RegisterResourcePluginMethods();
     RegisterLogPluginMethods();
     RegisterModulePluginMethods();
+    RegisterMenuLockPluginMethods();
     if (m_options.TestProcedures)
         RegisterTestProcedures(m_procedures);
 

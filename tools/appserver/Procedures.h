@@ -153,3 +153,5 @@ void RegisterModulePluginMethods();
 struct TSession;
 class TDatabase;
 void CheckAliasAccess(TDatabase& db, const TSession& session, const std::string& alias);
+// PLG_SYSTEM SetLock, ClearLock and GetMenu (MenuLockPlugin.cpp).
+void RegisterMenuLockPluginMethods();
