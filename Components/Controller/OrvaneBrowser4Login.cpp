@@ -105,7 +105,8 @@ std::string LoginAgentText(int32_t Brand, const std::string& ProductVersion, con
 int32_t MaxIdleMinutes(const std::string& Text)
 {
     int32_t minutes = 0;
-    if (!TryStrToInt(Text, minutes) || minutes == 0)
+    // Below 0 would show the countdown at every idle tick.
+    if (!TryStrToInt(Text, minutes) || minutes <= 0)
         return 20;
     return minutes;
 }
@@ -412,7 +413,12 @@ TDateTime TfrmOrvaneBrowser4::SysDateTime()
             std::unique_ptr<TNembraRequest> request = m_conMAIN->GetNembraRequest();
             request->SetProcedureName("Nembra.GetServerTime");
             m_conMAIN->ExecuteRequest(*request);
-            m_serverTimeOffset = request->GetJSONObject().GetValues("SERVER_TIME_DOUBLE").GetAsNumber() - Now();
+            // A reply without the number leaves the offset unknown: read as 0
+            // it would put the server's clock in 1899.
+            const TJSONValue& time = request->GetJSONObject().GetValues("SERVER_TIME_DOUBLE");
+            if (time.GetValueType() != jvtNumber)
+                throw Exception("The server sent no SERVER_TIME_DOUBLE");
+            m_serverTimeOffset = time.GetAsNumber() - Now();
             m_serverTimeKnown = true;
         } catch (const std::exception& e) {
             Log.Error(e.what(), "TfrmOrvaneBrowser4");
