@@ -44,7 +44,7 @@ void TfrmOrvaneBrowser4::DBLogin()
         // menu rows, no open data database.
         try {
             SetAdControllersActive(false);
-            m_moduleItems->Close(false);
+            m_moduleItems->Close(true);
             DropDatabaseState();
         } catch (...) {
             Log.Error("Unable to undo a failed database sign-in", "BROWSER");
@@ -249,7 +249,7 @@ void TfrmOrvaneBrowser4::DBLogout()
         if (!CloseAllExec())
             Abort();
     } else {
-        m_moduleItems->Close(false);
+        m_moduleItems->Close(true);
     }
     DropDatabaseState();
     QApplication::processEvents();
