@@ -1,4 +1,5 @@
 #include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/PreloadImageThread.h"
 
 #include "Components/Controller/AppContainer.h"
 #include "Components/Controller/KldForms.h"
@@ -335,6 +336,7 @@ TfrmOrvaneBrowser4::~TfrmOrvaneBrowser4()
     delete m_appDesktop;
     m_appDesktop = nullptr;
     // The ad controllers before their panels go with the window's widgets.
+    m_preloadThread.reset();
     m_adControllerV.reset();
     m_adControllerH.reset();
     m_iconManager.reset();
@@ -542,6 +544,9 @@ void TfrmOrvaneBrowser4::HandleMessage(TMessage& message)
         break;
     case WM_RESTOREMAINWINDOW:
         RestoreMainWindow();
+        break;
+    case WM_SHOWMODULES:
+        WMShowModules();
         break;
     default:
         break;

@@ -70,6 +70,7 @@ class TovnConnections;
 class TovnDesktop;
 class TovnWindowItem;
 class TovnCustomAdController;
+class TPreloadImageThread;
 
 // Errors of the main window and of what it offers (the preferences' cache
 // checks, the add-on libraries, mail to many users).
@@ -140,6 +141,29 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     // The expiry note of the last login reply ('' when none).
     const std::string& PasswordExpiry() const { return m_passwordExpiryNote; }
     int32_t MaxIdleTime() const { return m_maxIdleTime; }
+    // What the database sign-in read: the role, the notifications module
+    // (-1: none), the enterprise of the database and the user's employee.
+    int32_t RoleCounter() const { return m_roleCounter; }
+    const std::string& Role() const { return m_role; }
+    int32_t NotificationsModule() const { return m_notificationsModule; }
+    int32_t EnterpriseCounter() const { return m_enterpriseCounter; }
+    int32_t EmployeeCounter() const { return m_employeeCounter; }
+    int32_t FacilityCounter() const { return m_facilityCounter; }
+    const std::string& FacilityCode() const { return m_facilityCode; }
+    const std::string& FacilityName() const { return m_facilityName; }
+    const std::string& EmployeeName() const { return m_employeeName; }
+    bool MustSelectShift() const { return m_mustSelectShift; }
+    TModuleItem* SystemModule() const { return m_systemModule; }
+    // Signed in, database signed in, an employee, brand 0.
+    bool ShiftSelectionEnabled() const;
+    // The shift choice: the shift dialog comes with the notifications; until
+    // then ShiftHook (when set) runs once ShiftSelectionEnabled holds.
+    void ShiftInfoExec();
+    std::function<void()> ShiftHook;
+    // Projects the module entries' Groups into the module list.
+    void UpdateModulesLayout();
+    // Waits for the icon preloading to end (it is asked to stop first).
+    void JoinPreloading();
 
     // --- What other parts of the client ask for
     TovnConnections& GetConnections() const;
@@ -384,6 +408,26 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     void Logout();
     void DBLogin();
     void DBLogout();
+    // Database sign-in (OrvaneBrowser4DBLogin.cpp).
+    void DBLoginSteps();
+    // What a database log-off and a failed database sign-in undo.
+    void DropDatabaseState();
+    void LoadDatabaseModules();
+    void WalkMenuRows();
+    void LoadEmployee();
+    void LoadModulesLayout();
+    void SetAdControllersActive(bool Value);
+    // Message 1684: the module list after the database sign-in; a database
+    // signed out (a failed sign-in) shows nothing.
+    void WMShowModules();
+    // The add-on library of the resource "BROWSER_DBLOGIN"; failures are
+    // logged and dropped.
+    void ExecuteBrowserDBLoginAddOn();
+    void ExecuteBrowserLoginAddOn();
+    // The notification center's half of the window (InitNotifications: at
+    // the end of the database sign-in; DoneNotifications: at its log-off).
+    void InitNotifications();
+    void DoneNotifications();
     bool RunLoginDialog(const TLoginCallback& Callback);
     void SignInAttempt(const std::string& UserID, const std::string& Password, bool Force);
     void DoSessionTerminate(bool Idle);
@@ -424,6 +468,18 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     // The employee of the signed-in user in the database (the status bar
     // reads it; the database sign-in fills it).
     int32_t m_employeeCounter = 0;
+    int32_t m_facilityCounter = 0;
+    std::string m_facilityName;
+    std::string m_employeeName;
+    bool m_mustSelectShift = false;
+    std::string m_residentGroups;
+    int32_t m_roleCounter = 0;
+    std::string m_role;
+    // The "System" entry of a "SYS" user; null for others.
+    TModuleItem* m_systemModule = nullptr;
+    // Owned: asked to stop at the database log-off, joined before the next
+    // database sign-in, before the connection goes and at destruction.
+    std::unique_ptr<TPreloadImageThread> m_preloadThread;
     std::string m_facilityCode;
     std::string m_shiftText;
 

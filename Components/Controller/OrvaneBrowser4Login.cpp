@@ -3,6 +3,7 @@
 // preparation, the "PCL" resources, server time, the connection check, the
 // end of a session and the log-off.
 #include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/PreloadImageThread.h"
 
 #include "Components/Controller/KldForms.h"
 #include "Components/Controller/ovnController.h"
@@ -104,7 +105,8 @@ std::string LoginAgentText(int32_t Brand, const std::string& ProductVersion, con
 int32_t MaxIdleMinutes(const std::string& Text)
 {
     int32_t minutes = 0;
-    if (!TryStrToInt(Text, minutes) || minutes == 0)
+    // Below 0 would show the countdown at every idle tick.
+    if (!TryStrToInt(Text, minutes) || minutes <= 0)
         return 20;
     return minutes;
 }
@@ -193,6 +195,7 @@ void TfrmOrvaneBrowser4::Login()
     repaint();
 
     m_dbSys->Open();
+    ExecuteBrowserLoginAddOn();
     // The link is new: until it opens the cache asks the server for every
     // file, as after a lost link.
     TNembraNotificationsClient& client = Controller->NotificationClient();
@@ -343,36 +346,6 @@ void TfrmOrvaneBrowser4::PreloadPCLResources()
 }
 
 // ---------------------------------------------------------------------------
-// Database sign-in
-
-void TfrmOrvaneBrowser4::DBLogin()
-{
-    // The database sign-in (DatabaseLogin, the module list, menu rows,
-    // icons, the employee and shift) comes with the module entries; until
-    // then the choice ends as a cancelled one.
-    Abort();
-}
-
-void TfrmOrvaneBrowser4::DBLogout()
-{
-    TScopedFlag loggingOut(m_dbLoggingOut);
-    if (m_conMAIN->Active() && !CloseAllExec())
-        Abort();
-    m_dsMenu->Close();
-    m_sysGetMenu->Close();
-    m_qryUserFacility->Close();
-    m_dbData->Close();
-    m_dataAlias.clear();
-    m_enterpriseCounter = 0;
-    if (Controller)
-        Controller->Vars().Clear();
-    m_moduleList->SetVisible(false);
-    m_appDesktop->CloseAll();
-    ClearModules();
-    QApplication::processEvents();
-}
-
-// ---------------------------------------------------------------------------
 // Log-off and the end of a session
 
 void TfrmOrvaneBrowser4::Logout()
@@ -385,6 +358,8 @@ void TfrmOrvaneBrowser4::Logout()
     Controller->NotificationClient().SetConnected(false);
     SetDBLogged(false);
     m_appDesktop->CloseAll();
+    // The icons' downloads use the connection.
+    m_preloadThread.reset();
     m_dbSys->Close();
     m_conMAIN->SetActive(false);
     Controller->User().Clear();
@@ -438,7 +413,12 @@ TDateTime TfrmOrvaneBrowser4::SysDateTime()
             std::unique_ptr<TNembraRequest> request = m_conMAIN->GetNembraRequest();
             request->SetProcedureName("Nembra.GetServerTime");
             m_conMAIN->ExecuteRequest(*request);
-            m_serverTimeOffset = request->GetJSONObject().GetValues("SERVER_TIME_DOUBLE").GetAsNumber() - Now();
+            // A reply without the number leaves the offset unknown: read as 0
+            // it would put the server's clock in 1899.
+            const TJSONValue& time = request->GetJSONObject().GetValues("SERVER_TIME_DOUBLE");
+            if (time.GetValueType() != jvtNumber)
+                throw Exception("The server sent no SERVER_TIME_DOUBLE");
+            m_serverTimeOffset = time.GetAsNumber() - Now();
             m_serverTimeKnown = true;
         } catch (const std::exception& e) {
             Log.Error(e.what(), "TfrmOrvaneBrowser4");

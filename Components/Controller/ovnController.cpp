@@ -201,6 +201,9 @@ TovnController::~TovnController()
 {
     if (m_active)
         Close();
+    // The icons' downloads use the cache freed below.
+    if (m_browser)
+        m_browser->JoinPreloading();
     if (m_browser != s_mainForm)
         delete m_browser;
     m_browser = nullptr;

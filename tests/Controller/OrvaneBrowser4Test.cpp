@@ -278,7 +278,7 @@ TEST(MainWindowSignInTexts, ExpiryNoteAndIdleMinutes)
     EXPECT_EQ(PasswordExpiryNote("Server maintenance at 22:00"), "");
     EXPECT_EQ(PasswordExpiryNote(""), "");
     for (const auto& [text, minutes] : std::vector<std::pair<std::string, int>>{
-             {"15", 15}, {"0", 20}, {"abc", 20}, {"", 20}, {"45", 45}}) {
+             {"15", 15}, {"0", 20}, {"abc", 20}, {"", 20}, {"45", 45}, {"-5", 20}}) {
         SCOPED_TRACE(text);
         EXPECT_EQ(MaxIdleMinutes(text), minutes);
     }

@@ -15,6 +15,8 @@ namespace {
 using Wire::EProcedureError;
 
 
+} // namespace
+
 // A SYSTEM connection is every signed-in user's; any other alias must be a
 // live one, and a user who is not a system manager must hold a role on it.
 void CheckAliasAccess(TDatabase& db, const TSession& session, const std::string& alias)
@@ -35,6 +37,8 @@ void CheckAliasAccess(TDatabase& db, const TSession& session, const std::string&
     if (!role->Step())
         throw EProcedureError(Wire::ErrGeneral, "You have no access to the database " + alias + ".");
 }
+
+namespace {
 
 // DB_ALIAS. Answers DBHandle, ServerOS and DriverName.
 void Connect(TCall& call)

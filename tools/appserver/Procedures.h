@@ -146,5 +146,12 @@ void RegisterFileProcedures(TProcedureTable& table);
 void RegisterResourcePluginMethods();
 // PLG_SYSTEM's UploadLog: keeps every log archive a client sends.
 void RegisterLogPluginMethods();
+// PLG_SYSTEM's DatabaseLogin: the role, modules and group layouts of a
+// database (ModulePlugin.cpp).
+void RegisterModulePluginMethods();
+// Raises unless the session's user may open the alias (DatabaseProcedures.cpp).
+struct TSession;
+class TDatabase;
+void CheckAliasAccess(TDatabase& db, const TSession& session, const std::string& alias);
 // PLG_SYSTEM SetLock, ClearLock and GetMenu (MenuLockPlugin.cpp).
 void RegisterMenuLockPluginMethods();

@@ -42,3 +42,24 @@ INSERT OR IGNORE INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, DESCRIPTION, FILE_N
   VALUES (100, 'DEMO_WELCOME', 'Welcome note of the demo', 'welcome.txt');
 INSERT OR IGNORE INTO SRV_RESOURCE_TYPES (C_RESOURCE, RESOURCE_TYPE) VALUES (100, 'PCL');
 
+
+-- The modules of the homes: "Care" and "Office" with the sample applets in
+-- their menus, "NOTIFICATIONS" (the notification center's, never listed),
+-- their icons, the roles' modules and the preset groups of MAPLE.
+INSERT OR IGNORE INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, DESCRIPTION, FILE_NAME) VALUES
+  (110, 'ICN_CARE', 'Icon of the care module', 'icn_care.png'),
+  (111, 'ICN_OFFICE', 'Icon of the office module', 'icn_office.png'),
+  (112, 'ICN_GENERAL_SETUP', 'Icon of the system module', 'icn_general_setup.png'),
+  (113, 'DOC_HANDBOOK', 'Staff handbook', 'handbook.txt');
+INSERT OR IGNORE INTO TBL_MODULES (COUNTER, MODULE, DESCRIPTION) VALUES
+  (10, 'Care', 'Care of residents'), (11, 'Office', 'Office work'), (12, 'NOTIFICATIONS', 'Notifications');
+INSERT OR IGNORE INTO SRV_MODULE_RESOURCES (C_MODULE, C_RESOURCE) VALUES (10, 110), (11, 111);
+INSERT OR IGNORE INTO TBL_ROLEMODULES (C_ROLE, C_MODULE) VALUES
+  (10, 10), (10, 11), (10, 12), (11, 10), (11, 11), (11, 12), (12, 10), (12, 11), (12, 12);
+INSERT OR IGNORE INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIPTION, C_RESOURCE, C_ICON_RESOURCE) VALUES
+  (10, 10, 0, 1, 'Sample Applet', 7001, 110),
+  (11, 11, 0, 1, 'Sample Widget', 7002, 111),
+  (12, 11, 0, 2, 'Staff Handbook', 113, 111);
+INSERT OR IGNORE INTO SRV_MODULE_GROUP_PRESETS (ALIAS, MODULES) VALUES
+  ('MAPLE', '"Favorites=Care' || char(13, 10) || '","Daily Work=Care' || char(13, 10) || 'Office' || char(13, 10) ||
+            '","$WIDGETS=Office' || char(13, 10) || '"');
