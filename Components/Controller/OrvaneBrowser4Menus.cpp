@@ -376,6 +376,11 @@ void TfrmOrvaneBrowser4::ExecuteAction(TBrowserAction Id)
     case actChangePassword:
         if (OnChangePassword)
             OnChangePassword();
+        else
+            ChangePasswordExec();
+        break;
+    case actLockBrowser:
+        LockBrowserExec();
         break;
     case actUserLogout:
         UserLogoutExec();
