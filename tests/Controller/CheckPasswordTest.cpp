@@ -354,3 +354,32 @@ TEST(ScreenLock, ClosesOnlyOnTheExactPassword)
     EXPECT_TRUE(*shown);
     EXPECT_EQ(dialogs->Texts(), std::vector<std::string>{"Enter Password to unlock"});
 }
+
+TEST_F(PasswordTest, AServerErrorIsShownTheDialogStaysAndNothingIsWritten)
+{
+    // Signed in as BLOGAN, the dialog works on another user's row, whose
+    // password BLOGAN reads as NULL (so an empty old one passes) and which
+    // the server does not let BLOGAN change.
+    SignIn("BLOGAN", "OLDPASS");
+    TAdminUser user;
+    user.ID = "MWR";
+    user.Counter = 60;
+    user.UserType = "USR";
+    TDialogScript dialogs;
+    dialogs->QueueAnswer(mrOk);
+    bool stayed = false;
+    WhenModal<TfrmChangePassword>([&](TfrmChangePassword& dialog) {
+        dialog.edtNew()->setText("Fresh2026x");
+        dialog.edtConfirm()->setText("Fresh2026x");
+        Keys::Enter(*dialog.edtConfirm());
+        stayed = dialog.isVisible();
+        Keys::Escape(*dialog.edtConfirm());
+    });
+    EXPECT_FALSE(TfrmChangePassword::Execute(*m_db, user));
+    EXPECT_TRUE(stayed);
+    ASSERT_EQ(dialogs->Calls().size(), 1u);
+    EXPECT_EQ(dialogs->Calls()[0].Type, mtError);
+    EXPECT_NE(dialogs->Calls()[0].Text.find("ORA-01031"), std::string::npos) << dialogs->Calls()[0].Text;
+    EXPECT_FALSE(m_db->Active()) << "the open state is restored";
+    EXPECT_EQ(Column("USER_PASSWORD", 60), "Garden2020");
+}
