@@ -357,10 +357,10 @@ TEST(ScreenLock, ClosesOnlyOnTheExactPassword)
 
 TEST_F(PasswordTest, AServerErrorIsShownTheDialogStaysAndNothingIsWritten)
 {
-    // Signed in as BLOGAN, the dialog works on another user's row, whose
-    // password BLOGAN reads as NULL (so an empty old one passes) and which
-    // the server does not let BLOGAN change.
-    SignIn("BLOGAN", "OLDPASS");
+    // Signed in as TODAY, the dialog works on another user's row, whose
+    // password TODAY reads as NULL (so an empty old one passes) and which
+    // the server does not let TODAY change.
+    SignIn("TODAY", "Today2020");
     TAdminUser user;
     user.ID = "MWR";
     user.Counter = 60;
@@ -382,4 +382,15 @@ TEST_F(PasswordTest, AServerErrorIsShownTheDialogStaysAndNothingIsWritten)
     EXPECT_NE(dialogs->Calls()[0].Text.find("ORA-01031"), std::string::npos) << dialogs->Calls()[0].Text;
     EXPECT_FALSE(m_db->Active()) << "the open state is restored";
     EXPECT_EQ(Column("USER_PASSWORD", 60), "Garden2020");
+}
+
+TEST_F(PasswordTest, AnLFOnlyHistoryIsReadByLinesAndStoredWithCRLF)
+{
+    SignIn("MWR", "Garden2020");
+    TovnDataSet row;
+    UserRow(row, 60, 60, Variant(), "First1ab\nSecond2ab\n");
+    std::string history;
+    EXPECT_EQ(DoCheckPassword(*m_db, 0, &row, "Garden2020", "SECOND2ab", history, true), SPasswordInHistory);
+    ASSERT_EQ(DoCheckPassword(*m_db, 0, &row, "Garden2020", "Third3abc", history, true), "");
+    EXPECT_EQ(history, Lines({"Third3abc", "First1ab", "Second2ab"}));
 }
