@@ -73,6 +73,106 @@ void MenuButton(QPainter& p, bool selected)
     Triangle(p, c, {{23, 6}, {30, 6}, {26.5, 10}});
 }
 
+// The data-entry controls' state glyphs (16 x 16) and radio glyphs (12 x 12).
+void Pencil(QPainter& p, const QColor& body)
+{
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(Ink);
+    p.setBrush(body);
+    p.drawPolygon(QPolygonF({{3, 10}, {10, 3}, {12, 5}, {5, 12}}));
+    p.setBrush(QColor(0xF0, 0xD0, 0xA0));
+    p.drawPolygon(QPolygonF({{3, 10}, {5, 12}, {2, 13}}));
+}
+
+void Lock(QPainter& p, const QColor& body)
+{
+    p.setPen(QPen(Grey, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(5, 2, 5, 5);
+    p.setPen(Ink);
+    p.setBrush(body);
+    p.drawRect(3, 6, 9, 7);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Ink);
+    p.drawRect(7, 8, 1, 3);
+}
+
+void NoEntry(QPainter& p)
+{
+    p.setPen(QPen(QColor(0xA8, 0xA8, 0xA8), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(3, 3, 9, 9);
+    p.drawLine(5, 10, 10, 5);
+}
+
+// A radio glyph: a ring, filled with a dot when chosen.
+void Radio(QPainter& p, bool chosen, const QColor& ring, const QColor& face, const QColor& dot)
+{
+    p.setPen(QPen(ring, 1));
+    p.setBrush(face);
+    p.drawEllipse(QRectF(0.5, 0.5, 11, 11));
+    if (chosen) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(dot);
+        p.drawEllipse(QRectF(3.5, 3.5, 5, 5));
+    }
+}
+
+const QColor RadioRing(0x80, 0x80, 0x80);
+const QColor RadioFocus(0x20, 0x59, 0xC6);
+const QColor RadioOff(0xC0, 0xC0, 0xC0);
+const QColor RadioOffFace(0xF0, 0xF0, 0xF0);
+
+void Plus(QPainter& p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x2E, 0x8B, 0x3E));
+    p.drawRect(QRectF(6.5, 3, 3, 10));
+    p.drawRect(QRectF(3, 6.5, 10, 3));
+}
+
+void Dots(QPainter& p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(Ink);
+    for (double x : {3.0, 7.0, 11.0})
+        p.drawEllipse(QPointF(x + 0.5, 11), 1.3, 1.3);
+}
+
+void InfoMark(QPainter& p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(Accent);
+    p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(8, 5), 1.2, 1.2);
+    p.drawRect(QRectF(7, 7, 2, 5));
+}
+
+// Entries of the radio glyphs: RADIO_F and RADIO_T, plain, focused and
+// disabled.
+#define KLD_RADIO_GLYPHS(Prefix, Format, Bg, Smooth)                                                          \
+    {Prefix "RADIO_F", Format, 12, 12, Bg, Smooth,                                                             \
+     [](QPainter& p) { Radio(p, false, RadioRing, Qt::white, Ink); }},                                         \
+        {Prefix "RADIO_T", Format, 12, 12, Bg, Smooth,                                                         \
+         [](QPainter& p) { Radio(p, true, RadioRing, Qt::white, Ink); }},                                      \
+        {Prefix "RADIO_F_FOCUSED", Format, 12, 12, Bg, Smooth,                                                 \
+         [](QPainter& p) { Radio(p, false, RadioFocus, QColor(0xE8, 0xF0, 0xFF), RadioFocus); }},              \
+        {Prefix "RADIO_T_FOCUSED", Format, 12, 12, Bg, Smooth,                                                 \
+         [](QPainter& p) { Radio(p, true, RadioFocus, QColor(0xE8, 0xF0, 0xFF), RadioFocus); }},               \
+        {Prefix "RADIO_F_DISABLED", Format, 12, 12, Bg, Smooth,                                                \
+         [](QPainter& p) { Radio(p, false, RadioOff, RadioOffFace, RadioOff); }},                              \
+        {Prefix "RADIO_T_DISABLED", Format, 12, 12, Bg, Smooth,                                                \
+         [](QPainter& p) { Radio(p, true, RadioOff, RadioOffFace, RadioOff); }}
+
+#define KLD_STATE_GLYPHS(Prefix, Format, Bg, Smooth)                                                          \
+    {Prefix "DISABLED", Format, 16, 16, Bg, Smooth, [](QPainter& p) { NoEntry(p); }},                          \
+        {Prefix "READ_FOCUSED", Format, 16, 16, Bg, Smooth, [](QPainter& p) { Lock(p, QColor(0xE0, 0xA8, 0x20)); }}, \
+        {Prefix "READ_NORMAL", Format, 16, 16, Bg, Smooth,                                                     \
+         [](QPainter& p) { Lock(p, QColor(0xD8, 0xD8, 0xD8)); }},                                              \
+        {Prefix "NORMAL", Format, 16, 16, Bg, Smooth, [](QPainter& p) { Pencil(p, QColor(0xD8, 0xD8, 0xD8)); }}, \
+        {Prefix "FOCUSED", Format, 16, 16, Bg, Smooth, [](QPainter& p) { Pencil(p, Accent); }}
+
 const TPicture Pictures[] = {
     {"PNG_SLIDERUP", "PNG", 17, 11, Qt::transparent, true, [](QPainter& p) { SliderButton(p, true, false); }},
     {"PNG_SLIDERDN", "PNG", 17, 11, Qt::transparent, true,
@@ -172,6 +272,13 @@ const TPicture Pictures[] = {
          p.drawLine(3, 3, 8, 8);
          p.drawLine(8, 3, 3, 8);
      }},
+    KLD_STATE_GLYPHS("", "BMP", Magenta, false),
+    KLD_RADIO_GLYPHS("", "BMP", Magenta, false),
+    KLD_STATE_GLYPHS("PNG_", "PNG", Qt::transparent, true),
+    KLD_RADIO_GLYPHS("PNG_", "PNG", Qt::transparent, true),
+    {"PNG_INFO", "PNG", 16, 16, Qt::transparent, true, [](QPainter& p) { InfoMark(p); }},
+    {"PNG_LOOKUP", "PNG", 16, 16, Qt::transparent, true, [](QPainter& p) { Dots(p); }},
+    {"PNG_PLUS", "PNG", 16, 16, Qt::transparent, true, [](QPainter& p) { Plus(p); }},
 };
 
 // The main window's pictures (Components/Controller/resources): toolbar

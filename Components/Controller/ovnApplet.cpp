@@ -109,7 +109,12 @@ bool TovnApplet::Close(bool CloseAll)
     return true;
 }
 
-extern "C" __attribute__((visibility("default"))) TovnApplet* ovnAppletApi_1(TovnApplet* Applet)
+extern "C" __attribute__((visibility("default"))) TovnApplet* ovnAppletApi_3(TovnApplet* Applet)
 {
     return Applet;
+}
+
+extern "C" __attribute__((visibility("default"))) const char* ovnAddonApi_3(const char* Params)
+{
+    return Params ? Params : "";
 }

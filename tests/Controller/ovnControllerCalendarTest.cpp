@@ -1,0 +1,51 @@
+// The controller's calendar service runs the calendar picker on the edit it
+// is given (the applet object and the combos' calendar tools use it).
+
+#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/ovnController.h"
+#include "Components/Controller/ovnUtils.h"
+#include "NoWebRuntime.h"
+#include "base/KldLogFile.h"
+#include "platform/IniFiles.h"
+#include "platform/Mask.h"
+#include "support/DialogScript.h"
+#include "support/TempFolder.h"
+#include "ui/ovnCalendar.h"
+
+#include <QCalendarWidget>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ovnControllerCalendar, RunsThePickerOnTheEdit)
+{
+    TNoWebRuntime noWebRuntime;
+    TTempFolder dir;
+    ovnSetDataPath(dir.Path());
+    AppBrand = 1;
+    auto* controller = new TovnController(nullptr);
+    TIniFile(controller->Browser()->IniFileName()).WriteBool("UPDATE", "AutoUpdate", false);
+
+    TMaskEdit edit;
+    auto shown = WhenModal<TfrmCalendar>([](TfrmCalendar& f) {
+        f.cal->setSelectedDate(QDate(2024, 3, 15));
+        f.btnOk->click();
+    });
+    EXPECT_TRUE(controller->Calendar(&edit, TLookupTool::ltCalendarPeriod));
+    EXPECT_TRUE(*shown);
+    EXPECT_EQ(edit.Text(), "2024/03");
+
+    shown = WhenModal<TfrmCalendar>([](TfrmCalendar& f) { f.btnCancel->click(); });
+    EXPECT_FALSE(controller->Calendar(&edit, TLookupTool::ltCalendarDate));
+    EXPECT_TRUE(*shown);
+    EXPECT_EQ(edit.Text(), "2024/03");
+
+    delete controller;
+    FreeApplicationMainForm();
+    Log.SetEnabled(false);
+    ovnSetDataPath("");
+    AppBrand = 0;
+}
+
+} // namespace
