@@ -204,9 +204,16 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     // Stands in for the sign-in dialog: shows it with the callback and
     // answers whether it closed with OK. Tests and screenshots replace it.
     std::function<bool(const TLoginCallback& Callback)> ExecuteLoginDialog;
-    // The password change offered after the expiry question (its dialog
-    // comes with the password rules); unset, Yes changes nothing.
+    // Stands in for the password change (the action "Change &Password" and
+    // the Yes of the expiry question); unset, ChangePasswordExec runs.
     std::function<void()> OnChangePassword;
+    // The password change dialog for the signed-in user on the system
+    // database (OrvaneBrowser4Lock.cpp).
+    void ChangePasswordExec();
+    // The screen lock: the window hidden until the user's password is typed
+    // again (OrvaneBrowser4Lock.cpp).
+    void LockBrowserExec();
+    bool Locked() const { return m_locked; }
     // The program update check of the first show; True asks the program to
     // end for the update. Unset, there is nothing to check.
     std::function<bool()> OnCheckKernelUpdate;

@@ -2,6 +2,8 @@
 
 const char* const OrvaneWebSite = "https://www.orvane.example/";
 const char* const TallowinWebSite = "https://www.tallowin.example/";
+const char* const OrvaneWebHelpSite = "https://www.orvane.example/help/";
+const char* const TallowinWebHelpSite = "https://www.tallowin.example/help/";
 
 namespace {
 

@@ -109,3 +109,6 @@ TBrowserBrand BrowserBrand(int32_t Brand);
 // The addresses the two Help items open.
 extern const char* const OrvaneWebSite;
 extern const char* const TallowinWebSite;
+// The help sites of the two brands (web help's home addresses).
+extern const char* const OrvaneWebHelpSite;
+extern const char* const TallowinWebHelpSite;

@@ -150,9 +150,12 @@ void TfrmOrvaneBrowser4::UserLogInExec()
     if (!m_logged)
         Abort();
     if (!m_passwordExpiryNote.empty() &&
-        MessageDlg(m_passwordExpiryNote + "\r\n" + SChangePasswordNow, mtConfirmation, {mbYes, mbNo}) == mrYes &&
-        OnChangePassword)
-        OnChangePassword();
+        MessageDlg(m_passwordExpiryNote + "\r\n" + SChangePasswordNow, mtConfirmation, {mbYes, mbNo}) == mrYes) {
+        if (OnChangePassword)
+            OnChangePassword();
+        else
+            ChangePasswordExec();
+    }
 }
 
 void TfrmOrvaneBrowser4::UserLogoutExec()

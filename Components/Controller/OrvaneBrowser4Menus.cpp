@@ -4,11 +4,14 @@
 
 #include "Components/Controller/KldForms.h"
 #include "Components/Controller/ModuleView.h"
+#include "Components/Controller/frmAbout.h"
 #include "Components/Controller/frmPreferences.h"
+#include "Components/Controller/frmWebHelp.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "platform/Dialogs.h"
+#include "platform/IniFiles.h"
 #include "platform/Processes.h"
 #include "platform/StatusBar.h"
 #include "ui/KldAppEditor.h"
@@ -376,6 +379,19 @@ void TfrmOrvaneBrowser4::ExecuteAction(TBrowserAction Id)
     case actChangePassword:
         if (OnChangePassword)
             OnChangePassword();
+        else
+            ChangePasswordExec();
+        break;
+    case actLockBrowser:
+        LockBrowserExec();
+        break;
+    case actAbout:
+        TfrmAbout::Execute(this);
+        break;
+    case actOrvaneWebHelp:
+        // "[WEB HELP] Home" of the settings replaces the brand's help site
+        // (the demo points it at the local server's help page).
+        ShowWebHelp(TIniFile(m_iniFileName).ReadString("WEB HELP", "Home", ""));
         break;
     case actUserLogout:
         UserLogoutExec();

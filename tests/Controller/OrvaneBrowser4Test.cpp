@@ -4,6 +4,8 @@
 // application server.
 
 #include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/frmChangePassword.h"
+#include "Components/Controller/frmLock.h"
 #include "Components/Controller/ovnAdController.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnMyWebBrowserController.h"
@@ -26,6 +28,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
+#include <QLineEdit>
 #include <QMenu>
 #include <QToolBar>
 
@@ -1401,4 +1404,50 @@ TEST_F(MainWindowTest, MovingOrResizingTheWindowClosesTheSearchResults)
     ASSERT_TRUE(box.Edit().isVisible());
     m_window->showMaximized();
     EXPECT_FALSE(box.Edit().isVisible());
+}
+
+// ---------------------------------------------------------------------------
+// Password change and screen lock from the window
+
+TEST_F(SignInTest, TheExpiryQuestionsYesChangesThePassword)
+{
+    m_dialogs->QueueAnswer(mrYes);
+    auto shown = WhenModal<TfrmChangePassword>([](TfrmChangePassword& dialog) {
+        // Not a secure enterprise: the old password is typed in upper case.
+        Keys::Type(*dialog.edtOld(), "secret");
+        Keys::Type(*dialog.edtNew(), "renewed");
+        Keys::Type(*dialog.edtConfirm(), "renewed");
+        Keys::Enter(*dialog.edtConfirm());
+    });
+    LogInAs("warned", "secret");
+    ASSERT_TRUE(m_window->Logged());
+    EXPECT_TRUE(*shown);
+    EXPECT_EQ(m_dialogs->Texts().back(), "Password was changed");
+    EXPECT_EQ(ServerText(m_server->DatabaseFile(), "SELECT USER_PASSWORD FROM TBL_USERS WHERE COUNTER = 52"),
+              "RENEWED");
+    EXPECT_EQ(m_controller->User().Password, "RENEWED");
+}
+
+TEST_F(SignInTest, TheLockHidesTheWindowUntilThePasswordIsTyped)
+{
+    LogInAs("jsmith", "secret");
+    ASSERT_TRUE(m_window->Logged());
+    m_window->show();
+    bool hiddenWhileLocked = false;
+    auto shown = WhenModal<TfrmLock>([&](TfrmLock& lock) {
+        hiddenWhileLocked = !m_window->isVisible() && m_window->Locked();
+        EXPECT_EQ(lock.edtId()->text().toStdString(), "JSMITH");
+        lock.edtPassword()->setText("SECRET");
+        Keys::Enter(*lock.edtPassword());
+        EXPECT_TRUE(lock.isVisible()) << "the case counts";
+        lock.edtPassword()->setText("secret");
+        Keys::Enter(*lock.edtPassword());
+    });
+    m_window->Action(actLockBrowser)->setEnabled(true);
+    m_window->Action(actLockBrowser)->trigger();
+    EXPECT_TRUE(*shown);
+    EXPECT_TRUE(hiddenWhileLocked);
+    EXPECT_TRUE(m_window->isVisible());
+    EXPECT_FALSE(m_window->Locked());
+    EXPECT_TRUE(m_window->Logged()) << "the show after the lock leaves the session alone";
 }

@@ -408,7 +408,7 @@ TEST_F(NembraExchange, SignInErrorsAndWarnings)
         std::string Message;
     };
     const Case cases[] = {
-        {"wrong password", "NURSE1", "secret 1", 2001, "Invalid User ID or Password."},
+        {"wrong password", "NURSE1", "Secret 2", 2001, "Invalid User ID or Password."},
         {"unknown user", "NOBODY", "x", 2001, "Invalid User ID or Password."},
         {"account not in use", "LEFT", "x", 2001, "Invalid User ID or Password."},
         {"reserved account", "$SYSTEM", "", 2001, "Invalid User ID or Password."},

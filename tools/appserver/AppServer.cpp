@@ -1,6 +1,7 @@
 #include "AppServer.h"
 
 #include "AdPages.h"
+#include "HelpPage.h"
 
 #include "DatabaseProcedures.h"
 #include "UpdateEndpoint.h"
@@ -82,6 +83,7 @@ TAppServer::TAppServer(TServerOptions options)
     if (!m_options.UpdateDir.empty())
         AddUpdateEndpoint(*m_http, m_options.UpdateDir);
     RegisterAdPages(*m_http, m_database);
+    RegisterHelpPage(*m_http);
     m_http->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr error) {
         std::string what = "unknown error";
         try {

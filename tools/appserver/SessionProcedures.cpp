@@ -2,6 +2,7 @@
 // addresses and clock.
 #include "AppServer.h"
 #include "Procedures.h"
+#include "TextCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -43,11 +44,18 @@ TUserAccount FindAccount(TDatabase& db, const std::string& userId, const std::st
         "       - julianday(date('now', 'localtime')) AS INTEGER) <= COALESCE(DAYS_PASSWORD_WARNING, 0), "
         "  CAST(julianday(COALESCE(LAST_PASSWORD_CHANGE, '1900-01-01'), '+' || COALESCE(EXPIRATION_INTERVAL, 0) "
         "       || ' days') - julianday(date('now', 'localtime')) AS INTEGER) "
+        "  , COALESCE((SELECT E.REQUIRE_SECURE_PASSWORD FROM TBL_ENTERPRISES E WHERE E.COUNTER = C_ENTERPRISE), 'F') "
         "FROM TBL_USERS WHERE UPPER(USER_ID) = UPPER(?) AND CURRENT_USE = 'T'");
     user->Bind(1, userId);
     TUserAccount account;
-    // A NULL password is an empty one.
-    if (userId.empty() || !user->Step() || user->Text(2) != password)
+    // A NULL password is an empty one. The password change keeps the case
+    // only in an enterprise that requires secure passwords; elsewhere it
+    // stores upper case, so the sign-in compares as the change compares the
+    // old password.
+    auto samePassword = [&] {
+        return user->Text(7) == "T" ? user->Text(2) == password : UpperText(user->Text(2)) == UpperText(password);
+    };
+    if (userId.empty() || !user->Step() || !samePassword())
         throw EProcedureError(Wire::ErrInvalidLogin, "Invalid User ID or Password.");
     account.Counter = user->Int(0);
     account.UserType = user->Text(1);

@@ -6,6 +6,11 @@
 --   ADMIN    admin     SYS   every database
 --   MANAGER  manager   MGR   MAPLE, CEDAR
 --   NURSE    nurse     USR   MAPLE
+--   CAROL    Tulips2026 USR  MAPLE  (password expires in 10 days)
+--
+-- The care group requires secure passwords: passwords are compared exactly
+-- and a change must pass the password rules. CAROL is in the warning days of
+-- her password, so the sign-in asks whether to change it now.
 
 INSERT OR IGNORE INTO TBL_ENTERPRISES (COUNTER, ENTERPRISE, DESCRIPTION, CURRENT_USE)
   VALUES (10, 'HARBOUR VIEW CARE', 'Harbour View Care Group', 'T');
@@ -35,6 +40,14 @@ INSERT OR IGNORE INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, FIRST_NAME, LA
    'tom.ward@harbourview.example', 'OR', '97201', 'T', 'OR', '97201', 'Nursing Home');
 
 INSERT OR IGNORE INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (10, 10), (10, 11), (11, 12);
+
+UPDATE TBL_ENTERPRISES SET REQUIRE_SECURE_PASSWORD = 'T' WHERE COUNTER = 10;
+INSERT OR IGNORE INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, FIRST_NAME, LAST_NAME, FULL_NAME, USER_TYPE,
+                                 C_ENTERPRISE, CURRENT_USE, EXPIRATION_INTERVAL, DAYS_PASSWORD_WARNING,
+                                 LAST_PASSWORD_CHANGE, PASSWORD_HISTORY) VALUES
+  (12, 'CAROL', 'Tulips2026', 'Carol', 'Reed', 'Carol Reed', 'USR', 10, 'T', 90, 14,
+   date('now', 'localtime', '-80 days'), 'Tulips2026' || char(13) || char(10));
+INSERT OR IGNORE INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (12, 12);
 
 -- A resource every client fetches at sign-in ("PCL"); its file lies in the
 -- share "resources" of the file store (scripts/demo writes it).

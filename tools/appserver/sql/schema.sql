@@ -40,7 +40,7 @@ CREATE TABLE IF NOT EXISTS TBL_USERS (
   EXPIRATION_DATE         TEXT,            -- yyyy-mm-dd: the account ends after it
   EXPIRATION_INTERVAL     INTEGER DEFAULT 0,  -- days a password lasts; 0: for ever
   DAYS_PASSWORD_WARNING   INTEGER DEFAULT 0,  -- days of warning before it ends
-  LAST_PASSWORD_CHANGE    TEXT,            -- yyyy-mm-dd
+  LAST_PASSWORD_CHANGE    DATE,            -- yyyy-mm-dd; travels as a date
   PASSWORD_HISTORY        TEXT,
   FACILITY_ACCESS_FLAG    TEXT DEFAULT 'I',
   DEFINE_ROLE             TEXT DEFAULT 'F',

@@ -1,0 +1,27 @@
+// The main window's password change and screen lock.
+#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/frmChangePassword.h"
+#include "Components/Controller/frmLock.h"
+#include "Components/Controller/ovnAdmin.h"
+
+void TfrmOrvaneBrowser4::ChangePasswordExec()
+{
+    TfrmChangePassword::Execute(dbSys(), GetUser(), this);
+}
+
+void TfrmOrvaneBrowser4::LockBrowserExec()
+{
+    TfrmLock lock(GetUser(), this);
+    m_locked = true;
+    hide();
+    try {
+        lock.ShowModal();
+    } catch (...) {
+        show();
+        m_locked = false;
+        throw;
+    }
+    // The show handler sees the flag and leaves the session alone.
+    show();
+    m_locked = false;
+}
