@@ -109,7 +109,7 @@ bool TovnApplet::Close(bool CloseAll)
     return true;
 }
 
-extern "C" __attribute__((visibility("default"))) TovnApplet* ovnAppletApi_2(TovnApplet* Applet)
+extern "C" __attribute__((visibility("default"))) TovnApplet* ovnAppletApi_3(TovnApplet* Applet)
 {
     return Applet;
 }

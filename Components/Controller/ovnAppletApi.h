@@ -1,5 +1,5 @@
 #pragma once
-// The public interface of applet libraries, version 2. An applet library is
+// The public interface of applet libraries, version 3. An applet library is
 // a Linux shared library built with the client's compiler, C++ library and
 // Qt, linked against the controller library (libMirabo.so), with the run
 // path $ORIGIN. All it may use of the client is in this header:
@@ -23,6 +23,8 @@
 //   `TovnDBEdit`, `TovnDBMemo` and `TovnDBRadio`, and the dialogs
 //   `ovnInputBox` (ovnBox.h), `runCalendar` (ovnCalendar.h) and `ShowBlob`
 //   (ViewBLOB.h). Version 2 added them.
+// - The lookup pick window: `ShowLookup`, `ShowLookup2`, `ShowLookupEx`
+//   and `EovnLookup` (Lookup.h). Version 3 added it.
 // - `OVN_APPLET_INIT(expression)`: defines the one export "INIT" with C
 //   linkage, returning the new applet (null when it cannot be made; an
 //   exception never leaves it).
@@ -39,6 +41,7 @@
 #include "Components/Controller/ovnAppletForm.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/Messages.h"
+#include "ui/Lookup.h"
 #include "ui/ViewBLOB.h"
 #include "ui/ovnBox.h"
 #include "ui/ovnCalendar.h"
@@ -49,16 +52,16 @@
 #include "ui/ovnMaskEdit.h"
 #include "ui/ovnPictures.h"
 
-#define OVN_APPLET_API_VERSION 2
+#define OVN_APPLET_API_VERSION 3
 
-// Version 2 of the interface: answers the applet it is given.
-extern "C" TovnApplet* ovnAppletApi_2(TovnApplet* Applet);
+// Version 3 of the interface: answers the applet it is given.
+extern "C" TovnApplet* ovnAppletApi_3(TovnApplet* Applet);
 
 #define OVN_APPLET_INIT(Expression)                                                                          \
     extern "C" __attribute__((visibility("default"))) TovnApplet* INIT()                                     \
     {                                                                                                        \
         try {                                                                                                \
-            return ovnAppletApi_2(Expression);                                                               \
+            return ovnAppletApi_3(Expression);                                                               \
         } catch (...) {                                                                                      \
             return nullptr;                                                                                  \
         }                                                                                                    \

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QTimer>
 
 namespace {
 
@@ -36,6 +37,9 @@ struct Shown
     int CursorPosition = -1;
     QRgb Corner = 0;
     QRgb Inside = 0;
+    QColor EditText;
+    QColor EditBase;
+    bool TimerActive = true;
 };
 
 // Shows the popup for Control's editor Rect, runs Steps on it and answers
@@ -51,6 +55,9 @@ int RunPopup(TovnGeneralControl* Control, TRect Rect, std::function<void(TfrmDat
         Seen.EditGeometry = p.Edt->geometry();
         Seen.Opacity = p.windowOpacity();
         Seen.CursorPosition = p.Edt->cursorPosition();
+        Seen.EditText = p.Edt->palette().color(QPalette::Text);
+        Seen.EditBase = p.Edt->palette().color(QPalette::Base);
+        Seen.TimerActive = p.Timer->isActive();
         const QImage picture = p.grab().toImage();
         Seen.Corner = picture.pixel(0, 0);
         Seen.Inside = picture.pixel(1, 1);
@@ -76,6 +83,9 @@ TEST(DataEntryPopup, LiesOverTheEditorInItsOwnColours)
     EXPECT_EQ(seen.CursorPosition, 1) << "after the typed character";
     EXPECT_EQ(seen.Corner, qRgb(0x20, 0x59, 0xC6)) << "the frame";
     EXPECT_EQ(seen.Inside, qRgb(0xD1, 0xDF, 0xF8)) << "the background";
+    EXPECT_EQ(seen.EditBase, QColor(0xD1, 0xDF, 0xF8));
+    EXPECT_EQ(seen.EditText, QColor(Qt::black)) << "navy until shown";
+    EXPECT_FALSE(seen.TimerActive);
 
     // An editor at the top of the screen: the popup goes below its top.
     Host top(0, 0);

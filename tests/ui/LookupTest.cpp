@@ -32,7 +32,8 @@ enum Press
     Choose,
     Clear,
     Cancel,
-    CloseWindow
+    CloseWindow,
+    DoubleClick
 };
 
 class LookupWindow : public ::testing::Test
@@ -73,6 +74,9 @@ class LookupWindow : public ::testing::Test
                 break;
             case CloseWindow:
                 w.close();
+                break;
+            case DoubleClick:
+                emit w.Grid->doubleClicked(w.GridModel->index(row, 1));
                 break;
             }
         });
@@ -136,11 +140,16 @@ TEST_F(LookupWindow, ShowLookupCopiesClearsOrKeepsBothFields)
     EXPECT_EQ(k->AsInteger(), 2);
     EXPECT_EQ(text->AsString(), "Riverside Residence");
 
+    Arm(DoubleClick, 0);
+    EXPECT_TRUE(ShowLookup("Facilities", &Query, k, text, "COUNTER", "FACILITY_NAME"));
+    EXPECT_EQ(k->AsInteger(), 1);
+    EXPECT_EQ(text->AsString(), "Oak Grove Care Home");
+
     // Field2 without Name2 is left alone.
     Arm(Choose, 2);
     EXPECT_TRUE(ShowLookup("Facilities", &Query, k, text, "COUNTER", ""));
     EXPECT_EQ(k->AsInteger(), 3);
-    EXPECT_EQ(text->AsString(), "Riverside Residence");
+    EXPECT_EQ(text->AsString(), "Oak Grove Care Home");
 
     Arm(Clear);
     EXPECT_TRUE(ShowLookup("Facilities", &Query, k, text, "COUNTER", "FACILITY_NAME"));
