@@ -1,6 +1,7 @@
 #include "ui/Lookup.h"
 
 #include "Components/Nembra/ovnOndrel.h"
+#include "platform/DBGrids.h"
 #include "platform/DataSetModel.h"
 #include "platform/Fields.h"
 #include "platform/StdCtrls.h"
@@ -50,16 +51,12 @@ TfrmLookup::TfrmLookup(QWidget* Parent) : TDialogForm(Parent)
     setSizeGripEnabled(true);
     resize(520, 340);
     DS = new TDataSource();
-    Grid = new QTableView(this);
-    GridModel = new TDataSetModel(Grid);
-    GridModel->SetDataSource(DS);
-    Grid->setModel(GridModel);
-    Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    Grid = new TDBGrid(this);
+    Grid->SetDataSource(DS);
+    GridModel = &Grid->Model();
     Grid->horizontalHeader()->setVisible(true);
     Grid->verticalHeader()->setVisible(true); // the row indicator
-    Grid->verticalHeader()->setDefaultSectionSize(Grid->fontMetrics().height() + 4);
+    // The keys move the dataset as a click does.
     QObject::connect(Grid->selectionModel(), &QItemSelectionModel::currentRowChanged, Grid,
                      [this](const QModelIndex& current) {
                          if (current.isValid())
@@ -96,7 +93,7 @@ TfrmLookup::TfrmLookup(QWidget* Parent) : TDialogForm(Parent)
 
 TfrmLookup::~TfrmLookup()
 {
-    GridModel->SetDataSource(nullptr);
+    Grid->SetDataSource(nullptr);
     delete DS;
 }
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 class QPushButton;
-class QTableView;
 class TCustomEdit;
+class TDBGrid;
 class TDataSetModel;
 class TField;
 class TNembraDBDataSet;
@@ -37,7 +37,7 @@ class TfrmLookup : public TDialogForm
     bool FilterBold() const;
 
     TDataSource* DS;
-    QTableView* Grid;
+    TDBGrid* Grid;
     TDataSetModel* GridModel;
     QPushButton* btnOk;
     QPushButton* btnClear;

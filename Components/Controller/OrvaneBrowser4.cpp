@@ -199,6 +199,11 @@ void TfrmOrvaneBrowser4::CreateComponents()
     m_conMAIN->SetShowWaitCursor(true);
     m_conMAIN->SetTimeout(120);
     m_conMAIN->OnLogin = [this](TObject* sender) { DoOnLogin(sender); };
+    m_conMAIN->OnGetReferer = [this](TObject* sender) {
+        std::string referer;
+        DoOnGetReferer(sender, referer);
+        return referer;
+    };
 
     m_dbSys = std::make_unique<TNembraDatabase>();
     m_dbSys->SetName("dbSys");
@@ -276,6 +281,7 @@ void TfrmOrvaneBrowser4::CreateComponents()
     m_qryUserFacility = std::make_unique<TovnOndrelQuery>();
     m_qryUserFacility->SetName("qryUserFacility");
     m_qryUserFacility->SetDatabaseName("DATA");
+    m_qryUserFacility->SetUseSQL(true);
     m_qryUserFacility->SQL().SetText("SELECT COUNTER, FACILITY, FACILITY_NAME,STATE\r\nFROM TBL_FACILITY\r\n"
                                      "where CURRENT_USE='T'\r\nORDER BY FACILITY");
     m_qryUserFacility->SetFetchBlobs(false);
@@ -283,6 +289,7 @@ void TfrmOrvaneBrowser4::CreateComponents()
     m_qryAutoCounter = std::make_unique<TovnOndrelQuery>();
     m_qryAutoCounter->SetName("qryAutoCounter");
     m_qryAutoCounter->SetDatabaseName("DATA");
+    m_qryAutoCounter->SetUseSQL(true);
     m_qryAutoCounter->SQL().SetText("SELECT OVN_AUTOCOUNTER(:TBL) AS TABLE_COUNTER FROM DUAL");
 
     m_tmrCheckOnline.SetEnabled(false);

@@ -30,6 +30,8 @@
 // Main thread only, like every window.
 
 #include "Components/Controller/OrvaneBrowser4Actions.h"
+#include "Components/Controller/ModuleView.h"
+#include "Components/Controller/OrvaneBrowser4Services.h"
 #include "Components/Controller/OrvaneBrowser4Status.h"
 #include "Components/Controller/ovnBrowserUtils.h"
 #include "Components/Controller/ovnPreferences.h"
@@ -207,9 +209,11 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     void AppletClosed(QWidget* Form);
     void ClearModules();
     void ModuleViewResync(QWidget* Form);
-    // Copies one module's menu rows into dsMenu before its view builds its
-    // menu; the rows are the database sign-in's, so nothing is copied yet.
-    void DoPrepareMenu(int32_t Module) {}
+    // Copies one module's menu rows into dsMenu once, before its view
+    // builds its menu (ParentIndex from the levels). A failing row is
+    // shown through the application's exception handler and ends the copy;
+    // the rows posted stay.
+    void DoPrepareMenu(int32_t Module);
     void DoModuleSelect(TObject* Sender, TKldAppItem* Item);
     // The desktop's active module window while signed in, else null.
     QWidget* ActiveModuleForm() const;
@@ -265,6 +269,66 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     TovnOndrelSystem& sysGetResourceFileName() const { return *m_sysGetResourceFileName; }
     TovnOndrelQuery& qryUserFacility() const { return *m_qryUserFacility; }
     TovnOndrelQuery& qryAutoCounter() const { return *m_qryAutoCounter; }
+
+    // --- Services for modules and the controller (OrvaneBrowser4Services.cpp)
+    // Makes the menu row of Resource current (LocateMenuResource: trimmed,
+    // exact case, among all rows). Not found: an ERROR line "Resource \"%s\"
+    // not found" and, unless Quiet, an error box with the same text.
+    // SearchBy is not consulted: the look-up is always by resource name.
+    bool FindResource(const std::string& Resource, TSearchBy SearchBy, bool Quiet);
+    bool FindResource2(const std::string& Resource, TSearchBy SearchBy) { return FindResource(Resource, SearchBy, true); }
+    // Starts the resource's applet in the view of Module (-1: the row's
+    // module), opening the module first; the view's Launch answers.
+    bool RunApplet(int32_t Module, const std::string& Resource, TSearchBy SearchBy, int32_t Flags,
+                   const std::string& Params, TObject* Obj, bool Reuse);
+    // "Current Applet Info...": name, resource, file, version, date, size
+    // and CRC-32 of the active container's top applet's file.
+    void actAppletInfoExecute(TObject* Sender);
+    // The Referer of the connection's requests: the resource of the active
+    // container's top applet, '' otherwise.
+    void DoOnGetReferer(TObject* Sender, std::string& Referer);
+    // The text actAppletInfoExecute shows for a cached file.
+    static std::string AppletInfoText(const std::string& Caption, const std::string& Resource,
+                                      const std::string& FileName, int64_t Version, const std::string& Path);
+    // Runs the "RUNOBJECT" export of the resource's add-on library with
+    // Params and answers its result. Main thread only: the process's
+    // current folder becomes the cache folder for good.
+    int32_t RunObject(const std::string& Resource, const std::string& Params);
+    // The next key of the table on the data database (OVN_AUTOCOUNTER).
+    int32_t GetAutoCounter(const std::string& TableName);
+    // Always raises: "Mutextes are deprecated please use locks".
+    [[noreturn]] void CreateMutex(const std::string& A, const std::string& B, const std::string& C,
+                                  const std::string& D, const std::string& E);
+    // The mail windows come with mail; until then a prefilled message is
+    // never sent (False, as always) and a message opens nothing.
+    bool SendOMail(const std::string& To, const std::string& Subject, const std::string& Message,
+                   const std::string& FileName, bool AutoSend, bool Broadcast, int32_t Counter,
+                   const std::string& CounterText, const std::string& MailType);
+    void ViewMail(int32_t MailCounter);
+    // DataSet (closed first) becomes a clone of the facilities the user may
+    // use: every facility for access "A", else those of
+    // TBL_USERFACILITYACCESS, worked out once per database sign-in.
+    void GetUserFacilities(TovnDataSet* DataSet);
+    std::string GetUserHash() const;
+    void SwithAdd(int32_t Category);
+    // The system windows, once each (a second call brings the window
+    // forward): the user list (opening the system database first), the
+    // mailbox, the administration console and the database explorer. A new
+    // one is listed under the System module entry.
+    void DoOpenUserList();
+    void DoOpenOMail();
+    void DoOpenAdminConsole();
+    void DoOpenOndrelExplorer();
+    QWidget* SystemWindow(TSystemWindow Kind) const { return m_systemWindows[Kind].Window(); }
+    // The controller's ad category (nothing in the window reads it).
+    int32_t RestrictedAdCategory() const { return m_restrictedAdCategory; }
+    void SetRestrictedAdCategory(int32_t Value) { m_restrictedAdCategory = Value; }
+    // The enterprise counter of the current alias.
+    int32_t AliasEnterprise() const { return m_enterpriseCounter; }
+    // The first step of the database sign-in: the data database opened on
+    // Alias, whose enterprise it keeps; the window counts as signed in to
+    // the database from here on.
+    void OpenDataDatabase(const std::string& Alias, int32_t EnterpriseCounter);
 
     void WndProc(TMessage& message) override;
     // Message 4026: the info bar again from the controller's info list, after
@@ -384,6 +448,9 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     std::unique_ptr<TovnOndrelSystem> m_sysGetResourceFileName;
     std::unique_ptr<TovnOndrelQuery> m_qryUserFacility;
     std::unique_ptr<TovnOndrelQuery> m_qryAutoCounter;
+    std::array<TSystemWindowHolder, SystemWindowCount> m_systemWindows;
+    int32_t m_restrictedAdCategory = 0;
+    void OpenSystemWindow(TSystemWindow Kind);
     TTimer m_tmrCheckOnline;
 
     // Widgets (children of the window).

@@ -414,6 +414,21 @@ void TfrmOrvaneBrowser4::ExecuteAction(TBrowserAction Id)
     case actTallowin:
         OpenWebSite(TallowinWebSite);
         break;
+    case actAppletInfo:
+        actAppletInfoExecute(this);
+        break;
+    case actUserList:
+        DoOpenUserList();
+        break;
+    case actOrvaneMail:
+        DoOpenOMail();
+        break;
+    case actAdminConsole:
+        DoOpenAdminConsole();
+        break;
+    case actOndrelExplorer:
+        DoOpenOndrelExplorer();
+        break;
     default:
         // The windows and dialogs of the other actions come with their own
         // units.
@@ -648,8 +663,12 @@ void TfrmOrvaneBrowser4::OnSearchSelect(intptr_t Tag)
 {
     if (Tag < 0 || !m_sysGetMenu->Active())
         return;
-    // The row's applet starts once applets can run.
-    m_sysGetMenu->Locate("Index", Variant(static_cast<int32_t>(Tag)), {});
+    try {
+        if (m_sysGetMenu->Locate("Index", Variant(static_cast<int32_t>(Tag)), {}))
+            RunApplet(-1, m_sysGetMenu->FieldByName("Resource")->AsString(), sbResource, 0, "", nullptr, true);
+    } catch (...) {
+        ApplicationHandleException("TfrmOrvaneBrowser4.OnSearchSelect");
+    }
 }
 
 void TfrmOrvaneBrowser4::SearchPopupInit(TKldAppletViewPopup* View)

@@ -1,5 +1,5 @@
 #pragma once
-// The public interface of applet libraries, version 3. An applet library is
+// The public interface of applet and add-on libraries, version 4. An applet library is
 // a Linux shared library built with the client's compiler, C++ library and
 // Qt, linked against the controller library (libMirabo.so), with the run
 // path $ORIGIN. All it may use of the client is in this header:
@@ -24,19 +24,31 @@
 //   `ovnInputBox` (ovnBox.h), `runCalendar` (ovnCalendar.h) and `ShowBlob`
 //   (ViewBLOB.h). Version 2 added them.
 // - The lookup pick window: `ShowLookup`, `ShowLookup2`, `ShowLookupEx`
-//   and `EovnLookup` (Lookup.h). Version 3 added it.
+//   and `EovnLookup` (Lookup.h). Version 4 added it.
 // - `OVN_APPLET_INIT(expression)`: defines the one export "INIT" with C
 //   linkage, returning the new applet (null when it cannot be made; an
 //   exception never leaves it).
 //
+// - The controller's facade (`Controller`, ovnController.h): the server
+//   components, applets and modules, counters, locks, rights, resources,
+//   the debug viewer, and the exported log texts (LogAdd ... LogRunAdminApplet).
+//   Version 3 added it, `LibController` and the add-on export.
+// - `LibController` (LibController.h): one-call SQL on the data database.
+// - `OVN_ADDON_RUNOBJECT(function)`: an add-on library's one export
+//   "RUNOBJECT" with C linkage: it takes the parameter text in UTF-8 and
+//   answers a 32-bit integer. The platform's `Exception` family crosses the
+//   boundary (both sides link libMirabo.so): an add-on reports a failure by
+//   raising one, which the host logs and raises again after unloading it.
+//
 // Everything a library creates is owned by its applet object or its forms:
 // the host destroys the forms and the applet before it unloads the library.
 //
-// The INIT macro calls a symbol of the controller library that carries the
+// The INIT and RUNOBJECT macros call a symbol of the controller library that carries the
 // header's version, so a library built against another version of this
 // header fails to load ("Cannot Initialize Applet") instead of running
 // with a wrong layout.
 
+#include "Components/Controller/LibController.h"
 #include "Components/Controller/ovnApplet.h"
 #include "Components/Controller/ovnAppletForm.h"
 #include "Components/Controller/ovnController.h"
@@ -52,17 +64,27 @@
 #include "ui/ovnMaskEdit.h"
 #include "ui/ovnPictures.h"
 
-#define OVN_APPLET_API_VERSION 3
+#include <cstdint>
 
-// Version 3 of the interface: answers the applet it is given.
-extern "C" TovnApplet* ovnAppletApi_3(TovnApplet* Applet);
+#define OVN_APPLET_API_VERSION 4
+
+// Version 4 of the interface: answers the applet it is given.
+extern "C" TovnApplet* ovnAppletApi_4(TovnApplet* Applet);
+// Version 4 of the add-on interface: answers the parameter text it is given.
+extern "C" const char* ovnAddonApi_4(const char* Params);
 
 #define OVN_APPLET_INIT(Expression)                                                                          \
     extern "C" __attribute__((visibility("default"))) TovnApplet* INIT()                                     \
     {                                                                                                        \
         try {                                                                                                \
-            return ovnAppletApi_3(Expression);                                                               \
+            return ovnAppletApi_4(Expression);                                                               \
         } catch (...) {                                                                                      \
             return nullptr;                                                                                  \
         }                                                                                                    \
+    }
+
+#define OVN_ADDON_RUNOBJECT(Function)                                                                        \
+    extern "C" __attribute__((visibility("default"))) int32_t RUNOBJECT(const char* Params)                 \
+    {                                                                                                        \
+        return Function(std::string(ovnAddonApi_4(Params)));                                                \
     }

@@ -337,9 +337,12 @@ void TovnController::UpdateInfoBar()
     m_infoList->EndUpdate();
 }
 
-bool TovnController::RunAppletExt(int32_t, const std::string&, int32_t, const std::string&, TObject*)
+bool TovnController::RunAppletExt(int32_t Module, const std::string& Resource, int32_t Mode,
+                                 const std::string& Params, TObject* Sender)
 {
-    return false;
+    CheckLogged();
+    // A new instance every time: the applet asked for another one.
+    return m_browser->RunApplet(Module, Resource, sbResource, Mode, Params, Sender, false);
 }
 
 bool TovnController::Calendar(TCustomEdit* Edit, TLookupTool Tool)

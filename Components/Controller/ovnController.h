@@ -40,12 +40,36 @@
 #include <memory>
 #include <string>
 
+class QFont;
+class QWidget;
 class TCustomEdit;
+class TCustomImageList;
+class TDataSet;
+class TNembraConnection;
+class TNembraDatabase;
+class TStrings;
 class TfrmOrvaneBrowser4;
 class TovnController;
+class TovnDataSet;
 enum class TLookupTool;
 
 KLD_DECLARE_EXCEPTION(EovnController, Exception);
+// Errors of the counters that the controller and the main window read.
+KLD_DECLARE_EXCEPTION(EovnClient, Exception);
+
+// Log texts that applet libraries take from the controller library (spelled
+// as the libraries expect them).
+extern const char* const LogAdd;              // "Add %s"
+extern const char* const LogBrowserLocked;    // "Browser locked by user \"%s\""
+extern const char* const LogCloseForm;        // "Close form"
+extern const char* const LogCloseModule;      // "Close all applets"
+extern const char* const LogDelete;           // "Delete %s succesfully"
+extern const char* const LogDialogExecute;    // "Execute Dialog"
+extern const char* const LogEdit;             // "Edit %s"
+extern const char* const LogMailSent;         // "Email sent succefully"
+extern const char* const LogOpenForm;         // "Open form"
+extern const char* const LogPasswordChanged;  // "Password for user \"%s\" was changed sucessfully"
+extern const char* const LogRunAdminApplet;   // "Run Administrative Applet"
 
 // "Local Cache Path is invalid." and, on a new line, "Please specify correct
 // path in Options/Local Cache...".
@@ -230,8 +254,8 @@ class TovnController : public TComponent
     // module window (1524, lParam = the list, dispatched at once); the
     // closing EndUpdate posts 4026 once, also when the window fails.
     void UpdateInfoBar();
-    // Starts another applet of Module for the applet Sender; a launch from
-    // an applet library is not offered yet, so the answer is False.
+    // (sign-in) Starts a new instance of the resource's applet in the view
+    // of Module (-1: the menu row's module) for the applet Sender.
     bool RunAppletExt(int32_t Module, const std::string& Resource, int32_t Mode, const std::string& Params,
                       TObject* Sender);
     // The calendar picker on a data-entry control's edit (runCalendar):
@@ -296,6 +320,81 @@ class TovnController : public TComponent
     std::string LogArchiveName(TDateTime Date, int32_t Days) const;
     // Writes the archive of the daily logs as DoSendLog sends it.
     void MakeLogArchive(const std::string& FileName, TDateTime Date, int32_t Days) const;
+
+    // --- The facade (ovnControllerFacade.cpp). The client's own code and
+    // applet libraries reach the main window through these; their names,
+    // arguments and results stay as they are. Marked (sign-in) / (database):
+    // CheckLogged / CheckDBLogged first, so nothing leaves before a session.
+    TNembraConnection& GetSysConnection() const;
+    TNembraDatabase& GetSysDB() const;
+    std::string GetSysConnectionName() const;
+    std::string GetSysDBName() const;
+    // One connection serves both databases.
+    TNembraConnection& GetDataConnection() const { return GetSysConnection(); }
+    TNembraDatabase& GetDataDB() const;
+    std::string GetDataConnectionName() const;
+    std::string GetDataDBName() const;
+    int32_t GetC_Alias_Enterprise() const;
+    HWND GetBrowserHandle() const { return BrowserHandle(); }
+    // (sign-in) The result of the add-on library's "RUNOBJECT" with Params.
+    int32_t RunObject(const std::string& Resource, const std::string& Params);
+    // The name of the module entry; "Module not found. Counter = \"%d\""
+    // for an unknown counter.
+    std::string GetModuleName(int32_t ModuleCounter) const;
+    void AppletClosed(QWidget* Sender);
+    // 1 the user list, 3 the mailbox, 10 the administration console; any
+    // other kind does nothing.
+    void RunSysApplet(int32_t Kind);
+    TCustomImageList& GetIconList() const;
+    void UpdateProgress(int32_t Position, const std::string& Text);
+    // The modal debug viewer over a dataset / lines (nothing for null).
+    void DebugDataset(TDataSet* DataSet);
+    void DebugStrings(const TStrings* Strings);
+
+    // (database) The next key of the table on the data database.
+    int32_t GetAutoCounter(const std::string& TableName);
+    // The next value of the system sequence "SEQ_" + the name after "TBL_";
+    // a name not beginning with "TBL_" raises EovnClient.
+    int32_t GetSysAutoCounter(const std::string& TableName);
+    // The system plug-in's SetLock / ClearLock; the server refuses a path
+    // another live session holds.
+    void SetLock(const std::string& LockPath, const std::string& Description);
+    void ClearLock(const std::string& LockPath);
+    // "/" + alias + "/" + Name (the inner "/" only when both are given),
+    // locked with Description; answers the path.
+    std::string CreateLockWithAlias(const std::string& Name, const std::string& Description);
+    // (sign-in) Always raises: mutexes gave way to locks.
+    void CreateMutex(const std::string& A, const std::string& B, const std::string& C, const std::string& D,
+                     const std::string& E);
+    // Rights by resource: the menu row's "Security_Index", -1 when no row
+    // has the resource (GetSecurity2 the same without the error box).
+    TSecurityRecord GetSecurity(const std::string& Resource) const;
+    TSecurityRecord GetSecurity2(const std::string& Resource) const;
+    std::string GetUserHash() const;
+    // Fills DataSet with the facilities the user may use; null raises
+    // "Dataset not assigned".
+    void GetUserFacilities(TovnDataSet* DataSet);
+    // Does nothing: its outputs stay as given.
+    void GetOnlineUser(const std::string& A, int32_t B, int32_t& C, std::string& D, const std::string& E);
+
+    // Mail comes with the mail windows: False, nothing opened.
+    bool SendOMail(const std::string& To, const std::string& Subject, const std::string& Message,
+                   const std::string& FileName, bool AutoSend, bool Broadcast, int32_t Counter,
+                   const std::string& CounterText, const std::string& MailType);
+    void ViewMail(int32_t MailCounter);
+    int32_t GetRestrictedAdCategory() const;
+    void SetRestrictedAdCategory(int32_t Value);
+
+    // The open view of the module entry (null when not open); an unknown
+    // counter raises "Module not found. Counter = \"%d\"".
+    QWidget* GetModuleView(int32_t ModuleCounter) const;
+    // Both ignore their arguments and show the info bar again.
+    void SetModuleInfo(int32_t Index, const std::string& Text, const QFont* Font);
+    void SetModuleInfoEx(int32_t Index, const std::string& Text, const std::string& Text2);
+
+    // Retired: both raise "BlockingViews are deprecated".
+    bool GetBlockingViews() const;
+    void SetBlockingViews(bool Value);
 
     // --- Program update
     // The update step with the UpdateURL preference (the main window's check

@@ -9,6 +9,7 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
 #include "Components/Controller/ovnUtils.h"
+#include "Components/Nembra/NembraJSON.h"
 #include "base/KldLogFile.h"
 #include "platform/DynLibs.h"
 #include "platform/FileUtils.h"
@@ -263,4 +264,25 @@ TEST_F(AppletLibraryTest, AViewClosedDuringItsOwnLaunchGoesOnlyAfterIt)
     Settle();
     EXPECT_TRUE(m_view.isNull()) << "the close came once the launch had ended";
     EXPECT_FALSE(Loaded("faulty_raiseshown.so"));
+}
+
+TEST_F(AppletLibraryTest, TheSystemConnectionNamesTheActiveAppletAsReferer)
+{
+    const auto refererSeen = [this] {
+        std::unique_ptr<TNembraRequest> echo = m_window->conMAIN().GetNembraRequest();
+        echo->SetProcedureName("Test.Echo");
+        echo->Execute();
+        return echo->GetJSONObject().GetValues("Referer").GetAsString();
+    };
+    EXPECT_EQ(refererSeen(), "") << "no applet is active";
+
+    ASSERT_TRUE(Launch("SAMPLE_APPLET", 0));
+    ASSERT_EQ(m_view->Containers().size(), 1u);
+    TovnApplet* applet = m_view->Containers()[0]->GetTopApplet();
+    ASSERT_NE(applet, nullptr);
+    EXPECT_EQ(refererSeen(), "SAMPLE_APPLET");
+
+    ASSERT_TRUE(applet->Close(false));
+    Settle();
+    EXPECT_EQ(refererSeen(), "") << "the applet's container went with it";
 }

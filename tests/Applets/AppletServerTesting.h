@@ -66,7 +66,8 @@ class TAppletServerTest : public ::testing::Test
   protected:
     void SetUp() override
     {
-        m_server = std::make_unique<TAppServerProcess>(std::vector<std::string>{}, kSql);
+        // The Test.* procedures echo what the client sent (the Referer).
+        m_server = std::make_unique<TAppServerProcess>(std::vector<std::string>{"--test-procedures"}, kSql);
         m_share = ExtractFilePath(m_server->DatabaseFile()) + "files/resources/";
         ForceDirectories(m_share);
         for (const char* sample : kSamples)

@@ -5,6 +5,7 @@
 
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "Components/Nembra/ovnOndrel.h"
+#include "platform/DBGrids.h"
 #include "platform/DataSetModel.h"
 #include "platform/Fields.h"
 #include "platform/Mask.h"

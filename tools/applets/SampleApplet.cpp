@@ -1,7 +1,12 @@
 // "SAMPLE_APPLET": a form that shows its caption, mode and parameters, opens
 // a child form or another applet, marks unsaved data and closes itself; it
-// adds an item to the info bar.
+// adds an item to the info bar. Its other buttons use the controller: take
+// and clear a lock, show the facilities in the debug viewer, look up a
+// value, run the add-on "BROWSER_LOGIN".
 #include "SampleForms.h"
+
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -36,8 +41,46 @@ class TSampleForm : public TovnAppletForm
         QPushButton* child = Samples::NamedButton(this, "btnChild", "Open Child Form", layout);
         QPushButton* other = Samples::NamedButton(this, "btnApplet", "Open Another Applet", layout);
         QPushButton* dirty = Samples::NamedButton(this, "btnModify", "Mark Unsaved Data", layout);
+        QPushButton* lock = Samples::NamedButton(this, "btnLock", "Take Lock", layout);
+        QPushButton* unlock = Samples::NamedButton(this, "btnUnlock", "Clear Lock", layout);
+        QPushButton* debug = Samples::NamedButton(this, "btnDebug", "Show Data in Debug Viewer", layout);
+        QPushButton* lookup = Samples::NamedButton(this, "btnLookup", "Look Up a Value", layout);
+        QPushButton* addon = Samples::NamedButton(this, "btnAddon", "Run Add-on", layout);
         QPushButton* close = Samples::NamedButton(this, "btnClose", "Close", layout);
         layout->addStretch(1);
+        // The controller's services; an error shows in the state line.
+        QObject::connect(lock, &QPushButton::clicked, this, [this] {
+            Report([this] { m_lockPath = Controller->CreateLockWithAlias("SAMPLE", "Sample applet"); },
+                   [this] { return "Locked " + m_lockPath; });
+        });
+        QObject::connect(unlock, &QPushButton::clicked, this, [this] {
+            Report([this] { Controller->ClearLock(m_lockPath); }, [] { return std::string("Lock cleared"); });
+        });
+        QObject::connect(debug, &QPushButton::clicked, this, [this] {
+            Report(
+                [this] {
+                    std::unique_ptr<TovnOndrelQuery> query(
+                        LibController::CreateQuery("SELECT COUNTER, FACILITY, FACILITY_NAME FROM TBL_FACILITY"));
+                    query->SetName("qryFacilities");
+                    query->Open();
+                    Controller->DebugDataset(query.get());
+                },
+                [] { return std::string("Debug viewer closed"); });
+        });
+        QObject::connect(lookup, &QPushButton::clicked, this, [this] {
+            std::string value;
+            Report(
+                [&] {
+                    value = VarToStr(LibController::LookupValue(
+                        "SELECT FACILITY_NAME FROM TBL_FACILITY WHERE COUNTER = :C", {Variant(int32_t(1))}));
+                },
+                [&] { return "Facility 1: " + value; });
+        });
+        QObject::connect(addon, &QPushButton::clicked, this, [this] {
+            int32_t result = 0;
+            Report([&] { result = Controller->RunObject("BROWSER_LOGIN", "seven"); },
+                   [&] { return "Add-on answered " + std::to_string(result); });
+        });
         QObject::connect(child, &QPushButton::clicked, this, [this] { OpenChild(); });
         QObject::connect(other, &QPushButton::clicked, this,
                          [this] { m_applet->RunApplet("SAMPLE_APPLET", 0, "FROM=SAMPLE_APPLET"); });
@@ -46,6 +89,16 @@ class TSampleForm : public TovnAppletForm
             m_state->setText("Unsaved data");
         });
         QObject::connect(close, &QPushButton::clicked, this, [this] { m_applet->Close(false); });
+    }
+
+    void Report(const std::function<void()>& Step, const std::function<std::string()>& Done)
+    {
+        try {
+            Step();
+            m_state->setText(QString::fromStdString(Done()));
+        } catch (const Exception& e) {
+            m_state->setText(QString::fromStdString(e.Message()));
+        }
     }
 
     void OpenChild()
@@ -80,6 +133,7 @@ class TSampleForm : public TovnAppletForm
     QLabel* m_mode;
     QLabel* m_params;
     QLabel* m_state;
+    std::string m_lockPath;
 };
 
 class TSampleApplet : public TovnApplet

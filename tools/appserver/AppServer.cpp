@@ -53,6 +53,7 @@ TAppServer::TAppServer(TServerOptions options)
     RegisterFileProcedures(m_procedures);
     RegisterResourcePluginMethods();
     RegisterLogPluginMethods();
+    RegisterMenuLockPluginMethods();
     if (m_options.TestProcedures)
         RegisterTestProcedures(m_procedures);
 

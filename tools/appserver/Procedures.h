@@ -146,3 +146,5 @@ void RegisterFileProcedures(TProcedureTable& table);
 void RegisterResourcePluginMethods();
 // PLG_SYSTEM's UploadLog: keeps every log archive a client sends.
 void RegisterLogPluginMethods();
+// PLG_SYSTEM SetLock, ClearLock and GetMenu (MenuLockPlugin.cpp).
+void RegisterMenuLockPluginMethods();

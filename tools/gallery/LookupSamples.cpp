@@ -4,6 +4,7 @@
 #include "tools/gallery/GallerySamples.h"
 
 #include "Components/KldDBComponents/KldDataSet.h"
+#include "platform/DBGrids.h"
 #include "platform/Mask.h"
 #include "ui/DataEntryForm.h"
 #include "ui/Lookup.h"
