@@ -98,6 +98,8 @@ class TCustomEdit : public TObject
     bool CanFocus() const;
     bool Focused() const;
     void SetFocus();
+    // A number the edit's owner keeps with it (a lookup stores the picked key here).
+    intptr_t Tag = 0;
 
     TNotifyEvent OnChange;
     TNotifyEvent OnClick;

@@ -1,5 +1,5 @@
 #pragma once
-// The public interface of applet and add-on libraries, version 4. An applet library is
+// The public interface of applet and add-on libraries, version 5. An applet library is
 // a Linux shared library built with the client's compiler, C++ library and
 // Qt, linked against the controller library (libMirabo.so), with the run
 // path $ORIGIN. All it may use of the client is in this header:
@@ -23,6 +23,8 @@
 //   `TovnDBEdit`, `TovnDBMemo` and `TovnDBRadio`, and the dialogs
 //   `ovnInputBox` (ovnBox.h), `runCalendar` (ovnCalendar.h) and `ShowBlob`
 //   (ViewBLOB.h). Version 2 added them.
+// - The lookup pick window: `ShowLookup`, `ShowLookup2`, `ShowLookupEx`
+//   and `EovnLookup` (Lookup.h). Version 5 added it.
 // - `OVN_APPLET_INIT(expression)`: defines the one export "INIT" with C
 //   linkage, returning the new applet (null when it cannot be made; an
 //   exception never leaves it).
@@ -54,6 +56,7 @@
 #include "Components/Controller/ovnAppletForm.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/Messages.h"
+#include "ui/Lookup.h"
 #include "ui/ViewBLOB.h"
 #include "ui/ovnBox.h"
 #include "ui/ovnCalendar.h"
@@ -66,18 +69,18 @@
 
 #include <cstdint>
 
-#define OVN_APPLET_API_VERSION 4
+#define OVN_APPLET_API_VERSION 5
 
-// Version 4 of the interface: answers the applet it is given.
-extern "C" TovnApplet* ovnAppletApi_4(TovnApplet* Applet);
-// Version 4 of the add-on interface: answers the parameter text it is given.
-extern "C" const char* ovnAddonApi_4(const char* Params);
+// Version 5 of the interface: answers the applet it is given.
+extern "C" TovnApplet* ovnAppletApi_5(TovnApplet* Applet);
+// Version 5 of the add-on interface: answers the parameter text it is given.
+extern "C" const char* ovnAddonApi_5(const char* Params);
 
 #define OVN_APPLET_INIT(Expression)                                                                          \
     extern "C" __attribute__((visibility("default"))) TovnApplet* INIT()                                     \
     {                                                                                                        \
         try {                                                                                                \
-            return ovnAppletApi_4(Expression);                                                               \
+            return ovnAppletApi_5(Expression);                                                               \
         } catch (...) {                                                                                      \
             return nullptr;                                                                                  \
         }                                                                                                    \
@@ -86,5 +89,5 @@ extern "C" const char* ovnAddonApi_4(const char* Params);
 #define OVN_ADDON_RUNOBJECT(Function)                                                                        \
     extern "C" __attribute__((visibility("default"))) int32_t RUNOBJECT(const char* Params)                 \
     {                                                                                                        \
-        return Function(std::string(ovnAddonApi_4(Params)));                                                \
+        return Function(std::string(ovnAddonApi_5(Params)));                                                \
     }
