@@ -1,6 +1,7 @@
 #include "Components/Controller/HtmlElements.h"
 
 #include "platform/SysUtils.h"
+#include "platform/Utf8.h"
 
 #include <cstdint>
 #include <vector>
@@ -138,30 +139,12 @@ bool FindElement(std::string_view html, std::string_view id, TTagSpan& found)
     return false;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp)
+// An entity naming NUL, a surrogate or no code point at all reads as U+FFFD.
+void AppendEntityCodePoint(std::string& out, uint32_t cp)
 {
     if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
         cp = 0xFFFD;
-    if (cp < 0x80)
-        out += static_cast<char>(cp);
-    else if (cp < 0x800)
-    {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    else if (cp < 0x10000)
-    {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    else
-    {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    AppendUtf8(out, cp);
 }
 
 } // namespace
@@ -207,7 +190,7 @@ std::string HtmlDecodeEntities(std::string_view Text)
             }
             if (ok)
             {
-                AppendUtf8(out, cp);
+                AppendEntityCodePoint(out, cp);
                 done = true;
             }
         }
