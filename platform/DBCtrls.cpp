@@ -9,6 +9,33 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+namespace {
+
+// Escape with a changed value gives the field's value back; the key is used.
+void ResetOnEscape(TFieldDataLink& Link, TCustomEdit& Edit, uint16_t& Key)
+{
+    if (Key == VK_ESCAPE && Link.IsModified()) {
+        Link.Reset();
+        Edit.SelectAll();
+        Key = 0;
+    }
+}
+
+// Leaving writes a changed value into the field; a write that fails keeps
+// the user in the control with the text selected, and the error goes on.
+void WriteBackOnExit(TFieldDataLink& Link, TCustomEdit& Edit)
+{
+    try {
+        Link.UpdateRecord();
+    } catch (...) {
+        Edit.SelectAll();
+        Edit.SetFocus();
+        throw;
+    }
+}
+
+} // namespace
+
 // ---------------------------------------------------------------------------
 // TDBEdit
 
@@ -80,22 +107,12 @@ void TDBEdit::Change()
 void TDBEdit::KeyDown(uint16_t& Key, TShiftState Shift)
 {
     TCustomMaskEdit::KeyDown(Key, Shift);
-    if (Key == VK_ESCAPE && m_link.IsModified()) {
-        m_link.Reset();
-        SelectAll();
-        Key = 0;
-    }
+    ResetOnEscape(m_link, *this, Key);
 }
 
 void TDBEdit::DoExit()
 {
-    try {
-        m_link.UpdateRecord();
-    } catch (...) {
-        SelectAll();
-        SetFocus();
-        throw;
-    }
+    WriteBackOnExit(m_link, *this);
     TCustomMaskEdit::DoExit();
 }
 
@@ -280,22 +297,12 @@ void TDBMemo::Change()
 void TDBMemo::KeyDown(uint16_t& Key, TShiftState Shift)
 {
     TCustomEdit::KeyDown(Key, Shift);
-    if (Key == VK_ESCAPE && m_link.IsModified()) {
-        m_link.Reset();
-        SelectAll();
-        Key = 0;
-    }
+    ResetOnEscape(m_link, *this, Key);
 }
 
 void TDBMemo::DoExit()
 {
-    try {
-        m_link.UpdateRecord();
-    } catch (...) {
-        SelectAll();
-        SetFocus();
-        throw;
-    }
+    WriteBackOnExit(m_link, *this);
     TCustomEdit::DoExit();
 }
 
