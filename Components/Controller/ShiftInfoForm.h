@@ -18,6 +18,8 @@ class QRadioButton;
 namespace ShiftSQL {
 extern const char* const ShiftsText;
 extern const char* const GroupsText;
+// The group query's rows come 200 at a time.
+extern const int32_t GroupsFetchBy;
 // "Day [07:00 AM - 03:00 PM]"
 std::string ShiftEntry(const std::string& Description, TDateTime Begin, TDateTime End);
 // ";12;15;" of the checked groups; empty when none or with all residents.
