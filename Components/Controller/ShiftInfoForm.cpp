@@ -208,3 +208,26 @@ void TfrmShiftInfo::accept()
     }
     QDialog::accept();
 }
+
+bool RunShiftInfo(TNotifyDatabase* Database, QWidget* Owner, TShiftChoice& Choice,
+                  const std::function<int(TfrmShiftInfo&)>& Exec)
+{
+    TfrmShiftInfo dlg(Database, Owner);
+    dlg.edtFacility->setText(QString::fromStdString(Format("[%s] %s", Choice.FacilityCode, Choice.FacilityName)));
+    dlg.edtEmployee->setText(QString::fromStdString(Choice.EmployeeName));
+    dlg.UpdateShifts(Choice.Facility, Choice.Employee, Choice.Shift);
+    if (dlg.cbShift->count() == 0)
+        return false;
+    dlg.SavedGroups = Choice.ResidentGroups;
+    if (Choice.ResidentGroups.empty())
+        dlg.rbAll->setChecked(true);
+    else
+        dlg.rbSelected->setChecked(true);
+    const int result = Exec ? Exec(dlg) : dlg.exec();
+    if (result != QDialog::Accepted)
+        return false;
+    Choice.Shift = dlg.SelectedShift();
+    Choice.ShiftText = dlg.SelectedShiftText();
+    Choice.ResidentGroups = dlg.GetSelectedResidentGroups();
+    return true;
+}
