@@ -761,6 +761,8 @@ TBrowserActionState TfrmOrvaneBrowser4::ActionState() const
     s.DBLogged = m_dbLogged;
     s.Brand = AppBrand;
     s.UserType = Controller ? Controller->User().UserType : std::string();
+    s.NotifyCenter = m_notifyCenter != nullptr;
+    s.CanEditNotifyPreferences = m_notifyCenter && m_notifyCenter->Targets().CanEditPreferences;
     QWidget* form = ActiveModuleForm();
     if (!form)
         s.ActiveForm = amfNone;
