@@ -21,6 +21,7 @@
 #include "support/DialogScript.h"
 #include "support/EventLoopWait.h"
 #include "support/TempFolder.h"
+#include "ui/KldModuleView.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -38,26 +39,28 @@
 namespace {
 
 // MAPLE: the nurse's database with the modules Care, Office and
-// NOTIFICATIONS; two applets of NOTIFICATIONS may raise notifications.
+// NOTIFICATIONS; two applets of NOTIFICATIONS may raise notifications. AIDE
+// has Care alone.
 // ADMIN is the seed's "SYS" user. The session lasts 15 idle minutes.
 const char* const kSessionSql = R"(
 INSERT INTO TBL_ENTERPRISES (COUNTER, ENTERPRISE, DESCRIPTION, CURRENT_USE) VALUES (60, 'PINE CARE', 'Pine Care', 'T');
 INSERT INTO TBL_DBALIASES (COUNTER, ALIAS, DESCRIPTION, C_ENTERPRISE, CURRENT_USE) VALUES
   (60, 'MAPLE', 'Maple Court', 60, 'T');
 INSERT INTO TBL_ROLES (COUNTER, ROLE_ID, C_ENTERPRISE, C_ALIAS, SECURITY, CURRENT_USE) VALUES
-  (60, 'NURSE', 60, 60, X'01FF0002', 'T');
+  (60, 'NURSE', 60, 60, X'01FF0002', 'T'), (61, 'AIDE', 60, 60, X'01FF0002', 'T');
 INSERT INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, FULL_NAME, USER_TYPE, C_ENTERPRISE, ADVERTISE, ADSTATE, ADZIP,
                        INDUSTRY) VALUES
-  (60, 'NURSE', 'nurse', 'Tom Ward', 'USR', 60, 'F', 'OR', '97201', 'Nursing Home');
+  (60, 'NURSE', 'nurse', 'Tom Ward', 'USR', 60, 'F', 'OR', '97201', 'Nursing Home'),
+  (61, 'AIDE', 'aide', 'Ann Reed', 'USR', 60, 'F', 'OR', '97201', 'Nursing Home');
 UPDATE TBL_USERS SET USER_PASSWORD = 'admin' WHERE USER_ID = 'ADMIN';
-INSERT INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (60, 60);
+INSERT INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (60, 60), (61, 61);
 INSERT INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, FILE_NAME) VALUES
   (600, 'ICN_CARE', 'icn_care.png'), (601, 'ICN_OFFICE', 'icn_office.png'), (602, 'CARE_FORM', 'care_form.so'),
   (603, 'FALL_ALERT', 'fall_alert.so'), (604, 'MEDS_DUE', 'meds_due.so');
 INSERT INTO TBL_MODULES (COUNTER, MODULE, DESCRIPTION) VALUES
   (60, 'Care', 'Care'), (61, 'Office', 'Office'), (62, 'NOTIFICATIONS', 'Notifications');
 INSERT INTO SRV_MODULE_RESOURCES (C_MODULE, C_RESOURCE) VALUES (60, 600), (61, 601);
-INSERT INTO TBL_ROLEMODULES (C_ROLE, C_MODULE) VALUES (60, 60), (60, 61), (60, 62);
+INSERT INTO TBL_ROLEMODULES (C_ROLE, C_MODULE) VALUES (60, 60), (60, 61), (60, 62), (61, 60);
 INSERT INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIPTION, C_RESOURCE, C_ICON_RESOURCE) VALUES
   (600, 60, 0, 1, 'Care plan', 602, 600),
   (601, 62, 0, 1, 'Falls', 603, NULL),
@@ -684,6 +687,33 @@ TEST_F(SessionTest, ANotificationOpensTheApplet)
     TModuleItem* care = m_window->ModuleItems().Find(60);
     ASSERT_NE(care, nullptr);
     EXPECT_TRUE(care->GetActive()) << "the module's view opened for the applet";
+}
+
+// ---------------------------------------------------------------------------
+// The module list after the database sign-in
+
+TEST_F(SessionTest, TheOnlyModuleOpensByItselfUnlessTheListShowsGroups)
+{
+    struct TCase
+    {
+        const char* User;
+        bool Groups;
+        bool Opens;
+    };
+    const TCase cases[] = {{"aide", false, true}, {"aide", true, false}, {"nurse", false, false}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::string(c.User) + (c.Groups ? " by groups" : ""));
+        LogInAs(c.User, c.User);
+        m_window->ModuleList().SetShowByGroups(c.Groups);
+        m_window->SetDBLogged(true);
+        ASSERT_TRUE(m_window->DBLogged());
+        ASSERT_TRUE(RunEventsUntil([&] { return m_window->ModuleList().Visible(); })) << "1684 shows the list";
+        RunEventsFor(std::chrono::milliseconds(20));
+        TModuleItem* care = m_window->ModuleItems().Find(60);
+        ASSERT_NE(care, nullptr);
+        EXPECT_EQ(care->GetActive(), c.Opens);
+        m_window->SetLogged(false);
+    }
 }
 
 // ---------------------------------------------------------------------------
