@@ -1,5 +1,6 @@
 #include "Components/Controller/NotificationForm.h"
 
+#include "Components/Controller/OrvaneBrowser4.h"
 #include "platform/DateUtils.h"
 #include "platform/Resources.h"
 
@@ -24,6 +25,18 @@ static void InitNotifyResources()
 }
 
 namespace {
+
+// Input and timers come from the event loop, which no exception may cross:
+// a failed refresh or dismissal goes to the application's exception
+// handler and the center stays usable.
+template <class F> void Guarded(const char* Where, F&& Step)
+{
+    try {
+        Step();
+    } catch (...) {
+        ApplicationHandleException(Where);
+    }
+}
 
 QFont NotifyFont(bool Bold)
 {
@@ -249,7 +262,7 @@ void TNotifyControl::mousePressEvent(QMouseEvent* e)
 void TNotifyControl::mouseReleaseEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton)
-        DoItemEvent(m_state.HotIndex, m_state.HotElement);
+        Guarded("TNotifyControl.MouseUp", [&] { DoItemEvent(m_state.HotIndex, m_state.HotElement); });
 }
 
 void TNotifyControl::leaveEvent(QEvent*)
@@ -278,8 +291,12 @@ void TNotifyControl::keyPressEvent(QKeyEvent* e)
     case Qt::Key_Home: Select(0); break;
     case Qt::Key_End: Select(m_state.Count() - 1); break;
     case Qt::Key_Return:
-    case Qt::Key_Enter: DoItemEvent(m_state.Selected, TNotifyItemElement::elText); break;
-    case Qt::Key_Delete: DoItemEvent(m_state.Selected, TNotifyItemElement::elIgnore); break;
+    case Qt::Key_Enter:
+        Guarded("TNotifyControl.KeyDown", [&] { DoItemEvent(m_state.Selected, TNotifyItemElement::elText); });
+        break;
+    case Qt::Key_Delete:
+        Guarded("TNotifyControl.KeyDown", [&] { DoItemEvent(m_state.Selected, TNotifyItemElement::elIgnore); });
+        break;
     case Qt::Key_F5:
         if (OnRefreshKey)
             OnRefreshKey();
@@ -378,7 +395,7 @@ void TNotifyPopup::mousePressEvent(QMouseEvent* e)
     if (el == TNotifyItemElement::elNone)
         return;
     const int32_t idx = m_center->Notifications().FindItemIdx(m_cycle.Shown.Counter);
-    m_center->Control()->DoItemEvent(idx, el);
+    Guarded("TNotifyPopup.MouseDown", [&] { m_center->Control()->DoItemEvent(idx, el); });
 }
 
 // --- the center ---
@@ -419,11 +436,12 @@ TNotifyCenter::TNotifyCenter(TNotifyDatabase* Database, QWidget* Parent)
         ItemEvent(Item, El, Accepted);
     };
     m_control->OnListChanged = [this] { ListChanged(); };
-    m_control->OnRefreshKey = [this] { UpdateNotifications(); };
+    m_control->OnRefreshKey = [this] { Guarded("TNotifyControl.KeyDown", [this] { UpdateNotifications(); }); };
     m_control->SetList(m_list.get());
     m_list->OnChange = [this] { m_control->LayoutChanged(); };
     m_timer.setInterval(0);
-    connect(&m_timer, &QTimer::timeout, this, [this] { UpdateNotifications(); });
+    connect(&m_timer, &QTimer::timeout, this,
+            [this] { Guarded("TNotifyCenter.AutoUpdate", [this] { UpdateNotifications(); }); });
     m_popup = new TNotifyPopup(this);
     m_list->UpdateFaciltiesAccess();
     m_list->UpdateEmployeeAndEmployeeGroups();
@@ -555,11 +573,11 @@ bool TNotifyCenter::eventFilter(QObject* Watched, QEvent* Event)
 {
     if (Event->type() == QEvent::MouseButtonRelease) {
         if (Watched == m_imgRefresh) {
-            UpdateNotifications();
+            Guarded("TNotifyCenter.imgRefreshClick", [this] { UpdateNotifications(); });
             return true;
         }
         if (Watched == m_imgSetup) {
-            SetupNotifications();
+            Guarded("TNotifyCenter.imgSetupClick", [this] { SetupNotifications(); });
             return true;
         }
     }

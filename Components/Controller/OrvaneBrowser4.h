@@ -77,6 +77,7 @@ class TLogoutConfirmForm;
 class TMailPopup;
 class TToolbarBadgeItem;
 class INotifyCenter;
+class TfrmShiftInfo;
 class TInputHook;
 
 // Errors of the main window and of what it offers (the preferences' cache
@@ -186,10 +187,19 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     TModuleItem* SystemModule() const { return m_systemModule; }
     // Signed in, database signed in, an employee, brand 0.
     bool ShiftSelectionEnabled() const;
-    // The shift choice: the shift dialog comes with the notifications; until
-    // then ShiftHook (when set) runs once ShiftSelectionEnabled holds.
+    // The shift choice (OrvaneBrowser4Shift.cpp): nothing unless
+    // ShiftSelectionEnabled; the shift dialog over the home's shifts, and
+    // on OK the shift, its text and the resident groups kept and the
+    // notification center refreshed.
     void ShiftInfoExec();
-    std::function<void()> ShiftHook;
+    // Shows the shift dialog modally and answers its result; tests answer
+    // it themselves.
+    std::function<int(TfrmShiftInfo& Dialog)> ExecuteShiftInfo;
+    // The chosen shift (0: none), its text and the chosen resident groups
+    // (";12;15;", empty for all residents).
+    int32_t ShiftCounter() const { return m_shiftCounter; }
+    const std::string& ShiftText() const { return m_shiftText; }
+    const std::string& ResidentGroups() const { return m_residentGroups; }
     // Projects the module entries' Groups into the module list.
     void UpdateModulesLayout();
     // Waits for the icon preloading to end (it is asked to stop first).
@@ -589,6 +599,7 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     // database sign-in, before the connection goes and at destruction.
     std::unique_ptr<TPreloadImageThread> m_preloadThread;
     std::string m_facilityCode;
+    int32_t m_shiftCounter = 0;
     std::string m_shiftText;
 
     std::unique_ptr<TIniFile> m_ini;

@@ -156,6 +156,7 @@ void TfrmOrvaneBrowser4::LoadEmployee()
     m_facilityName.clear();
     m_employeeName = Controller->User().FullName;
     m_mustSelectShift = false;
+    m_shiftCounter = 0;
     m_shiftText.clear();
     m_residentGroups.clear();
     std::unique_ptr<TovnOndrelQuery> made;
@@ -228,17 +229,11 @@ void TfrmOrvaneBrowser4::SetAdControllersActive(bool Value)
         m_adControllerH->SetActive(Value);
 }
 
+// "Database signed in" is the open data database: the sign-in's own step
+// that asks for the shift runs before the signed-in flag is set.
 bool TfrmOrvaneBrowser4::ShiftSelectionEnabled() const
 {
-    return m_logged && m_dbLogged && m_employeeCounter > 0 && AppBrand == 0;
-}
-
-void TfrmOrvaneBrowser4::ShiftInfoExec()
-{
-    if (!ShiftSelectionEnabled())
-        return;
-    if (ShiftHook)
-        ShiftHook();
+    return m_logged && m_dbData && m_dbData->Active() && m_employeeCounter > 0 && AppBrand == 0;
 }
 
 void TfrmOrvaneBrowser4::DBLogout()

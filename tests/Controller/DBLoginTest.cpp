@@ -3,6 +3,7 @@
 // entry of a "SYS" user, the module groups, the employee, a failed sign-in
 // that leaves nothing behind, and the log-off while icons preload.
 #include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/ShiftInfoForm.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "base/KldLogFile.h"
@@ -58,6 +59,12 @@ class DBLoginTest : public ::testing::Test
         m_controller->Preferences().AutoLogin = false;
         m_controller->Preferences().AutoDBLogin = false;
         m_window->OnCheckKernelUpdate = [] { return false; };
+        // The seed's NURSE must choose a shift: the dialog is counted and
+        // left unanswered.
+        m_window->ExecuteShiftInfo = [this](TfrmShiftInfo&) {
+            ++m_shiftDialogs;
+            return int(QDialog::Rejected);
+        };
         TovnConnections& list = m_controller->Connections();
         list.Clear();
         TovnConnectionItem* local = list.Add();
@@ -96,6 +103,7 @@ class DBLoginTest : public ::testing::Test
     TDialogScript m_dialogs;
     TovnController* m_controller = nullptr;
     TfrmOrvaneBrowser4* m_window = nullptr;
+    int m_shiftDialogs = 0;
 };
 
 } // namespace
@@ -133,6 +141,7 @@ TEST_F(DBLoginTest, TheNurseGetsTheRolesModulesGroupsAndEmployee)
     EXPECT_EQ(m_window->FacilityName(), "Oak Grove Care Home");
     EXPECT_EQ(m_window->EmployeeName(), "Tom Ward");
     EXPECT_TRUE(m_window->ShiftSelectionEnabled()) << "brand 0 with an employee";
+    EXPECT_EQ(m_shiftDialogs, 1) << "the seed's NURSE must choose a shift";
 
     // 1684 shows the list.
     EXPECT_TRUE(RunEventsUntil([&] { return m_window->ModuleList().Visible(); }));

@@ -6,6 +6,7 @@
 #include "Components/Controller/LogoutConfirmForm.h"
 #include "Components/Controller/MailPopup.h"
 #include "Components/Controller/NotifyCenterIntf.h"
+#include "Components/Controller/ShiftInfoForm.h"
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ToolbarBadgeItem.h"
 #include "Components/Controller/WebAds.h"
@@ -154,6 +155,9 @@ class SessionTest : public ::testing::Test
         m_controller->Preferences().AutoDBLogin = false;
         m_window->OnCheckKernelUpdate = [] { return false; };
         m_window->TickCount = [this] { return m_now; };
+        // NURSE must choose a shift at the database sign-in; these tests
+        // leave the dialog unanswered.
+        m_window->ExecuteShiftInfo = [](TfrmShiftInfo&) { return int(QDialog::Rejected); };
         TovnConnections& list = m_controller->Connections();
         list.Clear();
         TovnConnectionItem* local = list.Add();
@@ -581,8 +585,22 @@ TEST_F(SessionTest, SigningInAndOffEndsTheMailIndication)
 // ---------------------------------------------------------------------------
 // The notification center
 
+// Removes the program's own center for the test's life.
+class TNoCenter
+{
+  public:
+    TNoCenter() : m_previous(RegisterNotifyCenterFactory(nullptr)) {}
+    ~TNoCenter() { RegisterNotifyCenterFactory(std::move(m_previous)); }
+    TNoCenter(const TNoCenter&) = delete;
+    TNoCenter& operator=(const TNoCenter&) = delete;
+
+  private:
+    TNotifyCenterFactory m_previous;
+};
+
 TEST_F(SessionTest, WithoutACenterTheNotificationsModuleIsAbsent)
 {
+    TNoCenter none;
     LogInAs("nurse", "nurse");
     m_window->SetDBLogged(true);
     ASSERT_TRUE(m_window->DBLogged());
@@ -813,7 +831,10 @@ TEST_F(SessionTest, TheAdPanelsAskTheServiceAndOpenAClickedAd)
 TEST_F(SessionTest, TheStatusBarsDoubleClickChoosesTheShift)
 {
     int shifts = 0;
-    m_window->ShiftHook = [&] { ++shifts; };
+    m_window->ExecuteShiftInfo = [&](TfrmShiftInfo&) {
+        ++shifts;
+        return int(QDialog::Rejected);
+    };
     auto doubleClick = [&] {
         QMouseEvent e(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
                       Qt::NoModifier);
