@@ -4,6 +4,7 @@
 // the launch road says, with nothing of theirs left loaded.
 #include "AppletServerTesting.h"
 
+#include "Components/Controller/LibController.h"
 #include "Components/Controller/ModuleView.h"
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
@@ -16,11 +17,14 @@
 #include "support/AppServerProcess.h"
 #include "support/DialogScript.h"
 #include "support/ErrorOf.h"
+#include "support/EventLoopWait.h"
 #include "support/TempFolder.h"
 #include "ui/KldAppPanel.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -285,4 +289,29 @@ TEST_F(AppletLibraryTest, TheSystemConnectionNamesTheActiveAppletAsReferer)
     ASSERT_TRUE(applet->Close(false));
     Settle();
     EXPECT_EQ(refererSeen(), "") << "the applet's container went with it";
+}
+
+// The sample applet's "Send Notification": a notification of its own
+// resource in its module, for the user named, stored on the data database.
+TEST_F(AppletLibraryTest, TheSampleSendsANotificationToTheUserNamed)
+{
+    m_window->OpenDataDatabase("SAMPLES", 50);
+    ASSERT_TRUE(RunEventsUntil([&] { return m_controller->VNSConnected(); }));
+    ASSERT_TRUE(Launch("SAMPLE_APPLET", 0));
+    TovnAppletForm* form = m_view->Containers().at(0)->GetTopApplet()->MainForm.data();
+    ASSERT_NE(form, nullptr);
+    form->findChild<QLineEdit*>("edtNotifyUser")->setText("MANAGER");
+    form->findChild<QLineEdit*>("edtNotifyText")->setText("Room 4 asks for you");
+    form->findChild<QPushButton*>("btnNotify")->click();
+    EXPECT_EQ(LabelText(form, "lblState"), "Notification sent to MANAGER");
+    auto column = [](const std::string& Name) {
+        return VarToStr(LibController::LookupValue("SELECT " + Name +
+                                                   " FROM TBL_NOTIFICATION WHERE NOTIFICATION_TEXT = 'Room 4 asks for you'"));
+    };
+    EXPECT_EQ(column("MODULE_NAME"), "Samples") << "the applet's own module";
+    EXPECT_EQ(column("FROM_MODULE"), "Samples");
+    EXPECT_EQ(column("RESOURCE_NAME"), "SAMPLE_APPLET");
+    EXPECT_EQ(column("RESOURCE_PARAMS"), "FROM=NOTIFICATION");
+    EXPECT_EQ(column("TO_USER_ID"), "MANAGER");
+    EXPECT_EQ(column("RECORD_USER"), "JSMITH");
 }

@@ -89,13 +89,14 @@ class TSampleForm : public TovnAppletForm
                    [&] { return "Add-on answered " + std::to_string(result); });
         });
         // Clicking the notification in the receiver's center opens this
-        // applet again with these parameters.
+        // applet again, in this applet's module, with these parameters.
         QObject::connect(notify, &QPushButton::clicked, this, [this] {
             const std::string user = Trim(m_notifyUser->text().toStdString());
             Report(
                 [&] {
-                    CreateNotification(m_applet, Now(), m_notifyText->text().toStdString(), "Sample Applet",
-                                       "SAMPLE_APPLET", "FROM=NOTIFICATION", 0, 0, 0, 0, 0, user);
+                    CreateNotification(m_applet, Now(), m_notifyText->text().toStdString(),
+                                       Controller->GetModuleName(m_applet->Module), "SAMPLE_APPLET",
+                                       "FROM=NOTIFICATION", 0, 0, 0, 0, 0, user);
                 },
                 [&] { return "Notification sent" + (user.empty() ? std::string() : " to " + user); });
         });
