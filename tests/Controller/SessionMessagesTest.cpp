@@ -624,9 +624,16 @@ TEST_F(SessionTest, TheCenterGetsTheTargetsAndTheMessages)
     EXPECT_EQ(centers.Calls, (std::vector<std::string>{"update targets", "drop 7"}));
 
     // The count badge on the toolbar item.
+    QToolButton* item = m_window->NotifyButton().Button();
+    ASSERT_NE(item, nullptr);
+    const QImage plain = item->grab().toImage();
     centers.Last->Count = 3;
     centers.Last->OnNotifyChanged();
     EXPECT_EQ(m_window->NotifyCount(), 3);
+    EXPECT_NE(item->grab().toImage(), plain) << "the badge over the picture";
+    centers.Last->Count = 0;
+    centers.Last->OnNotifyChanged();
+    EXPECT_EQ(item->grab().toImage(), plain) << "no badge at 0";
 
     // F12 / the item: shown, then only placed again; the window's size
     // places it too (message 71).
