@@ -143,9 +143,10 @@ class SessionTest : public ::testing::Test
   protected:
     // The server's switches of the fixture.
     virtual std::vector<std::string> ServerArgs() const { return {}; }
+    virtual std::string ServerSql() const { return kSessionSql; }
     void SetUp() override
     {
-        m_server = std::make_unique<TAppServerProcess>(ServerArgs(), kSessionSql);
+        m_server = std::make_unique<TAppServerProcess>(ServerArgs(), ServerSql());
         ovnSetDataPath(m_dir.Path());
         AppBrand = 0;
         m_controller = new TovnController(nullptr);
@@ -354,6 +355,45 @@ TEST_F(SessionTest, NoEndsTheSessionToo)
     EXPECT_FALSE(m_window->Logged());
     EXPECT_EQ(Events, std::vector<std::string>{"sign-in dialog"});
     EXPECT_EQ(m_dialogs->Calls()[0].Text, "Your session was terminated due to inactivity.");
+}
+
+TEST_F(SessionTest, ACountdownThatFailsToShowArmsTheIdleCheckAgain)
+{
+    LogInAs("nurse", "nurse");
+    m_window->ExecuteLogoutConfirm = [](TLogoutConfirmForm&) -> int { throw Exception("no screen"); };
+    m_now += 15 * 60000;
+    EXPECT_THROW(m_window->CheckUserAway(), Exception);
+    EXPECT_TRUE(m_window->CheckUserAwayActive());
+    EXPECT_TRUE(m_window->Logged());
+}
+
+// Idle minutes whose milliseconds pass 32 bits (40,000 minutes).
+class LongIdleTest : public SessionTest
+{
+  protected:
+    std::string ServerSql() const override
+    {
+        return std::string(kSessionSql) +
+               "INSERT OR REPLACE INTO SRV_CLIENT_INFO (NAME, VALUE) VALUES ('MAX_IDLE_TIME', '40000');";
+    }
+};
+
+TEST_F(LongIdleTest, TheIdleLimitIsCountedIn64Bits)
+{
+    LogInAs("nurse", "nurse");
+    ASSERT_EQ(m_window->MaxIdleTime(), 40000);
+    int shown = 0;
+    m_window->ExecuteLogoutConfirm = [&](TLogoutConfirmForm& Form) {
+        ++shown;
+        return int(mrYes);
+    };
+    const uint64_t start = m_window->LastInputTick();
+    m_now = start + 30 * 60000;
+    m_window->CheckUserAway();
+    EXPECT_EQ(shown, 0) << "half an hour is not 40,000 minutes";
+    m_now = start + uint64_t(40000) * 60000;
+    m_window->CheckUserAway();
+    EXPECT_EQ(shown, 1);
 }
 
 TEST_F(SessionTest, TheLogoutFormsLayoutAndKeys)
