@@ -29,7 +29,9 @@ class INotifyCenter
     // Before each refresh: the window sets the filter's start time and
     // resident groups; false refuses the refresh.
     std::function<bool(TNotifications* Filter)> OnNotifyUpdate;
-    // The preferences: answers whether the targets changed.
+    // The preferences dialog over the targets: when the user changed them
+    // the window has the list save them and the center refresh already;
+    // answers whether they changed.
     std::function<bool()> OnNotifySetup;
     // A notification was clicked; Row is the list's row of it. Handled
     // false keeps it in the list. May raise (an unknown module).

@@ -144,9 +144,10 @@ class SessionTest : public ::testing::Test
   protected:
     // The server's switches of the fixture.
     virtual std::vector<std::string> ServerArgs() const { return {}; }
+    virtual std::string ServerSql() const { return kSessionSql; }
     void SetUp() override
     {
-        m_server = std::make_unique<TAppServerProcess>(ServerArgs(), kSessionSql);
+        m_server = std::make_unique<TAppServerProcess>(ServerArgs(), ServerSql());
         ovnSetDataPath(m_dir.Path());
         AppBrand = 0;
         m_controller = new TovnController(nullptr);
@@ -358,6 +359,45 @@ TEST_F(SessionTest, NoEndsTheSessionToo)
     EXPECT_FALSE(m_window->Logged());
     EXPECT_EQ(Events, std::vector<std::string>{"sign-in dialog"});
     EXPECT_EQ(m_dialogs->Calls()[0].Text, "Your session was terminated due to inactivity.");
+}
+
+TEST_F(SessionTest, ACountdownThatFailsToShowArmsTheIdleCheckAgain)
+{
+    LogInAs("nurse", "nurse");
+    m_window->ExecuteLogoutConfirm = [](TLogoutConfirmForm&) -> int { throw Exception("no screen"); };
+    m_now += 15 * 60000;
+    EXPECT_THROW(m_window->CheckUserAway(), Exception);
+    EXPECT_TRUE(m_window->CheckUserAwayActive());
+    EXPECT_TRUE(m_window->Logged());
+}
+
+// Idle minutes whose milliseconds pass 32 bits (40,000 minutes).
+class LongIdleTest : public SessionTest
+{
+  protected:
+    std::string ServerSql() const override
+    {
+        return std::string(kSessionSql) +
+               "INSERT OR REPLACE INTO SRV_CLIENT_INFO (NAME, VALUE) VALUES ('MAX_IDLE_TIME', '40000');";
+    }
+};
+
+TEST_F(LongIdleTest, TheIdleLimitIsCountedIn64Bits)
+{
+    LogInAs("nurse", "nurse");
+    ASSERT_EQ(m_window->MaxIdleTime(), 40000);
+    int shown = 0;
+    m_window->ExecuteLogoutConfirm = [&](TLogoutConfirmForm& Form) {
+        ++shown;
+        return int(mrYes);
+    };
+    const uint64_t start = m_window->LastInputTick();
+    m_now = start + 30 * 60000;
+    m_window->CheckUserAway();
+    EXPECT_EQ(shown, 0) << "half an hour is not 40,000 minutes";
+    m_now = start + uint64_t(40000) * 60000;
+    m_window->CheckUserAway();
+    EXPECT_EQ(shown, 1);
 }
 
 TEST_F(SessionTest, TheLogoutFormsLayoutAndKeys)
@@ -642,9 +682,16 @@ TEST_F(SessionTest, TheCenterGetsTheTargetsAndTheMessages)
     EXPECT_EQ(centers.Calls, (std::vector<std::string>{"update targets", "drop 7"}));
 
     // The count badge on the toolbar item.
+    QToolButton* item = m_window->NotifyButton().Button();
+    ASSERT_NE(item, nullptr);
+    const QImage plain = item->grab().toImage();
     centers.Last->Count = 3;
     centers.Last->OnNotifyChanged();
     EXPECT_EQ(m_window->NotifyCount(), 3);
+    EXPECT_NE(item->grab().toImage(), plain) << "the badge over the picture";
+    centers.Last->Count = 0;
+    centers.Last->OnNotifyChanged();
+    EXPECT_EQ(item->grab().toImage(), plain) << "no badge at 0";
 
     // F12 / the item: shown, then only placed again; the window's size
     // places it too (message 71).
