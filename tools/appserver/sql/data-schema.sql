@@ -84,7 +84,9 @@ CREATE TABLE IF NOT EXISTS TBL_RESIDENT (
   BALANCE          NUMBER(12,2),
   NOTES            CLOB,
   PICTURE          BLOB,
-  CURRENT_USE      VARCHAR2(1) NOT NULL DEFAULT 'T'
+  CURRENT_USE      VARCHAR2(1) NOT NULL DEFAULT 'T',
+  RECORD_USER      VARCHAR2(30),
+  RECORD_DATE_TIME DATE
 );
 
 -- The suite's rule for stays, raised as its procedures raise errors.
