@@ -6,6 +6,7 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnMembers.h"
 #include "Components/Controller/ovnStack.h"
+#include "platform/Buttons.h"
 #include "platform/ComCtrls.h"
 #include "platform/DBGrids.h"
 #include "platform/DataSet.h"
@@ -45,13 +46,17 @@ void CaptionButton(QAbstractButton* Button, const char* Caption)
         Button->setText(QString::fromUtf8(Caption));
 }
 
-void SetBold(QAbstractButton* Button, bool Bold)
+void SetBold(TSpeedButton* Button, bool Bold)
 {
     if (!Button)
         return;
-    QFont font = Button->font();
-    font.setBold(Bold);
-    Button->setFont(font);
+    TFontStyles style = Button->Font().Style();
+    if (Bold)
+        style.Include(fsBold);
+    else
+        style.Exclude(fsBold);
+    Button->Font().SetStyle(style);
+    Button->Invalidate();
 }
 
 bool Editing(TDataSet* DataSet) { return DataSet && (DataSet->State() == dsInsert || DataSet->State() == dsEdit); }
@@ -99,6 +104,10 @@ TEdit* TSimpleFilter::ValueBox() const { return dynamic_cast<TEdit*>(m_valueBox.
 void TSimpleFilter::SetValueBox(TEdit* Value) { m_valueBox = Value; }
 TGroupBox* TSimpleFilter::FilterBox() const { return dynamic_cast<TGroupBox*>(m_filterBox.data()); }
 void TSimpleFilter::SetFilterBox(TGroupBox* Value) { m_filterBox = Value; }
+TSpeedButton* TSimpleFilter::ApplyButton() const { return dynamic_cast<TSpeedButton*>(m_apply.data()); }
+void TSimpleFilter::SetApplyButton(TSpeedButton* Value) { m_apply = Value; }
+TSpeedButton* TSimpleFilter::AdvancedButton() const { return dynamic_cast<TSpeedButton*>(m_advanced.data()); }
+void TSimpleFilter::SetAdvancedButton(TSpeedButton* Value) { m_advanced = Value; }
 
 void TSimpleFilter::UpdateFilterButtons(TovnOndrelQuery* Query)
 {

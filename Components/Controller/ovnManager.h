@@ -41,6 +41,7 @@ class TComboBox;
 class TEdit;
 class TGroupBox;
 class TPageControl;
+class TSpeedButton;
 class TDBGrid;
 class TovnGeneralControl;
 
@@ -73,10 +74,10 @@ class TSimpleFilter : public TPersistent
     void SetValueBox(TEdit* Value);
     TGroupBox* FilterBox() const;
     void SetFilterBox(TGroupBox* Value);
-    QAbstractButton* ApplyButton() const { return m_apply.data(); }
-    void SetApplyButton(QAbstractButton* Value) { m_apply = Value; }
-    QAbstractButton* AdvancedButton() const { return m_advanced.data(); }
-    void SetAdvancedButton(QAbstractButton* Value) { m_advanced = Value; }
+    TSpeedButton* ApplyButton() const;
+    void SetApplyButton(TSpeedButton* Value);
+    TSpeedButton* AdvancedButton() const;
+    void SetAdvancedButton(TSpeedButton* Value);
 
     // The apply button bold exactly while Query is simple-filtered, the
     // advanced one while it is filtered.
@@ -87,8 +88,8 @@ class TSimpleFilter : public TPersistent
     QPointer<QWidget> m_relatesBox;
     QPointer<QWidget> m_valueBox;
     QPointer<QWidget> m_filterBox;
-    QPointer<QAbstractButton> m_apply;
-    QPointer<QAbstractButton> m_advanced;
+    QPointer<QWidget> m_apply;
+    QPointer<QWidget> m_advanced;
 };
 
 // "Trying to create TovnManager instance without form"

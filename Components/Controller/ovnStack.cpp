@@ -5,6 +5,7 @@
 #include "platform/ColorNames.h"
 #include "platform/ComCtrls.h"
 #include "platform/DBCtrls.h"
+#include "platform/DBGrids.h"
 #include "platform/DBStockControls.h"
 #include "platform/DataSet.h"
 #include "platform/Fields.h"
@@ -294,9 +295,8 @@ bool SetReadOnlyOf(const TFormPart& Part, bool Flag)
         combo->SetReadOnly(Flag);
         return true;
     }
-    if (auto* grid = dynamic_cast<QTableView*>(Part.Object)) {
-        grid->setEditTriggers(Flag ? QAbstractItemView::NoEditTriggers
-                                   : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    if (auto* grid = dynamic_cast<TDBGrid*>(Part.Object)) {
+        grid->SetReadOnly(Flag);
         return true;
     }
     return false;

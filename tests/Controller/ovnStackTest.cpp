@@ -251,7 +251,7 @@ TEST(CommandStack, ColourReadOnlyFilterNewRecordAndMarked)
     EXPECT_EQ(f.RunOne(cm_ReadOnly, "mmNotes", "TRUE"), "");
     EXPECT_TRUE(f.Memo->ReadOnly());
     EXPECT_EQ(f.RunOne(cm_ReadOnly, "grdList", "TRUE"), "");
-    EXPECT_EQ(f.Grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_TRUE(f.Grid->ReadOnly());
     // The data combo box: not editable and its list stays shut, then back.
     EXPECT_EQ(f.RunOne(cm_ReadOnly, "dcbKind", "TRUE"), "");
     EXPECT_TRUE(f.DataCombo->lineEdit()->isReadOnly());
