@@ -146,6 +146,8 @@ class TovnManager : public TComponent
 
     // --- Run-time state -------------------------------------------------------------
     TManagerStatus Status() const { return m_status; }
+    // For form code that runs the steps itself (EnableDetail acts by it).
+    void SetStatus(TManagerStatus Value) { m_status = Value; }
     // Written by the command stack's cm_SetData, read by its cm_Return.
     std::string ReturnValue;
     // Set by applet code: InitializeDB neither opens the master nor lists

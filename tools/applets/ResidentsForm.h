@@ -192,6 +192,7 @@ class TResidentsForm : public TovnAppletForm
     {
         Edit->setObjectName(Name);
         Edit->SetCaption(Caption);
+        Edit->SetIndent(80);
         Edit->SetDataSource(DetailSource);
         Edit->SetDataField(FieldName);
         Edit->setGeometry(8, Top, 320, 26);
