@@ -456,3 +456,43 @@ TEST_F(ManagerTest, QuickViewShowsOneRecordReadOnly)
               "integer value");
     EXPECT_FALSE(m_form->Manager->IsDB());
 }
+
+TEST_F(ManagerTest, OpeningFailuresAndMissingRecords)
+{
+    SignIn();
+    Rights(sfFull);
+    m_applet.Mode = 0;
+    m_form = std::make_unique<Samples::TResidentsForm>();
+    m_form->Master->SQLSchema().From().SetText("TBL_NO_SUCH_TABLE T1");
+    m_form->Manager->Initialize(&m_applet);
+    const std::string error = ErrorOf<EovnManagerError>([&] { m_form->Manager->InitializeDB(); });
+    EXPECT_EQ(error.rfind("TovnManager: Could not open master query in InitializeDB\n\r", 0), 0u) << error;
+    EXPECT_NE(error.find("ORA-00942"), std::string::npos) << error;
+    EXPECT_FALSE(m_form->Manager->IsDB());
+
+    // A listed resident deleted by someone else since: Edit and the page
+    // change say so and stay in the list.
+    Samples::TResidentsForm& form = Start(0);
+    ServerSql("INSERT INTO TBL_RESIDENT (COUNTER, RESIDENT_NAME) VALUES (71, 'Soon Gone')");
+    form.Manager->RefreshLookup();
+    ASSERT_TRUE(Locate(form.Master, 71));
+    ServerSql("DELETE FROM TBL_RESIDENT WHERE COUNTER = 71");
+    m_dialogs->QueueAnswer(mrOk);
+    form.ButtonEdit->click();
+    EXPECT_EQ(form.Manager->Status(), msView);
+    EXPECT_FALSE(form.Detail->Active());
+    bool allow = true;
+    m_dialogs->QueueAnswer(mrOk);
+    form.Manager->PageChanging(allow);
+    EXPECT_FALSE(allow);
+    const std::vector<TScriptedDialogs::Call> calls = m_dialogs->Calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].Text, "Record does not exist");
+    EXPECT_EQ(calls[0].Type, mtError);
+    // An existing one opens on the page change.
+    ASSERT_TRUE(Locate(form.Master, 1));
+    allow = true;
+    form.Manager->PageChanging(allow);
+    EXPECT_TRUE(allow);
+    EXPECT_EQ(form.Detail->FieldByName("RESIDENT_NAME")->AsString(), "Agnes Miller");
+}
