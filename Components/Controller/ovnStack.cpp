@@ -398,6 +398,10 @@ void TovnStack::Write(TStackCommand Command, const std::string& Component, const
     if (CharCount(value) > kValueSize)
         throw EovnStack("Stack.Write: the value for \"" + component + "\" is longer than " +
                         std::to_string(kValueSize) + " characters");
+    // The row is posted with every row visible, so that the cursor stays on
+    // it whatever sender the filter shows; the filter is given back.
+    const std::string saved = Filter();
+    SetFilter("");
     Append();
     FieldByName("Sender")->SetAsInteger(FormNumber(m_pending));
     FieldByName("Command")->SetAsInteger(static_cast<int>(Command));
@@ -407,6 +411,7 @@ void TovnStack::Write(TStackCommand Command, const std::string& Component, const
         FieldByName("Value")->SetAsString(value);
     Post();
     m_written.push_back(GetBookmark());
+    SetFilter(saved);
 }
 
 void TovnStack::DropPlus()

@@ -473,10 +473,17 @@ TEST(CommandStack, DropPlusTakesOnlyThePressesRows)
     aStack->InitStack(f.Sender.get());
     aStack->Write(cm_Return, "Manager", "edResult");
     aStack->GetSender();
+    // The filter shows another form's rows while this press writes.
+    QWidget other;
+    aStack->InitStack(&other);
+    aStack->Write(cm_SetData, "edPlain", "x");
+    aStack->GetSender();
+    f.Rows(&other);
     aStack->InitStack(f.Sender.get());
     aStack->Write(cm_SetData, "Manager", "NAME");
     aStack->Write(cm_Return, "Manager", "edSenderMember");
     aStack->DropPlus();
+    EXPECT_EQ(f.Rows(&other), (std::vector<std::string>{"0:EDPLAIN:X"}));
     EXPECT_FALSE(aStack->CheckInit());
     EXPECT_EQ(f.Rows(f.Sender.get()), (std::vector<std::string>{"7:MANAGER:EDRESULT"}));
 }
