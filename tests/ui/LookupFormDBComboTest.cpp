@@ -17,6 +17,7 @@
 #include "support/AppServerSession.h"
 #include "support/DialogScript.h"
 #include "support/ErrorOf.h"
+#include "ui/SchemaEditor.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,7 @@
 #include <QFontMetrics>
 #include <QFrame>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include <functional>
 
@@ -324,6 +326,34 @@ TEST_F(DBComboWindow, ASavedFilterComesBackInForce)
     EXPECT_TRUE(saved);
     EXPECT_EQ(caret, 3);
     EXPECT_EQ(names, (std::vector<std::string>{"Riverside Residence", kLongName}));
+}
+
+TEST_F(DBComboWindow, TheAdvancedFilterReplacesTheQuickOne)
+{
+    UseQuery();
+    bool downBefore = false, downAfter = true;
+    std::vector<std::string> names;
+    Show([&](TfrmDBCombo& w) {
+        Keys::Type(*w.edtSimple, "riv");
+        Keys::Enter(*w.edtSimple);
+        downBefore = w.btnApply->Down();
+        WhenModal<TfrmSchemaEditor>([&](TfrmSchemaEditor& d) {
+            const int field = d.FieldList()->findText("COUNTER");
+            ASSERT_GE(field, 0);
+            d.FieldList()->setCurrentIndex(field);
+            d.RelationList()->setCurrentIndex(d.RelationList()->findText("<"));
+            d.ValueEdit()->setText("3");
+            d.AddButton()->click();
+            d.ApplyButton()->click();
+        });
+        w.btnAdvanced->click();
+        downAfter = w.btnApply->Down();
+        names = Names();
+        w.btnCancel->click();
+    });
+    EXPECT_TRUE(downBefore);
+    EXPECT_FALSE(downAfter) << "the query carries the user's filter now";
+    EXPECT_EQ(names, (std::vector<std::string>{"Oak Grove Care Home", "Riverside Residence"}));
 }
 
 TEST_F(DBComboWindow, AFailingQueryRaisesTheWindowsError)
