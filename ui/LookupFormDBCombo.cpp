@@ -298,12 +298,12 @@ int TfrmDBCombo::ShowModal()
 {
     Tag = 0;
     m_filterRestored = false;
-    m_focusEdit = Prepare();
+    m_focusEdit = PrepareShow();
     TDialogForm::ShowModal();
     return Tag;
 }
 
-bool TfrmDBCombo::Prepare()
+bool TfrmDBCombo::PrepareShow()
 {
     const bool defined = Query->SQLSchema().Defined();
     // 1. Nothing to pick from: the window stays open, red, for a cancel.

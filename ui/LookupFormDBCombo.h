@@ -87,9 +87,11 @@ class TfrmDBCombo : public TDialogForm
     // The field the quick filter searches.
     std::string SearchField;
 
-    // Prepares the window (red state, items only, the sheets, the grid, the
-    // saved quick filter) and shows it modally; answers Tag.
+    // Prepares the window (PrepareShow) and shows it modally; answers Tag.
     int ShowModal();
+    // The steps before the window shows: the red state (false: nothing to
+    // pick), items only, the sheets, the grid, the saved quick filter.
+    bool PrepareShow();
     // The dataset the database sheet shows (the query or the lookup
     // dataset); null on the hard-coded sheet.
     TDataSet* WindowDataSet() const { return m_dataSet; }
@@ -123,8 +125,6 @@ class TfrmDBCombo : public TDialogForm
     void setVisible(bool Visible) override;
 
   private:
-    // On-show steps 1 to 6 but the focus; false in the red state.
-    bool Prepare();
     void PrepareData();
     void SettleLayout();
     void Finish(int Result);
