@@ -3,7 +3,6 @@
 #include "platform/MaskUtils.h"
 #include "platform/StringList.h"
 #include "platform/SysUtils.h"
-#include "platform/Variants.h"
 #include "ui/ovnStackIntf.h"
 
 namespace {
@@ -100,7 +99,8 @@ std::string LookupComboQuickWhere(const std::string& Where, const std::string& Q
     return out;
 }
 
-std::string ComboQuickWhere(const std::string& Where, const std::string& OriginalField, const std::string& Typed)
+std::string ComboQuickWhere(const std::string& Where, const std::string& OriginalField,
+                            const std::string& Typed)
 {
     std::string out;
     if (!Trim(Where).empty())
@@ -109,55 +109,9 @@ std::string ComboQuickWhere(const std::string& Where, const std::string& Origina
     return out;
 }
 
-bool FilterCanHoldText(const std::string& Text, TFieldType Type)
-{
-    if (Text.find('"') != std::string::npos)
-        return false;
-    // The filter compares the field's value with the text as the variant
-    // comparison does; a text it cannot convert raises there for every row.
-    Variant sample;
-    switch (Type) {
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-    case ftAutoInc:
-    case ftLargeint:
-        sample = Variant(0);
-        break;
-    case ftFloat:
-    case ftCurrency:
-    case ftBCD:
-    case ftFMTBcd:
-        sample = Variant(0.0);
-        break;
-    case ftDate:
-    case ftTime:
-    case ftDateTime:
-    case ftTimeStamp:
-        sample = Variant::FromDate(0);
-        break;
-    case ftBoolean:
-        sample = Variant(false);
-        break;
-    default:
-        return true;
-    }
-    try {
-        VarCompareValue(sample, Variant(Text));
-        return true;
-    } catch (const Exception&) {
-        return false;
-    }
-}
-
 std::string LookupDatasetFilter(const std::string& Field, const std::string& Text)
 {
     return Field + " = \"" + Text + "\"";
-}
-
-std::string QuickFilterText(const std::string& Field, const std::string& Text)
-{
-    return Field + " >= \"" + Text + "\"";
 }
 
 std::string BlankToolText(TLookupTool Tool)

@@ -4,7 +4,6 @@
 // the quick-type statements and lookup-dataset filters, the layout numbers
 // and the order of the plus button's calls on the command stack.
 
-#include "platform/DBTypes.h"
 #include "ui/ovnGeneralControl.h"
 
 #include <string>
@@ -53,16 +52,10 @@ std::string LookupComboQuickWhere(const std::string& Where, const std::string& Q
                                   const std::string& OriginalField, const std::string& Typed);
 // The combos' quick-type Where: "(Where) AND" in front of
 // " (UPPER(Field) = 'TEXT')".
-std::string ComboQuickWhere(const std::string& Where, const std::string& OriginalField, const std::string& Typed);
-// Whether the filter language of a lookup dataset can hold Text as a
-// double-quoted string compared with a field of type Type: no double
-// quote, and a value the type can take (an integer for integer fields, a
-// number for numeric ones, a date for date fields).
-bool FilterCanHoldText(const std::string& Text, TFieldType Type);
+std::string ComboQuickWhere(const std::string& Where, const std::string& OriginalField,
+                            const std::string& Typed);
 // Field + " = " + the text in double quotes.
 std::string LookupDatasetFilter(const std::string& Field, const std::string& Text);
-// Field + " >= " + the text in double quotes.
-std::string QuickFilterText(const std::string& Field, const std::string& Text);
 
 // --- Calendar tools.
 
