@@ -6,6 +6,9 @@
 
 TSpeedButton::TSpeedButton(QWidget* parent) : TCustomControl(parent)
 {
+    // A graphic control: what it does not paint shows its parent.
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setAttribute(Qt::WA_NoSystemBackground, false);
     setFocusPolicy(Qt::NoFocus);
     resize(23, 22);
 }
@@ -132,9 +135,12 @@ void TSpeedButton::Paint()
     const TRect r = ClientRect();
     const TButtonState state = State();
     const bool sunken = state == bsDown || state == bsExclusive;
-    canvas.Brush().Color = state == bsExclusive ? clBtnHighlight : Color();
-    canvas.Brush().Style = bsSolid;
-    canvas.FillRect(r);
+    // A flat button lets its parent show through while it is up.
+    if (!m_flat || state == bsExclusive) {
+        canvas.Brush().Color = state == bsExclusive ? clBtnHighlight : Color();
+        canvas.Brush().Style = bsSolid;
+        canvas.FillRect(r);
+    }
     // The edge: always on a raised button, on a flat one only while hot or down.
     if (!m_flat || sunken || (MouseInControl() && state != bsDisabled)) {
         const QColor light = ToQColor(sunken ? clBtnShadow : clBtnHighlight);

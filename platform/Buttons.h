@@ -1,8 +1,9 @@
 #pragma once
 // `TSpeedButton`: the class library's flat tool button, a painted control
 // that takes no focus. It shows a glyph and a caption, centred, over a
-// button face: raised while up, sunken while down; a flat button shows its
-// edge only while the mouse is over it or it is down.
+// button face: raised while up, sunken while down; a flat button lets its
+// parent show through and shows its edge only while the mouse is over it or
+// it is down.
 //
 // - A click (press and release over the button) fires OnClick. With a
 //   GroupIndex other than 0 the button keeps its state: a click puts it

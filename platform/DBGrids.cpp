@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QStyle>
 #include <QStyledItemDelegate>
 
 namespace {
@@ -115,8 +116,16 @@ int TDBGrid::ClientWidth() const
     // Before the grid is shown the viewport has no size of its own yet.
     if (!isVisible() || w <= 0) {
         w = width() - 2 * frameWidth();
-        if (verticalHeader()->isVisible())
+        if (m_options.Contains(dgIndicator))
             w -= verticalHeader()->width();
+        // The scroll bar the rows will need.
+        int h = height() - 2 * frameWidth();
+        if (m_options.Contains(dgTitles))
+            h -= horizontalHeader()->sizeHint().height();
+        const int rows = m_model->rowCount();
+        if (verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff && rows > 0 &&
+            (m_model->canFetchMore(QModelIndex()) || rows * verticalHeader()->defaultSectionSize() > h))
+            w -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     }
     return std::max(0, w);
 }
