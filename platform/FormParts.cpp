@@ -12,6 +12,7 @@ namespace {
 
 // Object name of the holder, which the part searches skip.
 const char* const kRootObjectName = "__ovnFormComponents";
+const char* const kFormProperty = "ovnIsForm";
 
 class TFormRoot : public TComponent
 {
@@ -68,6 +69,20 @@ void ForEachComponentDeep(TComponent* Owner, const std::function<void(const TFor
 }
 
 } // namespace
+
+void MarkAsForm(QWidget* Widget)
+{
+    if (Widget)
+        Widget->setProperty(kFormProperty, true);
+}
+
+QWidget* ParentForm(QWidget* Control)
+{
+    for (QWidget* w = Control; w; w = w->parentWidget())
+        if (w->property(kFormProperty).toBool())
+            return w;
+    return Control ? Control->window() : nullptr;
+}
 
 TObject* TFormPart::AsTObject() const
 {

@@ -32,6 +32,13 @@ struct TFormPart
     std::string Name() const;
 };
 
+// Marks Widget as a form: applet forms are embedded in their containers, so
+// the window a control lies in is not its form.
+void MarkAsForm(QWidget* Widget);
+// The form Control lies in: the nearest marked ancestor (Control itself
+// included), else its window; null for null.
+QWidget* ParentForm(QWidget* Control);
+
 // The component root of Form: owner of the form's non-visual components.
 TComponent& FormComponents(QWidget* Form);
 // The form whose component root Component is or is owned by (through any

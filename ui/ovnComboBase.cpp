@@ -5,6 +5,7 @@
 #include "platform/ComCtrls.h"
 #include "platform/DataSet.h"
 #include "platform/Fields.h"
+#include "platform/FormParts.h"
 #include "platform/ListBox.h"
 #include "ui/DataEntryForm.h"
 #include "ui/LookupFormDBCombo.h"
@@ -466,7 +467,7 @@ void TovnComboBase::Plus()
         return;
     try {
         TPlusRequest request;
-        request.OwnerForm = window();
+        request.OwnerForm = ParentForm(this);
         request.LookupCombo = m_kind == ckLookupCombo;
         request.LookupDisplayField = PlusDisplayField();
         request.PlusReturnFrom = m_plusReturnFrom;

@@ -1,5 +1,8 @@
 #include "Components/Controller/ovnMembers.h"
 
+#include "Components/Controller/ovnApplet.h"
+#include "Components/Controller/ovnController.h"
+#include "ui/ovnComboBase.h"
 #include "ui/ovnDBEdit.h"
 #include "ui/ovnDBMemo.h"
 #include "ui/ovnDbRadio.h"
@@ -47,8 +50,27 @@ void MemberSetColor(TovnGeneralControl* Control, TColor Value)
         Control->SetColor(Value);
 }
 
-bool MemberIsCombo(TovnGeneralControl*) { return false; }
+bool MemberIsCombo(TovnGeneralControl* Control) { return dynamic_cast<TovnComboBase*>(Control) != nullptr; }
 
-void MemberSetComboButtonsEnabled(TovnGeneralControl*, TComboButtons) {}
+void MemberSetComboButtonsEnabled(TovnGeneralControl* Control, TComboButtons Value)
+{
+    if (auto* combo = dynamic_cast<TovnComboBase*>(Control))
+        combo->SetComboButtonsEnabled(Value);
+}
 
-void MemberInitCombo(TovnGeneralControl*, TovnApplet*) {}
+void MemberInitCombo(TovnGeneralControl* Control, TovnApplet* Applet)
+{
+    auto* combo = dynamic_cast<TovnComboBase*>(Control);
+    if (!combo)
+        return;
+    combo->Applet = Applet;
+    const bool hasPlus = !combo->PlusResource().empty();
+    if (Applet && (combo->Kind() == TovnComboBase::ckCombo || hasPlus))
+        combo->SetModuleNumber(Applet->Module);
+    if (hasPlus && combo->ComboButtons().Contains(cbPlus) && Controller &&
+        Controller->GetSecurity2(combo->PlusResource()).Level < sfModify) {
+        TComboButtons buttons = combo->ComboButtons();
+        buttons.Exclude(cbPlus);
+        combo->SetComboButtons(buttons);
+    }
+}

@@ -14,6 +14,7 @@
 #include "support/ErrorOf.h"
 #include "support/TempFolder.h"
 #include "tools/applets/ResidentsForm.h"
+#include "tools/applets/VisitsForm.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -30,6 +31,9 @@ INSERT INTO TBL_ROLES (COUNTER, ROLE_ID, C_ENTERPRISE, C_ALIAS, CURRENT_USE) VAL
 INSERT INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, FULL_NAME, USER_TYPE, C_ENTERPRISE, FACILITY_ACCESS_FLAG) VALUES
   (50, 'JSMITH', 'secret', 'Jane Smith', 'USR', 50, 'A');
 INSERT INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (50, 50);
+INSERT INTO TBL_MODULES (COUNTER, MODULE) VALUES (41, 'Care');
+INSERT INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIPTION, C_RESOURCE) VALUES
+  (1, 41, 0, 1, 'Residents', 7031), (2, 41, 0, 2, 'Visits', 7033);
 )";
 
 // Records what the form's applet was asked to start.
@@ -495,4 +499,137 @@ TEST_F(ManagerTest, OpeningFailuresAndMissingRecords)
     form.Manager->PageChanging(allow);
     EXPECT_TRUE(allow);
     EXPECT_EQ(form.Detail->FieldByName("RESIDENT_NAME")->AsString(), "Agnes Miller");
+}
+
+namespace {
+
+// The visits form's applet: starts the residents form as the host would,
+// in the mode asked, with its own applet object; or fails to.
+class TPlusHostApplet : public TovnApplet
+{
+  public:
+    bool RunApplet(const std::string& Resource, int Mode, const std::string& Params) override
+    {
+        Runs.push_back(Resource + "|" + std::to_string(Mode) + "|" + Params);
+        if (Fail == 1)
+            return false;
+        if (Fail == 2)
+            throw Exception("The library would not load");
+        Started = std::make_unique<TovnApplet>();
+        Started->Resource = Resource;
+        Started->Mode = Mode;
+        Started->SecurityIndex = 20;
+        Started->Params.SetCommaText(Params);
+        Residents = std::make_unique<Samples::TResidentsForm>();
+        Residents->Start(Started.get());
+        return true;
+    }
+    std::vector<std::string> Runs;
+    int Fail = 0;
+    std::unique_ptr<TovnApplet> Started;
+    std::unique_ptr<Samples::TResidentsForm> Residents;
+};
+
+} // namespace
+
+TEST_F(ManagerTest, ThePlusRoundCreatesAResidentAndTheComboShowsIt)
+{
+    SignIn();
+    m_window->sysGetMenu().Open();
+    TMemoryStream& bytes = m_controller->User().Security();
+    bytes.Clear();
+    std::vector<uint8_t> data(22, 0);
+    data[20] = sfModify << 6;
+    data[21] = sfModify << 6;
+    bytes.Write(data.data(), static_cast<int>(data.size()));
+    TPlusHostApplet applet;
+    applet.Resource = "RESIDENT_VISITS";
+    applet.SecurityIndex = 21;
+    applet.Module = 41;
+    Samples::TVisitsForm visits;
+    visits.Start(&applet);
+    ASSERT_TRUE(visits.Manager->IsDB());
+    // InitCombos: the applet, the module, the plus button kept by the right.
+    EXPECT_EQ(visits.Resident->Applet, &applet);
+    EXPECT_EQ(visits.Resident->ModuleNumber(), 41);
+    EXPECT_TRUE(visits.Resident->ComboButtons().Contains(cbPlus));
+
+    visits.ButtonNew->click();
+    ASSERT_EQ(visits.Manager->Status(), msNew);
+    visits.Detail->FieldByName("VISITOR")->SetAsString("Sam Grant");
+    visits.Resident->Plus();
+    ASSERT_EQ(applet.Runs, (std::vector<std::string>{"RESIDENTS_DATA|1|"}));
+    ASSERT_TRUE(applet.Residents);
+    Samples::TResidentsForm& residents = *applet.Residents;
+    EXPECT_EQ(residents.Manager->Status(), msPlus);
+    EXPECT_EQ(residents.Manager->SendingForm(), &visits);
+    EXPECT_EQ(residents.Manager->ReturnValue, "RESIDENT_NAME") << "the combo's display field, through the stack";
+    const std::string counter = residents.Detail->FieldByName("COUNTER")->AsString();
+    residents.Detail->FieldByName("RESIDENT_NAME")->SetAsString("Fiona Grant");
+    residents.ButtonAccept->click();
+    EXPECT_EQ(visits.Resident->GetValue(), counter + '\x02' + "Fiona Grant");
+    EXPECT_EQ(visits.Detail->FieldByName("C_RESIDENT")->AsString(), counter);
+    EXPECT_EQ(visits.Resident->DisplayEdit().Text(), "Fiona Grant");
+    aStack->SetFilter("");
+    aStack->First();
+    EXPECT_TRUE(aStack->Eof()) << "nothing left queued";
+    visits.ButtonAccept->click();
+    EXPECT_EQ(ServerSql("SELECT C_RESIDENT, RESIDENT_NAME, VISITOR FROM TBL_RESIDENT_VISIT WHERE VISITOR = 'Sam Grant'"),
+              counter + ",Fiona Grant,Sam Grant");
+
+    // Cancel in the started form: the combo keeps its value, nothing queued.
+    visits.ButtonEdit->click();
+    visits.Resident->Plus();
+    ASSERT_TRUE(applet.Residents);
+    applet.Residents->Detail->FieldByName("RESIDENT_NAME")->SetAsString("Not Wanted");
+    applet.Residents->ButtonCancel->click();
+    EXPECT_EQ(visits.Resident->GetValue(), counter + '\x02' + "Fiona Grant");
+    aStack->SetFilter("");
+    aStack->First();
+    EXPECT_TRUE(aStack->Eof());
+    EXPECT_EQ(ServerSql("SELECT COUNT(*) FROM TBL_RESIDENT WHERE RESIDENT_NAME = 'Not Wanted'"), "0");
+
+    // A start that fails leaves nothing queued and no pending sender, also
+    // when the library raises; the next start, by any form, takes nothing.
+    for (int fail : {1, 2}) {
+        applet.Fail = fail;
+        applet.Residents.reset();
+        if (fail == 1)
+            visits.Resident->Plus();
+        else
+            EXPECT_NE(ErrorOf([&] { visits.Resident->Plus(); }).find("Could not use stack"), std::string::npos);
+        EXPECT_FALSE(aStack->CheckInit()) << fail;
+        aStack->SetFilter("");
+        aStack->First();
+        EXPECT_TRUE(aStack->Eof()) << fail;
+    }
+
+    // The information button: the resident shown, in quick view.
+    applet.Fail = 0;
+    visits.Resident->ShowInfo();
+    EXPECT_EQ(applet.Runs.back(), "RESIDENTS_DATA|3|\"" + counter + "\"");
+    ASSERT_TRUE(applet.Residents);
+    EXPECT_EQ(applet.Residents->Manager->Status(), msQuickView);
+    EXPECT_EQ(applet.Residents->Detail->FieldByName("RESIDENT_NAME")->AsString(), "Fiona Grant");
+    visits.ButtonCancel->click();
+}
+
+TEST_F(ManagerTest, WithoutModifyRightsOnThePlusResourceThePlusButtonGoes)
+{
+    SignIn();
+    m_window->sysGetMenu().Open();
+    TMemoryStream& bytes = m_controller->User().Security();
+    bytes.Clear();
+    std::vector<uint8_t> data(22, 0);
+    data[20] = sfView << 6;
+    data[21] = sfFull << 6;
+    bytes.Write(data.data(), static_cast<int>(data.size()));
+    TPlusHostApplet applet;
+    applet.SecurityIndex = 21;
+    Samples::TVisitsForm visits;
+    visits.Start(&applet);
+    EXPECT_FALSE(visits.Resident->ComboButtons().Contains(cbPlus));
+    EXPECT_TRUE(visits.Resident->ComboButtons().Contains(cbLookup));
+    visits.Resident->Plus();
+    EXPECT_TRUE(applet.Runs.empty());
 }

@@ -74,7 +74,8 @@ INSERT OR IGNORE INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIP
   (11, 11, 0, 1, 'Sample Widget', 7002, 111),
   (12, 11, 0, 2, 'Staff Handbook', 113, 111),
   (13, 10, 0, 2, 'Residents', 7031, 110),
-  (14, 10, 0, 3, 'Residents: Print', 7032, 110);
+  (14, 10, 0, 3, 'Residents: Print', 7032, 110),
+  (15, 10, 0, 4, 'Visits', 7033, 110);
 INSERT OR IGNORE INTO SRV_MODULE_GROUP_PRESETS (ALIAS, MODULES) VALUES
   ('MAPLE', '"Favorites=Care' || char(13, 10) || '","Daily Work=Care' || char(13, 10) || 'Office' || char(13, 10) ||
             '","$WIDGETS=Office' || char(13, 10) || '"');
