@@ -7,6 +7,7 @@
 #include "tools/gallery/GallerySamples.h"
 
 #include "tools/applets/ResidentsForm.h"
+#include "tools/applets/VisitsForm.h"
 
 #include <memory>
 
@@ -84,6 +85,32 @@ QWidget* MakeClone(QWidget* parent)
     return form;
 }
 
+// The visits form's record page with its lookup combo (plus and
+// information buttons) showing the resident of a local visit.
+QWidget* MakeVisit(QWidget* parent)
+{
+    static TovnDataSet visit;
+    static TovnDataSource source;
+    if (!visit.Active()) {
+        visit.FieldDefs().Add("C_RESIDENT", ftInteger);
+        visit.FieldDefs().Add("RESIDENT_NAME", ftString, 80);
+        visit.FieldDefs().Add("VISITOR", ftString, 80);
+        visit.Open();
+        visit.AppendRecord({Variant(int32_t(1)), Variant(std::string("Agnes Miller")),
+                            Variant(std::string("Ruth Miller"))});
+        visit.Edit();
+        source.SetDataSet(&visit);
+    }
+    auto* form = new Samples::TVisitsForm(parent);
+    form->Resident->SetDataSource(&source);
+    form->Visitor->SetDataSource(&source);
+    form->Manager->Initialize(&Data().Applet);
+    form->Manager->SetStatus(msEdit);
+    form->Manager->EnableDetail();
+    return form;
+}
+
+const TGalleryRegistration Visit{{"data-form-visits", QSize(560, 360), MakeVisit, nullptr}};
 const TGalleryRegistration View{{"data-form-view", QSize(640, 440), MakeView, nullptr}};
 const TGalleryRegistration Edit{{"data-form-edit", QSize(640, 440), MakeEdit, nullptr}};
 const TGalleryRegistration Clone{{"data-form-clone", QSize(640, 440), MakeClone, nullptr}};
