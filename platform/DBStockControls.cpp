@@ -37,6 +37,8 @@ void TDBCheckBox::UserToggled(bool Checked)
         return;
     }
     m_link.Field()->SetAsString(Checked ? ValueChecked : ValueUnchecked);
+    TScopedFlag showing(m_showing);
+    setChecked(Checked);
 }
 
 // ---------------------------------------------------------------------------
@@ -70,9 +72,13 @@ void TDBComboBox::UserChanged()
 {
     if (m_showing || !m_link.Field() || m_link.ReadOnly())
         return;
+    // Going into edit state shows the field again: the user's text first.
+    const std::string text = Text();
     if (!m_link.Edit())
         return;
-    m_link.Field()->SetAsString(Text());
+    m_link.Field()->SetAsString(text);
+    TScopedFlag showing(m_showing);
+    SetText(text);
 }
 
 // ---------------------------------------------------------------------------
@@ -129,7 +135,8 @@ void TDBLookupComboBox::UserChose(int Index)
 {
     if (m_showing || !m_link.Field() || m_link.ReadOnly() || Index < 0)
         return;
+    const std::string key = itemData(Index).toString().toStdString();
     if (!m_link.Edit())
         return;
-    m_link.Field()->SetAsString(itemData(Index).toString().toStdString());
+    m_link.Field()->SetAsString(key);
 }

@@ -90,10 +90,11 @@ std::string TComboBox::Text() const { return currentText().toStdString(); }
 void TComboBox::SetText(const std::string& Value)
 {
     const QString text = QString::fromStdString(Value);
+    // The line equal to the text becomes the current one (none when no
+    // line is), so that choosing a line later always reads as a change.
+    setCurrentIndex(findText(text, Qt::MatchExactly));
     if (isEditable())
         setEditText(text);
-    else
-        setCurrentIndex(findText(text, Qt::MatchExactly));
 }
 
 void TComboBox::SetStyle(TComboBoxStyle Value)

@@ -139,8 +139,8 @@ class TComboBox : public QComboBox, public TObject
     std::string ClassName() const override { return "TComboBox"; }
 
     std::string Text() const;
-    // An editable box shows Value; a list-only one chooses the line that
-    // equals it (none when no line does).
+    // The line that equals Value becomes the current one (none when no
+    // line does); an editable box shows Value whatever the lines are.
     void SetText(const std::string& Value);
     int ItemIndex() const { return currentIndex(); }
     void SetItemIndex(int Value) { setCurrentIndex(Value < count() ? Value : -1); }
