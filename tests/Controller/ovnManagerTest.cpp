@@ -192,6 +192,13 @@ TEST(ManagerCreate, OnlyAFormMayOwnIt)
     delete box;
     EXPECT_EQ(manager.DatabaseGrid(), nullptr);
     EXPECT_EQ(manager.SimpleFilter().FieldBox(), nullptr);
+    auto* source = new TovnDataSource(&FormComponents(&form));
+    manager.SetMasterDataSource(source);
+    EXPECT_EQ(manager.MasterDataSource(), source);
+    delete source;
+    EXPECT_EQ(manager.MasterDataSource(), nullptr);
+    manager.InitializeDB(); // no data sources: nothing happens
+    EXPECT_FALSE(manager.IsDB());
 }
 
 TEST_F(ManagerTest, ButtonsFollowTheRights)
