@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -327,6 +328,12 @@ void TCustomControl::SetBounds(int left, int top, int width, int height)
         // platform's controls lay out at once.
         setAttribute(Qt::WA_PendingResizeEvent, false);
         HandleResized();
+        // A Qt layout inside hears of a size from the resize event, which
+        // no longer comes.
+        if (QLayout* inner = layout()) {
+            inner->invalidate();
+            inner->activate();
+        }
     }
     if (m_align != alNone)
         RequestParentAlign();

@@ -5,18 +5,146 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// Paints each column on its own background and with its own alignment.
+class TColumnDelegate : public QStyledItemDelegate
+{
+  public:
+    explicit TColumnDelegate(TDBGrid* Grid) : QStyledItemDelegate(Grid), m_grid(Grid) {}
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const TDBGridColumns& columns = m_grid->Columns();
+        if (index.column() >= columns.Count())
+            return;
+        const TColumn& column = columns[index.column()];
+        if (column.Color != clWindow)
+            option->backgroundBrush = QBrush(ToQColor(column.Color));
+        const Qt::Alignment h = column.Alignment == taRightJustify ? Qt::AlignRight
+                                : column.Alignment == taCenter     ? Qt::AlignHCenter
+                                                                   : Qt::AlignLeft;
+        option->displayAlignment = h | Qt::AlignVCenter;
+    }
+
+  private:
+    TDBGrid* m_grid;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TDBGridColumns
+
+TColumn& TDBGridColumns::Add(const std::string& FieldName)
+{
+    m_items.push_back(TColumn{FieldName});
+    Changed();
+    return m_items.back();
+}
+
+void TDBGridColumns::Clear()
+{
+    m_items.clear();
+    Changed();
+}
+
+void TDBGridColumns::EndUpdate()
+{
+    if (m_updateCount > 0 && --m_updateCount == 0)
+        Changed();
+}
+
+void TDBGridColumns::Changed()
+{
+    if (m_updateCount == 0)
+        m_grid.ApplyColumns();
+}
+
+// ---------------------------------------------------------------------------
+// TDBGrid
 
 TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new TDataSetModel(this))
 {
     setModel(m_model);
+    setItemDelegate(new TColumnDelegate(this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    m_font.OnChange = [this](TObject*) { setFont(m_font.Handle()); };
     connect(this, &QTableView::clicked, this, [this](const QModelIndex& index) {
         if (index.isValid())
             m_model->SetCurrentRow(index.row());
     });
+    // A new set of rows or fields drops the widths the view had; the
+    // columns' own widths come back.
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { ApplyColumns(); });
+    ApplyOptions();
+}
+
+void TDBGrid::SetOptions(TDBGridOptions Value)
+{
+    m_options = Value;
+    ApplyOptions();
+}
+
+void TDBGrid::SetReadOnly(bool Value)
+{
+    m_readOnly = Value;
+}
+
+void TDBGrid::ApplyOptions()
+{
+    horizontalHeader()->setVisible(m_options.Contains(dgTitles));
+    verticalHeader()->setVisible(m_options.Contains(dgIndicator));
+    m_model->SetIndicator(m_options.Contains(dgIndicator));
+    if (m_options.Contains(dgIndicator))
+        verticalHeader()->setFixedWidth(12);
+    setSelectionBehavior(m_options.Contains(dgRowSelect) ? QAbstractItemView::SelectRows
+                                                          : QAbstractItemView::SelectItems);
+}
+
+int TDBGrid::ClientWidth() const
+{
+    int w = viewport()->width();
+    // Before the grid is shown the viewport has no size of its own yet.
+    if (!isVisible() || w <= 0) {
+        w = width() - 2 * frameWidth();
+        if (m_options.Contains(dgIndicator))
+            w -= verticalHeader()->width();
+        // The scroll bar the rows will need.
+        int h = height() - 2 * frameWidth();
+        if (m_options.Contains(dgTitles))
+            h -= horizontalHeader()->sizeHint().height();
+        const int rows = m_model->rowCount();
+        if (verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff && rows > 0 &&
+            (m_model->canFetchMore(QModelIndex()) || rows * verticalHeader()->defaultSectionSize() > h))
+            w -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    }
+    return std::max(0, w);
+}
+
+TColor TDBGrid::ColumnColor(int Index) const
+{
+    return Index >= 0 && Index < m_columns.Count() ? m_columns[Index].Color : clWindow;
+}
+
+void TDBGrid::ApplyColumns()
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < m_columns.Count(); ++i)
+        names.push_back(m_columns[i].FieldName);
+    m_model->SetColumnFieldNames(names);
+    for (int i = 0; i < m_columns.Count() && i < m_model->columnCount(); ++i)
+        if (m_columns[i].Width >= 0)
+            setColumnWidth(i, m_columns[i].Width);
+    viewport()->update();
 }
 
 TDBGrid::~TDBGrid()

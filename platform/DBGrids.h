@@ -2,9 +2,21 @@
 // Data-aware controls of the GUI library that the system's forms place:
 // `TDBGrid`, a read-only table of a data source's rows (over
 // TDataSetModel), and `TDBNavigator`, the row buttons of a data source.
+//
+// The grid's Options show the titles (dgTitles: the field labels above the
+// columns), the indicator (dgIndicator: a narrow column marking the current
+// row) and select whole rows (dgRowSelect) or single cells. Without Columns
+// the grid shows every visible field at its own width; once Columns holds
+// entries it shows just those fields, each with its width, background
+// colour and alignment. Changes between BeginUpdate and EndUpdate reach the
+// grid at the outermost EndUpdate. ClientWidth is the width the columns
+// share (the grid less its frame, indicator and vertical scroll bar).
 // Widgets: main thread only.
 
+#include "platform/Colors.h"
+#include "platform/Controls.h"
 #include "platform/DataSource.h"
+#include "platform/Sets.h"
 
 #include <QTableView>
 #include <QToolButton>
@@ -12,8 +24,53 @@
 
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 class TDataSetModel;
+class TDBGrid;
+
+enum TDBGridOption
+{
+    dgEditing,
+    dgTitles,
+    dgIndicator,
+    dgRowSelect
+};
+using TDBGridOptions = TSet<TDBGridOption, uint8_t>;
+
+// One column of a grid: the field it shows and how.
+struct TColumn
+{
+    std::string FieldName;
+    // Pixels; -1 leaves the width to the grid.
+    int Width = -1;
+    TColor Color = clWindow;
+    TAlignment Alignment = taLeftJustify;
+};
+
+class TDBGridColumns
+{
+  public:
+    explicit TDBGridColumns(TDBGrid& Grid) : m_grid(Grid) {}
+
+    int Count() const { return static_cast<int>(m_items.size()); }
+    TColumn& operator[](int Index) { return m_items.at(static_cast<size_t>(Index)); }
+    const TColumn& operator[](int Index) const { return m_items.at(static_cast<size_t>(Index)); }
+    // Adds a column for FieldName; answers it for its settings (valid
+    // until the next Add or Clear).
+    TColumn& Add(const std::string& FieldName = {});
+    void Clear();
+    void BeginUpdate() { ++m_updateCount; }
+    void EndUpdate();
+    // Applies changes made to the columns through operator[].
+    void Changed();
+
+  private:
+    TDBGrid& m_grid;
+    std::vector<TColumn> m_items;
+    int m_updateCount = 0;
+};
 
 class TDBGrid : public QTableView
 {
@@ -25,8 +82,27 @@ class TDBGrid : public QTableView
     void SetDataSource(TDataSource* Value);
     TDataSetModel& Model() const { return *m_model; }
 
+    TDBGridOptions Options() const { return m_options; }
+    void SetOptions(TDBGridOptions Value);
+    bool ReadOnly() const { return m_readOnly; }
+    void SetReadOnly(bool Value);
+    TDBGridColumns& Columns() { return m_columns; }
+    const TDBGridColumns& Columns() const { return m_columns; }
+    int ClientWidth() const;
+    TFont& Font() { return m_font; }
+    // The background of column Index (clWindow outside the columns).
+    TColor ColumnColor(int Index) const;
+
   private:
+    friend class TDBGridColumns;
+    void ApplyColumns();
+    void ApplyOptions();
+
     TDataSetModel* m_model;
+    TDBGridOptions m_options{dgEditing, dgTitles, dgIndicator};
+    bool m_readOnly = false;
+    TDBGridColumns m_columns{*this};
+    TFont m_font;
 };
 
 enum TNavigateBtn

@@ -76,10 +76,35 @@ TField* TDataSetModel::ColumnField(int column) const
 void TDataSetModel::ReadColumns()
 {
     m_columns.clear();
-    if (TDataSet* ds = DataSet())
+    TDataSet* ds = DataSet();
+    if (ds == nullptr)
+        return;
+    if (m_columnNames.empty()) {
         for (TField* field : ds->Fields())
             if (field->Visible())
                 m_columns.push_back(field);
+        return;
+    }
+    for (const std::string& name : m_columnNames)
+        if (TField* field = ds->FindField(name))
+            m_columns.push_back(field);
+}
+
+void TDataSetModel::SetColumnFieldNames(const std::vector<std::string>& names)
+{
+    if (names == m_columnNames)
+        return;
+    m_columnNames = names;
+    beginResetModel();
+    ReadColumns();
+    endResetModel();
+}
+
+void TDataSetModel::SetIndicator(bool value)
+{
+    m_indicator = value;
+    if (rowCount() > 0)
+        emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
 }
 
 void TDataSetModel::Rebuild()
@@ -199,7 +224,13 @@ void TDataSetModel::UpdateCurrentRow()
         }
     }
     if (row != m_currentRow) {
+        const int previous = m_currentRow;
         m_currentRow = row;
+        if (m_indicator) {
+            for (int r : {previous, row})
+                if (r >= 0 && r < rowCount())
+                    emit headerDataChanged(Qt::Vertical, r, r);
+        }
         emit currentRowChanged(row);
     }
 }
@@ -256,8 +287,11 @@ QVariant TDataSetModel::headerData(int section, Qt::Orientation orientation, int
 {
     if (role != Qt::DisplayRole)
         return {};
-    if (orientation == Qt::Vertical)
+    if (orientation == Qt::Vertical) {
+        if (m_indicator)
+            return section == m_currentRow ? QStringLiteral("\u25B6") : QString();
         return section + 1;
+    }
     if (TField* field = ColumnField(section))
         return QString::fromStdString(field->DisplayLabel());
     return {};

@@ -48,6 +48,12 @@ class TDataSetModel : public QAbstractTableModel
     bool SetCurrentRow(int row);
     // The field shown in `column` (null outside the columns).
     TField* ColumnField(int column) const;
+    // The fields shown, by name and in this order (names the dataset does
+    // not have are left out); empty shows every visible field.
+    void SetColumnFieldNames(const std::vector<std::string>& names);
+    // The row header as a grid's indicator: a mark on the current row and
+    // nothing on the others, instead of the row numbers.
+    void SetIndicator(bool value);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -86,6 +92,8 @@ class TDataSetModel : public QAbstractTableModel
     std::unique_ptr<Link> m_link;
     std::vector<TField*> m_columns;
     std::vector<RowData> m_rows;
+    std::vector<std::string> m_columnNames;
+    bool m_indicator = false;
     bool m_atEnd = true;
     bool m_reading = false;
     bool m_insertRowShown = false;

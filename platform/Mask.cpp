@@ -195,7 +195,14 @@ bool TCustomMaskEdit::MaskedKey(QKeyEvent* Event)
     const bool cut = Event->matches(QKeySequence::Cut);
     if (!printable && !back && !del && !paste && !cut)
         return false;
-    if (isReadOnly() || !EditCanModify())
+    if (isReadOnly()) {
+        // A read-only edit still reports the characters typed into it.
+        if (printable)
+            for (char32_t c : Utf8ToCodePoints(typed.toStdString()))
+                FilterTyped(c);
+        return true;
+    }
+    if (!EditCanModify())
         return true;
     if (printable) {
         std::u32string chars;
@@ -272,7 +279,13 @@ void TCustomMaskEdit::keyPressEvent(QKeyEvent* Event)
         const QString typed = Event->text();
         if (IsPrintable(Event)) {
             handled = true;
-            if (isReadOnly() || !EditCanModify())
+            if (isReadOnly()) {
+                // A read-only edit still reports the characters typed into it.
+                for (char32_t c : Utf8ToCodePoints(typed.toStdString()))
+                    FilterTyped(c);
+                return;
+            }
+            if (!EditCanModify())
                 return;
             QString out;
             for (char32_t c : Utf8ToCodePoints(typed.toStdString())) {

@@ -10,7 +10,8 @@
 //   Qt widget of the edit.
 // - Events fire as the platform fires them: OnKeyDown before the editor
 //   acts (setting the key to 0 consumes it), OnKeyPress with the character
-//   typed (0 refuses it), OnChange on every change of the text, also one
+//   typed (0 refuses it; a read-only edit reports it too and then ignores
+//   it), OnChange on every change of the text, also one
 //   made by code. Exceptions raised by handlers reach the boundary error
 //   handler, never Qt.
 // - `TCustomLabel`/`TLabel`: a caption in the label's font, auto-sized by

@@ -54,8 +54,8 @@ TfrmLookup::TfrmLookup(QWidget* Parent) : TDialogForm(Parent)
     Grid = new TDBGrid(this);
     Grid->SetDataSource(DS);
     GridModel = &Grid->Model();
-    Grid->horizontalHeader()->setVisible(true);
-    Grid->verticalHeader()->setVisible(true); // the row indicator
+    Grid->SetOptions({dgTitles, dgIndicator, dgRowSelect});
+    Grid->SetReadOnly(true);
     // The keys move the dataset as a click does.
     QObject::connect(Grid->selectionModel(), &QItemSelectionModel::currentRowChanged, Grid,
                      [this](const QModelIndex& current) {

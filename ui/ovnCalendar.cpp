@@ -199,3 +199,28 @@ bool runCalendar(TCustomEdit* Edit, TLookupTool Tool)
         return false;
     }
 }
+
+namespace {
+
+TCalendarHandler& CalendarHandler()
+{
+    static TCalendarHandler handler;
+    return handler;
+}
+
+} // namespace
+
+TCalendarHandler SetControllerCalendar(TCalendarHandler Value)
+{
+    TCalendarHandler previous = std::move(CalendarHandler());
+    CalendarHandler() = std::move(Value);
+    return previous;
+}
+
+bool ControllerCalendar(TCustomEdit* Edit, TLookupTool Tool)
+{
+    const TCalendarHandler handler = CalendarHandler();
+    if (!handler)
+        throw Exception("No controller calendar is registered");
+    return handler(Edit, Tool);
+}

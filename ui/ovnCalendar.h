@@ -8,6 +8,7 @@
 #include "platform/Mask.h"
 #include "ui/ovnGeneralControl.h"
 
+#include <functional>
 #include <string>
 
 class QCalendarWidget;
@@ -51,3 +52,12 @@ void PrepareCalendar(TfrmCalendar& Form, TLookupTool Tool, bool HasEdit);
 // True after OK or Clear, False after Cancel. A nil Edit only shows the
 // calendar.
 bool runCalendar(TCustomEdit* Edit, TLookupTool Tool);
+
+// The controller's calendar, as a combo without an applet reaches it: the
+// controller registers it (below the controller, ui cannot call it).
+using TCalendarHandler = std::function<bool(TCustomEdit* Edit, TLookupTool Tool)>;
+// Registers Value (empty: none) and answers the handler registered before.
+TCalendarHandler SetControllerCalendar(TCalendarHandler Value);
+// Runs the registered calendar; raises Exception "No controller calendar is
+// registered" when there is none.
+bool ControllerCalendar(TCustomEdit* Edit, TLookupTool Tool);

@@ -1,5 +1,5 @@
 #pragma once
-// The public interface of applet and add-on libraries, version 5. An applet library is
+// The public interface of applet and add-on libraries, version 7. An applet library is
 // a Linux shared library built with the client's compiler, C++ library and
 // Qt, linked against the controller library (libMirabo.so), with the run
 // path $ORIGIN. All it may use of the client is in this header:
@@ -25,6 +25,16 @@
 //   (ViewBLOB.h). Version 2 added them.
 // - The lookup pick window: `ShowLookup`, `ShowLookup2`, `ShowLookupEx`
 //   and `EovnLookup` (Lookup.h). Version 5 added it.
+// - The combos: `TovnCombo`, `TovnDBCombo` and `TovnDBLookupCombo` on
+//   their base `TovnComboBase` (ovnCombo.h, ovnDBCombo.h,
+//   ovnDBLookupCombo.h). Version 6 added them.
+// - Data forms: the data-form manager `TovnManager` (ovnManager.h) and the
+//   command stack `aStack` (ovnStack.h); a form's non-visual parts belong to
+//   its component root `FormComponents` (FormParts.h); the stock controls
+//   of the platform's StockControls.h, DBStockControls.h, Buttons.h,
+//   ListBox.h, ComCtrls.h and DBGrids.h; the in-memory dataset and data
+//   source `TovnDataSet`, `TovnDataSource` (ovnDataSet.h). Version 7 added
+//   them.
 // - `OVN_APPLET_INIT(expression)`: defines the one export "INIT" with C
 //   linkage, returning the new applet (null when it cannot be made; an
 //   exception never leaves it).
@@ -55,11 +65,24 @@
 #include "Components/Controller/ovnApplet.h"
 #include "Components/Controller/ovnAppletForm.h"
 #include "Components/Controller/ovnController.h"
+#include "Components/Controller/ovnManager.h"
+#include "Components/Controller/ovnStack.h"
+#include "Components/Nembra/ovnDataSet.h"
+#include "platform/Buttons.h"
+#include "platform/ComCtrls.h"
+#include "platform/DBGrids.h"
+#include "platform/DBStockControls.h"
+#include "platform/FormParts.h"
+#include "platform/ListBox.h"
 #include "platform/Messages.h"
+#include "platform/StockControls.h"
 #include "ui/Lookup.h"
 #include "ui/ViewBLOB.h"
 #include "ui/ovnBox.h"
 #include "ui/ovnCalendar.h"
+#include "ui/ovnCombo.h"
+#include "ui/ovnDBCombo.h"
+#include "ui/ovnDBLookupCombo.h"
 #include "ui/ovnDBEdit.h"
 #include "ui/ovnDBMemo.h"
 #include "ui/ovnDbRadio.h"
@@ -69,18 +92,18 @@
 
 #include <cstdint>
 
-#define OVN_APPLET_API_VERSION 5
+#define OVN_APPLET_API_VERSION 7
 
-// Version 5 of the interface: answers the applet it is given.
-extern "C" TovnApplet* ovnAppletApi_5(TovnApplet* Applet);
-// Version 5 of the add-on interface: answers the parameter text it is given.
-extern "C" const char* ovnAddonApi_5(const char* Params);
+// Version 7 of the interface: answers the applet it is given.
+extern "C" TovnApplet* ovnAppletApi_7(TovnApplet* Applet);
+// Version 7 of the add-on interface: answers the parameter text it is given.
+extern "C" const char* ovnAddonApi_7(const char* Params);
 
 #define OVN_APPLET_INIT(Expression)                                                                          \
     extern "C" __attribute__((visibility("default"))) TovnApplet* INIT()                                     \
     {                                                                                                        \
         try {                                                                                                \
-            return ovnAppletApi_5(Expression);                                                               \
+            return ovnAppletApi_7(Expression);                                                               \
         } catch (...) {                                                                                      \
             return nullptr;                                                                                  \
         }                                                                                                    \
@@ -89,5 +112,5 @@ extern "C" const char* ovnAddonApi_5(const char* Params);
 #define OVN_ADDON_RUNOBJECT(Function)                                                                        \
     extern "C" __attribute__((visibility("default"))) int32_t RUNOBJECT(const char* Params)                 \
     {                                                                                                        \
-        return Function(std::string(ovnAddonApi_5(Params)));                                                \
+        return Function(std::string(ovnAddonApi_7(Params)));                                                \
     }

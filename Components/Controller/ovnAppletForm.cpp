@@ -1,5 +1,7 @@
 #include "Components/Controller/ovnAppletForm.h"
 
+#include "platform/FormParts.h"
+
 #include "platform/SysUtils.h"
 #include "platform/Threads.h"
 
@@ -9,6 +11,7 @@
 TovnAppletForm::TovnAppletForm(QWidget* Parent) : QWidget(Parent)
 {
     m_handle = AllocateHWnd(this);
+    MarkAsForm(this);
 }
 
 TovnAppletForm::~TovnAppletForm()

@@ -145,6 +145,8 @@ void TovnInfoList::Changed()
 TovnController::TovnController(TComponent* AOwner) : TComponent(AOwner)
 {
     Controller = this;
+    // Combos without an applet run the controller's calendar.
+    SetControllerCalendar([this](TCustomEdit* Edit, TLookupTool Tool) { return Calendar(Edit, Tool); });
     // The log writes the controller's eight columns into the daily file.
     Log.SetOnFormatLogLine([this](TObject* sender, TKldLogLevel level, const std::string& msg,
                                   const std::string& source, const std::string& info, bool header) {
@@ -218,8 +220,10 @@ TovnController::~TovnController()
     m_notificationClient.reset();
     Log.Debug("Application terminated. Controller destroyed successfully.", "BROWSER");
     Log.SetOnFormatLogLine(nullptr);
-    if (Controller == this)
+    if (Controller == this) {
         Controller = nullptr;
+        SetControllerCalendar(nullptr);
+    }
 }
 
 void TovnController::UpdateVersion()

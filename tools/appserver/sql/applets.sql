@@ -34,3 +34,15 @@ INSERT OR IGNORE INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
   (7122, 7022, 'addon_noexport.so', 'L64'),
   (7123, 7023, 'addon_raise.so', 'L64'),
   (7124, 7024, 'addon_oldapi.so', 'L64');
+
+-- The residents data form and its print applet (tools/applets/ResidentsDataApplet.cpp,
+-- ResidentsPrint.cpp; security index 20) and the visits form whose lookup
+-- combo adds residents through it (VisitsApplet.cpp; security index 21).
+INSERT OR IGNORE INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, DESCRIPTION, FILE_NAME, SECURITY_INDEX) VALUES
+  (7031, 'RESIDENTS_DATA', 'Residents data form', 'residents_data.dll', 20),
+  (7032, '_RESIDENTS_DATA', 'Print of the residents data form', '_residents_data.dll', 20),
+  (7033, 'RESIDENT_VISITS', 'Visits to residents', 'resident_visits.dll', 21);
+INSERT OR IGNORE INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
+  (7131, 7031, 'residents_data.so', 'L64'),
+  (7132, 7032, '_residents_data.so', 'L64'),
+  (7133, 7033, 'resident_visits.so', 'L64');

@@ -84,7 +84,9 @@ CREATE TABLE IF NOT EXISTS TBL_RESIDENT (
   BALANCE          NUMBER(12,2),
   NOTES            CLOB,
   PICTURE          BLOB,
-  CURRENT_USE      VARCHAR2(1) NOT NULL DEFAULT 'T'
+  CURRENT_USE      VARCHAR2(1) NOT NULL DEFAULT 'T',
+  RECORD_USER      VARCHAR2(30),
+  RECORD_DATE_TIME DATE
 );
 
 -- The suite's rule for stays, raised as its procedures raise errors.
@@ -104,6 +106,19 @@ BEGIN
 ORA-06512: at "DATA.TRG_RESIDENT_STAY", line 4
 ORA-04088: error during execution of trigger ''DATA.TRG_RESIDENT_STAY''');
 END;
+
+-- Visits to residents, the sample visits form's records (the resident's
+-- name is kept with the visit, as the form's lookup shows it).
+CREATE TABLE IF NOT EXISTS TBL_RESIDENT_VISIT (
+  COUNTER          INTEGER PRIMARY KEY,
+  C_RESIDENT       INTEGER REFERENCES TBL_RESIDENT (COUNTER),
+  RESIDENT_NAME    VARCHAR2(80),
+  VISITOR          VARCHAR2(80) NOT NULL,
+  VISIT_DATE       DATE,
+  CURRENT_USE      VARCHAR2(1) NOT NULL DEFAULT 'T',
+  RECORD_USER      VARCHAR2(30),
+  RECORD_DATE_TIME DATE
+);
 
 CREATE TABLE IF NOT EXISTS TBL_RESIDENTGROUP (
   COUNTER       INTEGER PRIMARY KEY,

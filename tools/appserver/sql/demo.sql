@@ -72,7 +72,10 @@ INSERT OR IGNORE INTO TBL_ROLEMODULES (C_ROLE, C_MODULE) VALUES
 INSERT OR IGNORE INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIPTION, C_RESOURCE, C_ICON_RESOURCE) VALUES
   (10, 10, 0, 1, 'Sample Applet', 7001, 110),
   (11, 11, 0, 1, 'Sample Widget', 7002, 111),
-  (12, 11, 0, 2, 'Staff Handbook', 113, 111);
+  (12, 11, 0, 2, 'Staff Handbook', 113, 111),
+  (15, 10, 0, 2, 'Residents', 7031, 110),
+  (16, 10, 0, 3, 'Residents: Print', 7032, 110),
+  (17, 10, 0, 4, 'Visits', 7033, 110);
 -- The notification targets: the menu rows of "NOTIFICATIONS" name the
 -- sample applets whose notifications a user may receive.
 INSERT OR IGNORE INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIPTION, C_RESOURCE, C_ICON_RESOURCE) VALUES
@@ -81,3 +84,10 @@ INSERT OR IGNORE INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIP
 INSERT OR IGNORE INTO SRV_MODULE_GROUP_PRESETS (ALIAS, MODULES) VALUES
   ('MAPLE', '"Favorites=Care' || char(13, 10) || '","Daily Work=Care' || char(13, 10) || 'Office' || char(13, 10) ||
             '","$WIDGETS=Office' || char(13, 10) || '"');
+
+-- Rights on the data forms (security indexes 20 and 21, one byte each, the
+-- level in the two high bits): the home managers may delete residents
+-- (full), the nurses add and change them (modify), also through the plus
+-- button of another form.
+UPDATE TBL_ROLES SET SECURITY = X'0000000000000000000000000000000000000000C0C0' WHERE COUNTER IN (10, 11) AND SECURITY IS NULL;
+UPDATE TBL_ROLES SET SECURITY = X'00000000000000000000000000000000000000008080' WHERE COUNTER = 12 AND SECURITY IS NULL;

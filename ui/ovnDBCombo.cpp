@@ -1,0 +1,75 @@
+#include "ui/ovnDBCombo.h"
+
+#include "platform/DataSet.h"
+#include "platform/Fields.h"
+#include "ui/ovnCalendar.h"
+#include "ui/ovnComboRules.h"
+#include "ui/ovnDBEdit.h"
+
+TovnDBCombo::TovnDBCombo(QWidget* Parent, bool Designing)
+    : TovnComboBase(Parent, new TDBEdit(), Designing, ckDBCombo)
+{
+    m_dbEdit = static_cast<TDBEdit*>(&Editor());
+}
+
+void TovnDBCombo::SetDataField(const std::string& Value)
+{
+    m_dbEdit->SetDataField(Value);
+    if (Designing()) {
+        if (m_dataFieldSet || Caption() == "Caption")
+            SetCaption(CaptionFromFieldName(Value));
+        m_dataFieldSet = true;
+    }
+}
+
+void TovnDBCombo::SetLookupTool(TLookupTool Value)
+{
+    m_tool = Value;
+    if (Value == TLookupTool::ltNone)
+        return;
+    SetReadOnly(false);
+    SetQuickType(false);
+}
+
+void TovnDBCombo::SetValue(const std::string& Value)
+{
+    SetFieldValueText(m_dbEdit->Field(), Value);
+}
+
+std::string TovnDBCombo::GetValue()
+{
+    return Text();
+}
+
+void TovnDBCombo::EnableContents(bool Value)
+{
+    if (Value && m_tool != TLookupTool::ltNone)
+        SetReadOnly(false);
+    TovnComboBase::EnableContents(Value);
+}
+
+void TovnDBCombo::UpdateInteriorControls()
+{
+    TovnComboBase::UpdateInteriorControls();
+    TDataSet* dataSet = m_dbEdit->DataSource() ? m_dbEdit->DataSource()->DataSet() : nullptr;
+    if (m_focused && dataSet && dataSet->Active() && !DataField().empty())
+        if (TField* field = m_dbEdit->Field())
+            field->SetEditMask(CalendarToolMask(m_tool));
+}
+
+void TovnDBCombo::RaiseError(const std::string& Message) const
+{
+    throw EovnDbCombo(Message);
+}
+
+void TovnDBCombo::EditorKeyDownFirst(uint16_t&)
+{
+    if (m_tool != TLookupTool::ltCalendarDate && m_tool != TLookupTool::ltCalendarDateTime)
+        return;
+    TField* field = m_dbEdit->Field();
+    if (!field || !field->DataSet() || DataField().empty())
+        return;
+    const TDataSetState state = field->DataSet()->State();
+    if ((state == dsInsert || state == dsEdit) && Editor().EditText() == BlankToolText(m_tool))
+        field->Clear();
+}
