@@ -187,6 +187,10 @@ TfrmReadMail::TfrmReadMail(QWidget* Parent) : TModuleForm(Parent, nullptr)
 
 TfrmReadMail::~TfrmReadMail()
 {
+    // The grids outlive this part of the window: nothing of theirs may call
+    // back into it.
+    for (const QMetaObject::Connection& link : m_links)
+        QObject::disconnect(link);
     m_tmrCheckMail.SetEnabled(false);
     grdInbox->SetDataSource(nullptr);
     grdSent->SetDataSource(nullptr);
@@ -243,19 +247,20 @@ void TfrmReadMail::BuildControls()
         grid->verticalHeader()->setVisible(false);
         grid->horizontalHeader()->setVisible(true);
         rightLayout->addWidget(grid, 1);
-        QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, grid,
+        m_links.push_back(QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, grid,
                          [this, grid](const QModelIndex& current) {
                              if (current.isValid())
                                  grid->Model().SetCurrentRow(current.row());
                              UpdateActions();
-                         });
-        QObject::connect(grid, &QAbstractItemView::doubleClicked, this,
-                         [this] { RunGuarded("Read", &TfrmReadMail::ReadExec); });
-        QObject::connect(&grid->Model(), &QAbstractItemModel::modelReset, grid, [this, grid, inbox] {
+                         }));
+        m_links.push_back(QObject::connect(grid, &QAbstractItemView::doubleClicked, this,
+                                           [this] { RunGuarded("Read", &TfrmReadMail::ReadExec); }));
+        m_links.push_back(QObject::connect(&grid->Model(), &QAbstractItemModel::modelReset, grid, [this, grid, inbox] {
             LayoutGrid(grid, inbox);
             UpdateActions();
-        });
-        QObject::connect(&grid->Model(), &QAbstractItemModel::rowsRemoved, this, [this] { UpdateActions(); });
+        }));
+        m_links.push_back(
+            QObject::connect(&grid->Model(), &QAbstractItemModel::rowsRemoved, this, [this] { UpdateActions(); }));
     }
     Splitter->addWidget(pnlLeft);
     Splitter->addWidget(right);

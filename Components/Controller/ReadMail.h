@@ -10,7 +10,10 @@
 #include "Components/Controller/KldForms.h"
 #include "platform/Timers.h"
 
+#include <QMetaObject>
+
 #include <memory>
+#include <vector>
 #include <string>
 
 class QAction;
@@ -105,4 +108,5 @@ class TfrmReadMail : public TModuleForm
     std::unique_ptr<TovnOndrelQuery> m_qrySent;
     std::unique_ptr<TDataSource> m_dsRead;
     std::unique_ptr<TDataSource> m_dsSent;
+    std::vector<QMetaObject::Connection> m_links;
 };
