@@ -71,7 +71,7 @@ QPixmap SmallPicture(bool Setup)
 
 } // namespace
 
-void ShapeNotifyWindow(QWidget* Form, const QRect& R, int32_t Width, bool RightAligned)
+void _DoNotifyAdjust(QWidget* Form, const QRect& R, int32_t Width, bool RightAligned)
 {
     const TNotifyBubble b = NotifyBubble(Rect(R.left(), R.top(), R.left() + R.width(), R.top() + R.height()), Width,
                                          RightAligned);
@@ -322,7 +322,7 @@ void TNotifyPopup::Tick()
                           .height() +
                       58;
         m_cycle.Shown.Height = h;
-        ShapeNotifyWindow(this, QRect(c.left(), c.top(), c.width(), h + 36), 300, true);
+        _DoNotifyAdjust(this, QRect(c.left(), c.top(), c.width(), h + 36), 300, true);
     }
     ApplyCycle();
 }
@@ -467,7 +467,7 @@ void TNotifyCenter::AdjustBounds()
     if (!OnNotifyBounds)
         return;
     m_bounds = OnNotifyBounds();
-    ShapeNotifyWindow(this, m_bounds, 300, true);
+    _DoNotifyAdjust(this, m_bounds, 300, true);
     m_control->setGeometry(1, 35, width() - 2, height() - 37);
     // A hidden widget hears of its new size only when shown; lay out now.
     if (m_control->size() != m_control->LaidOutSize())

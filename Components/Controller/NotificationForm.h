@@ -143,4 +143,4 @@ private:
 
 // Shapes and places a form as a bubble: topmost without activation, its
 // region the bubble's polygon.
-void ShapeNotifyWindow(QWidget* Form, const QRect& R, int32_t Width, bool RightAligned);
+void _DoNotifyAdjust(QWidget* Form, const QRect& R, int32_t Width, bool RightAligned);
