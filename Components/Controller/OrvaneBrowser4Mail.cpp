@@ -92,8 +92,10 @@ void TfrmOrvaneBrowser4::DoOpenOMail()
     if (auto* box = dynamic_cast<TfrmReadMail*>(m_systemWindows[swReadMail].Window())) {
         if (AppDesktop)
             AppDesktop->SetActive(box);
-        if (box->UnreadCount() > 0)
+        if (UnreadMailCount() > 0) {
             box->CheckMail();
+            NewMailDone();
+        }
         return;
     }
     if (!SystemWindowFactory(swReadMail))

@@ -6,6 +6,7 @@
 #include "Components/Controller/ComposeMail.h"
 #include "Components/Controller/KldForms.h"
 #include "Components/Controller/MailBody.h"
+#include "Components/Controller/MailPopup.h"
 #include "Components/Controller/MailRules.h"
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ReadMail.h"
@@ -522,4 +523,76 @@ TEST_F(MailTest, ViewMailOnceReplyPrintAndSaveTheAttachment)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(Forms<TfrmMailBody>().size(), 2u);
     CloseAll();
+}
+
+TEST_F(MailTest, TheMailboxCountDrivesTheBadgeWithoutAToast)
+{
+    m_controller->Preferences().MailPopup = true;
+    SignIn("JSMITH");
+    EXPECT_EQ(m_window->UnreadMailCount(), 0);
+    m_window->DoOpenOMail();
+    auto* box = dynamic_cast<TfrmReadMail*>(m_window->SystemWindow(swReadMail));
+    ASSERT_NE(box, nullptr);
+    // 1434 (3, 1): the exact count; no toast for it.
+    ASSERT_TRUE(RunEventsUntil([&] { return m_window->UnreadMailCount() == 3; }));
+    EXPECT_EQ(m_window->MailAnimator().Text(), "3");
+    EXPECT_TRUE(m_window->MailAnimator().GetAnimate());
+    EXPECT_EQ(m_window->MailPopup(), nullptr);
+    // One read: 1434 (2, 1).
+    box->KeepAsNewExec();
+    ASSERT_TRUE(RunEventsUntil([&] { return m_window->UnreadMailCount() == 2; }));
+    EXPECT_EQ(m_window->MailAnimator().Text(), "2");
+    // Opening the mailbox again with unread mail ends the indication.
+    m_window->DoOpenOMail();
+    EXPECT_EQ(m_window->UnreadMailCount(), 0);
+    EXPECT_FALSE(m_window->MailAnimator().GetAnimate());
+    CloseAll();
+}
+
+TEST_F(MailTest, SendMailOfOneUserReachesAnotherUsersClient)
+{
+    m_controller->Preferences().MailPopup = true;
+    SignIn("JSMITH");
+    TNembraNotificationsClient& link = m_controller->NotificationClient();
+    link.SetHost("127.0.0.1");
+    link.SetPort(std::to_string(m_server.NotifyPort()));
+    link.SetKeyToken("jsmith-session");
+    link.SetConnected(true);
+    ASSERT_TRUE(RunEventsUntil([&] { return m_controller->VNSConnected(); }));
+    RunEventsFor(std::chrono::milliseconds(100)); // the link's "set" reaches the server
+
+    // BOSS sends from a session of his own.
+    TNembraConnection boss;
+    boss.SetConnectionName("BOSS");
+    boss.SetServerURL(m_server.ServerURL());
+    boss.SetAuthentication(qauthBasic);
+    boss.Params().Add("USER_ID=BOSS");
+    boss.Params().Add("USER_PWD=secret");
+    boss.GenerateRandomSecretKey();
+    boss.Open();
+    TNembraDatabase bossSys;
+    bossSys.SetDatabaseName("BOSS_SYS");
+    bossSys.SetConnectionName("BOSS");
+    bossSys.Params().Add("DB_ALIAS=SYSTEM");
+    std::unique_ptr<TfrmComposeMail> f(new TfrmComposeMail(nullptr));
+    f->sysMail().SetDatabaseName("BOSS_SYS");
+    f->SetToText("JSMITH@SUNNY HOMES");
+    f->SetSubject("Shift swap");
+    f->SetMessageText("Can you take Friday?");
+    f->SendExec();
+
+    // "$check_mail 50" becomes 1434 (0, 0): one more, the beep, the badge
+    // and, with the popup preference, the toast.
+    ASSERT_TRUE(RunEventsUntil([&] { return m_window->UnreadMailCount() == 1; }));
+    EXPECT_EQ(m_window->MailAnimator().Text(), "1");
+    EXPECT_TRUE(m_window->MailAnimator().GetAnimate());
+    ASSERT_NE(m_window->MailPopup(), nullptr);
+    EXPECT_EQ(m_window->MailPopup()->Caption(), "You have an unread message.");
+
+    // The sign-in resets the counter (a count left from before it too).
+    m_window->SetLogged(false);
+    m_window->WMNewMail(2, 1);
+    ASSERT_EQ(m_window->UnreadMailCount(), 2);
+    SignIn("JSMITH");
+    EXPECT_EQ(m_window->UnreadMailCount(), 0);
 }
