@@ -151,18 +151,23 @@ std::unique_ptr<TovnOndrelQuery> MailQuery(const char* Name, bool Inbox)
             if (TField* f = q->FindField(hidden))
                 if (Inbox || std::string(hidden) == "COUNTER")
                     f->SetVisible(false);
-        const std::map<std::string, std::string> labels = {
-            {"HAS_BEEN_READ", " "}, {"FULL_USER_NAME", Inbox ? "From" : "To User"}, {"SUBJECT", "Subject"},
-            {"DATE_TIME_SENT", "Sent"}, {"USER_NAME", "User Name"}, {"USER_TYPE", "User Type"},
-            {"ENTERPRISE", "User Enterprise"}};
-        for (const auto& [name, label] : labels)
-            if (TField* f = q->FindField(name))
-                f->SetDisplayLabel(label);
+        MailGridLabels(*q, Inbox);
     };
     return query;
 }
 
 } // namespace
+
+void MailGridLabels(TDataSet& DataSet, bool Inbox)
+{
+    const std::map<std::string, std::string> labels = {
+        {"HAS_BEEN_READ", " "}, {"FULL_USER_NAME", Inbox ? "From" : "To User"}, {"SUBJECT", "Subject"},
+        {"DATE_TIME_SENT", "Sent"}, {"USER_NAME", "User Name"}, {"USER_TYPE", "User Type"},
+        {"ENTERPRISE", "User Enterprise"}};
+    for (const auto& [name, label] : labels)
+        if (TField* f = DataSet.FindField(name))
+            f->SetDisplayLabel(label);
+}
 
 TfrmReadMail::TfrmReadMail(QWidget* Parent) : TModuleForm(Parent, nullptr)
 {
@@ -246,6 +251,7 @@ void TfrmReadMail::BuildControls()
         grid->setSelectionMode(QAbstractItemView::SingleSelection);
         grid->verticalHeader()->setVisible(false);
         grid->horizontalHeader()->setVisible(true);
+        grid->installEventFilter(this);
         rightLayout->addWidget(grid, 1);
         m_links.push_back(QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, grid,
                          [this, grid](const QModelIndex& current) {
@@ -322,6 +328,8 @@ void TfrmReadMail::resizeEvent(QResizeEvent* Event)
 
 bool TfrmReadMail::eventFilter(QObject* Watched, QEvent* Event)
 {
+    if (Event->type() == QEvent::Resize && (Watched == grdInbox || Watched == grdSent))
+        FitSubjectColumn(static_cast<TDBGrid*>(Watched));
     if (Event->type() == QEvent::MouseButtonRelease) {
         if (Watched == lblInbox) {
             try {
@@ -428,8 +436,10 @@ void TfrmReadMail::UpdateLabels()
         f.setBold(Look.Bold);
         Label->setFont(f);
         QPalette palette = Label->palette();
-        palette.setColor(QPalette::WindowText, Look.Color == clBlue ? QColor(0, 0, 255)
-                                                                    : Label->parentWidget()->palette().color(QPalette::WindowText));
+        const QColor color = Look.Color == clBlue ? QColor(0, 0, 255) : QColor(Qt::black);
+        // On the pane's base colour a label draws in the text role.
+        palette.setColor(QPalette::WindowText, color);
+        palette.setColor(QPalette::Text, color);
         Label->setPalette(palette);
     };
     apply(lblInbox, MailBoxLabel("Inbox", m_unread, m_box == mbxInbox));

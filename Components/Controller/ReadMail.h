@@ -22,6 +22,7 @@ class QSplitter;
 class QToolBar;
 class TDBGrid;
 class TDataSource;
+class TDataSet;
 class TovnOndrelQuery;
 
 enum TMailBox
@@ -29,6 +30,11 @@ enum TMailBox
     mbxInbox = 1,
     mbxSent = 2
 };
+
+// The grid titles of a box's fields: a blank status column, "From" (Inbox)
+// or "To User" (Sent Mail), "Subject", "Sent" and the hidden "User Name",
+// "User Type" and "User Enterprise".
+void MailGridLabels(TDataSet& DataSet, bool Inbox);
 
 class TfrmReadMail : public TModuleForm
 {
