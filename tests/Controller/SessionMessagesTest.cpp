@@ -141,8 +141,11 @@ class TCenterRegistration
 class SessionTest : public ::testing::Test
 {
   protected:
+    // The server's switches of the fixture.
+    virtual std::vector<std::string> ServerArgs() const { return {}; }
     void SetUp() override
     {
+        m_server = std::make_unique<TAppServerProcess>(ServerArgs(), kSessionSql);
         ovnSetDataPath(m_dir.Path());
         AppBrand = 0;
         m_controller = new TovnController(nullptr);
@@ -155,7 +158,7 @@ class SessionTest : public ::testing::Test
         list.Clear();
         TovnConnectionItem* local = list.Add();
         local->SetConnection("Local");
-        local->SetURL("http://127.0.0.1:" + std::to_string(m_server.Port()));
+        local->SetURL("http://127.0.0.1:" + std::to_string(m_server->Port()));
         local->SetDefault(true);
     }
     void TearDown() override
@@ -181,7 +184,7 @@ class SessionTest : public ::testing::Test
     }
 
     std::filesystem::path m_startFolder = std::filesystem::current_path();
-    TAppServerProcess m_server{{}, kSessionSql};
+    std::unique_ptr<TAppServerProcess> m_server;
     TTempFolder m_dir;
     TDialogScript m_dialogs;
     TovnController* m_controller = nullptr;
@@ -389,6 +392,25 @@ TEST_F(SessionTest, TheLogoutFormsLayoutAndKeys)
     }
     RunEventsFor(std::chrono::milliseconds(20));
     EXPECT_TRUE(m_dialogs->Calls().empty()) << "a Yes ends no session";
+}
+
+// ---------------------------------------------------------------------------
+// Server time
+
+class ServerTimeAsTextTest : public SessionTest
+{
+  protected:
+    std::vector<std::string> ServerArgs() const override { return {"--server-time-as-text"}; }
+};
+
+TEST_F(ServerTimeAsTextTest, AServerTimeThatIsNoNumberLeavesTheOffsetUnknown)
+{
+    LogInAs("nurse", "nurse");
+    // Read as 0 the text would put the server's clock in 1899.
+    EXPECT_FALSE(m_window->ServerTimeKnown());
+    EXPECT_LT(std::abs(m_window->SysDateTime() - Now()), 5.0 / 86400) << "the local clock";
+    EXPECT_FALSE(m_window->ServerTimeKnown()) << "asked again next time";
+    EXPECT_NE(ReadText(Log.FileName()).find("The server sent no SERVER_TIME_DOUBLE"), std::string::npos);
 }
 
 // ---------------------------------------------------------------------------
@@ -755,16 +777,16 @@ TEST_F(SessionTest, TheAdPanelsAskTheServiceAndOpenAClickedAd)
                                      "NURSE&i=Nursing+Home&p=V");
     {
         TIniFile ini(m_window->IniFileName());
-        ini.WriteString("ADS", "Home", "http://127.0.0.1:" + std::to_string(m_server.Port()) + "/");
+        ini.WriteString("ADS", "Home", "http://127.0.0.1:" + std::to_string(m_server->Port()) + "/");
         ini.UpdateFile();
     }
-    EXPECT_EQ(top->GetAdUrl(), "http://127.0.0.1:" + std::to_string(m_server.Port()) +
+    EXPECT_EQ(top->GetAdUrl(), "http://127.0.0.1:" + std::to_string(m_server->Port()) +
                                    "/services/get_ad.php?x=Kw3hv9Rm2pxT0qaZe&z=%39%37%32%30%31&s=OR&v=PINE+CARE/"
                                    "NURSE&i=Nursing+Home&p=H");
 
     // The default ad: the picture from the resource cache; none without.
     EXPECT_EQ(top->GetDefaultAdHtml(), "") << "the server has no picture";
-    const std::string share = ExtractFilePath(m_server.DatabaseFile()) + "files/resources/";
+    const std::string share = ExtractFilePath(m_server->DatabaseFile()) + "files/resources/";
     ForceDirectories(share);
     WriteText(share + "tlw-ad.png", "picture");
     const std::string html = right->GetDefaultAdHtml();

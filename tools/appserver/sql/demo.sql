@@ -73,6 +73,11 @@ INSERT OR IGNORE INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIP
   (10, 10, 0, 1, 'Sample Applet', 7001, 110),
   (11, 11, 0, 1, 'Sample Widget', 7002, 111),
   (12, 11, 0, 2, 'Staff Handbook', 113, 111);
+-- The notification targets: the menu rows of "NOTIFICATIONS" name the
+-- sample applets whose notifications a user may receive.
+INSERT OR IGNORE INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIPTION, C_RESOURCE, C_ICON_RESOURCE) VALUES
+  (13, 12, 0, 1, 'Sample Applet', 7001, 110),
+  (14, 12, 0, 2, 'Sample Widget', 7002, 111);
 INSERT OR IGNORE INTO SRV_MODULE_GROUP_PRESETS (ALIAS, MODULES) VALUES
   ('MAPLE', '"Favorites=Care' || char(13, 10) || '","Daily Work=Care' || char(13, 10) || 'Office' || char(13, 10) ||
             '","$WIDGETS=Office' || char(13, 10) || '"');
