@@ -30,8 +30,8 @@ TfrmOrvaneBrowser4* Browser()
     return Controller ? Controller->Browser() : nullptr;
 }
 
-std::unique_ptr<TovnOndrelQuery> PickList(const char* Name, const char* Select, const char* From, const char* Where,
-                                          const char* OrderBy)
+std::unique_ptr<TovnOndrelQuery> PickList(const char* Name, const char* Select, const char* From,
+                                          const char* Where, const char* OrderBy)
 {
     auto query = std::make_unique<TovnOndrelQuery>();
     query->SetName(Name);
@@ -76,15 +76,16 @@ TfrmComposeMail::TfrmComposeMail(QWidget* Parent) : TModuleForm(Parent, nullptr)
     p.CreateParam(ftBlob, "Attachment", ptInput);
     p.CreateParam(ftString, "FileName", ptInput);
 
-    m_qryUsers = PickList("qryUsers", "TU.USER_ID || '@' || TE.ENTERPRISE AS RECEPIENT, TU.FULL_NAME, TU.USER_TYPE, TU.COUNTER",
-                          "TBL_USERS TU, TBL_ENTERPRISES TE",
-                          "(TU.C_ENTERPRISE = TE.COUNTER) AND (TU.CURRENT_USE = 'T') AND (TE.CURRENT_USE = 'T')",
-                          "RECEPIENT");
-    m_qryRoles = PickList("qryRoles", "TR.COUNTER, TR.ROLE_ID, TR.DESCRIPTION, TDB.ALIAS, TE.ENTERPRISE",
-                          "TBL_ROLES TR, TBL_ENTERPRISES TE, TBL_DBALIASES TDB",
-                          "(TR.PARENT_ROLE IS NULL) AND (TR.C_ALIAS = TDB.COUNTER) AND (TR.C_ENTERPRISE = TE.COUNTER) "
-                          "AND (TR.CURRENT_USE = 'T') AND (TE.CURRENT_USE = 'T') AND (TDB.CURRENT_USE = 'T')",
-                          "TE.ENTERPRISE, TDB.ALIAS, TR.ROLE_ID");
+    m_qryUsers = PickList(
+        "qryUsers", "TU.USER_ID || '@' || TE.ENTERPRISE AS RECEPIENT, TU.FULL_NAME, TU.USER_TYPE, TU.COUNTER",
+        "TBL_USERS TU, TBL_ENTERPRISES TE",
+        "(TU.C_ENTERPRISE = TE.COUNTER) AND (TU.CURRENT_USE = 'T') AND (TE.CURRENT_USE = 'T')", "RECEPIENT");
+    m_qryRoles =
+        PickList("qryRoles", "TR.COUNTER, TR.ROLE_ID, TR.DESCRIPTION, TDB.ALIAS, TE.ENTERPRISE",
+                 "TBL_ROLES TR, TBL_ENTERPRISES TE, TBL_DBALIASES TDB",
+                 "(TR.PARENT_ROLE IS NULL) AND (TR.C_ALIAS = TDB.COUNTER) AND (TR.C_ENTERPRISE = TE.COUNTER) "
+                 "AND (TR.CURRENT_USE = 'T') AND (TE.CURRENT_USE = 'T') AND (TDB.CURRENT_USE = 'T')",
+                 "TE.ENTERPRISE, TDB.ALIAS, TR.ROLE_ID");
     BuildControls();
     SetKind(mkUsers);
 }
@@ -148,13 +149,18 @@ void TfrmComposeMail::BuildControls()
         if (!m_filling)
             m_modified = true;
     });
-    QObject::connect(btnSelect, &QPushButton::clicked, this, [this] { RunGuarded("Select", &TfrmComposeMail::SelectExec); });
-    QObject::connect(btnLoad, &QPushButton::clicked, this, [this] { RunGuarded("LoadText", &TfrmComposeMail::LoadTextExec); });
-    QObject::connect(btnSave, &QPushButton::clicked, this, [this] { RunGuarded("SaveText", &TfrmComposeMail::SaveTextExec); });
-    QObject::connect(btnAttach, &QPushButton::clicked, this, [this] { RunGuarded("Attach", &TfrmComposeMail::AttachExec); });
+    QObject::connect(btnSelect, &QPushButton::clicked, this,
+                     [this] { RunGuarded("Select", &TfrmComposeMail::SelectExec); });
+    QObject::connect(btnLoad, &QPushButton::clicked, this,
+                     [this] { RunGuarded("LoadText", &TfrmComposeMail::LoadTextExec); });
+    QObject::connect(btnSave, &QPushButton::clicked, this,
+                     [this] { RunGuarded("SaveText", &TfrmComposeMail::SaveTextExec); });
+    QObject::connect(btnAttach, &QPushButton::clicked, this,
+                     [this] { RunGuarded("Attach", &TfrmComposeMail::AttachExec); });
     QObject::connect(btnRemove, &QPushButton::clicked, this,
                      [this] { RunGuarded("RemoveAttachment", &TfrmComposeMail::RemoveAttachmentExec); });
-    QObject::connect(btnSend, &QPushButton::clicked, this, [this] { RunGuarded("Send", &TfrmComposeMail::SendExec); });
+    QObject::connect(btnSend, &QPushButton::clicked, this,
+                     [this] { RunGuarded("Send", &TfrmComposeMail::SendExec); });
 }
 
 void TfrmComposeMail::RunGuarded(const char* Where, void (TfrmComposeMail::*Action)())
@@ -274,7 +280,8 @@ void TfrmComposeMail::SelectExec()
         // The pick replaces its edit's text: the pick goes to a scratch edit
         // and is appended here.
         TMaskEdit scratch;
-        if (ShowLookup2("Users", m_qryUsers.get(), &scratch, "COUNTER", "RECEPIENT") && !scratch.Text().empty()) {
+        if (ShowLookup2("Users", m_qryUsers.get(), &scratch, "COUNTER", "RECEPIENT") &&
+            !scratch.Text().empty()) {
             const std::string text = ToText();
             SetToText(text.empty() ? scratch.Text() : text + ", " + scratch.Text());
         }
@@ -341,7 +348,8 @@ void TfrmComposeMail::SendExec()
         p.ParamByName(blob)->SetDataType(ftBlob);
     }
     p.ParamByName("FileName")->SetAsString("");
-    const TMailAddressing address = MailAddressing(m_kind, ToText(), RoleCounter(), PresetType, PresetCounter);
+    const TMailAddressing address =
+        MailAddressing(m_kind, ToText(), RoleCounter(), PresetType, PresetCounter);
     p.ParamByName("To")->SetAsString(address.To);
     p.ParamByName("Recepients")->SetAsString(address.Recepients);
     p.ParamByName("Counter")->SetAsInteger(address.Counter);

@@ -6,8 +6,8 @@
 #include "Components/Nembra/ovnOndrel.h"
 #include "platform/DateUtils.h"
 #include "platform/Dialogs.h"
-#include "platform/FileReplaceStream.h"
 #include "platform/Fields.h"
+#include "platform/FileReplaceStream.h"
 
 #include <QEvent>
 #include <QFont>
@@ -60,8 +60,8 @@ TfrmMailBody::TfrmMailBody(QWidget* Parent) : TModuleForm(Parent, nullptr)
     m_qryMail->SetName("qryMail");
     m_qryMail->SetDatabaseName("SYSTEM_DATA");
     TSQLQuerySchema& schema = m_qryMail->SQLSchema();
-    schema.Select().SetText(
-        "TM.MAIL_TYPE, TU.USER_ID, TU.FULL_NAME, TE.ENTERPRISE, TM.DATE_TIME_SENT, TM.SUBJECT, TM.MSG, TM.FILE_NAME");
+    schema.Select().SetText("TM.MAIL_TYPE, TU.USER_ID, TU.FULL_NAME, TE.ENTERPRISE, TM.DATE_TIME_SENT, "
+                            "TM.SUBJECT, TM.MSG, TM.FILE_NAME");
     schema.From().SetText("TBL_MAIL TM LEFT OUTER JOIN TBL_USERS TU ON TM.C_USER_FROM = TU.COUNTER "
                           "LEFT OUTER JOIN TBL_ENTERPRISES TE ON TU.C_ENTERPRISE = TE.COUNTER");
     m_qryAttach = std::make_unique<TovnOndrelQuery>();
@@ -113,8 +113,10 @@ TfrmMailBody::TfrmMailBody(QWidget* Parent) : TModuleForm(Parent, nullptr)
     layout->addLayout(subject);
     layout->addWidget(memBody, 1);
 
-    QObject::connect(btnReply, &QPushButton::clicked, this, [this] { RunGuarded("Reply", &TfrmMailBody::ReplyExec); });
-    QObject::connect(btnPrint, &QPushButton::clicked, this, [this] { RunGuarded("Print", &TfrmMailBody::PrintExec); });
+    QObject::connect(btnReply, &QPushButton::clicked, this,
+                     [this] { RunGuarded("Reply", &TfrmMailBody::ReplyExec); });
+    QObject::connect(btnPrint, &QPushButton::clicked, this,
+                     [this] { RunGuarded("Print", &TfrmMailBody::PrintExec); });
     QObject::connect(btnAttachment, &QToolButton::clicked, this,
                      [this] { RunGuarded("SaveAttachment", &TfrmMailBody::SaveAttachmentExec); });
 }
@@ -132,7 +134,8 @@ void TfrmMailBody::RunGuarded(const char* Where, void (TfrmMailBody::*Action)())
 
 bool TfrmMailBody::eventFilter(QObject* Watched, QEvent* Event)
 {
-    if (Watched == lblFileName && Event->type() == QEvent::MouseButtonRelease && !lblFileName->text().isEmpty()) {
+    if (Watched == lblFileName && Event->type() == QEvent::MouseButtonRelease &&
+        !lblFileName->text().isEmpty()) {
         RunGuarded("SaveAttachment", &TfrmMailBody::SaveAttachmentExec);
         return true;
     }
@@ -192,8 +195,8 @@ void TfrmMailBody::PrintTo(QPagedPaintDevice& Device) const
     painter.setFont(MailPrintFont());
     const int h = QFontMetrics(painter.font(), &Device).boundingRect(QStringLiteral("WWW")).height();
     const int pageHeight = painter.viewport().height();
-    const std::vector<TMailPrintPage> pages =
-        MailPrintLayout(FromText(), SubjectText(), DateTimeToStr(Now()), MailTextLines(BodyText()), h, pageHeight);
+    const std::vector<TMailPrintPage> pages = MailPrintLayout(FromText(), SubjectText(), DateTimeToStr(Now()),
+                                                              MailTextLines(BodyText()), h, pageHeight);
     const int ascent = QFontMetrics(painter.font(), &Device).ascent();
     for (size_t page = 0; page < pages.size(); ++page) {
         if (page > 0)
@@ -218,7 +221,8 @@ void TfrmMailBody::SaveAttachmentExec()
 {
     TovnOndrelQuery& q = *m_qryAttach;
     q.Close();
-    q.SQL().SetText("SELECT ATTACHMENT,FILE_NAME FROM TBL_MAIL WHERE COUNTER = " + std::to_string(MailCounter));
+    q.SQL().SetText("SELECT ATTACHMENT,FILE_NAME FROM TBL_MAIL WHERE COUNTER = " +
+                    std::to_string(MailCounter));
     q.Open();
     if (q.IsEmpty() || q.FieldByName("ATTACHMENT")->IsNull()) {
         q.Close();

@@ -61,10 +61,10 @@ std::string AttachmentSaveName(const std::string& FileName)
     return name;
 }
 
-TSendOMailPlan PlanSendOMail(const std::string& UserType, int32_t UserEnterprise, const std::string& MailFooter,
-                             const std::string& To, const std::string& Subject, const std::string& Message,
-                             const std::string& FileName, bool Broadcast, int32_t Counter,
-                             const std::string& CounterText, const std::string& MailType)
+TSendOMailPlan PlanSendOMail(const std::string& UserType, int32_t UserEnterprise,
+                             const std::string& MailFooter, const std::string& To, const std::string& Subject,
+                             const std::string& Message, const std::string& FileName, bool Broadcast,
+                             int32_t Counter, const std::string& CounterText, const std::string& MailType)
 {
     const bool plainUser = UserType == "USR";
     if (plainUser && (Broadcast || Counter != -1 || MailType != "URL"))
@@ -118,14 +118,16 @@ TMailBoxLabel MailBoxLabel(const std::string& Caption, int Count, bool Current)
     return label;
 }
 
-std::string MailFromText(const std::string& UserID, const std::string& Enterprise, const std::string& FullName)
+std::string MailFromText(const std::string& UserID, const std::string& Enterprise,
+                         const std::string& FullName)
 {
     if (UserID.empty())
         return "System-Generated Message";
     return UserID + "@" + Enterprise + " (" + FullName + ")";
 }
 
-std::string ReplyAddress(const std::string& FromText, const std::string& UserID, const std::string& Enterprise)
+std::string ReplyAddress(const std::string& FromText, const std::string& UserID,
+                         const std::string& Enterprise)
 {
     // Enterprise names hold blanks ("HARBOUR VIEW CARE"): cutting the From
     // text at its first blank would address a user nobody has.
@@ -185,8 +187,9 @@ std::vector<std::string> MailPrintPieces(const std::vector<std::string>& Lines)
 }
 
 std::vector<TMailPrintPage> MailPrintLayout(const std::string& From, const std::string& Subject,
-                                            const std::string& DateTime, const std::vector<std::string>& Lines,
-                                            int LineHeight, int PageHeight)
+                                            const std::string& DateTime,
+                                            const std::vector<std::string>& Lines, int LineHeight,
+                                            int PageHeight)
 {
     constexpr int top = 15;
     std::vector<TMailPrintPage> pages(1);

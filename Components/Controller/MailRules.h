@@ -46,25 +46,25 @@ std::string AttachmentSaveName(const std::string& FileName);
 // What the main window's SendOMail makes of its arguments.
 struct TSendOMailPlan
 {
-    std::string PresetType;     // the first three characters of MailType
+    std::string PresetType; // the first three characters of MailType
     int32_t PresetCounter = -1;
     std::string ToText;
-    int Kind = -1;              // -1: the window keeps its own choice
+    int Kind = -1; // -1: the window keeps its own choice
     std::string Subject;
-    std::string Message;        // with the footer line when there is one
+    std::string Message; // with the footer line when there is one
     std::string Attachment;
     // The pick lists' extra conditions (users other than "SYS").
     std::vector<std::string> RoleConditions;
     std::vector<std::string> UserConditions;
-    bool KindEnabled = true;    // false for "USR" users (kind fixed to users)
+    bool KindEnabled = true; // false for "USR" users (kind fixed to users)
 };
 // Raises EovnBrowser "Users can not broadcast messages" for a "USR" user
 // who asks for a broadcast, a counter other than -1 or a type other than
 // "URL".
-TSendOMailPlan PlanSendOMail(const std::string& UserType, int32_t UserEnterprise, const std::string& MailFooter,
-                             const std::string& To, const std::string& Subject, const std::string& Message,
-                             const std::string& FileName, bool Broadcast, int32_t Counter,
-                             const std::string& CounterText, const std::string& MailType);
+TSendOMailPlan PlanSendOMail(const std::string& UserType, int32_t UserEnterprise,
+                             const std::string& MailFooter, const std::string& To, const std::string& Subject,
+                             const std::string& Message, const std::string& FileName, bool Broadcast,
+                             int32_t Counter, const std::string& CounterText, const std::string& MailType);
 
 // The mailbox's check interval in milliseconds: MailCheckEvery minutes,
 // computed in 64 bits, at least 0 and at most the largest timer interval
@@ -87,11 +87,13 @@ TMailBoxLabel MailBoxLabel(const std::string& Caption, int Count, bool Current);
 
 // The message window's "From:" text: USER_ID@ENTERPRISE (FULL_NAME), or
 // "System-Generated Message" without a user.
-std::string MailFromText(const std::string& UserID, const std::string& Enterprise, const std::string& FullName);
+std::string MailFromText(const std::string& UserID, const std::string& Enterprise,
+                         const std::string& FullName);
 
 // A reply's parts. The address is USER_ID@ENTERPRISE of the sender; for a
 // message without a sender, the From text cut before its first blank.
-std::string ReplyAddress(const std::string& FromText, const std::string& UserID, const std::string& Enterprise);
+std::string ReplyAddress(const std::string& FromText, const std::string& UserID,
+                         const std::string& Enterprise);
 std::string ReplyBody(const std::vector<std::string>& Lines);
 std::string ReplySubject(const std::string& Subject);
 
@@ -111,8 +113,9 @@ using TMailPrintPage = std::vector<TMailPrintLine>;
 // each; a line that would start beyond PageHeight - 15 starts a new page at
 // y 15.
 std::vector<TMailPrintPage> MailPrintLayout(const std::string& From, const std::string& Subject,
-                                            const std::string& DateTime, const std::vector<std::string>& Lines,
-                                            int LineHeight, int PageHeight);
+                                            const std::string& DateTime,
+                                            const std::vector<std::string>& Lines, int LineHeight,
+                                            int PageHeight);
 
 // Splits a text at CR LF, LF or CR into lines (a final line break adds no
 // empty line).

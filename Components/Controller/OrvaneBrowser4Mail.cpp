@@ -13,14 +13,15 @@
 
 #include <QCoreApplication>
 
-bool TfrmOrvaneBrowser4::SendOMail(const std::string& To, const std::string& Subject, const std::string& Message,
-                                   const std::string& FileName, bool AutoSend, bool Broadcast, int32_t Counter,
-                                   const std::string& CounterText, const std::string& MailType)
+bool TfrmOrvaneBrowser4::SendOMail(const std::string& To, const std::string& Subject,
+                                   const std::string& Message, const std::string& FileName, bool AutoSend,
+                                   bool Broadcast, int32_t Counter, const std::string& CounterText,
+                                   const std::string& MailType)
 {
     const TAdminUser& user = GetUser();
-    const TSendOMailPlan plan =
-        PlanSendOMail(user.UserType, user.C_Enterprise, Controller ? Controller->Preferences().MailFooter : "", To,
-                      Subject, Message, FileName, Broadcast, Counter, CounterText, MailType);
+    const TSendOMailPlan plan = PlanSendOMail(
+        user.UserType, user.C_Enterprise, Controller ? Controller->Preferences().MailFooter : "", To, Subject,
+        Message, FileName, Broadcast, Counter, CounterText, MailType);
     auto* form = new TfrmComposeMail(nullptr);
     form->PresetType = plan.PresetType;
     form->PresetCounter = plan.PresetCounter;
@@ -59,7 +60,8 @@ void TfrmOrvaneBrowser4::ViewMail(int32_t MailCounter)
 {
     if (AppDesktop)
         for (int i = 0; i < AppDesktop->GetFormCount(); ++i)
-            if (auto* body = dynamic_cast<TfrmMailBody*>(AppDesktop->GetForm(i)); body && body->MailCounter == MailCounter) {
+            if (auto* body = dynamic_cast<TfrmMailBody*>(AppDesktop->GetForm(i));
+                body && body->MailCounter == MailCounter) {
                 AppDesktop->SetActive(body);
                 return;
             }

@@ -32,7 +32,8 @@ TfrmOrvaneBrowser4* Browser()
     return Controller ? Controller->Browser() : nullptr;
 }
 
-constexpr const char* kFullUserName = "NVL(TU.FULL_NAME, '')||' ['||TU.USER_ID||'@'||TE.ENTERPRISE||']' AS FULL_USER_NAME";
+constexpr const char* kFullUserName =
+    "NVL(TU.FULL_NAME, '')||' ['||TU.USER_ID||'@'||TE.ENTERPRISE||']' AS FULL_USER_NAME";
 
 int ColumnOf(const TDataSetModel& Model, const std::string& Name)
 {
@@ -120,20 +121,23 @@ std::unique_ptr<TovnOndrelQuery> MailQuery(const char* Name, bool Inbox)
     TSQLQuerySchema& schema = query->SQLSchema();
     schema.BeginUpdate();
     if (Inbox) {
-        schema.Select().SetText(std::string("TM.COUNTER, TM.MAIL_TYPE, TM.DATE_TIME_SENT, TM.SUBJECT, TM.HAS_BEEN_READ, "
-                                            "TM.C_USER_TO, TM.C_USER_FROM, TM.FILE_NAME, TU.USER_ID, "
-                                            "TU.FULL_NAME AS USER_NAME, TU.USER_TYPE, TE.ENTERPRISE, ") +
-                                kFullUserName);
+        schema.Select().SetText(
+            std::string("TM.COUNTER, TM.MAIL_TYPE, TM.DATE_TIME_SENT, TM.SUBJECT, TM.HAS_BEEN_READ, "
+                        "TM.C_USER_TO, TM.C_USER_FROM, TM.FILE_NAME, TU.USER_ID, "
+                        "TU.FULL_NAME AS USER_NAME, TU.USER_TYPE, TE.ENTERPRISE, ") +
+            kFullUserName);
         schema.From().SetText("TBL_MAIL TM LEFT OUTER JOIN TBL_USERS TU ON TM.C_USER_FROM = TU.COUNTER "
                               "LEFT OUTER JOIN TBL_ENTERPRISES TE ON TU.C_ENTERPRISE = TE.COUNTER");
-        schema.Where().SetText("(TM.MAIL_TYPE <> 'HID') AND (TM.C_USER_TO IN (1, :C_USER)) AND "
-                               "((:USER_TYPE = 'SYS') OR (TU.USER_TYPE = 'SYS') OR (TM.C_USER_FROM IS NULL) OR "
-                               "(TU.C_ENTERPRISE = :C_ENTERPRISE))");
+        schema.Where().SetText(
+            "(TM.MAIL_TYPE <> 'HID') AND (TM.C_USER_TO IN (1, :C_USER)) AND "
+            "((:USER_TYPE = 'SYS') OR (TU.USER_TYPE = 'SYS') OR (TM.C_USER_FROM IS NULL) OR "
+            "(TU.C_ENTERPRISE = :C_ENTERPRISE))");
     } else {
-        schema.Select().SetText(std::string("TM.COUNTER, TM.MAIL_TYPE, TM.DATE_TIME_SENT, TM.SUBJECT, TM.HAS_BEEN_READ, "
-                                            "TM.FILE_NAME, TU.USER_ID, TU.FULL_NAME AS USER_NAME, TU.USER_TYPE, "
-                                            "TE.ENTERPRISE, ") +
-                                kFullUserName);
+        schema.Select().SetText(
+            std::string("TM.COUNTER, TM.MAIL_TYPE, TM.DATE_TIME_SENT, TM.SUBJECT, TM.HAS_BEEN_READ, "
+                        "TM.FILE_NAME, TU.USER_ID, TU.FULL_NAME AS USER_NAME, TU.USER_TYPE, "
+                        "TE.ENTERPRISE, ") +
+            kFullUserName);
         schema.From().SetText("TBL_MAIL TM LEFT OUTER JOIN TBL_USERS TU ON TM.C_USER_TO = TU.COUNTER "
                               "LEFT OUTER JOIN TBL_ENTERPRISES TE ON TU.C_ENTERPRISE = TE.COUNTER");
         schema.Where().SetText("(TM.MAIL_TYPE <> 'HID') AND (TM.C_USER_FROM = :C_USER)");
@@ -161,8 +165,9 @@ std::unique_ptr<TovnOndrelQuery> MailQuery(const char* Name, bool Inbox)
 void MailGridLabels(TDataSet& DataSet, bool Inbox)
 {
     const std::map<std::string, std::string> labels = {
-        {"HAS_BEEN_READ", " "}, {"FULL_USER_NAME", Inbox ? "From" : "To User"}, {"SUBJECT", "Subject"},
-        {"DATE_TIME_SENT", "Sent"}, {"USER_NAME", "User Name"}, {"USER_TYPE", "User Type"},
+        {"HAS_BEEN_READ", " "},           {"FULL_USER_NAME", Inbox ? "From" : "To User"},
+        {"SUBJECT", "Subject"},           {"DATE_TIME_SENT", "Sent"},
+        {"USER_NAME", "User Name"},       {"USER_TYPE", "User Type"},
         {"ENTERPRISE", "User Enterprise"}};
     for (const auto& [name, label] : labels)
         if (TField* f = DataSet.FindField(name))
@@ -253,20 +258,21 @@ void TfrmReadMail::BuildControls()
         grid->horizontalHeader()->setVisible(true);
         grid->installEventFilter(this);
         rightLayout->addWidget(grid, 1);
-        m_links.push_back(QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, grid,
-                         [this, grid](const QModelIndex& current) {
-                             if (current.isValid())
-                                 grid->Model().SetCurrentRow(current.row());
-                             UpdateActions();
-                         }));
+        m_links.push_back(QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged,
+                                           grid, [this, grid](const QModelIndex& current) {
+                                               if (current.isValid())
+                                                   grid->Model().SetCurrentRow(current.row());
+                                               UpdateActions();
+                                           }));
         m_links.push_back(QObject::connect(grid, &QAbstractItemView::doubleClicked, this,
                                            [this] { RunGuarded("Read", &TfrmReadMail::ReadExec); }));
-        m_links.push_back(QObject::connect(&grid->Model(), &QAbstractItemModel::modelReset, grid, [this, grid, inbox] {
-            LayoutGrid(grid, inbox);
-            UpdateActions();
-        }));
         m_links.push_back(
-            QObject::connect(&grid->Model(), &QAbstractItemModel::rowsRemoved, this, [this] { UpdateActions(); }));
+            QObject::connect(&grid->Model(), &QAbstractItemModel::modelReset, grid, [this, grid, inbox] {
+                LayoutGrid(grid, inbox);
+                UpdateActions();
+            }));
+        m_links.push_back(QObject::connect(&grid->Model(), &QAbstractItemModel::rowsRemoved, this,
+                                           [this] { UpdateActions(); }));
     }
     Splitter->addWidget(pnlLeft);
     Splitter->addWidget(right);
@@ -281,8 +287,10 @@ void TfrmReadMail::LayoutGrid(TDBGrid* Grid, bool Inbox)
 {
     const TDataSetModel& model = Grid->Model();
     QHeaderView* header = Grid->horizontalHeader();
-    const std::vector<std::pair<const char*, int>> shown = {
-        {"HAS_BEEN_READ", Inbox ? 40 : 20}, {"FULL_USER_NAME", 300}, {"SUBJECT", 250}, {"DATE_TIME_SENT", 150}};
+    const std::vector<std::pair<const char*, int>> shown = {{"HAS_BEEN_READ", Inbox ? 40 : 20},
+                                                            {"FULL_USER_NAME", 300},
+                                                            {"SUBJECT", 250},
+                                                            {"DATE_TIME_SENT", 150}};
     for (int c = 0; c < model.columnCount(); ++c)
         Grid->setColumnHidden(c, true);
     int visual = 0;
@@ -537,7 +545,8 @@ void TfrmReadMail::DeleteExec()
     if (userType != "SYS" && q.FieldByName("C_USER_TO")->AsInteger() == 1 &&
         q.FieldByName("C_USER_FROM")->AsInteger() != user)
         throw Exception("Board messages may be romoved only by their owners");
-    RunStatement("DELETE FROM TBL_MAIL WHERE COUNTER = " + std::to_string(q.FieldByName("COUNTER")->AsInteger()));
+    RunStatement("DELETE FROM TBL_MAIL WHERE COUNTER = " +
+                 std::to_string(q.FieldByName("COUNTER")->AsInteger()));
     q.Delete();
 }
 
@@ -550,7 +559,8 @@ void TfrmReadMail::UnsendExec()
         throw Exception("Selected Mail was already read, and can not be unsent");
     if (MessageDlg("Unsent selected mail?", mtConfirmation, mbOKCancel) == mrCancel)
         return;
-    RunStatement("DELETE FROM TBL_MAIL WHERE COUNTER = " + std::to_string(q.FieldByName("COUNTER")->AsInteger()));
+    RunStatement("DELETE FROM TBL_MAIL WHERE COUNTER = " +
+                 std::to_string(q.FieldByName("COUNTER")->AsInteger()));
     q.Delete();
 }
 

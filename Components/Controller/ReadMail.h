@@ -13,8 +13,8 @@
 #include <QMetaObject>
 
 #include <memory>
-#include <vector>
 #include <string>
+#include <vector>
 
 class QAction;
 class QLabel;

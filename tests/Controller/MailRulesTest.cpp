@@ -27,7 +27,7 @@ TEST(MailRules, SendChecksComeInTheirOrder)
         {mkUsers, "  ", 0, -1, "", "", "Recepient was not specified"},
         {mkRole, "", 0, -1, "", "", "Broadcast recepients was not specified"},
         {mkRole, "", 0, 0, "S", "M", "Broadcast recepients was not specified"},
-        {mkRole, "", 0, 7, " ", "M", "Blank Subject"},   // a preset counter stands for the pick
+        {mkRole, "", 0, 7, " ", "M", "Blank Subject"}, // a preset counter stands for the pick
         {mkRole, "CARER", 50, -1, "S", " \r\n ", "Blank Message"},
         {mkBoard, "", 0, -1, " ", "M", "Blank Subject"}, // the board needs no recipient
         {mkUsers, "A@B", 0, -1, "S", "M", ""},
@@ -102,8 +102,8 @@ TEST(MailRules, SendOMailRefusesUsersAndChoosesTheKind)
         {"SYS", "", true, -1, "", "BORDER", mkBoard, "", true},
     };
     for (const Case& c : cases) {
-        const TSendOMailPlan plan =
-            PlanSendOMail(c.UserType, 50, "", c.To, " S ", " M ", "", c.Broadcast, c.Counter, c.CounterText, c.Type);
+        const TSendOMailPlan plan = PlanSendOMail(c.UserType, 50, "", c.To, " S ", " M ", "", c.Broadcast,
+                                                  c.Counter, c.CounterText, c.Type);
         EXPECT_EQ(plan.Kind, c.WantKind) << c.UserType << " " << c.To;
         EXPECT_EQ(plan.ToText, c.WantTo) << c.UserType << " " << c.To;
         EXPECT_EQ(plan.KindEnabled, c.WantKindEnabled);
@@ -113,7 +113,8 @@ TEST(MailRules, SendOMailRefusesUsersAndChoosesTheKind)
     }
 
     // The footer is a further line; the attachment is trimmed.
-    TSendOMailPlan plan = PlanSendOMail("MGR", 50, "-- Helen", "", "", " Hello ", " /tmp/a.txt ", false, -1, "", "URL");
+    TSendOMailPlan plan =
+        PlanSendOMail("MGR", 50, "-- Helen", "", "", " Hello ", " /tmp/a.txt ", false, -1, "", "URL");
     EXPECT_EQ(plan.Message, "Hello\r\n-- Helen");
     EXPECT_EQ(plan.Attachment, "/tmp/a.txt");
     EXPECT_EQ(PlanSendOMail("MGR", 50, "  ", "", "", "Hello", "", false, -1, "", "URL").Message, "Hello");

@@ -13,24 +13,26 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "base/KldLogFile.h"
-#include "platform/DataSetModel.h"
 #include "platform/DBGrids.h"
+#include "platform/DataSetModel.h"
 #include "platform/Fields.h"
 #include "platform/FileUtils.h"
 #include "platform/Mask.h"
 #include "support/AppServerProcess.h"
-#include "ui/Lookup.h"
 #include "support/DialogScript.h"
 #include "support/ErrorOf.h"
 #include "support/EventLoopWait.h"
 #include "support/TempFolder.h"
+#include "ui/Lookup.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPdfWriter>
 #include <QPlainTextEdit>
+#include <QPrinterInfo>
 #include <QPushButton>
 
 #include <filesystem>
@@ -119,7 +121,8 @@ class MailTest : public ::testing::Test
                         row += "|";
                     const auto* text = sqlite3_column_blob(statement, c);
                     if (text)
-                        row.append(static_cast<const char*>(text), size_t(sqlite3_column_bytes(statement, c)));
+                        row.append(static_cast<const char*>(text),
+                                   size_t(sqlite3_column_bytes(statement, c)));
                 }
                 rows.push_back(row);
             }
@@ -130,8 +133,9 @@ class MailTest : public ::testing::Test
     }
     std::vector<std::string> NewMail()
     {
-        return Rows("SELECT MAIL_TYPE, C_USER_TO, C_USER_FROM, SUBJECT, MSG, HAS_BEEN_READ, FILE_NAME FROM TBL_MAIL "
-                    "WHERE COUNTER > 100 ORDER BY COUNTER");
+        return Rows(
+            "SELECT MAIL_TYPE, C_USER_TO, C_USER_FROM, SUBJECT, MSG, HAS_BEEN_READ, FILE_NAME FROM TBL_MAIL "
+            "WHERE COUNTER > 100 ORDER BY COUNTER");
     }
     void ClearNewMail()
     {
@@ -205,7 +209,8 @@ TEST_F(MailTest, SendChecksAndAddressingAsStoredOnTheServer)
     };
     const std::string body = "|Rota|Please check the rota.\r\nThanks|F|";
     const std::vector<Send> sends = {
-        {"two users", [](TfrmComposeMail& f) { f.SetToText("JSMITH@SUNNY HOMES,  ALIEN@OTHER CARE "); },
+        {"two users",
+         [](TfrmComposeMail& f) { f.SetToText("JSMITH@SUNNY HOMES,  ALIEN@OTHER CARE "); },
          {"URL|50|51" + body, "URL|52|51" + body}},
         {"a picked role: its current holders",
          [](TfrmComposeMail& f) {
@@ -254,7 +259,8 @@ TEST_F(MailTest, SendChecksAndAddressingAsStoredOnTheServer)
     {
         std::unique_ptr<TfrmComposeMail> f(compose());
         f->SetToText("JSMITH@SUNNY HOMES, NOBODY@SUNNY HOMES");
-        EXPECT_NE(ErrorOf([&] { f->SendExec(); }).find("Unknown recipient \"NOBODY@SUNNY HOMES\""), std::string::npos);
+        EXPECT_NE(ErrorOf([&] { f->SendExec(); }).find("Unknown recipient \"NOBODY@SUNNY HOMES\""),
+                  std::string::npos);
         f->SetToText("JSMITH@SUNNY HOMES");
         f->SetAttachment(m_dir.Path() + "/missing.pdf");
         EXPECT_NE(ErrorOf([&] { f->SendExec(); }).find("missing.pdf"), std::string::npos);
@@ -319,7 +325,8 @@ TEST_F(MailTest, KindSwitchesRestoreTheTextsOfTheShowAndPicksAppend)
     });
     f.SelectExec();
     EXPECT_EQ(f.ToText(), "JSMITH@SUNNY HOMES, BOSS@SUNNY HOMES");
-    EXPECT_EQ(offered, (std::vector<std::string>{"ADMIN@GLOBAL ENTERPRISE", "BOSS@SUNNY HOMES", "JSMITH@SUNNY HOMES"}));
+    EXPECT_EQ(offered, (std::vector<std::string>{"ADMIN@GLOBAL ENTERPRISE", "BOSS@SUNNY HOMES",
+                                                 "JSMITH@SUNNY HOMES"}));
 
     // Roles: top-level roles of the enterprise; the pick fills the field and its tag.
     f.SetKind(mkRole);
@@ -342,15 +349,17 @@ TEST_F(MailTest, KindSwitchesRestoreTheTextsOfTheShowAndPicksAppend)
 TEST_F(MailTest, SendOMailOfAUserFixesTheKindAndAutoSendSends)
 {
     SignIn("JSMITH");
-    EXPECT_EQ(ErrorOf<EovnBrowser>([&] { m_window->SendOMail("", "S", "M", "", false, true, -1, "", "URL"); }),
-              "Users can not broadcast messages");
+    EXPECT_EQ(
+        ErrorOf<EovnBrowser>([&] { m_window->SendOMail("", "S", "M", "", false, true, -1, "", "URL"); }),
+        "Users can not broadcast messages");
     EXPECT_FALSE(m_window->SendOMail("BOSS@SUNNY HOMES", " Hello ", "Text", "", false, false, -1, "", "URL"));
     auto forms = Forms<TfrmComposeMail>();
     ASSERT_EQ(forms.size(), 1u);
     EXPECT_FALSE(forms[0]->cbKind->isEnabled());
     EXPECT_EQ(forms[0]->Kind(), mkUsers);
     EXPECT_EQ(forms[0]->Subject(), "Hello");
-    EXPECT_NE(forms[0]->qryUsers().SQLSchema().Where().Text().find("(TU.C_ENTERPRISE = 50)"), std::string::npos);
+    EXPECT_NE(forms[0]->qryUsers().SQLSchema().Where().Text().find("(TU.C_ENTERPRISE = 50)"),
+              std::string::npos);
     CloseAll();
 
     m_controller->Preferences().MailFooter = "-- Jane";
@@ -436,8 +445,9 @@ TEST_F(MailTest, BoardAndUnsendRulesKeepTheRows)
     box->UnsendExec();
     EXPECT_TRUE(Rows("SELECT COUNTER FROM TBL_MAIL WHERE COUNTER = 9").empty());
     EXPECT_EQ(sent.RecordCount(), 1);
-    EXPECT_EQ(m_dialogs->Texts(), (std::vector<std::string>{"Delete selected mail?", "Delete selected mail?",
-                                                             "Delete selected mail?", "Unsent selected mail?"}));
+    EXPECT_EQ(m_dialogs->Texts(),
+              (std::vector<std::string>{"Delete selected mail?", "Delete selected mail?",
+                                        "Delete selected mail?", "Unsent selected mail?"}));
     CloseAll();
 }
 
@@ -455,8 +465,9 @@ TEST_F(MailTest, TheCheckTimerFollowsThePreferences)
         bool Runs;
         uint32_t Interval;
     };
-    for (const Case& c : {Case{true, 10, true, 600000}, Case{true, 0, false, 0}, Case{false, 10, false, 600000},
-                          Case{true, 40000, true, 2147483647u}, Case{true, 71583, true, 2147483647u}}) {
+    for (const Case& c :
+         {Case{true, 10, true, 600000}, Case{true, 0, false, 0}, Case{false, 10, false, 600000},
+          Case{true, 40000, true, 2147483647u}, Case{true, 71583, true, 2147483647u}}) {
         prefs.MailCheck = c.Check;
         prefs.MailCheckEvery = c.Every;
         m_window->ResetMailTimer();
@@ -513,7 +524,8 @@ TEST_F(MailTest, ViewMailOnceReplyPrintAndSaveTheAttachment)
 
     // A message without attachment, and one deleted meanwhile.
     m_window->ViewMail(4);
-    TfrmMailBody* system = Forms<TfrmMailBody>().front() == &body ? Forms<TfrmMailBody>().back() : Forms<TfrmMailBody>().front();
+    TfrmMailBody* system =
+        Forms<TfrmMailBody>().front() == &body ? Forms<TfrmMailBody>().back() : Forms<TfrmMailBody>().front();
     EXPECT_FALSE(system->btnAttachment->isVisibleTo(system));
     m_dialogs->QueueAnswer(mrOk);
     system->SaveAttachmentExec();
@@ -595,4 +607,15 @@ TEST_F(MailTest, SendMailOfOneUserReachesAnotherUsersClient)
     ASSERT_EQ(m_window->UnreadMailCount(), 2);
     SignIn("JSMITH");
     EXPECT_EQ(m_window->UnreadMailCount(), 0);
+}
+
+TEST(MailPrint, AFixedPitchFontOfTenPointsAndNoPrinterIsAnError)
+{
+    const QFont font = MailPrintFont();
+    EXPECT_EQ(font.pointSize(), 10);
+    EXPECT_TRUE(QFontInfo(font).fixedPitch()) << QFontInfo(font).family().toStdString();
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        GTEST_SKIP() << "this machine has a default printer";
+    TfrmMailBody body(nullptr);
+    EXPECT_EQ(ErrorOf([&] { body.PrintExec(); }), "There is no default printer");
 }

@@ -102,7 +102,8 @@ std::vector<int64_t> RoleUsers(TDataConnection& db, const TSqlValue& counter)
     if (counter.Type != TSqlValue::vtInteger || counter.Int < 1)
         Refuse("No role was given.");
     const TSqlParams params = {Named("C_ROLE", TSqlValue::Integer(counter.Int))};
-    if (Counters(db, "SELECT COUNTER FROM TBL_ROLES WHERE COUNTER = :C_ROLE AND CURRENT_USE = 'T'", params).empty())
+    if (Counters(db, "SELECT COUNTER FROM TBL_ROLES WHERE COUNTER = :C_ROLE AND CURRENT_USE = 'T'", params)
+            .empty())
         Refuse("Unknown role " + std::to_string(counter.Int) + ".");
     std::vector<int64_t> users = Counters(db,
                                           "SELECT DISTINCT TU.COUNTER FROM TBL_USERDBACCESS UA, TBL_USERS TU "
@@ -136,7 +137,8 @@ void SendMail(TPluginContext& context)
             notified = recipients;
         } else if (type == "BOR") {
             recipients = {1};
-            notified = Counters(db, "SELECT COUNTER FROM TBL_USERS WHERE CURRENT_USE = 'T' ORDER BY COUNTER", {});
+            notified =
+                Counters(db, "SELECT COUNTER FROM TBL_USERS WHERE CURRENT_USE = 'T' ORDER BY COUNTER", {});
         } else {
             Refuse("Unknown recipient type \"" + type + "\".");
         }
@@ -144,15 +146,18 @@ void SendMail(TPluginContext& context)
         const TSqlValue& attachment = Value(context, "Attachment");
         const TSqlValue& fileName = Value(context, "FileName");
         for (int64_t to : recipients) {
-            db.Execute("INSERT INTO TBL_MAIL (COUNTER, MAIL_TYPE, DATE_TIME_SENT, SUBJECT, MSG, HAS_BEEN_READ, "
-                       "C_USER_TO, C_USER_FROM, FILE_NAME, ATTACHMENT) VALUES (SEQ_MAIL.NEXTVAL, :MAIL_TYPE, "
-                       "SYSDATE, :SUBJECT, :MSG, 'F', :C_USER_TO, :C_USER_FROM, :FILE_NAME, :ATTACHMENT)",
-                       {Named("MAIL_TYPE", TSqlValue::FromText(type)), Named("SUBJECT", Value(context, "Subject")),
-                        Named("MSG", message.IsNull() ? TSqlValue::Null() : TSqlValue::FromText(message.Text)),
-                        Named("C_USER_TO", TSqlValue::Integer(to)),
-                        Named("C_USER_FROM", TSqlValue::Integer(session.UserCounter)),
-                        Named("FILE_NAME", fileName.IsNull() ? TSqlValue::Null() : TSqlValue::FromText(fileName.AsText())),
-                        Named("ATTACHMENT", attachment.IsNull() ? TSqlValue::Null() : TSqlValue::FromBlob(attachment.Text))});
+            db.Execute(
+                "INSERT INTO TBL_MAIL (COUNTER, MAIL_TYPE, DATE_TIME_SENT, SUBJECT, MSG, HAS_BEEN_READ, "
+                "C_USER_TO, C_USER_FROM, FILE_NAME, ATTACHMENT) VALUES (SEQ_MAIL.NEXTVAL, :MAIL_TYPE, "
+                "SYSDATE, :SUBJECT, :MSG, 'F', :C_USER_TO, :C_USER_FROM, :FILE_NAME, :ATTACHMENT)",
+                {Named("MAIL_TYPE", TSqlValue::FromText(type)), Named("SUBJECT", Value(context, "Subject")),
+                 Named("MSG", message.IsNull() ? TSqlValue::Null() : TSqlValue::FromText(message.Text)),
+                 Named("C_USER_TO", TSqlValue::Integer(to)),
+                 Named("C_USER_FROM", TSqlValue::Integer(session.UserCounter)),
+                 Named("FILE_NAME",
+                       fileName.IsNull() ? TSqlValue::Null() : TSqlValue::FromText(fileName.AsText())),
+                 Named("ATTACHMENT",
+                       attachment.IsNull() ? TSqlValue::Null() : TSqlValue::FromBlob(attachment.Text))});
         }
         if (own)
             db.Commit();

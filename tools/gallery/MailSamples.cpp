@@ -58,7 +58,8 @@ struct TMailData
             TKldDataRow* row = t->New();
             row->SetAsVariant("COUNTER", counter++);
             row->SetAsVariant("MAIL_TYPE", "URL");
-            row->SetAsVariant("DATE_TIME_SENT", Variant::FromDate(EncodeDateTime(2026, 12, r.Day, 9, 30, 0, 0)));
+            row->SetAsVariant("DATE_TIME_SENT",
+                              Variant::FromDate(EncodeDateTime(2026, 12, r.Day, 9, 30, 0, 0)));
             row->SetAsVariant("SUBJECT", r.Subject);
             row->SetAsVariant("HAS_BEEN_READ", r.Read);
             row->SetAsVariant("FILE_NAME", r.File);
@@ -93,20 +94,24 @@ QWidget* MakeCompose(QWidget* parent)
     auto* f = new TfrmComposeMail(parent);
     f->SetToText("MANAGER@HARBOUR VIEW CARE, ADMIN@GLOBAL ENTERPRISE");
     f->SetSubject("Night shift on Friday");
-    f->SetMessageText("Hello Helen,\r\n\r\ncould someone take my night shift on Friday? The rota is attached.\r\n\r\n"
-                      "Thanks,\r\nTom");
+    f->SetMessageText(
+        "Hello Helen,\r\n\r\ncould someone take my night shift on Friday? The rota is attached.\r\n\r\n"
+        "Thanks,\r\nTom");
     f->SetAttachment("/home/tom/Documents/rota-december.pdf");
     return f;
 }
 
 TfrmReadMail* MakeBox(QWidget* parent, bool Inbox)
 {
-    static TMailData inbox("Inbox", true, {{"F", "Tom Ward [NURSE@HARBOUR VIEW CARE]", "Night shift on Friday", 11, "rota-december.pdf"},
-                                     {"F", "Carol Reed [CAROL@HARBOUR VIEW CARE]", "Medication round", 10, ""},
-                                     {"T", "", "Nightly backup completed", 9, ""},
-                                     {"T", "System Manager [ADMIN@GLOBAL ENTERPRISE]", "Welcome to O-Mail", 8, "handbook.txt"}});
-    static TMailData sent("Sent", false, {{"F", "Tom Ward [NURSE@HARBOUR VIEW CARE]", "Re: Night shift on Friday", 11, ""},
-                                   {"T", "Carol Reed [CAROL@HARBOUR VIEW CARE]", "Training plan", 7, "plan.xlsx"}});
+    static TMailData inbox(
+        "Inbox", true,
+        {{"F", "Tom Ward [NURSE@HARBOUR VIEW CARE]", "Night shift on Friday", 11, "rota-december.pdf"},
+         {"F", "Carol Reed [CAROL@HARBOUR VIEW CARE]", "Medication round", 10, ""},
+         {"T", "", "Nightly backup completed", 9, ""},
+         {"T", "System Manager [ADMIN@GLOBAL ENTERPRISE]", "Welcome to O-Mail", 8, "handbook.txt"}});
+    static TMailData sent("Sent", false,
+                          {{"F", "Tom Ward [NURSE@HARBOUR VIEW CARE]", "Re: Night shift on Friday", 11, ""},
+                           {"T", "Carol Reed [CAROL@HARBOUR VIEW CARE]", "Training plan", 7, "plan.xlsx"}});
     auto* box = new TfrmReadMail(parent);
     box->grdInbox->SetDataSource(&inbox.Source);
     box->grdSent->SetDataSource(&sent.Source);
@@ -137,8 +142,9 @@ QWidget* MakeBody(QWidget* parent)
     auto* f = new TfrmMailBody(parent);
     f->edFrom->setText(QString::fromStdString(MailFromText("NURSE", "HARBOUR VIEW CARE", "Tom Ward")));
     f->edSubject->setText("Night shift on Friday");
-    f->memBody->setPlainText("Hello Helen,\n\ncould someone take my night shift on Friday? The rota is attached.\n\n"
-                             "Thanks,\nTom");
+    f->memBody->setPlainText(
+        "Hello Helen,\n\ncould someone take my night shift on Friday? The rota is attached.\n\n"
+        "Thanks,\nTom");
     f->lblFileName->setText("rota-december.pdf");
     f->btnAttachment->setVisible(true);
     return f;
