@@ -619,3 +619,32 @@ TEST(MailPrint, AFixedPitchFontOfTenPointsAndNoPrinterIsAnError)
     TfrmMailBody body(nullptr);
     EXPECT_EQ(ErrorOf([&] { body.PrintExec(); }), "There is no default printer");
 }
+
+TEST_F(MailTest, MessageTextsLoadAndSaveThroughTheFileChooser)
+{
+    SignIn("BOSS");
+    std::unique_ptr<TfrmComposeMail> f(new TfrmComposeMail(nullptr));
+    f->SetMessageText("First line\r\nSecond line");
+    const std::string saved = m_dir.Path() + "/message.txt";
+    m_dialogs->QueueFileName(saved);
+    f->SaveTextExec();
+    ASSERT_EQ(m_dialogs->FileRequests().size(), 1u);
+    EXPECT_EQ(m_dialogs->FileRequests()[0].Filter, "Text Files|*.txt");
+    EXPECT_EQ(m_dialogs->FileRequests()[0].Kind, fdSave);
+    std::ifstream in(saved, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "First line\r\nSecond line");
+
+    f->SetMessageText("");
+    m_dialogs->QueueFileName(saved);
+    f->LoadTextExec();
+    EXPECT_EQ(f->MessageText(), "First line\r\nSecond line");
+    EXPECT_TRUE(f->Modified());
+    // A file that cannot be read is an error naming it; the text stays.
+    m_dialogs->QueueFileName(m_dir.Path() + "/gone.txt");
+    EXPECT_NE(ErrorOf([&] { f->LoadTextExec(); }).find("gone.txt"), std::string::npos);
+    EXPECT_EQ(f->MessageText(), "First line\r\nSecond line");
+    // Cancelling the chooser does nothing.
+    m_dialogs->QueueFileName("");
+    f->LoadTextExec();
+    EXPECT_EQ(f->MessageText(), "First line\r\nSecond line");
+}
