@@ -370,8 +370,11 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     // Always raises: "Mutextes are deprecated please use locks".
     [[noreturn]] void CreateMutex(const std::string& A, const std::string& B, const std::string& C,
                                   const std::string& D, const std::string& E);
-    // The mail windows come with mail; until then a prefilled message is
-    // never sent (False, as always) and a message opens nothing.
+    // O-Mail (OrvaneBrowser4Mail.cpp). SendOMail opens a prefilled "New
+    // Message" (PlanSendOMail's rules; AutoSend sends at once) and answers
+    // False in every case. ViewMail brings forward the window that shows the
+    // message, or opens one ("Specified mail was deleted" when the row is
+    // gone).
     bool SendOMail(const std::string& To, const std::string& Subject, const std::string& Message,
                    const std::string& FileName, bool AutoSend, bool Broadcast, int32_t Counter,
                    const std::string& CounterText, const std::string& MailType);
@@ -391,6 +394,9 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     void DoOpenAdminConsole();
     void DoOpenOndrelExplorer();
     QWidget* SystemWindow(TSystemWindow Kind) const { return m_systemWindows[Kind].Window(); }
+    // The open mailbox's check timer again from the preferences (after the
+    // preferences dialog's OK).
+    void ResetMailTimer();
     // The controller's ad category (nothing in the window reads it).
     int32_t RestrictedAdCategory() const { return m_restrictedAdCategory; }
     void SetRestrictedAdCategory(int32_t Value) { m_restrictedAdCategory = Value; }

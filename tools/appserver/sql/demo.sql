@@ -91,3 +91,14 @@ INSERT OR IGNORE INTO SRV_MODULE_GROUP_PRESETS (ALIAS, MODULES) VALUES
 -- button of another form.
 UPDATE TBL_ROLES SET SECURITY = X'0000000000000000000000000000000000000000C0C0' WHERE COUNTER IN (10, 11) AND SECURITY IS NULL;
 UPDATE TBL_ROLES SET SECURITY = X'00000000000000000000000000000000000000008080' WHERE COUNTER = 12 AND SECURITY IS NULL;
+
+-- O-Mail: a board message from ADMIN, which every mailbox shows (C_USER_TO
+-- 1), and a message the system generated (no sender) for the manager. Both
+-- are read, so a first sign-in starts without unread mail.
+INSERT OR IGNORE INTO TBL_MAIL (COUNTER, MAIL_TYPE, DATE_TIME_SENT, SUBJECT, MSG, HAS_BEEN_READ, C_USER_TO,
+                                C_USER_FROM, FILE_NAME, ATTACHMENT) VALUES
+  (10, 'BOR', datetime('now', 'localtime', '-3 days'), 'Welcome to O-Mail',
+   'O-Mail carries messages between the staff of the homes.' || char(13, 10) ||
+   'Open "Inbox" to read, "Compose" to write.', 'T', 1, 2, NULL, NULL),
+  (11, 'SYS', datetime('now', 'localtime', '-2 days'), 'Nightly backup completed',
+   'The nightly backup of MAPLE and CEDAR completed without errors.', 'T', 10, NULL, NULL, NULL);
