@@ -35,9 +35,9 @@ INSERT OR IGNORE INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, FIRST_NAME, LA
                                  C_ENTERPRISE, CURRENT_USE, FACILITY_ACCESS_FLAG, EMAIL, STATE, ZIP,
                                  ADVERTISE, ADSTATE, ADZIP, INDUSTRY) VALUES
   (10, 'MANAGER', 'manager', 'Helen', 'Brooks', 'Helen Brooks', 'MGR', 10, 'T', 'A',
-   'helen.brooks@harbourview.example', 'OR', '97201', 'F', NULL, NULL, NULL),
+   'helen.brooks@harbourview.example.org', 'OR', '97201', 'F', NULL, NULL, NULL),
   (11, 'NURSE', 'nurse', 'Tom', 'Ward', 'Tom Ward', 'USR', 10, 'T', 'I',
-   'tom.ward@harbourview.example', 'OR', '97201', 'T', 'OR', '97201', 'Nursing Home');
+   'tom.ward@harbourview.example.org', 'OR', '97201', 'T', 'OR', '97201', 'Nursing Home');
 
 INSERT OR IGNORE INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (10, 10), (10, 11), (11, 12);
 
