@@ -5,10 +5,45 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// Hands each cell to the grid's hook first.
+class TCellPainter : public QStyledItemDelegate
+{
+  public:
+    explicit TCellPainter(TDBGrid* Grid) : QStyledItemDelegate(Grid), m_grid(Grid) {}
+    void paint(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override
+    {
+        if (m_grid->OnDrawColumnCell) {
+            TGridCell cell{Option.rect, Index.row(), Index.column(), Index.data().toString(),
+                           (Option.state & QStyle::State_Selected) != 0};
+            bool handled = false;
+            Painter->save();
+            try {
+                m_grid->OnDrawColumnCell(*Painter, cell, handled);
+            } catch (...) {
+                handled = false;
+            }
+            Painter->restore();
+            if (handled)
+                return;
+        }
+        QStyledItemDelegate::paint(Painter, Option, Index);
+    }
+
+  private:
+    TDBGrid* m_grid;
+};
+
+} // namespace
 
 TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new TDataSetModel(this))
 {
     setModel(m_model);
+    setItemDelegate(new TCellPainter(this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);

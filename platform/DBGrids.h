@@ -11,9 +11,24 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
+class QPainter;
 class TDataSetModel;
+
+// A cell about to be painted: its rectangle, row and column, the text the
+// grid would show and whether it is selected. A hook that painted the cell
+// itself sets Handled.
+struct TGridCell
+{
+    QRect Rect;
+    int Row = 0;
+    int Column = 0;
+    QString Text;
+    bool Selected = false;
+};
+using TDrawColumnCellEvent = std::function<void(QPainter& Painter, const TGridCell& Cell, bool& Handled)>;
 
 class TDBGrid : public QTableView
 {
@@ -24,6 +39,9 @@ class TDBGrid : public QTableView
     TDataSource* DataSource() const;
     void SetDataSource(TDataSource* Value);
     TDataSetModel& Model() const { return *m_model; }
+    // Paints cells before the grid; a hook that throws leaves the cell to
+    // the grid.
+    TDrawColumnCellEvent OnDrawColumnCell;
 
   private:
     TDataSetModel* m_model;

@@ -19,6 +19,8 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +50,10 @@ class TDataSetModel : public QAbstractTableModel
     bool SetCurrentRow(int row);
     // The field shown in `column` (null outside the columns).
     TField* ColumnField(int column) const;
+    // A number kept with each row as it is read (the dataset on that row),
+    // for painters that look at columns not shown; set before binding.
+    std::function<int(TDataSet& dataSet)> OnRowTag;
+    int RowTag(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -70,6 +76,7 @@ class TDataSetModel : public QAbstractTableModel
         TBookmark Bookmark;
         std::vector<QString> Display;
         std::vector<QString> Edit;
+        int Tag = 0;
     };
 
     TDataSet* DataSet() const;

@@ -76,3 +76,38 @@ INSERT OR IGNORE INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIP
 INSERT OR IGNORE INTO SRV_MODULE_GROUP_PRESETS (ALIAS, MODULES) VALUES
   ('MAPLE', '"Favorites=Care' || char(13, 10) || '","Daily Work=Care' || char(13, 10) || 'Office' || char(13, 10) ||
             '","$WIDGETS=Office' || char(13, 10) || '"');
+
+-- The homes of the care group, for facility access; a "Residents" module
+-- whose menu holds secured items on two levels with attribute captions,
+-- for the rights editor (its items open the sample applet); the homes'
+-- roles reach it.
+INSERT OR IGNORE INTO TBL_FACILITIES (COUNTER, FACILITY, DESCRIPTION, CITY, STATE, ZIP, C_ENTERPRISE) VALUES
+  (10, 'MAPLE COURT', 'Maple Court Residence', 'Portland', 'OR', '97201', 10),
+  (11, 'CEDAR HOUSE', 'Cedar House Nursing Home', 'Salem', 'OR', '97301', 10),
+  (12, 'WILLOW LODGE', 'Willow Lodge', 'Eugene', 'OR', '97401', 10);
+INSERT OR IGNORE INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, DESCRIPTION, FILE_NAME, SECURITY_INDEX,
+                                     ATTRIBUTE1, ATTRIBUTE2, ATTRIBUTE3) VALUES
+  (120, 'RES_ADMISSIONS', 'Admissions', 'sample_applet.dll', 1, 'Print', 'Export', NULL),
+  (121, 'RES_ADMIT', 'Admit Resident', 'sample_applet.dll', 2, 'Discharge', NULL, NULL),
+  (122, 'RES_CAREPLANS', 'Care Plans', 'sample_applet.dll', 3, 'Print', NULL, 'Sign Off'),
+  (123, 'RES_REVIEW', 'Review Care Plan', 'sample_applet.dll', 4, NULL, NULL, NULL),
+  (124, 'RES_MEDICATION', 'Medication Round', 'sample_applet.dll', 5, 'Controlled Drugs', NULL, NULL);
+INSERT OR IGNORE INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
+  (120, 120, 'sample_applet.so', 'L64'), (121, 121, 'sample_applet.so', 'L64'),
+  (122, 122, 'sample_applet.so', 'L64'), (123, 123, 'sample_applet.so', 'L64'),
+  (124, 124, 'sample_applet.so', 'L64');
+INSERT OR IGNORE INTO TBL_MODULES (COUNTER, MODULE, DESCRIPTION) VALUES (13, 'Residents', 'Residents and their care');
+INSERT OR IGNORE INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIPTION, C_RESOURCE, C_ICON_RESOURCE) VALUES
+  (20, 13, 0, 10, 'Residents', NULL, 110),
+  (21, 13, 1, 11, NULL, 120, 110),
+  (22, 13, 2, 12, NULL, 121, 110),
+  (23, 13, 1, 13, NULL, 122, 110),
+  (24, 13, 2, 14, NULL, 123, 110),
+  (25, 13, 1, 15, 'Medication', 124, 110);
+INSERT OR IGNORE INTO TBL_ROLEMODULES (C_ROLE, C_MODULE) VALUES (10, 13), (11, 13), (12, 13);
+-- The homes' roles: the managers hold every right on the Residents items,
+-- nurses view admissions and run the medication round.
+UPDATE TBL_ROLES SET SECURITY = X'00FFFFFFFFFF' WHERE COUNTER IN (10, 11) AND SECURITY IS NULL;
+UPDATE TBL_ROLES SET SECURITY = X'0040404040A0' WHERE COUNTER = 12 AND SECURITY IS NULL;
+-- The nurse works at Maple Court.
+INSERT OR IGNORE INTO TBL_USERFACILITYACCESS (C_USER, C_FACILITY, ACCESS_TYPE) VALUES (11, 10, 'USR');
