@@ -244,7 +244,7 @@ void TfrmSecurity::FormShow()
                     m_maxRights = security->AsString();
             }
         }
-        tblRole->SetFilter("SRT = 'A'");
+        tblRole->SetFilter("SRT = \"A\"");
         tblRole->SetFiltered(true);
         m_editable = true;
         if (!myRole.empty() && myRole == roleCounter) {
