@@ -8,6 +8,8 @@
 #include "admin/frmRoleData.h"
 #include "admin/frmSecurity.h"
 #include "admin/frmUserDBAccess.h"
+#include "admin/frmUserData.h"
+#include "platform/DBChecks.h"
 #include "admin/frmUsers.h"
 #include "platform/DBGrids.h"
 #include "platform/DataSetModel.h"
@@ -379,4 +381,52 @@ TEST(SystemView, ItemsByBrandAndTagsToRunSysApplet)
     EXPECT_EQ(branded.View().Items().Items(0)->Caption(), "Administration");
     EXPECT_EQ(branded.View().Items().Items(0)->Items().Items(0)->Caption(), "Administration Console");
     AppBrand = brand;
+}
+
+TEST_F(RolesFormTest, ANewUserSignsInAndGetsHisRoleOnTheAlias)
+{
+    TAdminSession session(*s_server, "ADMIN", "", "RFN");
+    TfrmUsers users(session.Context(SysAdmin()));
+    users.FormShow();
+    TfrmUserData editor(users.Context(), &users);
+    editor.SetDataSource(users.dsUser.get());
+    editor.FormShow();
+    editor.AddClick();
+    TDataSet& data = *users.tblUser;
+    data.FieldByName("USER_ID")->SetAsString("ROOKIE");
+    data.FieldByName("LAST_NAME")->SetAsString("Rook");
+    data.FieldByName("FIRST_NAME")->SetAsString("Ria");
+    data.FieldByName("C_ENTERPRISE")->SetAsInteger(20);
+    data.FieldByName("ENTERPRISE")->SetAsString("OAK CARE");
+    editor.edtPassword->SetText("rookie1");
+    editor.OKClick();
+    ASSERT_EQ(data.State(), dsBrowse);
+    ASSERT_TRUE(data.Locate("USER_ID", "ROOKIE", {}));
+    TfrmUserDBAccess access(users.Context(), &users);
+    access.SetUserTable(&data);
+    access.FormShow();
+    WhenModal<TfrmLookup>([](TfrmLookup& w) {
+        for (int row = 0; row < w.GridModel->rowCount(); ++row) {
+            w.Grid->setCurrentIndex(w.GridModel->index(row, 0));
+            if (w.DS->DataSet()->FieldByName("ROLE_ID")->AsString() == "NURSE")
+                break;
+        }
+        w.btnOk->click();
+    });
+    access.AddClick();
+
+    // He signs in (his enterprise compares passwords without regard to case)
+    // and the database sign-in hands him NURSE on OAK.
+    TAdminSession rookie(*s_server, "ROOKIE", "rookie1", "RFK");
+    TovnOndrelSystem login;
+    login.SetProcedureName("DatabaseLogin");
+    login.SetDatabase(&rookie.DB());
+    login.Params().CreateParam(ftString, "Alias", ptInput)->SetValue(Variant(std::string("OAK")));
+    login.Params().CreateParam(ftBlob, "Security", ptOutput);
+    login.Params().CreateParam(ftInteger, "C_Role", ptOutput);
+    for (const char* name : {"Role", "Modules", "GM_Modules", "GM_User", "GM_Groups"})
+        login.Params().CreateParam(ftString, name, ptOutput);
+    login.Execute();
+    EXPECT_EQ(login.Params().ParamByName("C_Role")->AsInteger(), 20);
+    EXPECT_EQ(login.Params().ParamByName("Role")->AsString(), "NURSE");
 }
