@@ -73,6 +73,8 @@ QPushButton* MakeAction(QWidget* Parent, const std::string& Caption, const std::
 {
     auto* button = new QPushButton(QString::fromStdString(Caption), Parent);
     button->setAutoDefault(false);
+    if (Caption == "..." || Caption == "?")
+        button->setFixedWidth(25);
     QObject::connect(button, &QPushButton::clicked, Parent, [Fn] { Guarded(Fn); });
     return button;
 }

@@ -117,7 +117,8 @@ void TfrmRoleData::UpdateSecurityButton()
 void TfrmRoleData::showEvent(QShowEvent* Event)
 {
     TDialogForm::showEvent(Event);
-    if (!m_shown)
+    // Without a system database (a form shown for its looks) nothing loads.
+    if (!m_shown && m_context.SysDB)
         Guarded([this] { FormShow(); });
 }
 

@@ -147,7 +147,9 @@ TfrmSecurity::TfrmSecurity(TAdminContext Context, QWidget* Parent) : TDialogForm
     }
     attrs->addSpacing(8);
     for (int level = 3; level >= 0; --level) {
-        rbLevel[static_cast<size_t>(level)] = new QRadioButton(LevelCaptions[level], grpAttributes);
+        // "&" is a character of the caption, not a mnemonic.
+        rbLevel[static_cast<size_t>(level)] =
+            new QRadioButton(QString(LevelCaptions[level]).replace("&", "&&"), grpAttributes);
         attrs->addWidget(rbLevel[static_cast<size_t>(level)]);
         connect(rbLevel[static_cast<size_t>(level)], &QRadioButton::clicked, this,
                 [this, level] { Guarded([this, level] { ControlClick(level); }); });
@@ -208,7 +210,8 @@ QTreeWidgetItem* TfrmSecurity::ItemOf(const TMenuNode* Node) const
 void TfrmSecurity::showEvent(QShowEvent* Event)
 {
     TDialogForm::showEvent(Event);
-    if (!m_shown)
+    // Without a system database (a form shown for its looks) nothing loads.
+    if (!m_shown && m_context.SysDB)
         Guarded([this] { FormShow(); });
 }
 
@@ -256,6 +259,14 @@ void TfrmSecurity::FormShow()
     BuildTree();
     if (m_tree.Roots.empty())
         grpAttributes->setEnabled(false);
+}
+
+void TfrmSecurity::SetRights(const TRights& Role, const TRights& Max, bool Editable)
+{
+    m_roleRights = Role;
+    m_maxRights = Max;
+    m_editable = Editable;
+    Legend->setVisible(m_context.Admin.UserType != "SYS");
 }
 
 void TfrmSecurity::LoadIcons()
@@ -323,7 +334,12 @@ void TfrmSecurity::BuildTree()
         }
         rows.push_back(std::move(row));
     }
-    m_tree = BuildMenuTree(rows, m_context.Admin, m_roleRights, m_maxRights);
+    ShowMenu(rows);
+}
+
+void TfrmSecurity::ShowMenu(const std::vector<TMenuRow>& Rows)
+{
+    m_tree = BuildMenuTree(Rows, m_context.Admin, m_roleRights, m_maxRights);
     tvMenu->clear();
     m_nodes.clear();
     AddItems(m_tree.Roots, nullptr);

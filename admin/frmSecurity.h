@@ -39,6 +39,10 @@ class TfrmSecurity : public TDialogForm
     void FormShow();
     void LoadIcons();
     void BuildTree();
+    // The tree of menu rows already read (BuildTree reads them from the
+    // server), and the rights it is drawn with.
+    void ShowMenu(const std::vector<TMenuRow>& Rows);
+    void SetRights(const TRights& Role, const TRights& Max, bool Editable);
     void SelectionChanged();
     // The click of a level button (Level 0-3) or of an attribute box (-1).
     void ControlClick(int Level);

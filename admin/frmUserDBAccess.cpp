@@ -139,7 +139,8 @@ void TfrmUserDBAccess::UpdateButtons()
 void TfrmUserDBAccess::showEvent(QShowEvent* Event)
 {
     TDialogForm::showEvent(Event);
-    if (!m_shown)
+    // Without a system database (a form shown for its looks) nothing loads.
+    if (!m_shown && m_context.SysDB)
         Guarded([this] { FormShow(); });
 }
 

@@ -38,7 +38,8 @@ void TfrmUserFacility::SetInfo(const std::string& Text)
 void TfrmUserFacility::showEvent(QShowEvent* Event)
 {
     TDialogForm::showEvent(Event);
-    if (!m_shown)
+    // Without a system database (a form shown for its looks) nothing loads.
+    if (!m_shown && m_context.SysDB)
         Guarded([this] { FormShow(); });
 }
 

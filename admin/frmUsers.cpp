@@ -67,8 +67,14 @@ void PaintUserType(QPainter& Painter, const TGridCell& Cell, bool& Handled)
         top = 0xCBC0FF, bottom = 0xC1B6FF;
     else if (Cell.Text == "MGR")
         top = 0xDCDCDC, bottom = 0xD3D3D3;
-    else
+    else {
+        // The column is centred for every type.
+        Painter.fillRect(Cell.Rect, Cell.Selected ? QColor(0x30, 0x8C, 0xC6) : QColor(Qt::white));
+        Painter.setPen(Cell.Selected ? Qt::white : Qt::black);
+        Painter.drawText(Cell.Rect, Qt::AlignCenter, Cell.Text);
+        Handled = true;
         return;
+    }
     QLinearGradient gradient(Cell.Rect.topLeft(), Cell.Rect.bottomLeft());
     gradient.setColorAt(0, Color(top));
     gradient.setColorAt(1, Color(bottom));
@@ -216,7 +222,8 @@ TfrmUsers::~TfrmUsers()
 void TfrmUsers::showEvent(QShowEvent* Event)
 {
     TDialogForm::showEvent(Event);
-    if (!m_shown)
+    // Without a system database (a form shown for its looks) nothing loads.
+    if (!m_shown && m_context.SysDB)
         Guarded([this] { FormShow(); });
 }
 
