@@ -106,6 +106,22 @@ TEST_F(UsersFormTest, ButtonStatesFollowTheRow)
     EXPECT_TRUE(sys.btnDBAccess->isEnabled());
     EXPECT_TRUE(sys.btnFacility->isEnabled());
     EXPECT_EQ(sys.RememberedEnterprise(), 20);
+
+    // Without the right to define roles: no Roles tab, the roles value box does nothing.
+    TAdminSession manager(*s_server, "OAKMGR", "mgr", "UFR");
+    TAdministrator noRoles = OakManager();
+    noRoles.DefineRole = "F";
+    noRoles.DefineFacilityAccess = "F";
+    TfrmUsers mgr(manager.Context(noRoles));
+    mgr.FormShow();
+    EXPECT_FALSE(mgr.tsRoles->TabVisible());
+    EXPECT_FALSE(mgr.btnFacility->isEnabled());
+    mgr.edtRoleValue->Tag = 20;
+    mgr.edtRoleValue->SetText("OAK CARE");
+    EXPECT_FALSE(mgr.tblRole->Active());
+    bool allow = true;
+    mgr.PageChanging(allow);
+    EXPECT_FALSE(mgr.tblRole->Active());
 }
 
 TEST_F(UsersFormTest, AddingAUserStoresHisRowAndUpperCasesThePassword)
