@@ -1,6 +1,7 @@
 #include "admin/AdminContext.h"
 
 #include "Components/Controller/ovnController.h"
+#include "Components/Controller/ovnUtils.h"
 #include "Components/Nembra/NembraDatabase.h"
 
 TAdminContext ControllerAdminContext()
@@ -10,6 +11,7 @@ TAdminContext ControllerAdminContext()
     TAdminContext context;
     context.Admin = AdministratorOf(Controller->User());
     context.SysDB = &Controller->GetSysDB();
+    context.OS = ovnOS();
     context.AutoCounter = [](const std::string& TableName) { return Controller->GetSysAutoCounter(TableName); };
     context.ResourceFile = [](const std::string& Resource, const std::string& FileName) {
         Controller->AddResourceFile(Resource, FileName);

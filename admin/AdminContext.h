@@ -21,8 +21,8 @@ struct TAdminContext
     // The local file of an icon resource registered with FileName; '' when
     // none (the icon is skipped).
     std::function<std::string(const std::string& Resource, const std::string& FileName)> ResourceFile;
-    // The operating-system tag of the icon files.
-    std::string OS = "L64";
+    // The operating-system tag of the icon files (ovnOS).
+    std::string OS;
 };
 
 // The controller's: its user record, GetSysDB, GetSysAutoCounter and its

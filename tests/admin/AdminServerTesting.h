@@ -6,6 +6,7 @@
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDatabase.h"
 #include "Components/Nembra/ovnOndrel.h"
+#include "Components/Controller/ovnUtils.h"
 #include "admin/AdminContext.h"
 #include "platform/Fields.h"
 #include "support/AppServerProcess.h"
@@ -121,6 +122,7 @@ class TAdminSession
         TAdminContext context;
         context.Admin = Admin;
         context.SysDB = &m_db;
+        context.OS = ovnOS();
         context.AutoCounter = [this](const std::string& Table) {
             TovnOndrelQuery query;
             query.SetDatabase(&m_db);
