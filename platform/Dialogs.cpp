@@ -3,6 +3,7 @@
 #include "platform/Threads.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -86,6 +87,35 @@ std::string DialogCaptionOf(TMsgDlgType type)
     return QCoreApplication::instance() ? QCoreApplication::applicationName().toStdString() : std::string();
 }
 
+std::string QtFileFilter(const std::string& Filter)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t bar = Filter.find('|', start);
+        parts.push_back(Filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+        if (bar == std::string::npos)
+            break;
+        start = bar + 1;
+    }
+    std::string out;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        std::string patterns = parts[i + 1];
+        for (char& c : patterns)
+            if (c == ';')
+                c = ' ';
+        if (!out.empty())
+            out += ";;";
+        out += parts[i] + " (" + patterns + ")";
+    }
+    return out;
+}
+
+bool IDialogService::PromptForFileName(const TFileDialogRequest&, std::string&)
+{
+    return false;
+}
+
 namespace {
 
 const char* ButtonCaption(TMsgDlgBtn button)
@@ -136,6 +166,27 @@ class TQtDialogs : public IDialogService
     }
 
     void ShowMessage(const std::string& text) override { MessageDlg(text, mtCustom, {mbOK}, 0); }
+
+    bool PromptForFileName(const TFileDialogRequest& request, std::string& FileName) override
+    {
+        bool chosen = false;
+        MainThread::Synchronize([&] {
+            QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(request.Title));
+            dialog.setAcceptMode(request.Kind == fdSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+            dialog.setFileMode(request.Kind == fdSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+            if (!request.Filter.empty())
+                dialog.setNameFilter(QString::fromStdString(QtFileFilter(request.Filter)));
+            if (!request.DefaultExt.empty())
+                dialog.setDefaultSuffix(QString::fromStdString(request.DefaultExt));
+            if (!request.FileName.empty())
+                dialog.selectFile(QString::fromStdString(request.FileName));
+            if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+                FileName = dialog.selectedFiles().front().toStdString();
+                chosen = true;
+            }
+        });
+        return chosen;
+    }
 
   private:
     static int Show(const std::string& text, TMsgDlgType type, const TMsgDlgButtons& buttons)
@@ -191,6 +242,11 @@ class THeadlessDialogs : public IDialogService
         return ModalResultOf(answer);
     }
     void ShowMessage(const std::string& text) override { std::cerr << text << std::endl; }
+    bool PromptForFileName(const TFileDialogRequest& request, std::string&) override
+    {
+        std::cerr << "[" << (request.Title.empty() ? "File" : request.Title) << "] cancelled: no display" << std::endl;
+        return false;
+    }
 };
 
 std::mutex g_serviceMutex;
@@ -229,6 +285,11 @@ void ShowMessage(const std::string& text)
     DialogService().ShowMessage(text);
 }
 
+bool PromptForFileName(const TFileDialogRequest& request, std::string& FileName)
+{
+    return DialogService().PromptForFileName(request, FileName);
+}
+
 // ---------------------------------------------------------------------------
 // TScriptedDialogs
 
@@ -259,6 +320,32 @@ void TScriptedDialogs::ShowMessage(const std::string& text)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_calls.push_back(Call{text, mtCustom, {mbOK}, 0, true});
+}
+
+void TScriptedDialogs::QueueFileName(const std::string& FileName)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_fileNames.push_back(FileName);
+}
+
+bool TScriptedDialogs::PromptForFileName(const TFileDialogRequest& request, std::string& FileName)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_fileRequests.push_back(request);
+    if (m_fileNames.empty())
+        throw EScriptedDialog("No file name queued for the file dialog: " + request.Title);
+    const std::string answer = m_fileNames.front();
+    m_fileNames.pop_front();
+    if (answer.empty())
+        return false;
+    FileName = answer;
+    return true;
+}
+
+std::vector<TFileDialogRequest> TScriptedDialogs::FileRequests() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_fileRequests;
 }
 
 std::vector<TScriptedDialogs::Call> TScriptedDialogs::Calls() const

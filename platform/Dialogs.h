@@ -90,6 +90,29 @@ TMsgDlgBtn DefaultButtonOf(const TMsgDlgButtons& buttons);
 // "Confirm"; the application's name for mtCustom).
 std::string DialogCaptionOf(TMsgDlgType type);
 
+// A file chooser: open (the file must exist) or save (asks before
+// replacing). Filter pairs captions and patterns with '|', as in
+// "Text Files|*.txt|All Files|*".
+enum TFileDialogKind
+{
+    fdOpen,
+    fdSave
+};
+
+struct TFileDialogRequest
+{
+    TFileDialogKind Kind = fdOpen;
+    std::string Title;
+    std::string Filter;
+    // Added to a typed name without an extension (without the dot).
+    std::string DefaultExt;
+    // The name the dialog starts with.
+    std::string FileName;
+};
+
+// Qt's form of a '|' filter: "Text Files (*.txt);;All Files (*)".
+std::string QtFileFilter(const std::string& Filter);
+
 class IDialogService
 {
   public:
@@ -97,6 +120,9 @@ class IDialogService
     virtual int MessageDlg(const std::string& text, TMsgDlgType type, const TMsgDlgButtons& buttons,
                            int helpCtx) = 0;
     virtual void ShowMessage(const std::string& text) = 0;
+    // True with the chosen file's path in FileName; false when cancelled.
+    // A service without file choosers cancels.
+    virtual bool PromptForFileName(const TFileDialogRequest& request, std::string& FileName);
 };
 
 // Installs `service` (null: back to the default) and answers the previous one.
@@ -105,6 +131,7 @@ IDialogService& DialogService();
 
 int MessageDlg(const std::string& text, TMsgDlgType type, const TMsgDlgButtons& buttons, int helpCtx = 0);
 void ShowMessage(const std::string& text);
+bool PromptForFileName(const TFileDialogRequest& request, std::string& FileName);
 
 KLD_DECLARE_EXCEPTION(EScriptedDialog, Exception);
 
@@ -124,9 +151,14 @@ class TScriptedDialogs : public IDialogService
     };
 
     void QueueAnswer(int modalResult);
+    // The next file chooser answers FileName; an empty one cancels it.
+    void QueueFileName(const std::string& FileName);
     int MessageDlg(const std::string& text, TMsgDlgType type, const TMsgDlgButtons& buttons,
                    int helpCtx) override;
     void ShowMessage(const std::string& text) override;
+    bool PromptForFileName(const TFileDialogRequest& request, std::string& FileName) override;
+    // The file choosers asked for, in order.
+    std::vector<TFileDialogRequest> FileRequests() const;
 
     std::vector<Call> Calls() const;
     std::vector<std::string> Texts() const;
@@ -136,4 +168,6 @@ class TScriptedDialogs : public IDialogService
     mutable std::mutex m_mutex;
     std::deque<int> m_answers;
     std::vector<Call> m_calls;
+    std::deque<std::string> m_fileNames;
+    std::vector<TFileDialogRequest> m_fileRequests;
 };

@@ -452,6 +452,13 @@ void Cross(QPainter& p, const QColor& c, double width)
     p.drawLine(QPointF(18, 6), QPointF(6, 18));
 }
 
+void NotifyClose(QPainter& p, const QColor& c)
+{
+    p.setPen(Line(c, 1.8));
+    p.drawLine(QPointF(2.5, 2.5), QPointF(9.5, 9.5));
+    p.drawLine(QPointF(9.5, 2.5), QPointF(2.5, 9.5));
+}
+
 void Magnifier(QPainter& p)
 {
     p.setPen(Line(Ink, 1));
@@ -555,6 +562,12 @@ const TPicture BrowserPictures[] = {
          Cross(p, Qt::white, 2.6);
      }},
     {"KLD_NOTIFY24", "PNG", 24, 24, Qt::transparent, true, Bell},
+    // The notification center's close glyph (12 x 12): grey at rest, orange
+    // under the mouse.
+    {"KLD_NOTIFY_CLOSE_G", "PNG", 12, 12, Qt::transparent, true,
+     [](QPainter& p) { NotifyClose(p, QColor(0x9A, 0x9A, 0x9A)); }},
+    {"KLD_NOTIFY_CLOSE_O", "PNG", 12, 12, Qt::transparent, true,
+     [](QPainter& p) { NotifyClose(p, QColor(0xFF, 0x8C, 0x00)); }},
     // The unread-mail badge: a left cap (columns 0-7), a middle that is
     // stretched (8-15) and a right cap (16-23).
     {"KLD_MAIL_NOTIFY", "PNG", 24, 16, Qt::transparent, true,

@@ -1,6 +1,7 @@
 #include "Components/Controller/NotificationForm.h"
 
 #include "platform/DateUtils.h"
+#include "platform/Resources.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -11,6 +12,16 @@
 #include <QWheelEvent>
 
 #include <cmath>
+
+// Outside any namespace, as the resource macro requires.
+static void InitNotifyResources()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(ControllerResources);
+        return true;
+    }();
+    (void)done;
+}
 
 namespace {
 
@@ -23,18 +34,6 @@ QFont NotifyFont(bool Bold)
 }
 
 const QColor Silver(0xC0, 0xC0, 0xC0);
-
-// The close glyph, grey or orange.
-void PaintCloseGlyph(QPainter& P, QPoint TopRight, bool Orange)
-{
-    const QRect r(TopRight.x() - 10, TopRight.y(), 10, 10);
-    P.save();
-    P.setRenderHint(QPainter::Antialiasing);
-    P.setPen(QPen(Orange ? QColor(0xFF, 0x8C, 0x00) : QColor(0x9A, 0x9A, 0x9A), 2));
-    P.drawLine(r.topLeft() + QPoint(2, 2), r.bottomRight() - QPoint(2, 2));
-    P.drawLine(QPoint(r.right() - 2, r.top() + 2), QPoint(r.left() + 2, r.bottom() - 2));
-    P.restore();
-}
 
 QPolygon BubblePolygon(const TNotifyBubble& B)
 {
@@ -71,7 +70,7 @@ QPixmap SmallPicture(bool Setup)
 
 } // namespace
 
-void ShapeNotifyWindow(QWidget* Form, const QRect& R, int32_t Width, bool RightAligned)
+void _DoNotifyAdjust(QWidget* Form, const QRect& R, int32_t Width, bool RightAligned)
 {
     const TNotifyBubble b = NotifyBubble(Rect(R.left(), R.top(), R.left() + R.width(), R.top() + R.height()), Width,
                                          RightAligned);
@@ -82,9 +81,15 @@ void ShapeNotifyWindow(QWidget* Form, const QRect& R, int32_t Width, bool RightA
     Form->setMask(QRegion(BubblePolygon(b)));
 }
 
+std::vector<QImage> LoadNotifyGlyphs()
+{
+    InitNotifyResources();
+    return {LoadResourceImage("KLD_NOTIFY_CLOSE_G", rtRCData), LoadResourceImage("KLD_NOTIFY_CLOSE_O", rtRCData)};
+}
+
 void PaintNotifyItem(QPainter& P, const QRect& C, const QRect& I, const TNotifyItem& Item, bool Odd, bool Selected,
-                     bool Hot, bool InPopup, TNotifyItemElement HotElement, const std::vector<QPixmap>* Icons,
-                     TDateTime Today)
+                     bool Hot, bool InPopup, TNotifyItemElement HotElement, const std::vector<QImage>* Glyphs,
+                     const std::vector<QPixmap>* Icons, TDateTime Today)
 {
     const QRect back(C.left(), I.top() + 1, C.width(), I.bottom() + 1 - (I.top() + 1));
     if (Selected)
@@ -115,8 +120,9 @@ void PaintNotifyItem(QPainter& P, const QRect& C, const QRect& I, const TNotifyI
         P.drawText(r, Qt::AlignLeft | Qt::TextSingleLine,
                    P.fontMetrics().elidedText(QString::fromStdString("Triggered by " + from), Qt::ElideRight, r.width()));
     }
-    PaintCloseGlyph(P, QPoint(I.left() + I.width() - 4, I.top() + 4),
-                    (InPopup || Hot) && HotElement == TNotifyItemElement::elIgnore);
+    const size_t glyph = (InPopup || Hot) && HotElement == TNotifyItemElement::elIgnore ? 1 : 0;
+    if (Glyphs && glyph < Glyphs->size() && !(*Glyphs)[glyph].isNull())
+        P.drawImage(QPoint(I.left() + I.width() - 4, I.top() + 4), (*Glyphs)[glyph]);
     if (!InPopup) {
         P.setPen(Silver);
         P.drawLine(C.left(), bottom, C.left() + C.width(), bottom);
@@ -189,26 +195,30 @@ void TNotifyControl::DoItemEvent(int32_t Index, TNotifyItemElement Element)
 
 void TNotifyControl::paintEvent(QPaintEvent*)
 {
-    QPainter p(this);
+    m_canvas.SetSize(QPoint(std::max(1, m_state.ClientWidth), std::max(1, height())));
+    QPainter& p = m_canvas.Painter();
+    p.save();
     const QRect client(0, 0, m_state.ClientWidth, height());
     p.fillRect(client, Qt::white);
     if (m_state.Count() == 0) {
-        QFont f = NotifyFont(false);
-        p.setFont(f);
+        p.setFont(NotifyFont(false));
         p.setPen(QColor(0x80, 0x80, 0x80));
         p.drawText(QRect(client.left() + 48, client.top(), client.width() - 64, client.height()),
                    Qt::AlignCenter | Qt::TextSingleLine, "No new notifications");
-        return;
+    } else {
+        const TDateTime today = TodayFn();
+        for (int32_t i = 0; i < m_state.Count(); ++i) {
+            const TNotifyItem& item = *(*m_state.List)[i];
+            const QRect r(client.left() + 48, item.Top - m_state.Offset, client.width() - 64, item.Height);
+            if (r.top() + r.height() < 0 || r.top() > height())
+                continue;
+            PaintNotifyItem(p, client, r, item, i % 2 == 1, i == m_state.Selected, i == m_state.HotIndex, false,
+                            m_state.HotElement, Glyphs, Icons, today);
+        }
     }
-    const TDateTime today = TodayFn();
-    for (int32_t i = 0; i < m_state.Count(); ++i) {
-        const TNotifyItem& item = *(*m_state.List)[i];
-        const QRect r(client.left() + 48, item.Top - m_state.Offset, client.width() - 64, item.Height);
-        if (r.bottom() < 0 || r.top() > height())
-            continue;
-        PaintNotifyItem(p, client, r, item, i % 2 == 1, i == m_state.Selected, i == m_state.HotIndex, false,
-                        m_state.HotElement, Icons, today);
-    }
+    p.restore();
+    QPainter screen(this);
+    screen.drawImage(0, 0, m_canvas.Bitmap());
 }
 
 // Qt repeats the size on first show; only a real change lays out again.
@@ -322,7 +332,7 @@ void TNotifyPopup::Tick()
                           .height() +
                       58;
         m_cycle.Shown.Height = h;
-        ShapeNotifyWindow(this, QRect(c.left(), c.top(), c.width(), h + 36), 300, true);
+        _DoNotifyAdjust(this, QRect(c.left(), c.top(), c.width(), h + 36), 300, true);
     }
     ApplyCycle();
 }
@@ -346,7 +356,8 @@ void TNotifyPopup::paintEvent(QPaintEvent*)
     p.fillRect(QRect(2, 34, width() - 4, height() - 36), QColor(0xFB, 0xFB, 0xFB));
     const QRect client(2, 0, width() - 4, height());
     const QRect item(48, 34, width() - 64, height() - 36);
-    PaintNotifyItem(p, client, item, m_cycle.Shown, false, false, false, true, m_hot, &m_center->Icons, Now());
+    PaintNotifyItem(p, client, item, m_cycle.Shown, false, false, false, true, m_hot, &m_center->NotifyGlyphs(),
+                    &m_center->Icons, Now());
 }
 
 void TNotifyPopup::mouseMoveEvent(QMouseEvent* e)
@@ -373,8 +384,8 @@ void TNotifyPopup::mousePressEvent(QMouseEvent* e)
 // --- the center ---
 
 TNotifyCenter::TNotifyCenter(TNotifyDatabase* Database, QWidget* Parent)
-    : QWidget(Parent, Qt::Popup | Qt::FramelessWindowHint), m_targets(std::make_unique<TNotifyTargets>()),
-      m_list(std::make_unique<TNotifications>(Database))
+    : QWidget(Parent, Qt::Popup | Qt::FramelessWindowHint), m_imgNotify(LoadNotifyGlyphs()),
+      m_targets(std::make_unique<TNotifyTargets>()), m_list(std::make_unique<TNotifications>(Database))
 {
     hide();
     setWindowTitle("Notifications");
@@ -403,6 +414,7 @@ TNotifyCenter::TNotifyCenter(TNotifyDatabase* Database, QWidget* Parent)
     m_control = new TNotifyControl(this);
     m_control->setGeometry(1, 35, width() - 2, height() - 37);
     m_control->Icons = &Icons;
+    m_control->Glyphs = &m_imgNotify;
     m_control->OnItemEvent = [this](TNotifyItem* Item, TNotifyItemElement El, bool& Accepted) {
         ItemEvent(Item, El, Accepted);
     };
@@ -467,7 +479,7 @@ void TNotifyCenter::AdjustBounds()
     if (!OnNotifyBounds)
         return;
     m_bounds = OnNotifyBounds();
-    ShapeNotifyWindow(this, m_bounds, 300, true);
+    _DoNotifyAdjust(this, m_bounds, 300, true);
     m_control->setGeometry(1, 35, width() - 2, height() - 37);
     // A hidden widget hears of its new size only when shown; lay out now.
     if (m_control->size() != m_control->LaidOutSize())

@@ -7,7 +7,9 @@
 // paint what they say.
 
 #include "Components/Controller/NotifyRules.h"
+#include "base/KldCanvas.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QScrollBar>
 #include <QTimer>
@@ -18,11 +20,17 @@
 
 class TNotifyCenter;
 
+// The close glyphs "KLD_NOTIFY_CLOSE_G" (index 0, grey) and
+// "KLD_NOTIFY_CLOSE_O" (index 1, orange) from the program's pictures; a
+// missing picture is a null image, drawn as nothing.
+std::vector<QImage> LoadNotifyGlyphs();
+
 // Paints one item (shared by the list and the toast). C is the client
-// rectangle, I the item's.
+// rectangle, I the item's; rectangles' right and bottom edges are exclusive
+// (left + width, top + height).
 void PaintNotifyItem(QPainter& Painter, const QRect& C, const QRect& I, const TNotifyItem& Item, bool Odd,
                      bool Selected, bool Hot, bool InPopup, TNotifyItemElement HotElement,
-                     const std::vector<QPixmap>* Icons, TDateTime Today);
+                     const std::vector<QImage>* Glyphs, const std::vector<QPixmap>* Icons, TDateTime Today);
 
 class TNotifyControl : public QWidget
 {
@@ -39,6 +47,7 @@ public:
     TNotifyListState& State() { return m_state; }
     QSize LaidOutSize() const { return m_laidOutSize; }
     std::vector<QPixmap>* Icons = nullptr;
+    const std::vector<QImage>* Glyphs = nullptr;
     TNotifyListState::TItemEvent OnItemEvent;
     std::function<void()> OnListChanged;
     std::function<void()> OnRefreshKey;
@@ -60,6 +69,8 @@ private:
     void SetHot(QPoint P);
 
     TNotifyListState m_state;
+    // Painting goes here first and reaches the screen in one copy.
+    TKldCanvas m_canvas{0, 0};
     QScrollBar* m_scroll;
     bool m_destroying = false;
     QSize m_laidOutSize;
@@ -114,6 +125,8 @@ public:
     QRect LastBounds() const { return m_bounds; }
 
     std::vector<QPixmap> Icons;
+    // imgNotify: the close glyphs.
+    const std::vector<QImage>& NotifyGlyphs() const { return m_imgNotify; }
     std::function<bool(TNotifications*)> OnNotifyUpdate;
     std::function<bool()> OnNotifySetup;
     std::function<void(TNotifyItem*, bool&)> OnNotifyExecute;
@@ -129,6 +142,7 @@ protected:
 private:
     void ItemEvent(TNotifyItem* Item, TNotifyItemElement Element, bool& Accepted);
 
+    std::vector<QImage> m_imgNotify;
     std::unique_ptr<TNotifyTargets> m_targets;
     std::unique_ptr<TNotifications> m_list;
     TNotifyControl* m_control;
@@ -143,4 +157,4 @@ private:
 
 // Shapes and places a form as a bubble: topmost without activation, its
 // region the bubble's polygon.
-void ShapeNotifyWindow(QWidget* Form, const QRect& R, int32_t Width, bool RightAligned);
+void _DoNotifyAdjust(QWidget* Form, const QRect& R, int32_t Width, bool RightAligned);

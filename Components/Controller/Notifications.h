@@ -90,6 +90,12 @@ public:
     // Opens SQL, filling its parameters by position with Values, and
     // returns the rows.
     virtual std::vector<TNotifyRow> Open(const std::string& SQL, const std::vector<Variant>& Values) = 0;
+    // The same, the rows coming from the server FetchBy at a time.
+    virtual std::vector<TNotifyRow> OpenFetchingBy(const std::string& SQL, const std::vector<Variant>& Values,
+                                                   int32_t /*FetchBy*/)
+    {
+        return Open(SQL, Values);
+    }
     // Runs a statement directly.
     virtual void Execute(const std::string& SQL) = 0;
     // The counters of the facilities the user may access.

@@ -49,7 +49,15 @@ std::vector<std::string> ParamOccurrences(const std::string& SQL)
 
 std::vector<TNotifyRow> TNotifyServerDatabase::Open(const std::string& SQL, const std::vector<Variant>& Values)
 {
+    return OpenFetchingBy(SQL, Values, 0);
+}
+
+std::vector<TNotifyRow> TNotifyServerDatabase::OpenFetchingBy(const std::string& SQL, const std::vector<Variant>& Values,
+                                                              int32_t FetchBy)
+{
     m_query->Close();
+    m_query->SetFetchBy(FetchBy);
+    m_lastFetchBy = FetchBy;
     m_query->SQL().SetText(SQL);
     // Values go by position of the references; a name that occurs again
     // keeps the value of its first occurrence.

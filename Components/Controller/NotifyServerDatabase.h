@@ -19,6 +19,10 @@ public:
     ~TNotifyServerDatabase() override;
 
     std::vector<TNotifyRow> Open(const std::string& SQL, const std::vector<Variant>& Values) override;
+    std::vector<TNotifyRow> OpenFetchingBy(const std::string& SQL, const std::vector<Variant>& Values,
+                                           int32_t FetchBy) override;
+    // The page size of the last query (0: the connection's default).
+    int32_t LastFetchBy() const { return m_lastFetchBy; }
     void Execute(const std::string& SQL) override;
     std::vector<int32_t> UserFacilities() override { return m_facilities ? m_facilities() : std::vector<int32_t>{}; }
     std::string UserID() const override { return m_userID ? m_userID() : std::string(); }
@@ -29,4 +33,5 @@ private:
     std::string m_databaseName;
     // Re-used by every query: closed, given the new text, opened again.
     std::unique_ptr<TovnOndrelQuery> m_query;
+    int32_t m_lastFetchBy = 0;
 };

@@ -3,7 +3,11 @@
 
 #include "Components/Controller/AppContainer.h"
 #include "Components/Controller/KldForms.h"
+#include "Components/Controller/InputHook.h"
+#include "Components/Controller/MailPopup.h"
 #include "Components/Controller/ModuleView.h"
+#include "Components/Controller/NotifyCenterIntf.h"
+#include "Components/Controller/ToolbarBadgeItem.h"
 #include "Components/Controller/ovnAdController.h"
 #include "Components/Controller/ovnBrowserSelector.h"
 #include "Components/Controller/ovnController.h"
@@ -164,6 +168,9 @@ TfrmOrvaneBrowser4::TfrmOrvaneBrowser4(QWidget* parent) : QMainWindow(parent)
     InitImages();
     InitMenuToolbar();
     InitControls();
+    InitCheckUserEvents();
+    InitMailButton();
+    InitNotifyItem();
     UpdateStatusBar();
 
     m_programPath = ovnGetProgramPath();
@@ -178,6 +185,7 @@ TfrmOrvaneBrowser4::TfrmOrvaneBrowser4(QWidget* parent) : QMainWindow(parent)
     m_iconManager = std::make_unique<TIconManager>(m_iconList.get(), Controller ? &Controller->Cache() : nullptr);
     // The web back-end of every view and ad panel, chosen once.
     InitBrowser(m_switches.ForceIE);
+    CreateAdControllers();
 
     // The action update runs whenever the application has nothing else to
     // do, as the actions' own update did.
@@ -331,6 +339,9 @@ TfrmOrvaneBrowser4::~TfrmOrvaneBrowser4()
         QObject::disconnect(dispatcher, nullptr, this, nullptr);
     Progress.UnRegisterHandler(this);
     m_tmrCheckOnline.SetEnabled(false);
+    DoneCheckUserEvents();
+    DoneNotifications();
+    m_mailAnimator.reset();
     // The module windows go while the window they report to is whole.
     m_windowList.reset();
     delete m_appDesktop;
@@ -514,6 +525,8 @@ void TfrmOrvaneBrowser4::WndProc(TMessage& message)
 
 void TfrmOrvaneBrowser4::HandleMessage(TMessage& message)
 {
+    if (HandleSessionMessages(message))
+        return;
     switch (message.Msg) {
     case WM_ERASEBKGND:
         message.Result = 1;
@@ -616,6 +629,7 @@ void TfrmOrvaneBrowser4::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
     CloseSearchResults(false);
+    SendMessage(m_handle, WM_WINDOWPOSCHANGED, 0, 0);
 }
 
 void TfrmOrvaneBrowser4::RestoreMainWindow()
@@ -747,6 +761,8 @@ TBrowserActionState TfrmOrvaneBrowser4::ActionState() const
     s.DBLogged = m_dbLogged;
     s.Brand = AppBrand;
     s.UserType = Controller ? Controller->User().UserType : std::string();
+    s.NotifyCenter = m_notifyCenter != nullptr;
+    s.CanEditNotifyPreferences = m_notifyCenter && m_notifyCenter->Targets().CanEditPreferences;
     QWidget* form = ActiveModuleForm();
     if (!form)
         s.ActiveForm = amfNone;

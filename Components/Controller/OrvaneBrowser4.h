@@ -31,6 +31,7 @@
 
 #include "Components/Controller/OrvaneBrowser4Actions.h"
 #include "Components/Controller/ModuleView.h"
+#include "Components/Controller/Notifications.h"
 #include "Components/Controller/OrvaneBrowser4Services.h"
 #include "Components/Controller/OrvaneBrowser4Status.h"
 #include "Components/Controller/ovnBrowserUtils.h"
@@ -45,6 +46,7 @@
 #include "platform/Timers.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 #include <functional>
@@ -71,6 +73,11 @@ class TovnDesktop;
 class TovnWindowItem;
 class TovnCustomAdController;
 class TPreloadImageThread;
+class TLogoutConfirmForm;
+class TMailPopup;
+class TToolbarBadgeItem;
+class INotifyCenter;
+class TInputHook;
 
 // Errors of the main window and of what it offers (the preferences' cache
 // checks, the add-on libraries, mail to many users).
@@ -98,6 +105,29 @@ extern const char* const SReallyLogout;        // "Do you really want to logout?
 extern const char* const SCloseAllUnsaved;     // "There is one or more modules with not saved data. ..."
 extern const char* const SSessionExpired;      // "Your session on server has expired or was terminated. ..."
 extern const char* const SSessionInactive;     // "Your session was terminated due to inactivity."
+extern const char* const SUnableToOpenApplet;  // "Unable to open applet \"%s.%s\"\r\n..."
+
+// The ad service: its address unless the settings file names another
+// ("[ADS] Home"), and the request for one panel's ad.
+extern const char* const DefaultAdServiceAddress;
+struct TAdRequest
+{
+    std::string Zip;
+    std::string State;
+    std::string Enterprise;
+    std::string UserID;
+    std::string Industry;
+    bool Horizontal = false;
+};
+// Base + "/services/get_ad.php?x=<key>&z=..&s=..&v=<enterprise>/<user>&i=..&p=H|V",
+// every value but the key URL-encoded.
+std::string AdServiceUrl(const std::string& Base, const TAdRequest& Request);
+// The unread-mail counter after a 1434 (wParam, lParam): the exact count
+// when lParam is not 0, else at least one more; it never wraps.
+int32_t NextUnreadMailCount(int32_t Counter, WPARAM WParam, LPARAM LParam);
+// The toast's rectangle (screen coordinates) under a button at ButtonTopLeft
+// (window coordinates), given the window's top-left on screen.
+TRect MailPopupBounds(const TPoint& ButtonTopLeft, const TPoint& WindowOrigin);
 
 // The agent text of the sign-in: "%s - %s (Version:%s)" with the brand's
 // name, the program's product version and the controller's version.
@@ -330,8 +360,11 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     // Always raises: "Mutextes are deprecated please use locks".
     [[noreturn]] void CreateMutex(const std::string& A, const std::string& B, const std::string& C,
                                   const std::string& D, const std::string& E);
-    // The mail windows come with mail; until then a prefilled message is
-    // never sent (False, as always) and a message opens nothing.
+    // O-Mail (OrvaneBrowser4Mail.cpp). SendOMail opens a prefilled "New
+    // Message" (PlanSendOMail's rules; AutoSend sends at once) and answers
+    // False in every case. ViewMail brings forward the window that shows the
+    // message, or opens one ("Specified mail was deleted" when the row is
+    // gone).
     bool SendOMail(const std::string& To, const std::string& Subject, const std::string& Message,
                    const std::string& FileName, bool AutoSend, bool Broadcast, int32_t Counter,
                    const std::string& CounterText, const std::string& MailType);
@@ -351,6 +384,9 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     void DoOpenAdminConsole();
     void DoOpenOndrelExplorer();
     QWidget* SystemWindow(TSystemWindow Kind) const { return m_systemWindows[Kind].Window(); }
+    // The open mailbox's check timer again from the preferences (after the
+    // preferences dialog's OK).
+    void ResetMailTimer();
     // The controller's ad category (nothing in the window reads it).
     int32_t RestrictedAdCategory() const { return m_restrictedAdCategory; }
     void SetRestrictedAdCategory(int32_t Value) { m_restrictedAdCategory = Value; }
@@ -360,6 +396,60 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     // Alias, whose enterprise it keeps; the window counts as signed in to
     // the database from here on.
     void OpenDataDatabase(const std::string& Alias, int32_t EnterpriseCounter);
+
+    // --- Messages, idle check, new mail, notification center and ads
+    // (OrvaneBrowser4Messages.cpp, OrvaneBrowser4Idle.cpp,
+    // OrvaneBrowser4Notify.cpp)
+    // The idle check on or off (sign-in, log-off); on re-arms from now.
+    void SetCheckUserAwayActive(bool Value);
+    bool CheckUserAwayActive() const;
+    TTimer& tmrCheckUserAway() { return m_tmrCheckUserAway; }
+    // The idle timer's tick: the countdown when the user was away for
+    // MAX_IDLE_TIME minutes.
+    void CheckUserAway();
+    uint64_t LastInputTick() const { return m_lastInputTick; }
+    // The clock of the idle check (ms of a steady clock); tests set theirs.
+    std::function<uint64_t()> TickCount;
+    // Shows the countdown modally and answers its modal result; tests
+    // answer it themselves.
+    std::function<int(TLogoutConfirmForm& Form)> ExecuteLogoutConfirm;
+    // Message 1434.
+    void WMNewMail(WPARAM WParam, LPARAM LParam);
+    // Ends the new-mail indication (log-off, mailbox opened).
+    void NewMailDone();
+    int32_t UnreadMailCount() const { return m_unreadMail; }
+    TAnimator& MailAnimator() const { return *m_mailAnimator; }
+    TToolbarBadgeItem& MailButton() const { return *m_mailButton; }
+    // The new-mail toast under the mail button.
+    void DoShowMailPopup(int32_t Count);
+    // The toast shown last while it is open, else null.
+    TMailPopup* MailPopup() const;
+    // The notification center: null while none exists.
+    INotifyCenter* NotifyCenter() const { return m_notifyCenter.get(); }
+    int32_t NotifyCount() const { return m_notifyCount; }
+    void SetNotifyCount(int32_t Count);
+    TToolbarBadgeItem& NotifyButton() const { return *m_notifyButton; }
+    QAction* NotifyItem() const { return m_notifyItem; }
+    void LoadNotifyTargets();
+    void UpdateNotifyTargets();
+    // The notifications item's click (F12).
+    void ShowNotifyForm();
+    // Opens the applet of the notification row (see the Part of the
+    // notification center); raises for an unknown module.
+    void DoOnNotifyExecute(const TNotifyRow& Row, bool& Handled);
+    // The center's bounds: the client area under the toolbar down to the
+    // status bar, on screen.
+    QRect DoNotifyFormBounds() const;
+    int32_t LaunchKind() const { return m_launchKind; }
+    // The ad panels' events and the click's pending address.
+    void DoOnGetAdUrl(TovnCustomAdController* Sender, bool Horizontal, std::string& Url);
+    void DoOnGetDefaultAdHtml(TovnCustomAdController* Sender, bool Horizontal, std::string& Html);
+    void DoOnAdClick(TovnCustomAdController* Sender, const std::string& Url);
+    const std::string& PendingAdUrl() const { return m_pendingAdUrl; }
+    TovnCustomAdController* AdControllerV() const { return m_adControllerV.get(); }
+    TovnCustomAdController* AdControllerH() const { return m_adControllerH.get(); }
+    // Opens an address with the desktop's program; tests put their own in.
+    std::function<bool(const std::string& Address)> ShellOpener;
 
     void WndProc(TMessage& message) override;
     // Message 4026: the info bar again from the controller's info list, after
@@ -386,6 +476,8 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     // it (the system commands), close an open search result list.
     void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    // Moving and sizing place the notification center again (message 71).
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     // Creation (OrvaneBrowser4.cpp, OrvaneBrowser4Menus.cpp).
@@ -435,6 +527,21 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     // the end of the database sign-in; DoneNotifications: at its log-off).
     void InitNotifications();
     void DoneNotifications();
+    // Messages, idle check, mail and ads (OrvaneBrowser4Messages.cpp,
+    // OrvaneBrowser4Idle.cpp, OrvaneBrowser4Notify.cpp).
+    bool HandleSessionMessages(TMessage& message);
+    void InitCheckUserEvents();
+    void DoneCheckUserEvents();
+    void DoLogoutConfirm();
+    void InitMailButton();
+    void InitNotifyItem();
+    void CreateAdControllers();
+    void DoOpenAdPage();
+    void OnNotification(LPARAM LParam);
+    void DoOnNotifyUpdate(TNotifications* Filter, bool& Accept);
+    void DoOnNotifySetup(bool& Changed);
+    void DoOnNotifyChanged();
+    void DrawNotifyBadge(TCanvas& Canvas, const TRect& ImageRect);
     bool RunLoginDialog(const TLoginCallback& Callback);
     void SignInAttempt(const std::string& UserID, const std::string& Password, bool Force);
     void DoSessionTerminate(bool Idle);
@@ -536,6 +643,19 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     TKldAppInfoBar* m_infoBar = nullptr;
     TKldAppLabel* m_closeLabel = nullptr;
     int m_showModuleListTag = 1;
+
+    // Idle check, new mail, notification center, ads.
+    TTimer m_tmrCheckUserAway;
+    uint64_t m_lastInputTick = 0;
+    std::unique_ptr<TInputHook> m_inputHook;
+    int32_t m_unreadMail = 0;
+    std::unique_ptr<TAnimator> m_mailAnimator;
+    TToolbarBadgeItem* m_mailButton = nullptr;
+    TToolbarBadgeItem* m_notifyButton = nullptr;
+    QPointer<TMailPopup> m_mailPopup;
+    std::unique_ptr<INotifyCenter> m_notifyCenter;
+    int32_t m_notifyCount = 0;
+    std::string m_pendingAdUrl;
 };
 
 // The version record of the program file, read when the main window is

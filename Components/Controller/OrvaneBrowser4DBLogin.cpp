@@ -312,20 +312,6 @@ void TfrmOrvaneBrowser4::ExecuteBrowserDBLoginAddOn()
     }
 }
 
-void TfrmOrvaneBrowser4::InitNotifications()
-{
-    // The center comes with the notifications; without it the module stays
-    // absent and its toolbar item hidden.
-    if (m_notifyItem)
-        m_notifyItem->setVisible(false);
-}
-
-void TfrmOrvaneBrowser4::DoneNotifications()
-{
-    if (m_notifyItem)
-        m_notifyItem->setVisible(false);
-}
-
 void TfrmOrvaneBrowser4::JoinPreloading()
 {
     m_preloadThread.reset();

@@ -199,6 +199,7 @@ void TfrmOrvaneBrowser4::Login()
 
     m_dbSys->Open();
     ExecuteBrowserLoginAddOn();
+    m_unreadMail = 0;
     // The link is new: until it opens the cache asks the server for every
     // file, as after a lost link.
     TNembraNotificationsClient& client = Controller->NotificationClient();
@@ -208,6 +209,7 @@ void TfrmOrvaneBrowser4::Login()
     if (!client.Host().empty() && !client.Port().empty())
         client.SetConnected(true);
     m_tmrCheckOnline.SetEnabled(true);
+    SetCheckUserAwayActive(Controller->User().UserType != "SYS");
 }
 
 bool TfrmOrvaneBrowser4::OnUserLogin(TObject*, const std::string& UserID, const std::string& Password,
@@ -354,7 +356,9 @@ void TfrmOrvaneBrowser4::PreloadPCLResources()
 void TfrmOrvaneBrowser4::Logout()
 {
     TScopedFlag loggingOut(m_loggingOut);
+    SetAdControllersActive(false);
     m_tmrCheckOnline.SetEnabled(false);
+    SetCheckUserAwayActive(false);
     SaveToIni("USER PREFERENCES");
     if (Controller->Cache().Active())
         Controller->Cache().Save();
@@ -368,6 +372,7 @@ void TfrmOrvaneBrowser4::Logout()
     Controller->User().Clear();
     m_iconManager->Clear();
     Controller->InfoList().Clear();
+    NewMailDone();
 }
 
 uint64_t TfrmOrvaneBrowser4::SessionEndGuardLeft() const

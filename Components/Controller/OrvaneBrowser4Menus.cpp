@@ -475,6 +475,7 @@ void TfrmOrvaneBrowser4::PreferencesExec()
         return;
     SaveToIni("CONNECTIONS|LOCAL CACHE|USER PREFERENCES");
     Controller->Cache().SetDownloadWhen(Controller->SysPreferences().DownloadWhen);
+    ResetMailTimer();
 }
 
 void TfrmOrvaneBrowser4::FindAppletExec()

@@ -249,14 +249,6 @@ void TfrmOrvaneBrowser4::CreateMutex(const std::string&, const std::string&, con
     throw Exception("Mutextes are deprecated please use locks");
 }
 
-bool TfrmOrvaneBrowser4::SendOMail(const std::string&, const std::string&, const std::string&, const std::string&,
-                                   bool, bool, int32_t, const std::string&, const std::string&)
-{
-    return false;
-}
-
-void TfrmOrvaneBrowser4::ViewMail(int32_t) {}
-
 void TfrmOrvaneBrowser4::GetUserFacilities(TovnDataSet* DataSet)
 {
     if (!DataSet)
@@ -341,8 +333,6 @@ void TfrmOrvaneBrowser4::DoOpenUserList()
         m_dbSys->Open();
     OpenSystemWindow(swUserList);
 }
-
-void TfrmOrvaneBrowser4::DoOpenOMail() {}
 
 void TfrmOrvaneBrowser4::DoOpenAdminConsole()
 {

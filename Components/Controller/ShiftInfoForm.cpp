@@ -32,6 +32,8 @@ const char* const GroupsText = "SELECT\n"
                                "    SELECT C_DISCIPLINE FROM TBL_EMPLOYEEDISCIPLINE WHERE C_EMPLOYEE = :C_Employee2\n"
                                "  )";
 
+const int32_t GroupsFetchBy = 200;
+
 std::string ShiftEntry(const std::string& Description, TDateTime Begin, TDateTime End)
 {
     return Description + " [" + FormatDateTime("hh:nn AM/PM", Begin) + " - " + FormatDateTime("hh:nn AM/PM", End) + "]";
@@ -116,7 +118,7 @@ void TfrmShiftInfo::UpdateShifts(int32_t Facility, int32_t Employee, int32_t Shi
     m_groupRows.clear();
     if (m_db) {
         shifts = m_db->Open(ShiftSQL::ShiftsText, {Facility});
-        m_groupRows = m_db->Open(ShiftSQL::GroupsText, {Facility, Employee, Employee});
+        m_groupRows = m_db->OpenFetchingBy(ShiftSQL::GroupsText, {Facility, Employee, Employee}, ShiftSQL::GroupsFetchBy);
     }
     int select = shifts.empty() ? -1 : 0;
     for (const TNotifyRow& row : shifts) {
@@ -205,4 +207,27 @@ void TfrmShiftInfo::accept()
         return;
     }
     QDialog::accept();
+}
+
+bool RunShiftInfo(TNotifyDatabase* Database, QWidget* Owner, TShiftChoice& Choice,
+                  const std::function<int(TfrmShiftInfo&)>& Exec)
+{
+    TfrmShiftInfo dlg(Database, Owner);
+    dlg.edtFacility->setText(QString::fromStdString(Format("[%s] %s", Choice.FacilityCode, Choice.FacilityName)));
+    dlg.edtEmployee->setText(QString::fromStdString(Choice.EmployeeName));
+    dlg.UpdateShifts(Choice.Facility, Choice.Employee, Choice.Shift);
+    if (dlg.cbShift->count() == 0)
+        return false;
+    dlg.SavedGroups = Choice.ResidentGroups;
+    if (Choice.ResidentGroups.empty())
+        dlg.rbAll->setChecked(true);
+    else
+        dlg.rbSelected->setChecked(true);
+    const int result = Exec ? Exec(dlg) : dlg.exec();
+    if (result != QDialog::Accepted)
+        return false;
+    Choice.Shift = dlg.SelectedShift();
+    Choice.ShiftText = dlg.SelectedShiftText();
+    Choice.ResidentGroups = dlg.GetSelectedResidentGroups();
+    return true;
 }

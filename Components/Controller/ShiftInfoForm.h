@@ -6,6 +6,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ class QRadioButton;
 namespace ShiftSQL {
 extern const char* const ShiftsText;
 extern const char* const GroupsText;
+// The group query's rows come 200 at a time.
+extern const int32_t GroupsFetchBy;
 // "Day [07:00 AM - 03:00 PM]"
 std::string ShiftEntry(const std::string& Description, TDateTime Begin, TDateTime End);
 // ";12;15;" of the checked groups; empty when none or with all residents.
@@ -58,3 +61,26 @@ private:
     TNotifyDatabase* m_db;
     std::vector<TNotifyRow> m_groupRows;
 };
+
+// What the main window keeps of the shift choice: the employee's home and
+// name, the chosen shift (0: none), its text and the chosen resident groups
+// (";12;15;", empty for all residents).
+struct TShiftChoice
+{
+    std::string FacilityCode;
+    std::string FacilityName;
+    std::string EmployeeName;
+    int32_t Facility = 0;
+    int32_t Employee = 0;
+    int32_t Shift = 0;
+    std::string ShiftText;
+    std::string ResidentGroups;
+};
+
+// The shift dialog over Choice: the facility "[code] name", the employee,
+// the home's shifts with the current one chosen; with no shift offered it
+// stops at once. The groups' choice starts from Choice. On OK the shift,
+// its text and the groups go back into Choice and the answer is true.
+// Exec runs the dialog (tests answer it); null: the dialog's own exec.
+bool RunShiftInfo(TNotifyDatabase* Database, QWidget* Owner, TShiftChoice& Choice,
+                  const std::function<int(TfrmShiftInfo&)>& Exec = nullptr);

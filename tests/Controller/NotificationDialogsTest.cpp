@@ -5,6 +5,7 @@
 #include "platform/DateUtils.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 #include <gtest/gtest.h>
@@ -123,4 +124,66 @@ TEST(NotificationPreferences, OkCopiesChecksCancelChangesNothing)
     EXPECT_TRUE(saved);
     EXPECT_EQ(targets.Blocked(), "APP.V;");
     EXPECT_EQ(targets.Allowed(), ";APP.R;");
+}
+
+// The main window's shift choice: the dialog filled from what the window
+// keeps, nothing shown without shifts, the choice kept only on OK.
+TEST(ShiftInfo, RunShiftInfoFillsTheDialogAndKeepsTheChoiceOnOk)
+{
+    ShiftDb db;
+    db.shifts = {Shift(1, "Day", 7, 15), Shift(2, "Evening", 15, 23)};
+    db.groups = {Group(12, "A", 2), Group(15, "B", 2), Group(16, "C", 1)};
+    TShiftChoice choice;
+    choice.FacilityCode = "OAK";
+    choice.FacilityName = "Oak Grove Care Home";
+    choice.EmployeeName = "Tom Ward";
+    choice.Facility = 1;
+    choice.Employee = 4;
+    choice.Shift = 2;
+    choice.ResidentGroups = ";15;";
+
+    // Shown with the current shift and groups; Cancel keeps everything.
+    int shown = 0;
+    EXPECT_FALSE(RunShiftInfo(&db, nullptr, choice, [&](TfrmShiftInfo& dlg) {
+        ++shown;
+        EXPECT_EQ(dlg.edtFacility->text().toStdString(), "[OAK] Oak Grove Care Home");
+        EXPECT_EQ(dlg.edtEmployee->text().toStdString(), "Tom Ward");
+        EXPECT_EQ(dlg.SelectedShift(), 2);
+        EXPECT_TRUE(dlg.rbSelected->isChecked());
+        EXPECT_EQ(dlg.GetSelectedResidentGroups(), ";15;");
+        dlg.cbShift->setCurrentIndex(0);
+        return int(QDialog::Rejected);
+    }));
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(VarToStr(db.opened[0].second[0]), "1") << "the employee's home";
+    EXPECT_EQ(VarToStr(db.opened[1].second[1]), "4");
+    EXPECT_EQ(choice.Shift, 2);
+    EXPECT_EQ(choice.ResidentGroups, ";15;");
+
+    // OK: the shift, its text and the groups are kept.
+    EXPECT_TRUE(RunShiftInfo(&db, nullptr, choice, [&](TfrmShiftInfo& dlg) {
+        dlg.SetSelectedResidentGroups(";12;15;");
+        return int(QDialog::Accepted);
+    }));
+    EXPECT_EQ(choice.Shift, 2);
+    EXPECT_EQ(choice.ShiftText, "Evening [03:00 PM - 11:00 PM]");
+    EXPECT_EQ(choice.ResidentGroups, ";12;15;");
+
+    // Without groups chosen the all-residents button is preset.
+    choice.ResidentGroups.clear();
+    EXPECT_TRUE(RunShiftInfo(&db, nullptr, choice, [&](TfrmShiftInfo& dlg) {
+        EXPECT_TRUE(dlg.rbAll->isChecked());
+        dlg.cbShift->setCurrentIndex(0);
+        return int(QDialog::Accepted);
+    }));
+    EXPECT_EQ(choice.Shift, 1);
+    EXPECT_EQ(choice.ShiftText, "Day [07:00 AM - 03:00 PM]");
+    EXPECT_EQ(choice.ResidentGroups, "");
+
+    // A home without shifts: the dialog is not shown.
+    db.shifts.clear();
+    shown = 0;
+    EXPECT_FALSE(RunShiftInfo(&db, nullptr, choice, [&](TfrmShiftInfo&) { return ++shown, int(QDialog::Accepted); }));
+    EXPECT_EQ(shown, 0);
+    EXPECT_EQ(choice.Shift, 1);
 }

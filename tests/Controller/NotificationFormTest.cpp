@@ -4,6 +4,7 @@
 #include "Components/Controller/NotificationForm.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -103,4 +104,62 @@ TEST(NotificationForm, ItemEventExecutesThenDismisses)
     c.Control()->DoItemEvent(0, TNotifyItemElement::elIgnore);
     EXPECT_EQ(c.Notifications().Count(), 0);
     EXPECT_EQ(db.executed.back(), "INSERT INTO TBL_NOTIFICATION_IGNORE VALUES('MANAGER', 3)");
+}
+
+namespace {
+bool Orange(QRgb c) { return qRed(c) > 200 && qGreen(c) > 100 && qGreen(c) < 170 && qBlue(c) < 60; }
+bool GreyInk(QRgb c) { return qRed(c) == qGreen(c) && qGreen(c) == qBlue(c) && qRed(c) < 0xC0; }
+// Whether any pixel of R in the picture passes Test.
+template <class F> bool AnyPixel(const QImage& Image, const QRect& R, F Test)
+{
+    for (int y = R.top(); y <= R.bottom(); ++y)
+        for (int x = R.left(); x <= R.right(); ++x)
+            if (Test(Image.pixel(x, y)))
+                return true;
+    return false;
+}
+} // namespace
+
+// The close glyphs are the program's pictures, grey at rest and orange
+// under the mouse, drawn at the item's right - 4, top + 4; an empty list
+// says so in grey.
+TEST(NotificationForm, CloseGlyphsAndEmptyListPainting)
+{
+    const std::vector<QImage> glyphs = LoadNotifyGlyphs();
+    ASSERT_EQ(glyphs.size(), 2u);
+    for (const QImage& g : glyphs) {
+        ASSERT_FALSE(g.isNull());
+        EXPECT_EQ(g.size(), QSize(12, 12));
+    }
+    EXPECT_TRUE(GreyInk(glyphs[0].pixel(6, 6)));
+    EXPECT_TRUE(Orange(glyphs[1].pixel(6, 6)));
+
+    Db db;
+    TNotifyCenter c(&db);
+    c.resize(300, 400);
+    c.Control()->setGeometry(1, 35, 298, 363);
+    QImage empty = c.Control()->grab().toImage();
+    const int w = c.Control()->State().ClientWidth;
+    const int mid = c.Control()->height() / 2;
+    EXPECT_TRUE(AnyPixel(empty, QRect(48, mid - 8, w - 64, 16), GreyInk)) << "No new notifications";
+
+    c.Targets().Add("Alpha", 0, "APP.A");
+    db.rows = {Row(1), Row(2)};
+    c.UpdateNotifications();
+    const TNotifyItem& first = *c.Notifications()[0];
+    const TNotifyItem& second = *c.Notifications()[1];
+    const QRect glyph1(w - 16 - 4, first.Top + 4, 12, 12);
+    const QRect glyph2(w - 16 - 4, second.Top + 4, 12, 12);
+    QImage rest = c.Control()->grab().toImage();
+    EXPECT_FALSE(AnyPixel(rest, glyph1, Orange));
+    EXPECT_TRUE(AnyPixel(rest, glyph1, GreyInk));
+
+    // The mouse over the first item's close glyph: that glyph turns orange.
+    QMouseEvent move(QEvent::MouseMove, QPointF(w - 14, first.Top + 10), QPointF(w - 14, first.Top + 10), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(c.Control(), &move);
+    ASSERT_EQ(c.Control()->State().HotElement, TNotifyItemElement::elIgnore);
+    QImage hot = c.Control()->grab().toImage();
+    EXPECT_TRUE(AnyPixel(hot, glyph1, Orange));
+    EXPECT_FALSE(AnyPixel(hot, glyph2, Orange));
 }

@@ -1,9 +1,12 @@
 // The notification statements on the local application server: which
 // notifications qualify, dismissal, preferences saved and loaded.
 #include "Components/Controller/NotifyServerDatabase.h"
+#include "Components/Controller/ShiftInfoForm.h"
 #include "platform/DateUtils.h"
 #include "support/AppServerSession.h"
 
+#include <QComboBox>
+#include <QListWidget>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -124,4 +127,60 @@ TEST_F(NotifyServer, PreferencesSavedAndLoaded)
     targets.SetBlocked("");
     n.LoadTargets();
     EXPECT_EQ(targets.Blocked(), "APP.A;");
+}
+
+// The data database's demo rows: the sample applets' notifications, dated
+// relative to the day the database was made, reach the users they are for;
+// MANAGER may edit the preferences, NURSE not.
+TEST_F(NotifyServer, TheDemoRowsReachTheirUsers)
+{
+    TNotifyTargets targets;
+    targets.Add("Sample Applet", 0, "SAMPLE_APPLET");
+    targets.Add("Sample Widget", 1, "SAMPLE_WIDGET");
+    TNotifyServerDatabase manager([] { return std::string("MANAGER"); }, [] { return std::vector<int32_t>{1, 2}; });
+    TNotifications m(&manager);
+    m.Targets = &targets;
+    m.UpdateFaciltiesAccess();
+    m.UpdateEmployeeAndEmployeeGroups();
+    EXPECT_EQ(m.Employee, "5");
+    m.LoadTargets();
+    EXPECT_TRUE(targets.CanEditPreferences);
+    EXPECT_EQ(Shown(m), (std::vector<int>{3, 4, 5}));
+    const int today = m.FindItemIdx(3);
+    ASSERT_GE(today, 0);
+    EXPECT_LT(Now() - m[today]->Date, 1.0) << "dated relative to the day the database was made";
+    EXPECT_TRUE(m[m.FindItemIdx(4)]->KeepActive);
+
+    TNotifyServerDatabase nurse([] { return std::string("NURSE"); }, [] { return std::vector<int32_t>{}; });
+    TNotifications n(&nurse);
+    n.Targets = &targets;
+    n.UpdateFaciltiesAccess();
+    n.UpdateEmployeeAndEmployeeGroups();
+    EXPECT_EQ(n.Employee, "4");
+    n.LoadTargets();
+    EXPECT_FALSE(targets.CanEditPreferences);
+    EXPECT_EQ(Shown(n), (std::vector<int>{3, 6}));
+    n.ResidentGroups = ";2;"; // Agnes Miller is in group 1
+    EXPECT_EQ(Shown(n), (std::vector<int>{3}));
+}
+
+// The shift dialog on the server: NURSE's shifts at Oak Grove by begin
+// time, the nursing groups of the day shift, the group rows 200 a fetch.
+TEST_F(NotifyServer, ShiftDialogReadsTheSeedsShiftsAndGroups)
+{
+    TNotifyServerDatabase db([] { return std::string("NURSE"); }, [] { return std::vector<int32_t>{}; });
+    TfrmShiftInfo dlg(&db);
+    dlg.UpdateShifts(1, 4, 0);
+    EXPECT_EQ(db.LastFetchBy(), 200);
+    ASSERT_EQ(dlg.cbShift->count(), 3);
+    EXPECT_EQ(dlg.cbShift->itemText(0).toStdString(), "Day [07:00 AM - 03:00 PM]");
+    EXPECT_EQ(dlg.cbShift->itemText(2).toStdString(), "Night [11:00 PM - 07:00 AM]");
+    EXPECT_EQ(dlg.SelectedShift(), 1) << "no current shift: the first";
+    ASSERT_EQ(dlg.lbGroups->count(), 2);
+    EXPECT_EQ(dlg.lbGroups->item(0)->text().toStdString(), "Group: 1");
+    // The evening group is of another discipline than the nurse's.
+    dlg.cbShift->setCurrentIndex(1);
+    EXPECT_EQ(dlg.lbGroups->count(), 0);
+    dlg.UpdateShifts(1, 4, 2);
+    EXPECT_EQ(dlg.SelectedShift(), 2);
 }

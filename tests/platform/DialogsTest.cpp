@@ -105,3 +105,32 @@ TEST(MessageDlgRules, QtServiceIsTheDefaultUnderAQApplication)
     });
     EXPECT_EQ(MessageDlg("Close?", mtConfirmation, {mbYes, mbNo}, 0), mrNo);
 }
+
+TEST_F(ScriptedDialogsTest, FileChoosersAnswerFromTheirQueueAndCancelOnAnEmptyName)
+{
+    TFileDialogRequest request;
+    request.Kind = fdSave;
+    request.Title = "Save Attachment";
+    request.FileName = "plan.pdf";
+    std::string chosen = "before";
+    EXPECT_THROW(PromptForFileName(request, chosen), EScriptedDialog);
+    m_dialogs->QueueFileName("/tmp/a.pdf");
+    m_dialogs->QueueFileName("");
+    EXPECT_TRUE(PromptForFileName(request, chosen));
+    EXPECT_EQ(chosen, "/tmp/a.pdf");
+    EXPECT_FALSE(PromptForFileName(request, chosen));
+    EXPECT_EQ(chosen, "/tmp/a.pdf");
+    const auto asked = m_dialogs->FileRequests();
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[1].Kind, fdSave);
+    EXPECT_EQ(asked[1].FileName, "plan.pdf");
+    EXPECT_EQ(asked[1].Title, "Save Attachment");
+}
+
+TEST(FileDialogRules, BarFiltersBecomeQtFilters)
+{
+    EXPECT_EQ(QtFileFilter("Text Files|*.txt"), "Text Files (*.txt)");
+    EXPECT_EQ(QtFileFilter("Pictures|*.png;*.bmp|All Files|*"), "Pictures (*.png *.bmp);;All Files (*)");
+    EXPECT_EQ(QtFileFilter(""), "");
+    EXPECT_EQ(QtFileFilter("Caption without pattern"), "");
+}

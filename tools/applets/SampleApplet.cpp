@@ -2,8 +2,11 @@
 // a child form or another applet, marks unsaved data and closes itself; it
 // adds an item to the info bar. Its other buttons use the controller: take
 // and clear a lock, show the facilities in the debug viewer, look up a
-// value, run the add-on "BROWSER_LOGIN".
+// value, run the add-on "BROWSER_LOGIN", and send a notification to a user
+// (the demo's way to reach another user's notification center).
 #include "SampleForms.h"
+
+#include <QLineEdit>
 
 #include <functional>
 #include <memory>
@@ -46,6 +49,10 @@ class TSampleForm : public TovnAppletForm
         QPushButton* debug = Samples::NamedButton(this, "btnDebug", "Show Data in Debug Viewer", layout);
         QPushButton* lookup = Samples::NamedButton(this, "btnLookup", "Look Up a Value", layout);
         QPushButton* addon = Samples::NamedButton(this, "btnAddon", "Run Add-on", layout);
+        m_notifyUser = Samples::NamedEdit(this, "edtNotifyUser", "MANAGER", "For user (empty: everybody)", layout);
+        m_notifyText = Samples::NamedEdit(this, "edtNotifyText", "Please look at the sample applet.",
+                                          "Notification text", layout);
+        QPushButton* notify = Samples::NamedButton(this, "btnNotify", "Send Notification", layout);
         QPushButton* close = Samples::NamedButton(this, "btnClose", "Close", layout);
         layout->addStretch(1);
         // The controller's services; an error shows in the state line.
@@ -80,6 +87,17 @@ class TSampleForm : public TovnAppletForm
             int32_t result = 0;
             Report([&] { result = Controller->RunObject("BROWSER_LOGIN", "seven"); },
                    [&] { return "Add-on answered " + std::to_string(result); });
+        });
+        // Clicking the notification in the receiver's center opens this
+        // applet again with these parameters.
+        QObject::connect(notify, &QPushButton::clicked, this, [this] {
+            const std::string user = Trim(m_notifyUser->text().toStdString());
+            Report(
+                [&] {
+                    CreateNotification(m_applet, Now(), m_notifyText->text().toStdString(), "Sample Applet",
+                                       "SAMPLE_APPLET", "FROM=NOTIFICATION", 0, 0, 0, 0, 0, user);
+                },
+                [&] { return "Notification sent" + (user.empty() ? std::string() : " to " + user); });
         });
         QObject::connect(child, &QPushButton::clicked, this, [this] { OpenChild(); });
         QObject::connect(other, &QPushButton::clicked, this,
@@ -133,6 +151,8 @@ class TSampleForm : public TovnAppletForm
     QLabel* m_mode;
     QLabel* m_params;
     QLabel* m_state;
+    QLineEdit* m_notifyUser;
+    QLineEdit* m_notifyText;
     std::string m_lockPath;
 };
 

@@ -5,6 +5,7 @@
 #include "Components/Controller/ovnAppletApi.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -27,6 +28,16 @@ inline QPushButton* NamedButton(QWidget* Parent, const char* Name, const char* C
     button->setObjectName(Name);
     Layout->addWidget(button);
     return button;
+}
+
+// A line edit with an object name, a first text and a hint.
+inline QLineEdit* NamedEdit(QWidget* Parent, const char* Name, const char* Text, const char* Hint, QLayout* Layout)
+{
+    auto* edit = new QLineEdit(QString::fromUtf8(Text), Parent);
+    edit->setObjectName(Name);
+    edit->setPlaceholderText(QString::fromUtf8(Hint));
+    Layout->addWidget(edit);
+    return edit;
 }
 
 // Fills the three labels from the applet.

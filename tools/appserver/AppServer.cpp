@@ -56,6 +56,7 @@ TAppServer::TAppServer(TServerOptions options)
     RegisterLogPluginMethods();
     RegisterModulePluginMethods();
     RegisterMenuLockPluginMethods();
+    RegisterMailPluginMethods();
     if (m_options.TestProcedures)
         RegisterTestProcedures(m_procedures);
 

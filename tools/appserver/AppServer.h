@@ -10,6 +10,7 @@
 #include "Sessions.h"
 
 #include <atomic>
+#include <functional>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -48,6 +49,17 @@ class TAppServer
     int NotifyPort() const { return m_notifyPort.load(); }
     void SetNotifyPort(int Port) { m_notifyPort = Port; }
     TDatabase& Database() { return m_database; }
+    // Hands a message to the notification links whose Parameter is Value
+    // (set once before Listen; a procedure thread calls it, the relay runs
+    // in the notification server's thread). Unset: nothing is relayed.
+    using TRelay = std::function<void(const std::string& Message, const std::string& Parameter,
+                                      const std::string& Value)>;
+    void SetRelay(TRelay Relay) { m_relay = std::move(Relay); }
+    void Relay(const std::string& Message, const std::string& Parameter, const std::string& Value) const
+    {
+        if (m_relay)
+            m_relay(Message, Parameter, Value);
+    }
     TSessionStore& Sessions() { return m_sessions; }
     // The databases and cursors the clients hold (DatabaseProcedures.h).
     TServerDatabases& Databases() { return m_databases; }
@@ -80,6 +92,7 @@ class TAppServer
 
     TServerOptions m_options;
     std::atomic<int> m_notifyPort{0};
+    TRelay m_relay;
     TDatabase m_database;
     TSessionStore m_sessions;
     TServerDatabases m_databases;

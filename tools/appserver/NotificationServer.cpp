@@ -204,6 +204,20 @@ void TNotificationServer::Notify(QWebSocket* From, const QJsonObject& Command)
             Send(link, message);
 }
 
+void TNotificationServer::Relay(const std::string& Message, const std::string& Parameter, const std::string& Value)
+{
+    std::vector<QWebSocket*> targets;
+    for (const auto& [link, state] : m_links) {
+        const auto param = state.Params.find(Parameter);
+        if (param != state.Params.end() && param->second == Value)
+            targets.push_back(link);
+    }
+    Trace("relay \"" + Message + "\" to " + std::to_string(targets.size()) + " link(s)");
+    for (QWebSocket* link : targets)
+        if (m_links.count(link))
+            Send(link, Message);
+}
+
 bool TNotificationServer::TestCommand(QWebSocket* From, const std::string& Name, const QJsonObject& Command)
 {
     if (Name == "test_history") {

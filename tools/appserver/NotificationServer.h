@@ -65,6 +65,9 @@ class TNotificationServer
     // Listens for TLS links with the PEM certificate (chain) and key files;
     // answers the port, or -1 with the reason in Error.
     int ListenSecure(int Port, const std::string& CertificateFile, const std::string& KeyFile, std::string& Error);
+    // What the server itself relays (a procedure's "$check_mail <counter>"):
+    // Message to the links whose Parameter is Value, as a "notify" would.
+    void Relay(const std::string& Message, const std::string& Parameter, const std::string& Value);
 
   private:
     struct TLink

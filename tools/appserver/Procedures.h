@@ -155,3 +155,6 @@ class TDatabase;
 void CheckAliasAccess(TDatabase& db, const TSession& session, const std::string& alias);
 // PLG_SYSTEM SetLock, ClearLock and GetMenu (MenuLockPlugin.cpp).
 void RegisterMenuLockPluginMethods();
+// PLG_SYSTEM's SEND_MAIL: mail between users, with the relay of
+// "$check_mail <counter>" to the recipients (MailPlugin.cpp).
+void RegisterMailPluginMethods();

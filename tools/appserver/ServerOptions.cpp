@@ -92,6 +92,7 @@ TServerOptions ParseOptions(const std::vector<std::string>& args)
         {"--verbose", &o.Verbose},
         {"--help", &o.Help},
         {"-h", &o.Help},
+        {"--server-time-as-text", &o.ServerTimeAsText},
     };
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -179,5 +180,7 @@ Fault switches (PROCS is a comma list of procedure names, or * for every call):
   --login-reply-without MEMBERS  leave these members (a comma list of User,
                                  CLIENT_INFO, DATABASES, Warning) out of the
                                  sign-in reply
+  --server-time-as-text          Nembra.GetServerTime answers SERVER_TIME_DOUBLE
+                                 as a text, not a number
 )";
 }

@@ -191,8 +191,12 @@ void GetWorkServerURL(TCall& call)
 void GetServerTime(TCall& call)
 {
     call.RequireSession();
-    call.Json().Key("SERVER_TIME_DOUBLE");
-    call.Json().Double(Wire::NowAsDateTime());
+    if (call.Server().Options().ServerTimeAsText) {
+        Wire::Member(call.Json(), "SERVER_TIME_DOUBLE", std::to_string(Wire::NowAsDateTime()));
+    } else {
+        call.Json().Key("SERVER_TIME_DOUBLE");
+        call.Json().Double(Wire::NowAsDateTime());
+    }
     Wire::Member(call.Json(), "SERVER_TIME", Wire::NowText());
 }
 

@@ -85,6 +85,13 @@ int Run(int argc, char** argv)
             return 1;
         }
         server.SetNotifyPort(notifyPort);
+        server.SetRelay([&notifications](const std::string& message, const std::string& parameter,
+                                         const std::string& value) {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [&notifications, message, parameter, value] { notifications.Relay(message, parameter, value); },
+                Qt::QueuedConnection);
+        });
         int secureNotifyPort = -1;
         if (!options.NotifyTlsCert.empty()) {
             std::string error;

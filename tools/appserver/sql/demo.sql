@@ -73,6 +73,11 @@ INSERT OR IGNORE INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIP
   (10, 10, 0, 1, 'Sample Applet', 7001, 110),
   (11, 11, 0, 1, 'Sample Widget', 7002, 111),
   (12, 11, 0, 2, 'Staff Handbook', 113, 111);
+-- The notification targets: the menu rows of "NOTIFICATIONS" name the
+-- sample applets whose notifications a user may receive.
+INSERT OR IGNORE INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIPTION, C_RESOURCE, C_ICON_RESOURCE) VALUES
+  (13, 12, 0, 1, 'Sample Applet', 7001, 110),
+  (14, 12, 0, 2, 'Sample Widget', 7002, 111);
 INSERT OR IGNORE INTO SRV_MODULE_GROUP_PRESETS (ALIAS, MODULES) VALUES
   ('MAPLE', '"Favorites=Care' || char(13, 10) || '","Daily Work=Care' || char(13, 10) || 'Office' || char(13, 10) ||
             '","$WIDGETS=Office' || char(13, 10) || '"');
@@ -111,3 +116,13 @@ UPDATE TBL_ROLES SET SECURITY = X'00FFFFFFFFFF' WHERE COUNTER IN (10, 11) AND SE
 UPDATE TBL_ROLES SET SECURITY = X'0040404040A0' WHERE COUNTER = 12 AND SECURITY IS NULL;
 -- The nurse works at Maple Court.
 INSERT OR IGNORE INTO TBL_USERFACILITYACCESS (C_USER, C_FACILITY, ACCESS_TYPE) VALUES (11, 10, 'USR');
+-- O-Mail: a board message from ADMIN, which every mailbox shows (C_USER_TO
+-- 1), and a message the system generated (no sender) for the manager. Both
+-- are read, so a first sign-in starts without unread mail.
+INSERT OR IGNORE INTO TBL_MAIL (COUNTER, MAIL_TYPE, DATE_TIME_SENT, SUBJECT, MSG, HAS_BEEN_READ, C_USER_TO,
+                                C_USER_FROM, FILE_NAME, ATTACHMENT) VALUES
+  (10, 'BOR', datetime('now', 'localtime', '-3 days'), 'Welcome to O-Mail',
+   'O-Mail carries messages between the staff of the homes.' || char(13, 10) ||
+   'Open "Inbox" to read, "Compose" to write.', 'T', 1, 2, NULL, NULL),
+  (11, 'SYS', datetime('now', 'localtime', '-2 days'), 'Nightly backup completed',
+   'The nightly backup of MAPLE and CEDAR completed without errors.', 'T', 10, NULL, NULL, NULL);
