@@ -157,7 +157,9 @@ TEST_F(FacadeTest, RetiredAndEmptyOperations)
     m_controller->GetOnlineUser("USER", 1, count, text, "x");
     EXPECT_EQ(count, 7);
     EXPECT_EQ(text, "kept");
-    EXPECT_FALSE(m_controller->SendOMail("ann", "Hi", "Text", "", true, false, -1, "", "URL"));
+    // Mail is sent for real now: without a session it cannot go.
+    EXPECT_EQ(ErrorOf([&] { m_controller->SendOMail("ann", "Hi", "Text", "", true, false, -1, "", "URL"); }),
+              "Connection is not active");
     m_controller->SetRestrictedAdCategory(5);
     EXPECT_EQ(m_controller->GetRestrictedAdCategory(), 5);
     // 2 is no system window: nothing opens.
