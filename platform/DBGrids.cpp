@@ -5,13 +5,15 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
 namespace {
 
-// Paints each column on its own background and with its own alignment.
+// Hands each cell to the grid's hook first; otherwise paints each column on
+// its own background and with its own alignment.
 class TColumnDelegate : public QStyledItemDelegate
 {
   public:
@@ -31,6 +33,26 @@ class TColumnDelegate : public QStyledItemDelegate
                                 : column.Alignment == taCenter     ? Qt::AlignHCenter
                                                                    : Qt::AlignLeft;
         option->displayAlignment = h | Qt::AlignVCenter;
+    }
+
+  public:
+    void paint(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override
+    {
+        if (m_grid->OnDrawColumnCell) {
+            TGridCell cell{Option.rect, Index.row(), Index.column(), Index.data().toString(),
+                           (Option.state & QStyle::State_Selected) != 0};
+            bool handled = false;
+            Painter->save();
+            try {
+                m_grid->OnDrawColumnCell(*Painter, cell, handled);
+            } catch (...) {
+                handled = false;
+            }
+            Painter->restore();
+            if (handled)
+                return;
+        }
+        QStyledItemDelegate::paint(Painter, Option, Index);
     }
 
   private:

@@ -23,10 +23,12 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+class QPainter;
 class TDataSetModel;
 class TDBGrid;
 
@@ -72,6 +74,19 @@ class TDBGridColumns
     int m_updateCount = 0;
 };
 
+// A cell about to be painted: its rectangle, row and column, the text the
+// grid would show and whether it is selected. A hook that painted the cell
+// itself sets Handled.
+struct TGridCell
+{
+    QRect Rect;
+    int Row = 0;
+    int Column = 0;
+    QString Text;
+    bool Selected = false;
+};
+using TDrawColumnCellEvent = std::function<void(QPainter& Painter, const TGridCell& Cell, bool& Handled)>;
+
 class TDBGrid : public QTableView
 {
   public:
@@ -81,6 +96,9 @@ class TDBGrid : public QTableView
     TDataSource* DataSource() const;
     void SetDataSource(TDataSource* Value);
     TDataSetModel& Model() const { return *m_model; }
+    // Paints cells before the grid; a hook that throws leaves the cell to
+    // the grid.
+    TDrawColumnCellEvent OnDrawColumnCell;
 
     TDBGridOptions Options() const { return m_options; }
     void SetOptions(TDBGridOptions Value);

@@ -151,6 +151,8 @@ std::vector<TDataSetModel::RowData> TDataSetModel::ReadRows(int count)
                 row.Display.push_back(QString::fromStdString(field->DisplayText()));
                 row.Edit.push_back(QString::fromStdString(field->Text()));
             }
+            if (OnRowTag)
+                row.Tag = OnRowTag(*ds);
             rows.push_back(std::move(row));
             ds->Next();
         }
@@ -353,4 +355,9 @@ bool TDataSetModel::setData(const QModelIndex& index, const QVariant& value, int
         return false;
     }
     return true;
+}
+
+int TDataSetModel::RowTag(int row) const
+{
+    return row >= 0 && row < static_cast<int>(m_rows.size()) ? m_rows[static_cast<size_t>(row)].Tag : 0;
 }

@@ -19,6 +19,8 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +56,10 @@ class TDataSetModel : public QAbstractTableModel
     // The row header as a grid's indicator: a mark on the current row and
     // nothing on the others, instead of the row numbers.
     void SetIndicator(bool value);
+    // A number kept with each row as it is read (the dataset on that row),
+    // for painters that look at columns not shown; set before binding.
+    std::function<int(TDataSet& dataSet)> OnRowTag;
+    int RowTag(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -76,6 +82,7 @@ class TDataSetModel : public QAbstractTableModel
         TBookmark Bookmark;
         std::vector<QString> Display;
         std::vector<QString> Edit;
+        int Tag = 0;
     };
 
     TDataSet* DataSet() const;

@@ -83,7 +83,7 @@ void TfrmOrvaneBrowser4::DBLoginSteps()
     WalkMenuRows();
 
     if (Controller->User().UserType == "SYS") {
-        AddModule("System", -100, true, TModuleFormClass(), m_iconManager->GetIconIndex("ICN_GENERAL_SETUP", -1));
+        AddModule("System", -100, true, SystemModuleForm(), m_iconManager->GetIconIndex("ICN_GENERAL_SETUP", -1));
         m_systemModule = m_moduleItems->Find(-100);
     }
     LoadModulesLayout();

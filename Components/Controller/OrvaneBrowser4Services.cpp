@@ -89,6 +89,26 @@ const TSystemWindowFactory& SystemWindowFactory(TSystemWindow Kind)
     return Factories()[Kind];
 }
 
+namespace {
+
+TModuleFormClass& SystemModuleFormClass()
+{
+    static TModuleFormClass formClass;
+    return formClass;
+}
+
+} // namespace
+
+void SetSystemModuleForm(TModuleFormClass FormClass)
+{
+    SystemModuleFormClass() = std::move(FormClass);
+}
+
+const TModuleFormClass& SystemModuleForm()
+{
+    return SystemModuleFormClass();
+}
+
 QWidget* TSystemWindowHolder::Open(TSystemWindow Kind, QWidget* Owner, bool& Created)
 {
     Created = false;

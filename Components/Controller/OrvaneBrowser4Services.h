@@ -3,6 +3,7 @@
 // over datasets and texts (the window's methods in OrvaneBrowser4Services.cpp
 // use them), and the single-instance holders of the system windows.
 
+#include "Components/Controller/ovnBrowserUtils.h"
 #include "platform/DataSet.h"
 
 #include <QPointer>
@@ -70,3 +71,8 @@ class TSystemWindowHolder
   private:
     QPointer<QWidget> m_window;
 };
+
+// The page of the built-in module "System"; the unit of the page sets it
+// (without one the module opens nothing).
+void SetSystemModuleForm(TModuleFormClass FormClass);
+const TModuleFormClass& SystemModuleForm();

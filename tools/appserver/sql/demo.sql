@@ -35,9 +35,9 @@ INSERT OR IGNORE INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, FIRST_NAME, LA
                                  C_ENTERPRISE, CURRENT_USE, FACILITY_ACCESS_FLAG, EMAIL, STATE, ZIP,
                                  ADVERTISE, ADSTATE, ADZIP, INDUSTRY) VALUES
   (10, 'MANAGER', 'manager', 'Helen', 'Brooks', 'Helen Brooks', 'MGR', 10, 'T', 'A',
-   'helen.brooks@harbourview.example', 'OR', '97201', 'F', NULL, NULL, NULL),
+   'helen.brooks@harbourview.example.org', 'OR', '97201', 'F', NULL, NULL, NULL),
   (11, 'NURSE', 'nurse', 'Tom', 'Ward', 'Tom Ward', 'USR', 10, 'T', 'I',
-   'tom.ward@harbourview.example', 'OR', '97201', 'T', 'OR', '97201', 'Nursing Home');
+   'tom.ward@harbourview.example.org', 'OR', '97201', 'T', 'OR', '97201', 'Nursing Home');
 
 INSERT OR IGNORE INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (10, 10), (10, 11), (11, 12);
 
@@ -89,9 +89,41 @@ INSERT OR IGNORE INTO SRV_MODULE_GROUP_PRESETS (ALIAS, MODULES) VALUES
 -- level in the two high bits): the home managers may delete residents
 -- (full), the nurses add and change them (modify), also through the plus
 -- button of another form.
-UPDATE TBL_ROLES SET SECURITY = X'0000000000000000000000000000000000000000C0C0' WHERE COUNTER IN (10, 11) AND SECURITY IS NULL;
-UPDATE TBL_ROLES SET SECURITY = X'00000000000000000000000000000000000000008080' WHERE COUNTER = 12 AND SECURITY IS NULL;
+-- On the Residents module's items (indexes 1 to 5) the managers hold every
+-- right, the nurses view admissions and run the medication round.
+UPDATE TBL_ROLES SET SECURITY = X'00FFFFFFFFFF0000000000000000000000000000C0C0' WHERE COUNTER IN (10, 11) AND SECURITY IS NULL;
+UPDATE TBL_ROLES SET SECURITY = X'0040404040A000000000000000000000000000008080' WHERE COUNTER = 12 AND SECURITY IS NULL;
 
+-- The homes of the care group, for facility access; a "Residents" module
+-- whose menu holds secured items on two levels with attribute captions,
+-- for the rights editor (its items open the sample applet); the homes'
+-- roles reach it.
+INSERT OR IGNORE INTO TBL_FACILITIES (COUNTER, FACILITY, DESCRIPTION, CITY, STATE, ZIP, C_ENTERPRISE) VALUES
+  (10, 'MAPLE COURT', 'Maple Court Residence', 'Portland', 'OR', '97201', 10),
+  (11, 'CEDAR HOUSE', 'Cedar House Nursing Home', 'Salem', 'OR', '97301', 10),
+  (12, 'WILLOW LODGE', 'Willow Lodge', 'Eugene', 'OR', '97401', 10);
+INSERT OR IGNORE INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, DESCRIPTION, FILE_NAME, SECURITY_INDEX,
+                                     ATTRIBUTE1, ATTRIBUTE2, ATTRIBUTE3) VALUES
+  (120, 'RES_ADMISSIONS', 'Admissions', 'sample_applet.dll', 1, 'Print', 'Export', NULL),
+  (121, 'RES_ADMIT', 'Admit Resident', 'sample_applet.dll', 2, 'Discharge', NULL, NULL),
+  (122, 'RES_CAREPLANS', 'Care Plans', 'sample_applet.dll', 3, 'Print', NULL, 'Sign Off'),
+  (123, 'RES_REVIEW', 'Review Care Plan', 'sample_applet.dll', 4, NULL, NULL, NULL),
+  (124, 'RES_MEDICATION', 'Medication Round', 'sample_applet.dll', 5, 'Controlled Drugs', NULL, NULL);
+INSERT OR IGNORE INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
+  (120, 120, 'sample_applet.so', 'L64'), (121, 121, 'sample_applet.so', 'L64'),
+  (122, 122, 'sample_applet.so', 'L64'), (123, 123, 'sample_applet.so', 'L64'),
+  (124, 124, 'sample_applet.so', 'L64');
+INSERT OR IGNORE INTO TBL_MODULES (COUNTER, MODULE, DESCRIPTION) VALUES (13, 'Residents', 'Residents and their care');
+INSERT OR IGNORE INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIPTION, C_RESOURCE, C_ICON_RESOURCE) VALUES
+  (20, 13, 0, 10, 'Residents', NULL, 110),
+  (21, 13, 1, 11, NULL, 120, 110),
+  (22, 13, 2, 12, NULL, 121, 110),
+  (23, 13, 1, 13, NULL, 122, 110),
+  (24, 13, 2, 14, NULL, 123, 110),
+  (25, 13, 1, 15, 'Medication', 124, 110);
+INSERT OR IGNORE INTO TBL_ROLEMODULES (C_ROLE, C_MODULE) VALUES (10, 13), (11, 13), (12, 13);
+-- The nurse works at Maple Court.
+INSERT OR IGNORE INTO TBL_USERFACILITYACCESS (C_USER, C_FACILITY, ACCESS_TYPE) VALUES (11, 10, 'USR');
 -- O-Mail: a board message from ADMIN, which every mailbox shows (C_USER_TO
 -- 1), and a message the system generated (no sender) for the manager. Both
 -- are read, so a first sign-in starts without unread mail.

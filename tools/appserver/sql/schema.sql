@@ -37,7 +37,7 @@ CREATE TABLE IF NOT EXISTS TBL_USERS (
   FULL_NAME               TEXT,
   USER_TYPE               TEXT NOT NULL DEFAULT 'USR',  -- SYS, MGR or USR
   C_ENTERPRISE            INTEGER REFERENCES TBL_ENTERPRISES (COUNTER),
-  EXPIRATION_DATE         TEXT,            -- yyyy-mm-dd: the account ends after it
+  EXPIRATION_DATE         DATE,            -- yyyy-mm-dd, travels as a date: the account ends after it
   EXPIRATION_INTERVAL     INTEGER DEFAULT 0,  -- days a password lasts; 0: for ever
   DAYS_PASSWORD_WARNING   INTEGER DEFAULT 0,  -- days of warning before it ends
   LAST_PASSWORD_CHANGE    DATE,            -- yyyy-mm-dd; travels as a date

@@ -1,0 +1,111 @@
+// The console as the main window holds it, and the "System" page: RunSysApplet(10) makes one
+// console for the signed-in administrator, a second request brings the same
+// one forward, and the holder forgets it when it is destroyed.
+
+#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/ReadMail.h"
+#include "Components/Controller/ovnPreferences.h"
+#include "Components/Controller/OrvaneBrowser4Services.h"
+#include "Components/Controller/ovnController.h"
+#include "Components/Controller/ovnUtils.h"
+#include "admin/frmAdmin.h"
+#include "base/KldLogFile.h"
+#include "support/AppServerProcess.h"
+#include "support/DialogScript.h"
+#include "support/TempFolder.h"
+#include "ui/KldAppletView.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+TEST(ConsoleHolder, OneConsoleForTheSignedInAdministrator)
+{
+    const auto start = std::filesystem::current_path();
+    TTempFolder dir;
+    TDialogScript dialogs;
+    ovnSetDataPath(dir.Path());
+    AppBrand = 1;
+    auto* controller = new TovnController(nullptr);
+    TfrmOrvaneBrowser4* window = controller->Browser();
+    controller->Preferences().AutoLogin = false;
+    controller->User().UserType = "MGR";
+    controller->User().ID = "MANAGER";
+
+    window->ModuleItems().Add("System", 1);
+    window->AddModule("System", 1, false, {}, -1);
+    EXPECT_EQ(frmAdmin(), nullptr);
+    controller->RunSysApplet(10);
+    TfrmAdmin* console = frmAdmin();
+    ASSERT_NE(console, nullptr);
+    int visible = 0;
+    TKldAppItems& tools = console->View().Items().Items(0)->Items();
+    for (int i = 0; i < tools.Count(); ++i)
+        visible += tools.Items(i)->Visible() ? 1 : 0;
+    EXPECT_EQ(visible, 2);
+    controller->RunSysApplet(10);
+    EXPECT_EQ(frmAdmin(), console);
+    delete console;
+    EXPECT_EQ(frmAdmin(), nullptr);
+    // The "System" module's page is the admin folder's.
+    EXPECT_TRUE(static_cast<bool>(SystemModuleForm()));
+
+    delete controller;
+    FreeApplicationMainForm();
+    Log.SetEnabled(false);
+    ovnSetDataPath("");
+    AppBrand = 0;
+    std::filesystem::current_path(start);
+}
+
+TEST(SystemPage, ItsItemsOpenTheMailboxAndTheConsoleOfTheSignedInUser)
+{
+    TTempFolder dir;
+    TDialogScript dialogs;
+    TAppServerProcess server;
+    const auto start = std::filesystem::current_path();
+    ovnSetDataPath(dir.Path());
+    AppBrand = 0;
+    auto* controller = new TovnController(nullptr);
+    TfrmOrvaneBrowser4* window = controller->Browser();
+    controller->Preferences().AutoLogin = false;
+    TovnConnections& list = controller->Connections();
+    list.Clear();
+    TovnConnectionItem* local = list.Add();
+    local->SetConnection("Local server");
+    local->SetURL("http://127.0.0.1:" + std::to_string(server.Port()));
+    local->SetDefault(true);
+    window->ExecuteLoginDialog = [](const TLoginCallback& callback) {
+        return callback(nullptr, "ADMIN", "", "Local server");
+    };
+    [&] {
+        window->UserLogInExec();
+        ASSERT_TRUE(window->Logged());
+        auto* page = new TfrmSystemView(nullptr, nullptr, nullptr);
+        auto choose = [&](const std::string& Caption) {
+            for (int g = 0; g < page->View().Items().Count(); ++g)
+                if (TKldAppItem* item = page->View().Items().Items(g)->Items().ItemByText(Caption))
+                    page->DoOnAppSelect(nullptr, item);
+        };
+        choose("O-Mail");
+        EXPECT_NE(dynamic_cast<TfrmReadMail*>(window->SystemWindow(swReadMail)), nullptr);
+        choose("Administration Console");
+        ASSERT_NE(frmAdmin(), nullptr);
+        int visible = 0;
+        TKldAppItems& tools = frmAdmin()->View().Items().Items(0)->Items();
+        for (int i = 0; i < tools.Count(); ++i)
+            visible += tools.Items(i)->Visible() ? 1 : 0;
+        EXPECT_EQ(visible, 5);
+        // The user list is a tool of the system managers' forms: nothing yet.
+        choose("Show User List");
+        EXPECT_EQ(window->SystemWindow(swUserList), nullptr);
+        delete page;
+    }();
+    window->SetLogged(false);
+    delete controller;
+    FreeApplicationMainForm();
+    Log.SetEnabled(false);
+    ovnSetDataPath("");
+    AppBrand = 0;
+    std::filesystem::current_path(start);
+}
