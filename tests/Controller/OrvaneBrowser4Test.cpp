@@ -313,6 +313,8 @@ class MainWindowTest : public ::testing::Test
         m_controller = new TovnController(nullptr);
         m_window = m_controller->Browser();
         m_controller->Preferences().AutoLogin = false;
+        // The database sign-in after the sign-in is tested on its own.
+        m_controller->Preferences().AutoDBLogin = false;
         // The first show must not ask the brand's update address (the
         // controller's own check is tested with the controller).
         m_window->OnCheckKernelUpdate = [] { return false; };
