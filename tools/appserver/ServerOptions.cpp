@@ -90,6 +90,7 @@ TServerOptions ParseOptions(const std::vector<std::string>& args)
         {"--test-procedures", &o.TestProcedures},
         {"--watch-stdin", &o.WatchStdin},
         {"--verbose", &o.Verbose},
+        {"--server-time-as-text", &o.ServerTimeAsText},
         {"--help", &o.Help},
         {"-h", &o.Help},
     };
@@ -179,5 +180,7 @@ Fault switches (PROCS is a comma list of procedure names, or * for every call):
   --login-reply-without MEMBERS  leave these members (a comma list of User,
                                  CLIENT_INFO, DATABASES, Warning) out of the
                                  sign-in reply
+  --server-time-as-text          Nembra.GetServerTime answers SERVER_TIME_DOUBLE
+                                 as a text
 )";
 }

@@ -55,6 +55,8 @@ struct TServerOptions
     // Members of the sign-in reply (User, CLIENT_INFO, DATABASES, Warning)
     // that Nembra.Login leaves out.
     TFaultSwitch LoginReplyWithout;
+    // Nembra.GetServerTime answers SERVER_TIME_DOUBLE as a text, not a number.
+    bool ServerTimeAsText = false;
 };
 
 // Raises std::invalid_argument naming the option that is wrong.

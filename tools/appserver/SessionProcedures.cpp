@@ -192,7 +192,10 @@ void GetServerTime(TCall& call)
 {
     call.RequireSession();
     call.Json().Key("SERVER_TIME_DOUBLE");
-    call.Json().Double(Wire::NowAsDateTime());
+    if (call.Server().Options().ServerTimeAsText)
+        call.Json().String("not a time");
+    else
+        call.Json().Double(Wire::NowAsDateTime());
     Wire::Member(call.Json(), "SERVER_TIME", Wire::NowText());
 }
 
