@@ -286,3 +286,18 @@ TEST_F(DBConnectTest, ABrokenUserLayoutGivesNoGroupsButTheModules)
     EXPECT_EQ(Rows(), (std::vector<std::string>{"Care", "Office"}));
     EXPECT_EQ(m_window->ModuleItems().ModuleNames().Count(), 0) << "the layout cleared with its available modules";
 }
+
+// The 1684 of a sign-in still pending when the database log-off processes
+// the messages shows nothing: the list stays hidden, no module opens.
+TEST_F(DBConnectTest, AShowModulesPendingAtTheLogOffShowsNothing)
+{
+    m_controller->Preferences().AutoDBLogin = false;
+    LogInAs("manager", "manager");
+    auto chooser = Choose("cedar");
+    m_window->SetDBLogged(true); // posts 1684; CEDAR's single module would open
+    ASSERT_TRUE(*chooser);
+    ASSERT_FALSE(m_window->ModuleList().Visible());
+    m_window->SetDBLogged(false);
+    EXPECT_FALSE(m_window->ModuleList().Visible());
+    EXPECT_EQ(m_window->Desktop().Active(), nullptr);
+}
