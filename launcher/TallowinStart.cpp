@@ -4,6 +4,7 @@
 #include "Components/Controller/frmLogin.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
+#include "ui/KldModuleView.h"
 #include "Components/Controller/ovnUtils.h"
 #include "Components/Nembra/NembraDebugMode.h"
 #include "base/KldLogFile.h"
@@ -89,6 +90,38 @@ class TScreenshotRun : public QObject
         // Pictures of the signed-in window once it has been painted.
         if (m_done || !form || m_clock.elapsed() - m_shownAt < 1500)
             return;
+        // The database sign-in that follows the sign-in shows the module
+        // list: its picture, then one of the first module opened and one
+        // of its sample applet running.
+        if (form->DBLogged() && m_step == 0) {
+            if (!form->ModuleList().Visible() && m_clock.elapsed() - m_shownAt < 10000)
+                return;
+            SavePicture(form, StepScreenshotName(m_fileName, "-modules"));
+            m_step = 1;
+            m_shownAt = m_clock.elapsed();
+            Later([] {
+                TfrmOrvaneBrowser4* main = ApplicationMainForm();
+                TModuleItems& entries = main->ModuleItems();
+                for (int i = 0; i < entries.Count(); ++i)
+                    if (entries.Items(i)->Counter > 0) {
+                        entries.OpenModule(*entries.Items(i));
+                        break;
+                    }
+            });
+            return;
+        }
+        if (m_step == 1) {
+            SavePicture(form, StepScreenshotName(m_fileName, "-module"));
+            m_step = 2;
+            m_shownAt = m_clock.elapsed();
+            Later([] {
+                TfrmOrvaneBrowser4* main = ApplicationMainForm();
+                main->RunApplet(-1, "SAMPLE_APPLET", sbResource, 0, "", nullptr, false);
+            });
+            return;
+        }
+        if (m_step == 2)
+            SavePicture(form, StepScreenshotName(m_fileName, "-applet"));
         m_done = true;
         SavePicture(form, m_fileName);
         Later([] {
@@ -133,14 +166,20 @@ class TScreenshotRun : public QObject
     bool m_signInSaved = false;
     bool m_tried = false;
     bool m_done = false;
+    int m_step = 0;
 };
 
 } // namespace
 
 std::string SignInScreenshotName(const std::string& FileName)
 {
+    return StepScreenshotName(FileName, "-signin");
+}
+
+std::string StepScreenshotName(const std::string& FileName, const std::string& Step)
+{
     const std::string ext = ExtractFileExt(FileName);
-    return FileName.substr(0, FileName.size() - ext.size()) + "-signin" + (ext.empty() ? ".png" : ext);
+    return FileName.substr(0, FileName.size() - ext.size()) + Step + (ext.empty() ? ".png" : ext);
 }
 
 TLauncherSwitches ParseLauncherSwitches(const std::vector<std::string>& args)

@@ -33,9 +33,13 @@ int RunTallowin(int argc, char** argv);
 // the user and password of ScreenshotSignInEnvVar ("USER:PASSWORD"), or is
 // cancelled without it; other boxes are closed; then the main window's
 // picture goes to the file itself, the session ends without asking and the
-// window closes.
+// window closes. When the database sign-in after the sign-in shows the
+// module list, three pictures come first: the list ("-modules"), the first
+// module opened ("-module") and its sample applet running ("-applet").
 constexpr const char* ScreenshotEnvVar = "TALLOWIN_SCREENSHOT";
 constexpr const char* ScreenshotSignInEnvVar = "TALLOWIN_SCREENSHOT_SIGNIN";
 
 // The file of the sign-in dialog's picture: "-signin" before the extension.
 std::string SignInScreenshotName(const std::string& FileName);
+// FileName with Step before its extension (".png" when it has none).
+std::string StepScreenshotName(const std::string& FileName, const std::string& Step);

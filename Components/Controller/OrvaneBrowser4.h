@@ -106,6 +106,7 @@ extern const char* const SReallyLogout;        // "Do you really want to logout?
 extern const char* const SCloseAllUnsaved;     // "There is one or more modules with not saved data. ..."
 extern const char* const SSessionExpired;      // "Your session on server has expired or was terminated. ..."
 extern const char* const SSessionInactive;     // "Your session was terminated due to inactivity."
+extern const char* const SCloseAllModules;     // "This will close all opened modules. OK?"
 extern const char* const SUnableToOpenApplet;  // "Unable to open applet \"%s.%s\"\r\n..."
 
 // The ad service: its address unless the settings file names another
@@ -202,6 +203,16 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     const std::string& ResidentGroups() const { return m_residentGroups; }
     // Projects the module entries' Groups into the module list.
     void UpdateModulesLayout();
+    // "Select &Database...": while a database is signed in it asks "This
+    // will close all opened modules. OK?" first; then the database log-off
+    // and the database sign-in (OrvaneBrowser4Groups.cpp).
+    void DBConnectExec();
+    // "Customize &Module Groups...": the groups editor over the entries'
+    // Groups; on OK the list shows the new layout and the server stores it.
+    void ModuleGroupPreferencesExec();
+    // Stores Groups' text form as the user's row of TBL_USERMODULEGROUP on
+    // the data database; errors are logged ("Export Modules Layout") only.
+    void ExportModulesLayout();
     // Waits for the icon preloading to end (it is asked to stop first).
     void JoinPreloading();
 

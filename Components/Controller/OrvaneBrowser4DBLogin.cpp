@@ -4,6 +4,7 @@
 #include "Components/Controller/OrvaneBrowser4.h"
 
 #include "Components/Controller/LibController.h"
+#include "Components/Controller/ModuleGroups.h"
 #include "Components/Controller/ModuleView.h"
 #include "Components/Controller/PreloadImageThread.h"
 #include "Components/Controller/frmDBLogin.h"
@@ -182,12 +183,8 @@ void TfrmOrvaneBrowser4::LoadModulesLayout()
 {
     TNamedList& groups = m_moduleItems->Groups();
     try {
-        const std::string preset = m_sysDBLogin->Params().ParamByName("GM_Modules")->AsString();
-        groups.SetAsText(preset);
-        if (groups.Find("General") >= 0)
-            groups.AddValueTo("General", "System");
-        groups.PresetText = preset;
-        groups.UpdateAsString(m_sysDBLogin->Params().ParamByName("GM_User")->AsString());
+        MergeModulesLayout(groups, m_sysDBLogin->Params().ParamByName("GM_Modules")->AsString(),
+                           m_sysDBLogin->Params().ParamByName("GM_User")->AsString());
     } catch (const Exception& e) {
         m_moduleItems->ClearLayout();
         Log.Error(e.Message(), "BROWSER", "Load Modules Layout");
@@ -273,7 +270,9 @@ void TfrmOrvaneBrowser4::DropDatabaseState()
 
 void TfrmOrvaneBrowser4::WMShowModules()
 {
-    if (!m_dbLogged)
+    // A 1684 still pending when the database log-off processes the
+    // messages would open a module on closed menu rows.
+    if (!m_dbLogged || m_dbLoggingOut)
         return;
     if (m_showModuleListTag == 1) {
         m_moduleList->SetAlign(alLeft);

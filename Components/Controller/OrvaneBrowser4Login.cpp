@@ -156,6 +156,8 @@ void TfrmOrvaneBrowser4::UserLogInExec()
         else
             ChangePasswordExec();
     }
+    if (GetPreferences().AutoDBLogin)
+        DBConnectExec();
 }
 
 void TfrmOrvaneBrowser4::UserLogoutExec()

@@ -402,8 +402,14 @@ void TfrmOrvaneBrowser4::ExecuteAction(TBrowserAction Id)
     case actShowModuleList:
         ShowModuleListExec();
         break;
+    case actSelectDatabase:
+        DBConnectExec();
+        break;
     case actShowModuleGroups:
         ShowModuleGroupsExec();
+        break;
+    case actModuleGroupPreferences:
+        ModuleGroupPreferencesExec();
         break;
     case actFindApplet:
         FindAppletExec();

@@ -91,6 +91,8 @@ class TAppletServerTest : public ::testing::Test
         m_controller = new TovnController(nullptr);
         m_window = m_controller->Browser();
         m_controller->Preferences().AutoLogin = false;
+        // The database sign-in after the sign-in is tested on its own.
+        m_controller->Preferences().AutoDBLogin = false;
         TovnConnections& list = m_controller->Connections();
         list.Clear();
         TovnConnectionItem* local = list.Add();

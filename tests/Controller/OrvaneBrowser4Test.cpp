@@ -313,6 +313,8 @@ class MainWindowTest : public ::testing::Test
         m_controller = new TovnController(nullptr);
         m_window = m_controller->Browser();
         m_controller->Preferences().AutoLogin = false;
+        // The database sign-in after the sign-in is tested on its own.
+        m_controller->Preferences().AutoDBLogin = false;
         // The first show must not ask the brand's update address (the
         // controller's own check is tested with the controller).
         m_window->OnCheckKernelUpdate = [] { return false; };
@@ -1450,4 +1452,32 @@ TEST_F(SignInTest, TheLockHidesTheWindowUntilThePasswordIsTyped)
     EXPECT_TRUE(m_window->isVisible());
     EXPECT_FALSE(m_window->Locked());
     EXPECT_TRUE(m_window->Logged()) << "the show after the lock leaves the session alone";
+}
+
+namespace {
+
+class ServerTimeTextTest : public SignInTest
+{
+  protected:
+    void SetUp() override
+    {
+        StartServer({"--server-time-as-text"});
+        MainWindowTest::SetUp();
+        PointAtServer();
+    }
+};
+
+} // namespace
+
+// A time that is not a number leaves the offset unknown (logged): read as 0
+// it would put the server's clock at the end of 1899.
+TEST_F(ServerTimeTextTest, ATimeThatIsNoNumberLeavesTheOffsetUnknown)
+{
+    Log.SetEnabled(true);
+    ASSERT_TRUE(SignIn("jsmith", "secret"));
+    EXPECT_FALSE(m_window->ServerTimeKnown());
+    EXPECT_FALSE(LogLinesWith("The server sent no SERVER_TIME_DOUBLE").empty());
+    const TDateTime now = m_window->SysDateTime();
+    EXPECT_LT(std::abs(now - Now()), 5.0 / 86400) << "local time without an offset";
+    EXPECT_GT(now, EncodeDate(2000, 1, 1));
 }

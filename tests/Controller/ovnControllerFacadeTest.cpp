@@ -110,6 +110,8 @@ class FacadeTest : public ::testing::Test
         m_controller = new TovnController(nullptr);
         m_window = m_controller->Browser();
         m_controller->Preferences().AutoLogin = false;
+        // The database sign-in after the sign-in is tested on its own.
+        m_controller->Preferences().AutoDBLogin = false;
     }
     void TearDown() override
     {

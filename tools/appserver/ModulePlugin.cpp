@@ -35,7 +35,9 @@ std::string UserLayout(TPluginContext& context, const TSession& session, const s
         TSqlParam user = DeclareParam("UserID", FieldType::String, ParamType::Input);
         user.Value = TSqlValue::FromText(session.UserId);
         TResultSet rows;
-        db->Execute("SELECT MODULES FROM TBL_USERMODULEGROUP WHERE USER_ID = :UserID", {user}, &rows);
+        // User IDs sign in without regard to case; the client stores the
+        // layout under the ID of the user's row.
+        db->Execute("SELECT MODULES FROM TBL_USERMODULEGROUP WHERE UPPER(USER_ID) = UPPER(:UserID)", {user}, &rows);
         if (!rows.Rows.empty() && !rows.Rows[0].empty() && !rows.Rows[0][0].IsNull())
             layout = rows.Rows[0][0].Text;
     } catch (...) {
