@@ -349,11 +349,15 @@ constinit std::atomic<bool> g_logAlive{false};
 // Installed when the process-wide log is first switched on, not while static
 // objects are made: the platform's handler slot may not exist yet then. Until
 // that moment the platform's own handler writes to stderr, as this one does
-// while the log is off.
+// while the log is off. A handler the program installed before (the
+// launcher's report dialog) stays.
 void RouteBoundaryErrorsToLog()
 {
     static std::once_flag once;
-    std::call_once(once, [] { SetBoundaryErrorHandler(&LogBoundaryError); });
+    std::call_once(once, [] {
+        if (!GetBoundaryErrorHandler())
+            SetBoundaryErrorHandler(&LogBoundaryError);
+    });
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "launcher/TallowinStart.h"
 
+#include "launcher/ovnExceptDlg.h"
+
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/frmLogin.h"
 #include "Components/Controller/ovnController.h"
@@ -253,8 +255,11 @@ int RunTallowin(int argc, char** argv)
     // Qt WebEngine, which the main window may load at its creation (the web
     // view plugin), needs shared OpenGL contexts set before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(qtArgc, qtArgv);
+    TovnApplication app(qtArgc, qtArgv);
     QCoreApplication::setApplicationName("Tallowin");
+    // The report dialog takes every exception from here on, before the
+    // controller exists.
+    const TExceptionDialogInstallation exceptionDialog;
     // The loop runs until the main window closes (it ends the loop itself),
     // not until the last window does.
     app.setQuitOnLastWindowClosed(false);

@@ -1,5 +1,6 @@
 #include "platform/Threads.h"
 
+#include "platform/StackTrace.h"
 #include "platform/SyncObjs.h"
 #include "platform/SysUtils.h"
 
@@ -70,8 +71,25 @@ void ReportBoundaryError(const std::string& where, const std::string& message)
     std::cerr << "[" << where << "] " << message << std::endl;
 }
 
+namespace {
+thread_local const TBoundaryException* t_boundaryException = nullptr;
+} // namespace
+
+const TBoundaryException* CurrentBoundaryException()
+{
+    return t_boundaryException;
+}
+
 void ReportCurrentException(const std::string& where)
 {
+    const TBoundaryException report{std::current_exception(), GetCurrentThreadId(), CurrentThreadName(), where};
+    const TBoundaryException* outer = t_boundaryException;
+    t_boundaryException = &report;
+    struct Restore
+    {
+        const TBoundaryException* Outer;
+        ~Restore() { t_boundaryException = Outer; }
+    } restore{outer};
     std::string message;
     try {
         throw;
@@ -324,6 +342,12 @@ void TThread::Start()
 void TThread::Run()
 {
     m_threadId = GetCurrentThreadId();
+    RegisterNamedThread(m_threadId, m_name.empty() ? std::string("TThread") : m_name);
+    struct Unlist
+    {
+        uint32_t Id;
+        ~Unlist() { UnregisterNamedThread(Id); }
+    } unlist{m_threadId};
     try {
         if (!m_terminated)
             Execute();

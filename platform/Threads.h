@@ -24,8 +24,20 @@ void SetBoundaryErrorHandler(TBoundaryErrorHandler handler);
 // The handler installed now (empty: the stderr default), so that a handler
 // can be put in front of it and the old one put back later.
 TBoundaryErrorHandler GetBoundaryErrorHandler();
-// Call inside a catch block: reports the exception being handled.
+// Call inside a catch block: reports the exception being handled. While the
+// handler runs, CurrentBoundaryException tells it the exception itself.
 void ReportCurrentException(const std::string& where);
+// The exception a boundary handler is called for, with the thread that
+// caught it (ID and registered name); null while the handler runs for a
+// report without an exception (ReportBoundaryError) or outside a handler.
+struct TBoundaryException
+{
+    std::exception_ptr Exception;
+    uint32_t ThreadId = 0;
+    std::string ThreadName;
+    std::string Where;
+};
+const TBoundaryException* CurrentBoundaryException();
 void ReportBoundaryError(const std::string& where, const std::string& message);
 
 // Waits given in milliseconds; INFINITE waits without limit.
@@ -97,6 +109,10 @@ class TThread
     bool FreeOnTerminate() const { return m_freeOnTerminate; }
     void SetFreeOnTerminate(bool value) { m_freeOnTerminate = value; }
     uint32_t ThreadID() const { return m_threadId; }
+    // The name error reports give the thread; set before Start. The thread
+    // is listed under it while it runs (platform/StackTrace.h).
+    const std::string& Name() const { return m_name; }
+    void SetName(const std::string& value) { m_name = value; }
     int ReturnValue() const { return m_returnValue; }
     std::exception_ptr FatalException() const { return m_fatalException; }
     // The message of FatalException ("" when there is none).
@@ -124,6 +140,7 @@ class TThread
     std::atomic<uint32_t> m_threadId{0};
     std::atomic<int> m_returnValue{0};
     std::exception_ptr m_fatalException;
+    std::string m_name;
 };
 
 // A thread running a function, for work that needs no class of its own.
