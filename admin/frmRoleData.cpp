@@ -4,7 +4,7 @@
 #include "Components/Nembra/ovnOndrel.h"
 #include "admin/AdminForms.h"
 #include "admin/frmSecurity.h"
-#include "platform/DBChecks.h"
+#include "platform/DBStockControls.h"
 #include "platform/DBCtrls.h"
 #include "platform/DBGrids.h"
 #include "platform/DataSet.h"

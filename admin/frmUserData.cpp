@@ -5,7 +5,7 @@
 #include "Components/Nembra/ovnOndrel.h"
 #include "admin/AdminForms.h"
 #include "admin/UserDataRules.h"
-#include "platform/DBChecks.h"
+#include "platform/DBStockControls.h"
 #include "platform/DBCtrls.h"
 #include "platform/DBGrids.h"
 #include "platform/DataSet.h"
@@ -50,6 +50,7 @@ TfrmUserData::TfrmUserData(TAdminContext Context, QWidget* Parent) : TDialogForm
     edtFirst = MakeEdit(this, "FIRST_NAME");
     cboType = new TDBComboBox(this);
     cboType->SetDataField("USER_TYPE");
+    cboType->SetStyle(csDropDownList);
     cboType->SetItems({"USR", "MGR", "SYS"});
     cboType->OnClick = [this](TObject*) { TypeRules(); };
     cboEnterprise = MakeEdit(this, "ENTERPRISE");
@@ -60,6 +61,7 @@ TfrmUserData::TfrmUserData(TAdminContext Context, QWidget* Parent) : TDialogForm
     edtWarning = MakeEdit(this, "DAYS_PASSWORD_WARNING");
     cboFAF = new TDBComboBox(this);
     cboFAF->SetDataField("FACILITY_ACCESS_FLAG");
+    cboFAF->SetStyle(csDropDownList);
     cboFAF->SetItems({"I", "A"});
     chkCU = new TDBCheckBox("Current Use", this);
     chkCU->SetDataField("CURRENT_USE");

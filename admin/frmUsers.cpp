@@ -9,7 +9,7 @@
 #include "admin/frmUserData.h"
 #include "admin/frmUserFacility.h"
 #include "platform/ComCtrls.h"
-#include "platform/DBChecks.h"
+#include "platform/DBStockControls.h"
 #include "platform/DBGrids.h"
 #include "platform/DataSet.h"
 #include "platform/DateUtils.h"

@@ -16,6 +16,11 @@ TDBCheckBox::TDBCheckBox(QWidget* Parent) : TCheckBox(Parent)
     connect(this, &QCheckBox::toggled, this, [this](bool Checked) { UserToggled(Checked); });
 }
 
+TDBCheckBox::TDBCheckBox(const std::string& Caption, QWidget* Parent) : TDBCheckBox(Parent)
+{
+    SetCaption(Caption);
+}
+
 TDBCheckBox::~TDBCheckBox() { m_link.OnDataChange = nullptr; }
 
 void TDBCheckBox::SetChecked(bool Value) { setChecked(Value); }
@@ -53,6 +58,26 @@ TDBComboBox::TDBComboBox(QWidget* Parent) : TComboBox(Parent)
 
 TDBComboBox::~TDBComboBox() { m_link.OnDataChange = nullptr; }
 
+void TDBComboBox::SetItems(const std::vector<std::string>& Items)
+{
+    {
+        TScopedFlag showing(m_showing);
+        ClearItems();
+        for (const std::string& item : Items)
+            AddItem(item);
+    }
+    DataChange();
+}
+
+void TDBComboBox::RemoveItem(const std::string& Text)
+{
+    const int index = findText(QString::fromStdString(Text));
+    if (index < 0)
+        return;
+    TScopedFlag showing(m_showing);
+    removeItem(index);
+}
+
 void TDBComboBox::SetReadOnly(bool Value)
 {
     m_link.SetReadOnly(Value);
@@ -77,8 +102,12 @@ void TDBComboBox::UserChanged()
     if (!m_link.Edit())
         return;
     m_link.Field()->SetAsString(text);
-    TScopedFlag showing(m_showing);
-    SetText(text);
+    {
+        TScopedFlag showing(m_showing);
+        SetText(text);
+    }
+    if (OnClick)
+        OnClick(this);
 }
 
 // ---------------------------------------------------------------------------

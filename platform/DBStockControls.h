@@ -10,6 +10,7 @@
 #include "platform/StockControls.h"
 
 #include <string>
+#include <vector>
 
 class TField;
 
@@ -17,6 +18,7 @@ class TDBCheckBox : public TCheckBox
 {
   public:
     explicit TDBCheckBox(QWidget* Parent = nullptr);
+    TDBCheckBox(const std::string& Caption, QWidget* Parent);
     ~TDBCheckBox() override;
     std::string ClassName() const override { return "TDBCheckBox"; }
 
@@ -57,6 +59,12 @@ class TDBComboBox : public TComboBox
     // Read-only: the text cannot be typed and the list does not open.
     bool ReadOnly() const { return m_link.ReadOnly(); }
     void SetReadOnly(bool Value);
+    // The lines of the list; the field's text is shown again afterwards.
+    void SetItems(const std::vector<std::string>& Items);
+    // Removes the line equal to Text (nothing when there is none).
+    void RemoveItem(const std::string& Text);
+    // Runs after a text the user chose or typed was written to the field.
+    TNotifyEvent OnClick;
 
   private:
     void DataChange();

@@ -9,7 +9,7 @@
 #include "admin/frmSecurity.h"
 #include "admin/frmUserDBAccess.h"
 #include "admin/frmUserData.h"
-#include "platform/DBChecks.h"
+#include "platform/DBStockControls.h"
 #include "admin/frmUsers.h"
 #include "platform/DBGrids.h"
 #include "platform/DataSetModel.h"

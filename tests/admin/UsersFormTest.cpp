@@ -8,7 +8,7 @@
 #include "admin/UserDataRules.h"
 #include "admin/frmUsers.h"
 #include "platform/ComCtrls.h"
-#include "platform/DBChecks.h"
+#include "platform/DBStockControls.h"
 #include "platform/DBCtrls.h"
 #include "platform/DataSet.h"
 #include "platform/ReportList.h"
