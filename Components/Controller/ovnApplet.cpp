@@ -109,12 +109,12 @@ bool TovnApplet::Close(bool CloseAll)
     return true;
 }
 
-extern "C" __attribute__((visibility("default"))) TovnApplet* ovnAppletApi_5(TovnApplet* Applet)
+extern "C" __attribute__((visibility("default"))) TovnApplet* ovnAppletApi_6(TovnApplet* Applet)
 {
     return Applet;
 }
 
-extern "C" __attribute__((visibility("default"))) const char* ovnAddonApi_5(const char* Params)
+extern "C" __attribute__((visibility("default"))) const char* ovnAddonApi_6(const char* Params)
 {
     return Params ? Params : "";
 }

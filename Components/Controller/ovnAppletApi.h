@@ -1,5 +1,5 @@
 #pragma once
-// The public interface of applet and add-on libraries, version 5. An applet library is
+// The public interface of applet and add-on libraries, version 6. An applet library is
 // a Linux shared library built with the client's compiler, C++ library and
 // Qt, linked against the controller library (libMirabo.so), with the run
 // path $ORIGIN. All it may use of the client is in this header:
@@ -25,6 +25,12 @@
 //   (ViewBLOB.h). Version 2 added them.
 // - The lookup pick window: `ShowLookup`, `ShowLookup2`, `ShowLookupEx`
 //   and `EovnLookup` (Lookup.h). Version 5 added it.
+// - The combos: `TovnCombo` and `EovnCombo` (ovnCombo.h), `TovnDBCombo` and
+//   `EovnDbCombo` (ovnDBCombo.h), `TovnDBLookupCombo` and
+//   `EovnDBLookupCombo` (ovnDBLookupCombo.h), their picture button
+//   `TovnControlButton` (ovnButtons.h), their lookup window `TfrmDBCombo`
+//   and `ELookup` (LookupFormDBCombo.h) and quick-type popup
+//   `TfrmDataEntry` (DataEntryForm.h). Version 6 added them.
 // - `OVN_APPLET_INIT(expression)`: defines the one export "INIT" with C
 //   linkage, returning the new applet (null when it cannot be made; an
 //   exception never leaves it).
@@ -56,11 +62,17 @@
 #include "Components/Controller/ovnAppletForm.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/Messages.h"
+#include "ui/DataEntryForm.h"
 #include "ui/Lookup.h"
+#include "ui/LookupFormDBCombo.h"
 #include "ui/ViewBLOB.h"
 #include "ui/ovnBox.h"
+#include "ui/ovnButtons.h"
 #include "ui/ovnCalendar.h"
+#include "ui/ovnCombo.h"
+#include "ui/ovnDBCombo.h"
 #include "ui/ovnDBEdit.h"
+#include "ui/ovnDBLookupCombo.h"
 #include "ui/ovnDBMemo.h"
 #include "ui/ovnDbRadio.h"
 #include "ui/ovnGeneralControl.h"
@@ -69,18 +81,18 @@
 
 #include <cstdint>
 
-#define OVN_APPLET_API_VERSION 5
+#define OVN_APPLET_API_VERSION 6
 
-// Version 5 of the interface: answers the applet it is given.
-extern "C" TovnApplet* ovnAppletApi_5(TovnApplet* Applet);
-// Version 5 of the add-on interface: answers the parameter text it is given.
-extern "C" const char* ovnAddonApi_5(const char* Params);
+// Version 6 of the interface: answers the applet it is given.
+extern "C" TovnApplet* ovnAppletApi_6(TovnApplet* Applet);
+// Version 6 of the add-on interface: answers the parameter text it is given.
+extern "C" const char* ovnAddonApi_6(const char* Params);
 
 #define OVN_APPLET_INIT(Expression)                                                                          \
     extern "C" __attribute__((visibility("default"))) TovnApplet* INIT()                                     \
     {                                                                                                        \
         try {                                                                                                \
-            return ovnAppletApi_5(Expression);                                                               \
+            return ovnAppletApi_6(Expression);                                                               \
         } catch (...) {                                                                                      \
             return nullptr;                                                                                  \
         }                                                                                                    \
@@ -89,5 +101,5 @@ extern "C" const char* ovnAddonApi_5(const char* Params);
 #define OVN_ADDON_RUNOBJECT(Function)                                                                        \
     extern "C" __attribute__((visibility("default"))) int32_t RUNOBJECT(const char* Params)                 \
     {                                                                                                        \
-        return Function(std::string(ovnAddonApi_5(Params)));                                                \
+        return Function(std::string(ovnAddonApi_6(Params)));                                                \
     }
