@@ -29,6 +29,11 @@ inline const char* const kSql = R"(
 INSERT INTO TBL_ENTERPRISES (COUNTER, ENTERPRISE, DESCRIPTION, CURRENT_USE) VALUES (50, 'SUNNY HOMES', 'Sunny Homes', 'T');
 INSERT INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, FULL_NAME, USER_TYPE, C_ENTERPRISE) VALUES
   (50, 'JSMITH', 'secret', 'Jane Smith', 'USR', 50);
+INSERT INTO TBL_DBALIASES (COUNTER, ALIAS, DESCRIPTION, C_ENTERPRISE, CURRENT_USE) VALUES
+  (50, 'SUNNY', 'Sunny Homes', 50, 'T');
+INSERT INTO TBL_ROLES (COUNTER, ROLE_ID, DESCRIPTION, C_ENTERPRISE, C_ALIAS, CURRENT_USE) VALUES
+  (50, 'CARE', 'Care staff', 50, 50, 'T');
+INSERT INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (50, 50);
 INSERT INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, FILE_NAME) VALUES
   (8001, 'CORRUPT_APPLET', 'corrupt.dll'), (8002, 'UNSIGNED_APPLET', 'unsigned.dll'),
   (8003, 'NOT_A_LIBRARY', 'notalib.dll'), (8004, 'PROGRAM_FILE', 'program.dll'),
@@ -38,7 +43,7 @@ INSERT INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
   (8103, 8003, 'notalib.so', 'L64'), (8104, 8004, 'program.so', 'L64');
 )";
 
-inline const char* const kSamples[] = {"sample_applet",     "sample_widget", "faulty_noinit",
+inline const char* const kSamples[] = {"sample_applet",     "sample_widget", "sample_residents", "faulty_noinit",
                                 "faulty_nilinit",    "faulty_raiseinit", "faulty_raiseshown",
                                 "faulty_noform",     "faulty_refuseclose", "faulty_oldapi"};
 
