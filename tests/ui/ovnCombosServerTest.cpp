@@ -147,6 +147,17 @@ TEST_F(ComboServer, LookupComboQuickTypeFindsOneRowOrOpensTheWindowOrRefusesTwo)
     EXPECT_EQ(Rows.FieldByName("C_FACILITY")->AsString(), "1");
     EXPECT_EQ(after, 2);
 
+    // A failing statement: its error at the boundary, the popup released.
+    Combo->LookupSQL().From().SetText("NO_SUCH_TABLE");
+    {
+        TBoundaryErrors errors;
+        EXPECT_FALSE(QuickType(*Combo, "wa"));
+        ASSERT_EQ(errors.Reports.size(), 1u);
+        EXPECT_NE(errors.Reports[0].find("ORA-00942"), std::string::npos) << errors.Reports[0];
+        EXPECT_EQ(frmDataEntry, nullptr);
+    }
+    Combo->LookupSQL().From().SetText("TBL_FACILITY");
+
     // A typed apostrophe stays inside its literal.
     Combo->SetSearchByField("");
     {
