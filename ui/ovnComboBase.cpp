@@ -128,11 +128,21 @@ void TovnComboBase::SetButtonsWidth(int Value)
         UpdateInteriorControls();
 }
 
+const QImage& TovnComboBase::GlyphLookup() const
+{
+    return m_lookupButton->Glyph();
+}
+
+const QImage& TovnComboBase::GlyphPlus() const
+{
+    return m_plusButton->Glyph();
+}
+
 void TovnComboBase::SetGlyphLookup(const QImage& Value)
 {
     if (m_kind == ckCombo)
         return;
-    m_glyphLookup = Value;
+    m_lookupButton->SetGlyph(Value);
     m_glyphsModified = true;
 }
 
@@ -140,7 +150,7 @@ void TovnComboBase::SetGlyphPlus(const QImage& Value)
 {
     if (m_kind == ckCombo)
         return;
-    m_glyphPlus = Value;
+    m_plusButton->SetGlyph(Value);
     m_glyphsModified = true;
 }
 

@@ -48,9 +48,9 @@ class TovnComboBase : public TovnCaptionedEdit
     int ButtonsWidth() const;
     void SetButtonsWidth(int Value);
     // The buttons paint their PNG picture; these bitmaps are only stored.
-    const QImage& GlyphLookup() const { return m_glyphLookup; }
+    const QImage& GlyphLookup() const;
     void SetGlyphLookup(const QImage& Value);
-    const QImage& GlyphPlus() const { return m_glyphPlus; }
+    const QImage& GlyphPlus() const;
     void SetGlyphPlus(const QImage& Value);
     // "[Store]" when a glyph bitmap was modified, else "[Dont Store]";
     // writing anything gives the buttons their module pictures again.
@@ -179,8 +179,6 @@ class TovnComboBase : public TovnCaptionedEdit
     TovnControlButton* m_plusButton;
     TComboButtons m_comboButtons;
     TComboButtons m_comboButtonsEnabled;
-    QImage m_glyphLookup;
-    QImage m_glyphPlus;
     bool m_glyphsModified = false;
     bool m_quickType = true;
     TStringList m_lookupItems;

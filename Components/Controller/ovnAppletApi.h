@@ -25,9 +25,12 @@
 //   (ViewBLOB.h). Version 2 added them.
 // - The lookup pick window: `ShowLookup`, `ShowLookup2`, `ShowLookupEx`
 //   and `EovnLookup` (Lookup.h). Version 5 added it.
-// - The combos: `TovnCombo`, `TovnDBCombo` and `TovnDBLookupCombo` on
-//   their base `TovnComboBase` (ovnCombo.h, ovnDBCombo.h,
-//   ovnDBLookupCombo.h). Version 6 added them.
+// - The combos: `TovnCombo` and `EovnCombo` (ovnCombo.h), `TovnDBCombo` and
+//   `EovnDbCombo` (ovnDBCombo.h), `TovnDBLookupCombo` and
+//   `EovnDBLookupCombo` (ovnDBLookupCombo.h), their picture button
+//   `TovnControlButton` (ovnButtons.h), their lookup window `TfrmDBCombo`
+//   and `ELookup` (LookupFormDBCombo.h) and quick-type popup
+//   `TfrmDataEntry` (DataEntryForm.h). Version 6 added them.
 // - Data forms: the data-form manager `TovnManager` (ovnManager.h) and the
 //   command stack `aStack` (ovnStack.h); a form's non-visual parts belong to
 //   its component root `FormComponents` (FormParts.h); the stock controls
@@ -76,14 +79,17 @@
 #include "platform/ListBox.h"
 #include "platform/Messages.h"
 #include "platform/StockControls.h"
+#include "ui/DataEntryForm.h"
 #include "ui/Lookup.h"
+#include "ui/LookupFormDBCombo.h"
 #include "ui/ViewBLOB.h"
 #include "ui/ovnBox.h"
+#include "ui/ovnButtons.h"
 #include "ui/ovnCalendar.h"
 #include "ui/ovnCombo.h"
 #include "ui/ovnDBCombo.h"
-#include "ui/ovnDBLookupCombo.h"
 #include "ui/ovnDBEdit.h"
+#include "ui/ovnDBLookupCombo.h"
 #include "ui/ovnDBMemo.h"
 #include "ui/ovnDbRadio.h"
 #include "ui/ovnGeneralControl.h"

@@ -41,7 +41,7 @@ INSERT INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
   (8103, 8003, 'notalib.so', 'L64'), (8104, 8004, 'program.so', 'L64');
 )";
 
-inline const char* const kSamples[] = {"sample_applet",     "sample_widget", "faulty_noinit",
+inline const char* const kSamples[] = {"sample_applet",     "sample_widget", "sample_residents", "faulty_noinit",
                                 "faulty_nilinit",    "faulty_raiseinit", "faulty_raiseshown",
                                 "faulty_noform",     "faulty_refuseclose", "faulty_oldapi"};
 

@@ -1,5 +1,6 @@
 // The controller's calendar service runs the calendar picker on the edit it
-// is given (the applet object and the combos' calendar tools use it).
+// is given (the applet object and the combos' calendar tools use it); the
+// combos reach it through the registration it fills while it lives.
 
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
@@ -41,7 +42,24 @@ TEST(ovnControllerCalendar, RunsThePickerOnTheEdit)
     EXPECT_TRUE(*shown);
     EXPECT_EQ(edit.Text(), "2024/03");
 
+    // A combo without an applet reaches the same picker through ui, for as
+    // long as the controller lives.
+    shown = WhenModal<TfrmCalendar>([](TfrmCalendar& f) {
+        f.cal->setSelectedDate(QDate(2025, 1, 31));
+        f.btnOk->click();
+    });
+    EXPECT_TRUE(ControllerCalendar(&edit, TLookupTool::ltCalendarPeriod));
+    EXPECT_TRUE(*shown);
+    EXPECT_EQ(edit.Text(), "2025/01");
+
     delete controller;
+    std::string error;
+    try {
+        ControllerCalendar(&edit, TLookupTool::ltCalendarDate);
+    } catch (const Exception& e) {
+        error = e.Message();
+    }
+    EXPECT_EQ(error, "No controller calendar is registered");
     FreeApplicationMainForm();
     Log.SetEnabled(false);
     ovnSetDataPath("");

@@ -604,6 +604,7 @@ TEST(ComboGlyphs, RestoreGlyphsTellsWhetherAGlyphWasSetAndRestoresThePictures)
     EXPECT_EQ(c->RestoreGlyphs(), "[Dont Store]");
     c->SetGlyphPlus(QImage(4, 4, QImage::Format_ARGB32));
     EXPECT_EQ(c->RestoreGlyphs(), "[Store]");
+    EXPECT_EQ(c->GlyphPlus().size(), QSize(4, 4)) << "the bitmap goes to the button's glyph";
     c->LookupButton().SetPngPicture(nullptr);
     c->SetRestoreGlyphs("anything");
     EXPECT_NE(c->LookupButton().PngPicture(), nullptr);

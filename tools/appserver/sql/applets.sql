@@ -11,7 +11,8 @@ INSERT OR IGNORE INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, DESCRIPTION, FILE_N
   (7006, 'FAULTY_RAISESHOWN', 'Sample applet whose form raises on 1224', 'faulty_raiseshown.dll'),
   (7007, 'FAULTY_NOFORM', 'Sample applet without a main form', 'faulty_noform.dll'),
   (7008, 'FAULTY_REFUSECLOSE', 'Sample applet whose form refuses to close', 'faulty_refuseclose.dll'),
-  (7009, 'FAULTY_OLDAPI', 'Sample library built against another interface version', 'faulty_oldapi.dll');
+  (7009, 'FAULTY_OLDAPI', 'Sample library built against another interface version', 'faulty_oldapi.dll'),
+  (7010, 'SAMPLE_RESIDENTS', 'Sample residents form', 'sample_residents.dll');
 INSERT OR IGNORE INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
   (7101, 7001, 'sample_applet.so', 'L64'),
   (7102, 7002, 'sample_widget.so', 'L64'),
@@ -21,7 +22,8 @@ INSERT OR IGNORE INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
   (7106, 7006, 'faulty_raiseshown.so', 'L64'),
   (7107, 7007, 'faulty_noform.so', 'L64'),
   (7108, 7008, 'faulty_refuseclose.so', 'L64'),
-  (7109, 7009, 'faulty_oldapi.so', 'L64');
+  (7109, 7009, 'faulty_oldapi.so', 'L64'),
+  (7110, 7010, 'sample_residents.so', 'L64');
 
 -- The sample add-on libraries (tools/applets/SampleAddon.cpp).
 INSERT OR IGNORE INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, DESCRIPTION, FILE_NAME) VALUES
