@@ -29,6 +29,7 @@ TEST(ConsoleHolder, OneConsoleForTheSignedInAdministrator)
     auto* controller = new TovnController(nullptr);
     TfrmOrvaneBrowser4* window = controller->Browser();
     controller->Preferences().AutoLogin = false;
+    controller->Preferences().AutoDBLogin = false;
     controller->User().UserType = "MGR";
     controller->User().ID = "MANAGER";
 
@@ -69,6 +70,7 @@ TEST(SystemPage, ItsItemsOpenTheMailboxAndTheConsoleOfTheSignedInUser)
     auto* controller = new TovnController(nullptr);
     TfrmOrvaneBrowser4* window = controller->Browser();
     controller->Preferences().AutoLogin = false;
+    controller->Preferences().AutoDBLogin = false;
     TovnConnections& list = controller->Connections();
     list.Clear();
     TovnConnectionItem* local = list.Add();
