@@ -56,6 +56,7 @@ TAppServer::TAppServer(TServerOptions options)
     RegisterLogPluginMethods();
     RegisterModulePluginMethods();
     RegisterMenuLockPluginMethods();
+    RegisterPingPluginMethods();
     if (m_options.TestProcedures)
         RegisterTestProcedures(m_procedures);
 

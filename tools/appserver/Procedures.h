@@ -155,3 +155,5 @@ class TDatabase;
 void CheckAliasAccess(TDatabase& db, const TSession& session, const std::string& alias);
 // PLG_SYSTEM SetLock, ClearLock and GetMenu (MenuLockPlugin.cpp).
 void RegisterMenuLockPluginMethods();
+// PLG_SYSTEM's Ping (PingPlugin.cpp): DataSize bytes back in Data.
+void RegisterPingPluginMethods();
