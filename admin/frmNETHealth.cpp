@@ -1,5 +1,6 @@
 #include "admin/frmNETHealth.h"
 
+#include "Components/Controller/OrvaneBrowser4SystemInfo.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnPreferences.h"
 #include "Components/Controller/ovnWebViewController.h"
@@ -269,3 +270,13 @@ void TfrmNETHealth::ComputeResourceCRC(int Row)
     item->setText(ColResourceCRC,
                   Q(FileCRC32(m_context.CacheFolder + item->text(ColResourceFile).toStdString())));
 }
+
+namespace {
+
+// The main window's "&System Information..." shows the dialog.
+const bool Registered = [] {
+    RegisterSystemInfoDialog([](QWidget* Owner) { TfrmNETHealth::Execute(Owner); });
+    return true;
+}();
+
+} // namespace
