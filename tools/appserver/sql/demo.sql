@@ -76,3 +76,7 @@ INSERT OR IGNORE INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIP
 INSERT OR IGNORE INTO SRV_MODULE_GROUP_PRESETS (ALIAS, MODULES) VALUES
   ('MAPLE', '"Favorites=Care' || char(13, 10) || '","Daily Work=Care' || char(13, 10) || 'Office' || char(13, 10) ||
             '","$WIDGETS=Office' || char(13, 10) || '"');
+-- Updates applied to the system database, for the "Info" window's list.
+INSERT OR IGNORE INTO TBL_UPDATES (COUNTER, UPDATE_DATE, UPDATE_ID, UPDATE_FILE, APPLY_DATE) VALUES
+  (1, '2026-10-02 00:00:00', 'SYS-2026-10', 'sys_2026_10.sql', '2026-10-03 06:15:00'),
+  (2, '2026-11-20 00:00:00', 'SYS-2026-11', 'sys_2026_11.sql', '2026-11-21 06:20:00');
