@@ -42,6 +42,7 @@ TInfoLists::~TInfoLists() = default;
 
 void TInfoLists::Show(TNembraDatabase* SystemDB)
 {
+    m_database = SystemDB;
     for (auto& list : m_lists)
         list->SetDatabase(SystemDB);
     m_shown[ilModules] = true;
@@ -72,7 +73,7 @@ void TInfoLists::Refresh(TInfoList Which)
 void TInfoLists::Open(TInfoList Which)
 {
     TovnOndrelQuery& list = *m_lists[Which];
-    if (list.Active())
+    if (list.Active() || !m_database)
         return;
     list.Open();
     if (ListSQL[Which].HideCounter)

@@ -38,6 +38,7 @@ class TInfoLists
 
     TovnOndrelQuery& List(TInfoList Which) const { return *m_lists[Which]; }
     // Binds the lists to the system database and opens the modules list.
+    // Without a database (the gallery's window) nothing opens.
     void Show(TNembraDatabase* SystemDB);
     // A page change: its list opens the first time; answers whether the
     // "Filter" caption is bold for it.
@@ -53,6 +54,7 @@ class TInfoLists
 
     std::array<std::unique_ptr<TovnOndrelQuery>, 3> m_lists;
     std::array<bool, 3> m_shown{};
+    TNembraDatabase* m_database = nullptr;
 };
 
 class TfrmInfo : public TDialogForm
