@@ -80,13 +80,17 @@ TNETHealthContext NETHealthContextOfController()
     context.DownloadOption = static_cast<int>(Controller->Cache().DownloadWhen());
     context.CacheURI = Controller->Cache().URI();
     context.UpdateURL = Controller->Preferences().UpdateURL;
-    TNembraConnection& connection = Controller->GetSysConnection();
-    context.ConnectionName = connection.ConnectionName();
-    context.ServerURL = connection.ServerURL();
+    // The labels show the system connection once signed in; the test needs
+    // the sign-in and raises without it.
+    if (Controller->GetConnected()) {
+        TNembraConnection& connection = Controller->GetSysConnection();
+        context.ConnectionName = connection.ConnectionName();
+        context.ServerURL = connection.ServerURL();
+    }
     context.VNSHost = Controller->NotificationClient().Host();
     context.VNSPort = Controller->NotificationClient().Port();
     context.VNSActive = [] { return Controller && Controller->VNSConnected(); };
-    context.SysDB = &Controller->GetSysDB();
+    context.SysDB = [] { return Controller ? &Controller->GetSysDB() : nullptr; };
     return context;
 }
 
@@ -240,7 +244,7 @@ void TfrmNETHealth::FillNetwork()
 
 void TfrmNETHealth::TestNetwork()
 {
-    m_sysPing->SetDatabase(m_context.SysDB);
+    m_sysPing->SetDatabase(m_context.SysDB ? m_context.SysDB() : nullptr);
     const TNetTimes times = RunNetworkTest(*m_sysPing);
     const bool active = m_context.VNSActive && m_context.VNSActive();
     // Lines of a memo: the leading empty line counts even in an empty memo,

@@ -40,7 +40,9 @@ struct TNETHealthContext
     std::string VNSHost;
     std::string VNSPort;
     std::function<bool()> VNSActive;
-    TNembraDatabase* SysDB = nullptr; // the Ping dataset's database
+    // The Ping dataset's database, asked when the test runs (the
+    // call fails while nobody is signed in).
+    std::function<TNembraDatabase*()> SysDB;
 };
 
 // The signed-in controller's values (AppBrand, ParamStr(0), the web view

@@ -3,7 +3,13 @@
 #include "admin/NETHealthRules.h"
 #include "admin/frmNETHealth.h"
 
+#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/ovnController.h"
+#include "Components/Controller/ovnPreferences.h"
+#include "Components/Controller/ovnUtils.h"
 #include "Components/Nembra/NembraFileCache.h"
+#include "base/KldLogFile.h"
+#include "platform/Processes.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "platform/DateUtils.h"
 #include "support/AppServerSession.h"
@@ -15,6 +21,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
+
+#include <filesystem>
 
 namespace {
 
@@ -246,7 +254,7 @@ TEST_F(NETHealthServerTest, NetworkTestAppendsABlockEachTime)
     context.ServerURL = m_connection.ServerURL();
     context.VNSHost = "127.0.0.1";
     context.VNSPort = "9";
-    context.SysDB = &m_system;
+    context.SysDB = [this] { return &m_system; };
     TfrmNETHealth form(context);
     form.mmResult()->setPlainText("left over");
     form.PageShown(nhNetwork);
@@ -276,11 +284,37 @@ TEST_F(NETHealthServerTest, NetworkTestAppendsABlockEachTime)
 TEST_F(NETHealthServerTest, FailedPingLeavesTheMemo)
 {
     TNETHealthContext context;
-    context.SysDB = &m_system;
+    context.SysDB = [this] { return &m_system; };
     TfrmNETHealth form(context);
     form.PageShown(nhNetwork);
     m_connection.Close();
     m_server.Stop();
     EXPECT_NE(ErrorOf([&] { form.TestNetwork(); }), "");
     EXPECT_EQ(form.mmResult()->toPlainText().toStdString(), "");
+}
+
+TEST(NETHealthController, BeforeSignInThePagesFillAndTheTestRaises)
+{
+    const std::filesystem::path startFolder = std::filesystem::current_path();
+    TTempFolder dir;
+    ovnSetDataPath(dir.Path());
+    AppBrand = 0;
+    auto* controller = new TovnController(nullptr);
+    controller->Preferences().AutoLogin = false;
+    {
+        TfrmNETHealth form(NETHealthContextOfController());
+        form.PageShown(nhKernel);
+        form.PageShown(nhNetwork);
+        EXPECT_EQ(form.lblBrand()->text().toStdString(), "Orvane Browser");
+        EXPECT_EQ(form.lblProgram()->text().toStdString(), "Program file: " + ParamStr(0));
+        EXPECT_EQ(form.lblConnection()->text().toStdString(), "Connection Name: ");
+        // No session: the Ping call fails with a clear error.
+        EXPECT_NE(ErrorOf([&] { form.TestNetwork(); }), "");
+        EXPECT_EQ(form.mmResult()->toPlainText().toStdString(), "");
+    }
+    delete controller;
+    FreeApplicationMainForm();
+    Log.SetEnabled(false);
+    ovnSetDataPath("");
+    std::filesystem::current_path(startFolder);
 }
