@@ -4,6 +4,7 @@
 
 #include "Components/Controller/KldForms.h"
 #include "Components/Controller/ModuleView.h"
+#include "Components/Controller/OrvaneBrowser4SystemInfo.h"
 #include "Components/Controller/frmAbout.h"
 #include "Components/Controller/frmPreferences.h"
 #include "Components/Controller/frmWebHelp.h"
@@ -450,6 +451,9 @@ void TfrmOrvaneBrowser4::ExecuteAction(TBrowserAction Id)
         break;
     case actOndrelExplorer:
         DoOpenOndrelExplorer();
+        break;
+    case actSystemInfo:
+        ShowSystemInfoDialog(this);
         break;
     default:
         // The windows and dialogs of the other actions come with their own

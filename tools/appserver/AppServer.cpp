@@ -57,6 +57,7 @@ TAppServer::TAppServer(TServerOptions options)
     RegisterModulePluginMethods();
     RegisterMenuLockPluginMethods();
     RegisterMailPluginMethods();
+    RegisterPingPluginMethods();
     if (m_options.TestProcedures)
         RegisterTestProcedures(m_procedures);
 

@@ -158,3 +158,5 @@ void RegisterMenuLockPluginMethods();
 // PLG_SYSTEM's SEND_MAIL: mail between users, with the relay of
 // "$check_mail <counter>" to the recipients (MailPlugin.cpp).
 void RegisterMailPluginMethods();
+// PLG_SYSTEM's Ping (PingPlugin.cpp): DataSize bytes back in Data.
+void RegisterPingPluginMethods();

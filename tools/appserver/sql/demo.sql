@@ -134,3 +134,7 @@ INSERT OR IGNORE INTO TBL_MAIL (COUNTER, MAIL_TYPE, DATE_TIME_SENT, SUBJECT, MSG
    'Open "Inbox" to read, "Compose" to write.', 'T', 1, 2, NULL, NULL),
   (11, 'SYS', datetime('now', 'localtime', '-2 days'), 'Nightly backup completed',
    'The nightly backup of MAPLE and CEDAR completed without errors.', 'T', 10, NULL, NULL, NULL);
+-- Updates applied to the system database, for the "Info" window's list.
+INSERT OR IGNORE INTO TBL_UPDATES (COUNTER, UPDATE_DATE, UPDATE_ID, UPDATE_FILE, APPLY_DATE) VALUES
+  (1, '2026-10-02 00:00:00', 'SYS-2026-10', 'sys_2026_10.sql', '2026-10-03 06:15:00'),
+  (2, '2026-11-20 00:00:00', 'SYS-2026-11', 'sys_2026_11.sql', '2026-11-21 06:20:00');
