@@ -4,6 +4,7 @@
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/OrvaneBrowser4Services.h"
 #include "Components/Controller/ovnController.h"
+#include "admin/frmNETHealth.h"
 #include "admin/frmUsers.h"
 #include "platform/Forms.h"
 #include "platform/Resources.h"
@@ -163,9 +164,11 @@ TDialogForm* MakeAdminTool(int Tag, const TAdminContext& Context)
     switch (Tag) {
     case 12:
         return new TfrmUsers(Context);
+    case 17:
+        return new TfrmNETHealth(NETHealthContextOfController());
     default:
-        // Connections, enterprises and the system information belong to
-        // the system managers' tools, not built yet.
+        // Connections and enterprises belong to the system managers' tools,
+        // not built yet.
         return nullptr;
     }
 }

@@ -5,6 +5,7 @@
 // database sign-in.
 #include "Components/Controller/LibController.h"
 #include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/ShiftInfoForm.h"
 #include "Components/Controller/frmDBLogin.h"
 #include "Components/Controller/frmGroups.h"
 #include "Components/Controller/ovnController.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QApplication>
+#include <QDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QTableView>
@@ -82,6 +84,8 @@ class DBConnectTest : public ::testing::Test
         m_window->ExecuteLoginDialog = [=](const TLoginCallback& callback) {
             return callback(nullptr, User, Password, "Local");
         };
+        // The nurse is asked for her shift; these tests leave it unchosen.
+        m_window->ExecuteShiftInfo = [](TfrmShiftInfo&) { return int(QDialog::Rejected); };
         m_window->UserLogInExec();
         ASSERT_TRUE(m_window->Logged());
     }

@@ -9,6 +9,7 @@
 #include "Components/Controller/MailBody.h"
 #include "Components/Controller/MailRules.h"
 #include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/ShiftInfoForm.h"
 #include "Components/Controller/ReadMail.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraNotificationsClient.h"
@@ -25,6 +26,7 @@
 #include "ui/Lookup.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QPdfWriter>
 #include <QPushButton>
@@ -87,6 +89,8 @@ TEST(MailDemoRoad, NurseWritesManagerReadsAndAnswers)
         window->ExecuteLoginDialog = [=](const TLoginCallback& callback) {
             return callback(nullptr, User, Password, "Local demo server");
         };
+        // The nurse is asked for her shift; the road leaves it unchosen.
+        window->ExecuteShiftInfo = [](TfrmShiftInfo&) { return int(QDialog::Rejected); };
         window->UserLogInExec();
         ASSERT_TRUE(window->Logged());
     };
