@@ -78,6 +78,8 @@ TEST(MailDemoRoad, NurseWritesManagerReadsAndAnswers)
     auto* controller = new TovnController(nullptr);
     TfrmOrvaneBrowser4* window = controller->Browser();
     controller->Preferences().AutoLogin = false;
+    // Mail lives in the system database: the road needs no database choice.
+    controller->Preferences().AutoDBLogin = false;
     controller->Preferences().MailPopup = true;
     TovnConnections& list = controller->Connections();
     list.Clear();

@@ -5,6 +5,7 @@
 
 #include "Components/Controller/ovnController.h"
 #include "admin/frmAdmin.h"
+#include "admin/frmNETHealth.h"
 #include "admin/frmRoleData.h"
 #include "admin/frmSecurity.h"
 #include "admin/frmUserDBAccess.h"
@@ -353,10 +354,21 @@ TEST_F(RolesFormTest, ConsoleItemsByUserTypeAndTheUsersToolIsDestroyedAfterShowi
     sys.KldOnAppSelect(nullptr, sys.View().Items().Items(0)->Items().ItemByTag(12));
     EXPECT_TRUE(usersShown);
     EXPECT_TRUE(made.isNull());
-    // The tools of the system managers' forms open nothing yet; 16 asks for the explorer.
+    // "Information" shows the System Information dialog modally, and it is
+    // gone afterwards.
+    bool infoShown = false;
+    WhenModal<TfrmNETHealth>([&](TfrmNETHealth& w) {
+        infoShown = true;
+        w.SetModalResult(mrCancel);
+    });
+    sys.KldOnAppSelect(nullptr, sys.View().Items().Items(0)->Items().ItemByTag(17));
+    EXPECT_TRUE(infoShown);
+    EXPECT_TRUE(made.isNull());
+    // The other tools of the system managers' forms open nothing yet; 16
+    // asks for the explorer.
     int explorer = 0;
     sys.OpenExplorer = [&] { ++explorer; };
-    for (int tag : {11, 13, 16, 17})
+    for (int tag : {11, 13, 16})
         sys.KldOnAppSelect(nullptr, sys.View().Items().Items(0)->Items().ItemByTag(tag));
     EXPECT_EQ(explorer, 1);
     sys.KldOnAppSelect(nullptr, nullptr);
