@@ -32,6 +32,7 @@
 #include <QLineEdit>
 #include <QPdfWriter>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPrinterInfo>
 #include <QPushButton>
 
@@ -586,7 +587,8 @@ TEST_F(MailTest, SendMailOfOneUserReachesAnotherUsersClient)
     bossSys.SetDatabaseName("BOSS_SYS");
     bossSys.SetConnectionName("BOSS");
     bossSys.Params().Add("DB_ALIAS=SYSTEM");
-    std::unique_ptr<TfrmComposeMail> f(new TfrmComposeMail(nullptr));
+    // A sent message's window closes and frees itself once events run.
+    QPointer<TfrmComposeMail> f(new TfrmComposeMail(nullptr));
     f->sysMail().SetDatabaseName("BOSS_SYS");
     f->SetToText("JSMITH@SUNNY HOMES");
     f->SetSubject("Shift swap");
@@ -607,6 +609,7 @@ TEST_F(MailTest, SendMailOfOneUserReachesAnotherUsersClient)
     ASSERT_EQ(m_window->UnreadMailCount(), 2);
     SignIn("JSMITH");
     EXPECT_EQ(m_window->UnreadMailCount(), 0);
+    delete f.data();
 }
 
 TEST(MailPrint, AFixedPitchFontOfTenPointsAndNoPrinterIsAnError)
