@@ -16,6 +16,7 @@
 #include "support/AppServerProcess.h"
 #include "support/DialogScript.h"
 #include "support/TempFolder.h"
+#include "support/LocalServerConnection.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -93,12 +94,7 @@ class TAppletServerTest : public ::testing::Test
         m_controller->Preferences().AutoLogin = false;
         // The database sign-in after the sign-in is tested on its own.
         m_controller->Preferences().AutoDBLogin = false;
-        TovnConnections& list = m_controller->Connections();
-        list.Clear();
-        TovnConnectionItem* local = list.Add();
-        local->SetConnection("Local");
-        local->SetURL("http://127.0.0.1:" + std::to_string(m_server->Port()));
-        local->SetDefault(true);
+        UseOnlyLocalServer(m_controller->Connections(), m_server->Port(), "Local");
         m_window->ExecuteLoginDialog = [](const TLoginCallback& callback) {
             return callback(nullptr, "jsmith", "secret", "Local");
         };

@@ -14,6 +14,7 @@
 #include "support/AppServerProcess.h"
 #include "support/DialogScript.h"
 #include "support/TempFolder.h"
+#include "support/LocalServerConnection.h"
 #include "ui/KldModuleView.h"
 
 #include <QLineEdit>
@@ -62,12 +63,7 @@ class DBConnectTest : public ::testing::Test
         m_window = m_controller->Browser();
         m_controller->Preferences().AutoLogin = false;
         m_window->OnCheckKernelUpdate = [] { return false; };
-        TovnConnections& list = m_controller->Connections();
-        list.Clear();
-        TovnConnectionItem* local = list.Add();
-        local->SetConnection("Local");
-        local->SetURL("http://127.0.0.1:" + std::to_string(m_server.Port()));
-        local->SetDefault(true);
+        UseOnlyLocalServer(m_controller->Connections(), m_server.Port(), "Local");
     }
     void TearDown() override
     {

@@ -13,6 +13,7 @@
 #include "support/DialogScript.h"
 #include "support/EventLoopWait.h"
 #include "support/TempFolder.h"
+#include "support/LocalServerConnection.h"
 #include "ui/KldModuleView.h"
 
 #include <filesystem>
@@ -65,12 +66,7 @@ class DBLoginTest : public ::testing::Test
             ++m_shiftDialogs;
             return int(QDialog::Rejected);
         };
-        TovnConnections& list = m_controller->Connections();
-        list.Clear();
-        TovnConnectionItem* local = list.Add();
-        local->SetConnection("Local");
-        local->SetURL("http://127.0.0.1:" + std::to_string(m_server.Port()));
-        local->SetDefault(true);
+        UseOnlyLocalServer(m_controller->Connections(), m_server.Port(), "Local");
     }
     void TearDown() override
     {

@@ -23,6 +23,7 @@
 #include "support/DialogScript.h"
 #include "support/EventLoopWait.h"
 #include "support/TempFolder.h"
+#include "support/LocalServerConnection.h"
 #include "ui/Lookup.h"
 
 #include <QComboBox>
@@ -81,12 +82,7 @@ TEST(MailDemoRoad, NurseWritesManagerReadsAndAnswers)
     // Mail lives in the system database: the road needs no database choice.
     controller->Preferences().AutoDBLogin = false;
     controller->Preferences().MailPopup = true;
-    TovnConnections& list = controller->Connections();
-    list.Clear();
-    TovnConnectionItem* local = list.Add();
-    local->SetConnection("Local demo server");
-    local->SetURL("http://127.0.0.1:" + std::to_string(server.Port()));
-    local->SetDefault(true);
+    UseOnlyLocalServer(controller->Connections(), server.Port(), "Local demo server");
     auto signIn = [&](const std::string& User, const std::string& Password) {
         window->ExecuteLoginDialog = [=](const TLoginCallback& callback) {
             return callback(nullptr, User, Password, "Local demo server");

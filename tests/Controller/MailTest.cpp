@@ -23,6 +23,7 @@
 #include "support/ErrorOf.h"
 #include "support/EventLoopWait.h"
 #include "support/TempFolder.h"
+#include "support/LocalServerConnection.h"
 #include "ui/Lookup.h"
 
 #include <QAction>
@@ -80,12 +81,7 @@ class MailTest : public ::testing::Test
         m_controller = new TovnController(nullptr);
         m_window = m_controller->Browser();
         m_controller->Preferences().AutoLogin = false;
-        TovnConnections& list = m_controller->Connections();
-        list.Clear();
-        TovnConnectionItem* local = list.Add();
-        local->SetConnection("Local");
-        local->SetURL("http://127.0.0.1:" + std::to_string(m_server.Port()));
-        local->SetDefault(true);
+        UseOnlyLocalServer(m_controller->Connections(), m_server.Port(), "Local");
     }
     void TearDown() override
     {

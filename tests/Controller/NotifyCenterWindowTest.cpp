@@ -20,6 +20,7 @@
 #include "support/DialogScript.h"
 #include "support/EventLoopWait.h"
 #include "support/TempFolder.h"
+#include "support/LocalServerConnection.h"
 
 #include <QAction>
 #include <QApplication>
@@ -222,12 +223,7 @@ class NotifyWindowTest : public ::testing::Test
         m_controller->Preferences().AutoDBLogin = false;
         m_window->OnCheckKernelUpdate = [] { return false; };
         m_window->ExecuteShiftInfo = [](TfrmShiftInfo&) { return int(QDialog::Rejected); };
-        TovnConnections& list = m_controller->Connections();
-        list.Clear();
-        TovnConnectionItem* local = list.Add();
-        local->SetConnection("Local");
-        local->SetURL("http://127.0.0.1:" + std::to_string(m_server.Port()));
-        local->SetDefault(true);
+        UseOnlyLocalServer(m_controller->Connections(), m_server.Port(), "Local");
     }
     void TearDown() override
     {

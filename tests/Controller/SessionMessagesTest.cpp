@@ -22,6 +22,7 @@
 #include "support/DialogScript.h"
 #include "support/EventLoopWait.h"
 #include "support/TempFolder.h"
+#include "support/LocalServerConnection.h"
 #include "ui/KldModuleView.h"
 
 #include <QAction>
@@ -159,12 +160,7 @@ class SessionTest : public ::testing::Test
         // NURSE must choose a shift at the database sign-in; these tests
         // leave the dialog unanswered.
         m_window->ExecuteShiftInfo = [](TfrmShiftInfo&) { return int(QDialog::Rejected); };
-        TovnConnections& list = m_controller->Connections();
-        list.Clear();
-        TovnConnectionItem* local = list.Add();
-        local->SetConnection("Local");
-        local->SetURL("http://127.0.0.1:" + std::to_string(m_server->Port()));
-        local->SetDefault(true);
+        UseOnlyLocalServer(m_controller->Connections(), m_server->Port(), "Local");
     }
     void TearDown() override
     {

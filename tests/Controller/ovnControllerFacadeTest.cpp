@@ -14,6 +14,7 @@
 #include "support/DialogScript.h"
 #include "support/ErrorOf.h"
 #include "support/TempFolder.h"
+#include "support/LocalServerConnection.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -300,12 +301,7 @@ class FacadeServerTest : public FacadeTest
     void SetUp() override
     {
         FacadeTest::SetUp();
-        TovnConnections& list = m_controller->Connections();
-        list.Clear();
-        TovnConnectionItem* local = list.Add();
-        local->SetConnection("Local");
-        local->SetURL("http://127.0.0.1:" + std::to_string(m_server.Port()));
-        local->SetDefault(true);
+        UseOnlyLocalServer(m_controller->Connections(), m_server.Port(), "Local");
     }
     void SignIn(const std::string& User)
     {

@@ -13,6 +13,7 @@
 #include "support/DialogScript.h"
 #include "support/ErrorOf.h"
 #include "support/TempFolder.h"
+#include "support/LocalServerConnection.h"
 #include "tools/applets/ResidentsForm.h"
 #include "tools/applets/VisitsForm.h"
 
@@ -60,12 +61,7 @@ class ManagerTest : public ::testing::Test
         m_controller = new TovnController(nullptr);
         m_window = m_controller->Browser();
         m_controller->Preferences().AutoLogin = false;
-        TovnConnections& list = m_controller->Connections();
-        list.Clear();
-        TovnConnectionItem* local = list.Add();
-        local->SetConnection("Local");
-        local->SetURL("http://127.0.0.1:" + std::to_string(m_server.Port()));
-        local->SetDefault(true);
+        UseOnlyLocalServer(m_controller->Connections(), m_server.Port(), "Local");
         m_applet.Resource = "RESIDENTS_DATA";
         m_applet.Caption = "Residents";
         m_applet.SecurityIndex = kSecurityIndex;

@@ -13,6 +13,7 @@
 #include "support/AppServerProcess.h"
 #include "support/DialogScript.h"
 #include "support/TempFolder.h"
+#include "support/LocalServerConnection.h"
 #include "ui/KldAppletView.h"
 
 #include <filesystem>
@@ -71,12 +72,7 @@ TEST(SystemPage, ItsItemsOpenTheMailboxAndTheConsoleOfTheSignedInUser)
     TfrmOrvaneBrowser4* window = controller->Browser();
     controller->Preferences().AutoLogin = false;
     controller->Preferences().AutoDBLogin = false;
-    TovnConnections& list = controller->Connections();
-    list.Clear();
-    TovnConnectionItem* local = list.Add();
-    local->SetConnection("Local server");
-    local->SetURL("http://127.0.0.1:" + std::to_string(server.Port()));
-    local->SetDefault(true);
+    UseOnlyLocalServer(controller->Connections(), server.Port(), "Local server");
     window->ExecuteLoginDialog = [](const TLoginCallback& callback) {
         return callback(nullptr, "ADMIN", "", "Local server");
     };
