@@ -17,6 +17,9 @@ class TParams;
 
 // --- Running SQL
 
+// Raised when an SQL console runs without a database.
+inline constexpr const char* SUnknownDatabase = "Unknown database";
+
 // Whether a console text opens as a query: never as a script; otherwise when
 // the text, trimmed, starts with "SELECT" in any case. Every other text (a
 // WITH clause too) runs as a statement and reports the rows it changed.

@@ -42,6 +42,7 @@ class TovnOndrelPlugIn;
 class TovnOndrelQuery;
 class TNembraStoredProc;
 class TPageControl;
+class TParam;
 class TPopupMenu;
 class TSQLHistory;
 class TTabSheet;
@@ -128,6 +129,10 @@ class TEditorObject : public TObject
     // Makes the console's controls; the base makes the result area. The
     // concrete class calls it at the end of its constructor.
     virtual void CreateControls();
+    // For the concrete class's destructor, while its dataset still exists:
+    // lets the data source go when it shows the dataset, closes the dataset
+    // and destroys the page.
+    void ReleaseDataSet();
     // Where a descendant places its editor (above the result area).
     QWidget* EditorHost() const { return m_editorHost; }
     void ClearLog();
@@ -139,6 +144,7 @@ class TEditorObject : public TObject
     void ResultTabChanged();
 
   private:
+    void DestroyPage();
     void ApplyPopup(QWidget* widget);
     void ShowPane(bool grid);
 
@@ -254,6 +260,9 @@ class TParamsEditorObject : public TEditorObject
     void SetCaptions(const std::string& caption);
 
   private:
+    // The parameter shown in a row of the grid, or null.
+    TParam* ParamAtRow(int row) const;
+
     TKldCollectionView* m_grid = nullptr;
     bool m_ready = false;
     bool m_returnsRows = true;
