@@ -201,3 +201,23 @@ void SetParamValueText(TParam& param, const std::string& text)
     // decides what the server receives.
     param.SetDataType(declared);
 }
+
+TConsoleActionStates ConsoleActionStates(const TConsoleActionInputs& in)
+{
+    TConsoleActionStates s;
+    if (!in.HasConsole)
+        return s;
+    const bool sql = in.IsSQLConsole;
+    s.Execute = in.CanRun;
+    s.FetchAll = sql && in.CanRun;
+    s.Script = sql && in.CanRun;
+    s.ShowBlobs = in.DataSetOpen;
+    s.ExportCSV = in.DataSetOpen;
+    s.LoadSQL = sql;
+    s.SaveSQL = sql;
+    s.ShowSQLInfo = true;
+    s.CloseConsole = sql && !in.Fixed;
+    s.PreviousSQL = sql && in.HistoryPosition > 0;
+    s.NextSQL = sql && in.HistoryPosition < in.HistoryCount - 1;
+    return s;
+}
