@@ -65,6 +65,10 @@ class TConsoleSplitter : public QSplitter
     {
         if (!m_wantHalf || count() < 2 || widget(1)->isHidden())
             return;
+        // Until the page's layout has given the splitter the page's height,
+        // its own height says nothing about the page.
+        if (parentWidget() && height() != parentWidget()->contentsRect().height())
+            return;
         const int total = height() - handleWidth();
         if (total <= 0)
             return;
