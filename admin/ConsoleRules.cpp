@@ -24,8 +24,8 @@ std::string FetchedLine(const TFetchedCount& fetched)
 
 } // namespace
 
-std::vector<std::string> SQLExecutedLog(const std::string& profilingText, const std::optional<TFetchedCount>& fetched,
-                                        int rowsAffected)
+std::vector<std::string> SQLExecutedLog(const std::string& profilingText,
+                                        const std::optional<TFetchedCount>& fetched, int rowsAffected)
 {
     std::vector<std::string> lines{"SQL Executed:\r\n  " + profilingText};
     if (fetched)

@@ -37,8 +37,8 @@ struct TFetchedCount
 // columns" for an open query or "Rows affected: %d" for a statement or
 // script. Each entry is one line as the log memo adds it (the timing text
 // holds line breaks of its own).
-std::vector<std::string> SQLExecutedLog(const std::string& profilingText, const std::optional<TFetchedCount>& fetched,
-                                        int rowsAffected);
+std::vector<std::string> SQLExecutedLog(const std::string& profilingText,
+                                        const std::optional<TFetchedCount>& fetched, int rowsAffected);
 // "SQL Executed with errors:" and the error message.
 std::vector<std::string> SQLFailedLog(const std::string& errorMessage);
 // The same for a parameter console of kind text `kind` ("StoredProc",

@@ -1,8 +1,8 @@
 #include "admin/ExplorerConsoles.h"
 
+#include "Components/KldDBComponents/KldDataTable.h"
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "Components/Nembra/ovnOndrel.h"
-#include "Components/KldDBComponents/KldDataTable.h"
 #include "admin/ConsoleRules.h"
 #include "admin/SQLHistory.h"
 #include "platform/ComCtrls.h"
@@ -466,7 +466,8 @@ void TSQLEditorObject::FocusEditor()
 
 bool TSQLEditorObject::CanRun()
 {
-    return Database() != nullptr && m_editor->document()->lineCount() > 0 && !m_editor->toPlainText().isEmpty();
+    return Database() != nullptr && m_editor->document()->lineCount() > 0 &&
+           !m_editor->toPlainText().isEmpty();
 }
 
 void TSQLEditorObject::ResetHistory()
@@ -641,8 +642,8 @@ void TParamsEditorObject::CreateControls()
     m_grid->setObjectName("grdParams");
     m_grid->SetAlignment(taCenter);
     m_grid->SetBorders(bsNone);
-    m_grid->SetShowOptions(
-        {soVerticalGrid, soHorizontalGrid, soCaption, soHeader, soMarker, soRowSelect, soAutoWidth, soColSizing});
+    m_grid->SetShowOptions({soVerticalGrid, soHorizontalGrid, soCaption, soHeader, soMarker, soRowSelect,
+                            soAutoWidth, soColSizing});
     m_grid->SetAutoAddRow(arNone);
     m_grid->SetReadOnly(false);
     m_grid->SetNumberedRow(nrAscending);

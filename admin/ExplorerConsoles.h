@@ -168,10 +168,10 @@ class TSQLEditorObject : public TEditorObject
 {
   public:
     // A console for `database` (its page caption the DatabaseName), sharing
-    // the explorer's data source and history. A fixed console cannot be
-    // closed.
-    TSQLEditorObject(TPageControl& pages, TDataSource& dataSource, TSQLHistory& history, TNembraDatabase* database,
-                     bool fixed);
+    // the explorer's data source and history, both of which must outlive it.
+    // A fixed console cannot be closed.
+    TSQLEditorObject(TPageControl& pages, TDataSource& dataSource, TSQLHistory& history,
+                     TNembraDatabase* database, bool fixed);
     ~TSQLEditorObject() override;
     std::string ClassName() const override { return "TSQLEditorObject"; }
 
@@ -249,8 +249,8 @@ class TParamsEditorObject : public TEditorObject
     void Execute() override { Run(); }
 
   protected:
-    TParamsEditorObject(TPageControl& pages, TDataSource& dataSource, std::string kind, const std::string& caption,
-                        int imageIndex);
+    TParamsEditorObject(TPageControl& pages, TDataSource& dataSource, std::string kind,
+                        const std::string& caption, int imageIndex);
     void CreateControls() override;
     // Fetches the parameter list from the server (a failure is raised after
     // the grid shows what there is), becomes ready, decides ReturnsRows and

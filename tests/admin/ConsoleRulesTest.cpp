@@ -43,19 +43,22 @@ TEST(ConsoleRules, QueryOrStatement)
 
 TEST(ConsoleRules, LogTexts)
 {
-    const std::string timing = "Compression: 0, Server Processing: 3, Decompression: 0, JSON Parsing: 1, Total: 9, "
-                               "Additional: 0\r\n  Bytes Sent: 10, Bytes Received: 20";
+    const std::string timing =
+        "Compression: 0, Server Processing: 3, Decompression: 0, JSON Parsing: 1, Total: 9, "
+        "Additional: 0\r\n  Bytes Sent: 10, Bytes Received: 20";
     EXPECT_EQ(SQLExecutedLog(timing, TFetchedCount{12, 5}, 0),
               (std::vector<std::string>{"SQL Executed:\r\n  " + timing, "Fetched 12 rows in 5 columns"}));
     EXPECT_EQ(SQLExecutedLog(timing, std::nullopt, 7),
               (std::vector<std::string>{"SQL Executed:\r\n  " + timing, "Rows affected: 7"}));
-    EXPECT_EQ(SQLFailedLog("ORA-00942: table or view does not exist"),
-              (std::vector<std::string>{"SQL Executed with errors:", "ORA-00942: table or view does not exist"}));
+    EXPECT_EQ(
+        SQLFailedLog("ORA-00942: table or view does not exist"),
+        (std::vector<std::string>{"SQL Executed with errors:", "ORA-00942: table or view does not exist"}));
     EXPECT_EQ(ProcExecutedLog("StoredProc", timing, std::nullopt),
               (std::vector<std::string>{"StoredProc executed:\r\n  " + timing}));
     EXPECT_EQ(ProcExecutedLog("Plugin", timing, TFetchedCount{3, 2}),
               (std::vector<std::string>{"Plugin executed:\r\n  " + timing, "Fetched 3 rows in 2 columns"}));
-    EXPECT_EQ(ProcFailedLog("Plugin", "boom"), (std::vector<std::string>{"Plugin executed with errors:", "boom"}));
+    EXPECT_EQ(ProcFailedLog("Plugin", "boom"),
+              (std::vector<std::string>{"Plugin executed with errors:", "boom"}));
     EXPECT_STREQ(SUnknownDatabase, "Unknown database");
 }
 
@@ -86,10 +89,10 @@ TEST(ConsoleRules, CSVQuoting)
 TEST(ConsoleRules, ParamTypesAndReturnsRows)
 {
     const std::pair<TParamType, std::string> names[] = {{ptUnknown, "Unknown"},
-                                                         {ptInput, "Input"},
-                                                         {ptOutput, "Output"},
-                                                         {ptInputOutput, "InputOutput"},
-                                                         {ptResult, "Result"}};
+                                                        {ptInput, "Input"},
+                                                        {ptOutput, "Output"},
+                                                        {ptInputOutput, "InputOutput"},
+                                                        {ptResult, "Result"}};
     for (const auto& [type, name] : names)
         EXPECT_EQ(ParamTypeText(type), name);
     EXPECT_FALSE(ParamValueReadOnly(ptUnknown));
@@ -132,11 +135,13 @@ TEST(ConsoleRules, TypedValuesConvertByDataType)
         {"string", ftString, "12 ab", [](const TParam& p) { EXPECT_EQ(p.AsString(), "12 ab"); }},
         {"memo", ftMemo, "line", [](const TParam& p) { EXPECT_EQ(p.AsString(), "line"); }},
         {"fixed char", ftFixedChar, "x", [](const TParam& p) { EXPECT_EQ(p.AsString(), "x"); }},
-        {"wide string", ftWideString, "\xC3\xA9t\xC3\xA9", [](const TParam& p) { EXPECT_EQ(p.AsString(), "\xC3\xA9t\xC3\xA9"); }},
+        {"wide string", ftWideString, "\xC3\xA9t\xC3\xA9",
+         [](const TParam& p) { EXPECT_EQ(p.AsString(), "\xC3\xA9t\xC3\xA9"); }},
         {"small int", ftSmallint, "-12", [](const TParam& p) { EXPECT_EQ(p.AsInteger(), -12); }},
         {"integer", ftInteger, " 42", [](const TParam& p) { EXPECT_EQ(p.AsInteger(), 42); }},
         {"word", ftWord, "65535", [](const TParam& p) { EXPECT_EQ(p.AsInteger(), 65535); }},
-        {"large int", ftLargeint, "9000000000", [](const TParam& p) { EXPECT_EQ(p.AsLargeInt(), 9000000000LL); }},
+        {"large int", ftLargeint, "9000000000",
+         [](const TParam& p) { EXPECT_EQ(p.AsLargeInt(), 9000000000LL); }},
         {"float", ftFloat, "2.5", [](const TParam& p) { EXPECT_DOUBLE_EQ(p.AsFloat(), 2.5); }},
         {"currency", ftCurrency, "10.25", [](const TParam& p) { EXPECT_DOUBLE_EQ(p.AsCurrency(), 10.25); }},
         {"BCD through currency: four decimals", ftBCD, "1.23456",
@@ -149,7 +154,9 @@ TEST(ConsoleRules, TypedValuesConvertByDataType)
         {"time", ftTime, TimeToStr(EncodeTime(8, 30, 0, 0)),
          [](const TParam& p) { EXPECT_DOUBLE_EQ(p.AsDateTime(), EncodeTime(8, 30, 0, 0)); }},
         {"date-time", ftDateTime, DateTimeToStr(EncodeDate(2026, 12, 11) + EncodeTime(8, 30, 0, 0)),
-         [](const TParam& p) { EXPECT_DOUBLE_EQ(p.AsDateTime(), EncodeDate(2026, 12, 11) + EncodeTime(8, 30, 0, 0)); }},
+         [](const TParam& p) {
+             EXPECT_DOUBLE_EQ(p.AsDateTime(), EncodeDate(2026, 12, 11) + EncodeTime(8, 30, 0, 0));
+         }},
         {"anything else as text", ftBlob, "raw", [](const TParam& p) { EXPECT_EQ(p.AsString(), "raw"); }},
     };
     for (const Case& c : cases) {
@@ -267,11 +274,15 @@ TEST(ConsoleRules, ActionStates)
          sqlMiddle,
          {true, true, true, true, true, true, true, true, false, true, true}},
         {"at the last entry", sqlLast, {true, true, true, true, true, true, true, true, true, true, false}},
-        {"SQL console that cannot run", sqlEmpty, {false, false, false, false, false, true, true, true, false, false, false}},
+        {"SQL console that cannot run",
+         sqlEmpty,
+         {false, false, false, false, false, true, true, true, false, false, false}},
         {"parameter console with an open result",
          procReady,
          {true, false, false, true, true, false, false, true, false, false, false}},
-        {"parameter console not ready", procNotReady, {false, false, false, false, false, false, false, true, false, false, false}},
+        {"parameter console not ready",
+         procNotReady,
+         {false, false, false, false, false, false, false, true, false, false, false}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);

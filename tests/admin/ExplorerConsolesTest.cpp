@@ -2,8 +2,8 @@
 // console running queries, statements and scripts with their logs, fetch
 // all in one request, refused constructs, history, files and CSV export;
 // the stored-procedure and plug-in consoles with their parameter grids.
-#include "admin/ConsoleRules.h"
 #include "admin/ExplorerConsoles.h"
+#include "admin/ConsoleRules.h"
 #include "admin/SQLHistory.h"
 
 #include "Components/Nembra/NembraDBDataSets.h"
@@ -66,7 +66,9 @@ class ExplorerConsoles : public ::testing::Test
         NameDatabase(Data, "DATA", "DEMO", "MAIN");
         System.Open();
         Data.Open();
-        Connection.OnExecute = [this](TObject*, TNembraRequest* request) { ++Calls[request->ProcedureName()]; };
+        Connection.OnExecute = [this](TObject*, TNembraRequest* request) {
+            ++Calls[request->ProcedureName()];
+        };
         Host.resize(800, 600);
         Pages = new TKldPageControl(&Host);
         Pages->setGeometry(0, 0, 800, 600);
@@ -141,6 +143,14 @@ TEST_F(ExplorerConsoles, ResultAreaIsHiddenUntilSomethingRanThenTakesHalfThePage
     const QImage picture = handle->grab().toImage();
     ASSERT_FALSE(picture.isNull());
     EXPECT_EQ(picture.pixelColor(picture.width() / 2, picture.height() / 2).rgb() & 0xFFFFFF, 0xE9E9E9u);
+
+    // Choosing "Execute Log" shows the log; "Result Set" the open result.
+    console->ResultTabs()->UpdateTabIndex(0);
+    EXPECT_TRUE(console->Log()->isVisibleTo(sheet));
+    EXPECT_FALSE(console->ResultGrid()->isVisibleTo(sheet));
+    console->ResultTabs()->UpdateTabIndex(1);
+    EXPECT_TRUE(console->ResultGrid()->isVisibleTo(sheet));
+    EXPECT_FALSE(console->Log()->isVisibleTo(sheet));
 
     // "Show SQL Info" hides and shows it again, as it was.
     EXPECT_FALSE(console->ToggleResultArea());
@@ -254,8 +264,10 @@ TEST_F(ExplorerConsoles, RefusedConstructsAreLoggedAndRaised)
         std::string Error;
     };
     const Case cases[] = {
-        {"a query", "select level from dual connect by level <= 3", "ORA-03001: unimplemented feature: CONNECT BY"},
-        {"a statement", "merge into tbl_numbers t using dual on (t.counter = 1) when matched then update set note = 'm'",
+        {"a query", "select level from dual connect by level <= 3",
+         "ORA-03001: unimplemented feature: CONNECT BY"},
+        {"a statement",
+         "merge into tbl_numbers t using dual on (t.counter = 1) when matched then update set note = 'm'",
          "ORA-03001: unimplemented feature: MERGE"},
         {"an unknown table", "select * from tbl_nowhere", "ORA-00942"},
     };
@@ -296,8 +308,8 @@ TEST_F(ExplorerConsoles, HistorySteppingAndClosingAConsole)
     auto closable = NewSQL(&System, false);
     EXPECT_EQ(closable->TabSheet()->Tag(), 1) << "the page control draws its close icon";
     const auto states = [](TSQLEditorObject& c) {
-        return ConsoleActionStates({true, true, c.CanRun(), c.Fixed(), c.DataSetOpen(), c.HistoryPosition(),
-                                    c.HistoryCount()});
+        return ConsoleActionStates(
+            {true, true, c.CanRun(), c.Fixed(), c.DataSetOpen(), c.HistoryPosition(), c.HistoryCount()});
     };
 
     fixed->SetSQLText("select 1 from dual");
@@ -473,7 +485,8 @@ TEST_F(ExplorerConsoles, InputOnlyProcedureOpensItsRowsAndRefusesBadValues)
     grid.DoSetCellText(3, 0, one);
     std::string bad = "first";
     EXPECT_NE(ErrorOf<EConvertError>([&] { grid.DoSetCellText(3, 0, bad); }), "");
-    EXPECT_EQ(console.StoredProc().Params().ParamByName("C_FACILITY")->AsInteger(), 1) << "the old value stays";
+    EXPECT_EQ(console.StoredProc().Params().ParamByName("C_FACILITY")->AsInteger(), 1)
+        << "the old value stays";
 
     EXPECT_EQ(Run([&] { console.Run(); }), "");
     ASSERT_TRUE(console.DataSetOpen());

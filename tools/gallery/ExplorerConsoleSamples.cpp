@@ -45,7 +45,8 @@ class TGalleryServer
             const int at = out.indexOf(prefix);
             const int end = at < 0 ? -1 : out.indexOf('\n', at);
             if (end > at) {
-                m_url = "http://127.0.0.1:" + out.mid(at + prefix.size(), end - at - prefix.size()).trimmed().toStdString() +
+                m_url = "http://127.0.0.1:" +
+                        out.mid(at + prefix.size(), end - at - prefix.size()).trimmed().toStdString() +
                         "/bin/orvane.dll";
                 return;
             }
@@ -110,7 +111,8 @@ class TConsoleSample : public QWidget
     // console's log and is reported on the console.
     void RunAll()
     {
-        Sql->SetSQLText("select user_id, first_name, last_name, user_type\n  from tbl_users\n order by user_id");
+        Sql->SetSQLText(
+            "select user_id, first_name, last_name, user_type\n  from tbl_users\n order by user_id");
         Try([&] { Sql->Execute(); });
         Closable->SetSQLText("update tbl_resident set notes = notes where c_facility = 1");
         Try([&] { Closable->Execute(); });
@@ -149,7 +151,8 @@ class TConsoleSample : public QWidget
         Connection.Params().Add("FORCE=True");
         Connection.GenerateRandomSecretKey();
         Connection.Open();
-        for (auto [db, name, alias] : {std::tuple{&System, "SYSTEM", "SYSTEM"}, std::tuple{&Maple, "MAPLE", "MAPLE"}}) {
+        for (auto [db, name, alias] :
+             {std::tuple{&System, "SYSTEM", "SYSTEM"}, std::tuple{&Maple, "MAPLE", "MAPLE"}}) {
             db->SetDatabaseName(name);
             db->SetConnectionName("GALLERY_CONSOLES");
             db->Params().Add(std::string("DB_ALIAS=") + alias);
