@@ -462,6 +462,10 @@ TEST_F(ExplorerConsoles, OutputParameterProcedureIsExecutedAndItsValueIsReadOnly
     EXPECT_FALSE(console.DataSetOpen());
     EXPECT_NE(cell(3, 1), "") << "the output value came back";
     EXPECT_GT(std::stoi(cell(3, 1)), 0);
+    const std::string answer = cell(3, 1);
+    std::string typed = "12345";
+    grid.DoSetCellText(3, 1, typed);
+    EXPECT_EQ(cell(3, 1), answer) << "a value typed over an output stays unstored";
     const std::vector<std::string> log = Lines(console.LogText());
     ASSERT_EQ(log.size(), 3u) << console.LogText();
     EXPECT_EQ(log[0], "StoredProc executed:");
