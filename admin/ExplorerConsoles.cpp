@@ -207,6 +207,7 @@ void TEditorObject::CreateControls()
 
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 0);
+    m_tabs->SetTabIndex(ExecuteLogTab);
     ShowPane(false);
     // Nothing ran yet.
     m_resultPanel->hide();
@@ -226,12 +227,13 @@ void TEditorObject::ShowPane(bool grid)
 {
     m_grid->setVisible(grid);
     m_log->setVisible(!grid);
-    m_tabs->SetTabIndex(grid ? ResultSetTab : ExecuteLogTab);
 }
 
 void TEditorObject::ShowResultArea()
 {
-    ShowPane(DataSetOpen());
+    const bool grid = DataSetOpen();
+    m_tabs->SetTabIndex(grid ? ResultSetTab : ExecuteLogTab);
+    ShowPane(grid);
     const bool wasHidden = m_resultPanel->isHidden();
     m_resultPanel->show();
     if (wasHidden && !m_halfSized) {

@@ -151,6 +151,12 @@ TEST_F(ExplorerConsoles, ResultAreaIsHiddenUntilSomethingRanThenTakesHalfThePage
     console->ResultTabs()->UpdateTabIndex(1);
     EXPECT_TRUE(console->ResultGrid()->isVisibleTo(sheet));
     EXPECT_FALSE(console->Log()->isVisibleTo(sheet));
+    auto closed = NewSQL(&System);
+    closed->SetSQLText("update tbl_numbers set note = note where counter = 1");
+    ASSERT_EQ(Run([&] { closed->Execute(); }), "");
+    closed->ResultTabs()->UpdateTabIndex(1);
+    EXPECT_TRUE(closed->Log()->isVisibleTo(closed->TabSheet())) << "no result to show: the log stays";
+    EXPECT_FALSE(closed->ResultGrid()->isVisibleTo(closed->TabSheet()));
 
     // "Show SQL Info" hides and shows it again, as it was.
     EXPECT_FALSE(console->ToggleResultArea());
