@@ -558,3 +558,24 @@ TEST_F(ExplorerConsoles, PopupMenuReachesEditorGridsAndLog)
     EXPECT_EQ(procs.ParamGrid()->PopupMenu(), &popup);
     EXPECT_EQ(procs.Log()->contextMenuPolicy(), Qt::CustomContextMenu);
 }
+
+TEST_F(ExplorerConsoles, AProcedureTheServerDoesNotKnowLeavesTheConsoleNotReady)
+{
+    TStoredProcEditorObject console(*Pages, dsData);
+    const std::string raised = ErrorOf([&] { console.LoadStoredProc(&Data, "NO_SUCH_PROC"); });
+    EXPECT_NE(raised, "");
+    EXPECT_FALSE(console.Ready());
+    EXPECT_FALSE(console.CanRun());
+    EXPECT_EQ(console.TabSheet()->Caption(), "DATA.NO_SUCH_PROC");
+    EXPECT_EQ(console.ParamGrid()->RowCount(), console.StoredProc().Params().Count())
+        << "the grid shows what there is";
+    Calls.clear();
+    EXPECT_EQ(Run([&] { console.Run(); }), "");
+    EXPECT_TRUE(Calls.empty()) << "a console that is not ready does not run";
+    EXPECT_FALSE(console.ResultAreaVisible());
+
+    // A procedure it knows makes the console ready again.
+    console.LoadStoredProc(&Data, "NEXT_COUNTER");
+    EXPECT_TRUE(console.Ready());
+    EXPECT_EQ(console.ParamGrid()->RowCount(), 2);
+}
