@@ -125,7 +125,7 @@ TFetchedCount FetchedOf(TNembraDBDataSet& dataSet)
 
 TEditorObject::TEditorObject(TPageControl& pages, TDataSource& dataSource, bool fixed, std::string kind,
                              const std::string& caption, int imageIndex)
-    : m_pages(&pages), m_dataSource(&dataSource), m_fixed(fixed), m_kind(std::move(kind))
+    : m_dataSource(&dataSource), m_fixed(fixed), m_kind(std::move(kind))
 {
     m_sheet = new TTabSheet(&pages);
     m_sheet->SetCaption(caption);
