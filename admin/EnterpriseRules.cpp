@@ -38,11 +38,18 @@ std::optional<std::string> IllegalEnterpriseCharacter(const std::string& Name)
 
 std::string EnterpriseNameError(const std::string& Name)
 {
+    if (Trim(Name).empty())
+        return BlankEnterpriseError;
     const std::optional<std::string> illegal = IllegalEnterpriseCharacter(Name);
     if (!illegal)
         return {};
     return "Illigal charecter in Enterprise: \"" + *illegal + "\"\r\n" +
            "Valid charecters are \"A\" through \"Z\", \"0\" trough \"9\" and \"_\"";
+}
+
+bool NameCheckApplies(bool Inserting, const std::string& NameBefore, const std::string& Name)
+{
+    return Inserting || Trim(NameBefore) != Trim(Name);
 }
 
 TFieldValues NewRowValues(TMasterTable Table, int32_t Enterprise)

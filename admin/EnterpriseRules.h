@@ -25,13 +25,19 @@ constexpr int32_t GlobalEnterprise = 1;
 
 constexpr const char* ZipEditMask = "99999-9999;; ";
 constexpr const char* PhoneEditMask = "(999) 999-9999x99999;; ";
+constexpr const char* BlankEnterpriseError = "Enterprise can not be blank";
 
 // The first character of the trimmed name that is not "A" to "Z", "0" to
 // "9" or "_" (a whole UTF-8 sequence for a character beyond ASCII); none
 // when the name passes.
 std::optional<std::string> IllegalEnterpriseCharacter(const std::string& Name);
-// The error box's text for a refused name; '' when the name passes.
+// The error box's text for a refused name; '' when the name passes. A
+// blank name is refused too: nobody could tell that enterprise in a list.
 std::string EnterpriseNameError(const std::string& Name);
+// Whether "&OK" checks the name: for a new row, and for a row whose name
+// was changed. Names stored before the check existed ("GLOBAL ENTERPRISE")
+// hold blanks; a row keeping its name stays savable.
+bool NameCheckApplies(bool Inserting, const std::string& NameBefore, const std::string& Name);
 
 // The values a new row starts with; Enterprise is the COUNTER of the
 // enterprise current when the row is added.

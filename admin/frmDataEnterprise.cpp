@@ -87,12 +87,17 @@ void TfrmDataEnterprise::AddClick()
 void TfrmDataEnterprise::EditClick()
 {
     LoadIndustries();
+    m_nameBefore = Data().FieldByName("ENTERPRISE")->AsString();
     TMasterRecordDialog::EditClick();
 }
 
 bool TfrmDataEnterprise::SaveCheck()
 {
-    const std::string error = EnterpriseNameError(Data().FieldByName("ENTERPRISE")->AsString());
+    TDataSet& data = Data();
+    const std::string name = data.FieldByName("ENTERPRISE")->AsString();
+    if (!NameCheckApplies(data.State() == dsInsert, m_nameBefore, name))
+        return true;
+    const std::string error = EnterpriseNameError(name);
     if (error.empty())
         return true;
     MessageDlg(error, mtError, {mbOK});

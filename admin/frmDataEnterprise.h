@@ -46,4 +46,5 @@ class TfrmDataEnterprise : public TMasterRecordDialog
 
   private:
     TIndustryList m_industries;
+    std::string m_nameBefore;
 };
