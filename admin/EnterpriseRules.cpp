@@ -58,7 +58,8 @@ TFieldValues NewRowValues(TMasterTable Table, int32_t Enterprise)
     case TMasterTable::Enterprise:
         return {{"CURRENT_USE", "T"}, {"ADVERTISE", "F"}, {"REQUIRE_SECURE_PASSWORD", "F"}};
     case TMasterTable::Alias:
-        return {{"CURRENT_USE", "T"}, {"C_ENTERPRISE", std::to_string(Enterprise)}, {"DRIVER_NAME", "ORACLE"}};
+        return {
+            {"CURRENT_USE", "T"}, {"C_ENTERPRISE", std::to_string(Enterprise)}, {"DRIVER_NAME", "ORACLE"}};
     case TMasterTable::Facility:
         return {{"CURRENT_USE", "T"}, {"C_ENTERPRISE", std::to_string(Enterprise)}};
     }
@@ -69,7 +70,8 @@ std::vector<std::pair<std::string, std::string>> EditMasks(TMasterTable Table)
 {
     if (Table == TMasterTable::Alias)
         return {};
-    return {{"ZIP", ZipEditMask}, {"PHONE1", PhoneEditMask}, {"PHONE2", PhoneEditMask}, {"FAX", PhoneEditMask}};
+    return {
+        {"ZIP", ZipEditMask}, {"PHONE1", PhoneEditMask}, {"PHONE2", PhoneEditMask}, {"FAX", PhoneEditMask}};
 }
 
 std::string FilterField(TMasterTable Table)

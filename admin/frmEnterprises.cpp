@@ -20,10 +20,14 @@ namespace {
 
 using TColumns = std::vector<std::pair<std::string, std::string>>;
 
-const TColumns EnterpriseColumns = {{"ENTERPRISE", "ENTERPRISE"}, {"DESCRIPTION", "DESCRIPTION"},
-                                    {"CITY", "CITY"},             {"STATE", "STATE"},
-                                    {"ZIP", "ZIP"},               {"CONTACT1", "CONTACT1"},
-                                    {"CURRENT_USE", "CURRENT USE"}, {"ADVERTISE", "ADVERTISE"},
+const TColumns EnterpriseColumns = {{"ENTERPRISE", "ENTERPRISE"},
+                                    {"DESCRIPTION", "DESCRIPTION"},
+                                    {"CITY", "CITY"},
+                                    {"STATE", "STATE"},
+                                    {"ZIP", "ZIP"},
+                                    {"CONTACT1", "CONTACT1"},
+                                    {"CURRENT_USE", "CURRENT USE"},
+                                    {"ADVERTISE", "ADVERTISE"},
                                     {"INDUSTRY", "INDUSTRY"}};
 const TColumns AliasColumns = {{"ALIAS", "ALIAS"},
                                {"DESCRIPTION", "DESCRIPTION"},
@@ -31,10 +35,11 @@ const TColumns AliasColumns = {{"ALIAS", "ALIAS"},
                                {"DRIVER_NAME", "DRIVER NAME"},
                                {"CURRENT_USE", "CURRENT USE"},
                                {"USER_NAME", "USER_NAME"}};
-const TColumns FacilityColumns = {{"FACILITY", "FACILITY"}, {"DESCRIPTION", "DESCRIPTION"}, {"ADDRESS1", "ADDRESS1"},
-                                  {"CITY", "CITY"},         {"STATE", "STATE"},             {"ZIP", "ZIP"},
-                                  {"PHONE1", "PHONE1"},     {"CONTACT1", "CONTACT1"},       {"FAX", "FAX"},
-                                  {"CURRENT_USE", "CURRENT USE"}};
+const TColumns FacilityColumns = {{"FACILITY", "FACILITY"}, {"DESCRIPTION", "DESCRIPTION"},
+                                  {"ADDRESS1", "ADDRESS1"}, {"CITY", "CITY"},
+                                  {"STATE", "STATE"},       {"ZIP", "ZIP"},
+                                  {"PHONE1", "PHONE1"},     {"CONTACT1", "CONTACT1"},
+                                  {"FAX", "FAX"},           {"CURRENT_USE", "CURRENT USE"}};
 
 const TColumns& Columns(TMasterTable Table)
 {
@@ -105,9 +110,12 @@ TfrmEnterprises::TfrmEnterprises(TAdminContext Context, QWidget* Parent)
     auto* enterprises = MakeGroup(this, "Enterprise List");
     grdEnterprise = new TDBGrid(enterprises);
     grdEnterprise->SetDataSource(dsEnterprise.get());
-    btnEnterpriseFilter = MakeAction(enterprises, "Filter...", [this] { FilterClick(TMasterTable::Enterprise); });
-    btnEnterpriseDetails = MakeAction(enterprises, "Details", [this] { DetailsClick(TMasterTable::Enterprise); });
-    btnEnterpriseRefresh = MakeAction(enterprises, "Refresh", [this] { RefreshClick(TMasterTable::Enterprise); });
+    btnEnterpriseFilter =
+        MakeAction(enterprises, "Filter...", [this] { FilterClick(TMasterTable::Enterprise); });
+    btnEnterpriseDetails =
+        MakeAction(enterprises, "Details", [this] { DetailsClick(TMasterTable::Enterprise); });
+    btnEnterpriseRefresh =
+        MakeAction(enterprises, "Refresh", [this] { RefreshClick(TMasterTable::Enterprise); });
     auto* top = new QVBoxLayout(enterprises);
     top->addWidget(grdEnterprise, 1);
     top->addLayout(Row({btnEnterpriseFilter, btnEnterpriseDetails, btnEnterpriseRefresh}));

@@ -10,8 +10,7 @@
 
 namespace {
 
-const std::string ValidCharacters =
-    "Valid charecters are \"A\" through \"Z\", \"0\" trough \"9\" and \"_\"";
+const std::string ValidCharacters = "Valid charecters are \"A\" through \"Z\", \"0\" trough \"9\" and \"_\"";
 
 std::map<std::string, std::string> AsMap(const TFieldValues& Values)
 {
@@ -36,7 +35,7 @@ TEST(EnterpriseName, OnlyUpperCaseLettersDigitsAndUnderscoreInTheTrimmedName)
         {"0123456789", std::nullopt},
         {"_", std::nullopt},
         {"  RIVERSIDE  ", std::nullopt}, // leading and trailing blanks are ignored
-        {"RIVERSIDE HOMES", " "},         // a blank inside is not
+        {"RIVERSIDE HOMES", " "},        // a blank inside is not
         {"  RIVER SIDE  ", " "},
         {"Riverside", "i"}, // lower-case letters are refused: the first one counts
         {"RIVERSIDe", "e"},
@@ -54,7 +53,8 @@ TEST(EnterpriseName, TheErrorTextNamesTheFirstIllegalCharacter)
 {
     EXPECT_EQ(EnterpriseNameError("RIVERSIDE"), "");
     EXPECT_EQ(EnterpriseNameError(" RIVERSIDE "), "");
-    EXPECT_EQ(EnterpriseNameError("RIVER SIDE"), "Illigal charecter in Enterprise: \" \"\r\n" + ValidCharacters);
+    EXPECT_EQ(EnterpriseNameError("RIVER SIDE"),
+              "Illigal charecter in Enterprise: \" \"\r\n" + ValidCharacters);
     EXPECT_EQ(EnterpriseNameError("River"), "Illigal charecter in Enterprise: \"i\"\r\n" + ValidCharacters);
     EXPECT_EQ(EnterpriseNameError("A#B-C"), "Illigal charecter in Enterprise: \"#\"\r\n" + ValidCharacters);
 }
@@ -166,7 +166,8 @@ TEST(MasterTables, RowDefaultsMasksFilterFieldsAndTables)
               (TMap{{"CURRENT_USE", "T"}, {"ADVERTISE", "F"}, {"REQUIRE_SECURE_PASSWORD", "F"}}));
     EXPECT_EQ(AsMap(NewRowValues(TMasterTable::Alias, 7)),
               (TMap{{"CURRENT_USE", "T"}, {"C_ENTERPRISE", "7"}, {"DRIVER_NAME", "ORACLE"}}));
-    EXPECT_EQ(AsMap(NewRowValues(TMasterTable::Facility, 21)), (TMap{{"CURRENT_USE", "T"}, {"C_ENTERPRISE", "21"}}));
+    EXPECT_EQ(AsMap(NewRowValues(TMasterTable::Facility, 21)),
+              (TMap{{"CURRENT_USE", "T"}, {"C_ENTERPRISE", "21"}}));
 
     const std::vector<std::pair<std::string, std::string>> masks = {{"ZIP", "99999-9999;; "},
                                                                     {"PHONE1", "(999) 999-9999x99999;; "},

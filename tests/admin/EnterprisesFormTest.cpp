@@ -104,8 +104,8 @@ struct TDetailState
 
 std::ostream& operator<<(std::ostream& Out, const TDetailState& S)
 {
-    return Out << "active " << S.Active << " show " << S.Show << " filter " << S.Filter << " details " << S.Details
-               << " refresh " << S.Refresh;
+    return Out << "active " << S.Active << " show " << S.Show << " filter " << S.Filter << " details "
+               << S.Details << " refresh " << S.Refresh;
 }
 
 TDetailState Aliases(TfrmEnterprises& F)
@@ -135,10 +135,11 @@ TEST_F(EnterprisesFormTest, ListsTheirColumnsMasksAndDetailsFollowTheEnterprise)
     // By name; the key addresses the rows.
     EXPECT_EQ(f.tblEnterprise->FieldByName("ENTERPRISE")->AsString(), "BARE");
     EXPECT_EQ(f.tblEnterprise->KeyFieldName(), "COUNTER");
-    EXPECT_EQ(VisibleColumns(*f.tblEnterprise),
-              (std::vector<std::string>{"ENTERPRISE=ENTERPRISE", "DESCRIPTION=DESCRIPTION", "CITY=CITY",
-                                        "STATE=STATE", "ZIP=ZIP", "CONTACT1=CONTACT1", "CURRENT_USE=CURRENT USE",
-                                        "ADVERTISE=ADVERTISE", "INDUSTRY=INDUSTRY"}));
+    EXPECT_EQ(
+        VisibleColumns(*f.tblEnterprise),
+        (std::vector<std::string>{"ENTERPRISE=ENTERPRISE", "DESCRIPTION=DESCRIPTION", "CITY=CITY",
+                                  "STATE=STATE", "ZIP=ZIP", "CONTACT1=CONTACT1", "CURRENT_USE=CURRENT USE",
+                                  "ADVERTISE=ADVERTISE", "INDUSTRY=INDUSTRY"}));
     EXPECT_EQ(f.tblEnterprise->FieldByName("ZIP")->EditMask(), "99999-9999;; ");
     for (const char* phone : {"PHONE1", "PHONE2", "FAX"})
         EXPECT_EQ(f.tblEnterprise->FieldByName(phone)->EditMask(), "(999) 999-9999x99999;; ") << phone;
@@ -160,14 +161,15 @@ TEST_F(EnterprisesFormTest, ListsTheirColumnsMasksAndDetailsFollowTheEnterprise)
                                         "USER_NAME=USER_NAME"}));
     EXPECT_EQ(f.tblAlias->FieldByName("LOGIN_PARAMS")->DataType(), ftMemo);
     for (int i = 0; i < f.tblAlias->Fields().Count(); ++i)
-        EXPECT_EQ(f.tblAlias->Fields().Fields(i)->EditMask(), "") << f.tblAlias->Fields().Fields(i)->FieldName();
+        EXPECT_EQ(f.tblAlias->Fields().Fields(i)->EditMask(), "")
+            << f.tblAlias->Fields().Fields(i)->FieldName();
     f.ShowDetail(TMasterTable::Facility);
     EXPECT_EQ(Facilities(f), (TDetailState{true, false, true, true, true}));
     EXPECT_EQ(f.tblFacility->RecordCount(), 2);
     EXPECT_EQ(VisibleColumns(*f.tblFacility),
               (std::vector<std::string>{"FACILITY=FACILITY", "DESCRIPTION=DESCRIPTION", "ADDRESS1=ADDRESS1",
-                                        "CITY=CITY", "STATE=STATE", "ZIP=ZIP", "PHONE1=PHONE1", "CONTACT1=CONTACT1",
-                                        "FAX=FAX", "CURRENT_USE=CURRENT USE"}));
+                                        "CITY=CITY", "STATE=STATE", "ZIP=ZIP", "PHONE1=PHONE1",
+                                        "CONTACT1=CONTACT1", "FAX=FAX", "CURRENT_USE=CURRENT USE"}));
     EXPECT_EQ(f.tblFacility->FieldByName("PHONE2")->EditMask(), "(999) 999-9999x99999;; ");
 
     // A field's change is no move: the lists stay.
@@ -242,8 +244,9 @@ TEST_F(EnterprisesFormTest, EnterpriseAliasAndFacilityAddedThroughTheDialogs)
     boxes->QueueAnswer(mrOk);
     e.OKClick();
     ASSERT_EQ(boxes->Texts().size(), 1u);
-    EXPECT_EQ(boxes->Texts()[0], "Illigal charecter in Enterprise: \" \"\r\nValid charecters are \"A\" through "
-                                 "\"Z\", \"0\" trough \"9\" and \"_\"");
+    EXPECT_EQ(boxes->Texts()[0],
+              "Illigal charecter in Enterprise: \" \"\r\nValid charecters are \"A\" through "
+              "\"Z\", \"0\" trough \"9\" and \"_\"");
     EXPECT_EQ(boxes->Calls()[0].Type, mtError);
     EXPECT_EQ(enterprises.State(), dsInsert);
     EXPECT_EQ(Count("FROM TBL_ENTERPRISES WHERE ENTERPRISE LIKE '%RIVER%'"), 0);
@@ -270,7 +273,8 @@ TEST_F(EnterprisesFormTest, EnterpriseAliasAndFacilityAddedThroughTheDialogs)
                                                     "'RIVERSIDE_HOMES'");
     EXPECT_GT(enterprise, 100); // from SEQ_ENTERPRISES
     EXPECT_EQ(ServerText(DB(), "SELECT INDUSTRY || CURRENT_USE || ADVERTISE || REQUIRE_SECURE_PASSWORD FROM "
-                               "TBL_ENTERPRISES WHERE COUNTER = " + std::to_string(enterprise)),
+                               "TBL_ENTERPRISES WHERE COUNTER = " +
+                                   std::to_string(enterprise)),
               "Dental PracticeTFF");
 
     // Its alias: of the enterprise current when added, driver "ORACLE".
@@ -293,8 +297,9 @@ TEST_F(EnterprisesFormTest, EnterpriseAliasAndFacilityAddedThroughTheDialogs)
     a.OKClick();
     EXPECT_EQ(aliases.State(), dsBrowse);
     EXPECT_GT(ServerNumber(DB(), "SELECT COUNTER FROM TBL_DBALIASES WHERE ALIAS = 'RIVERDB'"), 100);
-    EXPECT_EQ(ServerText(DB(), "SELECT C_ENTERPRISE || '/' || DRIVER_NAME || '/' || LOGIN_PARAMS FROM TBL_DBALIASES "
-                               "WHERE ALIAS = 'RIVERDB'"),
+    EXPECT_EQ(ServerText(
+                  DB(), "SELECT C_ENTERPRISE || '/' || DRIVER_NAME || '/' || LOGIN_PARAMS FROM TBL_DBALIASES "
+                        "WHERE ALIAS = 'RIVERDB'"),
               std::to_string(enterprise) + "/ORACLE/POOL_SIZE=2\nSTATEMENT_CACHE=5");
 
     // Its facility, likewise of that enterprise.
