@@ -1,5 +1,6 @@
 #include "admin/AdminContext.h"
 
+#include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnUtils.h"
 #include "Components/Nembra/NembraDatabase.h"
@@ -12,6 +13,11 @@ TAdminContext ControllerAdminContext()
     context.Admin = AdministratorOf(Controller->User());
     context.SysDB = &Controller->GetSysDB();
     context.OS = ovnOS();
+    // Read afresh, as the ad panels do: the demo names its server there.
+    if (TfrmOrvaneBrowser4* browser = ApplicationMainForm())
+        context.AdService = AdServiceAddress(browser->IniFileName());
+    else
+        context.AdService = DefaultAdServiceAddress;
     context.AutoCounter = [](const std::string& TableName) { return Controller->GetSysAutoCounter(TableName); };
     context.ResourceFile = [](const std::string& Resource, const std::string& FileName) {
         Controller->AddResourceFile(Resource, FileName);

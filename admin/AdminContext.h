@@ -23,6 +23,9 @@ struct TAdminContext
     std::function<std::string(const std::string& Resource, const std::string& FileName)> ResourceFile;
     // The operating-system tag of the icon files (ovnOS).
     std::string OS;
+    // The advertising service ("http://host:port"), which also serves the
+    // industry list of the enterprise editor.
+    std::string AdService;
 };
 
 // The controller's: its user record, GetSysDB, GetSysAutoCounter and its

@@ -4,6 +4,7 @@
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/OrvaneBrowser4Services.h"
 #include "Components/Controller/ovnController.h"
+#include "admin/frmEnterprises.h"
 #include "admin/frmNETHealth.h"
 #include "admin/frmUsers.h"
 #include "platform/Forms.h"
@@ -164,11 +165,12 @@ TDialogForm* MakeAdminTool(int Tag, const TAdminContext& Context)
     switch (Tag) {
     case 12:
         return new TfrmUsers(Context);
+    case 13:
+        return new TfrmEnterprises(Context);
     case 17:
         return new TfrmNETHealth(NETHealthContextOfController());
     default:
-        // Connections and enterprises belong to the system managers' tools,
-        // not built yet.
+        // Connections belong to the system managers' tools, not built yet.
         return nullptr;
     }
 }

@@ -124,6 +124,9 @@ struct TAdRequest
 // Base + "/services/get_ad.php?x=<key>&z=..&s=..&v=<enterprise>/<user>&i=..&p=H|V",
 // every value but the key URL-encoded.
 std::string AdServiceUrl(const std::string& Base, const TAdRequest& Request);
+// The ad service's address named by the settings file IniFileName, else
+// DefaultAdServiceAddress; without a trailing "/".
+std::string AdServiceAddress(const std::string& IniFileName);
 // The unread-mail counter after a 1434 (wParam, lParam): the exact count
 // when lParam is not 0, else at least one more; it never wraps.
 int32_t NextUnreadMailCount(int32_t Counter, WPARAM WParam, LPARAM LParam);

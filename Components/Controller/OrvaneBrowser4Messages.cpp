@@ -34,6 +34,16 @@ int32_t ClampCount(WPARAM Value)
 
 } // namespace
 
+std::string AdServiceAddress(const std::string& IniFileName)
+{
+    std::string base = TIniFile(IniFileName).ReadString("ADS", "Home", "");
+    if (base.empty())
+        base = DefaultAdServiceAddress;
+    while (!base.empty() && base.back() == '/')
+        base.pop_back();
+    return base;
+}
+
 std::string AdServiceUrl(const std::string& Base, const TAdRequest& Request)
 {
     return Base + "/services/get_ad.php?x=" + AdServiceKey + "&z=" + HTTPEncode(Request.Zip) +
@@ -175,12 +185,7 @@ void TfrmOrvaneBrowser4::DoOnGetAdUrl(TovnCustomAdController*, bool Horizontal, 
     }
     request.Horizontal = Horizontal;
     // Read afresh: the demo names its server there before the start.
-    std::string base = TIniFile(m_iniFileName).ReadString("ADS", "Home", "");
-    if (base.empty())
-        base = DefaultAdServiceAddress;
-    while (!base.empty() && base.back() == '/')
-        base.pop_back();
-    Url = AdServiceUrl(base, request);
+    Url = AdServiceUrl(AdServiceAddress(m_iniFileName), request);
 }
 
 void TfrmOrvaneBrowser4::DoOnGetDefaultAdHtml(TovnCustomAdController*, bool Horizontal, std::string& Html)

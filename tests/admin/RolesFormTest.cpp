@@ -5,6 +5,7 @@
 
 #include "Components/Controller/ovnController.h"
 #include "admin/frmAdmin.h"
+#include "admin/frmEnterprises.h"
 #include "admin/frmNETHealth.h"
 #include "admin/frmRoleData.h"
 #include "admin/frmSecurity.h"
@@ -364,11 +365,20 @@ TEST_F(RolesFormTest, ConsoleItemsByUserTypeAndTheUsersToolIsDestroyedAfterShowi
     sys.KldOnAppSelect(nullptr, sys.View().Items().Items(0)->Items().ItemByTag(17));
     EXPECT_TRUE(infoShown);
     EXPECT_TRUE(made.isNull());
-    // The other tools of the system managers' forms open nothing yet; 16
-    // asks for the explorer.
+    // "Enterprises" shows the enterprise list modally, and it is gone
+    // afterwards.
+    bool enterprisesShown = false;
+    WhenModal<TfrmEnterprises>([&](TfrmEnterprises& w) {
+        enterprisesShown = w.tblEnterprise->Active() && !w.tblEnterprise->IsEmpty();
+        w.SetModalResult(mrCancel);
+    });
+    sys.KldOnAppSelect(nullptr, sys.View().Items().Items(0)->Items().ItemByTag(13));
+    EXPECT_TRUE(enterprisesShown);
+    EXPECT_TRUE(made.isNull());
+    // Connections opens nothing yet; 16 asks for the explorer.
     int explorer = 0;
     sys.OpenExplorer = [&] { ++explorer; };
-    for (int tag : {11, 13, 16})
+    for (int tag : {11, 16})
         sys.KldOnAppSelect(nullptr, sys.View().Items().Items(0)->Items().ItemByTag(tag));
     EXPECT_EQ(explorer, 1);
     sys.KldOnAppSelect(nullptr, nullptr);

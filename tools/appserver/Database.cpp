@@ -116,8 +116,45 @@ TDatabase::TDatabase(const std::string& fileName, const std::vector<TEmbeddedSql
     // Write-ahead logging without a sync per commit: a session's activity
     // stamp must not cost a disk flush on every call.
     ExecScript("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;", "settings");
+    const bool upgrade = SetAsideOlderAliases();
     for (const TEmbeddedSql& file : files)
         ExecScript(file.Text, file.Name);
+    if (upgrade)
+        TakeBackOlderAliases();
+}
+
+// A database made before LOGIN_PARAMS became a memo declares it TEXT, which
+// clients would read as a string. SQLite cannot change a declared type: the
+// old table is renamed aside (without touching the references to it, so
+// that they name the new one) before the schema makes the new table, and
+// its rows go there afterwards.
+bool TDatabase::SetAsideOlderAliases()
+{
+    std::string declared;
+    {
+        TStatement info(m_db, "SELECT type FROM pragma_table_info('TBL_DBALIASES') WHERE name = 'LOGIN_PARAMS'");
+        if (!info.Step())
+            return false;
+        declared = info.Text(0);
+    }
+    if (declared == "CLOB")
+        return false;
+    ExecScript("PRAGMA foreign_keys = OFF; PRAGMA legacy_alter_table = ON;"
+               "ALTER TABLE TBL_DBALIASES RENAME TO SRV_OLDER_DBALIASES;"
+               "PRAGMA legacy_alter_table = OFF;",
+               "upgrade of TBL_DBALIASES");
+    return true;
+}
+
+void TDatabase::TakeBackOlderAliases()
+{
+    ExecScript("PRAGMA foreign_keys = OFF; BEGIN;"
+               "INSERT OR REPLACE INTO TBL_DBALIASES (COUNTER, ALIAS, DESCRIPTION, C_ENTERPRISE, SERVER_NAME,"
+               "  DRIVER_NAME, USER_NAME, LOGIN_PARAMS, CURRENT_USE)"
+               "  SELECT COUNTER, ALIAS, DESCRIPTION, C_ENTERPRISE, SERVER_NAME, DRIVER_NAME, USER_NAME, LOGIN_PARAMS,"
+               "  CURRENT_USE FROM SRV_OLDER_DBALIASES;"
+               "DROP TABLE SRV_OLDER_DBALIASES; COMMIT; PRAGMA foreign_keys = ON;",
+               "upgrade of TBL_DBALIASES");
 }
 
 TDatabase::~TDatabase()

@@ -78,6 +78,9 @@ class TDatabase
     std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(m_lock); }
 
   private:
+    bool SetAsideOlderAliases();
+    void TakeBackOlderAliases();
+
     sqlite3* m_db = nullptr;
     std::mutex m_lock;
 };

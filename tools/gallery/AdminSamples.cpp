@@ -3,6 +3,7 @@
 // editor, the database and facility access windows.
 
 #include "tools/gallery/GallerySamples.h"
+#include "tools/gallery/SampleTable.h"
 
 #include "Components/Controller/ovnController.h"
 #include "Components/KldDBComponents/KldDataSet.h"
@@ -30,40 +31,6 @@
 #include <variant>
 
 namespace {
-
-using TCell = std::variant<int, std::string>;
-
-// A local table standing in for the server's rows.
-struct TSampleTable
-{
-    TKldDataContainer Container;
-    TKldDataSet Ds;
-    TDataSource Source;
-    TSampleTable(const std::vector<std::pair<std::string, TKldDataType>>& Columns,
-                 const std::vector<std::vector<TCell>>& Rows)
-    {
-        TKldDataTable* t = Container.Tables().Add();
-        t->SetName("Rows");
-        for (const auto& [name, type] : Columns)
-            t->Columns().AddColumn(name, type, type == cdtString ? 60 : 0);
-        t->BeginUpdate();
-        for (const auto& cells : Rows) {
-            TKldDataRow* row = t->New();
-            for (size_t i = 0; i < cells.size(); ++i) {
-                if (const int* n = std::get_if<int>(&cells[i]))
-                    row->SetAsVariant(Columns[i].first, *n);
-                else
-                    row->SetAsVariant(Columns[i].first, std::get<std::string>(cells[i]));
-            }
-            t->Insert(row);
-        }
-        t->EndUpdate();
-        Ds.SetDataContainer(&Container);
-        Ds.SetDataTableName("Rows");
-        Ds.Open();
-        Source.SetDataSet(&Ds);
-    }
-};
 
 TAdministrator Admin(const std::string& Type)
 {

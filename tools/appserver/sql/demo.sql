@@ -19,6 +19,14 @@ INSERT OR IGNORE INTO TBL_DBALIASES (COUNTER, ALIAS, DESCRIPTION, C_ENTERPRISE, 
   (10, 'MAPLE', 'Maple Court Residence', 10, 'T'),
   (11, 'CEDAR', 'Cedar House Nursing Home', 10, 'T'),
   (12, 'WILLOW', 'Willow Lodge (training)', 10, 'T');
+-- How each home's database is reached, as the Enterprises window shows it
+-- (filled once; a later change in the demo stays).
+UPDATE TBL_DBALIASES SET DRIVER_NAME = 'ORACLE', SERVER_NAME = 'harbour-db:1521/' || ALIAS,
+  USER_NAME = ALIAS || '_APP', LOGIN_PARAMS = 'POOL_SIZE=4' || char(13, 10) || 'STATEMENT_CACHE=20'
+  WHERE COUNTER IN (10, 11, 12) AND DRIVER_NAME IS NULL;
+UPDATE TBL_ENTERPRISES SET CITY = 'Portland', STATE = 'OR', ZIP = '972010000', PHONE1 = '5035550100',
+  CONTACT1 = 'Helen Brooks', INDUSTRY = 'Nursing Home'
+  WHERE COUNTER = 10 AND CITY IS NULL;
 
 INSERT OR IGNORE INTO TBL_ROLES (COUNTER, ROLE_ID, DESCRIPTION, C_ENTERPRISE, C_ALIAS, C_USER, CURRENT_USE) VALUES
   (10, 'HOME MANAGER', 'Manager of a home', 10, 10, 1, 'T'),

@@ -1,0 +1,85 @@
+#pragma once
+// `TMasterRecordDialog`: what the record dialogs of the enterprises window
+// share. Each edits the current row of the data source the window hands it
+// (bound to every data control and the prior/next navigator on show) in two
+// modes: viewing ("&Add", "&Edit", "&Delete" and the navigator usable, the
+// data controls not) and editing (the other way round, "&OK" usable and the
+// close button named "&Cancel"). New rows take their COUNTER from the
+// table's sequence on "&OK"; the delete decisions and the modes come from
+// EnterpriseRules.
+
+#include "admin/AdminContext.h"
+#include "admin/EnterpriseRules.h"
+#include "platform/Forms.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QGridLayout;
+class QHBoxLayout;
+class QPushButton;
+class QWidget;
+class TDBCheckBox;
+class TDBComboBox;
+class TDBEdit;
+class TDBMemo;
+class TDBNavigator;
+class TDataSet;
+class TDataSource;
+
+class TMasterRecordDialog : public TDialogForm
+{
+  public:
+    TMasterRecordDialog(TAdminContext Context, TMasterTable Table, QWidget* Parent);
+    ~TMasterRecordDialog() override;
+
+    // The source the dialog works on; its controls are bound on show.
+    void SetDataSource(TDataSource* Value) { m_ds = Value; }
+    TDataSource* DS() const { return m_ds; }
+
+    // The on-show set-up: binds the controls and starts viewing.
+    virtual void FormShow();
+    void View();
+    void Change();
+    virtual void AddClick();
+    virtual void EditClick();
+    void DeleteClick();
+    void OKClick();
+    void CloseClick();
+
+    QPushButton* btnAdd;
+    QPushButton* btnEdit;
+    QPushButton* btnDelete;
+    QPushButton* btnOK;
+    QPushButton* btnClose;
+    TDBNavigator* Navigator;
+    TDBCheckBox* chkCU;
+
+  protected:
+    // Data controls made here are bound to the source on show and follow
+    // the modes.
+    TDBEdit* AddEdit(const std::string& Field);
+    TDBComboBox* AddCombo(const std::string& Field);
+    TDBMemo* AddMemo(const std::string& Field);
+    TDBCheckBox* AddCheck(const std::string& Caption, const std::string& Field);
+    // The navigator and the five buttons in a row.
+    QHBoxLayout* ButtonRow();
+    // The "&OK" check of the dialog: false keeps the row in editing.
+    virtual bool SaveCheck() { return true; }
+    TDataSet& Data() const;
+    const TAdminContext& Context() const { return m_context; }
+
+    void showEvent(QShowEvent* Event) override;
+
+  private:
+    void Bind(TDataSource* Value);
+    void ApplyState(bool Editing);
+
+    TAdminContext m_context;
+    TMasterTable m_table;
+    TDataSource* m_ds = nullptr;
+    std::vector<std::function<void(TDataSource*)>> m_binders;
+    std::vector<QWidget*> m_dataControls;
+    bool m_shown = false;
+};

@@ -1,0 +1,50 @@
+#pragma once
+// `TfrmDataEnterprise`, the modal dialog "Enterprise Data": adds, edits and
+// deletes enterprises on the enterprises window's list. The industry
+// drop-down takes typed text and its items come from the advertising
+// service, asked for by "&Add" and "&Edit" at most once per showing while
+// it has items.
+
+#include "admin/MasterRecordDialog.h"
+
+#include <string>
+
+class TDBCheckBox;
+class TDBComboBox;
+class TDBEdit;
+
+class TfrmDataEnterprise : public TMasterRecordDialog
+{
+  public:
+    explicit TfrmDataEnterprise(TAdminContext Context, QWidget* Parent = nullptr);
+    std::string ClassName() const override { return "TfrmDataEnterprise"; }
+
+    void FormShow() override;
+    void AddClick() override;
+    void EditClick() override;
+    // Fills the industry drop-down unless it has items.
+    void LoadIndustries();
+
+    TDBEdit* edtEnterprise;
+    TDBEdit* edtDescription;
+    TDBEdit* edtAddress1;
+    TDBEdit* edtAddress2;
+    TDBEdit* edtCity;
+    TDBEdit* edtState;
+    TDBEdit* edtZip;
+    TDBEdit* edtPhone1;
+    TDBEdit* edtPhone2;
+    TDBEdit* edtFax;
+    TDBEdit* edtContact1;
+    TDBEdit* edtContact2;
+    TDBComboBox* cboIndustry;
+    TDBCheckBox* chkAdvertise;
+    TDBCheckBox* chkSecure;
+
+  protected:
+    bool SaveCheck() override;
+
+  private:
+    TIndustryList m_industries;
+    std::string m_nameBefore;
+};

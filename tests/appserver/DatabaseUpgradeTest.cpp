@@ -1,0 +1,89 @@
+// The server's database file made by an older build: its aliases' LOGIN_PARAMS
+// was TEXT and becomes a memo (CLOB) at the next start, rows and the
+// references to them kept.
+#include "Database.h"
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TFolder
+{
+    TFolder()
+    {
+        std::string pattern = (fs::temp_directory_path() / "kld-dbupgrade-XXXXXX").string();
+        Path = mkdtemp(pattern.data()) ? pattern : std::string();
+    }
+    ~TFolder()
+    {
+        std::error_code error;
+        if (!Path.empty())
+            fs::remove_all(Path, error);
+    }
+    std::string Path;
+};
+
+void Exec(const std::string& File, const std::string& Sql)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(File.c_str(), &db), SQLITE_OK);
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, Sql.c_str(), nullptr, nullptr, &error);
+    EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
+std::string Text(TDatabase& Db, const std::string& Sql)
+{
+    auto statement = Db.Prepare(Sql);
+    return statement->Step() ? statement->Text(0) : "<none>";
+}
+
+} // namespace
+
+TEST(DatabaseUpgrade, OlderAliasParamsBecomeAMemoWithRowsAndReferencesKept)
+{
+    TFolder folder;
+    ASSERT_FALSE(folder.Path.empty());
+    const std::string file = folder.Path + "/server.db";
+    // The tables as an older build made them, with one alias in use by a role.
+    Exec(
+        file,
+        "PRAGMA foreign_keys = ON;"
+        "CREATE TABLE TBL_ENTERPRISES (COUNTER INTEGER PRIMARY KEY, ENTERPRISE TEXT NOT NULL, "
+        "  DESCRIPTION TEXT, CURRENT_USE TEXT NOT NULL DEFAULT 'T');"
+        "CREATE TABLE TBL_DBALIASES (COUNTER INTEGER PRIMARY KEY, ALIAS TEXT NOT NULL, DESCRIPTION TEXT,"
+        "  C_ENTERPRISE INTEGER REFERENCES TBL_ENTERPRISES (COUNTER), SERVER_NAME TEXT, DRIVER_NAME TEXT,"
+        "  USER_NAME TEXT, LOGIN_PARAMS TEXT, CURRENT_USE TEXT NOT NULL DEFAULT 'T');"
+        "CREATE TABLE TBL_ROLES (COUNTER INTEGER PRIMARY KEY, ROLE_ID TEXT NOT NULL, DESCRIPTION TEXT,"
+        "  C_ENTERPRISE INTEGER REFERENCES TBL_ENTERPRISES (COUNTER),"
+        "  C_ALIAS INTEGER REFERENCES TBL_DBALIASES (COUNTER), C_USER INTEGER, SECURITY BLOB,"
+        "  PARENT_ROLE INTEGER, CURRENT_USE TEXT NOT NULL DEFAULT 'T');"
+        "INSERT INTO TBL_ENTERPRISES (COUNTER, ENTERPRISE) VALUES (1, 'GLOBAL ENTERPRISE'), (30, 'OLD CARE');"
+        "INSERT INTO TBL_DBALIASES (COUNTER, ALIAS, C_ENTERPRISE, DRIVER_NAME, LOGIN_PARAMS) VALUES"
+        "  (30, 'OLDHOME', 30, 'MYSQL', 'POOL=2');"
+        "INSERT INTO TBL_ROLES (COUNTER, ROLE_ID, C_ENTERPRISE, C_ALIAS) VALUES (30, 'OLDROLE', 30, 30);");
+
+    for (int start = 0; start < 2; ++start) {
+        TDatabase db(file);
+        EXPECT_EQ(Text(db, "SELECT type FROM pragma_table_info('TBL_DBALIASES') WHERE name = 'LOGIN_PARAMS'"),
+                  "CLOB");
+        EXPECT_EQ(Text(db, "SELECT ALIAS || '/' || DRIVER_NAME || '/' || LOGIN_PARAMS FROM TBL_DBALIASES "
+                           "WHERE COUNTER = 30"),
+                  "OLDHOME/MYSQL/POOL=2");
+        EXPECT_EQ(Text(db, "SELECT COUNT(*) FROM sqlite_master WHERE name = 'SRV_OLDER_DBALIASES'"), "0");
+        // The role still names the alias table, which keeps it.
+        EXPECT_NE(Text(db, "SELECT sql FROM sqlite_master WHERE name = 'TBL_ROLES'").find("TBL_DBALIASES"),
+                  std::string::npos);
+        EXPECT_THROW(db.Prepare("DELETE FROM TBL_DBALIASES WHERE COUNTER = 30")->Run(), EDatabaseError);
+        EXPECT_EQ(Text(db, "SELECT COUNT(*) FROM TBL_DBALIASES WHERE COUNTER = 30"), "1");
+    }
+}
