@@ -156,6 +156,9 @@ class SessionTest : public ::testing::Test
         m_controller->Preferences().AutoLogin = false;
         m_controller->Preferences().AutoDBLogin = false;
         m_window->OnCheckKernelUpdate = [] { return false; };
+        // The window took its first input stamp from the real clock; the
+        // test clock goes on from there, whatever the machine's uptime.
+        m_now = m_window->LastInputTick();
         m_window->TickCount = [this] { return m_now; };
         // NURSE must choose a shift at the database sign-in; these tests
         // leave the dialog unanswered.
