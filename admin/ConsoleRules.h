@@ -17,6 +17,9 @@ class TParams;
 
 // --- Running SQL
 
+// Raised when an SQL console runs without a database.
+inline constexpr const char* SUnknownDatabase = "Unknown database";
+
 // Whether a console text opens as a query: never as a script; otherwise when
 // the text, trimmed, starts with "SELECT" in any case. Every other text (a
 // WITH clause too) runs as a statement and reports the rows it changed.
@@ -34,8 +37,8 @@ struct TFetchedCount
 // columns" for an open query or "Rows affected: %d" for a statement or
 // script. Each entry is one line as the log memo adds it (the timing text
 // holds line breaks of its own).
-std::vector<std::string> SQLExecutedLog(const std::string& profilingText, const std::optional<TFetchedCount>& fetched,
-                                        int rowsAffected);
+std::vector<std::string> SQLExecutedLog(const std::string& profilingText,
+                                        const std::optional<TFetchedCount>& fetched, int rowsAffected);
 // "SQL Executed with errors:" and the error message.
 std::vector<std::string> SQLFailedLog(const std::string& errorMessage);
 // The same for a parameter console of kind text `kind` ("StoredProc",

@@ -42,6 +42,7 @@ class TovnOndrelPlugIn;
 class TovnOndrelQuery;
 class TNembraStoredProc;
 class TPageControl;
+class TParam;
 class TPopupMenu;
 class TSQLHistory;
 class TTabSheet;
@@ -128,6 +129,10 @@ class TEditorObject : public TObject
     // Makes the console's controls; the base makes the result area. The
     // concrete class calls it at the end of its constructor.
     virtual void CreateControls();
+    // For the concrete class's destructor, while its dataset still exists:
+    // lets the data source go when it shows the dataset, closes the dataset
+    // and destroys the page.
+    void ReleaseDataSet();
     // Where a descendant places its editor (above the result area).
     QWidget* EditorHost() const { return m_editorHost; }
     void ClearLog();
@@ -139,6 +144,7 @@ class TEditorObject : public TObject
     void ResultTabChanged();
 
   private:
+    void DestroyPage();
     void ApplyPopup(QWidget* widget);
     void ShowPane(bool grid);
 
@@ -162,10 +168,10 @@ class TSQLEditorObject : public TEditorObject
 {
   public:
     // A console for `database` (its page caption the DatabaseName), sharing
-    // the explorer's data source and history. A fixed console cannot be
-    // closed.
-    TSQLEditorObject(TPageControl& pages, TDataSource& dataSource, TSQLHistory& history, TNembraDatabase* database,
-                     bool fixed);
+    // the explorer's data source and history, both of which must outlive it.
+    // A fixed console cannot be closed.
+    TSQLEditorObject(TPageControl& pages, TDataSource& dataSource, TSQLHistory& history,
+                     TNembraDatabase* database, bool fixed);
     ~TSQLEditorObject() override;
     std::string ClassName() const override { return "TSQLEditorObject"; }
 
@@ -243,8 +249,8 @@ class TParamsEditorObject : public TEditorObject
     void Execute() override { Run(); }
 
   protected:
-    TParamsEditorObject(TPageControl& pages, TDataSource& dataSource, std::string kind, const std::string& caption,
-                        int imageIndex);
+    TParamsEditorObject(TPageControl& pages, TDataSource& dataSource, std::string kind,
+                        const std::string& caption, int imageIndex);
     void CreateControls() override;
     // Fetches the parameter list from the server (a failure is raised after
     // the grid shows what there is), becomes ready, decides ReturnsRows and
@@ -254,6 +260,9 @@ class TParamsEditorObject : public TEditorObject
     void SetCaptions(const std::string& caption);
 
   private:
+    // The parameter shown in a row of the grid, or null.
+    TParam* ParamAtRow(int row) const;
+
     TKldCollectionView* m_grid = nullptr;
     bool m_ready = false;
     bool m_returnsRows = true;

@@ -23,7 +23,7 @@ class TSQLHistory : public TStringList
     // otherwise the text is appended, the position becomes the previous count
     // and the count grows by one.
     void AddText(TObject* console, const std::string& text, int& position, int& count);
-    // The console's entry of that ordinal; raises EStringListError outside
+    // The console's entry of that ordinal; raises EListError outside
     // 0 .. CountOf(console) - 1.
     std::string EntryOf(const TObject* console, int ordinal) const;
     // The number of the console's entries.

@@ -41,6 +41,17 @@ void FacilityResidents(TDataConnection& db, TSqlParams& params, TResultSet* rows
     FindParam(params, "RESIDENT_COUNT")->Value = TSqlValue::Integer(static_cast<int64_t>(result.Rows.size()));
 }
 
+// C_FACILITY and ROOM_PREFIX in (NULL: every room); the facility's residents
+// by room. Only inputs, so the explorer's console opens it for its rows.
+void FacilityRoster(TDataConnection& db, TSqlParams& params, TResultSet* rows)
+{
+    TResultSet local;
+    db.Execute("SELECT ROOM, RESIDENT_NAME, ADMISSION_DATE FROM TBL_RESIDENT "
+               "WHERE C_FACILITY = :C_FACILITY AND CURRENT_USE = 'T' "
+               "AND (:ROOM_PREFIX IS NULL OR ROOM LIKE :ROOM_PREFIX || '%') ORDER BY ROOM, RESIDENT_NAME",
+               params, rows ? rows : &local);
+}
+
 // TABLE_NAME in; COUNTER out: the next number of the table's sequence.
 void NextCounter(TDataConnection& db, TSqlParams& params, TResultSet*)
 {
@@ -78,6 +89,10 @@ void RegisterDemoProcedures()
                              {DeclareParam("C_RESIDENT", FieldType::Integer, ParamType::Input),
                               DeclareParam("AMOUNT", FieldType::Float, ParamType::InputOutput)},
                              ChargeResident});
+    RegisterStoredProcedure({"FACILITY_ROSTER",
+                             {DeclareParam("C_FACILITY", FieldType::Integer, ParamType::Input),
+                              DeclareParam("ROOM_PREFIX", FieldType::String, ParamType::Input)},
+                             FacilityRoster});
 }
 
 // --- Handlers
