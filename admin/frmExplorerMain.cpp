@@ -29,6 +29,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -399,7 +400,27 @@ void TfrmExplorerMain::CreateLayout()
     rightLayout->setSpacing(0);
     tbMain = new QToolBar(right);
     tbMain->setObjectName("tbMain");
-    tbMain->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    tbMain->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    tbMain->setIconSize(QSize(16, 16));
+    // The toolbar shows pictures; the captions are their hints.
+    const std::pair<QAction*, QStyle::StandardPixmap> icons[] = {
+        {actStartTransaction, QStyle::SP_MediaPlay},
+        {actCommitTransaction, QStyle::SP_DialogApplyButton},
+        {actRollbackTransaction, QStyle::SP_DialogCancelButton},
+        {actNewConsole, QStyle::SP_FileIcon},
+        {actCloseConsole, QStyle::SP_DialogCloseButton},
+        {actExecute, QStyle::SP_ArrowRight},
+        {actExecuteFetchAll, QStyle::SP_MediaSeekForward},
+        {actExecuteScript, QStyle::SP_MediaSkipForward},
+        {actLoadSQL, QStyle::SP_DialogOpenButton},
+        {actSaveSQL, QStyle::SP_DialogSaveButton},
+        {actExportCSV, QStyle::SP_FileDialogDetailedView},
+        {actShowBlobs, QStyle::SP_FileDialogContentsView},
+        {actShowSQLInfo, QStyle::SP_FileDialogInfoView},
+        {actPreviousSQL, QStyle::SP_ArrowBack},
+        {actNextSQL, QStyle::SP_ArrowForward}};
+    for (const auto& [action, icon] : icons)
+        action->setIcon(style()->standardIcon(icon));
     for (QAction* action : {actStartTransaction, actCommitTransaction, actRollbackTransaction})
         tbMain->addAction(action);
     tbMain->addSeparator();
