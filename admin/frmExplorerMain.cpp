@@ -15,6 +15,7 @@
 #include "platform/DataSource.h"
 #include "platform/Fields.h"
 #include "platform/Forms.h"
+#include "platform/StockControls.h"
 #include "ui/KldCollectionView.h"
 #include "ui/KldObjectView.h"
 #include "ui/KldTabControl.h"
@@ -961,6 +962,11 @@ TSQLEditorObject* TfrmExplorerMain::NewConsole(TNembraDatabase* Database, bool F
     auto console = std::make_unique<TSQLEditorObject>(*pgMain, *dsData, *m_history, Database, Fixed);
     TSQLEditorObject* made = console.get();
     made->SetPopupMenu(pmConsole);
+    // Whether the console can run follows its text as it is typed.
+    connect(made->SQLEditor(), &QPlainTextEdit::textChanged, this, [this] {
+        if (!m_quiet)
+            UpdateActions();
+    });
     m_consoles.push_back(std::move(console));
     if (Fixed) {
         if (active && pgMain->ActivePage() != active)
