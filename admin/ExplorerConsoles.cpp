@@ -125,7 +125,7 @@ TFetchedCount FetchedOf(TNembraDBDataSet& dataSet)
 
 TEditorObject::TEditorObject(TPageControl& pages, TDataSource& dataSource, bool fixed, std::string kind,
                              const std::string& caption, int imageIndex)
-    : m_pages(&pages), m_dataSource(&dataSource), m_fixed(fixed), m_kind(std::move(kind))
+    : m_dataSource(&dataSource), m_fixed(fixed), m_kind(std::move(kind))
 {
     m_sheet = new TTabSheet(&pages);
     m_sheet->SetCaption(caption);
@@ -207,6 +207,7 @@ void TEditorObject::CreateControls()
 
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 0);
+    m_tabs->SetTabIndex(ExecuteLogTab);
     ShowPane(false);
     // Nothing ran yet.
     m_resultPanel->hide();
@@ -226,12 +227,13 @@ void TEditorObject::ShowPane(bool grid)
 {
     m_grid->setVisible(grid);
     m_log->setVisible(!grid);
-    m_tabs->SetTabIndex(grid ? ResultSetTab : ExecuteLogTab);
 }
 
 void TEditorObject::ShowResultArea()
 {
-    ShowPane(DataSetOpen());
+    const bool grid = DataSetOpen();
+    m_tabs->SetTabIndex(grid ? ResultSetTab : ExecuteLogTab);
+    ShowPane(grid);
     const bool wasHidden = m_resultPanel->isHidden();
     m_resultPanel->show();
     if (wasHidden && !m_halfSized) {

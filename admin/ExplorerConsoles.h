@@ -148,7 +148,6 @@ class TEditorObject : public TObject
     void ApplyPopup(QWidget* widget);
     void ShowPane(bool grid);
 
-    TPageControl* m_pages = nullptr;
     TTabSheet* m_sheet = nullptr;
     TDataSource* m_dataSource = nullptr;
     bool m_fixed = false;

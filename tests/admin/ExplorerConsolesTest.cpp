@@ -151,6 +151,12 @@ TEST_F(ExplorerConsoles, ResultAreaIsHiddenUntilSomethingRanThenTakesHalfThePage
     console->ResultTabs()->UpdateTabIndex(1);
     EXPECT_TRUE(console->ResultGrid()->isVisibleTo(sheet));
     EXPECT_FALSE(console->Log()->isVisibleTo(sheet));
+    auto closed = NewSQL(&System);
+    closed->SetSQLText("update tbl_numbers set note = note where counter = 1");
+    ASSERT_EQ(Run([&] { closed->Execute(); }), "");
+    closed->ResultTabs()->UpdateTabIndex(1);
+    EXPECT_TRUE(closed->Log()->isVisibleTo(closed->TabSheet())) << "no result to show: the log stays";
+    EXPECT_FALSE(closed->ResultGrid()->isVisibleTo(closed->TabSheet()));
 
     // "Show SQL Info" hides and shows it again, as it was.
     EXPECT_FALSE(console->ToggleResultArea());
@@ -462,6 +468,10 @@ TEST_F(ExplorerConsoles, OutputParameterProcedureIsExecutedAndItsValueIsReadOnly
     EXPECT_FALSE(console.DataSetOpen());
     EXPECT_NE(cell(3, 1), "") << "the output value came back";
     EXPECT_GT(std::stoi(cell(3, 1)), 0);
+    const std::string answer = cell(3, 1);
+    std::string typed = "12345";
+    grid.DoSetCellText(3, 1, typed);
+    EXPECT_EQ(cell(3, 1), answer) << "a value typed over an output stays unstored";
     const std::vector<std::string> log = Lines(console.LogText());
     ASSERT_EQ(log.size(), 3u) << console.LogText();
     EXPECT_EQ(log[0], "StoredProc executed:");
@@ -547,4 +557,25 @@ TEST_F(ExplorerConsoles, PopupMenuReachesEditorGridsAndLog)
     procs.SetPopupMenu(&popup);
     EXPECT_EQ(procs.ParamGrid()->PopupMenu(), &popup);
     EXPECT_EQ(procs.Log()->contextMenuPolicy(), Qt::CustomContextMenu);
+}
+
+TEST_F(ExplorerConsoles, AProcedureTheServerDoesNotKnowLeavesTheConsoleNotReady)
+{
+    TStoredProcEditorObject console(*Pages, dsData);
+    const std::string raised = ErrorOf([&] { console.LoadStoredProc(&Data, "NO_SUCH_PROC"); });
+    EXPECT_NE(raised, "");
+    EXPECT_FALSE(console.Ready());
+    EXPECT_FALSE(console.CanRun());
+    EXPECT_EQ(console.TabSheet()->Caption(), "DATA.NO_SUCH_PROC");
+    EXPECT_EQ(console.ParamGrid()->RowCount(), console.StoredProc().Params().Count())
+        << "the grid shows what there is";
+    Calls.clear();
+    EXPECT_EQ(Run([&] { console.Run(); }), "");
+    EXPECT_TRUE(Calls.empty()) << "a console that is not ready does not run";
+    EXPECT_FALSE(console.ResultAreaVisible());
+
+    // A procedure it knows makes the console ready again.
+    console.LoadStoredProc(&Data, "NEXT_COUNTER");
+    EXPECT_TRUE(console.Ready());
+    EXPECT_EQ(console.ParamGrid()->RowCount(), 2);
 }

@@ -136,13 +136,14 @@ class TConsoleSample : public QWidget
 
 QWidget* MakeConsoles(QWidget* parent)
 {
-    return new TConsoleSample(parent);
+    auto* sample = new TConsoleSample(parent);
+    sample->RunAll();
+    return sample;
 }
 
 std::vector<std::pair<std::string, QImage>> RunConsoles(QWidget* control)
 {
     auto* sample = static_cast<TConsoleSample*>(control);
-    sample->RunAll();
     std::vector<std::pair<std::string, QImage>> pictures;
     const auto show = [&](TEditorObject& console, const char* name) {
         sample->Pages->SetActivePage(console.TabSheet());
