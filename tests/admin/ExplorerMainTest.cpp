@@ -837,3 +837,59 @@ TEST(ExplorerServer, AReplyWithoutDataIsAClearError)
               "The server's reply to Nembra.GetObjectNames holds no \"Data\" array");
     EXPECT_EQ(names.Count(), 1) << "the caller's list is left as it was";
 }
+
+// What the README's demo road does in the explorer: TBL_USERS on "Data", a
+// query and a script in the SQL console, a stored procedure and PLG_DEMO's
+// Echo in their consoles, each through the window's actions.
+TEST_F(ExplorerWindow, TheDemoRoadThroughTheActions)
+{
+    TfrmExplorerMain& w = Open();
+    w.SetCurrentNode(Table(System, "TBL_USERS"));
+    ASSERT_TRUE(w.tblData->Active());
+    EXPECT_GT(w.tblData->RecordCount(), 0);
+
+    TSQLEditorObject* sql = w.FixedConsole(&System);
+    w.SetActivePage(sql->TabSheet());
+    sql->SetSQLText("select * from tbl_users");
+    ASSERT_TRUE(w.actExecute->isEnabled());
+    w.actExecute->trigger();
+    EXPECT_TRUE(sql->DataSetOpen());
+    EXPECT_EQ(w.dsData->DataSet(), &sql->DataSet());
+    EXPECT_NE(sql->LogText().find("Fetched"), std::string::npos) << sql->LogText();
+    sql->SetSQLText("update tbl_users set full_name = full_name where counter = 40;\n"
+                    "update tbl_users set full_name = full_name where counter = 2;");
+    w.actExecuteScript->trigger();
+    EXPECT_NE(sql->LogText().find("Rows affected: 2"), std::string::npos) << sql->LogText();
+    w.actPreviousSQL->trigger();
+    EXPECT_EQ(sql->SQLText(), "select * from tbl_users");
+
+    QTreeWidgetItem* data = Node(Main(), "DATA");
+    Expand(data);
+    w.SetCurrentNode(Node(Node(data, "StoredProcs"), "FACILITY_RESIDENTS"));
+    TStoredProcEditorObject& procs = w.StoredProcConsole();
+    ASSERT_TRUE(procs.Ready());
+    std::string one = "1";
+    procs.ParamGrid()->DoSetCellText(3, 0, one);
+    w.actExecute->trigger();
+    std::string count;
+    procs.ParamGrid()->DoGetCellText(3, 1, count);
+    EXPECT_FALSE(count.empty());
+    EXPECT_EQ(procs.LogText().rfind("StoredProc executed:", 0), 0u) << procs.LogText();
+
+    QTreeWidgetItem* plugins = Node(Main(), "Plugins");
+    Expand(plugins);
+    QTreeWidgetItem* demo = Node(plugins, "PLG_DEMO");
+    Expand(demo);
+    w.SetCurrentNode(Node(demo, "Echo"));
+    TPluginEditorObject& echo = w.PluginConsole();
+    std::string text = "ab";
+    std::string times = "2";
+    echo.ParamGrid()->DoSetCellText(3, 0, text);
+    echo.ParamGrid()->DoSetCellText(3, 1, times);
+    w.actExecute->trigger();
+    std::string out;
+    echo.ParamGrid()->DoGetCellText(3, 2, out);
+    EXPECT_EQ(out, "abab");
+    EXPECT_TRUE(Dialogs->Texts().empty()) << (Dialogs->Texts().empty() ? "" : Dialogs->Texts()[0]);
+    Explorer.reset();
+}
