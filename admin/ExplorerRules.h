@@ -113,7 +113,8 @@ struct TExplorerPages
 // Which pages show after selecting a node of Kind while Active is the
 // active page. "Data" shows for a table only when it opened; "Structure"
 // only when it has rows.
-TExplorerPages ExplorerPagesFor(TDBObjectKind Kind, TExplorerPage Active, bool TableOpened, int StructureRows);
+TExplorerPages ExplorerPagesFor(TDBObjectKind Kind, TExplorerPage Active, bool TableOpened,
+                                int StructureRows);
 
 // What the action states depend on: the database of the selected node,
 // else of the current SQL console, and the current console.

@@ -228,9 +228,10 @@ void TfrmExplorerMain::CreateActions()
     actNewConsole = make("New SQL console", "actNewConsole", QKeySequence(Qt::CTRL | Qt::Key_N));
     actCloseConsole = make("Close SQL console", "actCloseConsole");
     actExecute = make("Execute SQL", "actExecute", QKeySequence(Qt::CTRL | Qt::Key_E));
-    actExecuteFetchAll =
-        make("Execute SQL and Fetch All", "actExecuteFetchAll", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
-    actExecuteScript = make("Execute SQL Script", "actExecuteScript", QKeySequence(Qt::CTRL | Qt::Key_Return));
+    actExecuteFetchAll = make("Execute SQL and Fetch All", "actExecuteFetchAll",
+                              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    actExecuteScript =
+        make("Execute SQL Script", "actExecuteScript", QKeySequence(Qt::CTRL | Qt::Key_Return));
     actLoadSQL = make("Load SQL", "actLoadSQL");
     actSaveSQL = make("Save SQL", "actSaveSQL");
     actExportCSV = make("Export to CSV", "actExportCSV");
@@ -332,8 +333,8 @@ void TfrmExplorerMain::CreateActions()
     for (QAction* action : {actExecute, actExecuteFetchAll, actExecuteScript})
         pmConsole->addAction(action);
     pmConsole->addSeparator();
-    for (QAction* action : {actNewConsole, actCloseConsole, actLoadSQL, actSaveSQL, actExportCSV, actShowBlobs,
-                            actShowSQLInfo, actPreviousSQL, actNextSQL})
+    for (QAction* action : {actNewConsole, actCloseConsole, actLoadSQL, actSaveSQL, actExportCSV,
+                            actShowBlobs, actShowSQLInfo, actPreviousSQL, actNextSQL})
         pmConsole->addAction(action);
     pmConsole->addSeparator();
     for (QAction* action : {actCut, actCopy, actPaste, actSelectAll, actUndo})
@@ -344,10 +345,26 @@ void TfrmExplorerMain::CreateActions()
 
 std::vector<QAction*> TfrmExplorerMain::AllActions() const
 {
-    return {actStartTransaction, actCommitTransaction, actRollbackTransaction, actNewConsole, actCloseConsole,
-            actExecute,          actExecuteFetchAll,   actExecuteScript,       actLoadSQL,    actSaveSQL,
-            actExportCSV,        actShowBlobs,         actShowSQLInfo,         actPreviousSQL, actNextSQL,
-            actOpenConnection,   actCut,               actCopy,                actPaste,      actSelectAll,
+    return {actStartTransaction,
+            actCommitTransaction,
+            actRollbackTransaction,
+            actNewConsole,
+            actCloseConsole,
+            actExecute,
+            actExecuteFetchAll,
+            actExecuteScript,
+            actLoadSQL,
+            actSaveSQL,
+            actExportCSV,
+            actShowBlobs,
+            actShowSQLInfo,
+            actPreviousSQL,
+            actNextSQL,
+            actOpenConnection,
+            actCut,
+            actCopy,
+            actPaste,
+            actSelectAll,
             actUndo};
 }
 
@@ -384,7 +401,8 @@ void TfrmExplorerMain::CreateLayout()
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { CurrentNodeChanged(current); });
     connect(tvObjects, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* node, int) { NodeDoubleClicked(node); });
-    connect(tvObjects, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) { NodeExpanded(node); });
+    connect(tvObjects, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem* node) { NodeExpanded(node); });
     auto* treeMenu = new QMenu(tvObjects);
     treeMenu->addAction(actOpenConnection);
     connect(tvObjects, &QWidget::customContextMenuRequested, this, [this, treeMenu](const QPoint& at) {
@@ -478,8 +496,9 @@ void TfrmExplorerMain::CreateLayout()
     cvStructure = new TKldCollectionView(tsStructure);
     cvStructure->setObjectName("cvStructure");
     cvStructure->SetReadOnly(true);
-    cvStructure->SetShowOptions(cvStructure->ShowOptions() +
-                                TKldListViewShowOptions{soCaption, soHeader, soMarker, soRowSelect, soAutoWidth});
+    cvStructure->SetShowOptions(cvStructure->ShowOptions() + TKldListViewShowOptions{soCaption, soHeader,
+                                                                                     soMarker, soRowSelect,
+                                                                                     soAutoWidth});
     cvStructure->SetNumberedRow(nrAscending);
     cvStructure->SetMarkerWidth(24);
     cvStructure->Columns().BeginUpdate();
@@ -518,8 +537,10 @@ void TfrmExplorerMain::CreateLayout()
     barLayout->addWidget(btnFilter);
     navData = new TDBNavigator(dataBar);
     navData->setObjectName("navData");
-    navData->SetVisibleButtons({nbFirst, nbPrior, nbNext, nbLast, nbInsert, nbDelete, nbEdit, nbPost, nbCancel});
-    navData->SetHints({"First ", "Prior", "Next", "Last fetched ", "Insert ", "Delete ", "Edit ", "Post ", "Cancel "});
+    navData->SetVisibleButtons(
+        {nbFirst, nbPrior, nbNext, nbLast, nbInsert, nbDelete, nbEdit, nbPost, nbCancel});
+    navData->SetHints(
+        {"First ", "Prior", "Next", "Last fetched ", "Insert ", "Delete ", "Edit ", "Post ", "Cancel "});
     barLayout->addWidget(navData);
     barLayout->addStretch(1);
     dataLayout->addWidget(dataBar);
@@ -543,8 +564,8 @@ const TDBObject& TfrmExplorerMain::NodeObject(const QTreeWidgetItem* Node)
     return CheckDBObject(node && node->Data.Object() ? &node->Data : nullptr);
 }
 
-QTreeWidgetItem* TfrmExplorerMain::AddNode(QTreeWidgetItem* Parent, TDBObjectKind Kind, const std::string& Caption,
-                                           TComponent* Object)
+QTreeWidgetItem* TfrmExplorerMain::AddNode(QTreeWidgetItem* Parent, TDBObjectKind Kind,
+                                           const std::string& Caption, TComponent* Object)
 {
     auto* node = new TExplorerNode(Kind, Object);
     node->setText(0, Q(Caption));
@@ -607,7 +628,8 @@ void TfrmExplorerMain::ExpandConnection(QTreeWidgetItem* Node)
     if (!connection->Active()) {
         std::string user = Trim(connection->Params().Values("USER_ID"));
         std::string password = Trim(connection->Params().Values("USER_PWD"));
-        if ((user.empty() || password.empty()) && ExecutePasswordDialog && ExecutePasswordDialog(user, password)) {
+        if ((user.empty() || password.empty()) && ExecutePasswordDialog &&
+            ExecutePasswordDialog(user, password)) {
             connection->Params().SetValues("USER_ID", user);
             connection->Params().SetValues("USER_PWD", password);
             connection->Params().SetValues("FORCE", "true");
@@ -760,7 +782,8 @@ void TfrmExplorerMain::OpenTable(QTreeWidgetItem* Node)
     const std::string database = dbNode ? S(dbNode->text(0)) : std::string();
     // The same table of another database is another table: the database
     // counts as well as the table's name.
-    if (tblData->Active() && SameText(tblData->TableName(), table) && SameText(tblData->DatabaseName(), database))
+    if (tblData->Active() && SameText(tblData->TableName(), table) &&
+        SameText(tblData->DatabaseName(), database))
         return;
     tblData->Close();
     tblData->SetDatabaseName(database);
@@ -950,8 +973,8 @@ TSQLEditorObject* TfrmExplorerMain::CurrentSQLConsole() const
 TSQLEditorObject* TfrmExplorerMain::FixedConsole(const TNembraDatabase* Database) const
 {
     for (const auto& console : m_consoles)
-        if (auto* sql = dynamic_cast<TSQLEditorObject*>(console.get()); sql && sql->Fixed() &&
-                                                                         sql->Database() == Database)
+        if (auto* sql = dynamic_cast<TSQLEditorObject*>(console.get());
+            sql && sql->Fixed() && sql->Database() == Database)
             return sql;
     return nullptr;
 }
@@ -1129,7 +1152,8 @@ namespace {
 
 // The main window's explorer, made through its holder.
 const bool Registered = [] {
-    RegisterSystemWindow(swExplorer, [](QWidget* Owner) -> QWidget* { return new TfrmExplorerMain(Owner, nullptr); });
+    RegisterSystemWindow(swExplorer,
+                         [](QWidget* Owner) -> QWidget* { return new TfrmExplorerMain(Owner, nullptr); });
     return true;
 }();
 

@@ -3,10 +3,10 @@
 // and the window against the local application server: the tree, a table
 // selected twice, "Definition", transactions, a failed table open, the
 // password prompt of a closed connection, consoles on the pages, closing.
-#include "admin/frmExplorerMain.h"
 #include "admin/ExplorerConsoles.h"
 #include "admin/ExplorerRules.h"
 #include "admin/SQLHistory.h"
+#include "admin/frmExplorerMain.h"
 
 #include "Components/Controller/ovnUtils.h"
 #include "Components/KldDBComponents/KldDataSet.h"
@@ -102,6 +102,8 @@ TEST(ExplorerRules, ActionStates)
         // execute, fetch all, script, blobs, csv, load, save, info, close, previous, next
         bool Execute, FetchAll, Script, Blobs, CSV, Load, Save, Info, Close, Previous, Next;
     };
+    // One case in three lines, as the columns above read.
+    // clang-format off
     const TCase cases[] = {
         {"nothing", false, false, false, false, false, false, false, -1, 0,
          false, false, false, false,
@@ -134,6 +136,7 @@ TEST(ExplorerRules, ActionStates)
          false, false, false, false,
          false, false, false, false, false, false, false, true, false, false, false},
     };
+    // clang-format on
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Desc);
         TExplorerActionInput in;
@@ -271,12 +274,13 @@ TEST(ExplorerRules, FieldDataSizes)
         int Size;
         int Expected;
     };
-    const TCase cases[] = {{ftString, 30, 31}, {ftFixedChar, 2, 3}, {ftWideString, 10, 22}, {ftSmallint, 0, 2},
-                           {ftWord, 0, 2},     {ftBoolean, 0, 2},   {ftInteger, 0, 4},     {ftAutoInc, 0, 4},
-                           {ftDate, 0, 4},     {ftTime, 0, 4},      {ftFloat, 0, 8},       {ftCurrency, 0, 8},
-                           {ftDateTime, 0, 8}, {ftLargeint, 0, 8},  {ftBCD, 4, 34},        {ftFMTBcd, 8, 34},
-                           {ftTimeStamp, 0, 16}, {ftBytes, 16, 16}, {ftVarBytes, 16, 18},  {ftMemo, 0, 0},
-                           {ftBlob, 0, 0},     {ftGuid, 38, 39}};
+    const TCase cases[] = {
+        {ftString, 30, 31},   {ftFixedChar, 2, 3}, {ftWideString, 10, 22}, {ftSmallint, 0, 2},
+        {ftWord, 0, 2},       {ftBoolean, 0, 2},   {ftInteger, 0, 4},      {ftAutoInc, 0, 4},
+        {ftDate, 0, 4},       {ftTime, 0, 4},      {ftFloat, 0, 8},        {ftCurrency, 0, 8},
+        {ftDateTime, 0, 8},   {ftLargeint, 0, 8},  {ftBCD, 4, 34},         {ftFMTBcd, 8, 34},
+        {ftTimeStamp, 0, 16}, {ftBytes, 16, 16},   {ftVarBytes, 16, 18},   {ftMemo, 0, 0},
+        {ftBlob, 0, 0},       {ftGuid, 38, 39}};
     for (const TCase& c : cases) {
         SCOPED_TRACE(FieldTypeName(c.Type));
         EXPECT_EQ(FieldDataSize(c.Type, c.Size), c.Expected);
@@ -303,7 +307,9 @@ class ExplorerWindow : public ::testing::Test
         NameDatabase(Data, "DATA", "DEMO", "MAIN");
         System.Open();
         Data.Open();
-        Connection.OnExecute = [this](TObject*, TNembraRequest* request) { ++Calls[request->ProcedureName()]; };
+        Connection.OnExecute = [this](TObject*, TNembraRequest* request) {
+            ++Calls[request->ProcedureName()];
+        };
     }
 
     void TearDown() override
@@ -420,7 +426,8 @@ TEST_F(ExplorerWindow, ATableSelectedTwiceIsFetchedOnce)
     EXPECT_EQ(w.dsData->DataSet(), w.tblData);
     EXPECT_EQ(w.grdData->DataSource(), w.dsData);
     for (int i = 0; i < w.tblData->Fields().Count(); ++i)
-        EXPECT_LE(w.tblData->Fields().Fields(i)->DisplayWidth(), 20) << w.tblData->Fields().Fields(i)->FieldName();
+        EXPECT_LE(w.tblData->Fields().Fields(i)->DisplayWidth(), 20)
+            << w.tblData->Fields().Fields(i)->FieldName();
     EXPECT_TRUE(w.tsData->TabVisible());
     EXPECT_TRUE(w.tsStructure->TabVisible());
     EXPECT_FALSE(w.tsDefinition->TabVisible());
@@ -735,8 +742,9 @@ TEST_F(ExplorerWindow, TheDataPageNavigatorFilterAndBlobViewer)
 {
     TfrmExplorerMain& w = Open();
     const std::vector<std::pair<TNavigateBtn, const char*>> hints = {
-        {nbFirst, "First "}, {nbPrior, "Prior"},   {nbNext, "Next"}, {nbLast, "Last fetched "}, {nbInsert, "Insert "},
-        {nbDelete, "Delete "}, {nbEdit, "Edit "}, {nbPost, "Post "}, {nbCancel, "Cancel "}};
+        {nbFirst, "First "},       {nbPrior, "Prior"},    {nbNext, "Next"},
+        {nbLast, "Last fetched "}, {nbInsert, "Insert "}, {nbDelete, "Delete "},
+        {nbEdit, "Edit "},         {nbPost, "Post "},     {nbCancel, "Cancel "}};
     for (const auto& [button, hint] : hints) {
         SCOPED_TRACE(hint);
         EXPECT_TRUE(w.navData->ButtonVisible(button));

@@ -50,7 +50,8 @@ TEST_F(DBNavigatorTest, TheMovesShowUntilTheFormAsksForOthers)
         EXPECT_EQ(nav.ButtonVisible(static_cast<TNavigateBtn>(i)), i <= nbLast) << i;
     nav.SetVisibleButtons({nbPrior, nbNext, nbPost});
     for (int i = 0; i < NavigateBtnCount; ++i)
-        EXPECT_EQ(nav.ButtonVisible(static_cast<TNavigateBtn>(i)), i == nbPrior || i == nbNext || i == nbPost) << i;
+        EXPECT_EQ(nav.ButtonVisible(static_cast<TNavigateBtn>(i)), i == nbPrior || i == nbNext || i == nbPost)
+            << i;
     const std::string first = nav.Hint(nbFirst);
     nav.SetHints({"", "Prior", "Next"});
     EXPECT_EQ(nav.Hint(nbFirst), first) << "an empty hint keeps the button's own";
