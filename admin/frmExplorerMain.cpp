@@ -757,7 +757,10 @@ void TfrmExplorerMain::SelectNode(QTreeWidgetItem* Node, bool DoubleClick)
         ShowStructure(S(Node->text(0)));
     } else if (kind == dokPluginProc || kind == dokStoredProc) {
         LoadProcedure(Node);
-    } else if (DoubleClick && Node->childCount() == 0) {
+    } else if (DoubleClick && (Node->childCount() == 0 || (kind == dokConnection && data.Connection() &&
+                                                           !data.Connection()->Active()))) {
+        // A connection whose sign-in was cancelled already has its "Plugins"
+        // node; a double click still offers the sign-in again.
         ExpandNode(Node);
     }
     ApplyPages(kind);

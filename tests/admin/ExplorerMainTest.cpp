@@ -601,6 +601,17 @@ TEST_F(ExplorerWindow, AClosedConnectionWithoutPasswordAsksOnceAndSignsInWithFor
     EXPECT_EQ(Prompts, 2);
     EXPECT_FALSE(refused.Active());
     EXPECT_EQ(refused.Params().IndexOfName("FORCE"), -1);
+    EXPECT_EQ(Children(other), std::vector<std::string>{"Plugins"});
+    // "Open Connection" (a double click, then a click) offers the sign-in
+    // again, though the node has its "Plugins" already.
+    PromptAnswer = true;
+    w.SetCurrentNode(other);
+    w.actOpenConnection->trigger();
+    EXPECT_EQ(Prompts, 3);
+    EXPECT_TRUE(refused.Active());
+    EXPECT_EQ(refused.Params().Values("FORCE"), "true");
+    EXPECT_EQ(Children(other), std::vector<std::string>{"Plugins"});
+    EXPECT_EQ(w.pgMain->ActivePage(), w.tsDefinition);
     EXPECT_TRUE(Dialogs->Texts().empty());
     Explorer.reset();
 }
