@@ -2,6 +2,7 @@
 
 #include "platform/DataSet.h"
 #include "platform/DataSetModel.h"
+#include "platform/Dialogs.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -110,6 +111,12 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new TDataSetMode
     ApplyOptions();
 }
 
+TField* TDBGrid::SelectedField() const
+{
+    const QModelIndex current = currentIndex();
+    return m_model->ColumnField(current.isValid() ? current.column() : 0);
+}
+
 void TDBGrid::SetOptions(TDBGridOptions Value)
 {
     m_options = Value;
@@ -189,18 +196,21 @@ TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent), m_link(std::make_
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    // The glyphs of the four moves.
-    const char* glyphs[] = {"|<", "<", ">", ">|"};
-    const char* hints[] = {"First record", "Prior record", "Next record", "Last record"};
-    for (int i = nbFirst; i <= nbLast; ++i) {
+    const char* glyphs[] = {"|<", "<", ">", ">|", "+", "-", "\u270E", "\u2714", "\u2716"};
+    const char* hints[] = {"First record", "Prior record", "Next record", "Last record", "Insert record",
+                           "Delete record", "Edit record",  "Post edit",   "Cancel edit"};
+    for (int i = 0; i < NavigateBtnCount; ++i) {
         auto* button = new QToolButton(this);
-        button->setText(glyphs[i]);
+        button->setText(QString::fromUtf8(glyphs[i]));
         button->setToolTip(hints[i]);
         button->setFixedSize(25, 25);
         connect(button, &QToolButton::clicked, this, [this, i] { BtnClick(static_cast<TNavigateBtn>(i)); });
         layout->addWidget(button);
         m_buttons[i] = button;
+        if (i > nbLast)
+            button->hide();
     }
+    ConfirmDeleteQuery = [] { return MessageDlg("Delete record?", mtConfirmation, {mbOK, mbCancel}) == mrOk; };
     UpdateButtons();
 }
 
@@ -221,6 +231,26 @@ void TDBNavigator::SetEnabled(bool Value)
     UpdateButtons();
 }
 
+void TDBNavigator::SetVisibleButtons(std::initializer_list<TNavigateBtn> Buttons)
+{
+    for (QToolButton* button : m_buttons)
+        button->hide();
+    for (TNavigateBtn which : Buttons)
+        m_buttons[which]->show();
+}
+
+void TDBNavigator::SetHints(const std::vector<std::string>& Hints)
+{
+    for (size_t i = 0; i < Hints.size() && i < m_buttons.size(); ++i)
+        if (!Hints[i].empty())
+            m_buttons[i]->setToolTip(QString::fromStdString(Hints[i]));
+}
+
+std::string TDBNavigator::Hint(TNavigateBtn Which) const
+{
+    return m_buttons[Which]->toolTip().toStdString();
+}
+
 void TDBNavigator::BtnClick(TNavigateBtn Which)
 {
     TDataSet* dataSet = m_link->Active() ? m_link->DataSet() : nullptr;
@@ -239,6 +269,22 @@ void TDBNavigator::BtnClick(TNavigateBtn Which)
     case nbLast:
         dataSet->Last();
         break;
+    case nbInsert:
+        dataSet->Insert();
+        break;
+    case nbDelete:
+        if (!ConfirmDelete || !ConfirmDeleteQuery || ConfirmDeleteQuery())
+            dataSet->Delete();
+        break;
+    case nbEdit:
+        dataSet->Edit();
+        break;
+    case nbPost:
+        dataSet->Post();
+        break;
+    case nbCancel:
+        dataSet->Cancel();
+        break;
     }
     UpdateButtons();
 }
@@ -249,8 +295,15 @@ void TDBNavigator::UpdateButtons()
     const bool usable = isEnabled() && dataSet;
     const bool bof = !dataSet || dataSet->Bof();
     const bool eof = !dataSet || dataSet->Eof();
+    const bool canModify = usable && dataSet->CanModify();
+    const bool editing = usable && (dataSet->State() == dsEdit || dataSet->State() == dsInsert);
     m_buttons[nbFirst]->setEnabled(usable && !bof);
     m_buttons[nbPrior]->setEnabled(usable && !bof);
     m_buttons[nbNext]->setEnabled(usable && !eof);
     m_buttons[nbLast]->setEnabled(usable && !eof);
+    m_buttons[nbInsert]->setEnabled(canModify);
+    m_buttons[nbDelete]->setEnabled(canModify && !(bof && eof));
+    m_buttons[nbEdit]->setEnabled(canModify && !editing);
+    m_buttons[nbPost]->setEnabled(canModify && editing);
+    m_buttons[nbCancel]->setEnabled(canModify && editing);
 }

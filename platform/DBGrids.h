@@ -30,6 +30,7 @@
 
 class QPainter;
 class TDataSetModel;
+class TField;
 class TDBGrid;
 
 enum TDBGridOption
@@ -96,6 +97,9 @@ class TDBGrid : public QTableView
     TDataSource* DataSource() const;
     void SetDataSource(TDataSource* Value);
     TDataSetModel& Model() const { return *m_model; }
+    // The field of the current column (the first column while none is
+    // current); null without columns.
+    TField* SelectedField() const;
     // Paints cells before the grid; a hook that throws leaves the cell to
     // the grid.
     TDrawColumnCellEvent OnDrawColumnCell;
@@ -128,9 +132,19 @@ enum TNavigateBtn
     nbFirst,
     nbPrior,
     nbNext,
-    nbLast
+    nbLast,
+    nbInsert,
+    nbDelete,
+    nbEdit,
+    nbPost,
+    nbCancel
 };
+constexpr int NavigateBtnCount = 9;
 
+// The data navigator: a row of buttons that move along a data source's
+// dataset and edit it. It shows the four moves until the form asks for
+// other buttons (SetVisibleButtons); the edits (insert, delete, edit, post,
+// cancel) are there for forms that want them.
 class TDBNavigator : public QWidget
 {
   public:
@@ -139,11 +153,24 @@ class TDBNavigator : public QWidget
 
     TDataSource* DataSource() const { return m_link->DataSource(); }
     void SetDataSource(TDataSource* Value);
-    // A button is usable while the navigator is enabled, the dataset open
-    // and the move would go somewhere (not before the first row for first
-    // and prior, not past the last for next and last).
+    // A button is usable while the navigator is enabled and the dataset
+    // open, and then: first and prior when not on the first row, next and
+    // last when not past the last; insert when the dataset can be changed,
+    // delete also only when it has a row, edit when it is not being
+    // edited, post and cancel only while it is.
     void SetEnabled(bool Value);
     QToolButton* Button(TNavigateBtn Which) const { return m_buttons[Which]; }
+    // Shows exactly the listed buttons, in their fixed order.
+    void SetVisibleButtons(std::initializer_list<TNavigateBtn> Buttons);
+    bool ButtonVisible(TNavigateBtn Which) const { return !m_buttons[Which]->isHidden(); }
+    // The buttons' hints, in button order (first, prior, ..., cancel); a
+    // missing or empty entry keeps the button's own hint.
+    void SetHints(const std::vector<std::string>& Hints);
+    std::string Hint(TNavigateBtn Which) const;
+    // Delete asks "Delete record?" first (through ConfirmDeleteQuery, the
+    // standard question box unless a test puts its own).
+    bool ConfirmDelete = true;
+    std::function<bool()> ConfirmDeleteQuery;
     void BtnClick(TNavigateBtn Which);
     void UpdateButtons();
 
@@ -164,5 +191,5 @@ class TDBNavigator : public QWidget
     };
 
     std::unique_ptr<TNavDataLink> m_link;
-    std::array<QToolButton*, 4> m_buttons{};
+    std::array<QToolButton*, NavigateBtnCount> m_buttons{};
 };

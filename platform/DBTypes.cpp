@@ -28,6 +28,44 @@ TFieldType FieldTypeFromOrdinal(int ordinal)
     return static_cast<TFieldType>(ordinal);
 }
 
+int FieldDataSize(TFieldType type, int size)
+{
+    switch (type) {
+    case ftString:
+    case ftFixedChar:
+        return size + 1;
+    case ftWideString:
+        return (size + 1) * 2;
+    case ftSmallint:
+    case ftWord:
+    case ftBoolean:
+        return 2;
+    case ftInteger:
+    case ftAutoInc:
+    case ftDate:
+    case ftTime:
+        return 4;
+    case ftFloat:
+    case ftCurrency:
+    case ftDateTime:
+    case ftLargeint:
+        return 8;
+    case ftBCD:
+    case ftFMTBcd:
+        return 34; // the size of a packed decimal
+    case ftTimeStamp:
+        return 16;
+    case ftGuid:
+        return size + 1; // the braced text and its terminating zero
+    case ftBytes:
+        return size;
+    case ftVarBytes:
+        return size + 2;
+    default:
+        return 0;
+    }
+}
+
 bool IsBlobFieldType(TFieldType type)
 {
     switch (type) {

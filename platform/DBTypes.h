@@ -62,6 +62,11 @@ const std::string& FieldTypeName(TFieldType type);
 // The field type for an ordinal read from stored or received data; an ordinal
 // outside 0..37 raises EDatabaseError ("Invalid field type ordinal: %d").
 TFieldType FieldTypeFromOrdinal(int ordinal);
+// The bytes a value of the type takes in a record buffer, as the library
+// counts them: a string its Size and the terminating zero (two bytes per
+// character for wide strings), bytes their Size (and a 2-byte length for
+// varying bytes), blobs none (they live outside the buffer).
+int FieldDataSize(TFieldType type, int size);
 // Blob types: their values are read and written through blob streams.
 bool IsBlobFieldType(TFieldType type);
 // Types whose values are bytes rather than text or numbers (memos are text):

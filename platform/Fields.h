@@ -77,6 +77,9 @@ class TField : public TComponent
     void SetIndex(int value);
     int Size() const { return m_size; }
     void SetSize(int value);
+    // The bytes a value of the field takes in a record buffer
+    // (FieldDataSize of its type and Size).
+    int DataSize() const { return FieldDataSize(m_dataType, m_size); }
     virtual bool IsBlob() const { return false; }
 
     // --- Settings

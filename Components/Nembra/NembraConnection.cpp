@@ -325,10 +325,12 @@ void TNembraConnection::GetObjectNames(const std::string& ObjectName, const std:
     request->SetParam("ObjectName", Variant(ObjectName));
     request->SetParam("ObjectType", Variant(ObjectType));
     ExecuteRequest(*request);
-    List.Clear();
     TJSONValue& data = request->GetJSONObject().GetValues("Data");
-    if (data.GetIsNull())
-        return;
+    // A reply without the array is no answer: an empty list would show a
+    // database without tables.
+    if (data.GetValueType() != jvtArray)
+        throw Exception("The server's reply to Nembra.GetObjectNames holds no \"Data\" array");
+    List.Clear();
     TJSONArray& names = data.GetAsArray();
     for (int i = 0; i < names.Count(); ++i)
         List.Add(names.GetValue(i).GetAsString());

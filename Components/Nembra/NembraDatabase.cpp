@@ -224,10 +224,12 @@ void TNembraDatabase::GetObjectNames(const std::string& objectName, const std::s
     request->SetParam(NembraParam::ObjectName, Variant(objectName));
     request->SetParam(NembraParam::ObjectType, Variant(objectType));
     request->Execute();
-    list.Clear();
     TJSONValue& data = request->GetJSONObject().GetValues(NembraReply::Data);
-    if (data.GetIsNull())
-        return;
+    // A reply without the array is no answer: an empty list would show a
+    // database without tables.
+    if (data.GetValueType() != jvtArray)
+        throw Exception("The server's reply to Nembra.GetObjectNames holds no \"Data\" array");
+    list.Clear();
     TJSONArray& names = data.GetAsArray();
     for (int i = 0; i < names.Count(); ++i)
         list.Add(names.GetValue(i).GetAsString());

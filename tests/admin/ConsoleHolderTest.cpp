@@ -9,12 +9,16 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnUtils.h"
 #include "admin/frmAdmin.h"
+#include "admin/frmExplorerMain.h"
 #include "base/KldLogFile.h"
 #include "support/AppServerProcess.h"
 #include "support/DialogScript.h"
 #include "support/TempFolder.h"
 #include "support/LocalServerConnection.h"
 #include "ui/KldAppletView.h"
+
+#include <QApplication>
+#include <QTreeWidget>
 
 #include <filesystem>
 
@@ -98,6 +102,64 @@ TEST(SystemPage, ItsItemsOpenTheMailboxAndTheConsoleOfTheSignedInUser)
         choose("Show User List");
         EXPECT_EQ(window->SystemWindow(swUserList), nullptr);
         delete page;
+    }();
+    window->SetLogged(false);
+    delete controller;
+    FreeApplicationMainForm();
+    Log.SetEnabled(false);
+    ovnSetDataPath("");
+    AppBrand = 0;
+    std::filesystem::current_path(start);
+}
+
+TEST(ExplorerHolder, TheConsoleItemOpensOneExplorerOfTheClientsConnections)
+{
+    TTempFolder dir;
+    TDialogScript dialogs;
+    TAppServerProcess server;
+    const auto start = std::filesystem::current_path();
+    ovnSetDataPath(dir.Path());
+    AppBrand = 0;
+    auto* controller = new TovnController(nullptr);
+    TfrmOrvaneBrowser4* window = controller->Browser();
+    controller->Preferences().AutoLogin = false;
+    controller->Preferences().AutoDBLogin = false;
+    UseOnlyLocalServer(controller->Connections(), server.Port(), "Local server");
+    window->ExecuteLoginDialog = [](const TLoginCallback& callback) {
+        return callback(nullptr, "ADMIN", "", "Local server");
+    };
+    [&] {
+        window->UserLogInExec();
+        ASSERT_TRUE(window->Logged());
+        window->DoOpenAdminConsole();
+        TfrmAdmin* console = frmAdmin();
+        ASSERT_NE(console, nullptr);
+        EXPECT_EQ(frmExplorerMain(), nullptr);
+        TKldAppItem* item = console->View().Items().Items(0)->Items().ItemByTag(16);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->Caption(), "Ondrel Explorer");
+        console->KldOnAppSelect(nullptr, item);
+        TfrmExplorerMain* explorer = frmExplorerMain();
+        ASSERT_NE(explorer, nullptr);
+        EXPECT_EQ(explorer->windowTitle().toStdString(), "Ondrel Explorer");
+        EXPECT_EQ(window->SystemWindow(swExplorer), explorer);
+        // The tree lists the client's connections, the signed-in one
+        // expanded with its open databases.
+        ASSERT_GE(explorer->tvObjects->topLevelItemCount(), 1);
+        bool expanded = false;
+        for (int i = 0; i < explorer->tvObjects->topLevelItemCount(); ++i)
+            expanded = expanded || explorer->tvObjects->topLevelItem(i)->isExpanded();
+        EXPECT_TRUE(expanded);
+        EXPECT_FALSE(explorer->Consoles().empty());
+        // A second choice brings the same window forward.
+        console->KldOnAppSelect(nullptr, item);
+        EXPECT_EQ(frmExplorerMain(), explorer);
+        // Closing frees it, and the holder forgets it.
+        explorer->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(frmExplorerMain(), nullptr);
+        EXPECT_EQ(window->SystemWindow(swExplorer), nullptr);
+        EXPECT_TRUE(dialogs->Texts().empty()) << (dialogs->Texts().empty() ? "" : dialogs->Texts()[0]);
     }();
     window->SetLogged(false);
     delete controller;

@@ -153,6 +153,8 @@ void GetObjectNames(TCall& call)
     if (type != "PLUGINPROC" && !name.empty())
         names.erase(std::remove_if(names.begin(), names.end(), [&](const std::string& n) { return !MatchesNamePattern(n, name); }),
                     names.end());
+    if (call.Server().Options().ObjectNamesWithoutData)
+        return;
     TJsonWriter& json = call.Json();
     json.Key("Data");
     json.StartArray();

@@ -93,6 +93,7 @@ TServerOptions ParseOptions(const std::vector<std::string>& args)
         {"--help", &o.Help},
         {"-h", &o.Help},
         {"--server-time-as-text", &o.ServerTimeAsText},
+        {"--object-names-without-data", &o.ObjectNamesWithoutData},
     };
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -182,5 +183,7 @@ Fault switches (PROCS is a comma list of procedure names, or * for every call):
                                  sign-in reply
   --server-time-as-text          Nembra.GetServerTime answers SERVER_TIME_DOUBLE
                                  as a text, not a number
+  --object-names-without-data    Nembra.GetObjectNames answers without its
+                                 "Data" array
 )";
 }

@@ -57,6 +57,8 @@ struct TServerOptions
     TFaultSwitch LoginReplyWithout;
     // Nembra.GetServerTime answers "SERVER_TIME_DOUBLE" as a text.
     bool ServerTimeAsText = false;
+    // Nembra.GetObjectNames answers without its "Data" array.
+    bool ObjectNamesWithoutData = false;
 };
 
 // Raises std::invalid_argument naming the option that is wrong.

@@ -5,6 +5,7 @@
 // the plug-in console, as a user would from the explorer.
 
 #include "tools/gallery/GallerySamples.h"
+#include "tools/gallery/GalleryServer.h"
 
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "Components/Nembra/ovnOndrel.h"
@@ -18,56 +19,12 @@
 #include "ui/KldTabControl.h"
 
 #include <QApplication>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 #include <cstdio>
 #include <memory>
 
 namespace {
-
-// A local server of the gallery's own, ended with the sample.
-class TGalleryServer
-{
-  public:
-    TGalleryServer()
-    {
-        m_process.setProgram(QStringLiteral(KLD_GALLERY_APPSERVER));
-        m_process.setArguments({"--watch-stdin", "--db", m_folder.filePath("appserver.db"), "--sql",
-                                QStringLiteral(KLD_GALLERY_DEMO_SQL)});
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
-        const QByteArray prefix = "appserver listening on 127.0.0.1:";
-        QByteArray out;
-        while (m_process.waitForReadyRead(20000)) {
-            out += m_process.readAllStandardOutput();
-            const int at = out.indexOf(prefix);
-            const int end = at < 0 ? -1 : out.indexOf('\n', at);
-            if (end > at) {
-                m_url = "http://127.0.0.1:" +
-                        out.mid(at + prefix.size(), end - at - prefix.size()).trimmed().toStdString() +
-                        "/bin/orvane.dll";
-                return;
-            }
-        }
-        std::fprintf(stderr, "gallery: the local server did not start\n");
-    }
-    ~TGalleryServer()
-    {
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    const std::string& URL() const { return m_url; }
-
-  private:
-    QTemporaryDir m_folder;
-    QProcess m_process;
-    std::string m_url;
-};
 
 class TConsoleSample : public QWidget
 {
