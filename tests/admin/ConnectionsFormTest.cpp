@@ -17,7 +17,9 @@
 #include "support/ErrorOf.h"
 #include "support/NembraErrorOf.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
@@ -315,6 +317,29 @@ TEST_F(ConnectionsFormTest, AManagerSeesOneTabAndTheSessionsOfHisAliasOnly)
               (std::multiset<std::string>{"ADMIN", "OAKAIDE", "OAKMGR", "OAKNURSE"}));
     EXPECT_TRUE(all.sysSessions->Params().ParamByName("DB_ALIAS")->IsNull());
 
+    // "User Type" cells: $C1B6FF for SYS and $D3D3D3 for MGR ($BBGGRR),
+    // other types drawn normally.
+    all.show();
+    all.grdSessions->resizeColumnsToContents();
+    const QImage picture = all.grdSessions->viewport()->grab().toImage();
+    QAbstractItemModel* model = all.grdSessions->model();
+    int checked = 0;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex cell = model->index(row, 1);
+        const std::string type = cell.data().toString().toStdString();
+        const QRect r = all.grdSessions->visualRect(cell);
+        const QColor pixel = picture.pixelColor(r.right() - 2, r.bottom() - 2);
+        SCOPED_TRACE(type);
+        ++checked;
+        if (type == "SYS")
+            EXPECT_EQ(pixel, QColor(0xFF, 0xB6, 0xC1));
+        else if (type == "MGR")
+            EXPECT_EQ(pixel, QColor(0xD3, 0xD3, 0xD3));
+        else
+            EXPECT_TRUE(pixel != QColor(0xFF, 0xB6, 0xC1) && pixel != QColor(0xD3, 0xD3, 0xD3));
+    }
+    EXPECT_EQ(checked, 4);
+
     // A manager without a data alias lists nothing rather than every alias.
     TfrmConnections none(Context("MGR", "CMM", ""));
     none.FormShow();
@@ -437,6 +462,12 @@ TEST_F(ConnectionsFormTest, TheUserListShowsEachUserOnceAndTheOnlineOnesWithThei
     list->btnOnline->click();
     EXPECT_FALSE(users.Filtered());
     EXPECT_EQ(Column(users, "USER_ID"), everyone);
+
+    // Deactivated, the window forgets its active control.
+    list->btnRefresh->setFocus();
+    ASSERT_EQ(list->focusWidget(), list->btnRefresh);
+    list->Deactivate();
+    EXPECT_EQ(list->focusWidget(), nullptr);
 
     // "C&lose" destroys the window and tells the controller.
     list->btnClose->click();

@@ -5,6 +5,7 @@
 
 #include "Components/Controller/ovnController.h"
 #include "admin/frmAdmin.h"
+#include "admin/frmConnections.h"
 #include "admin/frmNETHealth.h"
 #include "admin/frmRoleData.h"
 #include "admin/frmSecurity.h"
@@ -364,11 +365,22 @@ TEST_F(RolesFormTest, ConsoleItemsByUserTypeAndTheUsersToolIsDestroyedAfterShowi
     sys.KldOnAppSelect(nullptr, sys.View().Items().Items(0)->Items().ItemByTag(17));
     EXPECT_TRUE(infoShown);
     EXPECT_TRUE(made.isNull());
+    // "Connections" shows the sessions modally on the console's connection,
+    // and it is gone afterwards.
+    bool connectionsShown = false;
+    WhenModal<TfrmConnections>([&](TfrmConnections& w) {
+        connectionsShown = w.sysSessions->Active() && w.Context().SysConnectionName == "RFC" &&
+                           w.Context().UserType == "SYS";
+        w.SetModalResult(mrCancel);
+    });
+    sys.KldOnAppSelect(nullptr, sys.View().Items().Items(0)->Items().ItemByTag(11));
+    EXPECT_TRUE(connectionsShown);
+    EXPECT_TRUE(made.isNull());
     // The other tools of the system managers' forms open nothing yet; 16
     // asks for the explorer.
     int explorer = 0;
     sys.OpenExplorer = [&] { ++explorer; };
-    for (int tag : {11, 13, 16})
+    for (int tag : {13, 16})
         sys.KldOnAppSelect(nullptr, sys.View().Items().Items(0)->Items().ItemByTag(tag));
     EXPECT_EQ(explorer, 1);
     sys.KldOnAppSelect(nullptr, nullptr);
