@@ -47,11 +47,12 @@ std::string UserListSQL(const TAdministrator& Admin, bool OnlineOnly)
     // The online flag adds only a blank: the record filter, not the
     // statement, keeps the users who are signed in.
     const std::string online = OnlineOnly ? " " : "";
-    return Format("SELECT TU.USER_ID, TU.FULL_NAME, TU.USER_TYPE, TE.ENTERPRISE FROM TBL_USERS TU join "
-                  "TBL_ENTERPRISES TE on TU.C_ENTERPRISE = TE.COUNTER left outer join TBL_CONNECTIONS TC on "
-                  "TU.COUNTER = TC.C_USER WHERE TU.COUNTER <> 1 AND TE.CURRENT_USE = 'T' AND TU.CURRENT_USE = 'T' "
-                  "%s %s ORDER BY TU.FULL_NAME",
-                  scope, online);
+    return Format(
+        "SELECT TU.USER_ID, TU.FULL_NAME, TU.USER_TYPE, TE.ENTERPRISE FROM TBL_USERS TU join "
+        "TBL_ENTERPRISES TE on TU.C_ENTERPRISE = TE.COUNTER left outer join TBL_CONNECTIONS TC on "
+        "TU.COUNTER = TC.C_USER WHERE TU.COUNTER <> 1 AND TE.CURRENT_USE = 'T' AND TU.CURRENT_USE = 'T' "
+        "%s %s ORDER BY TU.FULL_NAME",
+        scope, online);
 }
 
 std::optional<TDateTime> SessionStarted(const Variant& Value)
@@ -66,8 +67,8 @@ std::optional<TDateTime> SessionStarted(const Variant& Value)
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     char tail = 0;
     TDateTime result = 0;
-    const int read = std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &year, &month, &day, &hour, &minute,
-                                 &second, &tail);
+    const int read = std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &year, &month, &day, &hour,
+                                 &minute, &second, &tail);
     if ((read == 6 || (read == 3 && text.size() == 10)) &&
         TryEncodeDateTime(year, month, day, hour, minute, second, 0, result))
         return result;
@@ -81,7 +82,9 @@ TServerSessions TServerSessions::FromDataSet(TDataSet& Sessions)
         return TServerSessions();
     TField* user = Sessions.FindField("USER_ID");
     const int columns = Sessions.FieldCount();
-    auto cell = [&](int Index) { return Index < columns ? Sessions.Fields().Fields(Index)->AsVariant() : Variant(); };
+    auto cell = [&](int Index) {
+        return Index < columns ? Sessions.Fields().Fields(Index)->AsVariant() : Variant();
+    };
     Sessions.DisableControls();
     const TBookmark place = Sessions.GetBookmark();
     try {

@@ -29,10 +29,15 @@ const std::vector<std::pair<std::string, std::string>> LockColumns = {{"LOCK_PAT
                                                                       {"USER_ID", "User ID"},
                                                                       {"DB_ALIAS", "Alias"},
                                                                       {"DESCRIPTION", "Description"}};
-const std::vector<std::pair<std::string, std::string>> ServerColumns = {
-    {"SERVER_NAME", "Server"},  {"STARTED", "Started"},      {"LAST_ACTIVE", "Last Active"},
-    {"EXTERNAL_IP", "IP"},      {"EXTERNAL_HOST", "Host"},   {"PROTOCOL", "Protocol"},
-    {"URI_PATH", "URI"},        {"COMPUTER_NAME", "Computer Name"}, {"ACTIVE_SESSIONS", "Sessions"}};
+const std::vector<std::pair<std::string, std::string>> ServerColumns = {{"SERVER_NAME", "Server"},
+                                                                        {"STARTED", "Started"},
+                                                                        {"LAST_ACTIVE", "Last Active"},
+                                                                        {"EXTERNAL_IP", "IP"},
+                                                                        {"EXTERNAL_HOST", "Host"},
+                                                                        {"PROTOCOL", "Protocol"},
+                                                                        {"URI_PATH", "URI"},
+                                                                        {"COMPUTER_NAME", "Computer Name"},
+                                                                        {"ACTIVE_SESSIONS", "Sessions"}};
 
 // The grid column of "User Type" (ShowColumns puts the fields in this order).
 constexpr int UserTypeColumn = 1;
@@ -220,8 +225,8 @@ void TfrmConnections::FormShow()
     if (m_shown)
         return;
     m_shown = true;
-    for (TovnOndrelSystem* dataSet :
-         {sysSessions.get(), sysLocks.get(), sysServers.get(), sysTerminateSession.get(), sysRemoveLock.get()})
+    for (TovnOndrelSystem* dataSet : {sysSessions.get(), sysLocks.get(), sysServers.get(),
+                                      sysTerminateSession.get(), sysRemoveLock.get()})
         dataSet->UpdateParams();
     const bool all = ShowsAllConnectionTabs(m_context.UserType);
     tsLocks->SetTabVisible(all);

@@ -15,8 +15,8 @@
 
 namespace {
 
-TField* AddField(TDataSet& DataSet, TField* Field, const std::string& Name, int Size, const std::string& Caption,
-                 bool Calculated)
+TField* AddField(TDataSet& DataSet, TField* Field, const std::string& Name, int Size,
+                 const std::string& Caption, bool Calculated)
 {
     Field->SetFieldName(Name);
     if (Size > 0)

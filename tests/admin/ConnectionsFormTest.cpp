@@ -63,8 +63,8 @@ class ConnectionsFormTest : public ::testing::Test
 class TClient
 {
   public:
-    TClient(const std::string& User, const std::string& Password, const std::string& Name, const std::string& Alias,
-            const std::string& Agent = "")
+    TClient(const std::string& User, const std::string& Password, const std::string& Name,
+            const std::string& Alias, const std::string& Agent = "")
         : Session(*g_server, User, Password, Name, Agent), m_name(Name)
     {
         if (!Alias.empty()) {
@@ -103,7 +103,7 @@ class TClient
 
 // A system procedure run on Connection; its error, none when it succeeds.
 TServerError RunSystem(const std::string& Connection, const std::string& Procedure,
-                 const std::vector<std::pair<std::string, std::string>>& Values, int* Rows = nullptr)
+                       const std::vector<std::pair<std::string, std::string>>& Values, int* Rows = nullptr)
 {
     return ServerErrorOf([&] {
         TovnOndrelSystem proc;
@@ -250,9 +250,11 @@ TEST_F(ConnectionsFormTest, ALockIsListedAndRemovedAndASessionsLocksEndWithIt)
     nurse.SetLock("/OAK/RESIDENT/6", "Resident 6");
     form.RefreshLocks();
     EXPECT_EQ(locks.RecordCount(), 2);
-    EXPECT_EQ(RunSystem("CLA", "SysTerminateSession",
-                  {{"SESSION_ID", ServerText(DB(), "SELECT SESSION_ID FROM SRV_SESSIONS WHERE USER_ID = 'OAKAIDE'")}}),
-              TServerError{});
+    EXPECT_EQ(
+        RunSystem("CLA", "SysTerminateSession",
+                  {{"SESSION_ID",
+                    ServerText(DB(), "SELECT SESSION_ID FROM SRV_SESSIONS WHERE USER_ID = 'OAKAIDE'")}}),
+        TServerError{});
     form.RefreshLocks();
     EXPECT_EQ(Column(locks, "LOCK_PATH"), (std::vector<std::string>{"/OAK/RESIDENT/6"}));
 }
@@ -271,7 +273,8 @@ TEST_F(ConnectionsFormTest, TheServersTabListsThisServerByState)
     EXPECT_EQ(servers.FieldByName("URI_PATH")->AsString(), "/bin/orvane.dll");
     EXPECT_EQ(servers.FieldByName("EXTERNAL_IP")->AsString(), "127.0.0.1");
     EXPECT_GE(servers.FieldByName("ACTIVE_SESSIONS")->AsInteger(), 1);
-    for (const char* name : {"SERVER_NAME", "STARTED", "LAST_ACTIVE", "EXTERNAL_HOST", "PROTOCOL", "COMPUTER_NAME"})
+    for (const char* name :
+         {"SERVER_NAME", "STARTED", "LAST_ACTIVE", "EXTERNAL_HOST", "PROTOCOL", "COMPUTER_NAME"})
         EXPECT_FALSE(servers.FieldByName(name)->IsNull()) << name;
     // Closing the drop-down lists the servers of the chosen state.
     struct Case
@@ -379,14 +382,26 @@ TEST_F(ConnectionsFormTest, TheRunTimeProceduresRefuseBadRequests)
         std::vector<std::pair<std::string, std::string>> Values;
         std::string Message;
     } cases[] = {
-        {"unknown session", "CPA", "SysTerminateSession", {{"SESSION_ID", "nope"}},
+        {"unknown session",
+         "CPA",
+         "SysTerminateSession",
+         {{"SESSION_ID", "nope"}},
          "Session \"nope\" does not exist."},
         {"no session named", "CPA", "SysTerminateSession", {}, "Parameter SESSION_ID is missing."},
-        {"unknown lock", "CPA", "SysRemoveLock", {{"SESSION_ID", nurseSession}, {"LOCK_PATH", "/OAK/NOTE/2"}},
+        {"unknown lock",
+         "CPA",
+         "SysRemoveLock",
+         {{"SESSION_ID", nurseSession}, {"LOCK_PATH", "/OAK/NOTE/2"}},
          "Session \"" + nurseSession + "\" holds no lock of \"/OAK/NOTE/2\"."},
-        {"a user ends no session", "CPN", "SysTerminateSession", {{"SESSION_ID", nurseSession}},
+        {"a user ends no session",
+         "CPN",
+         "SysTerminateSession",
+         {{"SESSION_ID", nurseSession}},
          "Only a system manager or a manager may end a session."},
-        {"a user removes no lock", "CPN", "SysRemoveLock", {{"SESSION_ID", nurseSession}, {"LOCK_PATH", "/OAK/NOTE/1"}},
+        {"a user removes no lock",
+         "CPN",
+         "SysRemoveLock",
+         {{"SESSION_ID", nurseSession}, {"LOCK_PATH", "/OAK/NOTE/1"}},
          "Only a system manager or a manager may remove a lock."},
     };
     for (const Case& c : cases) {
@@ -404,7 +419,9 @@ TEST_F(ConnectionsFormTest, TheUserListShowsEachUserOnceAndTheOnlineOnesWithThei
 {
     TClient admin("ADMIN", "", "CUA", "");
     // Signing in twice leaves one connection row of the user.
-    { TClient first("OAKNURSE", "nurse", "CUF", "OAK"); }
+    {
+        TClient first("OAKNURSE", "nurse", "CUF", "OAK");
+    }
     TClient nurse("OAKNURSE", "nurse", "CUN", "OAK", "Tallowin 3.1 (Linux)");
     EXPECT_EQ(Count("FROM TBL_CONNECTIONS WHERE C_USER = 21"), 1);
 
@@ -515,8 +532,8 @@ TEST_F(ConnectionsFormTest, AManagersUserListAndTheFilterButton)
     list.RefreshList();
     // His enterprise's users and every system manager; nobody of ELM CARE.
     EXPECT_EQ(Set(Column(*list.Users, "USER_ID")),
-              (std::multiset<std::string>{"ADMIN", "OAKMGR", "OAKNURSE", "OAKAIDE", "OTHERMGR", "STUCK", "GONE",
-                                          "FLAGGED", "LONER"}));
+              (std::multiset<std::string>{"ADMIN", "OAKMGR", "OAKNURSE", "OAKAIDE", "OTHERMGR", "STUCK",
+                                          "GONE", "FLAGGED", "LONER"}));
     EXPECT_FALSE(list.btnFilter->font().bold());
 
     const TExecuteQueryBuilderEvent previous = OnExecuteQueryBuilder;

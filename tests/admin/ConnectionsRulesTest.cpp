@@ -25,7 +25,8 @@ TAdministrator Admin(const std::string& Type, int32_t Enterprise)
 TEST(ConnectionsRules, UserListStatementBySysOrManagerAndOnlineFlag)
 {
     const std::string head =
-        "SELECT TU.USER_ID, TU.FULL_NAME, TU.USER_TYPE, TE.ENTERPRISE FROM TBL_USERS TU join TBL_ENTERPRISES TE on "
+        "SELECT TU.USER_ID, TU.FULL_NAME, TU.USER_TYPE, TE.ENTERPRISE FROM TBL_USERS TU join TBL_ENTERPRISES "
+        "TE on "
         "TU.C_ENTERPRISE = TE.COUNTER left outer join TBL_CONNECTIONS TC on TU.COUNTER = TC.C_USER WHERE "
         "TU.COUNTER <> 1 AND TE.CURRENT_USE = 'T' AND TU.CURRENT_USE = 'T' ";
     const std::string tail = " ORDER BY TU.FULL_NAME";
@@ -82,7 +83,8 @@ TEST(ConnectionsRules, TabsAliasScopeAndButtons)
         {true, false, true, false, true, true},
     };
     for (const Buttons& s : states) {
-        const TConnectionButtons b = ConnectionButtons(s.SessionsOpen, s.SessionsEmpty, s.LocksOpen, s.LocksEmpty);
+        const TConnectionButtons b =
+            ConnectionButtons(s.SessionsOpen, s.SessionsEmpty, s.LocksOpen, s.LocksEmpty);
         EXPECT_EQ(b.Disconnect, s.Disconnect);
         EXPECT_EQ(b.RemoveLock, s.RemoveLock);
     }
@@ -133,7 +135,7 @@ TEST(ConnectionsRules, SessionsMatchUsersExactlyAndReadColumnsByPosition)
     TKldDataContainer container;
     TKldDataTable* table = container.Tables().Add();
     table->SetName("Sessions");
-    const char* names[] = {"SESSION_ID", "USER_ID", "USER_TYPE", "STARTED", "DB_ALIAS",
+    const char* names[] = {"SESSION_ID", "USER_ID", "USER_TYPE", "STARTED",   "DB_ALIAS",
                            "SERVER_ID",  "USER_IP", "OS",        "USER_AGENT"};
     for (const char* name : names)
         table->Columns().AddColumn(name, cdtString, 60);
@@ -177,7 +179,8 @@ TEST(ConnectionsRules, SessionsMatchUsersExactlyAndReadColumnsByPosition)
     TKldDataContainer shortContainer;
     TKldDataTable* shortTable = shortContainer.Tables().Add();
     shortTable->SetName("Short");
-    for (const char* name : {"SESSION_ID", "USER_ID", "USER_TYPE", "STARTED", "DB_ALIAS", "SERVER_ID", "USER_IP"})
+    for (const char* name :
+         {"SESSION_ID", "USER_ID", "USER_TYPE", "STARTED", "DB_ALIAS", "SERVER_ID", "USER_IP"})
         shortTable->Columns().AddColumn(name, cdtString, 60);
     TKldDataRow* row = shortTable->New();
     row->SetAsVariant("USER_ID", std::string("ADMIN"));

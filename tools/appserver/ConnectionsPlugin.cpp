@@ -61,8 +61,8 @@ void RequireAdministrator(TPluginContext& context, const char* what)
 {
     const TSession& session = context.Call.RequireSession();
     if (session.UserType != "SYS" && session.UserType != "MGR")
-        throw Wire::EProcedureError(Wire::ErrGeneral, std::string("Only a system manager or a manager may ") + what +
-                                                          ".");
+        throw Wire::EProcedureError(Wire::ErrGeneral,
+                                    std::string("Only a system manager or a manager may ") + what + ".");
 }
 
 // A text parameter that must be given.
@@ -70,7 +70,8 @@ std::string Required(const TPluginContext& context, const char* name)
 {
     const std::string text = Value(context, name).AsText();
     if (text.empty())
-        throw Wire::EProcedureError(Wire::ErrMissingParameter, std::string("Parameter ") + name + " is missing.");
+        throw Wire::EProcedureError(Wire::ErrMissingParameter,
+                                    std::string("Parameter ") + name + " is missing.");
     return text;
 }
 
@@ -101,9 +102,9 @@ void GetSessions(TPluginContext& context, TResultSet& rows)
         none = none || wanted != 1;
     }
     using namespace FieldType;
-    rows.Fields = {{"SESSION_ID", String, 40}, {"USER_ID", String, 40},   {"USER_TYPE", String, 3},
-                   {"STARTED", DateTime, 0},   {"DB_ALIAS", String, 40},  {"SERVER_ID", String, 60},
-                   {"USER_IP", String, 40},    {"OS", String, 10},        {"USER_AGENT", String, 255}};
+    rows.Fields = {{"SESSION_ID", String, 40}, {"USER_ID", String, 40},  {"USER_TYPE", String, 3},
+                   {"STARTED", DateTime, 0},   {"DB_ALIAS", String, 40}, {"SERVER_ID", String, 60},
+                   {"USER_IP", String, 40},    {"OS", String, 10},       {"USER_AGENT", String, 255}};
     if (none)
         return;
     std::vector<TSession> sessions = server.Sessions().All();
@@ -114,8 +115,9 @@ void GetSessions(TPluginContext& context, TResultSet& rows)
         if (!alias.IsNull() && !SameNameText(alias.AsText(), s.DataAlias))
             continue;
         rows.Rows.push_back({TSqlValue::FromText(s.Id), TSqlValue::FromText(s.UserId), Text(s.UserType),
-                             TSqlValue::FromText(s.Started), Text(s.DataAlias), TSqlValue::FromText(ServerName(server)),
-                             Text(s.RemoteAddr), Text(s.OS), Text(s.Agent)});
+                             TSqlValue::FromText(s.Started), Text(s.DataAlias),
+                             TSqlValue::FromText(ServerName(server)), Text(s.RemoteAddr), Text(s.OS),
+                             Text(s.Agent)});
     }
 }
 
@@ -130,12 +132,13 @@ void GetLocks(TPluginContext& context, TResultSet& rows)
     for (const TSession& s : server.Sessions().All())
         live.insert(s.Id);
     using namespace FieldType;
-    rows.Fields = {{"LOCK_PATH", String, 255}, {"CREATED", DateTime, 0},   {"USER_ID", String, 40},
+    rows.Fields = {{"LOCK_PATH", String, 255}, {"CREATED", DateTime, 0},     {"USER_ID", String, 40},
                    {"DB_ALIAS", String, 40},   {"DESCRIPTION", String, 255}, {"SESSION_ID", String, 40}};
     TDatabase& db = server.Database();
     auto lock = db.Lock();
-    auto statement = db.Prepare("SELECT LOCK_PATH, CREATED, USER_ID, ALIAS, DESCRIPTION, SESSION_ID FROM SRV_LOCKS "
-                                "ORDER BY CREATED, LOCK_PATH");
+    auto statement =
+        db.Prepare("SELECT LOCK_PATH, CREATED, USER_ID, ALIAS, DESCRIPTION, SESSION_ID FROM SRV_LOCKS "
+                   "ORDER BY CREATED, LOCK_PATH");
     auto text = [&](int c) { return statement->IsNull(c) ? TSqlValue::Null() : Text(statement->Text(c)); };
     while (statement->Step()) {
         const std::string holder = statement->Text(5);
@@ -155,13 +158,14 @@ void GetServers(TPluginContext& context, TResultSet& rows)
     TAppServer& server = context.Call.Server();
     const std::string state = Value(context, "STATE").AsText();
     if (state != "Active" && state != "Inactive" && state != "All")
-        throw Wire::EProcedureError(Wire::ErrGeneral,
-                                    "STATE must be \"Active\", \"Inactive\" or \"All\", not \"" + state + "\".");
+        throw Wire::EProcedureError(
+            Wire::ErrGeneral, "STATE must be \"Active\", \"Inactive\" or \"All\", not \"" + state + "\".");
     using namespace FieldType;
-    rows.Fields = {{"SERVER_NAME", String, 60},   {"STARTED", DateTime, 0},     {"LAST_ACTIVE", DateTime, 0},
-                   {"EXTERNAL_IP", String, 40},   {"EXTERNAL_HOST", String, 80}, {"PROTOCOL", String, 10},
-                   {"URI_PATH", String, 80},      {"COMPUTER_NAME", String, 80}, {"ACTIVE_SESSIONS", Integer, 0},
-                   {"STATE", String, 10}};
+    rows.Fields = {{"SERVER_NAME", String, 60},     {"STARTED", DateTime, 0},
+                   {"LAST_ACTIVE", DateTime, 0},    {"EXTERNAL_IP", String, 40},
+                   {"EXTERNAL_HOST", String, 80},   {"PROTOCOL", String, 10},
+                   {"URI_PATH", String, 80},        {"COMPUTER_NAME", String, 80},
+                   {"ACTIVE_SESSIONS", Integer, 0}, {"STATE", String, 10}};
     // This server is the only one, and it is running.
     if (state == "Inactive")
         return;

@@ -78,13 +78,14 @@ TSampleRows& ManagerSessions()
 
 TSampleRows& Locks()
 {
-    static TSampleRows rows({{"LOCK_PATH", "Lock Path"},
-                             {"CREATED", "Created"},
-                             {"USER_ID", "User ID"},
-                             {"DB_ALIAS", "Alias"},
-                             {"DESCRIPTION", "Description"}},
-                            {{"/MAPLE/RESIDENT/12", "12/11/2026 08:40:12", "NURSE", "MAPLE", "Resident 12"},
-                             {"/CEDAR/ROSTER/2026-12", "12/11/2026 08:52:30", "MANAGER", "CEDAR", "December roster"}});
+    static TSampleRows rows(
+        {{"LOCK_PATH", "Lock Path"},
+         {"CREATED", "Created"},
+         {"USER_ID", "User ID"},
+         {"DB_ALIAS", "Alias"},
+         {"DESCRIPTION", "Description"}},
+        {{"/MAPLE/RESIDENT/12", "12/11/2026 08:40:12", "NURSE", "MAPLE", "Resident 12"},
+         {"/CEDAR/ROSTER/2026-12", "12/11/2026 08:52:30", "MANAGER", "CEDAR", "December roster"}});
     return rows;
 }
 
@@ -99,8 +100,8 @@ TSampleRows& Servers()
                              {"URI_PATH", "URI"},
                              {"COMPUTER_NAME", "Computer Name"},
                              {"ACTIVE_SESSIONS", "Sessions"}},
-                            {{"appserver:8095", "12/11/2026 07:58:03", "12/11/2026 09:05:12", "127.0.0.1", "localhost",
-                              "http", "/bin/orvane.dll", "care-server", "4"}});
+                            {{"appserver:8095", "12/11/2026 07:58:03", "12/11/2026 09:05:12", "127.0.0.1",
+                              "localhost", "http", "/bin/orvane.dll", "care-server", "4"}});
     return rows;
 }
 
@@ -113,14 +114,14 @@ TSampleRows& Users()
                              {"USER_IP", "IP"},
                              {"STARTED", "STARTED"},
                              {"USER_AGENT", "USER_AGENT"}},
-                            {{"CAROL", "Carol Reed", "USR", "HARBOUR VIEW CARE", "10.20.0.62", "12/11/2026 09:04:51",
-                              "Tallowin 3.1 (Linux)"},
+                            {{"CAROL", "Carol Reed", "USR", "HARBOUR VIEW CARE", "10.20.0.62",
+                              "12/11/2026 09:04:51", "Tallowin 3.1 (Linux)"},
                              {"MANAGER", "Helen Brooks", "MGR", "HARBOUR VIEW CARE", "10.20.0.31",
                               "12/11/2026 08:15:40", "Tallowin 3.1 (Linux)"},
                              {"ADMIN", "System Manager", "SYS", "GLOBAL ENTERPRISE", "127.0.0.1",
                               "12/11/2026 08:02:14", "Tallowin 3.1 (Linux)"},
-                             {"NURSE", "Tom Ward", "USR", "HARBOUR VIEW CARE", "10.20.0.57", "12/11/2026 08:31:05",
-                              "Tallowin 3.1 (Linux)"}});
+                             {"NURSE", "Tom Ward", "USR", "HARBOUR VIEW CARE", "10.20.0.57",
+                              "12/11/2026 08:31:05", "Tallowin 3.1 (Linux)"}});
     return rows;
 }
 
@@ -184,7 +185,8 @@ QWidget* MakeUserList(QWidget* parent)
 }
 
 const TGalleryRegistration Connections{{"connections", QSize(760, 420), MakeConnections, ShowOtherTabs}};
-const TGalleryRegistration ManagerConnections{{"connections-manager", QSize(760, 420), MakeManagerConnections, {}}};
+const TGalleryRegistration ManagerConnections{
+    {"connections-manager", QSize(760, 420), MakeManagerConnections, {}}};
 const TGalleryRegistration UserList{{"user-list", QSize(860, 420), MakeUserList, {}}};
 
 } // namespace
