@@ -209,7 +209,7 @@ TEST_F(ConnectionsFormTest, ASecondClientsSessionIsListedAndDisconnectedWithoutA
               "Your session on server has expired or was terminated. Please login again.");
     EXPECT_NO_THROW(aide.Call());
 
-    form.RefreshSessions();
+    form.btnSessionsRefresh->click();
     EXPECT_EQ(Set(Column(sessions, "USER_ID")), (std::multiset<std::string>{"ADMIN", "OAKAIDE"}));
 }
 
@@ -248,14 +248,14 @@ TEST_F(ConnectionsFormTest, ALockIsListedAndRemovedAndASessionsLocksEndWithIt)
 
     // Ending a session ends its locks.
     nurse.SetLock("/OAK/RESIDENT/6", "Resident 6");
-    form.RefreshLocks();
+    form.btnLocksRefresh->click();
     EXPECT_EQ(locks.RecordCount(), 2);
     EXPECT_EQ(
         RunSystem("CLA", "SysTerminateSession",
                   {{"SESSION_ID",
                     ServerText(DB(), "SELECT SESSION_ID FROM SRV_SESSIONS WHERE USER_ID = 'OAKAIDE'")}}),
         TServerError{});
-    form.RefreshLocks();
+    form.btnLocksRefresh->click();
     EXPECT_EQ(Column(locks, "LOCK_PATH"), (std::vector<std::string>{"/OAK/RESIDENT/6"}));
 }
 
@@ -535,6 +535,9 @@ TEST_F(ConnectionsFormTest, AManagersUserListAndTheFilterButton)
               (std::multiset<std::string>{"ADMIN", "OAKMGR", "OAKNURSE", "OAKAIDE", "OTHERMGR", "STUCK",
                                           "GONE", "FLAGGED", "LONER"}));
     EXPECT_FALSE(list.btnFilter->font().bold());
+    // The statement travels as it is, inside the view the filter narrows.
+    EXPECT_NE(list.Users->GetSQLText().find("(" + UserListSQL(OakManager(), false) + ") Q"), std::string::npos)
+        << list.Users->GetSQLText();
 
     const TExecuteQueryBuilderEvent previous = OnExecuteQueryBuilder;
     OnExecuteQueryBuilder = FilterAdmin;
