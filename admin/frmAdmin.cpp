@@ -5,7 +5,9 @@
 #include "Components/Controller/OrvaneBrowser4Services.h"
 #include "Components/Controller/ovnController.h"
 #include "admin/frmEnterprises.h"
+#include "admin/frmConnections.h"
 #include "admin/frmNETHealth.h"
+#include "admin/frmUserList.h"
 #include "admin/frmUsers.h"
 #include "platform/Forms.h"
 #include "platform/Resources.h"
@@ -163,6 +165,8 @@ void TfrmAdmin::FormClose(TFormCloseAction& Action)
 TDialogForm* MakeAdminTool(int Tag, const TAdminContext& Context)
 {
     switch (Tag) {
+    case 11:
+        return MakeConnectionsTool(Context);
     case 12:
         return new TfrmUsers(Context);
     case 13:
@@ -170,7 +174,6 @@ TDialogForm* MakeAdminTool(int Tag, const TAdminContext& Context)
     case 17:
         return new TfrmNETHealth(NETHealthContextOfController());
     default:
-        // Connections belong to the system managers' tools, not built yet.
         return nullptr;
     }
 }
@@ -203,11 +206,14 @@ void TfrmSystemView::DoOnAppSelect(TObject*, TKldAppItem* Item)
 
 namespace {
 
-// The main window makes the console through its holder and the "System"
-// module's page through the module entry.
+// The main window makes the console and the user list through its holders
+// and the "System" module's page through the module entry.
 const bool Registered = [] {
     RegisterSystemWindow(swAdminConsole, [](QWidget* Owner) -> QWidget* {
         return new TfrmAdmin(Owner, nullptr, ControllerAdminContext());
+    });
+    RegisterSystemWindow(swUserList, [](QWidget* Owner) -> QWidget* {
+        return new TfrmUserList(Owner, nullptr, UserListContextOfController());
     });
     SetSystemModuleForm([](QWidget* Owner, TModuleItem* Item) -> TCustomModuleForm* {
         TfrmOrvaneBrowser4* browser = ApplicationMainForm();

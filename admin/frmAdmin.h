@@ -70,5 +70,6 @@ class TfrmSystemView : public TModuleForm
     TKldAppletView* m_view;
 };
 
-// The console's tools of this folder: "Users" (12); the others open nothing yet.
+// The console's tools of this folder: "Connections" (11), "Users" (12) and
+// "Information" (17); the others open nothing yet.
 TDialogForm* MakeAdminTool(int Tag, const TAdminContext& Context);

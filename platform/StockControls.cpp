@@ -1,5 +1,7 @@
 #include "platform/StockControls.h"
 
+#include <QAbstractItemView>
+
 #include <QPalette>
 #include <QTextCursor>
 
@@ -114,4 +116,14 @@ void TComboBox::showPopup()
 {
     if (!m_dropDownLocked)
         QComboBox::showPopup();
+}
+
+void TComboBox::hidePopup()
+{
+    // Qt also hides a list that is not open (when the box goes): only the
+    // closing of an open list is a close-up.
+    const bool open = view() && view()->window()->isVisible();
+    QComboBox::hidePopup();
+    if (open && OnCloseUp)
+        OnCloseUp(this);
 }

@@ -156,6 +156,9 @@ class TComboBox : public QComboBox, public TObject
     void SetDropDownLocked(bool Value) { m_dropDownLocked = Value; }
 
     void showPopup() override;
+    // Called when the open list closes, chosen or not (OnCloseUp).
+    void hidePopup() override;
+    TNotifyEvent OnCloseUp;
 
   private:
     TComboBoxStyle m_style = csDropDown;

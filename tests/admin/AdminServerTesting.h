@@ -100,8 +100,9 @@ inline std::string ServerText(const std::string& DatabaseFile, const std::string
 class TAdminSession
 {
   public:
+    // Agent: the client's agent text the sign-in sends (none when empty).
     TAdminSession(const TAppServerProcess& Server, const std::string& User, const std::string& Password,
-                  const std::string& Name)
+                  const std::string& Name, const std::string& Agent = "")
     {
         m_connection.SetConnectionName(Name);
         m_connection.SetServerURL(Server.ServerURL());
@@ -109,6 +110,8 @@ class TAdminSession
         m_connection.Params().Add("USER_ID=" + User);
         m_connection.Params().Add("USER_PWD=" + Password);
         m_connection.Params().Add("FORCE=True");
+        if (!Agent.empty())
+            m_connection.Params().Add("AGENT=" + Agent);
         m_connection.Open();
         m_db.SetDatabaseName(Name + "SYS");
         m_db.SetConnectionName(Name);

@@ -10,6 +10,7 @@
 #include "Components/Controller/ovnUtils.h"
 #include "admin/frmAdmin.h"
 #include "admin/frmExplorerMain.h"
+#include "admin/frmUserList.h"
 #include "base/KldLogFile.h"
 #include "support/AppServerProcess.h"
 #include "support/DialogScript.h"
@@ -18,6 +19,9 @@
 #include "ui/KldAppletView.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QPointer>
+#include <QPushButton>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -98,9 +102,26 @@ TEST(SystemPage, ItsItemsOpenTheMailboxAndTheConsoleOfTheSignedInUser)
         for (int i = 0; i < tools.Count(); ++i)
             visible += tools.Items(i)->Visible() ? 1 : 0;
         EXPECT_EQ(visible, 5);
-        // The user list is a tool of the system managers' forms: nothing yet.
+        // "Show User List" opens the one user list, listing who is online.
         choose("Show User List");
+        auto* list = dynamic_cast<TfrmUserList*>(window->SystemWindow(swUserList));
+        ASSERT_NE(list, nullptr);
+        // The main window is not shown here, so neither is the list: list
+        // as its showing would, over the controller's connection.
+        list->RefreshList();
+        EXPECT_TRUE(list->Users->Active());
+        EXPECT_TRUE(list->Sessions().Online("ADMIN"));
+        choose("Show User List");
+        EXPECT_EQ(window->SystemWindow(swUserList), list) << "one instance";
+        // "C&lose" destroys it and the holder forgets it: the next opening
+        // makes a new one.
+        QPointer<TfrmUserList> closed = list;
+        list->btnClose->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(closed.isNull());
         EXPECT_EQ(window->SystemWindow(swUserList), nullptr);
+        window->DoOpenUserList();
+        EXPECT_NE(dynamic_cast<TfrmUserList*>(window->SystemWindow(swUserList)), nullptr);
         delete page;
     }();
     window->SetLogged(false);

@@ -6,6 +6,7 @@
 #include "Components/Controller/ovnController.h"
 #include "admin/frmAdmin.h"
 #include "admin/frmEnterprises.h"
+#include "admin/frmConnections.h"
 #include "admin/frmNETHealth.h"
 #include "admin/frmRoleData.h"
 #include "admin/frmSecurity.h"
@@ -375,14 +376,20 @@ TEST_F(RolesFormTest, ConsoleItemsByUserTypeAndTheUsersToolIsDestroyedAfterShowi
     sys.KldOnAppSelect(nullptr, sys.View().Items().Items(0)->Items().ItemByTag(13));
     EXPECT_TRUE(enterprisesShown);
     EXPECT_TRUE(made.isNull());
-    // Connections (11) opens nothing yet; "Ondrel Explorer" (16) opens the
-    // explorer, once per choice.
+    // "Connections" shows the sessions modally on the console's connection,
+    // and it is gone afterwards.
+    bool connectionsShown = false;
+    WhenModal<TfrmConnections>([&](TfrmConnections& w) {
+        connectionsShown = w.sysSessions->Active() && w.Context().SysConnectionName == "RFC" &&
+                           w.Context().UserType == "SYS";
+        w.SetModalResult(mrCancel);
+    });
+    sys.KldOnAppSelect(nullptr, sys.View().Items().Items(0)->Items().ItemByTag(11));
+    EXPECT_TRUE(connectionsShown);
+    EXPECT_TRUE(made.isNull());
+    // "Ondrel Explorer" (16) asks for the explorer, once per choice.
     int explorer = 0;
     sys.OpenExplorer = [&] { ++explorer; };
-    for (int tag : {11})
-        sys.KldOnAppSelect(nullptr, sys.View().Items().Items(0)->Items().ItemByTag(tag));
-    EXPECT_EQ(explorer, 0);
-    EXPECT_TRUE(made.isNull());
     sys.KldOnAppSelect(nullptr, sys.View().Items().Items(0)->Items().ItemByTag(16));
     EXPECT_EQ(explorer, 1);
     sys.KldOnAppSelect(nullptr, nullptr);

@@ -44,6 +44,7 @@ TAppServer::TAppServer(TServerOptions options)
       m_databases(m_options.Database, std::chrono::minutes(m_options.SessionTimeoutMin)),
       m_http(std::make_unique<httplib::Server>())
 {
+    m_started = Wire::NowText();
     for (const std::string& file : m_options.SqlFiles)
         m_database.ExecFile(file);
     RegisterSessionProcedures(m_procedures);
@@ -58,6 +59,7 @@ TAppServer::TAppServer(TServerOptions options)
     RegisterMenuLockPluginMethods();
     RegisterMailPluginMethods();
     RegisterPingPluginMethods();
+    RegisterConnectionsPluginMethods();
     if (m_options.TestProcedures)
         RegisterTestProcedures(m_procedures);
 
@@ -102,9 +104,12 @@ TAppServer::~TAppServer() = default;
 
 int TAppServer::Bind()
 {
-    if (m_options.Port == 0)
-        return m_http->bind_to_any_port("127.0.0.1");
-    return m_http->bind_to_port("127.0.0.1", m_options.Port) ? m_options.Port : -1;
+    const int port = m_options.Port == 0 ? m_http->bind_to_any_port("127.0.0.1")
+                     : m_http->bind_to_port("127.0.0.1", m_options.Port) ? m_options.Port
+                                                                        : -1;
+    if (port > 0)
+        m_port = port;
+    return port;
 }
 
 void TAppServer::Listen()

@@ -44,6 +44,10 @@ class TAppServer
     void Listen();
 
     const TServerOptions& Options() const { return m_options; }
+    // The port bound (0 before Bind) and when the server started
+    // ("yyyy-mm-dd hh:nn:ss"): the server list shows them.
+    int Port() const { return m_port.load(); }
+    const std::string& Started() const { return m_started; }
     // The port of the notification server beside this one (0: none yet);
     // the sign-in reply names it to the clients.
     int NotifyPort() const { return m_notifyPort.load(); }
@@ -91,6 +95,8 @@ class TAppServer
     std::string StoreResult(TReply reply, const std::string& sessionId);
 
     TServerOptions m_options;
+    std::atomic<int> m_port{0};
+    std::string m_started;
     std::atomic<int> m_notifyPort{0};
     TRelay m_relay;
     TDatabase m_database;

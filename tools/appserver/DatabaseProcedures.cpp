@@ -47,6 +47,9 @@ void Connect(TCall& call)
     const std::string alias = call.RequiredParam("DB_ALIAS");
     CheckAliasAccess(call.Server().Database(), session, alias);
     const auto db = call.Server().Databases().Open(session.Id, alias, TSqlUser{session.UserCounter, session.UserType});
+    // The session list names the data database a client works in.
+    if (!SameNameText(alias, "SYSTEM"))
+        call.Server().Sessions().SetDataAlias(session.Id, db->Alias());
     Wire::Member(call.Json(), "DBHandle", db->Handle());
     Wire::Member(call.Json(), "ServerOS", "LIN");
     Wire::Member(call.Json(), "DriverName", "SQLITE");

@@ -160,3 +160,7 @@ void RegisterMenuLockPluginMethods();
 void RegisterMailPluginMethods();
 // PLG_SYSTEM's Ping (PingPlugin.cpp): DataSize bytes back in Data.
 void RegisterPingPluginMethods();
+// PLG_SYSTEM's run-time information and its two ends (ConnectionsPlugin.cpp):
+// RTIGetSessions, RTIGetLocks, RTIGetServers, SysTerminateSession and
+// SysRemoveLock.
+void RegisterConnectionsPluginMethods();

@@ -14,7 +14,7 @@ TSessionStore::TSessionStore(TDatabase& database, std::chrono::minutes timeout)
 {
     // Sessions do not outlive the server: a client that comes back signs in anew.
     auto lock = m_database.Lock();
-    m_database.ExecScript("DELETE FROM SRV_SESSIONS", "sessions");
+    m_database.ExecScript("DELETE FROM SRV_SESSIONS; DELETE FROM SRV_LOCKS", "sessions");
 }
 
 bool TSessionStore::Expired(const Entry& entry, Clock::time_point now) const
@@ -41,6 +41,16 @@ std::shared_ptr<TSession> TSessionStore::Create(TSession session)
             .Bind(7, stored->OS)
             .Bind(8, now)
             .Bind(9, now)
+            .Run();
+        auto connection = m_database.Prepare(
+            "INSERT INTO TBL_CONNECTIONS (C_USER, SESSION_ID, STARTED, USER_IP, AGENT) VALUES (?, ?, ?, ?, ?) "
+            "ON CONFLICT (C_USER) DO UPDATE SET SESSION_ID = excluded.SESSION_ID, STARTED = excluded.STARTED, "
+            "USER_IP = excluded.USER_IP, AGENT = excluded.AGENT");
+        connection->Bind(1, stored->UserCounter)
+            .Bind(2, stored->Id)
+            .Bind(3, now)
+            .Bind(4, stored->RemoteAddr)
+            .Bind(5, stored->Agent)
             .Run();
     }
     std::lock_guard<std::mutex> guard(m_lock);
@@ -99,15 +109,47 @@ std::vector<std::shared_ptr<TSession>> TSessionStore::ForUser(int64_t userCounte
     return found;
 }
 
-void TSessionStore::Remove(const std::string& id)
+std::vector<TSession> TSessionStore::All()
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    RemoveLocked(id);
+    const Clock::time_point now = Clock::now();
+    std::vector<TSession> live;
+    std::vector<std::string> expired;
+    for (const auto& [id, entry] : m_sessions) {
+        if (Expired(entry, now))
+            expired.push_back(id);
+        else
+            live.push_back(*entry.Session);
+    }
+    for (const std::string& id : expired)
+        RemoveLocked(id);
+    return live;
 }
 
-void TSessionStore::RemoveLocked(const std::string& id)
+void TSessionStore::SetDataAlias(const std::string& id, const std::string& alias)
 {
-    m_sessions.erase(id);
+    std::lock_guard<std::mutex> guard(m_lock);
+    const auto it = m_sessions.find(id);
+    if (it != m_sessions.end())
+        it->second.Session->DataAlias = alias;
+}
+
+bool TSessionStore::Remove(const std::string& id)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    const auto it = m_sessions.find(id);
+    if (it == m_sessions.end())
+        return false;
+    const bool live = !Expired(it->second, Clock::now());
+    RemoveLocked(id);
+    return live;
+}
+
+bool TSessionStore::RemoveLocked(const std::string& id)
+{
+    const bool known = m_sessions.erase(id) > 0;
     auto lock = m_database.Lock();
     m_database.Prepare("DELETE FROM SRV_SESSIONS WHERE SESSION_ID = ?")->Bind(1, id).Run();
+    m_database.Prepare("DELETE FROM SRV_LOCKS WHERE SESSION_ID = ?")->Bind(1, id).Run();
+    return known;
 }

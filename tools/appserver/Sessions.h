@@ -5,6 +5,10 @@
 // time-out. Sessions are kept in memory for the calls and mirrored into the
 // table SRV_SESSIONS for the procedures that list them. The store takes the
 // database lock itself: never call it while holding that lock.
+//
+// A session's locks (SRV_LOCKS) end with it. Every sign-in also keeps the
+// user's one row of TBL_CONNECTIONS (the user's last connection), which the
+// user list joins, so a user who signed in many times is still listed once.
 
 #include <chrono>
 #include <cstdint>
@@ -27,6 +31,9 @@ struct TSession
     std::string Agent;
     std::string OS;
     std::string Started;
+    // The last alias other than SYSTEM the session opened. Written only by
+    // the store (SetDataAlias); read it from the copies All() hands out.
+    std::string DataAlias;
 };
 
 class TSessionStore
@@ -40,7 +47,12 @@ class TSessionStore
     std::shared_ptr<TSession> Find(const std::string& id);
     // The live sessions of a user.
     std::vector<std::shared_ptr<TSession>> ForUser(int64_t userCounter);
-    void Remove(const std::string& id);
+    // Copies of every live session (expired ones are removed first).
+    std::vector<TSession> All();
+    // Records the data alias the session opened; unknown ids are ignored.
+    void SetDataAlias(const std::string& id, const std::string& alias);
+    // Ends the session with its locks; false when no live session had that id.
+    bool Remove(const std::string& id);
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -51,7 +63,7 @@ class TSessionStore
         Clock::time_point LastStored; // when LAST_ACTIVE was last written
     };
     bool Expired(const Entry& entry, Clock::time_point now) const;
-    void RemoveLocked(const std::string& id);
+    bool RemoveLocked(const std::string& id);
 
     TDatabase& m_database;
     std::chrono::minutes m_timeout;
