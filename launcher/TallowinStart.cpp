@@ -1,12 +1,11 @@
 #include "launcher/TallowinStart.h"
 
+#include "launcher/ScreenshotRun.h"
 #include "launcher/ovnExceptDlg.h"
 
 #include "Components/Controller/OrvaneBrowser4.h"
-#include "Components/Controller/frmLogin.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
-#include "ui/KldModuleView.h"
 #include "Components/Controller/ovnUtils.h"
 #include "Components/Nembra/NembraDebugMode.h"
 #include "base/KldLogFile.h"
@@ -18,12 +17,6 @@
 #include "platform/Threads.h"
 
 #include <QApplication>
-#include <QDialog>
-#include <QElapsedTimer>
-#include <QLineEdit>
-#include <QPointer>
-#include <QPixmap>
-#include <QTimer>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -31,145 +24,6 @@
 namespace {
 
 constexpr WPARAM HandOverWParam = 61488;
-
-void SavePicture(QWidget* widget, const std::string& fileName)
-{
-    if (!widget->grab().save(QString::fromStdString(fileName), "PNG"))
-        std::cerr << "Tallowin: cannot save the screenshot to " << fileName << "\n";
-}
-
-// The screenshot run: a timer that looks at the program every 200 ms and
-// takes it through the sign-in dialog to the main window, then ends it.
-// It runs inside any modal loop as well.
-class TScreenshotRun : public QObject
-{
-  public:
-    TScreenshotRun(const std::string& fileName, const std::string& signIn)
-        : QObject(QCoreApplication::instance()), m_fileName(fileName)
-    {
-        const size_t colon = signIn.find(':');
-        if (colon != std::string::npos) {
-            m_user = signIn.substr(0, colon);
-            m_password = signIn.substr(colon + 1);
-        }
-        m_clock.start();
-        auto* timer = new QTimer(this);
-        QObject::connect(timer, &QTimer::timeout, this, [this] { Step(); });
-        timer->start(200);
-    }
-
-  private:
-    // Steps that may show boxes of their own (the sign-in, the close) run
-    // from the event loop, not inside this timer's call: a box opened inside
-    // it would wait for a timer that cannot fire again until it returns.
-    template <class Fn> void Later(Fn fn)
-    {
-        QTimer::singleShot(0, this, [fn] {
-            try {
-                fn();
-            } catch (...) {
-                ApplicationHandleException("Tallowin");
-            }
-        });
-    }
-
-    void Step()
-    {
-        if (m_clock.elapsed() < 1500)
-            return;
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            if (auto* login = dynamic_cast<TfrmLogin*>(modal)) {
-                SignIn(*login);
-            } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-                dialog->reject();
-            } else {
-                modal->close();
-            }
-            m_shownAt = m_clock.elapsed();
-            return;
-        }
-        TfrmOrvaneBrowser4* form = ApplicationMainForm();
-        // Pictures of the signed-in window once it has been painted.
-        if (m_done || !form || m_clock.elapsed() - m_shownAt < 1500)
-            return;
-        // The database sign-in that follows the sign-in shows the module
-        // list: its picture, then one of the first module opened and one
-        // of its sample applet running.
-        if (form->DBLogged() && m_step == 0) {
-            if (!form->ModuleList().Visible() && m_clock.elapsed() - m_shownAt < 10000)
-                return;
-            SavePicture(form, StepScreenshotName(m_fileName, "-modules"));
-            m_step = 1;
-            m_shownAt = m_clock.elapsed();
-            Later([] {
-                TfrmOrvaneBrowser4* main = ApplicationMainForm();
-                TModuleItems& entries = main->ModuleItems();
-                for (int i = 0; i < entries.Count(); ++i)
-                    if (entries.Items(i)->Counter > 0) {
-                        entries.OpenModule(*entries.Items(i));
-                        break;
-                    }
-            });
-            return;
-        }
-        if (m_step == 1) {
-            SavePicture(form, StepScreenshotName(m_fileName, "-module"));
-            m_step = 2;
-            m_shownAt = m_clock.elapsed();
-            Later([] {
-                TfrmOrvaneBrowser4* main = ApplicationMainForm();
-                main->RunApplet(-1, "SAMPLE_APPLET", sbResource, 0, "", nullptr, false);
-            });
-            return;
-        }
-        if (m_step == 2)
-            SavePicture(form, StepScreenshotName(m_fileName, "-applet"));
-        m_done = true;
-        SavePicture(form, m_fileName);
-        Later([] {
-            if (TfrmOrvaneBrowser4* main = ApplicationMainForm()) {
-                main->SetLogged(false);
-                main->close();
-            }
-        });
-    }
-
-    void SignIn(TfrmLogin& login)
-    {
-        if (login.Busy())
-            return;
-        // The picture shows the dialog filled in, before it signs in.
-        if (!m_signInSaved) {
-            if (!m_user.empty()) {
-                login.edtID()->setText(QString::fromStdString(m_user));
-                login.edtPassword()->setText(QString::fromStdString(m_password));
-            }
-            SavePicture(&login, SignInScreenshotName(m_fileName));
-            m_signInSaved = true;
-            return;
-        }
-        if (m_user.empty() || m_tried) {
-            login.SetModalResult(mrCancel);
-            return;
-        }
-        m_tried = true;
-        QPointer<TfrmLogin> dialog(&login);
-        Later([dialog] {
-            if (dialog)
-                dialog->btnOkClick();
-        });
-    }
-
-    std::string m_fileName;
-    std::string m_user;
-    std::string m_password;
-    QElapsedTimer m_clock;
-    qint64 m_shownAt = 0;
-    bool m_signInSaved = false;
-    bool m_tried = false;
-    bool m_done = false;
-    int m_step = 0;
-};
 
 } // namespace
 
@@ -272,7 +126,8 @@ int RunTallowin(int argc, char** argv)
             form->show();
         if (const char* shot = std::getenv(ScreenshotEnvVar); shot && *shot) {
             const char* signIn = std::getenv(ScreenshotSignInEnvVar);
-            new TScreenshotRun(shot, signIn ? signIn : "");
+            const char* road = std::getenv(ScreenshotRoadEnvVar);
+            StartScreenshotRun(shot, signIn ? signIn : "", ParseScreenshotRoad(road ? road : ""));
         }
         app.exec();
     } catch (...) {

@@ -36,8 +36,15 @@ int RunTallowin(int argc, char** argv);
 // window closes. When the database sign-in after the sign-in shows the
 // module list, three pictures come first: the list ("-modules"), the first
 // module opened ("-module") and its sample applet running ("-applet").
+// With ScreenshotRoadEnvVar set to "admin" the run takes the administrator's
+// road instead (launcher/ScreenshotRun.h): the database MAPLE is chosen at
+// the sign-in, then come the console ("-console"), its "Enterprises",
+// "Connections" and "Information" ("-enterprises", "-connections",
+// "-information"), the database explorer with TBL_USERS and a query run
+// ("-explorer", "-explorer-sql") and the user list ("-user-list").
 constexpr const char* ScreenshotEnvVar = "TALLOWIN_SCREENSHOT";
 constexpr const char* ScreenshotSignInEnvVar = "TALLOWIN_SCREENSHOT_SIGNIN";
+constexpr const char* ScreenshotRoadEnvVar = "TALLOWIN_SCREENSHOT_ROAD";
 
 // The file of the sign-in dialog's picture: "-signin" before the extension.
 std::string SignInScreenshotName(const std::string& FileName);
