@@ -1,7 +1,9 @@
-// Stacks for error reports: frames named by the debugging information, the
-// named threads while they run and their stacks taken through a signal, and
-// the exception a boundary handler is called for.
+// Stacks for error reports: frames named by the debugging information (also
+// after the program file was replaced), the named threads while they run and
+// their stacks taken through a signal, the exception a boundary handler is
+// called for, and the stack an exception records where it is made.
 #include "platform/StackTrace.h"
+#include "platform/FileUtils.h"
 #include "platform/SysUtils.h"
 #include "platform/Threads.h"
 
@@ -10,6 +12,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -72,6 +76,25 @@ TEST(StackTrace, FramesAreNamedWithFileAndLine)
     const std::vector<std::string> raw = DescribeStack({reinterpret_cast<void*>(0x10)});
     ASSERT_EQ(raw.size(), 1u);
     EXPECT_EQ(raw[0], "(0000000000000010)");
+}
+
+// An update replaces the program file while the program runs; the system
+// then lists it as "<path> (deleted)". The report still names the frames
+// from the replaced file.
+TEST(StackTrace, FramesAreNamedAfterTheProgramFileWasReplaced)
+{
+    const std::string program = GetModuleFileName();
+    ASSERT_FALSE(program.empty());
+    const std::string copy = program + ".replacing";
+    std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(copy, std::filesystem::status(program).permissions());
+    ASSERT_EQ(::rename(copy.c_str(), program.c_str()), 0);
+    std::error_code ec;
+    ASSERT_EQ(std::filesystem::read_symlink("/proc/self/exe", ec).string(), program + " (deleted)");
+
+    const std::vector<std::string> lines = DescribeStack(FramesOfANamedFunction());
+    EXPECT_TRUE(AnyLineHas(lines, "FramesOfANamedFunction")) << Joined(lines);
+    EXPECT_TRUE(AnyLineHas(lines, "StackTraceTest.cpp:")) << Joined(lines);
 }
 
 TEST(StackTrace, NamedThreadsAreListedWhileTheyRunAndAnswerTheSignal)
