@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <typeinfo>
@@ -87,9 +88,25 @@ std::string ApplicationTitle()
     return (display.isEmpty() ? QCoreApplication::applicationName() : display).toStdString();
 }
 
+constexpr const char* kStackTimeFormat = "yyyy-mm-dd hh:nn:ss.zzz";
+
 std::string StackTimeStamp()
 {
-    return FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", Now());
+    return FormatDateTime(kStackTimeFormat, Now());
+}
+
+// The local time of a moment given in milliseconds since 1970 UTC.
+std::string StackTimeStamp(int64_t UnixMSec)
+{
+    const std::time_t seconds = static_cast<std::time_t>(UnixMSec / 1000);
+    std::tm local{};
+    if (!localtime_r(&seconds, &local))
+        return StackTimeStamp();
+    TDateTime moment = 0;
+    if (!TryEncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                           std::min(local.tm_sec, 59), static_cast<int>(UnixMSec % 1000), moment))
+        return StackTimeStamp();
+    return FormatDateTime(kStackTimeFormat, moment);
 }
 
 void PlainDisplay(std::exception_ptr Exception)
@@ -174,6 +191,8 @@ TExceptionInfo DescribeException(std::exception_ptr Exception)
         info.ClassName = e.ClassName();
         info.Message = e.Message();
         info.Standard = true;
+        info.StackFrames = e.StackFrames();
+        info.StackTime = e.StackTime();
     } catch (const std::exception& e) {
         info.ClassName = TypeName(typeid(e));
     } catch (...) {
@@ -393,14 +412,19 @@ void TovnExceptionDialog::BuildDetails()
     Append(Printf("Main thread ID = %u", mainId));
     Append(Printf("Exception thread ID = %u", m_info.ThreadId));
     Append(ExceptionReportSeparator);
-    auto appendStack = [this](const TStackFrames& frames) {
-        Append("Stack list, generated " + StackTimeStamp());
+    auto appendStack = [this](const TStackFrames& frames, const std::string& generated) {
+        Append("Stack list, generated " + generated);
         for (const std::string& line : DescribeStack(frames))
             Append(line);
     };
+    // Where the exception was made, recorded by the exception itself.
+    if (!m_info.StackFrames.empty()) {
+        Append("Exception stack");
+        appendStack(m_info.StackFrames, StackTimeStamp(m_info.StackTime));
+    }
     if (MainThread::IsMainThread()) {
         Append("Call stack for main thread");
-        appendStack(CaptureStack());
+        appendStack(CaptureStack(), StackTimeStamp());
     }
     for (const TNamedThread& thread : NamedThreads()) {
         if (thread.Id == m_info.ThreadId || thread.Id == mainId)
@@ -409,7 +433,7 @@ void TovnExceptionDialog::BuildDetails()
         if (!CaptureThreadStack(thread.Id, frames))
             continue;
         Append(Printf("Call stack for thread %u %s \"%s\"", thread.Id, "TThread", thread.Name.c_str()));
-        appendStack(frames);
+        appendStack(frames, StackTimeStamp());
     }
     const TSystemFacts system = ReadSystemFacts();
     Append(Printf("System   : %s %s, Version: %d.%d, Build: %x, \"%s\"", system.Name.c_str(), system.Edition.c_str(),

@@ -25,6 +25,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QPlainTextEdit;
@@ -60,6 +61,11 @@ struct TExceptionInfo
     std::string ThreadName; // "" for the main thread
     bool FromThread = false;
     void* Address = nullptr;
+    // Where the exception was made, for exceptions of the system's class
+    // (others carry no stack): the frames and when they were recorded
+    // (milliseconds since 1970 UTC).
+    std::vector<void*> StackFrames;
+    int64_t StackTime = 0;
 };
 // Reads what a report needs from the exception.
 TExceptionInfo DescribeException(std::exception_ptr Exception);

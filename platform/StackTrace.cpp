@@ -5,6 +5,8 @@
 #include <cxxabi.h>
 #include <elfutils/libdwfl.h>
 #include <execinfo.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -13,8 +15,10 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 namespace {
@@ -38,6 +42,45 @@ std::string Demangled(const char* Name)
     int status = 0;
     std::unique_ptr<char, void (*)(void*)> plain(abi::__cxa_demangle(Name, nullptr, nullptr, &status), std::free);
     return status == 0 && plain ? std::string(plain.get()) : std::string(Name);
+}
+
+// --- Modules replaced while the program runs
+
+// A module file replaced while the program runs (an update does that) is
+// listed as "<path> (deleted)", and libdw would read only its loaded image
+// from memory, which holds no names. The replaced file itself stays
+// reachable: the program's own through /proc/self/exe, any module's through
+// /proc/self/map_files where the system allows it.
+int OpenReplacedModule(std::string_view Name)
+{
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self);
+    if (length > 0 && std::string_view(self, static_cast<size_t>(length)) == Name)
+        return ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        // "start-end perms offset dev inode   path": the path is the rest.
+        const size_t at = line.find('/');
+        if (at == std::string::npos || std::string_view(line).substr(at) != Name)
+            continue;
+        const std::string range = line.substr(0, line.find(' '));
+        return ::open(("/proc/self/map_files/" + range).c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    return -1;
+}
+
+int FindModuleElf(Dwfl_Module* Module, void** UserData, const char* Name, Dwarf_Addr Base, char** FileName,
+                  Elf** ElfFile)
+{
+    constexpr std::string_view deleted = " (deleted)";
+    const std::string_view name = Name ? Name : "";
+    if (name.starts_with('/') && name.ends_with(deleted)) {
+        const int fd = OpenReplacedModule(name);
+        if (fd >= 0)
+            return fd;
+    }
+    return dwfl_linux_proc_find_elf(Module, UserData, Name, Base, FileName, ElfFile);
 }
 
 // --- Named threads
@@ -112,8 +155,7 @@ TStackFrames CaptureStack(int Skip, int MaxFrames)
 std::vector<std::string> DescribeStack(const TStackFrames& Frames)
 {
     std::vector<std::string> lines;
-    static const Dwfl_Callbacks callbacks = {dwfl_linux_proc_find_elf, dwfl_standard_find_debuginfo, nullptr,
-                                             nullptr};
+    static const Dwfl_Callbacks callbacks = {FindModuleElf, dwfl_standard_find_debuginfo, nullptr, nullptr};
     std::unique_ptr<Dwfl, void (*)(Dwfl*)> dwfl(dwfl_begin(&callbacks), dwfl_end);
     bool known = false;
     if (dwfl) {

@@ -5,6 +5,9 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <ctime>
+
+#include <execinfo.h>
 
 TFormatSettings FormatSettings;
 
@@ -16,6 +19,34 @@ const TFormatSettings& DefaultFormatSettings()
 
 // ---------------------------------------------------------------------------
 // Exceptions
+
+// Out of line, so that it has a frame of its own to leave out.
+[[gnu::noinline]] void Exception::RecordStack() noexcept
+{
+    // Room for this function and a wrapper of backtrace (the sanitizers put
+    // one in) besides the frames kept.
+    constexpr int kLeftOut = 2;
+    void* frames[MaxExceptionFrames + kLeftOut];
+    const int count = backtrace(frames, MaxExceptionFrames + kLeftOut);
+    // The stack starts at the constructor that called this function, so the
+    // frames above it are left out by address, whatever they are.
+    void* const caller = __builtin_return_address(0);
+    int first = std::min(count, 1);
+    for (int i = 0; i < count && i <= kLeftOut; ++i)
+        if (frames[i] == caller) {
+            first = i;
+            break;
+        }
+    const int last = std::min(count, first + MaxExceptionFrames);
+    try {
+        m_stackFrames.assign(frames + first, frames + last);
+    } catch (...) {
+        m_stackFrames.clear(); // no memory: the exception goes without them
+    }
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    m_stackTime = int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 void Abort()
 {

@@ -16,19 +16,38 @@
 
 // Base of every error the system raises. The message is English text; the
 // class name is available as text for logs and error reports.
+//
+// Every exception records where it was made, in every build: the return
+// addresses of the stack at construction (innermost first, at most
+// MaxExceptionFrames) and the moment, so that the error report can show the
+// exception's own stack after it has been caught elsewhere. Only addresses
+// are kept; naming them (platform/StackTrace's DescribeStack) is left to the
+// report. A copy keeps them. When there is no memory for them the list is
+// empty; making the exception never fails for their sake.
 class Exception : public std::exception
 {
   public:
-    Exception() = default;
-    explicit Exception(std::string message) : m_message(std::move(message)) {}
+    static constexpr int MaxExceptionFrames = 64;
+
+    Exception() { RecordStack(); }
+    explicit Exception(std::string message) : m_message(std::move(message)) { RecordStack(); }
 
     const std::string& Message() const noexcept { return m_message; }
     void SetMessage(std::string message) { m_message = std::move(message); }
     const char* what() const noexcept override { return m_message.c_str(); }
     virtual std::string ClassName() const { return "Exception"; }
 
+    // The frames where the exception was made (return addresses).
+    const std::vector<void*>& StackFrames() const noexcept { return m_stackFrames; }
+    // When they were recorded: milliseconds since 1970-01-01 00:00 UTC.
+    int64_t StackTime() const noexcept { return m_stackTime; }
+
   private:
+    void RecordStack() noexcept;
+
     std::string m_message;
+    std::vector<void*> m_stackFrames;
+    int64_t m_stackTime = 0;
 };
 
 // Declares an exception class `Name` derived from `Base` with its own class name.

@@ -109,12 +109,12 @@ bool TovnApplet::Close(bool CloseAll)
     return true;
 }
 
-extern "C" __attribute__((visibility("default"))) TovnApplet* ovnAppletApi_7(TovnApplet* Applet)
+extern "C" __attribute__((visibility("default"))) TovnApplet* ovnAppletApi_8(TovnApplet* Applet)
 {
     return Applet;
 }
 
-extern "C" __attribute__((visibility("default"))) const char* ovnAddonApi_7(const char* Params)
+extern "C" __attribute__((visibility("default"))) const char* ovnAddonApi_8(const char* Params)
 {
     return Params ? Params : "";
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The public interface of applet and add-on libraries, version 7. An applet library is
+// The public interface of applet and add-on libraries, version 8. An applet library is
 // a Linux shared library built with the client's compiler, C++ library and
 // Qt, linked against the controller library (libMirabo.so), with the run
 // path $ORIGIN. All it may use of the client is in this header:
@@ -54,6 +54,7 @@
 //   answers a 32-bit integer. The platform's `Exception` family crosses the
 //   boundary (both sides link libMirabo.so): an add-on reports a failure by
 //   raising one, which the host logs and raises again after unloading it.
+//   Version 8 changed its layout: it records the stack where it was made.
 //
 // Everything a library creates is owned by its applet object or its forms:
 // the host destroys the forms and the applet before it unloads the library.
@@ -98,18 +99,18 @@
 
 #include <cstdint>
 
-#define OVN_APPLET_API_VERSION 7
+#define OVN_APPLET_API_VERSION 8
 
-// Version 7 of the interface: answers the applet it is given.
-extern "C" TovnApplet* ovnAppletApi_7(TovnApplet* Applet);
-// Version 7 of the add-on interface: answers the parameter text it is given.
-extern "C" const char* ovnAddonApi_7(const char* Params);
+// Version 8 of the interface: answers the applet it is given.
+extern "C" TovnApplet* ovnAppletApi_8(TovnApplet* Applet);
+// Version 8 of the add-on interface: answers the parameter text it is given.
+extern "C" const char* ovnAddonApi_8(const char* Params);
 
 #define OVN_APPLET_INIT(Expression)                                                                          \
     extern "C" __attribute__((visibility("default"))) TovnApplet* INIT()                                     \
     {                                                                                                        \
         try {                                                                                                \
-            return ovnAppletApi_7(Expression);                                                               \
+            return ovnAppletApi_8(Expression);                                                               \
         } catch (...) {                                                                                      \
             return nullptr;                                                                                  \
         }                                                                                                    \
@@ -118,5 +119,5 @@ extern "C" const char* ovnAddonApi_7(const char* Params);
 #define OVN_ADDON_RUNOBJECT(Function)                                                                        \
     extern "C" __attribute__((visibility("default"))) int32_t RUNOBJECT(const char* Params)                 \
     {                                                                                                        \
-        return Function(std::string(ovnAddonApi_7(Params)));                                                \
+        return Function(std::string(ovnAddonApi_8(Params)));                                                \
     }

@@ -1,11 +1,13 @@
 // The exception report dialog: its wording rules (full stop, line breaks,
 // the database sentences, the technical phrases), the collapsed and
 // expanded window, the report for Copy and Save, Send Log without a
-// controller, re-entry, an abort, and a worker thread's exception shown on
-// the main thread with the thread's name and the stacks of the threads.
+// controller, re-entry, an abort, the exception's own stack, and a worker
+// thread's exception shown on the main thread with the thread's name and the
+// stacks of the threads.
 #include "launcher/ovnExceptDlg.h"
 
 #include "Components/Controller/ovnController.h"
+#include "platform/DateUtils.h"
 #include "platform/StackTrace.h"
 #include "platform/SystemFacts.h"
 #include "platform/Threads.h"
@@ -23,6 +25,7 @@
 #include <QPushButton>
 
 #include <atomic>
+#include <stdexcept>
 #include <fstream>
 #include <sstream>
 
@@ -62,6 +65,37 @@ template <class E> void RaiseAtBoundary(const E& e)
     } catch (...) {
         ReportCurrentException("Test");
     }
+}
+
+// Raise an exception in a function of their own, so that the exception's
+// stack has a frame to look for; the handler runs after they have returned.
+[[gnu::noinline]] void RaiseTheSystemsException()
+{
+    throw EDatabaseError("Table is not open");
+}
+
+[[gnu::noinline]] void RaiseARuntimeError()
+{
+    throw std::runtime_error("Table is not open");
+}
+
+// The report's details for an exception raised by Raise and caught at the
+// error boundary, as the dialog shows them.
+std::string DetailsAtTheBoundary(void (*Raise)())
+{
+    std::string memo;
+    auto shown = WhenModal<TovnExceptionDialog>([&](TovnExceptionDialog& d) {
+        QCoreApplication::sendPostedEvents(&d);
+        memo = MemoText(d);
+        d.OkBtn->click();
+    });
+    try {
+        Raise();
+    } catch (...) {
+        ReportCurrentException("Test");
+    }
+    EXPECT_TRUE(*shown);
+    return memo;
 }
 
 } // namespace
@@ -204,6 +238,48 @@ TEST(ExceptionDialog, ShownWithDetailsAndSendLogWaitsForTheController)
     EXPECT_NE(memo.find("Display  : "), std::string::npos);
     EXPECT_NE(memo.find("List of loaded modules:"), std::string::npos);
     EXPECT_NE(memo.find("           (no module version info)"), std::string::npos);
+    EXPECT_TRUE(boxes->Calls().empty());
+}
+
+TEST(ExceptionDialog, TheExceptionsOwnStackForTheSystemsExceptionsOnly)
+{
+    TDialogScript boxes;
+    const TExceptionDialogInstallation installed;
+    const std::string separator = std::string(78, '-') + "\n";
+
+    // Made in a function that has returned long before the report is built:
+    // only the exception's own stack can name it.
+    const std::string format = "yyyy-mm-dd hh:nn:ss.zzz";
+    const std::string before = FormatDateTime(format, Now());
+    const std::string memo = DetailsAtTheBoundary(&RaiseTheSystemsException);
+    const std::string after = FormatDateTime(format, Now());
+    const size_t threads = memo.find("Exception thread ID = ");
+    const size_t stack = memo.find("\nException stack\nStack list, generated ");
+    const size_t mainStack = memo.find("\nCall stack for main thread\n");
+    ASSERT_NE(threads, std::string::npos) << memo;
+    ASSERT_NE(stack, std::string::npos) << memo;
+    ASSERT_NE(mainStack, std::string::npos) << memo;
+    // After the thread IDs and their separator, before the main thread's stack.
+    EXPECT_EQ(memo.find(separator, threads) + separator.size(), stack + 1) << memo;
+    EXPECT_LT(stack, mainStack);
+    const std::string own = memo.substr(stack, mainStack - stack);
+    EXPECT_NE(own.find("RaiseTheSystemsException"), std::string::npos) << own;
+    EXPECT_NE(own.find("ovnExceptDlgTest.cpp:"), std::string::npos) << own;
+    EXPECT_EQ(memo.find("RaiseTheSystemsException", mainStack), std::string::npos) << "gone from the live stack";
+    // "Stack list, generated" with the moment it was made (such stamps
+    // sort as text).
+    const size_t stamp = stack + std::string("\nException stack\nStack list, generated ").size();
+    const std::string generated = memo.substr(stamp, memo.find('\n', stamp) - stamp);
+    EXPECT_EQ(generated.size(), format.size()) << generated;
+    EXPECT_LE(before, generated);
+    EXPECT_LE(generated, after);
+
+    // Other exception types carry no stack of their own.
+    const std::string other = DetailsAtTheBoundary(&RaiseARuntimeError);
+    EXPECT_NE(other.find("Exception class: std::runtime_error"), std::string::npos) << other;
+    EXPECT_EQ(other.find("Exception stack"), std::string::npos) << other;
+    EXPECT_EQ(other.find("RaiseARuntimeError"), std::string::npos) << other;
+    EXPECT_NE(other.find("Call stack for main thread"), std::string::npos);
     EXPECT_TRUE(boxes->Calls().empty());
 }
 

@@ -1,10 +1,11 @@
 // Samples of the launcher's exception report dialog: collapsed, with a
 // database error worded for the user, and expanded, with the technical
-// report of a conversion error.
+// report of an access violation, the stack where it was made first.
 
 #include "tools/gallery/GallerySamples.h"
 
 #include "launcher/ovnExceptDlg.h"
+#include "platform/SysUtils.h"
 #include "platform/Threads.h"
 
 #include <QLabel>
@@ -13,6 +14,16 @@
 
 namespace {
 
+// A real exception of the system's class, so that the report has the stack
+// where it was made; the sample names its own class.
+[[gnu::noinline]] TExceptionInfo RaisedHere(const std::string& className, const std::string& message)
+{
+    TExceptionInfo info = DescribeException(std::make_exception_ptr(Exception(message)));
+    info.ClassName = className;
+    info.ThreadId = MainThread::ThreadId();
+    return info;
+}
+
 TovnExceptionDialog* NewDialog(QWidget* parent, const std::string& className, const std::string& message)
 {
     auto* d = new TovnExceptionDialog(parent);
@@ -20,12 +31,7 @@ TovnExceptionDialog* NewDialog(QWidget* parent, const std::string& className, co
     // In the gallery's window, not centred on the screen.
     d->SetPosition(poDesigned);
     d->move(0, 0);
-    TExceptionInfo info;
-    info.ClassName = className;
-    info.Message = message;
-    info.Standard = true;
-    info.ThreadId = MainThread::ThreadId();
-    d->Prepare(info, nullptr);
+    d->Prepare(RaisedHere(className, message), nullptr);
     return d;
 }
 
