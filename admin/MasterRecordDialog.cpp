@@ -9,7 +9,10 @@
 #include "platform/Dialogs.h"
 #include "platform/Fields.h"
 
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -188,4 +191,51 @@ void TMasterRecordDialog::CloseClick()
     }
     data.Cancel();
     View();
+}
+
+TAddressRecordDialog::TAddressRecordDialog(TAdminContext Context, TMasterTable Table, const std::string& NameCaption,
+                                           const std::string& NameField, QWidget* Parent)
+    : TMasterRecordDialog(std::move(Context), Table, Parent), m_grid(new QGridLayout)
+{
+    m_name = AddEdit(NameField);
+    edtDescription = AddEdit("DESCRIPTION");
+    edtAddress1 = AddEdit("ADDRESS1");
+    edtAddress2 = AddEdit("ADDRESS2");
+    edtCity = AddEdit("CITY");
+    edtState = AddEdit("STATE");
+    edtState->SetCharCase(ecUpperCase);
+    edtZip = AddEdit("ZIP");
+    edtPhone1 = AddEdit("PHONE1");
+    edtPhone2 = AddEdit("PHONE2");
+    edtFax = AddEdit("FAX");
+    edtContact1 = AddEdit("CONTACT1");
+    edtContact2 = AddEdit("CONTACT2");
+
+    AddRow(0, 0, NameCaption, m_name);
+    AddRow(1, 0, "Description:", edtDescription);
+    AddRow(2, 0, "Address 1:", edtAddress1);
+    AddRow(3, 0, "Address 2:", edtAddress2);
+    AddRow(4, 0, "City:", edtCity);
+    AddRow(5, 0, "State:", edtState);
+    AddRow(6, 0, "Zip:", edtZip);
+    AddRow(0, 1, "Phone 1:", edtPhone1);
+    AddRow(1, 1, "Phone 2:", edtPhone2);
+    AddRow(2, 1, "Fax:", edtFax);
+    AddRow(3, 1, "Contact 1:", edtContact1);
+    AddRow(4, 1, "Contact 2:", edtContact2);
+    m_grid->setColumnStretch(1, 1);
+    m_grid->setColumnStretch(3, 1);
+}
+
+void TAddressRecordDialog::AddRow(int Row, int Pair, const std::string& Caption, QWidget* Control)
+{
+    m_grid->addWidget(new QLabel(QString::fromStdString(Caption), this), Row, 2 * Pair);
+    m_grid->addWidget(Control, Row, 2 * Pair + 1);
+}
+
+void TAddressRecordDialog::FinishLayout()
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(m_grid);
+    layout->addLayout(ButtonRow());
 }

@@ -83,3 +83,40 @@ class TMasterRecordDialog : public TDialogForm
     std::vector<QWidget*> m_dataControls;
     bool m_shown = false;
 };
+
+// The enterprise and facility dialogs: a name, a description and the same
+// address, phone and contact fields with the same captions, in a grid of
+// two caption/field column pairs. The name, description and address take
+// rows 0 to 6 of the left pair, phones, fax and contacts rows 0 to 4 of the
+// right pair; the rest is the dialog's own.
+class TAddressRecordDialog : public TMasterRecordDialog
+{
+  public:
+    TAddressRecordDialog(TAdminContext Context, TMasterTable Table, const std::string& NameCaption,
+                         const std::string& NameField, QWidget* Parent);
+
+    TDBEdit* edtDescription;
+    TDBEdit* edtAddress1;
+    TDBEdit* edtAddress2;
+    TDBEdit* edtCity;
+    TDBEdit* edtState;
+    TDBEdit* edtZip;
+    TDBEdit* edtPhone1;
+    TDBEdit* edtPhone2;
+    TDBEdit* edtFax;
+    TDBEdit* edtContact1;
+    TDBEdit* edtContact2;
+
+  protected:
+    TDBEdit* NameEdit() const { return m_name; }
+    // Puts a caption and its control at Row of the caption/field pair Pair
+    // (0 left, 1 right).
+    void AddRow(int Row, int Pair, const std::string& Caption, QWidget* Control);
+    QGridLayout& Grid() const { return *m_grid; }
+    // The grid above the button row; called once the dialog's own rows are in.
+    void FinishLayout();
+
+  private:
+    TDBEdit* m_name;
+    QGridLayout* m_grid;
+};

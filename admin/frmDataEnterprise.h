@@ -13,7 +13,7 @@ class TDBCheckBox;
 class TDBComboBox;
 class TDBEdit;
 
-class TfrmDataEnterprise : public TMasterRecordDialog
+class TfrmDataEnterprise : public TAddressRecordDialog
 {
   public:
     explicit TfrmDataEnterprise(TAdminContext Context, QWidget* Parent = nullptr);
@@ -26,17 +26,6 @@ class TfrmDataEnterprise : public TMasterRecordDialog
     void LoadIndustries();
 
     TDBEdit* edtEnterprise;
-    TDBEdit* edtDescription;
-    TDBEdit* edtAddress1;
-    TDBEdit* edtAddress2;
-    TDBEdit* edtCity;
-    TDBEdit* edtState;
-    TDBEdit* edtZip;
-    TDBEdit* edtPhone1;
-    TDBEdit* edtPhone2;
-    TDBEdit* edtFax;
-    TDBEdit* edtContact1;
-    TDBEdit* edtContact2;
     TDBComboBox* cboIndustry;
     TDBCheckBox* chkAdvertise;
     TDBCheckBox* chkSecure;

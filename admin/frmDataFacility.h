@@ -8,22 +8,11 @@
 
 class TDBEdit;
 
-class TfrmDataFacility : public TMasterRecordDialog
+class TfrmDataFacility : public TAddressRecordDialog
 {
   public:
     explicit TfrmDataFacility(TAdminContext Context, QWidget* Parent = nullptr);
     std::string ClassName() const override { return "TfrmDataFacility"; }
 
     TDBEdit* edtFacility;
-    TDBEdit* edtDescription;
-    TDBEdit* edtAddress1;
-    TDBEdit* edtAddress2;
-    TDBEdit* edtCity;
-    TDBEdit* edtState;
-    TDBEdit* edtZip;
-    TDBEdit* edtPhone1;
-    TDBEdit* edtPhone2;
-    TDBEdit* edtFax;
-    TDBEdit* edtContact1;
-    TDBEdit* edtContact2;
 };
