@@ -9,16 +9,14 @@
 #include "Components/Nembra/ovnOndrel.h"
 #include "platform/DateUtils.h"
 #include "platform/Processes.h"
+#include "platform/ReportList.h"
 
-#include <QFontMetrics>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTextCursor>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -34,35 +32,6 @@ enum
     ColResourceFile = 1,
     ColResourceCRC = 5
 };
-
-QTreeWidget* MakeReportList(const QStringList& captions, int rightAligned)
-{
-    auto* list = new QTreeWidget;
-    list->setRootIsDecorated(false);
-    list->setHeaderLabels(captions);
-    list->header()->setStretchLastSection(false);
-    list->headerItem()->setTextAlignment(rightAligned, Qt::AlignRight | Qt::AlignVCenter);
-    list->setSortingEnabled(true);
-    list->sortByColumn(0, Qt::AscendingOrder);
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    return list;
-}
-
-// The columns never shrink: each widens to its widest text plus 16 pixels.
-void AddReportItem(QTreeWidget* list, const QStringList& cells, int rightAligned)
-{
-    auto* item = new QTreeWidgetItem(cells);
-    item->setTextAlignment(rightAligned, Qt::AlignRight | Qt::AlignVCenter);
-    list->addTopLevelItem(item);
-    const QFontMetrics metrics(list->font());
-    for (int column = 0; column < cells.size(); ++column) {
-        const int wanted = std::max(metrics.horizontalAdvance(cells[column]),
-                                    metrics.horizontalAdvance(list->headerItem()->text(column))) +
-                           16;
-        if (wanted > list->columnWidth(column))
-            list->setColumnWidth(column, wanted);
-    }
-}
 
 } // namespace
 
@@ -111,7 +80,8 @@ TfrmNETHealth::TfrmNETHealth(TNETHealthContext Context, QWidget* parent)
     m_lblVersion = new QLabel;
     m_lblProgram = new QLabel;
     m_lblBrand = new QLabel;
-    m_lvFiles = MakeReportList({"File Name", "File Date", "File Size", "CRC32"}, 2);
+    m_lvFiles = new TReportList;
+    m_lvFiles->SetColumns({{"File Name"}, {"File Date"}, {"File Size", 100, false, true}, {"CRC32"}});
     for (QLabel* label : {m_lblVersion, m_lblProgram, m_lblBrand})
         kernelLayout->addWidget(label);
     kernelLayout->addWidget(m_lvFiles, 1);
@@ -123,7 +93,15 @@ TfrmNETHealth::TfrmNETHealth(TNETHealthContext Context, QWidget* parent)
     m_lblDownload = new QLabel;
     m_lblCacheURI = new QLabel;
     m_lblUpdateURL = new QLabel;
-    m_lvResources = MakeReportList({"Name", "File Name", "Version", "File Date", "File Size", "CRC32"}, 4);
+    m_lvResources = new TReportList;
+    m_lvResources->SetColumns(
+        {{"Name"}, {"File Name"}, {"Version"}, {"File Date"}, {"File Size", 100, false, true}, {"CRC32"}});
+    // Both lists keep their rows sorted by name and let a column only
+    // widen, so that a long name stays readable once it has been shown.
+    for (TReportList* list : {m_lvFiles, m_lvResources}) {
+        list->SetSortType(stText);
+        list->SetWidenColumns(true);
+    }
     for (QLabel* label : {m_lblCachePath, m_lblDownload, m_lblCacheURI, m_lblUpdateURL})
         resourcesLayout->addWidget(label);
     resourcesLayout->addWidget(m_lvResources, 1);
@@ -162,20 +140,8 @@ TfrmNETHealth::TfrmNETHealth(TNETHealthContext Context, QWidget* parent)
             ShowCurrentException();
         }
     });
-    QObject::connect(m_lvFiles, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
-        try {
-            ComputeKernelCRC(m_lvFiles->indexOfTopLevelItem(item));
-        } catch (...) {
-            ShowCurrentException();
-        }
-    });
-    QObject::connect(m_lvResources, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
-        try {
-            ComputeResourceCRC(m_lvResources->indexOfTopLevelItem(item));
-        } catch (...) {
-            ShowCurrentException();
-        }
-    });
+    m_lvFiles->OnDblClick = [this](int row) { ComputeKernelCRC(row); };
+    m_lvResources->OnDblClick = [this](int row) { ComputeResourceCRC(row); };
 }
 
 TfrmNETHealth::~TfrmNETHealth() = default;
@@ -216,7 +182,7 @@ void TfrmNETHealth::FillKernel()
     m_lblProgram->setText(Q("Program file: " + m_context.ProgramFile));
     m_lblBrand->setText(Q(BrandText(m_context.Brand)));
     for (const TKernelItem& item : KernelItems(m_programFolder))
-        AddReportItem(m_lvFiles, {Q(item.Name), Q(item.Cells.Date), Q(item.Cells.Size), Q(item.Cells.CRC)}, 2);
+        m_lvFiles->AddRow({item.Name, item.Cells.Date, item.Cells.Size, item.Cells.CRC});
 }
 
 void TfrmNETHealth::FillResources()
@@ -228,10 +194,8 @@ void TfrmNETHealth::FillResources()
     if (!m_context.Cache)
         return;
     for (const TResourceItem& item : ResourceItems(*m_context.Cache, m_context.CacheFolder))
-        AddReportItem(m_lvResources,
-                      {Q(item.Name), Q(item.FileName), Q(item.Version), Q(item.Cells.Date), Q(item.Cells.Size),
-                       Q(item.Cells.CRC)},
-                      4);
+        m_lvResources->AddRow(
+            {item.Name, item.FileName, item.Version, item.Cells.Date, item.Cells.Size, item.Cells.CRC});
 }
 
 void TfrmNETHealth::FillNetwork()
@@ -260,19 +224,17 @@ void TfrmNETHealth::TestNetwork()
 
 void TfrmNETHealth::ComputeKernelCRC(int Row)
 {
-    QTreeWidgetItem* item = m_lvFiles->topLevelItem(Row);
-    if (!item)
+    if (Row < 0 || Row >= m_lvFiles->Count())
         return;
-    item->setText(ColKernelCRC, Q(FileCRC32(m_programFolder + item->text(0).toStdString())));
+    m_lvFiles->SetCell(Row, ColKernelCRC, FileCRC32(m_programFolder + m_lvFiles->Caption(Row)));
 }
 
 void TfrmNETHealth::ComputeResourceCRC(int Row)
 {
-    QTreeWidgetItem* item = m_lvResources->topLevelItem(Row);
-    if (!item || item->text(ColResourceFile).isEmpty())
+    if (Row < 0 || Row >= m_lvResources->Count() || m_lvResources->Cell(Row, ColResourceFile).empty())
         return;
-    item->setText(ColResourceCRC,
-                  Q(FileCRC32(m_context.CacheFolder + item->text(ColResourceFile).toStdString())));
+    m_lvResources->SetCell(Row, ColResourceCRC,
+                           FileCRC32(m_context.CacheFolder + m_lvResources->Cell(Row, ColResourceFile)));
 }
 
 namespace {

@@ -19,18 +19,18 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
-class QTreeWidget;
 class TNembraDatabase;
 class TNembraFileCache;
+class TReportList;
 
 // What the dialog shows, taken from the controller when it opens
 // (NETHealthContextOfController) or given by tests and the gallery.
 struct TNETHealthContext
 {
     int32_t Brand = 0;
-    std::string ProgramFile;   // the running program's full path
+    std::string ProgramFile; // the running program's full path
     std::string BrowserVersion;
-    std::string CacheFolder;   // with a trailing delimiter
+    std::string CacheFolder; // with a trailing delimiter
     TNembraFileCache* Cache = nullptr;
     int DownloadOption = 0;
     std::string CacheURI;
@@ -76,12 +76,12 @@ class TfrmNETHealth : public TDialogForm
     QLabel* lblVersion() const { return m_lblVersion; }
     QLabel* lblProgram() const { return m_lblProgram; }
     QLabel* lblBrand() const { return m_lblBrand; }
-    QTreeWidget* lvFiles() const { return m_lvFiles; }
+    TReportList* lvFiles() const { return m_lvFiles; }
     QLabel* lblCachePath() const { return m_lblCachePath; }
     QLabel* lblDownload() const { return m_lblDownload; }
     QLabel* lblCacheURI() const { return m_lblCacheURI; }
     QLabel* lblUpdateURL() const { return m_lblUpdateURL; }
-    QTreeWidget* lvResources() const { return m_lvResources; }
+    TReportList* lvResources() const { return m_lvResources; }
     QLabel* lblConnection() const { return m_lblConnection; }
     QLabel* lblServer() const { return m_lblServer; }
     QLabel* lblVNS() const { return m_lblVNS; }
@@ -104,12 +104,12 @@ class TfrmNETHealth : public TDialogForm
     QLabel* m_lblVersion = nullptr;
     QLabel* m_lblProgram = nullptr;
     QLabel* m_lblBrand = nullptr;
-    QTreeWidget* m_lvFiles = nullptr;
+    TReportList* m_lvFiles = nullptr;
     QLabel* m_lblCachePath = nullptr;
     QLabel* m_lblDownload = nullptr;
     QLabel* m_lblCacheURI = nullptr;
     QLabel* m_lblUpdateURL = nullptr;
-    QTreeWidget* m_lvResources = nullptr;
+    TReportList* m_lvResources = nullptr;
     QLabel* m_lblConnection = nullptr;
     QLabel* m_lblServer = nullptr;
     QLabel* m_lblVNS = nullptr;

@@ -3,11 +3,14 @@
 #include "platform/Forms.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -29,6 +32,24 @@ QIcon StateIcon(int State)
     return QIcon(pixmap);
 }
 
+constexpr Qt::Alignment RightAlignment = Qt::AlignRight | Qt::AlignVCenter;
+
+// The list view compares texts regardless of case; equal texts fall back to
+// the exact order so that sorting stays stable from one run to the next.
+class TReportItem : public QTreeWidgetItem
+{
+  public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& Other) const override
+    {
+        const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+        const QString mine = text(column);
+        const QString theirs = Other.text(column);
+        const int order = mine.compare(theirs, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : mine < theirs;
+    }
+};
+
 } // namespace
 
 TReportList::TReportList(QWidget* Parent) : QTreeWidget(Parent)
@@ -37,6 +58,15 @@ TReportList::TReportList(QWidget* Parent) : QTreeWidget(Parent)
     setItemsExpandable(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setAllColumnsShowFocus(true);
+    QObject::connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* Item, int) {
+        if (!OnDblClick)
+            return;
+        try {
+            OnDblClick(indexOfTopLevelItem(Item));
+        } catch (...) {
+            ShowCurrentException();
+        }
+    });
 }
 
 void TReportList::SetColumns(const std::vector<TReportColumn>& Columns)
@@ -50,7 +80,60 @@ void TReportList::SetColumns(const std::vector<TReportColumn>& Columns)
         setColumnWidth(i, Columns[static_cast<size_t>(i)].Width);
         if (Columns[static_cast<size_t>(i)].Centred)
             headerItem()->setTextAlignment(i, Qt::AlignCenter);
+        if (Columns[static_cast<size_t>(i)].RightAligned)
+            headerItem()->setTextAlignment(i, RightAlignment);
+        // A click on another caption sorts ascending whatever the style's
+        // arrow placement would suggest.
+        headerItem()->setData(i, Qt::InitialSortOrderRole, static_cast<int>(Qt::AscendingOrder));
     }
+    m_columns = Columns;
+}
+
+void TReportList::SetSortType(TSortType Value)
+{
+    m_sortType = Value;
+    setSortingEnabled(Value == stText);
+    if (Value == stText)
+        sortByColumn(0, Qt::AscendingOrder);
+}
+
+void TReportList::SetWidenColumns(bool Value)
+{
+    m_widenColumns = Value;
+    header()->setStretchLastSection(!Value);
+}
+
+void TReportList::Align(QTreeWidgetItem* Item) const
+{
+    for (size_t i = 0; i < m_columns.size(); ++i)
+        if (m_columns[i].RightAligned)
+            Item->setTextAlignment(static_cast<int>(i), RightAlignment);
+}
+
+void TReportList::Widen(const std::vector<std::string>& Cells)
+{
+    const QFontMetrics metrics(font());
+    for (int column = 0; column < static_cast<int>(Cells.size()) && column < columnCount(); ++column) {
+        const int wanted =
+            std::max(metrics.horizontalAdvance(QString::fromStdString(Cells[static_cast<size_t>(column)])),
+                     metrics.horizontalAdvance(headerItem()->text(column))) +
+            16;
+        if (wanted > columnWidth(column))
+            setColumnWidth(column, wanted);
+    }
+}
+
+int TReportList::AddRow(const std::vector<std::string>& Cells)
+{
+    // Filled before it joins the list, so a sorted list places it once.
+    auto* item = new TReportItem;
+    for (size_t i = 0; i < Cells.size(); ++i)
+        item->setText(static_cast<int>(i), QString::fromStdString(Cells[i]));
+    Align(item);
+    addTopLevelItem(item);
+    if (m_widenColumns)
+        Widen(Cells);
+    return indexOfTopLevelItem(item);
 }
 
 void TReportList::ShowState(QTreeWidgetItem* Item, int Column, int State)
@@ -59,12 +142,14 @@ void TReportList::ShowState(QTreeWidgetItem* Item, int Column, int State)
     Item->setIcon(Column, StateIcon(State));
 }
 
-int TReportList::AddItem(const std::string& Caption, intptr_t Data, int StateIndex, const std::vector<int>& SubStates)
+int TReportList::AddItem(const std::string& Caption, intptr_t Data, int StateIndex,
+                         const std::vector<int>& SubStates)
 {
-    auto* item = new QTreeWidgetItem(this);
+    auto* item = new TReportItem(this);
     item->setText(0, QString::fromStdString(Caption));
     item->setData(0, DataRole, QVariant::fromValue<qlonglong>(Data));
     ShowState(item, 0, StateIndex);
+    Align(item);
     for (size_t i = 0; i < SubStates.size(); ++i)
         ShowState(item, static_cast<int>(i) + 1, SubStates[i]);
     return indexOfTopLevelItem(item);
@@ -73,6 +158,16 @@ int TReportList::AddItem(const std::string& Caption, intptr_t Data, int StateInd
 std::string TReportList::Caption(int Index) const
 {
     return topLevelItem(Index)->text(0).toStdString();
+}
+
+std::string TReportList::Cell(int Index, int Column) const
+{
+    return topLevelItem(Index)->text(Column).toStdString();
+}
+
+void TReportList::SetCell(int Index, int Column, const std::string& Text)
+{
+    topLevelItem(Index)->setText(Column, QString::fromStdString(Text));
 }
 
 intptr_t TReportList::Data(int Index) const
@@ -124,7 +219,7 @@ void TReportList::mouseReleaseEvent(QMouseEvent* Event)
     QTreeWidget::mouseReleaseEvent(Event);
     if (!OnMouseUp)
         return;
-    const TMouseButton button = Event->button() == Qt::RightButton ? mbRight
+    const TMouseButton button = Event->button() == Qt::RightButton    ? mbRight
                                 : Event->button() == Qt::MiddleButton ? mbMiddle
                                                                       : mbLeft;
     try {

@@ -8,36 +8,54 @@
 #include "Components/Controller/ovnPreferences.h"
 #include "Components/Controller/ovnUtils.h"
 #include "Components/Nembra/NembraFileCache.h"
-#include "base/KldLogFile.h"
-#include "platform/Processes.h"
 #include "Components/Nembra/ovnOndrel.h"
+#include "base/KldLogFile.h"
 #include "platform/DateUtils.h"
+#include "platform/Processes.h"
+#include "platform/ReportList.h"
 #include "support/AppServerSession.h"
 #include "support/ErrorOf.h"
+#include "support/GuiProbe.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QTreeWidget>
+#include <QTabWidget>
 
 #include <filesystem>
 
 namespace {
 
-std::string Cell(QTreeWidget* list, int row, int column)
+std::string Cell(TReportList* list, int row, int column)
 {
-    return list->topLevelItem(row)->text(column).toStdString();
+    return list->Cell(row, column);
 }
 
 // The row of a name (the lists sort by text).
-int RowOf(QTreeWidget* list, const std::string& name)
+int RowOf(TReportList* list, const std::string& name)
 {
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (Cell(list, i, 0) == name)
+    for (int i = 0; i < list->Count(); ++i)
+        if (list->Caption(i) == name)
             return i;
     return -1;
+}
+
+std::vector<std::string> Names(TReportList* list)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < list->Count(); ++i)
+        names.push_back(list->Caption(i));
+    return names;
+}
+
+// A double-click on the row showing a name, as the user makes it.
+void DoubleClickRow(TReportList* list, const std::string& name)
+{
+    const QRect rect = list->visualItemRect(list->topLevelItem(RowOf(list, name)));
+    Input::DoubleClick(*list->viewport(), rect.left() + 5, rect.center().y());
 }
 
 std::vector<std::string> MemoLines(const TfrmNETHealth& form)
@@ -61,8 +79,12 @@ TEST(NETHealthRules, FileChecksumIsStandardCrc32InLowerCaseWithoutLeadingZeros)
     };
     // "123456789" is the standard check value; "a" has a leading zero digit
     // in eight-digit form (0xe8b7be43 has none, so also one that does).
-    const Case cases[] = {{"123456789", "cbf43926"}, {"", "0"}, {"a", "e8b7be43"}, {"abc", "352441c2"},
-                          {std::string("\x00", 1), "d202ef8d"}, {"hello world", "d4a1185"}};
+    const Case cases[] = {{"123456789", "cbf43926"},
+                          {"", "0"},
+                          {"a", "e8b7be43"},
+                          {"abc", "352441c2"},
+                          {std::string("\x00", 1), "d202ef8d"},
+                          {"hello world", "d4a1185"}};
     for (const Case& c : cases) {
         WriteText(folder / "f.bin", c.Content);
         EXPECT_EQ(FileCRC32(folder / "f.bin"), c.Crc) << c.Content;
@@ -150,8 +172,8 @@ TEST_F(NETHealthFormTest, KernelPageListsTheBuildFilesOnce)
     EXPECT_EQ(form.lblVersion()->text().toStdString(), "Kernel version: 3.1.4, Web Browser: 120.0");
     EXPECT_EQ(form.lblProgram()->text().toStdString(), "Program file: " + m_program / "Tallowin");
     EXPECT_EQ(form.lblBrand()->text().toStdString(), "Tallowin");
-    QTreeWidget* list = form.lvFiles();
-    ASSERT_EQ(list->topLevelItemCount(), 4);
+    TReportList* list = form.lvFiles();
+    ASSERT_EQ(list->Count(), 4);
     const int program = RowOf(list, "Tallowin");
     ASSERT_GE(program, 0);
     EXPECT_EQ(Cell(list, program, 2), "1,234");
@@ -171,9 +193,59 @@ TEST_F(NETHealthFormTest, KernelPageListsTheBuildFilesOnce)
     EXPECT_NE(ErrorOf<EFOpenError>([&] { form.ComputeKernelCRC(RowOf(list, "Tallowin")); }), "");
 
     form.PageShown(nhKernel);
-    EXPECT_EQ(list->topLevelItemCount(), 4);
+    EXPECT_EQ(list->Count(), 4);
     EXPECT_TRUE(form.Fill().Filled(nhKernel));
     EXPECT_FALSE(form.Fill().Filled(nhNetwork));
+}
+
+TEST_F(NETHealthFormTest, FileListsSortByNameAndDoubleClickChecksTheRowClicked)
+{
+    WriteText(m_program / "Tallowin", std::string(1234, 'x'));
+    WriteText(m_program / "Swaplet", "123456789");
+    m_fileCache.AddResourceFile("LOGO", "logo.png");
+    m_fileCache.AddResourceFile("HELP", "help.zip");
+    m_fileCache.AddResourceFile("ABOUT", "about.txt");
+    WriteText(m_cache / "logo.png", "123456789");
+    WriteText(m_cache / "about.txt", "a");
+    TfrmNETHealth form(Context());
+    form.show();
+    TReportList* files = form.lvFiles();
+    EXPECT_EQ(Names(files),
+              (std::vector<std::string>{"libMirabo.so", "libWebView2Loader.so", "Swaplet", "Tallowin"}));
+    // The user turns the order round by the name caption; the checksum still
+    // goes to the file of the row clicked.
+    QHeaderView* header = files->header();
+    Input::Click(*header->viewport(), header->sectionSize(0) / 2, header->height() / 2);
+    EXPECT_EQ(Names(files),
+              (std::vector<std::string>{"Tallowin", "Swaplet", "libWebView2Loader.so", "libMirabo.so"}));
+    DoubleClickRow(files, "Swaplet");
+    EXPECT_EQ(Cell(files, RowOf(files, "Swaplet"), 3), "cbf43926");
+    EXPECT_EQ(Cell(files, RowOf(files, "Tallowin"), 3), "Double click");
+    // The size column is right-aligned, caption and cells.
+    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    EXPECT_EQ(Qt::Alignment(files->headerItem()->textAlignment(2)), right);
+    EXPECT_EQ(Qt::Alignment(files->topLevelItem(0)->textAlignment(2)), right);
+
+    form.pcMain()->setCurrentIndex(nhResources);
+    TReportList* resources = form.lvResources();
+    EXPECT_EQ(Names(resources), (std::vector<std::string>{"ABOUT", "HELP", "LOGO"}));
+    EXPECT_EQ(Qt::Alignment(resources->headerItem()->textAlignment(4)), right);
+    DoubleClickRow(resources, "LOGO");
+    EXPECT_EQ(Cell(resources, RowOf(resources, "LOGO"), 5), "cbf43926");
+    EXPECT_EQ(Cell(resources, RowOf(resources, "ABOUT"), 5), "Double click");
+}
+
+TEST_F(NETHealthFormTest, FileListColumnsWidenToTheLongestName)
+{
+    const std::string longName = "a-run-time-file-whose-name-is-longer-than-any-column.so";
+    m_fileCache.AddResourceFile("A_RESOURCE_NAME_LONGER_THAN_A_COLUMN", longName);
+    TfrmNETHealth form(Context());
+    form.PageShown(nhResources);
+    TReportList* list = form.lvResources();
+    const QFontMetrics metrics(list->font());
+    EXPECT_EQ(list->columnWidth(1), metrics.horizontalAdvance(QString::fromStdString(longName)) + 16);
+    EXPECT_EQ(list->columnWidth(0), metrics.horizontalAdvance("A_RESOURCE_NAME_LONGER_THAN_A_COLUMN") + 16);
+    EXPECT_FALSE(list->header()->stretchLastSection());
 }
 
 TEST_F(NETHealthFormTest, MissingVersionTxtShowsNotFoundBesideTheBrowserVersion)
@@ -192,11 +264,12 @@ TEST_F(NETHealthFormTest, ResourcesPageListsCachedEntries)
     TfrmNETHealth form(Context());
     form.PageShown(nhResources);
     EXPECT_EQ(form.lblCachePath()->text().toStdString(), "Local cache path: " + m_cache.Path());
-    EXPECT_EQ(form.lblDownload()->text().toStdString(), "Download option: Never download. Take from local cache");
+    EXPECT_EQ(form.lblDownload()->text().toStdString(),
+              "Download option: Never download. Take from local cache");
     EXPECT_EQ(form.lblCacheURI()->text().toStdString(), "Cache URI: file:///srv/resources");
     EXPECT_EQ(form.lblUpdateURL()->text().toStdString(), "Update URL: http://localhost:8080");
-    QTreeWidget* list = form.lvResources();
-    ASSERT_EQ(list->topLevelItemCount(), 2);
+    TReportList* list = form.lvResources();
+    ASSERT_EQ(list->Count(), 2);
     const int logo = RowOf(list, "LOGO");
     const int help = RowOf(list, "HELP");
     ASSERT_GE(logo, 0);
@@ -208,7 +281,7 @@ TEST_F(NETHealthFormTest, ResourcesPageListsCachedEntries)
     form.ComputeResourceCRC(logo);
     EXPECT_EQ(Cell(list, logo, 5), "cbf43926");
     form.PageShown(nhResources);
-    EXPECT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->Count(), 2);
 }
 
 class NETHealthServerTest : public ::testing::Test
