@@ -98,6 +98,7 @@ TfrmInfo::TfrmInfo(TNembraDatabase* SystemDB, QWidget* parent) : TDialogForm(par
         m_sources[i]->SetDataSet(&m_lists.List(static_cast<TInfoList>(i)));
         m_grids[i] = new TDBGrid;
         m_grids[i]->SetDataSource(m_sources[i].get());
+        m_grids[i]->SetReadOnly(true);
         layout->addWidget(m_grids[i]);
     }
     m_pages->SetActivePageIndex(0);

@@ -96,12 +96,11 @@ TfrmNETHealth::TfrmNETHealth(TNETHealthContext Context, QWidget* parent)
     m_lvResources = new TReportList;
     m_lvResources->SetColumns(
         {{"Name"}, {"File Name"}, {"Version"}, {"File Date"}, {"File Size", 100, false, true}, {"CRC32"}});
-    // Both lists keep their rows sorted by name and let a column only
-    // widen, so that a long name stays readable once it has been shown.
-    for (TReportList* list : {m_lvFiles, m_lvResources}) {
-        list->SetSortType(stText);
-        list->SetWidenColumns(true);
-    }
+    // Both lists keep their rows sorted by name; the program's files let a
+    // column only widen, so that a long name stays readable once shown.
+    m_lvFiles->SetSortType(stText);
+    m_lvFiles->SetWidenColumns(true);
+    m_lvResources->SetSortType(stText);
     for (QLabel* label : {m_lblCachePath, m_lblDownload, m_lblCacheURI, m_lblUpdateURL})
         resourcesLayout->addWidget(label);
     resourcesLayout->addWidget(m_lvResources, 1);

@@ -8,6 +8,7 @@
 #include "Procedures.h"
 #include "Wire.h"
 
+#include <cmath>
 #include <string>
 
 namespace {
@@ -28,8 +29,14 @@ void Ping(TPluginContext& context)
     int64_t count = 0;
     if (size.Type == TSqlValue::vtInteger)
         count = size.Int;
-    else if (size.Type == TSqlValue::vtFloat)
-        count = static_cast<int64_t>(size.Float);
+    else if (size.Type == TSqlValue::vtFloat) {
+        // Checked as sent: cut to a whole number first, -0.5 would pass
+        // and a huge or non-finite value would not convert at all.
+        if (!std::isfinite(size.Float) || size.Float < 0 || size.Float > MaxPingSize)
+            count = -1;
+        else
+            count = static_cast<int64_t>(size.Float);
+    }
     else if (!size.IsNull())
         throw Wire::EProcedureError(Wire::ErrGeneral, "DataSize is not a number.");
     if (count < 0 || count > MaxPingSize)
