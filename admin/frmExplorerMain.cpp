@@ -232,6 +232,8 @@ void TfrmExplorerMain::CreateActions()
                               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     actExecuteScript =
         make("Execute SQL Script", "actExecuteScript", QKeySequence(Qt::CTRL | Qt::Key_Return));
+    // The keypad's Enter counts as Enter.
+    actExecuteScript->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
     actLoadSQL = make("Load SQL", "actLoadSQL");
     actSaveSQL = make("Save SQL", "actSaveSQL");
     actExportCSV = make("Export to CSV", "actExportCSV");
@@ -725,9 +727,17 @@ void TfrmExplorerMain::NodeDoubleClicked(QTreeWidgetItem* Node)
         return;
     Run([&] {
         const bool hadChildren = Node->childCount() > 0;
+        const bool wasExpanded = Node->isExpanded();
         SelectNode(Node, true);
-        if (hadChildren)
-            Node->setExpanded(!Node->isExpanded());
+        if (Node->childCount() == 0)
+            return;
+        // A node the selection just filled or opened (a connection signed in
+        // again) stays open; any other opens or closes as in every tree.
+        const bool filled = !hadChildren || Node->isExpanded() != wasExpanded;
+        const bool quiet = m_quiet;
+        m_quiet = true;
+        Node->setExpanded(filled ? true : !wasExpanded);
+        m_quiet = quiet;
     });
 }
 

@@ -616,6 +616,42 @@ TEST_F(ExplorerWindow, AClosedConnectionWithoutPasswordAsksOnceAndSignsInWithFor
     Explorer.reset();
 }
 
+TEST_F(ExplorerWindow, ADoubleClickOpensWhatItFillsAndTogglesTheRest)
+{
+    TNembraConnection refused;
+    refused.SetConnectionName("REFUSED");
+    refused.SetServerURL(Server.ServerURL());
+    refused.SetAuthentication(qauthBasic);
+    TfrmExplorerMain& w = Open();
+    auto doubleClick = [&](QTreeWidgetItem* node) { emit w.tvObjects->itemDoubleClicked(node, 0); };
+
+    // A connection whose sign-in was cancelled: the double click that signs
+    // it in leaves it open.
+    PromptAnswer = false;
+    QTreeWidgetItem* other = w.ConnectionNode(&refused);
+    Expand(other);
+    ASSERT_FALSE(refused.Active());
+    other->setExpanded(false);
+    PromptAnswer = true;
+    doubleClick(other);
+    EXPECT_TRUE(refused.Active());
+    EXPECT_TRUE(other->isExpanded());
+
+    // A folder without children is filled and shown open.
+    QTreeWidgetItem* plugins = Node(Main(), "Plugins");
+    ASSERT_EQ(plugins->childCount(), 0);
+    doubleClick(plugins);
+    EXPECT_GT(plugins->childCount(), 0);
+    EXPECT_TRUE(plugins->isExpanded());
+    // Filled already: the double click closes it, and the next opens it.
+    doubleClick(plugins);
+    EXPECT_FALSE(plugins->isExpanded());
+    doubleClick(plugins);
+    EXPECT_TRUE(plugins->isExpanded());
+    EXPECT_TRUE(Dialogs->Texts().empty());
+    Explorer.reset();
+}
+
 TEST_F(ExplorerWindow, ProceduresGoToTheirConsolesAndPagesRebindTheDataSource)
 {
     TfrmExplorerMain& w = Open();
