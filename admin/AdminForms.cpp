@@ -94,3 +94,23 @@ void SetDataControlsMode(const std::vector<QWidget*>& Controls, bool Editing)
     for (QWidget* control : Controls)
         control->setEnabled(Editing && Tag(control) != LockedTag);
 }
+
+void TLoadOnShowDialog::FormShow()
+{
+    if (m_shown)
+        return;
+    m_shown = true;
+    Load();
+}
+
+void TLoadOnShowDialog::showEvent(QShowEvent* Event)
+{
+    TDialogForm::showEvent(Event);
+    if (!m_shown && CanLoad())
+        Guarded([this] { FormShow(); });
+}
+
+TAdminDialog::TAdminDialog(TAdminContext Context, QWidget* Parent)
+    : TLoadOnShowDialog(Parent), m_context(std::move(Context))
+{
+}

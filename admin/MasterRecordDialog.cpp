@@ -27,7 +27,7 @@ std::optional<int32_t> Counter(const TDataSet& Data)
 } // namespace
 
 TMasterRecordDialog::TMasterRecordDialog(TAdminContext Context, TMasterTable Table, QWidget* Parent)
-    : TDialogForm(Parent), m_context(std::move(Context)), m_table(Table)
+    : TAdminDialog(std::move(Context), Parent), m_table(Table)
 {
     SetPosition(poScreenCenter);
     btnAdd = MakeAction(this, "&Add", [this] { AddClick(); });
@@ -106,16 +106,8 @@ TDataSet& TMasterRecordDialog::Data() const
     return *m_ds->DataSet();
 }
 
-void TMasterRecordDialog::showEvent(QShowEvent* Event)
+void TMasterRecordDialog::Load()
 {
-    TDialogForm::showEvent(Event);
-    if (!m_shown)
-        Guarded([this] { FormShow(); });
-}
-
-void TMasterRecordDialog::FormShow()
-{
-    m_shown = true;
     Bind(m_ds);
     View();
 }
@@ -177,7 +169,7 @@ void TMasterRecordDialog::OKClick()
     if (!SaveCheck())
         return;
     if (data.State() == dsInsert)
-        data.FieldByName("COUNTER")->SetAsInteger(m_context.AutoCounter(TableName(m_table)));
+        data.FieldByName("COUNTER")->SetAsInteger(Context().AutoCounter(TableName(m_table)));
     data.Post();
     View();
 }

@@ -8,7 +8,7 @@
 // table's sequence on "&OK"; the delete decisions and the modes come from
 // EnterpriseRules.
 
-#include "admin/AdminContext.h"
+#include "admin/AdminForms.h"
 #include "admin/EnterpriseRules.h"
 #include "platform/Forms.h"
 
@@ -28,7 +28,7 @@ class TDBNavigator;
 class TDataSet;
 class TDataSource;
 
-class TMasterRecordDialog : public TDialogForm
+class TMasterRecordDialog : public TAdminDialog
 {
   public:
     TMasterRecordDialog(TAdminContext Context, TMasterTable Table, QWidget* Parent);
@@ -38,8 +38,6 @@ class TMasterRecordDialog : public TDialogForm
     void SetDataSource(TDataSource* Value) { m_ds = Value; }
     TDataSource* DS() const { return m_ds; }
 
-    // The on-show set-up: binds the controls and starts viewing.
-    virtual void FormShow();
     void View();
     void Change();
     virtual void AddClick();
@@ -68,20 +66,20 @@ class TMasterRecordDialog : public TDialogForm
     // The "&OK" check of the dialog: false keeps the row in editing.
     virtual bool SaveCheck() { return true; }
     TDataSet& Data() const;
-    const TAdminContext& Context() const { return m_context; }
-
-    void showEvent(QShowEvent* Event) override;
+    // The on-show set-up: binds the controls and starts viewing.
+    void Load() override;
+    // The dialog works on the data source it is handed, so it binds on show
+    // also without a system database.
+    bool CanLoad() const override { return true; }
 
   private:
     void Bind(TDataSource* Value);
     void ApplyState(bool Editing);
 
-    TAdminContext m_context;
     TMasterTable m_table;
     TDataSource* m_ds = nullptr;
     std::vector<std::function<void(TDataSource*)>> m_binders;
     std::vector<QWidget*> m_dataControls;
-    bool m_shown = false;
 };
 
 // The enterprise and facility dialogs: a name, a description and the same

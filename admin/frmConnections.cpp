@@ -114,7 +114,7 @@ TDialogForm* MakeConnectionsTool(const TAdminContext& Context)
 }
 
 TfrmConnections::TfrmConnections(TConnectionsContext Context, QWidget* Parent)
-    : TDialogForm(Parent), m_context(std::move(Context))
+    : TLoadOnShowDialog(Parent), m_context(std::move(Context))
 {
     setObjectName("frmConnections");
     setWindowTitle("Connections");
@@ -212,19 +212,8 @@ TfrmConnections::~TfrmConnections()
     }
 }
 
-void TfrmConnections::showEvent(QShowEvent* Event)
+void TfrmConnections::Load()
 {
-    TDialogForm::showEvent(Event);
-    // Without a connection (a form shown for its looks) nothing loads.
-    if (!m_shown && !m_context.SysConnectionName.empty())
-        Guarded([this] { FormShow(); });
-}
-
-void TfrmConnections::FormShow()
-{
-    if (m_shown)
-        return;
-    m_shown = true;
     for (TovnOndrelSystem* dataSet : {sysSessions.get(), sysLocks.get(), sysServers.get(),
                                       sysTerminateSession.get(), sysRemoveLock.get()})
         dataSet->UpdateParams();

@@ -10,6 +10,7 @@
 // Main thread only.
 
 #include "admin/AdminContext.h"
+#include "admin/AdminForms.h"
 #include "admin/ConnectionsRules.h"
 #include "platform/Forms.h"
 
@@ -37,16 +38,13 @@ struct TConnectionsContext
 // own: its administrator and the connection of its system database.
 TConnectionsContext ConnectionsContextOf(const TAdminContext& Context);
 
-class TfrmConnections : public TDialogForm
+class TfrmConnections : public TLoadOnShowDialog
 {
   public:
     explicit TfrmConnections(TConnectionsContext Context, QWidget* Parent = nullptr);
     ~TfrmConnections() override;
     std::string ClassName() const override { return "TfrmConnections"; }
 
-    // The on-show set-up: parameters asked once, the tabs of a manager
-    // hidden, the sessions listed. Runs once.
-    void FormShow();
     // "Refresh" of each tab: closed, parameters set, opened again.
     void RefreshSessions();
     void RefreshLocks();
@@ -85,7 +83,11 @@ class TfrmConnections : public TDialogForm
     std::unique_ptr<TDataSource> dsServers;
 
   protected:
-    void showEvent(QShowEvent* Event) override;
+    // The on-show set-up: parameters asked once, the tabs of a manager
+    // hidden, the sessions listed. Runs once.
+    void Load() override;
+    // Without a connection (a form shown for its looks) nothing loads.
+    bool CanLoad() const override { return !m_context.SysConnectionName.empty(); }
 
   private:
     // Sets DB_ALIAS (and the other narrowing to NULL) and opens, unless
@@ -93,7 +95,6 @@ class TfrmConnections : public TDialogForm
     void OpenScoped(TovnOndrelSystem& DataSet, const char* KeyName);
 
     TConnectionsContext m_context;
-    bool m_shown = false;
 };
 
 // The console's tool 11.

@@ -26,11 +26,11 @@ TfrmDataEnterprise::TfrmDataEnterprise(TAdminContext Context, QWidget* Parent)
     FinishLayout();
 }
 
-void TfrmDataEnterprise::FormShow()
+void TfrmDataEnterprise::Load()
 {
     m_industries.Reset();
     cboIndustry->SetItems({});
-    TMasterRecordDialog::FormShow();
+    TMasterRecordDialog::Load();
 }
 
 void TfrmDataEnterprise::LoadIndustries()

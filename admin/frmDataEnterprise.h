@@ -19,7 +19,6 @@ class TfrmDataEnterprise : public TAddressRecordDialog
     explicit TfrmDataEnterprise(TAdminContext Context, QWidget* Parent = nullptr);
     std::string ClassName() const override { return "TfrmDataEnterprise"; }
 
-    void FormShow() override;
     void AddClick() override;
     void EditClick() override;
     // Fills the industry drop-down unless it has items.
@@ -31,6 +30,9 @@ class TfrmDataEnterprise : public TAddressRecordDialog
     TDBCheckBox* chkSecure;
 
   protected:
+    // Starts with no industries: the first "&Add" or "&Edit" asks the
+    // service.
+    void Load() override;
     bool SaveCheck() override;
 
   private:

@@ -90,7 +90,7 @@ QHBoxLayout* Row(std::initializer_list<QPushButton*> Buttons)
 } // namespace
 
 TfrmEnterprises::TfrmEnterprises(TAdminContext Context, QWidget* Parent)
-    : TDialogForm(Parent), m_context(std::move(Context))
+    : TAdminDialog(std::move(Context), Parent)
 {
     setWindowTitle("Enterprises");
     SetPosition(poScreenCenter);
@@ -199,20 +199,9 @@ TDataSource& TfrmEnterprises::Source(TMasterTable Table) const
     return *dsFacility;
 }
 
-void TfrmEnterprises::showEvent(QShowEvent* Event)
+void TfrmEnterprises::Load()
 {
-    TDialogForm::showEvent(Event);
-    // Without a system database (a form shown for its looks) nothing loads.
-    if (!m_shown && m_context.SysDB)
-        Guarded([this] { FormShow(); });
-}
-
-void TfrmEnterprises::FormShow()
-{
-    if (m_shown)
-        return;
-    m_shown = true;
-    TNembraDatabase& db = SysDB(m_context);
+    TNembraDatabase& db = SysDB(Context());
     for (TMasterTable table : {TMasterTable::Enterprise, TMasterTable::Alias, TMasterTable::Facility})
         Table(table).SetDatabase(&db);
     tblEnterprise->Open();
@@ -248,7 +237,7 @@ void TfrmEnterprises::ShowDetail(TMasterTable Table)
 {
     TovnOndrelTable& table = this->Table(Table);
     table.Close();
-    table.SetDatabase(&SysDB(m_context));
+    table.SetDatabase(&SysDB(Context()));
     SetLines(table.SQLSchema().Where(), {DetailWhere(CurrentEnterprise())});
     table.Open();
     SetDetailButtons(Table, DetailButtonsAfterShow(!table.IsEmpty()));
@@ -285,13 +274,13 @@ std::unique_ptr<TMasterRecordDialog> TfrmEnterprises::MakeDialog(TMasterTable Ta
 {
     switch (Table) {
     case TMasterTable::Enterprise:
-        return std::make_unique<TfrmDataEnterprise>(m_context, this);
+        return std::make_unique<TfrmDataEnterprise>(Context(), this);
     case TMasterTable::Alias:
-        return std::make_unique<TfrmDataAlias>(m_context, this);
+        return std::make_unique<TfrmDataAlias>(Context(), this);
     case TMasterTable::Facility:
         break;
     }
-    return std::make_unique<TfrmDataFacility>(m_context, this);
+    return std::make_unique<TfrmDataFacility>(Context(), this);
 }
 
 void TfrmEnterprises::DetailsClick(TMasterTable Table)

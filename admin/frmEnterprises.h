@@ -5,7 +5,7 @@
 // and closed again when another enterprise becomes current. "Details"
 // opens the record dialog of a list on its data source.
 
-#include "admin/AdminContext.h"
+#include "admin/AdminForms.h"
 #include "admin/EnterpriseRules.h"
 #include "platform/Forms.h"
 
@@ -18,16 +18,13 @@ class TDataSource;
 class TMasterRecordDialog;
 class TovnOndrelTable;
 
-class TfrmEnterprises : public TDialogForm
+class TfrmEnterprises : public TAdminDialog
 {
   public:
     explicit TfrmEnterprises(TAdminContext Context, QWidget* Parent = nullptr);
     ~TfrmEnterprises() override;
     std::string ClassName() const override { return "TfrmEnterprises"; }
 
-    // The on-show set-up: binds the three tables and opens the enterprise
-    // list; runs once.
-    void FormShow();
     void EnterpriseRecordChanged();
     void ShowDetail(TMasterTable Table);
     void FilterClick(TMasterTable Table);
@@ -35,7 +32,6 @@ class TfrmEnterprises : public TDialogForm
     void DetailsClick(TMasterTable Table);
     TovnOndrelTable& Table(TMasterTable Table) const;
     TDataSource& Source(TMasterTable Table) const;
-    const TAdminContext& Context() const { return m_context; }
 
     std::unique_ptr<TovnOndrelTable> tblEnterprise;
     std::unique_ptr<TovnOndrelTable> tblAlias;
@@ -60,7 +56,9 @@ class TfrmEnterprises : public TDialogForm
     QPushButton* btnAliasRefresh;
 
   protected:
-    void showEvent(QShowEvent* Event) override;
+    // The on-show set-up: binds the three tables and opens the enterprise
+    // list; runs once.
+    void Load() override;
 
   private:
     void SetDetailButtons(TMasterTable Table, const TDetailButtons& Buttons);
@@ -68,7 +66,4 @@ class TfrmEnterprises : public TDialogForm
     void NewRow(TMasterTable Table);
     int32_t CurrentEnterprise() const;
     std::unique_ptr<TMasterRecordDialog> MakeDialog(TMasterTable Table);
-
-    TAdminContext m_context;
-    bool m_shown = false;
 };

@@ -16,7 +16,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-TfrmRoleData::TfrmRoleData(TAdminContext Context, QWidget* Parent) : TDialogForm(Parent), m_context(std::move(Context))
+TfrmRoleData::TfrmRoleData(TAdminContext Context, QWidget* Parent) : TAdminDialog(std::move(Context), Parent)
 {
     setWindowTitle("Role Data");
     SetPosition(poScreenCenter);
@@ -114,22 +114,11 @@ void TfrmRoleData::UpdateSecurityButton()
     btnSecurity->setEnabled(data && data->Active() && data->State() == dsBrowse && !data->IsEmpty());
 }
 
-void TfrmRoleData::showEvent(QShowEvent* Event)
+void TfrmRoleData::Load()
 {
-    TDialogForm::showEvent(Event);
-    // Without a system database (a form shown for its looks) nothing loads.
-    if (!m_shown && m_context.SysDB)
-        Guarded([this] { FormShow(); });
-}
-
-void TfrmRoleData::FormShow()
-{
-    if (m_shown)
-        return;
-    m_shown = true;
-    qryEnterprise->SetDatabase(&SysDB(m_context));
-    qryAlias->SetDatabase(&SysDB(m_context));
-    if (m_context.Admin.UserType == "MGR") {
+    qryEnterprise->SetDatabase(&SysDB(Context()));
+    qryAlias->SetDatabase(&SysDB(Context()));
+    if (Context().Admin.UserType == "MGR") {
         SetTag(edtEnterprise, LockedTag);
         SetTag(btnEnterprise, LockedTag);
     }
@@ -168,8 +157,8 @@ void TfrmRoleData::AddClick()
 
 void TfrmRoleData::CheckManagerRole()
 {
-    if (m_context.Admin.UserType == "MGR" &&
-        FieldText(Data(), "C_ENTERPRISE") != std::to_string(m_context.Admin.C_Enterprise))
+    if (Context().Admin.UserType == "MGR" &&
+        FieldText(Data(), "C_ENTERPRISE") != std::to_string(Context().Admin.C_Enterprise))
         throw Exception("Manager can not modify global role");
 }
 
@@ -188,7 +177,7 @@ void TfrmRoleData::DeleteClick()
     CheckManagerRole();
     if (MessageDlg("Selected role is about to be deleted. Continue?", mtWarning, {mbOK, mbCancel}) != mrOk)
         return;
-    TNembraDatabase& db = SysDB(m_context);
+    TNembraDatabase& db = SysDB(Context());
     const std::string role = FieldText(data, "COUNTER");
     db.StartTransaction();
     try {
@@ -218,7 +207,7 @@ void TfrmRoleData::OKClick()
         return;
     }
     if (data.State() == dsInsert) {
-        data.FieldByName("COUNTER")->SetAsInteger(m_context.AutoCounter("TBL_ROLES"));
+        data.FieldByName("COUNTER")->SetAsInteger(Context().AutoCounter("TBL_ROLES"));
         data.FieldByName("C_USER")->SetAsInteger(1);
     }
     data.Post();
@@ -240,7 +229,7 @@ void TfrmRoleData::EnterpriseClick()
 {
     TDataSet& data = Data();
     if (!qryEnterprise->Active()) {
-        qryEnterprise->SetDatabase(&SysDB(m_context));
+        qryEnterprise->SetDatabase(&SysDB(Context()));
         qryEnterprise->Open();
     }
     ShowLookup("Enterprises", qryEnterprise.get(), data.FieldByName("C_ENTERPRISE"), data.FieldByName("ENTERPRISE"),
@@ -252,14 +241,14 @@ void TfrmRoleData::AliasClick()
     TDataSet& data = Data();
     if (!qryAlias->Active()) {
         TLines where = {"(TA.C_ENTERPRISE = TE.COUNTER) AND", "(TA.CURRENT_USE = 'T') AND", "(TE.CURRENT_USE = 'T')"};
-        if (m_context.Admin.UserType == "MGR") {
+        if (Context().Admin.UserType == "MGR") {
             const TLines scope = {"AND (", "TA.COUNTER IN (", "SELECT TR.C_ALIAS", "FROM TBL_ROLES TR, TBL_USERDBACCESS TDB",
                                   "WHERE (TDB.C_ROLE = TR.COUNTER) AND",
-                                  "(TDB.C_USER = " + std::to_string(m_context.Admin.Counter) + ")", ")", ")"};
+                                  "(TDB.C_USER = " + std::to_string(Context().Admin.Counter) + ")", ")", ")"};
             where.insert(where.end(), scope.begin(), scope.end());
         }
         SetLines(qryAlias->SQLSchema().Where(), where);
-        qryAlias->SetDatabase(&SysDB(m_context));
+        qryAlias->SetDatabase(&SysDB(Context()));
         qryAlias->Open();
     }
     ShowLookup("DB Alias", qryAlias.get(), data.FieldByName("C_ALIAS"), data.FieldByName("ALIAS"), "COUNTER", "ALIAS");
@@ -270,7 +259,7 @@ void TfrmRoleData::SecurityClick()
     TDataSet& data = Data();
     if (!data.Active() || data.IsEmpty() || data.State() != dsBrowse)
         return;
-    TfrmSecurity security(m_context, this);
+    TfrmSecurity security(Context(), this);
     security.RoleCounter = FieldText(data, "COUNTER");
     security.EnterpriseCounter = FieldText(data, "C_ENTERPRISE");
     security.AliasCounter = FieldText(data, "C_ALIAS");

@@ -3,7 +3,7 @@
 // roles on the users window's role table and opens the rights editor for
 // the current role.
 
-#include "admin/AdminContext.h"
+#include "admin/AdminForms.h"
 #include "platform/Forms.h"
 
 #include <memory>
@@ -18,7 +18,7 @@ class TDataSet;
 class TDataSource;
 class TovnOndrelQuery;
 
-class TfrmRoleData : public TDialogForm
+class TfrmRoleData : public TAdminDialog
 {
   public:
     explicit TfrmRoleData(TAdminContext Context, QWidget* Parent = nullptr);
@@ -26,7 +26,6 @@ class TfrmRoleData : public TDialogForm
     std::string ClassName() const override { return "TfrmRoleData"; }
 
     void SetDataSource(TDataSource* Value);
-    void FormShow();
     void View();
     void Change();
     void AddClick();
@@ -56,7 +55,7 @@ class TfrmRoleData : public TDialogForm
     std::unique_ptr<TovnOndrelQuery> qryAlias;
 
   protected:
-    void showEvent(QShowEvent* Event) override;
+    void Load() override;
 
   private:
     TDataSet& Data() const;
@@ -65,8 +64,6 @@ class TfrmRoleData : public TDialogForm
     // another enterprise.
     void CheckManagerRole();
 
-    TAdminContext m_context;
     TDataSource* m_ds = nullptr;
     std::vector<QWidget*> m_dataControls;
-    bool m_shown = false;
 };

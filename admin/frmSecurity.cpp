@@ -119,7 +119,7 @@ std::optional<int32_t> OptionalInt(TDataSet& Data, const std::string& Name)
 
 } // namespace
 
-TfrmSecurity::TfrmSecurity(TAdminContext Context, QWidget* Parent) : TDialogForm(Parent), m_context(std::move(Context))
+TfrmSecurity::TfrmSecurity(TAdminContext Context, QWidget* Parent) : TAdminDialog(std::move(Context), Parent)
 {
     setWindowTitle("Security");
     SetPosition(poScreenCenter);
@@ -207,21 +207,10 @@ QTreeWidgetItem* TfrmSecurity::ItemOf(const TMenuNode* Node) const
     return nullptr;
 }
 
-void TfrmSecurity::showEvent(QShowEvent* Event)
+void TfrmSecurity::Load()
 {
-    TDialogForm::showEvent(Event);
-    // Without a system database (a form shown for its looks) nothing loads.
-    if (!m_shown && m_context.SysDB)
-        Guarded([this] { FormShow(); });
-}
-
-void TfrmSecurity::FormShow()
-{
-    if (m_shown)
-        return;
-    m_shown = true;
-    TNembraDatabase& db = SysDB(m_context);
-    const TAdministrator& admin = m_context.Admin;
+    TNembraDatabase& db = SysDB(Context());
+    const TAdministrator& admin = Context().Admin;
     tblRole->Close();
     tblRole->SetDatabase(&db);
     SetSQLText(*tblRole, SecurityRoleSQL(admin, RoleCounter, AliasCounter));
@@ -266,24 +255,24 @@ void TfrmSecurity::SetRights(const TRights& Role, const TRights& Max, bool Edita
     m_roleRights = Role;
     m_maxRights = Max;
     m_editable = Editable;
-    Legend->setVisible(m_context.Admin.UserType != "SYS");
+    Legend->setVisible(Context().Admin.UserType != "SYS");
 }
 
 void TfrmSecurity::LoadIcons()
 {
     m_images.Clear();
     m_iconKeys.clear();
-    if (!m_context.ResourceFile)
+    if (!Context().ResourceFile)
         return;
     TovnOndrelQuery icons;
-    icons.SetDatabase(&SysDB(m_context));
+    icons.SetDatabase(&SysDB(Context()));
     icons.SetFetchBy(-1);
-    SetSQLText(icons, {IconQuerySQL(m_context.OS)});
+    SetSQLText(icons, {IconQuerySQL(Context().OS)});
     icons.Open();
     for (icons.First(); !icons.Eof(); icons.Next()) {
         try {
             const int32_t key = icons.Fields().Fields(0)->AsInteger();
-            const std::string file = m_context.ResourceFile(std::to_string(key), FieldText(icons, "FILE_NAME"));
+            const std::string file = Context().ResourceFile(std::to_string(key), FieldText(icons, "FILE_NAME"));
             QFile in(QString::fromStdString(file));
             if (file.empty() || !in.open(QIODevice::ReadOnly))
                 continue;
@@ -314,7 +303,7 @@ void TfrmSecurity::LoadIcons()
 void TfrmSecurity::BuildTree()
 {
     TovnOndrelQuery menu;
-    menu.SetDatabase(&SysDB(m_context));
+    menu.SetDatabase(&SysDB(Context()));
     menu.SetFetchBy(-1);
     SetSQLText(menu, MenuQuerySQL());
     menu.Open();
@@ -339,7 +328,7 @@ void TfrmSecurity::BuildTree()
 
 void TfrmSecurity::ShowMenu(const std::vector<TMenuRow>& Rows)
 {
-    m_tree = BuildMenuTree(Rows, m_context.Admin, m_roleRights, m_maxRights);
+    m_tree = BuildMenuTree(Rows, Context().Admin, m_roleRights, m_maxRights);
     tvMenu->clear();
     m_nodes.clear();
     AddItems(m_tree.Roots, nullptr);
@@ -384,7 +373,7 @@ void TfrmSecurity::SelectionChanged()
     const TMenuNode* node = Selected();
     if (!node || !node->HasItem)
         return;
-    const TSelectionState state = SelectionState(*node, m_roleRights, m_context.Admin, m_maxRights);
+    const TSelectionState state = SelectionState(*node, m_roleRights, Context().Admin, m_maxRights);
     for (size_t a = 0; a < 6; ++a) {
         chkAttr[a]->setText(QString::fromStdString(state.AttrCaptions[a]));
         chkAttr[a]->setChecked(state.AttrChecked[a]);
@@ -421,9 +410,9 @@ void TfrmSecurity::ControlClick(int Level)
     if (m_editable)
         btnOK->setEnabled(true);
     if (Level >= 0)
-        ApplyLevel(*node, CheckedLevel(), BoxAttributes(), m_roleRights, m_context.Admin, m_maxRights);
+        ApplyLevel(*node, CheckedLevel(), BoxAttributes(), m_roleRights, Context().Admin, m_maxRights);
     else
-        ApplyAttributes(*node, CheckedLevel(), BoxAttributes(), m_roleRights, m_context.Admin, m_maxRights);
+        ApplyAttributes(*node, CheckedLevel(), BoxAttributes(), m_roleRights, Context().Admin, m_maxRights);
     tvMenu->viewport()->update();
 }
 
@@ -436,7 +425,7 @@ void TfrmSecurity::Save()
         tblRole->Post();
         TStringList script;
         SetLines(script, RoleModulesScript(RoleCounter, m_tree, m_roleRights));
-        SysDB(m_context).ExecBatch(script, true);
+        SysDB(Context()).ExecBatch(script, true);
     } catch (...) {
         if (tblRole->Active() && tblRole->State() != dsBrowse)
             tblRole->Cancel();

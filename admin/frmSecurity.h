@@ -4,7 +4,7 @@
 // blob and the list of modules the role reaches. The form's Tag becomes 100
 // when the rights were saved.
 
-#include "admin/AdminContext.h"
+#include "admin/AdminForms.h"
 #include "admin/RightsRules.h"
 #include "platform/Forms.h"
 #include "platform/ImageList.h"
@@ -24,7 +24,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TovnOndrelQuery;
 
-class TfrmSecurity : public TDialogForm
+class TfrmSecurity : public TAdminDialog
 {
   public:
     explicit TfrmSecurity(TAdminContext Context, QWidget* Parent = nullptr);
@@ -36,7 +36,6 @@ class TfrmSecurity : public TDialogForm
     std::string EnterpriseCounter;
     std::string AliasCounter;
 
-    void FormShow();
     void LoadIcons();
     void BuildTree();
     // The tree of menu rows already read (BuildTree reads them from the
@@ -61,7 +60,7 @@ class TfrmSecurity : public TDialogForm
     QTreeWidgetItem* ItemOf(const TMenuNode* Node) const;
     int IconCount() const { return m_images.Count(); }
     // The triangle of the administrator's own level is drawn (not for "SYS").
-    bool ShowsMaxLevel() const { return m_context.Admin.UserType != "SYS"; }
+    bool ShowsMaxLevel() const { return Context().Admin.UserType != "SYS"; }
 
     QTreeWidget* tvMenu;
     QGroupBox* grpAttributes;
@@ -76,7 +75,7 @@ class TfrmSecurity : public TDialogForm
     std::unique_ptr<TovnOndrelQuery> tblRole;
 
   protected:
-    void showEvent(QShowEvent* Event) override;
+    void Load() override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
   private:
@@ -85,7 +84,6 @@ class TfrmSecurity : public TDialogForm
     int CheckedLevel() const;
     const TMenuNode* Selected() const;
 
-    TAdminContext m_context;
     TRights m_roleRights;
     TRights m_maxRights;
     TMenuTree m_tree;
@@ -94,5 +92,4 @@ class TfrmSecurity : public TDialogForm
     std::unordered_map<QTreeWidgetItem*, const TMenuNode*> m_nodes;
     bool m_editable = false;
     bool m_updating = false;
-    bool m_shown = false;
 };

@@ -40,7 +40,7 @@ void Execute(TNembraDatabase& DB, const std::string& Sql)
 } // namespace
 
 TfrmUserDBAccess::TfrmUserDBAccess(TAdminContext Context, QWidget* Parent)
-    : TDialogForm(Parent), m_context(std::move(Context))
+    : TAdminDialog(std::move(Context), Parent)
 {
     SetPosition(poScreenCenter);
     tblUA = std::make_unique<TovnOndrelTable>();
@@ -99,7 +99,7 @@ TfrmUserDBAccess::TfrmUserDBAccess(TAdminContext Context, QWidget* Parent)
     };
     EditRights = [this](const std::string& Role, const std::string& Enterprise, const std::string& Alias,
                         const std::string& Caption) {
-        TfrmSecurity security(m_context, this);
+        TfrmSecurity security(this->Context(), this);
         security.RoleCounter = Role;
         security.EnterpriseCounter = Enterprise;
         security.AliasCounter = Alias;
@@ -136,26 +136,15 @@ void TfrmUserDBAccess::UpdateButtons()
     btnOverride->setEnabled(tblUA->Active() && !tblUA->IsEmpty());
 }
 
-void TfrmUserDBAccess::showEvent(QShowEvent* Event)
+void TfrmUserDBAccess::Load()
 {
-    TDialogForm::showEvent(Event);
-    // Without a system database (a form shown for its looks) nothing loads.
-    if (!m_shown && m_context.SysDB)
-        Guarded([this] { FormShow(); });
-}
-
-void TfrmUserDBAccess::FormShow()
-{
-    if (m_shown)
-        return;
-    m_shown = true;
-    TNembraDatabase& db = SysDB(m_context);
+    TNembraDatabase& db = SysDB(Context());
     for (TNembraDBDataSet* data : std::initializer_list<TNembraDBDataSet*>{tblUA.get(), qryRole.get(), qryBLOB.get(),
                                                                              qryDouble.get(), tblRoleOverride.get()})
         data->SetDatabase(&db);
     const int32_t enterprise = m_users->FieldByName("C_ENTERPRISE")->AsInteger();
     SetSchema(*tblUA, UserAccessSelect(), UserAccessFrom(), UserAccessWhere(UserCounter()), "ALIAS, ROLE_ID");
-    SetSchema(*qryRole, OfferedRolesSelect(), OfferedRolesFrom(), OfferedRolesWhere(m_context.Admin, enterprise),
+    SetSchema(*qryRole, OfferedRolesSelect(), OfferedRolesFrom(), OfferedRolesWhere(Context().Admin, enterprise),
               "ALIAS, ROLE_ID");
     tblUA->Open();
 }
@@ -180,9 +169,9 @@ void TfrmUserDBAccess::AddClick()
         tblUA->FieldByName("DESCRIPTION")->SetAsString(FieldText(*qryRole, "ROLE_DESCRIPTION"));
         tblUA->FieldByName("ALIAS")->SetAsString(FieldText(*qryRole, "ALIAS"));
         tblUA->FieldByName("C_ALIAS")->SetAsInteger(alias);
-        if (m_context.Admin.UserType == "MGR") {
+        if (Context().Admin.UserType == "MGR") {
             qryBLOB->Close();
-            qryBLOB->Params().ParamByName("UME")->SetAsInteger(m_context.Admin.Counter);
+            qryBLOB->Params().ParamByName("UME")->SetAsInteger(Context().Admin.Counter);
             qryBLOB->Params().ParamByName("R")->SetAsInteger(picked);
             qryBLOB->Params().ParamByName("A")->SetAsInteger(alias);
             qryBLOB->Open();
@@ -226,7 +215,7 @@ void TfrmUserDBAccess::DeleteClick()
     const std::string role = FieldText(*tblUA, "C_ROLE");
     tblUA->Delete();
     if (overridden) {
-        TNembraDatabase& db = SysDB(m_context);
+        TNembraDatabase& db = SysDB(Context());
         Execute(db, DeleteOverrideSQL(role, true));
         Execute(db, DeleteOverrideSQL(role, false));
     }
@@ -236,7 +225,7 @@ void TfrmUserDBAccess::OverrideClick()
 {
     if (!tblUA->Active() || tblUA->IsEmpty())
         return;
-    TNembraDatabase& db = SysDB(m_context);
+    TNembraDatabase& db = SysDB(Context());
     const bool first = tblUA->FieldByName("PARENT_ROLE")->IsNull();
     const std::string baseRole = FieldText(*tblUA, "C_ROLE");
     std::string role = baseRole;
@@ -249,7 +238,7 @@ void TfrmUserDBAccess::OverrideClick()
         ~TCloseOverride() { Table.Close(); }
     } closeOverride{*tblRoleOverride};
     if (first) {
-        counter = m_context.AutoCounter("TBL_ROLES");
+        counter = Context().AutoCounter("TBL_ROLES");
         db.StartTransaction();
     }
     try {

@@ -3,7 +3,7 @@
 // one per database alias; adds and removes them and overrides a role for
 // this one user (a private copy whose rights the rights editor edits).
 
-#include "admin/AdminContext.h"
+#include "admin/AdminForms.h"
 #include "platform/Forms.h"
 
 #include <memory>
@@ -17,7 +17,7 @@ class TDataSource;
 class TovnOndrelQuery;
 class TovnOndrelTable;
 
-class TfrmUserDBAccess : public TDialogForm
+class TfrmUserDBAccess : public TAdminDialog
 {
   public:
     explicit TfrmUserDBAccess(TAdminContext Context, QWidget* Parent = nullptr);
@@ -27,7 +27,6 @@ class TfrmUserDBAccess : public TDialogForm
     // The users window's table; its current row is the user.
     void SetUserTable(TDataSet* Users);
 
-    void FormShow();
     void AddClick();
     void DeleteClick();
     void OverrideClick();
@@ -52,13 +51,11 @@ class TfrmUserDBAccess : public TDialogForm
     std::unique_ptr<TDataSource> dsUA;
 
   protected:
-    void showEvent(QShowEvent* Event) override;
+    void Load() override;
 
   private:
     void UpdateButtons();
     int32_t UserCounter() const;
 
-    TAdminContext m_context;
     TDataSet* m_users = nullptr;
-    bool m_shown = false;
 };

@@ -30,7 +30,7 @@ TDBEdit* MakeEdit(QWidget* Parent, const std::string& Field)
 
 } // namespace
 
-TfrmUserData::TfrmUserData(TAdminContext Context, QWidget* Parent) : TDialogForm(Parent), m_context(std::move(Context))
+TfrmUserData::TfrmUserData(TAdminContext Context, QWidget* Parent) : TAdminDialog(std::move(Context), Parent)
 {
     setWindowTitle("User Data");
     SetPosition(poScreenCenter);
@@ -169,21 +169,10 @@ void TfrmUserData::RecordChanged()
         m_rememberedFlag = FieldText(data, "FACILITY_ACCESS_FLAG");
 }
 
-void TfrmUserData::showEvent(QShowEvent* Event)
+void TfrmUserData::Load()
 {
-    TDialogForm::showEvent(Event);
-    // Without a system database (a form shown for its looks) nothing loads.
-    if (!m_shown && m_context.SysDB)
-        Guarded([this] { FormShow(); });
-}
-
-void TfrmUserData::FormShow()
-{
-    if (m_shown)
-        return;
-    m_shown = true;
-    qryEnterprise->SetDatabase(&SysDB(m_context));
-    const TAdministrator& admin = m_context.Admin;
+    qryEnterprise->SetDatabase(&SysDB(Context()));
+    const TAdministrator& admin = Context().Admin;
     if (admin.UserType != "SYS") {
         cboType->RemoveItem("SYS");
         SetTag(cboEnterprise, LockedTag);
@@ -246,14 +235,14 @@ TUserRecord Record(const TDataSet& Data)
 void TfrmUserData::EditClick()
 {
     TDataSet& data = Data();
-    const std::string refusal = ModificationCheck(m_context.Admin, Record(data));
+    const std::string refusal = ModificationCheck(Context().Admin, Record(data));
     if (!refusal.empty()) {
         MessageDlg(refusal, mtError, {mbOK});
         return;
     }
     data.Edit();
     Change();
-    if (m_context.Admin.Counter == 2 && Record(data).Counter == 2)
+    if (Context().Admin.Counter == 2 && Record(data).Counter == 2)
         for (QWidget* control : std::vector<QWidget*>{cboType, cboEnterprise, btnEnterprise, edtExpDate, edtInterval,
                                                       edtWarning, cboFAF, chkCU, chkRole, chkFA, chkDBA})
             control->setEnabled(false);
@@ -263,7 +252,7 @@ void TfrmUserData::EditClick()
 void TfrmUserData::DeleteClick()
 {
     TDataSet& data = Data();
-    const std::string refusal = DeletionCheck(m_context.Admin, Record(data), !data.Active() || data.IsEmpty());
+    const std::string refusal = DeletionCheck(Context().Admin, Record(data), !data.Active() || data.IsEmpty());
     if (!refusal.empty()) {
         MessageDlg(refusal, mtError, {mbOK});
         return;
@@ -272,7 +261,7 @@ void TfrmUserData::DeleteClick()
         return;
     // The cascade and the row go together or not at all, so that no user is
     // left without his mail, roles and access.
-    TNembraDatabase& db = SysDB(m_context);
+    TNembraDatabase& db = SysDB(Context());
     const int32_t user = Record(data).Counter;
     db.StartTransaction();
     try {
@@ -297,7 +286,7 @@ void TfrmUserData::TypeRules()
     if (state != dsEdit && state != dsInsert)
         return;
     const TTypeRuleResult rules =
-        ::TypeRules(m_context.Admin, {cboType->Text(), state == dsInsert, edtID->Text()});
+        ::TypeRules(Context().Admin, {cboType->Text(), state == dsInsert, edtID->Text()});
     SetFields(data, rules.Values);
     chkRes->setEnabled(rules.RestrictedEnabled);
     TDBCheckBox* defines[3] = {chkRole, chkFA, chkDBA};
@@ -338,7 +327,7 @@ bool TfrmUserData::Save()
         dropFacilities = true;
     }
 
-    TNembraDatabase& db = SysDB(m_context);
+    TNembraDatabase& db = SysDB(Context());
     std::string password = edtPassword->Text();
     const std::string stored = FieldText(data, "USER_PASSWORD");
     if (!(editing && password == stored)) {
@@ -354,7 +343,7 @@ bool TfrmUserData::Save()
         secure.Close();
         std::string history;
         const std::string answer = DoCheckPassword(db, 0, &data, OldPasswordMarker, password, history,
-                                                   m_context.Admin.UserType != "SYS");
+                                                   Context().Admin.UserType != "SYS");
         if (!answer.empty()) {
             MessageDlg(answer, mtWarning, {mbOK});
             return false;
@@ -364,7 +353,7 @@ bool TfrmUserData::Save()
             data.FieldByName("LAST_PASSWORD_CHANGE")->SetAsDateTime(Date());
     }
     if (data.State() == dsInsert)
-        data.FieldByName("COUNTER")->SetAsInteger(m_context.AutoCounter("TBL_USERS"));
+        data.FieldByName("COUNTER")->SetAsInteger(Context().AutoCounter("TBL_USERS"));
     if (password.empty())
         data.FieldByName("USER_PASSWORD")->Clear();
     else
@@ -415,7 +404,7 @@ void TfrmUserData::EnterpriseClick()
 {
     TDataSet& data = Data();
     if (!qryEnterprise->Active()) {
-        qryEnterprise->SetDatabase(&SysDB(m_context));
+        qryEnterprise->SetDatabase(&SysDB(Context()));
         qryEnterprise->Open();
     }
     ShowLookup("Enterprises", qryEnterprise.get(), data.FieldByName("C_ENTERPRISE"), data.FieldByName("ENTERPRISE"),

@@ -3,7 +3,7 @@
 // accounts on the users window's table (bound through DS), enforcing the
 // account rules of UserDataRules.
 
-#include "admin/AdminContext.h"
+#include "admin/AdminForms.h"
 #include "platform/Forms.h"
 
 #include <memory>
@@ -20,7 +20,7 @@ class TDataSource;
 class TEdit;
 class TovnOndrelQuery;
 
-class TfrmUserData : public TDialogForm
+class TfrmUserData : public TAdminDialog
 {
   public:
     explicit TfrmUserData(TAdminContext Context, QWidget* Parent = nullptr);
@@ -31,7 +31,6 @@ class TfrmUserData : public TDialogForm
     void SetDataSource(TDataSource* Value);
     TDataSource* DS() const { return m_ds; }
 
-    void FormShow();
     void View();
     void Change();
     void AddClick();
@@ -70,7 +69,7 @@ class TfrmUserData : public TDialogForm
     std::unique_ptr<TovnOndrelQuery> qryEnterprise;
 
   protected:
-    void showEvent(QShowEvent* Event) override;
+    void Load() override;
     void CloseQuery(bool& CanClose) override;
 
   private:
@@ -78,9 +77,7 @@ class TfrmUserData : public TDialogForm
     void RecordChanged();
     bool Save();
 
-    TAdminContext m_context;
     TDataSource* m_ds = nullptr;
     std::vector<QWidget*> m_dataControls;
     std::string m_rememberedFlag;
-    bool m_shown = false;
 };

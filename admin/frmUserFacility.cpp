@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 TfrmUserFacility::TfrmUserFacility(TAdminContext Context, QWidget* Parent)
-    : TDialogForm(Parent), m_context(std::move(Context))
+    : TAdminDialog(std::move(Context), Parent)
 {
     setWindowTitle("Facility Access");
     SetPosition(poScreenCenter);
@@ -35,23 +35,12 @@ void TfrmUserFacility::SetInfo(const std::string& Text)
     lblInfo->setText(QString::fromStdString(Text));
 }
 
-void TfrmUserFacility::showEvent(QShowEvent* Event)
+void TfrmUserFacility::Load()
 {
-    TDialogForm::showEvent(Event);
-    // Without a system database (a form shown for its looks) nothing loads.
-    if (!m_shown && m_context.SysDB)
-        Guarded([this] { FormShow(); });
-}
-
-void TfrmUserFacility::FormShow()
-{
-    if (m_shown)
-        return;
-    m_shown = true;
     TovnOndrelQuery query;
-    query.SetDatabase(&SysDB(m_context));
+    query.SetDatabase(&SysDB(Context()));
     query.SetFetchBy(255);
-    SetSQLText(query, FacilityListSQL(m_context.Admin, UserCounter, Enterprise));
+    SetSQLText(query, FacilityListSQL(Context().Admin, UserCounter, Enterprise));
     query.Open();
     lvFacilities->Clear();
     for (query.First(); !query.Eof(); query.Next()) {
@@ -85,7 +74,7 @@ void TfrmUserFacility::OKClick()
     if (!script.empty()) {
         TStringList lines;
         SetLines(lines, script);
-        SysDB(m_context).ExecBatch(lines, true);
+        SysDB(Context()).ExecBatch(lines, true);
     }
     SetModalResult(mrOk);
 }

@@ -3,7 +3,7 @@
 // facility and, for a manager, a manager tick; "&OK" rewrites the user's
 // rows of the listed facilities in TBL_USERFACILITYACCESS.
 
-#include "admin/AdminContext.h"
+#include "admin/AdminForms.h"
 #include "platform/Forms.h"
 
 #include <string>
@@ -12,7 +12,7 @@ class QLabel;
 class QPushButton;
 class TReportList;
 
-class TfrmUserFacility : public TDialogForm
+class TfrmUserFacility : public TAdminDialog
 {
   public:
     explicit TfrmUserFacility(TAdminContext Context, QWidget* Parent = nullptr);
@@ -24,7 +24,6 @@ class TfrmUserFacility : public TDialogForm
     bool IsManager = false;
     void SetInfo(const std::string& Text);
 
-    void FormShow();
     void ListMouseUp(int X, int Y);
     void OKClick();
 
@@ -34,9 +33,5 @@ class TfrmUserFacility : public TDialogForm
     QPushButton* btnCancel;
 
   protected:
-    void showEvent(QShowEvent* Event) override;
-
-  private:
-    TAdminContext m_context;
-    bool m_shown = false;
+    void Load() override;
 };

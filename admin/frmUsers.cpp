@@ -93,7 +93,7 @@ TEdit* MakeValueBox(QWidget* Parent)
 
 } // namespace
 
-TfrmUsers::TfrmUsers(TAdminContext Context, QWidget* Parent) : TDialogForm(Parent), m_context(std::move(Context))
+TfrmUsers::TfrmUsers(TAdminContext Context, QWidget* Parent) : TAdminDialog(std::move(Context), Parent)
 {
     setWindowTitle("Users");
     SetPosition(poScreenCenter);
@@ -219,23 +219,12 @@ TfrmUsers::~TfrmUsers()
     grdRoles->SetDataSource(nullptr);
 }
 
-void TfrmUsers::showEvent(QShowEvent* Event)
+void TfrmUsers::Load()
 {
-    TDialogForm::showEvent(Event);
-    // Without a system database (a form shown for its looks) nothing loads.
-    if (!m_shown && m_context.SysDB)
-        Guarded([this] { FormShow(); });
-}
-
-void TfrmUsers::FormShow()
-{
-    if (m_shown)
-        return;
-    m_shown = true;
-    TNembraDatabase& db = SysDB(m_context);
+    TNembraDatabase& db = SysDB(Context());
     qryLookup->SetDatabase(&db);
     tblUser->SetDatabase(&db);
-    const TAdministrator& admin = m_context.Admin;
+    const TAdministrator& admin = Context().Admin;
     btnFacility->setEnabled(admin.DefineFacilityAccess == "T");
     btnDBAccess->setEnabled(admin.DefineDBAccess == "T");
     tsRoles->SetTabVisible(admin.DefineRole == "T");
@@ -256,16 +245,16 @@ void TfrmUsers::ListByChange()
     btnFilter->setEnabled(all);
     tblUser->Close();
     if (all) {
-        SetLines(tblUser->SQLSchema().Where(), UserWhere(lbAll, m_context.Admin, 0));
+        SetLines(tblUser->SQLSchema().Where(), UserWhere(lbAll, Context().Admin, 0));
         tblUser->Open();
     }
 }
 
 void TfrmUsers::FillLookup(TListBy Choice)
 {
-    const TPickList list = PickList(Choice, m_context.Admin);
+    const TPickList list = PickList(Choice, Context().Admin);
     qryLookup->Close();
-    qryLookup->SetDatabase(&SysDB(m_context));
+    qryLookup->SetDatabase(&SysDB(Context()));
     SetSchema(*qryLookup, list.Select, list.From, list.Where, list.OrderBy);
     qryLookup->InvisibleFields().Clear();
     qryLookup->InvisibleFields().Add("COUNTER");
@@ -280,7 +269,7 @@ void TfrmUsers::ValuePick()
     if (choice == lbAll)
         return;
     FillLookup(choice);
-    const TPickList list = PickList(choice, m_context.Admin);
+    const TPickList list = PickList(choice, Context().Admin);
     ShowLookup2(list.Caption, qryLookup.get(), edtValue, "COUNTER", list.ShownField);
 }
 
@@ -290,7 +279,7 @@ void TfrmUsers::ValueChange()
     tblUser->Close();
     if (edtValue->Text().empty())
         return;
-    SetLines(tblUser->SQLSchema().Where(), UserWhere(ListBy(), m_context.Admin, static_cast<int32_t>(edtValue->Tag)));
+    SetLines(tblUser->SQLSchema().Where(), UserWhere(ListBy(), Context().Admin, static_cast<int32_t>(edtValue->Tag)));
     tblUser->Open();
     btnFilter->setEnabled(true);
 }
@@ -298,21 +287,21 @@ void TfrmUsers::ValueChange()
 void TfrmUsers::RoleValuePick()
 {
     FillLookup(lbEnterprise);
-    const TPickList list = PickList(lbEnterprise, m_context.Admin);
+    const TPickList list = PickList(lbEnterprise, Context().Admin);
     ShowLookup2(list.Caption, qryLookup.get(), edtRoleValue, "COUNTER", list.ShownField);
 }
 
 void TfrmUsers::RoleValueChange()
 {
-    if (m_context.Admin.DefineRole != "T")
+    if (Context().Admin.DefineRole != "T")
         return;
     tblRole->Close();
-    tblRole->SetDatabase(&SysDB(m_context));
+    tblRole->SetDatabase(&SysDB(Context()));
     std::optional<int32_t> value;
     if (!edtRoleValue->Text().empty())
         value = static_cast<int32_t>(edtRoleValue->Tag);
     TSQLQuerySchema& schema = tblRole->SQLSchema();
-    SetLines(schema.Where(), RoleWhere(m_context.Admin, value));
+    SetLines(schema.Where(), RoleWhere(Context().Admin, value));
     SetLines(schema.OrderBy(), {RoleFilterOrderBy});
     tblRole->Open();
     btnRoleFilter->setEnabled(true);
@@ -320,13 +309,13 @@ void TfrmUsers::RoleValueChange()
 
 void TfrmUsers::PageChanging(bool&)
 {
-    if (tblRole->Active() || m_context.Admin.DefineRole != "T")
+    if (tblRole->Active() || Context().Admin.DefineRole != "T")
         return;
     Guarded([this] {
-        tblRole->SetDatabase(&SysDB(m_context));
-        if (m_context.Admin.UserType == "MGR") {
+        tblRole->SetDatabase(&SysDB(Context()));
+        if (Context().Admin.UserType == "MGR") {
             TLines where = RoleDesignWhere();
-            const TLines scope = ManagerRoleScope(m_context.Admin);
+            const TLines scope = ManagerRoleScope(Context().Admin);
             where.insert(where.end(), scope.begin(), scope.end());
             SetLines(tblRole->SQLSchema().Where(), where);
         }
@@ -358,8 +347,8 @@ void TfrmUsers::UserDataChanged()
         return;
     const TUserRow row{FieldText(*tblUser, "FACILITY_ACCESS_FLAG"), FieldText(*tblUser, "CREATED_BY"),
                        FieldText(*tblUser, "USER_TYPE")};
-    btnFacility->setEnabled(FacilityAccessEnabled(m_context.Admin, row, btnFacility->isEnabled()));
-    btnDBAccess->setEnabled(DBAccessEnabled(m_context.Admin, row, btnDBAccess->isEnabled()));
+    btnFacility->setEnabled(FacilityAccessEnabled(Context().Admin, row, btnFacility->isEnabled()));
+    btnDBAccess->setEnabled(DBAccessEnabled(Context().Admin, row, btnDBAccess->isEnabled()));
 }
 
 void TfrmUsers::RoleDataChanged()
@@ -369,7 +358,7 @@ void TfrmUsers::RoleDataChanged()
 
 void TfrmUsers::NewUser()
 {
-    TFieldValues values = NewUserValues(m_context.Admin, ListBy(), m_enterprise, m_enterpriseName);
+    TFieldValues values = NewUserValues(Context().Admin, ListBy(), m_enterprise, m_enterpriseName);
     SetFields(*tblUser, values);
     tblUser->FieldByName("LAST_PASSWORD_CHANGE")->SetAsDateTime(Date());
 }
@@ -377,7 +366,7 @@ void TfrmUsers::NewUser()
 void TfrmUsers::NewRole()
 {
     tblRole->FieldByName("CURRENT_USE")->SetAsString("T");
-    const auto [counter, name] = NewRoleEnterprise(m_context.Admin, m_enterprise, m_enterpriseName);
+    const auto [counter, name] = NewRoleEnterprise(Context().Admin, m_enterprise, m_enterpriseName);
     if (counter != 0) {
         tblRole->FieldByName("C_ENTERPRISE")->SetAsInteger(counter);
         tblRole->FieldByName("ENTERPRISE")->SetAsString(name);
@@ -397,7 +386,7 @@ void TfrmUsers::UserDetails()
         TfrmUsers* Form;
         ~TCancel() { Form->CancelPending(*Form->tblUser); }
     } cancel{this};
-    TfrmUserData editor(m_context, this);
+    TfrmUserData editor(Context(), this);
     editor.SetDataSource(dsUser.get());
     editor.ShowModal();
 }
@@ -406,7 +395,7 @@ void TfrmUsers::FacilityAccess()
 {
     if (!tblUser->Active() || tblUser->IsEmpty())
         return;
-    TfrmUserFacility facility(m_context, this);
+    TfrmUserFacility facility(Context(), this);
     facility.setWindowTitle(QString::fromStdString(FieldText(*tblUser, "FULL_NAME") + " [" +
                                                    FieldText(*tblUser, "USER_ID") + "] " + " - Facility Access"));
     const bool individual = FieldText(*tblUser, "FACILITY_ACCESS_FLAG") == "I";
@@ -427,7 +416,7 @@ void TfrmUsers::DatabaseAccess()
     } cancel{this};
     if (!tblUser->Active() || tblUser->IsEmpty())
         return;
-    TfrmUserDBAccess access(m_context, this);
+    TfrmUserDBAccess access(Context(), this);
     access.SetUserTable(tblUser.get());
     access.ShowModal();
 }
@@ -443,7 +432,7 @@ void TfrmUsers::RoleDetails()
             Form->CancelPending(*Form->tblRole);
         }
     } restore{this};
-    TfrmRoleData editor(m_context, this);
+    TfrmRoleData editor(Context(), this);
     editor.SetDataSource(dsRole.get());
     btnMenuSecurity->setVisible(false);
     editor.ShowModal();
@@ -453,7 +442,7 @@ void TfrmUsers::MenuSecurity()
 {
     if (!tblRole->Active() || tblRole->IsEmpty())
         return;
-    TfrmSecurity security(m_context, this);
+    TfrmSecurity security(Context(), this);
     security.RoleCounter = FieldText(*tblRole, "COUNTER");
     security.EnterpriseCounter = FieldText(*tblRole, "C_ENTERPRISE");
     security.AliasCounter = FieldText(*tblRole, "C_ALIAS");

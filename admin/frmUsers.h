@@ -4,7 +4,7 @@
 // enterprise, facility, alias or role; the editors opened on the current
 // row. What the administrator sees is the where list of UserListRules.
 
-#include "admin/AdminContext.h"
+#include "admin/AdminForms.h"
 #include "platform/Forms.h"
 
 #include <QComboBox>
@@ -22,15 +22,13 @@ class TTabSheet;
 class TovnOndrelQuery;
 class TovnOndrelTable;
 
-class TfrmUsers : public TDialogForm
+class TfrmUsers : public TAdminDialog
 {
   public:
     explicit TfrmUsers(TAdminContext Context, QWidget* Parent = nullptr);
     ~TfrmUsers() override;
     std::string ClassName() const override { return "TfrmUsers"; }
 
-    // The on-show set-up (binding, button rights, "All"); runs once.
-    void FormShow();
     void ListByChange();
     void ValuePick();
     void ValueChange();
@@ -47,7 +45,6 @@ class TfrmUsers : public TDialogForm
 
     TListBy ListBy() const { return static_cast<TListBy>(cboListBy->currentIndex()); }
     int32_t RememberedEnterprise() const { return m_enterprise; }
-    const TAdminContext& Context() const { return m_context; }
 
     TPageControl* Pages;
     TTabSheet* tsUsers;
@@ -76,7 +73,8 @@ class TfrmUsers : public TDialogForm
     std::unique_ptr<TDataSource> dsRole;
 
   protected:
-    void showEvent(QShowEvent* Event) override;
+    // The on-show set-up (binding, button rights, "All"); runs once.
+    void Load() override;
 
   private:
     void UserActiveChanged();
@@ -86,8 +84,6 @@ class TfrmUsers : public TDialogForm
     void NewRole();
     void FillLookup(TListBy Choice);
 
-    TAdminContext m_context;
-    bool m_shown = false;
     int32_t m_enterprise = 0;
     std::string m_enterpriseName;
 };
