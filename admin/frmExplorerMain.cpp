@@ -765,13 +765,21 @@ void TfrmExplorerMain::SelectNode(QTreeWidgetItem* Node, bool DoubleClick)
         }
         BindDataSource(tblData);
         ShowStructure(S(Node->text(0)));
-    } else if (kind == dokPluginProc || kind == dokStoredProc) {
-        LoadProcedure(Node);
-    } else if (DoubleClick && (Node->childCount() == 0 || (kind == dokConnection && data.Connection() &&
-                                                           !data.Connection()->Active()))) {
-        // A connection whose sign-in was cancelled already has its "Plugins"
-        // node; a double click still offers the sign-in again.
-        ExpandNode(Node);
+    } else {
+        try {
+            if (kind == dokPluginProc || kind == dokStoredProc) {
+                LoadProcedure(Node);
+            } else if (DoubleClick && (Node->childCount() == 0 || (kind == dokConnection && data.Connection() &&
+                                                                   !data.Connection()->Active()))) {
+                // A connection whose sign-in was cancelled already has its
+                // "Plugins" node; a double click still offers the sign-in again.
+                ExpandNode(Node);
+            }
+        } catch (...) {
+            // The pages follow the selection even when the server refused.
+            ApplyPages(kind);
+            throw;
+        }
     }
     ApplyPages(kind);
 }
