@@ -166,8 +166,9 @@ TEST_F(PasswordTest, TheRulesInTheirOrderOnAGivenRow)
         UserRow(row, 60, 60, c.ChangedToday ? Variant(Now()) : Variant(), history);
         std::string newHistory = "untouched";
         EXPECT_EQ(DoCheckPassword(*m_db, 0, &row, c.Old, c.New, newHistory, c.OncePerDay), c.Message);
-        if (!c.Message.empty())
+        if (!c.Message.empty()) {
             EXPECT_EQ(newHistory, "untouched");
+        }
         EXPECT_FALSE(m_db->Active()) << "the open state is restored";
     }
     // After the change the history holds the new password and 9 old ones.
