@@ -310,9 +310,16 @@ int CompareValues(const void* a, const void* b, TKldDataType dataType, TKldCompa
 int _CompareRow(const TKldDataRow* row1, const TKldDataRow* row2, const TKldDataColumn* column1,
                 const TKldDataColumn* column2, TKldCompareOptions options)
 {
-    if (!row1 || !row2 || !column1 || !column2 || column1->DataType() != column2->DataType())
+    if (!row1 || !row2)
         return 0;
-    return CompareValues(row1->ValuePtr(column1), row2->ValuePtr(column2), column1->DataType(), options);
+    if (column1 && column2 && column1->DataType() != column2->DataType())
+        return 0;
+    // A side without a column has no value: it orders as NULL.
+    const TKldDataColumn* typed = column1 ? column1 : column2;
+    if (!typed)
+        return CompareValues(nullptr, nullptr, cdtUnknown, options);
+    return CompareValues(column1 ? row1->ValuePtr(column1) : nullptr, column2 ? row2->ValuePtr(column2) : nullptr,
+                         typed->DataType(), options);
 }
 
 int _CompareRow(const TKldDataRow* row1, const TKldDataRow* row2, const TKldDataColumn* column,

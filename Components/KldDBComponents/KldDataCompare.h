@@ -35,7 +35,8 @@ void AppendLocaleSortKey(std::string_view text, bool caseInsensitive, std::vecto
 bool AppendAsciiSortKey(std::string_view text, std::vector<uint8_t>& key);
 
 // 0 when either row is nil or the columns' types differ; otherwise the order
-// of row1's value in column1 and row2's value in column2.
+// of row1's value in column1 and row2's value in column2, a missing column
+// counting as NULL.
 int _CompareRow(const TKldDataRow* row1, const TKldDataRow* row2, const TKldDataColumn* column1,
                 const TKldDataColumn* column2, TKldCompareOptions options);
 int _CompareRow(const TKldDataRow* row1, const TKldDataRow* row2, const TKldDataColumn* column,

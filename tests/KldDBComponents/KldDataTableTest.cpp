@@ -108,6 +108,50 @@ TEST_F(KldDataTableTest, RowsStayInKeyOrder)
     EXPECT_EQ(table->GetRow(0)->GetValue(other).AsInteger(), 2) << "a duplicate goes before its equals";
 }
 
+TEST_F(KldDataTableTest, RowComparisonRules)
+{
+    TKldDataRow* a = Add("a", 5);
+    TKldDataRow* b = Add("b", 7);
+    struct Case
+    {
+        const char* what;
+        const TKldDataRow* row1;
+        const TKldDataRow* row2;
+        const TKldDataColumn* column1;
+        const TKldDataColumn* column2;
+        TKldCompareOptions options;
+        int expected;
+    };
+    const Case cases[] = {
+        {"values in one column", a, b, other, other, {}, -1},
+        {"descending", a, b, other, other, {coDescending}, 1},
+        {"no first row", nullptr, b, other, other, {}, 0},
+        {"no second row", a, nullptr, other, other, {}, 0},
+        {"columns of different types", a, b, key, other, {}, 0},
+        {"no first column: NULL first", a, b, nullptr, other, {}, -1},
+        {"no second column: NULL first", a, b, other, nullptr, {}, 1},
+        {"no first column, nulls last", a, b, nullptr, other, {coNullsLast}, 1},
+        {"no first column, descending keeps NULL first", a, b, nullptr, other, {coDescending}, -1},
+        {"no columns: two NULLs", a, b, nullptr, nullptr, {}, 0},
+    };
+    for (const Case& c : cases)
+    {
+        int result = _CompareRow(c.row1, c.row2, c.column1, c.column2, c.options);
+        EXPECT_EQ((result > 0) - (result < 0), c.expected) << c.what;
+    }
+
+    // Pair by pair, the first difference decides.
+    EXPECT_EQ(CompareRows(a, a, TKldColumnArray{key, other}, {}, TKldColumnArray{key, other}), 0);
+    EXPECT_LT(CompareRows(a, b, TKldColumnArray{key, other}, {}, TKldColumnArray{key, other}), 0);
+    EXPECT_GT(CompareRows(b, a, TKldColumnArray{other}, {}, TKldColumnArray{other}), 0);
+    EXPECT_EQ(CompareRows(a, b, TKldColumnArray{}, {}, TKldColumnArray{}), 0);
+    b->BeginEdit();
+    b->SetValue(other, 5);
+    b->EndEdit();
+    EXPECT_EQ(CompareRows(a, b, TKldColumnArray{other}, {}, TKldColumnArray{other}), 0);
+    EXPECT_LT(CompareRows(a, b, TKldColumnArray{other, key}, {}, TKldColumnArray{other, key}), 0);
+}
+
 TEST_F(KldDataTableTest, KeySearch)
 {
     for (const char* k : {"d", "b", "f"})
