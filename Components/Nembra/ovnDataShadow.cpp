@@ -511,7 +511,9 @@ void TovnBinaryShadow::StoreRecord(const std::vector<TValue>& values)
             field->SetAsString(value.Bytes);
             break;
         case TValueKind::Bytes:
-            if (field->IsBlob())
+            // Byte fields travel in the blob group too: without them a
+            // dataset's own snapshot would lose their values on reading.
+            if (field->IsBlob() || field->DataType() == ftBytes || field->DataType() == ftVarBytes)
                 field->SetAsString(value.Bytes);
             break;
         case TValueKind::Int32:
