@@ -13,6 +13,7 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDBDataSets.h"
+#include "Components/Nembra/NembraLib.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "base/KldLogFile.h"
 #include "base/KldProgress.h"
@@ -37,6 +38,8 @@
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
+
+#include <mutex>
 
 static void InitControllerResources()
 {
@@ -147,6 +150,10 @@ void LoadPictureTable(TCustomImageList& Images, const std::vector<std::string>& 
 
 TfrmOrvaneBrowser4::TfrmOrvaneBrowser4(QWidget* parent) : QMainWindow(parent)
 {
+    // The timings of remote calls read the cycle counter: it is calibrated
+    // once per process (a 100 ms measure), before the first call.
+    static std::once_flag profilingCalibrated;
+    std::call_once(profilingCalibrated, [] { InitProfiling(); });
     setObjectName("frmOrvaneBrowser4");
     resize(1094, 660);
     s_programVersion = ovnVersionInfo(GetModuleFileName());

@@ -117,7 +117,8 @@ std::string TNembraConnection::BuildRequestBody(const TNembraRequest& Request) c
             body += '&';
         body += m_timeStampParamName.empty() ? std::string("_qts") : m_timeStampParamName;
         // Not encoded: the blank between date and time travels as it is.
-        body += '=' + FormatDateTime(NembraDateTimeFormat, Now());
+        // The wire format, whatever separators the user's settings name.
+        body += '=' + DateTimeToJSONStr(Now());
     }
     return body;
 }

@@ -147,10 +147,12 @@ std::string JoinWithComma(const TStrings& strings, char quoteChar)
 void SplitString(std::string_view s, std::string_view separator, std::string& prefix, bool keepAsPrefix,
                  std::string& postfix)
 {
-    const int p = Pos(separator, s);
-    if (p > 1) {
-        prefix = Trim(s.substr(0, static_cast<size_t>(p - 1)));
-        postfix = Trim(s.substr(static_cast<size_t>(p - 1) + separator.size()));
+    // A separator in the first place is passed over: the split is at the
+    // first one after it.
+    const size_t p = separator.empty() || s.empty() ? std::string_view::npos : s.find(separator, 1);
+    if (p != std::string_view::npos) {
+        prefix = Trim(s.substr(0, p));
+        postfix = Trim(s.substr(p + separator.size()));
         return;
     }
     if (keepAsPrefix) {

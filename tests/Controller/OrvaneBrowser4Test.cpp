@@ -10,6 +10,7 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnMyWebBrowserController.h"
 #include "Components/Nembra/NembraClient.h"
+#include "Components/Nembra/NembraLib.h"
 #include "base/KldLogFile.h"
 #include "base/KldProgress.h"
 #include "platform/FileUtils.h"
@@ -540,6 +541,13 @@ TEST_F(MainWindowTest, TheComponentsItOwns)
     EXPECT_FALSE(m_window->qryUserFacility().ServerUpdate());
     EXPECT_FALSE(m_window->tmrCheckOnline().Enabled());
     EXPECT_EQ(m_window->tmrCheckOnline().Interval(), 30000u);
+}
+
+TEST_F(MainWindowTest, CallTimingsAreCalibratedBeforeAnyCall)
+{
+    // Ticks of the processor's counter per millisecond: some thousands on
+    // any machine the program runs on.
+    EXPECT_GT(ProfilingTicksPerMSec(), 1000);
 }
 
 TEST_F(MainWindowTest, TheIdleUpdateSetsEveryAction)

@@ -172,6 +172,24 @@ TEST_F(NembraExchange, BodyIsFormEncodedInOrder)
     EXPECT_TRUE(Shaped(r->GetJSONObject().GetValues("RAW_BODY").GetAsString(), "ts=####-##-## ##:##:##"));
 }
 
+TEST_F(NembraExchange, TimeStampKeepsTheWireFormatUnderOtherSeparators)
+{
+    auto c = Connect();
+    c->SetAppendTimeStampToPost(true);
+    const TFormatSettings saved = FormatSettings;
+    FormatSettings.DateSeparator = '.';
+    FormatSettings.TimeSeparator = '.';
+    std::string body;
+    try {
+        body = Call(*c, "Test.Echo", {"A=1"})->GetJSONObject().GetValues("RAW_BODY").GetAsString();
+    } catch (...) {
+        FormatSettings = saved;
+        throw;
+    }
+    FormatSettings = saved;
+    EXPECT_TRUE(Shaped(body, "A=1&_qts=####-##-## ##:##:##")) << body;
+}
+
 TEST_F(NembraExchange, HeadersAndCompression)
 {
     auto c = Connect();

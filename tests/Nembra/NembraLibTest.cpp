@@ -605,6 +605,7 @@ TEST(NembraText, Split)
         {"split and trimmed", " key = value = x ", true, "key", "value = x"},
         {"separator first is no split, kept as prefix", "=value", true, "=value", ""},
         {"separator first is no split, to postfix", "=value", false, "", "=value"},
+        {"a separator first is passed over for the next one", "=a = b ", false, "=a", "b"},
         {"no separator, to prefix", " alone ", true, "alone", ""},
         {"no separator, to postfix", " alone ", false, "", "alone"},
     };
