@@ -298,7 +298,9 @@ class TKldZipFile : public TObject
     // Exact lookup of a name in the table's form (no trimming).
     int IndexOfName(const std::string& Name) const;
     TFileInfo& AddMember(const std::string& Name, int32_t Attributes);
-    void MakeFolders(const std::string& Path);
+    // A path step that is a file member raises, unless RefuseFiles is false
+    // (reading an archive), when it is left as it is.
+    void MakeFolders(const std::string& Path, bool RefuseFiles = true);
     // The first index whose name lies below Folder, or where it would.
     int FirstBelow(const std::string& Folder) const;
     bool HasMembersBelow(const std::string& Folder) const;

@@ -378,6 +378,27 @@ TEST(KldSciZipFile, OpeningAddsTheFoldersOfMemberPathsWithoutModifying)
     EXPECT_EQ(ReadText(dir / "t.zip"), bytes);
 }
 
+// Another tool may store a file where a member's path needs a folder; such an
+// archive still opens: a path step that is a member already gets no folder.
+TEST(KldSciZipFile, OpensArchivesWhoseFileStandsOnAMembersPath)
+{
+    TTempFolder dir;
+    Archive raw;
+    raw.Members.push_back({"a", "plain file"});
+    raw.Members.push_back({"a/b/c.txt", "below"});
+    WriteText(dir / "t.zip", raw.Bytes());
+    TKldZipFile zip;
+    ASSERT_EQ(ErrorOf([&] { zip.OpenZipFile(dir / "t.zip"); }), "");
+    EXPECT_EQ(Names(zip), (std::vector<std::string>{"a", "a\\b", "a\\b\\c.txt"}));
+    EXPECT_FALSE(zip.GetFileInfo(0).IsFolder());
+    EXPECT_TRUE(zip.GetFileInfo(1).IsFolder());
+    EXPECT_FALSE(zip.Modified());
+    EXPECT_EQ(ReadMember(zip, "a"), "plain file");
+    EXPECT_EQ(ReadMember(zip, "a\\b\\c.txt"), "below");
+    // Making folders here still refuses a file in the way.
+    EXPECT_EQ(ErrorOf([&] { zip.CreateFile("a\\x\\d.txt"); }), "Unable to create directory: a");
+}
+
 TEST(KldSciZipFile, NamesAsStoredSurviveARewrite)
 {
     // Names that the program's own tidying (trimming, one leading
