@@ -557,8 +557,14 @@ void TKldZipFile::ClearMembers()
 
 void TKldZipFile::DisconnectStreams()
 {
-    for (TKldZipFileStream* stream : m_streams)
+    // A disconnected stream never writes back, so its member is free again
+    // (after Flush the archive stays open and the member in use).
+    for (TKldZipFileStream* stream : m_streams) {
+        if (stream->m_member != nullptr)
+            stream->m_member->UnLock();
+        stream->m_member = nullptr;
         stream->m_zipFile = nullptr;
+    }
     m_streams.clear();
 }
 

@@ -1159,6 +1159,25 @@ TEST(KldSciZipFile, ClosingDisconnectsMemberStreams)
     EXPECT_EQ(ReadMember(zip, "b.txt"), "original");
 }
 
+// A stream that Flush disconnected writes nothing back, so its member is free
+// again: it can be written, renamed and deleted.
+TEST(KldSciZipFile, FlushFreesTheMembersOfDisconnectedStreams)
+{
+    TTempFolder dir;
+    MakeArchive(dir / "t.zip", {{"b.txt", "original"}});
+    TKldZipFile zip(dir / "t.zip");
+    auto stale = zip.CreateStream("b.txt", fmOpenWrite);
+    Append(*stale, "lost");
+    zip.Flush();
+    EXPECT_EQ(stale->ZipFile(), nullptr);
+    EXPECT_EQ(ErrorOf([&] { zip.CreateStream("b.txt", fmOpenWrite).reset(); }), "");
+    EXPECT_EQ(ErrorOf([&] { zip.RenameFile("b.txt", "c.txt"); }), "");
+    stale.reset();
+    EXPECT_EQ(ReadMember(zip, "c.txt"), "original");
+    EXPECT_EQ(ErrorOf([&] { zip.DeleteFile("c.txt"); }), "");
+    EXPECT_EQ(zip.GetFileCount(), 0);
+}
+
 // --- Search ----------------------------------------------------------------------------------------
 
 TEST(KldSciZipFile, FindFirstAndFindNextWalkOneFolder)
