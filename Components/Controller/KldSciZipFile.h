@@ -149,7 +149,8 @@ class TKldZipFile;
 
 // A member's uncompressed content in memory. Opened for writing, it locks its
 // member and writes its content back into it when destroyed; once the archive
-// is closed it is disconnected and touches nothing.
+// is closed or flushed it is disconnected: it touches nothing and no longer
+// holds its member.
 class TKldZipFileStream : public TMemoryStream
 {
   public:
