@@ -837,6 +837,8 @@ int64_t FindEndRecord(TStream& Stream, int64_t Size)
 
 void TKldZipFile::LoadFromStream(TStream& Stream, bool LoadData)
 {
+    // The members go: streams made of them must not reach them any more.
+    DisconnectStreams();
     ClearMembers();
     const int64_t size = Stream.Size();
     if (size < EndRecordSize + 1)

@@ -1178,6 +1178,25 @@ TEST(KldSciZipFile, FlushFreesTheMembersOfDisconnectedStreams)
     EXPECT_EQ(zip.GetFileCount(), 0);
 }
 
+// Reading another member table drops the members the open streams were made
+// of: those streams are disconnected, not left pointing at them.
+TEST(KldSciZipFile, LoadingAnotherTableDisconnectsMemberStreams)
+{
+    TTempFolder dir;
+    MakeArchive(dir / "t.zip", {{"b.txt", "original"}});
+    MakeArchive(dir / "u.zip", {{"c.txt", "other"}});
+    TKldZipFile zip(dir / "t.zip");
+    auto stale = zip.CreateStream("b.txt", fmOpenWrite);
+    Append(*stale, "lost");
+    TFileStream other(dir / "u.zip", fmOpenRead);
+    zip.LoadFromStream(other, true);
+    EXPECT_EQ(stale->ZipFile(), nullptr);
+    EXPECT_EQ(stale->FileIndex(), -1);
+    stale.reset();
+    EXPECT_EQ(Names(zip), (std::vector<std::string>{"c.txt"}));
+    EXPECT_EQ(ReadMember(zip, "c.txt"), "other");
+}
+
 // --- Search ----------------------------------------------------------------------------------------
 
 TEST(KldSciZipFile, FindFirstAndFindNextWalkOneFolder)
