@@ -557,8 +557,14 @@ void TKldZipFile::ClearMembers()
 
 void TKldZipFile::DisconnectStreams()
 {
-    for (TKldZipFileStream* stream : m_streams)
+    // A disconnected stream never writes back, so its member is free again
+    // (after Flush the archive stays open and the member in use).
+    for (TKldZipFileStream* stream : m_streams) {
+        if (stream->m_member != nullptr)
+            stream->m_member->UnLock();
+        stream->m_member = nullptr;
         stream->m_zipFile = nullptr;
+    }
     m_streams.clear();
 }
 
@@ -831,6 +837,8 @@ int64_t FindEndRecord(TStream& Stream, int64_t Size)
 
 void TKldZipFile::LoadFromStream(TStream& Stream, bool LoadData)
 {
+    // The members go: streams made of them must not reach them any more.
+    DisconnectStreams();
     ClearMembers();
     const int64_t size = Stream.Size();
     if (size < EndRecordSize + 1)
@@ -944,9 +952,11 @@ void TKldZipFile::ReadMembers(TStream& Stream, int64_t Directory, int64_t EndRec
     // members would silently go missing.
     if (uint16_t(m_files.Count()) != Entries)
         InvalidFormat();
-    // Every folder on a member's path becomes a member of its own.
+    // Every folder on a member's path becomes a member of its own. A step
+    // another tool stored as a file stays that file: refusing it would make
+    // the whole archive unreadable.
     for (const std::string& folder : folders)
-        MakeFolders(folder);
+        MakeFolders(folder, false);
 }
 
 // --- Members ----------------------------------------------------------------------------------
@@ -1021,7 +1031,7 @@ void TKldZipFile::ForceDirectories(const std::string& Path)
         MakeFolders(AdjustFileName(Path));
 }
 
-void TKldZipFile::MakeFolders(const std::string& Path)
+void TKldZipFile::MakeFolders(const std::string& Path, bool RefuseFiles)
 {
     // Path is taken as it stands: a name read from an archive must find the
     // folders made for it when the archive is read again. Empty steps (a
@@ -1033,7 +1043,7 @@ void TKldZipFile::MakeFolders(const std::string& Path)
             const int index = IndexOfName(prefix);
             if (index < 0)
                 AddMember(prefix, faDirectory);
-            else if (!Member(index).IsFolder())
+            else if (RefuseFiles && !Member(index).IsFolder())
                 ZipError(Format("Unable to create directory: %s", prefix));
         }
         if (end == std::string::npos)

@@ -149,7 +149,8 @@ class TKldZipFile;
 
 // A member's uncompressed content in memory. Opened for writing, it locks its
 // member and writes its content back into it when destroyed; once the archive
-// is closed it is disconnected and touches nothing.
+// is closed or flushed it is disconnected: it touches nothing and no longer
+// holds its member.
 class TKldZipFileStream : public TMemoryStream
 {
   public:
@@ -298,7 +299,9 @@ class TKldZipFile : public TObject
     // Exact lookup of a name in the table's form (no trimming).
     int IndexOfName(const std::string& Name) const;
     TFileInfo& AddMember(const std::string& Name, int32_t Attributes);
-    void MakeFolders(const std::string& Path);
+    // A path step that is a file member raises, unless RefuseFiles is false
+    // (reading an archive), when it is left as it is.
+    void MakeFolders(const std::string& Path, bool RefuseFiles = true);
     // The first index whose name lies below Folder, or where it would.
     int FirstBelow(const std::string& Folder) const;
     bool HasMembersBelow(const std::string& Folder) const;

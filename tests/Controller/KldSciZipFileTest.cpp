@@ -378,6 +378,27 @@ TEST(KldSciZipFile, OpeningAddsTheFoldersOfMemberPathsWithoutModifying)
     EXPECT_EQ(ReadText(dir / "t.zip"), bytes);
 }
 
+// Another tool may store a file where a member's path needs a folder; such an
+// archive still opens: a path step that is a member already gets no folder.
+TEST(KldSciZipFile, OpensArchivesWhoseFileStandsOnAMembersPath)
+{
+    TTempFolder dir;
+    Archive raw;
+    raw.Members.push_back({"a", "plain file"});
+    raw.Members.push_back({"a/b/c.txt", "below"});
+    WriteText(dir / "t.zip", raw.Bytes());
+    TKldZipFile zip;
+    ASSERT_EQ(ErrorOf([&] { zip.OpenZipFile(dir / "t.zip"); }), "");
+    EXPECT_EQ(Names(zip), (std::vector<std::string>{"a", "a\\b", "a\\b\\c.txt"}));
+    EXPECT_FALSE(zip.GetFileInfo(0).IsFolder());
+    EXPECT_TRUE(zip.GetFileInfo(1).IsFolder());
+    EXPECT_FALSE(zip.Modified());
+    EXPECT_EQ(ReadMember(zip, "a"), "plain file");
+    EXPECT_EQ(ReadMember(zip, "a\\b\\c.txt"), "below");
+    // Making folders here still refuses a file in the way.
+    EXPECT_EQ(ErrorOf([&] { zip.CreateFile("a\\x\\d.txt"); }), "Unable to create directory: a");
+}
+
 TEST(KldSciZipFile, NamesAsStoredSurviveARewrite)
 {
     // Names that the program's own tidying (trimming, one leading
@@ -1136,6 +1157,44 @@ TEST(KldSciZipFile, ClosingDisconnectsMemberStreams)
     stream.reset();
     TKldZipFile zip(dir / "t.zip");
     EXPECT_EQ(ReadMember(zip, "b.txt"), "original");
+}
+
+// A stream that Flush disconnected writes nothing back, so its member is free
+// again: it can be written, renamed and deleted.
+TEST(KldSciZipFile, FlushFreesTheMembersOfDisconnectedStreams)
+{
+    TTempFolder dir;
+    MakeArchive(dir / "t.zip", {{"b.txt", "original"}});
+    TKldZipFile zip(dir / "t.zip");
+    auto stale = zip.CreateStream("b.txt", fmOpenWrite);
+    Append(*stale, "lost");
+    zip.Flush();
+    EXPECT_EQ(stale->ZipFile(), nullptr);
+    EXPECT_EQ(ErrorOf([&] { zip.CreateStream("b.txt", fmOpenWrite).reset(); }), "");
+    EXPECT_EQ(ErrorOf([&] { zip.RenameFile("b.txt", "c.txt"); }), "");
+    stale.reset();
+    EXPECT_EQ(ReadMember(zip, "c.txt"), "original");
+    EXPECT_EQ(ErrorOf([&] { zip.DeleteFile("c.txt"); }), "");
+    EXPECT_EQ(zip.GetFileCount(), 0);
+}
+
+// Reading another member table drops the members the open streams were made
+// of: those streams are disconnected, not left pointing at them.
+TEST(KldSciZipFile, LoadingAnotherTableDisconnectsMemberStreams)
+{
+    TTempFolder dir;
+    MakeArchive(dir / "t.zip", {{"b.txt", "original"}});
+    MakeArchive(dir / "u.zip", {{"c.txt", "other"}});
+    TKldZipFile zip(dir / "t.zip");
+    auto stale = zip.CreateStream("b.txt", fmOpenWrite);
+    Append(*stale, "lost");
+    TFileStream other(dir / "u.zip", fmOpenRead);
+    zip.LoadFromStream(other, true);
+    EXPECT_EQ(stale->ZipFile(), nullptr);
+    EXPECT_EQ(stale->FileIndex(), -1);
+    stale.reset();
+    EXPECT_EQ(Names(zip), (std::vector<std::string>{"c.txt"}));
+    EXPECT_EQ(ReadMember(zip, "c.txt"), "other");
 }
 
 // --- Search ----------------------------------------------------------------------------------------

@@ -411,13 +411,12 @@ TEST_F(SwapletTest, MembersOutOfTheProgramFolderAreSkipped)
     {
         const char* Desc;
         std::vector<std::string> Names;
-        bool GoodRestored; // false: the reader refuses the archive itself
     };
     const Case cases[] = {
-        {"a path up", {"../escaped.txt"}, true},
-        {"the parent itself", {".."}, true},
+        {"a path up", {"../escaped.txt"}},
+        {"the parent itself", {".."}},
         // ".." as a file and as the folder of another member.
-        {"both", {"..", "../escaped.txt"}, false},
+        {"both", {"..", "../escaped.txt"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
@@ -432,12 +431,10 @@ TEST_F(SwapletTest, MembersOutOfTheProgramFolderAreSkipped)
         s.Window.btnRestoreClick();
         EXPECT_EQ(s.Window.State(), ssRestoreFailed);
         const std::string message = s.Window.lblMessage()->text().toStdString();
-        if (c.GoodRestored) {
-            for (const std::string& name : c.Names)
-                EXPECT_NE(message.find(name), std::string::npos) << message;
-        }
+        for (const std::string& name : c.Names)
+            EXPECT_NE(message.find(name), std::string::npos) << message;
         EXPECT_FALSE(FileExists(Dir.Path() + "../escaped.txt"));
-        EXPECT_EQ(FileExists(Program + "good.txt"), c.GoodRestored);
+        EXPECT_TRUE(FileExists(Program + "good.txt"));
         EXPECT_EQ(s.Terminations, 0);
     }
     EXPECT_EQ(ClientRuns(3).size(), 3u);
