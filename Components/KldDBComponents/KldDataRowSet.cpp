@@ -69,10 +69,17 @@ TKldRowSet::TKldRowSet(TKldDataTable* table, TKldDataRelation* relation)
     // not fit the table is refused on opening.
     if (relation)
     {
-        if (table && table->Columns().Find(relation->ChildColumnNames()))
+        // A key of several columns is a ";" list: each name is looked up.
+        try
+        {
+            if (!table)
+                throw Exception("Error opening data table");
             SetKeyColumns(relation->ChildColumnNames());
-        else
+        }
+        catch (const Exception&)
+        {
             m_keyColumnNames = relation->ChildColumnNames();
+        }
     }
 }
 

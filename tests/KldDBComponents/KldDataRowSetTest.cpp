@@ -343,6 +343,36 @@ TEST_F(KldRowSetTest, RelationSuppliesTheKeyAndTheMasterRow)
     EXPECT_EQ(container.CursorCount(), 1);
 }
 
+TEST_F(KldRowSetTest, ARelationOfSeveralColumnsSuppliesTheKeyAtCreation)
+{
+    TKldDataTable* owners = container.Tables().Add();
+    owners->SetName("Owners");
+    owners->Columns().AddColumn("Code", cdtInteger)->SetPrimaryKey(true);
+    owners->Columns().AddColumn("Label", cdtString);
+    TKldDataRelation* relation = container.Relations().Add();
+    relation->SetName("Owner_People");
+    relation->SetParentTableName("Owners");
+    relation->SetChildTableName("People");
+    relation->SetParentColumnNames("Code;Label");
+    relation->SetChildColumnNames("ParentId; Name");
+
+    struct Case
+    {
+        const char* childColumns;
+        int keyCount;
+    };
+    for (const Case& c : {Case{"ParentId; Name", 2}, Case{"ParentId", 1}, Case{"ParentId;Missing", 0}})
+    {
+        SCOPED_TRACE(c.childColumns);
+        relation->SetChildColumnNames(c.childColumns);
+        TKldRowSet rows(table, relation);
+        EXPECT_EQ(rows.KeyColumnNames(), c.childColumns);
+        EXPECT_EQ(rows.KeyCount(), c.keyCount);
+        EXPECT_EQ(rows.IsSorted(), c.keyCount > 0);
+        EXPECT_EQ(rows.NativeAccess(), c.keyCount == 0);
+    }
+}
+
 TEST_F(KldRowSetTest, SortingAgreesWithAFullSortOnManyRows)
 {
     // Many equal keys and NULLs: the quicksort and the incremental updates
