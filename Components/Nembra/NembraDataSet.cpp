@@ -407,17 +407,18 @@ std::string GetUpdateStatement(const TNembraEditSQL& edit, TKldDataRow* row, TPa
             return {};
         return Format("UPDATE %s SET %s WHERE %s ", table, set, WhereList(edit, row, params));
     }
-    // A row the server has never seen cannot be updated by its key; this is
-    // checked before the SET list, which for such a row compares the values
-    // with themselves and would drop the edit without a word.
-    const auto [keyDef, keyColumn] = KeyOf(edit, row);
-    TKldDataRow* original = row->OriginalRow();
-    if (original == nullptr)
-        throw Exception(Format(edit.InsertedRowMessage, edit.KeyFieldName));
     std::string set;
     GetColumnsAssign(row, defs, params, set, edit.SkipFields, false, ", ", edit.QuoteChars, ":");
-    if (Trim(set).empty())
+    TKldDataRow* original = row->OriginalRow();
+    // A row the server has never seen cannot be updated by its key. Its SET
+    // list is always blank (its values are compared with themselves), so a
+    // blank list only ends the update quietly for a row that has an
+    // original version; the other one must not lose its edit without a word.
+    if (Trim(set).empty() && original != nullptr)
         return {};
+    const auto [keyDef, keyColumn] = KeyOf(edit, row);
+    if (original == nullptr)
+        throw Exception(Format(edit.InsertedRowMessage, edit.KeyFieldName));
     AddInputParam(params, "PK", keyDef->DataType(), original->GetValue(keyColumn));
     return Format("UPDATE %s SET %s WHERE %s = :PK", table, set,
                   FormatIdentifier(edit.KeyFieldName, edit.QuoteChars));

@@ -180,6 +180,28 @@ TEST_F(RemoteDataSetWire, EditStatementsByKeyAndByOldValues)
     EXPECT_EQ(Calls(), 4u);
 }
 
+TEST_F(RemoteDataSetWire, AnUpdateByKeyOfARowTheServerNeverSawRaises)
+{
+    auto q = Query("SELECT COUNTER, NAME FROM T");
+    q->SetTableName("T");
+    q->SetKeyFieldName("COUNTER");
+    Reply(std::string(R"({"handle":"","eof":true,)") + kFields + "," + R"("tablefields":)" +
+          std::string(kFields).substr(9) + R"(,"data":{"COUNTER":[7],"NAME":["a"]}})");
+    q->Open();
+    // Kept locally only: the row has no version the server knows.
+    q->AppendRecord({11, "new"});
+    TKldDataRow* row = q->GetDataRow();
+    ASSERT_TRUE(row->GetState(drsInserted));
+    row->BeginEdit();
+    row->SetAsVariant("NAME", "newer");
+    TParams params;
+    std::string sql;
+    EXPECT_EQ(ErrorOf([&] { q->GetUpdateSQL(row, params, sql); }),
+              "Unable to update row which probably was inserted: COUNTER");
+    EXPECT_EQ(sql, "");
+    row->CancelEdit();
+}
+
 TEST_F(RemoteDataSetWire, ExecuteRepliesMustCarryTheirParams)
 {
     auto q = Query("UPDATE T SET NAME = 'x'");

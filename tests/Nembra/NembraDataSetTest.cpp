@@ -573,6 +573,31 @@ TEST(NembraUtilityDataSet, StatementErrors)
     row->CancelEdit();
 }
 
+TEST(NembraUtilityDataSet, ABlankSetListEndsTheUpdateBeforeTheKeyIsLookedFor)
+{
+    struct Case
+    {
+        const char* Desc;
+        const char* Changed;
+        std::string Error;
+        bool Recorded;
+    } cases[] = {
+        {"only a skipped field changed: nothing to write, the key is not needed", "AMOUNT", "", false},
+        {"a written field changed: the key must exist", "NAME", "Field not found: COUNTER", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        DeltaFixture f("COUNTER");
+        f.DataSet.SetDeltaUpdateSkipFields("AMOUNT");
+        f.DataSet.Edit();
+        f.DataSet.FieldByName(c.Changed)->SetAsString("7");
+        EXPECT_EQ(ErrorOf([&] { f.DataSet.Post(); }), c.Error);
+        EXPECT_EQ(f.DataSet.DeltaPresent(), c.Recorded);
+        if (f.DataSet.State() == dsEdit)
+            f.DataSet.Cancel();
+    }
+}
+
 TEST(NembraUtilityDataSet, UpdatingARowThatWasJustInsertedByKeyRaises)
 {
     DeltaFixture f;
