@@ -307,6 +307,21 @@ int CompareValues(const void* a, const void* b, TKldDataType dataType, TKldCompa
     return options.Contains(coDescending) ? -result : result;
 }
 
+bool ValuesDiffer(const void* a, const void* b, TKldDataType dataType)
+{
+    if (!a || !b)
+        return a != b;
+    switch (dataType)
+    {
+    case cdtString:
+    case cdtMemo:
+    case cdtWideString:
+        return TextOf(a) != TextOf(b);
+    default:
+        return CompareValues(a, b, dataType, {}) != 0;
+    }
+}
+
 int _CompareRow(const TKldDataRow* row1, const TKldDataRow* row2, const TKldDataColumn* column1,
                 const TKldDataColumn* column2, TKldCompareOptions options)
 {

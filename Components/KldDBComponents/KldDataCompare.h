@@ -21,6 +21,10 @@ using TKldCompareOptionsArray = std::vector<TKldCompareOptions>;
 // format (for the text types: a text value, see KldTextView); nullptr is NULL.
 // NULL sorts first (last with coNullsLast) whatever coDescending says.
 int CompareValues(const void* a, const void* b, TKldDataType dataType, TKldCompareOptions options);
+// Whether a stored value was changed: texts differ by any byte, even where
+// the collation orders them equal (a control character added, another
+// normalisation); other types differ where CompareValues says so.
+bool ValuesDiffer(const void* a, const void* b, TKldDataType dataType);
 
 // Locale-aware comparison of two UTF-8 texts, -1, 0 or +1.
 int CompareLocaleText(std::string_view a, std::string_view b, bool caseInsensitive);

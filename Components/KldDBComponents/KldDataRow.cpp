@@ -749,7 +749,7 @@ bool TKldDataRow::DiffersFrom(const TKldDataRow* other, const TKldColumnArray* c
     auto differs = [&](const TKldDataColumn* column) {
         const void* mine = ValuePtr(column);
         const void* theirs = other ? other->ValuePtr(column) : nullptr;
-        return CompareValues(mine, theirs, column->DataType(), {}) != 0;
+        return ValuesDiffer(mine, theirs, column->DataType());
     };
     if (columns)
     {

@@ -289,6 +289,37 @@ TEST_F(KldDataRowTest, WritingAStoredRowOutsideAnEdit)
     EXPECT_EQ(log->Count(cdeRowModified), 1);
 }
 
+TEST_F(KldDataRowTest, AnEditTheCollationIgnoresIsStillAChange)
+{
+    // Texts the collation orders equal but whose bytes differ: the edit must
+    // count, or a server-bound dataset would send nothing for it.
+    struct Case
+    {
+        const char* Desc;
+        TKldDataColumn* Column;
+        std::string Before;
+        std::string After;
+        bool Modified;
+    };
+    const Case cases[] = {
+        {"a control character added", name, "Ann", std::string("Ann\x01"), true},
+        {"a control character in a memo", memo, "line", std::string("line\x02"), true},
+        {"composed and decomposed accents", wide, "caf\xC3\xA9", "cafe\xCC\x81", true},
+        {"the same text", name, "Ann", "Ann", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        TKldDataColumn* column = c.Column;
+        TKldDataRow* row = AddRow(static_cast<int>(&c - cases) + 10);
+        row->SetValue(column, c.Before);
+        row->BeginEdit();
+        row->SetValue(column, c.After);
+        EXPECT_EQ(row->IsModified(), c.Modified);
+        EXPECT_EQ(row->IsModified({column}), c.Modified);
+        row->CancelEdit();
+    }
+}
+
 TEST_F(KldDataRowTest, EditingStates)
 {
     TKldDataRow* row = AddRow(1);
