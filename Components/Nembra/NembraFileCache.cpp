@@ -707,17 +707,18 @@ void TNembraFileCache::InternalDownload(const std::string& ResourceName, TResour
         ::unlink(temp.c_str());
         throw;
     }
-    if (!answer.NewFile) {
-        // Nothing newer: the local file and its entry stay as they are.
-        ::unlink(temp.c_str());
-        return;
-    }
     if (answer.FileName.empty()) {
-        // The source has no file for the resource.
+        // The source has no file for the resource, whether it wrote one or
+        // not: an old local file is no longer its file and is not served.
         ::unlink(temp.c_str());
         TCriticalSectionGuard guard(m_cacheLock);
         Entry.FileName.clear();
         Entry.Version = -1;
+        return;
+    }
+    if (!answer.NewFile) {
+        // Nothing newer: the local file and its entry stay as they are.
+        ::unlink(temp.c_str());
         return;
     }
     if (!InspectFile(temp).Exists)
@@ -797,9 +798,10 @@ TDownloadAnswer TNembraFileCache::DoDownloadFile(const std::string& ResourceName
                                                  const std::string& TempFile)
 {
     TDownloadAnswer answer;
-    if (!OnDownloadFile)
-        return answer;
+    answer.FileName = Entry.FileName;
     answer.Version = Entry.Version;
+    if (!OnDownloadFile)
+        return answer; // nobody to ask: nothing new, and the entry keeps its file
     answer.FileName =
         OnDownloadFile(this, ResourceName, OS(), TempFile, DownloadWhen() != downloadNever, answer.Version);
     CheckCacheName(answer.FileName);

@@ -205,8 +205,10 @@ class TNembraFileCache : public TComponent
     // a new file took the old one's place.
     virtual void InternalDownload(const std::string& ResourceName, TResourceDescriptor& Entry, bool& Downloaded);
     // Fills TempFile, or answers that there is nothing new; here through
-    // OnDownloadFile (a handler that writes no file has nothing new). The
-    // entry is left alone: the answer is recorded once the file is in place.
+    // OnDownloadFile (a handler that names a file but writes none has
+    // nothing new; one that names no file leaves the resource without one,
+    // whatever it wrote). The entry is left alone: the answer is recorded
+    // once the file is in place.
     virtual TDownloadAnswer DoDownloadFile(const std::string& ResourceName, const TResourceDescriptor& Entry,
                                            const std::string& TempFile);
 

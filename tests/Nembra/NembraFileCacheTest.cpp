@@ -473,6 +473,45 @@ TEST_F(FileCacheTest, AFailedFetchServesTheOldFileOrSaysWhy)
     EXPECT_EQ(ErrorOf([&] { m_cache.GetResourceFile("R"); }), "Unable to download resource: \"R\"");
 }
 
+TEST_F(FileCacheTest, AFetchThatNamesNoFileLeavesTheEntryWithoutOneEvenWithAnOldFile)
+{
+    // The source answering "no file" makes the resource unservable until a
+    // later fetch names one, whether or not the handler wrote anything, and
+    // an old local file is not served in its place.
+    struct TCase
+    {
+        const char* What;
+        bool WritesFile;
+    };
+    const TCase cases[] = {{"writes nothing", false}, {"writes a file", true}};
+    m_cache.SetActive(true);
+    m_cache.SetDownloadWhen(downloadAlways);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        WriteText(Folder() + "r.dll", "old");
+        m_cache.AddResourceFile("R", "r.dll");
+        const bool writes = c.WritesFile;
+        m_cache.OnDownloadFile = [writes](TObject*, const std::string&, const std::string&, const std::string& Dest,
+                                          bool, int64_t& Version) {
+            if (writes)
+                WriteText(Dest, "content");
+            Version = 7;
+            return std::string();
+        };
+        EXPECT_EQ(ErrorOf([&] { m_cache.GetResourceFile("R"); }), "Unable to download resource: \"R\"");
+        EXPECT_EQ(m_cache.GetResourceDescriptor("R", false)->FileName, "");
+        EXPECT_LT(VersionOf("R"), 0);
+        EXPECT_EQ(FindFiles(Folder(), "*.temp").size(), 0u);
+        EXPECT_EQ(ReadText(Folder() + "r.dll"), "old") << "no file is deleted";
+    }
+
+    // Without a handler nobody is asked: the entry keeps its file.
+    m_cache.OnDownloadFile = nullptr;
+    m_cache.AddResourceFile("R", "r.dll");
+    EXPECT_EQ(m_cache.GetResourceFile("R"), Folder() + "r.dll");
+    EXPECT_EQ(m_cache.GetResourceDescriptor("R", false)->FileName, "r.dll");
+}
+
 TEST_F(FileCacheTest, AFailedSwapKeepsTheOldFileAndFetchesAgain)
 {
     m_cache.SetActive(true);
