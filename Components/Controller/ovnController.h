@@ -354,7 +354,8 @@ class TovnController : public TComponent
     // (database) The next key of the table on the data database.
     int32_t GetAutoCounter(const std::string& TableName);
     // The next value of the system sequence "SEQ_" + the name after "TBL_";
-    // a name not beginning with "TBL_" raises EovnClient.
+    // a name not beginning with "TBL_", or whose rest is no plain name
+    // (letters, digits, "_", "$", "#"), raises EovnClient.
     int32_t GetSysAutoCounter(const std::string& TableName);
     // The system plug-in's SetLock / ClearLock; the server refuses a path
     // another live session holds.

@@ -5,6 +5,9 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/ovnOndrel.h"
 
+#include <algorithm>
+#include <cctype>
+
 const char* const LogAdd = "Add %s";
 const char* const LogBrowserLocked = "Browser locked by user \"%s\"";
 const char* const LogCloseForm = "Close form";
@@ -129,12 +132,18 @@ int32_t TovnController::GetAutoCounter(const std::string& TableName)
 
 int32_t TovnController::GetSysAutoCounter(const std::string& TableName)
 {
-    if (TableName.rfind("TBL_", 0) != 0)
+    // The sequence name goes into the statement's text: only a plain name
+    // can be one, anything else would change the statement.
+    const std::string rest = TableName.rfind("TBL_", 0) == 0 ? TableName.substr(4) : std::string();
+    const bool plainName = !rest.empty() && std::all_of(rest.begin(), rest.end(), [](unsigned char c) {
+        return std::isalnum(c) || c == '_' || c == '$' || c == '#';
+    });
+    if (!plainName)
         throw EovnClient(Format("Error obtaining auto counter for \"%s\"", TableName));
     TovnOndrelQuery query;
     query.SetDatabaseName(GetSysDBName());
     query.SetUseSQL(true);
-    query.SQL().SetText(Format("select %s.nextval from dual", "SEQ_" + TableName.substr(4)));
+    query.SQL().SetText(Format("select %s.nextval from dual", "SEQ_" + rest));
     query.Open();
     if (query.Fields().Count() == 0 || query.IsEmpty())
         throw EovnClient(Format("Error obtaining auto counter for \"%s\"", TableName));

@@ -299,6 +299,23 @@ std::string ovnMakeUniqueFileName(const std::string& FileName)
     }
 }
 
+namespace {
+
+// The file that is to take Dest's place must be there (and readable, when
+// it is to be copied) before Dest goes: otherwise the existing file would be
+// lost with nothing put in its place (a program file among them, when an
+// update is restored).
+void CheckReplacingFile(const std::string& Source, const std::string& Dest, bool Read)
+{
+    if (!FileExists(Source))
+        throw EInOutError("Cannot replace \"" + Dest + "\": file not found: \"" + Source + "\"");
+    if (Read && ::access(Source.c_str(), R_OK) != 0)
+        throw EInOutError("Cannot replace \"" + Dest + "\": cannot read \"" + Source + "\": " +
+                          std::strerror(errno));
+}
+
+} // namespace
+
 void ovnDeleteFile(const std::string& FileName)
 {
     if (!FileExists(FileName))
@@ -317,6 +334,7 @@ void ovnRenameDeleteFile(const std::string& Source, const std::string& Dest)
     // Renaming a file onto itself must not delete it first.
     if (SameFile(Source, Dest))
         return;
+    CheckReplacingFile(Source, Dest, false);
     ovnDeleteFile(Dest);
     if (!RenameFile(Source, Dest))
         throw EInOutError("Cannot rename \"" + Source + "\" to \"" + Dest + "\"");
@@ -326,6 +344,7 @@ void ovnCopyDeleteFile(const std::string& Source, const std::string& Dest)
 {
     if (SameFile(Source, Dest))
         return;
+    CheckReplacingFile(Source, Dest, true);
     ovnDeleteFile(Dest);
     ovnCopyFile(Source, Dest, true);
 }
@@ -410,6 +429,9 @@ bool ovnGetFilesList(const std::string& Mask, TStrings* List, int32_t Attributes
 bool ovnCopyFile(const std::string& Source, const std::string& Dest, bool Overwrite)
 {
     if (!Overwrite && FileExists(Dest))
+        return true;
+    // Creating Dest would empty the very file that is to be read.
+    if (FileExists(Source) && SameFile(Source, Dest))
         return true;
     try {
         TFileStream in(Source, fmOpenRead | fmShareDenyWrite);

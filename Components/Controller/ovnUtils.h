@@ -108,9 +108,12 @@ std::string ovnChooseDataPath(const std::string& ProgramPath);
 std::string ovnMakeUniqueFileName(const std::string& FileName);
 // An existing Dest is renamed to a unique name and deleted; then Source is
 // renamed to Dest. When Source and Dest are the same file nothing happens.
+// A missing Source raises EInOutError before Dest is touched.
 void ovnRenameDeleteFile(const std::string& Source, const std::string& Dest);
 // Nothing when the names are the same without regard to case; else an
 // existing Dest is moved aside and deleted, then Source is copied to Dest.
+// A Source that is missing or cannot be read raises EInOutError before Dest
+// is touched.
 void ovnCopyDeleteFile(const std::string& Source, const std::string& Dest);
 // Renames an existing file to a unique name, then deletes that name; a file
 // that cannot be deleted stays behind under the unique name.
@@ -139,7 +142,8 @@ constexpr int ovnCertificateRecordSize = 848;
 // (a folder part is allowed) are added; True.
 bool ovnGetFilesList(const std::string& Mask, TStrings* List, int32_t Attributes);
 // When Overwrite or Dest does not exist, Source is copied whole into a new
-// Dest; True. Errors raise EInOutError.
+// Dest; True. Errors raise EInOutError. Source and Dest naming the same
+// file leave it as it is (True).
 bool ovnCopyFile(const std::string& Source, const std::string& Dest, bool Overwrite);
 // The normal files of Source (no sub-folders) copied into Dest; False at the
 // first failure.

@@ -172,10 +172,10 @@ TEST_F(FacadeTest, RetiredAndEmptyOperations)
     EXPECT_EQ(m_controller->GetUserHash(), "616263");
     EXPECT_EQ(ErrorOf([&] { m_controller->GetUserFacilities(nullptr); }), "Dataset not assigned");
     EXPECT_EQ(ErrorOf([&] { m_window->CreateMutex("", "", "", "", ""); }), "Mutextes are deprecated please use locks");
-    EXPECT_EQ(ErrorOf([&] { m_controller->GetSysAutoCounter("USERS"); }),
-              "Error obtaining auto counter for \"USERS\"");
-    EXPECT_EQ(ErrorOf([&] { m_controller->GetSysAutoCounter("tbl_users"); }),
-              "Error obtaining auto counter for \"tbl_users\"");
+    // Names that are no table of the system, refused before any query.
+    for (const char* name : {"USERS", "tbl_users", "TBL_", "TBL_USERS from dual; --", "TBL_X.Y", "TBL_A B"})
+        EXPECT_EQ(ErrorOf([&] { m_controller->GetSysAutoCounter(name); }),
+                  std::string("Error obtaining auto counter for \"") + name + "\"");
     EXPECT_EQ(ErrorOf([&] { m_controller->GetModuleName(99); }), "Module not found. Counter = \"99\"");
     EXPECT_STREQ(LogDelete, "Delete %s succesfully");
     EXPECT_STREQ(LogMailSent, "Email sent succefully");

@@ -278,6 +278,28 @@ TEST(ovnUtils, RenameDeleteAndCopyDelete)
     ovnDeleteFile(a); // absent: nothing
 }
 
+// The file that was to replace the destination is gone: the destination
+// stays as it was, and the caller hears why.
+TEST(ovnUtils, AMissingSourceLeavesTheDestination)
+{
+    TTempFolder dir;
+    const std::string missing = dir / "missing.dat", dest = dir / "dest.dat";
+    struct Case
+    {
+        const char* Desc;
+        void (*Replace)(const std::string&, const std::string&);
+    };
+    const Case cases[] = {{"rename", ovnRenameDeleteFile}, {"copy", ovnCopyDeleteFile}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        WriteBytes(dest, {7, 8});
+        EXPECT_EQ(ErrorOf<EInOutError>([&] { c.Replace(missing, dest); }),
+                  "Cannot replace \"" + dest + "\": file not found: \"" + missing + "\"");
+        EXPECT_EQ(std::vector<uint8_t>({7, 8}), ReadBytes(dest));
+        EXPECT_FALSE(ovnFileExists(dir / "dest1.dat"));
+    }
+}
+
 TEST(ovnUtils, CopyFileHonoursOverwrite)
 {
     TTempFolder dir;
@@ -288,6 +310,16 @@ TEST(ovnUtils, CopyFileHonoursOverwrite)
     EXPECT_TRUE(ovnCopyFile(dir / "s", dir / "d", true));
     EXPECT_EQ(std::vector<uint8_t>({1, 2}), ReadBytes(dir / "d"));
     EXPECT_THROW(ovnCopyFile(dir / "missing", dir / "d2", true), EInOutError);
+
+    // Onto itself, by the same or another path: the file keeps its bytes.
+    for (const std::string& same : {dir / "s", dir.Path() + "./s"}) {
+        SCOPED_TRACE(same);
+        EXPECT_TRUE(ovnCopyFile(dir / "s", same, true));
+        EXPECT_EQ(std::vector<uint8_t>({1, 2}), ReadBytes(dir / "s"));
+    }
+    WriteBytes(dir / "s2", {5, 6, 7});
+    EXPECT_TRUE(ovnCopyDirectory(dir.Path(), dir.Path(), true));
+    EXPECT_EQ(std::vector<uint8_t>({5, 6, 7}), ReadBytes(dir / "s2"));
 }
 
 TEST(ovnUtils, DirectoriesAndFileLists)
