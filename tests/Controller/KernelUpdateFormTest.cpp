@@ -351,6 +351,70 @@ TEST_F(KernelUpdateTest, CancelDuringTheBackupKeepsTheFilesAddedSoFar)
     EXPECT_FALSE(FileExists(Program + "$update$"));
 }
 
+TEST_F(KernelUpdateTest, CancelDuringTheDownloadStopsBeforeTheBackup)
+{
+    Offer("4.1.0.0", "");
+    TBoundaryErrors errors;
+    TfrmKernelUpdate dialog(nullptr, Settings);
+    ASSERT_TRUE(dialog.CheckNewVersion(URL));
+    Dialogs->QueueAnswer(mrYes);
+    std::string status;
+    bool clicked = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!clicked && dialog.lblStatus()->text().startsWith("Downloading update file: ")) {
+            clicked = true;
+            status = dialog.lblStatus()->text().toStdString();
+            EXPECT_TRUE(dialog.pbProgress()->isVisibleTo(&dialog));
+            EXPECT_EQ(dialog.btnUpdate()->text().toStdString(), "Cancel");
+            EXPECT_FALSE(dialog.btnLater()->isVisibleTo(&dialog));
+            dialog.btnUpdate()->click();
+        }
+    });
+    poll.start(0);
+    dialog.btnUpdateClick();
+    poll.stop();
+
+    ASSERT_TRUE(clicked);
+    EXPECT_EQ(status, "Downloading update file: setup.sh");
+    EXPECT_EQ(Dialogs->Texts(), (std::vector<std::string>{"Cancel update?"}));
+    EXPECT_EQ(dialog.ModalResult(), mrCancel);
+    EXPECT_FALSE(dialog.Running());
+    EXPECT_FALSE(dialog.btnUpdate()->isEnabled());
+    EXPECT_TRUE(errors.Reports.empty()) << "the user's cancel is no error";
+    EXPECT_FALSE(FileExists(Program + "backup/ov4backup.zip"));
+    EXPECT_FALSE(FileExists(Program + "backup/Swaplet"));
+    EXPECT_FALSE(FileExists(Program + "$update$"));
+}
+
+TEST_F(KernelUpdateTest, AnsweringNoToCancelGoesOn)
+{
+    Offer("4.1.0.0", SetupScript(0, "sleep 1\n"));
+    TfrmKernelUpdate dialog(nullptr, Settings);
+    ASSERT_TRUE(dialog.CheckNewVersion(URL));
+    Dialogs->QueueAnswer(mrNo);
+    bool clicked = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!clicked && dialog.lblStatus()->text().startsWith("Backing up: ")) {
+            clicked = true;
+            dialog.btnUpdate()->click();
+        }
+    });
+    poll.start(0);
+    dialog.btnUpdateClick();
+    poll.stop();
+
+    ASSERT_TRUE(clicked);
+    EXPECT_EQ(Dialogs->Texts(), (std::vector<std::string>{"Cancel update?"}));
+    EXPECT_EQ(dialog.ModalResult(), mrOk);
+    EXPECT_EQ(dialog.lblStatus()->text().toStdString(), "Run Setup");
+    EXPECT_EQ(dialog.pbProgress()->value(), dialog.pbProgress()->maximum());
+    EXPECT_TRUE(FileExists(Program + "$update$"));
+    // The helper started: let it finish its work before the folder goes.
+    EXPECT_TRUE(RunEventsUntil([&] { return !ProgramRuns(Program + "backup/Swaplet"); }, std::chrono::seconds(60)));
+}
+
 TEST_F(KernelUpdateTest, FailuresAreReportedAndLeaveNoMarker)
 {
     struct Case
