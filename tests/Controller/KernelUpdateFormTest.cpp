@@ -252,6 +252,9 @@ TEST_F(KernelUpdateTest, UpdateBacksUpStartsTheHelperAndTheHelperRestartsTheClie
     // update step has ended.
     const std::string setup = SetupScript(0, "sleep 1\n");
     Offer("4.1.0.0", setup);
+    // A marker an earlier attempt left behind, and one it moved aside.
+    WriteText(Program + "$update$", "");
+    WriteText(Program + "$UPDATE$1", "");
     TfrmKernelUpdate dialog(nullptr, Settings);
     ASSERT_TRUE(dialog.CheckNewVersion(URL));
     dialog.btnUpdateClick();
@@ -263,8 +266,8 @@ TEST_F(KernelUpdateTest, UpdateBacksUpStartsTheHelperAndTheHelperRestartsTheClie
     EXPECT_TRUE(FileExists(Program + "$update$")) << "the marker, until the restarted client deletes it";
     EXPECT_NE(ModeOf(Program + "update/setup.sh") & 0100, 0u);
 
-    // The backup: top-level files only, no uninstaller, no folders, each
-    // with its permission bits.
+    // The backup: top-level files only, no uninstaller, no marker, no
+    // folders, each with its permission bits.
     const std::map<std::string, uint32_t> expected = {
         {"Swaplet", 0100755},      {"Tallowin", 0100755},    {"Tallowin.ini", 0100664},
         {"libMirabo.so", 0100755}, {"version.txt", 0100644},
