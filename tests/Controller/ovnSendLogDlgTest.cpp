@@ -9,6 +9,8 @@
 #include <QSpinBox>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 namespace {
@@ -78,4 +80,33 @@ TEST(SendLogDialog, AFailedUploadGoesToTheErrorBoundaryAndLeavesTheDialogAsItWas
     dialog.btnSubmit()->click();
     EXPECT_EQ(calls, 2);
     EXPECT_FALSE(dialog.lblResult()->isHidden());
+}
+
+TEST(SendLogDialog, ShowsItsTextsAndTheGivenValues)
+{
+    TovnSendLogDlg dialog;
+    EXPECT_EQ(dialog.Position(), poMainFormCenter);
+    dialog.Setup(EncodeDate(2024, 3, 5), 12, nullptr);
+    EXPECT_EQ(dialog.dtpDate()->date(), QDate(2024, 3, 5));
+    EXPECT_EQ(dialog.LogDate(), EncodeDate(2024, 3, 5));
+    EXPECT_EQ(dialog.LogDays(), 12);
+    EXPECT_TRUE(dialog.lblResult()->isHidden());
+    EXPECT_TRUE(dialog.lblResult()->font().bold());
+    EXPECT_TRUE(dialog.lblResult()->alignment() & Qt::AlignHCenter);
+    EXPECT_EQ(dialog.btnSubmit()->text().toStdString(), "&Submit");
+    EXPECT_TRUE(dialog.btnSubmit()->isDefault());
+    EXPECT_EQ(dialog.btnClose()->text().toStdString(), "Close");
+
+    std::vector<std::string> labels;
+    for (const QLabel* label : dialog.findChildren<QLabel*>())
+        if (label != dialog.lblResult())
+            labels.push_back(label->text().toStdString());
+    for (const char* text : {"Submit log for", "Log goes back ", "day(s)"})
+        EXPECT_NE(std::find(labels.begin(), labels.end(), text), labels.end()) << text;
+
+    // Days below 1 show 1.
+    for (int days : {0, -5}) {
+        dialog.Setup(EncodeDate(2024, 3, 5), days, nullptr);
+        EXPECT_EQ(dialog.LogDays(), 1) << days;
+    }
 }
