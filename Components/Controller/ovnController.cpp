@@ -406,11 +406,18 @@ std::string TovnController::DoFormatLogLine(TObject* Sender, TKldLogLevel ALogLe
 {
     if (Header)
         return "TimeStamp, LogLevel, Source, Message, Info, UserID, UserType, Database";
-    const std::string userId = m_user ? m_user->ID : std::string();
-    const std::string userType = m_user ? m_user->UserType : std::string();
+    TLogSession session;
+    if (MainThread::IsMainThread()) {
+        session = {m_user ? m_user->ID : std::string(), m_user ? m_user->UserType : std::string(), GetAlias()};
+        const std::lock_guard<std::mutex> lock(m_logSessionLock);
+        m_logSession = session;
+    } else {
+        const std::lock_guard<std::mutex> lock(m_logSessionLock);
+        session = m_logSession;
+    }
     return Format("%s, %s, %s, %s, %s, %s, %s, %s", FormatDateTime("yyyy-mm-dd@hh-nn-ss-zzz", Now()),
                   SKldLogLevels[ALogLevel], Source, EscapeStr(Msg, ',', '"'), EscapeStr(Info, ',', '"'),
-                  userId, userType, GetAlias());
+                  session.UserID, session.UserType, session.Alias);
 }
 
 // ---------------------------------------------------------------------------

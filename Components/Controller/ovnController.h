@@ -38,6 +38,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 class QFont;
@@ -413,6 +414,17 @@ class TovnController : public TComponent
 
     bool m_active = false;
     std::unique_ptr<TAdminUser> m_user;
+    // The user and database columns of the log line as the main thread last
+    // wrote them: worker threads log too, and must not read the user record
+    // or the window while the main thread changes them.
+    struct TLogSession
+    {
+        std::string UserID;
+        std::string UserType;
+        std::string Alias;
+    };
+    mutable std::mutex m_logSessionLock;
+    mutable TLogSession m_logSession;
     std::unique_ptr<TovnPreferences> m_preferences;
     std::unique_ptr<TovnSysPreferences> m_sysPreferences;
     std::unique_ptr<TovnConnections> m_connections;

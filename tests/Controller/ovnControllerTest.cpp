@@ -16,6 +16,7 @@
 #include "support/RawZip.h"
 #include "support/TempFolder.h"
 
+#include <thread>
 #include <QApplication>
 #include <fcntl.h>
 #include <fstream>
@@ -184,6 +185,16 @@ TEST_F(ControllerTest, LogLineColumns)
               m_controller->DoFormatLogLine(&Log, llCritical, "m", "S", "", false).substr(23));
     EXPECT_EQ("TimeStamp, LogLevel, Source, Message, Info, UserID, UserType, Database",
               m_controller->DoFormatLogLine(&Log, llInfo, "", "", "", true));
+
+    // A worker thread's line carries the user the main thread last logged
+    // with; it never reads the record the main thread may be changing.
+    m_controller->User().ID = "other";
+    std::string fromWorker;
+    std::thread worker([&] { fromWorker = m_controller->DoFormatLogLine(&Log, llInfo, "w", "T", "", false); });
+    worker.join();
+    EXPECT_EQ(", INFO, T, w, , jdoe, USR, ", fromWorker.substr(23));
+    EXPECT_EQ(", INFO, T, w, , other, USR, ",
+              m_controller->DoFormatLogLine(&Log, llInfo, "w", "T", "", false).substr(23));
 }
 
 TEST_F(ControllerTest, OpenCloseAndActive)
