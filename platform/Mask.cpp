@@ -45,6 +45,7 @@ void TCustomMaskEdit::SetEditMask(const std::string& Value)
     const std::string text = Text();
     m_maskText = Value;
     m_mask = TEditMask(Value);
+    ApplyMaxLength();
     SetText(text);
 }
 
@@ -157,7 +158,14 @@ void TCustomMaskEdit::SetSelText(const std::string& Value)
 void TCustomMaskEdit::SetMaxLength(int Value)
 {
     m_maxLength = std::max(0, Value);
-    setMaxLength(m_maxLength > 0 ? m_maxLength : 32767);
+    ApplyMaxLength();
+}
+
+void TCustomMaskEdit::ApplyMaxLength()
+{
+    // A mask fixes the length itself; a shorter limit would cut positions
+    // off EditText and so scramble the Text read back.
+    setMaxLength(m_maxLength > 0 && !IsMasked() ? m_maxLength : 32767);
 }
 
 void TCustomMaskEdit::SetPasswordChar(char Value)

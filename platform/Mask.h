@@ -3,7 +3,8 @@
 // QLineEdit driven by our own edit-mask engine (MaskUtils.h), not by Qt's
 // input mask: "9" is optional here and blank positions stay in EditText.
 //
-// - Unmasked it is a plain edit (CharCase, PasswordChar, MaxLength apply).
+// - Unmasked it is a plain edit (CharCase, PasswordChar, MaxLength apply);
+//   masked, the mask fixes the length and MaxLength is kept but not applied.
 // - Masked, EditText always has one character per mask position; typing
 //   overwrites the input position at the cursor and skips literals, a
 //   character that does not fit is refused; Backspace and Delete blank
@@ -55,6 +56,8 @@ class TCustomMaskEdit : public QLineEdit, public TCustomEdit
     // The user changed the text.
     virtual void UserChanged() {}
     void ApplyLook() override;
+    // The line edit's limit: MaxLength unmasked, none while masked.
+    void ApplyMaxLength();
 
     void keyPressEvent(QKeyEvent* Event) override;
     void keyReleaseEvent(QKeyEvent* Event) override;

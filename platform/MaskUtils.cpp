@@ -172,8 +172,17 @@ TEditMask::TEditMask(const std::string& Mask)
         m_positions.push_back(p);
     }
     // A blank that a position would take as entered text could not be told
-    // from an empty position; such masks keep the default blank.
-    if (m_blank < 0x20 || m_blank == 0xFFFD)
+    // from an empty position (a typed "0" under the blank "0" would read back
+    // as a space); such masks keep the default blank.
+    const auto takenAsInput = [this](char32_t Blank) {
+        for (size_t i = 0; i < m_positions.size(); ++i) {
+            char32_t stored;
+            if (m_positions[i].Kind != ckLiteral && Fits(static_cast<int>(i), Blank, stored))
+                return true;
+        }
+        return false;
+    };
+    if (m_blank < 0x20 || m_blank == 0xFFFD || (m_blank != U' ' && m_blank != U'_' && takenAsInput(m_blank)))
         m_blank = U'_';
 }
 

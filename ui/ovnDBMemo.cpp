@@ -49,7 +49,8 @@ TovnDBMemo::TovnDBMemo(QWidget* Parent) : TovnGeneralControl(Parent)
         if (OnDblClick)
             OnDblClick(this);
     };
-    UpdateInteriorControls();
+    // Laid out at the first resize (UpdateInteriorControls): until then
+    // Color keeps its creation value.
 }
 
 TovnDBMemo::~TovnDBMemo()

@@ -95,3 +95,40 @@ TEST(MaskEdit, ReadOnlyKeyPressAndCharCase)
 }
 
 } // namespace
+
+namespace {
+
+// MaxLength limits a plain edit only: a masked edit keeps every position of
+// its mask whatever MaxLength says, before or after the mask is set.
+TEST(MaskEdit, MaxLengthNeverCutsTheMaskPositions)
+{
+    struct Case
+    {
+        const char* Name;
+        bool MaxLengthFirst;
+    };
+    for (const Case c : {Case{"limit before mask", true}, Case{"limit after mask", false}}) {
+        SCOPED_TRACE(c.Name);
+        TMaskEdit e;
+        if (c.MaxLengthFirst)
+            e.SetMaxLength(4);
+        e.SetEditMask("!99/99/9999;1;_");
+        if (!c.MaxLengthFirst)
+            e.SetMaxLength(4);
+        EXPECT_EQ(e.MaxLength(), 4);
+        e.SetText("03/15/2024");
+        EXPECT_EQ(e.EditText(), "03/15/2024");
+        EXPECT_EQ(e.Text(), "03/15/2024");
+        e.SetText("");
+        e.SetSelStart(0);
+        Keys::Type(e, "12312025");
+        EXPECT_EQ(e.EditText(), "12/31/2025");
+        EXPECT_EQ(e.Text(), "12/31/2025");
+        // Unmasked again, the limit applies.
+        e.SetEditMask("");
+        e.SetText("abcdefg");
+        EXPECT_EQ(e.Text(), "abcd");
+    }
+}
+
+} // namespace

@@ -155,4 +155,31 @@ TEST(EditMask, MaskFields)
     EXPECT_TRUE(TEditMask("!99").Reverse());
 }
 
+// The blank character is never one a position takes as input: typed text
+// must read back as typed.
+TEST(EditMask, BlankNeverTakenForInput)
+{
+    struct Case
+    {
+        const char* Mask;
+        char32_t Blank;
+        const char* Input;
+        const char* Text;
+    };
+    const Case cases[] = {
+        {"000;1;0", U'_', "100", "100"},
+        {"99-99;1;5", U'_', "5555", "55-55"},
+        {"LL;1;x", U'_', "xy", "xy"},
+        {"CC;1;*", U'_', "*+", "*+"},
+        {"000;1;*", U'*', "123", "123"},
+        {"LL;1; ", U' ', "ab", "ab"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Mask);
+        const TEditMask m(c.Mask);
+        EXPECT_EQ(m.BlankChar(), c.Blank);
+        EXPECT_EQ(m.TextFromEditText(Typed(m, c.Input)), c.Text);
+    }
+}
+
 } // namespace

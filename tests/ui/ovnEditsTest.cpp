@@ -95,9 +95,22 @@ TEST(ovnEdits, CreationAndLayoutNumbers)
     TovnDBMemo memo;
     EXPECT_EQ(memo.Width(), 185);
     EXPECT_EQ(memo.Height(), 89);
+    EXPECT_EQ(memo.Color(), TColor(0xC0C0C0));
+    EXPECT_EQ(memo.ColorFocused(), TColor(0x00FFFF));
+    EXPECT_EQ(memo.ShadowColor(), TColor(0));
+    EXPECT_EQ(memo.Font().Color(), TColor(0x800000));
+    EXPECT_EQ(memo.Memo().Color(), TColor(0xF2F2F2));
+    EXPECT_EQ(memo.Memo().Left(), 3);
+    EXPECT_EQ(memo.Memo().Top(), 3);
+    EXPECT_EQ(memo.Memo().Width(), 179);
+    EXPECT_EQ(memo.Memo().Height(), 83);
+    // Laid out: bounds (2, 2, W - 4, H - 4) and Color the colour shown.
+    memo.SetBounds(0, 0, 185, 90);
     EXPECT_EQ(memo.Memo().Left(), 2);
+    EXPECT_EQ(memo.Memo().Top(), 2);
     EXPECT_EQ(memo.Memo().Width(), 181);
-    EXPECT_EQ(memo.Memo().Height(), 85);
+    EXPECT_EQ(memo.Memo().Height(), 86);
+    EXPECT_EQ(memo.Color(), TColor(0xF2F2F2));
 }
 
 TEST(ovnEdits, ColourAfterMarkedResize)
