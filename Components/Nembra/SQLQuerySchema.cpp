@@ -105,6 +105,8 @@ void TSQLQuerySchema::SetQueryBuilder(std::unique_ptr<TObject> obj)
 {
     if (obj.get() != m_queryBuilder.get())
         m_queryBuilder = std::move(obj);
+    else
+        (void)obj.release(); // the one already held: it stays, owned once
 }
 
 void TSQLQuerySchema::Assign(const TPersistent& source)

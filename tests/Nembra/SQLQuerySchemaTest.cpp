@@ -175,4 +175,29 @@ TEST(SQLQuerySchema, SimpleFiltersCloseAndReopenOnlyWhenTheyChange)
     schema.Execute("NAME"); // without the dialog's unit nothing happens
 }
 
+// The schema owns its query builder once: handing it the one it holds keeps
+// it alive, another one replaces (and destroys) it.
+TEST(SQLQuerySchema, TheQueryBuilderIsOwnedOnce)
+{
+    static int alive = 0;
+    struct TCounted : TObject
+    {
+        TCounted() { ++alive; }
+        ~TCounted() override { --alive; }
+    };
+    {
+        TSQLQuerySchema schema;
+        schema.SetQueryBuilder(std::make_unique<TCounted>());
+        TObject* held = schema.QueryBuilder();
+        schema.SetQueryBuilder(std::unique_ptr<TObject>(held));
+        EXPECT_EQ(schema.QueryBuilder(), held);
+        EXPECT_EQ(alive, 1) << "the builder held is not destroyed when handed again";
+        EXPECT_EQ(held->ClassName(), "TObject"); // still a live object
+        schema.SetQueryBuilder(std::make_unique<TCounted>());
+        EXPECT_NE(schema.QueryBuilder(), nullptr);
+        EXPECT_EQ(alive, 1) << "the builder held before is destroyed when replaced";
+    }
+    EXPECT_EQ(alive, 0) << "the schema destroys its builder";
+}
+
 } // namespace
