@@ -257,7 +257,7 @@ std::string TSQLQuerySchema::CreateFilterExpression(const std::string& fieldName
 {
     std::string column = OriginateField(fieldName);
     if (!m_dataSet)
-        throw Exception(Format("Field '%s' not found", fieldName));
+        DatabaseErrorFmt(DBConsts::SFieldNotFound, {fieldName}); // no dataset: no field either
     TFieldType type = m_dataSet->FieldByName(fieldName)->DataType();
     std::string rel = relation;
     std::string text = value;

@@ -80,7 +80,13 @@ TEST(SQLQuerySchema, NumericValuesMustBeNumbers)
     }
     EXPECT_EQ(schema.CreateFilterExpression("BALANCE", "=", "2.5", false), "BALANCE = 2.5");
     FormatSettings = saved;
-    EXPECT_THROW(schema.CreateFilterExpression("NOPE", "=", "1", false), Exception);
+    // A field the dataset lacks, or any field of a schema without a dataset,
+    // is the platform's field-not-found error.
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { schema.CreateFilterExpression("NOPE", "=", "1", false); }),
+              "Field 'NOPE' not found");
+    const TSQLQuerySchema alone;
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { alone.CreateFilterExpression("NAME", "=", "x", false); }),
+              "Field 'NAME' not found");
 }
 
 TEST(SQLQuerySchema, OrderByExpressions)
