@@ -79,6 +79,14 @@ TEST(SQLQuerySchema, NumericValuesMustBeNumbers)
         EXPECT_THROW(schema.CreateFilterExpression("AGE", "=", typed, false), EConvertError);
     }
     EXPECT_EQ(schema.CreateFilterExpression("BALANCE", "=", "2.5", false), "BALANCE = 2.5");
+    // A value of another type goes in as typed, so only as one word.
+    for (const char* typed : {"1 OR 1=1", "1)", "'x'", "1;", "--", "1--", "-", "  "}) {
+        SCOPED_TRACE(typed);
+        EXPECT_EQ(ErrorOf<EConvertError>([&] { schema.CreateFilterExpression("ACTIVE", "=", typed, false); }),
+                  std::string("'") + typed + "' is not a valid filter value");
+    }
+    EXPECT_EQ(schema.CreateFilterExpression("ACTIVE", "<>", " TRUE ", false), "ACTIVE <> TRUE");
+    EXPECT_EQ(schema.CreateFilterExpression("ACTIVE", "=", "-1", false), "ACTIVE = -1");
     FormatSettings = saved;
     // A field the dataset lacks, or any field of a schema without a dataset,
     // is the platform's field-not-found error.
