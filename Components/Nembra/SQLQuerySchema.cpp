@@ -3,6 +3,7 @@
 #include "platform/DB.h"
 #include "platform/DateUtils.h"
 
+#include <algorithm>
 #include <cctype>
 
 TExecuteQueryBuilderEvent OnExecuteQueryBuilder = nullptr;
@@ -52,6 +53,21 @@ std::string NumberValue(const std::string& typed)
     point.ThousandSeparator = '\0';
     const double number = StrToFloat(value, point); // raises for anything else
     return whole ? value : FloatToStr(number, point);
+}
+
+// A value of another type (a Boolean flag, say) goes into the statement as
+// typed, so it must be one word: letters, digits, . and _ after an optional
+// sign (two dashes would start a comment).
+std::string WordValue(const std::string& typed)
+{
+    const std::string value = Trim(typed);
+    const size_t start = !value.empty() && (value[0] == '-' || value[0] == '+') ? 1 : 0;
+    const bool word = start < value.size() && std::all_of(value.begin() + start, value.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_';
+    });
+    if (!word)
+        throw EConvertError(Format("'%s' is not a valid filter value", typed));
+    return value;
 }
 
 } // namespace
@@ -105,6 +121,8 @@ void TSQLQuerySchema::SetQueryBuilder(std::unique_ptr<TObject> obj)
 {
     if (obj.get() != m_queryBuilder.get())
         m_queryBuilder = std::move(obj);
+    else
+        (void)obj.release(); // the one already held: it stays, owned once
 }
 
 void TSQLQuerySchema::Assign(const TPersistent& source)
@@ -255,7 +273,7 @@ std::string TSQLQuerySchema::CreateFilterExpression(const std::string& fieldName
 {
     std::string column = OriginateField(fieldName);
     if (!m_dataSet)
-        throw Exception(Format("Field '%s' not found", fieldName));
+        DatabaseErrorFmt(DBConsts::SFieldNotFound, {fieldName}); // no dataset: no field either
     TFieldType type = m_dataSet->FieldByName(fieldName)->DataType();
     std::string rel = relation;
     std::string text = value;
@@ -281,6 +299,8 @@ std::string TSQLQuerySchema::CreateFilterExpression(const std::string& fieldName
             text = "TO_DATE('" + FormatDateTime(format, when) + "', 'yyyy-mm-dd hh24:mi:ss')";
         } else if (IsNumericType(type)) {
             text = NumberValue(text);
+        } else {
+            text = WordValue(text);
         }
     }
     return column + " " + rel + " " + text;

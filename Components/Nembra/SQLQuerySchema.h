@@ -19,8 +19,9 @@
 // are read in the user's date format and written as TO_DATE texts, and a
 // numeric field's value must be a number (a point as decimal separator,
 // whatever the locale), written back with a point: the value is part of the
-// statement, so nothing else may pass. "like" and "not like" values are
-// texts and are quoted like texts.
+// statement, so nothing else may pass; a value of any other type (Boolean)
+// goes in as typed, and so must be one word. "like" and "not like" values
+// are texts and are quoted like texts.
 
 #include "platform/Persistent.h"
 #include "platform/StringList.h"

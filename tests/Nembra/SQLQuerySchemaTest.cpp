@@ -79,8 +79,22 @@ TEST(SQLQuerySchema, NumericValuesMustBeNumbers)
         EXPECT_THROW(schema.CreateFilterExpression("AGE", "=", typed, false), EConvertError);
     }
     EXPECT_EQ(schema.CreateFilterExpression("BALANCE", "=", "2.5", false), "BALANCE = 2.5");
+    // A value of another type goes in as typed, so only as one word.
+    for (const char* typed : {"1 OR 1=1", "1)", "'x'", "1;", "--", "1--", "-", "  "}) {
+        SCOPED_TRACE(typed);
+        EXPECT_EQ(ErrorOf<EConvertError>([&] { schema.CreateFilterExpression("ACTIVE", "=", typed, false); }),
+                  std::string("'") + typed + "' is not a valid filter value");
+    }
+    EXPECT_EQ(schema.CreateFilterExpression("ACTIVE", "<>", " TRUE ", false), "ACTIVE <> TRUE");
+    EXPECT_EQ(schema.CreateFilterExpression("ACTIVE", "=", "-1", false), "ACTIVE = -1");
     FormatSettings = saved;
-    EXPECT_THROW(schema.CreateFilterExpression("NOPE", "=", "1", false), Exception);
+    // A field the dataset lacks, or any field of a schema without a dataset,
+    // is the platform's field-not-found error.
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { schema.CreateFilterExpression("NOPE", "=", "1", false); }),
+              "Field 'NOPE' not found");
+    const TSQLQuerySchema alone;
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { alone.CreateFilterExpression("NAME", "=", "x", false); }),
+              "Field 'NAME' not found");
 }
 
 TEST(SQLQuerySchema, OrderByExpressions)
@@ -173,6 +187,31 @@ TEST(SQLQuerySchema, SimpleFiltersCloseAndReopenOnlyWhenTheyChange)
     EXPECT_EQ(schema.UserFilter(), "");
     EXPECT_TRUE(ds.Active()) << "an open dataset opens again";
     schema.Execute("NAME"); // without the dialog's unit nothing happens
+}
+
+// The schema owns its query builder once: handing it the one it holds keeps
+// it alive, another one replaces (and destroys) it.
+TEST(SQLQuerySchema, TheQueryBuilderIsOwnedOnce)
+{
+    static int alive = 0;
+    struct TCounted : TObject
+    {
+        TCounted() { ++alive; }
+        ~TCounted() override { --alive; }
+    };
+    {
+        TSQLQuerySchema schema;
+        schema.SetQueryBuilder(std::make_unique<TCounted>());
+        TObject* held = schema.QueryBuilder();
+        schema.SetQueryBuilder(std::unique_ptr<TObject>(held));
+        EXPECT_EQ(schema.QueryBuilder(), held);
+        EXPECT_EQ(alive, 1) << "the builder held is not destroyed when handed again";
+        EXPECT_EQ(held->ClassName(), "TObject"); // still a live object
+        schema.SetQueryBuilder(std::make_unique<TCounted>());
+        EXPECT_NE(schema.QueryBuilder(), nullptr);
+        EXPECT_EQ(alive, 1) << "the builder held before is destroyed when replaced";
+    }
+    EXPECT_EQ(alive, 0) << "the schema destroys its builder";
 }
 
 } // namespace
