@@ -1,5 +1,7 @@
 #include "ui/ovnChildNotifier.h"
 
+#include "platform/FormParts.h"
+
 #include <QCoreApplication>
 
 QEvent::Type TChildNotifyEvent::EventType()
@@ -12,6 +14,7 @@ TChildNotifyEvent::TChildNotifyEvent(TOvnChildNotifier* Control_) : QEvent(Event
 
 void TOvnChildNotifier::SetValue(const std::string&)
 {
-    // The owner form is the window the control sits in.
-    QCoreApplication::postEvent(window(), new TChildNotifyEvent(this));
+    // The owner form, not the window: an applet form sits inside its
+    // container, whose window would take the message in its place.
+    QCoreApplication::postEvent(ParentForm(this), new TChildNotifyEvent(this));
 }

@@ -1,8 +1,10 @@
 #pragma once
 // A data-entry control without a value of its own: setting any value tells
 // the owner form that a child changed, by posting it message 6658 (wParam 0,
-// lParam the control). Nothing in the client handles 6658; owner forms in
-// applet libraries do.
+// lParam the control). The owner form is the form the control lies in
+// (ParentForm), also when that form is embedded in a container. Nothing in
+// the client handles 6658; owner forms in applet libraries do (an applet
+// form gets it in its WndProc).
 
 #include "ui/ovnGeneralControl.h"
 

@@ -5,6 +5,7 @@
 #include "Components/Nembra/ovnOndrel.h"
 #include "platform/DateUtils.h"
 #include "platform/Fields.h"
+#include "platform/MaskUtils.h"
 #include "platform/StringList.h"
 
 #include <algorithm>
@@ -38,6 +39,13 @@ const char* const kSecureOfUserSql = "Select e.require_secure_password From tbl_
                                      "e.counter = u.c_enterprise Where u.counter = :c_user";
 
 constexpr int kHistoryKept = 10;
+
+// Characters, not bytes: "\xc3\x84" is one letter. A byte that starts no
+// valid sequence counts as one character of its own.
+size_t CharacterCount(const std::string& s)
+{
+    return Utf8ToCodePoints(s).size();
+}
 
 bool HasCharIn(const std::string& s, char first, char last)
 {
@@ -165,7 +173,7 @@ std::string TCheckPassword::Check(const std::string& OldPassword, const std::str
     TStringList history;
     SplitHistory(Text("PASSWORD_HISTORY"), history);
     if (m_secure) {
-        if (NewPassword.size() < 8)
+        if (CharacterCount(NewPassword) < 8)
             return SPasswordTooShort;
         if (!HasCharIn(NewPassword, 'a', 'z'))
             return SPasswordNoLower;

@@ -4,6 +4,7 @@
 #include "platform/StringList.h"
 
 #include <QGridLayout>
+#include <QStringList>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -87,7 +88,12 @@ void TfrmDebug::ShowStrings(const TStrings& Strings)
     DBNavigator1->hide();
     lblF->clear();
     lblFT->clear();
-    Memo->setPlainText(QString::fromStdString(Strings.Text()));
+    // One memo line per list line: the list's Text ends every line with a
+    // break, which the memo would show as one more, empty line.
+    QStringList lines;
+    for (int i = 0; i < Strings.Count(); ++i)
+        lines.append(QString::fromStdString(Strings.Strings(i)));
+    Memo->setPlainText(lines.join(QLatin1Char('\n')));
     Memo->show();
 }
 

@@ -102,7 +102,7 @@ std::vector<QImage> LoadNotifyGlyphs()
 
 void PaintNotifyItem(QPainter& P, const QRect& C, const QRect& I, const TNotifyItem& Item, bool Odd, bool Selected,
                      bool Hot, bool InPopup, TNotifyItemElement HotElement, const std::vector<QImage>* Glyphs,
-                     const std::vector<QPixmap>* Icons, TDateTime Today)
+                     const TCustomImageList* Icons, TDateTime Today)
 {
     const QRect back(C.left(), I.top() + 1, C.width(), I.bottom() + 1 - (I.top() + 1));
     if (Selected)
@@ -121,8 +121,8 @@ void PaintNotifyItem(QPainter& P, const QRect& C, const QRect& I, const TNotifyI
     P.setPen(QColor(0x40, 0x40, 0x40));
     P.drawText(QRect(I.left(), I.top() + 22, I.width(), bottom - (I.top() + 22)), Qt::AlignLeft | Qt::TextWordWrap,
                QString::fromStdString(Item.Text));
-    if (Icons && Item.ImageIndex >= 0 && Item.ImageIndex < static_cast<int>(Icons->size()))
-        P.drawPixmap(C.left() + 8, I.top() + 8, (*Icons)[static_cast<size_t>(Item.ImageIndex)]);
+    if (Icons && Icons->ValidIndex(Item.ImageIndex))
+        P.drawImage(QPoint(C.left() + 8, I.top() + 8), Icons->GetImage(Item.ImageIndex));
     P.setPen(Silver);
     P.drawText(QRect(I.left(), bottom - 22, I.width(), 14), Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine,
                QString::fromStdString(NotifyDateLine(Item.Date, Today)));
@@ -226,7 +226,7 @@ void TNotifyControl::paintEvent(QPaintEvent*)
             if (r.top() + r.height() < 0 || r.top() > height())
                 continue;
             PaintNotifyItem(p, client, r, item, i % 2 == 1, i == m_state.Selected, i == m_state.HotIndex, false,
-                            m_state.HotElement, Glyphs, Icons, today);
+                            m_state.HotElement, Glyphs, Icons ? Icons->Get() : nullptr, today);
         }
     }
     p.restore();
@@ -341,17 +341,21 @@ void TNotifyPopup::Tick()
     const bool next = m_cycle.Elapsed == 0;
     m_cycle.Tick(m_center->Notifications());
     if (next && m_cycle.Visible) {
-        const QRect c = m_center->LastBounds();
         QFont f = NotifyFont(false);
         const QFontMetrics fm(f);
-        const int h = fm.boundingRect(QRect(0, 0, 300 - 56, 100000), Qt::TextWordWrap,
-                                      QString::fromStdString(m_cycle.Shown.Text))
-                          .height() +
-                      58;
-        m_cycle.Shown.Height = h;
-        _DoNotifyAdjust(this, QRect(c.left(), c.top(), c.width(), h + 36), 300, true);
+        m_cycle.Shown.Height = fm.boundingRect(QRect(0, 0, 300 - 56, 100000), Qt::TextWordWrap,
+                                               QString::fromStdString(m_cycle.Shown.Text))
+                                   .height() +
+                               58;
+        Place();
     }
     ApplyCycle();
+}
+
+void TNotifyPopup::Place()
+{
+    const QRect c = m_center->LastBounds();
+    _DoNotifyAdjust(this, QRect(c.left(), c.top(), c.width(), m_cycle.Shown.Height + 36), 300, true);
 }
 
 void TNotifyPopup::CloseUp()
@@ -374,7 +378,7 @@ void TNotifyPopup::paintEvent(QPaintEvent*)
     const QRect client(2, 0, width() - 4, height());
     const QRect item(48, 34, width() - 64, height() - 36);
     PaintNotifyItem(p, client, item, m_cycle.Shown, false, false, false, true, m_hot, &m_center->NotifyGlyphs(),
-                    &m_center->Icons, Now());
+                    m_center->Icons.Get(), Now());
 }
 
 void TNotifyPopup::mouseMoveEvent(QMouseEvent* e)
@@ -502,6 +506,9 @@ void TNotifyCenter::AdjustBounds()
     // A hidden widget hears of its new size only when shown; lay out now.
     if (m_control->size() != m_control->LaidOutSize())
         m_control->LayoutChanged();
+    // A toast showing moves with the window too.
+    if (m_popup->isVisible())
+        m_popup->Place();
 }
 
 void TNotifyCenter::ListChanged()

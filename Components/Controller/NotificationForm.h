@@ -8,6 +8,7 @@
 
 #include "Components/Controller/NotifyRules.h"
 #include "base/KldCanvas.h"
+#include "platform/ImageList.h"
 
 #include <QImage>
 #include <QLabel>
@@ -27,10 +28,11 @@ std::vector<QImage> LoadNotifyGlyphs();
 
 // Paints one item (shared by the list and the toast). C is the client
 // rectangle, I the item's; rectangles' right and bottom edges are exclusive
-// (left + width, top + height).
+// (left + width, top + height). Icons may be null (no pictures); an index
+// outside it draws no picture.
 void PaintNotifyItem(QPainter& Painter, const QRect& C, const QRect& I, const TNotifyItem& Item, bool Odd,
                      bool Selected, bool Hot, bool InPopup, TNotifyItemElement HotElement,
-                     const std::vector<QImage>* Glyphs, const std::vector<QPixmap>* Icons, TDateTime Today);
+                     const std::vector<QImage>* Glyphs, const TCustomImageList* Icons, TDateTime Today);
 
 class TNotifyControl : public QWidget
 {
@@ -46,7 +48,8 @@ public:
 
     TNotifyListState& State() { return m_state; }
     QSize LaidOutSize() const { return m_laidOutSize; }
-    std::vector<QPixmap>* Icons = nullptr;
+    // The center's picture list, read at every paint.
+    const TGuardedPtr<const TCustomImageList>* Icons = nullptr;
     const std::vector<QImage>* Glyphs = nullptr;
     TNotifyListState::TItemEvent OnItemEvent;
     std::function<void()> OnListChanged;
@@ -87,6 +90,9 @@ public:
     // One 100 ms step (the timer calls it; tests drive it).
     void Tick();
     void CloseUp();
+    // Hangs the toast from the center's rectangle, right-aligned: the
+    // center's top, the shown item's height plus 36 pixels.
+    void Place();
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -110,6 +116,8 @@ public:
 
     bool UpdateNotifications();
     bool SetupNotifications();
+    // Places the center from OnNotifyBounds (hidden or not) and a toast that
+    // shows with it.
     void AdjustBounds();
     void ListChanged();
     void SetAutoUpdate(int32_t Milliseconds);
@@ -124,7 +132,10 @@ public:
     QLabel* SetupImage() { return m_imgSetup; }
     QRect LastBounds() const { return m_bounds; }
 
-    std::vector<QPixmap> Icons;
+    // The pictures of the targets (the main window's icon list, borrowed).
+    // Read when painting, so that pictures added after the center was made
+    // (the targets' own) are drawn; a list that is gone draws none.
+    TGuardedPtr<const TCustomImageList> Icons;
     // imgNotify: the close glyphs.
     const std::vector<QImage>& NotifyGlyphs() const { return m_imgNotify; }
     std::function<bool(TNotifications*)> OnNotifyUpdate;

@@ -5,8 +5,6 @@
 #include "Components/Nembra/ovnDataSet.h"
 #include "platform/ImageList.h"
 
-#include <QPixmap>
-
 TNotifyCenterAdapter::TNotifyCenterAdapter(std::unique_ptr<TNotifyDatabase> Database, QWidget* Parent)
     : m_db(std::move(Database)), m_center(std::make_unique<TNotifyCenter>(m_db.get(), Parent))
 {
@@ -32,12 +30,10 @@ TNotifyCenterAdapter::~TNotifyCenterAdapter()
     m_center.reset();
 }
 
+// The list itself, not a copy: the targets' pictures join it later.
 void TNotifyCenterAdapter::SetPictures(const TCustomImageList& Images)
 {
-    std::vector<QPixmap> icons;
-    for (int i = 0; i < Images.Count(); ++i)
-        icons.push_back(QPixmap::fromImage(Images.GetImage(i)));
-    m_center->Icons = std::move(icons);
+    m_center->Icons = &Images;
 }
 
 void TNotifyCenterAdapter::LoadTargets()

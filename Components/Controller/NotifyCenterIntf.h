@@ -42,7 +42,9 @@ class INotifyCenter
     std::function<QRect()> OnNotifyBounds;
 
     // --- What the window calls
-    // The pictures of the targets and notifications (the module icons).
+    // The pictures of the targets and notifications (the module icons): the
+    // window's list itself, which the targets' pictures join after this
+    // call. Held guarded: once the list is freed, no picture is drawn.
     virtual void SetPictures(const TCustomImageList& Images) = 0;
     // The applets that may raise notifications.
     virtual TNotifyTargets& Targets() = 0;

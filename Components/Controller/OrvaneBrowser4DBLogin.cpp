@@ -161,6 +161,12 @@ void TfrmOrvaneBrowser4::LoadEmployee()
     m_shiftText.clear();
     m_residentGroups.clear();
     std::unique_ptr<TovnOndrelQuery> made;
+    // Whatever fails, the database sign-in goes on without notifications
+    // for this database.
+    auto failed = [this](const std::string& Message) {
+        m_notificationsModule = -1;
+        Log.Error(Message, "BROWSER", "Unable to load Emloyee/Facility");
+    };
     try {
         made.reset(LibController::CreateQuery(SEmployeeSql, {Variant(Controller->User().ID)}));
         TovnOndrelQuery& query = *made;
@@ -173,9 +179,10 @@ void TfrmOrvaneBrowser4::LoadEmployee()
             m_employeeName = query.FieldByName("EMPLOYEE_NAME")->AsString();
             m_mustSelectShift = query.FieldByName("MUST_SELECT_SHIFT")->AsString() == "T";
         }
-    } catch (const Exception& e) {
-        m_notificationsModule = -1;
-        Log.Error(e.Message(), "BROWSER", "Unable to load Emloyee/Facility");
+    } catch (const std::exception& e) {
+        failed(e.what());
+    } catch (...) {
+        failed("Unknown error");
     }
 }
 

@@ -383,6 +383,9 @@ void TfrmOrvaneBrowser4::ExecuteAction(TBrowserAction Id)
         else
             ChangePasswordExec();
         break;
+    case actShiftInfo:
+        ShiftInfoExec();
+        break;
     case actLockBrowser:
         LockBrowserExec();
         break;

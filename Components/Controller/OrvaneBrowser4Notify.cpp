@@ -117,6 +117,9 @@ void TfrmOrvaneBrowser4::InitNotifications()
     center->OnNotifyChanged = [this] { DoOnNotifyChanged(); };
     center->OnNotifyBounds = [this] { return DoNotifyFormBounds(); };
     center->SetPictures(*m_iconList);
+    // Placed now: the window's moves and resizes so far came before the
+    // center, and the first toast hangs from the center's rectangle.
+    center->AdjustBounds();
     m_notifyCenter = std::move(center);
     LoadNotifyTargets();
 }

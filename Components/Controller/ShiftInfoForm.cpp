@@ -34,9 +34,12 @@ const char* const GroupsText = "SELECT\n"
 
 const int32_t GroupsFetchBy = 200;
 
-std::string ShiftEntry(const std::string& Description, TDateTime Begin, TDateTime End)
+std::string ShiftEntry(const std::string& Description, std::optional<TDateTime> Begin, std::optional<TDateTime> End)
 {
-    return Description + " [" + FormatDateTime("hh:nn AM/PM", Begin) + " - " + FormatDateTime("hh:nn AM/PM", End) + "]";
+    auto time = [](std::optional<TDateTime> Value) {
+        return Value ? FormatDateTime("hh:nn AM/PM", *Value) : std::string();
+    };
+    return Description + " [" + time(Begin) + " - " + time(End) + "]";
 }
 
 std::string SelectedGroups(bool AllResidents, const std::vector<std::pair<int32_t, bool>>& Groups)
@@ -58,11 +61,12 @@ bool GroupInText(const std::string& Text, int32_t Counter)
 } // namespace ShiftSQL
 
 namespace {
-TDateTime DateOf(const TNotifyRow& Row, const std::string& Name)
+// None for a missing or NULL value: such a time is not midnight.
+std::optional<TDateTime> DateOf(const TNotifyRow& Row, const std::string& Name)
 {
     auto it = Row.find(UpperCase(Name));
     if (it == Row.end() || VarToStr(it->second).empty())
-        return 0;
+        return std::nullopt;
     return it->second.AsDateTime();
 }
 } // namespace

@@ -7,6 +7,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,9 @@ extern const char* const ShiftsText;
 extern const char* const GroupsText;
 // The group query's rows come 200 at a time.
 extern const int32_t GroupsFetchBy;
-// "Day [07:00 AM - 03:00 PM]"
-std::string ShiftEntry(const std::string& Description, TDateTime Begin, TDateTime End);
+// "Day [07:00 AM - 03:00 PM]"; a time the table leaves NULL reads as
+// nothing ("Night [ - 07:00 AM]"), while midnight reads "12:00 AM".
+std::string ShiftEntry(const std::string& Description, std::optional<TDateTime> Begin, std::optional<TDateTime> End);
 // ";12;15;" of the checked groups; empty when none or with all residents.
 std::string SelectedGroups(bool AllResidents, const std::vector<std::pair<int32_t, bool>>& Groups);
 bool GroupInText(const std::string& Text, int32_t Counter);

@@ -4,6 +4,7 @@
 
 #include "platform/SysUtils.h"
 #include "platform/Threads.h"
+#include "ui/ovnChildNotifier.h"
 
 #include <QCloseEvent>
 #include <QList>
@@ -90,6 +91,22 @@ bool TovnAppletForm::Close()
 void TovnAppletForm::Release()
 {
     deleteLater();
+}
+
+// A child notifier posts its 6658 as an event to the form; applet forms
+// take their messages in WndProc. The event loop is a boundary: an error of
+// the handler is reported, not passed on.
+bool TovnAppletForm::event(QEvent* Event)
+{
+    if (Event->type() != TChildNotifyEvent::EventType())
+        return QWidget::event(Event);
+    auto* notice = static_cast<TChildNotifyEvent*>(Event);
+    try {
+        Perform(notice->Msg, notice->WParam, reinterpret_cast<LPARAM>(notice->Control.data()));
+    } catch (...) {
+        ReportCurrentException(ClassName() + ".WndProc");
+    }
+    return true;
 }
 
 void TovnAppletForm::closeEvent(QCloseEvent* Event)

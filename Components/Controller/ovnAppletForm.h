@@ -9,6 +9,8 @@
 //   error a handler raises reaches the host; 48061 (`WM_APPLETREACTIVATE`)
 //   arrives the same way. Posted messages reach WndProc through Handle.
 //   A form overrides WndProc and passes what it does not handle to the base.
+//   A child notifier's 6658 (ui/ovnChildNotifier.h) arrives in WndProc too,
+//   with lParam the notifier (0 when it was destroyed before delivery).
 // - Closing: `CloseQuery` says whether the form may close; `DoClose` runs the
 //   close event with the action the caller presets (caFree: destroy the
 //   form, deferred; caHide; caNone: stay). `Close` is both, as the user's
@@ -79,6 +81,7 @@ class TovnAppletForm : public QWidget, public TObject, public IMessageReceiver, 
 
   protected:
     void closeEvent(QCloseEvent* Event) override;
+    bool event(QEvent* Event) override;
 
   private:
     HWND m_handle = NullHWnd;

@@ -142,6 +142,7 @@ void TovnManager::Notification(TComponent* Component, TOperation Operation)
     if (Component == m_detail) {
         m_detail = nullptr;
         m_newRecordTaken = false;
+        m_wrappedDetail = nullptr;
     }
 }
 
@@ -263,7 +264,13 @@ void TovnManager::PrepareDetailWhere()
 {
     TStrings& where = m_detail->SQLSchema().Where();
     const std::string old = Trim(where.Text());
-    where.SetText(old.empty() ? std::string("T1.COUNTER = :V") : "(" + old + ") AND (T1.COUNTER = :V)");
+    // InitializeDB may run again (a form reopening its data); wrapping the
+    // condition again would only nest it deeper each time.
+    if (m_detail != m_wrappedDetail || old != m_wrappedWhere) {
+        where.SetText(old.empty() ? std::string("T1.COUNTER = :V") : "(" + old + ") AND (T1.COUNTER = :V)");
+        m_wrappedDetail = m_detail;
+        m_wrappedWhere = Trim(where.Text());
+    }
     if (m_detail->Params().Count() == 0)
         m_detail->Params().CreateParam(ftInteger, "COUNTER", ptInput);
 }
@@ -620,7 +627,10 @@ void TovnManager::DeleteClicked()
         return;
     if (MessageDlg(SRecordWillBeDeleted, mtWarning, TMsgDlgButtons{mbOK, mbCancel}) != mrOk)
         return;
-    if (m_master->IsEmpty()) {
+    // A row without a COUNTER names no record on the server, as an empty
+    // list names none.
+    TField* counter = m_master->IsEmpty() ? nullptr : m_master->FieldByName("COUNTER");
+    if (!counter || counter->IsNull()) {
         ShowRecordMissing();
         return;
     }
@@ -628,8 +638,7 @@ void TovnManager::DeleteClicked()
         auto query = std::make_unique<TovnOndrelQuery>();
         query->SetDatabaseName(m_master->DatabaseName());
         query->SetUseSQL(true);
-        query->SQL().SetText("DELETE FROM " + m_detailTable + " WHERE COUNTER = " +
-                             m_master->FieldByName("COUNTER")->AsString());
+        query->SQL().SetText("DELETE FROM " + m_detailTable + " WHERE COUNTER = " + counter->AsString());
         query->Execute();
     }
     m_master->Delete();

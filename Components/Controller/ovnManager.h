@@ -199,7 +199,8 @@ class TovnManager : public TComponent
     int AppletMode() const;
     // Closes the detail, sets its first parameter to Counter and opens it.
     void OpenDetail(int Counter);
-    // The detail's Where with the record condition, and its parameter.
+    // The detail's Where with the record condition, and its parameter. The
+    // condition is added once: a Where still as this left it stays.
     void PrepareDetailWhere();
     void DetailNewRecord(TDataSet* DataSet);
     void AppendRecords();
@@ -223,6 +224,10 @@ class TovnManager : public TComponent
     TovnOndrelTable* m_detail = nullptr;
     TDataSetNotifyEvent m_previousNewRecord;
     bool m_newRecordTaken = false;
+    // The detail whose Where was last given the record condition, and that
+    // Where as it was written (trimmed).
+    TovnOndrelTable* m_wrappedDetail = nullptr;
+    std::string m_wrappedWhere;
     TManagerStatus m_status = msView;
     TColor m_gridColor = 0xFFFFFF;
     bool m_ready = false;

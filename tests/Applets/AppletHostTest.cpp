@@ -4,6 +4,7 @@
 #include "AppletTesting.h"
 
 #include "support/DialogScript.h"
+#include "ui/ovnChildNotifier.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -285,6 +286,31 @@ TEST_F(HostTest, TheContainerStacksAppletsAndBringsTheOneBelowBack)
     DeliverDeferredDeletes();
     EXPECT_TRUE(container.isNull());
     EXPECT_EQ(Notices(1).size(), 1u);
+}
+
+// A child notifier on an applet form reaches that form's WndProc as 6658
+// (wParam 0, lParam the control), not the container the form sits in.
+TEST_F(HostTest, AChildNotifierTellsItsAppletFormInsideTheContainer)
+{
+    QPointer<TKldAppContainer> container = new TKldAppContainer(m_entry);
+    auto* applet = new TTestApplet("NOTIFY", "Notify");
+    applet->State = asActive;
+    container->AddApplet(applet);
+    TTestForm* form = applet->Form();
+    ASSERT_NE(form->window(), form) << "the form sits inside its container";
+    auto* panel = new QWidget(form);
+    auto* notifier = new TOvnChildNotifier(panel);
+    form->Received.clear();
+    notifier->SetValue("42");
+    ProcessMessages();
+    std::vector<TMessage> notices;
+    for (const TMessage& m : form->Received)
+        if (m.Msg == 6658)
+            notices.push_back(m);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].WParam, 0u);
+    EXPECT_EQ(notices[0].LParam, reinterpret_cast<LPARAM>(notifier));
+    delete container.data();
 }
 
 TEST_F(HostTest, AReportPreviewFormGetsNoFrame)

@@ -27,6 +27,7 @@ class TTestForm : public TovnAppletForm
     void WndProc(TMessage& Message) override
     {
         Messages.push_back(Message.Msg);
+        Received.push_back(Message);
         if (Message.Msg == WM_GETWIDGETCOLSPAN)
             Message.Result = ColSpan;
         TovnAppletForm::WndProc(Message);
@@ -35,6 +36,8 @@ class TTestForm : public TovnAppletForm
     int CloseQueries = 0;
     LRESULT ColSpan = 0;
     std::vector<uint32_t> Messages;
+    // The messages with their parameters.
+    std::vector<TMessage> Received;
 };
 
 class TTestApplet : public TovnApplet

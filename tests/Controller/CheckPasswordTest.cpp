@@ -143,6 +143,11 @@ TEST_F(PasswordTest, TheRulesInTheirOrderOnAGivenRow)
         {"the old one exactly in a secure enterprise", "garden2020", "Fresh2026x", false, false,
          SOldPasswordIncorrect},
         {"1: length before the classes", old, "abc", false, false, SPasswordTooShort},
+        // 7 characters in 11 bytes of UTF-8: the rule counts characters.
+        {"1: seven non-ASCII characters", old, "\xc3\x84\xc3\x96\xc3\x9c\xc3\xa4" "bC1", false, false,
+         SPasswordTooShort},
+        {"1: eight characters, four of them non-ASCII", old, "\xc3\x84\xc3\x96\xc3\x9c\xc3\xa4" "bC12", false,
+         false, ""},
         {"2: a lower-case letter", old, "ABCDEFG1", false, false, SPasswordNoLower},
         {"3: an upper-case letter", old, "abcdefg1", false, false, SPasswordNoUpper},
         {"4: a digit", old, "Abcdefgh", false, false, SPasswordNoDigit},
@@ -394,4 +399,36 @@ TEST_F(PasswordTest, AnLFOnlyHistoryIsReadByLinesAndStoredWithCRLF)
     EXPECT_EQ(DoCheckPassword(*m_db, 0, &row, "Garden2020", "SECOND2ab", history, true), SPasswordInHistory);
     ASSERT_EQ(DoCheckPassword(*m_db, 0, &row, "Garden2020", "Third3abc", history, true), "");
     EXPECT_EQ(history, Lines({"Third3abc", "First1ab", "Second2ab"}));
+}
+
+// Typed into the dialog, seven non-ASCII-rich characters stay too short in a
+// secure enterprise, however many bytes they take; nothing is written.
+TEST_F(PasswordTest, TheDialogCountsCharactersNotBytes)
+{
+    SignIn("MWR", "Garden2020");
+    TAdminUser user;
+    user.ID = "MWR";
+    user.Counter = 60;
+    user.UserType = "USR";
+    user.Password = "Garden2020";
+    TDialogScript dialogs;
+    dialogs->QueueAnswer(mrOk);
+    bool stayed = false;
+    WhenModal<TfrmChangePassword>([&](TfrmChangePassword& dialog) {
+        const QString seven = QString::fromUtf8("\xc3\x84\xc3\x96\xc3\x9c\xc3\xa4" "bC1");
+        Keys::Type(*dialog.edtOld(), "Garden2020");
+        Keys::Type(*dialog.edtNew(), seven);
+        Keys::Type(*dialog.edtConfirm(), seven);
+        EXPECT_EQ(dialog.edtNew()->text(), seven);
+        Keys::Enter(*dialog.edtConfirm());
+        stayed = dialog.isVisible();
+        Keys::Escape(*dialog.edtConfirm());
+    });
+    EXPECT_FALSE(TfrmChangePassword::Execute(*m_db, user));
+    EXPECT_TRUE(stayed);
+    ASSERT_EQ(dialogs->Calls().size(), 1u);
+    EXPECT_EQ(dialogs->Calls()[0].Text, "Password length is less then 8 characters");
+    EXPECT_EQ(dialogs->Calls()[0].Type, mtWarning);
+    EXPECT_EQ(Column("USER_PASSWORD", 60), "Garden2020");
+    EXPECT_EQ(user.Password, "Garden2020");
 }

@@ -56,6 +56,37 @@ TEST(ShiftInfo, EntriesAndGroupTexts)
     EXPECT_FALSE(ShiftSQL::GroupInText(";112;", 12));
 }
 
+// A shift time the table leaves NULL reads as nothing; midnight is a time.
+TEST(ShiftInfo, ANullTimeReadsEmptyAndMidnightAsTwelveAM)
+{
+    struct Case
+    {
+        const char* Desc;
+        Variant Begin;
+        Variant End;
+        const char* Entry;
+    };
+    const Case cases[] = {
+        {"begin NULL", Variant::Null(), Variant(EncodeDateTime(1899, 12, 30, 7, 0, 0, 0)), "Night [ - 07:00 AM]"},
+        {"end NULL", Variant(EncodeDateTime(1899, 12, 30, 23, 0, 0, 0)), Variant::Null(), "Night [11:00 PM - ]"},
+        {"both NULL", Variant::Null(), Variant::Null(), "Night [ - ]"},
+        {"midnight", Variant(EncodeDateTime(1899, 12, 30, 0, 0, 0, 0)),
+         Variant(EncodeDateTime(1899, 12, 30, 7, 0, 0, 0)), "Night [12:00 AM - 07:00 AM]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        ShiftDb db;
+        db.shifts = {{{"COUNTER", Variant(3)}, {"DESCRIPTION", Variant("Night")}, {"BEGIN_TIME", c.Begin},
+                      {"END_TIME", c.End}}};
+        TfrmShiftInfo dlg(&db);
+        dlg.UpdateShifts(1, 4, 3);
+        ASSERT_EQ(dlg.cbShift->count(), 1);
+        EXPECT_EQ(dlg.cbShift->itemText(0).toStdString(), c.Entry);
+        EXPECT_EQ(dlg.SelectedShift(), 3);
+        EXPECT_EQ(dlg.SelectedShiftText(), c.Entry);
+    }
+}
+
 TEST(ShiftInfo, ShiftsGroupsRadiosAndOk)
 {
     ShiftDb db;

@@ -10,6 +10,7 @@
 #include "Components/Controller/ShiftInfoForm.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraNotificationsClient.h"
+#include "Components/Nembra/NembraRequest.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "base/KldLogFile.h"
 #include "platform/DateUtils.h"
@@ -22,9 +23,12 @@
 #include "support/TempFolder.h"
 #include "support/LocalServerConnection.h"
 
+#include "LogLines.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -32,6 +36,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 namespace {
 
@@ -206,9 +211,15 @@ INSERT INTO TBL_MODULES (COUNTER, MODULE, DESCRIPTION) VALUES
 INSERT INTO TBL_ROLEMODULES (C_ROLE, C_MODULE) VALUES (60, 60), (60, 61), (60, 62), (61, 60), (61, 61), (61, 62);
 INSERT INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIPTION, C_RESOURCE) VALUES
   (600, 60, 0, 1, 'Sample Applet', 7001),
-  (601, 62, 0, 1, 'Sample Applet', 7001),
-  (602, 62, 0, 2, 'Sample Widget', 7002);
+  (601, 62, 0, 1, 'Sample Applet', 7001);
+INSERT INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, FILE_NAME) VALUES (620, 'ICN_WIDGET_ALERT', 'icn_widget_alert.png');
+INSERT INTO TBL_MENU (COUNTER, C_MODULE, MENU_LEVEL, SEQUENCE, DESCRIPTION, C_RESOURCE, C_ICON_RESOURCE) VALUES
+  (602, 62, 0, 2, 'Sample Widget', 7002, 620);
 )";
+
+// The picture of the Sample Widget target, which no module uses: one
+// colour, so that a painted pixel tells whether it was drawn.
+const QRgb kTargetIconColor = qRgb(0x12, 0xAB, 0x34);
 
 class NotifyWindowTest : public ::testing::Test
 {
@@ -224,6 +235,13 @@ class NotifyWindowTest : public ::testing::Test
         m_window->OnCheckKernelUpdate = [] { return false; };
         m_window->ExecuteShiftInfo = [](TfrmShiftInfo&) { return int(QDialog::Rejected); };
         UseOnlyLocalServer(m_controller->Connections(), m_server.Port(), "Local");
+        // The share "resources" of the server's file store.
+        const std::filesystem::path share =
+            std::filesystem::path(m_server.DatabaseFile()).parent_path() / "files" / "resources";
+        std::filesystem::create_directories(share);
+        QImage icon(32, 32, QImage::Format_ARGB32);
+        icon.fill(kTargetIconColor);
+        ASSERT_TRUE(icon.save(QString::fromStdString((share / "icn_widget_alert.png").string()), "PNG"));
     }
     void TearDown() override
     {
@@ -415,4 +433,143 @@ TEST_F(NotifyWindowTest, NursesShiftChoiceNarrowsHerNotifications)
     };
     m_window->ShiftInfoExec();
     EXPECT_EQ(m_window->ShiftCounter(), 1);
+}
+
+namespace {
+
+// A notification for MANAGER, a minute old, as another client writes it.
+std::string NotificationInsert(int Counter, const char* Text, const char* Module, const char* Resource)
+{
+    return "INSERT INTO TBL_NOTIFICATION (COUNTER, NOTIFICATION_DATE, NOTIFICATION_TEXT, MODULE_NAME, RESOURCE_NAME, "
+           "TO_USER_ID) VALUES (" +
+           std::to_string(Counter) + ", TO_DATE('" + NotifySQL::DateText(Now() - 1.0 / 1440) +
+           "', 'YYYY-MM-DD HH24:MI:SS'), '" + Text + "', '" + Module + "', '" + Resource + "', 'MANAGER')";
+}
+
+} // namespace
+
+// The first toast after the sign-in, with the window never moved or resized
+// and the center never opened: it hangs under the 49-pixel toolbar at the
+// window's right edge, 300 wide; when the window then grows, the toast
+// still showing follows the right edge.
+TEST_F(NotifyWindowTest, TheFirstToastHangsUnderTheToolbarAtTheWindowsRight)
+{
+    SignInTo("manager", "manager");
+    TNotifyCenter& center = Center().Center();
+    ASSERT_TRUE(RunEventsUntil([&] { return center.Popup()->Cycle().Armed; }));
+    DataSql(NotificationInsert(41, "Room 7 asks for you", "Care", "SAMPLE_APPLET"));
+    SendMessage(m_window->Handle(), WM_NOTIFICATION, 0, 0);
+    ASSERT_TRUE(center.Popup()->Cycle().Running);
+    center.Popup()->Tick();
+    TNotifyPopup& toast = *center.Popup();
+    ASSERT_TRUE(toast.isVisible());
+    EXPECT_EQ(toast.Cycle().Shown.Text, "Room 7 asks for you");
+    EXPECT_FALSE(center.isVisible());
+
+    QPoint origin = m_window->mapToGlobal(QPoint(0, 0));
+    EXPECT_EQ(toast.geometry().topLeft(), QPoint(origin.x() + m_window->width() - 300, origin.y() + 49));
+    EXPECT_EQ(toast.width(), 300);
+    EXPECT_EQ(toast.height(), toast.Cycle().Shown.Height + 36);
+
+    m_window->resize(m_window->width() + 120, m_window->height() + 40);
+    SendMessage(m_window->Handle(), WM_WINDOWPOSCHANGED, 0, 0);
+    origin = m_window->mapToGlobal(QPoint(0, 0));
+    EXPECT_TRUE(toast.isVisible());
+    EXPECT_EQ(toast.geometry().topLeft(), QPoint(origin.x() + m_window->width() - 300, origin.y() + 49));
+    EXPECT_EQ(toast.height(), toast.Cycle().Shown.Height + 36) << "the toast keeps its own height";
+    EXPECT_FALSE(center.isVisible()) << "placing the center does not show it";
+}
+
+// A target's picture, which no module uses and which the sign-in adds to
+// the icon list after the center was made, is drawn beside its
+// notifications in the list and in the toast.
+TEST_F(NotifyWindowTest, ATargetsOwnPictureIsDrawnInTheListAndTheToast)
+{
+    SignInTo("manager", "manager");
+    TNotifyCenter& center = Center().Center();
+    TNotifyTargets& targets = center.Targets();
+    ASSERT_EQ(targets.Count(), 2);
+    ASSERT_GE(targets[1]->ImageIndex, 0) << "the Sample Widget's picture was loaded";
+    ASSERT_TRUE(RunEventsUntil([&] { return center.Popup()->Cycle().Armed; }));
+
+    DataSql(NotificationInsert(42, "The widget needs you", "Office", "SAMPLE_WIDGET"));
+    SendMessage(m_window->Handle(), WM_NOTIFICATION, 0, 0);
+    TNotifications& list = center.Notifications();
+    const int index = list.FindItemIdx(42);
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(list[index]->ImageIndex, targets[1]->ImageIndex);
+
+    // The toast: the picture at (8, 34 + 8) of its item, 2 pixels in.
+    TNotifyPopup& toast = *center.Popup();
+    toast.Tick();
+    ASSERT_TRUE(toast.isVisible());
+    ASSERT_EQ(toast.Cycle().Shown.Counter, 42);
+    const QImage popup = toast.grab().toImage();
+    EXPECT_EQ(popup.pixel(2 + 8 + 16, 34 + 8 + 16), kTargetIconColor);
+
+    // The list: the picture at (8, the item's top + 8).
+    m_window->NotifyItem()->trigger();
+    ASSERT_TRUE(center.isVisible());
+    TNotifyControl& control = *center.Control();
+    control.Select(index);
+    const int top = list[index]->Top - control.State().Offset;
+    const QImage painted = control.grab().toImage();
+    EXPECT_EQ(painted.pixel(8 + 16, top + 8 + 16), kTargetIconColor);
+}
+
+// Whatever fails while the employee loads (here an error of no class of
+// the system's), the database sign-in goes on: the error is logged, the
+// notifications stay off for this database and the user keeps the full
+// name.
+TEST_F(NotifyWindowTest, AnyFailureOfTheEmployeeLoadTurnsNotificationsOffAndTheSignInGoesOn)
+{
+    TLogLines log;
+    int failures = 0;
+    m_window->conMAIN().OnExecute = [&](TObject*, TNembraRequest* Request) {
+        if (failures == 0 && Request->Params().Text().find("FROM TBL_EMPLOYEE E JOIN") != std::string::npos) {
+            ++failures;
+            throw std::runtime_error("employee reply unreadable");
+        }
+    };
+    SignInTo("manager", "manager");
+    m_window->conMAIN().OnExecute = nullptr;
+    EXPECT_EQ(failures, 1);
+    EXPECT_TRUE(m_window->DBLogged());
+    EXPECT_EQ(m_window->NotificationsModule(), -1);
+    EXPECT_EQ(m_window->NotifyCenter(), nullptr);
+    EXPECT_EQ(m_window->EmployeeCounter(), 0);
+    EXPECT_EQ(m_window->EmployeeName(), "Helen Brooks");
+    EXPECT_TRUE(log.Has("ERROR|employee reply unreadable|BROWSER"));
+    m_window->actUIUpdate();
+    EXPECT_FALSE(m_window->NotifyItem()->isVisible());
+}
+
+// "&Shift Information..." of the Session menu (brand 0) opens the shift
+// choice; a shift whose begin time the home left NULL reads as no time,
+// one ending at midnight as 12:00 AM. The choice taken is the window's.
+TEST_F(NotifyWindowTest, TheShiftInformationActionOffersTheHomesShifts)
+{
+    SignInTo("manager", "manager");
+    ASSERT_TRUE(m_window->ShiftSelectionEnabled()) << "the seed's MANAGER is an employee of Oak Grove";
+    DataSql("UPDATE TBL_DAYSHIFT SET BEGIN_TIME = NULL WHERE COUNTER = 3");
+    DataSql("UPDATE TBL_DAYSHIFT SET END_TIME = TO_DATE('1899-12-30 00:00:00', 'YYYY-MM-DD HH24:MI:SS') "
+            "WHERE COUNTER = 2");
+    std::vector<std::string> entries;
+    m_window->ExecuteShiftInfo = [&](TfrmShiftInfo& Dialog) {
+        for (int i = 0; i < Dialog.cbShift->count(); ++i)
+            entries.push_back(Dialog.cbShift->itemText(i).toStdString());
+        Dialog.cbShift->setCurrentIndex(Dialog.cbShift->findData(3));
+        return int(QDialog::Accepted);
+    };
+    m_window->actUIUpdate();
+    QAction* action = m_window->Action(actShiftInfo);
+    EXPECT_EQ(action->text().toStdString(), "&Shift Information...");
+    EXPECT_TRUE(action->isVisible());
+    ASSERT_TRUE(action->isEnabled());
+    action->trigger();
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries, (std::vector<std::string>{"Day [07:00 AM - 03:00 PM]", "Evening [03:00 PM - 12:00 AM]",
+                                                 "Night [ - 07:00 AM]"}));
+    EXPECT_EQ(m_window->ShiftCounter(), 3);
+    EXPECT_EQ(m_window->ShiftText(), "Night [ - 07:00 AM]");
 }

@@ -665,7 +665,8 @@ TEST_F(SessionTest, TheCenterGetsTheTargetsAndTheMessages)
     EXPECT_EQ(targets[0]->Resource, "FALL_ALERT");
     EXPECT_EQ(targets[0]->ImageIndex, -1) << "no icon";
     EXPECT_EQ(targets[1]->Resource, "MEDS_DUE");
-    EXPECT_EQ(centers.Calls, (std::vector<std::string>{"pictures", "load targets", "auto 600000"}));
+    EXPECT_EQ(centers.Calls, (std::vector<std::string>{"pictures", "adjust", "load targets", "auto 600000"}));
+    EXPECT_EQ(centers.Last->Bounds, m_window->DoNotifyFormBounds()) << "placed when made";
     m_window->actUIUpdate();
     EXPECT_TRUE(m_window->NotifyItem()->isVisible());
 

@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -268,11 +269,37 @@ TEST(DebugViewer, LinesShowInTheMemoWithoutGridOrLabels)
         EXPECT_FALSE(form.DBGrid1->isVisible());
         EXPECT_FALSE(form.DBNavigator1->isVisible());
         EXPECT_TRUE(form.lblF->text().isEmpty());
-        EXPECT_EQ(form.Memo->toPlainText().toStdString(), "first\nsecond\n");
+        // Two lines show as two, without an empty third.
+        EXPECT_EQ(form.Memo->toPlainText().toStdString(), "first\nsecond");
+        EXPECT_EQ(form.Memo->document()->blockCount(), 2);
     });
     _DebugStrings(&lines);
     EXPECT_TRUE(*shown);
     _DebugStrings(nullptr);
+
+    // Empty lines of the list stay lines of their own.
+    struct Case
+    {
+        const char* Desc;
+        std::vector<std::string> Lines;
+        const char* Text;
+        int Count;
+    };
+    const Case cases[] = {
+        {"one empty line", {""}, "", 1},
+        {"an empty last line", {"first", ""}, "first\n", 2},
+        {"an empty line between", {"first", "", "third"}, "first\n\nthird", 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        TStringList list;
+        for (const std::string& line : c.Lines)
+            list.Add(line);
+        TfrmDebug form;
+        form.ShowStrings(list);
+        EXPECT_EQ(form.Memo->toPlainText().toStdString(), c.Text);
+        EXPECT_EQ(form.Memo->document()->blockCount(), c.Count);
+    }
 }
 
 namespace {

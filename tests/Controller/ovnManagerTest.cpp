@@ -325,6 +325,68 @@ TEST_F(ManagerTest, DeleteAsksAndRemovesTheRow)
     EXPECT_EQ(m_dialogs->Calls().size(), 2u);
 }
 
+// A master row without a COUNTER (kept in memory only) is no record: the
+// delete says so and sends nothing.
+TEST_F(ManagerTest, DeletingAMasterRowWithoutCounterSaysTheRecordDoesNotExist)
+{
+    SignIn();
+    Samples::TResidentsForm& form = Start(0);
+    ASSERT_TRUE(Locate(form.Master, 1));
+    const std::string before = ServerSql("SELECT COUNT(*) FROM TBL_RESIDENT");
+    form.Master->Edit();
+    form.Master->FieldByName("COUNTER")->Clear();
+    form.Master->Post();
+    ASSERT_TRUE(form.Master->FieldByName("COUNTER")->IsNull());
+    m_dialogs->QueueAnswer(mrOk);
+    m_dialogs->QueueAnswer(mrOk);
+    EXPECT_NO_THROW(form.ButtonDelete->click());
+    const std::vector<TScriptedDialogs::Call> calls = m_dialogs->Calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].Text, "This record will be deleted");
+    EXPECT_EQ(calls[1].Text, "Record does not exist");
+    EXPECT_EQ(calls[1].Type, mtError);
+    EXPECT_EQ(ServerSql("SELECT COUNT(*) FROM TBL_RESIDENT"), before);
+    EXPECT_EQ(ServerSql("SELECT COUNT(*) FROM TBL_RESIDENT WHERE COUNTER = 1"), "1");
+}
+
+// InitializeDB run again (a form that reopens its data) wraps the detail's
+// own condition once, so Edit still finds the record.
+TEST_F(ManagerTest, InitializeDBAgainWrapsTheDetailConditionOnce)
+{
+    SignIn();
+    struct Case
+    {
+        const char* Desc;
+        const char* Own;
+        const char* Wrapped;
+    };
+    const Case cases[] = {
+        {"no condition of its own", "", "T1.COUNTER = :V"},
+        {"a condition of its own", "T1.COUNTER > 0", "(T1.COUNTER > 0) AND (T1.COUNTER = :V)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        Rights(sfFull);
+        m_applet.Mode = 0;
+        m_form = std::make_unique<Samples::TResidentsForm>();
+        m_form->Detail->SQLSchema().Where().SetText(c.Own);
+        m_form->Start(&m_applet);
+        Samples::TResidentsForm& form = *m_form;
+        ASSERT_TRUE(form.Manager->IsDB());
+        EXPECT_EQ(Trim(form.Detail->SQLSchema().Where().Text()), c.Wrapped);
+        form.Manager->InitializeDB();
+        form.Manager->InitializeDB();
+        EXPECT_EQ(Trim(form.Detail->SQLSchema().Where().Text()), c.Wrapped);
+        EXPECT_EQ(form.Detail->Params().Count(), 1);
+        ASSERT_TRUE(Locate(form.Master, 2));
+        form.ButtonEdit->click();
+        EXPECT_EQ(form.Manager->Status(), msEdit);
+        EXPECT_EQ(form.NameEdit->GetValue(), "Bernard Cole");
+        form.ButtonCancel->click();
+        EXPECT_EQ(form.Manager->Status(), msView);
+    }
+}
+
 TEST_F(ManagerTest, SimpleFilterAndRefresh)
 {
     SignIn();

@@ -1,6 +1,8 @@
 // Setting a value on the child notifier posts exactly one 6658 to its owner.
 #include "ui/ovnChildNotifier.h"
 
+#include "platform/FormParts.h"
+
 #include <QApplication>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -47,4 +49,22 @@ TEST(ovnChildNotifier, SetValuePostsOne6658WithTheControl)
     QCoreApplication::sendPostedEvents();
     ASSERT_EQ(form.got.size(), 2u);
     EXPECT_EQ(form.got[1].second, nullptr);
+}
+
+// A form embedded in another window (as applet forms sit in their
+// containers) gets the message; the window around it does not.
+TEST(ovnChildNotifier, TheOwnerFormIsTheFormNotTheWindowAroundIt)
+{
+    Owner window;
+    auto* form = new Owner;
+    form->setParent(&window);
+    MarkAsForm(form);
+    auto* panel = new QWidget(form);
+    auto* notifier = new TOvnChildNotifier(panel);
+    notifier->SetValue("1");
+    QCoreApplication::sendPostedEvents();
+    ASSERT_EQ(form->got.size(), 1u);
+    EXPECT_EQ(form->got[0].first, 6658u);
+    EXPECT_EQ(form->got[0].second, notifier);
+    EXPECT_TRUE(window.got.empty());
 }

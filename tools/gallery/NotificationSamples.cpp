@@ -10,10 +10,20 @@
 
 namespace {
 
+// The pictures of the sample targets, as the main window's icon list.
+const TCustomImageList& SampleIcons()
+{
+    static TCustomImageList icons(32, 32);
+    if (icons.Count() == 0) {
+        icons.Add(GallerySampleIcon(32, 0x3B77DB, 'R'));
+        icons.Add(GallerySampleIcon(32, 0x2E8B57, 'M'));
+    }
+    return icons;
+}
+
 void Fill(TNotifyCenter* c, bool Entries)
 {
-    c->Icons = {QPixmap::fromImage(GallerySampleIcon(32, 0x3B77DB, 'R')),
-                QPixmap::fromImage(GallerySampleIcon(32, 0x2E8B57, 'M'))};
+    c->Icons = &SampleIcons();
     if (!Entries)
         return;
     auto& list = c->Notifications();
