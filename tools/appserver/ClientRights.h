@@ -122,7 +122,8 @@ class TClientRights
     void ShadowMail();
     bool HasTable(const char* table) const;
     void UserSecret(sqlite3_context* context, int64_t counter, int column);
-    // The SQL of the managed users' counters, and of their scope.
+    // A sub-select of the counters of the users whose rows the user writes
+    // (a manager's scope; a user's own), and the manager's enterprise as SQL.
     std::string ManagedUsers() const;
     std::string EnterpriseText() const;
 

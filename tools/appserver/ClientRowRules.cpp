@@ -84,6 +84,7 @@ void TClientRights::InstallRowRules()
 {
     // A REPLACE that removes a conflicting row then meets the delete rules.
     Exec(m_db, "PRAGMA recursive_triggers = ON");
+    RegisterFunctions();
     if (HasTable("TBL_USERS")) {
         sqlite3_stmt* own = nullptr;
         sqlite3_prepare_v2(m_db, "SELECT C_ENTERPRISE FROM main.TBL_USERS WHERE COUNTER = ?1", -1, &own, nullptr);
@@ -91,9 +92,6 @@ void TClientRights::InstallRowRules()
         if (own && sqlite3_step(own) == SQLITE_ROW && sqlite3_column_type(own, 0) == SQLITE_INTEGER)
             m_enterprise = sqlite3_column_int64(own, 0);
         sqlite3_finalize(own);
-    }
-    RegisterFunctions();
-    if (HasTable("TBL_USERS")) {
         ShadowUsers();
         if (m_user.IsManager())
             GuardManagedRows();
