@@ -50,7 +50,8 @@ INSERT INTO TBL_MAIL (COUNTER, MAIL_TYPE, SUBJECT, HAS_BEEN_READ, C_USER_TO, C_U
 const std::string kRefused = "ORA-01031: insufficient privileges";
 
 // The error of a sign-in (code 0 when it succeeds), on a connection of its own.
-TServerError SignInError(const TAppServerProcess& server, const std::string& user, const std::string& password)
+TServerError SignInError(const TAppServerProcess& server, const std::string& user,
+                         const std::string& password)
 {
     TNembraConnection connection;
     connection.SetConnectionName("CONN_AGAIN_" + user);
@@ -82,8 +83,9 @@ TEST_F(ServerManagerRights, ReadsInFullOnlyTheUsersHeManages)
                                         "BOSS|MGR|<null>|<null>", "LOCALSYS|SYS|<null>|<null>"}))
         << "his enterprise's users who are not SYS, himself; the others' names only";
     // Around the view: the table itself, a join, and the view's own function.
-    EXPECT_EQ(Manager.Rows("SELECT USER_PASSWORD FROM main.TBL_USERS WHERE COUNTER IN (2, 11) ORDER BY COUNTER"),
-              (std::vector<std::string>{"<null>", "<null>"}));
+    EXPECT_EQ(
+        Manager.Rows("SELECT USER_PASSWORD FROM main.TBL_USERS WHERE COUNTER IN (2, 11) ORDER BY COUNTER"),
+        (std::vector<std::string>{"<null>", "<null>"}));
     EXPECT_EQ(Manager.Rows("SELECT COUNT(*) FROM TBL_USERS U, TBL_ENTERPRISES E "
                            "WHERE U.C_ENTERPRISE = E.COUNTER AND U.USER_PASSWORD = 'admin'"),
               (std::vector<std::string>{"0"}));
@@ -106,8 +108,10 @@ TEST_F(ServerManagerRights, WritesNoUserOutsideHisScopeMakesNoneSysAndRunsNoDdl)
          "UPDATE TBL_USERS SET USER_TYPE = 'SYS', C_ENTERPRISE = 1 WHERE COUNTER = 10"},
         {"a user of a type he cannot choose", "UPDATE TBL_USERS SET USER_TYPE = 'sys' WHERE COUNTER = 11"},
         {"ADMIN's password", "UPDATE TBL_USERS SET USER_PASSWORD = 'taken' WHERE COUNTER = 2"},
-        {"ADMIN's password in the table", "UPDATE main.TBL_USERS SET USER_PASSWORD = 'taken' WHERE COUNTER = 2"},
-        {"his enterprise's system manager", "UPDATE TBL_USERS SET USER_PASSWORD = 'taken' WHERE COUNTER = 16"},
+        {"ADMIN's password in the table",
+         "UPDATE main.TBL_USERS SET USER_PASSWORD = 'taken' WHERE COUNTER = 2"},
+        {"his enterprise's system manager",
+         "UPDATE TBL_USERS SET USER_PASSWORD = 'taken' WHERE COUNTER = 16"},
         {"another enterprise's user", "UPDATE TBL_USERS SET FULL_NAME = 'Sam' WHERE COUNTER = 14"},
         {"every user at once", "UPDATE TBL_USERS SET FULL_NAME = FULL_NAME"},
         {"a user moved out", "UPDATE TBL_USERS SET C_ENTERPRISE = 11 WHERE COUNTER = 11"},
@@ -123,23 +127,28 @@ TEST_F(ServerManagerRights, WritesNoUserOutsideHisScopeMakesNoneSysAndRunsNoDdl)
         {"ADMIN replaced",
          "INSERT OR REPLACE INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, USER_TYPE, C_ENTERPRISE) "
          "VALUES (2, 'ADMIN', 'mine', 'MGR', 10)"},
-        {"ADMIN replaced by a rename", "UPDATE OR REPLACE TBL_USERS SET USER_ID = 'ADMIN' WHERE COUNTER = 12"},
+        {"ADMIN replaced by a rename",
+         "UPDATE OR REPLACE TBL_USERS SET USER_ID = 'ADMIN' WHERE COUNTER = 12"},
         {"ADMIN deleted", "DELETE FROM TBL_USERS WHERE COUNTER = 2"},
         {"another enterprise's user deleted", "DELETE FROM TBL_USERS WHERE COUNTER = 14"},
         {"a table made", "CREATE TABLE TBL_MINE (X INTEGER)"},
         {"an index made", "CREATE INDEX IX_MINE ON TBL_MAIL (SUBJECT)"},
         {"a column added", "ALTER TABLE TBL_USERS ADD COLUMN X TEXT"},
         {"a table dropped", "DROP TABLE TBL_UPDATES"},
-        {"a role of another enterprise for himself", "INSERT INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (10, 20)"},
-        {"a role for another enterprise's user", "INSERT INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (14, 11)"},
+        {"a role of another enterprise for himself",
+         "INSERT INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (10, 20)"},
+        {"a role for another enterprise's user",
+         "INSERT INTO TBL_USERDBACCESS (C_USER, C_ROLE) VALUES (14, 11)"},
         {"another enterprise's access taken", "DELETE FROM TBL_USERDBACCESS WHERE C_USER = 14"},
-        {"a role moved to another enterprise's role", "UPDATE TBL_USERDBACCESS SET C_ROLE = 20 WHERE C_USER = 11"},
-        {"a role on another enterprise's alias",
-         "INSERT INTO TBL_ROLES (COUNTER, ROLE_ID, C_ENTERPRISE, C_ALIAS, C_USER) VALUES (90, 'MINE', 10, 20, 1)"},
-        {"a role of another enterprise",
-         "INSERT INTO TBL_ROLES (COUNTER, ROLE_ID, C_ENTERPRISE, C_ALIAS, C_USER) VALUES (90, 'MINE', 11, 20, 1)"},
+        {"a role moved to another enterprise's role",
+         "UPDATE TBL_USERDBACCESS SET C_ROLE = 20 WHERE C_USER = 11"},
+        {"a role on another enterprise's alias", "INSERT INTO TBL_ROLES (COUNTER, ROLE_ID, C_ENTERPRISE, "
+                                                 "C_ALIAS, C_USER) VALUES (90, 'MINE', 10, 20, 1)"},
+        {"a role of another enterprise", "INSERT INTO TBL_ROLES (COUNTER, ROLE_ID, C_ENTERPRISE, C_ALIAS, "
+                                         "C_USER) VALUES (90, 'MINE', 11, 20, 1)"},
         {"an override for another enterprise's user",
-         "INSERT INTO TBL_ROLES (COUNTER, ROLE_ID, C_ENTERPRISE, C_ALIAS, C_USER) VALUES (90, 'MINE', 10, 10, 14)"},
+         "INSERT INTO TBL_ROLES (COUNTER, ROLE_ID, C_ENTERPRISE, C_ALIAS, C_USER) VALUES (90, 'MINE', 10, "
+         "10, 14)"},
         {"another enterprise's rights", "UPDATE TBL_ROLES SET SECURITY = X'FF' WHERE COUNTER = 20"},
         {"his role moved out", "UPDATE TBL_ROLES SET C_ENTERPRISE = 11 WHERE COUNTER = 10"},
         {"another enterprise's role deleted", "DELETE FROM TBL_ROLES WHERE COUNTER = 20"},
@@ -163,10 +172,13 @@ TEST_F(ServerManagerRights, WritesNoUserOutsideHisScopeMakesNoneSysAndRunsNoDdl)
                                         "LOCALSYS|SYS|10|Lo Sys"}));
     EXPECT_EQ(Admin.Rows("SELECT COUNT(*) FROM TBL_USERDBACCESS WHERE C_USER IN (10, 11, 14) OR C_ROLE = 20"),
               (std::vector<std::string>{"4"}));
-    EXPECT_EQ(Admin.Rows("SELECT COUNT(*) FROM TBL_ROLES WHERE COUNTER = 90 OR (COUNTER = 20 AND SECURITY IS NULL)"),
+    EXPECT_EQ(Admin.Rows(
+                  "SELECT COUNT(*) FROM TBL_ROLES WHERE COUNTER = 90 OR (COUNTER = 20 AND SECURITY IS NULL)"),
               (std::vector<std::string>{"1"}));
-    EXPECT_EQ(Admin.Rows("SELECT FILE_NAME FROM TBL_BIN WHERE COUNTER = 10"), (std::vector<std::string>{"care.so"}));
-    EXPECT_EQ(Admin.Rows("SELECT COUNT(*) FROM TBL_ENTERPRISES WHERE COUNTER = 90"), (std::vector<std::string>{"0"}));
+    EXPECT_EQ(Admin.Rows("SELECT FILE_NAME FROM TBL_BIN WHERE COUNTER = 10"),
+              (std::vector<std::string>{"care.so"}));
+    EXPECT_EQ(Admin.Rows("SELECT COUNT(*) FROM TBL_ENTERPRISES WHERE COUNTER = 90"),
+              (std::vector<std::string>{"0"}));
     EXPECT_EQ(SignInError(Server, "ADMIN", "taken").Code, 2001);
     EXPECT_EQ(SignInError(Server, "ROOT", "root").Code, 2001);
     EXPECT_EQ(SignInError(Server, "ADMIN", "admin"), TServerError{});
@@ -187,7 +199,8 @@ TEST_F(ServerManagerRights, WritesWhatHisFormsWriteForTheUsersHeManages)
         {"his own password", "UPDATE TBL_USERS SET USER_PASSWORD = 'manager2' WHERE COUNTER = 10", 1},
         {"another manager of his enterprise", "UPDATE TBL_USERS SET EMAIL = 'p@h.org' WHERE COUNTER = 13", 1},
         {"a user added",
-         "INSERT INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, FULL_NAME, USER_TYPE, C_ENTERPRISE, CREATED_BY) "
+         "INSERT INTO TBL_USERS (COUNTER, USER_ID, USER_PASSWORD, FULL_NAME, USER_TYPE, C_ENTERPRISE, "
+         "CREATED_BY) "
          "VALUES (91, 'NEWBIE', 'NEW1', 'New Bie', 'USR', 10, 'MANAGER')",
          1},
         {"a role of his enterprise",
@@ -209,8 +222,10 @@ TEST_F(ServerManagerRights, WritesWhatHisFormsWriteForTheUsersHeManages)
                   TServerError{})
             << c.Desc;
     // The user editor reads back what it wrote, the password included.
-    EXPECT_EQ(Manager.Rows("SELECT USER_PASSWORD, USER_TYPE FROM TBL_USERS WHERE COUNTER IN (11, 91) ORDER BY COUNTER"),
-              (std::vector<std::string>{"NURSE2|MGR", "NEW1|USR"}));
+    EXPECT_EQ(
+        Manager.Rows(
+            "SELECT USER_PASSWORD, USER_TYPE FROM TBL_USERS WHERE COUNTER IN (11, 91) ORDER BY COUNTER"),
+        (std::vector<std::string>{"NURSE2|MGR", "NEW1|USR"}));
 
     // The user editor's deletion of a managed user, his mail included.
     EXPECT_EQ(Manager.System.ExecBatch("DELETE FROM TBL_ROLEMODULES\r\nWHERE C_ROLE IN (\r\n"
@@ -221,7 +236,8 @@ TEST_F(ServerManagerRights, WritesWhatHisFormsWriteForTheUsersHeManages)
                                        "DELETE FROM TBL_MAIL WHERE C_USER_FROM = 12;\r\n"
                                        "DELETE FROM TBL_MAIL WHERE C_USER_TO = 12;",
                                        true),
-              4) << "an access row, a message sent and two received";
+              4)
+        << "an access row, a message sent and two received";
     EXPECT_EQ(Manager.System.ExecSQL("DELETE FROM TBL_USERS WHERE COUNTER = 12"), 1);
     EXPECT_EQ(Admin.Rows("SELECT COUNT(*) FROM TBL_MAIL WHERE C_USER_TO = 12 OR C_USER_FROM = 12"),
               (std::vector<std::string>{"0"}));
@@ -257,7 +273,8 @@ TEST(ServerUserRights, AUserChangesNoAdministratorsTable)
     for (const char* sql : refused)
         EXPECT_EQ(nurse.Refusal(sql), kRefused) << sql;
     // Reading them stays.
-    EXPECT_EQ(nurse.Rows("SELECT FILE_NAME FROM TBL_BIN WHERE COUNTER = 10"), (std::vector<std::string>{"care.so"}));
+    EXPECT_EQ(nurse.Rows("SELECT FILE_NAME FROM TBL_BIN WHERE COUNTER = 10"),
+              (std::vector<std::string>{"care.so"}));
     EXPECT_EQ(nurse.Rows("SELECT ENTERPRISE FROM TBL_ENTERPRISES WHERE COUNTER = 10"),
               (std::vector<std::string>{"HARBOUR"}));
     EXPECT_EQ(admin.Rows("SELECT COUNT(*) FROM TBL_CONNECTIONS"), (std::vector<std::string>{"2"}));
@@ -283,13 +300,16 @@ TEST_F(ServerMailRows, AUserSeesItsOwnMailTheBoardAndWhatItSent)
     const std::vector<std::string> seen = {"60", "61", "62", "66"};
     EXPECT_EQ(Nurse.Rows("SELECT COUNTER FROM TBL_MAIL ORDER BY COUNTER"), seen);
     // The mailbox's own statements.
-    EXPECT_EQ(Nurse.Rows("SELECT TM.COUNTER, TU.USER_ID FROM TBL_MAIL TM LEFT OUTER JOIN TBL_USERS TU ON "
-                         "TM.C_USER_FROM = TU.COUNTER LEFT OUTER JOIN TBL_ENTERPRISES TE ON TU.C_ENTERPRISE = "
-                         "TE.COUNTER WHERE (TM.MAIL_TYPE <> 'HID') AND (TM.C_USER_TO IN (1, 11)) ORDER BY TM.COUNTER"),
-              (std::vector<std::string>{"60|ADMIN", "61|ADMIN", "66|NURSE"}));
-    EXPECT_EQ(Nurse.Rows("SELECT COUNTER FROM TBL_MAIL TM WHERE (TM.MAIL_TYPE <> 'HID') AND (TM.C_USER_FROM = 11) "
-                         "ORDER BY COUNTER"),
-              (std::vector<std::string>{"62", "66"}));
+    EXPECT_EQ(
+        Nurse.Rows(
+            "SELECT TM.COUNTER, TU.USER_ID FROM TBL_MAIL TM LEFT OUTER JOIN TBL_USERS TU ON "
+            "TM.C_USER_FROM = TU.COUNTER LEFT OUTER JOIN TBL_ENTERPRISES TE ON TU.C_ENTERPRISE = "
+            "TE.COUNTER WHERE (TM.MAIL_TYPE <> 'HID') AND (TM.C_USER_TO IN (1, 11)) ORDER BY TM.COUNTER"),
+        (std::vector<std::string>{"60|ADMIN", "61|ADMIN", "66|NURSE"}));
+    EXPECT_EQ(
+        Nurse.Rows("SELECT COUNTER FROM TBL_MAIL TM WHERE (TM.MAIL_TYPE <> 'HID') AND (TM.C_USER_FROM = 11) "
+                   "ORDER BY COUNTER"),
+        (std::vector<std::string>{"62", "66"}));
     EXPECT_EQ(Nurse.Rows("SELECT ATTACHMENT,FILE_NAME FROM TBL_MAIL WHERE COUNTER = 65"),
               std::vector<std::string>{})
         << "another user's message reads as deleted";
@@ -306,14 +326,16 @@ TEST_F(ServerMailRows, AUserSeesItsOwnMailTheBoardAndWhatItSent)
         {"a text standing for the name", "SELECT COUNT(*) FROM 'TBL_MAIL'", {"4"}},
         {"lower case, with a qualified column", "SELECT COUNT(tbl_mail.COUNTER) FROM tbl_mail", {"4"}},
         {"a common table expression", "WITH M AS (SELECT * FROM TBL_MAIL) SELECT COUNT(*) FROM M", {"4"}},
-        {"an exists", "SELECT COUNT(*) FROM TBL_USERS U WHERE EXISTS (SELECT 1 FROM TBL_MAIL WHERE C_USER_FROM = "
-                      "U.COUNTER)",
+        {"an exists",
+         "SELECT COUNT(*) FROM TBL_USERS U WHERE EXISTS (SELECT 1 FROM TBL_MAIL WHERE C_USER_FROM = "
+         "U.COUNTER)",
          {"2"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Nurse.Rows(c.Sql), c.Rows) << c.Desc;
-    for (const char* sql : {"SELECT COUNT(*) FROM main.TBL_MAIL", "SELECT COUNT(*) FROM \"main\".\"TBL_MAIL\"",
-                            "SELECT SUBJECT FROM main.TBL_MAIL WHERE COUNTER = 65"})
+    for (const char* sql :
+         {"SELECT COUNT(*) FROM main.TBL_MAIL", "SELECT COUNT(*) FROM \"main\".\"TBL_MAIL\"",
+          "SELECT SUBJECT FROM main.TBL_MAIL WHERE COUNTER = 65"})
         EXPECT_EQ(Nurse.Refusal(sql), kRefused) << sql;
     for (const char* sql : {"SELECT * FROM OVN_MAIL_DELETABLE", "SELECT * FROM 'OVN_MAIL_VISIBLE'"})
         EXPECT_EQ(Nurse.Refusal(sql), "ORA-00942: table or view does not exist") << sql;
@@ -329,17 +351,19 @@ TEST_F(ServerMailRows, AUserMarksItsMailReadAndDeletesOnlyWhatIsItsToDelete)
     EXPECT_EQ(Nurse.System.ExecSQL("UPDATE TBL_MAIL SET HAS_BEEN_READ = 'T' WHERE COUNTER = 65"), 0)
         << "a row it does not see";
     EXPECT_EQ(Nurse.System.ExecSQL("UPDATE TBL_MAIL SET HAS_BEEN_READ = 'T'"), 4);
-    for (const char* sql : {"UPDATE TBL_MAIL SET SUBJECT = 'Changed' WHERE COUNTER = 61",
-                            "UPDATE TBL_MAIL SET C_USER_FROM = 11 WHERE COUNTER = 60",
-                            "UPDATE TBL_MAIL SET C_USER_TO = 11 WHERE COUNTER = 62",
-                            "UPDATE main.TBL_MAIL SET HAS_BEEN_READ = 'T' WHERE COUNTER = 65",
-                            "INSERT INTO TBL_MAIL (COUNTER, SUBJECT, C_USER_TO, C_USER_FROM) VALUES (90, 'Fake', 10, 2)",
-                            "INSERT INTO TBL_MAIL (COUNTER, SUBJECT, C_USER_TO, C_USER_FROM) VALUES (90, 'Mine', 10, 11)",
-                            "DELETE FROM main.TBL_MAIL WHERE COUNTER = 65"})
+    for (const char* sql :
+         {"UPDATE TBL_MAIL SET SUBJECT = 'Changed' WHERE COUNTER = 61",
+          "UPDATE TBL_MAIL SET C_USER_FROM = 11 WHERE COUNTER = 60",
+          "UPDATE TBL_MAIL SET C_USER_TO = 11 WHERE COUNTER = 62",
+          "UPDATE main.TBL_MAIL SET HAS_BEEN_READ = 'T' WHERE COUNTER = 65",
+          "INSERT INTO TBL_MAIL (COUNTER, SUBJECT, C_USER_TO, C_USER_FROM) VALUES (90, 'Fake', 10, 2)",
+          "INSERT INTO TBL_MAIL (COUNTER, SUBJECT, C_USER_TO, C_USER_FROM) VALUES (90, 'Mine', 10, 11)",
+          "DELETE FROM main.TBL_MAIL WHERE COUNTER = 65"})
         EXPECT_EQ(Nurse.Refusal(sql), kRefused) << sql;
-    EXPECT_EQ(Admin.Rows("SELECT COUNTER, HAS_BEEN_READ, SUBJECT FROM TBL_MAIL WHERE COUNTER IN (60, 61, 65) "
-                         "ORDER BY COUNTER"),
-              (std::vector<std::string>{"60|T|Board from ADMIN", "61|T|ADMIN to NURSE", "65|F|STRANGER to BOSS"}));
+    EXPECT_EQ(
+        Admin.Rows("SELECT COUNTER, HAS_BEEN_READ, SUBJECT FROM TBL_MAIL WHERE COUNTER IN (60, 61, 65) "
+                   "ORDER BY COUNTER"),
+        (std::vector<std::string>{"60|T|Board from ADMIN", "61|T|ADMIN to NURSE", "65|F|STRANGER to BOSS"}));
 
     // Deletes: its own inbox row, a row it sent, a board row it sent; not
     // another user's mail, nor ADMIN's board row.
@@ -348,11 +372,14 @@ TEST_F(ServerMailRows, AUserMarksItsMailReadAndDeletesOnlyWhatIsItsToDelete)
         const char* Desc;
         int Counter;
         int Rows;
-    } cases[] = {{"another user's mail", 65, 0},      {"ADMIN's board message", 60, 0},
-                 {"its own mail", 61, 1},             {"a message it sent", 62, 1},
+    } cases[] = {{"another user's mail", 65, 0},
+                 {"ADMIN's board message", 60, 0},
+                 {"its own mail", 61, 1},
+                 {"a message it sent", 62, 1},
                  {"a board message it sent", 66, 1}};
     for (const Case& c : cases)
-        EXPECT_EQ(Nurse.System.ExecSQL("DELETE FROM TBL_MAIL WHERE COUNTER = " + std::to_string(c.Counter)), c.Rows)
+        EXPECT_EQ(Nurse.System.ExecSQL("DELETE FROM TBL_MAIL WHERE COUNTER = " + std::to_string(c.Counter)),
+                  c.Rows)
             << c.Desc;
     EXPECT_EQ(AllMail(), (std::vector<std::string>{"60", "63", "64", "65", "67"}));
     EXPECT_EQ(Nurse.System.ExecSQL("DELETE FROM TBL_MAIL"), 0) << "nothing left of its own";
@@ -366,7 +393,8 @@ TEST_F(ServerMailRows, MailIsSentThroughTheSystemPlugInAsTheSessionsUser)
                      {{"To", "URL"}, {"Recepients", "CAROL@HARBOUR"}, {"Subject", "Shift"}}, true);
     EXPECT_EQ(Admin.Rows("SELECT C_USER_TO, C_USER_FROM, SUBJECT FROM TBL_MAIL WHERE SUBJECT = 'Shift'"),
               (std::vector<std::string>{"12|11|Shift"}));
-    EXPECT_EQ(Nurse.Rows("SELECT COUNT(*) FROM TBL_MAIL WHERE SUBJECT = 'Shift'"), (std::vector<std::string>{"1"}))
+    EXPECT_EQ(Nurse.Rows("SELECT COUNT(*) FROM TBL_MAIL WHERE SUBJECT = 'Shift'"),
+              (std::vector<std::string>{"1"}))
         << "it sees what it sent";
 }
 
@@ -375,7 +403,8 @@ TEST_F(ServerMailRows, AManagerDeletesTheMailOfTheUsersHeManagesButReadsOnlyHisO
     TUserSession manager{Server, "MANAGER", "manager"};
     EXPECT_EQ(manager.Rows("SELECT COUNTER FROM TBL_MAIL ORDER BY COUNTER"),
               (std::vector<std::string>{"60", "64", "66"}));
-    EXPECT_EQ(manager.System.ExecSQL("DELETE FROM TBL_MAIL WHERE C_USER_FROM = 14"), 0) << "another enterprise's";
+    EXPECT_EQ(manager.System.ExecSQL("DELETE FROM TBL_MAIL WHERE C_USER_FROM = 14"), 0)
+        << "another enterprise's";
     EXPECT_EQ(manager.System.ExecSQL("DELETE FROM TBL_MAIL WHERE C_USER_FROM = 2"), 2)
         << "ADMIN's mail to him and to his users, not ADMIN's board message";
     EXPECT_EQ(manager.System.ExecSQL("DELETE FROM TBL_MAIL WHERE C_USER_TO = 12"), 2);

@@ -389,7 +389,8 @@ TEST_F(ConnectionsFormTest, AUserLearnsNoSessionsIdAndHerUserListStillShowsWhoIs
     // session's id: with one she could act as its user.
     auto sessions = RunTimeList("CIN", "RTIGetSessions");
     EXPECT_EQ(Pairs(*sessions, "USER_ID", "SESSION_ID"),
-              (std::map<std::string, std::string>{{"ADMIN", "<null>"}, {"OAKMGR", "<null>"}, {"OAKNURSE", "<null>"}}));
+              (std::map<std::string, std::string>{
+                  {"ADMIN", "<null>"}, {"OAKMGR", "<null>"}, {"OAKNURSE", "<null>"}}));
     const std::vector<std::string> columns = {"SESSION_ID", "USER_ID", "USER_TYPE", "STARTED",   "DB_ALIAS",
                                               "SERVER_ID",  "USER_IP", "OS",        "USER_AGENT"};
     ASSERT_EQ(sessions->FieldCount(), 9);

@@ -11,10 +11,10 @@
 #include "admin/frmUserDBAccess.h"
 #include "admin/frmUserData.h"
 #include "admin/frmUsers.h"
+#include "platform/DBGrids.h"
 #include "platform/DBStockControls.h"
 #include "platform/DataSet.h"
 #include "platform/DataSetModel.h"
-#include "platform/DBGrids.h"
 #include "support/DialogScript.h"
 #include "ui/Lookup.h"
 
@@ -80,9 +80,11 @@ TEST_F(ManagerRoadsTest, TheUserEditorAddsEditsAndDeletesAUserHeManages)
     editor.OKClick();
     EXPECT_TRUE(boxes->Texts().empty()) << boxes->Texts().front();
     EXPECT_EQ(data.State(), dsBrowse);
-    EXPECT_EQ(ServerText(DB(), "SELECT USER_TYPE || ' ' || C_ENTERPRISE || ' ' || USER_PASSWORD || ' ' || CREATED_BY "
-                               "FROM TBL_USERS WHERE USER_ID = 'HELPER'"),
-              "USR 20 HELPER1 OAKMGR");
+    EXPECT_EQ(
+        ServerText(DB(),
+                   "SELECT USER_TYPE || ' ' || C_ENTERPRISE || ' ' || USER_PASSWORD || ' ' || CREATED_BY "
+                   "FROM TBL_USERS WHERE USER_ID = 'HELPER'"),
+        "USR 20 HELPER1 OAKMGR");
 
     // Edited: the password box holds the stored password, so a change of
     // the names alone passes the password rules untouched.
@@ -152,7 +154,9 @@ TEST_F(ManagerRoadsTest, TheRoleDialogAndTheRightsEditorKeepARoleOfHisEnterprise
     EXPECT_EQ(security.Tag, 100);
     EXPECT_EQ(Hex(ServerText(DB(), "SELECT SECURITY FROM TBL_ROLES WHERE COUNTER = " + std::to_string(aide))),
               "004040");
-    EXPECT_EQ(ServerNumber(DB(), "SELECT C_MODULE FROM TBL_ROLEMODULES WHERE C_ROLE = " + std::to_string(aide)), 30);
+    EXPECT_EQ(
+        ServerNumber(DB(), "SELECT C_MODULE FROM TBL_ROLEMODULES WHERE C_ROLE = " + std::to_string(aide)),
+        30);
 
     // Deleted with its modules.
     users.tblRole->Close();

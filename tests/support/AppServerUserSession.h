@@ -55,7 +55,8 @@ struct TUserSession
         for (q.First(); !q.Eof(); q.Next()) {
             std::string row;
             for (int i = 0; i < q.FieldCount(); ++i)
-                row += (i ? "|" : "") + (q.Fields()[i]->IsNull() ? std::string("<null>") : q.Fields()[i]->AsString());
+                row += (i ? "|" : "") +
+                       (q.Fields()[i]->IsNull() ? std::string("<null>") : q.Fields()[i]->AsString());
             rows.push_back(row);
         }
         return rows;

@@ -22,8 +22,8 @@ const char* const kRightTables[] = {"TBL_ROLES", "TBL_USERDBACCESS", "TBL_USERFA
 // and facilities, the modules and menus every client is given, the
 // resources and the library file each client loads for one (TBL_BIN), and
 // the server's record of sign-ins and updates.
-const char* const kAdministratorsTables[] = {"TBL_ENTERPRISES", "TBL_DBALIASES", "TBL_FACILITIES",
-                                             "TBL_MODULES",     "TBL_MENU",      "TBL_RESOURCES",
+const char* const kAdministratorsTables[] = {"TBL_ENTERPRISES", "TBL_DBALIASES",   "TBL_FACILITIES",
+                                             "TBL_MODULES",     "TBL_MENU",        "TBL_RESOURCES",
                                              "TBL_BIN",         "TBL_CONNECTIONS", "TBL_UPDATES"};
 
 // Pragmas that read the catalogue by the name they are given.
@@ -150,8 +150,8 @@ std::string TClientRights::PrepareStatement(const std::string& sql) const
                 throw EOracleError(kRefusal);
             const std::string view = deletesMail ? kMailDeletable : kMailVisible;
             t.Text = t.Kind == TSqlToken::tkWord ? view : t.Text.front() + view + t.Text.front();
-        } else if (m_shadowsUsers && target.Kind != dkNone && i == target.Index && t.Kind != TSqlToken::tkString &&
-                   !qualified && SameNameText(name, "TBL_USERS") &&
+        } else if (m_shadowsUsers && target.Kind != dkNone && i == target.Index &&
+                   t.Kind != TSqlToken::tkString && !qualified && SameNameText(name, "TBL_USERS") &&
                    !(i + 1 < tokens.size() && tokens[i + 1].Kind == TSqlToken::tkDot)) {
             // The table itself, under the triggers that keep the user to the
             // rows it may write (and the authorizer, which may refuse more).
@@ -218,7 +218,8 @@ int TClientRights::Check(int action, const char* a, const char* b, const char* d
     return CheckRowRules(action, a, b, database, source);
 }
 
-int TClientRights::CheckRowRules(int action, const char* a, const char* b, const char* database, const char* source)
+int TClientRights::CheckRowRules(int action, const char* a, const char* b, const char* database,
+                                 const char* source)
 {
     // The table of mail is reached through the views of the rules only: the
     // client's name of it is theirs, and their triggers write it.

@@ -26,11 +26,20 @@ using RowRules::kRefusal;
 // What a user may change in its own row of TBL_USERS: the password rules'
 // columns and the personal details. Every other column, present or added
 // later, is protected.
-const char* const kOwnColumns[] = {"USER_PASSWORD", "PASSWORD_HISTORY", "LAST_PASSWORD_CHANGE",
-                                   "FIRST_NAME",    "LAST_NAME",        "FULL_NAME",
-                                   "EMAIL",         "STATE",            "ZIP",
-                                   "ADSTATE",       "ADZIP",            "INDUSTRY",
-                                   "ADVERTISE",     "QUICK_MENU"};
+const char* const kOwnColumns[] = {"USER_PASSWORD",
+                                   "PASSWORD_HISTORY",
+                                   "LAST_PASSWORD_CHANGE",
+                                   "FIRST_NAME",
+                                   "LAST_NAME",
+                                   "FULL_NAME",
+                                   "EMAIL",
+                                   "STATE",
+                                   "ZIP",
+                                   "ADSTATE",
+                                   "ADZIP",
+                                   "INDUSTRY",
+                                   "ADVERTISE",
+                                   "QUICK_MENU"};
 
 void Exec(sqlite3* db, const std::string& sql)
 {
@@ -67,7 +76,8 @@ bool OneOfOwnColumns(const std::string& column)
 
 // A trigger of the temp schema that refuses the statement when `allowed` is
 // not true for a row.
-std::string Guard(const std::string& name, const std::string& when, const char* table, const std::string& allowed)
+std::string Guard(const std::string& name, const std::string& when, const char* table,
+                  const std::string& allowed)
 {
     return "CREATE TEMP TRIGGER " + name + " " + when + " ON main." + table + " WHEN (" + allowed +
            ") IS NOT 1 BEGIN SELECT RAISE(ABORT, '" + kRefusal + "'); END";
@@ -87,7 +97,8 @@ void TClientRights::InstallRowRules()
     RegisterFunctions();
     if (HasTable("TBL_USERS")) {
         sqlite3_stmt* own = nullptr;
-        sqlite3_prepare_v2(m_db, "SELECT C_ENTERPRISE FROM main.TBL_USERS WHERE COUNTER = ?1", -1, &own, nullptr);
+        sqlite3_prepare_v2(m_db, "SELECT C_ENTERPRISE FROM main.TBL_USERS WHERE COUNTER = ?1", -1, &own,
+                           nullptr);
         sqlite3_bind_int64(own, 1, m_user.Counter);
         if (own && sqlite3_step(own) == SQLITE_ROW && sqlite3_column_type(own, 0) == SQLITE_INTEGER)
             m_enterprise = sqlite3_column_int64(own, 0);
@@ -165,11 +176,13 @@ void TClientRights::RegisterFunctions()
 void TClientRights::ShadowUsers()
 {
     const std::vector<std::string> columns = ColumnsOf(m_db, "TBL_USERS");
-    if (sqlite3_prepare_v2(m_db,
-                           "SELECT USER_PASSWORD, PASSWORD_HISTORY, USER_TYPE, C_ENTERPRISE FROM main.TBL_USERS "
-                           "WHERE COUNTER = ?1",
-                           -1, &m_userRow, nullptr) != SQLITE_OK)
-        throw std::runtime_error(std::string("Cannot set the rights of the connection: ") + sqlite3_errmsg(m_db));
+    if (sqlite3_prepare_v2(
+            m_db,
+            "SELECT USER_PASSWORD, PASSWORD_HISTORY, USER_TYPE, C_ENTERPRISE FROM main.TBL_USERS "
+            "WHERE COUNTER = ?1",
+            -1, &m_userRow, nullptr) != SQLITE_OK)
+        throw std::runtime_error(std::string("Cannot set the rights of the connection: ") +
+                                 sqlite3_errmsg(m_db));
     std::string view = "CREATE TEMP VIEW TBL_USERS AS SELECT ";
     for (size_t i = 0; i < columns.size(); ++i) {
         const std::string& c = columns[i];
@@ -203,8 +216,8 @@ void TClientRights::GuardManagedRows()
     const std::string managed = ManagedUsers();
     // A row stays a managed user's: never of another type than the
     // manager's own choices, never of another enterprise.
-    const std::string managedOld = "(OLD.COUNTER = " + me + " OR (OLD.USER_TYPE <> 'SYS' AND OLD.C_ENTERPRISE = " +
-                                   enterprise + "))";
+    const std::string managedOld =
+        "(OLD.COUNTER = " + me + " OR (OLD.USER_TYPE <> 'SYS' AND OLD.C_ENTERPRISE = " + enterprise + "))";
     const std::string keptNew = "(NEW.USER_TYPE IN ('USR', 'MGR') AND NEW.C_ENTERPRISE = " + enterprise + ")";
     Exec(m_db, Guard("SRV_USERS_INSERT", "BEFORE INSERT", "TBL_USERS", keptNew));
     Exec(m_db, Guard("SRV_USERS_UPDATE", "BEFORE UPDATE", "TBL_USERS", managedOld + " AND " + keptNew));
@@ -229,10 +242,12 @@ void TClientRights::GuardManagedRows()
     const TRule rules[] = {
         {"TBL_USERDBACCESS", userRow("OLD"), userRow("NEW") + " AND NEW.C_ROLE IN " + roles},
         {"TBL_USERFACILITYACCESS", userRow("OLD"),
-         userRow("NEW") + " AND NEW.C_FACILITY IN (SELECT COUNTER FROM main.TBL_FACILITIES WHERE C_ENTERPRISE = " +
+         userRow("NEW") +
+             " AND NEW.C_FACILITY IN (SELECT COUNTER FROM main.TBL_FACILITIES WHERE C_ENTERPRISE = " +
              enterprise + ")"},
         {"TBL_ROLES", roleRow("OLD"),
-         roleRow("NEW") + " AND (NEW.C_ALIAS IS NULL OR NEW.C_ALIAS IN (SELECT COUNTER FROM main.TBL_DBALIASES " +
+         roleRow("NEW") +
+             " AND (NEW.C_ALIAS IS NULL OR NEW.C_ALIAS IN (SELECT COUNTER FROM main.TBL_DBALIASES " +
              "WHERE C_ENTERPRISE = " + enterprise + "))"},
         {"TBL_ROLEMODULES", "OLD.C_ROLE IN " + roles, "NEW.C_ROLE IN " + roles},
     };

@@ -78,7 +78,8 @@ bool IsGiven(const TSession& caller, const TSession& other)
 {
     if (caller.UserType == "SYS")
         return true;
-    return caller.UserType == "MGR" && !caller.DataAlias.empty() && SameNameText(caller.DataAlias, other.DataAlias);
+    return caller.UserType == "MGR" && !caller.DataAlias.empty() &&
+           SameNameText(caller.DataAlias, other.DataAlias);
 }
 
 // Only a system manager or a manager ends sessions and locks.
@@ -156,7 +157,8 @@ void GetSessions(TPluginContext& context, TResultSet& rows)
     for (const TSession& s : sessions) {
         if (!alias.IsNull() && !SameNameText(alias.AsText(), s.DataAlias))
             continue;
-        const TSqlValue id = !caller.Id.empty() && IsGiven(caller, s) ? TSqlValue::FromText(s.Id) : TSqlValue::Null();
+        const TSqlValue id =
+            !caller.Id.empty() && IsGiven(caller, s) ? TSqlValue::FromText(s.Id) : TSqlValue::Null();
         rows.Rows.push_back({id, TSqlValue::FromText(s.UserId), Text(s.UserType),
                              TSqlValue::FromText(s.Started), Text(s.DataAlias),
                              TSqlValue::FromText(ServerName(server)), Text(s.RemoteAddr), Text(s.OS),
@@ -191,7 +193,8 @@ void GetLocks(TPluginContext& context, TResultSet& rows)
             continue;
         if (!alias.IsNull() && !SameNameText(alias.AsText(), statement->Text(3)))
             continue;
-        rows.Rows.push_back({text(0), text(1), text(2), text(3), text(4), systemManager ? text(5) : TSqlValue::Null()});
+        rows.Rows.push_back(
+            {text(0), text(1), text(2), text(3), text(4), systemManager ? text(5) : TSqlValue::Null()});
     }
 }
 
