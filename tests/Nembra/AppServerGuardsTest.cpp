@@ -8,6 +8,7 @@
 #include "Components/Nembra/NembraRemoteFileSystem.h"
 
 #include "support/AppServerSession.h"
+#include "support/AppServerUserSession.h"
 #include "support/FileSystemTesting.h"
 #include "support/NembraErrorOf.h"
 #include "support/RawZip.h"
@@ -36,53 +37,6 @@ INSERT INTO TBL_ROLES (COUNTER, ROLE_ID, C_ENTERPRISE) VALUES (70, 'STAFF', 1);
 )sql";
 
 const std::string kRefused = "ORA-01031: insufficient privileges";
-
-// One signed-in user with the system database.
-struct TUserSession
-{
-    TUserSession(const TAppServerProcess& server, const std::string& user, const std::string& password)
-    {
-        const std::string name = "CONN_" + user;
-        Connection.SetConnectionName(name);
-        Connection.SetServerURL(server.ServerURL());
-        Connection.SetAuthentication(qauthBasic);
-        Connection.Params().Add("USER_ID=" + user);
-        Connection.Params().Add("USER_PWD=" + password);
-        Connection.Params().Add("FORCE=True");
-        Connection.GenerateRandomSecretKey();
-        Connection.Open();
-        NameDatabase(System, "SYS_" + user, "SYSTEM", name);
-        System.Open();
-    }
-
-    // Every row of a statement, its values joined by '|' (NULL as "<null>").
-    std::vector<std::string> Rows(const std::string& sql)
-    {
-        TNembraQuery q;
-        q.SetName("qryRights");
-        q.SetDatabaseName(System.DatabaseName());
-        q.SetUseSQL(true);
-        q.SQL().SetText(sql);
-        q.Open();
-        std::vector<std::string> rows;
-        for (q.First(); !q.Eof(); q.Next()) {
-            std::string row;
-            for (int i = 0; i < q.FieldCount(); ++i)
-                row += (i ? "|" : "") + (q.Fields()[i]->IsNull() ? std::string("<null>") : q.Fields()[i]->AsString());
-            rows.push_back(row);
-        }
-        return rows;
-    }
-
-    // The message of the server's refusal of a statement ('' when it ran).
-    std::string Refusal(const std::string& sql)
-    {
-        return ServerErrorOf([&] { System.ExecSQL(sql); }).Message;
-    }
-
-    TNembraConnection Connection;
-    TNembraDatabase System;
-};
 
 class ServerRights : public ::testing::Test
 {

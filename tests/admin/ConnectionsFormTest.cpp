@@ -26,6 +26,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <memory>
 #include <set>
 
 namespace {
@@ -348,6 +350,151 @@ TEST_F(ConnectionsFormTest, AManagerSeesOneTabAndTheSessionsOfHisAliasOnly)
     none.FormShow();
     EXPECT_FALSE(none.sysSessions->Active());
     EXPECT_FALSE(none.btnDisconnect->isEnabled());
+}
+
+namespace {
+
+// A run-time list of PLG_SYSTEM as the client fetches it on Connection.
+std::unique_ptr<TovnOndrelSystem> RunTimeList(const std::string& Connection, const std::string& Procedure)
+{
+    auto list = std::make_unique<TovnOndrelSystem>();
+    list->SetConnectionName(Connection);
+    list->SetProcedureName(Procedure);
+    list->UpdateParams();
+    list->Open();
+    return list;
+}
+
+// Each row's Key and Value, NULL as "<null>".
+std::map<std::string, std::string> Pairs(TDataSet& DataSet, const std::string& Key, const std::string& Value)
+{
+    std::map<std::string, std::string> pairs;
+    for (DataSet.First(); !DataSet.Eof(); DataSet.Next()) {
+        TField* field = DataSet.FieldByName(Value);
+        pairs[DataSet.FieldByName(Key)->AsString()] = field->IsNull() ? "<null>" : field->AsString();
+    }
+    return pairs;
+}
+
+} // namespace
+
+TEST_F(ConnectionsFormTest, AUserLearnsNoSessionsIdAndHerUserListStillShowsWhoIsOnline)
+{
+    TClient admin("ADMIN", "", "CIA", "", "Tallowin 3.1 (Linux)");
+    TClient manager("OAKMGR", "mgr", "CIM", "OAK");
+    TClient nurse("OAKNURSE", "nurse", "CIN", "OAK");
+    nurse.SetLock("/OAK/NOTE/9", "Note");
+
+    // Every session and lock is listed, every column in its place, and no
+    // session's id: with one she could act as its user.
+    auto sessions = RunTimeList("CIN", "RTIGetSessions");
+    EXPECT_EQ(Pairs(*sessions, "USER_ID", "SESSION_ID"),
+              (std::map<std::string, std::string>{
+                  {"ADMIN", "<null>"}, {"OAKMGR", "<null>"}, {"OAKNURSE", "<null>"}}));
+    const std::vector<std::string> columns = {"SESSION_ID", "USER_ID", "USER_TYPE", "STARTED",   "DB_ALIAS",
+                                              "SERVER_ID",  "USER_IP", "OS",        "USER_AGENT"};
+    ASSERT_EQ(sessions->FieldCount(), 9);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(sessions->Fields().Fields(i)->FieldName(), columns[static_cast<size_t>(i)]);
+    auto locks = RunTimeList("CIN", "RTIGetLocks");
+    EXPECT_EQ(Pairs(*locks, "LOCK_PATH", "SESSION_ID"),
+              (std::map<std::string, std::string>{{"/OAK/NOTE/9", "<null>"}}));
+    // Nor through the connection rows the user list joins.
+    TovnOndrelQuery connections;
+    connections.SetDatabase(&nurse.Session.DB());
+    connections.SetUseSQL(true);
+    connections.SQL().SetText("SELECT COUNT(*) AS N, COUNT(SESSION_ID) AS IDS FROM TBL_CONNECTIONS");
+    connections.Open();
+    EXPECT_GE(connections.FieldByName("N")->AsInteger(), 3);
+    EXPECT_EQ(connections.FieldByName("IDS")->AsInteger(), 0);
+    EXPECT_GE(Count("FROM TBL_CONNECTIONS WHERE SESSION_ID IS NOT NULL"), 3);
+    // A system manager is given them.
+    auto all = RunTimeList("CIA", "RTIGetSessions");
+    EXPECT_EQ(Pairs(*all, "USER_ID", "SESSION_ID")["OAKNURSE"],
+              ServerText(DB(), "SELECT SESSION_ID FROM SRV_SESSIONS WHERE USER_ID = 'OAKNURSE'"));
+    EXPECT_EQ(Pairs(*RunTimeList("CIA", "RTIGetLocks"), "LOCK_PATH", "SESSION_ID")["/OAK/NOTE/9"],
+              ServerText(DB(), "SELECT SESSION_ID FROM SRV_SESSIONS WHERE USER_ID = 'OAKNURSE'"));
+
+    // Her user list matches the sessions by USER_ID and reads start, address
+    // and agent by position.
+    TUserListContext context;
+    context.Admin.UserType = "USR";
+    context.Admin.ID = "OAKNURSE";
+    context.Admin.Counter = 21;
+    context.Admin.C_Enterprise = 20;
+    context.SysDB = &nurse.Session.DB();
+    context.ConnectionName = "CIN";
+    TfrmUserList list(nullptr, nullptr, context);
+    list.RefreshList();
+    list.btnOnline->click();
+    TovnOndrelQuery& users = *list.Users;
+    EXPECT_EQ(Set(Column(users, "USER_ID")), (std::multiset<std::string>{"ADMIN", "OAKMGR", "OAKNURSE"}));
+    ASSERT_TRUE(users.Locate("USER_ID", Variant("ADMIN"), {}));
+    EXPECT_EQ(users.FieldByName("USER_IP")->AsString(), "127.0.0.1");
+    EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss", users.FieldByName("STARTED")->AsDateTime()),
+              ServerText(DB(), "SELECT STARTED FROM SRV_SESSIONS WHERE USER_ID = 'ADMIN'"));
+    EXPECT_EQ(users.FieldByName("USER_AGENT")->AsString(), "Tallowin 3.1 (Linux)");
+}
+
+TEST_F(ConnectionsFormTest, AManagerIsGivenAndEndsOnlyTheSessionsOnHisDatabase)
+{
+    TClient admin("ADMIN", "", "CGA", "");
+    TClient manager("OAKMGR", "mgr", "CGM", "OAK");
+    TClient nurse("OAKNURSE", "nurse", "CGN", "OAK");
+    TClient aide("OAKAIDE", "aide", "CGX", "PINE");
+    aide.SetLock("/PINE/NOTE/1", "Note");
+    auto idOf = [&](const std::string& User) {
+        return ServerText(DB(), "SELECT SESSION_ID FROM SRV_SESSIONS WHERE USER_ID = '" + User + "'");
+    };
+    EXPECT_EQ(Pairs(*RunTimeList("CGM", "RTIGetSessions"), "USER_ID", "SESSION_ID"),
+              (std::map<std::string, std::string>{{"ADMIN", "<null>"},
+                                                  {"OAKAIDE", "<null>"},
+                                                  {"OAKMGR", idOf("OAKMGR")},
+                                                  {"OAKNURSE", idOf("OAKNURSE")}}));
+    EXPECT_EQ(Pairs(*RunTimeList("CGM", "RTIGetLocks"), "LOCK_PATH", "SESSION_ID"),
+              (std::map<std::string, std::string>{{"/PINE/NOTE/1", "<null>"}}))
+        << "the lock list is a system manager's";
+
+    // Named by id, the sessions of other databases stay.
+    struct Case
+    {
+        const char* Desc;
+        std::string Procedure;
+        std::vector<std::pair<std::string, std::string>> Values;
+        std::string Message;
+    } cases[] = {
+        {"a session on another alias",
+         "SysTerminateSession",
+         {{"SESSION_ID", idOf("OAKAIDE")}},
+         "A manager may end only the sessions on the database he works in."},
+        {"a system manager's session",
+         "SysTerminateSession",
+         {{"SESSION_ID", idOf("ADMIN")}},
+         "A manager may end only the sessions on the database he works in."},
+        {"a lock of a session on another alias",
+         "SysRemoveLock",
+         {{"SESSION_ID", idOf("OAKAIDE")}, {"LOCK_PATH", "/PINE/NOTE/1"}},
+         "A manager may remove only the locks of sessions on the database he works in."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        EXPECT_EQ(RunSystem("CGM", c.Procedure, c.Values).Message, c.Message);
+    }
+    EXPECT_NO_THROW(aide.Call());
+    EXPECT_NO_THROW(admin.Call());
+    EXPECT_EQ(Count("FROM SRV_LOCKS WHERE LOCK_PATH = '/PINE/NOTE/1'"), 1);
+
+    // His connections window ends a session on his database.
+    TfrmConnections form(Context("MGR", "CGM", "OAK"));
+    form.FormShow();
+    EXPECT_EQ(Set(Column(*form.sysSessions, "USER_ID")), (std::multiset<std::string>{"OAKMGR", "OAKNURSE"}));
+    ASSERT_TRUE(form.sysSessions->Locate("USER_ID", Variant("OAKNURSE"), {}));
+    TDialogScript dialogs;
+    dialogs->QueueAnswer(mrYes);
+    form.Disconnect();
+    EXPECT_EQ(Count("FROM SRV_SESSIONS WHERE USER_ID = 'OAKNURSE'"), 0);
+    EXPECT_EQ(ErrorOf([&] { nurse.Call(); }),
+              "Your session on server has expired or was terminated. Please login again.");
 }
 
 TEST_F(ConnectionsFormTest, TheRunTimeProceduresRefuseBadRequests)

@@ -1,30 +1,30 @@
 #include "ClientRights.h"
 
+#include "ClientRowRules.h"
 #include "SqlDialect.h"
 #include "TextCase.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <stdexcept>
 #include <vector>
 
 namespace {
 
-const char* const kRefusal = "ORA-01031: insufficient privileges";
+using RowRules::kMailDeletable;
+using RowRules::kMailVisible;
+using RowRules::kRefusal;
 
-// What a user may change in its own row of TBL_USERS: the password rules'
-// columns and the personal details. Every other column, present or added
-// later, is protected.
-const char* const kOwnColumns[] = {"USER_PASSWORD", "PASSWORD_HISTORY", "LAST_PASSWORD_CHANGE",
-                                   "FIRST_NAME",    "LAST_NAME",        "FULL_NAME",
-                                   "EMAIL",         "STATE",            "ZIP",
-                                   "ADSTATE",       "ADZIP",            "INDUSTRY",
-                                   "ADVERTISE",     "QUICK_MENU"};
-// The columns read only in the own row; their order is that of the
-// function's second argument.
+// The columns read only in the rows a user reads in full.
 const char* const kSecretColumns[] = {"USER_PASSWORD", "PASSWORD_HISTORY"};
 const char* const kRightTables[] = {"TBL_ROLES", "TBL_USERDBACCESS", "TBL_USERFACILITYACCESS", "TBL_ROLEMODULES"};
+// What only a system manager changes: the enterprises with their aliases
+// and facilities, the modules and menus every client is given, the
+// resources and the library file each client loads for one (TBL_BIN), and
+// the server's record of sign-ins and updates.
+const char* const kAdministratorsTables[] = {"TBL_ENTERPRISES", "TBL_DBALIASES",   "TBL_FACILITIES",
+                                             "TBL_MODULES",     "TBL_MENU",        "TBL_RESOURCES",
+                                             "TBL_BIN",         "TBL_CONNECTIONS", "TBL_UPDATES"};
 
 // Pragmas that read the catalogue by the name they are given.
 const char* const kCataloguePragmas[] = {"TABLE_INFO",       "TABLE_XINFO",       "INDEX_LIST",
@@ -49,122 +49,115 @@ bool IsServerTable(const char* table)
     return table && UpperText(table).rfind("SRV_", 0) == 0;
 }
 
-void Exec(sqlite3* db, const std::string& sql)
+// The name a token gives a table, also in quotes: SQLite takes a string
+// literal for a name where only a name may stand ("FROM 'TBL_MAIL'").
+std::string NameOf(const TSqlToken& t)
 {
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const std::string reason = error ? error : sqlite3_errmsg(db);
-        sqlite3_free(error);
-        throw std::runtime_error("Cannot set the rights of the connection: " + reason);
+    switch (t.Kind) {
+    case TSqlToken::tkWord:
+        return t.Text;
+    case TSqlToken::tkQuotedName:
+    case TSqlToken::tkString: {
+        const char quote = t.Text.front();
+        std::string name;
+        for (size_t i = 1; i + 1 < t.Text.size(); ++i) {
+            name += t.Text[i];
+            if (t.Text[i] == quote)
+                ++i; // a doubled quote stands for one
+        }
+        return name;
+    }
+    default:
+        return {};
     }
 }
 
-std::string Quoted(const std::string& name)
+bool IsWord(const std::vector<TSqlToken>& tokens, size_t at, const char* word)
 {
-    return "\"" + name + "\"";
+    return at < tokens.size() && tokens[at].Kind == TSqlToken::tkWord && SameNameText(tokens[at].Text, word);
+}
+
+enum TDmlKind
+{
+    dkNone,
+    dkInsert,
+    dkUpdate,
+    dkDelete
+};
+
+struct TDmlTarget
+{
+    TDmlKind Kind = dkNone;
+    size_t Index = 0; // the token naming the written table
+};
+
+// The table an INSERT, UPDATE or DELETE writes.
+TDmlTarget FindDmlTarget(const std::vector<TSqlToken>& tokens)
+{
+    if (IsWord(tokens, 0, "UPDATE"))
+        return {dkUpdate, IsWord(tokens, 1, "OR") ? size_t(3) : size_t(1)}; // UPDATE OR <conflict rule>
+    if (IsWord(tokens, 0, "DELETE") && IsWord(tokens, 1, "FROM"))
+        return {dkDelete, 2};
+    if (IsWord(tokens, 0, "REPLACE") && IsWord(tokens, 1, "INTO"))
+        return {dkInsert, 2};
+    if (IsWord(tokens, 0, "INSERT"))
+        return {dkInsert, IsWord(tokens, 1, "OR") ? size_t(4) : size_t(2)}; // INSERT OR <rule> INTO
+    return {};
 }
 
 } // namespace
 
 TClientRights::TClientRights(sqlite3* db, TSqlUser user) : m_db(db), m_user(std::move(user))
 {
-    if (!m_user.IsAdministrator())
-        ShadowUsers();
+    if (!m_user.IsSystemManager())
+        InstallRowRules();
     sqlite3_set_authorizer(m_db, &TClientRights::Authorize, this);
 }
 
 TClientRights::~TClientRights()
 {
     sqlite3_set_authorizer(m_db, nullptr, nullptr);
-    sqlite3_finalize(m_ownRow);
-}
-
-void TClientRights::ShadowUsers()
-{
-    std::vector<std::string> columns;
-    {
-        sqlite3_stmt* info = nullptr;
-        sqlite3_prepare_v2(m_db, "SELECT name FROM pragma_table_info('TBL_USERS', 'main')", -1, &info, nullptr);
-        while (info && sqlite3_step(info) == SQLITE_ROW)
-            columns.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info, 0)));
-        sqlite3_finalize(info);
-    }
-    if (columns.empty())
-        return; // a database without users
-    if (sqlite3_prepare_v2(m_db, "SELECT USER_PASSWORD, PASSWORD_HISTORY FROM main.TBL_USERS WHERE COUNTER = ?1", -1,
-                           &m_ownRow, nullptr) != SQLITE_OK)
-        throw std::runtime_error(std::string("Cannot set the rights of the connection: ") + sqlite3_errmsg(m_db));
-    sqlite3_create_function_v2(
-        m_db, "SRV_OWN_USER_VALUE", 2, SQLITE_UTF8, this,
-        [](sqlite3_context* context, int, sqlite3_value** args) {
-            auto* self = static_cast<TClientRights*>(sqlite3_user_data(context));
-            if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_int64(args[0]) != self->m_user.Counter) {
-                sqlite3_result_null(context);
-                return;
-            }
-            const int column = sqlite3_value_int(args[1]) == 1 ? 1 : 0;
-            ++self->m_internal;
-            sqlite3_reset(self->m_ownRow);
-            sqlite3_bind_int64(self->m_ownRow, 1, self->m_user.Counter);
-            if (sqlite3_step(self->m_ownRow) == SQLITE_ROW)
-                sqlite3_result_value(context, sqlite3_column_value(self->m_ownRow, column));
-            else
-                sqlite3_result_null(context);
-            sqlite3_reset(self->m_ownRow);
-            --self->m_internal;
-        },
-        nullptr, nullptr, nullptr);
-
-    std::string view = "CREATE TEMP VIEW TBL_USERS AS SELECT ";
-    std::string changed;
-    for (size_t i = 0; i < columns.size(); ++i) {
-        const std::string& c = columns[i];
-        if (i > 0)
-            view += ", ";
-        if (SameNameText(c, kSecretColumns[0]) || SameNameText(c, kSecretColumns[1]))
-            view += "SRV_OWN_USER_VALUE(COUNTER, " + std::string(SameNameText(c, kSecretColumns[0]) ? "0" : "1") +
-                    ") AS " + Quoted(c);
-        else
-            view += Quoted(c);
-        if (!OneOf(c.c_str(), kOwnColumns))
-            changed += " OR NEW." + Quoted(c) + " IS NOT OLD." + Quoted(c);
-    }
-    view += " FROM main.TBL_USERS";
-    Exec(m_db, view);
-    Exec(m_db, "CREATE TEMP TRIGGER SRV_USERS_OWN_ROW BEFORE UPDATE ON main.TBL_USERS WHEN OLD.COUNTER IS NOT " +
-                   std::to_string(m_user.Counter) + changed + " BEGIN SELECT RAISE(ABORT, '" + kRefusal +
-                   "'); END");
-    m_shadowsUsers = true;
+    sqlite3_finalize(m_userRow);
 }
 
 std::string TClientRights::PrepareStatement(const std::string& sql) const
 {
-    if (!m_shadowsUsers)
+    if (m_user.IsSystemManager())
         return sql;
     std::string trailing;
     std::vector<TSqlToken> tokens = TokenizeSql(sql, &trailing);
-    const auto isWord = [&](size_t at, const char* word) {
-        return at < tokens.size() && tokens[at].Kind == TSqlToken::tkWord && SameNameText(tokens[at].Text, word);
-    };
-    size_t i = 0;
-    if (isWord(0, "UPDATE")) {
-        i = isWord(1, "OR") ? 3 : 1; // UPDATE OR <conflict rule>
-    } else if (isWord(0, "DELETE") && isWord(1, "FROM")) {
-        i = 2;
-    } else {
+    // Refused here, before SQLite reads a definition on a view of the rules
+    // (which it would answer with an error of its own).
+    if (IsWord(tokens, 0, "CREATE") || IsWord(tokens, 0, "DROP") || IsWord(tokens, 0, "ALTER"))
+        throw EOracleError(kRefusal);
+    if (!m_shadowsUsers && !m_shadowsMail)
         return sql;
+    const TDmlTarget target = FindDmlTarget(tokens);
+    const bool deletesMail = target.Kind == dkDelete && target.Index < tokens.size() &&
+                             SameNameText(NameOf(tokens[target.Index]), "TBL_MAIL");
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        TSqlToken& t = tokens[i];
+        const std::string name = NameOf(t);
+        if (name.empty())
+            continue;
+        // The views that stand for the mail are the rules' own.
+        if (SameNameText(name, kMailVisible) || SameNameText(name, kMailDeletable))
+            throw EOracleError("ORA-00942: table or view does not exist");
+        const bool qualified = i > 0 && tokens[i - 1].Kind == TSqlToken::tkDot;
+        if (m_shadowsMail && SameNameText(name, "TBL_MAIL")) {
+            // The table itself (main.TBL_MAIL) holds every user's mail.
+            if (qualified)
+                throw EOracleError(kRefusal);
+            const std::string view = deletesMail ? kMailDeletable : kMailVisible;
+            t.Text = t.Kind == TSqlToken::tkWord ? view : t.Text.front() + view + t.Text.front();
+        } else if (m_shadowsUsers && target.Kind != dkNone && i == target.Index &&
+                   t.Kind != TSqlToken::tkString && !qualified && SameNameText(name, "TBL_USERS") &&
+                   !(i + 1 < tokens.size() && tokens[i + 1].Kind == TSqlToken::tkDot)) {
+            // The table itself, under the triggers that keep the user to the
+            // rows it may write (and the authorizer, which may refuse more).
+            t.Text = "main." + t.Text;
+        }
     }
-    if (i >= tokens.size() || (tokens[i].Kind != TSqlToken::tkWord && tokens[i].Kind != TSqlToken::tkQuotedName))
-        return sql;
-    if (i + 1 < tokens.size() && tokens[i + 1].Kind == TSqlToken::tkDot)
-        return sql; // already names its database
-    const std::string& name = tokens[i].Text;
-    const std::string bare = tokens[i].Kind == TSqlToken::tkQuotedName ? name.substr(1, name.size() - 2) : name;
-    if (!SameNameText(bare, "TBL_USERS"))
-        return sql;
-    // The table itself, under the trigger that keeps the user to its own row
-    // (and the authorizer, which refuses a delete).
-    tokens[i].Text = "main." + name;
     return JoinSql(tokens) + trailing;
 }
 
@@ -175,10 +168,17 @@ std::string TClientRights::TakeRefusal()
     return refusal;
 }
 
-int TClientRights::Authorize(void* self, int action, const char* a, const char* b, const char* database,
-                             const char*)
+int64_t TClientRights::TakeViewRows()
 {
-    return static_cast<TClientRights*>(self)->Check(action, a, b, database);
+    const int64_t rows = m_viewRows;
+    m_viewRows = 0;
+    return rows;
+}
+
+int TClientRights::Authorize(void* self, int action, const char* a, const char* b, const char* database,
+                             const char* source)
+{
+    return static_cast<TClientRights*>(self)->Check(action, a, b, database, source);
 }
 
 int TClientRights::Refuse()
@@ -187,7 +187,7 @@ int TClientRights::Refuse()
     return SQLITE_DENY;
 }
 
-int TClientRights::Check(int action, const char* a, const char* b, const char* database)
+int TClientRights::Check(int action, const char* a, const char* b, const char* database, const char* source)
 {
     if (m_internal > 0)
         return SQLITE_OK;
@@ -213,19 +213,45 @@ int TClientRights::Check(int action, const char* a, const char* b, const char* d
     default:
         break;
     }
-    if (m_user.IsAdministrator())
+    if (m_user.IsSystemManager())
         return SQLITE_OK;
+    return CheckRowRules(action, a, b, database, source);
+}
+
+int TClientRights::CheckRowRules(int action, const char* a, const char* b, const char* database,
+                                 const char* source)
+{
+    // The table of mail is reached through the views of the rules only: the
+    // client's name of it is theirs, and their triggers write it.
+    const bool mailTable = m_shadowsMail && Same(a, "TBL_MAIL") && Same(database, "main");
+    const bool byMailRules = Same(source, kMailVisible) || Same(source, kMailDeletable) ||
+                             Same(source, RowRules::kMailMarkRead) || Same(source, RowRules::kMailDelete);
     switch (action) {
     case SQLITE_READ:
         if (Same(a, "TBL_USERS") && Same(database, "main") && OneOf(b, kSecretColumns))
             return SQLITE_IGNORE; // reads as NULL
-        return SQLITE_OK;
-    case SQLITE_INSERT:
-    case SQLITE_DELETE:
-        if (Same(a, "TBL_USERS") || OneOf(a, kRightTables))
+        if (Same(a, "TBL_CONNECTIONS") && Same(b, "SESSION_ID"))
+            return SQLITE_IGNORE;
+        // A read without a column (a count of a view folded into its query)
+        // gives no values.
+        if (mailTable && !byMailRules && !(b && *b == '\0'))
             return Refuse();
         return SQLITE_OK;
+    case SQLITE_INSERT:
     case SQLITE_UPDATE:
+    case SQLITE_DELETE:
+        if (OneOf(a, kAdministratorsTables))
+            return Refuse();
+        if (mailTable)
+            return byMailRules && action != SQLITE_INSERT ? SQLITE_OK : Refuse();
+        if (Same(a, kMailVisible))
+            return action == SQLITE_UPDATE ? SQLITE_OK : Refuse();
+        if (Same(a, kMailDeletable))
+            return action == SQLITE_DELETE ? SQLITE_OK : Refuse();
+        if (m_user.IsManager())
+            return SQLITE_OK; // the triggers of his scope decide row by row
+        if (Same(a, "TBL_USERS"))
+            return action == SQLITE_UPDATE ? SQLITE_OK : Refuse();
         if (OneOf(a, kRightTables))
             return Refuse();
         return SQLITE_OK;
@@ -237,7 +263,7 @@ int TClientRights::Check(int action, const char* a, const char* b, const char* d
     case SQLITE_PRAGMA:
         return SQLITE_OK;
     default:
-        // Tables, views, indexes and triggers: made, altered and dropped by administrators only.
+        // Tables, views, indexes and triggers: made, altered and dropped by system managers only.
         return Refuse();
     }
 }

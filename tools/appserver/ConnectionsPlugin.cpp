@@ -13,6 +13,13 @@
 // - SysTerminateSession (SESSION_ID) and SysRemoveLock (SESSION_ID,
 //   LOCK_PATH): for a "SYS" or "MGR" session only; an unknown session or
 //   lock is refused. The ended session's client gets 1005 on its next call.
+// A session id is enough to act as its user on every call that carries no
+// request proof, so it is a secret of its session: SESSION_ID is answered to
+// a system manager for every session, to a manager for the sessions on the
+// data alias his own session opened (his connections window lists and ends
+// those), and is NULL otherwise, every other column in its place. The lock
+// list answers it to a system manager only. A manager ends, and removes the
+// locks of, only the sessions he is given.
 // A NULL parameter narrows nothing. The session and lock rows take the
 // client's delete of a row (Nembra.PluginDataChanged) as done: the client
 // removes the row after ending the session or lock itself.
@@ -56,6 +63,25 @@ std::string ComputerName()
     return name;
 }
 
+// The caller's session as the store holds it now (with the alias it opened
+// last), among copies of the live ones.
+const TSession* Caller(const TPluginContext& context, const std::vector<TSession>& live)
+{
+    const std::shared_ptr<TSession>& session = context.Call.Session();
+    const auto it = std::find_if(live.begin(), live.end(),
+                                 [&](const TSession& s) { return session && s.Id == session->Id; });
+    return it == live.end() ? nullptr : &*it;
+}
+
+// Whether the caller may learn (and end) the other session.
+bool IsGiven(const TSession& caller, const TSession& other)
+{
+    if (caller.UserType == "SYS")
+        return true;
+    return caller.UserType == "MGR" && !caller.DataAlias.empty() &&
+           SameNameText(caller.DataAlias, other.DataAlias);
+}
+
 // Only a system manager or a manager ends sessions and locks.
 void RequireAdministrator(TPluginContext& context, const char* what)
 {
@@ -63,6 +89,20 @@ void RequireAdministrator(TPluginContext& context, const char* what)
     if (session.UserType != "SYS" && session.UserType != "MGR")
         throw Wire::EProcedureError(Wire::ErrGeneral,
                                     std::string("Only a system manager or a manager may ") + what + ".");
+}
+
+// A manager ends only the sessions he is given (and removes only their
+// locks). Answers whether a session with that id is live.
+bool RequireGiven(TPluginContext& context, const std::string& id, const char* refusal)
+{
+    const std::vector<TSession> live = context.Call.Server().Sessions().All();
+    const TSession* caller = Caller(context, live);
+    const auto other = std::find_if(live.begin(), live.end(), [&](const TSession& s) { return s.Id == id; });
+    if (other == live.end())
+        return false;
+    if (!caller || !IsGiven(*caller, *other))
+        throw Wire::EProcedureError(Wire::ErrGeneral, refusal);
+    return true;
 }
 
 // A text parameter that must be given.
@@ -108,13 +148,18 @@ void GetSessions(TPluginContext& context, TResultSet& rows)
     if (none)
         return;
     std::vector<TSession> sessions = server.Sessions().All();
+    // Copied before the sort moves the rows: an ended caller is given none.
+    const TSession* found = Caller(context, sessions);
+    const TSession caller = found ? *found : TSession{};
     std::sort(sessions.begin(), sessions.end(), [](const TSession& a, const TSession& b) {
         return a.Started != b.Started ? a.Started < b.Started : a.UserId < b.UserId;
     });
     for (const TSession& s : sessions) {
         if (!alias.IsNull() && !SameNameText(alias.AsText(), s.DataAlias))
             continue;
-        rows.Rows.push_back({TSqlValue::FromText(s.Id), TSqlValue::FromText(s.UserId), Text(s.UserType),
+        const TSqlValue id =
+            !caller.Id.empty() && IsGiven(caller, s) ? TSqlValue::FromText(s.Id) : TSqlValue::Null();
+        rows.Rows.push_back({id, TSqlValue::FromText(s.UserId), Text(s.UserType),
                              TSqlValue::FromText(s.Started), Text(s.DataAlias),
                              TSqlValue::FromText(ServerName(server)), Text(s.RemoteAddr), Text(s.OS),
                              Text(s.Agent)});
@@ -123,7 +168,7 @@ void GetSessions(TPluginContext& context, TResultSet& rows)
 
 void GetLocks(TPluginContext& context, TResultSet& rows)
 {
-    context.Call.RequireSession();
+    const bool systemManager = context.Call.RequireSession().UserType == "SYS";
     TAppServer& server = context.Call.Server();
     const TSqlValue& sessionId = Value(context, "SESSION_ID");
     const TSqlValue& alias = Value(context, "DB_ALIAS");
@@ -148,7 +193,8 @@ void GetLocks(TPluginContext& context, TResultSet& rows)
             continue;
         if (!alias.IsNull() && !SameNameText(alias.AsText(), statement->Text(3)))
             continue;
-        rows.Rows.push_back({text(0), text(1), text(2), text(3), text(4), text(5)});
+        rows.Rows.push_back(
+            {text(0), text(1), text(2), text(3), text(4), systemManager ? text(5) : TSqlValue::Null()});
     }
 }
 
@@ -181,7 +227,8 @@ void TerminateSession(TPluginContext& context)
 {
     RequireAdministrator(context, "end a session");
     const std::string id = Required(context, "SESSION_ID");
-    if (!context.Call.Server().Sessions().Remove(id))
+    if (!RequireGiven(context, id, "A manager may end only the sessions on the database he works in.") ||
+        !context.Call.Server().Sessions().Remove(id))
         throw Wire::EProcedureError(Wire::ErrGeneral, "Session \"" + id + "\" does not exist.");
 }
 
@@ -190,6 +237,7 @@ void RemoveLock(TPluginContext& context)
     RequireAdministrator(context, "remove a lock");
     const std::string id = Required(context, "SESSION_ID");
     const std::string path = Required(context, "LOCK_PATH");
+    RequireGiven(context, id, "A manager may remove only the locks of sessions on the database he works in.");
     TDatabase& db = context.Call.Server().Database();
     auto lock = db.Lock();
     auto held = db.Prepare("SELECT 1 FROM SRV_LOCKS WHERE LOCK_PATH = ? AND SESSION_ID = ?");

@@ -10,7 +10,9 @@
 // - "BOR": one board row with C_USER_TO 1, which every mailbox shows.
 // Rows get MAIL_TYPE = To, the server's time, HAS_BEEN_READ 'F' and the
 // session's user as C_USER_FROM, all in one transaction: an unknown
-// recipient or type is an error and nothing is stored. Afterwards every
+// recipient or type is an error and nothing is stored. The rows are written
+// on the caller's connection, in its transaction, as the server's own work:
+// a client's SQL adds no mail. Afterwards every
 // recipient's notification links ("user_id" = the user's counter) get
 // "$check_mail <counter>"; a board message goes to every current user.
 #include "AppServer.h"
@@ -56,7 +58,7 @@ TSqlParam Named(const char* name, TSqlValue value)
 std::vector<int64_t> Counters(TDataConnection& db, const std::string& sql, const TSqlParams& params)
 {
     TResultSet rows;
-    db.Execute(sql, params, &rows);
+    db.ExecuteAsServer(sql, params, &rows);
     std::vector<int64_t> counters;
     for (const auto& row : rows.Rows)
         if (!row.empty() && row[0].Type == TSqlValue::vtInteger)
@@ -146,7 +148,7 @@ void SendMail(TPluginContext& context)
         const TSqlValue& attachment = Value(context, "Attachment");
         const TSqlValue& fileName = Value(context, "FileName");
         for (int64_t to : recipients) {
-            db.Execute(
+            db.ExecuteAsServer(
                 "INSERT INTO TBL_MAIL (COUNTER, MAIL_TYPE, DATE_TIME_SENT, SUBJECT, MSG, HAS_BEEN_READ, "
                 "C_USER_TO, C_USER_FROM, FILE_NAME, ATTACHMENT) VALUES (SEQ_MAIL.NEXTVAL, :MAIL_TYPE, "
                 "SYSDATE, :SUBJECT, :MSG, 'F', :C_USER_TO, :C_USER_FROM, :FILE_NAME, :ATTACHMENT)",

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 namespace {
 
@@ -187,8 +188,23 @@ TDataConnection::~TDataConnection()
 
 int64_t TDataConnection::Execute(const std::string& sql, const TSqlParams& params, TResultSet* rows)
 {
+    return RunStatement(sql, params, rows, false);
+}
+
+int64_t TDataConnection::ExecuteAsServer(const std::string& sql, const TSqlParams& params, TResultSet* rows)
+{
+    return RunStatement(sql, params, rows, true);
+}
+
+int64_t TDataConnection::RunStatement(const std::string& sql, const TSqlParams& params, TResultSet* rows,
+                                      bool asServer)
+{
     Touch();
-    const std::string lite = m_rights->PrepareStatement(RewriteOracleSql(sql));
+    const std::string oracle = RewriteOracleSql(sql);
+    const std::string lite = asServer ? oracle : m_rights->PrepareStatement(oracle);
+    std::optional<TClientRights::TAsServer> server;
+    if (asServer)
+        server.emplace(*m_rights);
     const TSqlStatementKind kind = StatementKind(sql);
     const std::string schema = UpperText(m_alias);
     // A statement the user's rights refuse fails with the refusal's own error.
@@ -197,6 +213,7 @@ int64_t TDataConnection::Execute(const std::string& sql, const TSqlParams& param
         return EOracleError(!refusal.empty() ? refusal : OracleErrorText(m_db, kind, schema));
     };
     m_rights->TakeRefusal();
+    m_rights->TakeViewRows();
     TStatementGuard guard;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(m_db, lite.c_str(), static_cast<int>(lite.size()), &guard.Stmt, &tail) != SQLITE_OK)
@@ -228,7 +245,9 @@ int64_t TDataConnection::Execute(const std::string& sql, const TSqlParams& param
     }
     if (rows)
         InferUndeclared(*rows);
-    return sqlite3_stmt_readonly(guard.Stmt) ? 0 : sqlite3_changes64(m_db);
+    // A statement on a view of the row rules changes its rows in triggers,
+    // which SQLite does not count as the statement's.
+    return sqlite3_stmt_readonly(guard.Stmt) ? 0 : sqlite3_changes64(m_db) + m_rights->TakeViewRows();
 }
 
 int64_t TDataConnection::ExecuteScript(const std::string& script, const TSqlParams& params,

@@ -73,6 +73,10 @@ class TDataConnection
     // Parameters are bound by name without regard to case; a parameter the
     // statement names and the client did not send raises ORA-01008.
     int64_t Execute(const std::string& sql, const TSqlParams& params, TResultSet* rows = nullptr);
+    // Execute for the server's own work on the client's connection (a
+    // procedure that writes for its caller, as SEND_MAIL stores the mail):
+    // the statement runs in the client's transaction but beyond its rights.
+    int64_t ExecuteAsServer(const std::string& sql, const TSqlParams& params, TResultSet* rows = nullptr);
     // Runs a script's statements one after the other (each as Execute);
     // answers the rows all of them changed. `progress` hears each statement.
     int64_t ExecuteScript(const std::string& script, const TSqlParams& params,
@@ -97,6 +101,7 @@ class TDataConnection
     void Touch() { m_lastUsed = std::chrono::steady_clock::now().time_since_epoch().count(); }
 
   private:
+    int64_t RunStatement(const std::string& sql, const TSqlParams& params, TResultSet* rows, bool asServer);
     void Run(const char* sql);
 
     std::string m_handle;
