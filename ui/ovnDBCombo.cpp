@@ -79,9 +79,15 @@ void TovnDBCombo::UpdateInteriorControls()
 {
     TovnComboBase::UpdateInteriorControls();
     TDataSet* dataSet = m_dbEdit->DataSource() ? m_dbEdit->DataSource()->DataSet() : nullptr;
-    if (m_focused && dataSet && dataSet->Active() && !DataField().empty())
-        if (TField* field = m_dbEdit->Field())
-            field->SetEditMask(CalendarToolMask(m_tool));
+    if (!m_focused || !dataSet || !dataSet->Active() || DataField().empty())
+        return;
+    // A field's new mask shows every control of the dataset again, which
+    // drops a value not yet written (a calendar pick whose control lost the
+    // focus to the calendar): the mask is set only when it changes.
+    TField* field = m_dbEdit->Field();
+    const std::string mask = CalendarToolMask(m_tool);
+    if (field && field->EditMask() != mask)
+        field->SetEditMask(mask);
 }
 
 void TovnDBCombo::RaiseError(const std::string& Message) const

@@ -26,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QPushButton>
 #include <QTimer>
 
@@ -385,6 +386,44 @@ TEST(ComboCalendarTools, TheDateAndTimeToolShowsHoursMinutesAndAmPm)
     field->Clear();
     EXPECT_EQ(d->Editor().EditText(), "  /  /       :     ");
     f.Data.Cancel();
+}
+
+// A day and time picked in the calendar go into the field as shown. The
+// calendar took the focus, so the pick is written only when the combo is
+// left; entering the combo again (which gives the field its mask) keeps it.
+TEST(ComboCalendarTools, ADateAndTimePickedInTheCalendarIsKeptUntilWritten)
+{
+    Form f;
+    auto* d = f.Place<TovnDBCombo>("cboVisit");
+    d->SetDataSource(&f.Source);
+    d->SetDataField("VISIT_TIME");
+    d->SetLookupTool(TLookupTool::ltCalendarDateTime);
+    TField* field = f.Data.FieldByName("VISIT_TIME");
+    d->Editor().SetFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(field->EditMask(), "!99/99/9999 !99:99 >ll;1; ");
+    f.Data.Edit();
+    TCalendarHandler previous =
+        SetControllerCalendar([](TCustomEdit* Edit, TLookupTool Tool) { return runCalendar(Edit, Tool); });
+    auto picked = WhenModal<TfrmCalendar>([](TfrmCalendar& c) {
+        c.cal->setSelectedDate(QDate(2024, 3, 20));
+        c.edtTime->SetText("10:30 am");
+        c.btnOk->click();
+    });
+    d->Lookup();
+    EXPECT_TRUE(*picked);
+    SetControllerCalendar(previous);
+    EXPECT_EQ(d->Editor().EditText(), "03/20/2024 10:30 AM");
+    f.Window.activateWindow();
+    d->Editor().SetFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(d->Editor().EditText(), "03/20/2024 10:30 AM");
+    f.After->SetFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn", field->AsDateTime()), "2024-03-20 10:30");
+    EXPECT_EQ(d->Editor().EditText(), "03/20/2024 10:30 AM");
+    f.Data.Post();
+    EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn", field->AsDateTime()), "2024-03-20 10:30");
 }
 
 TEST(ComboCalendarTools, TheAppletsCalendarElseTheControllersElseTheSpelledError)
