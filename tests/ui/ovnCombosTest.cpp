@@ -337,7 +337,8 @@ TEST(ComboCalendarTools, TheDateAndTimeToolShowsHoursMinutesAndAmPm)
         SCOPED_TRACE(c.Text);
         Form f;
         f.Data.Edit();
-        f.Data.FieldByName("VISIT_TIME")->SetAsDateTime(EncodeDate(2024, 3, 15) + EncodeTime(c.Hour, c.Minute, 0, 0));
+        f.Data.FieldByName("VISIT_TIME")
+            ->SetAsDateTime(EncodeDate(2024, 3, 15) + EncodeTime(c.Hour, c.Minute, 0, 0));
         f.Data.Post();
         auto* d = f.Place<TovnDBCombo>("cboVisit");
         d->SetLookupTool(TLookupTool::ltCalendarDateTime);

@@ -162,7 +162,7 @@ std::vector<std::pair<std::string, QImage>> FocusDateTimeCombo(QWidget* control)
 }
 
 const TGalleryRegistration Combos{{"entry-combos", QSize(940, 150), MakeCombos, FocusCombos}};
-const TGalleryRegistration DateTimeCombo{{"entry-combo-datetime", QSize(330, 47), MakeDateTimeCombo,
-                                          FocusDateTimeCombo}};
+const TGalleryRegistration DateTimeCombo{
+    {"entry-combo-datetime", QSize(330, 47), MakeDateTimeCombo, FocusDateTimeCombo}};
 
 } // namespace
