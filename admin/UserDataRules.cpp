@@ -138,6 +138,13 @@ TTypeRuleResult TypeRules(const TAdministrator& Admin, const TTypeRuleInput& Inp
     return result;
 }
 
+std::optional<std::string> EMailToStore(const std::optional<std::string>& Field)
+{
+    if (!Field || Trim(*Field).empty())
+        return std::nullopt;
+    return Field;
+}
+
 std::optional<TSaveRefusal> SaveChecks(const TSaveCheckInput& Input)
 {
     if (Input.EnterpriseEmpty || !Input.C_Enterprise)

@@ -49,6 +49,10 @@ struct TTypeRuleResult
 };
 TTypeRuleResult TypeRules(const TAdministrator& Admin, const TTypeRuleInput& Input);
 
+// The EMAIL a save stores: an address that is empty after trimming is none
+// (NULL, so that the address check passes it), as an emptied edit gives "".
+std::optional<std::string> EMailToStore(const std::optional<std::string>& Field);
+
 // The checks of a save that need no server, in their order (1 to 5).
 struct TSaveCheckInput
 {

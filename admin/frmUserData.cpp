@@ -312,7 +312,9 @@ bool TfrmUserData::Save()
     if (!enterprise->IsNull())
         input.C_Enterprise = enterprise->AsInteger();
     if (!email->IsNull())
-        input.EMail = email->AsString();
+        input.EMail = EMailToStore(email->AsString());
+    if (!input.EMail && !email->IsNull())
+        email->Clear();
     input.TypeBox = cboType->Text();
     input.FacilityAccessFlag = FieldText(data, "FACILITY_ACCESS_FLAG");
     input.IDBox = edtID->Text();

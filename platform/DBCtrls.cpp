@@ -79,11 +79,18 @@ void TDBEdit::DataChange()
         return;
     }
     SetEditMask(field->EditMask());
-    if (hasFocus() && m_link.CanModify())
-        SetText(field->Text());
-    else
-        SetText(field->DisplayText());
+    const std::string text = FieldText(*field, !(hasFocus() && m_link.CanModify()));
+    // The first key in browse state puts the dataset into edit state, which
+    // shows the field again before the key is applied: setting the same
+    // text would drop the selection and caret the key is meant for.
+    if ((IsMasked() ? Mask().EditTextFromText(text) : text) != EditText())
+        SetText(text);
     setModified(false);
+}
+
+std::string TDBEdit::FieldText(TField& Field, bool Display)
+{
+    return Display ? Field.DisplayText() : Field.Text();
 }
 
 void TDBEdit::UpdateData()

@@ -3,7 +3,8 @@
 //
 // - the field's value is shown when the record changes (the edit takes the
 //   field's EditMask; the editing text while focused and modifiable, the
-//   display text otherwise);
+//   display text otherwise); a text equal to the one shown is left alone,
+//   with the user's selection and caret;
 // - typing first puts the dataset into edit state through the link; when
 //   that is refused (read-only link, field or dataset) the key is refused;
 // - Escape gives the field's value back; leaving the control writes a
@@ -38,6 +39,10 @@ class TDBEdit : public TCustomMaskEdit
     void SetReadOnly(bool Value) override;
 
   protected:
+    // The field's text as the edit shows it: its display text, or the text
+    // to edit (Display false). A descendant that shows a field in a form of
+    // its own overrides it; the text written back is read as the field's text.
+    virtual std::string FieldText(TField& Field, bool Display);
     bool EditCanModify() override;
     void Change() override;
     void KeyDown(uint16_t& Key, TShiftState Shift) override;

@@ -1,5 +1,6 @@
 #include "ui/ovnComboRules.h"
 
+#include "platform/DateUtils.h"
 #include "platform/MaskUtils.h"
 #include "platform/StringList.h"
 #include "platform/SysUtils.h"
@@ -131,6 +132,11 @@ std::string BlankToolText(TLookupTool Tool)
         return {};
     }
     return TEditMask(mask).BlankEditText();
+}
+
+std::string DateTimeToolText(TDateTime Value)
+{
+    return DateToStr(Value) + " " + FormatDateTime("hh:nn AM/PM", Value);
 }
 
 TComboLayout ComputeComboLayout(const TComboLayoutInput& In)

@@ -4,6 +4,7 @@
 // the quick-type statements and lookup-dataset filters, the layout numbers
 // and the order of the plus button's calls on the command stack.
 
+#include "platform/SysUtils.h"
 #include "ui/ovnGeneralControl.h"
 
 #include <string>
@@ -62,6 +63,10 @@ std::string LookupDatasetFilter(const std::string& Field, const std::string& Tex
 // The editor text of a blank Tool mask ("  /  /    " for dates); empty for
 // ltNone.
 std::string BlankToolText(TLookupTool Tool);
+// The value text of ltCalendarDateTime: the date in the short date format,
+// a blank, hours:minutes and AM or PM ("03/15/2024 03:05 PM"), as the
+// calendar writes it and the tool's mask holds it.
+std::string DateTimeToolText(TDateTime Value);
 
 // --- Layout (control height H and width W).
 

@@ -2,7 +2,8 @@
 // Unit ovnDBCombo: `TovnDBCombo`, the combo bound to one field: a caption,
 // a borderless data edit and the lookup and plus buttons. With a calendar
 // tool its field takes the tool's mask while the data is open, and a date
-// emptied in the editor makes the field Null.
+// emptied in the editor makes the field Null; under the date-and-time tool a
+// date-time field shows as its value text ("03/15/2024 03:05 PM").
 
 #include "platform/DBCtrls.h"
 #include "platform/SysUtils.h"

@@ -17,10 +17,14 @@
 #include "platform/DataSet.h"
 #include "platform/DataSource.h"
 #include "support/DialogScript.h"
+#include "support/GuiProbe.h"
 
+#include <QApplication>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -444,6 +448,55 @@ TEST_F(EnterprisesFormTest, DeletesAskFirstAndReferencedRowsStay)
     boxes->QueueAnswer(mrOk);
     e.DeleteClick();
     EXPECT_EQ(Count("FROM TBL_ENTERPRISES WHERE COUNTER = 23"), 0);
+}
+
+// Emptying an edit through its keys: an optional text is stored as NULL, and
+// the name's check reads the emptied name as blank.
+TEST_F(EnterprisesFormTest, AnEmptiedEditIsNullOnTheServerAndBlankToTheNameCheck)
+{
+    TAdminSession session(*s_server, "ADMIN", "", "EFE");
+    TfrmEnterprises f(Context(session));
+    f.FormShow();
+    ASSERT_TRUE(Locate(*f.tblEnterprise, "ENTERPRISE", "ELM CARE"));
+    TfrmDataEnterprise e(f.Context(), &f);
+    e.SetDataSource(f.dsEnterprise.get());
+    e.FormShow();
+    e.show();
+    e.activateWindow();
+    QApplication::processEvents();
+    TDialogScript boxes;
+    // Edit, keys into one edit, then a click on "&OK" (which takes the focus
+    // first, as a real click does, so that the edit writes its text).
+    const auto save = [&](TDBEdit& Edit, const std::function<void(QWidget&)>& Keys) {
+        e.EditClick();
+        Edit.SetFocus();
+        QApplication::processEvents();
+        Keys(Edit);
+        e.btnOK->setFocus(Qt::MouseFocusReason);
+        Input::Click(*e.btnOK, 5, 5);
+        QApplication::processEvents();
+    };
+    const auto emptied = [](QWidget& w) {
+        Keys::Press(w, Qt::Key_A, Qt::ControlModifier);
+        Keys::Press(w, Qt::Key_Delete);
+    };
+    const std::string description = "SELECT DESCRIPTION FROM TBL_ENTERPRISES WHERE COUNTER = 21";
+
+    save(*e.edtDescription, [](QWidget& w) { Keys::Type(w, "Elm homes"); });
+    EXPECT_TRUE(boxes->Texts().empty());
+    EXPECT_EQ(ServerText(DB(), description), "Elm homes");
+    save(*e.edtDescription, emptied);
+    EXPECT_TRUE(boxes->Texts().empty());
+    EXPECT_EQ(f.tblEnterprise->State(), dsBrowse);
+    EXPECT_EQ(ServerText(DB(), description), "<null>");
+
+    boxes->QueueAnswer(mrOk);
+    save(*e.edtEnterprise, emptied);
+    ASSERT_EQ(boxes->Texts().size(), 1u);
+    EXPECT_EQ(boxes->Texts()[0], "Enterprise can not be blank");
+    EXPECT_EQ(f.tblEnterprise->State(), dsEdit);
+    e.CloseClick();
+    EXPECT_EQ(ServerText(DB(), "SELECT ENTERPRISE FROM TBL_ENTERPRISES WHERE COUNTER = 21"), "ELM CARE");
 }
 
 TEST_F(EnterprisesFormTest, TheIndustryListIsAskedOncePerShowingAndAgainWhenEmpty)

@@ -131,6 +131,29 @@ TEST(DeleteUserScript, LinesInOrder)
                                             "DELETE FROM TBL_MAIL WHERE C_USER_TO = 42;"}));
 }
 
+TEST(SaveChecks, AnAddressEmptyAfterTrimmingIsStoredAsNull)
+{
+    struct Case
+    {
+        const char* Desc;
+        std::optional<std::string> Field;
+        std::optional<std::string> Stored;
+    };
+    const Case cases[] = {
+        {"NULL", std::nullopt, std::nullopt},
+        {"an emptied edit", std::string(), std::nullopt},
+        {"blanks", std::string("   "), std::nullopt},
+        {"a tab and a blank", std::string("\t "), std::nullopt},
+        {"an address", std::string("lou@oak-care.org"), std::string("lou@oak-care.org")},
+        {"an address between blanks is kept as typed", std::string(" lou@oak-care.org "),
+         std::string(" lou@oak-care.org ")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        EXPECT_EQ(EMailToStore(c.Field), c.Stored);
+    }
+}
+
 TEST(SaveChecks, InTheirOrder)
 {
     TSaveCheckInput ok{false, 10, std::nullopt, "USR", "I", "NEWBIE"};

@@ -13,6 +13,7 @@
 #include "platform/DataSet.h"
 #include "platform/ReportList.h"
 #include "support/DialogScript.h"
+#include "support/GuiProbe.h"
 #include "ui/Lookup.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 namespace {
@@ -212,6 +214,74 @@ TEST_F(UsersFormTest, ChangingTheFacilityFlagAsksAndARefusedSaveKeepsTheGrants)
     editor.OKClick();
     EXPECT_EQ(boxes->Texts().size(), asked);
     EXPECT_EQ(ServerText(DB(), "SELECT FACILITY_ACCESS_FLAG FROM TBL_USERS WHERE COUNTER = 27"), "I");
+}
+
+// The administrator removes an address by emptying its edit (or leaving
+// blanks in it): the user's EMAIL becomes NULL, which is not checked.
+TEST_F(UsersFormTest, AnEmptiedEMailAddressIsStoredAsNull)
+{
+    TAdminSession session(*s_server, "ADMIN", "", "UFE");
+    TfrmUsers users(session.Context(SysAdmin()));
+    users.FormShow();
+    TfrmUserData editor(users.Context(), &users);
+    editor.SetDataSource(users.dsUser.get());
+    editor.FormShow();
+    editor.show();
+    editor.activateWindow();
+    QApplication::processEvents();
+    ASSERT_TRUE(Locate(*users.tblUser, "USER_ID", "LONER"));
+    TDataSet& data = *users.tblUser;
+    TDialogScript boxes;
+    const std::string stored = "SELECT EMAIL FROM TBL_USERS WHERE USER_ID = 'LONER'";
+    // Edit, keys into the e-mail edit, then a click on "&OK".
+    const auto save = [&](const std::function<void(QWidget&)>& Keys) {
+        editor.EditClick();
+        ASSERT_EQ(data.State(), dsEdit);
+        editor.edtEMail->SetFocus();
+        QApplication::processEvents();
+        Keys(*editor.edtEMail);
+        // A click gives the button the focus first (the window system does so
+        // for a real click only), and the edit writes its text on leaving.
+        editor.btnOK->setFocus(Qt::MouseFocusReason);
+        Input::Click(*editor.btnOK, 5, 5);
+        QApplication::processEvents();
+    };
+    const auto selectAll = [](QWidget& w) { Keys::Press(w, Qt::Key_A, Qt::ControlModifier); };
+    const auto typeAddress = [&](QWidget& w) {
+        selectAll(w);
+        Keys::Type(w, "lou@oak-care.org");
+    };
+
+    struct Case
+    {
+        const char* Desc;
+        std::function<void(QWidget&)> Keys;
+    };
+    const Case cases[] = {
+        {"select all, Delete",
+         [&](QWidget& w) {
+             selectAll(w);
+             Keys::Press(w, Qt::Key_Delete);
+         }},
+        {"blanks only",
+         [&](QWidget& w) {
+             selectAll(w);
+             Keys::Type(w, "   ");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        save(typeAddress);
+        ASSERT_TRUE(boxes->Texts().empty()) << boxes->Texts().back();
+        ASSERT_EQ(ServerText(DB(), stored), "lou@oak-care.org");
+        save(c.Keys);
+        EXPECT_TRUE(boxes->Texts().empty()) << "refused: " << boxes->Texts().back();
+        EXPECT_EQ(data.State(), dsBrowse);
+        EXPECT_TRUE(data.FieldByName("EMAIL")->IsNull());
+        EXPECT_EQ(ServerText(DB(), stored), "<null>");
+        if (data.State() != dsBrowse)
+            editor.CloseClick();
+    }
 }
 
 TEST_F(UsersFormTest, DeletingAUserCascadesInOneTransaction)

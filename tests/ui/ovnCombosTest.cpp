@@ -10,6 +10,7 @@
 #include "Components/Nembra/NembraDataSet.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "platform/DataSource.h"
+#include "platform/DateUtils.h"
 #include "platform/Fields.h"
 #include "platform/ListBox.h"
 #include "ui/DataEntryForm.h"
@@ -25,13 +26,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QPushButton>
 #include <QTimer>
+
+#include <functional>
 
 namespace {
 
 // A form holding a combo between two edits, and a dataset with a key, a
-// display text and a date.
+// display text, a date and a date with time.
 struct Form
 {
     QWidget Window;
@@ -49,13 +53,15 @@ struct Form
         for (auto [name, type, size] : {std::tuple{"C_FACILITY", ftInteger, 0},
                                         {"FACILITY_NAME", ftString, 80},
                                         {"ADMISSION_DATE", ftDate, 0},
-                                        {"CODE", ftString, 10}})
+                                        {"CODE", ftString, 10},
+                                        {"VISIT_TIME", ftDateTime, 0}})
             Data.FieldDefs().Add(name, type, size);
         Data.Open();
         Data.Append();
         Data.FieldByName("C_FACILITY")->SetAsInteger(1);
         Data.FieldByName("FACILITY_NAME")->SetAsString("Oak Grove Care Home");
         Data.FieldByName("ADMISSION_DATE")->SetAsString("03/15/2024");
+        Data.FieldByName("VISIT_TIME")->SetAsDateTime(EncodeDate(2024, 3, 15) + EncodeTime(15, 5, 0, 0));
         Data.Post();
         Source.SetDataSet(&Data);
     }
@@ -250,6 +256,175 @@ TEST(ComboCalendarTools, ABlankDateMakesTheFieldNull)
     d->DBEdit().SetEditText("  /  /    ");
     Keys::Press(d->DBEdit(), Qt::Key_Shift);
     EXPECT_FALSE(f.Data.FieldByName("ADMISSION_DATE")->IsNull());
+}
+
+// A browsing dataset goes into edit state on the first key; the key then
+// works on the selection and caret the user saw, not on a text shown again
+// with the caret at its start.
+TEST(ComboCalendarTools, KeysInBrowseStateWorkOnTheDateTheUserSelected)
+{
+    const auto selectAll = [](QWidget& w) { Keys::Press(w, Qt::Key_A, Qt::ControlModifier); };
+    const auto caretAt = [](QWidget& w, int Position) {
+        Keys::Press(w, Qt::Key_Home);
+        for (int i = 0; i < Position; ++i)
+            Keys::Press(w, Qt::Key_Right);
+    };
+    struct Case
+    {
+        const char* Desc;
+        std::function<void(QWidget&)> Keys;
+        const char* EditText;
+        const char* Stored; // the field's text after leaving; "" for Null
+    };
+    const Case cases[] = {
+        {"select all, Delete, then any key",
+         [&](QWidget& w) {
+             selectAll(w);
+             Keys::Press(w, Qt::Key_Delete);
+             Keys::Press(w, Qt::Key_Shift);
+         },
+         "  /  /    ", ""},
+        {"select all, type a new date",
+         [&](QWidget& w) {
+             selectAll(w);
+             Keys::Type(w, "04012025");
+         },
+         "04/01/2025", "04/01/2025"},
+        {"caret before the day's first digit, type",
+         [&](QWidget& w) {
+             caretAt(w, 3);
+             Keys::Type(w, "2");
+         },
+         "03/25/2024", "03/25/2024"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        Form f;
+        auto* d = f.Place<TovnDBCombo>("cboDate");
+        d->SetDataSource(&f.Source);
+        d->SetDataField("ADMISSION_DATE");
+        d->SetLookupTool(TLookupTool::ltCalendarDate);
+        d->Editor().SetFocus();
+        QApplication::processEvents();
+        ASSERT_EQ(f.Data.State(), dsBrowse);
+        ASSERT_EQ(d->Editor().EditText(), "03/15/2024");
+        c.Keys(d->DBEdit());
+        EXPECT_EQ(f.Data.State(), dsEdit);
+        EXPECT_EQ(d->Editor().EditText(), c.EditText);
+        f.After->SetFocus();
+        QApplication::processEvents();
+        TField* field = f.Data.FieldByName("ADMISSION_DATE");
+        EXPECT_EQ(field->IsNull(), *c.Stored == 0);
+        EXPECT_EQ(field->Text(), c.Stored);
+        f.Data.Post();
+        EXPECT_EQ(field->Text(), c.Stored);
+    }
+}
+
+// The date-and-time tool's value text is the date, a blank, hours:minutes
+// and AM or PM, focused or not; a key typed into it writes back the time the
+// user sees.
+TEST(ComboCalendarTools, TheDateAndTimeToolShowsHoursMinutesAndAmPm)
+{
+    struct Case
+    {
+        int Hour, Minute;
+        const char* Text;
+    };
+    for (const Case& c : {Case{15, 5, "03/15/2024 03:05 PM"}, Case{9, 30, "03/15/2024 09:30 AM"},
+                          Case{0, 0, "03/15/2024 12:00 AM"}, Case{12, 0, "03/15/2024 12:00 PM"},
+                          Case{23, 59, "03/15/2024 11:59 PM"}}) {
+        SCOPED_TRACE(c.Text);
+        Form f;
+        f.Data.Edit();
+        f.Data.FieldByName("VISIT_TIME")
+            ->SetAsDateTime(EncodeDate(2024, 3, 15) + EncodeTime(c.Hour, c.Minute, 0, 0));
+        f.Data.Post();
+        auto* d = f.Place<TovnDBCombo>("cboVisit");
+        d->SetLookupTool(TLookupTool::ltCalendarDateTime);
+        d->SetDataSource(&f.Source);
+        d->SetDataField("VISIT_TIME");
+        EXPECT_EQ(d->Editor().EditText(), c.Text) << "not focused";
+        d->Editor().SetFocus();
+        QApplication::processEvents();
+        EXPECT_EQ(f.Data.FieldByName("VISIT_TIME")->EditMask(), "!99/99/9999 !99:99 >ll;1; ");
+        EXPECT_EQ(d->Editor().EditText(), c.Text) << "focused, under the tool's mask";
+        EXPECT_EQ(d->GetValue(), c.Text);
+        f.After->SetFocus();
+        QApplication::processEvents();
+        EXPECT_EQ(d->Editor().EditText(), c.Text) << "left unchanged";
+        EXPECT_EQ(f.Data.State(), dsBrowse);
+    }
+
+    // One key into the hours, then one into AM/PM: each leaves the time shown.
+    Form f;
+    auto* d = f.Place<TovnDBCombo>("cboVisit");
+    d->SetDataSource(&f.Source);
+    d->SetDataField("VISIT_TIME");
+    d->SetLookupTool(TLookupTool::ltCalendarDateTime);
+    TField* field = f.Data.FieldByName("VISIT_TIME");
+    const auto typeAt = [&](int Position, const char* Text) {
+        d->Editor().SetFocus();
+        QApplication::processEvents();
+        Keys::Press(d->DBEdit(), Qt::Key_Home);
+        for (int i = 0; i < Position; ++i)
+            Keys::Press(d->DBEdit(), Qt::Key_Right);
+        Keys::Type(d->DBEdit(), Text);
+        f.After->SetFocus();
+        QApplication::processEvents();
+    };
+    typeAt(12, "4");
+    EXPECT_EQ(d->Editor().EditText(), "03/15/2024 04:05 PM");
+    EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn", field->AsDateTime()), "2024-03-15 16:05");
+    typeAt(17, "a");
+    EXPECT_EQ(d->Editor().EditText(), "03/15/2024 04:05 AM");
+    EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn", field->AsDateTime()), "2024-03-15 04:05");
+    f.Data.Post();
+    EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn", field->AsDateTime()), "2024-03-15 04:05");
+
+    // A Null value shows the mask's blanks.
+    f.Data.Edit();
+    field->Clear();
+    EXPECT_EQ(d->Editor().EditText(), "  /  /       :     ");
+    f.Data.Cancel();
+}
+
+// A day and time picked in the calendar go into the field as shown. The
+// calendar took the focus, so the pick is written only when the combo is
+// left; entering the combo again (which gives the field its mask) keeps it.
+TEST(ComboCalendarTools, ADateAndTimePickedInTheCalendarIsKeptUntilWritten)
+{
+    Form f;
+    auto* d = f.Place<TovnDBCombo>("cboVisit");
+    d->SetDataSource(&f.Source);
+    d->SetDataField("VISIT_TIME");
+    d->SetLookupTool(TLookupTool::ltCalendarDateTime);
+    TField* field = f.Data.FieldByName("VISIT_TIME");
+    d->Editor().SetFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(field->EditMask(), "!99/99/9999 !99:99 >ll;1; ");
+    f.Data.Edit();
+    TCalendarHandler previous =
+        SetControllerCalendar([](TCustomEdit* Edit, TLookupTool Tool) { return runCalendar(Edit, Tool); });
+    auto picked = WhenModal<TfrmCalendar>([](TfrmCalendar& c) {
+        c.cal->setSelectedDate(QDate(2024, 3, 20));
+        c.edtTime->SetText("10:30 am");
+        c.btnOk->click();
+    });
+    d->Lookup();
+    EXPECT_TRUE(*picked);
+    SetControllerCalendar(previous);
+    EXPECT_EQ(d->Editor().EditText(), "03/20/2024 10:30 AM");
+    f.Window.activateWindow();
+    d->Editor().SetFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(d->Editor().EditText(), "03/20/2024 10:30 AM");
+    f.After->SetFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn", field->AsDateTime()), "2024-03-20 10:30");
+    EXPECT_EQ(d->Editor().EditText(), "03/20/2024 10:30 AM");
+    f.Data.Post();
+    EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn", field->AsDateTime()), "2024-03-20 10:30");
 }
 
 TEST(ComboCalendarTools, TheAppletsCalendarElseTheControllersElseTheSpelledError)

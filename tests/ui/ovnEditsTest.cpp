@@ -18,6 +18,8 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 
+#include <functional>
+
 namespace {
 
 // Table "Persons": ID Integer, FIRST_NAME String(20), BORN Date, NOTES Memo.
@@ -251,6 +253,90 @@ TEST(ovnEdits, TypingEditsTheDataSetAndExitWritesBack)
     edit->SetDataField("BORN");
     EXPECT_EQ(edit->EditText(), "__/__/____");
     EXPECT_EQ(edit->Text(), "  /  /    ");
+}
+
+// A browsing dataset goes into edit state on the first key, and the key then
+// works on the text, selection and caret the user saw: going into edit shows
+// the field again, which must not drop them.
+TEST(ovnEdits, KeysInBrowseStateWorkOnTheSelectionTheUserMade)
+{
+    struct Case
+    {
+        const char* Desc;
+        std::function<void(QWidget&)> Keys;
+        const char* Text;
+        int Caret;
+    };
+    const auto selectAll = [](QWidget& w) { Keys::Press(w, Qt::Key_A, Qt::ControlModifier); };
+    const Case cases[] = {
+        {"select all, Delete",
+         [&](QWidget& w) {
+             selectAll(w);
+             Keys::Press(w, Qt::Key_Delete);
+         },
+         "", 0},
+        {"select all, Backspace",
+         [&](QWidget& w) {
+             selectAll(w);
+             Keys::Backspace(w);
+         },
+         "", 0},
+        {"select all, type over it",
+         [&](QWidget& w) {
+             selectAll(w);
+             Keys::Type(w, "Bea");
+         },
+         "Bea", 3},
+        {"select the last two letters, type over them",
+         [](QWidget& w) {
+             Keys::Press(w, Qt::Key_End);
+             Keys::Press(w, Qt::Key_Left, Qt::ShiftModifier);
+             Keys::Press(w, Qt::Key_Left, Qt::ShiftModifier);
+             Keys::Type(w, "lex");
+         },
+         "Alex", 4},
+        {"caret after the first letter, type",
+         [](QWidget& w) {
+             Keys::Press(w, Qt::Key_Home);
+             Keys::Press(w, Qt::Key_Right);
+             Keys::Type(w, "r");
+         },
+         "Arnn", 2},
+        {"caret after the first letter, Delete",
+         [](QWidget& w) {
+             Keys::Press(w, Qt::Key_Home);
+             Keys::Press(w, Qt::Key_Right);
+             Keys::Press(w, Qt::Key_Delete);
+         },
+         "An", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        PersonsData data;
+        QWidget form;
+        form.resize(300, 100);
+        auto* edit = new TovnDBEdit(&form);
+        auto* other = new TovnMaskEdit(&form);
+        other->SetTop(40);
+        edit->SetBounds(0, 0, 250, 27);
+        edit->SetDataSource(&data.Source);
+        edit->SetDataField("FIRST_NAME");
+        ShowAndActivate(form);
+        edit->Editor().SetFocus();
+        QApplication::processEvents();
+        ASSERT_EQ(data.Ds.State(), dsBrowse);
+        ASSERT_EQ(edit->Text(), "Ann");
+        c.Keys(edit->DBEdit());
+        EXPECT_EQ(data.Ds.State(), dsEdit);
+        EXPECT_EQ(edit->Text(), c.Text);
+        EXPECT_EQ(edit->DBEdit().SelStart(), c.Caret);
+        other->Editor().SetFocus();
+        QApplication::processEvents();
+        EXPECT_EQ(data.Ds.FieldByName("FIRST_NAME")->AsString(), c.Text) << "leaving writes the text back";
+        data.Ds.Post();
+        EXPECT_EQ(data.Ds.FieldByName("FIRST_NAME")->AsString(), c.Text) << "and Post keeps it";
+        EXPECT_EQ(edit->Text(), c.Text);
+    }
 }
 
 TEST(ovnEdits, KeysArrowCheckAndLookUp)

@@ -7,6 +7,7 @@
 
 #include "Components/KldDBComponents/KldDataSet.h"
 #include "platform/DataSource.h"
+#include "platform/DateUtils.h"
 #include "ui/ovnCombo.h"
 #include "ui/ovnDBCombo.h"
 #include "ui/ovnDBLookupCombo.h"
@@ -28,12 +29,14 @@ struct ComboData
         t->Columns().AddColumn("FACILITY_NAME", cdtString, 80);
         t->Columns().AddColumn("ROOM", cdtString, 10);
         t->Columns().AddColumn("ADMITTED", cdtString, 10);
+        t->Columns().AddColumn("VISITED", cdtDateTime);
         t->BeginUpdate();
         TKldDataRow* row = t->New();
         row->SetAsVariant("C_FACILITY", "1");
         row->SetAsVariant("FACILITY_NAME", "Oak Grove Care Home");
         row->SetAsVariant("ROOM", "B-214");
         row->SetAsVariant("ADMITTED", "03/15/2024");
+        row->SetAsVariant("VISITED", Variant::FromDate(EncodeDate(2024, 3, 15) + EncodeTime(15, 5, 0, 0)));
         t->Insert(row);
         t->EndUpdate();
         Ds.SetDataContainer(&Container);
@@ -132,6 +135,34 @@ std::vector<std::pair<std::string, QImage>> FocusCombos(QWidget* control)
     return pictures;
 }
 
+// The data combo with the date-and-time tool over a date with its time of
+// day, left and focused.
+QWidget* MakeDateTimeCombo(QWidget* parent)
+{
+    QWidget* panel = Panel(parent);
+    auto* d = Place<TovnDBCombo>(panel, QStringLiteral("visited"), 10, 10, "Visited");
+    d->SetLookupTool(TLookupTool::ltCalendarDateTime);
+    d->SetDataSource(&Data().Source);
+    d->SetDataField("VISITED");
+    return panel;
+}
+
+std::vector<std::pair<std::string, QImage>> FocusDateTimeCombo(QWidget* control)
+{
+    std::vector<std::pair<std::string, QImage>> pictures;
+    control->window()->activateWindow();
+    if (auto* target = control->findChild<TovnComboBase*>(QStringLiteral("visited"))) {
+        target->Editor().SetFocus();
+        QApplication::processEvents();
+        pictures.emplace_back("entry-combo-datetime-focused", control->window()->grab().toImage());
+        target->Editor().Widget()->clearFocus();
+        QApplication::processEvents();
+    }
+    return pictures;
+}
+
 const TGalleryRegistration Combos{{"entry-combos", QSize(940, 150), MakeCombos, FocusCombos}};
+const TGalleryRegistration DateTimeCombo{
+    {"entry-combo-datetime", QSize(330, 47), MakeDateTimeCombo, FocusDateTimeCombo}};
 
 } // namespace
