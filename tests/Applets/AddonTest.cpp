@@ -12,7 +12,8 @@ class AddonTest : public TAppletServerTest
     void SetUp() override
     {
         TAppletServerTest::SetUp();
-        for (const char* addon : {"browser_login", "browser_dblogin", "addon_noexport", "addon_raise", "addon_oldapi"})
+        for (const char* addon :
+             {"browser_login", "browser_dblogin", "addon_noexport", "addon_raise", "addon_oldapi"})
             ASSERT_TRUE(CopyFile(SamplesFolder() + addon + ".so", m_share + addon + ".so", false)) << addon;
     }
 };
