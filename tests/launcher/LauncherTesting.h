@@ -26,7 +26,8 @@
 // Runs the program with the environment of a test run; kills it when it does
 // not end within `limitMs` (a hang is a failure, not a wait).
 inline int RunProgram(const std::string& program, const std::vector<std::string>& args,
-                      const std::vector<std::pair<std::string, std::string>>& env = {}, uint32_t limitMs = 60000)
+                      const std::vector<std::pair<std::string, std::string>>& env = {},
+                      uint32_t limitMs = 60000)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
