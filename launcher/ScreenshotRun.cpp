@@ -211,21 +211,26 @@ class TScreenshotRun : public QObject
         // nurse's road without a database sign-in, since it starts at the
         // module list that sign-in shows.
         if (!form->Logged() || (m_road == TScreenshotRoad::Nurse && !form->DBLogged())) {
-            Finish(form);
+            Finish(form, true);
             return;
         }
         if (m_next == 0 && m_road == TScreenshotRoad::Nurse && !form->ModuleList().Visible() &&
             m_clock.elapsed() - m_shownAt < ModuleListWaitMs)
             return;
+        bool mainPictured = false;
         if (m_pending) {
             // A modal stop whose window has closed again has its picture.
-            if (!m_stops[m_next].Modal)
+            if (!m_stops[m_next].Modal) {
                 SavePicture(form, StepScreenshotName(m_fileName, m_stops[m_next].Picture));
+                mainPictured = true;
+            }
             m_pending = false;
             ++m_next;
         }
         if (m_next >= m_stops.size()) {
-            Finish(form);
+            // The last stop's picture already shows the main window as the
+            // run ends; a second file of the same pixels would say nothing.
+            Finish(form, !mainPictured);
             return;
         }
         StartStop(m_stops[m_next]);
@@ -299,10 +304,11 @@ class TScreenshotRun : public QObject
         });
     }
 
-    void Finish(TfrmOrvaneBrowser4* form)
+    void Finish(TfrmOrvaneBrowser4* form, bool picture)
     {
         m_done = true;
-        SavePicture(form, m_fileName);
+        if (picture)
+            SavePicture(form, m_fileName);
         Later(this, [] {
             if (TfrmOrvaneBrowser4* main = ApplicationMainForm()) {
                 main->SetLogged(false);

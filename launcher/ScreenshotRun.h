@@ -15,6 +15,7 @@ enum class TScreenshotRoad
 TScreenshotRoad ParseScreenshotRoad(const std::string& Text);
 
 // Starts the run (it lives as long as the application): the pictures go to
-// FileName with a step name before the extension, the last one to FileName
-// itself; SignIn is "USER:PASSWORD" or empty (the sign-in is cancelled).
+// FileName with a step name before the extension; a run that cannot walk
+// its road saves the main window to FileName itself instead. SignIn is
+// "USER:PASSWORD" or empty (the sign-in is cancelled).
 void StartScreenshotRun(const std::string& FileName, const std::string& SignIn, TScreenshotRoad Road);

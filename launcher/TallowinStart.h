@@ -31,17 +31,20 @@ int RunTallowin(int argc, char** argv);
 // the start the sign-in dialog's picture (when it is open) goes to the file
 // name with "-signin" before its extension; the dialog then signs in with
 // the user and password of ScreenshotSignInEnvVar ("USER:PASSWORD"), or is
-// cancelled without it; other boxes are closed; then the main window's
-// picture goes to the file itself, the session ends without asking and the
-// window closes. When the database sign-in after the sign-in shows the
-// module list, three pictures come first: the list ("-modules"), the first
-// module opened ("-module") and its sample applet running ("-applet").
-// With ScreenshotRoadEnvVar set to "admin" the run takes the administrator's
-// road instead (launcher/ScreenshotRun.h): the database MAPLE is chosen at
-// the sign-in, then come the console ("-console"), its "Enterprises",
-// "Connections" and "Information" ("-enterprises", "-connections",
-// "-information"), the database explorer with TBL_USERS and a query run
-// ("-explorer", "-explorer-sql") and the user list ("-user-list").
+// cancelled without it; other boxes are closed. After the sign-in the run
+// walks a road with a picture at each stop: the module list of the database
+// sign-in ("-modules"), the first module opened ("-module") and its sample
+// applet running ("-applet"). With ScreenshotRoadEnvVar set to "admin" it
+// takes the administrator's road instead (launcher/ScreenshotRun.h): the
+// database MAPLE is chosen at the sign-in, then come the console
+// ("-console"), its "Enterprises", "Connections" and "Information"
+// ("-enterprises", "-connections", "-information"), the database explorer
+// with TBL_USERS and a query run ("-explorer", "-explorer-sql") and the user
+// list ("-user-list"). The last stop's picture shows the main window as the
+// run ends; only a run that cannot walk its road (no sign-in, or no
+// database sign-in on the nurse's road) saves the main window's picture to
+// the file itself. Then the session ends without asking and the window
+// closes.
 constexpr const char* ScreenshotEnvVar = "TALLOWIN_SCREENSHOT";
 constexpr const char* ScreenshotSignInEnvVar = "TALLOWIN_SCREENSHOT_SIGNIN";
 constexpr const char* ScreenshotRoadEnvVar = "TALLOWIN_SCREENSHOT_ROAD";

@@ -12,7 +12,8 @@ class AddonTest : public TAppletServerTest
     void SetUp() override
     {
         TAppletServerTest::SetUp();
-        for (const char* addon : {"browser_login", "addon_noexport", "addon_raise", "addon_oldapi"})
+        for (const char* addon :
+             {"browser_login", "browser_dblogin", "addon_noexport", "addon_raise", "addon_oldapi"})
             ASSERT_TRUE(CopyFile(SamplesFolder() + addon + ".so", m_share + addon + ".so", false)) << addon;
     }
 };
@@ -28,6 +29,22 @@ TEST_F(AddonTest, TheAddOnsResultWithTheLibraryUnloadedAndTheCacheAsCurrentFolde
               IncludeTrailingPathDelimiter(m_controller->GetCachePath()));
     EXPECT_FALSE(LogLinesWith("Running ").empty());
     EXPECT_FALSE(LogLinesWith("Object runned, result = 7").empty());
+}
+
+// The database sign-in fetches its add-on from the server like any resource
+// and runs it; the server of the samples (and the demo's) serves one, so the
+// sign-in leaves no error in the log.
+TEST_F(AddonTest, TheDatabaseSignInRunsItsAddOnAndLogsNoError)
+{
+    const size_t errorsBefore = LogLinesWith(", ERROR, ").size();
+    m_window->SetDBLogged(true);
+    ASSERT_TRUE(m_window->DBLogged());
+    EXPECT_EQ(LogLinesWith("browser_dblogin.so!RUNOBJECT").size(), 1u);
+    EXPECT_EQ(LogLinesWith("Object runned, result = 0").size(), 1u);
+    EXPECT_FALSE(Loaded("browser_dblogin.so"));
+    const std::vector<std::string> errors = LogLinesWith(", ERROR, ");
+    for (size_t i = errorsBefore; i < errors.size(); ++i)
+        ADD_FAILURE() << "logged at the database sign-in: " << errors[i];
 }
 
 TEST_F(AddonTest, BrokenAddOnsRaiseThePartsTextsAndStayUnloaded)

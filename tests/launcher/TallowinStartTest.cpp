@@ -1,4 +1,5 @@
 #include "launcher/TallowinStart.h"
+#include "LauncherTesting.h"
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnSigning.h"
 #include "platform/Messages.h"
@@ -18,42 +19,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#ifndef KLD_TALLOWIN
-#error "the launcher tests need the path of the built program (KLD_TALLOWIN)"
-#endif
-
 namespace {
-
-// Runs the program with the environment of a test run; kills it when it does
-// not end within `limitMs` (a hang is a failure, not a wait).
-int RunProgram(const std::string& program, const std::vector<std::string>& args,
-               const std::vector<std::pair<std::string, std::string>>& env = {}, uint32_t limitMs = 60000)
-{
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-    for (const auto& [name, value] : env)
-        setenv(name.c_str(), value.c_str(), 1);
-    std::unique_ptr<TProcess> process = StartProcess(program, args);
-    for (const auto& [name, value] : env)
-        unsetenv(name.c_str());
-    if (!process) {
-        ADD_FAILURE() << "cannot start " << program << ": " << LastProcessError();
-        return -1;
-    }
-    // Keep this process's windows answering while the program runs.
-    QElapsedTimer clock;
-    clock.start();
-    while (!process->WaitFor(20)) {
-        QApplication::processEvents();
-        if (clock.elapsed() > limitMs) {
-            ::kill(process->Pid(), SIGKILL);
-            process->WaitFor(INFINITE);
-            ADD_FAILURE() << program << " did not end";
-            return -1;
-        }
-    }
-    return process->ExitCode();
-}
 
 // A stand-in for a running copy's main window in this process.
 class TRunningCopy : public IMessageReceiver
@@ -81,23 +47,6 @@ void WaitForEvents(const std::function<bool()>& done)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
-
-// The built program and its library, copied into a folder of their own.
-struct TProgramCopy
-{
-    TTempFolder Dir;
-    std::string Program;
-    std::string Library;
-    TProgramCopy()
-    {
-        Program = Dir / "Tallowin";
-        Library = Dir / "libMirabo.so";
-        EXPECT_TRUE(CopyFile(BuiltFile(KLD_TALLOWIN), Program, false));
-        EXPECT_TRUE(CopyFile(BuiltFile(KLD_MIRABO), Library, false));
-        // The first show must not ask the brand's update address.
-        WriteText(Dir / "Tallowin.ini", "[UPDATE]\nAutoUpdate=FALSE\n");
-    }
-};
 
 // Changes one character of a text the library holds, so the library still
 // loads but its body no longer matches its trailer.

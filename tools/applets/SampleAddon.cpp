@@ -1,6 +1,7 @@
-// The sample add-on libraries: "BROWSER_LOGIN" (SAMPLE_FAULT unset), whose
-// RUNOBJECT answers the length of its parameter text and 7 for the text
-// "seven", and the broken ones the tests load:
+// The sample add-on libraries: "BROWSER_LOGIN" and "BROWSER_DBLOGIN"
+// (SAMPLE_FAULT unset), which the main window runs after the sign-in and
+// after each database sign-in; their RUNOBJECT answers the length of its
+// parameter text and 7 for the text "seven". The broken ones the tests load:
 // 1 a library without the export, 2 an export that raises, 3 an export
 // built against another version of the interface.
 #include "Components/Controller/ovnAppletApi.h"

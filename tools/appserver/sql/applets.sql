@@ -28,11 +28,13 @@ INSERT OR IGNORE INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
 -- The sample add-on libraries (tools/applets/SampleAddon.cpp).
 INSERT OR IGNORE INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, DESCRIPTION, FILE_NAME) VALUES
   (7021, 'BROWSER_LOGIN', 'Add-on run at the sign-in', 'browser_login.dll'),
+  (7025, 'BROWSER_DBLOGIN', 'Add-on run at the database sign-in', 'browser_dblogin.dll'),
   (7022, 'ADDON_NOEXPORT', 'Add-on library without RUNOBJECT', 'addon_noexport.dll'),
   (7023, 'ADDON_RAISE', 'Add-on whose RUNOBJECT raises', 'addon_raise.dll'),
   (7024, 'ADDON_OLDAPI', 'Add-on built against another interface version', 'addon_oldapi.dll');
 INSERT OR IGNORE INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
   (7121, 7021, 'browser_login.so', 'L64'),
+  (7125, 7025, 'browser_dblogin.so', 'L64'),
   (7122, 7022, 'addon_noexport.so', 'L64'),
   (7123, 7023, 'addon_raise.so', 'L64'),
   (7124, 7024, 'addon_oldapi.so', 'L64');
