@@ -380,6 +380,65 @@ TEST(ServerRequestBodies, ARefusedBodyEndsTheConnectionUnread)
               std::string::npos);
 }
 
+// --- Replies the caller sizes -----------------------------------------------------------------
+
+// PLG_DEMO's Echo built whatever COUNT asked: one call answered 300 MB (1.22
+// GB at its peak), a fetch cursor held 825 MB. Like Ping's 1 MB, its replies
+// stop at a few MB: 4 MB of text, 10,000 rows.
+TEST(ServerPluginReplies, EchoRefusesARequestForMoreThanAFewMegabytes)
+{
+    TAppServerProcess server;
+    TNembraConnection connection;
+    SignInAsAdmin(connection, server.ServerURL());
+    TNembraPlugin echo;
+    echo.SetName("plgEcho");
+    echo.SetConnectionName("MAIN");
+    echo.SetPluginName("PLG_DEMO");
+    echo.SetProcedureName("Echo");
+    echo.UpdateParams();
+    const int64_t limit = 4 * 1024 * 1024;
+    struct Case
+    {
+        const char* Desc;
+        std::string Text;
+        int64_t Count;
+        const char* Executed; // the refusal, '' when it answers
+        const char* Fetched;
+    } cases[] = {
+        {"4 MB of text", std::string(1024, 'a'), limit / 1024, "", ""},
+        {"a character more", std::string(1024, 'a'), limit / 1024 + 1,
+         "Echo answers at most 4194304 characters: COUNT 4097 times a TEXT of 1024 is more.",
+         "Echo answers at most 4194304 characters: COUNT 4097 times a TEXT of 1024 is more."},
+        {"one text above the limit", std::string(limit + 1, 'b'), 1,
+         "Echo answers at most 4194304 characters: COUNT 1 times a TEXT of 4194305 is more.",
+         "Echo answers at most 4194304 characters: COUNT 1 times a TEXT of 4194305 is more."},
+        {"10,000 short rows", "ab", 10000, "", ""},
+        {"a row more", "ab", 10001, "", "Echo fetches at most 10000 rows: COUNT 10001 is more."},
+        {"a count that would overflow", "abc", int64_t(1) << 62,
+         "Echo answers at most 4194304 characters: COUNT 4611686018427387904 times a TEXT of 3 is more.",
+         "Echo fetches at most 10000 rows: COUNT 4611686018427387904 is more."},
+        {"nothing to repeat many times", "", int64_t(1) << 62, "",
+         "Echo fetches at most 10000 rows: COUNT 4611686018427387904 is more."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        echo.Params().ParamByName("TEXT")->SetAsString(c.Text);
+        echo.Params().ParamByName("COUNT")->SetAsLargeInt(c.Count);
+        const TServerError executed = ServerErrorOf([&] { echo.Execute(); });
+        EXPECT_EQ(executed.Message, c.Executed) << executed;
+        if (!*c.Executed) {
+            EXPECT_EQ(echo.Params().ParamByName("TEXT_OUT")->AsString().size(),
+                      c.Text.empty() ? 0 : c.Text.size() * size_t(c.Count));
+        }
+        const TServerError fetched = ServerErrorOf([&] { echo.Open(); });
+        EXPECT_EQ(fetched.Message, c.Fetched) << fetched;
+        if (!*c.Fetched) {
+            EXPECT_EQ(echo.RecordCount(), std::min<int64_t>(c.Count, 50)) << "the first page";
+        }
+        echo.Close();
+    }
+}
+
 // --- Archives ---------------------------------------------------------------------------------
 
 // The peak resident memory of a process, in bytes.
