@@ -15,6 +15,7 @@
 #include "platform/IniFiles.h"
 #include "NoWebRuntime.h"
 #include "support/AppServerSession.h"
+#include "support/AppServerSignIn.h"
 #include "support/ErrorOf.h"
 #include "support/EventLoopWait.h"
 #include "support/MessageRecorder.h"
@@ -25,8 +26,11 @@
 
 namespace {
 
-const char* const kSql =
-    "INSERT INTO TBL_DBALIASES (COUNTER, ALIAS, DESCRIPTION, C_ENTERPRISE, CURRENT_USE) VALUES (50, 'DEMO', 'Demo', 1, 'T');";
+// MANAGER is the other client's user.
+const char* const kSql = "INSERT INTO TBL_DBALIASES (COUNTER, ALIAS, DESCRIPTION, C_ENTERPRISE, CURRENT_USE) "
+                         "VALUES (50, 'DEMO', 'Demo', 1, 'T');"
+                         "INSERT INTO TBL_USERS (COUNTER, USER_ID, FULL_NAME, USER_TYPE, C_ENTERPRISE) "
+                         "VALUES (12, 'MANAGER', 'Mia Chief', 'MGR', 1);";
 
 class TRecordingController : public TovnController
 {
@@ -74,13 +78,14 @@ class CreateNotificationTest : public ::testing::Test
         ovnSetDataPath("");
         AppBrand = 0;
     }
-    // Opens this client's link and waits until the server has named it.
+    // Opens this client's link, named by the window's session as the
+    // sign-in names it, and waits until it is open.
     void Connect()
     {
         TNembraNotificationsClient& client = m_controller->NotificationClient();
         client.SetHost("127.0.0.1");
         client.SetPort(std::to_string(m_server.NotifyPort()));
-        client.SetKeyToken("nurse-session");
+        client.SetKeyToken(m_controller->Browser()->conMAIN().GetSessionID());
         client.SetConnected(true);
         ASSERT_TRUE(RunEventsUntil([&] { return m_controller->VNSConnected(); }));
     }
@@ -109,7 +114,7 @@ class CreateNotificationTest : public ::testing::Test
     TovnApplet m_applet;
 };
 
-// Another client's link on the same server.
+// Another client's link on the same server, MANAGER's.
 struct TPeer
 {
     explicit TPeer(const TAppServerProcess& Server)
@@ -117,7 +122,7 @@ struct TPeer
         Client.SetHost("127.0.0.1");
         Client.SetPort(std::to_string(Server.NotifyPort()));
         Client.SetKeyTokenName("id");
-        Client.SetKeyToken("manager-session");
+        Client.SetKeyToken(SignInSession(Server, "MANAGER"));
         Client.OnMessage = [this](TObject*, const std::string& msg) { Messages.push_back(msg); };
         Client.SetConnected(true);
         EXPECT_TRUE(RunEventsUntil([this] { return Client.Opened(); }));

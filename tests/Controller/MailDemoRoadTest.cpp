@@ -3,7 +3,7 @@
 // list), MANAGER's link hears of it, MANAGER opens "Inbox (1)", reads,
 // saves the attachment, prints and answers; NURSE's link hears of the
 // answer. One client window per process: the other user's client is its
-// notification link.
+// notification link, signed in beside the window.
 #include "Components/Controller/ComposeMail.h"
 #include "Components/Controller/KldForms.h"
 #include "Components/Controller/MailBody.h"
@@ -20,6 +20,7 @@
 #include "platform/Fields.h"
 #include "platform/Mask.h"
 #include "support/AppServerProcess.h"
+#include "support/AppServerSignIn.h"
 #include "support/DialogScript.h"
 #include "support/EventLoopWait.h"
 #include "support/TempFolder.h"
@@ -33,6 +34,7 @@
 #include <QPushButton>
 
 #include <filesystem>
+#include <memory>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -47,23 +49,35 @@ std::string DemoSql()
     return text.str();
 }
 
-// Another user's client, as far as mail goes: its notification link.
+// Another user's client, as far as mail goes: a session of that user and
+// its notification link, which the session names. It signs out as it goes,
+// so that the window may sign that user in afterwards.
 struct TLink
 {
-    TLink(const TAppServerProcess& Server, int32_t UserCounter)
+    TLink(const TAppServerProcess& Server, const std::string& User, const std::string& Password)
+        : m_server(Server), m_session(SignInSession(Server, User, Password))
     {
+        EXPECT_FALSE(m_session.empty());
         Client.SetHost("127.0.0.1");
         Client.SetPort(std::to_string(Server.NotifyPort()));
         Client.SetKeyTokenName("id");
-        Client.SetKeyToken("peer-" + std::to_string(UserCounter));
+        Client.SetKeyToken(m_session);
         Client.OnMessage = [this](TObject*, const std::string& m) { Messages.push_back(m); };
         Client.SetConnected(true);
         EXPECT_TRUE(RunEventsUntil([this] { return Client.Opened(); }));
-        Client.SetParam("user_id", std::to_string(UserCounter));
         RunEventsFor(std::chrono::milliseconds(100));
+    }
+    ~TLink()
+    {
+        Client.SetConnected(false);
+        SignOutSession(m_server, m_session);
     }
     TNembraNotificationsClient Client;
     std::vector<std::string> Messages;
+
+  private:
+    const TAppServerProcess& m_server;
+    std::string m_session;
 };
 
 } // namespace
@@ -106,13 +120,21 @@ TEST(MailDemoRoad, NurseWritesManagerReadsAndAnswers)
         return out;
     };
 
+    // What the window's own link hears, as the sign-in opens it.
+    std::vector<std::string> ownLink;
+    controller->NotificationClient().OnMessage =
+        [&, handler = controller->NotificationClient().OnMessage](TObject* sender, const std::string& m) {
+            ownLink.push_back(m);
+            handler(sender, m);
+        };
+
     // Whatever fails on the road, the client is taken down after it.
     [&] {
-        TLink manager(server, 10);
-        TLink nurse(server, 11);
+        auto manager = std::make_unique<TLink>(server, "MANAGER", "manager");
 
         // NURSE: "Compose" in the mailbox; the kind is fixed to selected users.
         signIn("NURSE", "nurse");
+        ASSERT_TRUE(RunEventsUntil([&] { return controller->VNSConnected(); }));
         window->DoOpenOMail();
         auto* box = dynamic_cast<TfrmReadMail*>(window->SystemWindow(swReadMail));
         ASSERT_NE(box, nullptr);
@@ -139,10 +161,12 @@ TEST(MailDemoRoad, NurseWritesManagerReadsAndAnswers)
         dialogs->QueueFileName(rota);
         compose->AttachExec();
         compose->SendExec();
-        ASSERT_TRUE(RunEventsUntil([&] { return !manager.Messages.empty(); }));
-        EXPECT_EQ(manager.Messages, std::vector<std::string>{"$check_mail 10"});
-        EXPECT_TRUE(nurse.Messages.empty());
+        ASSERT_TRUE(RunEventsUntil([&] { return !manager->Messages.empty(); }));
+        EXPECT_EQ(manager->Messages, std::vector<std::string>{"$check_mail 10"});
+        EXPECT_TRUE(ownLink.empty()) << ownLink.front();
         signOut();
+        manager.reset();
+        auto nurse = std::make_unique<TLink>(server, "NURSE", "nurse");
 
         // MANAGER: "Inbox (1)", the message, its attachment, a print, an answer.
         signIn("MANAGER", "manager");
@@ -185,9 +209,10 @@ TEST(MailDemoRoad, NurseWritesManagerReadsAndAnswers)
         EXPECT_EQ(reply->Subject(), "Re: Night shift on Friday");
         reply->SetMessageText("I will take it.\r\n" + reply->MessageText());
         reply->SendExec();
-        ASSERT_TRUE(RunEventsUntil([&] { return !nurse.Messages.empty(); }));
-        EXPECT_EQ(nurse.Messages, std::vector<std::string>{"$check_mail 11"});
+        ASSERT_TRUE(RunEventsUntil([&] { return !nurse->Messages.empty(); }));
+        EXPECT_EQ(nurse->Messages, std::vector<std::string>{"$check_mail 11"});
         signOut();
+        nurse.reset();
 
         // NURSE reads the answer.
         signIn("NURSE", "nurse");

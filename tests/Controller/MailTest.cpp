@@ -562,11 +562,10 @@ TEST_F(MailTest, SendMailOfOneUserReachesAnotherUsersClient)
 {
     m_controller->Preferences().MailPopup = true;
     SignIn("JSMITH");
+    // The sign-in opened the link, named by the session.
     TNembraNotificationsClient& link = m_controller->NotificationClient();
-    link.SetHost("127.0.0.1");
-    link.SetPort(std::to_string(m_server.NotifyPort()));
-    link.SetKeyToken("jsmith-session");
-    link.SetConnected(true);
+    EXPECT_EQ(link.Port(), std::to_string(m_server.NotifyPort()));
+    EXPECT_EQ(link.KeyToken(), m_window->conMAIN().GetSessionID());
     ASSERT_TRUE(RunEventsUntil([&] { return m_controller->VNSConnected(); }));
     RunEventsFor(std::chrono::milliseconds(100)); // the link's "set" reaches the server
 

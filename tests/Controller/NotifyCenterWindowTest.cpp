@@ -18,6 +18,7 @@
 #include "platform/Messages.h"
 #include "platform/Threads.h"
 #include "support/AppServerProcess.h"
+#include "support/AppServerSignIn.h"
 #include "support/DialogScript.h"
 #include "support/EventLoopWait.h"
 #include "support/TempFolder.h"
@@ -324,7 +325,7 @@ TEST_F(NotifyWindowTest, AnotherUsersNotificationReachesTheManagersCenter)
     nurse.SetHost("127.0.0.1");
     nurse.SetPort(std::to_string(m_server.NotifyPort()));
     nurse.SetKeyTokenName("id");
-    nurse.SetKeyToken("nurse-link");
+    nurse.SetKeyToken(SignInSession(m_server, "NURSE", "nurse"));
     nurse.SetConnected(true);
     ASSERT_TRUE(RunEventsUntil([&] { return nurse.Opened(); }));
     nurse.SendNotification("$UPDATENOTIFICATIONS", "", "");

@@ -8,6 +8,7 @@
 #include "platform/StringList.h"
 #include "NoWebRuntime.h"
 #include "support/AppServerProcess.h"
+#include "support/AppServerSignIn.h"
 #include "support/ErrorOf.h"
 #include "support/EventLoopWait.h"
 #include "support/FileSystemTesting.h"
@@ -591,6 +592,12 @@ class ControllerVNSTest : public ControllerTest
     std::vector<std::string> m_received;
 };
 
+// The user of the controller's link (42): the relay names a link by the
+// live session it gives, and takes its user from that session.
+const char* const kLinkUserSql =
+    "INSERT INTO TBL_USERS (COUNTER, USER_ID, FULL_NAME, USER_TYPE, C_ENTERPRISE) "
+    "VALUES (42, 'CAREGIVER', 'Care Giver', 'USR', 1);";
+
 // Another client on the same server, named by "id".
 struct TPeer
 {
@@ -719,25 +726,28 @@ TEST_F(ControllerVNSTest, ALostLinkMakesTheCacheAskItsSourceEveryTime)
 
 TEST_F(ControllerVNSTest, AnswersTheServerOverTheLink)
 {
-    TAppServerProcess server({"--test-procedures"});
+    TAppServerProcess server({"--test-procedures"}, kLinkUserSql);
     m_controller->User().Counter = 42;
-    TPeer admin(server, "admin");
-    ConnectTo(server, "session-1");
+    const std::string adminSession = SignInSession(server, "ADMIN");
+    TPeer admin(server, adminSession);
+    const std::string session = SignInSession(server, "CAREGIVER");
+    ConnectTo(server, session);
 
     // Named by the user's counter and by the session: messages addressed
     // either way reach it.
     admin.Client.SendNotification("$check_mail 42", "user_id", "42");
-    admin.Client.SendNotification("$UPDATENOTIFICATIONS", "id", "session-1");
+    admin.Client.SendNotification("$UPDATENOTIFICATIONS", "id", session);
     admin.Client.SendNotification("$check_mail 7", "user_id", "42");
     ASSERT_TRUE(RunEventsUntil([&] { return Recording().Posted.Messages.size() >= 2; }));
     RunEventsFor(std::chrono::milliseconds(50));
     EXPECT_EQ(Posted(), (std::vector<uint32_t>{WM_NEWMAIL, WM_NOTIFICATION}));
 
-    // A broadcast is answered to the asking link, whatever the case.
-    admin.Client.SendNotification("$broadcast admin", "user_id", "42");
-    admin.Client.SendNotification("$BROADCAST admin", "user_id", "42");
+    // A broadcast (a system manager's) is answered to the asking link,
+    // whatever the case.
+    admin.Client.SendNotification("$broadcast " + adminSession, "user_id", "42");
+    admin.Client.SendNotification("$BROADCAST " + adminSession, "user_id", "42");
     ASSERT_TRUE(RunEventsUntil([&] { return admin.Messages.size() >= 2; }));
-    EXPECT_EQ(admin.Messages, (std::vector<std::string>{"$imhere session-1", "$imhere session-1"}));
+    EXPECT_EQ(admin.Messages, (std::vector<std::string>{"$imhere " + session, "$imhere " + session}));
 
     // NotifyUsers tells the others to refresh.
     admin.Messages.clear();
@@ -753,12 +763,12 @@ TEST_F(ControllerVNSTest, AnswersTheServerOverTheLink)
 
 TEST_F(ControllerVNSTest, FollowsTheLinkThroughADropAndItsReplacement)
 {
-    TAppServerProcess server({"--test-procedures"});
+    TAppServerProcess server({"--test-procedures"}, kLinkUserSql);
     m_controller->User().Counter = 42;
     m_controller->SysPreferences().DownloadWhen = downloadNewer;
     m_controller->Cache().SetDownloadWhen(downloadNever);
-    TPeer admin(server, "admin");
-    ConnectTo(server, "session-1");
+    TPeer admin(server, SignInSession(server, "ADMIN"));
+    ConnectTo(server, SignInSession(server, "CAREGIVER"));
     TNembraNotificationsClient& client = m_controller->NotificationClient();
     EXPECT_EQ(m_controller->Cache().DownloadWhen(), downloadNewer) << "the preference, once the link is open";
 

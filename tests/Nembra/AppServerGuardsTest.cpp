@@ -8,6 +8,7 @@
 #include "Components/Nembra/NembraRemoteFileSystem.h"
 
 #include "support/AppServerSession.h"
+#include "support/AppServerSignIn.h"
 #include "support/AppServerUserSession.h"
 #include "support/FileSystemTesting.h"
 #include "support/NembraErrorOf.h"
@@ -19,6 +20,8 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
@@ -229,6 +232,165 @@ TEST(ServerRequestBodies, ABodyOverTheCapIsRefusedUnreadAndAnUnsignedCallStaysSm
     const std::string keepAlive = Exchange(server.Port(), PostHead("Nembra.KeepAlive", 3u << 20, session),
                                            std::string(3u << 20, 'x'));
     EXPECT_NE(keepAlive.find("\"Error\":\"\""), std::string::npos) << keepAlive.substr(0, 400);
+}
+
+// What went out of a body before the server ended the connection, and its reply.
+struct TSentBody
+{
+    size_t Sent = 0;
+    std::string Reply;
+};
+
+// Sends `head`, then up to `length` bytes of body in blocks of 64 KB (as
+// chunks when asked) until the server ends the connection, then reads the
+// reply until the server closes (or falls silent for 20 s).
+TSentBody SendUntilClosed(int port, const std::string& head, size_t length, bool chunked)
+{
+    TSentBody result;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const timeval limit{20, 0};
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return result;
+    }
+    const std::string block(64 * 1024, 'x');
+    auto put = [&](const char* data, size_t size) {
+        return send(fd, data, size, MSG_NOSIGNAL) == ssize_t(size);
+    };
+    bool open = put(head.data(), head.size());
+    while (open && result.Sent < length) {
+        const size_t size = std::min(block.size(), length - result.Sent);
+        if (chunked) {
+            char line[32];
+            std::snprintf(line, sizeof line, "%zx\r\n", size);
+            open = put(line, std::strlen(line)) && put(block.data(), size) && put("\r\n", 2);
+        } else {
+            open = put(block.data(), size);
+        }
+        if (open)
+            result.Sent += size;
+    }
+    if (open && chunked)
+        put("0\r\n\r\n", 5);
+    char buffer[4096];
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 20000) <= 0)
+            break;
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            break;
+        result.Reply.append(buffer, static_cast<size_t>(n));
+    }
+    close(fd);
+    return result;
+}
+
+// Before, the server answered at once but then read the rest of the body as
+// if it were the next request, holding all of it: 512 MB took it to 574 MB.
+TEST(ServerRequestBodies, ARefusedBodyEndsTheConnectionUnread)
+{
+    TAppServerProcess server;
+    const std::string session = SignInSession(server, "ADMIN");
+    ASSERT_FALSE(session.empty());
+    const size_t before = server.PeakMemory();
+    const size_t mb = size_t(1) << 20;
+    struct Case
+    {
+        const char* Desc;
+        std::string Head;
+        size_t Length;
+        bool Chunked;
+        const char* Refusal;
+    } cases[] = {
+        {"a call without a session", PostHead("Nembra.QueryExecute", 64 * mb), 64 * mb, false, "#1005"},
+        {"a chunked call without a session",
+         "POST /bin/orvane.dll/Nembra.Login HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: "
+         "chunked\r\n\r\n",
+         64 * mb, true, "#1005"},
+        {"a signed-in call over the cap", PostHead("Nembra.QueryExecute", 300 * mb, session), 300 * mb, false,
+         "larger than the server accepts (256 MB)"},
+        {"a page, which takes no body",
+         "GET /services/get_ad.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+             std::to_string(64 * mb) + "\r\n\r\n",
+         64 * mb, false, "413"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        const TSentBody sent = SendUntilClosed(server.Port(), c.Head, c.Length, c.Chunked);
+        EXPECT_NE(sent.Reply.find(c.Refusal), std::string::npos) << sent.Reply.substr(0, 400);
+        EXPECT_NE(sent.Reply.find("Connection: close"), std::string::npos) << sent.Reply.substr(0, 400);
+        // What the kernel's buffers take before the connection ends; the rest never went out.
+        EXPECT_LT(sent.Sent, 32 * mb);
+    }
+    EXPECT_LT(server.PeakMemory() - before, 64 * mb);
+    // The server goes on serving.
+    EXPECT_NE(Exchange(server.Port(), PostHead("Nembra.KeepAlive", 0, session), "").find("\"Error\":\"\""),
+              std::string::npos);
+}
+
+// --- Replies the caller sizes -----------------------------------------------------------------
+
+// PLG_DEMO's Echo built whatever COUNT asked: one call answered 300 MB (1.22
+// GB at its peak), a fetch cursor held 825 MB. Like Ping's 1 MB, its replies
+// stop at a few MB: 4 MB of text, 10,000 rows.
+TEST(ServerPluginReplies, EchoRefusesARequestForMoreThanAFewMegabytes)
+{
+    TAppServerProcess server;
+    TNembraConnection connection;
+    SignInAsAdmin(connection, server.ServerURL());
+    TNembraPlugin echo;
+    echo.SetName("plgEcho");
+    echo.SetConnectionName("MAIN");
+    echo.SetPluginName("PLG_DEMO");
+    echo.SetProcedureName("Echo");
+    echo.UpdateParams();
+    const int64_t limit = 4 * 1024 * 1024;
+    struct Case
+    {
+        const char* Desc;
+        std::string Text;
+        int64_t Count;
+        const char* Executed; // the refusal, '' when it answers
+        const char* Fetched;
+    } cases[] = {
+        {"4 MB of text", std::string(1024, 'a'), limit / 1024, "", ""},
+        {"a character more", std::string(1024, 'a'), limit / 1024 + 1,
+         "Echo answers at most 4194304 characters: COUNT 4097 times a TEXT of 1024 is more.",
+         "Echo answers at most 4194304 characters: COUNT 4097 times a TEXT of 1024 is more."},
+        {"one text above the limit", std::string(limit + 1, 'b'), 1,
+         "Echo answers at most 4194304 characters: COUNT 1 times a TEXT of 4194305 is more.",
+         "Echo answers at most 4194304 characters: COUNT 1 times a TEXT of 4194305 is more."},
+        {"10,000 short rows", "ab", 10000, "", ""},
+        {"a row more", "ab", 10001, "", "Echo fetches at most 10000 rows: COUNT 10001 is more."},
+        {"a count that would overflow", "abc", int64_t(1) << 62,
+         "Echo answers at most 4194304 characters: COUNT 4611686018427387904 times a TEXT of 3 is more.",
+         "Echo fetches at most 10000 rows: COUNT 4611686018427387904 is more."},
+        {"nothing to repeat many times", "", int64_t(1) << 62, "",
+         "Echo fetches at most 10000 rows: COUNT 4611686018427387904 is more."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        echo.Params().ParamByName("TEXT")->SetAsString(c.Text);
+        echo.Params().ParamByName("COUNT")->SetAsLargeInt(c.Count);
+        const TServerError executed = ServerErrorOf([&] { echo.Execute(); });
+        EXPECT_EQ(executed.Message, c.Executed) << executed;
+        if (!*c.Executed) {
+            EXPECT_EQ(echo.Params().ParamByName("TEXT_OUT")->AsString().size(),
+                      c.Text.empty() ? 0 : c.Text.size() * size_t(c.Count));
+        }
+        const TServerError fetched = ServerErrorOf([&] { echo.Open(); });
+        EXPECT_EQ(fetched.Message, c.Fetched) << fetched;
+        if (!*c.Fetched) {
+            EXPECT_EQ(echo.RecordCount(), std::min<int64_t>(c.Count, 50)) << "the first page";
+        }
+        echo.Close();
+    }
 }
 
 // --- Archives ---------------------------------------------------------------------------------

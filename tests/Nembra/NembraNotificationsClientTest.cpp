@@ -1,13 +1,14 @@
 // The notification client against the local notification server
-// (tools/appserver), which relays "notify" commands between links and, with
-// --test-procedures, tells a link what it has sent so far (test_history) or
-// drops it (test_drop).
+// (tools/appserver), which relays "notify" commands between links named by
+// live sessions and, with --test-procedures, tells a link what it has sent
+// so far (test_history) or drops it (test_drop).
 
 #include "Components/Nembra/NembraNotificationsClient.h"
 
 #include "base/KldLogFile.h"
 #include "platform/WebSocket.h"
 #include "support/AppServerProcess.h"
+#include "support/AppServerSignIn.h"
 #include "support/BoundaryErrors.h"
 #include "support/ErrorOf.h"
 #include "support/EventLoopWait.h"
@@ -103,10 +104,20 @@ int DeadPort()
     return port;
 }
 
+// The users whose sessions name the links: the relay takes a link only for a
+// live session, and its "user_id" is that session's user (B is 42).
+const char* const kLinkUsers = R"sql(
+INSERT INTO TBL_USERS (COUNTER, USER_ID, FULL_NAME, USER_TYPE, C_ENTERPRISE) VALUES
+  (41, 'LINK_A', 'Link A', 'USR', 1), (42, 'LINK_B', 'Link B', 'USR', 1), (43, 'LINK_C', 'Link C', 'USR', 1);
+)sql";
+
 class NotificationLink : public ::testing::Test
 {
   protected:
-    TAppServerProcess Server{{"--test-procedures"}};
+    TAppServerProcess Server{{"--test-procedures"}, kLinkUsers};
+    const std::string TokA = SignInSession(Server, "LINK_A");
+    const std::string TokB = SignInSession(Server, "LINK_B");
+    const std::string TokC = SignInSession(Server, "LINK_C");
 };
 
 } // namespace
@@ -235,8 +246,8 @@ TEST(NembraNotificationsClient, AddressesTheServerByHostPortAndResource)
 
 TEST_F(NotificationLink, OpensNamesItselfAndRelaysNotifications)
 {
-    TProbe a(Server.NotifyPort(), "tokA");
-    TProbe b(Server.NotifyPort(), "tokB");
+    TProbe a(Server.NotifyPort(), TokA);
+    TProbe b(Server.NotifyPort(), TokB);
     // What the controller does when its link opens.
     b.Client.OnConnected = [&](TObject*) {
         b.Events.push_back("connected");
@@ -246,52 +257,55 @@ TEST_F(NotificationLink, OpensNamesItselfAndRelaysNotifications)
     b.Open();
     EXPECT_EQ(a.Events, (std::vector<std::string>{"connecting", "connected"}));
     // The owner's own "set" goes out before the key token's.
-    EXPECT_EQ(b.History(),
-              (std::vector<std::string>{R"({"command":"set", "parameter":"user_id", "value":"42"})",
-                                        R"({"command":"set", "parameter":"id", "value":"tokB"})"}));
+    EXPECT_EQ(b.History(), (std::vector<std::string>{
+                               R"({"command":"set", "parameter":"user_id", "value":"42"})",
+                               R"({"command":"set", "parameter":"id", "value":")" + TokB + R"("})"}));
 
     a.Client.SendNotification("$check_mail 42", "user_id", "42");
     a.Client.SendNotification("$UPDATENOTIFICATIONS", "", "");
-    a.Client.SendNotification("to B by its id", "id", {"nobody", "tokB"});
+    a.Client.SendNotification("to B by its id", "id", std::vector<std::string>{"nobody", TokB});
     a.Client.SendNotification("to nobody", "id", {});
     a.Client.SendNotification("to nobody either", "user_id", "43");
-    a.Client.SendNotification("$imhere tokA", "id", "tokB");
+    a.Client.SendNotification("$imhere " + TokA, "id", TokB);
     ASSERT_TRUE(b.WaitForMessages(4));
     EXPECT_EQ(b.History().size(), 2u); // also a round trip after A's sends
     EXPECT_EQ(b.Messages, (std::vector<std::string>{"$check_mail 42", "$UPDATENOTIFICATIONS",
-                                                    "to B by its id", "$imhere tokA"}));
+                                                    "to B by its id", "$imhere " + TokA}));
     EXPECT_TRUE(a.Messages.empty()); // a message for everybody skips its sender
 
     EXPECT_EQ(
         a.History(),
         (std::vector<std::string>{
-            R"({"command":"set", "parameter":"id", "value":"tokA"})",
+            R"({"command":"set", "parameter":"id", "value":")" + TokA + R"("})",
             R"({"command":"notify", "message":"$check_mail 42", "parameter":"user_id", "value":"42"})",
             R"({"command":"notify", "message":"$UPDATENOTIFICATIONS"})",
-            R"({"command":"notify", "message":"to B by its id", "parameter":"id", "values":["nobody","tokB"]})",
+            R"({"command":"notify", "message":"to B by its id", "parameter":"id", "values":["nobody",")" +
+                TokB + R"("]})",
             R"({"command":"notify", "message":"to nobody", "parameter":"id", "values":[]})",
             R"({"command":"notify", "message":"to nobody either", "parameter":"user_id", "value":"43"})",
-            R"({"command":"notify", "message":"$imhere tokA", "parameter":"id", "value":"tokB"})",
+            R"({"command":"notify", "message":"$imhere )" + TokA + R"(", "parameter":"id", "value":")" +
+                TokB + R"("})",
         }));
 }
 
 TEST_F(NotificationLink, TextIsUTF8BothWaysAndEmptyMessagesAreNotDelivered)
 {
-    TProbe a(Server.NotifyPort(), "tokA");
-    TProbe b(Server.NotifyPort(), "tokB");
+    TProbe a(Server.NotifyPort(), TokA);
+    TProbe b(Server.NotifyPort(), TokB);
     a.Open();
     b.Open();
     const std::string text = "Grüße aus Köln: 5 € – 日本語 🙂 \"quoted\" \\ tab\t";
-    a.Client.SendNotification(text, "id", "tokB");
-    a.Client.SendNotification("", "id", "tokB");
-    a.Client.SendNotification("after the empty one", "id", "tokB");
+    a.Client.SendNotification(text, "id", TokB);
+    a.Client.SendNotification("", "id", TokB);
+    a.Client.SendNotification("after the empty one", "id", TokB);
     ASSERT_TRUE(b.WaitForMessages(2));
     RunEventsFor(std::chrono::milliseconds(50));
     EXPECT_EQ(b.Messages, (std::vector<std::string>{text, "after the empty one"}));
     // On the wire the characters stand as they are, only JSON escapes added.
     EXPECT_EQ(a.History().at(1),
               "{\"command\":\"notify\", \"message\":\"Grüße aus Köln: 5 € – 日本語 🙂 "
-              "\\\"quoted\\\" \\\\ tab\\t\", \"parameter\":\"id\", \"value\":\"tokB\"}");
+              "\\\"quoted\\\" \\\\ tab\\t\", \"parameter\":\"id\", \"value\":\"" +
+                  TokB + "\"}");
 
     // A server that writes its code page in a binary frame is read as such.
     b.Messages.clear();
@@ -304,13 +318,13 @@ TEST_F(NotificationLink, TextIsUTF8BothWaysAndEmptyMessagesAreNotDelivered)
 // the server reads them so, and every kind of line break arrives as it was.
 TEST_F(NotificationLink, LineBreaksOfAMessageArriveAsTheyWere)
 {
-    TProbe a(Server.NotifyPort(), "tokA");
-    TProbe b(Server.NotifyPort(), "tokB");
+    TProbe a(Server.NotifyPort(), TokA);
+    TProbe b(Server.NotifyPort(), TokB);
     a.Open();
     b.Open();
     const std::string text = "Shift change\r\nWard 2\nnight\rend \\n stays";
-    a.Client.SendNotification(text, "id", "tokB");
-    a.Client.SendNotification(text, "id", std::vector<std::string>{"tokB"});
+    a.Client.SendNotification(text, "id", TokB);
+    a.Client.SendNotification(text, "id", std::vector<std::string>{TokB});
     ASSERT_TRUE(b.WaitForMessages(2));
     EXPECT_EQ(b.Messages, (std::vector<std::string>{text, text}));
 }
@@ -319,19 +333,21 @@ TEST_F(NotificationLink, LineBreaksOfAMessageArriveAsTheyWere)
 class NotificationLinkFrames : public ::testing::Test
 {
   protected:
-    TAppServerProcess Server{{"--test-procedures", "--notify-frame-size", "4"}};
+    TAppServerProcess Server{{"--test-procedures", "--notify-frame-size", "4"}, kLinkUsers};
+    const std::string TokA = SignInSession(Server, "LINK_A");
+    const std::string TokB = SignInSession(Server, "LINK_B");
 };
 
 TEST_F(NotificationLinkFrames, AMessageSplitOverFramesArrivesWhole)
 {
-    TProbe a(Server.NotifyPort(), "tokA");
-    TProbe b(Server.NotifyPort(), "tokB");
+    TProbe a(Server.NotifyPort(), TokA);
+    TProbe b(Server.NotifyPort(), TokB);
     a.Open();
     b.Open();
     // Every four bytes hold whole characters (see the next test).
     const std::string text = "$chk🙂äö日a本b語c arrives in many frames";
-    a.Client.SendNotification(text, "id", "tokB");
-    a.Client.SendNotification("next", "id", "tokB");
+    a.Client.SendNotification(text, "id", TokB);
+    a.Client.SendNotification("next", "id", TokB);
     ASSERT_TRUE(b.WaitForMessages(2));
     EXPECT_EQ(b.Messages, (std::vector<std::string>{text, "next"}));
 }
@@ -342,35 +358,35 @@ TEST_F(NotificationLinkFrames, AMessageSplitOverFramesArrivesWhole)
 // lost and the next tick brings the link back.
 TEST_F(NotificationLinkFrames, ACharacterSplitBetweenFramesEndsTheLinkUntilTheNextTick)
 {
-    TProbe a(Server.NotifyPort(), "tokA");
-    TProbe b(Server.NotifyPort(), "tokB");
+    TProbe a(Server.NotifyPort(), TokA);
+    TProbe b(Server.NotifyPort(), TokB);
     b.Client.SetKeepAlive(true);
     a.Open();
     b.Open();
-    a.Client.SendNotification("abcä", "id", "tokB"); // "abc\xC3" + "\xA4"
+    a.Client.SendNotification("abcä", "id", TokB); // "abc\xC3" + "\xA4"
     ASSERT_TRUE(RunEventsUntil([&] { return !b.Client.LinkAlive(); }));
     EXPECT_TRUE(b.Messages.empty());
     b.Tick();
     ASSERT_TRUE(RunEventsUntil([&] { return b.Client.Opened(); }));
     b.History();
-    a.Client.SendNotification("abcd", "id", "tokB");
+    a.Client.SendNotification("abcd", "id", TokB);
     ASSERT_TRUE(b.WaitForMessages(1));
     EXPECT_EQ(b.Messages[0], "abcd");
 }
 
 TEST_F(NotificationLink, AMessageAboveTheLimitEndsTheLinkAndIsNotDelivered)
 {
-    TProbe a(Server.NotifyPort(), "tokA");
-    TProbe b(Server.NotifyPort(), "tokB");
+    TProbe a(Server.NotifyPort(), TokA);
+    TProbe b(Server.NotifyPort(), TokB);
     b.Client.SetKeepAlive(true);
     a.Open();
     b.Open();
     const std::string atLimit(NembraMaxNotificationSize, 'x');
-    a.Client.SendNotification(atLimit, "id", "tokB");
+    a.Client.SendNotification(atLimit, "id", TokB);
     ASSERT_TRUE(b.WaitForMessages(1));
     EXPECT_EQ(b.Messages[0].size(), atLimit.size());
 
-    a.Client.SendNotification(atLimit + "y", "id", "tokB");
+    a.Client.SendNotification(atLimit + "y", "id", TokB);
     ASSERT_TRUE(RunEventsUntil([&] { return !b.Client.LinkAlive(); }));
     EXPECT_EQ(b.Messages.size(), 1u);
 
@@ -383,16 +399,17 @@ TEST_F(NotificationLink, AMessageAboveTheLimitEndsTheLinkAndIsNotDelivered)
 
 TEST_F(NotificationLink, TheTickReplacesADroppedLinkAndNamesItAgain)
 {
-    TProbe a(Server.NotifyPort(), "tokA");
-    TProbe b(Server.NotifyPort(), "tokB");
+    TProbe a(Server.NotifyPort(), TokA);
+    TProbe b(Server.NotifyPort(), TokB);
     a.Client.SetKeepAlive(true);
     a.Open();
     b.Open();
 
     // A tick on a live link only sends the keep-alive.
     a.Tick();
-    EXPECT_EQ(a.History(), (std::vector<std::string>{R"({"command":"set", "parameter":"id", "value":"tokA"})",
-                                                     R"({"command":"keepalive"})"}));
+    EXPECT_EQ(a.History(),
+              (std::vector<std::string>{R"({"command":"set", "parameter":"id", "value":")" + TokA + R"("})",
+                                        R"({"command":"keepalive"})"}));
     EXPECT_EQ(a.Events, (std::vector<std::string>{"connecting", "connected"}));
 
     a.Client.SendText(R"({"command":"test_drop"})");
@@ -413,8 +430,8 @@ TEST_F(NotificationLink, TheTickReplacesADroppedLinkAndNamesItAgain)
     // Named again, and the keep-alive sent while the new link was still
     // opening was lost. Messages for its id reach the new link.
     EXPECT_EQ(a.History(),
-              std::vector<std::string>{R"({"command":"set", "parameter":"id", "value":"tokA"})"});
-    b.Client.SendNotification("found you again", "id", "tokA");
+              std::vector<std::string>{R"({"command":"set", "parameter":"id", "value":")" + TokA + R"("})"});
+    b.Client.SendNotification("found you again", "id", TokA);
     ASSERT_TRUE(a.WaitForMessages(1));
     EXPECT_EQ(a.Messages[0], "found you again");
 }
@@ -438,7 +455,7 @@ TEST_F(NotificationLink, NothingIsSentOnOpeningWithoutAKeyToken)
 
 TEST_F(NotificationLink, DisconnectTellsOnlyWhileTheClientLives)
 {
-    TProbe a(Server.NotifyPort(), "tokA");
+    TProbe a(Server.NotifyPort(), TokA);
     a.Open();
     a.Client.SetConnected(false);
     EXPECT_EQ(a.Events, (std::vector<std::string>{"connecting", "connected", "disconnected"}));
@@ -463,13 +480,13 @@ TEST_F(NotificationLink, DisconnectTellsOnlyWhileTheClientLives)
 // what the handler sends is lost without an error, as on a link not open yet.
 TEST_F(NotificationLink, WhatTheDisconnectHandlerSendsIsLost)
 {
-    TProbe a(Server.NotifyPort(), "tokA");
+    TProbe a(Server.NotifyPort(), TokA);
     a.Client.SetKeepAlive(true);
     std::vector<std::string> errors;
     a.Client.OnDisconnected = [&](TObject*) {
         a.Events.push_back("disconnected");
         EXPECT_TRUE(a.Client.Connected());
-        errors.push_back(ErrorOf([&] { a.Client.SendNotification("bye", "id", "tokA"); }));
+        errors.push_back(ErrorOf([&] { a.Client.SendNotification("bye", "id", TokA); }));
     };
     a.Open();
     a.Client.SendText(R"({"command":"test_drop"})");
@@ -486,8 +503,8 @@ TEST_F(NotificationLink, WhatTheDisconnectHandlerSendsIsLost)
 TEST_F(NotificationLink, HandlersMayEndTheLinkAndTheirErrorsStayAtTheBoundary)
 {
     TBoundaryErrors errors;
-    TProbe a(Server.NotifyPort(), "tokA");
-    TProbe b(Server.NotifyPort(), "tokB");
+    TProbe a(Server.NotifyPort(), TokA);
+    TProbe b(Server.NotifyPort(), TokB);
     a.Open();
     b.Open();
 
@@ -498,10 +515,10 @@ TEST_F(NotificationLink, HandlersMayEndTheLinkAndTheirErrorsStayAtTheBoundary)
         if (msg == "hang up")
             b.Client.SetConnected(false);
     };
-    a.Client.SendNotification("fail", "id", "tokB");
-    a.Client.SendNotification("still here", "id", "tokB");
-    a.Client.SendNotification("hang up", "id", "tokB");
-    a.Client.SendNotification("too late", "id", "tokB");
+    a.Client.SendNotification("fail", "id", TokB);
+    a.Client.SendNotification("still here", "id", TokB);
+    a.Client.SendNotification("hang up", "id", TokB);
+    a.Client.SendNotification("too late", "id", TokB);
     ASSERT_TRUE(b.WaitForMessages(3));
     RunEventsFor(std::chrono::milliseconds(100));
     EXPECT_EQ(b.Messages, (std::vector<std::string>{"fail", "still here", "hang up"}));
@@ -509,7 +526,7 @@ TEST_F(NotificationLink, HandlersMayEndTheLinkAndTheirErrorsStayAtTheBoundary)
     EXPECT_EQ(errors.Reports, std::vector<std::string>{"TWebSocketClient: Exception: handler failed"});
 
     // A handler that ends the link it is told about, as it opens.
-    TProbe c(Server.NotifyPort(), "tokC");
+    TProbe c(Server.NotifyPort(), TokC);
     c.Client.OnConnected = [&](TObject*) { c.Client.SetConnected(false); };
     c.Client.SetConnected(true);
     ASSERT_TRUE(RunEventsUntil([&] { return !c.Client.Connected(); }));
@@ -525,7 +542,7 @@ TEST_F(NotificationLink, LogsItsSteps)
     Log.SetLogLevel(llDebug);
     Log.SetEnabled(true);
     {
-        TProbe a(Server.NotifyPort(), "tokA");
+        TProbe a(Server.NotifyPort(), TokA);
         a.Client.SetKeepAlive(true);
         a.Open();
         a.Tick();
@@ -560,8 +577,11 @@ TEST(NembraNotificationsClient, ALinkToAnHttpsConnectionUsesTLSAndChecksTheCerti
     EXPECT_EQ(TWebSocketClient("127.0.0.1", "8443", "/", true).URL(), "wss://127.0.0.1:8443/");
     TTempFolder folder;
     const TestCertificates::TFiles tls = TestCertificates::Make(folder.Path());
-    TAppServerProcess server({"--test-procedures", "--notify-tls-cert", tls.Certificate, "--notify-tls-key", tls.Key});
+    TAppServerProcess server(
+        {"--test-procedures", "--notify-tls-cert", tls.Certificate, "--notify-tls-key", tls.Key}, kLinkUsers);
     ASSERT_GT(server.SecureNotifyPort(), 0);
+    const std::string TokS = SignInSession(server, "LINK_A");
+    const std::string TokP = SignInSession(server, "LINK_B");
 
     // Not trusted yet: the link never opens, and the token never goes out.
     {
@@ -583,14 +603,15 @@ TEST(NembraNotificationsClient, ALinkToAnHttpsConnectionUsesTLSAndChecksTheCerti
         ~TTrust() { QSslConfiguration::setDefaultConfiguration(Before); }
     } trust(tls.CA);
 
-    TProbe secure(server.SecureNotifyPort(), "tokS");
+    TProbe secure(server.SecureNotifyPort(), TokS);
     secure.Client.SetSecure(true);
     secure.Open();
-    EXPECT_EQ(secure.History(), (std::vector<std::string>{R"({"command":"set", "parameter":"id", "value":"tokS"})"}));
+    EXPECT_EQ(secure.History(), (std::vector<std::string>{R"({"command":"set", "parameter":"id", "value":")" +
+                                                          TokS + R"("})"}));
     // Plain and TLS links are one audience.
-    TProbe plain(server.NotifyPort(), "tokP");
+    TProbe plain(server.NotifyPort(), TokP);
     plain.Open();
-    plain.Client.SendNotification("$check_mail 7", "id", "tokS");
+    plain.Client.SendNotification("$check_mail 7", "id", TokS);
     ASSERT_TRUE(secure.WaitForMessages(1));
     EXPECT_EQ(secure.Messages, (std::vector<std::string>{"$check_mail 7"}));
 

@@ -1,5 +1,6 @@
 // The update endpoint of the local server (--update-dir): the files of one
-// folder by bare name, and 404 for every other path.
+// folder by bare name, and 404 for every other path and for a link that
+// leads out of the folder.
 #include "UpdateEndpoint.h"
 
 #include <httplib.h>
@@ -50,6 +51,14 @@ TEST(UpdateEndpoint, ServesBareNamesOfItsFolderOnly)
     WriteText(dir + "/setup.sh", std::string("\0\1\2\3", 4));
     WriteText(dir + "/sub/inner.txt", "inner");
     WriteText(root / "secret.txt", "outside");
+    // Links: out of the folder (to a file, to a folder), within it, and one
+    // that leads nowhere.
+    fs::create_symlink(root / "secret.txt", dir + "/leak.txt");
+    fs::create_symlink("../secret.txt", dir + "/relative-leak.txt");
+    fs::create_directory_symlink(root.Path, dir + "/up");
+    fs::create_symlink("setup.sh", dir + "/setup-latest.sh");
+    fs::create_symlink("sub/inner.txt", dir + "/inner-link.txt");
+    fs::create_symlink(root / "missing.txt", dir + "/dangling.txt");
 
     httplib::Server server;
     AddUpdateEndpoint(server, dir);
@@ -76,6 +85,13 @@ TEST(UpdateEndpoint, ServesBareNamesOfItsFolderOnly)
         {"/update/..%2Fsecret.txt", 404, ""},
         {"/update/%2E%2E", 404, ""},
         {"/update/.", 404, ""},
+        {"/update/leak.txt", 404, ""},
+        {"/update/relative-leak.txt", 404, ""},
+        {"/update/up", 404, ""},
+        {"/update/up%2Fsecret.txt", 404, ""},
+        {"/update/dangling.txt", 404, ""},
+        {"/update/setup-latest.sh", 200, std::string("\0\1\2\3", 4)},
+        {"/update/inner-link.txt", 200, "inner"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Path);

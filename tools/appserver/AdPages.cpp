@@ -1,7 +1,9 @@
 // The advertising service of the demo: "/services/get_ad.php" serves the
 // active page of SRV_AD_PAGES and "/services/get_industries.php" the
-// industries, one per line. Every request is kept in SRV_AD_REQUESTS with
-// its target as sent, so that tests see the request the client built.
+// industries, one per line. Requests are kept in SRV_AD_REQUESTS with their
+// target as sent, so that tests see the request the client built. Anyone
+// may ask without a session, so what is kept is bounded: the last
+// KeptAdRequests requests, and of each at most AdHeaderBytes of headers.
 
 #include "AdPages.h"
 
@@ -11,18 +13,29 @@
 
 namespace {
 
+std::string Cut(const std::string& text)
+{
+    return text.substr(0, AdHeaderBytes);
+}
+
 void LogRequest(TDatabase& db, const httplib::Request& req)
 {
-    std::string request = req.method + " " + req.target + " " + req.version + "\r\n";
+    std::string headers;
     for (const auto& [name, value] : req.headers)
-        if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT")
-            request += name + ": " + value + "\r\n";
+        if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT") {
+            headers += name + ": " + value + "\r\n";
+            if (headers.size() >= AdHeaderBytes)
+                break;
+        }
     auto lock = db.Lock();
     db.Prepare("INSERT INTO SRV_AD_REQUESTS (TARGET, HOST, USER_AGENT, REQUEST) VALUES (?, ?, ?, ?)")
         ->Bind(1, req.target)
-        .Bind(2, req.get_header_value("Host"))
-        .Bind(3, req.get_header_value("User-Agent"))
-        .Bind(4, request)
+        .Bind(2, Cut(req.get_header_value("Host")))
+        .Bind(3, Cut(req.get_header_value("User-Agent")))
+        .Bind(4, req.method + " " + req.target + " " + req.version + "\r\n" + Cut(headers))
+        .Run();
+    db.Prepare("DELETE FROM SRV_AD_REQUESTS WHERE COUNTER <= (SELECT MAX(COUNTER) FROM SRV_AD_REQUESTS) - ?")
+        ->Bind(1, static_cast<int64_t>(KeptAdRequests))
         .Run();
 }
 

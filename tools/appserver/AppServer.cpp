@@ -36,6 +36,28 @@ bool AcceptsGzip(const httplib::Request& req)
     return req.get_header_value("Accept-Encoding").find("gzip") != std::string::npos;
 }
 
+// True for the path of a call: what the route of calls takes (the pattern
+// ProcedurePath + "(.+)", whose '.' takes no line break).
+bool IsCallPath(const std::string& path)
+{
+    return path.size() > Wire::ProcedurePath.size() && path.rfind(Wire::ProcedurePath, 0) == 0 &&
+           path.find_first_of("\r\n", Wire::ProcedurePath.size()) == std::string::npos;
+}
+
+// True when the request announces a body longer than `limit`, or one of no
+// stated length.
+bool BodyAbove(const httplib::Request& req, size_t limit)
+{
+    if (req.has_header("Transfer-Encoding"))
+        return true;
+    const std::string declared = req.get_header_value("Content-Length");
+    if (declared.empty())
+        return false;
+    const bool digits =
+        std::all_of(declared.begin(), declared.end(), [](unsigned char c) { return std::isdigit(c); });
+    return !digits || declared.size() > 18 || std::stoull(declared) > limit;
+}
+
 } // namespace
 
 TAppServer::TAppServer(TServerOptions options)
@@ -75,6 +97,16 @@ TAppServer::TAppServer(TServerOptions options)
     m_http->set_write_timeout(60);
 
     const std::string pattern = std::string(Wire::ProcedurePath) + "(.+)";
+    // Only calls read their bodies themselves (ReadBody). The library reads
+    // the body of any other request whole into memory before its handler
+    // runs, and no other request needs one: a large one is refused unread.
+    m_http->set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        if ((req.method == "POST" && IsCallPath(req.path)) || !BodyAbove(req, kMaxBodyWithoutSession))
+            return httplib::Server::HandlerResponse::Unhandled;
+        res.status = 413;
+        Wire::SendBodyAndClose(res, "413 Request Entity Too Large", Wire::TextType);
+        return httplib::Server::HandlerResponse::Handled;
+    });
     // Reading the body here rather than through the library takes form
     // bodies above the library's 8 KiB; the limits are ours (ReadBody).
     m_http->Post(pattern, [this](const httplib::Request& req, httplib::Response& res,
@@ -145,8 +177,6 @@ bool TAppServer::ReadBody(const httplib::Request& req, httplib::Response& res, c
     if (!tooLarge)
         return true;
     body.clear();
-    // The rest of the body is never read: the connection ends with the reply.
-    res.set_header("Connection", "close");
     const std::string procedure = req.path.substr(Wire::ProcedurePath.size());
     const std::string error =
         signedIn ? Wire::ErrorText(Wire::ErrGeneral, "The request is larger than the server accepts (" +
@@ -155,7 +185,8 @@ bool TAppServer::ReadBody(const httplib::Request& req, httplib::Response& res, c
                                                            std::to_string(kMaxBodyWithoutSession / 1024) + " KB.");
     if (!cookie.empty() && !signedIn)
         Wire::ClearSessionCookie(res);
-    Wire::SendBody(res, Wire::JsonEnvelope("{", error, 0), Wire::JsonType, false);
+    // The rest of the body is never read: the connection ends with the reply.
+    Wire::SendBodyAndClose(res, Wire::JsonEnvelope("{", error, 0), Wire::JsonType);
     return false;
 }
 

@@ -14,6 +14,7 @@
 #include <QWebSocketServer>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <iostream>
 
@@ -45,10 +46,30 @@ bool ValueText(const QJsonValue& value, std::string& text)
     return false;
 }
 
+// The command word of a message as the client reads it: the text up to the
+// first blank after its first character, without the control characters and
+// blanks around it.
+std::string CommandWord(const std::string& message)
+{
+    std::string word = message.substr(0, message.find(' ', 1));
+    const auto blank = [](unsigned char c) { return c <= ' '; };
+    while (!word.empty() && blank(static_cast<unsigned char>(word.back())))
+        word.pop_back();
+    const auto first = std::find_if_not(word.begin(), word.end(), blank);
+    return std::string(first, word.end());
+}
+
+bool SameWord(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+}
+
 } // namespace
 
-TNotificationServer::TNotificationServer(const TServerOptions& Options)
-    : m_options(Options),
+TNotificationServer::TNotificationServer(const TServerOptions& Options, TSessionLookup Sessions)
+    : m_options(Options), m_sessions(std::move(Sessions)),
       m_server(std::make_unique<QWebSocketServer>("appserver", QWebSocketServer::NonSecureMode))
 {
     QObject::connect(m_server.get(), &QWebSocketServer::newConnection, m_server.get(),
@@ -144,37 +165,94 @@ void TNotificationServer::Receive(QWebSocket* From, const std::string& Text)
     const QJsonDocument document =
         QJsonDocument::fromJson(QByteArray::fromStdString(Wire::ToStandardEscapes(Text)), &error);
     if (!document.isObject()) {
-        Trace("not a command: " + Text);
+        Trace("not a command: " + Text.substr(0, 200));
         return;
     }
     const QJsonObject command = document.object();
     const std::string name = ToStd(command.value("command").toString());
     if (m_options.TestProcedures && TestCommand(From, name, command))
         return;
-    link->second.History.push_back(Text);
+    if (m_options.TestProcedures)
+        Remember(link->second, Text);
     if (name == "set") {
-        std::string value;
-        const std::string parameter = ToStd(command.value("parameter").toString());
-        if (parameter.empty() || !ValueText(command.value("value"), value)) {
-            Trace("set without parameter or value: " + Text);
-            return;
-        }
-        link->second.Params[parameter] = value;
-        Trace("set " + parameter + "=" + value);
+        Set(link->second, command, Text);
     } else if (name == "notify") {
         Notify(From, command);
     } else if (name != "keepalive") {
-        Trace("unknown command: " + Text);
+        Trace("unknown command: " + Text.substr(0, 200));
     }
+}
+
+void TNotificationServer::Remember(TLink& Link, const std::string& Text)
+{
+    Link.History.push_back(Text.substr(0, HistoryTextSize));
+    while (Link.History.size() > HistoryTexts)
+        Link.History.pop_front();
+}
+
+void TNotificationServer::Set(TLink& Link, const QJsonObject& Command, const std::string& Text)
+{
+    std::string value;
+    const std::string parameter = ToStd(Command.value("parameter").toString());
+    if (parameter.empty() || !ValueText(Command.value("value"), value)) {
+        Trace("set without parameter or value: " + Text.substr(0, 200));
+        return;
+    }
+    if (parameter != "id") {
+        // "user_id" comes from the session; a link names no other user.
+        Trace("set " + parameter + " ignored");
+        return;
+    }
+    const std::shared_ptr<TSession> session = m_sessions ? m_sessions(value) : nullptr;
+    if (!session) {
+        Trace("set id: no live session has that id");
+        return;
+    }
+    Link.SessionId = session->Id;
+    Trace("link named by a session of user " + std::to_string(session->UserCounter));
+}
+
+std::shared_ptr<TSession> TNotificationServer::SessionOf(const TLink& Link) const
+{
+    return Link.SessionId.empty() || !m_sessions ? nullptr : m_sessions(Link.SessionId);
+}
+
+std::vector<QWebSocket*> TNotificationServer::Audience(const std::string& Parameter,
+                                                       const std::vector<std::string>& Values,
+                                                       QWebSocket* Except) const
+{
+    std::vector<QWebSocket*> targets;
+    if (!Parameter.empty() && Parameter != "id" && Parameter != "user_id")
+        return targets;
+    for (const auto& [link, state] : m_links) {
+        if (link == Except)
+            continue;
+        const std::shared_ptr<TSession> session = SessionOf(state);
+        if (!session)
+            continue;
+        const std::string known = Parameter == "id" ? session->Id : std::to_string(session->UserCounter);
+        if (Parameter.empty() || std::find(Values.begin(), Values.end(), known) != Values.end())
+            targets.push_back(link);
+    }
+    return targets;
 }
 
 void TNotificationServer::Notify(QWebSocket* From, const QJsonObject& Command)
 {
+    const std::shared_ptr<TSession> sender = SessionOf(m_links[From]);
+    if (!sender) {
+        Trace("notify from a link without a live session dropped");
+        return;
+    }
     if (!Command.value("message").isString()) {
         Trace("notify without message");
         return;
     }
     const std::string message = ToStd(Command.value("message").toString());
+    if (SameWord(CommandWord(message), "$broadcast") && sender->UserType != "SYS") {
+        Trace("$broadcast from a session that is not a system manager's dropped");
+        return;
+    }
     const std::string parameter = ToStd(Command.value("parameter").toString());
     std::vector<std::string> wanted;
     std::string value;
@@ -186,19 +264,8 @@ void TNotificationServer::Notify(QWebSocket* From, const QJsonObject& Command)
         wanted.push_back(value);
     }
     // Collected first: a send may end a link and so change the list.
-    std::vector<QWebSocket*> targets;
-    for (const auto& [link, state] : m_links) {
-        if (parameter.empty()) {
-            if (link != From)
-                targets.push_back(link);
-            continue;
-        }
-        const auto param = state.Params.find(parameter);
-        if (param != state.Params.end() &&
-            std::find(wanted.begin(), wanted.end(), param->second) != wanted.end())
-            targets.push_back(link);
-    }
-    Trace("notify \"" + message + "\" to " + std::to_string(targets.size()) + " link(s)");
+    const std::vector<QWebSocket*> targets = Audience(parameter, wanted, parameter.empty() ? From : nullptr);
+    Trace("notify \"" + message.substr(0, 200) + "\" to " + std::to_string(targets.size()) + " link(s)");
     for (QWebSocket* link : targets)
         if (m_links.count(link))
             Send(link, message);
@@ -206,12 +273,8 @@ void TNotificationServer::Notify(QWebSocket* From, const QJsonObject& Command)
 
 void TNotificationServer::Relay(const std::string& Message, const std::string& Parameter, const std::string& Value)
 {
-    std::vector<QWebSocket*> targets;
-    for (const auto& [link, state] : m_links) {
-        const auto param = state.Params.find(Parameter);
-        if (param != state.Params.end() && param->second == Value)
-            targets.push_back(link);
-    }
+    const std::vector<QWebSocket*> targets =
+        Parameter.empty() ? std::vector<QWebSocket*>() : Audience(Parameter, {Value}, nullptr);
     Trace("relay \"" + Message + "\" to " + std::to_string(targets.size()) + " link(s)");
     for (QWebSocket* link : targets)
         if (m_links.count(link))

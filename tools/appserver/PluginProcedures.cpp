@@ -56,10 +56,32 @@ const TSqlValue& ValueOf(const TSqlParams& params, const char* name)
 
 // Echo (no database): TEXT and COUNT in; Fetch gives COUNT rows (N, TEXT),
 // Execute answers TEXT_OUT, the text COUNT times. A COUNT below 1 is a warning.
+// The reply is built whole in memory and a fetch keeps its rows until the
+// cursor ends, so a request for more than a few MB is refused.
+constexpr int64_t MaxEchoText = 4 * 1024 * 1024;
+constexpr int64_t MaxEchoRows = 10000;
+
+// Refuses a reply of COUNT times TEXT above MaxEchoText.
+void CheckEchoSize(int64_t count, const TSqlValue& text)
+{
+    const int64_t length = text.IsNull() ? 0 : static_cast<int64_t>(text.AsText().size());
+    if (count > 0 && length > 0 && count > MaxEchoText / length) {
+        throw EProcedureError(Wire::ErrGeneral, "Echo answers at most " + std::to_string(MaxEchoText) +
+                                                    " characters: COUNT " + std::to_string(count) +
+                                                    " times a TEXT of " + std::to_string(length) +
+                                                    " is more.");
+    }
+}
+
 void EchoFetch(TPluginContext& context, TResultSet& rows)
 {
     rows.Fields = {{"N", FieldType::Integer, 0}, {"TEXT", FieldType::String, 4000}};
     const int64_t count = ValueOf(context.Params, "COUNT").Int;
+    if (count > MaxEchoRows) {
+        throw EProcedureError(Wire::ErrGeneral, "Echo fetches at most " + std::to_string(MaxEchoRows) +
+                                                    " rows: COUNT " + std::to_string(count) + " is more.");
+    }
+    CheckEchoSize(count, ValueOf(context.Params, "TEXT"));
     for (int64_t i = 1; i <= count; ++i)
         rows.Rows.push_back({TSqlValue::Integer(i), ValueOf(context.Params, "TEXT")});
     if (count < 1)
@@ -69,9 +91,13 @@ void EchoFetch(TPluginContext& context, TResultSet& rows)
 void EchoExecute(TPluginContext& context)
 {
     const int64_t count = ValueOf(context.Params, "COUNT").Int;
+    const TSqlValue& text = ValueOf(context.Params, "TEXT");
+    CheckEchoSize(count, text);
+    const std::string once = text.AsText();
     std::string out;
-    for (int64_t i = 0; i < count; ++i)
-        out += ValueOf(context.Params, "TEXT").AsText();
+    // An empty TEXT repeated is empty, however large COUNT is.
+    for (int64_t i = 0; !once.empty() && i < count; ++i)
+        out += once;
     FindParam(context.Params, "TEXT_OUT")->Value = out.empty() ? TSqlValue::Null() : TSqlValue::FromText(out);
     if (count < 1)
         context.Warning = "Nothing to repeat";

@@ -92,6 +92,15 @@ std::shared_ptr<TSession> TSessionStore::Find(const std::string& id)
     return session;
 }
 
+std::shared_ptr<TSession> TSessionStore::Peek(const std::string& id)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    const auto it = m_sessions.find(id);
+    if (id.empty() || it == m_sessions.end() || Expired(it->second, Clock::now()))
+        return nullptr;
+    return it->second.Session;
+}
+
 std::vector<std::shared_ptr<TSession>> TSessionStore::ForUser(int64_t userCounter)
 {
     std::lock_guard<std::mutex> guard(m_lock);

@@ -45,6 +45,10 @@ class TSessionStore
     // The live session with that id, marked active now; null when it does
     // not exist or has expired (an expired one is removed).
     std::shared_ptr<TSession> Find(const std::string& id);
+    // The live session with that id without marking it active: the
+    // notification relay asks on behalf of a link, which is no call of the
+    // session and must not keep it alive.
+    std::shared_ptr<TSession> Peek(const std::string& id);
     // The live sessions of a user.
     std::vector<std::shared_ptr<TSession>> ForUser(int64_t userCounter);
     // Copies of every live session (expired ones are removed first).

@@ -1,9 +1,11 @@
 #pragma once
 // The client's update endpoint: GET /update/<name> answers the file <name>
 // of one folder ("version.txt" and the setup program it names). No session:
-// the client asks before anyone signs in. Only bare names are served; any
-// other path (a folder part, ".", "..") and a missing file answer 404, so
-// nothing outside the folder is ever read.
+// the client asks before anyone signs in. Only bare names of regular files
+// are served, and only when the file's real path (every symbolic link
+// followed) lies inside the folder; any other path (a folder part, ".",
+// ".."), a missing file and a link leading out answer 404, so nothing
+// outside the folder is ever read.
 
 #include <string>
 

@@ -365,6 +365,20 @@ void SendBody(httplib::Response& res, std::string body, const char* contentType,
     res.set_content(std::move(body), contentType);
 }
 
+void SendBodyAndClose(httplib::Response& res, std::string body, const char* contentType)
+{
+    res.set_header("Connection", "close");
+    const size_t length = body.size();
+    auto text = std::make_shared<std::string>(std::move(body));
+    res.set_content_provider(length, contentType, [text](size_t offset, size_t, httplib::DataSink& sink) {
+        // The library ends the connection when a provider fails; this one
+        // fails only once the whole body went out.
+        if (offset == 0 && !text->empty())
+            sink.write(text->data(), text->size());
+        return false;
+    });
+}
+
 void SetSessionCookie(httplib::Response& res, const std::string& id)
 {
     res.set_header("Set-Cookie", std::string(SessionCookie) + "=" + id + "; Path=/; HttpOnly");

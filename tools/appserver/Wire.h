@@ -143,6 +143,10 @@ void WriteColumns(TJsonWriter& json, TStatement& rows, const std::vector<std::st
 // text without its closing brace, as TCall builds it).
 std::string JsonEnvelope(std::string members, const std::string& error, int64_t serverMs);
 void SendBody(httplib::Response& res, std::string body, const char* contentType, bool gzip);
+// The whole body, then the connection ends: for a refusal sent before the
+// request's own body was read, whose rest must never be read (the library
+// would otherwise take it for the next request and hold it all).
+void SendBodyAndClose(httplib::Response& res, std::string body, const char* contentType);
 void SetSessionCookie(httplib::Response& res, const std::string& id);
 void ClearSessionCookie(httplib::Response& res);
 // Faulty replies.

@@ -78,7 +78,8 @@ int Run(int argc, char** argv)
             std::cerr << "appserver: cannot listen on 127.0.0.1:" << options.Port << "\n";
             return 1;
         }
-        TNotificationServer notifications(options);
+        TNotificationServer notifications(
+            options, [&server](const std::string& id) { return server.Sessions().Peek(id); });
         const int notifyPort = notifications.Listen(options.NotifyPort);
         if (notifyPort < 0) {
             std::cerr << "appserver: cannot listen on 127.0.0.1:" << options.NotifyPort << "\n";

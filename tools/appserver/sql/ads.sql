@@ -19,13 +19,14 @@ INSERT OR IGNORE INTO SRV_AD_PAGES (NAME, PAGE, ACTIVE) VALUES
   ('KEY_OUTSIDE', '<html><body><div id="ad"><a href="https://ads.example/y">Key elsewhere</a></div>'
    || '<p style="display:none">Kw3hv9Rm2pxT0qaZe</p></body></html>', 'F');
 
--- Every request of the advertising service as it arrived.
+-- The last requests of the advertising service as they arrived (AdPages.cpp
+-- keeps the last 300, each with the first 4 KB of its headers).
 CREATE TABLE IF NOT EXISTS SRV_AD_REQUESTS (
   COUNTER     INTEGER PRIMARY KEY AUTOINCREMENT,
   TARGET      TEXT NOT NULL, -- the path and query as sent
   HOST        TEXT,
   USER_AGENT  TEXT,
-  REQUEST     TEXT           -- the request line and headers as received
+  REQUEST     TEXT           -- the request line and headers as received (cut)
 );
 
 -- The industries of the enterprise editor (/services/get_industries.php).
