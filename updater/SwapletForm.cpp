@@ -1,11 +1,11 @@
 #include "updater/SwapletForm.h"
 
 #include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/update/ProgramRestore.h"
 #include "platform/FileUtils.h"
 #include "platform/Processes.h"
 #include "platform/SysUtils.h"
 #include "platform/Threads.h"
-#include "updater/SwapletRestore.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 // setup programs are small shell scripts.
 
 #include "updater/SwapletForm.h"
-#include "updater/SwapletRestore.h"
+#include "Components/Controller/update/ProgramRestore.h"
 
 #include "platform/FileUtils.h"
 #include "platform/Processes.h"

@@ -1,4 +1,4 @@
-#include "updater/SwapletRestore.h"
+#include "Components/Controller/update/ProgramRestore.h"
 
 #include "Components/Controller/KldSciZipFile.h"
 #include "Components/Controller/ovnUtils.h"
