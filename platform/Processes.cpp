@@ -455,6 +455,20 @@ bool StartProcessDetached(const std::string& program, const std::vector<std::str
     return true;
 }
 
+bool ReplaceProcess(const std::string& program, const std::vector<std::string>& args)
+{
+    std::vector<std::string> argvText;
+    argvText.push_back(program);
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argvText)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    t_lastError = "Cannot start \"" + program + "\": " + std::strerror(errno);
+    return false;
+}
+
 bool RunAndWait(const std::string& program, const std::vector<std::string>& args, const std::string& dir,
                 uint32_t timeoutMs, int* exitCode)
 {

@@ -90,6 +90,11 @@ bool EndProcessGroup(TProcess& leader, uint32_t timeoutMs);
 // Starts a program that outlives this process, in its own session.
 bool StartProcessDetached(const std::string& program, const std::vector<std::string>& args,
                           const std::string& dir = "", pid_t* pid = nullptr);
+// Replaces this process with `program` (a path) and `args` (after the
+// program), keeping the process id and the environment: what the process
+// had loaded is gone. Returns only when that failed (false; LastProcessError
+// tells why).
+bool ReplaceProcess(const std::string& program, const std::vector<std::string>& args);
 // Starts and waits; false when it did not start or did not end in time
 // (then it is left running).
 bool RunAndWait(const std::string& program, const std::vector<std::string>& args, const std::string& dir,
