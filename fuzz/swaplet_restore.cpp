@@ -1,4 +1,4 @@
-// The update helper's restore from an arbitrary backup archive: it either
+// The restore of the program folder from an arbitrary backup archive: it either
 // restores or raises, and whatever it writes lands as plain files directly
 // in the program folder - never beside it, never in a folder of its own.
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "updater/SwapletRestore.h"
+#include "Components/Controller/update/ProgramRestore.h"
 
 namespace
 {

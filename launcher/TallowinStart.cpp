@@ -7,10 +7,12 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
 #include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/update/ProgramRestore.h"
 #include "Components/Nembra/NembraDebugMode.h"
 #include "base/KldLogFile.h"
 #include "platform/Dialogs.h"
 #include "platform/DynLibs.h"
+#include "platform/FileUtils.h"
 #include "platform/Messages.h"
 #include "platform/Processes.h"
 #include "platform/SysUtils.h"
@@ -26,6 +28,27 @@ namespace {
 constexpr WPARAM HandOverWParam = 61488;
 
 } // namespace
+
+void FinishRestoreAndRestart(const std::string& programPath, const std::vector<std::string>& args)
+{
+    const std::string folder = ExtractFilePath(programPath);
+    bool finished = false;
+    try {
+        finished = FinishInterruptedRestore(folder);
+    } catch (const std::exception& e) {
+        std::cerr << "Tallowin: " << e.what() << "\n";
+        // Members that failed are named, the others are back: the restore
+        // has ended. An archive that cannot be opened leaves its marker.
+        finished = !FileExists(folder + RestoreMarkerFileName);
+    }
+    if (!finished)
+        return;
+    std::vector<std::string> restartArgs(args.begin() + (args.empty() ? 0 : 1), args.end());
+    if (!FindCmdLineSwitch(args, "SKIP_UPDATE", "-/", true))
+        restartArgs.push_back("/SKIP_UPDATE");
+    ReplaceProcess(programPath, restartArgs);
+    std::cerr << "Tallowin: " << LastProcessError() << "\n";
+}
 
 std::string SignInScreenshotName(const std::string& FileName)
 {
@@ -80,6 +103,9 @@ int RunTallowin(int argc, char** argv)
     const std::vector<std::string> args = GetCommandLineArgs();
     const std::string programPath = ParamStr(0);
     const std::string commandLine = GetCommandLine();
+
+    // This process may run files that the restore is about to replace.
+    FinishRestoreAndRestart(programPath, args);
 
     // A module whose trailer disagrees ends the program silently: nothing
     // exists yet that could report it.

@@ -23,6 +23,16 @@ bool CheckModules(const std::vector<std::string>& modules);
 // front, posts it 9912 (wParam 61488, lParam 0) and answers true.
 bool HandOverToRunningCopy();
 
+// A restore of the program folder that was stopped part-way (its marker
+// "$restore$" is still there) is run to its end before anything else is
+// loaded; then the program starts again from the restored files in this
+// process (the files it runs now may be those the restore replaced), with
+// "/SKIP_UPDATE" added as the update helper adds it after a restore.
+// Returns when no restore was under way, when it could not run (the
+// archive cannot be opened: its marker stays for the next start), or when
+// the new start failed; errors go to the standard error.
+void FinishRestoreAndRestart(const std::string& programPath, const std::vector<std::string>& args);
+
 // The whole start-up; the process's exit code.
 int RunTallowin(int argc, char** argv);
 

@@ -6,7 +6,10 @@
 #include <climits>
 #include <csignal>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
@@ -232,8 +235,17 @@ void ReapInBackground(pid_t pid)
     }).detach();
 }
 
+// Where a started program stands: in this process's group, leading a group
+// of its own, or in a session of its own (which outlives this process).
+enum class TSpawnPlace
+{
+    SameGroup,
+    OwnGroup,
+    OwnSession
+};
+
 pid_t Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& dir,
-            bool newSession)
+            TSpawnPlace place)
 {
     if (program.empty()) {
         t_lastError = "No program given";
@@ -254,8 +266,12 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& args, co
     if (!dir.empty())
         posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
     short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-    if (newSession)
+    if (place == TSpawnPlace::OwnSession)
         flags |= POSIX_SPAWN_SETSID;
+    if (place == TSpawnPlace::OwnGroup) {
+        flags |= POSIX_SPAWN_SETPGROUP;
+        posix_spawnattr_setpgroup(&attr, 0);
+    }
     sigset_t none, all;
     sigemptyset(&none);
     sigfillset(&all);
@@ -354,22 +370,103 @@ bool TProcess::WaitFor(uint32_t timeoutMs)
 std::unique_ptr<TProcess> StartProcess(const std::string& program, const std::vector<std::string>& args,
                                        const std::string& dir)
 {
-    const pid_t pid = Spawn(program, args, dir, false);
+    const pid_t pid = Spawn(program, args, dir, TSpawnPlace::SameGroup);
     if (pid < 0)
         return nullptr;
     return std::make_unique<TProcess>(pid);
 }
 
+std::unique_ptr<TProcess> StartProcessGroup(const std::string& program, const std::vector<std::string>& args,
+                                            const std::string& dir)
+{
+    const pid_t pid = Spawn(program, args, dir, TSpawnPlace::OwnGroup);
+    if (pid < 0)
+        return nullptr;
+    return std::make_unique<TProcess>(pid);
+}
+
+namespace {
+
+// The processes of a group that can still run code: every member but those
+// that have ended and wait to be collected (zombies run nothing, and one
+// whose parent never collects it stays a zombie for good).
+std::vector<pid_t> LiveGroupMembers(pid_t group)
+{
+    std::vector<pid_t> members;
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return members;
+    while (dirent* entry = ::readdir(proc)) {
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0')
+            continue;
+        std::ifstream in(std::string("/proc/") + entry->d_name + "/stat");
+        std::string stat;
+        std::getline(in, stat);
+        // "pid (name) state ppid pgrp ...": the name may hold blanks and
+        // parentheses, so the fields are counted from its last ')'.
+        const std::size_t close = stat.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        char state = 0;
+        long parent = 0, pgrp = 0;
+        if (std::sscanf(stat.c_str() + close + 1, " %c %ld %ld", &state, &parent, &pgrp) != 3)
+            continue;
+        if (pgrp == group && state != 'Z' && state != 'X')
+            members.push_back(pid_t(pid));
+    }
+    ::closedir(proc);
+    return members;
+}
+
+} // namespace
+
+bool EndProcessGroup(TProcess& leader, uint32_t timeoutMs)
+{
+    const pid_t group = leader.Pid();
+    // Until the leader is collected its id names this group alone; after
+    // that only while members of the group keep the id in use - otherwise
+    // the id may already lead somebody else's group.
+    if (!leader.Collected() || !LiveGroupMembers(group).empty())
+        ::kill(-group, SIGKILL);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    leader.WaitFor(timeoutMs);
+    for (;;) {
+        if (LiveGroupMembers(group).empty())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        // A member that was forking when the signal came has a new child.
+        ::kill(-group, SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
 bool StartProcessDetached(const std::string& program, const std::vector<std::string>& args,
                           const std::string& dir, pid_t* pid)
 {
-    const pid_t child = Spawn(program, args, dir, true);
+    const pid_t child = Spawn(program, args, dir, TSpawnPlace::OwnSession);
     if (child < 0)
         return false;
     if (pid)
         *pid = child;
     ReapInBackground(child);
     return true;
+}
+
+bool ReplaceProcess(const std::string& program, const std::vector<std::string>& args)
+{
+    std::vector<std::string> argvText;
+    argvText.push_back(program);
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argvText)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    t_lastError = "Cannot start \"" + program + "\": " + std::strerror(errno);
+    return false;
 }
 
 bool RunAndWait(const std::string& program, const std::vector<std::string>& args, const std::string& dir,

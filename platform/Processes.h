@@ -59,6 +59,9 @@ class TProcess
     bool Running();
     // The exit code once ended (128 + signal number when killed), else -1.
     int ExitCode() const { return m_exitCode; }
+    // True once its end was collected (by a wait, or elsewhere): from then
+    // on its id may be given to another process.
+    bool Collected() const { return m_ended; }
 
   private:
     bool Reap(bool block);
@@ -73,9 +76,25 @@ class TProcess
 // LastProcessError() tells why.
 std::unique_ptr<TProcess> StartProcess(const std::string& program, const std::vector<std::string>& args,
                                        const std::string& dir = "");
+// As StartProcess, with the program leading a process group of its own, so
+// that it can be ended together with whatever it starts (EndProcessGroup).
+std::unique_ptr<TProcess> StartProcessGroup(const std::string& program, const std::vector<std::string>& args,
+                                            const std::string& dir = "");
+// Ends every process of the group that `leader` leads (SIGKILL, which none
+// can ignore or delay), collects the leader and waits up to `timeoutMs`
+// until no member of the group runs any more. Members that have ended and
+// wait for a parent that never collects them run nothing and count as
+// ended. False when members still ran at the deadline. A member that left
+// the group (a new session or group of its own) is not reached.
+bool EndProcessGroup(TProcess& leader, uint32_t timeoutMs);
 // Starts a program that outlives this process, in its own session.
 bool StartProcessDetached(const std::string& program, const std::vector<std::string>& args,
                           const std::string& dir = "", pid_t* pid = nullptr);
+// Replaces this process with `program` (a path) and `args` (after the
+// program), keeping the process id and the environment: what the process
+// had loaded is gone. Returns only when that failed (false; LastProcessError
+// tells why).
+bool ReplaceProcess(const std::string& program, const std::vector<std::string>& args);
 // Starts and waits; false when it did not start or did not end in time
 // (then it is left running).
 bool RunAndWait(const std::string& program, const std::vector<std::string>& args, const std::string& dir,

@@ -1,11 +1,11 @@
 #include "updater/SwapletForm.h"
 
 #include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/update/ProgramRestore.h"
 #include "platform/FileUtils.h"
 #include "platform/Processes.h"
 #include "platform/SysUtils.h"
 #include "platform/Threads.h"
-#include "updater/SwapletRestore.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -229,8 +229,8 @@ void TfrmSwaplet::RunInstall()
 
 bool TfrmSwaplet::RunSetup()
 {
-    std::unique_ptr<TProcess> setup =
-        StartProcess(m_commandLine.SetupFile, SplitCommandLine(SwapletSetupParams(m_commandLine.ProgramPath)));
+    std::unique_ptr<TProcess> setup = StartProcessGroup(
+        m_commandLine.SetupFile, SplitCommandLine(SwapletSetupParams(m_commandLine.ProgramPath)));
     if (!setup)
         return false;
     uint32_t waited = 0;
@@ -245,8 +245,13 @@ bool TfrmSwaplet::RunSetup()
         if (waited > m_timings.SetupLimit || m_terminated)
             break;
     }
-    if (!ended || setup->ExitCode() != 0)
+    if (!ended || setup->ExitCode() != 0) {
+        // "Restore" is offered next: nothing the setup started may still be
+        // writing into the program folder when the restore runs.
+        if (!m_terminated)
+            EndProcessGroup(*setup, m_timings.SetupEndLimit);
         return false;
+    }
     ShowState(ssDone);
     if (!StartClient(true))
         return false;

@@ -13,7 +13,12 @@
 // for a success would start the client on half-installed files and offer no
 // way back.
 //
-// The four waits are settings (TSwapletTimings) so that tests can shorten
+// A setup that has failed is ended before "Restore" is offered, with every
+// process it started (it leads a process group of its own): a setup still
+// running past its limit, or a process it left behind, would go on
+// replacing files while the restore puts the old ones back.
+//
+// The waits are settings (TSwapletTimings) so that tests can shorten
 // them; ending the program goes through OnTerminate (by default a quit of
 // the application once its event loop runs), so that a test can watch it.
 // The programs are started directly: the setup with its switches split by
@@ -63,6 +68,7 @@ struct TSwapletTimings
     uint32_t SetupLimit = 60000;   // a setup running longer has failed
     uint32_t CheckInterval = 4000; // the marker file is looked for this often
     uint32_t CheckLimit = 60000;   // a marker still there past this has failed
+    uint32_t SetupEndLimit = 10000; // a failed setup's processes are waited for this long at most
 };
 
 enum TSwapletState
@@ -123,7 +129,8 @@ class TfrmSwaplet : public QWidget, public IMessageReceiver
     // failed.
     void RunInstall();
     // True when the setup ended in time with exit code 0 and the client
-    // started (the check timer then runs).
+    // started (the check timer then runs). A setup that failed is ended,
+    // with what it started, before this returns.
     bool RunSetup();
     // Starts the client with the client parameters, " /SKIP_UPDATE" added
     // unless Accepted. False when it could not be started.

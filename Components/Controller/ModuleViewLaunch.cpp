@@ -33,6 +33,41 @@ std::vector<TovnApplet*>& AppletsWithoutForm()
     return *applets;
 }
 
+// What an applet library raised, kept as text: an exception whose class the
+// library defines cannot outlive the library (its type information and its
+// destructor are the library's code), so only its text leaves it, and the
+// client raises an error of its own once the library is gone.
+struct TLibraryError
+{
+    bool Raised = false;
+    bool Aborted = false; // a silent abort stays silent
+    std::string Message;
+};
+
+template <class Fn> TLibraryError CatchLibraryError(const std::string& FileName, Fn&& Run)
+{
+    TLibraryError error;
+    try {
+        Run();
+    } catch (const EAbort&) {
+        error.Raised = error.Aborted = true;
+    } catch (const std::exception& e) {
+        error.Raised = true;
+        error.Message = e.what();
+    } catch (...) {
+        error.Raised = true;
+        error.Message = "Unknown exception in applet library " + FileName;
+    }
+    return error;
+}
+
+[[noreturn]] void RaiseLibraryError(const TLibraryError& Error)
+{
+    if (Error.Aborted)
+        Abort();
+    throw Exception(Error.Message);
+}
+
 // Keeps the view's launch count for the length of a launch.
 struct TLaunchGuard
 {
@@ -65,7 +100,13 @@ TovnApplet* TfrmModuleView::LoadApplet(const std::string& FileName)
         FreeLibrary(library);
         throw Exception(SAppletNoInterface);
     }
-    TovnApplet* applet = init();
+    TovnApplet* applet = nullptr;
+    // An "INIT" written without the header's macro may raise.
+    const TLibraryError error = CatchLibraryError(FileName, [&] { applet = init(); });
+    if (error.Raised) {
+        FreeLibrary(library);
+        RaiseLibraryError(error);
+    }
     if (!applet) {
         FreeLibrary(library);
         throw Exception(SAppletCouldNotInit);
@@ -146,11 +187,10 @@ bool TfrmModuleView::Launch(const std::string& Resource, int SecurityIndex, cons
 
     if (applet->OnInit) {
         applet->State = asActive;
-        try {
-            applet->OnInit();
-        } catch (...) {
+        const TLibraryError error = CatchLibraryError(fileName, [&] { applet->OnInit(); });
+        if (error.Raised) {
             DoCleanUpApplet(applet, nullptr);
-            throw;
+            RaiseLibraryError(error);
         }
         applet->State = asClosed;
     }

@@ -432,7 +432,8 @@ class TfrmOrvaneBrowser4 : public QMainWindow, public TObject, public IMessageRe
     // MAX_IDLE_TIME minutes.
     void CheckUserAway();
     uint64_t LastInputTick() const { return m_lastInputTick; }
-    // The clock of the idle check (ms of a steady clock); tests set theirs.
+    // The clock of the idle check and of the guard of the session end (ms
+    // of a steady clock); tests set theirs.
     std::function<uint64_t()> TickCount;
     // Shows the countdown modally and answers its modal result; tests
     // answer it themselves.

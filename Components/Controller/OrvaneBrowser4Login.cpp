@@ -381,7 +381,7 @@ uint64_t TfrmOrvaneBrowser4::SessionEndGuardLeft() const
 {
     if (!m_sessionEndSeen)
         return 0;
-    const uint64_t since = GetTickCount64() - m_lastSessionEnd;
+    const uint64_t since = TickCount() - m_lastSessionEnd;
     return since > SessionEndGuardMs ? 0 : SessionEndGuardMs + 1 - since;
 }
 
@@ -390,7 +390,7 @@ void TfrmOrvaneBrowser4::DoSessionTerminate(bool Idle)
     if (SessionEndGuardLeft() > 0)
         return;
     m_sessionEndSeen = true;
-    m_lastSessionEnd = GetTickCount64();
+    m_lastSessionEnd = TickCount();
     const bool goOn = Idle || MessageDlg(SSessionExpired, mtWarning, mbOKCancel) == mrOk;
     if (goOn) {
         if (QApplication::activeModalWidget()) {
@@ -410,7 +410,7 @@ void TfrmOrvaneBrowser4::DoSessionTerminate(bool Idle)
         if (Idle)
             PostMessage(m_handle, WM_AUTOLOGOUTMSG, 0, 0);
     }
-    m_lastSessionEnd = GetTickCount64();
+    m_lastSessionEnd = TickCount();
 }
 
 // ---------------------------------------------------------------------------

@@ -181,6 +181,10 @@ int32_t TfrmOrvaneBrowser4::RunObject(const std::string& Resource, const std::st
             Log.Error(e, "BROWSER", Format("Fault: %d", faults));
             if (faults >= 3)
                 throw;
+            // Asked again, the cache fetches the file again (it would
+            // otherwise hand back the same file while its version is
+            // current).
+            Controller->InvalidateResource(Resource, -1);
         }
     }
     file = std::filesystem::absolute(file).string();

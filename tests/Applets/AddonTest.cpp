@@ -75,6 +75,44 @@ TEST_F(AddonTest, AFileThatFailsVerificationIsAskedForThreeTimes)
     EXPECT_FALSE(Loaded("corrupt.so"));
 }
 
+TEST_F(AddonTest, AFileThatFailsVerificationTwiceRunsTheFileOfTheThirdTry)
+{
+    // The server offers a damaged copy; when the second fault is logged, the
+    // good library takes its place there (with a later time stamp, so the
+    // server has a newer file to give).
+    namespace fs = std::filesystem;
+    const std::string shared = m_share + "browser_login.so";
+    const std::string good = ReadFileBytes(SamplesFolder() + "browser_login.so");
+    std::string damaged = good;
+    damaged[damaged.size() / 2] ^= 0x5A;
+    WriteFileBytes(shared, damaged);
+    // As while the notification link is up: the cache asks the server only
+    // for files it has no version of.
+    m_controller->Cache().SetDownloadWhen(downloadNewer);
+    const TKldFormatLogLine previous = Log.OnFormatLogLine();
+    int faultLines = 0;
+    Log.SetOnFormatLogLine([&](TObject* Sender, TKldLogLevel Level, const std::string& Msg,
+                               const std::string& Source, const std::string& Info, bool Header) {
+        if (!Header && Info.rfind("Fault: ", 0) == 0 && ++faultLines == 2) {
+            const fs::file_time_type damagedTime = fs::last_write_time(shared);
+            WriteFileBytes(shared, good);
+            fs::last_write_time(shared, damagedTime + std::chrono::hours(1));
+        }
+        if (previous)
+            return previous(Sender, Level, Msg, Source, Info, Header);
+        return Header ? std::string() : Msg + ", " + Source + ", " + Info;
+    });
+    int32_t result = 0;
+    const std::string error = ErrorOf([&] { result = m_window->RunObject("BROWSER_LOGIN", "seven"); });
+    Log.SetOnFormatLogLine(previous);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(result, 7) << "the good library ran";
+    EXPECT_EQ(LogLinesWith("Fault: 1").size(), 1u);
+    EXPECT_EQ(LogLinesWith("Fault: 2").size(), 1u);
+    EXPECT_TRUE(LogLinesWith("Fault: 3").empty());
+    EXPECT_FALSE(Loaded("browser_login.so"));
+}
+
 TEST_F(AddonTest, BeforeSignInNothingLeaves)
 {
     m_window->SetLogged(false);

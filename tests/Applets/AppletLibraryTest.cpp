@@ -194,6 +194,48 @@ TEST_F(AppletLibraryTest, FaultyLibrariesEndWithTheirErrorsAndLeaveNothingLoaded
     EXPECT_FALSE(Loaded("notalib.so"));
 }
 
+// The exception classes of a library go with its code: the client unloads
+// the library and raises the library's text as an error of its own, which
+// the user sees, and goes on with the next applet.
+TEST_F(AppletLibraryTest, AnExceptionClassOfTheLibraryReachesTheUserAsItsTextAndTheClientGoesOn)
+{
+    struct TCase
+    {
+        const char* Resource;
+        const char* File;
+        int Kind;
+        const char* Error;
+    };
+    const TCase cases[] = {
+        {"FAULTY_RAISEOWN", "faulty_raiseown.so", 0, "The sample applet fails with an error of its own"},
+        {"FAULTY_RAISEOWN", "faulty_raiseown.so", 1, "The sample applet fails with an error of its own"},
+        {"FAULTY_HANDINIT", "faulty_handinit.so", 0, "The sample library fails in its own INIT"},
+        {"FAULTY_HANDINIT", "faulty_handinit.so", 1, "The sample library fails in its own INIT"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::string(c.Resource) + " kind " + std::to_string(c.Kind));
+        std::string error;
+        bool clientsOwn = false;
+        try {
+            Launch(c.Resource, c.Kind);
+        } catch (const std::exception& e) {
+            // Read after the library is gone: the object must be the client's.
+            error = e.what();
+            const auto* own = dynamic_cast<const Exception*>(&e);
+            clientsOwn = own && own->ClassName() == "Exception";
+        }
+        EXPECT_EQ(error, c.Error);
+        EXPECT_TRUE(clientsOwn);
+        Settle();
+        EXPECT_TRUE(m_view->Containers().empty());
+        EXPECT_EQ(m_view->GetWidgetsCount(), 0);
+        EXPECT_FALSE(Loaded(c.File));
+    }
+    ASSERT_TRUE(Launch("SAMPLE_APPLET", 0));
+    ASSERT_EQ(m_view->Containers().size(), 1u);
+    EXPECT_TRUE(Loaded("sample_applet.so"));
+}
+
 TEST_F(AppletLibraryTest, AnAppletWithoutMainFormEndsSilentlyAndStaysLoaded)
 {
     EXPECT_THROW(Launch("FAULTY_NOFORM", 0), EAbort);

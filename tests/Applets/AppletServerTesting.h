@@ -44,7 +44,8 @@ INSERT INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
 
 inline const char* const kSamples[] = {"sample_applet",     "sample_widget", "sample_residents", "faulty_noinit",
                                 "faulty_nilinit",    "faulty_raiseinit", "faulty_raiseshown",
-                                "faulty_noform",     "faulty_refuseclose", "faulty_oldapi"};
+                                "faulty_noform",     "faulty_refuseclose", "faulty_oldapi",
+                                "faulty_raiseown",   "faulty_handinit"};
 
 inline std::string SamplesFolder()
 {

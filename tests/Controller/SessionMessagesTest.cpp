@@ -399,6 +399,84 @@ TEST_F(LongIdleTest, TheIdleLimitIsCountedIn64Bits)
     EXPECT_EQ(shown, 1);
 }
 
+namespace {
+
+// Answers every box with OK once the test clock has gone on by Takes ms: a
+// question the user took that long over.
+class TSlowAnswers : public TScriptedDialogs
+{
+  public:
+    TSlowAnswers(uint64_t& Now, uint64_t Takes) : m_now(Now), m_takes(Takes) {}
+    int MessageDlg(const std::string& Text, TMsgDlgType Type, const TMsgDlgButtons& Buttons, int HelpCtx) override
+    {
+        m_now += m_takes;
+        QueueAnswer(mrOk);
+        return TScriptedDialogs::MessageDlg(Text, Type, Buttons, HelpCtx);
+    }
+
+  private:
+    uint64_t& m_now;
+    uint64_t m_takes;
+};
+
+} // namespace
+
+// The end of a session (1323) runs at most once per 10 seconds of the idle
+// check's clock, counted from the end of the last one.
+TEST_F(SessionTest, TheSessionEndRunsAtMostOncePerTenSecondsOfTheIdleClock)
+{
+    const auto endSession = [&] {
+        const size_t before = Events.size();
+        m_dialogs->QueueAnswer(mrOk);
+        SendMessage(m_window->Handle(), WM_AUTOLOGOUT, 0, 0);
+        if (!m_window->Logged()) { // the sign-in opens again
+            EXPECT_TRUE(RunEventsUntil([&] { return Events.size() > before; }));
+        }
+    };
+    struct TCase
+    {
+        const char* Desc;
+        uint64_t After; // ms from the end of the first to the second
+        bool SecondEnds;
+    };
+    const TCase cases[] = {
+        {"at once", 0, false},
+        {"10000 ms later", 10000, false},
+        {"10001 ms later", 10001, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        m_now += 60000; // nothing guarded from the case before
+        LogInAs("nurse", "nurse");
+        endSession();
+        ASSERT_FALSE(m_window->Logged());
+        LogInAs("nurse", "nurse");
+        m_now += c.After;
+        endSession();
+        EXPECT_EQ(m_window->Logged(), !c.SecondEnds);
+    }
+
+    // The question of the first end took five seconds: the guard counts from
+    // its answer, not from the message.
+    m_now += 60000;
+    LogInAs("nurse", "nurse");
+    {
+        std::unique_ptr<IDialogService> script = SetDialogService(std::make_unique<TSlowAnswers>(m_now, 5000));
+        const size_t before = Events.size();
+        SendMessage(m_window->Handle(), WM_AUTOLOGOUT, 0, 0);
+        ASSERT_FALSE(m_window->Logged());
+        EXPECT_TRUE(RunEventsUntil([&] { return Events.size() > before; }));
+        SetDialogService(std::move(script));
+    }
+    LogInAs("nurse", "nurse");
+    m_now += 10000;
+    endSession();
+    EXPECT_TRUE(m_window->Logged()) << "10000 ms after the answer";
+    m_now += 1;
+    endSession();
+    EXPECT_FALSE(m_window->Logged()) << "10001 ms after the answer";
+}
+
 TEST_F(SessionTest, TheLogoutFormsLayoutAndKeys)
 {
     TLogoutConfirmForm form(m_window, 20);

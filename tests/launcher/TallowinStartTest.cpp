@@ -6,6 +6,7 @@
 #include "platform/Processes.h"
 #include "support/BuiltFile.h"
 #include "support/PrivateRuntimeDir.h"
+#include "support/RawZip.h"
 #include "support/TempFolder.h"
 
 #include <QApplication>
@@ -217,6 +218,48 @@ TEST(Launcher, RestartKeepsTheCommandLine)
                                              "with blank"};
     EXPECT_EQ(first, runs[0]);
     EXPECT_EQ(second, runs[1]);
+}
+
+// A restore of the program folder that was killed part-way is run to its
+// end by the next start before anything else; then the program starts again
+// from the restored files, in the same process, as the update helper starts
+// it after a restore.
+TEST(Launcher, AnInterruptedRestoreIsFinishedFirst)
+{
+    TProgramCopy copy;
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"version.txt", "version=4.0.0.0\n"}, {"notes.txt", "old notes"}};
+    RawZip::Archive archive;
+    for (const auto& [name, content] : files) {
+        archive.Members.emplace_back(name, content);
+        archive.Members.back().MadeBy = (3 << 8) | 20;
+        archive.Members.back().ExternalAttributes = 0100644u << 16;
+        WriteText(copy.Dir / name, "new");
+    }
+    ASSERT_TRUE(ForceDirectories(copy.Dir / "backup"));
+    WriteText(copy.Dir / "backup/ov4backup.zip", archive.Bytes());
+    WriteText(copy.Dir / "backup/$temp$", "what the killed restore was writing");
+    WriteText(copy.Dir / "$restore$", copy.Dir / "backup/ov4backup.zip");
+
+    const std::string probeDir = copy.Dir / "probe";
+    ASSERT_TRUE(ForceDirectories(probeDir));
+    WriteText(probeDir + "/restarted", "1"); // the probe asks for no restart
+    const std::string shot = copy.Dir / "shot.png";
+    EXPECT_EQ(0, RunProgram(copy.Program, {"/INSTANCES"},
+                            {{"LD_PRELOAD", BuiltFile(KLD_RESTART_PROBE)},
+                             {"KLD_RESTART_PROBE_DIR", probeDir},
+                             {ScreenshotEnvVar, shot},
+                             {"ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0"}}));
+    for (const auto& [name, content] : files)
+        EXPECT_EQ(ReadText(copy.Dir / name), content) << name;
+    EXPECT_FALSE(FileExists(copy.Dir / "$restore$"));
+    EXPECT_FALSE(FileExists(copy.Dir / "backup/$temp$"));
+    // One process; what it ran last was the restored program.
+    const std::vector<std::string> runs = FindFiles(probeDir, "run-*.txt");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(ReadLines(probeDir + "/" + runs[0]),
+              (std::vector<std::string>{copy.Program, "/INSTANCES", "/SKIP_UPDATE"}));
+    EXPECT_TRUE(FileExists(shot)) << "the start went on";
 }
 
 // Qt gets only the program name: its own options on the command line are

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <fstream>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -190,5 +193,69 @@ TEST(Processes, DetachedAndShellOpenStartProgramsDirectly)
     for (int i = 0; i < 1000 && !FileExists(dir + "/args.txt"); ++i)
         ::usleep(10000);
     EXPECT_EQ(ReadAll(dir + "/args.txt"), "x|");
+    DeleteDirectoryTree(dir);
+}
+
+namespace {
+
+// True while the process exists and has not ended (one that has ended and
+// waits for a parent that never collects it runs nothing).
+bool Lives(const std::string& PidText)
+{
+    std::string pid = PidText;
+    while (!pid.empty() && (pid.back() == '\n' || pid.back() == ' '))
+        pid.pop_back();
+    const std::string stat = pid.empty() ? std::string() : ReadAll("/proc/" + pid + "/stat");
+    const size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z' && stat[close + 2] != 'X';
+}
+
+} // namespace
+
+// A group leader is ended with every process of its group, the ones that
+// ignore the polite signals and the ones its children started; a process
+// that left for a session of its own is not reached.
+TEST(Processes, EndProcessGroupEndsTheLeaderAndItsGroupOnly)
+{
+    const std::string dir = GetTempPath() + "kld_group_" + std::to_string(::getpid()) + "/";
+    ASSERT_TRUE(ForceDirectories(dir));
+    auto leader = StartProcessGroup(
+        "/bin/sh",
+        {"-c", "trap '' TERM HUP INT\n"
+               "(trap '' TERM; sh -c 'echo $$ > grandchild.pid; exec sleep 300') &\n"
+               "setsid sh -c 'echo $$ > away.pid; exec sleep 300' &\n"
+               "echo $$ > leader.pid\n"
+               "while :; do sleep 1; done"},
+        dir);
+    ASSERT_TRUE(leader) << LastProcessError();
+    const auto started = [&] {
+        for (const char* name : {"leader.pid", "grandchild.pid", "away.pid"})
+            if (ReadAll(dir + name).find('\n') == std::string::npos)
+                return false;
+        return true;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!started()) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the group started";
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_EQ(::getpgid(leader->Pid()), leader->Pid());
+    EXPECT_NE(::getpgid(0), leader->Pid()) << "not this process's group";
+
+    EXPECT_TRUE(EndProcessGroup(*leader, 10000));
+    EXPECT_TRUE(leader->Collected());
+    EXPECT_EQ(leader->ExitCode(), 128 + SIGKILL);
+    EXPECT_FALSE(Lives(ReadAll(dir + "leader.pid")));
+    EXPECT_FALSE(Lives(ReadAll(dir + "grandchild.pid")));
+    const std::string away = ReadAll(dir + "away.pid");
+    EXPECT_TRUE(Lives(away)) << "a process of another session";
+    ::kill(std::stoi(away), SIGKILL);
+
+    // A leader already ended and collected, its group empty: nothing to end.
+    auto ended = StartProcessGroup("/bin/true", {});
+    ASSERT_TRUE(ended);
+    ASSERT_TRUE(ended->WaitFor(10000));
+    EXPECT_TRUE(EndProcessGroup(*ended, 1000));
+    EXPECT_EQ(ended->ExitCode(), 0);
     DeleteDirectoryTree(dir);
 }

@@ -4,10 +4,11 @@
 // setup programs are small shell scripts.
 
 #include "updater/SwapletForm.h"
-#include "updater/SwapletRestore.h"
+#include "Components/Controller/update/ProgramRestore.h"
 
 #include "platform/FileUtils.h"
 #include "platform/Processes.h"
+#include "platform/SysUtils.h"
 #include "support/BuiltFile.h"
 #include "support/EventLoopWait.h"
 #include "support/RawZip.h"
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -52,6 +54,19 @@ std::string BigContent(size_t Size)
         c = static_cast<char>(x >> 24);
     }
     return s;
+}
+
+// True while the process can still run code: it exists and has not ended
+// (an ended process whose parent never collects it runs nothing).
+bool ProcessLives(const std::string& PidText)
+{
+    std::ifstream in("/proc/" + Trim(PidText) + "/stat");
+    std::string stat;
+    if (Trim(PidText).empty() || !std::getline(in, stat))
+        return false;
+    const size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z' &&
+           stat[close + 2] != 'X';
 }
 
 // One file of the program folder as it was before the update.
@@ -340,6 +355,40 @@ TEST_F(SwapletTest, SetupThatTimesOutOrCannotStartHasFailed)
     }
     RunEventsFor(std::chrono::milliseconds(100));
     EXPECT_FALSE(FileExists(Program + "client-runs.txt"));
+}
+
+// A setup past its limit, and one that failed early, are ended with what
+// they started before "Restore" is offered: nothing of theirs may write into
+// the program folder while the restore runs.
+TEST_F(SwapletTest, AFailedSetupIsEndedWithWhatItStartedBeforeRestoreIsOffered)
+{
+    struct Case
+    {
+        const char* Desc;
+        const char* Tail; // after the worker started
+        uint32_t Limit;
+    };
+    const Case cases[] = {
+        // Signals the shell could ignore change nothing.
+        {"past its limit", "trap '' TERM HUP INT\nwhile :; do sleep 1; done", 1500},
+        {"failed in time", "exit 4", 60000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        DeleteFile(Program + "setup.pid");
+        DeleteFile(Program + "worker.pid");
+        const std::string setup =
+            Setup("(trap '' TERM HUP INT; while :; do echo x >> \"" + Program + "worker.out\"; sleep 0.05; done) &\n"
+                  "echo $! > \"" + Program + "worker.pid\"\necho $$ > \"" + Program + "setup.pid\"\n" + c.Tail);
+        TSwapletTimings t = Short();
+        t.SetupLimit = c.Limit;
+        TWatchedSwaplet s(Args(setup), t);
+        s.Window.RunInstall();
+        ASSERT_EQ(s.Window.State(), ssFailed);
+        ASSERT_TRUE(FileExists(Program + "worker.pid")) << "the setup started its worker";
+        EXPECT_FALSE(ProcessLives(ReadText(Program + "worker.pid")));
+        EXPECT_FALSE(ProcessLives(ReadText(Program + "setup.pid")));
+    }
 }
 
 TEST_F(SwapletTest, BrokenArchiveShowsRestoreFailedAndStillStartsTheClient)

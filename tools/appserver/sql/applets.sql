@@ -12,7 +12,9 @@ INSERT OR IGNORE INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, DESCRIPTION, FILE_N
   (7007, 'FAULTY_NOFORM', 'Sample applet without a main form', 'faulty_noform.dll'),
   (7008, 'FAULTY_REFUSECLOSE', 'Sample applet whose form refuses to close', 'faulty_refuseclose.dll'),
   (7009, 'FAULTY_OLDAPI', 'Sample library built against another interface version', 'faulty_oldapi.dll'),
-  (7010, 'SAMPLE_RESIDENTS', 'Sample residents form', 'sample_residents.dll');
+  (7010, 'SAMPLE_RESIDENTS', 'Sample residents form', 'sample_residents.dll'),
+  (7011, 'FAULTY_RAISEOWN', 'Sample applet whose OnInit raises a class of its own', 'faulty_raiseown.dll'),
+  (7012, 'FAULTY_HANDINIT', 'Sample library whose INIT, written by hand, raises', 'faulty_handinit.dll');
 INSERT OR IGNORE INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
   (7101, 7001, 'sample_applet.so', 'L64'),
   (7102, 7002, 'sample_widget.so', 'L64'),
@@ -23,7 +25,9 @@ INSERT OR IGNORE INTO TBL_BIN (COUNTER, C_RESOURCE, FILE_NAME, OS) VALUES
   (7107, 7007, 'faulty_noform.so', 'L64'),
   (7108, 7008, 'faulty_refuseclose.so', 'L64'),
   (7109, 7009, 'faulty_oldapi.so', 'L64'),
-  (7110, 7010, 'sample_residents.so', 'L64');
+  (7110, 7010, 'sample_residents.so', 'L64'),
+  (7111, 7011, 'faulty_raiseown.so', 'L64'),
+  (7112, 7012, 'faulty_handinit.so', 'L64');
 
 -- The sample add-on libraries (tools/applets/SampleAddon.cpp).
 INSERT OR IGNORE INTO TBL_RESOURCES (COUNTER, RESOURCE_NAME, DESCRIPTION, FILE_NAME) VALUES
