@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPalette>
+#include <QTextDocument>
 #include <QWidget>
 
 #include <QChar>
@@ -236,6 +237,32 @@ void TCustomEdit::HandleFocus(bool In)
             DoExit();
         }
     });
+}
+
+// ---------------------------------------------------------------------------
+// TPlainLabel
+
+TPlainLabel::TPlainLabel(QWidget* Parent, Qt::WindowFlags Flags) : QLabel(Parent, Flags)
+{
+    setTextFormat(Qt::PlainText);
+}
+
+TPlainLabel::TPlainLabel(const QString& Text, QWidget* Parent, Qt::WindowFlags Flags) : QLabel(Parent, Flags)
+{
+    setTextFormat(Qt::PlainText);
+    setText(Text);
+}
+
+QString PlainToolTip(const QString& Text)
+{
+    if (!Qt::mightBeRichText(Text))
+        return Text;
+    return Qt::convertFromPlainText(Text, Qt::WhiteSpacePre);
+}
+
+QString PlainToolTip(const std::string& Text)
+{
+    return PlainToolTip(QString::fromStdString(Text));
 }
 
 // ---------------------------------------------------------------------------
