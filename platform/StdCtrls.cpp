@@ -255,9 +255,11 @@ TPlainLabel::TPlainLabel(const QString& Text, QWidget* Parent, Qt::WindowFlags F
 
 QString PlainToolTip(const QString& Text)
 {
-    if (!Qt::mightBeRichText(Text))
-        return Text;
-    return Qt::convertFromPlainText(Text, Qt::WhiteSpacePre);
+    QString lines = Text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
+    if (!Qt::mightBeRichText(lines))
+        return lines;
+    return Qt::convertFromPlainText(lines, Qt::WhiteSpacePre);
 }
 
 QString PlainToolTip(const std::string& Text)

@@ -223,7 +223,8 @@ class TPlainLabel : public QLabel
     explicit TPlainLabel(const QString& Text, QWidget* Parent = nullptr, Qt::WindowFlags Flags = {});
 };
 
-// Text for setToolTip that shows Text as it is: unchanged when Qt would show
-// it as plain text anyway, else escaped into a paragraph.
+// Text for setToolTip that shows Text as it is, each line end (CR LF, CR or
+// LF) a line break: unchanged when Qt would show it as plain text anyway,
+// else escaped into a paragraph.
 QString PlainToolTip(const QString& Text);
 QString PlainToolTip(const std::string& Text);

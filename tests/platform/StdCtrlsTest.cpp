@@ -78,6 +78,7 @@ TEST(PlainTexts, TooltipsShowTheTextAsItIs)
     const std::string picture = RedPicture(folder);
     std::vector<THostileText> cases = HostileTexts(picture);
     cases.push_back({"signs and breaks", "a < b & c > d\nsecond  line"});
+    cases.push_back({"markup on two lines", "<b>x</b>\ny"});
     cases.push_back({"a plain name", "Jane Smith"});
     for (const THostileText& c : cases) {
         SCOPED_TRACE(c.Desc);
@@ -93,4 +94,5 @@ TEST(PlainTexts, TooltipsShowTheTextAsItIs)
         EXPECT_EQ(tip.contains("<a "), false);
     }
     EXPECT_EQ(PlainToolTip(std::string("Jane Smith")), "Jane Smith") << "plain texts stay as they are";
+    EXPECT_EQ(PlainToolTip(std::string("a\r\nb\rc")), "a\nb\nc") << "one line break per line end";
 }
