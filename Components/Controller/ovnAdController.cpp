@@ -26,10 +26,9 @@ std::unique_ptr<TovnCustomAdController> CreateAdController(TCustomControl* Panel
 
 std::string DefaultAdPage(const std::string& PictureFile)
 {
-    // The picture travels inside the page as a data: address. A page shown
-    // from a text has a blank base in the WebEngine view, from which no
-    // local file loads, and a file: address would be the one thing this page
-    // needs that a page of the web must never load.
+    // The picture travels inside the page as a data: address: the WebEngine
+    // view shows a page given as text on a blank base, from which no local
+    // file loads.
     QFile file(QString::fromStdString(PictureFile));
     if (!file.open(QIODevice::ReadOnly))
         return {};
