@@ -8,6 +8,7 @@
 #include "platform/DataSource.h"
 #include "platform/Dialogs.h"
 #include "platform/Fields.h"
+#include "platform/StdCtrls.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -221,7 +222,7 @@ TAddressRecordDialog::TAddressRecordDialog(TAdminContext Context, TMasterTable T
 
 void TAddressRecordDialog::AddRow(int Row, int Pair, const std::string& Caption, QWidget* Control)
 {
-    m_grid->addWidget(new QLabel(QString::fromStdString(Caption), this), Row, 2 * Pair);
+    m_grid->addWidget(new TPlainLabel(QString::fromStdString(Caption), this), Row, 2 * Pair);
     m_grid->addWidget(Control, Row, 2 * Pair + 1);
 }
 

@@ -9,6 +9,7 @@
 #include "platform/DataSource.h"
 #include "platform/Dialogs.h"
 #include "platform/Params.h"
+#include "platform/StdCtrls.h"
 #include "platform/StockControls.h"
 #include "ui/ovnTabUtils.h"
 
@@ -171,7 +172,7 @@ TfrmConnections::TfrmConnections(TConnectionsContext Context, QWidget* Parent)
     cboShowServers->OnCloseUp = [this](TObject*) { Guarded([this] { RefreshServers(); }); };
     btnServersRefresh = MakeAction(tsServers, "Refresh", [this] { RefreshServers(); });
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel("Show Servers:", tsServers));
+    top->addWidget(new TPlainLabel("Show Servers:", tsServers));
     top->addWidget(cboShowServers);
     top->addStretch();
     LayOut(tsServers, grdServers, top, {}, {btnServersRefresh});

@@ -4,6 +4,7 @@
 #include "platform/DBStockControls.h"
 #include "platform/DataSet.h"
 #include "platform/Fields.h"
+#include "platform/StdCtrls.h"
 #include "platform/StockControls.h"
 
 #include <QGridLayout>
@@ -28,17 +29,17 @@ TfrmDataAlias::TfrmDataAlias(TAdminContext Context, QWidget* Parent)
     memParams->setParent(grpLogin);
 
     auto* login = new QGridLayout(grpLogin);
-    login->addWidget(new QLabel("Driver Name:", grpLogin), 0, 0);
+    login->addWidget(new TPlainLabel("Driver Name:", grpLogin), 0, 0);
     login->addWidget(cboDriver, 0, 1);
-    login->addWidget(new QLabel("Server Name:", grpLogin), 1, 0);
+    login->addWidget(new TPlainLabel("Server Name:", grpLogin), 1, 0);
     login->addWidget(edtServer, 1, 1);
-    login->addWidget(new QLabel("Params:", grpLogin), 2, 0, Qt::AlignTop);
+    login->addWidget(new TPlainLabel("Params:", grpLogin), 2, 0, Qt::AlignTop);
     login->addWidget(memParams, 2, 1);
 
     auto* form = new QGridLayout;
-    form->addWidget(new QLabel("Alias:", this), 0, 0);
+    form->addWidget(new TPlainLabel("Alias:", this), 0, 0);
     form->addWidget(edtAlias, 0, 1);
-    form->addWidget(new QLabel("Description:", this), 1, 0);
+    form->addWidget(new TPlainLabel("Description:", this), 1, 0);
     form->addWidget(edtDescription, 1, 1);
     form->addWidget(grpLogin, 2, 0, 1, 2);
     form->addWidget(chkCU, 3, 1);

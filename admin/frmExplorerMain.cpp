@@ -15,6 +15,7 @@
 #include "platform/DataSource.h"
 #include "platform/Fields.h"
 #include "platform/Forms.h"
+#include "platform/StdCtrls.h"
 #include "platform/StockControls.h"
 #include "ui/KldCollectionView.h"
 #include "ui/KldObjectView.h"
@@ -382,7 +383,7 @@ void TfrmExplorerMain::CreateLayout()
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
     leftLayout->setSpacing(0);
-    auto* header = new QLabel(QStringLiteral("Connections"), left);
+    auto* header = new TPlainLabel(QStringLiteral("Connections"), left);
     header->setObjectName("lblConnections");
     header->setMargin(4);
     header->setAutoFillBackground(true);

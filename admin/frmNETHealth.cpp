@@ -10,6 +10,7 @@
 #include "platform/DateUtils.h"
 #include "platform/Processes.h"
 #include "platform/ReportList.h"
+#include "platform/StdCtrls.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -77,9 +78,9 @@ TfrmNETHealth::TfrmNETHealth(TNETHealthContext Context, QWidget* parent)
     m_pages = new QTabWidget;
     auto* kernel = new QWidget;
     auto* kernelLayout = new QVBoxLayout(kernel);
-    m_lblVersion = new QLabel;
-    m_lblProgram = new QLabel;
-    m_lblBrand = new QLabel;
+    m_lblVersion = new TPlainLabel;
+    m_lblProgram = new TPlainLabel;
+    m_lblBrand = new TPlainLabel;
     m_lvFiles = new TReportList;
     m_lvFiles->SetColumns({{"File Name"}, {"File Date"}, {"File Size", 100, false, true}, {"CRC32"}});
     for (QLabel* label : {m_lblVersion, m_lblProgram, m_lblBrand})
@@ -89,10 +90,10 @@ TfrmNETHealth::TfrmNETHealth(TNETHealthContext Context, QWidget* parent)
 
     auto* resources = new QWidget;
     auto* resourcesLayout = new QVBoxLayout(resources);
-    m_lblCachePath = new QLabel;
-    m_lblDownload = new QLabel;
-    m_lblCacheURI = new QLabel;
-    m_lblUpdateURL = new QLabel;
+    m_lblCachePath = new TPlainLabel;
+    m_lblDownload = new TPlainLabel;
+    m_lblCacheURI = new TPlainLabel;
+    m_lblUpdateURL = new TPlainLabel;
     m_lvResources = new TReportList;
     m_lvResources->SetColumns(
         {{"Name"}, {"File Name"}, {"Version"}, {"File Date"}, {"File Size", 100, false, true}, {"CRC32"}});
@@ -108,9 +109,9 @@ TfrmNETHealth::TfrmNETHealth(TNETHealthContext Context, QWidget* parent)
 
     auto* network = new QWidget;
     auto* networkLayout = new QVBoxLayout(network);
-    m_lblConnection = new QLabel;
-    m_lblServer = new QLabel;
-    m_lblVNS = new QLabel;
+    m_lblConnection = new TPlainLabel;
+    m_lblServer = new TPlainLabel;
+    m_lblVNS = new TPlainLabel;
     m_btnTest = new QPushButton("&Test network");
     m_mmResult = new QPlainTextEdit;
     m_mmResult->setReadOnly(true);

@@ -9,6 +9,7 @@
 #include "platform/DBGrids.h"
 #include "platform/DataSet.h"
 #include "platform/Fields.h"
+#include "platform/StdCtrls.h"
 #include "ui/Lookup.h"
 
 #include <QGridLayout>
@@ -56,7 +57,7 @@ TfrmRoleData::TfrmRoleData(TAdminContext Context, QWidget* Parent) : TAdminDialo
 
     auto* form = new QGridLayout;
     auto row = [&](int r, const char* caption, QWidget* w, QWidget* extra = nullptr) {
-        form->addWidget(new QLabel(caption, this), r, 0);
+        form->addWidget(new TPlainLabel(caption, this), r, 0);
         form->addWidget(w, r, 1);
         if (extra)
             form->addWidget(extra, r, 2);

@@ -5,6 +5,7 @@
 #include "admin/AdminForms.h"
 #include "platform/DataSet.h"
 #include "platform/Fields.h"
+#include "platform/StdCtrls.h"
 #include "platform/StringList.h"
 
 #include <QCheckBox>
@@ -97,7 +98,7 @@ class TLegend : public QWidget
     {
         auto* layout = new QHBoxLayout(this);
         layout->setContentsMargins(14, 0, 0, 0);
-        layout->addWidget(new QLabel("Max Access Allowed Flag", this));
+        layout->addWidget(new TPlainLabel("Max Access Allowed Flag", this));
     }
 
   protected:

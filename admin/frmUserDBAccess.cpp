@@ -9,6 +9,7 @@
 #include "platform/DataSet.h"
 #include "platform/DataSetModel.h"
 #include "platform/Fields.h"
+#include "platform/StdCtrls.h"
 #include "platform/StringList.h"
 #include "ui/Lookup.h"
 
@@ -72,7 +73,7 @@ TfrmUserDBAccess::TfrmUserDBAccess(TAdminContext Context, QWidget* Parent)
     grdAccess->OnDrawColumnCell = [this](QPainter& painter, const TGridCell& cell, bool& handled) {
         PaintOverride(grdAccess, painter, cell, handled);
     };
-    lblOverriden = new QLabel("Overriden Role", this);
+    lblOverriden = new TPlainLabel("Overriden Role", this);
     lblOverriden->setStyleSheet("color: red");
     btnRefresh = MakeAction(this, "Refresh", [this] {
         if (!tblUA->Active())

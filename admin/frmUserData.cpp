@@ -11,6 +11,7 @@
 #include "platform/DataSet.h"
 #include "platform/DateUtils.h"
 #include "platform/Fields.h"
+#include "platform/StdCtrls.h"
 #include "ui/Lookup.h"
 
 #include <QFormLayout>
@@ -86,7 +87,7 @@ TfrmUserData::TfrmUserData(TAdminContext Context, QWidget* Parent) : TAdminDialo
 
     auto* form = new QGridLayout;
     auto row = [&](int r, int c, const char* caption, QWidget* w, QWidget* extra = nullptr) {
-        form->addWidget(new QLabel(caption, this), r, c);
+        form->addWidget(new TPlainLabel(caption, this), r, c);
         if (extra) {
             auto* h = new QHBoxLayout;
             h->addWidget(w, 1);

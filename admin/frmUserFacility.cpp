@@ -7,6 +7,7 @@
 #include "platform/DataSet.h"
 #include "platform/Fields.h"
 #include "platform/ReportList.h"
+#include "platform/StdCtrls.h"
 #include "platform/StringList.h"
 
 #include <QLabel>
@@ -20,7 +21,7 @@ TfrmUserFacility::TfrmUserFacility(TAdminContext Context, QWidget* Parent)
     lvFacilities = new TReportList(this);
     lvFacilities->SetColumns({{"Facility", 320, false}, {"Mgr", 50, true}});
     lvFacilities->OnMouseUp = [this](TMouseButton, int x, int y) { ListMouseUp(x, y); };
-    lblInfo = new QLabel(this);
+    lblInfo = new TPlainLabel(this);
     btnOK = MakeAction(this, "&OK", [this] { OKClick(); });
     btnCancel = MakeButton("&Cancel", mrCancel, false, true);
     auto* layout = new QVBoxLayout(this);

@@ -14,6 +14,7 @@
 #include "platform/DataSet.h"
 #include "platform/DateUtils.h"
 #include "platform/Fields.h"
+#include "platform/StdCtrls.h"
 #include "ui/Lookup.h"
 #include "ui/ovnTabUtils.h"
 #include "base/KldCanvas.h"
@@ -142,7 +143,7 @@ TfrmUsers::TfrmUsers(TAdminContext Context, QWidget* Parent) : TAdminDialog(std:
     btnFacility = MakeAction(tsUsers, "&Facility Access", [this] { FacilityAccess(); });
     btnDBAccess = MakeAction(tsUsers, "Database &Access", [this] { DatabaseAccess(); });
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel("List By:", tsUsers));
+    top->addWidget(new TPlainLabel("List By:", tsUsers));
     top->addWidget(cboListBy);
     top->addWidget(edtValue, 1);
     top->addWidget(btnValue);
@@ -170,7 +171,7 @@ TfrmUsers::TfrmUsers(TAdminContext Context, QWidget* Parent) : TAdminDialog(std:
     btnRoleDetails = MakeAction(tsRoles, "&Details...", [this] { RoleDetails(); });
     btnMenuSecurity = MakeAction(tsRoles, "&Menu Security", [this] { MenuSecurity(); });
     auto* roleTop = new QHBoxLayout;
-    roleTop->addWidget(new QLabel("List By Enterprise:", tsRoles));
+    roleTop->addWidget(new TPlainLabel("List By Enterprise:", tsRoles));
     roleTop->addWidget(edtRoleValue, 1);
     roleTop->addWidget(btnRoleValue);
     auto* roleButtons = new QHBoxLayout;

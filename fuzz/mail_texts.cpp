@@ -3,7 +3,8 @@
 // (every byte of a line must come back in its pieces, in order, and no piece
 // may hold more than 93 characters), the print pages (lines only move
 // down a page), and the name a saved attachment is offered under (never a
-// folder part, never empty, '.' or '..').
+// folder part, never empty, '.' or '..', never a control character, never
+// more than 255 bytes).
 //
 // Input: byte 0 splits the rest into a stored file name and a body.
 
@@ -37,9 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string body = rest.substr(split);
 
     const std::string offered = AttachmentSaveName(stored);
-    if (offered.empty() || offered == "." || offered == ".." ||
+    if (offered.empty() || offered == "." || offered == ".." || offered.size() > 255 ||
         offered.find_first_of("/\\") != std::string::npos)
         std::abort();
+    for (const char c : offered)
+        if (static_cast<unsigned char>(c) < 32 || c == 127)
+            std::abort();
 
     const auto lines = MailTextLines(body);
     for (const std::string& line : lines) {

@@ -4,6 +4,7 @@
 #include "platform/DateUtils.h"
 #include "platform/Dialogs.h"
 #include "platform/StackTrace.h"
+#include "platform/StdCtrls.h"
 #include "platform/SysUtils.h"
 #include "platform/SystemFacts.h"
 #include "platform/Threads.h"
@@ -213,10 +214,10 @@ TovnExceptionDialog::TovnExceptionDialog(QWidget* Parent) : TDialogForm(Parent)
     SetPosition(poScreenCenter);
     setWindowTitle(QString::fromStdString(ApplicationTitle() + " - Error"));
 
-    Icon = new QLabel(this);
+    Icon = new TPlainLabel(this);
     Icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32));
     Icon->setGeometry(15, 12, 32, 32);
-    lblMessage = new QLabel(this);
+    lblMessage = new TPlainLabel(this);
     lblMessage->setWordWrap(true);
     lblMessage->setTextFormat(Qt::PlainText);
     lblMessage->setGeometry(62, 12, kMessageWidth, kMessageHeight);
@@ -225,7 +226,7 @@ TovnExceptionDialog::TovnExceptionDialog(QWidget* Parent) : TDialogForm(Parent)
     OkBtn = new QPushButton(QStringLiteral("&OK"), ButtonsPanel);
     OkBtn->setDefault(true);
     QObject::connect(OkBtn, &QPushButton::clicked, this, [this] { SetModalResult(mrOk); });
-    DetailsBtn = new QLabel(QStringLiteral("More info >>"), ButtonsPanel);
+    DetailsBtn = new TPlainLabel(QStringLiteral("More info >>"), ButtonsPanel);
     DetailsBtn->setCursor(Qt::PointingHandCursor);
     DetailsBtn->installEventFilter(this);
     auto* buttons = new QHBoxLayout(ButtonsPanel);

@@ -193,6 +193,8 @@ class TQtDialogs : public IDialogService
     {
         QMessageBox box(QApplication::activeWindow());
         box.setWindowTitle(QString::fromStdString(DialogCaptionOf(type)));
+        // Messages carry the server's and other users' texts: never markup.
+        box.setTextFormat(Qt::PlainText);
         box.setText(QString::fromStdString(text));
         switch (type) {
         case mtWarning:

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPalette>
+#include <QTextDocument>
 #include <QWidget>
 
 #include <QChar>
@@ -236,6 +237,34 @@ void TCustomEdit::HandleFocus(bool In)
             DoExit();
         }
     });
+}
+
+// ---------------------------------------------------------------------------
+// TPlainLabel
+
+TPlainLabel::TPlainLabel(QWidget* Parent, Qt::WindowFlags Flags) : QLabel(Parent, Flags)
+{
+    setTextFormat(Qt::PlainText);
+}
+
+TPlainLabel::TPlainLabel(const QString& Text, QWidget* Parent, Qt::WindowFlags Flags) : QLabel(Parent, Flags)
+{
+    setTextFormat(Qt::PlainText);
+    setText(Text);
+}
+
+QString PlainToolTip(const QString& Text)
+{
+    QString lines = Text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
+    if (!Qt::mightBeRichText(lines))
+        return lines;
+    return Qt::convertFromPlainText(lines, Qt::WhiteSpacePre);
+}
+
+QString PlainToolTip(const std::string& Text)
+{
+    return PlainToolTip(QString::fromStdString(Text));
 }
 
 // ---------------------------------------------------------------------------

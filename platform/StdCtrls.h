@@ -16,6 +16,12 @@
 //   handler, never Qt.
 // - `TCustomLabel`/`TLabel`: a caption in the label's font, auto-sized by
 //   default, optionally transparent, with the mouse events.
+// - Texts are plain text: a label shows "<b>x</b>" as those eight
+//   characters. A name, subject or message from the server, a file or
+//   another user must never become markup, a link or a picture read from a
+//   local file. `TPlainLabel` is the stock Qt label for forms laid out with
+//   Qt's layouts, and `PlainToolTip` the text for a tooltip (which Qt shows
+//   as rich text when it looks like markup).
 
 #include "platform/Canvas.h"
 #include "platform/Controls.h"
@@ -208,3 +214,17 @@ class TLabel : public TCustomLabel
     using TCustomLabel::TCustomLabel;
     std::string ClassName() const override { return "TLabel"; }
 };
+
+// A stock Qt label whose text is always plain text.
+class TPlainLabel : public QLabel
+{
+  public:
+    explicit TPlainLabel(QWidget* Parent = nullptr, Qt::WindowFlags Flags = {});
+    explicit TPlainLabel(const QString& Text, QWidget* Parent = nullptr, Qt::WindowFlags Flags = {});
+};
+
+// Text for setToolTip that shows Text as it is, each line end (CR LF, CR or
+// LF) a line break: unchanged when Qt would show it as plain text anyway,
+// else escaped into a paragraph.
+QString PlainToolTip(const QString& Text);
+QString PlainToolTip(const std::string& Text);

@@ -3,6 +3,7 @@
 #include "platform/DrawText.h"
 #include "platform/FrameControls.h"
 #include "platform/ScopedFlag.h"
+#include "platform/StdCtrls.h"
 #include "platform/SysUtils.h"
 #include "platform/Threads.h"
 #include "ui/KldAppUtils.h"
@@ -98,7 +99,7 @@ TKldGridView::TKldGridView(QWidget* parent) : TCustomControl(parent)
             ReportCurrentException(ClassName() + ".HorzScroll");
         }
     });
-    m_hintLabel = new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint);
+    m_hintLabel = new TPlainLabel(this, Qt::ToolTip | Qt::FramelessWindowHint);
     m_hintLabel->setAttribute(Qt::WA_ShowWithoutActivating);
     m_hintLabel->hide();
     m_editor = new TKldValueEditor(this);

@@ -2,6 +2,7 @@
 
 #include "platform/DataSet.h"
 #include "platform/Dialogs.h"
+#include "platform/StdCtrls.h"
 #include "platform/Threads.h"
 
 #include <QApplication>
@@ -242,7 +243,7 @@ void TfrmSchemaEditor::CreateControls()
     auto labelled = [](const char* caption, QWidget* editor) {
         auto* box = new QVBoxLayout;
         box->setSpacing(2);
-        auto* label = new QLabel(caption);
+        auto* label = new TPlainLabel(caption);
         label->setBuddy(editor);
         box->addWidget(label);
         box->addWidget(editor);

@@ -7,6 +7,7 @@
 #include "platform/Fields.h"
 #include "platform/FormParts.h"
 #include "platform/ListBox.h"
+#include "platform/StdCtrls.h"
 #include "ui/DataEntryForm.h"
 #include "ui/LookupFormDBCombo.h"
 #include "ui/ovnButtons.h"
@@ -178,7 +179,7 @@ std::string TovnComboBase::Hint() const
 void TovnComboBase::SetHint(const std::string& Value)
 {
     m_hint = Value;
-    Editor().Widget()->setToolTip(QString::fromStdString(Value));
+    Editor().Widget()->setToolTip(PlainToolTip(Value));
 }
 
 void TovnComboBase::UpdateHintFromItems()

@@ -111,6 +111,10 @@ TfrmSwaplet::TfrmSwaplet(const std::vector<std::string>& Args, const TSwapletTim
     m_lblStatus->setObjectName("lblStatus");
     m_lblStatus->setGeometry(84, 72, 331, 16);
     m_lblStatus->hide();
+    // The restore's error names members of the archive: plain text, never
+    // markup.
+    for (QLabel* label : {m_lblHeader, m_lblMessage, m_lblStatus})
+        label->setTextFormat(Qt::PlainText);
     m_pbProgress = new QProgressBar(this);
     m_pbProgress->setObjectName("pbProgress");
     m_pbProgress->setRange(0, 100);

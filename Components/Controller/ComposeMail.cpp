@@ -7,6 +7,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FileReplaceStream.h"
 #include "platform/Mask.h"
+#include "platform/StdCtrls.h"
 #include "platform/Streams.h"
 #include "platform/Threads.h"
 #include "ui/Lookup.h"
@@ -106,7 +107,7 @@ void TfrmComposeMail::BuildControls()
     btnAttach = new QPushButton(QStringLiteral("Attach File To Message"), this);
     btnRemove = new QPushButton(QStringLiteral("Remove Attachment"), this);
     btnRemove->setEnabled(false);
-    lblAttachment = new QLabel(this);
+    lblAttachment = new TPlainLabel(this);
     QFont bold = lblAttachment->font();
     bold.setBold(true);
     lblAttachment->setFont(bold);
@@ -117,11 +118,11 @@ void TfrmComposeMail::BuildControls()
     memMessage->setFont(memoFont);
 
     auto* grid = new QGridLayout();
-    grid->addWidget(new QLabel(QStringLiteral("To:"), this), 0, 0);
+    grid->addWidget(new TPlainLabel(QStringLiteral("To:"), this), 0, 0);
     grid->addWidget(cbKind, 0, 1);
     grid->addWidget(edTo->Widget(), 0, 2);
     grid->addWidget(btnSelect, 0, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Subject:"), this), 1, 0);
+    grid->addWidget(new TPlainLabel(QStringLiteral("Subject:"), this), 1, 0);
     grid->addWidget(edSubject, 1, 1, 1, 3);
     grid->setColumnStretch(2, 1);
     auto* buttons = new QHBoxLayout();

@@ -1,6 +1,7 @@
 #include "Components/Controller/Debug.h"
 
 #include "platform/DataSet.h"
+#include "platform/StdCtrls.h"
 #include "platform/StringList.h"
 
 #include <QGridLayout>
@@ -37,11 +38,11 @@ TfrmDebug::TfrmDebug(QWidget* parent) : TDialogForm(parent)
 
     auto* grid = new QGridLayout(bottom);
     grid->setContentsMargins(8, 6, 8, 8);
-    lblF = new QLabel("Filtered", bottom);
+    lblF = new TPlainLabel("Filtered", bottom);
     lblF->setObjectName("lblF");
     lblF->setFont(QFont("Arial", 9));
     grid->addWidget(lblF, 0, 0);
-    lblFT = new QLabel(bottom);
+    lblFT = new TPlainLabel(bottom);
     lblFT->setObjectName("lblFT");
     grid->addWidget(lblFT, 0, 1, 1, 2);
 

@@ -2,6 +2,7 @@
 
 #include "Components/Controller/ovnController.h"
 #include "platform/Messages.h"
+#include "platform/StdCtrls.h"
 #include "platform/SysUtils.h"
 
 #include <QApplication>
@@ -47,11 +48,11 @@ TLogoutConfirmForm::TLogoutConfirmForm(QWidget* Owner, int32_t Minutes) : TDialo
     const int clientWidth = FormWidth - 2 * BorderWidth;
     const int clientHeight = FormHeight - 2 * BorderWidth;
     const int centre = BorderWidth + clientWidth / 2;
-    m_icon = new QLabel(this);
+    m_icon = new TPlainLabel(this);
     m_icon->setObjectName("imgQuestion");
     m_icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));
     m_icon->setGeometry(BorderWidth + 10, BorderWidth + 10, 32, 32);
-    m_label = new QLabel(this);
+    m_label = new TPlainLabel(this);
     m_label->setObjectName("lblMessage");
     m_label->setWordWrap(true);
     m_label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);

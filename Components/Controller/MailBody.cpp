@@ -8,6 +8,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Fields.h"
 #include "platform/FileReplaceStream.h"
+#include "platform/StdCtrls.h"
 
 #include <QEvent>
 #include <QFont>
@@ -87,7 +88,7 @@ TfrmMailBody::TfrmMailBody(QWidget* Parent) : TModuleForm(Parent, nullptr)
     btnAttachment->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     btnAttachment->setToolTip(QStringLiteral("Save Attachment "));
     btnAttachment->setVisible(false);
-    lblFileName = new QLabel(this);
+    lblFileName = new TPlainLabel(this);
     QFont bold = lblFileName->font();
     bold.setBold(true);
     lblFileName->setFont(bold);
@@ -102,10 +103,10 @@ TfrmMailBody::TfrmMailBody(QWidget* Parent) : TModuleForm(Parent, nullptr)
     buttons->addWidget(btnAttachment);
     buttons->addWidget(lblFileName, 1);
     auto* fields = new QHBoxLayout();
-    fields->addWidget(new QLabel(QStringLiteral("From:"), this));
+    fields->addWidget(new TPlainLabel(QStringLiteral("From:"), this));
     fields->addWidget(edFrom, 1);
     auto* subject = new QHBoxLayout();
-    subject->addWidget(new QLabel(QStringLiteral("Subject:"), this));
+    subject->addWidget(new TPlainLabel(QStringLiteral("Subject:"), this));
     subject->addWidget(edSubject, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
@@ -159,7 +160,7 @@ void TfrmMailBody::DoUpdateView()
     const std::string file = Trim(Text(q, "FILE_NAME"));
     lblFileName->setText(QString::fromStdString(file));
     btnAttachment->setVisible(!file.empty());
-    btnAttachment->setToolTip(QString::fromStdString(file));
+    btnAttachment->setToolTip(PlainToolTip(file));
     if (!Text(q, "SUBJECT").empty())
         SetCaption(Text(q, "SUBJECT"));
 }

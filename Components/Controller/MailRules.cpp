@@ -53,9 +53,63 @@ std::string MailFileName(const std::string& Path)
     return cut == std::string::npos ? Path : Path.substr(cut + 1);
 }
 
+namespace {
+
+// The name without C0 controls, DEL and C1 controls (U+0080-U+009F, two
+// bytes "\xC2\x80"-"\xC2\x9F" in UTF-8): a line break or an escape in a
+// file name breaks the save dialog's field and every listing of the folder.
+std::string WithoutControls(const std::string& Name)
+{
+    std::string out;
+    out.reserve(Name.size());
+    for (size_t i = 0; i < Name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(Name[i]);
+        if (c < 32 || c == 127)
+            continue;
+        if (c == 0xC2 && i + 1 < Name.size() && static_cast<unsigned char>(Name[i + 1]) >= 0x80 &&
+            static_cast<unsigned char>(Name[i + 1]) <= 0x9F) {
+            ++i;
+            continue;
+        }
+        out += Name[i];
+    }
+    return out;
+}
+
+// At most Bytes bytes of Text, cut before a UTF-8 continuation byte's lead
+// so that no character is split.
+std::string Utf8Head(const std::string& Text, size_t Bytes)
+{
+    if (Text.size() <= Bytes)
+        return Text;
+    size_t cut = Bytes;
+    while (cut > 0 && (static_cast<unsigned char>(Text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return Text.substr(0, cut);
+}
+
+// A name the file system takes: at most MaxFileNameBytes bytes, the
+// extension kept when the name before it keeps a character.
+std::string FitFileName(const std::string& Name)
+{
+    constexpr size_t MaxFileNameBytes = 255;
+    if (Name.size() <= MaxFileNameBytes)
+        return Name;
+    const size_t dot = Name.rfind('.');
+    if (dot != std::string::npos && dot > 0 && Name.size() - dot < MaxFileNameBytes) {
+        const std::string extension = Name.substr(dot);
+        const std::string stem = Utf8Head(Name.substr(0, dot), MaxFileNameBytes - extension.size());
+        if (!stem.empty())
+            return stem + extension;
+    }
+    return Utf8Head(Name, MaxFileNameBytes);
+}
+
+} // namespace
+
 std::string AttachmentSaveName(const std::string& FileName)
 {
-    const std::string name = MailFileName(FileName);
+    const std::string name = FitFileName(WithoutControls(MailFileName(FileName)));
     if (name.empty() || name == "." || name == "..")
         return "attachment";
     return name;

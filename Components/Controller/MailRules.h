@@ -39,8 +39,10 @@ TMailAddressing MailAddressing(int Kind, const std::string& ToText, int32_t Role
 // The file name without its folder, after the last '/' or '\'.
 std::string MailFileName(const std::string& Path);
 // The name a save dialog offers for an attachment: MailFileName of the
-// stored name, 'attachment' when that is empty, '.' or '..' (the name comes
-// from another user's client, so no folder part is ever offered).
+// stored name without control characters, cut to the file system's 255
+// bytes on a UTF-8 character's boundary (the extension kept), and
+// 'attachment' when that is empty, '.' or '..' (the name comes from another
+// user's client, so no folder part, line break or endless name is offered).
 std::string AttachmentSaveName(const std::string& FileName);
 
 // What the main window's SendOMail makes of its arguments.

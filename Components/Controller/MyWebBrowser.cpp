@@ -30,6 +30,19 @@ namespace {
 
 bool IsWebUrl(const QUrl& url) { return url.scheme() == "http" || url.scheme() == "https"; }
 
+// An empty resource of the kind asked for. The document reads a local file,
+// a Qt resource or a data: address itself when the view answers nothing
+// (a null variant), so a refusal must be a value.
+QVariant Refused(int type)
+{
+    switch (type)
+    {
+    case QTextDocument::ImageResource: return QVariant(QImage());
+    case QTextDocument::StyleSheetResource: return QVariant(QString());
+    default: return QVariant(QByteArray());
+    }
+}
+
 // Literal arguments of a page call: texts in quotes, numbers, true, false,
 // null, undefined.
 bool ParseLiteral(const std::string& s, size_t& i, Variant& value)
@@ -290,7 +303,10 @@ void TMyWebBrowser::ClickLink(const QUrl& Url)
         RunPageCall(Url.path(QUrl::FullyDecoded).toStdString());
         return;
     }
-    Navigate(QUrl(QString::fromStdString(m_location)).resolved(Url).toString().toStdString());
+    const QUrl target = QUrl(QString::fromStdString(m_location)).resolved(Url);
+    if (m_fromWeb && !IsWebUrl(target))
+        return; // a page of the web opens no local file in the view
+    Navigate(target.toString().toStdString());
 }
 
 void TMyWebBrowser::Navigate(const std::string& Url) { GoTo(Url, true); }
@@ -406,6 +422,7 @@ void TMyWebBrowser::PageArrived(unsigned Navigation, bool Ok, const std::string&
     if (Navigation != m_navigation)
         return; // a later navigation took over
     m_source = Ok ? Body : std::string();
+    m_fromWeb = IsWebUrl(QUrl(QString::fromStdString(m_location)));
     m_hasDocument = true;
     Render();
     m_readyState = READYSTATE_COMPLETE;
@@ -428,6 +445,8 @@ QVariant TMyWebBrowser::loadResource(int type, const QUrl& name)
     if (name.isEmpty())
         return QVariant(); // a picture without a source is not the page itself
     const QUrl url = QUrl(QString::fromStdString(m_location)).resolved(name);
+    if (m_fromWeb && !IsWebUrl(url))
+        return Refused(type); // a page of the web reads no local file into itself
     if (type == QTextDocument::ImageResource && IsWebUrl(url))
     {
         const auto found = m_pictures.find(url.toString());
@@ -467,6 +486,7 @@ void TMyWebBrowser::LoadHtml(const std::string& Html)
 {
     if (!m_hasDocument)
         throw EVariantInvalidOpError("Invalid variant operation");
+    m_fromWeb = false; // a whole new document, written by the program
     SetSource(Html);
 }
 

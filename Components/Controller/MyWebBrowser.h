@@ -20,6 +20,13 @@
 //   source and may cancel the click, then the link is not followed.
 // - WriteHtml is the document's write: the text goes after what the open
 //   document holds, and the view shows the whole again.
+// - A page that came from the web (an http or https address) loads pictures
+//   and style sheets of http and https addresses only, never a local file
+//   (file:, qrc:, data: or any other scheme), and its links lead to web
+//   addresses only. Pages the program writes (the blank page and what is
+//   written into it, LoadHtml's document, a local file's page) keep every
+//   picture they name. Text written into a page of the web stays under the
+//   page's rule.
 
 #include "Components/Controller/BrowserBindings.h"
 #include "Components/Controller/WebAds.h"
@@ -151,6 +158,7 @@ class TMyWebBrowser : public QTextBrowser
     bool m_hasDocument = false;
     std::string m_location;
     std::string m_source;
+    bool m_fromWeb = false; // the document shown came from an http(s) address
     unsigned m_navigation = 0;
     std::vector<std::string> m_history;
     int m_historyIndex = -1;

@@ -3,6 +3,7 @@
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "platform/DateUtils.h"
 #include "platform/Resources.h"
+#include "platform/StdCtrls.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -417,12 +418,12 @@ TNotifyCenter::TNotifyCenter(TNotifyDatabase* Database, QWidget* Parent)
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
     setFont(NotifyFont(true));
-    m_imgRefresh = new QLabel(this);
+    m_imgRefresh = new TPlainLabel(this);
     m_imgRefresh->setPixmap(SmallPicture(false));
     m_imgRefresh->setGeometry(280, 13, 16, 16);
     m_imgRefresh->setToolTip("Check for new notifications");
     m_imgRefresh->setCursor(Qt::PointingHandCursor);
-    m_imgSetup = new QLabel(this);
+    m_imgSetup = new TPlainLabel(this);
     m_imgSetup->setPixmap(SmallPicture(true));
     m_imgSetup->setGeometry(260, 13, 16, 16);
     m_imgSetup->setToolTip("Configure which notifications you will receive");

@@ -1,5 +1,6 @@
 #include "Components/Controller/NotificationPreferences.h"
 
+#include "platform/StdCtrls.h"
 #include "ui/KldAppUtils.h"
 
 #include <QApplication>
@@ -92,7 +93,7 @@ TfrmNotificationPreferences::TfrmNotificationPreferences(QWidget* Parent)
 {
     setWindowTitle("Notification Preferences");
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel("These settings control which notifications you will be receiving.\n"
+    layout->addWidget(new TPlainLabel("These settings control which notifications you will be receiving.\n"
                                  "Check the applets you would like to receive notifications for.",
                                  this));
     m_list->setMinimumSize(360, 200);

@@ -9,6 +9,7 @@
 #include "platform/DataSetModel.h"
 #include "platform/Dialogs.h"
 #include "platform/Fields.h"
+#include "platform/StdCtrls.h"
 
 #include <QAction>
 #include <QEvent>
@@ -217,9 +218,9 @@ void TfrmReadMail::BuildControls()
     pnlLeft->setAutoFillBackground(true);
     pnlLeft->setBackgroundRole(QPalette::Base);
     auto* left = new QVBoxLayout(pnlLeft);
-    lblInbox = new QLabel(QStringLiteral("Inbox"), pnlLeft);
-    lblSent = new QLabel(QStringLiteral("Sent"), pnlLeft);
-    lblArchived = new QLabel(QStringLiteral("Archived"), pnlLeft);
+    lblInbox = new TPlainLabel(QStringLiteral("Inbox"), pnlLeft);
+    lblSent = new TPlainLabel(QStringLiteral("Sent"), pnlLeft);
+    lblArchived = new TPlainLabel(QStringLiteral("Archived"), pnlLeft);
     lblArchived->setVisible(false);
     for (QLabel* label : {lblInbox, lblSent, lblArchived}) {
         label->setCursor(Qt::PointingHandCursor);

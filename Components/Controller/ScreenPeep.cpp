@@ -1,5 +1,7 @@
 #include "Components/Controller/ScreenPeep.h"
 
+#include "platform/StdCtrls.h"
+
 #include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,23 +14,23 @@ TfrmScreenPeep::TfrmScreenPeep(QWidget* parent) : TDialogForm(parent)
     setObjectName("frmScreenPeep");
     setWindowTitle(QStringLiteral("Screen Peep"));
     SetPosition(poScreenCenter);
-    auto* heading = new QLabel(QStringLiteral("WARNING!!!"), this);
+    auto* heading = new TPlainLabel(QStringLiteral("WARNING!!!"), this);
     QFont big = heading->font();
     big.setPointSize(big.pointSize() + 6);
     big.setBold(true);
     heading->setFont(big);
     heading->setStyleSheet(QStringLiteral("color: #C00000"));
     heading->setAlignment(Qt::AlignCenter);
-    auto* remote = new QLabel(QStringLiteral("Remote user "), this);
-    m_lblUser = new QLabel(QStringLiteral("<USER>"), this);
+    auto* remote = new TPlainLabel(QStringLiteral("Remote user "), this);
+    m_lblUser = new TPlainLabel(QStringLiteral("<USER>"), this);
     m_lblUser->setObjectName("lblUser");
     m_lblUser->setTextFormat(Qt::PlainText);
     QFont bold = m_lblUser->font();
     bold.setBold(true);
     m_lblUser->setFont(bold);
-    auto* trying = new QLabel(QStringLiteral("is trying to view your screen from his/her workstation. "), this);
-    auto* question = new QLabel(QStringLiteral("Do you authorize this action?"), this);
-    m_lblCountdown = new QLabel(QStringLiteral("Autoclose in 15 seconds"), this);
+    auto* trying = new TPlainLabel(QStringLiteral("is trying to view your screen from his/her workstation. "), this);
+    auto* question = new TPlainLabel(QStringLiteral("Do you authorize this action?"), this);
+    m_lblCountdown = new TPlainLabel(QStringLiteral("Autoclose in 15 seconds"), this);
     m_lblCountdown->setObjectName("lblCountdown");
     m_btnYes = MakeButton("&YES - He is a good guy", mrNone);
     m_btnNo = MakeButton("&NO WAY!!!", mrCancel, true, true);

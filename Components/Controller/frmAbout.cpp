@@ -3,6 +3,7 @@
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/DateUtils.h"
+#include "platform/StdCtrls.h"
 #include "platform/SysUtils.h"
 
 #include <QApplication>
@@ -70,7 +71,7 @@ TfrmAbout::TfrmAbout(int32_t Brand, const TovnVersionInfo& Info, QWidget* parent
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     SetPosition(poScreenCenter);
     auto picture = [this](int32_t brand) {
-        auto* label = new QLabel(this);
+        auto* label = new TPlainLabel(this);
         label->setObjectName(brand == 0 ? "imgBrand0" : "imgBrand1");
         label->setPixmap(AboutBrandPicture(brand));
         return label;
@@ -79,9 +80,9 @@ TfrmAbout::TfrmAbout(int32_t Brand, const TovnVersionInfo& Info, QWidget* parent
     m_imgBrand1 = picture(1);
     m_imgBrand0->setVisible(Brand == 0);
     m_imgBrand1->setVisible(Brand == 1);
-    m_lblVersion = new QLabel(QString::fromStdString(AboutVersionText(Info)), this);
+    m_lblVersion = new TPlainLabel(QString::fromStdString(AboutVersionText(Info)), this);
     m_lblVersion->setObjectName("lblVersion");
-    m_lblOwnership = new QLabel(QString::fromStdString(AboutOwnershipText(Brand, Info)), this);
+    m_lblOwnership = new TPlainLabel(QString::fromStdString(AboutOwnershipText(Brand, Info)), this);
     m_lblOwnership->setObjectName("lblOwnership");
     QPushButton* ok = MakeButton("OK", mrOk, true, true);
     auto* layout = new QVBoxLayout(this);

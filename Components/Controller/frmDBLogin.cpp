@@ -5,6 +5,7 @@
 #include "platform/DataSetModel.h"
 #include "platform/DataSource.h"
 #include "platform/Fields.h"
+#include "platform/StdCtrls.h"
 #include "platform/SysUtils.h"
 
 #include <QApplication>
@@ -99,7 +100,7 @@ TfrmDBLogin::TfrmDBLogin(TDataSet& DataBases, QWidget* parent) : TDialogForm(par
     connect(m_model, &TDataSetModel::currentRowChanged, this, [this](int) { SelectCurrentRow(); });
     connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex&) { SetModalResult(mrOk); });
 
-    m_lblSearch = new QLabel(QStringLiteral("Search"), this);
+    m_lblSearch = new TPlainLabel(QStringLiteral("Search"), this);
     m_lblSearch->setObjectName("lblSearch");
     m_lblSearch->setToolTip(QStringLiteral("Press \"Backspace\" to remove filter"));
     m_lblSearch->hide();

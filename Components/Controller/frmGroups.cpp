@@ -2,6 +2,7 @@
 
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
+#include "platform/StdCtrls.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -89,7 +90,7 @@ TfrmGroups::TfrmGroups(QWidget* Parent) : TDialogForm(Parent)
     auto* groupsPage = new QWidget(m_pages);
     auto* groupsLayout = new QGridLayout(groupsPage);
     groupsLayout->setContentsMargins(0, 0, 0, 0);
-    groupsLayout->addWidget(new QLabel("Module Groups:", groupsPage), 0, 0);
+    groupsLayout->addWidget(new TPlainLabel("Module Groups:", groupsPage), 0, 0);
     m_lstGroups = MakeList(groupsPage, "lstGroups");
     groupsLayout->addWidget(m_lstGroups, 1, 0);
     auto* groupButtons = new QVBoxLayout;
@@ -110,11 +111,11 @@ TfrmGroups::TfrmGroups(QWidget* Parent) : TDialogForm(Parent)
     auto* groupPage = new QWidget(m_pages);
     auto* groupLayout = new QGridLayout(groupPage);
     groupLayout->setContentsMargins(0, 0, 0, 0);
-    groupLayout->addWidget(new QLabel("Group Name:", groupPage), 0, 0);
+    groupLayout->addWidget(new TPlainLabel("Group Name:", groupPage), 0, 0);
     m_edtName = new QLineEdit(groupPage);
     m_edtName->setObjectName("edtName");
     groupLayout->addWidget(m_edtName, 1, 0);
-    groupLayout->addWidget(new QLabel("Available Modules:", groupPage), 0, 3);
+    groupLayout->addWidget(new TPlainLabel("Available Modules:", groupPage), 0, 3);
     m_lstMembers = MakeList(groupPage, "lstMembers");
     groupLayout->addWidget(m_lstMembers, 2, 0);
     auto* memberButtons = new QVBoxLayout;

@@ -1,6 +1,7 @@
 #include "Components/Controller/frmLock.h"
 
 #include "Components/Controller/ovnAdmin.h"
+#include "platform/StdCtrls.h"
 #include "platform/SysUtils.h"
 
 #include <QFormLayout>
@@ -25,7 +26,7 @@ TfrmLock::TfrmLock(const TAdminUser& User, QWidget* parent) : TDialogForm(parent
     setWindowTitle(QStringLiteral("Browser Locked"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     SetPosition(poMainFormCenter);
-    m_imgLock = new QLabel(this);
+    m_imgLock = new TPlainLabel(this);
     m_imgLock->setObjectName("imgLock");
     m_imgLock->setPixmap(QPixmap(QStringLiteral(":/res/KLD_LOCK24.png")).scaled(48, 48, Qt::KeepAspectRatio,
                                                                                 Qt::SmoothTransformation));

@@ -4,6 +4,7 @@
 #include "Components/Nembra/ovnControllerUtils.h"
 #include "base/KldLogFile.h"
 #include "base/KldProgress.h"
+#include "platform/StdCtrls.h"
 #include "platform/SysUtils.h"
 #include "platform/Threads.h"
 
@@ -61,7 +62,7 @@ QPixmap BrandBanner(int Brand)
 
 QLabel* Caption(const char* text, QWidget* buddy, QWidget* parent)
 {
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    auto* label = new TPlainLabel(QString::fromUtf8(text), parent);
     label->setBuddy(buddy);
     return label;
 }
@@ -100,10 +101,10 @@ TfrmLogin::TfrmLogin(QWidget* parent) : TDialogForm(parent)
     // A single border without border icons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
-    m_banner0 = new QLabel(this);
+    m_banner0 = new TPlainLabel(this);
     m_banner0->setPixmap(BrandBanner(0));
     m_banner0->setVisible(AppBrand == 0);
-    m_banner1 = new QLabel(this);
+    m_banner1 = new TPlainLabel(this);
     m_banner1->setPixmap(BrandBanner(1));
     m_banner1->setVisible(AppBrand == 1);
 

@@ -7,6 +7,7 @@
 #include "platform/ComCtrls.h"
 #include "platform/DriveType.h"
 #include "platform/FileUtils.h"
+#include "platform/StdCtrls.h"
 #include "platform/SysUtils.h"
 #include "platform/Threads.h"
 #include "ui/KldCollectionView.h"
@@ -260,12 +261,12 @@ QWidget* TfrmPreferences::MakeGeneralPage()
     connect(selectFont, &QPushButton::clicked, this, [this] { btnSelectFontClick(); });
     auto* mailLayout = new QGridLayout(mail);
     mailLayout->addWidget(m_cbMailPopup, 0, 0, 1, 3);
-    mailLayout->addWidget(new QLabel(QStringLiteral("New Message footer:"), mail), 1, 0);
+    mailLayout->addWidget(new TPlainLabel(QStringLiteral("New Message footer:"), mail), 1, 0);
     mailLayout->addWidget(m_edtMailFooter, 1, 1, 1, 2);
     mailLayout->addWidget(m_cbMailCheck, 2, 0);
     mailLayout->addWidget(m_edtMailInterval, 2, 1);
-    mailLayout->addWidget(new QLabel(QStringLiteral("minutes"), mail), 2, 2);
-    mailLayout->addWidget(new QLabel(QStringLiteral("Message font:"), mail), 3, 0);
+    mailLayout->addWidget(new TPlainLabel(QStringLiteral("minutes"), mail), 2, 2);
+    mailLayout->addWidget(new TPlainLabel(QStringLiteral("Message font:"), mail), 3, 0);
     mailLayout->addWidget(m_edtMailFont, 3, 1);
     mailLayout->addWidget(selectFont, 3, 2);
 

@@ -6,6 +6,8 @@
 #include "platform/Controls.h"
 
 #include <QEventLoop>
+#include <QFile>
+#include <QMimeDatabase>
 #include <QTimer>
 
 const char* const AdServiceKey = "Kw3hv9Rm2pxT0qaZe";
@@ -24,9 +26,20 @@ std::unique_ptr<TovnCustomAdController> CreateAdController(TCustomControl* Panel
 
 std::string DefaultAdPage(const std::string& PictureFile)
 {
-    const QString file = QUrl::fromLocalFile(QString::fromStdString(PictureFile)).toString(QUrl::FullyEncoded);
-    return std::string("<center><a href=\"") + ProductWebSite + "\" target=\"_blank\"><img src=\"" +
-           file.toStdString() + "\" alt=\"" + ProductWebSiteName + "\" border=\"0\"></a></center>";
+    // The picture travels inside the page as a data: address: the WebEngine
+    // view shows a page given as text on a blank base, from which no local
+    // file loads.
+    QFile file(QString::fromStdString(PictureFile));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return {};
+    const QString type =
+        QMimeDatabase().mimeTypeForFile(QString::fromStdString(PictureFile), QMimeDatabase::MatchExtension).name();
+    return std::string("<center><a href=\"") + ProductWebSite + "\" target=\"_blank\"><img src=\"data:" +
+           type.toStdString() + ";base64," + bytes.toBase64().toStdString() + "\" alt=\"" + ProductWebSiteName +
+           "\" border=\"0\"></a></center>";
 }
 
 // ---------------------------------------------------------------------------

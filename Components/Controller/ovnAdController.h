@@ -130,8 +130,10 @@ extern const TovnAdControllerClass* DefaultAdControllerClass;
 std::unique_ptr<TovnCustomAdController> CreateAdController(TCustomControl* Panel);
 
 // The default ad's page around a picture file: centred, a link to the
-// product's web site opening a new window, the picture without a border
-// and with the site's name as its alternative text.
+// product's web site opening a new window, the picture (the file's bytes as
+// a data: address, so that both web views show it) without a border and
+// with the site's name as its alternative text. Empty when the file cannot
+// be read.
 std::string DefaultAdPage(const std::string& PictureFile);
 extern const char* const ProductWebSite;     // the link's address
 extern const char* const ProductWebSiteName; // the picture's alternative text

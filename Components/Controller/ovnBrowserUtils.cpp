@@ -5,6 +5,7 @@
 #include "platform/DrawText.h"
 #include "platform/FileUtils.h"
 #include "platform/Resources.h"
+#include "platform/StdCtrls.h"
 
 #include <QAction>
 #include <QIcon>
@@ -384,7 +385,7 @@ QAction* TBXAddSubItem(QWidget* Parent, const std::string& Caption, TCustomImage
                        intptr_t Tag, const std::function<void(QAction*)>& OnClick)
 {
     auto* item = new QAction(QString::fromStdString(Caption), Parent);
-    item->setToolTip(QString::fromStdString(Caption));
+    item->setToolTip(PlainToolTip(Caption));
     if (Images && Images->ValidIndex(ImageIndex))
         item->setIcon(QIcon(QPixmap::fromImage(Images->GetImage(ImageIndex))));
     item->setData(QVariant::fromValue<qlonglong>(Tag));

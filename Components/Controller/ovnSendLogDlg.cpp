@@ -2,6 +2,7 @@
 
 #include "Components/Controller/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
+#include "platform/StdCtrls.h"
 #include "platform/Threads.h"
 
 #include <QDateEdit>
@@ -46,7 +47,7 @@ TovnSendLogDlg::TovnSendLogDlg(QWidget* parent) : TDialogForm(parent)
     m_udDays->setObjectName("udDays");
     m_udDays->setRange(1, 100);
     m_udDays->setWrapping(false);
-    m_lblResult = new QLabel(QStringLiteral("The log has been submitted succesfully"), this);
+    m_lblResult = new TPlainLabel(QStringLiteral("The log has been submitted succesfully"), this);
     m_lblResult->setObjectName("lblResult");
     QFont bold = m_lblResult->font();
     bold.setBold(true);
@@ -58,11 +59,11 @@ TovnSendLogDlg::TovnSendLogDlg(QWidget* parent) : TDialogForm(parent)
     m_btnClose = MakeButton("Close", mrCancel, false, true);
 
     auto* fields = new QGridLayout;
-    fields->addWidget(new QLabel(QStringLiteral("Submit log for"), this), 0, 0);
+    fields->addWidget(new TPlainLabel(QStringLiteral("Submit log for"), this), 0, 0);
     fields->addWidget(m_dtpDate, 0, 1, 1, 2);
-    fields->addWidget(new QLabel(QStringLiteral("Log goes back "), this), 1, 0);
+    fields->addWidget(new TPlainLabel(QStringLiteral("Log goes back "), this), 1, 0);
     fields->addWidget(m_udDays, 1, 1);
-    fields->addWidget(new QLabel(QStringLiteral("day(s)"), this), 1, 2);
+    fields->addWidget(new TPlainLabel(QStringLiteral("day(s)"), this), 1, 2);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addWidget(m_lblResult);

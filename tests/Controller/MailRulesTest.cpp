@@ -175,6 +175,84 @@ TEST(MailRules, TheSaveDialogOffersTheLastComponentOnly)
     EXPECT_EQ(MailFileName("C:\\docs\\plan.pdf"), "plan.pdf");
 }
 
+// True when Text holds no byte below 32, no DEL and no C1 control
+// (U+0080-U+009F, "\xC2\x80"-"\xC2\x9F").
+bool FreeOfControls(const std::string& Text)
+{
+    for (size_t i = 0; i < Text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(Text[i]);
+        if (c < 32 || c == 127)
+            return false;
+        if (c == 0xC2 && i + 1 < Text.size() && static_cast<unsigned char>(Text[i + 1]) <= 0x9F)
+            return false;
+    }
+    return true;
+}
+
+// True when no UTF-8 sequence of Text is cut: every lead byte has all its
+// continuation bytes.
+bool WholeCharacters(const std::string& Text)
+{
+    for (size_t i = 0; i < Text.size();) {
+        const auto c = static_cast<unsigned char>(Text[i]);
+        const size_t length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+        if (length == 0 || i + length > Text.size())
+            return false;
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(Text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += length;
+    }
+    return true;
+}
+
+TEST(MailRules, TheSaveNameHasNoControlsAndFitsTheFileSystem)
+{
+    const std::string e = "\xC3\xA9";        // é, two bytes
+    const std::string euro = "\xE2\x82\xAC"; // €, three bytes
+    std::string longPdf(5000, 'a');
+    longPdf += ".pdf";
+    std::string eAcute;
+    for (int i = 0; i < 200; ++i)
+        eAcute += e;
+    std::string euros;
+    for (int i = 0; i < 100; ++i)
+        euros += euro;
+    struct Case
+    {
+        const char* Desc;
+        std::string Stored;
+        std::string Offered;
+    };
+    const Case cases[] = {
+        {"line breaks and a tab go", "line\r\none\t.txt", "lineone.txt"},
+        {"NUL, escape and DEL go", std::string("a\0b\x1b[31mc\x7f.txt", 14), "ab[31mc.txt"},
+        {"C1 controls go (NEL, CSI)", "a\xC2\x85" "b\xC2\x9B" "c.txt", "abc.txt"},
+        {"Latin-1 letters stay", "caf" + e + ".txt", "caf" + e + ".txt"},
+        {"only controls", "\r\n\t", "attachment"},
+        {"controls around a dot", "\n.\n", "attachment"},
+        {"controls around two dots", "\n..\r", "attachment"},
+        {"a control before the folder part", "evil\n/plan.pdf", "plan.pdf"},
+        {"5,004 characters keep the extension", longPdf, std::string(251, 'a') + ".pdf"},
+        {"exactly 255 bytes stay whole", std::string(251, 'b') + ".txt", std::string(251, 'b') + ".txt"},
+        {"256 bytes lose one of the name", std::string(252, 'b') + ".txt", std::string(251, 'b') + ".txt"},
+        {"two-byte characters are not split", eAcute + ".txt", eAcute.substr(0, 250) + ".txt"},
+        {"three-byte characters are not split", "x" + euros + euros, "x" + euros.substr(0, 252)},
+        {"no extension: the first 255 bytes", std::string(300, 'c'), std::string(255, 'c')},
+        {"an extension longer than the name may be", "a." + std::string(300, 'x'),
+         ("a." + std::string(300, 'x')).substr(0, 255)},
+        {"a leading dot is no extension", "." + std::string(300, 'h'), ("." + std::string(300, 'h')).substr(0, 255)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        const std::string offered = AttachmentSaveName(c.Stored);
+        EXPECT_EQ(offered, c.Offered);
+        EXPECT_LE(offered.size(), 255u);
+        EXPECT_TRUE(FreeOfControls(offered));
+        EXPECT_TRUE(WholeCharacters(offered));
+    }
+}
+
 TEST(MailRules, BoxLabelsShowTheCountAndTheCurrentBox)
 {
     TMailBoxLabel l = MailBoxLabel("Inbox", 3, true);

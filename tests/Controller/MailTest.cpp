@@ -29,6 +29,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFontInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPdfWriter>
@@ -36,6 +37,8 @@
 #include <QPointer>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QTextDocument>
+#include <QToolButton>
 
 #include <filesystem>
 #include <fstream>
@@ -140,6 +143,21 @@ class MailTest : public ::testing::Test
         sqlite3_open(m_server.DatabaseFile().c_str(), &db);
         sqlite3_busy_timeout(db, 5000);
         sqlite3_exec(db, "DELETE FROM TBL_MAIL WHERE COUNTER > 100", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    // Stores Name as the FILE_NAME of the message Counter, as another
+    // user's client may have written it.
+    void SetStoredFileName(int Counter, const std::string& Name)
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(m_server.DatabaseFile().c_str(), &db);
+        sqlite3_busy_timeout(db, 5000);
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, "UPDATE TBL_MAIL SET FILE_NAME = ?1 WHERE COUNTER = ?2", -1, &statement, nullptr);
+        sqlite3_bind_text(statement, 1, Name.data(), int(Name.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int(statement, 2, Counter);
+        EXPECT_EQ(sqlite3_step(statement), SQLITE_DONE);
+        sqlite3_finalize(statement);
         sqlite3_close(db);
     }
     template <class F> std::vector<F*> Forms()
@@ -531,6 +549,71 @@ TEST_F(MailTest, ViewMailOnceReplyPrintAndSaveTheAttachment)
     EXPECT_EQ(m_dialogs->Texts(), (std::vector<std::string>{"No Attachment", "Specified mail was deleted"}));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(Forms<TfrmMailBody>().size(), 2u);
+    CloseAll();
+}
+
+TEST_F(MailTest, AHostileAttachmentNameIsShownAsTextAndOfferedUnderAFittingName)
+{
+    // The name another user's client stored, as long as the server's column
+    // takes (255 characters): markup, a link and a local picture, a line
+    // break, and two-byte letters that make far more than 255 bytes.
+    QImage red(200, 200, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    const std::string picture = m_dir.Path() + "/red.png";
+    ASSERT_TRUE(red.save(QString::fromStdString(picture), "PNG"));
+    const std::string markup = "<b>bold</b><a href=\"https://evil.example/\">link</a><img src=\"file://" + picture +
+                               "\">";
+    const std::string e = "\xC3\xA9"; // é
+    const size_t letters = 255 - markup.size() - 2 - 5;
+    ASSERT_GT(9 + 2 * letters + 5, 255u) << "the temporary folder's name is too long for this test";
+    std::string stored = markup + "\r\n";
+    for (size_t i = 0; i < letters; ++i)
+        stored += e;
+    stored += ".docx";
+    SetStoredFileName(1, stored);
+
+    SignIn("JSMITH");
+    m_window->ViewMail(1);
+    auto bodies = Forms<TfrmMailBody>();
+    ASSERT_EQ(bodies.size(), 1u);
+    TfrmMailBody& body = *bodies[0];
+    QLabel& label = *body.lblFileName;
+    EXPECT_EQ(label.text().toStdString(), stored);
+    EXPECT_EQ(label.textFormat(), Qt::PlainText);
+    // Shown as characters: one line high (the break shows as a second one
+    // at most), without the 200-pixel picture.
+    EXPECT_LT(label.sizeHint().height(), 60);
+    label.resize(200, label.sizeHint().height());
+    const QImage shot = label.grab().toImage();
+    int reds = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            reds += shot.pixel(x, y) == qRgb(255, 0, 0);
+    EXPECT_EQ(reds, 0) << "the local picture was read into the window";
+    // The save button's tooltip shows the same characters (CR LF one line
+    // break).
+    const QString tip = body.btnAttachment->toolTip();
+    QTextDocument shown;
+    if (Qt::mightBeRichText(tip))
+        shown.setHtml(tip);
+    else
+        shown.setPlainText(tip);
+    EXPECT_EQ(shown.toPlainText().toStdString(), StringReplace(stored, "\r\n", "\n", rfReplaceAll));
+
+    // Saving offers the last component (what follows the picture's "/")
+    // without the line break, cut to 255 bytes between two letters, with
+    // its extension.
+    const std::string target = m_dir.Path() + "/saved.bin";
+    m_dialogs->QueueFileName(target);
+    body.SaveAttachmentExec();
+    ASSERT_EQ(m_dialogs->FileRequests().size(), 1u);
+    const std::string offered = m_dialogs->FileRequests()[0].FileName;
+    std::string fitting = "red.png\">";
+    for (int i = 0; i < 120; ++i) // 9 + 240 bytes: one more would leave no room for ".docx"
+        fitting += e;
+    EXPECT_EQ(offered, fitting + ".docx");
+    std::ifstream in(target, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), std::string("\x00\x01\xFF", 3));
     CloseAll();
 }
 

@@ -933,7 +933,8 @@ TEST_F(SessionTest, TheAdPanelsAskTheServiceAndOpenAClickedAd)
     ForceDirectories(share);
     WriteText(share + "tlw-ad.png", "picture");
     const std::string html = right->GetDefaultAdHtml();
-    EXPECT_NE(html.find("tlw-ad.png"), std::string::npos) << html;
+    // The cached file's bytes ("picture") are in the page.
+    EXPECT_NE(html.find("<img src=\"data:image/png;base64,cGljdHVyZQ==\""), std::string::npos) << html;
     EXPECT_NE(html.find("target=\"_blank\""), std::string::npos);
     EXPECT_EQ(html, DefaultAdPage(m_controller->GetResourceFile("$$DUMMYAD$$")));
 

@@ -9,7 +9,9 @@
 #include "platform/Controls.h"
 #include "support/AppServerProcess.h"
 #include "support/EventLoopWait.h"
+#include "support/TempFolder.h"
 
+#include <QImage>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -146,6 +148,34 @@ TEST_F(AdPanelTest, APageWithoutTheKeyShowsTheDefaultAdThenAsksAgain)
     ASSERT_TRUE(Until([&] { return m_ad->VerifyPending() || m_ad->DefaultPending(); }));
     EXPECT_EQ(QueryText(m_server->DatabaseFile(), "SELECT COUNT(*) FROM SRV_AD_REQUESTS"), "2\n")
         << QueryText(m_server->DatabaseFile(), "SELECT REQUEST FROM SRV_AD_REQUESTS");
+}
+
+TEST_F(AdPanelTest, TheDefaultAdShowsItsPictureAfterAServedPage)
+{
+    // The picture is a file of the program's own; the page before it came
+    // from the web and may load none.
+    TTempFolder dir;
+    QImage red(160, 90, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    ASSERT_TRUE(red.save(QString::fromStdString(dir / "tlw-ad.png"), "PNG"));
+    m_defaultHtml = DefaultAdPage(dir / "tlw-ad.png");
+    ASSERT_FALSE(m_defaultHtml.empty());
+    EXPECT_EQ(DefaultAdPage(dir / "missing.png"), "") << "no picture, no page";
+    Start("NO_KEY", alRight);
+    m_ad->Start();
+    Tick(2000);
+    ASSERT_TRUE(Invalid());
+    ASSERT_TRUE(Shown());
+    EXPECT_EQ(Browser().Source(), m_defaultHtml);
+    const auto showsRed = [&] {
+        const QImage shot = Browser().grab().toImage();
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                if (shot.pixel(x, y) == qRgb(255, 0, 0))
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(Until(showsRed)) << "the default ad's picture";
 }
 
 TEST_F(AdPanelTest, TheLightViewFindsTheKeyAnywhere)

@@ -359,6 +359,77 @@ TEST(MyWebBrowserTest, PagesAndPicturesComeOverHttpAndTheRawSourceStays)
     EXPECT_EQ(c.GetPageSource(), "");
 }
 
+// A PNG of one colour.
+std::string Png(QRgb Colour)
+{
+    QImage image(24, 24, QImage::Format_RGB32);
+    image.fill(Colour);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png.toStdString();
+}
+
+bool Shows(QWidget& View, QRgb Colour)
+{
+    const QImage shot = View.grab().toImage();
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            if (shot.pixel(x, y) == Colour)
+                return true;
+    return false;
+}
+
+TEST(MyWebBrowserTest, AServedPageReadsNoLocalFileWhileTheProgramsPagesDo)
+{
+    // (Not blue: the page's link is blue.)
+    const QRgb red = qRgb(255, 0, 0), magenta = qRgb(255, 0, 255), green = qRgb(0, 255, 0);
+    TTempFolder dir;
+    WriteText(dir / "red.png", Png(red));
+    WriteText(dir / "style.css", "p.local { background-color: #ff00ff; }");
+    WriteText(dir / "secret.html", "<p>secret</p>");
+    const std::string local = "file://" + dir.Path();
+    // A picture of the web: once it shows, the page's pictures are in.
+    const std::string greenPng = Png(green);
+    LoopbackServer pictures({{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: " +
+                              std::to_string(greenPng.size()) + "\r\n\r\n" + greenPng}},
+                            LoopbackServer::Ending::Close);
+    const std::string page = "<html><head><link rel=\"stylesheet\" type=\"text/css\" href=\"" + local +
+                             "style.css\"></head><body><p class=\"local\">styled</p><img src=\"" + local +
+                             "red.png\"><img src=\"data:image/png;base64," +
+                             QByteArray::fromStdString(Png(red)).toBase64().toStdString() + "\"><img src=\"http://" +
+                             pictures.HostAndPort() + "/green.png\"><a href=\"" + local +
+                             "secret.html\">secret</a></body></html>";
+    LoopbackServer pages({{"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n" +
+                           page}},
+                         LoopbackServer::Ending::Close);
+    QWidget form;
+    form.resize(400, 300);
+    TovnMyWebBrowserController c(&form);
+    form.show();
+    int completions = 0;
+    c.OnNavigationComplete = [&](TovnWebViewController*, bool ok) { completions += ok; };
+    const std::string address = "http://" + pages.HostAndPort() + "/page.html";
+    c.Navigate(address);
+    ASSERT_TRUE(RunEventsUntil([&] { return completions == 1; }));
+    ASSERT_TRUE(RunEventsUntil([&] { return Shows(*c.Browser(), green); })) << "the web's picture";
+    EXPECT_FALSE(Shows(*c.Browser(), red)) << "a local or data: picture was loaded into a page of the web";
+    EXPECT_FALSE(Shows(*c.Browser(), magenta)) << "a local style sheet was loaded into a page of the web";
+    // Its link to a local file leads nowhere.
+    c.Browser()->ClickLink(QUrl(QString::fromStdString(local + "secret.html")));
+    EXPECT_EQ(c.Browser()->LocationURL(), address);
+    EXPECT_EQ(c.GetPageSource(), page);
+
+    // The same text written by the program into its blank page shows them.
+    c.Navigate("about:blank");
+    ASSERT_TRUE(RunEventsUntil([&] { return completions == 2; }));
+    c.ShowHtml(page);
+    EXPECT_TRUE(RunEventsUntil([&] { return Shows(*c.Browser(), red); })) << "the program's local picture";
+    EXPECT_TRUE(Shows(*c.Browser(), magenta)) << "the program's local style sheet";
+    EXPECT_TRUE(Shows(*c.Browser(), green));
+}
+
 TEST(MyWebBrowserTest, HistorySteps)
 {
     TTempFolder dir;

@@ -2,7 +2,11 @@
 
 #include "platform/Threads.h"
 
+#include "support/TempFolder.h"
+
 #include <QApplication>
+#include <QImage>
+#include <QLabel>
 #include <QMessageBox>
 #include <gtest/gtest.h>
 
@@ -104,6 +108,38 @@ TEST(MessageDlgRules, QtServiceIsTheDefaultUnderAQApplication)
                 box->reject();
     });
     EXPECT_EQ(MessageDlg("Close?", mtConfirmation, {mbYes, mbNo}, 0), mrNo);
+}
+
+TEST(MessageDlgRules, TheQtBoxShowsAServersTextAsPlainText)
+{
+    // A message carrying markup and a local picture, as a server error text
+    // may: the box shows the characters, on one line, without the picture.
+    QImage red(200, 200, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    TTempFolder folder;
+    const QString picture = QString::fromStdString(folder / "red.png");
+    ASSERT_TRUE(red.save(picture, "PNG"));
+    const std::string text = "<b>ORA-20001</b> <img src=\"file://" + picture.toStdString() + "\">";
+    ASSERT_FALSE(SetDialogService(nullptr));
+    Qt::TextFormat format = Qt::RichText;
+    QString shown;
+    int height = 0;
+    MainThread::Queue([&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+                    format = label->textFormat();
+                    shown = label->text();
+                    height = label->sizeHint().height();
+                }
+                box->reject();
+            }
+    });
+    MessageDlg(text, mtError, {mbOK}, 0);
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(shown.toStdString(), text);
+    EXPECT_GT(height, 0);
+    EXPECT_LT(height, 100) << "the picture was shown";
 }
 
 TEST_F(ScriptedDialogsTest, FileChoosersAnswerFromTheirQueueAndCancelOnAnEmptyName)

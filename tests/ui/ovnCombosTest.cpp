@@ -28,6 +28,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <functional>
@@ -197,6 +198,26 @@ TEST(LookupComboItems, AFixedLineGivesKeyAndDisplay)
     shown = PickLine(0);
     u->Lookup();
     EXPECT_FALSE(*shown);
+}
+
+TEST(ComboHint, TheHintOfALookupLineIsShownAsText)
+{
+    // The hint is the text of a lookup line, which the server may send.
+    Form f;
+    auto* c = f.Place<TovnCombo>("cboCode");
+    const std::string line = "<b>First</b> <a href=\"https://evil.example/\">x</a>";
+    c->LookupItems().SetText("ab " + line + "\nxy Second");
+    c->SetLookupCut(2);
+    c->SetReadOnly(true);
+    c->SetText("ab");
+    ASSERT_EQ(c->Hint(), line) << "a read-only combo's text names its line";
+    const QString tip = c->Editor().Widget()->toolTip();
+    QTextDocument shown;
+    if (Qt::mightBeRichText(tip))
+        shown.setHtml(tip);
+    else
+        shown.setPlainText(tip);
+    EXPECT_EQ(shown.toPlainText().toStdString(), line);
 }
 
 TEST(ComboCalendarTools, MasksEditingAndQuickTyping)

@@ -15,6 +15,7 @@
 #include "support/TempFolder.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -249,6 +250,29 @@ TEST(SwapletWindow, StatesShowTheirTextsPicturesAndButtons)
     window.DoProgress(0, 0, "");
     EXPECT_FALSE(window.pbProgress()->isVisibleTo(&window));
     EXPECT_FALSE(window.lblStatus()->isVisibleTo(&window));
+}
+
+TEST(SwapletWindow, MemberNamesInTheTextsStayText)
+{
+    // Member names come from the archive: markup and a local picture in
+    // one are shown as characters, in the window's own one-line rows.
+    TTempFolder folder;
+    QImage red(200, 200, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    ASSERT_TRUE(red.save(QString::fromStdString(folder / "red.png"), "PNG"));
+    const std::string name = "<b>x</b><img src=\"file://" + (folder / "red.png") + "\">";
+    TfrmSwaplet window({"/p/", "/s", "/b", "/c"}, {});
+    window.OnTerminate = [] {};
+    window.ShowState(ssRestoreFailed, "Some files were not restored: " + name);
+    window.DoProgress(0, 3, "Restore Files");
+    window.NextProgress("Currently restoring: \"" + name + "\".");
+    for (QLabel* label : {window.lblMessage(), window.lblStatus()}) {
+        SCOPED_TRACE(label->objectName().toStdString());
+        EXPECT_NE(label->text().toStdString().find(name), std::string::npos);
+        // The message wraps within its width; the status is one line.
+        const int height = label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
+        EXPECT_LT(height, 100) << "the picture was shown";
+    }
 }
 
 TEST_F(SwapletTest, SuccessfulSetupRestartsTheClientAndEndsWhenTheMarkerGoes)

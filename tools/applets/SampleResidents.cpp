@@ -89,6 +89,7 @@ class TResidentsForm : public TovnAppletForm
         btnPost->setObjectName("btnPost");
         btnPost->setGeometry(110, 266, 90, 26);
         m_state = new QLabel(this);
+        m_state->setTextFormat(Qt::PlainText); // the server's error texts too
         m_state->setObjectName("lblState");
         m_state->setGeometry(10, 298, 450, 24);
         QObject::connect(btnEdit, &QPushButton::clicked, this,

@@ -10,6 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FileUtils.h"
 #include "platform/Processes.h"
+#include "platform/StdCtrls.h"
 #include "platform/Streams.h"
 #include "platform/StringList.h"
 #include "platform/SysUtils.h"
@@ -133,18 +134,18 @@ TfrmKernelUpdate::TfrmKernelUpdate(QWidget* parent, const TKernelUpdateSettings&
         OnProgress(Sender, Proc, Progress, Message, Abort);
     };
 
-    auto* picture = new QLabel(this);
+    auto* picture = new TPlainLabel(this);
     picture->setObjectName("imgUpdate");
     picture->setPixmap(QApplication::style()->standardIcon(QStyle::SP_BrowserReload).pixmap(32, 32));
     picture->setAlignment(Qt::AlignTop);
-    m_lblTitle = new QLabel(QStringLiteral("New version of the program is available"), this);
+    m_lblTitle = new TPlainLabel(QStringLiteral("New version of the program is available"), this);
     m_lblTitle->setObjectName("lblTitle");
     QFont bold = m_lblTitle->font();
     bold.setBold(true);
     m_lblTitle->setFont(bold);
-    m_lblOffer = new QLabel(this);
+    m_lblOffer = new TPlainLabel(this);
     m_lblOffer->setObjectName("lblOffer");
-    m_lblStatus = new QLabel(this);
+    m_lblStatus = new TPlainLabel(this);
     m_lblStatus->setObjectName("lblStatus");
     m_lblStatus->hide();
     m_pbProgress = new QProgressBar(this);
