@@ -25,6 +25,7 @@
 #include "support/EventLoopWait.h"
 #include "support/TempFolder.h"
 #include "support/LocalServerConnection.h"
+#include "support/NotificationLinkSync.h"
 #include "ui/Lookup.h"
 
 #include <QComboBox>
@@ -65,7 +66,7 @@ struct TLink
         Client.OnMessage = [this](TObject*, const std::string& m) { Messages.push_back(m); };
         Client.SetConnected(true);
         EXPECT_TRUE(RunEventsUntil([this] { return Client.Opened(); }));
-        RunEventsFor(std::chrono::milliseconds(100));
+        EXPECT_TRUE(SyncNotificationLink(Client));
     }
     ~TLink()
     {
@@ -86,7 +87,7 @@ TEST(MailDemoRoad, NurseWritesManagerReadsAndAnswers)
 {
     TTempFolder dir;
     TDialogScript dialogs;
-    TAppServerProcess server{{}, DemoSql()};
+    TAppServerProcess server{{"--test-procedures"}, DemoSql()};
     const auto start = std::filesystem::current_path();
     ovnSetDataPath(dir.Path());
     AppBrand = 0;

@@ -24,6 +24,7 @@
 #include "support/EventLoopWait.h"
 #include "support/TempFolder.h"
 #include "support/LocalServerConnection.h"
+#include "support/NotificationLinkSync.h"
 #include "ui/Lookup.h"
 
 #include <QAction>
@@ -177,7 +178,7 @@ class MailTest : public ::testing::Test
     std::filesystem::path m_startFolder = std::filesystem::current_path();
     TTempFolder m_dir;
     TDialogScript m_dialogs;
-    TAppServerProcess m_server{{}, kMailSql};
+    TAppServerProcess m_server{{"--test-procedures"}, kMailSql};
     TovnController* m_controller = nullptr;
     TfrmOrvaneBrowser4* m_window = nullptr;
 };
@@ -650,7 +651,7 @@ TEST_F(MailTest, SendMailOfOneUserReachesAnotherUsersClient)
     EXPECT_EQ(link.Port(), std::to_string(m_server.NotifyPort()));
     EXPECT_EQ(link.KeyToken(), m_window->conMAIN().GetSessionID());
     ASSERT_TRUE(RunEventsUntil([&] { return m_controller->VNSConnected(); }));
-    RunEventsFor(std::chrono::milliseconds(100)); // the link's "set" reaches the server
+    ASSERT_TRUE(SyncNotificationLink(link)); // the relay has taken the link's "set"
 
     // BOSS sends from a session of his own.
     TNembraConnection boss;
