@@ -38,6 +38,10 @@ constexpr qint64 SettleMs = 1500;
 // The database sign-in may not show the module list; the road goes on after
 // this long.
 constexpr qint64 ModuleListWaitMs = 10000;
+// A tool's window may take long to open on a busy machine (it asks the
+// server first); its stop waits this long for it before the road goes on
+// without its picture.
+constexpr qint64 ModalWaitMs = 60000;
 
 void SavePicture(QWidget* widget, const std::string& fileName)
 {
@@ -219,6 +223,8 @@ class TScreenshotRun : public QObject
             return;
         bool mainPictured = false;
         if (m_pending) {
+            if (m_stops[m_next].Modal && m_modalSeenAt < 0 && Since() < ModalWaitMs)
+                return; // its window has not opened yet
             // A modal stop whose window has closed again has its picture.
             if (!m_stops[m_next].Modal) {
                 SavePicture(form, StepScreenshotName(m_fileName, m_stops[m_next].Picture));
