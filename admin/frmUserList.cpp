@@ -66,10 +66,11 @@ TfrmUserList::TfrmUserList(QWidget* Owner, TModuleItem* Item, TUserListContext C
     Users->SetName("Users");
     if (m_context.SysDB)
         Users->SetDatabase(m_context.SysDB);
-    AddField(*Users, new TStringField(Users.get()), "USER_ID", 40, "ID", false);
-    AddField(*Users, new TStringField(Users.get()), "FULL_NAME", 100, "Name", false);
+    // The sizes of the server's columns: the grid shows each that wide.
+    AddField(*Users, new TStringField(Users.get()), "USER_ID", 30, "ID", false);
+    AddField(*Users, new TStringField(Users.get()), "FULL_NAME", 60, "Name", false);
     AddField(*Users, new TStringField(Users.get()), "USER_TYPE", 3, "Type", false);
-    AddField(*Users, new TStringField(Users.get()), "ENTERPRISE", 100, "Enterprise", false);
+    AddField(*Users, new TStringField(Users.get()), "ENTERPRISE", 30, "Enterprise", false);
     AddField(*Users, new TStringField(Users.get()), "USER_IP", 15, "IP", true);
     AddField(*Users, new TDateTimeField(Users.get()), "STARTED", 0, "", true);
     AddField(*Users, new TStringField(Users.get()), "USER_AGENT", 255, "", true);

@@ -61,6 +61,12 @@ Qt::CursorShape ToQtCursor(TCursor cursor)
     }
 }
 
+void SetEnabledTextColor(QPalette& Palette, QPalette::ColorRole Role, const QColor& Color)
+{
+    Palette.setColor(QPalette::Active, Role, Color);
+    Palette.setColor(QPalette::Inactive, Role, Color);
+}
+
 uint16_t VirtualKeyFromQt(int qtKey)
 {
     if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))

@@ -123,6 +123,11 @@ constexpr TCursor crHandPoint = -21;
 constexpr TCursor crSizeAll = -22;
 Qt::CursorShape ToQtCursor(TCursor cursor);
 
+// Sets the text colour Role of Palette for an enabled control only (the
+// active and inactive groups): the disabled group keeps the style's greyed
+// text, so that a disabled control shows that it is.
+void SetEnabledTextColor(QPalette& Palette, QPalette::ColorRole Role, const QColor& Color);
+
 // Virtual-key codes.
 constexpr uint16_t VK_BACK = 8;
 constexpr uint16_t VK_TAB = 9;

@@ -4,6 +4,7 @@
 #include "platform/DataSetModel.h"
 #include "platform/Dialogs.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPainter>
@@ -137,6 +138,8 @@ void TDBGrid::ApplyOptions()
         verticalHeader()->setFixedWidth(12);
     setSelectionBehavior(m_options.Contains(dgRowSelect) ? QAbstractItemView::SelectRows
                                                           : QAbstractItemView::SelectItems);
+    // Whether titles show decides how wide a column without a width must be.
+    ApplyColumns();
 }
 
 int TDBGrid::ClientWidth() const
@@ -170,10 +173,36 @@ void TDBGrid::ApplyColumns()
     for (int i = 0; i < m_columns.Count(); ++i)
         names.push_back(m_columns[i].FieldName);
     m_model->SetColumnFieldNames(names);
-    for (int i = 0; i < m_columns.Count() && i < m_model->columnCount(); ++i)
-        if (m_columns[i].Width >= 0)
-            setColumnWidth(i, m_columns[i].Width);
+    for (int i = 0; i < m_model->columnCount(); ++i) {
+        const bool ownWidth = i < m_columns.Count() && m_columns[i].Width >= 0;
+        const int width = ownWidth ? m_columns[i].Width : DefaultColumnWidth(i);
+        if (width >= 0)
+            setColumnWidth(i, width);
+    }
     viewport()->update();
+}
+
+int TDBGrid::DefaultColumnWidth(int Index) const
+{
+    const TField* field = m_model->ColumnField(Index);
+    if (!field)
+        return -1;
+    // The cell's text sits inside the margins the style keeps on either side;
+    // without them the last characters of a full-width value would be cut.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const QString digits(std::max(0, field->DisplayWidth()), QLatin1Char('0'));
+    int width = fontMetrics().horizontalAdvance(digits) + 2 * margin;
+    // A short field under a long caption still shows its whole title.
+    if (m_options.Contains(dgTitles))
+        width = std::max(width, horizontalHeader()->sectionSizeHint(Index));
+    return width;
+}
+
+void TDBGrid::changeEvent(QEvent* Event)
+{
+    QTableView::changeEvent(Event);
+    if (Event->type() == QEvent::FontChange || Event->type() == QEvent::StyleChange)
+        ApplyColumns();
 }
 
 TDBGrid::~TDBGrid()

@@ -6,10 +6,13 @@
 // The grid's Options show the titles (dgTitles: the field labels above the
 // columns), the indicator (dgIndicator: a narrow column marking the current
 // row) and select whole rows (dgRowSelect) or single cells. Without Columns
-// the grid shows every visible field at its own width; once Columns holds
-// entries it shows just those fields, each with its width, background
-// colour and alignment. Changes between BeginUpdate and EndUpdate reach the
-// grid at the outermost EndUpdate. ClientWidth is the width the columns
+// the grid shows every visible field; once Columns holds entries it shows
+// just those fields, each with its width, background colour and alignment.
+// A column without a width of its own is as wide as its field's
+// DisplayWidth in digits of the grid's font, and at least as wide as its
+// title while titles show; it is sized again whenever the fields, the
+// options or the font change. Changes between BeginUpdate and EndUpdate
+// reach the grid at the outermost EndUpdate. ClientWidth is the width the columns
 // share (the grid less its frame, indicator and vertical scroll bar).
 // Widgets: main thread only.
 
@@ -46,7 +49,8 @@ using TDBGridOptions = TSet<TDBGridOption, uint8_t>;
 struct TColumn
 {
     std::string FieldName;
-    // Pixels; -1 leaves the width to the grid.
+    // Pixels; -1 leaves the width to the grid (from the field's
+    // DisplayWidth and the title).
     int Width = -1;
     TColor Color = clWindow;
     TAlignment Alignment = taLeftJustify;
@@ -115,10 +119,15 @@ class TDBGrid : public QTableView
     // The background of column Index (clWindow outside the columns).
     TColor ColumnColor(int Index) const;
 
+  protected:
+    void changeEvent(QEvent* Event) override;
+
   private:
     friend class TDBGridColumns;
     void ApplyColumns();
     void ApplyOptions();
+    // The width of column Index from its field and title; -1 without a field.
+    int DefaultColumnWidth(int Index) const;
 
     TDataSetModel* m_model;
     TDBGridOptions m_options{dgEditing, dgTitles, dgIndicator};

@@ -100,7 +100,7 @@ void TListBox::ApplyLook()
     setFont(m_font.Handle());
     QPalette pal = palette();
     pal.setColor(QPalette::Base, ToQColor(m_color));
-    pal.setColor(QPalette::Text, ToQColor(m_font.Color()));
+    SetEnabledTextColor(pal, QPalette::Text, ToQColor(m_font.Color()));
     setPalette(pal);
 }
 

@@ -129,7 +129,7 @@ void TCustomEdit::ApplyLook()
     QPalette p = w->palette();
     p.setColor(QPalette::Base, ToQColor(m_color));
     p.setColor(QPalette::Window, ToQColor(m_color));
-    p.setColor(QPalette::Text, ToQColor(m_font.Color()));
+    SetEnabledTextColor(p, QPalette::Text, ToQColor(m_font.Color()));
     w->setPalette(p);
     w->setFont(m_font.Handle());
 }
@@ -282,7 +282,7 @@ void TCustomLabel::ApplyLook()
 {
     QPalette p = palette();
     p.setColor(QPalette::Window, ToQColor(m_color));
-    p.setColor(QPalette::WindowText, ToQColor(m_font.Color()));
+    SetEnabledTextColor(p, QPalette::WindowText, ToQColor(m_font.Color()));
     setPalette(p);
     setAutoFillBackground(!m_transparent);
     setFont(m_font.Handle());

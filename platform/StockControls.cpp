@@ -20,9 +20,8 @@ void ApplyWidgetFontColor(QWidget* Widget, TColor Color)
     if (!Widget)
         return;
     QPalette palette = Widget->palette();
-    palette.setColor(QPalette::WindowText, ToQColor(Color));
-    palette.setColor(QPalette::Text, ToQColor(Color));
-    palette.setColor(QPalette::ButtonText, ToQColor(Color));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        SetEnabledTextColor(palette, role, ToQColor(Color));
     Widget->setPalette(palette);
 }
 

@@ -16,6 +16,9 @@ TovnDesktop* AppDesktop = nullptr;
 
 TModuleForm::TModuleForm(QWidget* Parent, TModuleItem* Item) : TCustomModuleForm(Parent, Item)
 {
+    // The desktop tiles its picture behind the windows: a window paints its
+    // form's colour, or the picture would show between its controls.
+    setAutoFillBackground(true);
     m_handle = AllocateHWnd(this);
     if (AppDesktop)
         AppDesktop->AddForm(this);

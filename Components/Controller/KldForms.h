@@ -6,7 +6,8 @@
 //   leaves it when destroyed. It has a window handle for the messages of
 //   applets and the desktop, the activation events the desktop runs, and the
 //   close protocol: a close asks CloseQuery, then FormClose with the action
-//   preset to caFree (the window is destroyed once the event loop runs).
+//   preset to caFree (the window is destroyed once the event loop runs). It
+//   paints its background in its colour (the palette's window colour).
 // - `TovnDesktop` (`AppDesktop`, made by the main window): holds the module
 //   windows, shows one at a time and tiles "BMP_DEFAULTBG" behind them. A
 //   new window goes just before the active one in the list. When the active

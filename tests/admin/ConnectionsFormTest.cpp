@@ -5,6 +5,7 @@
 
 #include "AdminServerTesting.h"
 
+#include "Components/Controller/KldForms.h"
 #include "Components/Controller/ovnController.h"
 #include "admin/frmConnections.h"
 #include "admin/frmUserList.h"
@@ -15,6 +16,8 @@
 #include "platform/StockControls.h"
 #include "support/DialogScript.h"
 #include "support/ErrorOf.h"
+#include "support/EventLoopWait.h"
+#include "support/GridCells.h"
 #include "support/NembraErrorOf.h"
 
 #include <QAbstractItemModel>
@@ -645,6 +648,67 @@ TEST_F(ConnectionsFormTest, TheUserListShowsEachUserOnceAndTheOnlineOnesWithThei
     TfrmUserList branded(nullptr, nullptr, TUserListContext{});
     EXPECT_FALSE(branded.btnOMail->isVisibleTo(&branded));
     AppBrand = brand;
+}
+
+TEST_F(ConnectionsFormTest, TheUserListOnTheDesktopShowsItsTextsWholeOnTheFormsColour)
+{
+    TClient admin("ADMIN", "", "CUD", "");
+    TClient nurse("OAKNURSE", "nurse", "CUE", "OAK", "Tallowin 3.1 (Linux)");
+    TovnDesktop* const previous = AppDesktop;
+    auto* desktop = new TovnDesktop;
+    AppDesktop = desktop;
+    desktop->resize(1280, 560);
+    desktop->show();
+    const QImage bare = desktop->grab().toImage();
+
+    TUserListContext context;
+    context.Admin = SysAdmin();
+    context.SysDB = &admin.Session.DB();
+    context.ConnectionName = "CUD";
+    auto* list = new TfrmUserList(nullptr, nullptr, context);
+    ASSERT_TRUE(RunEventsUntil([&] { return desktop->Active() == list && list->isVisible(); }));
+    ASSERT_TRUE(list->Users->Active());
+    list->btnOnline->click();
+    ASSERT_TRUE(list->Users->Locate("USER_ID", Variant("OAKNURSE"), {}));
+    ASSERT_FALSE(list->Users->FieldByName("STARTED")->IsNull());
+
+    // Each column holds its field's width and whole texts: the names, the
+    // enterprise, the start with its time.
+    const TDBGrid& grid = *list->grdUsers;
+    const struct
+    {
+        const char* Field;
+        int Digits;
+    } widths[] = {{"USER_ID", 30}, {"FULL_NAME", 60}, {"ENTERPRISE", 30}, {"USER_IP", 15}, {"STARTED", 18}};
+    for (const auto& c : widths) {
+        SCOPED_TRACE(c.Field);
+        const int column = GridColumnOf(grid, c.Field);
+        ASSERT_GE(column, 0);
+        EXPECT_TRUE(ColumnHoldsDigits(grid, column, c.Digits)) << grid.columnWidth(column);
+        EXPECT_FALSE(ColumnHoldsDigits(grid, column, c.Digits + 1)) << grid.columnWidth(column);
+    }
+    EXPECT_EQ(CutTexts(grid), std::vector<std::string>{});
+
+    // Between its grid and its buttons the window shows its own colour, not
+    // the desktop's picture behind it.
+    QImage shown = desktop->grab().toImage();
+    const QColor colour = list->palette().color(QPalette::Window);
+    const QPoint corner = list->mapTo(desktop, QPoint(0, 0));
+    int otherColour = 0;
+    int differentBefore = 0;
+    std::string first;
+    for (int x = 0; x < 40; ++x)
+        for (int y = 0; y < 4; ++y) {
+            const QPoint at = corner + QPoint(x, y);
+            if (shown.pixelColor(at) != colour && otherColour++ == 0)
+                first = shown.pixelColor(at).name().toStdString();
+            differentBefore += bare.pixelColor(at) != colour ? 1 : 0;
+        }
+    EXPECT_EQ(otherColour, 0) << first << " instead of " << colour.name().toStdString();
+    EXPECT_GT(differentBefore, 0) << "the desktop's own picture differs from the form's colour";
+
+    delete desktop;
+    AppDesktop = previous;
 }
 
 namespace {

@@ -18,6 +18,7 @@
 #include "platform/DataSource.h"
 #include "support/DialogScript.h"
 #include "support/GuiProbe.h"
+#include "support/GridCells.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -215,6 +216,39 @@ TEST_F(EnterprisesFormTest, ListsTheirColumnsMasksAndDetailsFollowTheEnterprise)
     f.FilterClick(TMasterTable::Facility);
     EXPECT_EQ(g_filterField, "FACILITY");
     OnExecuteQueryBuilder = previous;
+}
+
+TEST_F(EnterprisesFormTest, TheListsShowNamesWholeAtTheWidthsTheServerDeclares)
+{
+    TAdminSession session(*s_server, "ADMIN", "", "EFW");
+    TfrmEnterprises f(Context(session));
+    f.resize(1200, 700);
+    f.FormShow();
+    ASSERT_TRUE(Locate(*f.tblEnterprise, "ENTERPRISE", "OAK CARE"));
+    f.ShowDetail(TMasterTable::Alias);
+    f.ShowDetail(TMasterTable::Facility);
+    ASSERT_TRUE(f.tblAlias->Active());
+    ASSERT_TRUE(f.tblFacility->Active());
+    // The server's VARCHAR2 sizes: a name column holds that many digits.
+    const struct
+    {
+        const TDBGrid* Grid;
+        const char* Field;
+        int Digits;
+    } widths[] = {{f.grdEnterprise, "ENTERPRISE", 30}, {f.grdEnterprise, "ZIP", 10},  
+                  {f.grdFacility, "FACILITY", 20},     {f.grdFacility, "DESCRIPTION", 80},
+                  {f.grdAlias, "ALIAS", 20},           {f.grdAlias, "SERVER_NAME", 60}};
+    for (const auto& c : widths) {
+        SCOPED_TRACE(c.Field);
+        const int column = GridColumnOf(*c.Grid, c.Field);
+        ASSERT_GE(column, 0);
+        EXPECT_TRUE(ColumnHoldsDigits(*c.Grid, column, c.Digits)) << c.Grid->columnWidth(column);
+        EXPECT_FALSE(ColumnHoldsDigits(*c.Grid, column, c.Digits + 1)) << c.Grid->columnWidth(column);
+    }
+    // No value and no title is cut, "CURRENT USE" above its one letter
+    // included.
+    for (const TDBGrid* grid : {f.grdEnterprise, f.grdFacility, f.grdAlias})
+        EXPECT_EQ(CutTexts(*grid), std::vector<std::string>{}) << grid->objectName().toStdString();
 }
 
 TEST_F(EnterprisesFormTest, EnterpriseAliasAndFacilityAddedThroughTheDialogs)

@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -56,7 +57,46 @@ bool Locate(TDataSet& Data, const std::string& Field, const Variant& Value)
     return Data.Locate(Field, Value, {});
 }
 
+// The pixels of Widget darker than half grey: the text of an enabled edit
+// (its frame and background are lighter).
+int DarkPixels(QWidget& Widget)
+{
+    const QImage image = Widget.grab().toImage();
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            dark += image.pixelColor(x, y).lightness() < 100 ? 1 : 0;
+    return dark;
+}
+
 } // namespace
+
+TEST_F(UsersFormTest, ViewingShowsTheRecordInTheStylesGreyText)
+{
+    TAdminSession session(*s_server, "ADMIN", "", "UFG");
+    TfrmUsers users(session.Context(SysAdmin()));
+    users.FormShow();
+    ASSERT_TRUE(Locate(*users.tblUser, "USER_ID", "OAKMGR"));
+    TfrmUserData editor(users.Context(), &users);
+    editor.SetDataSource(users.dsUser.get());
+    editor.resize(640, 330);
+    editor.show();
+    editor.FormShow();
+    for (TDBEdit* edit : {editor.edtID, editor.edtLast, editor.cboEnterprise}) {
+        SCOPED_TRACE(edit->objectName().toStdString());
+        ASSERT_FALSE(edit->Text().empty());
+        EXPECT_FALSE(edit->isEnabled()) << "viewing: read-only";
+        EXPECT_EQ(edit->palette().color(QPalette::Disabled, QPalette::Text).name().toStdString(),
+                  QApplication::palette(edit).color(QPalette::Disabled, QPalette::Text).name().toStdString());
+        EXPECT_EQ(DarkPixels(*edit), 0) << "no black text on a read-only edit";
+    }
+    // Editing shows the text black again.
+    editor.EditClick();
+    ASSERT_TRUE(editor.edtLast->isEnabled());
+    EXPECT_GT(DarkPixels(*editor.edtLast), 0);
+    editor.CloseClick();
+    EXPECT_EQ(users.tblUser->State(), dsBrowse);
+}
 
 TEST_F(UsersFormTest, ListsPerAdministratorAndChoice)
 {

@@ -1,9 +1,12 @@
 // The data navigator: its nine buttons, which of them show, their hints and
 // when each is usable; its edits and the delete question; the grid's
-// selected field.
+// selected field and the widths of its columns.
 
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QStyle>
 #include <QToolButton>
 
 #include <string>
@@ -123,4 +126,118 @@ TEST_F(DBNavigatorTest, TheGridsSelectedFieldIsTheCurrentColumns)
     EXPECT_EQ(grid.SelectedField()->FieldName(), "ID") << "the first column while none is current";
     grid.setCurrentIndex(grid.model()->index(1, 1));
     EXPECT_EQ(grid.SelectedField()->FieldName(), "NAME");
+}
+
+namespace {
+
+// A grid over fields of several display widths: a short code under a long
+// title, a long name, a number with its type's width and a text whose width
+// the form set.
+class DBGridWidthTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        ds.FieldDefs().Add("CODE", ftString, 3);
+        ds.FieldDefs().Add("NAME", ftString, 30);
+        ds.FieldDefs().Add("ID", ftInteger);
+        ds.FieldDefs().Add("NOTE", ftString, 200);
+        ds.AddRow({Variant("ABC"), Variant(std::string(30, 'W')), Variant(7), Variant("note")});
+        ds.Open();
+        ds.FieldByName("CODE")->SetDisplayLabel("Code of the facility's own department");
+        ds.FieldByName("NOTE")->SetDisplayWidth(25);
+        src.SetDataSet(&ds);
+        grid.resize(900, 200);
+        grid.SetDataSource(&src);
+    }
+
+    // Columns by field name, in the grid's order.
+    int Width(const std::string& Name) const
+    {
+        for (int c = 0; c < grid.Model().columnCount(); ++c)
+            if (grid.Model().ColumnField(c)->FieldName() == Name)
+                return grid.columnWidth(c);
+        ADD_FAILURE() << Name << " is not a column";
+        return -1;
+    }
+    // The space the item view keeps on either side of a cell's text.
+    int TextMargin() const { return grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &grid) + 1; }
+    // Whether Digits digits of the grid's font fit into a cell Width wide.
+    bool DigitsFit(int Digits, int Width) const
+    {
+        return grid.fontMetrics().horizontalAdvance(QString(Digits, QLatin1Char('0'))) + 2 * TextMargin() <= Width;
+    }
+    // Whether the title shows whole in a header section Width wide.
+    bool TitleFits(const std::string& Title, int Width) const
+    {
+        const QHeaderView* header = grid.horizontalHeader();
+        const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+        return header->fontMetrics().horizontalAdvance(QString::fromStdString(Title)) + 2 * margin <= Width;
+    }
+
+    TVectorDataSet ds;
+    TDataSource src;
+    TDBGrid grid;
+};
+
+} // namespace
+
+TEST_F(DBGridWidthTest, AColumnWithoutItsOwnWidthHoldsItsFieldsDisplayWidthInDigits)
+{
+    struct Case
+    {
+        const char* Field;
+        int DisplayWidth;
+    };
+    // The string's size, the integer's own width, a width the form set.
+    const Case cases[] = {{"NAME", 30}, {"ID", 11}, {"NOTE", 25}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Field);
+        ASSERT_EQ(ds.FieldByName(c.Field)->DisplayWidth(), c.DisplayWidth);
+        EXPECT_TRUE(DigitsFit(c.DisplayWidth, Width(c.Field))) << Width(c.Field);
+        EXPECT_FALSE(DigitsFit(c.DisplayWidth + 1, Width(c.Field))) << "no wider than its field: " << Width(c.Field);
+    }
+    // A short field under a long title: the title decides.
+    const std::string title = "Code of the facility's own department";
+    EXPECT_TRUE(TitleFits(title, Width("CODE"))) << Width("CODE");
+    EXPECT_FALSE(DigitsFit(static_cast<int>(title.size()), Width("CODE"))) << "as wide as the title, not as the title in digits";
+    // Without titles only the field counts.
+    grid.SetOptions({dgIndicator});
+    EXPECT_TRUE(DigitsFit(3, Width("CODE")));
+    EXPECT_FALSE(DigitsFit(4, Width("CODE"))) << Width("CODE");
+}
+
+TEST_F(DBGridWidthTest, OwnWidthsStayAndTheOthersFollowTheFieldsAndTheFont)
+{
+    grid.Columns().BeginUpdate();
+    grid.Columns().Add("NAME").Width = 77;
+    grid.Columns().Add("NOTE");
+    grid.Columns().Add("CODE");
+    grid.Columns().EndUpdate();
+    EXPECT_EQ(Width("NAME"), 77) << "a width of its own is kept";
+    EXPECT_TRUE(DigitsFit(25, Width("NOTE")));
+    EXPECT_FALSE(DigitsFit(26, Width("NOTE")));
+
+    // Display widths cut after the dataset opened (as the explorer does)
+    // narrow the columns.
+    ds.FieldByName("NOTE")->SetDisplayWidth(20);
+    EXPECT_TRUE(DigitsFit(20, Width("NOTE")));
+    EXPECT_FALSE(DigitsFit(21, Width("NOTE"))) << Width("NOTE");
+
+    // A larger font widens the columns without widths of their own.
+    const int before = Width("NOTE");
+    grid.Font().SetSize(24);
+    EXPECT_GT(Width("NOTE"), before);
+    EXPECT_TRUE(DigitsFit(20, Width("NOTE")));
+    EXPECT_FALSE(DigitsFit(21, Width("NOTE"))) << Width("NOTE");
+    EXPECT_EQ(Width("NAME"), 77);
+
+    // Fields made again on a new opening size their columns again; the
+    // width of its own stays.
+    ds.Close();
+    ds.Open();
+    const int note = ds.FieldByName("NOTE")->DisplayWidth();
+    EXPECT_TRUE(DigitsFit(note, Width("NOTE")));
+    EXPECT_FALSE(DigitsFit(note + 1, Width("NOTE"))) << Width("NOTE");
+    EXPECT_EQ(Width("NAME"), 77);
 }

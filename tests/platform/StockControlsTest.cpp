@@ -1,16 +1,24 @@
 // The stock controls: texts and states as forms and the command stack set
 // them, the data-aware ones showing their field and writing a user's change
-// into it (and refusing while read-only), and a form's parts by name.
+// into it (and refusing while read-only), the greyed text of disabled ones,
+// and a form's parts by name.
 #include "platform/DBStockControls.h"
 #include "platform/FormParts.h"
 #include "platform/StockControls.h"
 
 #include "VectorDataSet.h"
+#include "platform/DBCtrls.h"
 #include "platform/Fields.h"
+#include "platform/ListBox.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QImage>
 #include <QLineEdit>
+
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -69,6 +77,115 @@ TEST(StockControls, TextsAndStates)
     radio.Font().SetColor(clRed);
     radio.FontChanged();
     EXPECT_EQ(ColorFromQColor(radio.palette().color(QPalette::WindowText)), clRed);
+}
+
+namespace {
+
+// The pixels of Widget darker than half grey: the dark text of an enabled
+// control (its frame and background are lighter).
+int DarkPixels(QWidget& Widget)
+{
+    const QImage image = Widget.grab().toImage();
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            dark += image.pixelColor(x, y).lightness() < 100 ? 1 : 0;
+    return dark;
+}
+
+} // namespace
+
+TEST(StockControls, DisabledOnesShowTheStylesGreyText)
+{
+    struct Case
+    {
+        const char* Desc;
+        QPalette::ColorRole Role;
+        // Makes the control with the text "Ward" in black.
+        std::function<std::unique_ptr<QWidget>()> Make;
+    };
+    const Case cases[] = {
+        {"edit", QPalette::Text,
+         [] {
+             auto w = std::make_unique<TEdit>();
+             w->SetText("Ward");
+             return std::unique_ptr<QWidget>(std::move(w));
+         }},
+        {"mask edit", QPalette::Text,
+         [] {
+             auto w = std::make_unique<TMaskEdit>();
+             w->SetText("Ward");
+             return std::unique_ptr<QWidget>(std::move(w));
+         }},
+        {"data edit", QPalette::Text,
+         [] {
+             auto w = std::make_unique<TDBEdit>();
+             w->SetText("Ward");
+             return std::unique_ptr<QWidget>(std::move(w));
+         }},
+        {"data memo", QPalette::Text,
+         [] {
+             auto w = std::make_unique<TDBMemo>();
+             w->Font().SetColor(clBlack);
+             w->setPlainText("Ward");
+             return std::unique_ptr<QWidget>(std::move(w));
+         }},
+        {"memo", QPalette::Text,
+         [] {
+             auto w = std::make_unique<TMemo>();
+             w->Font().SetColor(clBlack);
+             w->SetText("Ward");
+             return std::unique_ptr<QWidget>(std::move(w));
+         }},
+        {"label", QPalette::WindowText,
+         [] {
+             auto w = std::make_unique<TLabel>();
+             w->Font().SetColor(clBlack);
+             w->SetCaption("Ward");
+             return std::unique_ptr<QWidget>(std::move(w));
+         }},
+        {"list box", QPalette::Text,
+         [] {
+             auto w = std::make_unique<TListBox>();
+             w->Font().SetColor(clBlack);
+             w->addItem("Ward");
+             return std::unique_ptr<QWidget>(std::move(w));
+         }},
+        {"radio button", QPalette::WindowText,
+         [] {
+             auto w = std::make_unique<TRadioButton>();
+             w->setText("Ward");
+             w->Font().SetColor(clBlack);
+             w->FontChanged();
+             return std::unique_ptr<QWidget>(std::move(w));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Desc);
+        std::unique_ptr<QWidget> widget = c.Make();
+        widget->resize(120, 60);
+        const QColor black(0, 0, 0);
+        EXPECT_EQ(widget->palette().color(QPalette::Active, c.Role), black);
+        EXPECT_EQ(widget->palette().color(QPalette::Inactive, c.Role), black);
+        EXPECT_GT(DarkPixels(*widget), 0) << "enabled: the text in black";
+
+        widget->setEnabled(false);
+        const QColor grey = QApplication::palette(widget.get()).color(QPalette::Disabled, c.Role);
+        EXPECT_EQ(widget->palette().color(QPalette::Disabled, c.Role).name().toStdString(),
+                  grey.name().toStdString())
+            << "the style's disabled text";
+        EXPECT_NE(grey, black);
+        EXPECT_EQ(DarkPixels(*widget), 0) << "disabled: no black text";
+
+        // A colour set while disabled waits for the control to be enabled.
+        if (auto* edit = dynamic_cast<TCustomEdit*>(widget.get())) {
+            edit->Font().SetColor(clRed);
+            EXPECT_EQ(widget->palette().color(QPalette::Disabled, c.Role).name().toStdString(),
+                      grey.name().toStdString());
+            widget->setEnabled(true);
+            EXPECT_EQ(ColorFromQColor(widget->palette().color(QPalette::Active, c.Role)), clRed);
+        }
+    }
 }
 
 TEST(StockControls, DataAwareOnesShowAndWriteTheirField)

@@ -142,9 +142,11 @@ void GetSessions(TPluginContext& context, TResultSet& rows)
         none = none || wanted != 1;
     }
     using namespace FieldType;
-    rows.Fields = {{"SESSION_ID", String, 40}, {"USER_ID", String, 40},  {"USER_TYPE", String, 3},
-                   {"STARTED", DateTime, 0},   {"DB_ALIAS", String, 40}, {"SERVER_ID", String, 60},
-                   {"USER_IP", String, 40},    {"OS", String, 10},       {"USER_AGENT", String, 255}};
+    // USER_ID and DB_ALIAS as TBL_USERS and TBL_DBALIASES declare them; the
+    // server listens on IPv4 only, so an address has at most 15 characters.
+    rows.Fields = {{"SESSION_ID", String, 40}, {"USER_ID", String, 30},  {"USER_TYPE", String, 3},
+                   {"STARTED", DateTime, 0},   {"DB_ALIAS", String, 20}, {"SERVER_ID", String, 60},
+                   {"USER_IP", String, 15},    {"OS", String, 10},       {"USER_AGENT", String, 255}};
     if (none)
         return;
     std::vector<TSession> sessions = server.Sessions().All();
@@ -177,8 +179,8 @@ void GetLocks(TPluginContext& context, TResultSet& rows)
     for (const TSession& s : server.Sessions().All())
         live.insert(s.Id);
     using namespace FieldType;
-    rows.Fields = {{"LOCK_PATH", String, 255}, {"CREATED", DateTime, 0},     {"USER_ID", String, 40},
-                   {"DB_ALIAS", String, 40},   {"DESCRIPTION", String, 255}, {"SESSION_ID", String, 40}};
+    rows.Fields = {{"LOCK_PATH", String, 255}, {"CREATED", DateTime, 0},     {"USER_ID", String, 30},
+                   {"DB_ALIAS", String, 20},   {"DESCRIPTION", String, 255}, {"SESSION_ID", String, 40}};
     TDatabase& db = server.Database();
     auto lock = db.Lock();
     auto statement =

@@ -53,12 +53,12 @@ TAdminContext Context(const std::string& Type)
 TSampleTable& Users()
 {
     static TSampleTable table(
-        {{"COUNTER", cdtInteger}, {"USER_ID", cdtString}, {"FULL_NAME", cdtString}, {"USER_TYPE", cdtString},
-         {"ENTERPRISE", cdtString}, {"FACILITY_ACCESS_FLAG", cdtString}, {"EXPIRATION_DATE", cdtString},
-         {"CREATED_BY", cdtString}, {"CURRENT_USE", cdtString}, {"EXPIRATION_INTERVAL", cdtInteger},
-         {"LAST_PASSWORD_CHANGE", cdtString}, {"DAYS_PASSWORD_WARNING", cdtInteger}, {"DEFINE_ROLE", cdtString},
-         {"DEFINE_FACILITY_ACCESS", cdtString}, {"DEFINE_DB_ACCESS", cdtString}, {"RESTRICTED_SYSTEM", cdtString},
-         {"USER_PASSWORD", cdtString}, {"FIRST_NAME", cdtString}, {"LAST_NAME", cdtString}, {"EMAIL", cdtString},
+        {{"COUNTER", cdtInteger}, {"USER_ID", cdtString, 30}, {"FULL_NAME", cdtString, 60}, {"USER_TYPE", cdtString, 3},
+         {"ENTERPRISE", cdtString, 30}, {"FACILITY_ACCESS_FLAG", cdtString, 1}, {"EXPIRATION_DATE", cdtString, 18},
+         {"CREATED_BY", cdtString, 30}, {"CURRENT_USE", cdtString, 1}, {"EXPIRATION_INTERVAL", cdtInteger},
+         {"LAST_PASSWORD_CHANGE", cdtString, 18}, {"DAYS_PASSWORD_WARNING", cdtInteger}, {"DEFINE_ROLE", cdtString, 1},
+         {"DEFINE_FACILITY_ACCESS", cdtString, 1}, {"DEFINE_DB_ACCESS", cdtString, 1}, {"RESTRICTED_SYSTEM", cdtString, 1},
+         {"USER_PASSWORD", cdtString, 4000}, {"FIRST_NAME", cdtString, 30}, {"LAST_NAME", cdtString, 30}, {"EMAIL", cdtString, 4000},
          {"C_ENTERPRISE", cdtInteger}},
         {{2, "ADMIN", "System Manager", "SYS", "GLOBAL ENTERPRISE", "A", "", "", "T", 0, "2026-01-05", 0, "T", "T", "T",
           "F", "admin", "", "", "", 1},
@@ -109,7 +109,6 @@ QWidget* MakeUsers(QWidget* parent)
                               "Days Password Warning", "Def Role", "Def Facil Acc", "Def DB Acc", "Restricted System"};
     for (int i = 0; i < 15; ++i)
         users.Ds.Fields().Fields(i + 1)->SetDisplayLabel(captions[i]);
-    f->grdUsers->resizeColumnsToContents();
     f->grdUsers->selectRow(2);
     return f;
 }
@@ -128,8 +127,8 @@ QWidget* MakeUserData(QWidget* parent)
 
 QWidget* MakeRoleData(QWidget* parent)
 {
-    static TSampleTable roles({{"COUNTER", cdtInteger}, {"ROLE_ID", cdtString}, {"DESCRIPTION", cdtString},
-                               {"ENTERPRISE", cdtString}, {"ALIAS", cdtString}, {"CURRENT_USE", cdtString}},
+    static TSampleTable roles({{"COUNTER", cdtInteger}, {"ROLE_ID", cdtString, 30}, {"DESCRIPTION", cdtString, 80},
+                               {"ENTERPRISE", cdtString, 30}, {"ALIAS", cdtString, 20}, {"CURRENT_USE", cdtString, 1}},
                               {{12, "NURSE", "Nursing staff", "HARBOUR VIEW CARE", "MAPLE", "T"}});
     auto* f = new TfrmRoleData(Context("SYS"), parent);
     f->setWindowFlags(Qt::Widget);
@@ -168,7 +167,7 @@ QWidget* MakeSecurity(QWidget* parent, const std::string& Type)
 
 QWidget* MakeDBAccess(QWidget* parent)
 {
-    static TSampleTable access({{"ALIAS", cdtString}, {"ROLE_ID", cdtString}, {"DESCRIPTION", cdtString},
+    static TSampleTable access({{"ALIAS", cdtString, 20}, {"ROLE_ID", cdtString, 30}, {"DESCRIPTION", cdtString, 80},
                                 {"PARENT_ROLE", cdtInteger}},
                                {{"CEDAR", "HOME MANAGER", "Manager of a home", 0}, {"MAPLE", "NURSE", "Nursing staff", 12}});
     auto* f = new TfrmUserDBAccess(Context("SYS"), parent);
@@ -180,7 +179,6 @@ QWidget* MakeDBAccess(QWidget* parent)
     access.Ds.FieldByName("DESCRIPTION")->SetDisplayLabel("Role Description");
     f->grdAccess->Model().OnRowTag = [](TDataSet& data) { return data.FieldByName("PARENT_ROLE")->AsInteger(); };
     f->grdAccess->SetDataSource(&access.Source);
-    f->grdAccess->resizeColumnsToContents();
     return f;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/ComCtrls.h"
 #include "platform/DBGrids.h"
 #include "platform/DataSource.h"
+#include "platform/DateUtils.h"
 #include "platform/Fields.h"
 
 #include <QPushButton>
@@ -20,23 +21,36 @@
 
 namespace {
 
+// A column of the rows: its caption and the size of the server's text
+// field; without a size the column holds dates and times, as the server
+// sends them.
+struct TRowsColumn
+{
+    std::string Name;
+    std::string Caption;
+    int Size = 0;
+};
+
 struct TSampleRows
 {
     TKldDataContainer Container;
     TKldDataSet Ds;
     TDataSource Source;
-    TSampleRows(const std::vector<std::pair<std::string, std::string>>& Columns,
-                const std::vector<std::vector<std::string>>& Rows)
+    TSampleRows(const std::vector<TRowsColumn>& Columns, const std::vector<std::vector<std::string>>& Rows)
     {
         TKldDataTable* table = Container.Tables().Add();
         table->SetName("Rows");
-        for (const auto& [name, caption] : Columns)
-            table->Columns().AddColumn(name, cdtString, 60);
+        for (const TRowsColumn& column : Columns)
+            table->Columns().AddColumn(column.Name, column.Size > 0 ? cdtString : cdtDateTime, column.Size);
         table->BeginUpdate();
         for (const auto& cells : Rows) {
             TKldDataRow* row = table->New();
-            for (size_t i = 0; i < cells.size(); ++i)
-                row->SetAsVariant(Columns[i].first, cells[i]);
+            for (size_t i = 0; i < cells.size(); ++i) {
+                if (Columns[i].Size > 0)
+                    row->SetAsVariant(Columns[i].Name, cells[i]);
+                else
+                    row->SetAsVariant(Columns[i].Name, Variant::FromDate(StrToDateTime(cells[i])));
+            }
             table->Insert(row);
         }
         table->EndUpdate();
@@ -44,18 +58,18 @@ struct TSampleRows
         Ds.SetDataTableName("Rows");
         Ds.Open();
         for (size_t i = 0; i < Columns.size(); ++i)
-            Ds.Fields().Fields(static_cast<int>(i))->SetDisplayLabel(Columns[i].second);
+            Ds.Fields().Fields(static_cast<int>(i))->SetDisplayLabel(Columns[i].Caption);
         Source.SetDataSet(&Ds);
     }
 };
 
 TSampleRows& Sessions()
 {
-    static TSampleRows rows({{"USER_ID", "User ID"},
-                             {"USER_TYPE", "User Type"},
-                             {"USER_IP", "User IP"},
+    static TSampleRows rows({{"USER_ID", "User ID", 30},
+                             {"USER_TYPE", "User Type", 3},
+                             {"USER_IP", "User IP", 15},
                              {"STARTED", "Connection Started"},
-                             {"DB_ALIAS", "Alias"}},
+                             {"DB_ALIAS", "Alias", 20}},
                             {{"ADMIN", "SYS", "127.0.0.1", "12/11/2026 08:02:14", ""},
                              {"MANAGER", "MGR", "10.20.0.31", "12/11/2026 08:15:40", "CEDAR"},
                              {"NURSE", "USR", "10.20.0.57", "12/11/2026 08:31:05", "MAPLE"},
@@ -66,11 +80,11 @@ TSampleRows& Sessions()
 // A manager's list: the sessions of his current data alias only.
 TSampleRows& ManagerSessions()
 {
-    static TSampleRows rows({{"USER_ID", "User ID"},
-                             {"USER_TYPE", "User Type"},
-                             {"USER_IP", "User IP"},
+    static TSampleRows rows({{"USER_ID", "User ID", 30},
+                             {"USER_TYPE", "User Type", 3},
+                             {"USER_IP", "User IP", 15},
                              {"STARTED", "Connection Started"},
-                             {"DB_ALIAS", "Alias"}},
+                             {"DB_ALIAS", "Alias", 20}},
                             {{"MANAGER", "MGR", "10.20.0.31", "12/11/2026 08:15:40", "CEDAR"},
                              {"OLIVE", "USR", "10.20.0.44", "12/11/2026 08:47:19", "CEDAR"}});
     return rows;
@@ -79,11 +93,11 @@ TSampleRows& ManagerSessions()
 TSampleRows& Locks()
 {
     static TSampleRows rows(
-        {{"LOCK_PATH", "Lock Path"},
+        {{"LOCK_PATH", "Lock Path", 255},
          {"CREATED", "Created"},
-         {"USER_ID", "User ID"},
-         {"DB_ALIAS", "Alias"},
-         {"DESCRIPTION", "Description"}},
+         {"USER_ID", "User ID", 30},
+         {"DB_ALIAS", "Alias", 20},
+         {"DESCRIPTION", "Description", 255}},
         {{"/MAPLE/RESIDENT/12", "12/11/2026 08:40:12", "NURSE", "MAPLE", "Resident 12"},
          {"/CEDAR/ROSTER/2026-12", "12/11/2026 08:52:30", "MANAGER", "CEDAR", "December roster"}});
     return rows;
@@ -91,15 +105,15 @@ TSampleRows& Locks()
 
 TSampleRows& Servers()
 {
-    static TSampleRows rows({{"SERVER_NAME", "Server"},
+    static TSampleRows rows({{"SERVER_NAME", "Server", 60},
                              {"STARTED", "Started"},
                              {"LAST_ACTIVE", "Last Active"},
-                             {"EXTERNAL_IP", "IP"},
-                             {"EXTERNAL_HOST", "Host"},
-                             {"PROTOCOL", "Protocol"},
-                             {"URI_PATH", "URI"},
-                             {"COMPUTER_NAME", "Computer Name"},
-                             {"ACTIVE_SESSIONS", "Sessions"}},
+                             {"EXTERNAL_IP", "IP", 40},
+                             {"EXTERNAL_HOST", "Host", 80},
+                             {"PROTOCOL", "Protocol", 10},
+                             {"URI_PATH", "URI", 80},
+                             {"COMPUTER_NAME", "Computer Name", 80},
+                             {"ACTIVE_SESSIONS", "Sessions", 11}},
                             {{"appserver:8095", "12/11/2026 07:58:03", "12/11/2026 09:05:12", "127.0.0.1",
                               "localhost", "http", "/bin/orvane.dll", "care-server", "4"}});
     return rows;
@@ -107,13 +121,13 @@ TSampleRows& Servers()
 
 TSampleRows& Users()
 {
-    static TSampleRows rows({{"USER_ID", "ID"},
-                             {"FULL_NAME", "Name"},
-                             {"USER_TYPE", "Type"},
-                             {"ENTERPRISE", "Enterprise"},
-                             {"USER_IP", "IP"},
+    static TSampleRows rows({{"USER_ID", "ID", 30},
+                             {"FULL_NAME", "Name", 60},
+                             {"USER_TYPE", "Type", 3},
+                             {"ENTERPRISE", "Enterprise", 30},
+                             {"USER_IP", "IP", 15},
                              {"STARTED", "STARTED"},
-                             {"USER_AGENT", "USER_AGENT"}},
+                             {"USER_AGENT", "USER_AGENT", 255}},
                             {{"CAROL", "Carol Reed", "USR", "HARBOUR VIEW CARE", "10.20.0.62",
                               "12/11/2026 09:04:51", "Tallowin 3.1 (Linux)"},
                              {"MANAGER", "Helen Brooks", "MGR", "HARBOUR VIEW CARE", "10.20.0.31",
@@ -132,8 +146,6 @@ QWidget* MakeConnections(QWidget* parent)
     form->grdSessions->SetDataSource(&Sessions().Source);
     form->grdLocks->SetDataSource(&Locks().Source);
     form->grdServers->SetDataSource(&Servers().Source);
-    for (TDBGrid* grid : {form->grdSessions, form->grdLocks, form->grdServers})
-        grid->resizeColumnsToContents();
     form->btnDisconnect->setEnabled(true);
     form->btnRemoveLock->setEnabled(true);
     form->grdSessions->selectRow(2);
@@ -145,10 +157,8 @@ std::vector<std::pair<std::string, QImage>> ShowOtherTabs(QWidget* control)
     auto* form = static_cast<TfrmConnections*>(control);
     std::vector<std::pair<std::string, QImage>> pictures;
     form->Pages->SetActivePage(form->tsLocks);
-    form->grdLocks->resizeColumnsToContents();
     pictures.emplace_back("connections-locks", form->grab().toImage());
     form->Pages->SetActivePage(form->tsServers);
-    form->grdServers->resizeColumnsToContents();
     pictures.emplace_back("connections-servers", form->grab().toImage());
     form->Pages->SetActivePage(form->tsSessions);
     return pictures;
@@ -162,7 +172,6 @@ QWidget* MakeManagerConnections(QWidget* parent)
     form->tsLocks->SetTabVisible(false);
     form->tsServers->SetTabVisible(false);
     form->grdSessions->SetDataSource(&ManagerSessions().Source);
-    form->grdSessions->resizeColumnsToContents();
     form->btnDisconnect->setEnabled(true);
     return form;
 }
@@ -175,7 +184,6 @@ QWidget* MakeUserList(QWidget* parent)
     AppBrand = brand;
     form->setWindowFlags(Qt::Widget);
     form->grdUsers->SetDataSource(&Users().Source);
-    form->grdUsers->resizeColumnsToContents();
     form->btnOnline->setChecked(true);
     QFont bold = form->btnFilter->font();
     bold.setBold(true);
@@ -187,6 +195,7 @@ QWidget* MakeUserList(QWidget* parent)
 const TGalleryRegistration Connections{{"connections", QSize(760, 420), MakeConnections, ShowOtherTabs}};
 const TGalleryRegistration ManagerConnections{
     {"connections-manager", QSize(760, 420), MakeManagerConnections, {}}};
-const TGalleryRegistration UserList{{"user-list", QSize(860, 420), MakeUserList, {}}};
+// As wide as the window opens, maximized, on a desktop 1280 pixels wide.
+const TGalleryRegistration UserList{{"user-list", QSize(1280, 420), MakeUserList, {}}};
 
 } // namespace

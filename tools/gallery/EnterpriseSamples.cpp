@@ -17,7 +17,7 @@
 
 namespace {
 
-using TColumnList = std::vector<std::pair<std::string, TKldDataType>>;
+using TColumnList = std::vector<TSampleColumn>;
 
 TAdminContext SysContext()
 {
@@ -54,22 +54,22 @@ TSampleTable& Enterprises()
 {
     static TSampleTable table(
         TColumnList{{"COUNTER", cdtInteger},
-                    {"ENTERPRISE", cdtString},
-                    {"DESCRIPTION", cdtString},
-                    {"ADDRESS1", cdtString},
-                    {"ADDRESS2", cdtString},
-                    {"CITY", cdtString},
-                    {"STATE", cdtString},
-                    {"ZIP", cdtString},
-                    {"PHONE1", cdtString},
-                    {"PHONE2", cdtString},
-                    {"FAX", cdtString},
-                    {"CONTACT1", cdtString},
-                    {"CONTACT2", cdtString},
-                    {"CURRENT_USE", cdtString},
-                    {"INDUSTRY", cdtString},
-                    {"ADVERTISE", cdtString},
-                    {"REQUIRE_SECURE_PASSWORD", cdtString}},
+                    {"ENTERPRISE", cdtString, 30},
+                    {"DESCRIPTION", cdtString, 80},
+                    {"ADDRESS1", cdtString, 60},
+                    {"ADDRESS2", cdtString, 60},
+                    {"CITY", cdtString, 40},
+                    {"STATE", cdtString, 2},
+                    {"ZIP", cdtString, 10},
+                    {"PHONE1", cdtString, 20},
+                    {"PHONE2", cdtString, 20},
+                    {"FAX", cdtString, 20},
+                    {"CONTACT1", cdtString, 60},
+                    {"CONTACT2", cdtString, 60},
+                    {"CURRENT_USE", cdtString, 1},
+                    {"INDUSTRY", cdtString, 60},
+                    {"ADVERTISE", cdtString, 1},
+                    {"REQUIRE_SECURE_PASSWORD", cdtString, 1}},
         {{1, "GLOBAL ENTERPRISE", "Enterprise of every system manager", "", "", "", "", "", "", "", "", "",
           "", "T", "", "F", "F"},
          {10, "HARBOUR VIEW CARE", "Harbour View Care Group", "12 Quay Street", "", "Portland", "OR",
@@ -83,14 +83,14 @@ TSampleTable& Aliases()
 {
     static TSampleTable table(
         TColumnList{{"COUNTER", cdtInteger},
-                    {"ALIAS", cdtString},
-                    {"DESCRIPTION", cdtString},
+                    {"ALIAS", cdtString, 20},
+                    {"DESCRIPTION", cdtString, 80},
                     {"C_ENTERPRISE", cdtInteger},
-                    {"DRIVER_NAME", cdtString},
-                    {"SERVER_NAME", cdtString},
-                    {"LOGIN_PARAMS", cdtString},
-                    {"USER_NAME", cdtString},
-                    {"CURRENT_USE", cdtString}},
+                    {"DRIVER_NAME", cdtString, 30},
+                    {"SERVER_NAME", cdtString, 60},
+                    {"LOGIN_PARAMS", cdtString, 4000},
+                    {"USER_NAME", cdtString, 30},
+                    {"CURRENT_USE", cdtString, 1}},
         {{10, "MAPLE", "Maple Court Residence", 10, "ORACLE", "dbhost:1521/MAPLE",
           "POOL_SIZE=4\nSTATEMENT_CACHE=20", "MAPLE_APP", "T"},
          {11, "CEDAR", "Cedar House Nursing Home", 10, "ORACLE", "dbhost:1521/CEDAR", "", "CEDAR_APP", "T"},
@@ -101,19 +101,19 @@ TSampleTable& Aliases()
 TSampleTable& Facilities()
 {
     static TSampleTable table(TColumnList{{"COUNTER", cdtInteger},
-                                          {"FACILITY", cdtString},
-                                          {"DESCRIPTION", cdtString},
-                                          {"ADDRESS1", cdtString},
-                                          {"ADDRESS2", cdtString},
-                                          {"CITY", cdtString},
-                                          {"STATE", cdtString},
-                                          {"ZIP", cdtString},
-                                          {"PHONE1", cdtString},
-                                          {"PHONE2", cdtString},
-                                          {"CONTACT1", cdtString},
-                                          {"CONTACT2", cdtString},
-                                          {"FAX", cdtString},
-                                          {"CURRENT_USE", cdtString},
+                                          {"FACILITY", cdtString, 20},
+                                          {"DESCRIPTION", cdtString, 80},
+                                          {"ADDRESS1", cdtString, 60},
+                                          {"ADDRESS2", cdtString, 60},
+                                          {"CITY", cdtString, 40},
+                                          {"STATE", cdtString, 2},
+                                          {"ZIP", cdtString, 10},
+                                          {"PHONE1", cdtString, 20},
+                                          {"PHONE2", cdtString, 20},
+                                          {"CONTACT1", cdtString, 60},
+                                          {"CONTACT2", cdtString, 60},
+                                          {"FAX", cdtString, 20},
+                                          {"CURRENT_USE", cdtString, 1},
                                           {"C_ENTERPRISE", cdtInteger}},
                               {{10, "MAPLE COURT", "Maple Court Residence", "1 Maple Road", "", "Portland",
                                 "OR", "972010000", "5035550110", "", "Tom Ward", "", "5035550119", "T", 10},
@@ -159,8 +159,6 @@ QWidget* MakeEnterprises(QWidget* parent)
     f->grdEnterprise->SetDataSource(&Enterprises().Source);
     f->grdFacility->SetDataSource(&Facilities().Source);
     f->grdAlias->SetDataSource(&Aliases().Source);
-    for (TDBGrid* grid : {f->grdEnterprise, f->grdFacility, f->grdAlias})
-        grid->resizeColumnsToContents();
     // Both detail lists shown for HARBOUR VIEW CARE.
     enterprises.First();
     enterprises.Next();

@@ -7,6 +7,7 @@
 #include "platform/ComCtrls.h"
 #include "platform/DBGrids.h"
 #include "platform/DataSource.h"
+#include "platform/DateUtils.h"
 
 #include <memory>
 #include <string>
@@ -19,17 +20,24 @@ struct TSampleRows
     TKldDataContainer Container;
     TKldDataSet Ds;
     TDataSource Source;
-    TSampleRows(const std::vector<std::string>& Columns, const std::vector<std::vector<std::string>>& Rows)
+    // Columns by name with the size of the server's text field; a column
+    // without a size holds dates, as the server sends them.
+    TSampleRows(const std::vector<std::pair<std::string, int>>& Columns,
+                const std::vector<std::vector<std::string>>& Rows)
     {
         TKldDataTable* table = Container.Tables().Add();
         table->SetName("Rows");
-        for (const std::string& name : Columns)
-            table->Columns().AddColumn(name, cdtString, 40);
+        for (const auto& [name, size] : Columns)
+            table->Columns().AddColumn(name, size > 0 ? cdtString : cdtDateTime, size);
         table->BeginUpdate();
         for (const auto& cells : Rows) {
             TKldDataRow* row = table->New();
-            for (size_t i = 0; i < cells.size(); ++i)
-                row->SetAsVariant(Columns[i], cells[i]);
+            for (size_t i = 0; i < cells.size(); ++i) {
+                if (Columns[i].second > 0)
+                    row->SetAsVariant(Columns[i].first, cells[i]);
+                else
+                    row->SetAsVariant(Columns[i].first, Variant::FromDate(StrToDateTime(cells[i])));
+            }
             table->Insert(row);
         }
         table->EndUpdate();
@@ -42,7 +50,7 @@ struct TSampleRows
 
 TSampleRows& Modules()
 {
-    static TSampleRows rows({"MODULE", "DESCRIPTION", "CURRENT_USE"},
+    static TSampleRows rows({{"MODULE", 40}, {"DESCRIPTION", 80}, {"CURRENT_USE", 1}},
                             {{"Care", "Care of residents", "T"},
                              {"NOTIFICATIONS", "Notifications", "T"},
                              {"Office", "Office work", "T"}});
@@ -51,7 +59,7 @@ TSampleRows& Modules()
 
 TSampleRows& Updates()
 {
-    static TSampleRows rows({"UPDATE_DATE", "UPDATE_ID", "UPDATE_FILE", "APPLY_DATE"},
+    static TSampleRows rows({{"UPDATE_DATE", 0}, {"UPDATE_ID", 40}, {"UPDATE_FILE", 255}, {"APPLY_DATE", 0}},
                             {{"10/02/2026", "SYS-2026-10", "sys_2026_10.sql", "10/03/2026 06:15:00"},
                              {"11/20/2026", "SYS-2026-11", "sys_2026_11.sql", "11/21/2026 06:20:00"}});
     return rows;

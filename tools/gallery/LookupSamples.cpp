@@ -51,7 +51,6 @@ QWidget* MakeLookup(QWidget* parent)
     QFont bold = f->btnFilter->font();
     bold.setBold(true);
     f->btnFilter->setFont(bold);
-    f->Grid->resizeColumnsToContents();
     f->Grid->selectRow(1);
     return f;
 }
