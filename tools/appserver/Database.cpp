@@ -116,45 +116,91 @@ TDatabase::TDatabase(const std::string& fileName, const std::vector<TEmbeddedSql
     // Write-ahead logging without a sync per commit: a session's activity
     // stamp must not cost a disk flush on every call.
     ExecScript("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;", "settings");
-    const bool upgrade = SetAsideOlderAliases();
+    const std::vector<std::string> aside = SetAsideOlderTables();
     for (const TEmbeddedSql& file : files)
         ExecScript(file.Text, file.Name);
-    if (upgrade)
-        TakeBackOlderAliases();
+    TakeBackOlderTables(aside);
 }
 
-// A database made before LOGIN_PARAMS became a memo declares it TEXT, which
-// clients would read as a string. SQLite cannot change a declared type: the
-// old table is renamed aside (without touching the references to it, so
-// that they name the new one) before the schema makes the new table, and
-// its rows go there afterwards.
-bool TDatabase::SetAsideOlderAliases()
+namespace {
+
+// The tables whose declared column types changed since older builds made
+// their files, each with the column whose declared type tells a current
+// file from an older one (the column changed last). An older file declares
+// LOGIN_PARAMS TEXT, which clients would read as a string rather than a
+// memo, or the listed texts TEXT, which clients read as Oracle's longest
+// text and lists would show thousands of pixels wide.
+struct TRetypedTable
 {
-    std::string declared;
-    {
-        TStatement info(m_db, "SELECT type FROM pragma_table_info('TBL_DBALIASES') WHERE name = 'LOGIN_PARAMS'");
-        if (!info.Step())
-            return false;
-        declared = info.Text(0);
+    const char* Table;
+    const char* Column;
+    const char* Type;
+};
+constexpr TRetypedTable kRetypedTables[] = {
+    {"TBL_ENTERPRISES", "ENTERPRISE", "VARCHAR2(30)"},
+    {"TBL_USERS", "USER_ID", "VARCHAR2(30)"},
+    {"TBL_DBALIASES", "ALIAS", "VARCHAR2(20)"},
+    {"TBL_ROLES", "ROLE_ID", "VARCHAR2(30)"},
+};
+
+std::string AsideName(const std::string& Table)
+{
+    return "SRV_OLDER_" + Table.substr(4); // TBL_USERS -> SRV_OLDER_USERS
+}
+
+} // namespace
+
+// SQLite cannot change a declared type: an older table is renamed aside
+// (without touching the references to it, so that they name the new one)
+// before the schema makes the new table, and its rows go there afterwards.
+// Its triggers go first, or the schema would take them for its own and
+// they would go with the old table.
+std::vector<std::string> TDatabase::SetAsideOlderTables()
+{
+    std::vector<std::string> aside;
+    for (const TRetypedTable& t : kRetypedTables) {
+        {
+            TStatement info(m_db, std::string("SELECT type FROM pragma_table_info('") + t.Table +
+                                      "') WHERE name = '" + t.Column + "'");
+            if (!info.Step() || info.Text(0) == t.Type)
+                continue;
+        }
+        std::vector<std::string> triggers;
+        {
+            TStatement list(m_db, std::string("SELECT name FROM sqlite_master WHERE type = 'trigger' AND tbl_name = '") +
+                                      t.Table + "'");
+            while (list.Step())
+                triggers.push_back(list.Text(0));
+        }
+        std::string sql = "PRAGMA foreign_keys = OFF; PRAGMA legacy_alter_table = ON;";
+        for (const std::string& trigger : triggers)
+            sql += "DROP TRIGGER \"" + trigger + "\";";
+        sql += std::string("ALTER TABLE ") + t.Table + " RENAME TO " + AsideName(t.Table) +
+               "; PRAGMA legacy_alter_table = OFF;";
+        ExecScript(sql, std::string("upgrade of ") + t.Table);
+        aside.push_back(t.Table);
     }
-    if (declared == "CLOB")
-        return false;
-    ExecScript("PRAGMA foreign_keys = OFF; PRAGMA legacy_alter_table = ON;"
-               "ALTER TABLE TBL_DBALIASES RENAME TO SRV_OLDER_DBALIASES;"
-               "PRAGMA legacy_alter_table = OFF;",
-               "upgrade of TBL_DBALIASES");
-    return true;
+    return aside;
 }
 
-void TDatabase::TakeBackOlderAliases()
+// The rows of the tables set aside go into the new ones, column by column
+// where both have the column.
+void TDatabase::TakeBackOlderTables(const std::vector<std::string>& Tables)
 {
-    ExecScript("PRAGMA foreign_keys = OFF; BEGIN;"
-               "INSERT OR REPLACE INTO TBL_DBALIASES (COUNTER, ALIAS, DESCRIPTION, C_ENTERPRISE, SERVER_NAME,"
-               "  DRIVER_NAME, USER_NAME, LOGIN_PARAMS, CURRENT_USE)"
-               "  SELECT COUNTER, ALIAS, DESCRIPTION, C_ENTERPRISE, SERVER_NAME, DRIVER_NAME, USER_NAME, LOGIN_PARAMS,"
-               "  CURRENT_USE FROM SRV_OLDER_DBALIASES;"
-               "DROP TABLE SRV_OLDER_DBALIASES; COMMIT; PRAGMA foreign_keys = ON;",
-               "upgrade of TBL_DBALIASES");
+    for (const std::string& table : Tables) {
+        const std::string older = AsideName(table);
+        std::string columns;
+        {
+            TStatement common(m_db, "SELECT n.name FROM pragma_table_info('" + table + "') n "
+                                    "JOIN pragma_table_info('" + older + "') o ON o.name = n.name ORDER BY n.cid");
+            while (common.Step())
+                columns += (columns.empty() ? "" : ", ") + common.Text(0);
+        }
+        ExecScript("PRAGMA foreign_keys = OFF; BEGIN;"
+                   "INSERT OR REPLACE INTO " + table + " (" + columns + ") SELECT " + columns + " FROM " + older + ";"
+                   "DROP TABLE " + older + "; COMMIT; PRAGMA foreign_keys = ON;",
+                   "upgrade of " + table);
+    }
 }
 
 TDatabase::~TDatabase()

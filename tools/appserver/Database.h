@@ -78,8 +78,10 @@ class TDatabase
     std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(m_lock); }
 
   private:
-    bool SetAsideOlderAliases();
-    void TakeBackOlderAliases();
+    // Tables of a file made by an older build whose declared types changed:
+    // set aside before the schema runs, their rows taken back after it.
+    std::vector<std::string> SetAsideOlderTables();
+    void TakeBackOlderTables(const std::vector<std::string>& Tables);
 
     sqlite3* m_db = nullptr;
     std::mutex m_lock;
