@@ -4,6 +4,7 @@
 // 4 KB to 249 MB.
 #include "AdPages.h"
 #include "Database.h"
+#include "ServerTestFolder.h"
 
 #include <httplib.h>
 
@@ -17,23 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The server's tests link no client code: a folder of their own here.
-struct TFolder
-{
-    TFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "kld-ads-XXXXXX").string();
-        Path = mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TFolder()
-    {
-        std::error_code error;
-        if (!Path.empty())
-            fs::remove_all(Path, error);
-    }
-    std::string Path;
-};
-
 std::string Text(TDatabase& Db, const std::string& Sql)
 {
     auto lock = Db.Lock();
@@ -45,7 +29,7 @@ std::string Text(TDatabase& Db, const std::string& Sql)
 
 TEST(AdPages, KeepTheLastRequestsWithTheirTargetsWholeAndTheirHeadersCut)
 {
-    TFolder folder;
+    TServerTestFolder folder("kld-ads");
     ASSERT_FALSE(folder.Path.empty());
     TDatabase db(folder.Path + "/server.db");
     httplib::Server server;

@@ -2,6 +2,7 @@
 // types changed since (LOGIN_PARAMS became a memo, the listed texts took their
 // sizes) take the new types at the next start, rows and references kept.
 #include "Database.h"
+#include "ServerTestFolder.h"
 
 #include <sqlite3.h>
 
@@ -13,22 +14,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TFolder
-{
-    TFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "kld-dbupgrade-XXXXXX").string();
-        Path = mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TFolder()
-    {
-        std::error_code error;
-        if (!Path.empty())
-            fs::remove_all(Path, error);
-    }
-    std::string Path;
-};
 
 void Exec(const std::string& File, const std::string& Sql)
 {
@@ -51,7 +36,7 @@ std::string Text(TDatabase& Db, const std::string& Sql)
 
 TEST(DatabaseUpgrade, OlderAliasParamsBecomeAMemoWithRowsAndReferencesKept)
 {
-    TFolder folder;
+    TServerTestFolder folder("kld-dbupgrade");
     ASSERT_FALSE(folder.Path.empty());
     const std::string file = folder.Path + "/server.db";
     // The tables as an older build made them, with one alias in use by a role.
@@ -90,7 +75,7 @@ TEST(DatabaseUpgrade, OlderAliasParamsBecomeAMemoWithRowsAndReferencesKept)
 
 TEST(DatabaseUpgrade, OlderTextColumnsTakeTheirDeclaredSizesWithRowsAndTriggersKept)
 {
-    TFolder folder;
+    TServerTestFolder folder("kld-dbupgrade");
     ASSERT_FALSE(folder.Path.empty());
     const std::string file = folder.Path + "/server.db";
     // An older build's tables: every text TEXT, LOGIN_PARAMS already a memo,

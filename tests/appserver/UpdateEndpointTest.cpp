@@ -1,6 +1,7 @@
 // The update endpoint of the local server (--update-dir): the files of one
 // folder by bare name, and 404 for every other path and for a link that
 // leads out of the folder.
+#include "ServerTestFolder.h"
 #include "UpdateEndpoint.h"
 
 #include <httplib.h>
@@ -16,24 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The server's tests link no client code: a folder of their own here.
-struct TFolder
-{
-    TFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "kld-update-XXXXXX").string();
-        Path = mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TFolder()
-    {
-        std::error_code error;
-        if (!Path.empty())
-            fs::remove_all(Path, error);
-    }
-    std::string operator/(const std::string& Name) const { return Path + "/" + Name; }
-    std::string Path;
-};
-
 void WriteText(const std::string& FileName, const std::string& Text)
 {
     std::ofstream(FileName, std::ios::binary) << Text;
@@ -43,7 +26,7 @@ void WriteText(const std::string& FileName, const std::string& Text)
 
 TEST(UpdateEndpoint, ServesBareNamesOfItsFolderOnly)
 {
-    TFolder root;
+    TServerTestFolder root("kld-update");
     ASSERT_FALSE(root.Path.empty());
     const std::string dir = root / "updates";
     fs::create_directories(dir + "/sub");
