@@ -284,6 +284,37 @@ TEST(ServerUserRights, AUserChangesNoAdministratorsTable)
     EXPECT_EQ(admin.System.ExecSQL("UPDATE TBL_BIN SET FILE_NAME = 'care2.so' WHERE COUNTER = 10"), 1);
 }
 
+// A sequence set back would make every later insert of its table fail on
+// the key: users and managers only advance sequences, through NEXTVAL.
+TEST(ServerUserRights, SequencesOnlyAdvance)
+{
+    TAppServerProcess server{{}, kScopeSql};
+    TUserSession nurse{server, "NURSE", "nurse"};
+    TUserSession manager{server, "MANAGER", "manager"};
+    TUserSession admin{server, "ADMIN", "admin"};
+    const auto last = [&] {
+        return admin.Rows("SELECT LAST_NUMBER FROM OVN_SEQUENCES WHERE SEQUENCE_NAME = 'SEQ_USERS'");
+    };
+    const std::vector<std::string> before = last();
+    ASSERT_EQ(before.size(), 1u);
+    const char* const refused[] = {
+        "UPDATE OVN_SEQUENCES SET LAST_NUMBER = 0",
+        "DELETE FROM OVN_SEQUENCES",
+        "INSERT INTO OVN_SEQUENCES (SEQUENCE_NAME, LAST_NUMBER) VALUES ('SEQ_MINE', 0)",
+    };
+    for (TUserSession* user : {&nurse, &manager})
+        for (const char* sql : refused)
+            EXPECT_EQ(user->Refusal(sql), kRefused) << sql;
+    EXPECT_EQ(last(), before);
+    // NEXTVAL still advances it for both.
+    const std::vector<std::string> next = nurse.Rows("SELECT SEQ_USERS.NEXTVAL FROM DUAL");
+    ASSERT_EQ(next.size(), 1u);
+    EXPECT_EQ(std::stoll(next[0]), std::stoll(before[0]) + 1);
+    EXPECT_EQ(manager.Rows("SELECT SEQ_USERS.NEXTVAL FROM DUAL"),
+              (std::vector<std::string>{std::to_string(std::stoll(before[0]) + 2)}));
+    EXPECT_EQ(admin.System.ExecSQL("UPDATE OVN_SEQUENCES SET LAST_NUMBER = LAST_NUMBER WHERE SEQUENCE_NAME = 'SEQ_USERS'"), 1);
+}
+
 // --- Mail -------------------------------------------------------------------------------------
 
 class ServerMailRows : public ::testing::Test

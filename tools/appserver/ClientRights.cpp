@@ -2,6 +2,7 @@
 
 #include "ClientRowRules.h"
 #include "SqlDialect.h"
+#include "SqlFunctions.h"
 #include "TextCase.h"
 
 #include <sqlite3.h>
@@ -240,6 +241,10 @@ int TClientRights::CheckRowRules(int action, const char* a, const char* b, const
     case SQLITE_INSERT:
     case SQLITE_UPDATE:
     case SQLITE_DELETE:
+        // Sequences only advance, through OVN_NEXTVAL: a value set back would
+        // make every later insert of the table fail on its key.
+        if (Same(a, "OVN_SEQUENCES"))
+            return action == SQLITE_UPDATE && AdvancingSequence() ? SQLITE_OK : Refuse();
         if (OneOf(a, kAdministratorsTables))
             return Refuse();
         if (mailTable)

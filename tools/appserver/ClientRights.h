@@ -15,6 +15,7 @@
 // A system manager (SYS): nothing more; every row of every table.
 // A manager (MGR) and a user (USR), in addition:
 //   - create, change and drop no table, view, index or trigger;
+//   - write OVN_SEQUENCES only as OVN_NEXTVAL advances a sequence;
 //   - write nothing in the administrators' tables (enterprises, aliases,
 //     facilities, modules, menus, resources, TBL_BIN, which names the
 //     library each client loads, connections and updates);

@@ -139,8 +139,16 @@ struct TSequenceState
     std::map<std::string, sqlite3_int64> Current;
 };
 
+thread_local int t_advancingSequence = 0;
+
 sqlite3_int64 NextValue(sqlite3* db, const std::string& name)
 {
+    // The rights of the connection see this UPDATE as the client's own.
+    struct TAdvancing
+    {
+        TAdvancing() { ++t_advancingSequence; }
+        ~TAdvancing() { --t_advancingSequence; }
+    } advancing;
     sqlite3_stmt* update = nullptr;
     sqlite3_prepare_v2(db,
                        "UPDATE OVN_SEQUENCES SET LAST_NUMBER = LAST_NUMBER + INCREMENT_BY "
@@ -328,6 +336,11 @@ std::string OracleToDate(const std::string& text, const std::string& format)
         throw EOracleError("ORA-01840: input value not long enough for date format");
     CheckDate(d);
     return FormatDate(d);
+}
+
+bool AdvancingSequence()
+{
+    return t_advancingSequence > 0;
 }
 
 void RegisterSqlFunctions(sqlite3* db)

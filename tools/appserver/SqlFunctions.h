@@ -30,6 +30,10 @@ struct sqlite3;
 
 void RegisterSqlFunctions(sqlite3* db);
 
+// True while this thread's OVN_NEXTVAL advances a sequence: the only write
+// of OVN_SEQUENCES a client's statement may cause (ClientRights).
+bool AdvancingSequence();
+
 // A date text in the form the server keeps, from an Oracle date text and
 // format; raises EOracleError.
 std::string OracleToDate(const std::string& text, const std::string& format);
