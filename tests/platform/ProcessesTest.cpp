@@ -1,13 +1,13 @@
 #include "platform/Processes.h"
 
 #include "platform/FileUtils.h"
+#include "support/EventLoopWait.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <fstream>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -234,11 +234,7 @@ TEST(Processes, EndProcessGroupEndsTheLeaderAndItsGroupOnly)
                 return false;
         return true;
     };
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!started()) {
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the group started";
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    ASSERT_TRUE(RunEventsUntil(started, std::chrono::seconds(60))) << "the group started";
     ASSERT_EQ(::getpgid(leader->Pid()), leader->Pid());
     EXPECT_NE(::getpgid(0), leader->Pid()) << "not this process's group";
 
