@@ -22,7 +22,6 @@
 #include <arpa/inet.h>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -395,17 +394,6 @@ TEST(ServerPluginReplies, EchoRefusesARequestForMoreThanAFewMegabytes)
 
 // --- Archives ---------------------------------------------------------------------------------
 
-// The peak resident memory of a process, in bytes.
-size_t PeakMemoryOf(pid_t pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stoull(line.substr(6)) * 1024;
-    return 0;
-}
-
 // A zip archive whose one member unpacks to `size` zero bytes, made a
 // block at a time.
 std::string ZipBomb(const std::string& name, size_t size)
@@ -448,12 +436,12 @@ TEST(ServerArchives, ExtractWritesAMemberBlockByBlock)
     ForceDirectories(files / "res/");
     WriteText(files / "res/bomb.zip", ZipBomb("zeros.bin", size));
     TNembraRemoteFileSystem fs("vrs+MAIN?res");
-    const size_t before = PeakMemoryOf(server.Pid());
+    const size_t before = server.PeakMemory();
     ASSERT_GT(before, 0u);
     fs.Extract("bomb.zip", "out", "", "");
     EXPECT_EQ(FileSize(files / "res/out/zeros.bin"), static_cast<int64_t>(size));
     // Before, the member was held whole: the server grew by all of its 256 MB.
-    EXPECT_LT(PeakMemoryOf(server.Pid()) - before, size_t(64) << 20);
+    EXPECT_LT(server.PeakMemory() - before, size_t(64) << 20);
 }
 
 } // namespace
