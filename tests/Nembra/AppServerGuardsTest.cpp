@@ -11,6 +11,7 @@
 #include "support/AppServerSignIn.h"
 #include "support/AppServerUserSession.h"
 #include "support/FileSystemTesting.h"
+#include "support/LoopbackClient.h"
 #include "support/NembraErrorOf.h"
 #include "support/RawZip.h"
 #include "support/TempFolder.h"
@@ -19,14 +20,9 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -174,32 +170,13 @@ TEST(ServerObjectNames, ManyPercentSignsAnswerAtOnceAndLongPatternsAreRefused)
 // reply, or what came before the server closed or fell silent for 20 s.
 std::string Exchange(int port, const std::string& head, const std::string& body)
 {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
+    const TLoopbackClient client(port);
+    if (!client.Connected())
         return "<no connection>";
-    }
-    const std::string out = head + body;
-    (void)send(fd, out.data(), out.size(), MSG_NOSIGNAL);
-    std::string reply;
-    char buffer[4096];
-    for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 20000) <= 0)
-            break;
-        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            break;
-        reply.append(buffer, static_cast<size_t>(n));
-        if (reply.find("\r\n\r\n") != std::string::npos && reply.find("ServerProcessing") != std::string::npos)
-            break;
-    }
-    close(fd);
-    return reply;
+    (void)client.Send(head + body);
+    return client.Receive([](const std::string& reply) {
+        return reply.find("\r\n\r\n") != std::string::npos && reply.find("ServerProcessing") != std::string::npos;
+    });
 }
 
 std::string PostHead(const std::string& procedure, size_t length, const std::string& cookie = "")
@@ -222,11 +199,8 @@ TEST(ServerRequestBodies, ABodyOverTheCapIsRefusedUnreadAndAnUnsignedCallStaysSm
     EXPECT_NE(login.find("#1005"), std::string::npos) << login.substr(0, 400);
 
     // A signed-in caller may send more, but not more than the cap.
-    const std::string body = "USER_ID=ADMIN&USER_PWD=&FORCE=True";
-    const std::string signIn = Exchange(server.Port(), PostHead("Nembra.Login", body.size()), body);
-    const size_t at = signIn.find("WSID=");
-    ASSERT_NE(at, std::string::npos) << signIn.substr(0, 400);
-    const std::string session = signIn.substr(at + 5, signIn.find_first_of(";\r", at) - at - 5);
+    const std::string session = SignInSession(server, "ADMIN");
+    ASSERT_FALSE(session.empty());
     const std::string large = Exchange(server.Port(), PostHead("Test.Echo", 300u << 20, session), start);
     EXPECT_NE(large.find("larger than the server accepts"), std::string::npos) << large.substr(0, 400);
     const std::string keepAlive = Exchange(server.Port(), PostHead("Nembra.KeepAlive", 3u << 20, session),
@@ -247,47 +221,28 @@ struct TSentBody
 TSentBody SendUntilClosed(int port, const std::string& head, size_t length, bool chunked)
 {
     TSentBody result;
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    const timeval limit{20, 0};
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
+    const TLoopbackClient client(port);
+    if (!client.Connected())
         return result;
-    }
+    const timeval limit{20, 0};
+    setsockopt(client.Socket(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     const std::string block(64 * 1024, 'x');
-    auto put = [&](const char* data, size_t size) {
-        return send(fd, data, size, MSG_NOSIGNAL) == ssize_t(size);
-    };
-    bool open = put(head.data(), head.size());
+    bool open = client.Send(head);
     while (open && result.Sent < length) {
         const size_t size = std::min(block.size(), length - result.Sent);
         if (chunked) {
             char line[32];
             std::snprintf(line, sizeof line, "%zx\r\n", size);
-            open = put(line, std::strlen(line)) && put(block.data(), size) && put("\r\n", 2);
+            open = client.Send(line, std::strlen(line)) && client.Send(block.data(), size) && client.Send("\r\n", 2);
         } else {
-            open = put(block.data(), size);
+            open = client.Send(block.data(), size);
         }
         if (open)
             result.Sent += size;
     }
     if (open && chunked)
-        put("0\r\n\r\n", 5);
-    char buffer[4096];
-    for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 20000) <= 0)
-            break;
-        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            break;
-        result.Reply.append(buffer, static_cast<size_t>(n));
-    }
-    close(fd);
+        client.Send("0\r\n\r\n", 5);
+    result.Reply = client.Receive();
     return result;
 }
 
@@ -395,17 +350,6 @@ TEST(ServerPluginReplies, EchoRefusesARequestForMoreThanAFewMegabytes)
 
 // --- Archives ---------------------------------------------------------------------------------
 
-// The peak resident memory of a process, in bytes.
-size_t PeakMemoryOf(pid_t pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stoull(line.substr(6)) * 1024;
-    return 0;
-}
-
 // A zip archive whose one member unpacks to `size` zero bytes, made a
 // block at a time.
 std::string ZipBomb(const std::string& name, size_t size)
@@ -448,12 +392,12 @@ TEST(ServerArchives, ExtractWritesAMemberBlockByBlock)
     ForceDirectories(files / "res/");
     WriteText(files / "res/bomb.zip", ZipBomb("zeros.bin", size));
     TNembraRemoteFileSystem fs("vrs+MAIN?res");
-    const size_t before = PeakMemoryOf(server.Pid());
+    const size_t before = server.PeakMemory();
     ASSERT_GT(before, 0u);
     fs.Extract("bomb.zip", "out", "", "");
     EXPECT_EQ(FileSize(files / "res/out/zeros.bin"), static_cast<int64_t>(size));
     // Before, the member was held whole: the server grew by all of its 256 MB.
-    EXPECT_LT(PeakMemoryOf(server.Pid()) - before, size_t(64) << 20);
+    EXPECT_LT(server.PeakMemory() - before, size_t(64) << 20);
 }
 
 } // namespace

@@ -4,19 +4,14 @@
 // 4 KB to 249 MB.
 #include "AdPages.h"
 #include "Database.h"
+#include "ListeningServer.h"
 #include "ServerTestFolder.h"
 
 #include <httplib.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <thread>
-
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string Text(TDatabase& Db, const std::string& Sql)
 {
@@ -34,11 +29,9 @@ TEST(AdPages, KeepTheLastRequestsWithTheirTargetsWholeAndTheirHeadersCut)
     TDatabase db(folder.Path + "/server.db");
     httplib::Server server;
     RegisterAdPages(server, db);
-    const int port = server.bind_to_any_port("127.0.0.1");
+    TListeningServer listening(server);
+    const int port = listening.Port;
     ASSERT_GT(port, 0);
-    std::thread listener([&] { server.listen_after_bind(); });
-    while (!server.is_running())
-        std::this_thread::yield();
 
     httplib::Client client("127.0.0.1", port);
     const httplib::Headers large = {{"User-Agent", std::string(6000, 'u')},
@@ -52,8 +45,7 @@ TEST(AdPages, KeepTheLastRequestsWithTheirTargetsWholeAndTheirHeadersCut)
         ASSERT_TRUE(res);
         EXPECT_EQ(res->status, 200);
     }
-    server.stop();
-    listener.join();
+    listening.Stop();
 
     EXPECT_EQ(Text(db, "SELECT COUNT(*) FROM SRV_AD_REQUESTS"), "300");
     EXPECT_EQ(Text(db, "SELECT TARGET FROM SRV_AD_REQUESTS ORDER BY COUNTER LIMIT 1"),

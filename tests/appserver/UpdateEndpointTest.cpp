@@ -1,6 +1,7 @@
 // The update endpoint of the local server (--update-dir): the files of one
 // folder by bare name, and 404 for every other path and for a link that
 // leads out of the folder.
+#include "ListeningServer.h"
 #include "ServerTestFolder.h"
 #include "UpdateEndpoint.h"
 
@@ -11,7 +12,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 namespace {
 
@@ -45,11 +45,9 @@ TEST(UpdateEndpoint, ServesBareNamesOfItsFolderOnly)
 
     httplib::Server server;
     AddUpdateEndpoint(server, dir);
-    const int port = server.bind_to_any_port("127.0.0.1");
+    TListeningServer listening(server);
+    const int port = listening.Port;
     ASSERT_GT(port, 0);
-    std::thread listener([&] { server.listen_after_bind(); });
-    while (!server.is_running())
-        std::this_thread::yield();
 
     httplib::Client client("127.0.0.1", port);
     struct Case
@@ -87,8 +85,7 @@ TEST(UpdateEndpoint, ServesBareNamesOfItsFolderOnly)
             EXPECT_EQ(res->body.find("outside"), std::string::npos);
         }
     }
-    server.stop();
-    listener.join();
+    listening.Stop();
 
     EXPECT_TRUE(IsUpdateFileName("setup.sh"));
     for (const char* name : {"", ".", "..", "a/b", "a\\b"})

@@ -5,15 +5,11 @@
 // link only by the id of a live session.
 
 #include "support/AppServerProcess.h"
+#include "support/LoopbackClient.h"
 
-#include <arpa/inet.h>
 #include <cctype>
 #include <cstdio>
-#include <netinet/in.h>
-#include <poll.h>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace AppServerSignIn {
 
@@ -21,27 +17,8 @@ namespace AppServerSignIn {
 // server closed the connection (or was silent for 20 s).
 inline std::string Exchange(int port, const std::string& request)
 {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string reply;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
-        char buffer[4096];
-        for (;;) {
-            pollfd p{fd, POLLIN, 0};
-            if (poll(&p, 1, 20000) <= 0)
-                break;
-            const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                break;
-            reply.append(buffer, static_cast<size_t>(n));
-        }
-    }
-    close(fd);
-    return reply;
+    const TLoopbackClient client(port);
+    return client.Send(request) ? client.Receive() : std::string();
 }
 
 inline std::string FormValue(const std::string& text)
