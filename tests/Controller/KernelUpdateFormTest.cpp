@@ -26,6 +26,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <dirent.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -38,14 +39,6 @@
 #endif
 
 namespace {
-
-uint32_t ModeOf(const std::string& FileName)
-{
-    struct stat st
-    {
-    };
-    return ::stat(FileName.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
 
 void WriteFile(const std::string& FileName, const std::string& Content, uint32_t Mode)
 {
@@ -142,6 +135,27 @@ class KernelUpdateTest : public ::testing::Test
             members[zip.GetFileInfo(i).ZipName] = zip.GetFileInfo(i).ExternalAttributes >> 16;
         }
         return members;
+    }
+
+    // Runs the update and clicks its button (Cancel while it runs) once, as
+    // soon as the status begins with Status; AtClick sees the dialog just
+    // before. False when the status never showed.
+    static bool UpdateClickingAt(TfrmKernelUpdate& Dialog, const QString& Status,
+                                 const std::function<void()>& AtClick = nullptr)
+    {
+        bool clicked = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!clicked && Dialog.lblStatus()->text().startsWith(Status)) {
+                clicked = true;
+                if (AtClick)
+                    AtClick();
+                Dialog.btnUpdate()->click();
+            }
+        });
+        poll.start(0);
+        Dialog.btnUpdateClick();
+        return clicked;
     }
 
     TTempFolder UpdateDir;
@@ -332,19 +346,7 @@ TEST_F(KernelUpdateTest, CancelDuringTheBackupKeepsTheFilesAddedSoFar)
     TfrmKernelUpdate dialog(nullptr, Settings);
     ASSERT_TRUE(dialog.CheckNewVersion(URL));
     Dialogs->QueueAnswer(mrYes);
-    bool clicked = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!clicked && dialog.lblStatus()->text().startsWith("Backing up: ")) {
-            clicked = true;
-            dialog.btnUpdate()->click();
-        }
-    });
-    poll.start(0);
-    dialog.btnUpdateClick();
-    poll.stop();
-
-    ASSERT_TRUE(clicked);
+    ASSERT_TRUE(UpdateClickingAt(dialog, "Backing up: "));
     EXPECT_EQ(Dialogs->Texts(), (std::vector<std::string>{"Cancel update?"}));
     EXPECT_EQ(dialog.ModalResult(), mrCancel);
     EXPECT_FALSE(dialog.Running());
@@ -362,23 +364,12 @@ TEST_F(KernelUpdateTest, CancelDuringTheDownloadStopsBeforeTheBackup)
     ASSERT_TRUE(dialog.CheckNewVersion(URL));
     Dialogs->QueueAnswer(mrYes);
     std::string status;
-    bool clicked = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!clicked && dialog.lblStatus()->text().startsWith("Downloading update file: ")) {
-            clicked = true;
-            status = dialog.lblStatus()->text().toStdString();
-            EXPECT_TRUE(dialog.pbProgress()->isVisibleTo(&dialog));
-            EXPECT_EQ(dialog.btnUpdate()->text().toStdString(), "Cancel");
-            EXPECT_FALSE(dialog.btnLater()->isVisibleTo(&dialog));
-            dialog.btnUpdate()->click();
-        }
-    });
-    poll.start(0);
-    dialog.btnUpdateClick();
-    poll.stop();
-
-    ASSERT_TRUE(clicked);
+    ASSERT_TRUE(UpdateClickingAt(dialog, "Downloading update file: ", [&] {
+        status = dialog.lblStatus()->text().toStdString();
+        EXPECT_TRUE(dialog.pbProgress()->isVisibleTo(&dialog));
+        EXPECT_EQ(dialog.btnUpdate()->text().toStdString(), "Cancel");
+        EXPECT_FALSE(dialog.btnLater()->isVisibleTo(&dialog));
+    }));
     EXPECT_EQ(status, "Downloading update file: setup.sh");
     EXPECT_EQ(Dialogs->Texts(), (std::vector<std::string>{"Cancel update?"}));
     EXPECT_EQ(dialog.ModalResult(), mrCancel);
@@ -396,19 +387,7 @@ TEST_F(KernelUpdateTest, AnsweringNoToCancelGoesOn)
     TfrmKernelUpdate dialog(nullptr, Settings);
     ASSERT_TRUE(dialog.CheckNewVersion(URL));
     Dialogs->QueueAnswer(mrNo);
-    bool clicked = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!clicked && dialog.lblStatus()->text().startsWith("Backing up: ")) {
-            clicked = true;
-            dialog.btnUpdate()->click();
-        }
-    });
-    poll.start(0);
-    dialog.btnUpdateClick();
-    poll.stop();
-
-    ASSERT_TRUE(clicked);
+    ASSERT_TRUE(UpdateClickingAt(dialog, "Backing up: "));
     EXPECT_EQ(Dialogs->Texts(), (std::vector<std::string>{"Cancel update?"}));
     EXPECT_EQ(dialog.ModalResult(), mrOk);
     EXPECT_EQ(dialog.lblStatus()->text().toStdString(), "Run Setup");

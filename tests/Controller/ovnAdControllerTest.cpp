@@ -9,6 +9,7 @@
 #include "platform/Controls.h"
 #include "support/AppServerProcess.h"
 #include "support/EventLoopWait.h"
+#include "support/GuiProbe.h"
 #include "support/TempFolder.h"
 
 #include <QImage>
@@ -167,15 +168,7 @@ TEST_F(AdPanelTest, TheDefaultAdShowsItsPictureAfterAServedPage)
     ASSERT_TRUE(Invalid());
     ASSERT_TRUE(Shown());
     EXPECT_EQ(Browser().Source(), m_defaultHtml);
-    const auto showsRed = [&] {
-        const QImage shot = Browser().grab().toImage();
-        for (int y = 0; y < shot.height(); ++y)
-            for (int x = 0; x < shot.width(); ++x)
-                if (shot.pixel(x, y) == qRgb(255, 0, 0))
-                    return true;
-        return false;
-    };
-    EXPECT_TRUE(Until(showsRed)) << "the default ad's picture";
+    EXPECT_TRUE(Until([&] { return Shows(Browser(), qRgb(255, 0, 0)); })) << "the default ad's picture";
 }
 
 TEST_F(AdPanelTest, TheLightViewFindsTheKeyAnywhere)

@@ -8,6 +8,7 @@
 #include "platform/ClassErrors.h"
 #include "LoopbackServer.h"
 #include "support/EventLoopWait.h"
+#include "support/GuiProbe.h"
 #include "support/TempFolder.h"
 
 #include <QBuffer>
@@ -342,15 +343,7 @@ TEST(MyWebBrowserTest, PagesAndPicturesComeOverHttpAndTheRawSourceStays)
     // The view drops the attribute it does not know; the kept source has it.
     EXPECT_EQ(c.GetPageSource(), page);
     EXPECT_EQ(c.GetAttrValue("p", "key-data"), "kept");
-    const auto hasRed = [&] {
-        const QImage shot = c.Browser()->grab().toImage();
-        for (int y = 0; y < shot.height(); ++y)
-            for (int x = 0; x < shot.width(); ++x)
-                if (shot.pixel(x, y) == qRgb(255, 0, 0))
-                    return true;
-        return false;
-    };
-    EXPECT_TRUE(RunEventsUntil(hasRed)) << "the picture was not shown";
+    EXPECT_TRUE(RunEventsUntil([&] { return Shows(*c.Browser(), qRgb(255, 0, 0)); })) << "the picture was not shown";
     EXPECT_EQ(pictures.Request().rfind("GET /red.png HTTP/1.1\r\n", 0), 0u) << pictures.Request();
 
     // A page that cannot be fetched still completes, with an empty document.
@@ -369,16 +362,6 @@ std::string Png(QRgb Colour)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return png.toStdString();
-}
-
-bool Shows(QWidget& View, QRgb Colour)
-{
-    const QImage shot = View.grab().toImage();
-    for (int y = 0; y < shot.height(); ++y)
-        for (int x = 0; x < shot.width(); ++x)
-            if (shot.pixel(x, y) == Colour)
-                return true;
-    return false;
 }
 
 TEST(MyWebBrowserTest, AServedPageReadsNoLocalFileWhileTheProgramsPagesDo)

@@ -63,6 +63,22 @@ inline QImage Grab(QWidget& widget)
     return widget.grab().toImage();
 }
 
+// How many pixels of the picture have exactly the colour (a qRgb value).
+inline int CountPixels(const QImage& image, QRgb colour)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixel(x, y) == colour;
+    return n;
+}
+
+// True when the widget, as it paints itself now, has a pixel of the colour.
+inline bool Shows(QWidget& widget, QRgb colour)
+{
+    return CountPixels(Grab(widget), colour) > 0;
+}
+
 namespace Input {
 
 inline void Mouse(QWidget& w, QEvent::Type type, int x, int y, Qt::MouseButton button = Qt::LeftButton,

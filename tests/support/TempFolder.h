@@ -10,6 +10,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 class TTempFolder
@@ -58,4 +59,14 @@ inline std::string ReadText(const std::string& fileName)
 {
     std::ifstream in(fileName, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The file's permission bits (set-id and sticky bits too); 0 when it is
+// missing.
+inline uint32_t ModeOf(const std::string& fileName)
+{
+    struct stat st
+    {
+    };
+    return ::stat(fileName.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }

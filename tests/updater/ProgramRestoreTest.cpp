@@ -25,14 +25,6 @@
 
 namespace {
 
-uint32_t ModeOf(const std::string& FileName)
-{
-    struct stat st
-    {
-    };
-    return ::stat(FileName.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
-
 std::string Pattern(size_t Size, uint32_t Seed)
 {
     std::string s(Size, '\0');

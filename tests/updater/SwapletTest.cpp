@@ -32,14 +32,6 @@
 
 namespace {
 
-uint32_t ModeOf(const std::string& FileName)
-{
-    struct stat st
-    {
-    };
-    return ::stat(FileName.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
-
 void WriteFile(const std::string& FileName, const std::string& Content, uint32_t Mode)
 {
     WriteText(FileName, Content);
