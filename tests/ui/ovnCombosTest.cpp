@@ -284,12 +284,6 @@ TEST(ComboCalendarTools, ABlankDateMakesTheFieldNull)
 // with the caret at its start.
 TEST(ComboCalendarTools, KeysInBrowseStateWorkOnTheDateTheUserSelected)
 {
-    const auto selectAll = [](QWidget& w) { Keys::Press(w, Qt::Key_A, Qt::ControlModifier); };
-    const auto caretAt = [](QWidget& w, int Position) {
-        Keys::Press(w, Qt::Key_Home);
-        for (int i = 0; i < Position; ++i)
-            Keys::Press(w, Qt::Key_Right);
-    };
     struct Case
     {
         const char* Desc;
@@ -299,21 +293,21 @@ TEST(ComboCalendarTools, KeysInBrowseStateWorkOnTheDateTheUserSelected)
     };
     const Case cases[] = {
         {"select all, Delete, then any key",
-         [&](QWidget& w) {
-             selectAll(w);
+         [](QWidget& w) {
+             Keys::SelectAll(w);
              Keys::Press(w, Qt::Key_Delete);
              Keys::Press(w, Qt::Key_Shift);
          },
          "  /  /    ", ""},
         {"select all, type a new date",
-         [&](QWidget& w) {
-             selectAll(w);
+         [](QWidget& w) {
+             Keys::SelectAll(w);
              Keys::Type(w, "04012025");
          },
          "04/01/2025", "04/01/2025"},
         {"caret before the day's first digit, type",
-         [&](QWidget& w) {
-             caretAt(w, 3);
+         [](QWidget& w) {
+             Keys::CaretTo(w, 3);
              Keys::Type(w, "2");
          },
          "03/25/2024", "03/25/2024"},
@@ -387,9 +381,7 @@ TEST(ComboCalendarTools, TheDateAndTimeToolShowsHoursMinutesAndAmPm)
     const auto typeAt = [&](int Position, const char* Text) {
         d->Editor().SetFocus();
         QApplication::processEvents();
-        Keys::Press(d->DBEdit(), Qt::Key_Home);
-        for (int i = 0; i < Position; ++i)
-            Keys::Press(d->DBEdit(), Qt::Key_Right);
+        Keys::CaretTo(d->DBEdit(), Position);
         Keys::Type(d->DBEdit(), Text);
         f.After->SetFocus();
         QApplication::processEvents();
