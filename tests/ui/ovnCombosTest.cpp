@@ -80,6 +80,15 @@ struct Form
         QApplication::processEvents();
         return c;
     }
+    // A data combo on Field with the calendar tool Tool, set after the field.
+    TovnDBCombo* CalendarCombo(const char* Name, const char* Field, TLookupTool Tool)
+    {
+        auto* d = Place<TovnDBCombo>(Name);
+        d->SetDataSource(&Source);
+        d->SetDataField(Field);
+        d->SetLookupTool(Tool);
+        return d;
+    }
 };
 
 TEST(LookupComboValue, SplitsIntoKeyAndDisplayOnlyWhileEditing)
@@ -260,10 +269,7 @@ TEST(ComboCalendarTools, MasksEditingAndQuickTyping)
 TEST(ComboCalendarTools, ABlankDateMakesTheFieldNull)
 {
     Form f;
-    auto* d = f.Place<TovnDBCombo>("cboDate");
-    d->SetDataSource(&f.Source);
-    d->SetDataField("ADMISSION_DATE");
-    d->SetLookupTool(TLookupTool::ltCalendarDate);
+    auto* d = f.CalendarCombo("cboDate", "ADMISSION_DATE", TLookupTool::ltCalendarDate);
     d->Editor().SetFocus();
     QApplication::processEvents();
     f.Data.Edit();
@@ -315,10 +321,7 @@ TEST(ComboCalendarTools, KeysInBrowseStateWorkOnTheDateTheUserSelected)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         Form f;
-        auto* d = f.Place<TovnDBCombo>("cboDate");
-        d->SetDataSource(&f.Source);
-        d->SetDataField("ADMISSION_DATE");
-        d->SetLookupTool(TLookupTool::ltCalendarDate);
+        auto* d = f.CalendarCombo("cboDate", "ADMISSION_DATE", TLookupTool::ltCalendarDate);
         d->Editor().SetFocus();
         QApplication::processEvents();
         ASSERT_EQ(f.Data.State(), dsBrowse);
@@ -355,6 +358,7 @@ TEST(ComboCalendarTools, TheDateAndTimeToolShowsHoursMinutesAndAmPm)
         f.Data.FieldByName("VISIT_TIME")
             ->SetAsDateTime(EncodeDate(2024, 3, 15) + EncodeTime(c.Hour, c.Minute, 0, 0));
         f.Data.Post();
+        // Here the tool comes before the field (CalendarCombo sets it after).
         auto* d = f.Place<TovnDBCombo>("cboVisit");
         d->SetLookupTool(TLookupTool::ltCalendarDateTime);
         d->SetDataSource(&f.Source);
@@ -373,10 +377,7 @@ TEST(ComboCalendarTools, TheDateAndTimeToolShowsHoursMinutesAndAmPm)
 
     // One key into the hours, then one into AM/PM: each leaves the time shown.
     Form f;
-    auto* d = f.Place<TovnDBCombo>("cboVisit");
-    d->SetDataSource(&f.Source);
-    d->SetDataField("VISIT_TIME");
-    d->SetLookupTool(TLookupTool::ltCalendarDateTime);
+    auto* d = f.CalendarCombo("cboVisit", "VISIT_TIME", TLookupTool::ltCalendarDateTime);
     TField* field = f.Data.FieldByName("VISIT_TIME");
     const auto typeAt = [&](int Position, const char* Text) {
         d->Editor().SetFocus();
@@ -408,10 +409,7 @@ TEST(ComboCalendarTools, TheDateAndTimeToolShowsHoursMinutesAndAmPm)
 TEST(ComboCalendarTools, ADateAndTimePickedInTheCalendarIsKeptUntilWritten)
 {
     Form f;
-    auto* d = f.Place<TovnDBCombo>("cboVisit");
-    d->SetDataSource(&f.Source);
-    d->SetDataField("VISIT_TIME");
-    d->SetLookupTool(TLookupTool::ltCalendarDateTime);
+    auto* d = f.CalendarCombo("cboVisit", "VISIT_TIME", TLookupTool::ltCalendarDateTime);
     TField* field = f.Data.FieldByName("VISIT_TIME");
     d->Editor().SetFocus();
     QApplication::processEvents();
