@@ -13,10 +13,12 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTextDocument>
 #include <QWheelEvent>
 #include <QWidget>
 
 #include <memory>
+#include <string>
 
 // A TCanvas drawing into a picture of its own, filled with `background`.
 class TImageCanvas
@@ -73,6 +75,18 @@ inline int DarkPixels(QWidget& widget)
         for (int x = 0; x < image.width(); ++x)
             dark += image.pixelColor(x, y).lightness() < 100 ? 1 : 0;
     return dark;
+}
+
+// The text a tooltip set to Tip shows: Qt renders it as rich text when it
+// takes it for markup, else as it is.
+inline std::string ToolTipShows(const QString& Tip)
+{
+    QTextDocument shown;
+    if (Qt::mightBeRichText(Tip))
+        shown.setHtml(Tip);
+    else
+        shown.setPlainText(Tip);
+    return shown.toPlainText().toStdString();
 }
 
 namespace Input {
