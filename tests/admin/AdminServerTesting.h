@@ -8,8 +8,16 @@
 #include "Components/Nembra/ovnOndrel.h"
 #include "Components/Controller/ovnUtils.h"
 #include "admin/AdminContext.h"
+#include "platform/DBGrids.h"
+#include "platform/DataSet.h"
+#include "platform/DataSetModel.h"
+#include "platform/DataSource.h"
 #include "platform/Fields.h"
 #include "support/AppServerProcess.h"
+#include "support/DialogScript.h"
+#include "ui/Lookup.h"
+
+#include <QPushButton>
 
 #include <sqlite3.h>
 
@@ -94,6 +102,30 @@ inline std::string ServerText(const std::string& DatabaseFile, const std::string
     }
     sqlite3_close(db);
     return text;
+}
+
+// Bytes as upper-case hexadecimal digits, two a byte (a role's SECURITY).
+inline std::string Hex(const std::string& Bytes)
+{
+    static const char* digits = "0123456789ABCDEF";
+    std::string text;
+    for (unsigned char c : Bytes)
+        text += std::string{digits[c >> 4], digits[c & 15]};
+    return text;
+}
+
+// Picks the role ROLE_ID in the next lookup dialog and confirms it; the
+// flag tells whether the dialog showed.
+inline std::shared_ptr<bool> PickRole(const std::string& Role)
+{
+    return WhenModal<TfrmLookup>([Role](TfrmLookup& w) {
+        for (int row = 0; row < w.GridModel->rowCount(); ++row) {
+            w.Grid->setCurrentIndex(w.GridModel->index(row, 0));
+            if (w.DS->DataSet()->FieldByName("ROLE_ID")->AsString() == Role)
+                break;
+        }
+        w.btnOk->click();
+    });
 }
 
 // One signed-in session and its system database.

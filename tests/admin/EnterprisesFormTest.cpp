@@ -506,12 +506,11 @@ TEST_F(EnterprisesFormTest, AnEmptiedEditIsNullOnTheServerAndBlankToTheNameCheck
         Edit.SetFocus();
         QApplication::processEvents();
         Keys(Edit);
-        e.btnOK->setFocus(Qt::MouseFocusReason);
-        Input::Click(*e.btnOK, 5, 5);
+        Input::FocusingClick(*e.btnOK, 5, 5);
         QApplication::processEvents();
     };
     const auto emptied = [](QWidget& w) {
-        Keys::Press(w, Qt::Key_A, Qt::ControlModifier);
+        Keys::SelectAll(w);
         Keys::Press(w, Qt::Key_Delete);
     };
     const std::string description = "SELECT DESCRIPTION FROM TBL_ENTERPRISES WHERE COUNTER = 21";

@@ -35,28 +35,6 @@ class ManagerRoadsTest : public ::testing::Test
     TAdminSession m_manager{m_server, "OAKMGR", "mgr", "MRM"};
 };
 
-std::string Hex(const std::string& Bytes)
-{
-    static const char* digits = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned char c : Bytes)
-        text += std::string{digits[c >> 4], digits[c & 15]};
-    return text;
-}
-
-// Picks the role in the next lookup dialog.
-void PickRole(const std::string& Role)
-{
-    WhenModal<TfrmLookup>([Role](TfrmLookup& w) {
-        for (int row = 0; row < w.GridModel->rowCount(); ++row) {
-            w.Grid->setCurrentIndex(w.GridModel->index(row, 0));
-            if (w.DS->DataSet()->FieldByName("ROLE_ID")->AsString() == Role)
-                break;
-        }
-        w.btnOk->click();
-    });
-}
-
 } // namespace
 
 TEST_F(ManagerRoadsTest, TheUserEditorAddsEditsAndDeletesAUserHeManages)

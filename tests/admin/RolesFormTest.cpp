@@ -56,15 +56,6 @@ QTreeWidgetItem* FindItem(QTreeWidget* Tree, const QString& Caption)
     return items.isEmpty() ? nullptr : items.first();
 }
 
-std::string Hex(const std::string& Bytes)
-{
-    static const char* digits = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned char c : Bytes)
-        text += std::string{digits[c >> 4], digits[c & 15]};
-    return text;
-}
-
 } // namespace
 
 TEST_F(RolesFormTest, RightsAreSavedWithTheRoleModulesAndReadBack)
@@ -234,23 +225,13 @@ TEST_F(RolesFormTest, DatabaseAccessAddsOneRolePerAliasAndOverrides)
     access.FormShow();
     EXPECT_FALSE(access.btnOverride->isEnabled());
 
-    auto pick = [](const std::string& Role) {
-        return WhenModal<TfrmLookup>([Role](TfrmLookup& w) {
-            for (int row = 0; row < w.GridModel->rowCount(); ++row) {
-                w.Grid->setCurrentIndex(w.GridModel->index(row, 0));
-                if (w.DS->DataSet()->FieldByName("ROLE_ID")->AsString() == Role)
-                    break;
-            }
-            w.btnOk->click();
-        });
-    };
-    auto shown = pick("NURSE");
+    auto shown = PickRole("NURSE");
     access.AddClick();
     EXPECT_TRUE(*shown);
     EXPECT_EQ(Count("FROM TBL_USERDBACCESS WHERE C_USER = 28 AND C_ROLE = 20"), 1);
     EXPECT_TRUE(access.btnOverride->isEnabled());
     // A second role on OAK is refused, also while the window stays open.
-    pick("SENIOR");
+    PickRole("SENIOR");
     try {
         access.AddClick();
         ADD_FAILURE() << "a second role on one alias";
@@ -306,14 +287,7 @@ TEST_F(RolesFormTest, AManagerCannotAssignARoleAboveHisOwn)
     TfrmUserDBAccess access(users.Context(), &users);
     access.SetUserTable(users.tblUser.get());
     access.FormShow();
-    WhenModal<TfrmLookup>([](TfrmLookup& w) {
-        for (int row = 0; row < w.GridModel->rowCount(); ++row) {
-            w.Grid->setCurrentIndex(w.GridModel->index(row, 0));
-            if (w.DS->DataSet()->FieldByName("ROLE_ID")->AsString() == "SENIOR")
-                break;
-        }
-        w.btnOk->click();
-    });
+    PickRole("SENIOR");
     try {
         access.AddClick();
         ADD_FAILURE() << "SENIOR exceeds NURSE";
@@ -438,14 +412,7 @@ TEST_F(RolesFormTest, ANewUserSignsInAndGetsHisRoleOnTheAlias)
     TfrmUserDBAccess access(users.Context(), &users);
     access.SetUserTable(&data);
     access.FormShow();
-    WhenModal<TfrmLookup>([](TfrmLookup& w) {
-        for (int row = 0; row < w.GridModel->rowCount(); ++row) {
-            w.Grid->setCurrentIndex(w.GridModel->index(row, 0));
-            if (w.DS->DataSet()->FieldByName("ROLE_ID")->AsString() == "NURSE")
-                break;
-        }
-        w.btnOk->click();
-    });
+    PickRole("NURSE");
     access.AddClick();
 
     // He signs in (his enterprise compares passwords without regard to case)

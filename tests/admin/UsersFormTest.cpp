@@ -18,7 +18,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QImage>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -55,18 +54,6 @@ std::set<std::string> UserIDs(TDataSet& Users)
 bool Locate(TDataSet& Data, const std::string& Field, const Variant& Value)
 {
     return Data.Locate(Field, Value, {});
-}
-
-// The pixels of Widget darker than half grey: the text of an enabled edit
-// (its frame and background are lighter).
-int DarkPixels(QWidget& Widget)
-{
-    const QImage image = Widget.grab().toImage();
-    int dark = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            dark += image.pixelColor(x, y).lightness() < 100 ? 1 : 0;
-    return dark;
 }
 
 } // namespace
@@ -280,15 +267,12 @@ TEST_F(UsersFormTest, AnEmptiedEMailAddressIsStoredAsNull)
         editor.edtEMail->SetFocus();
         QApplication::processEvents();
         Keys(*editor.edtEMail);
-        // A click gives the button the focus first (the window system does so
-        // for a real click only), and the edit writes its text on leaving.
-        editor.btnOK->setFocus(Qt::MouseFocusReason);
-        Input::Click(*editor.btnOK, 5, 5);
+        // The edit writes its text on leaving it for the button.
+        Input::FocusingClick(*editor.btnOK, 5, 5);
         QApplication::processEvents();
     };
-    const auto selectAll = [](QWidget& w) { Keys::Press(w, Qt::Key_A, Qt::ControlModifier); };
-    const auto typeAddress = [&](QWidget& w) {
-        selectAll(w);
+    const auto typeAddress = [](QWidget& w) {
+        Keys::SelectAll(w);
         Keys::Type(w, "lou@oak-care.org");
     };
 
@@ -299,13 +283,13 @@ TEST_F(UsersFormTest, AnEmptiedEMailAddressIsStoredAsNull)
     };
     const Case cases[] = {
         {"select all, Delete",
-         [&](QWidget& w) {
-             selectAll(w);
+         [](QWidget& w) {
+             Keys::SelectAll(w);
              Keys::Press(w, Qt::Key_Delete);
          }},
         {"blanks only",
-         [&](QWidget& w) {
-             selectAll(w);
+         [](QWidget& w) {
+             Keys::SelectAll(w);
              Keys::Type(w, "   ");
          }},
     };

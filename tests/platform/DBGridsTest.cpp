@@ -16,6 +16,7 @@
 #include "platform/DBGrids.h"
 #include "platform/DataSetModel.h"
 #include "platform/DataSource.h"
+#include "support/GridCells.h"
 
 namespace {
 
@@ -151,22 +152,17 @@ class DBGridWidthTest : public ::testing::Test
         grid.SetDataSource(&src);
     }
 
-    // Columns by field name, in the grid's order.
-    int Width(const std::string& Name) const
+    // The column of the field Name.
+    int Column(const std::string& Name) const
     {
-        for (int c = 0; c < grid.Model().columnCount(); ++c)
-            if (grid.Model().ColumnField(c)->FieldName() == Name)
-                return grid.columnWidth(c);
-        ADD_FAILURE() << Name << " is not a column";
-        return -1;
+        const int column = GridColumnOf(grid, Name);
+        if (column < 0)
+            ADD_FAILURE() << Name << " is not a column";
+        return column;
     }
-    // The space the item view keeps on either side of a cell's text.
-    int TextMargin() const { return grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &grid) + 1; }
-    // Whether Digits digits of the grid's font fit into a cell Width wide.
-    bool DigitsFit(int Digits, int Width) const
-    {
-        return grid.fontMetrics().horizontalAdvance(QString(Digits, QLatin1Char('0'))) + 2 * TextMargin() <= Width;
-    }
+    int Width(const std::string& Name) const { return grid.columnWidth(Column(Name)); }
+    // Whether Digits digits of the grid's font fit into the column of Name.
+    bool Holds(const std::string& Name, int Digits) const { return ColumnHoldsDigits(grid, Column(Name), Digits); }
     // Whether the title shows whole in a header section Width wide.
     bool TitleFits(const std::string& Title, int Width) const
     {
@@ -194,17 +190,17 @@ TEST_F(DBGridWidthTest, AColumnWithoutItsOwnWidthHoldsItsFieldsDisplayWidthInDig
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Field);
         ASSERT_EQ(ds.FieldByName(c.Field)->DisplayWidth(), c.DisplayWidth);
-        EXPECT_TRUE(DigitsFit(c.DisplayWidth, Width(c.Field))) << Width(c.Field);
-        EXPECT_FALSE(DigitsFit(c.DisplayWidth + 1, Width(c.Field))) << "no wider than its field: " << Width(c.Field);
+        EXPECT_TRUE(Holds(c.Field, c.DisplayWidth)) << Width(c.Field);
+        EXPECT_FALSE(Holds(c.Field, c.DisplayWidth + 1)) << "no wider than its field: " << Width(c.Field);
     }
     // A short field under a long title: the title decides.
     const std::string title = "Code of the facility's own department";
     EXPECT_TRUE(TitleFits(title, Width("CODE"))) << Width("CODE");
-    EXPECT_FALSE(DigitsFit(static_cast<int>(title.size()), Width("CODE"))) << "as wide as the title, not as the title in digits";
+    EXPECT_FALSE(Holds("CODE", static_cast<int>(title.size()))) << "as wide as the title, not as the title in digits";
     // Without titles only the field counts.
     grid.SetOptions({dgIndicator});
-    EXPECT_TRUE(DigitsFit(3, Width("CODE")));
-    EXPECT_FALSE(DigitsFit(4, Width("CODE"))) << Width("CODE");
+    EXPECT_TRUE(Holds("CODE", 3));
+    EXPECT_FALSE(Holds("CODE", 4)) << Width("CODE");
 }
 
 TEST_F(DBGridWidthTest, OwnWidthsStayAndTheOthersFollowTheFieldsAndTheFont)
@@ -215,21 +211,21 @@ TEST_F(DBGridWidthTest, OwnWidthsStayAndTheOthersFollowTheFieldsAndTheFont)
     grid.Columns().Add("CODE");
     grid.Columns().EndUpdate();
     EXPECT_EQ(Width("NAME"), 77) << "a width of its own is kept";
-    EXPECT_TRUE(DigitsFit(25, Width("NOTE")));
-    EXPECT_FALSE(DigitsFit(26, Width("NOTE")));
+    EXPECT_TRUE(Holds("NOTE", 25));
+    EXPECT_FALSE(Holds("NOTE", 26));
 
     // Display widths cut after the dataset opened (as the explorer does)
     // narrow the columns.
     ds.FieldByName("NOTE")->SetDisplayWidth(20);
-    EXPECT_TRUE(DigitsFit(20, Width("NOTE")));
-    EXPECT_FALSE(DigitsFit(21, Width("NOTE"))) << Width("NOTE");
+    EXPECT_TRUE(Holds("NOTE", 20));
+    EXPECT_FALSE(Holds("NOTE", 21)) << Width("NOTE");
 
     // A larger font widens the columns without widths of their own.
     const int before = Width("NOTE");
     grid.Font().SetSize(24);
     EXPECT_GT(Width("NOTE"), before);
-    EXPECT_TRUE(DigitsFit(20, Width("NOTE")));
-    EXPECT_FALSE(DigitsFit(21, Width("NOTE"))) << Width("NOTE");
+    EXPECT_TRUE(Holds("NOTE", 20));
+    EXPECT_FALSE(Holds("NOTE", 21)) << Width("NOTE");
     EXPECT_EQ(Width("NAME"), 77);
 
     // Fields made again on a new opening size their columns again; the
@@ -237,7 +233,7 @@ TEST_F(DBGridWidthTest, OwnWidthsStayAndTheOthersFollowTheFieldsAndTheFont)
     ds.Close();
     ds.Open();
     const int note = ds.FieldByName("NOTE")->DisplayWidth();
-    EXPECT_TRUE(DigitsFit(note, Width("NOTE")));
-    EXPECT_FALSE(DigitsFit(note + 1, Width("NOTE"))) << Width("NOTE");
+    EXPECT_TRUE(Holds("NOTE", note));
+    EXPECT_FALSE(Holds("NOTE", note + 1)) << Width("NOTE");
     EXPECT_EQ(Width("NAME"), 77);
 }

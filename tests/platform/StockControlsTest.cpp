@@ -10,11 +10,11 @@
 #include "platform/DBCtrls.h"
 #include "platform/Fields.h"
 #include "platform/ListBox.h"
+#include "support/GuiProbe.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QImage>
 #include <QLineEdit>
 
 #include <functional>
@@ -78,22 +78,6 @@ TEST(StockControls, TextsAndStates)
     radio.FontChanged();
     EXPECT_EQ(ColorFromQColor(radio.palette().color(QPalette::WindowText)), clRed);
 }
-
-namespace {
-
-// The pixels of Widget darker than half grey: the dark text of an enabled
-// control (its frame and background are lighter).
-int DarkPixels(QWidget& Widget)
-{
-    const QImage image = Widget.grab().toImage();
-    int dark = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            dark += image.pixelColor(x, y).lightness() < 100 ? 1 : 0;
-    return dark;
-}
-
-} // namespace
 
 TEST(StockControls, DisabledOnesShowTheStylesGreyText)
 {

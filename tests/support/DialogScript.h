@@ -88,5 +88,17 @@ inline void Backspace(QWidget& w)
 {
     Press(w, Qt::Key_Backspace, Qt::NoModifier, QString(QChar(8)));
 }
+// Ctrl+A: the whole text selected.
+inline void SelectAll(QWidget& w)
+{
+    Press(w, Qt::Key_A, Qt::ControlModifier);
+}
+// Home, then Right Position times: the caret before character Position.
+inline void CaretTo(QWidget& w, int Position)
+{
+    Press(w, Qt::Key_Home);
+    for (int i = 0; i < Position; ++i)
+        Press(w, Qt::Key_Right);
+}
 
 } // namespace Keys

@@ -13,10 +13,12 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTextDocument>
 #include <QWheelEvent>
 #include <QWidget>
 
 #include <memory>
+#include <string>
 
 // A TCanvas drawing into a picture of its own, filled with `background`.
 class TImageCanvas
@@ -79,6 +81,30 @@ inline bool Shows(QWidget& widget, QRgb colour)
     return CountPixels(Grab(widget), colour) > 0;
 }
 
+// The pixels of the widget, as it paints itself now, darker than half grey:
+// the dark text of an enabled control (its frame and background are lighter).
+inline int DarkPixels(QWidget& widget)
+{
+    const QImage image = Grab(widget);
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            dark += image.pixelColor(x, y).lightness() < 100 ? 1 : 0;
+    return dark;
+}
+
+// The text a tooltip set to Tip shows: Qt renders it as rich text when it
+// takes it for markup, else as it is.
+inline std::string ToolTipShows(const QString& Tip)
+{
+    QTextDocument shown;
+    if (Qt::mightBeRichText(Tip))
+        shown.setHtml(Tip);
+    else
+        shown.setPlainText(Tip);
+    return shown.toPlainText().toStdString();
+}
+
 namespace Input {
 
 inline void Mouse(QWidget& w, QEvent::Type type, int x, int y, Qt::MouseButton button = Qt::LeftButton,
@@ -106,6 +132,14 @@ inline void Click(QWidget& w, int x, int y)
 {
     Press(w, x, y);
     Release(w, x, y);
+}
+// A real click on a control that takes the focus on a click (a button): the
+// window system moves the focus first, so a focused edit is left (and writes
+// its text) before the press. A bare Click moves no focus.
+inline void FocusingClick(QWidget& w, int x, int y)
+{
+    w.setFocus(Qt::MouseFocusReason);
+    Click(w, x, y);
 }
 inline void DoubleClick(QWidget& w, int x, int y)
 {

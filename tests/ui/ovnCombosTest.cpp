@@ -21,6 +21,7 @@
 #include "support/BoundaryErrors.h"
 #include "support/DialogScript.h"
 #include "support/ErrorOf.h"
+#include "support/GuiProbe.h"
 #include "support/RecordingStack.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,6 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QPushButton>
-#include <QTextDocument>
 #include <QTimer>
 
 #include <functional>
@@ -79,6 +79,15 @@ struct Form
         Window.show();
         QApplication::processEvents();
         return c;
+    }
+    // A data combo on Field with the calendar tool Tool, set after the field.
+    TovnDBCombo* CalendarCombo(const char* Name, const char* Field, TLookupTool Tool)
+    {
+        auto* d = Place<TovnDBCombo>(Name);
+        d->SetDataSource(&Source);
+        d->SetDataField(Field);
+        d->SetLookupTool(Tool);
+        return d;
     }
 };
 
@@ -211,13 +220,7 @@ TEST(ComboHint, TheHintOfALookupLineIsShownAsText)
     c->SetReadOnly(true);
     c->SetText("ab");
     ASSERT_EQ(c->Hint(), line) << "a read-only combo's text names its line";
-    const QString tip = c->Editor().Widget()->toolTip();
-    QTextDocument shown;
-    if (Qt::mightBeRichText(tip))
-        shown.setHtml(tip);
-    else
-        shown.setPlainText(tip);
-    EXPECT_EQ(shown.toPlainText().toStdString(), line);
+    EXPECT_EQ(ToolTipShows(c->Editor().Widget()->toolTip()), line);
 }
 
 TEST(ComboCalendarTools, MasksEditingAndQuickTyping)
@@ -260,10 +263,7 @@ TEST(ComboCalendarTools, MasksEditingAndQuickTyping)
 TEST(ComboCalendarTools, ABlankDateMakesTheFieldNull)
 {
     Form f;
-    auto* d = f.Place<TovnDBCombo>("cboDate");
-    d->SetDataSource(&f.Source);
-    d->SetDataField("ADMISSION_DATE");
-    d->SetLookupTool(TLookupTool::ltCalendarDate);
+    auto* d = f.CalendarCombo("cboDate", "ADMISSION_DATE", TLookupTool::ltCalendarDate);
     d->Editor().SetFocus();
     QApplication::processEvents();
     f.Data.Edit();
@@ -284,12 +284,6 @@ TEST(ComboCalendarTools, ABlankDateMakesTheFieldNull)
 // with the caret at its start.
 TEST(ComboCalendarTools, KeysInBrowseStateWorkOnTheDateTheUserSelected)
 {
-    const auto selectAll = [](QWidget& w) { Keys::Press(w, Qt::Key_A, Qt::ControlModifier); };
-    const auto caretAt = [](QWidget& w, int Position) {
-        Keys::Press(w, Qt::Key_Home);
-        for (int i = 0; i < Position; ++i)
-            Keys::Press(w, Qt::Key_Right);
-    };
     struct Case
     {
         const char* Desc;
@@ -299,21 +293,21 @@ TEST(ComboCalendarTools, KeysInBrowseStateWorkOnTheDateTheUserSelected)
     };
     const Case cases[] = {
         {"select all, Delete, then any key",
-         [&](QWidget& w) {
-             selectAll(w);
+         [](QWidget& w) {
+             Keys::SelectAll(w);
              Keys::Press(w, Qt::Key_Delete);
              Keys::Press(w, Qt::Key_Shift);
          },
          "  /  /    ", ""},
         {"select all, type a new date",
-         [&](QWidget& w) {
-             selectAll(w);
+         [](QWidget& w) {
+             Keys::SelectAll(w);
              Keys::Type(w, "04012025");
          },
          "04/01/2025", "04/01/2025"},
         {"caret before the day's first digit, type",
-         [&](QWidget& w) {
-             caretAt(w, 3);
+         [](QWidget& w) {
+             Keys::CaretTo(w, 3);
              Keys::Type(w, "2");
          },
          "03/25/2024", "03/25/2024"},
@@ -321,10 +315,7 @@ TEST(ComboCalendarTools, KeysInBrowseStateWorkOnTheDateTheUserSelected)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Desc);
         Form f;
-        auto* d = f.Place<TovnDBCombo>("cboDate");
-        d->SetDataSource(&f.Source);
-        d->SetDataField("ADMISSION_DATE");
-        d->SetLookupTool(TLookupTool::ltCalendarDate);
+        auto* d = f.CalendarCombo("cboDate", "ADMISSION_DATE", TLookupTool::ltCalendarDate);
         d->Editor().SetFocus();
         QApplication::processEvents();
         ASSERT_EQ(f.Data.State(), dsBrowse);
@@ -361,6 +352,7 @@ TEST(ComboCalendarTools, TheDateAndTimeToolShowsHoursMinutesAndAmPm)
         f.Data.FieldByName("VISIT_TIME")
             ->SetAsDateTime(EncodeDate(2024, 3, 15) + EncodeTime(c.Hour, c.Minute, 0, 0));
         f.Data.Post();
+        // Here the tool comes before the field (CalendarCombo sets it after).
         auto* d = f.Place<TovnDBCombo>("cboVisit");
         d->SetLookupTool(TLookupTool::ltCalendarDateTime);
         d->SetDataSource(&f.Source);
@@ -379,17 +371,12 @@ TEST(ComboCalendarTools, TheDateAndTimeToolShowsHoursMinutesAndAmPm)
 
     // One key into the hours, then one into AM/PM: each leaves the time shown.
     Form f;
-    auto* d = f.Place<TovnDBCombo>("cboVisit");
-    d->SetDataSource(&f.Source);
-    d->SetDataField("VISIT_TIME");
-    d->SetLookupTool(TLookupTool::ltCalendarDateTime);
+    auto* d = f.CalendarCombo("cboVisit", "VISIT_TIME", TLookupTool::ltCalendarDateTime);
     TField* field = f.Data.FieldByName("VISIT_TIME");
     const auto typeAt = [&](int Position, const char* Text) {
         d->Editor().SetFocus();
         QApplication::processEvents();
-        Keys::Press(d->DBEdit(), Qt::Key_Home);
-        for (int i = 0; i < Position; ++i)
-            Keys::Press(d->DBEdit(), Qt::Key_Right);
+        Keys::CaretTo(d->DBEdit(), Position);
         Keys::Type(d->DBEdit(), Text);
         f.After->SetFocus();
         QApplication::processEvents();
@@ -416,10 +403,7 @@ TEST(ComboCalendarTools, TheDateAndTimeToolShowsHoursMinutesAndAmPm)
 TEST(ComboCalendarTools, ADateAndTimePickedInTheCalendarIsKeptUntilWritten)
 {
     Form f;
-    auto* d = f.Place<TovnDBCombo>("cboVisit");
-    d->SetDataSource(&f.Source);
-    d->SetDataField("VISIT_TIME");
-    d->SetLookupTool(TLookupTool::ltCalendarDateTime);
+    auto* d = f.CalendarCombo("cboVisit", "VISIT_TIME", TLookupTool::ltCalendarDateTime);
     TField* field = f.Data.FieldByName("VISIT_TIME");
     d->Editor().SetFocus();
     QApplication::processEvents();

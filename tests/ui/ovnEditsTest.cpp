@@ -267,23 +267,22 @@ TEST(ovnEdits, KeysInBrowseStateWorkOnTheSelectionTheUserMade)
         const char* Text;
         int Caret;
     };
-    const auto selectAll = [](QWidget& w) { Keys::Press(w, Qt::Key_A, Qt::ControlModifier); };
     const Case cases[] = {
         {"select all, Delete",
-         [&](QWidget& w) {
-             selectAll(w);
+         [](QWidget& w) {
+             Keys::SelectAll(w);
              Keys::Press(w, Qt::Key_Delete);
          },
          "", 0},
         {"select all, Backspace",
-         [&](QWidget& w) {
-             selectAll(w);
+         [](QWidget& w) {
+             Keys::SelectAll(w);
              Keys::Backspace(w);
          },
          "", 0},
         {"select all, type over it",
-         [&](QWidget& w) {
-             selectAll(w);
+         [](QWidget& w) {
+             Keys::SelectAll(w);
              Keys::Type(w, "Bea");
          },
          "Bea", 3},
@@ -297,15 +296,13 @@ TEST(ovnEdits, KeysInBrowseStateWorkOnTheSelectionTheUserMade)
          "Alex", 4},
         {"caret after the first letter, type",
          [](QWidget& w) {
-             Keys::Press(w, Qt::Key_Home);
-             Keys::Press(w, Qt::Key_Right);
+             Keys::CaretTo(w, 1);
              Keys::Type(w, "r");
          },
          "Arnn", 2},
         {"caret after the first letter, Delete",
          [](QWidget& w) {
-             Keys::Press(w, Qt::Key_Home);
-             Keys::Press(w, Qt::Key_Right);
+             Keys::CaretTo(w, 1);
              Keys::Press(w, Qt::Key_Delete);
          },
          "An", 1},
