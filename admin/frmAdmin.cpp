@@ -1,8 +1,8 @@
 #include "admin/frmAdmin.h"
 
-#include "Components/Controller/ModuleView.h"
-#include "Components/Controller/OrvaneBrowser4.h"
-#include "Components/Controller/OrvaneBrowser4Services.h"
+#include "Components/Controller/applets/ModuleView.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4Services.h"
 #include "Components/Controller/ovnController.h"
 #include "admin/frmEnterprises.h"
 #include "admin/frmConnections.h"

@@ -9,7 +9,7 @@
 // console is `frmAdmin`; it forgets the window when the window is destroyed.
 // User-interface thread only.
 
-#include "Components/Controller/KldForms.h"
+#include "Components/Controller/applets/KldForms.h"
 #include "admin/AdminContext.h"
 #include "platform/Forms.h"
 #include "platform/ImageList.h"

@@ -1,6 +1,6 @@
 #include "admin/frmDataEnterprise.h"
 
-#include "Components/Controller/WebAds.h"
+#include "Components/Controller/web/WebAds.h"
 #include "platform/DBCtrls.h"
 #include "platform/DBStockControls.h"
 #include "platform/DataSet.h"

@@ -20,7 +20,7 @@
 //
 // User-interface thread only.
 
-#include "Components/Controller/KldForms.h"
+#include "Components/Controller/applets/KldForms.h"
 #include "admin/ExplorerRules.h"
 #include "platform/ImageList.h"
 

@@ -1,9 +1,9 @@
 #include "admin/frmNETHealth.h"
 
-#include "Components/Controller/OrvaneBrowser4SystemInfo.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4SystemInfo.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnPreferences.h"
-#include "Components/Controller/ovnWebViewController.h"
+#include "Components/Controller/web/ovnWebViewController.h"
 #include "Components/Nembra/NembraFileSystemCache.h"
 #include "Components/Nembra/NembraNotificationsClient.h"
 #include "Components/Nembra/ovnOndrel.h"

@@ -1,6 +1,6 @@
 #include "admin/frmUserData.h"
 
-#include "Components/Controller/CheckPassword.h"
+#include "Components/Controller/signin/CheckPassword.h"
 #include "Components/Nembra/NembraDatabase.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "admin/AdminForms.h"

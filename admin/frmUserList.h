@@ -9,7 +9,7 @@
 //
 // Main thread only.
 
-#include "Components/Controller/KldForms.h"
+#include "Components/Controller/applets/KldForms.h"
 #include "admin/ConnectionsRules.h"
 
 #include <functional>

@@ -14,7 +14,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "base/KldLogFile.h"

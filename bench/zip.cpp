@@ -8,7 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchMode.h"
-#include "Components/Controller/KldSciZipFile.h"
+#include "Components/Controller/files/KldSciZipFile.h"
 #include "platform/FileUtils.h"
 #include "platform/Streams.h"
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "Components/Controller/HtmlElements.h"
+#include "Components/Controller/web/HtmlElements.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "Components/Controller/MailRules.h"
+#include "Components/Controller/mail/MailRules.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "Components/Controller/ModuleGroups.h"
+#include "Components/Controller/applets/ModuleGroups.h"
 #include "platform/SysUtils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

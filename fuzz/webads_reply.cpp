@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "Components/Controller/WebAds.h"
+#include "Components/Controller/web/WebAds.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

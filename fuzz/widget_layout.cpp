@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Components/Controller/ModuleView.h"
+#include "Components/Controller/applets/ModuleView.h"
 #include "platform/StringList.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "Components/Controller/KldSciZipFile.h"
+#include "Components/Controller/files/KldSciZipFile.h"
 #include "base/KldLogFile.h"
 #include "platform/FileUtils.h"
 

@@ -2,10 +2,10 @@
 
 #include "launcher/TallowinStart.h"
 
-#include "Components/Controller/OrvaneBrowser4.h"
-#include "Components/Controller/OrvaneBrowser4Services.h"
-#include "Components/Controller/frmDBLogin.h"
-#include "Components/Controller/frmLogin.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4Services.h"
+#include "Components/Controller/signin/frmDBLogin.h"
+#include "Components/Controller/signin/frmLogin.h"
 #include "Components/Controller/ovnController.h"
 #include "admin/ExplorerConsoles.h"
 #include "admin/frmAdmin.h"

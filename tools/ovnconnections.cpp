@@ -7,7 +7,7 @@
 // client's update address (UPDATE, UpdateURL) becomes that. scripts/demo uses
 // it to point the client at the local application server it starts.
 
-#include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Nembra/ovnControllerUtils.h"
 #include "platform/FileUtils.h"
 #include "platform/IniFiles.h"

@@ -1,6 +1,6 @@
 #include "updater/SwapletForm.h"
 
-#include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Controller/update/ProgramRestore.h"
 #include "platform/FileUtils.h"
 #include "platform/Processes.h"

@@ -1,7 +1,7 @@
 // The controller's facade: what applet libraries and the client's own forms
 // ask of the main window, the resource cache and the debug viewer.
 #include "Components/Controller/Debug.h"
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/ovnOndrel.h"
 

@@ -1,6 +1,6 @@
 #include "Components/Controller/ovnSendLogDlg.h"
 
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/StdCtrls.h"
 #include "platform/Threads.h"

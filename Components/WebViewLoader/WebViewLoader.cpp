@@ -6,8 +6,8 @@
 // protocol and made-up responses to http(s) requests; the browser-version
 // and focus-move events never fire.
 
-#include "Components/Controller/WebViewPlugin.h"
-#include "Components/Controller/WebViewVersion.h"
+#include "Components/Controller/web/WebViewPlugin.h"
+#include "Components/Controller/web/WebViewVersion.h"
 
 #include <QBuffer>
 #include <QContextMenuEvent>

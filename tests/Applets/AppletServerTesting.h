@@ -5,11 +5,11 @@
 
 #include "AppletTesting.h"
 
-#include "Components/Controller/ModuleView.h"
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/applets/ModuleView.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
-#include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "base/KldLogFile.h"
 #include "platform/DynLibs.h"
 #include "platform/FileUtils.h"

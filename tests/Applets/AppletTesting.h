@@ -3,10 +3,10 @@
 // the messages it gets and can refuse to close, an applet object over it,
 // and a module window that records the notices of its containers.
 
-#include "Components/Controller/AppContainer.h"
-#include "Components/Controller/KldForms.h"
-#include "Components/Controller/ovnApplet.h"
-#include "Components/Controller/ovnAppletUtils.h"
+#include "Components/Controller/applets/AppContainer.h"
+#include "Components/Controller/applets/KldForms.h"
+#include "Components/Controller/applets/ovnApplet.h"
+#include "Components/Controller/applets/ovnAppletUtils.h"
 
 #include <QPointer>
 

@@ -1,6 +1,6 @@
 // The unread-mail badge, its animator (driven step by step instead of by
 // its timer) and the toolbar item helpers.
-#include "Components/Controller/ovnBrowserUtils.h"
+#include "Components/Controller/applets/ovnBrowserUtils.h"
 
 #include <QAction>
 #include <QMenu>

@@ -5,8 +5,8 @@
 // applet receives the list's filter and sort.
 #include "AppletServerTesting.h"
 
-#include "Components/Controller/AppContainer.h"
-#include "Components/Controller/ovnStack.h"
+#include "Components/Controller/applets/AppContainer.h"
+#include "Components/Controller/forms/ovnStack.h"
 #include "platform/FormParts.h"
 #include "support/ErrorOf.h"
 #include "ui/ovnDBLookupCombo.h"

@@ -4,8 +4,8 @@
 // end closes every module window.
 #include "AppletServerTesting.h"
 
-#include "Components/Controller/AppContainer.h"
-#include "Components/Controller/KldForms.h"
+#include "Components/Controller/applets/AppContainer.h"
+#include "Components/Controller/applets/KldForms.h"
 #include "ui/KldAppletView.h"
 #include "ui/KldModuleView.h"
 

@@ -4,8 +4,8 @@
 // placement of the widget column.
 #include "AppletServerTesting.h"
 
-#include "Components/Controller/AppContainer.h"
-#include "Components/Controller/frmWidgets.h"
+#include "Components/Controller/applets/AppContainer.h"
+#include "Components/Controller/applets/frmWidgets.h"
 #include "platform/IniFiles.h"
 #include "support/ErrorOf.h"
 #include "ui/KldAppPanel.h"

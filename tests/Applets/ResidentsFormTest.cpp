@@ -4,7 +4,7 @@
 // own table only.
 #include "AppletServerTesting.h"
 
-#include "Components/Controller/AppContainer.h"
+#include "Components/Controller/applets/AppContainer.h"
 #include "Components/Controller/LibController.h"
 #include "platform/DataSet.h"
 #include "platform/Fields.h"

@@ -1,9 +1,9 @@
 // The password rules, the password change dialog and the screen lock,
 // against the local application server.
 
-#include "Components/Controller/CheckPassword.h"
-#include "Components/Controller/frmChangePassword.h"
-#include "Components/Controller/frmLock.h"
+#include "Components/Controller/signin/CheckPassword.h"
+#include "Components/Controller/signin/frmChangePassword.h"
+#include "Components/Controller/signin/frmLock.h"
 #include "Components/Controller/ovnAdmin.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDatabase.h"

@@ -1,7 +1,7 @@
 // The controller's construction, log line, rights, info bar, user record,
 // module variables and module trailer, case by case against their rules.
 #include "Components/Controller/GVars.h"
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnAdmin.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"

@@ -5,9 +5,9 @@
 // applet and no 1724 is posted. The same word sent by another client
 // reaches this client's window as 1724.
 #include "Components/Controller/LibController.h"
-#include "Components/Controller/NotificationsAPI.h"
-#include "Components/Controller/OrvaneBrowser4.h"
-#include "Components/Controller/ovnApplet.h"
+#include "Components/Controller/notifications/NotificationsAPI.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/applets/ovnApplet.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraNotificationsClient.h"
 #include "base/KldLogFile.h"

@@ -2,8 +2,8 @@
 // the role, the modules (the notifications module apart), the "System"
 // entry of a "SYS" user, the module groups, the employee, a failed sign-in
 // that leaves nothing behind, and the log-off while icons preload.
-#include "Components/Controller/OrvaneBrowser4.h"
-#include "Components/Controller/ShiftInfoForm.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/notifications/ShiftInfoForm.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "base/KldLogFile.h"

@@ -6,7 +6,7 @@
 
 #include "Components/Controller/update/KernelUpdateForm.h"
 
-#include "Components/Controller/KldSciZipFile.h"
+#include "Components/Controller/files/KldSciZipFile.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/Dialogs.h"
 #include "platform/FileUtils.h"

@@ -2,7 +2,7 @@
 // `unzip -t`, Python's zipfile and Java's readers, and what `zip` and Python write is read
 // member for member. Each test is skipped when its tool is not installed.
 
-#include "Components/Controller/KldSciZipFile.h"
+#include "Components/Controller/files/KldSciZipFile.h"
 #include "platform/FileUtils.h"
 #include "platform/Streams.h"
 #include "support/RawZip.h"

@@ -1,4 +1,4 @@
-#include "Components/Controller/KldSciZipFile.h"
+#include "Components/Controller/files/KldSciZipFile.h"
 #include "base/KldLogFile.h"
 #include "platform/DateUtils.h"
 #include "platform/FileUtils.h"

@@ -2,8 +2,8 @@
 // addressing, a prefilled message's set-up, the check interval (64-bit,
 // capped), the name offered for a saved attachment, the box labels, the
 // reply's parts and the print layout.
-#include "Components/Controller/MailRules.h"
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mail/MailRules.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 
 #include "support/ErrorOf.h"
 

@@ -1,8 +1,8 @@
 // The module groups: the layout the window uses (the preset merged with the
 // user's layout), the statements that store it, and the groups editor, by
 // its rules and by keys in the dialog.
-#include "Components/Controller/ModuleGroups.h"
-#include "Components/Controller/frmGroups.h"
+#include "Components/Controller/applets/ModuleGroups.h"
+#include "Components/Controller/applets/frmGroups.h"
 #include "platform/SysUtils.h"
 #include "support/DialogScript.h"
 

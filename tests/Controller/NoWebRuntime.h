@@ -5,7 +5,7 @@
 // (the real plugin is not beside the test programs, and its absence is a
 // logged error). The plugin is unloaded and its name restored afterwards.
 
-#include "Components/Controller/WebView.h"
+#include "Components/Controller/web/WebView.h"
 #include "support/BuiltFile.h"
 
 #include <cstdlib>

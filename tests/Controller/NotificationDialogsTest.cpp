@@ -1,6 +1,6 @@
 // "Shift Information" and "Notification Preferences" offscreen.
-#include "Components/Controller/NotificationPreferences.h"
-#include "Components/Controller/ShiftInfoForm.h"
+#include "Components/Controller/notifications/NotificationPreferences.h"
+#include "Components/Controller/notifications/ShiftInfoForm.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "platform/DateUtils.h"
 

@@ -1,7 +1,7 @@
 // The notification center's widgets offscreen: auto-update, refresh with
 // its re-entry guard, the item event (execute then dismiss, the close glyph,
 // a failed dismissal), showing the center and the toast.
-#include "Components/Controller/NotificationForm.h"
+#include "Components/Controller/notifications/NotificationForm.h"
 
 #include <QApplication>
 #include <QMouseEvent>

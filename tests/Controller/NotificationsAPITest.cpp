@@ -2,7 +2,7 @@
 // validation texts, and the statement run on the local server's data
 // database (counters at 0 and an empty user stored as null).
 #include "Components/Controller/LibController.h"
-#include "Components/Controller/NotificationsAPI.h"
+#include "Components/Controller/notifications/NotificationsAPI.h"
 #include "platform/DateUtils.h"
 #include "support/AppServerSession.h"
 #include "support/ErrorOf.h"

@@ -1,7 +1,7 @@
 // The notification statements on the local application server: which
 // notifications qualify, dismissal, preferences saved and loaded.
-#include "Components/Controller/NotifyServerDatabase.h"
-#include "Components/Controller/ShiftInfoForm.h"
+#include "Components/Controller/notifications/NotifyServerDatabase.h"
+#include "Components/Controller/notifications/ShiftInfoForm.h"
 #include "platform/DateUtils.h"
 #include "support/AppServerSession.h"
 

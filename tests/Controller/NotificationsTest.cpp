@@ -2,7 +2,7 @@
 // store notifications, and the merge of a refresh into the list. The data
 // database is a recording stand-in here; what the rows are comes from the
 // statements' own values.
-#include "Components/Controller/Notifications.h"
+#include "Components/Controller/notifications/Notifications.h"
 #include "platform/DateUtils.h"
 
 #include <gtest/gtest.h>

@@ -4,10 +4,10 @@
 // signed in as MANAGER gets the center with its targets, its first refresh,
 // the badge count, a notification that another user's client raises, the
 // toast, the preferences, and NURSE's shift choice narrowing her list.
-#include "Components/Controller/NotificationPreferences.h"
-#include "Components/Controller/NotifyCenterAdapter.h"
-#include "Components/Controller/OrvaneBrowser4.h"
-#include "Components/Controller/ShiftInfoForm.h"
+#include "Components/Controller/notifications/NotificationPreferences.h"
+#include "Components/Controller/notifications/NotifyCenterAdapter.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/notifications/ShiftInfoForm.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraNotificationsClient.h"
 #include "Components/Nembra/NembraRequest.h"

@@ -1,6 +1,6 @@
 // The notification center's rules: layout, hit tests, selection, the item
 // event, the toast's cycle by driven ticks, the bubble and the date line.
-#include "Components/Controller/NotifyRules.h"
+#include "Components/Controller/notifications/NotifyRules.h"
 #include "platform/DateUtils.h"
 
 #include <gtest/gtest.h>

@@ -3,12 +3,12 @@
 // search box's wiring, and the user's sign-in against the local
 // application server.
 
-#include "Components/Controller/OrvaneBrowser4.h"
-#include "Components/Controller/frmChangePassword.h"
-#include "Components/Controller/frmLock.h"
-#include "Components/Controller/ovnAdController.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/signin/frmChangePassword.h"
+#include "Components/Controller/signin/frmLock.h"
+#include "Components/Controller/web/ovnAdController.h"
 #include "Components/Controller/ovnController.h"
-#include "Components/Controller/ovnMyWebBrowserController.h"
+#include "Components/Controller/web/ovnMyWebBrowserController.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraLib.h"
 #include "base/KldLogFile.h"

@@ -1,4 +1,4 @@
-#include "Components/Controller/PasswordDlg.h"
+#include "Components/Controller/signin/PasswordDlg.h"
 
 #include "support/DialogScript.h"
 

@@ -3,14 +3,14 @@
 // notification center's seam (with a center that records what it is asked),
 // and the ad panels' events. Signed-in cases run against the local
 // application server.
-#include "Components/Controller/LogoutConfirmForm.h"
-#include "Components/Controller/MailPopup.h"
-#include "Components/Controller/NotifyCenterIntf.h"
-#include "Components/Controller/ShiftInfoForm.h"
-#include "Components/Controller/OrvaneBrowser4.h"
-#include "Components/Controller/ToolbarBadgeItem.h"
-#include "Components/Controller/WebAds.h"
-#include "Components/Controller/ovnAdController.h"
+#include "Components/Controller/mainwindow/LogoutConfirmForm.h"
+#include "Components/Controller/mail/MailPopup.h"
+#include "Components/Controller/notifications/NotifyCenterIntf.h"
+#include "Components/Controller/notifications/ShiftInfoForm.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/ToolbarBadgeItem.h"
+#include "Components/Controller/web/WebAds.h"
+#include "Components/Controller/web/ovnAdController.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "base/KldLogFile.h"

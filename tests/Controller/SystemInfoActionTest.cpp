@@ -1,8 +1,8 @@
 // The main window's "&System Information..." shows the dialog its unit
 // registered, over the main window.
-#include "Components/Controller/OrvaneBrowser4.h"
-#include "Components/Controller/OrvaneBrowser4Actions.h"
-#include "Components/Controller/OrvaneBrowser4SystemInfo.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4Actions.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4SystemInfo.h"
 #include "Components/Controller/ovnController.h"
 #include "base/KldLogFile.h"
 #include "support/TempFolder.h"

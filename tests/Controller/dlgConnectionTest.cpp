@@ -1,4 +1,4 @@
-#include "Components/Controller/dlgConnection.h"
+#include "Components/Controller/signin/dlgConnection.h"
 
 #include "Components/Nembra/ovnControllerUtils.h"
 #include "support/DialogScript.h"

@@ -1,10 +1,10 @@
 // The about box and the web help window (through a controller class of the
 // test's own, which records what the window asks of it).
 
-#include "Components/Controller/frmAbout.h"
-#include "Components/Controller/frmWebHelp.h"
+#include "Components/Controller/mainwindow/frmAbout.h"
+#include "Components/Controller/web/frmWebHelp.h"
 #include "Components/Controller/ovnController.h"
-#include "Components/Controller/ovnWebViewController.h"
+#include "Components/Controller/web/ovnWebViewController.h"
 #include "platform/DateUtils.h"
 #include "support/DialogScript.h"
 #include "support/EventLoopWait.h"

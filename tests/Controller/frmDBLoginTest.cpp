@@ -1,4 +1,4 @@
-#include "Components/Controller/frmDBLogin.h"
+#include "Components/Controller/signin/frmDBLogin.h"
 
 #include "Components/Nembra/NembraDataSet.h"
 #include "Components/Nembra/NembraJSON.h"

@@ -1,4 +1,4 @@
-#include "Components/Controller/frmLogin.h"
+#include "Components/Controller/signin/frmLogin.h"
 
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnPreferences.h"

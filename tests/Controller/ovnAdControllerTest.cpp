@@ -3,8 +3,8 @@
 // the panel's geometry, the log lines, the validity rule, clicks and the
 // request as the server logged it.
 
-#include "Components/Controller/WebAds.h"
-#include "Components/Controller/ovnAdController.h"
+#include "Components/Controller/web/WebAds.h"
+#include "Components/Controller/web/ovnAdController.h"
 #include "LogLines.h"
 #include "platform/Controls.h"
 #include "support/AppServerProcess.h"

@@ -2,11 +2,11 @@
 // loader answers the version from the environment; a variant lacks an entry
 // point. The real plugin's answers are in the `webengine` tests.
 
-#include "Components/Controller/WebView.h"
-#include "Components/Controller/ovnAdController.h"
-#include "Components/Controller/ovnBrowserSelector.h"
-#include "Components/Controller/ovnEdgeController.h"
-#include "Components/Controller/ovnMyWebBrowserController.h"
+#include "Components/Controller/web/WebView.h"
+#include "Components/Controller/web/ovnAdController.h"
+#include "Components/Controller/web/ovnBrowserSelector.h"
+#include "Components/Controller/web/ovnEdgeController.h"
+#include "Components/Controller/web/ovnMyWebBrowserController.h"
 #include "LogLines.h"
 #include "support/BuiltFile.h"
 

@@ -1,4 +1,4 @@
-#include "Components/Controller/ovnBrowserUtils.h"
+#include "Components/Controller/applets/ovnBrowserUtils.h"
 
 #include "Components/Nembra/NembraFileSystemCache.h"
 #include "Components/Nembra/NembraLocalFileSystem.h"

@@ -3,8 +3,8 @@
 // paths, the user's hash, counters, facilities, the menu look-up, the
 // system windows' holders, and the debug viewer.
 #include "Components/Controller/Debug.h"
-#include "Components/Controller/OrvaneBrowser4.h"
-#include "Components/Controller/OrvaneBrowser4Services.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4Services.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/ovnDataSet.h"
 #include "base/KldLogFile.h"

@@ -3,10 +3,10 @@
 // with Cycle, copying with marked controls, deleting, printing, the plus
 // and quick-view modes, the command stack on the way in and out, and a
 // master it refuses.
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
-#include "Components/Controller/ovnManager.h"
-#include "Components/Controller/ovnStack.h"
+#include "Components/Controller/forms/ovnManager.h"
+#include "Components/Controller/forms/ovnStack.h"
 #include "base/KldLogFile.h"
 #include "platform/FileUtils.h"
 #include "support/AppServerProcess.h"

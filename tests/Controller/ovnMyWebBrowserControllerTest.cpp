@@ -2,9 +2,9 @@
 // container, the page bridge's bindings, script names, attributes of the
 // kept source, printing with a header and footer.
 
-#include "Components/Controller/BrowserBindings.h"
-#include "Components/Controller/HtmlElements.h"
-#include "Components/Controller/ovnMyWebBrowserController.h"
+#include "Components/Controller/web/BrowserBindings.h"
+#include "Components/Controller/web/HtmlElements.h"
+#include "Components/Controller/web/ovnMyWebBrowserController.h"
 #include "platform/ClassErrors.h"
 #include "LoopbackServer.h"
 #include "support/EventLoopWait.h"

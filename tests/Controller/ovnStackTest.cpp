@@ -1,8 +1,8 @@
 // The command stack: queueing by the pending sending form, the three run
 // modes, each command against each kind of component with the exact error
 // texts, rows kept after a failing one, and forms that go away.
-#include "Components/Controller/ovnManager.h"
-#include "Components/Controller/ovnStack.h"
+#include "Components/Controller/forms/ovnManager.h"
+#include "Components/Controller/forms/ovnStack.h"
 #include "Components/Nembra/ovnDataSet.h"
 #include "platform/ComCtrls.h"
 #include "platform/DBGrids.h"

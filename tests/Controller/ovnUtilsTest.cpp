@@ -1,4 +1,4 @@
-#include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "support/ErrorOf.h"
 #include "support/TempFolder.h"
 #include "platform/Streams.h"

@@ -1,7 +1,7 @@
 // The printing web view and the screen-peep dialog.
 
-#include "Components/Controller/ScreenPeep.h"
-#include "Components/Controller/ovnWebBrowser.h"
+#include "Components/Controller/web/ScreenPeep.h"
+#include "Components/Controller/web/ovnWebBrowser.h"
 #include "platform/FileUtils.h"
 #include "support/DialogScript.h"
 #include "support/ErrorOf.h"

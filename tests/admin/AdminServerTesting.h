@@ -6,7 +6,7 @@
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDatabase.h"
 #include "Components/Nembra/ovnOndrel.h"
-#include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "admin/AdminContext.h"
 #include "platform/DBGrids.h"
 #include "platform/DataSet.h"

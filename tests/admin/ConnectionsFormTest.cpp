@@ -5,7 +5,7 @@
 
 #include "AdminServerTesting.h"
 
-#include "Components/Controller/KldForms.h"
+#include "Components/Controller/applets/KldForms.h"
 #include "Components/Controller/ovnController.h"
 #include "admin/frmConnections.h"
 #include "admin/frmUserList.h"

@@ -8,7 +8,7 @@
 #include "admin/SQLHistory.h"
 #include "admin/frmExplorerMain.h"
 
-#include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/KldDBComponents/KldDataSet.h"
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "Components/Nembra/ovnOndrel.h"

@@ -4,8 +4,8 @@
 // CompareBrowserVersions, for the missing entry point. Creating an
 // environment fails: no browser is behind it.
 
-#include "Components/Controller/WebViewPlugin.h"
-#include "Components/Controller/WebViewVersion.h"
+#include "Components/Controller/web/WebViewPlugin.h"
+#include "Components/Controller/web/WebViewVersion.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "launcher/TallowinStart.h"
 #include "LauncherTesting.h"
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnSigning.h"
 #include "platform/Messages.h"
 #include "platform/Processes.h"

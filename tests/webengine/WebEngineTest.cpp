@@ -4,10 +4,10 @@
 // panel's validity rule against the local application server. Skipped, with
 // the reason, only when the plugin cannot load.
 
-#include "Components/Controller/WebView.h"
-#include "Components/Controller/ovnBrowserSelector.h"
-#include "Components/Controller/ovnEdgeAdController.h"
-#include "Components/Controller/ovnEdgeController.h"
+#include "Components/Controller/web/WebView.h"
+#include "Components/Controller/web/ovnBrowserSelector.h"
+#include "Components/Controller/web/ovnEdgeAdController.h"
+#include "Components/Controller/web/ovnEdgeController.h"
 #include "support/AppServerProcess.h"
 #include "support/BoundaryErrors.h"
 #include "support/BuiltFile.h"

@@ -2,9 +2,9 @@
 
 #include "tools/gallery/GallerySamples.h"
 
-#include "Components/Controller/frmAbout.h"
-#include "Components/Controller/frmWebHelp.h"
-#include "Components/Controller/ovnWebViewController.h"
+#include "Components/Controller/mainwindow/frmAbout.h"
+#include "Components/Controller/web/frmWebHelp.h"
+#include "Components/Controller/web/ovnWebViewController.h"
 #include "platform/DateUtils.h"
 
 namespace {

@@ -4,10 +4,10 @@
 
 #include "tools/gallery/GallerySamples.h"
 
-#include "Components/Controller/PasswordDlg.h"
-#include "Components/Controller/dlgConnection.h"
-#include "Components/Controller/frmDBLogin.h"
-#include "Components/Controller/frmLogin.h"
+#include "Components/Controller/signin/PasswordDlg.h"
+#include "Components/Controller/signin/dlgConnection.h"
+#include "Components/Controller/signin/frmDBLogin.h"
+#include "Components/Controller/signin/frmLogin.h"
 #include "Components/Controller/frmPreferences.h"
 #include "Components/Controller/ovnSendLogDlg.h"
 #include "platform/ComCtrls.h"

@@ -4,7 +4,7 @@
 
 #include "tools/gallery/GallerySamples.h"
 
-#include "Components/Controller/frmGroups.h"
+#include "Components/Controller/applets/frmGroups.h"
 
 #include <QListWidget>
 #include <QPushButton>

@@ -5,10 +5,10 @@
 
 #include "tools/gallery/GallerySamples.h"
 
-#include "Components/Controller/ComposeMail.h"
-#include "Components/Controller/MailBody.h"
-#include "Components/Controller/MailRules.h"
-#include "Components/Controller/ReadMail.h"
+#include "Components/Controller/mail/ComposeMail.h"
+#include "Components/Controller/mail/MailBody.h"
+#include "Components/Controller/mail/MailRules.h"
+#include "Components/Controller/mail/ReadMail.h"
 #include "Components/KldDBComponents/KldDataSet.h"
 #include "platform/DBGrids.h"
 #include "platform/DataSource.h"

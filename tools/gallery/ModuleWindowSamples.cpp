@@ -6,12 +6,12 @@
 
 #include "tools/gallery/GallerySamples.h"
 
-#include "Components/Controller/AppContainer.h"
-#include "Components/Controller/KldForms.h"
-#include "Components/Controller/ModuleView.h"
-#include "Components/Controller/frmWidgets.h"
-#include "Components/Controller/ovnApplet.h"
-#include "Components/Controller/ovnBrowserUtils.h"
+#include "Components/Controller/applets/AppContainer.h"
+#include "Components/Controller/applets/KldForms.h"
+#include "Components/Controller/applets/ModuleView.h"
+#include "Components/Controller/applets/frmWidgets.h"
+#include "Components/Controller/applets/ovnApplet.h"
+#include "Components/Controller/applets/ovnBrowserUtils.h"
 #include "ui/KldAppPanel.h"
 #include "ui/KldAppletView.h"
 

@@ -3,7 +3,7 @@
 
 #include "GallerySamples.h"
 
-#include "Components/Controller/NotificationForm.h"
+#include "Components/Controller/notifications/NotificationForm.h"
 #include "platform/DateUtils.h"
 
 #include <QPixmap>
@@ -90,8 +90,8 @@ const TGalleryRegistration Toast{{"notification-toast", QSize(300, 140), MakeToa
 
 // The two dialogs of the notifications: the shift choice with resident
 // groups, and the preferences with one row selected.
-#include "Components/Controller/NotificationPreferences.h"
-#include "Components/Controller/ShiftInfoForm.h"
+#include "Components/Controller/notifications/NotificationPreferences.h"
+#include "Components/Controller/notifications/ShiftInfoForm.h"
 
 #include <QLineEdit>
 #include <QRadioButton>

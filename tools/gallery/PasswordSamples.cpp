@@ -2,8 +2,8 @@
 
 #include "tools/gallery/GallerySamples.h"
 
-#include "Components/Controller/frmChangePassword.h"
-#include "Components/Controller/frmLock.h"
+#include "Components/Controller/signin/frmChangePassword.h"
+#include "Components/Controller/signin/frmLock.h"
 #include "Components/Controller/ovnAdmin.h"
 #include "Components/Nembra/NembraDatabase.h"
 

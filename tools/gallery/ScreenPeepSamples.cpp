@@ -2,8 +2,8 @@
 
 #include "tools/gallery/GallerySamples.h"
 
-#include "Components/Controller/ScreenPeep.h"
-#include "Components/Controller/ovnWebBrowser.h"
+#include "Components/Controller/web/ScreenPeep.h"
+#include "Components/Controller/web/ovnWebBrowser.h"
 
 #include <QLabel>
 

@@ -4,10 +4,10 @@
 
 #include "tools/gallery/GallerySamples.h"
 
-#include "Components/Controller/WebView.h"
-#include "Components/Controller/ovnAdController.h"
-#include "Components/Controller/ovnEdgeController.h"
-#include "Components/Controller/ovnMyWebBrowserController.h"
+#include "Components/Controller/web/WebView.h"
+#include "Components/Controller/web/ovnAdController.h"
+#include "Components/Controller/web/ovnEdgeController.h"
+#include "Components/Controller/web/ovnMyWebBrowserController.h"
 #include "platform/Controls.h"
 
 #include <QCoreApplication>

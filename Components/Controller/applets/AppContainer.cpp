@@ -1,7 +1,7 @@
-#include "Components/Controller/AppContainer.h"
+#include "Components/Controller/applets/AppContainer.h"
 
-#include "Components/Controller/ovnApplet.h"
-#include "Components/Controller/ovnAppletUtils.h"
+#include "Components/Controller/applets/ovnApplet.h"
+#include "Components/Controller/applets/ovnAppletUtils.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/ComCtrls.h"
 #include "platform/Dialogs.h"

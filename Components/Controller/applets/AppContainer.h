@@ -15,7 +15,7 @@
 //
 // User-interface thread only.
 
-#include "Components/Controller/KldForms.h"
+#include "Components/Controller/applets/KldForms.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "Components/Controller/KldForms.h"
+#include "Components/Controller/applets/KldForms.h"
 
 #include "Components/Controller/ovnController.h"
 

@@ -18,7 +18,7 @@
 //
 // User-interface thread only.
 
-#include "Components/Controller/ovnBrowserUtils.h"
+#include "Components/Controller/applets/ovnBrowserUtils.h"
 #include "platform/Controls.h"
 #include "platform/Messages.h"
 

@@ -1,4 +1,4 @@
-#include "Components/Controller/ModuleGroups.h"
+#include "Components/Controller/applets/ModuleGroups.h"
 
 #include "platform/SysUtils.h"
 

@@ -27,7 +27,7 @@
 //
 // User-interface thread only.
 
-#include "Components/Controller/KldForms.h"
+#include "Components/Controller/applets/KldForms.h"
 #include "platform/StringList.h"
 
 #include <QPointer>

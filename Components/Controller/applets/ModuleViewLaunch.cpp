@@ -1,11 +1,11 @@
 // The module view's applet road: fetch and verify the library, load it, get
 // the applet from "INIT", place its form in a container or as a widget.
-#include "Components/Controller/ModuleView.h"
+#include "Components/Controller/applets/ModuleView.h"
 
-#include "Components/Controller/AppContainer.h"
-#include "Components/Controller/OrvaneBrowser4.h"
-#include "Components/Controller/ovnApplet.h"
-#include "Components/Controller/ovnAppletUtils.h"
+#include "Components/Controller/applets/AppContainer.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/applets/ovnApplet.h"
+#include "Components/Controller/applets/ovnAppletUtils.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
 #include "base/KldLogFile.h"

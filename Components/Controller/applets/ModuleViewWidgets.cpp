@@ -1,11 +1,11 @@
 // The module view's widgets: their layout (the "$WIDGETS" group's order and
 // visibility, kept in the module's layout file), placement and removal.
-#include "Components/Controller/ModuleView.h"
+#include "Components/Controller/applets/ModuleView.h"
 
-#include "Components/Controller/frmWidgets.h"
-#include "Components/Controller/ovnApplet.h"
-#include "Components/Controller/ovnAppletUtils.h"
-#include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/applets/frmWidgets.h"
+#include "Components/Controller/applets/ovnApplet.h"
+#include "Components/Controller/applets/ovnAppletUtils.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "platform/IniFiles.h"
 #include "ui/KldAppPanel.h"
 #include "ui/KldAppletView.h"

@@ -1,6 +1,6 @@
-#include "Components/Controller/frmGroups.h"
+#include "Components/Controller/applets/frmGroups.h"
 
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/StdCtrls.h"
 

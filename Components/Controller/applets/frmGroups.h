@@ -14,7 +14,7 @@
 //
 // The rules are TGroupsEditor's (ModuleGroups.h); the dialog shows them.
 
-#include "Components/Controller/ModuleGroups.h"
+#include "Components/Controller/applets/ModuleGroups.h"
 #include "platform/Forms.h"
 
 class QLabel;

@@ -1,4 +1,4 @@
-#include "Components/Controller/frmWidgets.h"
+#include "Components/Controller/applets/frmWidgets.h"
 
 #include "ui/KldAppItems.h"
 

@@ -1,6 +1,6 @@
-#include "Components/Controller/ovnApplet.h"
+#include "Components/Controller/applets/ovnApplet.h"
 
-#include "Components/Controller/KldForms.h"
+#include "Components/Controller/applets/KldForms.h"
 #include "Components/Controller/ovnController.h"
 #include "base/KldLogFile.h"
 #include "platform/Dialogs.h"

@@ -20,7 +20,7 @@
 //
 // User-interface thread only.
 
-#include "Components/Controller/ovnAppletForm.h"
+#include "Components/Controller/applets/ovnAppletForm.h"
 #include "platform/DynLibs.h"
 #include "platform/Guarded.h"
 #include "platform/StringList.h"

@@ -1,4 +1,4 @@
-#include "Components/Controller/ovnAppletForm.h"
+#include "Components/Controller/applets/ovnAppletForm.h"
 
 #include "platform/FormParts.h"
 

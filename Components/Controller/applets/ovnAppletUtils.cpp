@@ -1,6 +1,6 @@
-#include "Components/Controller/ovnAppletUtils.h"
+#include "Components/Controller/applets/ovnAppletUtils.h"
 
-#include "Components/Controller/ovnApplet.h"
+#include "Components/Controller/applets/ovnApplet.h"
 #include "base/KldLogFile.h"
 #include "platform/SysUtils.h"
 

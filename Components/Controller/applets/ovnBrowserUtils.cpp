@@ -1,6 +1,6 @@
-#include "Components/Controller/ovnBrowserUtils.h"
+#include "Components/Controller/applets/ovnBrowserUtils.h"
 
-#include "Components/Controller/KldForms.h"
+#include "Components/Controller/applets/KldForms.h"
 #include "Components/Nembra/NembraFileCache.h"
 #include "platform/DrawText.h"
 #include "platform/FileUtils.h"

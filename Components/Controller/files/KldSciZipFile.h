@@ -33,7 +33,7 @@
 // over the archive once complete, so the old archive stays whole until the new
 // one replaces it.
 
-#include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "platform/FileUtils.h"
 #include "platform/Streams.h"
 #include "platform/StringList.h"

@@ -1,6 +1,6 @@
-#include "Components/Controller/ovnMembers.h"
+#include "Components/Controller/forms/ovnMembers.h"
 
-#include "Components/Controller/ovnApplet.h"
+#include "Components/Controller/applets/ovnApplet.h"
 #include "Components/Controller/ovnController.h"
 #include "ui/ovnComboBase.h"
 #include "ui/ovnDBEdit.h"

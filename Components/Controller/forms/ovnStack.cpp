@@ -1,7 +1,7 @@
-#include "Components/Controller/ovnStack.h"
+#include "Components/Controller/forms/ovnStack.h"
 
-#include "Components/Controller/ovnManager.h"
-#include "Components/Controller/ovnMembers.h"
+#include "Components/Controller/forms/ovnManager.h"
+#include "Components/Controller/forms/ovnMembers.h"
 #include "platform/ColorNames.h"
 #include "platform/ComCtrls.h"
 #include "platform/DBCtrls.h"

@@ -1,7 +1,7 @@
-#include "Components/Controller/ComposeMail.h"
+#include "Components/Controller/mail/ComposeMail.h"
 
-#include "Components/Controller/MailRules.h"
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mail/MailRules.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "platform/Dialogs.h"

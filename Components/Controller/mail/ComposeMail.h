@@ -11,7 +11,7 @@
 // preset a recipient type and counter that take the place of the choice.
 // The rules are plain (MailRules.h). Main thread only.
 
-#include "Components/Controller/KldForms.h"
+#include "Components/Controller/applets/KldForms.h"
 
 #include <memory>
 #include <string>

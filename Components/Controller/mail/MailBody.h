@@ -4,7 +4,7 @@
 // Reply (a new message through the main window's SendOMail) and Print.
 // The main window's ViewMail opens it. Main thread only.
 
-#include "Components/Controller/KldForms.h"
+#include "Components/Controller/applets/KldForms.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
-#include "Components/Controller/MailPopup.h"
+#include "Components/Controller/mail/MailPopup.h"
 
-#include "Components/Controller/NotificationForm.h"
-#include "Components/Controller/NotifyRules.h"
+#include "Components/Controller/notifications/NotificationForm.h"
+#include "Components/Controller/notifications/NotifyRules.h"
 #include "platform/SysUtils.h"
 
 #include <QFontMetrics>

@@ -1,6 +1,6 @@
-#include "Components/Controller/MailRules.h"
+#include "Components/Controller/mail/MailRules.h"
 
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "platform/SysUtils.h"
 
 #include <algorithm>

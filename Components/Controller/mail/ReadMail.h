@@ -7,7 +7,7 @@
 // count, lParam 1). There is at most one; the main window's DoOpenOMail
 // opens it. Main thread only.
 
-#include "Components/Controller/KldForms.h"
+#include "Components/Controller/applets/KldForms.h"
 #include "platform/Timers.h"
 
 #include <QMetaObject>

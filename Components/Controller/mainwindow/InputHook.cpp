@@ -1,4 +1,4 @@
-#include "Components/Controller/InputHook.h"
+#include "Components/Controller/mainwindow/InputHook.h"
 
 #include <QCoreApplication>
 #include <QEvent>

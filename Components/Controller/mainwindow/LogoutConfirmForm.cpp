@@ -1,4 +1,4 @@
-#include "Components/Controller/LogoutConfirmForm.h"
+#include "Components/Controller/mainwindow/LogoutConfirmForm.h"
 
 #include "Components/Controller/ovnController.h"
 #include "platform/Messages.h"

@@ -1,4 +1,4 @@
-#include "Components/Controller/OrvaneBrowser4Actions.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4Actions.h"
 
 const char* const OrvaneWebSite = "https://www.orvane.example/";
 const char* const TallowinWebSite = "https://www.tallowin.example/";

@@ -1,9 +1,9 @@
 // The main window's services that need applets: starting an applet by its
 // resource, a module's menu rows, the applet information box and the
 // Referer of the connection's requests.
-#include "Components/Controller/AppContainer.h"
-#include "Components/Controller/OrvaneBrowser4.h"
-#include "Components/Controller/ovnApplet.h"
+#include "Components/Controller/applets/AppContainer.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/applets/ovnApplet.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/Dialogs.h"
 #include "platform/FileUtils.h"

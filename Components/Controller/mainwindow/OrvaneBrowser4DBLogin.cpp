@@ -1,14 +1,14 @@
 // The main window's database sign-in and log-off: the role and the modules
 // of the database, its menu rows and their icons (preloaded on a worker
 // thread), the module groups, the user's employee, the ads.
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 
 #include "Components/Controller/LibController.h"
-#include "Components/Controller/ModuleGroups.h"
-#include "Components/Controller/ModuleView.h"
-#include "Components/Controller/PreloadImageThread.h"
-#include "Components/Controller/frmDBLogin.h"
-#include "Components/Controller/ovnAdController.h"
+#include "Components/Controller/applets/ModuleGroups.h"
+#include "Components/Controller/applets/ModuleView.h"
+#include "Components/Controller/mainwindow/PreloadImageThread.h"
+#include "Components/Controller/signin/frmDBLogin.h"
+#include "Components/Controller/web/ovnAdController.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "Components/Nembra/NembraJSON.h"

@@ -1,11 +1,11 @@
 // The main window's database choice and its module groups: "Select
 // &Database...", "Customize &Module Groups..." and the storing of the
 // user's layout on the data database.
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 
 #include "Components/Controller/LibController.h"
-#include "Components/Controller/ModuleGroups.h"
-#include "Components/Controller/frmGroups.h"
+#include "Components/Controller/applets/ModuleGroups.h"
+#include "Components/Controller/applets/frmGroups.h"
 #include "Components/Controller/ovnController.h"
 #include "base/KldLogFile.h"
 #include "platform/Dialogs.h"

@@ -2,10 +2,10 @@
 // thread stamps the last-input tick; while signed in (not as "SYS") a timer
 // looks every 30 s whether the user has been away for MAX_IDLE_TIME
 // minutes and then shows the logout countdown.
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 
-#include "Components/Controller/InputHook.h"
-#include "Components/Controller/LogoutConfirmForm.h"
+#include "Components/Controller/mainwindow/InputHook.h"
+#include "Components/Controller/mainwindow/LogoutConfirmForm.h"
 #include "base/KldLogFile.h"
 
 

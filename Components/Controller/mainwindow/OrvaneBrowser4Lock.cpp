@@ -1,7 +1,7 @@
 // The main window's password change and screen lock.
-#include "Components/Controller/OrvaneBrowser4.h"
-#include "Components/Controller/frmChangePassword.h"
-#include "Components/Controller/frmLock.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/signin/frmChangePassword.h"
+#include "Components/Controller/signin/frmLock.h"
 #include "Components/Controller/ovnAdmin.h"
 
 void TfrmOrvaneBrowser4::ChangePasswordExec()

@@ -2,10 +2,10 @@
 // dialog and the login callback, the login reply, the resource cache's
 // preparation, the "PCL" resources, server time, the connection check, the
 // end of a session and the log-off.
-#include "Components/Controller/OrvaneBrowser4.h"
-#include "Components/Controller/PreloadImageThread.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/PreloadImageThread.h"
 
-#include "Components/Controller/KldForms.h"
+#include "Components/Controller/applets/KldForms.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDBDataSets.h"

@@ -1,13 +1,13 @@
 // The main window's menus, toolbar, controls and their wiring: the module
 // list, the search box, the info bar, the close label and the status bar.
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 
-#include "Components/Controller/KldForms.h"
-#include "Components/Controller/ModuleView.h"
-#include "Components/Controller/OrvaneBrowser4SystemInfo.h"
-#include "Components/Controller/frmAbout.h"
+#include "Components/Controller/applets/KldForms.h"
+#include "Components/Controller/applets/ModuleView.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4SystemInfo.h"
+#include "Components/Controller/mainwindow/frmAbout.h"
 #include "Components/Controller/frmPreferences.h"
-#include "Components/Controller/frmWebHelp.h"
+#include "Components/Controller/web/frmWebHelp.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "Components/Nembra/ovnOndrel.h"

@@ -1,13 +1,13 @@
 // The main window's session messages: new mail with the mail button's
 // badge and the toast, the notification center's message, the window's
 // moves, and the ad panels' events with the click's page.
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 
-#include "Components/Controller/MailPopup.h"
-#include "Components/Controller/NotifyCenterIntf.h"
-#include "Components/Controller/ToolbarBadgeItem.h"
-#include "Components/Controller/WebAds.h"
-#include "Components/Controller/ovnAdController.h"
+#include "Components/Controller/mail/MailPopup.h"
+#include "Components/Controller/notifications/NotifyCenterIntf.h"
+#include "Components/Controller/mainwindow/ToolbarBadgeItem.h"
+#include "Components/Controller/web/WebAds.h"
+#include "Components/Controller/web/ovnAdController.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/IniFiles.h"
 #include "platform/Processes.h"

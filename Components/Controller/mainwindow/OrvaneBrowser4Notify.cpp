@@ -3,11 +3,11 @@
 // targets from the menu rows, shows the count on the toolbar item, places
 // the center under the toolbar and opens the applet of a clicked
 // notification.
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 
-#include "Components/Controller/NotificationPreferences.h"
-#include "Components/Controller/NotifyCenterIntf.h"
-#include "Components/Controller/ToolbarBadgeItem.h"
+#include "Components/Controller/notifications/NotificationPreferences.h"
+#include "Components/Controller/notifications/NotifyCenterIntf.h"
+#include "Components/Controller/mainwindow/ToolbarBadgeItem.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "base/KldLogFile.h"

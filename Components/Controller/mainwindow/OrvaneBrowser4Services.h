@@ -3,7 +3,7 @@
 // over datasets and texts (the window's methods in OrvaneBrowser4Services.cpp
 // use them), and the single-instance holders of the system windows.
 
-#include "Components/Controller/ovnBrowserUtils.h"
+#include "Components/Controller/applets/ovnBrowserUtils.h"
 #include "platform/DataSet.h"
 
 #include <QPointer>

@@ -1,10 +1,10 @@
 // The main window's shift choice: the employee's day shift and, optionally,
 // the resident groups they care for, which narrow the notifications.
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 
-#include "Components/Controller/NotifyCenterIntf.h"
-#include "Components/Controller/NotifyServerDatabase.h"
-#include "Components/Controller/ShiftInfoForm.h"
+#include "Components/Controller/notifications/NotifyCenterIntf.h"
+#include "Components/Controller/notifications/NotifyServerDatabase.h"
+#include "Components/Controller/notifications/ShiftInfoForm.h"
 #include "Components/Controller/ovnController.h"
 
 void TfrmOrvaneBrowser4::ShiftInfoExec()

@@ -1,4 +1,4 @@
-#include "Components/Controller/OrvaneBrowser4Status.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4Status.h"
 
 #include "platform/SysUtils.h"
 

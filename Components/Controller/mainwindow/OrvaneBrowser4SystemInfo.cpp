@@ -1,4 +1,4 @@
-#include "Components/Controller/OrvaneBrowser4SystemInfo.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4SystemInfo.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "Components/Controller/PreloadImageThread.h"
+#include "Components/Controller/mainwindow/PreloadImageThread.h"
 
 #include "Components/Controller/ovnController.h"
 #include "base/KldLogFile.h"

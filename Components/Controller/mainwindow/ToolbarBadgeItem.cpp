@@ -1,4 +1,4 @@
-#include "Components/Controller/ToolbarBadgeItem.h"
+#include "Components/Controller/mainwindow/ToolbarBadgeItem.h"
 
 #include "platform/Canvas.h"
 

@@ -7,7 +7,7 @@
 //
 // Main thread only.
 
-#include "Components/Controller/ovnBrowserUtils.h"
+#include "Components/Controller/applets/ovnBrowserUtils.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "Components/Controller/frmAbout.h"
+#include "Components/Controller/mainwindow/frmAbout.h"
 
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/DateUtils.h"
 #include "platform/StdCtrls.h"

@@ -5,7 +5,7 @@
 //
 // Main thread only.
 
-#include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "platform/Forms.h"
 
 #include <cstdint>

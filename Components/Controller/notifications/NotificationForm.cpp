@@ -1,6 +1,6 @@
-#include "Components/Controller/NotificationForm.h"
+#include "Components/Controller/notifications/NotificationForm.h"
 
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "platform/DateUtils.h"
 #include "platform/Resources.h"
 #include "platform/StdCtrls.h"

@@ -6,7 +6,7 @@
 // TNotifyListState and TNotifyToastCycle; these widgets feed them input and
 // paint what they say.
 
-#include "Components/Controller/NotifyRules.h"
+#include "Components/Controller/notifications/NotifyRules.h"
 #include "base/KldCanvas.h"
 #include "platform/ImageList.h"
 

@@ -1,4 +1,4 @@
-#include "Components/Controller/NotificationPreferences.h"
+#include "Components/Controller/notifications/NotificationPreferences.h"
 
 #include "platform/StdCtrls.h"
 #include "ui/KldAppUtils.h"

@@ -2,7 +2,7 @@
 // "Notification Preferences": the applets whose notifications the user
 // receives, one owner-drawn row with a check box per notification target.
 
-#include "Components/Controller/Notifications.h"
+#include "Components/Controller/notifications/Notifications.h"
 
 #include <QDialog>
 #include <QPixmap>

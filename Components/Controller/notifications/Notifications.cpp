@@ -1,4 +1,4 @@
-#include "Components/Controller/Notifications.h"
+#include "Components/Controller/notifications/Notifications.h"
 
 #include "platform/DateUtils.h"
 

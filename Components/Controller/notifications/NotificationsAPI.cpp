@@ -1,7 +1,7 @@
-#include "Components/Controller/NotificationsAPI.h"
+#include "Components/Controller/notifications/NotificationsAPI.h"
 
 #include "Components/Controller/LibController.h"
-#include "Components/Controller/ovnApplet.h"
+#include "Components/Controller/applets/ovnApplet.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/DateUtils.h"
 #include "platform/Messages.h"

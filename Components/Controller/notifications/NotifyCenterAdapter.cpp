@@ -1,6 +1,6 @@
-#include "Components/Controller/NotifyCenterAdapter.h"
+#include "Components/Controller/notifications/NotifyCenterAdapter.h"
 
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/ovnDataSet.h"
 #include "platform/ImageList.h"

@@ -4,9 +4,9 @@
 // its factory when the library loads, so every main window of the program
 // gets this center after a database sign-in with a notifications module.
 
-#include "Components/Controller/NotificationForm.h"
-#include "Components/Controller/NotifyCenterIntf.h"
-#include "Components/Controller/NotifyServerDatabase.h"
+#include "Components/Controller/notifications/NotificationForm.h"
+#include "Components/Controller/notifications/NotifyCenterIntf.h"
+#include "Components/Controller/notifications/NotifyServerDatabase.h"
 
 #include <memory>
 

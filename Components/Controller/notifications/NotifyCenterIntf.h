@@ -9,7 +9,7 @@
 // fills the targets from the menu rows and frees the center at the
 // database log-off. Main thread only.
 
-#include "Components/Controller/Notifications.h"
+#include "Components/Controller/notifications/Notifications.h"
 
 #include <QRect>
 

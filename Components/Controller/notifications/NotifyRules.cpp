@@ -1,4 +1,4 @@
-#include "Components/Controller/NotifyRules.h"
+#include "Components/Controller/notifications/NotifyRules.h"
 
 #include "platform/DateUtils.h"
 

@@ -4,7 +4,7 @@
 // timing can be driven directly: the widgets feed them sizes, points and
 // timer ticks and paint what they say.
 
-#include "Components/Controller/Notifications.h"
+#include "Components/Controller/notifications/Notifications.h"
 #include "platform/Types.h"
 
 #include <functional>

@@ -1,4 +1,4 @@
-#include "Components/Controller/NotifyServerDatabase.h"
+#include "Components/Controller/notifications/NotifyServerDatabase.h"
 
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "platform/Fields.h"

@@ -3,7 +3,7 @@
 // positional values through a server-backed query, direct statements
 // through the database itself.
 
-#include "Components/Controller/Notifications.h"
+#include "Components/Controller/notifications/Notifications.h"
 #include "Components/Nembra/ovnOndrel.h"
 
 #include <functional>

@@ -1,4 +1,4 @@
-#include "Components/Controller/ShiftInfoForm.h"
+#include "Components/Controller/notifications/ShiftInfoForm.h"
 
 #include "Components/Nembra/ovnOndrel.h"
 #include "platform/Dialogs.h"

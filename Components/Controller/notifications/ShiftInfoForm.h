@@ -2,7 +2,7 @@
 // "Shift Information": the day shift an employee works and, optionally, the
 // resident groups they care for; the groups narrow the notifications.
 
-#include "Components/Controller/Notifications.h"
+#include "Components/Controller/notifications/Notifications.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "Components/Controller/CheckPassword.h"
+#include "Components/Controller/signin/CheckPassword.h"
 
 #include "Components/Nembra/NembraDatabase.h"
 #include "Components/Nembra/ovnDataSet.h"

@@ -1,6 +1,6 @@
-#include "Components/Controller/dlgConnection.h"
+#include "Components/Controller/signin/dlgConnection.h"
 
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/ovnControllerUtils.h"
 #include "platform/SysUtils.h"

@@ -1,6 +1,6 @@
-#include "Components/Controller/frmChangePassword.h"
+#include "Components/Controller/signin/frmChangePassword.h"
 
-#include "Components/Controller/CheckPassword.h"
+#include "Components/Controller/signin/CheckPassword.h"
 #include "Components/Controller/ovnAdmin.h"
 #include "Components/Nembra/NembraDatabase.h"
 #include "Components/Nembra/ovnOndrel.h"

@@ -1,6 +1,6 @@
-#include "Components/Controller/frmDBLogin.h"
+#include "Components/Controller/signin/frmDBLogin.h"
 
-#include "Components/Controller/OrvaneBrowser4.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/DataSetModel.h"
 #include "platform/DataSource.h"

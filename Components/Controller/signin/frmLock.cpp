@@ -1,4 +1,4 @@
-#include "Components/Controller/frmLock.h"
+#include "Components/Controller/signin/frmLock.h"
 
 #include "Components/Controller/ovnAdmin.h"
 #include "platform/StdCtrls.h"

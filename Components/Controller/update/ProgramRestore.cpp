@@ -1,7 +1,7 @@
 #include "Components/Controller/update/ProgramRestore.h"
 
-#include "Components/Controller/KldSciZipFile.h"
-#include "Components/Controller/ovnUtils.h"
+#include "Components/Controller/files/KldSciZipFile.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "platform/FileUtils.h"
 #include "platform/Streams.h"
 #include "platform/SysUtils.h"

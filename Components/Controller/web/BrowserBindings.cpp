@@ -1,4 +1,4 @@
-#include "Components/Controller/BrowserBindings.h"
+#include "Components/Controller/web/BrowserBindings.h"
 
 #include "platform/SysUtils.h"
 

@@ -12,7 +12,7 @@
 //   that is both a method call and a property read answers that result,
 //   empty or not.
 
-#include "Components/Controller/ovnWebViewController.h"
+#include "Components/Controller/web/ovnWebViewController.h"
 #include "platform/ComTypes.h"
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "Components/Controller/HtmlElements.h"
+#include "Components/Controller/web/HtmlElements.h"
 
 #include "platform/SysUtils.h"
 #include "platform/Utf8.h"

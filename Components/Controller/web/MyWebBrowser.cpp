@@ -1,4 +1,4 @@
-#include "Components/Controller/MyWebBrowser.h"
+#include "Components/Controller/web/MyWebBrowser.h"
 
 #include "Components/Nembra/NembraTransport.h"
 #include "platform/Threads.h"

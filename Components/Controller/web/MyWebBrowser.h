@@ -28,8 +28,8 @@
 //   picture they name. Text written into a page of the web stays under the
 //   page's rule.
 
-#include "Components/Controller/BrowserBindings.h"
-#include "Components/Controller/WebAds.h"
+#include "Components/Controller/web/BrowserBindings.h"
+#include "Components/Controller/web/WebAds.h"
 #include "platform/ComTypes.h"
 
 #include <QTextBrowser>

@@ -1,4 +1,4 @@
-#include "Components/Controller/ScreenPeep.h"
+#include "Components/Controller/web/ScreenPeep.h"
 
 #include "platform/StdCtrls.h"
 

@@ -1,4 +1,4 @@
-#include "Components/Controller/WebAds.h"
+#include "Components/Controller/web/WebAds.h"
 
 #include "platform/SysUtils.h"
 

@@ -1,5 +1,5 @@
 // TWebView, the host control of a Qt WebEngine view.
-#include "Components/Controller/WebView.h"
+#include "Components/Controller/web/WebView.h"
 
 #include "platform/Threads.h"
 

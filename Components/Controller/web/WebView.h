@@ -9,7 +9,7 @@
 // back. A missing library or entry point raises EWebViewError naming it and
 // the system's reason.
 
-#include "Components/Controller/WebViewPlugin.h"
+#include "Components/Controller/web/WebViewPlugin.h"
 #include "platform/DynLibs.h"
 #include "platform/SysUtils.h"
 

@@ -1,5 +1,5 @@
 // The loader routines of unit WebView.
-#include "Components/Controller/WebView.h"
+#include "Components/Controller/web/WebView.h"
 
 #include "platform/FileUtils.h"
 

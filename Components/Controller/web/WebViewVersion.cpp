@@ -1,4 +1,4 @@
-#include "Components/Controller/WebViewVersion.h"
+#include "Components/Controller/web/WebViewVersion.h"
 
 #include <algorithm>
 #include <cstdint>

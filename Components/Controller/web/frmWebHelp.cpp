@@ -1,8 +1,8 @@
-#include "Components/Controller/frmWebHelp.h"
+#include "Components/Controller/web/frmWebHelp.h"
 
-#include "Components/Controller/OrvaneBrowser4Actions.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4Actions.h"
 #include "Components/Controller/ovnController.h"
-#include "Components/Controller/ovnWebViewController.h"
+#include "Components/Controller/web/ovnWebViewController.h"
 #include "Components/Nembra/NembraJSON.h"
 #include "platform/Dialogs.h"
 #include "platform/SysUtils.h"

@@ -1,7 +1,7 @@
-#include "Components/Controller/ovnAdController.h"
+#include "Components/Controller/web/ovnAdController.h"
 
-#include "Components/Controller/MyWebBrowser.h"
-#include "Components/Controller/WebAds.h"
+#include "Components/Controller/web/MyWebBrowser.h"
+#include "Components/Controller/web/WebAds.h"
 #include "base/KldLogFile.h"
 #include "platform/Controls.h"
 

@@ -19,7 +19,7 @@
 // after each the controller checks that it still exists and is active, and
 // does nothing more otherwise.
 
-#include "Components/Controller/MyWebBrowser.h"
+#include "Components/Controller/web/MyWebBrowser.h"
 #include "platform/Timers.h"
 
 #include <QPointer>

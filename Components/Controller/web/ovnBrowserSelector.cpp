@@ -1,9 +1,9 @@
-#include "Components/Controller/ovnBrowserSelector.h"
+#include "Components/Controller/web/ovnBrowserSelector.h"
 
-#include "Components/Controller/ovnAdController.h"
-#include "Components/Controller/ovnEdgeAdController.h"
-#include "Components/Controller/ovnEdgeController.h"
-#include "Components/Controller/ovnMyWebBrowserController.h"
+#include "Components/Controller/web/ovnAdController.h"
+#include "Components/Controller/web/ovnEdgeAdController.h"
+#include "Components/Controller/web/ovnEdgeController.h"
+#include "Components/Controller/web/ovnMyWebBrowserController.h"
 #include "base/KldLogFile.h"
 
 void InitBrowser(bool ForceIE)

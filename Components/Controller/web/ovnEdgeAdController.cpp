@@ -1,4 +1,4 @@
-#include "Components/Controller/ovnEdgeAdController.h"
+#include "Components/Controller/web/ovnEdgeAdController.h"
 
 #include "Components/Nembra/NembraJSON.h"
 #include "base/KldLogFile.h"

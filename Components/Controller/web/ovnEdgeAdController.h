@@ -5,8 +5,8 @@
 // goes no further; so is a user-initiated request for a new window (the
 // default ad's link), which opens nothing.
 
-#include "Components/Controller/WebView.h"
-#include "Components/Controller/ovnAdController.h"
+#include "Components/Controller/web/WebView.h"
+#include "Components/Controller/web/ovnAdController.h"
 
 class TovnEdgeAdController : public TovnCustomAdController
 {

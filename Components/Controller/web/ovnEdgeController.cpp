@@ -1,4 +1,4 @@
-#include "Components/Controller/ovnEdgeController.h"
+#include "Components/Controller/web/ovnEdgeController.h"
 
 #include "Components/Nembra/NembraJSON.h"
 #include "base/KldLogFile.h"

@@ -7,8 +7,8 @@
 // about 5 s; a page reaches a bound name by posting it with
 // window.chrome.webview.postMessage.
 
-#include "Components/Controller/WebView.h"
-#include "Components/Controller/ovnWebViewController.h"
+#include "Components/Controller/web/WebView.h"
+#include "Components/Controller/web/ovnWebViewController.h"
 
 #include <QPointer>
 

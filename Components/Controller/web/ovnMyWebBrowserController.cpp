@@ -1,6 +1,6 @@
-#include "Components/Controller/ovnMyWebBrowserController.h"
+#include "Components/Controller/web/ovnMyWebBrowserController.h"
 
-#include "Components/Controller/HtmlElements.h"
+#include "Components/Controller/web/HtmlElements.h"
 
 #include <QPrintDialog>
 #include <QPrinter>

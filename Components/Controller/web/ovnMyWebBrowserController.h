@@ -5,8 +5,8 @@
 // support with the given header and footer, leaving every stored set-up as
 // it was.
 
-#include "Components/Controller/MyWebBrowser.h"
-#include "Components/Controller/ovnWebViewController.h"
+#include "Components/Controller/web/MyWebBrowser.h"
+#include "Components/Controller/web/ovnWebViewController.h"
 
 #include <QPointer>
 

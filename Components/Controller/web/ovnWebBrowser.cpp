@@ -1,4 +1,4 @@
-#include "Components/Controller/ovnWebBrowser.h"
+#include "Components/Controller/web/ovnWebBrowser.h"
 
 #include "platform/SysUtils.h"
 

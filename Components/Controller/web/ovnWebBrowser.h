@@ -9,7 +9,7 @@
 //
 // Main thread only.
 
-#include "Components/Controller/MyWebBrowser.h"
+#include "Components/Controller/web/MyWebBrowser.h"
 #include "platform/StringList.h"
 
 #include <memory>

@@ -1,4 +1,4 @@
-#include "Components/Controller/ovnWebViewController.h"
+#include "Components/Controller/web/ovnWebViewController.h"
 
 #include "platform/ClassErrors.h"
 
