@@ -13,7 +13,7 @@
 #include "base/KldLogFile.h"
 #include "platform/DateUtils.h"
 #include "platform/IniFiles.h"
-#include "NoWebRuntime.h"
+#include "Controller/NoWebRuntime.h"
 #include "support/AppServerSession.h"
 #include "support/AppServerSignIn.h"
 #include "support/ErrorOf.h"

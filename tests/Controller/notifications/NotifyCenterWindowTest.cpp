@@ -24,7 +24,7 @@
 #include "support/TempFolder.h"
 #include "support/LocalServerConnection.h"
 
-#include "LogLines.h"
+#include "Controller/LogLines.h"
 
 #include <QAction>
 #include <QApplication>

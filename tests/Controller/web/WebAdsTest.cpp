@@ -1,6 +1,6 @@
 #include "Components/Controller/web/WebAds.h"
 
-#include "LoopbackServer.h"
+#include "Controller/LoopbackServer.h"
 #include "platform/SysUtils.h"
 #include "support/AppServerProcess.h"
 

@@ -5,7 +5,7 @@
 
 #include "Components/Controller/web/WebAds.h"
 #include "Components/Controller/web/ovnAdController.h"
-#include "LogLines.h"
+#include "Controller/LogLines.h"
 #include "platform/Controls.h"
 #include "support/AppServerProcess.h"
 #include "support/EventLoopWait.h"

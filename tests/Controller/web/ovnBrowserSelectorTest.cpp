@@ -7,7 +7,7 @@
 #include "Components/Controller/web/ovnBrowserSelector.h"
 #include "Components/Controller/web/ovnEdgeController.h"
 #include "Components/Controller/web/ovnMyWebBrowserController.h"
-#include "LogLines.h"
+#include "Controller/LogLines.h"
 #include "support/BuiltFile.h"
 
 #include <gtest/gtest.h>

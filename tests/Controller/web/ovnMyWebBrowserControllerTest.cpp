@@ -6,7 +6,7 @@
 #include "Components/Controller/web/HtmlElements.h"
 #include "Components/Controller/web/ovnMyWebBrowserController.h"
 #include "platform/ClassErrors.h"
-#include "LoopbackServer.h"
+#include "Controller/LoopbackServer.h"
 #include "support/EventLoopWait.h"
 #include "support/GuiProbe.h"
 #include "support/TempFolder.h"
