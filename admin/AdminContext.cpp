@@ -1,8 +1,8 @@
 #include "admin/AdminContext.h"
 
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
-#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Nembra/NembraDatabase.h"
 
 TAdminContext ControllerAdminContext()

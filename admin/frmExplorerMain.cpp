@@ -1,10 +1,10 @@
 #include "admin/frmExplorerMain.h"
 
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4Services.h"
-#include "Components/Controller/signin/PasswordDlg.h"
 #include "Components/Controller/ovnController.h"
-#include "Components/Controller/files/ovnUtils.h"
+#include "Components/Controller/signin/PasswordDlg.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDatabase.h"
 #include "Components/Nembra/ovnOndrel.h"

@@ -7,8 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bench/BenchMode.h"
 #include "Components/Controller/files/KldSciZipFile.h"
+#include "bench/BenchMode.h"
 #include "platform/FileUtils.h"
 #include "platform/Streams.h"
 

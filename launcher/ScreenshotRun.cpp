@@ -4,9 +4,9 @@
 
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4Services.h"
+#include "Components/Controller/ovnController.h"
 #include "Components/Controller/signin/frmDBLogin.h"
 #include "Components/Controller/signin/frmLogin.h"
-#include "Components/Controller/ovnController.h"
 #include "admin/ExplorerConsoles.h"
 #include "admin/frmAdmin.h"
 #include "admin/frmEnterprises.h"

@@ -3,10 +3,10 @@
 #include "launcher/ScreenshotRun.h"
 #include "launcher/ovnExceptDlg.h"
 
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
-#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Controller/update/ProgramRestore.h"
 #include "Components/Nembra/NembraDebugMode.h"
 #include "base/KldLogFile.h"

@@ -1,9 +1,9 @@
 #include "Components/Controller/frmPreferences.h"
 
-#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
-#include "Components/Controller/signin/dlgConnection.h"
-#include "Components/Controller/ovnController.h"
 #include "Components/Controller/files/ovnUtils.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/ovnController.h"
+#include "Components/Controller/signin/dlgConnection.h"
 #include "platform/ComCtrls.h"
 #include "platform/DriveType.h"
 #include "platform/FileUtils.h"

@@ -65,12 +65,12 @@
 // with a wrong layout.
 
 #include "Components/Controller/LibController.h"
-#include "Components/Controller/notifications/NotificationsAPI.h"
 #include "Components/Controller/applets/ovnApplet.h"
 #include "Components/Controller/applets/ovnAppletForm.h"
-#include "Components/Controller/ovnController.h"
 #include "Components/Controller/forms/ovnManager.h"
 #include "Components/Controller/forms/ovnStack.h"
+#include "Components/Controller/notifications/NotificationsAPI.h"
+#include "Components/Controller/ovnController.h"
 #include "Components/Nembra/ovnDataSet.h"
 #include "platform/Buttons.h"
 #include "platform/ComCtrls.h"

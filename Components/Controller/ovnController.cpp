@@ -2,16 +2,16 @@
 
 #include "Components/Controller/applets/KldForms.h"
 #include "Components/Controller/files/KldSciZipFile.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnSendLogDlg.h"
-#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Controller/update/KernelUpdateForm.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "base/KldStrUtils.h"
 #include "platform/FileUtils.h"
 #include "platform/Processes.h"
-#include "platform/Threads.h"
 #include "platform/Streams.h"
+#include "platform/Threads.h"
 #include "ui/ovnCalendar.h"
 
 #include <cerrno>

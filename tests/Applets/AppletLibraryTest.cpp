@@ -6,10 +6,10 @@
 
 #include "Components/Controller/LibController.h"
 #include "Components/Controller/applets/ModuleView.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
-#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Nembra/NembraJSON.h"
 #include "base/KldLogFile.h"
 #include "platform/DynLibs.h"

@@ -6,17 +6,17 @@
 #include "AppletTesting.h"
 
 #include "Components/Controller/applets/ModuleView.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
-#include "Components/Controller/files/ovnUtils.h"
 #include "base/KldLogFile.h"
 #include "platform/DynLibs.h"
 #include "platform/FileUtils.h"
 #include "support/AppServerProcess.h"
 #include "support/DialogScript.h"
-#include "support/TempFolder.h"
 #include "support/LocalServerConnection.h"
+#include "support/TempFolder.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -4,8 +4,8 @@
 // own table only.
 #include "AppletServerTesting.h"
 
-#include "Components/Controller/applets/AppContainer.h"
 #include "Components/Controller/LibController.h"
+#include "Components/Controller/applets/AppContainer.h"
 #include "platform/DataSet.h"
 #include "platform/Fields.h"
 #include "ui/LookupFormDBCombo.h"

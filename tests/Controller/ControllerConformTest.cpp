@@ -6,11 +6,11 @@
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
 #include "NoWebRuntime.h"
-#include "support/ErrorOf.h"
-#include "support/TempFolder.h"
 #include "base/KldLogFile.h"
 #include "platform/FileUtils.h"
 #include "platform/Params.h"
+#include "support/ErrorOf.h"
+#include "support/TempFolder.h"
 
 #include <QApplication>
 #include <QTimer>

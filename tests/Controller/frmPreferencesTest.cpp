@@ -1,9 +1,10 @@
 #include "Components/Controller/frmPreferences.h"
 
-#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
-#include "Components/Controller/signin/dlgConnection.h"
-#include "Components/Controller/ovnController.h"
 #include "Components/Controller/files/ovnUtils.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/ovnController.h"
+#include "Components/Controller/signin/dlgConnection.h"
+#include "base/KldLogFile.h"
 #include "platform/ComCtrls.h"
 #include "platform/DriveType.h"
 #include "platform/FileUtils.h"
@@ -12,7 +13,6 @@
 #include "support/ErrorOf.h"
 #include "support/GuiProbe.h"
 #include "support/TempFolder.h"
-#include "base/KldLogFile.h"
 #include "ui/KldCollectionView.h"
 
 #include <QCheckBox>

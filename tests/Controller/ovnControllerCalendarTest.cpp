@@ -2,9 +2,9 @@
 // is given (the applet object and the combos' calendar tools use it); the
 // combos reach it through the registration it fills while it lives.
 
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
-#include "Components/Controller/files/ovnUtils.h"
 #include "NoWebRuntime.h"
 #include "base/KldLogFile.h"
 #include "platform/IniFiles.h"

@@ -13,8 +13,8 @@
 #include "support/AppServerProcess.h"
 #include "support/DialogScript.h"
 #include "support/ErrorOf.h"
-#include "support/TempFolder.h"
 #include "support/LocalServerConnection.h"
+#include "support/TempFolder.h"
 
 #include <QApplication>
 #include <QLabel>

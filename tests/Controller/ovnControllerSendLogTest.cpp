@@ -3,9 +3,9 @@
 // which keeps what it receives in SRV_LOG_UPLOADS.
 
 #include "Components/Controller/files/KldSciZipFile.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
-#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "base/KldLogFile.h"

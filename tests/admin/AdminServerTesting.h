@@ -3,10 +3,10 @@
 // the demo-like rows below, a connection signed in as a chosen user and its
 // system database, and the administration context over them.
 
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDatabase.h"
 #include "Components/Nembra/ovnOndrel.h"
-#include "Components/Controller/files/ovnUtils.h"
 #include "admin/AdminContext.h"
 #include "platform/DBGrids.h"
 #include "platform/DataSet.h"

@@ -2,12 +2,12 @@
 // console for the signed-in administrator, a second request brings the same
 // one forward, and the holder forgets it when it is destroyed.
 
+#include "Components/Controller/files/ovnUtils.h"
+#include "Components/Controller/mail/ReadMail.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4Services.h"
-#include "Components/Controller/mail/ReadMail.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnPreferences.h"
-#include "Components/Controller/files/ovnUtils.h"
 #include "admin/frmAdmin.h"
 #include "admin/frmExplorerMain.h"
 #include "admin/frmUserList.h"

@@ -3,10 +3,10 @@
 #include "admin/NETHealthRules.h"
 #include "admin/frmNETHealth.h"
 
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnPreferences.h"
-#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Nembra/NembraFileCache.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "base/KldLogFile.h"

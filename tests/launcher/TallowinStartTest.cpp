@@ -1,7 +1,7 @@
 #include "launcher/TallowinStart.h"
-#include "LauncherTesting.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnSigning.h"
+#include "LauncherTesting.h"
 #include "platform/Messages.h"
 #include "platform/Processes.h"
 #include "support/BuiltFile.h"

@@ -4,20 +4,20 @@
 
 #include "tools/gallery/GallerySamples.h"
 
+#include "Components/Controller/frmPreferences.h"
+#include "Components/Controller/ovnPreferences.h"
+#include "Components/Controller/ovnSendLogDlg.h"
 #include "Components/Controller/signin/PasswordDlg.h"
 #include "Components/Controller/signin/dlgConnection.h"
 #include "Components/Controller/signin/frmDBLogin.h"
 #include "Components/Controller/signin/frmLogin.h"
-#include "Components/Controller/frmPreferences.h"
-#include "Components/Controller/ovnSendLogDlg.h"
-#include "platform/ComCtrls.h"
-#include "platform/DateUtils.h"
-#include "Components/Controller/ovnPreferences.h"
 #include "Components/Nembra/NembraDataSet.h"
 #include "Components/Nembra/NembraJSON.h"
 #include "Components/Nembra/NembraLib.h"
 #include "Components/Nembra/ovnControllerUtils.h"
 #include "base/KldProgress.h"
+#include "platform/ComCtrls.h"
+#include "platform/DateUtils.h"
 
 #include <QApplication>
 #include <QLineEdit>

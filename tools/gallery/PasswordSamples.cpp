@@ -2,9 +2,9 @@
 
 #include "tools/gallery/GallerySamples.h"
 
+#include "Components/Controller/ovnAdmin.h"
 #include "Components/Controller/signin/frmChangePassword.h"
 #include "Components/Controller/signin/frmLock.h"
-#include "Components/Controller/ovnAdmin.h"
 #include "Components/Nembra/NembraDatabase.h"
 
 #include <QLineEdit>

@@ -3,8 +3,8 @@
 
 #include "tools/gallery/GallerySamples.h"
 
-#include "Components/Controller/mainwindow/LogoutConfirmForm.h"
 #include "Components/Controller/mail/MailPopup.h"
+#include "Components/Controller/mainwindow/LogoutConfirmForm.h"
 
 #include <QLabel>
 #include <QPalette>

@@ -1,9 +1,9 @@
 #include "Components/Controller/applets/ModuleView.h"
 
 #include "Components/Controller/applets/AppContainer.h"
-#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/applets/ovnApplet.h"
 #include "Components/Controller/applets/ovnAppletUtils.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "base/KldLogFile.h"
 #include "platform/DataSet.h"

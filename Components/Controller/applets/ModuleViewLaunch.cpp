@@ -3,9 +3,9 @@
 #include "Components/Controller/applets/ModuleView.h"
 
 #include "Components/Controller/applets/AppContainer.h"
-#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/applets/ovnApplet.h"
 #include "Components/Controller/applets/ovnAppletUtils.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
 #include "base/KldLogFile.h"

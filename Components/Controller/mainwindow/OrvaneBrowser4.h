@@ -29,15 +29,15 @@
 //
 // Main thread only, like every window.
 
-#include "Components/Controller/mainwindow/OrvaneBrowser4Actions.h"
 #include "Components/Controller/applets/ModuleView.h"
-#include "Components/Controller/notifications/Notifications.h"
+#include "Components/Controller/applets/ovnBrowserUtils.h"
+#include "Components/Controller/files/ovnUtils.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4Actions.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4Services.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4Status.h"
-#include "Components/Controller/applets/ovnBrowserUtils.h"
+#include "Components/Controller/notifications/Notifications.h"
 #include "Components/Controller/ovnPreferences.h"
 #include "Components/Controller/signin/frmLogin.h"
-#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "platform/DateUtils.h"
 #include "platform/ImageList.h"

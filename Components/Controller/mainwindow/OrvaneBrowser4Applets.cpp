@@ -2,8 +2,8 @@
 // resource, a module's menu rows, the applet information box and the
 // Referer of the connection's requests.
 #include "Components/Controller/applets/AppContainer.h"
-#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/applets/ovnApplet.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "platform/Dialogs.h"
 #include "platform/FileUtils.h"

@@ -1,8 +1,8 @@
 // The main window's password change and screen lock.
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/ovnAdmin.h"
 #include "Components/Controller/signin/frmChangePassword.h"
 #include "Components/Controller/signin/frmLock.h"
-#include "Components/Controller/ovnAdmin.h"
 
 void TfrmOrvaneBrowser4::ChangePasswordExec()
 {

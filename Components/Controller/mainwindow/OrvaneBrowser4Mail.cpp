@@ -1,11 +1,11 @@
 // The main window's O-Mail roads: a prefilled message (SendOMail), one
 // message in its window (ViewMail) and the one mailbox (DoOpenOMail).
-#include "Components/Controller/mail/ComposeMail.h"
 #include "Components/Controller/applets/KldForms.h"
+#include "Components/Controller/mail/ComposeMail.h"
 #include "Components/Controller/mail/MailBody.h"
 #include "Components/Controller/mail/MailRules.h"
-#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/mail/ReadMail.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnAdmin.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/ovnOndrel.h"

@@ -4,11 +4,11 @@
 
 #include "Components/Controller/applets/KldForms.h"
 #include "Components/Controller/applets/ModuleView.h"
+#include "Components/Controller/frmPreferences.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4SystemInfo.h"
 #include "Components/Controller/mainwindow/frmAbout.h"
-#include "Components/Controller/frmPreferences.h"
-#include "Components/Controller/web/frmWebHelp.h"
 #include "Components/Controller/ovnController.h"
+#include "Components/Controller/web/frmWebHelp.h"
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "platform/Dialogs.h"

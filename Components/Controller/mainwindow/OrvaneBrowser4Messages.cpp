@@ -4,11 +4,11 @@
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 
 #include "Components/Controller/mail/MailPopup.h"
-#include "Components/Controller/notifications/NotifyCenterIntf.h"
 #include "Components/Controller/mainwindow/ToolbarBadgeItem.h"
+#include "Components/Controller/notifications/NotifyCenterIntf.h"
+#include "Components/Controller/ovnController.h"
 #include "Components/Controller/web/WebAds.h"
 #include "Components/Controller/web/ovnAdController.h"
-#include "Components/Controller/ovnController.h"
 #include "platform/IniFiles.h"
 #include "platform/Processes.h"
 #include "platform/StatusBar.h"

@@ -5,9 +5,9 @@
 // notification.
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 
+#include "Components/Controller/mainwindow/ToolbarBadgeItem.h"
 #include "Components/Controller/notifications/NotificationPreferences.h"
 #include "Components/Controller/notifications/NotifyCenterIntf.h"
-#include "Components/Controller/mainwindow/ToolbarBadgeItem.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "base/KldLogFile.h"

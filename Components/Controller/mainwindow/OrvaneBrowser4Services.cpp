@@ -1,11 +1,11 @@
 // The main window's services for modules and the controller: resource
 // look-ups, add-on libraries, counters, facilities, the user's hash and the
 // system windows.
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4Services.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Controller/ovnSigning.h"
-#include "Components/Controller/files/ovnUtils.h"
 #include "base/KldLogFile.h"
 #include "platform/Dialogs.h"
 #include "platform/DynLibs.h"

@@ -1,7 +1,7 @@
 #include "Components/Controller/signin/frmChangePassword.h"
 
-#include "Components/Controller/signin/CheckPassword.h"
 #include "Components/Controller/ovnAdmin.h"
+#include "Components/Controller/signin/CheckPassword.h"
 #include "Components/Nembra/NembraDatabase.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "platform/DateUtils.h"

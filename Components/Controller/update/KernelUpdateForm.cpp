@@ -1,9 +1,9 @@
 #include "Components/Controller/update/KernelUpdateForm.h"
 
 #include "Components/Controller/files/KldSciZipFile.h"
+#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
-#include "Components/Controller/files/ovnUtils.h"
 #include "Components/Nembra/NembraClient.h"
 #include "base/KldLogFile.h"
 #include "base/KldProgress.h"

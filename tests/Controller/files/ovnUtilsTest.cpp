@@ -1,8 +1,8 @@
 #include "Components/Controller/files/ovnUtils.h"
-#include "support/ErrorOf.h"
-#include "support/TempFolder.h"
 #include "platform/Streams.h"
 #include "platform/StringList.h"
+#include "support/ErrorOf.h"
+#include "support/TempFolder.h"
 
 #include <cstring>
 #include <functional>

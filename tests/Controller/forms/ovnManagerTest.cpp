@@ -3,17 +3,17 @@
 // with Cycle, copying with marked controls, deleting, printing, the plus
 // and quick-view modes, the command stack on the way in and out, and a
 // master it refuses.
-#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
-#include "Components/Controller/ovnController.h"
 #include "Components/Controller/forms/ovnManager.h"
 #include "Components/Controller/forms/ovnStack.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/ovnController.h"
 #include "base/KldLogFile.h"
 #include "platform/FileUtils.h"
 #include "support/AppServerProcess.h"
 #include "support/DialogScript.h"
 #include "support/ErrorOf.h"
-#include "support/TempFolder.h"
 #include "support/LocalServerConnection.h"
+#include "support/TempFolder.h"
 #include "tools/applets/ResidentsForm.h"
 #include "tools/applets/VisitsForm.h"
 

@@ -4,13 +4,13 @@
 // saves the attachment, prints and answers; NURSE's link hears of the
 // answer. One client window per process: the other user's client is its
 // notification link, signed in beside the window.
-#include "Components/Controller/mail/ComposeMail.h"
 #include "Components/Controller/applets/KldForms.h"
+#include "Components/Controller/mail/ComposeMail.h"
 #include "Components/Controller/mail/MailBody.h"
 #include "Components/Controller/mail/MailRules.h"
+#include "Components/Controller/mail/ReadMail.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/notifications/ShiftInfoForm.h"
-#include "Components/Controller/mail/ReadMail.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraNotificationsClient.h"
 #include "Components/Nembra/ovnOndrel.h"
@@ -23,9 +23,9 @@
 #include "support/AppServerSignIn.h"
 #include "support/DialogScript.h"
 #include "support/EventLoopWait.h"
-#include "support/TempFolder.h"
 #include "support/LocalServerConnection.h"
 #include "support/NotificationLinkSync.h"
+#include "support/TempFolder.h"
 #include "ui/Lookup.h"
 
 #include <QComboBox>

@@ -3,13 +3,13 @@
 // close, the main window's SendOMail and ViewMail, the mailbox's rows,
 // count, labels, timer and actions, the message window's reply, print and
 // saved attachment, and the server's "$check_mail" reaching a client.
-#include "Components/Controller/mail/ComposeMail.h"
 #include "Components/Controller/applets/KldForms.h"
+#include "Components/Controller/mail/ComposeMail.h"
 #include "Components/Controller/mail/MailBody.h"
 #include "Components/Controller/mail/MailPopup.h"
 #include "Components/Controller/mail/MailRules.h"
-#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/mail/ReadMail.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/ovnOndrel.h"
 #include "base/KldLogFile.h"
@@ -23,9 +23,9 @@
 #include "support/ErrorOf.h"
 #include "support/EventLoopWait.h"
 #include "support/GuiProbe.h"
-#include "support/TempFolder.h"
 #include "support/LocalServerConnection.h"
 #include "support/NotificationLinkSync.h"
+#include "support/TempFolder.h"
 #include "ui/Lookup.h"
 
 #include <QAction>

@@ -4,17 +4,17 @@
 // user's module groups stored on the server and read back at the next
 // database sign-in.
 #include "Components/Controller/LibController.h"
+#include "Components/Controller/applets/frmGroups.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/notifications/ShiftInfoForm.h"
-#include "Components/Controller/signin/frmDBLogin.h"
-#include "Components/Controller/applets/frmGroups.h"
 #include "Components/Controller/ovnController.h"
+#include "Components/Controller/signin/frmDBLogin.h"
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "base/KldLogFile.h"
 #include "support/AppServerProcess.h"
 #include "support/DialogScript.h"
-#include "support/TempFolder.h"
 #include "support/LocalServerConnection.h"
+#include "support/TempFolder.h"
 #include "ui/KldModuleView.h"
 
 #include <QLineEdit>

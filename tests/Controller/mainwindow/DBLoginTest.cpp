@@ -12,8 +12,8 @@
 #include "support/AppServerProcess.h"
 #include "support/DialogScript.h"
 #include "support/EventLoopWait.h"
-#include "support/TempFolder.h"
 #include "support/LocalServerConnection.h"
+#include "support/TempFolder.h"
 #include "ui/KldModuleView.h"
 
 #include <filesystem>

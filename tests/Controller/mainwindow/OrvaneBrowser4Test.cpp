@@ -4,10 +4,10 @@
 // application server.
 
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/ovnController.h"
 #include "Components/Controller/signin/frmChangePassword.h"
 #include "Components/Controller/signin/frmLock.h"
 #include "Components/Controller/web/ovnAdController.h"
-#include "Components/Controller/ovnController.h"
 #include "Components/Controller/web/ovnMyWebBrowserController.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraLib.h"

@@ -3,15 +3,15 @@
 // notification center's seam (with a center that records what it is asked),
 // and the ad panels' events. Signed-in cases run against the local
 // application server.
-#include "Components/Controller/mainwindow/LogoutConfirmForm.h"
 #include "Components/Controller/mail/MailPopup.h"
-#include "Components/Controller/notifications/NotifyCenterIntf.h"
-#include "Components/Controller/notifications/ShiftInfoForm.h"
+#include "Components/Controller/mainwindow/LogoutConfirmForm.h"
 #include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/mainwindow/ToolbarBadgeItem.h"
+#include "Components/Controller/notifications/NotifyCenterIntf.h"
+#include "Components/Controller/notifications/ShiftInfoForm.h"
+#include "Components/Controller/ovnController.h"
 #include "Components/Controller/web/WebAds.h"
 #include "Components/Controller/web/ovnAdController.h"
-#include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraDBDataSets.h"
 #include "base/KldLogFile.h"
 #include "platform/FileUtils.h"
@@ -21,8 +21,8 @@
 #include "support/AppServerProcess.h"
 #include "support/DialogScript.h"
 #include "support/EventLoopWait.h"
-#include "support/TempFolder.h"
 #include "support/LocalServerConnection.h"
+#include "support/TempFolder.h"
 #include "ui/KldModuleView.h"
 
 #include <QAction>

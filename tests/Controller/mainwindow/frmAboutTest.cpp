@@ -2,8 +2,8 @@
 // test's own, which records what the window asks of it).
 
 #include "Components/Controller/mainwindow/frmAbout.h"
-#include "Components/Controller/web/frmWebHelp.h"
 #include "Components/Controller/ovnController.h"
+#include "Components/Controller/web/frmWebHelp.h"
 #include "Components/Controller/web/ovnWebViewController.h"
 #include "platform/DateUtils.h"
 #include "support/DialogScript.h"

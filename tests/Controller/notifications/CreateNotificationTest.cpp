@@ -5,15 +5,15 @@
 // applet and no 1724 is posted. The same word sent by another client
 // reaches this client's window as 1724.
 #include "Components/Controller/LibController.h"
-#include "Components/Controller/notifications/NotificationsAPI.h"
-#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/applets/ovnApplet.h"
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
+#include "Components/Controller/notifications/NotificationsAPI.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraNotificationsClient.h"
+#include "Controller/NoWebRuntime.h"
 #include "base/KldLogFile.h"
 #include "platform/DateUtils.h"
 #include "platform/IniFiles.h"
-#include "Controller/NoWebRuntime.h"
 #include "support/AppServerSession.h"
 #include "support/AppServerSignIn.h"
 #include "support/ErrorOf.h"

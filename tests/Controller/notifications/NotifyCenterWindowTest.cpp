@@ -4,9 +4,9 @@
 // signed in as MANAGER gets the center with its targets, its first refresh,
 // the badge count, a notification that another user's client raises, the
 // toast, the preferences, and NURSE's shift choice narrowing her list.
+#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/notifications/NotificationPreferences.h"
 #include "Components/Controller/notifications/NotifyCenterAdapter.h"
-#include "Components/Controller/mainwindow/OrvaneBrowser4.h"
 #include "Components/Controller/notifications/ShiftInfoForm.h"
 #include "Components/Controller/ovnController.h"
 #include "Components/Nembra/NembraNotificationsClient.h"
@@ -21,8 +21,8 @@
 #include "support/AppServerSignIn.h"
 #include "support/DialogScript.h"
 #include "support/EventLoopWait.h"
-#include "support/TempFolder.h"
 #include "support/LocalServerConnection.h"
+#include "support/TempFolder.h"
 
 #include "Controller/LogLines.h"
 

@@ -2,9 +2,9 @@
 // against the local application server.
 
 #include "Components/Controller/signin/CheckPassword.h"
+#include "Components/Controller/ovnAdmin.h"
 #include "Components/Controller/signin/frmChangePassword.h"
 #include "Components/Controller/signin/frmLock.h"
-#include "Components/Controller/ovnAdmin.h"
 #include "Components/Nembra/NembraClient.h"
 #include "Components/Nembra/NembraDatabase.h"
 #include "Components/Nembra/ovnDataSet.h"
